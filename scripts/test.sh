@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Builds Tavisto and runs every test: the whole suite, then the core again under
+# AddressSanitizer and UBSan, then the fuzz targets over their corpora.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh
+
+JOBS=$(nproc)
+export QT_QPA_PLATFORM=offscreen
+[ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
+
+echo "== build and test =="
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$JOBS"
+(cd build && ctest --output-on-failure -j"$JOBS")
+
+echo "== core under AddressSanitizer and UBSan =="
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DTAVISTO_SANITIZE=ON -DTAVISTO_GUI=OFF \
+  -DTAVISTO_BENCH=OFF >/dev/null
+cmake --build build-asan -j"$JOBS" --target core_tests tavisto-convert
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+(cd build-asan && ctest --output-on-failure -j"$JOBS")
+
+if [ -f fuzz/run-corpus.sh ]; then
+  echo "== fuzz targets over their corpora =="
+  bash fuzz/run-corpus.sh
+fi
+echo "All tests passed."

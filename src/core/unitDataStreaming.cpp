@@ -1,0 +1,174 @@
+#include "unitDataStreaming.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "unitErrors.h"
+
+void TStream::ReadBuffer(void* buf, size_t n) {
+    if (Read(buf, n) != n) throw EReadError("Stream read error");
+}
+
+size_t TMemoryStream::Read(void* buf, size_t n) {
+    size_t avail = data_.size() - pos_;
+    if (n > avail) n = avail;
+    if (n) std::memcpy(buf, data_.data() + pos_, n);
+    pos_ += n;
+    return n;
+}
+
+void TMemoryStream::Write(const void* buf, size_t n) {
+    if (pos_ == data_.size()) {
+        data_.append(static_cast<const char*>(buf), n);
+    } else {
+        if (pos_ + n > data_.size()) data_.resize(pos_ + n);
+        std::memcpy(data_.data() + pos_, buf, n);
+    }
+    pos_ += n;
+}
+
+TFileReadStream::TFileReadStream(const std::string& path) : path_(path) {
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st;
+    if (fd_ < 0 || ::fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode)) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+        throw EFileError(Fmt("Cannot open file %s", path));
+    }
+    size_ = int64_t(st.st_size);
+}
+
+TFileReadStream::~TFileReadStream() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+size_t TFileReadStream::Read(void* buf, size_t n) {
+    size_t done = 0;
+    char* p = static_cast<char*>(buf);
+    while (done < n) {
+        ssize_t r = ::read(fd_, p + done, n - done);
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            throw EReadError("Stream read error");
+        }
+        if (r == 0) break;
+        done += size_t(r);
+    }
+    pos_ += int64_t(done);
+    return done;
+}
+
+void TFileReadStream::Write(const void*, size_t) {
+    throw EFileError(Fmt("Unable to write to %s", path_));
+}
+
+TSafeFileStream::TSafeFileStream(const std::string& path) : file_(path) { buf_.reserve(1 << 18); }
+
+size_t TSafeFileStream::Read(void*, size_t) { throw EReadError("Stream read error"); }
+
+void TSafeFileStream::Flush() {
+    if (!buf_.empty()) {
+        file_.Write(buf_.data(), buf_.size());
+        buf_.clear();
+    }
+}
+
+void TSafeFileStream::Write(const void* data, size_t n) {
+    if (buf_.size() + n > buf_.capacity()) Flush();
+    if (n >= buf_.capacity()) {
+        file_.Write(data, n);
+    } else {
+        buf_.append(static_cast<const char*>(data), n);
+    }
+}
+
+void TSafeFileStream::Commit() {
+    Flush();
+    file_.Commit();
+}
+
+static void WriteU16(TStream& s, uint16_t v) {
+    unsigned char b[2] = {uint8_t(v), uint8_t(v >> 8)};
+    s.Write(b, 2);
+}
+
+static void WriteI32(TStream& s, int32_t v) {
+    uint32_t u = uint32_t(v);
+    unsigned char b[4] = {uint8_t(u), uint8_t(u >> 8), uint8_t(u >> 16), uint8_t(u >> 24)};
+    s.Write(b, 4);
+}
+
+static int32_t ReadI32(TStream& s) {
+    unsigned char b[4];
+    s.ReadBuffer(b, 4);
+    return int32_t(uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 |
+                   uint32_t(b[3]) << 24);
+}
+
+// A declared length that runs past the end of the stream is refused before any
+// memory is taken for it.
+static void CheckAvailable(TStream& s, uint64_t n) {
+    int64_t left = s.Remaining();
+    if (left >= 0 && n > uint64_t(left)) throw EReadError("Stream read error");
+}
+
+void WriteStr(TStream& s, const std::string& str) {
+    uint16_t len = uint16_t(str.size() & 0xFFFF);
+    WriteU16(s, len);
+    if (len >= 1) s.Write(str.data(), len);
+}
+
+void ReadStr(TStream& s, std::string& str) {
+    unsigned char b[2];
+    s.ReadBuffer(b, 2);
+    size_t len = size_t(b[0]) | size_t(b[1]) << 8;
+    if (len == 0) {
+        str.clear();
+        return;
+    }
+    CheckAvailable(s, len);
+    std::string tmp(len, '\0');
+    s.ReadBuffer(tmp.data(), len);
+    str = std::move(tmp);
+}
+
+void WriteMemoryBlock(TStream& s, TMemoryStream& buf) {
+    if (buf.Size() > MaxBlockSize) throw EAppError("Block too large for a book file");
+    int32_t n = int32_t(buf.Size());
+    WriteI32(s, n);
+    if (n < 1) return;
+    s.Write(buf.Data().data(), buf.Size());
+    buf.Clear();
+}
+
+void ReadMemoryBlock(TStream& s, TMemoryStream& buf) {
+    int32_t n = ReadI32(s);
+    buf.Clear();
+    if (n < 1) return;
+    CheckAvailable(s, uint64_t(n));
+    std::string& d = buf.MutableData();
+    d.resize(size_t(n));
+    s.ReadBuffer(d.data(), size_t(n));
+    buf.SetPosition(0);
+}
+
+void WriteStringList(TStream& s, const TLines& lines) {
+    // The same bytes as joining the text into one buffer first, without the copy.
+    uint64_t total = JoinedLength(lines);
+    if (total > MaxBlockSize) throw EAppError("Text too large for a book file");
+    WriteI32(s, int32_t(total));
+    for (const auto& l : lines) {
+        s.Write(l.data(), l.size());
+        s.Write("\r\n", 2);
+    }
+}
+
+void ReadStringList(TStream& s, TLines& lines) {
+    TMemoryStream buf;
+    ReadMemoryBlock(s, buf);
+    SplitText(buf.Data(), lines);
+}

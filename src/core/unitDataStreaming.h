@@ -1,0 +1,87 @@
+// Byte encodings of the book file: counted strings, byte blocks and line lists.
+// All integers are little-endian; characters are copied byte for byte.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "unitFiles.h"
+#include "unitStrings.h"
+
+// A sequential byte stream. Read may return fewer bytes than asked at the end;
+// Write raises when the bytes cannot all be written.
+class TStream {
+public:
+    virtual ~TStream() = default;
+    virtual size_t Read(void* buf, size_t n) = 0;
+    virtual void Write(const void* buf, size_t n) = 0;
+    // Bytes still to be read, or -1 when the stream cannot tell.
+    virtual int64_t Remaining() const { return -1; }
+    // Reads exactly n bytes or raises EReadError ("Stream read error").
+    void ReadBuffer(void* buf, size_t n);
+};
+
+// A growable in-memory byte stream with a size and a current position.
+class TMemoryStream : public TStream {
+public:
+    TMemoryStream() = default;
+    explicit TMemoryStream(std::string data) : data_(std::move(data)) {}
+    size_t Read(void* buf, size_t n) override;
+    void Write(const void* buf, size_t n) override;
+    int64_t Remaining() const override { return int64_t(data_.size() - pos_); }
+    size_t Size() const { return data_.size(); }
+    size_t Position() const { return pos_; }
+    void SetPosition(size_t p) { pos_ = p < data_.size() ? p : data_.size(); }
+    void Clear() {
+        data_.clear();
+        pos_ = 0;
+    }
+    const std::string& Data() const { return data_; }
+    std::string& MutableData() { return data_; }
+
+private:
+    std::string data_;
+    size_t pos_ = 0;
+};
+
+// A file opened for reading. Raises "Cannot open file %s" when it cannot be opened.
+class TFileReadStream : public TStream {
+public:
+    explicit TFileReadStream(const std::string& path);
+    ~TFileReadStream() override;
+    size_t Read(void* buf, size_t n) override;
+    void Write(const void* buf, size_t n) override;  // raises: read-only
+    int64_t Remaining() const override { return size_ - pos_; }
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+    int fd_ = -1;
+    int64_t size_ = 0, pos_ = 0;
+};
+
+// A file written safely (see TSafeFile) through a buffer. Commit puts it in place;
+// without Commit the previous file is kept.
+class TSafeFileStream : public TStream {
+public:
+    explicit TSafeFileStream(const std::string& path);
+    size_t Read(void* buf, size_t n) override;  // raises: write-only
+    void Write(const void* buf, size_t n) override;
+    void Commit();
+
+private:
+    void Flush();
+    TSafeFile file_;
+    std::string buf_;
+};
+
+void WriteStr(TStream& s, const std::string& str);
+void ReadStr(TStream& s, std::string& str);
+void WriteMemoryBlock(TStream& s, TMemoryStream& buf);
+void ReadMemoryBlock(TStream& s, TMemoryStream& buf);
+// Raises EAppError when the list's text exceeds the 2,147,483,647 bytes a block holds.
+void WriteStringList(TStream& s, const TLines& lines);
+void ReadStringList(TStream& s, TLines& lines);
+
+constexpr uint64_t MaxBlockSize = 2147483647u;

@@ -1,0 +1,153 @@
+#include "unitStrings.h"
+
+#include <cstring>
+#include <limits>
+
+#include "unitErrors.h"
+
+void SplitText(std::string_view text, TLines& out) {
+    out.clear();
+    const char* p = text.data();
+    const char* end = p + text.size();
+    if (const void* nul = std::memchr(p, '\0', text.size())) end = static_cast<const char*>(nul);
+    while (p < end) {
+        const char* q = p;
+        while (q < end && *q != '\r' && *q != '\n') ++q;
+        out.emplace_back(p, q);
+        if (q < end && *q == '\r') ++q;
+        if (q < end && *q == '\n') ++q;
+        p = q;
+    }
+}
+
+TLines SplitText(std::string_view text) {
+    TLines lines;
+    SplitText(text, lines);
+    return lines;
+}
+
+uint64_t JoinedLength(const TLines& lines) {
+    uint64_t n = 0;
+    for (const auto& l : lines) n += l.size() + 2;
+    return n;
+}
+
+std::string JoinLines(const TLines& lines) {
+    std::string out;
+    out.reserve(JoinedLength(lines));
+    for (const auto& l : lines) {
+        out += l;
+        out += "\r\n";
+    }
+    return out;
+}
+
+static inline char Fold(char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; }
+
+bool SameText(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (Fold(a[i]) != Fold(b[i])) return false;
+    return true;
+}
+
+std::string LowerAscii(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = Fold(c);
+    return out;
+}
+
+bool LineName(std::string_view line, std::string_view& name) {
+    size_t eq = line.find('=');
+    if (eq == std::string_view::npos) return false;
+    name = line.substr(0, eq);
+    return true;
+}
+
+long IndexOfName(const TLines& lines, std::string_view name) {
+    for (size_t i = 0; i < lines.size(); ++i) {
+        std::string_view n;
+        if (LineName(lines[i], n) && SameText(n, name)) return long(i);
+    }
+    return -1;
+}
+
+std::string ValueOf(const TLines& lines, std::string_view name) {
+    long i = IndexOfName(lines, name);
+    if (i < 0) return {};
+    const std::string& l = lines[size_t(i)];
+    return l.substr(l.find('=') + 1);
+}
+
+void SetValue(TLines& lines, std::string_view name, std::string_view value, bool appendEmpty) {
+    long i = IndexOfName(lines, name);
+    std::string line;
+    line.reserve(name.size() + 1 + value.size());
+    line.append(name).append("=").append(value);
+    if (i < 0) {
+        if (!value.empty() || appendEmpty) lines.push_back(std::move(line));
+    } else if (value.empty()) {
+        lines.erase(lines.begin() + i);
+    } else {
+        lines[size_t(i)] = std::move(line);
+    }
+}
+
+static int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+bool TryDecimalToInt(std::string_view s, int32_t& out) {
+    size_t i = 0;
+    bool neg = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) neg = s[i++] == '-';
+    if (i == s.size()) return false;
+    int64_t v = 0;
+    for (; i < s.size(); ++i) {
+        if (s[i] < '0' || s[i] > '9') return false;
+        v = v * 10 + (s[i] - '0');
+        if (v > int64_t(std::numeric_limits<int32_t>::max()) + 1) return false;
+    }
+    if (neg) v = -v;
+    if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max())
+        return false;
+    out = int32_t(v);
+    return true;
+}
+
+bool TryStrToInt(std::string_view s, int32_t& out) {
+    size_t i = 0;
+    bool neg = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) neg = s[i++] == '-';
+    std::string_view rest = s.substr(i);
+    size_t skip = 0;
+    if (!rest.empty() && (rest[0] == '$' || rest[0] == 'x' || rest[0] == 'X'))
+        skip = 1;
+    else if (rest.size() >= 2 && rest[0] == '0' && (rest[1] == 'x' || rest[1] == 'X'))
+        skip = 2;
+    if (skip == 0) return TryDecimalToInt(s, out);
+    std::string_view digits = rest.substr(skip);
+    if (digits.empty()) return false;
+    uint64_t v = 0;
+    for (char c : digits) {
+        int d = HexDigit(c);
+        if (d < 0) return false;
+        v = v * 16 + uint64_t(d);
+        if (v > 0xFFFFFFFFull) return false;
+    }
+    uint32_t u = uint32_t(v);
+    if (neg) u = 0u - u;
+    out = int32_t(u);
+    return true;
+}
+
+int32_t StrToInt(std::string_view s) {
+    int32_t v = 0;
+    if (!TryStrToInt(s, v)) throw EConvertError(Fmt("'%s' is not a valid integer value", std::string(s)));
+    return v;
+}
+
+std::string IntToStr(int64_t v) { return std::to_string(v); }

@@ -1,0 +1,48 @@
+// Line lists and the name=value rules shared by book properties, the option
+// list, the encoding table and the placeholder values.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+using TLines = std::vector<std::string>;
+
+// Splits text into lines: CR LF, a lone CR and a lone LF each end a line, a
+// terminator at the very end adds no empty line, and a NUL byte ends the text.
+void SplitText(std::string_view text, TLines& out);
+TLines SplitText(std::string_view text);
+
+// Joins lines with CR LF after every line, the last one included.
+std::string JoinLines(const TLines& lines);
+// Length of JoinLines(lines) without building it.
+uint64_t JoinedLength(const TLines& lines);
+
+// ASCII letters compare without regard to case; other bytes as they are.
+bool SameText(std::string_view a, std::string_view b);
+std::string LowerAscii(std::string_view s);
+
+// The part of a line before its first "=", or npos-free empty view when the
+// line holds no "=" (such a line has no name).
+bool LineName(std::string_view line, std::string_view& name);
+// Index of the first line whose name equals name without regard to case, or -1.
+long IndexOfName(const TLines& lines, std::string_view name);
+// Value of the first line of that name; empty when there is none.
+std::string ValueOf(const TLines& lines, std::string_view name);
+// Sets name=value: replaces the first matching line in place (spelled as passed),
+// appends when there is none, deletes the line when value is empty. With
+// appendEmpty an empty value for a missing name still appends "name=".
+void SetValue(TLines& lines, std::string_view name, std::string_view value,
+              bool appendEmpty = false);
+
+// Integer texts: optional sign, then decimal digits, or hexadecimal digits after
+// "$", "0x", "0X", "x" or "X". Hexadecimal takes up to 32 bits (wrapping into the
+// negative range, as the stored files expect); decimal must fit 32 bits signed.
+bool TryStrToInt(std::string_view s, int32_t& out);
+// As TryStrToInt, but raises "'%s' is not a valid integer value".
+int32_t StrToInt(std::string_view s);
+// Decimal only: optional sign and digits.
+bool TryDecimalToInt(std::string_view s, int32_t& out);
+
+std::string IntToStr(int64_t v);

@@ -1,0 +1,394 @@
+#include "unitTextConversions.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "../render/unitStrSubs.h"
+#include "unitErrors.h"
+#include "unitFiles.h"
+
+const char* const BackSnippet =
+    " <br> <center>   <input type=\"button\" value=\"        BACK        \""
+    "onClick=\"alert('PrevPage');\"></center> <br><hr><br>";
+const char* const ContinueSnippet =
+    " <br><br><hr> <center>   <input type=\"button\" value=\"        CONTINUE        \""
+    "onClick=\"alert('NextPage');\"></center> <br><br>";
+
+const char* const ProbeWords[10] = {
+    "\xF7\xE5\xEB\xEE\xE2\xE5\xEA",  // chelovek
+    "\xEC\xEE\xE6\xED\xEE",          // mozhno
+    "\xED\xF3\xE6\xED\xEE",          // nuzhno
+    "\xE1\xF3\xE4\xE5\xF2",          // budet
+    "\xE7\xE4\xE5\xF1\xFC",          // zdes'
+    "\xED\xE0\xE4\xEE",              // nado
+    "\xE1\xE5\xE4\xED\xEE",          // bedno
+    "\xF1\xF2\xF0\xE0\xED\xED\xEE",  // stranno
+    "\xE2\xE8\xE4\xED\xEE",          // vidno
+    "\xE1\xFB\xEB\xEE",              // bylo
+};
+
+namespace {
+
+// Reports a stage's progress every so many lines, so the cost stays negligible.
+class TStepper {
+public:
+    TStepper(TConversionProgress* p, size_t total) : p_(p), total_(total ? total : 1) {}
+    void At(size_t i) {
+        if (p_ && (i & 0xFFFF) == 0) p_->StageProgress(double(i) / double(total_));
+    }
+
+private:
+    TConversionProgress* p_;
+    size_t total_;
+};
+
+}  // namespace
+
+std::string ConvertLine(std::string_view line) {
+    std::string out;
+    out.reserve(line.size() + 8);
+    for (char c : line) {
+        if (c == '<')
+            out += "&lt;";
+        else if (c == '>')
+            out += "&gt;";
+        else
+            out += c;
+    }
+    return out;
+}
+
+static bool HasAngle(const std::string& s) {
+    for (char c : s)
+        if (c == '<' || c == '>') return true;
+    return false;
+}
+
+void ConvertSymbols(TBookInfo& book, TConversionProgress* progress) {
+    TLines& body = book.EditBody();
+    TStepper step(progress, body.size());
+    for (size_t i = 0; i < body.size(); ++i) {
+        step.At(i);
+        // Most lines hold no angle bracket and keep their bytes as they are.
+        if (HasAngle(body[i])) body[i] = ConvertLine(body[i]);
+    }
+}
+
+void RemoveDashes(TBookInfo& book) {
+    TLines& body = book.EditBody();
+    if (body.size() < 2) return;
+    for (size_t i = 0; i + 1 < body.size(); ++i) {
+        std::string& a = body[i];
+        const std::string& b = body[i + 1];
+        if (!a.empty() && !b.empty() && a.back() == '-' && b.front() == ' ') a.pop_back();
+    }
+}
+
+int64_t RoundHalfEvenDiv(uint64_t sum, uint64_t count) {
+    uint64_t q = sum / count, r = sum % count;
+    if (2 * r > count || (2 * r == count && (q & 1))) ++q;
+    return int64_t(q);
+}
+
+bool LooksLikeUtf8(std::string_view s, bool cutAtEnd) {
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    size_t n = s.size();
+    if (n >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) return true;
+    bool multi = false;
+    size_t i = 0;
+    while (i < n) {
+        unsigned char c = p[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        size_t len;
+        unsigned lo = 0x80, hi = 0xBF;  // allowed range of the second byte
+        if (c >= 0xC2 && c <= 0xDF) {
+            len = 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            if (c == 0xE0) lo = 0xA0;  // no overlong forms
+            if (c == 0xED) hi = 0x9F;  // no surrogates
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+            if (c == 0xF0) lo = 0x90;
+            if (c == 0xF4) hi = 0x8F;  // nothing above U+10FFFF
+        } else {
+            return false;
+        }
+        for (size_t k = 1; k < len; ++k) {
+            if (i + k >= n) return cutAtEnd;
+            unsigned b = p[i + k];
+            if (k == 1 ? (b < lo || b > hi) : (b < 0x80 || b > 0xBF)) return false;
+        }
+        multi = true;
+        i += len;
+    }
+    return multi;
+}
+
+static bool IsDelimiter(unsigned char c) {
+    return c == ' ' || c == ',' || c == '-' || c == '.' || c == ';';
+}
+
+std::string AnalyzeCharset(const TLines& lines) {
+    std::string sample;
+    sample.reserve(CharsetSampleSize + 2);
+    for (const auto& l : lines) {
+        if (sample.size() >= CharsetSampleSize) break;
+        sample += l;
+        sample += "\r\n";
+    }
+    bool cut = sample.size() > CharsetSampleSize;
+    if (cut) sample.resize(CharsetSampleSize);
+
+    // Most texts written today are UTF-8; their bytes decode as nothing else.
+    if (LooksLikeUtf8(sample, cut)) return "UTF-8";
+
+    uint64_t sum = 0, count = 0;
+    for (unsigned char c : sample) {
+        if (c > 0x41) {
+            sum += c;
+            ++count;
+        }
+    }
+    // A sample without letters has no average; it is taken as Western text.
+    if (count == 0) return "Windows-1252";
+    if (RoundHalfEvenDiv(sum, count) < 128) return "Windows-1252";
+
+    bool found = false;
+    for (const char* word : ProbeWords) {
+        std::string_view w(word);
+        size_t at = sample.find(w);
+        if (at == std::string::npos || at <= 1) continue;
+        size_t after = at + w.size();
+        if (after >= sample.size()) continue;
+        if (IsDelimiter((unsigned char)sample[at - 1]) && IsDelimiter((unsigned char)sample[after]))
+            found = true;
+    }
+    return found ? "windows-1251" : "cp866";
+}
+
+int LeadingSpaces(std::string_view line) {
+    if (line.empty()) return 0;
+    size_t n = 0;
+    while (n < line.size() && line[n] == ' ') ++n;
+    if (n == line.size()) return int(n) - 1;
+    return int(n);
+}
+
+std::string InsertParagraphTag(std::string_view line, int32_t number, std::string_view cls) {
+    std::string num = IntToStr(number);
+    std::string out;
+    out.reserve(line.size() + num.size() + cls.size() + 21);
+    out.append("<p id=\"par").append(num).append("\" class=\"").append(cls).append("\">");
+    out.append(line);
+    return out;
+}
+
+void CreateParagraphs(TBookInfo& book, TConversionProgress* progress) {
+    TLines& body = book.EditBody();
+    if (body.empty()) {
+        book.SetProperty("TotalParagraphs", "0");
+        return;
+    }
+    TStepper step(progress, body.size());
+    body[0] = InsertParagraphTag(body[0], 1, "pnorm");
+    int32_t n = 1;
+    uint64_t r = body[0].size();
+    for (size_t i = 1; i < body.size(); ++i) {
+        step.At(i);
+        std::string& line = body[i];
+        const size_t len = line.size();
+        const size_t ind = size_t(LeadingSpaces(line));
+        const char* cls = "pnorm";
+        if (ind < len && len - ind < 60 && line[ind] != '-' && r < 60) cls = "pnor0";
+        if (ind > 6) cls = "ptitl";
+        if (ind > 35) cls = "pepig";
+        if (ind > 1 || len == 0) {
+            ++n;
+            line = InsertParagraphTag(line, n, cls);
+            r = 0;
+        } else {
+            r += len - ind;
+        }
+    }
+    book.SetProperty("TotalParagraphs", IntToStr(n));
+}
+
+void CreateVirtualPages(TBookInfo& book, TConversionProgress* progress) {
+    // One pass over the lines gives what inserting each marker into the joined
+    // text (lines with CR LF) and skipping VPageSize bytes from it would give:
+    // next is the offset in that growing text from which the next "<" is marked.
+    TLines& body = book.EditBody();
+    TStepper step(progress, body.size());
+    uint64_t off = 0;   // offset of the current line's start in the marked text
+    uint64_t next = 0;  // first offset at which a "<" receives a marker
+    int32_t k = 0;
+    for (size_t i = 0; i < body.size(); ++i) {
+        step.At(i);
+        std::string& line = body[i];
+        if (off + line.size() > next && std::memchr(line.data(), '<', line.size())) {
+            std::string out;
+            size_t from = 0;
+            bool inserted = false;
+            for (;;) {
+                size_t lt = line.find('<', from);
+                if (lt == std::string::npos) break;
+                uint64_t at = off + out.size() + (lt - from);
+                out.append(line, from, lt - from);
+                if (at >= next) {
+                    ++k;
+                    out += "<Page";
+                    out += IntToStr(k);
+                    out += '>';
+                    next = at + VPageSize;
+                    inserted = true;
+                }
+                out += '<';
+                from = lt + 1;
+            }
+            if (inserted) {
+                out.append(line, from, std::string::npos);
+                line.swap(out);
+            }
+        }
+        off += line.size() + 2;
+    }
+    book.SetProperty("PagesCount", IntToStr(k));
+}
+
+void BuildVPage(TLines& pageLines, const std::string& templatePath, bool isFirstPage,
+                bool isLastPage) {
+    TLines t;
+    LoadLinesFromFile(templatePath, t);
+    ReplacePlaceholder(t, "Pg_Up", isFirstPage ? "" : BackSnippet);
+    ReplacePlaceholder(t, "Page_Text", JoinLines(pageLines));
+    ReplacePlaceholder(t, "Pg_Dn", isLastPage ? "" : ContinueSnippet);
+    SplitText(JoinLines(t), pageLines);
+}
+
+std::string ChooseBookFileName(const std::string& sourcePath, const std::string& booksFolder) {
+    std::string name = sourcePath.substr(sourcePath.rfind('/') + 1);
+    size_t dot = name.rfind('.');
+    std::string base = dot == std::string::npos ? name : name.substr(0, dot);
+    std::string candidate = base + ".tvst";
+    if (!FileExists(booksFolder + candidate)) return candidate;
+    for (uint64_t i = 1;; ++i) {
+        candidate = base + "(" + IntToStr(int64_t(i)) + ").tvst";
+        if (!FileExists(booksFolder + candidate)) return candidate;
+    }
+}
+
+// Reads the source in pieces and splits it into lines as a line list is split:
+// CR LF, CR or LF end a line, the last terminator adds no line, NUL ends the text.
+static void LoadSourceLines(const std::string& path, TLines& lines,
+                            TConversionProgress* progress) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st;
+    if (fd < 0 || ::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        if (fd >= 0) ::close(fd);
+        throw EFileError(Fmt("Cannot open file %s", path));
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    if (uint64_t(st.st_size) > MaxBlockSize)
+        throw ETextRefused(Fmt("%s is too large for a book file", path));
+
+    lines.clear();
+    lines.reserve(size_t(st.st_size) / 48 + 16);
+    std::string buf(1 << 20, '\0');
+    std::string pending;
+    bool skipLF = false;
+    uint64_t done = 0;
+    for (;;) {
+        ssize_t got = ::read(fd, buf.data(), buf.size());
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            throw EFileError(Fmt("Cannot open file %s", path));
+        }
+        if (got == 0) break;
+        done += uint64_t(got);
+        if (progress && st.st_size > 0) progress->StageProgress(double(done) / double(st.st_size));
+        const char* p = buf.data();
+        const char* end = p + got;
+        if (skipLF && p < end && *p == '\n') ++p;
+        skipLF = false;
+        bool nul = false;
+        while (p < end) {
+            const char* q = p;
+            while (q < end) {
+                unsigned char c = (unsigned char)*q;
+                if (c <= '\r' && (c == '\r' || c == '\n' || c == 0)) break;
+                ++q;
+            }
+            if (q == end) {
+                pending.append(p, q);
+                break;
+            }
+            if (*q == '\0') {
+                pending.append(p, q);
+                nul = true;
+                break;
+            }
+            if (pending.empty()) {
+                lines.emplace_back(p, q);
+            } else {
+                pending.append(p, q);
+                lines.push_back(std::move(pending));
+                pending.clear();
+            }
+            if (*q == '\r') {
+                ++q;
+                if (q == end)
+                    skipLF = true;
+                else if (*q == '\n')
+                    ++q;
+            } else {
+                ++q;
+            }
+            p = q;
+        }
+        if (nul) break;
+        if (done > MaxBlockSize)
+            throw ETextRefused(Fmt("%s is too large for a book file", path));
+    }
+    if (!pending.empty()) lines.push_back(std::move(pending));
+}
+
+void ConvertTextFile(const std::string& sourcePath, TBookInfo& book,
+                     TConversionProgress* progress) {
+    auto stage = [&](const char* msg) {
+        if (progress) progress->StageStarted(msg);
+    };
+    try {
+        stage("Loading Source Text");
+        LoadSourceLines(sourcePath, book.EditBody(), progress);
+        if (book.Body().empty()) throw ETextRefused(Fmt("%s holds no text", sourcePath));
+        stage("Converting symbols");
+        ConvertSymbols(book, progress);
+        stage("Removing Dashes");
+        RemoveDashes(book);
+        stage("Analyzing Charset");
+        book.SetProperty("Charset", AnalyzeCharset(book.Body()));
+        stage("Creating paragraphs");
+        CreateParagraphs(book, progress);
+        stage("Creating Virtual Pages");
+        CreateVirtualPages(book, progress);
+        // Escapes, tags and markers make the text longer than its source.
+        if (JoinedLength(book.Body()) > MaxBlockSize)
+            throw ETextRefused(Fmt("%s is too large for a book file", sourcePath));
+    } catch (const std::bad_alloc&) {
+        TLines().swap(book.EditBody());
+        throw ETextRefused(Fmt("%s is too large to be held in memory", sourcePath));
+    }
+    book.FileName = ChooseBookFileName(sourcePath, book.Folder());
+    book.Title = book.FileName;
+}

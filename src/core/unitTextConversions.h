@@ -1,0 +1,63 @@
+// The conversion of a plain text into a book: symbol escaping, dash removal,
+// charset detection, paragraphs, virtual pages, and the HTML of one page.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "unitBookClasses.h"
+#include "unitStrings.h"
+
+// Told what the conversion is doing; the progress window listens to it.
+class TConversionProgress {
+public:
+    virtual ~TConversionProgress() = default;
+    // A new stage begins ("Loading Source Text", "Converting symbols", ...).
+    virtual void StageStarted(const std::string& message) = 0;
+    // How far the current stage has come, 0 to 1; called now and then in long stages.
+    virtual void StageProgress(double /*fraction*/) {}
+};
+
+constexpr size_t VPageSize = 16000;
+constexpr size_t CharsetSampleSize = 64000;
+
+extern const char* const BackSnippet;      // 117 bytes
+extern const char* const ContinueSnippet;  // 125 bytes
+
+// Escapes "<" and ">" as "&lt;" and "&gt;"; every other byte stays.
+std::string ConvertLine(std::string_view line);
+void ConvertSymbols(TBookInfo& book, TConversionProgress* progress = nullptr);
+// Drops a line-end "-" when the next line begins with a space.
+void RemoveDashes(TBookInfo& book);
+
+// "UTF-8", "cp866", "windows-1251" or "Windows-1252".
+std::string AnalyzeCharset(const TLines& lines);
+// The probe words, as windows-1251 bytes.
+extern const char* const ProbeWords[10];
+// Round to nearest, halves to the even neighbour, of sum / count (count > 0).
+int64_t RoundHalfEvenDiv(uint64_t sum, uint64_t count);
+// True when the sample starts with the UTF-8 byte-order mark, or holds a
+// multi-byte sequence and is valid UTF-8 throughout (a sequence cut off at the
+// end is allowed when cutAtEnd).
+bool LooksLikeUtf8(std::string_view sample, bool cutAtEnd);
+
+int LeadingSpaces(std::string_view line);
+std::string InsertParagraphTag(std::string_view line, int32_t number, std::string_view cls);
+void CreateParagraphs(TBookInfo& book, TConversionProgress* progress = nullptr);
+void CreateVirtualPages(TBookInfo& book, TConversionProgress* progress = nullptr);
+
+// Fills the page template with the page's lines and the BACK and CONTINUE buttons.
+// On return pageLines holds the whole document. Raises "Cannot open file %s" when
+// the template cannot be read; pageLines is then unchanged.
+void BuildVPage(TLines& pageLines, const std::string& templatePath, bool isFirstPage,
+                bool isLastPage);
+
+// The book file name for a source: its name with ".tvst" for its extension, or
+// name(1).tvst, name(2).tvst... when that is taken in booksFolder.
+std::string ChooseBookFileName(const std::string& sourcePath, const std::string& booksFolder);
+
+// Loads a text file into a fresh record and runs every stage over it. Writes no file.
+// Raises "Cannot open file %s", "%s holds no text", "%s is too large for a book file".
+void ConvertTextFile(const std::string& sourcePath, TBookInfo& book,
+                     TConversionProgress* progress = nullptr);

@@ -1,0 +1,111 @@
+#include "unitIniFile.h"
+
+#include "../core/unitErrors.h"
+#include "../core/unitFiles.h"
+
+static std::string_view Trim(std::string_view s) {
+    size_t b = 0, e = s.size();
+    while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
+    return s.substr(b, e - b);
+}
+
+// The name of a section header line, or false when the line is none.
+static bool SectionName(std::string_view line, std::string_view& name) {
+    std::string_view t = Trim(line);
+    if (t.size() < 2 || t.front() != '[') return false;
+    size_t close = t.find(']');
+    if (close == std::string_view::npos) return false;
+    name = Trim(t.substr(1, close - 1));
+    return true;
+}
+
+static bool KeyName(std::string_view line, std::string_view& key) {
+    std::string_view t = Trim(line);
+    if (t.empty() || t.front() == ';' || t.front() == '#' || t.front() == '[') return false;
+    size_t eq = t.find('=');
+    if (eq == std::string_view::npos) return false;
+    key = Trim(t.substr(0, eq));
+    return true;
+}
+
+TIniFile::TIniFile(std::string path) : path_(std::move(path)) {
+    if (!FileExists(path_)) return;
+    std::string text;
+    try {
+        text = ReadWholeFile(path_);
+    } catch (const EFileError&) {
+        return;  // an unreadable file reads as empty, so every value takes its default
+    }
+    size_t lf = text.find('\n');
+    if (lf != std::string::npos && lf > 0 && text[lf - 1] == '\r') eol_ = "\r\n";
+    SplitText(text, lines_);
+}
+
+long TIniFile::FindSection(const std::string& section) const {
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        std::string_view name;
+        if (SectionName(lines_[i], name) && SameText(name, section)) return long(i);
+    }
+    return -1;
+}
+
+long TIniFile::FindKey(long sectionLine, const std::string& key) const {
+    for (size_t i = size_t(sectionLine) + 1; i < lines_.size(); ++i) {
+        std::string_view name;
+        if (SectionName(lines_[i], name)) break;
+        if (KeyName(lines_[i], name) && SameText(name, key)) return long(i);
+    }
+    return -1;
+}
+
+std::string TIniFile::ReadString(const std::string& section, const std::string& key,
+                                 const std::string& def) const {
+    long s = FindSection(section);
+    if (s < 0) return def;
+    long k = FindKey(s, key);
+    if (k < 0) return def;
+    std::string_view line = lines_[size_t(k)];
+    std::string_view value = Trim(line.substr(line.find('=') + 1));
+    if (value.size() > MaxIniValue) value = value.substr(0, MaxIniValue);
+    return std::string(value);
+}
+
+void TIniFile::WriteString(const std::string& section, const std::string& key,
+                           const std::string& value) {
+    std::string entry = key + "=" + value;
+    long s = FindSection(section);
+    if (s < 0) {
+        if (!lines_.empty() && !Trim(lines_.back()).empty()) lines_.emplace_back();
+        lines_.push_back("[" + section + "]");
+        lines_.push_back(std::move(entry));
+        return;
+    }
+    long k = FindKey(s, key);
+    if (k >= 0) {
+        lines_[size_t(k)] = std::move(entry);
+        return;
+    }
+    // After the section's last non-blank line.
+    size_t end = size_t(s) + 1;
+    size_t insertAt = end;
+    for (; end < lines_.size(); ++end) {
+        std::string_view name;
+        if (SectionName(lines_[end], name)) break;
+        if (!Trim(lines_[end]).empty()) insertAt = end + 1;
+    }
+    lines_.insert(lines_.begin() + long(insertAt), std::move(entry));
+}
+
+void TIniFile::UpdateFile() {
+    std::string text;
+    for (const auto& l : lines_) {
+        text += l;
+        text += eol_;
+    }
+    try {
+        SaveFileSafely(path_, text);
+    } catch (const EFileError&) {
+        throw EFileError(Fmt("Unable to write to %s", path_));
+    }
+}

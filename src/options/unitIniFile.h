@@ -1,0 +1,35 @@
+// A small INI reader and writer: sections and keys match without regard to case,
+// writes update one key in place, and every other line of the file survives.
+#pragma once
+
+#include <string>
+
+#include "../core/unitStrings.h"
+
+class TIniFile {
+public:
+    // Reads the file when it exists; a missing file reads as empty.
+    explicit TIniFile(std::string path);
+
+    // The value of [section] key, without surrounding blanks and cut to 2047
+    // characters; def when the section or key is missing.
+    std::string ReadString(const std::string& section, const std::string& key,
+                           const std::string& def) const;
+    // Sets [section] key=value in memory: an existing key keeps its place, a new
+    // key goes after the last entry of its section, a new section at the end.
+    void WriteString(const std::string& section, const std::string& key, const std::string& value);
+    // Writes the file safely; raises "Unable to write to %s".
+    void UpdateFile();
+
+    const TLines& Lines() const { return lines_; }
+
+private:
+    long FindSection(const std::string& section) const;
+    long FindKey(long sectionLine, const std::string& key) const;
+
+    std::string path_;
+    TLines lines_;
+    std::string eol_ = "\n";
+};
+
+constexpr size_t MaxIniValue = 2047;

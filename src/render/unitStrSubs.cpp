@@ -1,0 +1,47 @@
+#include "unitStrSubs.h"
+
+#include "../core/unitFiles.h"
+
+std::string ReplaceAllPlaceholdersIn(const std::string& text, const TLines& values) {
+    std::string out;
+    out.reserve(text.size());
+    size_t from = 0;
+    for (;;) {
+        size_t amp = text.find('&', from);
+        if (amp == std::string::npos) {
+            out.append(text, from, std::string::npos);
+            break;
+        }
+        out.append(text, from, amp - from);
+        // The placeholder ends at the first ';' after the '&', or at the text's
+        // last character when no ';' follows.
+        size_t semi = text.find(';', amp + 1);
+        size_t last = semi == std::string::npos ? text.size() - 1 : semi;
+        std::string name = last > amp ? text.substr(amp + 1, last - amp - 1) : std::string();
+        if (IndexOfName(values, name) >= 0) out += ValueOf(values, name);
+        from = last + 1;
+    }
+    return out;
+}
+
+void ReplaceAllPlaceholders(TLines& lines, const TLines& values) {
+    std::string text = ReplaceAllPlaceholdersIn(JoinLines(lines), values);
+    SplitText(text, lines);
+}
+
+void ReplacePlaceholder(TLines& lines, const std::string& name, const std::string& value) {
+    std::string text = JoinLines(lines);
+    std::string key = "&" + name + ";";
+    size_t at = text.find(key);
+    if (at == std::string::npos) return;
+    text.replace(at, key.size(), value);
+    SplitText(text, lines);
+}
+
+void ApplyTemplate(const std::string& templatePath, const std::string& outputPath,
+                   const TLines& values) {
+    TLines lines;
+    LoadLinesFromFile(templatePath, lines);
+    ReplaceAllPlaceholders(lines, values);
+    SaveLinesToFile(outputPath, lines);
+}

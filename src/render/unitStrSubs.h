@@ -1,0 +1,20 @@
+// Placeholder substitution: "&name;" in a text is filled from a name=value list.
+#pragma once
+
+#include <string>
+
+#include "../core/unitStrings.h"
+
+// Loads the template, fills every placeholder from values, saves to outputPath.
+// Raises "Cannot open file %s" or "Cannot create file %s" / "Unable to write to %s".
+void ApplyTemplate(const std::string& templatePath, const std::string& outputPath,
+                   const TLines& values);
+// Fills every placeholder; names match values without regard to case, unknown
+// names leave nothing behind. Inserted values are never scanned again, so a value
+// holding a placeholder of its own is inserted as it stands.
+void ReplaceAllPlaceholders(TLines& lines, const TLines& values);
+// The same on a joined text.
+std::string ReplaceAllPlaceholdersIn(const std::string& text, const TLines& values);
+// Replaces the first "&name;" (letter case respected) by value; leaves the lines
+// untouched when there is none.
+void ReplacePlaceholder(TLines& lines, const std::string& name, const std::string& value);

@@ -1,0 +1,303 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <csignal>
+#include <random>
+
+#include "TestUtil.h"
+#include "core/unitBookClasses.h"
+#include "core/unitErrors.h"
+
+namespace {
+
+struct BookTest : ::testing::Test {
+    TempDir dir;
+    TRecordingNotifier notes;
+    std::string Folder() const { return dir.Path(); }
+    TBookInfo NewBook(const std::string& name) {
+        TBookInfo b(Folder(), &notes);
+        b.FileName = name;
+        return b;
+    }
+};
+
+// The page text as the search-based definition gives it: positions in the body
+// joined with CR LF, first occurrences, end before the next page's marker.
+TLines ReferenceExtract(const TBookInfo& b, int32_t n) {
+    std::string t = JoinLines(b.Body());
+    std::string m = "<Page" + std::to_string(n) + ">";
+    size_t pos = t.find(m);
+    if (pos == std::string::npos) return {};  // missing marker: empty page
+    size_t start = pos + m.size();
+    int32_t p = b.GetIntProperty("PagesCount");
+    size_t end;
+    if (n < p) {
+        size_t next = t.find("<Page" + std::to_string(int64_t(n) + 1) + ">");
+        if (next == std::string::npos) return {};
+        end = next;
+    } else {
+        end = t.size();
+    }
+    if (end <= start) return {};
+    return SplitText(t.substr(start, end - start));
+}
+
+}  // namespace
+
+TEST_F(BookTest, NewRecordSavedAtOnceIsThe69ByteFile) {
+    TBookInfo b = NewBook("new.tvst");
+    EXPECT_EQ(b.LastPage, 1);
+    EXPECT_EQ(b.LastParagraph, 0);
+    b.SaveToBookFile();
+    std::string expect = Bytes({0, 0, 51, 0, 0, 0}) +
+                         "Charset=windows-1252\r\nLastPage=1\r\nLastParagraph=1\r\n" +
+                         std::string(12, '\0');
+    EXPECT_EQ(ReadFile(dir / "new.tvst"), expect);
+    EXPECT_EQ(expect.size(), 69u);
+}
+
+TEST_F(BookTest, PropertiesFollowTheNameValueRules) {
+    TBookInfo b = NewBook("x.tvst");
+    b.SetProperty("charset", "cp866");
+    EXPECT_EQ(b.Properties[0], "charset=cp866");
+    EXPECT_EQ(b.GetProperty("CHARSET"), "cp866");
+    b.SetProperty("LastPage", "");
+    EXPECT_EQ(b.Properties.size(), 2u) << "an empty value deletes the line";
+    b.SetProperty("Missing", "");
+    EXPECT_EQ(b.Properties.back(), "Missing=") << "a missing name is appended even when empty";
+    EXPECT_EQ(b.GetIntProperty("PagesCount"), -1);
+    b.SetProperty("TotalParagraphs", "12a");
+    EXPECT_THROW(
+        {
+            try {
+                b.GetIntProperty("TotalParagraphs");
+            } catch (const EConvertError& e) {
+                EXPECT_STREQ(e.what(), "'12a' is not a valid integer value");
+                throw;
+            }
+        },
+        EConvertError);
+    b.SetProperty("X", "a=b");
+    EXPECT_EQ(b.GetProperty("x"), "a=b");
+}
+
+TEST_F(BookTest, SaveAndLoadGiveBackEveryField) {
+    TBookInfo b = NewBook("round.tvst");
+    b.Title = "round.tvst";
+    b.ReservedA = {"ra"};
+    b.ReservedB = {"rb1", "rb2"};
+    b.EditBody() = {"<Page1><p id=\"par1\" class=\"pnorm\">Hi", "", "\xE9\xFF bytes"};
+    b.SetProperty("LastPage", "1");
+    b.SetProperty("LastParagraph", "7");
+    b.SaveToBookFile();
+
+    TBookInfo c = NewBook("round.tvst");
+    c.LoadFromBookFile();
+    EXPECT_EQ(c.Title, b.Title);
+    EXPECT_EQ(c.Properties, b.Properties);
+    EXPECT_EQ(c.ReservedA, b.ReservedA);
+    EXPECT_EQ(c.ReservedB, b.ReservedB);
+    EXPECT_EQ(c.Body(), b.Body());
+    EXPECT_EQ(c.LastParagraph, 7);
+    EXPECT_EQ(c.LastPage, 1);
+
+    TBookInfo h = NewBook("round.tvst");
+    h.LastPage = 5;
+    h.LoadHeader();
+    EXPECT_EQ(h.Title, "round.tvst");
+    EXPECT_TRUE(h.Body().empty());
+    EXPECT_EQ(h.LastPage, 5) << "a header load leaves the position fields alone";
+
+    // Saving again gives the same bytes.
+    std::string first = ReadFile(dir / "round.tvst");
+    c.SaveToBookFile();
+    EXPECT_EQ(ReadFile(dir / "round.tvst"), first);
+}
+
+TEST_F(BookTest, MissingFileIsReportedOnceAndKeepsTheRecord) {
+    TBookInfo b = NewBook("absent.tvst");
+    b.LastPage = 4;
+    b.LoadFromBookFile();
+    ASSERT_EQ(notes.Messages.size(), 1u);
+    EXPECT_EQ(notes.Messages[0], "Error reading from \r\nabsent.tvst");
+    EXPECT_EQ(b.LastPage, 4);
+    b.DeleteBookFile();
+    EXPECT_EQ(notes.Messages.back(), "Cannot delete absent.tvst");
+}
+
+TEST_F(BookTest, EmptyBlocksLoadAsEmptyLists) {
+    WriteFile(dir / "e.tvst", Bytes({0, 0}) + std::string(16, '\0'));
+    TBookInfo b = NewBook("e.tvst");
+    b.LoadFromBookFile();
+    EXPECT_EQ(b.Title, "");
+    EXPECT_TRUE(b.Properties.empty());
+    EXPECT_TRUE(b.Body().empty());
+    EXPECT_EQ(b.LastPage, -1);
+    TLines page{"x"};
+    b.ExtractPage(1, page);
+    EXPECT_TRUE(page.empty());
+}
+
+TEST_F(BookTest, ExtractPageTakesTheTextBetweenMarkers) {
+    TBookInfo b = NewBook("p.tvst");
+    b.EditBody() = {"<Page1><p id=\"par1\" class=\"pnorm\">one", "more",
+                    "<Page2><p id=\"par2\" class=\"pnorm\">two",
+                    "<Page3><p id=\"par3\" class=\"pnorm\">three", "end"};
+    b.SetProperty("PagesCount", "3");
+    TLines page;
+    b.ExtractPage(1, page);
+    EXPECT_EQ(page, (TLines{"<p id=\"par1\" class=\"pnorm\">one", "more"}));
+    EXPECT_TRUE(b.IsFirstPage);
+    EXPECT_FALSE(b.IsLastPage);
+    b.ExtractPage(3, page);
+    EXPECT_EQ(page, (TLines{"<p id=\"par3\" class=\"pnorm\">three", "end"}));
+    EXPECT_TRUE(b.IsLastPage);
+    EXPECT_FALSE(b.IsFirstPage);
+    b.ExtractPage(7, page);
+    EXPECT_TRUE(page.empty()) << "a page without its marker is empty";
+
+    b.LastPage = 3;
+    TLines keep{"kept"};
+    b.NextPage(keep);
+    EXPECT_EQ(b.LastPage, 3);
+    EXPECT_EQ(keep, TLines{"kept"});
+    b.LastPage = 1;
+    b.PrevPage(keep);
+    EXPECT_EQ(b.LastPage, 1);
+    EXPECT_EQ(keep, TLines{"kept"});
+    b.NextPage(keep);
+    EXPECT_EQ(b.LastPage, 2);
+    EXPECT_EQ(keep, TLines{"<p id=\"par2\" class=\"pnorm\">two"});
+
+    // Without "PagesCount" every page is the last one.
+    b.SetProperty("PagesCount", "");
+    b.ExtractPage(1, page);
+    EXPECT_TRUE(b.IsLastPage);
+    EXPECT_EQ(page.size(), 5u);
+
+    // A change of the body is seen by the next extraction.
+    b.EditBody()[0] = "<Page1>changed";
+    b.SetProperty("PagesCount", "3");
+    b.ExtractPage(1, page);
+    EXPECT_EQ(page, (TLines{"changed", "more"}));
+}
+
+TEST_F(BookTest, ExtractPageMatchesTheSearchDefinitionOnOddBodies) {
+    std::mt19937 rng(7);
+    const char* pieces[] = {"<Page1>", "<Page2>", "<Page10>", "<Page3>", "<Page01>", "<Page",
+                            "<Page-1>", "<Page0>", "x", "yy", "<", ">", " ", "<Page2"};
+    for (int round = 0; round < 400; ++round) {
+        TBookInfo b = NewBook("r.tvst");
+        TLines body;
+        int nlines = int(rng() % 6) + 1;
+        for (int i = 0; i < nlines; ++i) {
+            std::string line;
+            int np = int(rng() % 5);
+            for (int k = 0; k < np; ++k) line += pieces[rng() % 14];
+            body.push_back(line);
+        }
+        b.EditBody() = body;
+        int pc = int(rng() % 5) - 1;
+        if (pc >= 0) b.SetProperty("PagesCount", std::to_string(pc));
+        for (int32_t n : {-1, 0, 1, 2, 3, 9, 10}) {
+            TLines got;
+            b.ExtractPage(n, got);
+            ASSERT_EQ(got, ReferenceExtract(b, n)) << "round " << round << " page " << n;
+        }
+    }
+}
+
+TEST_F(BookTest, TruncatedBookFileIsDamagedAtEveryCutPoint) {
+    TBookInfo b = NewBook("full.tvst");
+    b.Title = "full.tvst";
+    b.EditBody() = {"<Page1><p id=\"par1\" class=\"pnorm\">text", "two"};
+    b.SetProperty("PagesCount", "1");
+    b.SaveToBookFile();
+    std::string full = ReadFile(dir / "full.tvst");
+    const size_t headerEnd = full.size() - (4 + JoinedLength(b.Body()));
+    for (size_t cut = 0; cut < full.size(); ++cut) {
+        WriteFile(dir / "cut.tvst", full.substr(0, cut));
+        TBookInfo r = NewBook("cut.tvst");
+        r.Title = "before";
+        r.EditBody() = {"old"};
+        EXPECT_THROW(r.LoadFromBookFile(), EBookDamaged) << "cut at " << cut;
+        EXPECT_EQ(r.Title, "before");
+        EXPECT_EQ(r.Body(), TLines{"old"});
+        TBookInfo h = NewBook("cut.tvst");
+        if (cut < headerEnd)
+            EXPECT_THROW(h.LoadHeader(), EBookDamaged) << "header cut at " << cut;
+        else
+            EXPECT_NO_THROW(h.LoadHeader());
+    }
+    // A 2 GB body claimed by a 1 KB file.
+    std::string bogus = full.substr(0, headerEnd) + Bytes({0xF0, 0xFF, 0xFF, 0x7F}) +
+                        std::string(1000, 'z');
+    WriteFile(dir / "claim.tvst", bogus);
+    TBookInfo c = NewBook("claim.tvst");
+    try {
+        c.LoadFromBookFile();
+        FAIL() << "no error";
+    } catch (const EBookDamaged& e) {
+        EXPECT_EQ(std::string(e.what()), "Book file " + (dir / "claim.tvst") + " is damaged");
+    }
+}
+
+TEST_F(BookTest, SaveCutShortByFileSizeLimitKeepsTheOldFile) {
+    TBookInfo b = NewBook("keep.tvst");
+    b.EditBody() = {"short"};
+    b.SaveToBookFile();
+    std::string before = ReadFile(dir / "keep.tvst");
+
+    pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit rl{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &rl);
+        TBookInfo big(dir.Path(), nullptr);
+        big.FileName = "keep.tvst";
+        big.EditBody().assign(2000, std::string(70, 'w'));
+        try {
+            big.SaveToBookFile();
+        } catch (const EFileError& e) {
+            std::string expect = "Unable to write to " + (dir / "keep.tvst");
+            ::_exit(expect == e.what() ? 0 : 3);
+        }
+        ::_exit(2);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ReadFile(dir / "keep.tvst"), before);
+    // No temporary is left behind.
+    int files = 0;
+    std::string cmd = "ls -A '" + dir.Path() + "' | wc -l";
+    FILE* p = ::popen(cmd.c_str(), "r");
+    ASSERT_EQ(std::fscanf(p, "%d", &files), 1);
+    ::pclose(p);
+    EXPECT_EQ(files, 1);
+}
+
+TEST_F(BookTest, SaveIntoMissingFolderFails) {
+    TBookInfo b(dir / "nope/", &notes);
+    b.FileName = "a.tvst";
+    EXPECT_THROW(b.SaveToBookFile(), EFileError);
+}
+
+TEST_F(BookTest, ListScansSortsAndKeepsUnreadableBooks) {
+    for (const char* t : {"b.tvst", "A.tvst", "a(1).tvst"}) {
+        TBookInfo b = NewBook(t);
+        b.Title = t;
+        b.SaveToBookFile();
+    }
+    WriteFile(dir / "foreign.txt", "not a book");
+    WriteFile(dir / "broken.tvst", Bytes({9, 0, 'x'}));
+    TBookInfoList list(dir.Path(), &notes);
+    list.ScanFolder();
+    EXPECT_EQ(list.Count(), 4u);
+    list.SortByTitle();
+    EXPECT_EQ(list.Captions(), (std::vector<std::string>{"", "a(1).tvst", "A.tvst", "b.tvst"}));
+    EXPECT_EQ(notes.Messages.size(), 1u);
+}

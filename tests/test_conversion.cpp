@@ -1,0 +1,373 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "TestUtil.h"
+#include "core/unitErrors.h"
+#include "core/unitTextConversions.h"
+
+namespace {
+
+TBookInfo BookOf(TLines lines) {
+    TBookInfo b("/nonexistent/", nullptr);
+    b.EditBody() = std::move(lines);
+    return b;
+}
+
+std::string Tag(int n, const char* cls) {
+    return "<p id=\"par" + std::to_string(n) + "\" class=\"" + cls + "\">";
+}
+
+// Classes of the tagged lines, in order ("-" for an untagged line).
+std::vector<std::string> Classes(const TBookInfo& b) {
+    std::vector<std::string> out;
+    for (const auto& l : b.Body()) {
+        size_t c = l.find("class=\"");
+        out.push_back(l.rfind("<p id=", 0) == 0 && c != std::string::npos ? l.substr(c + 7, 5)
+                                                                            : "-");
+    }
+    return out;
+}
+
+// Inserting each marker into the joined text and skipping VPageSize bytes, as
+// literally as it can be written.
+TLines LiteralVirtualPages(const TLines& body, int& pages) {
+    std::string t = JoinLines(body);
+    size_t p = 1;
+    pages = 0;
+    while (p < t.size()) {
+        while (p < t.size() && t[p - 1] != '<') ++p;
+        if (p < t.size()) {
+            ++pages;
+            t.insert(p - 1, "<Page" + std::to_string(pages) + ">");
+            p += 16000;
+        }
+    }
+    TLines out;
+    size_t from = 0;
+    while (from < t.size()) {
+        size_t crlf = t.find("\r\n", from);
+        out.push_back(t.substr(from, crlf - from));
+        from = crlf + 2;
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(Symbols, EscapesAngleBracketsOnly) {
+    EXPECT_EQ(ConvertLine("a < b"), "a &lt; b");
+    EXPECT_EQ(ConvertLine("a > b"), "a &gt; b");
+    EXPECT_EQ(ConvertLine("<b>bold</b> & \"q\" \xE9"), "&lt;b&gt;bold&lt;/b&gt; & \"q\" \xE9");
+    TBookInfo b = BookOf({"<x>", "plain"});
+    ConvertSymbols(b);
+    EXPECT_EQ(b.Body(), (TLines{"&lt;x&gt;", "plain"}));
+}
+
+TEST(Dashes, RemovedOnlyBeforeALineStartingWithASpace) {
+    TBookInfo b = BookOf({"end-", "   next", "keep-", "letter", "tab-", "\tx", "two--", " y", "-",
+                          " z", "blank-", "", "last-"});
+    RemoveDashes(b);
+    EXPECT_EQ(b.Body(), (TLines{"end", "   next", "keep-", "letter", "tab-", "\tx", "two-", " y",
+                                "", " z", "blank-", "", "last-"}));
+    TBookInfo one = BookOf({"only-"});
+    RemoveDashes(one);
+    EXPECT_EQ(one.Body(), TLines{"only-"});
+}
+
+TEST(Charset, AverageDecidesWesternOrCyrillic) {
+    EXPECT_EQ(AnalyzeCharset({"The quick brown fox jumps over the lazy dog."}), "Windows-1252");
+    EXPECT_EQ(AnalyzeCharset({}), "Windows-1252");
+    EXPECT_EQ(AnalyzeCharset({"123 AAA ...", ""}), "Windows-1252") << "no byte above 'A'";
+    // 127.5 rounds to the even 128 (Cyrillic branch); 126.5 to 126.
+    EXPECT_EQ(AnalyzeCharset({"\x7F\x80"}), "cp866");
+    EXPECT_EQ(AnalyzeCharset({"\x7E\x7F"}), "Windows-1252");
+    EXPECT_EQ(RoundHalfEvenDiv(255, 2), 128);
+    EXPECT_EQ(RoundHalfEvenDiv(253, 2), 126);
+    EXPECT_EQ(RoundHalfEvenDiv(7, 3), 2);
+    EXPECT_EQ(RoundHalfEvenDiv(8, 3), 3);
+}
+
+TEST(Charset, ProbeWordsTellTheCyrillicPagesApart) {
+    const std::string bylo = "\xE1\xFB\xEB\xEE";
+    const std::string ru = "\xFD\xF2\xEE \xF2\xE5\xEA\xF1\xF2 \xEF\xF0\xEE";  // windows-1251 letters
+    EXPECT_EQ(AnalyzeCharset({ru + " " + bylo + " " + ru}), "windows-1251");
+    EXPECT_EQ(AnalyzeCharset({ru + "," + bylo + ";" + ru}), "windows-1251");
+    // First occurrences at a line end, a line start, inside a word or by a quote.
+    EXPECT_EQ(AnalyzeCharset({ru + " " + bylo, ru + " " + bylo + " " + ru}), "cp866");
+    EXPECT_EQ(AnalyzeCharset({ru, bylo + " " + ru + " " + bylo + " "}), "cp866");
+    EXPECT_EQ(AnalyzeCharset({ru + " \xEF" + bylo + " " + ru + " " + bylo + " "}), "cp866");
+    EXPECT_EQ(AnalyzeCharset({ru + " \"" + bylo + "\" " + ru}), "cp866");
+    // At the first or second byte of the sample it is not found; at the third it is.
+    EXPECT_EQ(AnalyzeCharset({" " + bylo + " " + ru}), "cp866");
+    EXPECT_EQ(AnalyzeCharset({"  " + bylo + " " + ru}), "windows-1251");
+    // The same Russian in cp866 bytes.
+    EXPECT_EQ(AnalyzeCharset({"\xED\xE2\xAE \xE2\xA5\xAA\xE1\xE2 \xA1\xEB\xAB\xAE \xAF\xE0\xAE"}),
+              "cp866");
+    // Only the first 64000 bytes count.
+    TLines western(1000, std::string(70, 'e'));
+    western.push_back(std::string(3000, '\xF0'));
+    EXPECT_EQ(AnalyzeCharset(western), "Windows-1252");
+}
+
+TEST(Charset, Utf8IsRecognised) {
+    EXPECT_EQ(AnalyzeCharset({"caf\xC3\xA9 cr\xC3\xA8me"}), "UTF-8");
+    EXPECT_EQ(AnalyzeCharset({"\xEF\xBB\xBFplain"}), "UTF-8");
+    EXPECT_EQ(AnalyzeCharset({"\xD0\xBF\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82"}), "UTF-8");
+    EXPECT_EQ(AnalyzeCharset({"plain ascii only"}), "Windows-1252");
+    EXPECT_EQ(AnalyzeCharset({"plain words then caf\xC3\xA9 \xE9"}), "Windows-1252") << "invalid after valid";
+    EXPECT_EQ(AnalyzeCharset({"plain words over\xC0\xAFlong"}), "Windows-1252");
+    EXPECT_EQ(AnalyzeCharset({"plain words cut \xC3"}), "Windows-1252") << "a whole text may not end mid-sequence";
+    // A sequence cut off by the end of the 64000-byte sample is allowed.
+    std::string line = "a";
+    while (line.size() < 64001) line += "\xE2\x82\xAC";
+    EXPECT_EQ(AnalyzeCharset({line}), "UTF-8");
+}
+
+TEST(Paragraphs, IndentAndLengthDecideTheClass) {
+    EXPECT_EQ(LeadingSpaces(""), 0);
+    EXPECT_EQ(LeadingSpaces(" "), 0);
+    EXPECT_EQ(LeadingSpaces("   "), 2);
+    EXPECT_EQ(LeadingSpaces("  x"), 2);
+    EXPECT_EQ(LeadingSpaces("\tx"), 0);
+    EXPECT_EQ(InsertParagraphTag("  Title", 12, "ptitl"), "<p id=\"par12\" class=\"ptitl\">  Title");
+
+    TBookInfo b = BookOf({
+        std::string(20, ' ') + "Title",         // 1: first line is always pnorm
+        " one space continues",                  // -
+        "  two spaces start",                    // 2: pnorm (R = 52 + 19)
+        "",                                      // 3: empty line, pnorm
+        "  ",                                    // -: two spaces continue
+        "   ",                                   // 4: three spaces, pnor0
+        "    - dialogue",                        // 5: dash after indent, pnorm
+        std::string(7, ' ') + "Chapter",        // 6: ptitl
+        std::string(35, ' ') + "x",             // 7: ptitl
+        std::string(36, ' ') + "epigraph",      // 8: pepig
+        "\ttab continues",                       // -
+        "  " + std::string(59, 'n'),             // 9: 59 after indent, R is 14 -> pnor0
+        "  " + std::string(60, 'n'),             // 10: 60 after indent -> pnorm
+    });
+    CreateParagraphs(b);
+    EXPECT_EQ(Classes(b), (std::vector<std::string>{"pnorm", "-", "pnorm", "pnorm", "-", "pnor0",
+                                                    "pnorm", "ptitl", "ptitl", "pepig", "-",
+                                                    "pnor0", "pnorm"}));
+    EXPECT_EQ(b.Body()[0], Tag(1, "pnorm") + std::string(20, ' ') + "Title");
+    EXPECT_EQ(b.Body()[12].substr(0, 30), Tag(10, "pnorm") + "  ");
+    EXPECT_EQ(b.GetProperty("TotalParagraphs"), "10");
+}
+
+TEST(Paragraphs, RunningLengthRule) {
+    // The first paragraph counts its tag: a first line of 32 bytes leaves R at 59.
+    TBookInfo a = BookOf({std::string(32, 'x'), "  short"});
+    CreateParagraphs(a);
+    EXPECT_EQ(Classes(a)[1], "pnor0");
+    TBookInfo b = BookOf({std::string(33, 'x'), "  short"});
+    CreateParagraphs(b);
+    EXPECT_EQ(Classes(b)[1], "pnorm");
+    // Verse stays pnor0; after 60 bytes of continuation the next short line is pnorm.
+    TBookInfo v = BookOf({"x", "  a", "  b", "  c", "  para", std::string(30, 'y'),
+                          std::string(30, 'y'), "  d"});
+    CreateParagraphs(v);
+    EXPECT_EQ(Classes(v), (std::vector<std::string>{"pnorm", "pnor0", "pnor0", "pnor0", "pnor0",
+                                                    "-", "-", "pnorm"}));
+    TBookInfo one = BookOf({"single"});
+    CreateParagraphs(one);
+    EXPECT_EQ(one.Body(), TLines{Tag(1, "pnorm") + "single"});
+    EXPECT_EQ(one.GetProperty("TotalParagraphs"), "1");
+}
+
+TEST(VirtualPages, BoundaryAtExactly16000Bytes) {
+    // Line 1 with its marker and CR LF spans 16000 bytes exactly: the next tag
+    // starts at offset 16000 and begins page 2.
+    std::string first = Tag(1, "pnorm");
+    first += std::string(16000 - 7 - 2 - first.size(), 'a');
+    TBookInfo b = BookOf({first, Tag(2, "pnorm") + "b"});
+    CreateVirtualPages(b);
+    EXPECT_EQ(b.GetProperty("PagesCount"), "2");
+    EXPECT_EQ(b.Body()[1].substr(0, 7), "<Page2>");
+    // One byte less and the second tag lies inside page 1.
+    first.pop_back();
+    TBookInfo c = BookOf({first, Tag(2, "pnorm") + "b"});
+    CreateVirtualPages(c);
+    EXPECT_EQ(c.GetProperty("PagesCount"), "1");
+    EXPECT_EQ(c.Body()[1], Tag(2, "pnorm") + "b");
+    // A single paragraph never breaks, however long.
+    TBookInfo d = BookOf({Tag(1, "pnorm") + "x", std::string(50000, 'y'), "z"});
+    CreateVirtualPages(d);
+    EXPECT_EQ(d.GetProperty("PagesCount"), "1");
+    EXPECT_EQ(d.Body().size(), 3u);
+}
+
+TEST(VirtualPages, OnePassEqualsLiteralInsertion) {
+    std::mt19937 rng(42);
+    for (int round = 0; round < 60; ++round) {
+        TLines body;
+        int n = int(rng() % 3000) + 1;
+        for (int i = 0; i < n; ++i) {
+            std::string line;
+            int len = int(rng() % 200);
+            if (rng() % 3 == 0) line = Tag(i + 1, "pnorm");
+            for (int k = 0; k < len; ++k) line += char('a' + rng() % 26);
+            if (rng() % 50 == 0) line.insert(line.size() / 2, "<");  // stray brackets too
+            if (rng() % 400 == 0) line += std::string(20000 + rng() % 20000, 'L') + "<q";
+            body.push_back(line);
+        }
+        int pages = 0;
+        TLines expect = LiteralVirtualPages(body, pages);
+        TBookInfo b = BookOf(body);
+        CreateVirtualPages(b);
+        ASSERT_EQ(b.Body(), expect) << "round " << round;
+        ASSERT_EQ(b.GetProperty("PagesCount"), std::to_string(pages));
+    }
+}
+
+TEST(PageHtml, ButtonsByPositionAndSnippetBytes) {
+    EXPECT_EQ(std::string(BackSnippet).size(), 117u);
+    EXPECT_EQ(std::string(ContinueSnippet).size(), 125u);
+    TempDir dir;
+    WriteFile(dir / "vpage.tml", "<html>&Pg_Up;\r\n&Page_Text;&Pg_Dn;</html>\r\n");
+    auto build = [&](bool first, bool last) {
+        TLines page{"<p>one", "two"};
+        BuildVPage(page, dir / "vpage.tml", first, last);
+        return JoinLines(page);
+    };
+    EXPECT_EQ(build(true, false),
+              "<html>\r\n<p>one\r\ntwo\r\n" + std::string(ContinueSnippet) + "</html>\r\n");
+    EXPECT_EQ(build(false, false), "<html>" + std::string(BackSnippet) + "\r\n<p>one\r\ntwo\r\n" +
+                                       ContinueSnippet + "</html>\r\n");
+    EXPECT_EQ(build(false, true),
+              "<html>" + std::string(BackSnippet) + "\r\n<p>one\r\ntwo\r\n</html>\r\n");
+    EXPECT_EQ(build(true, true), "<html>\r\n<p>one\r\ntwo\r\n</html>\r\n");
+    TLines page{"kept"};
+    EXPECT_THROW(BuildVPage(page, dir / "missing.tml", true, true), EFileError);
+    EXPECT_EQ(page, TLines{"kept"});
+}
+
+TEST(FileNames, NumberedWhenTaken) {
+    TempDir dir;
+    EXPECT_EQ(ChooseBookFileName("/texts/war.txt", dir.Path()), "war.tvst");
+    WriteFile(dir / "war.tvst", "");
+    EXPECT_EQ(ChooseBookFileName("/texts/war.txt", dir.Path()), "war(1).tvst");
+    WriteFile(dir / "war(2).tvst", "");
+    EXPECT_EQ(ChooseBookFileName("/texts/war.txt", dir.Path()), "war(1).tvst");
+    WriteFile(dir / "war(1).tvst", "");
+    EXPECT_EQ(ChooseBookFileName("/texts/war.txt", dir.Path()), "war(3).tvst");
+    EXPECT_EQ(ChooseBookFileName("/texts/notes", dir.Path()), "notes.tvst");
+    EXPECT_EQ(ChooseBookFileName("a.b.txt", dir.Path()), "a.b.tvst");
+    WriteFile(dir / "a.b.tvst", "");
+    EXPECT_EQ(ChooseBookFileName("a.b.txt", dir.Path()), "a.b(1).tvst");
+}
+
+namespace {
+struct PipelineTest : ::testing::Test {
+    TempDir dir;
+    void SetUp() override { ::mkdir((dir / "MyBooks").c_str(), 0755); }
+    std::string Lib() const { return dir / "MyBooks/"; }
+};
+
+struct RecordingProgress : TConversionProgress {
+    std::vector<std::string> stages;
+    void StageStarted(const std::string& m) override { stages.push_back(m); }
+};
+
+std::string Le32(uint32_t v) {
+    return Bytes({int(v & 0xFF), int(v >> 8 & 0xFF), int(v >> 16 & 0xFF), int(v >> 24)});
+}
+}  // namespace
+
+TEST_F(PipelineTest, LineEndingsNulAndPropertyOrder) {
+    WriteFile(dir / "crlf.txt", "one\r\n  two\r\nthree\r\n");
+    WriteFile(dir / "lf.txt", "one\n  two\nthree\n");
+    WriteFile(dir / "cr.txt", std::string("one\r  two\rthree\r\0after", 23));
+    TLines bodies[3];
+    int i = 0;
+    for (const char* f : {"crlf.txt", "lf.txt", "cr.txt"}) {
+        TBookInfo b(Lib(), nullptr);
+        RecordingProgress p;
+        ConvertTextFile(dir / f, b, &p);
+        bodies[i++] = b.Body();
+        EXPECT_EQ(p.stages, (std::vector<std::string>{"Loading Source Text", "Converting symbols",
+                                                      "Removing Dashes", "Analyzing Charset",
+                                                      "Creating paragraphs",
+                                                      "Creating Virtual Pages"}));
+        EXPECT_EQ(b.Properties, (TLines{"Charset=Windows-1252", "LastPage=1", "LastParagraph=1",
+                                        "TotalParagraphs=2", "PagesCount=1"}));
+        EXPECT_EQ(b.Title, b.FileName);
+    }
+    EXPECT_EQ(bodies[0], bodies[1]);
+    EXPECT_EQ(bodies[0], bodies[2]);
+    EXPECT_EQ(bodies[0].size(), 3u);
+}
+
+TEST_F(PipelineTest, SourcesWithoutTextAreRefused) {
+    WriteFile(dir / "empty.txt", "");
+    WriteFile(dir / "nul.txt", std::string("\0text", 5));
+    for (const char* f : {"empty.txt", "nul.txt"}) {
+        TBookInfo b(Lib(), nullptr);
+        try {
+            ConvertTextFile(dir / f, b);
+            FAIL() << f;
+        } catch (const ETextRefused& e) {
+            EXPECT_EQ(std::string(e.what()), (dir / f) + " holds no text");
+        }
+    }
+    TBookInfo b(Lib(), nullptr);
+    try {
+        ConvertTextFile(dir / "absent.txt", b);
+        FAIL();
+    } catch (const EFileError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot open file " + (dir / "absent.txt"));
+    }
+    EXPECT_EQ(std::system(("test -z \"$(ls -A '" + Lib() + "')\"").c_str()), 0);
+}
+
+TEST_F(PipelineTest, GoldenBookFile) {
+    const std::string b8 = "  " + std::string(7998, 'b'), c8 = "  " + std::string(7998, 'c'),
+                      d8 = "  " + std::string(7998, 'd'), e8 = "  " + std::string(7998, 'e'),
+                      f8 = "  " + std::string(7998, 'f');
+    const std::string epi = std::string(40, ' ') + "epigraph";
+    WriteFile(dir / "golden.txt", "  The <Title>\r\na continuation line ending in a dash-\r\n" +
+                                      b8 + "\r\n   short verse\n          Chapter Two\r\n" + c8 +
+                                      "\r\n" + d8 + "\r\n" + epi + "\r\n" + e8 + "\r\n" + f8);
+    TBookInfo book(Lib(), nullptr);
+    ConvertTextFile(dir / "golden.txt", book);
+    book.SaveToBookFile();
+
+    // Worked out by hand. Offsets in the joined text (markers, tags, CR LF counted):
+    //  line 1 "<Page1>" + tag(27) + "  The &lt;Title&gt;"(19) + 2 = 55     -> line 2 at 55
+    //  line 2 continuation, dash removed: 36 + 2                           -> line 3 at 93
+    //  line 3 tag 27 + 8000 + 2 = 8029                                     -> line 4 at 8122
+    //  line 4 "   short verse" (pnor0, R = 0): 27 + 14 + 2 = 43            -> line 5 at 8165
+    //  line 5 10 spaces, ptitl: 27 + 21 + 2 = 50                           -> line 6 at 8215
+    //  line 6 8029                                -> line 7 at 16244 >= 16000: <Page2>, next 32244
+    //  line 7 7 + 8029 = 8036                                              -> line 8 at 24280
+    //  line 8 40 spaces, pepig: 27 + 48 + 2 = 77                           -> line 9 at 24357
+    //  line 9 8029                                -> line 10 at 32386 >= 32244: <Page3>
+    const TLines body = {
+        "<Page1>" + Tag(1, "pnorm") + "  The &lt;Title&gt;",
+        "a continuation line ending in a dash",
+        Tag(2, "pnorm") + b8,
+        Tag(3, "pnor0") + "   short verse",
+        Tag(4, "ptitl") + "          Chapter Two",
+        Tag(5, "pnorm") + c8,
+        "<Page2>" + Tag(6, "pnorm") + d8,
+        Tag(7, "pepig") + epi,
+        Tag(8, "pnorm") + e8,
+        "<Page3>" + Tag(9, "pnorm") + f8,
+    };
+    const std::string props =
+        "Charset=Windows-1252\r\nLastPage=1\r\nLastParagraph=1\r\nTotalParagraphs=9\r\n"
+        "PagesCount=3\r\n";
+    std::string text;
+    for (const auto& l : body) text += l + "\r\n";
+    const std::string expect = Bytes({11, 0}) + "golden.tvst" + Le32(uint32_t(props.size())) +
+                               props + Le32(0) + Le32(0) + Le32(uint32_t(text.size())) + text;
+    EXPECT_EQ(book.FileName, "golden.tvst");
+    const std::string got = ReadFile(Lib() + "golden.tvst");
+    ASSERT_EQ(got.size(), expect.size());
+    EXPECT_TRUE(got == expect);
+
+    TLines page;
+    book.ExtractPage(2, page);
+    EXPECT_EQ(page, (TLines{body[6].substr(7), body[7], body[8]}));
+}

@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <csignal>
+
+#include "TestUtil.h"
+#include "core/unitErrors.h"
+#include "options/unitIniFile.h"
+#include "options/unitOptStorage.h"
+
+namespace {
+struct OptionsTest : ::testing::Test {
+    TempDir dir;
+    void SetUp() override { ProgramFolder = dir.Path(); }
+    std::string Config() const { return ReadFile(dir / "config.dat"); }
+};
+}  // namespace
+
+TEST_F(OptionsTest, DefaultsWithoutConfigAndTheFileASaveCreates) {
+    LoadOptions();
+    EXPECT_EQ(RecentBook, "seagull.txt");
+    EXPECT_EQ(ScrollSpeed, 20);
+    EXPECT_EQ(OptionList, (TLines{"norm_font=Arial", "norm_color=375060", "norm_size=28",
+                                  "bgcolor=C0CBCA", "titl_color=BA37EC"}));
+    LoadOptions();
+    EXPECT_EQ(OptionList.size(), 5u) << "a second load does not duplicate lines";
+    SaveOptions();
+    EXPECT_EQ(Config(),
+              "[General]\nRecentBook=seagull.txt\nScrollSpeed=20\n\n[Style]\nnorm_font=Arial\n"
+              "norm_color=375060\nnorm_size=28\nbgcolor=C0CBCA\ntitl_color=BA37EC\n");
+}
+
+TEST_F(OptionsTest, ForeignSectionsOddCaseAndHexSpeed) {
+    WriteFile(dir / "config.dat",
+              "; my settings\r\n[Other]\r\nkeep=1\r\n\r\n[STYLE]\r\nTITL_COLOR = 112233 \r\n"
+              "Norm_Font=Times New Roman\r\nextra=yes\r\n[general]\r\nscrollspeed=0x1E\r\n"
+              "recentbook=war.tvst\r\n");
+    LoadOptions();
+    EXPECT_EQ(ScrollSpeed, 30);
+    EXPECT_EQ(RecentBook, "war.tvst");
+    EXPECT_EQ(OptionList, (TLines{"norm_font=Times New Roman", "norm_color=375060", "norm_size=28",
+                                  "bgcolor=C0CBCA", "titl_color=112233"}));
+    SaveOptions();
+    EXPECT_EQ(Config(),
+              "; my settings\r\n[Other]\r\nkeep=1\r\n\r\n[STYLE]\r\ntitl_color=112233\r\n"
+              "norm_font=Times New Roman\r\nextra=yes\r\nnorm_color=375060\r\nnorm_size=28\r\n"
+              "bgcolor=C0CBCA\r\n[general]\r\nScrollSpeed=30\r\nRecentBook=war.tvst\r\n");
+}
+
+TEST_F(OptionsTest, ScrollSpeedForms) {
+    EXPECT_EQ(ParseScrollSpeed("$1E"), 30);
+    EXPECT_EQ(ParseScrollSpeed("x1e"), 30);
+    EXPECT_EQ(ParseScrollSpeed("0X1E"), 30);
+    EXPECT_EQ(ParseScrollSpeed("-5"), -5);
+    EXPECT_EQ(ParseScrollSpeed("+7"), 7);
+    EXPECT_EQ(ParseScrollSpeed("abc"), 20);
+    EXPECT_EQ(ParseScrollSpeed(""), 20);
+    EXPECT_EQ(ParseScrollSpeed("12 "), 20);
+    EXPECT_EQ(ParseScrollSpeed("99999999999"), 20);
+    EXPECT_EQ(ParseScrollSpeed("$"), 20);
+}
+
+TEST_F(OptionsTest, EmptyValuesAndLongValues) {
+    WriteFile(dir / "config.dat", "[Style]\nnorm_color=\nnorm_font=" + std::string(5000, 'F') +
+                                      "\n[General]\nScrollSpeed=\n");
+    LoadOptions();
+    EXPECT_EQ(OptionList[1], "norm_color=") << "present but empty stays empty";
+    EXPECT_EQ(OptionList[0].size(), std::string("norm_font=").size() + 2047);
+    EXPECT_EQ(ScrollSpeed, 20);
+    SetValue(OptionList, "norm_size", "");
+    EXPECT_EQ(OptionList.size(), 4u);
+    SaveOptions();
+    TIniFile ini(dir / "config.dat");
+    EXPECT_EQ(ini.ReadString("Style", "norm_size", "def"), "");
+}
+
+TEST_F(OptionsTest, FailedSaveKeepsTheOldConfig) {
+    LoadOptions();
+    SaveOptions();
+    std::string before = Config();
+    pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit rl{64, 64};
+        ::setrlimit(RLIMIT_FSIZE, &rl);
+        RecentBook = std::string(500, 'r');
+        try {
+            SaveOptions();
+        } catch (const EFileError& e) {
+            ::_exit(std::string(e.what()) == "Unable to write to " + (dir / "config.dat") ? 0 : 3);
+        }
+        ::_exit(2);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(Config(), before);
+}
+
+TEST_F(OptionsTest, MissingFolderRaisesTheMessage) {
+    LoadOptions();
+    ProgramFolder = dir / "gone/";
+    try {
+        SaveOptions();
+        FAIL() << "no error";
+    } catch (const EFileError& e) {
+        EXPECT_EQ(std::string(e.what()), "Unable to write to " + (dir / "gone/config.dat"));
+    }
+}
