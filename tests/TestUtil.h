@@ -10,7 +10,7 @@
 #include <string>
 
 class TempDir {
-public:
+  public:
     TempDir() {
         char tmpl[] = "/tmp/tavisto-test-XXXXXX";
         char* p = ::mkdtemp(tmpl);
@@ -31,7 +31,7 @@ public:
         ::mkdir((path_ + "TEMP").c_str(), 0755);
     }
 
-private:
+  private:
     std::string path_;
 };
 

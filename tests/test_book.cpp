@@ -185,8 +185,9 @@ TEST_F(BookTest, ExtractPageTakesTheTextBetweenMarkers) {
 
 TEST_F(BookTest, ExtractPageMatchesTheSearchDefinitionOnOddBodies) {
     std::mt19937 rng(7);
-    const char* pieces[] = {"<Page1>", "<Page2>", "<Page10>", "<Page3>", "<Page01>", "<Page",
-                            "<Page-1>", "<Page0>", "x", "yy", "<", ">", " ", "<Page2"};
+    const char* pieces[] = {"<Page1>", "<Page2>",  "<Page10>", "<Page3>", "<Page01>",
+                            "<Page",   "<Page-1>", "<Page0>",  "x",       "yy",
+                            "<",       ">",        " ",        "<Page2"};
     for (int round = 0; round < 400; ++round) {
         TBookInfo b = NewBook("r.tvst");
         TLines body;
@@ -231,8 +232,8 @@ TEST_F(BookTest, TruncatedBookFileIsDamagedAtEveryCutPoint) {
             EXPECT_NO_THROW(h.LoadHeader());
     }
     // A 2 GB body claimed by a 1 KB file.
-    std::string bogus = full.substr(0, headerEnd) + Bytes({0xF0, 0xFF, 0xFF, 0x7F}) +
-                        std::string(1000, 'z');
+    std::string bogus =
+        full.substr(0, headerEnd) + Bytes({0xF0, 0xFF, 0xFF, 0x7F}) + std::string(1000, 'z');
     WriteFile(dir / "claim.tvst", bogus);
     TBookInfo c = NewBook("claim.tvst");
     try {
@@ -253,7 +254,9 @@ TEST_F(BookTest, SaveCutShortByFileSizeLimitKeepsTheOldFile) {
     ASSERT_GE(pid, 0);
     if (pid == 0) {
         std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit rl{4096, 4096};
+        struct rlimit rl {
+            4096, 4096
+        };
         ::setrlimit(RLIMIT_FSIZE, &rl);
         TBookInfo big(dir.Path(), nullptr);
         big.FileName = "keep.tvst";

@@ -24,7 +24,7 @@ std::vector<std::string> Classes(const TBookInfo& b) {
     for (const auto& l : b.Body()) {
         size_t c = l.find("class=\"");
         out.push_back(l.rfind("<p id=", 0) == 0 && c != std::string::npos ? l.substr(c + 7, 5)
-                                                                            : "-");
+                                                                          : "-");
     }
     return out;
 }
@@ -90,7 +90,8 @@ TEST(Charset, AverageDecidesWesternOrCyrillic) {
 
 TEST(Charset, ProbeWordsTellTheCyrillicPagesApart) {
     const std::string bylo = "\xE1\xFB\xEB\xEE";
-    const std::string ru = "\xFD\xF2\xEE \xF2\xE5\xEA\xF1\xF2 \xEF\xF0\xEE";  // windows-1251 letters
+    const std::string ru =
+        "\xFD\xF2\xEE \xF2\xE5\xEA\xF1\xF2 \xEF\xF0\xEE";  // windows-1251 letters
     EXPECT_EQ(AnalyzeCharset({ru + " " + bylo + " " + ru}), "windows-1251");
     EXPECT_EQ(AnalyzeCharset({ru + "," + bylo + ";" + ru}), "windows-1251");
     // First occurrences at a line end, a line start, inside a word or by a quote.
@@ -115,9 +116,11 @@ TEST(Charset, Utf8IsRecognised) {
     EXPECT_EQ(AnalyzeCharset({"\xEF\xBB\xBFplain"}), "UTF-8");
     EXPECT_EQ(AnalyzeCharset({"\xD0\xBF\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82"}), "UTF-8");
     EXPECT_EQ(AnalyzeCharset({"plain ascii only"}), "Windows-1252");
-    EXPECT_EQ(AnalyzeCharset({"plain words then caf\xC3\xA9 \xE9"}), "Windows-1252") << "invalid after valid";
+    EXPECT_EQ(AnalyzeCharset({"plain words then caf\xC3\xA9 \xE9"}), "Windows-1252")
+        << "invalid after valid";
     EXPECT_EQ(AnalyzeCharset({"plain words over\xC0\xAFlong"}), "Windows-1252");
-    EXPECT_EQ(AnalyzeCharset({"plain words cut \xC3"}), "Windows-1252") << "a whole text may not end mid-sequence";
+    EXPECT_EQ(AnalyzeCharset({"plain words cut \xC3"}), "Windows-1252")
+        << "a whole text may not end mid-sequence";
     // A sequence cut off by the end of the 64000-byte sample is allowed.
     std::string line = "a";
     while (line.size() < 64001) line += "\xE2\x82\xAC";
@@ -130,27 +133,28 @@ TEST(Paragraphs, IndentAndLengthDecideTheClass) {
     EXPECT_EQ(LeadingSpaces("   "), 2);
     EXPECT_EQ(LeadingSpaces("  x"), 2);
     EXPECT_EQ(LeadingSpaces("\tx"), 0);
-    EXPECT_EQ(InsertParagraphTag("  Title", 12, "ptitl"), "<p id=\"par12\" class=\"ptitl\">  Title");
+    EXPECT_EQ(InsertParagraphTag("  Title", 12, "ptitl"),
+              "<p id=\"par12\" class=\"ptitl\">  Title");
 
     TBookInfo b = BookOf({
-        std::string(20, ' ') + "Title",         // 1: first line is always pnorm
-        " one space continues",                  // -
-        "  two spaces start",                    // 2: pnorm (R = 52 + 19)
-        "",                                      // 3: empty line, pnorm
-        "  ",                                    // -: two spaces continue
-        "   ",                                   // 4: three spaces, pnor0
-        "    - dialogue",                        // 5: dash after indent, pnorm
-        std::string(7, ' ') + "Chapter",        // 6: ptitl
-        std::string(35, ' ') + "x",             // 7: ptitl
-        std::string(36, ' ') + "epigraph",      // 8: pepig
-        "\ttab continues",                       // -
-        "  " + std::string(59, 'n'),             // 9: 59 after indent, R is 14 -> pnor0
-        "  " + std::string(60, 'n'),             // 10: 60 after indent -> pnorm
+        std::string(20, ' ') + "Title",     // 1: first line is always pnorm
+        " one space continues",             // -
+        "  two spaces start",               // 2: pnorm (R = 52 + 19)
+        "",                                 // 3: empty line, pnorm
+        "  ",                               // -: two spaces continue
+        "   ",                              // 4: three spaces, pnor0
+        "    - dialogue",                   // 5: dash after indent, pnorm
+        std::string(7, ' ') + "Chapter",    // 6: ptitl
+        std::string(35, ' ') + "x",         // 7: ptitl
+        std::string(36, ' ') + "epigraph",  // 8: pepig
+        "\ttab continues",                  // -
+        "  " + std::string(59, 'n'),        // 9: 59 after indent, R is 14 -> pnor0
+        "  " + std::string(60, 'n'),        // 10: 60 after indent -> pnorm
     });
     CreateParagraphs(b);
-    EXPECT_EQ(Classes(b), (std::vector<std::string>{"pnorm", "-", "pnorm", "pnorm", "-", "pnor0",
-                                                    "pnorm", "ptitl", "ptitl", "pepig", "-",
-                                                    "pnor0", "pnorm"}));
+    EXPECT_EQ(Classes(b),
+              (std::vector<std::string>{"pnorm", "-", "pnorm", "pnorm", "-", "pnor0", "pnorm",
+                                        "ptitl", "ptitl", "pepig", "-", "pnor0", "pnorm"}));
     EXPECT_EQ(b.Body()[0], Tag(1, "pnorm") + std::string(20, ' ') + "Title");
     EXPECT_EQ(b.Body()[12].substr(0, 30), Tag(10, "pnorm") + "  ");
     EXPECT_EQ(b.GetProperty("TotalParagraphs"), "10");
@@ -165,8 +169,8 @@ TEST(Paragraphs, RunningLengthRule) {
     CreateParagraphs(b);
     EXPECT_EQ(Classes(b)[1], "pnorm");
     // Verse stays pnor0; after 60 bytes of continuation the next short line is pnorm.
-    TBookInfo v = BookOf({"x", "  a", "  b", "  c", "  para", std::string(30, 'y'),
-                          std::string(30, 'y'), "  d"});
+    TBookInfo v = BookOf(
+        {"x", "  a", "  b", "  c", "  para", std::string(30, 'y'), std::string(30, 'y'), "  d"});
     CreateParagraphs(v);
     EXPECT_EQ(Classes(v), (std::vector<std::string>{"pnorm", "pnor0", "pnor0", "pnor0", "pnor0",
                                                     "-", "-", "pnorm"}));
@@ -286,10 +290,10 @@ TEST_F(PipelineTest, LineEndingsNulAndPropertyOrder) {
         RecordingProgress p;
         ConvertTextFile(dir / f, b, &p);
         bodies[i++] = b.Body();
-        EXPECT_EQ(p.stages, (std::vector<std::string>{"Loading Source Text", "Converting symbols",
-                                                      "Removing Dashes", "Analyzing Charset",
-                                                      "Creating paragraphs",
-                                                      "Creating Virtual Pages"}));
+        EXPECT_EQ(p.stages,
+                  (std::vector<std::string>{"Loading Source Text", "Converting symbols",
+                                            "Removing Dashes", "Analyzing Charset",
+                                            "Creating paragraphs", "Creating Virtual Pages"}));
         EXPECT_EQ(b.Properties, (TLines{"Charset=Windows-1252", "LastPage=1", "LastParagraph=1",
                                         "TotalParagraphs=2", "PagesCount=1"}));
         EXPECT_EQ(b.Title, b.FileName);

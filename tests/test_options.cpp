@@ -83,7 +83,9 @@ TEST_F(OptionsTest, FailedSaveKeepsTheOldConfig) {
     ASSERT_GE(pid, 0);
     if (pid == 0) {
         std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit rl{64, 64};
+        struct rlimit rl {
+            64, 64
+        };
         ::setrlimit(RLIMIT_FSIZE, &rl);
         RecentBook = std::string(500, 'r');
         try {

@@ -28,7 +28,7 @@ TEST(ConvertTool, ConvertsBooksThatLoadBack) {
     WriteFile(dir / "story.txt", "  Story\r\n  First paragraph\r\ngoes on\r\n");
     WriteFile(dir / "empty.txt", "");
     ToolRun r = Exec("--library " + (dir / "lib") + " " + (dir / "story.txt") + " " +
-                 (dir / "empty.txt") + " " + (dir / "story.txt"));
+                     (dir / "empty.txt") + " " + (dir / "story.txt"));
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_NE(r.out.find("story.tvst\tWindows-1252\t2 paragraphs\t1 pages"), std::string::npos)
         << r.out;

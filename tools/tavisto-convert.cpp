@@ -21,7 +21,7 @@
 namespace {
 
 class StderrNotifier : public TNotifier {
-public:
+  public:
     void ShowMessage(const std::string& text) override {
         std::string t = text;
         for (auto& c : t)
@@ -32,7 +32,7 @@ public:
 
 // Shows the stage under way on standard error once a file has taken more than a moment.
 class StderrProgress : public TConversionProgress {
-public:
+  public:
     explicit StderrProgress(std::string name) : name_(std::move(name)) {}
     ~StderrProgress() override {
         if (shown_ && tty_) std::cerr << "\n";
@@ -43,7 +43,7 @@ public:
     }
     void StageProgress(double f) override { Show(f, false); }
 
-private:
+  private:
     void Show(double f, bool newStage) {
         auto elapsed = std::chrono::steady_clock::now() - start_;
         if (elapsed < std::chrono::milliseconds(700)) return;

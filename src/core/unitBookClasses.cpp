@@ -40,7 +40,9 @@ void TBookInfo::LoadFromBookFile() {
     LastParagraph = GetIntProperty("LastParagraph");
 }
 
-void TBookInfo::LoadHeader() { Load(true); }
+void TBookInfo::LoadHeader() {
+    Load(true);
+}
 
 void TBookInfo::ReadFrom(TStream& s, bool headerOnly) {
     // Everything is read first and only then taken over, so a file that ends
@@ -115,8 +117,7 @@ static bool ParseMarker(const std::string& line, size_t at, int32_t& n) {
     if (j == ds || j >= line.size() || line[j] != '>') return false;
     size_t nd = j - ds;
     // Only the exact decimal spelling of a number matches its marker.
-    if (nd > 10 || (nd > 1 && line[ds] == '0') || (neg && nd == 1 && line[ds] == '0'))
-        return false;
+    if (nd > 10 || (nd > 1 && line[ds] == '0') || (neg && nd == 1 && line[ds] == '0')) return false;
     int64_t v = 0;
     for (size_t k = ds; k < j; ++k) v = v * 10 + (line[k] - '0');
     if (neg) v = -v;
@@ -173,7 +174,8 @@ void TBookInfo::ExtractPage(int32_t n, TLines& lines) {
 
     auto piece = [&](size_t i, size_t from, size_t to, std::string& out) {
         const std::string& l = body_[i];
-        for (size_t k = from; k < to; ++k) out += k < l.size() ? l[k] : (k == l.size() ? '\r' : '\n');
+        for (size_t k = from; k < to; ++k)
+            out += k < l.size() ? l[k] : (k == l.size() ? '\r' : '\n');
     };
     std::string text;
     if (start.line == end.line) {

@@ -14,7 +14,7 @@
 // One book: title, book file name, properties, converted text and reading position.
 // Its book file is Folder + FileName; Folder is the library folder with a trailing '/'.
 class TBookInfo {
-public:
+  public:
     TBookInfo(std::string folder, TNotifier* notifier);
 
     std::string Title;
@@ -54,7 +54,7 @@ public:
     void NextPage(TLines& lines);
     void PrevPage(TLines& lines);
 
-private:
+  private:
     struct TextPos {
         size_t line;
         size_t col;
@@ -76,7 +76,7 @@ int CompareBookTitles(const TBookInfo& a, const TBookInfo& b);
 
 // The books of one library folder, each loaded header-only. Owns its records.
 class TBookInfoList {
-public:
+  public:
     TBookInfoList(std::string folder, TNotifier* notifier);
     TBookInfo& AddNew();
     TBookInfo& GetBook(size_t index) { return *books_.at(index); }
@@ -87,7 +87,7 @@ public:
     // The captions a list view shows, one per record in list order.
     std::vector<std::string> Captions() const;
 
-private:
+  private:
     std::string folder_;
     TNotifier* notifier_;
     std::vector<std::unique_ptr<TBookInfo>> books_;

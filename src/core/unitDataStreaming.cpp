@@ -66,9 +66,13 @@ void TFileReadStream::Write(const void*, size_t) {
     throw EFileError(Fmt("Unable to write to %s", path_));
 }
 
-TSafeFileStream::TSafeFileStream(const std::string& path) : file_(path) { buf_.reserve(1 << 18); }
+TSafeFileStream::TSafeFileStream(const std::string& path) : file_(path) {
+    buf_.reserve(1 << 18);
+}
 
-size_t TSafeFileStream::Read(void*, size_t) { throw EReadError("Stream read error"); }
+size_t TSafeFileStream::Read(void*, size_t) {
+    throw EReadError("Stream read error");
+}
 
 void TSafeFileStream::Flush() {
     if (!buf_.empty()) {

@@ -12,7 +12,7 @@
 // A sequential byte stream. Read may return fewer bytes than asked at the end;
 // Write raises when the bytes cannot all be written.
 class TStream {
-public:
+  public:
     virtual ~TStream() = default;
     virtual size_t Read(void* buf, size_t n) = 0;
     virtual void Write(const void* buf, size_t n) = 0;
@@ -24,7 +24,7 @@ public:
 
 // A growable in-memory byte stream with a size and a current position.
 class TMemoryStream : public TStream {
-public:
+  public:
     TMemoryStream() = default;
     explicit TMemoryStream(std::string data) : data_(std::move(data)) {}
     size_t Read(void* buf, size_t n) override;
@@ -40,14 +40,14 @@ public:
     const std::string& Data() const { return data_; }
     std::string& MutableData() { return data_; }
 
-private:
+  private:
     std::string data_;
     size_t pos_ = 0;
 };
 
 // A file opened for reading. Raises "Cannot open file %s" when it cannot be opened.
 class TFileReadStream : public TStream {
-public:
+  public:
     explicit TFileReadStream(const std::string& path);
     ~TFileReadStream() override;
     size_t Read(void* buf, size_t n) override;
@@ -55,7 +55,7 @@ public:
     int64_t Remaining() const override { return size_ - pos_; }
     const std::string& Path() const { return path_; }
 
-private:
+  private:
     std::string path_;
     int fd_ = -1;
     int64_t size_ = 0, pos_ = 0;
@@ -64,13 +64,13 @@ private:
 // A file written safely (see TSafeFile) through a buffer. Commit puts it in place;
 // without Commit the previous file is kept.
 class TSafeFileStream : public TStream {
-public:
+  public:
     explicit TSafeFileStream(const std::string& path);
     size_t Read(void* buf, size_t n) override;  // raises: write-only
     void Write(const void* buf, size_t n) override;
     void Commit();
 
-private:
+  private:
     void Flush();
     TSafeFile file_;
     std::string buf_;

@@ -24,7 +24,7 @@ void SaveLinesToFile(const std::string& path, const TLines& lines);
 // its bytes reached the disk. Destroying it without Commit removes the temporary,
 // so the previous file stays as it was.
 class TSafeFile {
-public:
+  public:
     explicit TSafeFile(std::string path);  // raises "Cannot create file %s"
     ~TSafeFile();
     TSafeFile(const TSafeFile&) = delete;
@@ -35,7 +35,7 @@ public:
     const std::string& Path() const { return path_; }
     int Handle() const { return fd_; }
 
-private:
+  private:
     void Fail();
     std::string path_, temp_;
     int fd_ = -1;

@@ -6,14 +6,14 @@
 #include <vector>
 
 class TNotifier {
-public:
+  public:
     virtual ~TNotifier() = default;
     virtual void ShowMessage(const std::string& text) = 0;
 };
 
 // Keeps every message, for tests and for callers that report them later.
 class TRecordingNotifier : public TNotifier {
-public:
+  public:
     void ShowMessage(const std::string& text) override { Messages.push_back(text); }
     std::vector<std::string> Messages;
 };

@@ -42,7 +42,9 @@ std::string JoinLines(const TLines& lines) {
     return out;
 }
 
-static inline char Fold(char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; }
+static inline char Fold(char c) {
+    return (c >= 'A' && c <= 'Z') ? char(c + 32) : c;
+}
 
 bool SameText(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -146,8 +148,11 @@ bool TryStrToInt(std::string_view s, int32_t& out) {
 
 int32_t StrToInt(std::string_view s) {
     int32_t v = 0;
-    if (!TryStrToInt(s, v)) throw EConvertError(Fmt("'%s' is not a valid integer value", std::string(s)));
+    if (!TryStrToInt(s, v))
+        throw EConvertError(Fmt("'%s' is not a valid integer value", std::string(s)));
     return v;
 }
 
-std::string IntToStr(int64_t v) { return std::to_string(v); }
+std::string IntToStr(int64_t v) {
+    return std::to_string(v);
+}

@@ -35,13 +35,13 @@ namespace {
 
 // Reports a stage's progress every so many lines, so the cost stays negligible.
 class TStepper {
-public:
+  public:
     TStepper(TConversionProgress* p, size_t total) : p_(p), total_(total ? total : 1) {}
     void At(size_t i) {
         if (p_ && (i & 0xFFFF) == 0) p_->StageProgress(double(i) / double(total_));
     }
 
-private:
+  private:
     TConversionProgress* p_;
     size_t total_;
 };
@@ -287,8 +287,7 @@ std::string ChooseBookFileName(const std::string& sourcePath, const std::string&
 
 // Reads the source in pieces and splits it into lines as a line list is split:
 // CR LF, CR or LF end a line, the last terminator adds no line, NUL ends the text.
-static void LoadSourceLines(const std::string& path, TLines& lines,
-                            TConversionProgress* progress) {
+static void LoadSourceLines(const std::string& path, TLines& lines, TConversionProgress* progress) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat st;
     if (fd < 0 || ::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
@@ -357,8 +356,7 @@ static void LoadSourceLines(const std::string& path, TLines& lines,
             p = q;
         }
         if (nul) break;
-        if (done > MaxBlockSize)
-            throw ETextRefused(Fmt("%s is too large for a book file", path));
+        if (done > MaxBlockSize) throw ETextRefused(Fmt("%s is too large for a book file", path));
     }
     if (!pending.empty()) lines.push_back(std::move(pending));
 }

@@ -11,7 +11,7 @@
 
 // Told what the conversion is doing; the progress window listens to it.
 class TConversionProgress {
-public:
+  public:
     virtual ~TConversionProgress() = default;
     // A new stage begins ("Loading Source Text", "Converting symbols", ...).
     virtual void StageStarted(const std::string& message) = 0;

@@ -7,7 +7,7 @@
 #include "../core/unitStrings.h"
 
 class TIniFile {
-public:
+  public:
     // Reads the file when it exists; a missing file reads as empty.
     explicit TIniFile(std::string path);
 
@@ -23,7 +23,7 @@ public:
 
     const TLines& Lines() const { return lines_; }
 
-private:
+  private:
     long FindSection(const std::string& section) const;
     long FindKey(long sectionLine, const std::string& key) const;
 

@@ -11,8 +11,7 @@ std::string RecentBook = "seagull.txt";
 int32_t ScrollSpeed = 20;
 TLines OptionList;
 
-const char* const StyleKeys[5] = {"norm_font", "norm_color", "norm_size", "bgcolor",
-                                  "titl_color"};
+const char* const StyleKeys[5] = {"norm_font", "norm_color", "norm_size", "bgcolor", "titl_color"};
 const char* const StyleDefaults[5] = {"Arial", "375060", "28", "C0CBCA", "BA37EC"};
 
 std::string ExecutableFolder() {
@@ -29,9 +28,15 @@ void InitOptionStorage() {
     LoadOptions();
 }
 
-std::string BooksFolder() { return ProgramFolder + "MyBooks/"; }
-std::string TemplatesFolder() { return ProgramFolder + "Templates/"; }
-std::string TempFolder() { return ProgramFolder + "TEMP/"; }
+std::string BooksFolder() {
+    return ProgramFolder + "MyBooks/";
+}
+std::string TemplatesFolder() {
+    return ProgramFolder + "Templates/";
+}
+std::string TempFolder() {
+    return ProgramFolder + "TEMP/";
+}
 
 int32_t ParseScrollSpeed(const std::string& text) {
     int32_t v = 0;
@@ -52,7 +57,8 @@ void SaveOptions() {
     TIniFile ini(ProgramFolder + "config.dat");
     ini.WriteString("General", "RecentBook", RecentBook);
     ini.WriteString("General", "ScrollSpeed", IntToStr(ScrollSpeed));
-    for (int i = 0; i < 5; ++i) ini.WriteString("Style", StyleKeys[i], ValueOf(OptionList, StyleKeys[i]));
+    for (int i = 0; i < 5; ++i)
+        ini.WriteString("Style", StyleKeys[i], ValueOf(OptionList, StyleKeys[i]));
     ini.UpdateFile();
 }
 
