@@ -1,0 +1,25 @@
+// The Tavisto reader.
+#include <QImageReader>
+
+#include <csignal>
+#include <cstdio>
+
+#include "options/unitOptStorage.h"
+#include "unitApp.h"
+#include "unitStartup.h"
+
+int main(int argc, char** argv) {
+    // A file size limit makes write() fail with EFBIG, which is reported like a full disk.
+    std::signal(SIGXFSZ, SIG_IGN);
+    InitOptionStorage();
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    TApplication app(argc, argv);
+    app.setApplicationName("Tavisto");
+    if (!QImageReader::supportedImageFormats().contains("jpeg"))
+        std::fprintf(stderr, "tavisto: no JPEG reader: the splash picture cannot be shown\n");
+    CreateForms();
+    StartReader();
+    int rc = app.exec();
+    DestroyForms();
+    return rc;
+}

@@ -1,0 +1,193 @@
+#include "ZipMaster.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+#include <zip.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <memory>
+
+namespace {
+
+struct ZipCloser {
+    void operator()(zip_t* z) const {
+        if (z) zip_discard(z);
+    }
+};
+using ZipPtr = std::unique_ptr<zip_t, ZipCloser>;
+
+ZipPtr OpenArchive(const std::string& path) {
+    int err = 0;
+    zip_t* z = zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &err);
+    if (!z) {
+        zip_error_t e;
+        zip_error_init_with_code(&e, err);
+        std::string reason = zip_error_strerror(&e);
+        zip_error_fini(&e);
+        throw EArchiveError("Cannot read the archive " + path + ":\r\n" + reason);
+    }
+    return ZipPtr(z);
+}
+
+uint32_t DosDateTime(time_t t) {
+    struct tm tm;
+    if (t <= 0 || !localtime_r(&t, &tm) || tm.tm_year < 80) return (1u << 5 | 1u) << 16;
+    uint32_t date = uint32_t((tm.tm_year - 80) << 9 | (tm.tm_mon + 1) << 5 | tm.tm_mday);
+    uint32_t time = uint32_t(tm.tm_hour << 11 | tm.tm_min << 5 | tm.tm_sec / 2);
+    return date << 16 | time;
+}
+
+}  // namespace
+
+std::string TZipMaster::BareName(const std::string& memberPath) {
+    size_t cut = memberPath.find_last_of("\\:");
+    return cut == std::string::npos ? memberPath : memberPath.substr(cut + 1);
+}
+
+void TZipMaster::SetZipFileName(const std::string& path) {
+    zipFileName_ = path;
+    Entries.clear();
+    ZipPtr z = OpenArchive(path);
+    zip_int64_t n = zip_get_num_entries(z.get(), 0);
+    for (zip_int64_t i = 0; i < n; ++i) {
+        zip_stat_t st;
+        if (zip_stat_index(z.get(), zip_uint64_t(i), 0, &st) != 0) continue;
+        // Names: an archive made under DOS without the UTF-8 flag stores its names
+        // in the DOS code page (CP437); libzip's strict mode translates exactly
+        // those to UTF-8 and leaves flagged names as they are. Archives made
+        // elsewhere store the maker's own bytes (UTF-8 on today's systems), which
+        // are taken as they are.
+        zip_uint8_t opsys = ZIP_OPSYS_DEFAULT;
+        zip_uint32_t attr = 0;
+        zip_file_get_external_attributes(z.get(), zip_uint64_t(i), 0, &opsys, &attr);
+        const char* name = zip_get_name(
+            z.get(), zip_uint64_t(i), opsys == ZIP_OPSYS_DOS ? ZIP_FL_ENC_STRICT : ZIP_FL_ENC_RAW);
+        if (!name) continue;
+        std::string member = name;
+        for (char& c : member)
+            if (c == '/') c = '\\';
+        if (member.empty() || member.back() == '\\') continue;  // folder entry
+        TZipDirEntry e;
+        e.FileName = member;
+        e.UncompressedSize = (st.valid & ZIP_STAT_SIZE) ? st.size : 0;
+        e.DateTime = DosDateTime((st.valid & ZIP_STAT_MTIME) ? st.mtime : 0);
+        e.Index = zip_uint64_t(i);
+        Entries.push_back(std::move(e));
+    }
+}
+
+void TZipMaster::ExtractMembers() {
+    ZipPtr z = OpenArchive(zipFileName_);
+    for (const std::string& spec : FSpecArgs) {
+        const TZipDirEntry* entry = nullptr;
+        for (const auto& e : Entries)
+            if (e.FileName == spec) {
+                entry = &e;
+                break;
+            }
+        if (!entry) throw EArchiveError("The archive holds no member " + spec);
+        const std::string bare = BareName(spec);
+        // Only ever TEMP/ + a bare name: nothing of the archive's paths reaches the disk.
+        if (bare.empty() || bare == "." || bare == ".." || bare.find('/') != std::string::npos ||
+            bare.find('\0') != std::string::npos)
+            throw EArchiveError("Cannot extract " + spec + ": its name is not a file name");
+        if (entry->UncompressedSize > 2147483647u)
+            throw EArchiveError("Cannot extract " + spec + ": it is too large for a book");
+        struct statvfs vfs;
+        if (::statvfs(ExtrBaseDir.c_str(), &vfs) == 0 &&
+            entry->UncompressedSize > uint64_t(vfs.f_bavail) * vfs.f_frsize)
+            throw EArchiveError("Cannot extract " + spec + ": not enough free space in " +
+                                ExtrBaseDir);
+
+        const std::string target = ExtrBaseDir + bare;
+        std::string temp = ExtrBaseDir + ".extract-XXXXXX";
+        int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+        if (fd < 0)
+            throw EArchiveError("Cannot extract " + spec + ": cannot create a file in " +
+                                ExtrBaseDir);
+        std::string failure;
+        zip_file_t* f = zip_fopen_index(z.get(), entry->Index, 0);
+        if (!f) {
+            failure = zip_strerror(z.get());
+        } else {
+            std::string buf(1 << 16, '\0');
+            uint64_t total = 0;
+            for (;;) {
+                zip_int64_t got = zip_fread(f, buf.data(), buf.size());
+                if (got < 0) {
+                    failure = zip_file_strerror(f);
+                    break;
+                }
+                if (got == 0) break;
+                total += uint64_t(got);
+                const char* p = buf.data();
+                size_t left = size_t(got);
+                while (left > 0) {
+                    ssize_t w = ::write(fd, p, left);
+                    if (w < 0 && errno == EINTR) continue;
+                    if (w <= 0) {
+                        failure = std::string("cannot write to ") + ExtrBaseDir + " (" +
+                                  std::strerror(w < 0 ? errno : ENOSPC) + ")";
+                        break;
+                    }
+                    p += w;
+                    left -= size_t(w);
+                }
+                if (!failure.empty()) break;
+                if (total > entry->UncompressedSize) {
+                    failure = "its data is longer than the archive says";
+                    break;
+                }
+            }
+            zip_fclose(f);
+        }
+        if (failure.empty() && ::fsync(fd) != 0) failure = std::strerror(errno);
+        if (::close(fd) != 0 && failure.empty()) failure = std::strerror(errno);
+        if (failure.empty() && ::rename(temp.c_str(), target.c_str()) != 0)
+            failure = std::strerror(errno);
+        if (!failure.empty()) {
+            ::unlink(temp.c_str());
+            throw EArchiveError("Cannot extract " + spec + ":\r\n" + failure);
+        }
+        ::chmod(target.c_str(), 0644);
+    }
+}
+
+std::string FormatSizeK(uint64_t bytes) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%8.1f", double(bytes) / 1024.0);
+    return buf;
+}
+
+std::string FormatDosMonthYear(uint32_t dateTime) {
+    uint32_t date = dateTime >> 16;
+    unsigned month = (date >> 5) & 0x0F;
+    unsigned year = ((date >> 9) & 0x7F) + 1980;
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%02u/%02u", month, year % 100);
+    return buf;
+}
+
+std::vector<TArcRow> TextMembers(const TZipMaster& zip) {
+    std::vector<TArcRow> rows;
+    for (const auto& e : zip.Entries) {
+        const std::string& p = e.FileName;
+        size_t dot = p.rfind('.');
+        if (dot == std::string::npos || p.find_first_of("\\:", dot) != std::string::npos) continue;
+        if (p.compare(dot, std::string::npos, ".txt") != 0) continue;
+        TArcRow r;
+        r.Name = TZipMaster::BareName(p);
+        r.SizeK = FormatSizeK(e.UncompressedSize);
+        r.Date = FormatDosMonthYear(e.DateTime);
+        size_t cut = p.find_last_of('\\');
+        r.Path = cut == std::string::npos ? std::string() : p.substr(0, cut + 1);
+        r.Member = p;
+        rows.push_back(std::move(r));
+    }
+    return rows;
+}

@@ -1,0 +1,58 @@
+// Reading ZIP archives for the archive viewer, over libzip: the central
+// directory, and extraction of named members into a folder by their bare names.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/unitErrors.h"
+
+class EArchiveError : public EAppError {
+  public:
+    using EAppError::EAppError;
+};
+
+struct TZipDirEntry {
+    std::string FileName;           // path inside the archive, "\" as separator
+    uint64_t UncompressedSize = 0;  // bytes
+    uint32_t DateTime = 0;          // MS-DOS time (low 16 bits) and date (high 16 bits)
+    uint64_t Index = 0;             // position in the archive's directory
+};
+
+class TZipMaster {
+  public:
+    // Assigning an archive reads its central directory at once and rebuilds
+    // Entries (folder entries left out). Raises EArchiveError naming the archive
+    // and the reason when it cannot be read; Entries is then empty.
+    void SetZipFileName(const std::string& path);
+    const std::string& ZipFileName() const { return zipFileName_; }
+    size_t EntryCount() const { return Entries.size(); }
+
+    std::vector<TZipDirEntry> Entries;
+    std::vector<std::string> FSpecArgs;  // members to extract, as paths inside the archive
+    std::string ExtrBaseDir;             // folder to extract into, with a trailing '/'
+
+    // Extracts every member named in FSpecArgs to ExtrBaseDir + its bare name,
+    // replacing an existing file only once the new one is complete. Raises
+    // EArchiveError naming the member when it cannot be extracted.
+    void ExtractMembers();
+
+    // The part of a member path after its last "\" or ":".
+    static std::string BareName(const std::string& memberPath);
+
+  private:
+    std::string zipFileName_;
+};
+
+// One row of the archive viewer: a member whose extension is exactly ".txt".
+struct TArcRow {
+    std::string Name;    // bare name
+    std::string SizeK;   // "%8.1f" of the size in K
+    std::string Date;    // mm/yy
+    std::string Path;    // folder part up to and including the last "\"
+    std::string Member;  // the whole path inside the archive
+};
+std::vector<TArcRow> TextMembers(const TZipMaster& zip);
+std::string FormatSizeK(uint64_t bytes);
+std::string FormatDosMonthYear(uint32_t dateTime);

@@ -1,0 +1,63 @@
+#include "unitStyleValues.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "unitErrors.h"
+#include "unitStrings.h"
+
+std::string HexDigitsOnly(const std::string& text) {
+    std::string out;
+    for (char c : text)
+        if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f')) out += c;
+    return out;
+}
+
+TColorValue HexToColor(const std::string& text) {
+    std::string digits = HexDigitsOnly(text);
+    int32_t v = 0;
+    if (!TryStrToInt("$" + digits, v))
+        throw EConvertError(Fmt("'%s' is not a valid integer value", "$" + digits));
+    uint32_t u = uint32_t(v);
+    return TColorValue{uint8_t(u >> 16), uint8_t(u >> 8), uint8_t(u)};
+}
+
+std::string ColorToHex(TColorValue c) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%02X%02X%02X", c.r, c.g, c.b);
+    return buf;
+}
+
+const char* const DefaultSizes[16] = {"8",  "9",  "10", "11", "12", "14", "16", "18",
+                                      "20", "22", "24", "26", "28", "36", "48", "72"};
+
+void InsertSizeAscending(std::vector<std::string>& sizes, int size) {
+    for (size_t i = 0; i < sizes.size(); ++i) {
+        int v = std::atoi(sizes[i].c_str());
+        if (v == size) return;
+        if (v > size) {
+            sizes.insert(sizes.begin() + long(i), std::to_string(size));
+            return;
+        }
+    }
+    sizes.push_back(std::to_string(size));
+}
+
+int PointSizeOf(int cellHeight, int internalLeading, int pixelsPerInch) {
+    if (pixelsPerInch <= 0) return 0;
+    return int(std::nearbyint(double(cellHeight - internalLeading) * 72.0 / pixelsPerInch));
+}
+
+std::vector<std::string> PrepareFaceList(const std::vector<std::string>& families) {
+    std::vector<std::string> out;
+    for (const auto& f : families) {
+        if (!out.empty() && out.back() == f) continue;
+        out.push_back(f);
+    }
+    out.erase(std::remove(out.begin(), out.end(), "Default"), out.end());
+    std::stable_sort(out.begin(), out.end(), [](const std::string& a, const std::string& b) {
+        return LowerAscii(a) < LowerAscii(b);
+    });
+    return out;
+}

@@ -1,0 +1,85 @@
+// The reader window's logic without the window: the current book and its page,
+// page assembly, the reading position and progress, paging and page changes.
+// The window supplies the view, the two timers and the status bar.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "../core/unitBookClasses.h"
+#include "../view/HtmlView.h"
+#include "../view/TimerControl.h"
+
+// The status bar as the reader logic sees it.
+class TReaderStatus {
+  public:
+    virtual ~TReaderStatus() = default;
+    virtual void SetTitlePanel(const std::string& text) = 0;
+    // Paints the progress panel with the bar at percent.
+    virtual void RepaintProgress(int percent) = 0;
+};
+
+class TReader {
+  public:
+    TReader(THtmlView& view, ITimerControl& tmScroll, ITimerControl& tmProgress,
+            TReaderStatus& status, TNotifier& notifier);
+
+    std::unique_ptr<TBookInfo> CurrentBook;
+    TLines PageLines;
+    bool RestorePosition = false;
+    bool NextPageRequested = false;
+    bool PrevPageRequested = false;
+    uint64_t CurDocument = 0;
+    uint64_t CurWindow = 0;
+    int32_t LastPercent = 0;
+    int ProgressPosition = 0;  // the progress bar's position, 0 to 100
+
+    // Renders the current book's page LastPage into Templates/vpage.html and shows
+    // it. Does nothing when no book is open.
+    void LoadPage();
+    // Makes fileName (inside MyBooks/) the current book and extracts its page.
+    void OpenBook(const std::string& fileName);
+    // Opens RecentBook when its file exists and renders it at the remembered
+    // paragraph; a failure is reported through reportError and ends the opening.
+    // The auto-scroll interval is set from ScrollSpeed in every case.
+    void LoadRecentBook(const std::function<void(const std::string&)>& reportError);
+    // The Books window's choice: saves the current book's position, opens the
+    // chosen one at its remembered paragraph and makes it the recent book.
+    void SwitchToBook(const std::string& fileName);
+    // Encoding: sets the book's charset and renders the page again in place.
+    void ApplyCharset(const std::string& charset);
+    // Copies the live position into the book's properties.
+    void CopyPositionToProperties();
+    // Renders the page again and returns to the paragraph of "LastParagraph".
+    void RenderInPlace();
+    // Closing: stops the timers, saves the position and the options, releases the
+    // book. Every step runs even when an earlier one fails; failures are reported.
+    void Close(const std::function<void(const std::string&)>& reportError);
+
+    int32_t GetCurPar();
+    void GotoParagraph(int32_t n);
+    void WBDocumentComplete();
+    void tmProgressTimer();
+    void tmScrollTimer();
+    void btPgDnClick();
+    void btPgUpClick();
+    void WBShowMessage(const std::u16string& text);
+    void NextVPage();
+    void PrevVPage();
+
+    // The probe point: half the view's width, 50 pixels below its top.
+    static constexpr int ProbeY = 50;
+    // cur / total * 100, rounded to the nearest, halves to the even one.
+    static int Percentage(int32_t cur, int32_t total);
+
+  private:
+    int PageStep();
+
+    THtmlView& view_;
+    ITimerControl& tmScroll_;
+    ITimerControl& tmProgress_;
+    TReaderStatus& status_;
+    TNotifier& notifier_;
+};

@@ -1,0 +1,131 @@
+#include "FontComboBox.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QPainter>
+#include <QStyledItemDelegate>
+
+#include <fontconfig/fontconfig.h>
+
+#include <map>
+
+#include "core/unitStyleValues.h"
+
+bool IsTrueTypeFace(const std::string& family) {
+    static std::map<std::string, bool> cache;
+    auto it = cache.find(family);
+    if (it != cache.end()) return it->second;
+    bool tt = false;
+    FcPattern* pat = FcPatternCreate();
+    FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+    FcObjectSet* os = FcObjectSetBuild(FC_FAMILY, FC_FONTFORMAT, nullptr);
+    if (FcFontSet* fs = FcFontList(nullptr, pat, os)) {
+        for (int i = 0; i < fs->nfont && !tt; ++i) {
+            FcChar8* fmt = nullptr;
+            if (FcPatternGetString(fs->fonts[i], FC_FONTFORMAT, 0, &fmt) == FcResultMatch) {
+                std::string f = reinterpret_cast<const char*>(fmt);
+                tt = f == "TrueType" || f == "CFF";  // OpenType outlines count as TrueType
+            }
+        }
+        FcFontSetDestroy(fs);
+    }
+    FcObjectSetDestroy(os);
+    FcPatternDestroy(pat);
+    cache[family] = tt;
+    return tt;
+}
+
+namespace {
+
+// The 12 x 12 TrueType mark: two serif capital T's, a grey one and a black one.
+QPixmap TrueTypeMark(const QColor& background) {
+    QPixmap pm(12, 12);
+    pm.fill(background);
+    QPainter p(&pm);
+    auto drawT = [&](int x, int y, const QColor& c) {
+        p.setPen(c);
+        p.drawLine(x, y, x + 7, y);  // bar, 8 wide
+        p.drawPoint(x, y + 1);       // serifs
+        p.drawPoint(x + 7, y + 1);
+        p.drawLine(x + 3, y, x + 3, y + 8);  // two-pixel stem, 9 tall
+        p.drawLine(x + 4, y, x + 4, y + 8);
+        p.drawLine(x + 2, y + 8, x + 5, y + 8);
+    };
+    drawT(0, 0, QColor(128, 128, 128));
+    drawT(4, 3, Qt::black);
+    return pm;
+}
+
+class TFaceDelegate : public QStyledItemDelegate {
+  public:
+    explicit TFaceDelegate(TFontComboBox* box) : QStyledItemDelegate(box), box_(box) {}
+    void paint(QPainter* p, const QStyleOptionViewItem& opt,
+               const QModelIndex& index) const override {
+        const QString face = index.data().toString();
+        const bool selected = opt.state & QStyle::State_Selected;
+        const QColor bg = selected ? opt.palette.highlight().color() : opt.palette.base().color();
+        p->save();
+        p->fillRect(opt.rect, bg);
+        QFont f = box_->font();
+        if (box_->UseItemFont()) f.setFamily(face);
+        p->setFont(f);
+        p->setPen(selected ? opt.palette.highlightedText().color() : opt.palette.text().color());
+        if (IsTrueTypeFace(face.toStdString()))
+            p->drawPixmap(opt.rect.left() + 2, opt.rect.top() + 2, TrueTypeMark(bg));
+        p->drawText(opt.rect.adjusted(16, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop, face);
+        p->restore();
+    }
+    QSize sizeHint(const QStyleOptionViewItem& opt, const QModelIndex& index) const override {
+        QSize s = QStyledItemDelegate::sizeHint(opt, index);
+        int pt = box_->font().pointSize() > 0 ? box_->font().pointSize() : 10;
+        s.setHeight(2 * pt);
+        return s;
+    }
+
+  private:
+    TFontComboBox* box_;
+};
+
+}  // namespace
+
+TFontComboBox::TFontComboBox(QWidget* parent) : QComboBox(parent) {
+    setEditable(false);
+    setItemDelegate(new TFaceDelegate(this));
+    setMaxVisibleItems(16);
+    connect(this, qOverload<int>(&QComboBox::currentIndexChanged), this, [this](int i) {
+        if (!UpdateAllForms || i < 0) return;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            QFont f = w->font();
+            f.setFamily(itemText(i));
+            w->setFont(f);
+        }
+    });
+    Reset();
+}
+
+void TFontComboBox::Reset() {
+    std::vector<std::string> families;
+    for (const QString& f : QFontDatabase::families()) families.push_back(f.toStdString());
+    std::vector<std::string> faces = PrepareFaceList(families);
+    const bool old = blockSignals(true);
+    clear();
+    for (const auto& f : faces)
+        if (!ttOnly_ || IsTrueTypeFace(f)) addItem(QString::fromStdString(f));
+    if (count() > 0) setCurrentIndex(0);
+    blockSignals(old);
+}
+
+void TFontComboBox::SetTTonly(bool v) {
+    ttOnly_ = v;
+    Reset();
+}
+
+void TFontComboBox::SetUseItemFont(bool v) {
+    useItemFont_ = v;
+    Reset();
+}
+
+void TFontComboBox::changeEvent(QEvent* e) {
+    QComboBox::changeEvent(e);
+    if (e->type() == QEvent::FontChange) update();
+}

@@ -1,0 +1,35 @@
+// The application object: one standard error box for whatever escapes an event
+// handler, and the message boxes core code asks for.
+#pragma once
+
+#include <QApplication>
+
+#include <functional>
+#include <string>
+
+#include "core/unitNotifier.h"
+
+// Shows text in the standard error box (or hands it to ErrorBoxHook when set).
+void ShowErrorBox(const std::string& text);
+// Shows an information message box (or hands it to MessageBoxHook when set).
+void ShowMessageBox(const std::string& text);
+// Asks a Yes/No question; true for Yes (or asks ConfirmHook when set).
+bool AskYesNo(const std::string& text);
+
+// Tests set these so that no box waits for a click.
+extern std::function<void(const std::string&)> ErrorBoxHook;
+extern std::function<void(const std::string&)> MessageBoxHook;
+extern std::function<bool(const std::string&)> ConfirmHook;
+
+// The notifier core code reports through: a message box.
+class TMessageBoxNotifier : public TNotifier {
+  public:
+    void ShowMessage(const std::string& text) override { ShowMessageBox(text); }
+};
+TMessageBoxNotifier& AppNotifier();
+
+class TApplication : public QApplication {
+  public:
+    TApplication(int& argc, char** argv);
+    bool notify(QObject* receiver, QEvent* event) override;
+};

@@ -1,0 +1,90 @@
+#include "unitArcView.h"
+
+#include <QHeaderView>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "options/unitOptStorage.h"
+#include "unitApp.h"
+
+TfrmArcView* frmArcView = nullptr;
+
+TfrmArcView::TfrmArcView() {
+    frmArcView = this;
+    setWindowTitle("Archive Viewer");
+    resize(723, 307);
+    QFont f("Liberation Sans");
+    f.setPixelSize(15);
+    setFont(f);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    lstFiles = new QTreeWidget(this);
+    lstFiles->setRootIsDecorated(false);
+    lstFiles->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lstFiles->setHeaderLabels({"Name", "Size, K", "Date", "Path"});
+    lstFiles->setColumnWidth(0, 150);
+    lstFiles->setColumnWidth(1, 70);
+    lstFiles->setColumnWidth(2, 70);
+    lstFiles->header()->setStretchLastSection(true);
+    lstFiles->setIconSize(QSize(20, 20));
+    layout->addWidget(lstFiles);
+    connect(lstFiles, &QTreeWidget::itemDoubleClicked, this, [this] { lstFilesDblClick(); });
+}
+
+void TfrmArcView::showEvent(QShowEvent* e) {
+    QDialog::showEvent(e);
+    ExtractionFailed = false;
+    FillFileList();
+}
+
+void TfrmArcView::FillFileList() {
+    lstFiles->setUpdatesEnabled(false);
+    lstFiles->clear();
+    rows_.clear();
+    try {
+        Zip.SetZipFileName(ArchiveFileName);
+        rows_ = TextMembers(Zip);
+    } catch (const std::exception& e) {
+        ShowMessageBox(e.what());
+    }
+    QIcon icon = style()->standardIcon(QStyle::SP_FileIcon);
+    for (const auto& r : rows_) {
+        auto* item = new QTreeWidgetItem(lstFiles);
+        item->setText(0, QString::fromStdString(r.Name));
+        item->setText(1, QString::fromStdString(r.SizeK));
+        item->setText(2, QString::fromStdString(r.Date));
+        item->setText(3, QString::fromStdString(r.Path));
+        item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+        item->setIcon(0, icon);
+    }
+    if (lstFiles->topLevelItemCount() > 0) lstFiles->setCurrentItem(lstFiles->topLevelItem(0));
+    lstFiles->setUpdatesEnabled(true);
+}
+
+bool TfrmArcView::ExtractSelected() {
+    QTreeWidgetItem* item = lstFiles->currentItem();
+    if (!item || !item->isSelected()) return false;
+    const TArcRow& row = rows_.at(size_t(lstFiles->indexOfTopLevelItem(item)));
+    Zip.FSpecArgs = {row.Member};
+    Zip.ExtrBaseDir = TempFolder();
+    ExtractedFileName = TempFolder() + row.Name;
+    try {
+        Zip.ExtractMembers();
+    } catch (const std::exception& e) {
+        ShowMessageBox(e.what());
+        return false;
+    }
+    return true;
+}
+
+void TfrmArcView::lstFilesDblClick() {
+    QTreeWidgetItem* item = lstFiles->currentItem();
+    if (!item || !item->isSelected()) return;
+    if (ExtractSelected()) {
+        accept();
+    } else {
+        // A failed extraction converts nothing: the viewer closes without OK.
+        ExtractionFailed = true;
+        reject();
+    }
+}

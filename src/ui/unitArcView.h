@@ -1,0 +1,33 @@
+// The archive viewer: lists the ".txt" members of a ZIP archive and extracts the
+// one chosen by double-click into TEMP/.
+#pragma once
+
+#include <QDialog>
+
+#include "archive/ZipMaster.h"
+
+class QTreeWidget;
+
+class TfrmArcView : public QDialog {
+  public:
+    TfrmArcView();
+    std::string ArchiveFileName;    // input: the archive's full path
+    std::string ExtractedFileName;  // output: TEMP/ + the chosen member's bare name
+    bool ExtractionFailed = false;  // the viewer closed because an extraction failed
+
+    void FillFileList();
+    // Extracts the selected member; false (after telling the user) when it failed.
+    bool ExtractSelected();
+    void lstFilesDblClick();
+
+    QTreeWidget* lstFiles = nullptr;
+    TZipMaster Zip;
+
+  protected:
+    void showEvent(QShowEvent* e) override;
+
+  private:
+    std::vector<TArcRow> rows_;
+};
+
+extern TfrmArcView* frmArcView;

@@ -1,0 +1,151 @@
+#include "unitBooks.h"
+
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "core/unitTextConversions.h"
+#include "options/unitOptStorage.h"
+#include "unitApp.h"
+#include "unitArcView.h"
+#include "unitTextProcessor.h"
+
+TfrmBooks* frmBooks = nullptr;
+std::function<std::string()> TfrmBooks::OpenFileHook;
+
+TfrmBooks::TfrmBooks() {
+    frmBooks = this;
+    setWindowTitle("My Books");
+    resize(544, 375);
+    BookList = std::make_unique<TBookInfoList>(BooksFolder(), &AppNotifier());
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    auto* bar = new QToolBar(this);
+    bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    QFont nf("Liberation Sans Narrow");
+    nf.setPixelSize(12);
+    bar->setFont(nf);
+    connect(bar->addAction("Browse"), &QAction::triggered, this, [this] {
+        try {
+            btBrowseClick();
+        } catch (const std::exception& e) {
+            ShowErrorBox(e.what());
+        }
+    });
+    connect(bar->addAction("Delete"), &QAction::triggered, this, [this] { btDeleteClick(); });
+    layout->addWidget(bar);
+    listBooks = new QTreeWidget(this);
+    listBooks->setRootIsDecorated(false);
+    listBooks->setSelectionMode(QAbstractItemView::SingleSelection);
+    listBooks->setSelectionBehavior(QAbstractItemView::SelectRows);
+    listBooks->setHeaderLabels({"Title", ""});
+    listBooks->header()->setSectionsClickable(false);
+    listBooks->setColumnWidth(0, 300);
+    listBooks->setToolTip("DoubleClick to Open");
+    QFont lf("Liberation Sans");
+    lf.setPixelSize(15);
+    listBooks->setFont(lf);
+    listBooks->installEventFilter(this);
+    connect(listBooks, &QTreeWidget::itemDoubleClicked, this, [this] { listBooksDblClick(); });
+    layout->addWidget(listBooks, 1);
+    auto* status = new QStatusBar(this);
+    status->setSizeGripEnabled(false);
+    layout->addWidget(status);
+}
+
+void TfrmBooks::showEvent(QShowEvent* e) {
+    QDialog::showEvent(e);
+    SelectedBook = nullptr;
+    BookList->ScanFolder();
+    BookList->SortByTitle();
+    FillListView();
+    listBooks->setFocus();
+}
+
+bool TfrmBooks::eventFilter(QObject* o, QEvent* e) {
+    if (o == listBooks && e->type() == QEvent::KeyPress) {
+        auto* k = static_cast<QKeyEvent*>(e);
+        if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) {
+            listBooksDblClick();  // Enter acts exactly as a double-click
+            return true;
+        }
+    }
+    return QDialog::eventFilter(o, e);
+}
+
+void TfrmBooks::FillListView() {
+    listBooks->clear();
+    for (const auto& caption : BookList->Captions()) {
+        auto* item = new QTreeWidgetItem(listBooks);
+        item->setText(0, QString::fromUtf8(caption.data(), qsizetype(caption.size())));
+    }
+    if (listBooks->selectedItems().isEmpty() && listBooks->topLevelItemCount() > 0)
+        listBooks->setCurrentItem(listBooks->topLevelItem(0));
+}
+
+void TfrmBooks::Rebuild() {
+    SelectedBook = nullptr;
+    BookList->ScanFolder();
+    FillListView();
+}
+
+std::string TfrmBooks::AskForFile() {
+    if (OpenFileHook) return OpenFileHook();
+    QString f = QFileDialog::getOpenFileName(
+        this, "Browse", QString::fromStdString(ProgramFolder),
+        "Texts and Archives (*.txt *.zip);;Text Files (*.txt);;ZIP archives (*.zip)");
+    return f.toStdString();
+}
+
+void TfrmBooks::btBrowseClick() {
+    std::string f = AskForFile();
+    if (f.empty()) return;
+    size_t dot = f.rfind('.');
+    std::string ext =
+        dot == std::string::npos || f.find('/', dot) != std::string::npos ? "" : f.substr(dot);
+    if (ext == ".zip") {
+        frmArcView->ArchiveFileName = f;
+        if (frmArcView->exec() != QDialog::Accepted) {
+            if (!frmArcView->ExtractionFailed) ShowMessageBox("exit");
+            return;
+        }
+        f = frmArcView->ExtractedFileName;
+    }
+    SelectedBook = nullptr;
+    TBookInfo& book = BookList->AddNew();
+    frmTextProcessor->Begin();
+    try {
+        ConvertTextFile(f, book, frmTextProcessor);
+        frmTextProcessor->End();
+        book.SaveToBookFile();
+    } catch (...) {
+        // Nothing was saved; the progress window closes and the list drops the
+        // half-converted record before the error is shown.
+        frmTextProcessor->End();
+        Rebuild();
+        throw;
+    }
+    Rebuild();
+}
+
+void TfrmBooks::btDeleteClick() {
+    QTreeWidgetItem* item = listBooks->currentItem();
+    if (!item || !item->isSelected()) return;
+    int index = listBooks->indexOfTopLevelItem(item);
+    std::string caption = item->text(0).toStdString();
+    if (!AskYesNo("Are You sure you wish to delete\r\n" + caption + " ?")) return;
+    BookList->GetBook(size_t(index)).DeleteBookFile();
+    Rebuild();
+}
+
+void TfrmBooks::listBooksDblClick() {
+    QTreeWidgetItem* item = listBooks->currentItem();
+    if (!item || !item->isSelected()) return;
+    SelectedBook = &BookList->GetBook(size_t(listBooks->indexOfTopLevelItem(item)));
+    accept();
+}

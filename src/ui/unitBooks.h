@@ -1,0 +1,38 @@
+// The "My Books" window: the books of MyBooks/ by title; adds books from text
+// files and ZIP archives, deletes them, and hands the chosen one back.
+#pragma once
+
+#include <QDialog>
+
+#include <functional>
+#include <memory>
+
+#include "core/unitBookClasses.h"
+
+class QTreeWidget;
+
+class TfrmBooks : public QDialog {
+  public:
+    TfrmBooks();
+    std::unique_ptr<TBookInfoList> BookList;
+    TBookInfo* SelectedBook = nullptr;
+    QTreeWidget* listBooks = nullptr;
+
+    void FillListView();
+    void btBrowseClick();
+    void btDeleteClick();
+    void listBooksDblClick();
+
+    // The file dialog's answer; tests set it so that no dialog waits.
+    static std::function<std::string()> OpenFileHook;
+
+  protected:
+    void showEvent(QShowEvent* e) override;
+    bool eventFilter(QObject* o, QEvent* e) override;
+
+  private:
+    std::string AskForFile();
+    void Rebuild();
+};
+
+extern TfrmBooks* frmBooks;

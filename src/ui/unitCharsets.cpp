@@ -1,0 +1,65 @@
+#include "unitCharsets.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStyle>
+
+#include "core/unitFiles.h"
+#include "options/unitOptStorage.h"
+#include "unitApp.h"
+
+TfrmCharsets* frmCharsets = nullptr;
+
+TfrmCharsets::TfrmCharsets()
+    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+    frmCharsets = this;
+    setWindowTitle("Encoding");
+    setFixedSize(499, 485);
+    QFont f("Liberation Sans");
+    f.setPixelSize(15);
+    setFont(f);
+    auto* prompt = new QLabel("Select a character set from the list then click OK", this);
+    prompt->setGeometry(12, 8, 475, 22);
+    prompt->setAlignment(Qt::AlignCenter);
+    Box = new QListWidget(this);
+    Box->setGeometry(13, 36, 472, 397);
+    auto* ok = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), "OK", this);
+    ok->setGeometry(150, 444, 90, 30);
+    ok->setDefault(true);
+    auto* cancel =
+        new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), "Cancel", this);
+    cancel->setGeometry(259, 444, 90, 30);
+    connect(ok, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(Box, &QListWidget::itemDoubleClicked, this, [this] { BitBtn1Click(); });
+
+    // FormCreate: the table is read once, at start-up.
+    try {
+        LoadLinesFromFile(TemplatesFolder() + "charsets.dat", CharsetTable);
+    } catch (const std::exception& e) {
+        ShowErrorBox(e.what());
+    }
+    for (const auto& line : CharsetTable) {
+        std::string_view name;
+        if (!LineName(line, name)) name = {};
+        Box->addItem(QString::fromUtf8(name.data(), qsizetype(name.size())));
+    }
+    if (Box->count() > 0) Box->setCurrentRow(0);
+}
+
+bool TfrmCharsets::HasSelection() const {
+    return Box->currentRow() >= 0;
+}
+
+void TfrmCharsets::BitBtn1Click() {
+    int row = Box->currentRow();
+    if (row < 0) {
+        reject();
+        return;
+    }
+    std::string_view name;
+    if (!LineName(CharsetTable[size_t(row)], name)) name = {};
+    SelectedCharset = ValueOf(CharsetTable, name);
+    accept();
+}

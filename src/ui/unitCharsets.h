@@ -1,0 +1,24 @@
+// The encoding dialog: the entries of Templates/charsets.dat by display name;
+// OK returns the chosen entry's encoding name.
+#pragma once
+
+#include <QDialog>
+
+#include "core/unitStrings.h"
+
+class QListWidget;
+
+class TfrmCharsets : public QDialog {
+  public:
+    TfrmCharsets();
+    TLines CharsetTable;
+    std::string SelectedCharset;
+    QListWidget* Box = nullptr;
+
+    // OK: the value of the selected row's display name. With no row selected OK
+    // changes nothing and the dialog closes without a choice.
+    void BitBtn1Click();
+    bool HasSelection() const;
+};
+
+extern TfrmCharsets* frmCharsets;

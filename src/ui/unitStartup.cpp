@@ -1,0 +1,43 @@
+#include "unitStartup.h"
+
+#include "unitAbout.h"
+#include "unitArcView.h"
+#include "unitBooks.h"
+#include "unitCharsets.h"
+#include "unitImageLists.h"
+#include "unitMain.h"
+#include "unitScrollSpeed.h"
+#include "unitSplash.h"
+#include "unitStyleOpts.h"
+#include "unitTextProcessor.h"
+
+void CreateForms(int splashTickMs) {
+    new TfrmMain();
+    new TfrmAbout();
+    new TfrmBooks();
+    new TfrmTextProcessor();
+    new TfrmCharsets();
+    new TfrmArcView();
+    new TfrmStyle();
+    new TfrmScrollSpeed();
+    new TfrmImageLists();
+    new TfrmSplash(splashTickMs);
+}
+
+void StartReader() {
+    frmSplash->FormCreate();
+    frmMain->ShowFullScreen();
+}
+
+void DestroyForms() {
+    delete frmSplash;
+    delete frmImageLists;
+    delete frmScrollSpeed;
+    delete frmStyle;
+    delete frmArcView;
+    delete frmCharsets;
+    delete frmTextProcessor;
+    delete frmBooks;
+    delete frmAbout;
+    delete frmMain;
+}

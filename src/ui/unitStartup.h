@@ -1,0 +1,9 @@
+// Program start: the option storage, the windows in their fixed order, the splash.
+#pragma once
+
+// Creates every window in the fixed order; the splash comes last.
+void CreateForms(int splashTickMs = 1000);
+// Runs the splash's wait and opens the recent book, then shows the main window.
+void StartReader();
+// Destroys the windows in reverse order.
+void DestroyForms();

@@ -1,0 +1,55 @@
+// The style dialog: font face and size of the book text and the colours of text,
+// titles and page, with a live preview, edited on a copy of the options.
+#pragma once
+
+#include <QDialog>
+
+#include <functional>
+
+#include "core/unitStrings.h"
+#include "core/unitStyleValues.h"
+
+class QFrame;
+class QLabel;
+class TFontComboBox;
+class TFontSizeComboBox;
+
+extern TLines WorkingOptions;
+extern bool PreviewReady;
+
+class TfrmStyle : public QDialog {
+  public:
+    TfrmStyle();
+    ~TfrmStyle() override;
+
+    QFrame* pnPreview = nullptr;
+    QLabel* lbTitle = nullptr;
+    QLabel* lbNormal = nullptr;
+    TFontComboBox* comboFont = nullptr;
+    TFontSizeComboBox* comboSize = nullptr;
+
+    // What the preview shows now.
+    TColorValue PreviewColor, TitleColor, NormalColor;
+    std::string PreviewFace;
+    int PreviewSize = 0;
+
+    void ShowStyle();
+    void comboFontChange();
+    void comboSizeChange();
+    void btNormColorClick();
+    void btTitleColorClick();
+    void btBgColorClick();
+    void btOkClick();
+
+    // The colour dialog's answer; tests set it so that no dialog waits.
+    static std::function<bool(TColorValue& color)> ColorDialogHook;
+
+  protected:
+    void showEvent(QShowEvent* e) override;
+
+  private:
+    bool PickColor(TColorValue& c);
+    void ApplyPreview();
+};
+
+extern TfrmStyle* frmStyle;

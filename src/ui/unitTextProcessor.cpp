@@ -1,0 +1,113 @@
+#include "unitTextProcessor.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QProgressBar>
+#include <QTimer>
+
+#include <cmath>
+
+TfrmTextProcessor* frmTextProcessor = nullptr;
+
+namespace {
+
+// Pages flying from one folder to another: the work-in-progress animation.
+class TPagesAnimation : public QWidget {
+  public:
+    explicit TPagesAnimation(QWidget* parent) : QWidget(parent) {}
+    int Frame = 0;
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QColor folder(0xd9, 0xa4, 0x41), page(0xf7, 0xf4, 0xec), ink(0x37, 0x50, 0x60);
+        auto drawFolder = [&](int x) {
+            p.setPen(Qt::NoPen);
+            p.setBrush(folder);
+            p.drawRoundedRect(x, 22, 44, 32, 3, 3);
+            p.drawRoundedRect(x, 18, 18, 8, 2, 2);
+        };
+        drawFolder(8);
+        drawFolder(width() - 52);
+        const int steps = 26;
+        double t = double(Frame % steps) / (steps - 1);
+        double x = 30 + t * (width() - 90);
+        double y = 28 - std::sin(t * 3.14159) * 22;
+        p.setBrush(page);
+        p.setPen(QPen(ink, 1));
+        p.drawRect(QRectF(x, y, 22, 28));
+        for (int i = 0; i < 4; ++i)
+            p.drawLine(QPointF(x + 4, y + 7 + i * 5), QPointF(x + 18, y + 7 + i * 5));
+    }
+};
+
+}  // namespace
+
+TfrmTextProcessor::TfrmTextProcessor()
+    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowStaysOnTopHint) {
+    frmTextProcessor = this;
+    setWindowTitle("Text Processor");
+    setFixedSize(310, 180);
+    setModal(false);
+    AniPic = new TPagesAnimation(this);
+    AniPic->setGeometry(19, 16, 272, 60);
+    Msg = new QLabel("Processing Text", this);
+    Msg->setGeometry(19, 84, 273, 49);
+    Msg->setAlignment(Qt::AlignCenter);
+    QFont f("Liberation Sans");
+    f.setPixelSize(16);
+    Msg->setFont(f);
+    Bar = new QProgressBar(this);
+    Bar->setGeometry(19, 140, 273, 18);
+    Bar->setRange(0, 100);
+    anim_ = new QTimer(this);
+    anim_->setInterval(60);
+    connect(anim_, &QTimer::timeout, this, [this] {
+        auto* a = static_cast<TPagesAnimation*>(AniPic);
+        ++a->Frame;
+        a->update();
+    });
+}
+
+void TfrmTextProcessor::Begin() {
+    Msg->setText("Processing Text");
+    Bar->setValue(0);
+    show();
+    raise();
+    anim_->start();
+    QApplication::processEvents();
+}
+
+void TfrmTextProcessor::End() {
+    anim_->stop();
+    hide();
+}
+
+void TfrmTextProcessor::StageStarted(const std::string& message) {
+    Msg->setText(QString::fromStdString(message));
+    Bar->setValue(0);
+    lastPercent_ = 0;
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void TfrmTextProcessor::StageProgress(double fraction) {
+    int pct = int(fraction * 100);
+    if (pct == lastPercent_) return;
+    lastPercent_ = pct;
+    Bar->setValue(pct);
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void TfrmTextProcessor::closeEvent(QCloseEvent* e) {
+    e->ignore();
+}
+
+void TfrmTextProcessor::keyPressEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_Escape) return;  // Esc does not close it either
+    QDialog::keyPressEvent(e);
+}

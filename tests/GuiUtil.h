@@ -1,0 +1,53 @@
+// Helpers for the window tests: a program folder laid out as the installation
+// lays it out, and waiting on conditions with a time-out.
+#pragma once
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QTest>
+
+#include <string>
+
+#include "TestUtil.h"
+#include "core/unitBookClasses.h"
+#include "core/unitTextConversions.h"
+#include "options/unitOptStorage.h"
+
+// Processes events until pred() holds or timeoutMs pass; returns pred().
+template <class P>
+bool WaitFor(P pred, int timeoutMs = 15000) {
+    return QTest::qWaitFor(pred, timeoutMs);
+}
+
+// A temporary program folder with the installation's templates, and ProgramFolder set to it.
+struct ProgramDir {
+    TempDir dir;
+    ProgramDir() {
+        dir.MakeProgramFolder();
+        std::string cmd =
+            "cp '" + std::string(TAVISTO_DATA) + "/Templates/'* '" + dir.Path() + "Templates/'";
+        if (std::system(cmd.c_str()) != 0) std::abort();
+        ProgramFolder = dir.Path();
+    }
+    std::string operator/(const std::string& n) const { return dir / n; }
+    // Converts a text into MyBooks/ and returns the book file's name.
+    std::string AddBook(const std::string& textName, const std::string& text) {
+        WriteFile(dir / textName, text);
+        TBookInfo b(BooksFolder(), nullptr);
+        ConvertTextFile(dir / textName, b);
+        b.SaveToBookFile();
+        return b.FileName;
+    }
+};
+
+// A text of many short paragraphs, long enough for several virtual pages.
+inline std::string ManyParagraphs(int paragraphs) {
+    std::string t = "            A Test Book\r\n";
+    for (int i = 2; i <= paragraphs; ++i) {
+        t += "  Paragraph " + std::to_string(i) +
+             " of the test book: words words words words words\r\n";
+        t += "words words words words words words words words words words words\r\n";
+        t += "and an end to paragraph " + std::to_string(i) + ".\r\n";
+    }
+    return t;
+}

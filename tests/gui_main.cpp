@@ -1,0 +1,17 @@
+// The window tests run in one application object, headless.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+
+#include "ui/unitApp.h"
+
+int main(int argc, char** argv) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    ::testing::InitGoogleTest(&argc, argv);
+    TApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}

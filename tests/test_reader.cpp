@@ -1,0 +1,202 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QLabel>
+
+#include "GuiUtil.h"
+#include "core/unitFiles.h"
+#include "options/unitIniFile.h"
+#include "ui/unitApp.h"
+#include "ui/unitMain.h"
+#include "ui/unitSplash.h"
+#include "ui/unitStartup.h"
+#include "view/ThdTimer.h"
+#include "view/WebEngineView.h"
+
+namespace {
+
+struct ReaderTest : ::testing::Test {
+    ProgramDir prog;
+    std::vector<std::string> errors, messages;
+    void SetUp() override {
+        ErrorBoxHook = [this](const std::string& m) { errors.push_back(m); };
+        MessageBoxHook = [this](const std::string& m) { messages.push_back(m); };
+        LoadOptions();
+    }
+    void TearDown() override {
+        if (frmMain) DestroyForms();
+        ErrorBoxHook = nullptr;
+        MessageBoxHook = nullptr;
+    }
+    void Start() {
+        LoadOptions();
+        CreateForms(30);
+        StartReader();
+    }
+    TReader& R() { return frmMain->Reader(); }
+    // Waits until the page rendered last has loaded and its position was restored.
+    bool PageShown() {
+        return WaitFor([&] {
+            return R().CurDocument != 0 && R().CurDocument == frmMain->WB->Document() &&
+                   !R().RestorePosition && frmMain->tmProgress->Enabled();
+        });
+    }
+    double Offset() { return frmMain->WB->ScrollOffset(); }
+    void Alert(const char* text) {
+        QVariant v;
+        frmMain->WB->page()->runJavaScript(QString("alert('%1')").arg(text));
+    }
+    // The first paragraph number of page n of a book.
+    static int FirstParagraphOf(TBookInfo& b, int page) {
+        TLines lines;
+        b.ExtractPage(page, lines);
+        return std::stoi(lines.at(0).substr(10));
+    }
+};
+
+}  // namespace
+
+TEST_F(ReaderTest, OpensAtTheRememberedPlaceTurnsPagesAndSavesOnExit) {
+    std::string name = prog.AddBook("multi.txt", ManyParagraphs(400));
+    TBookInfo b(BooksFolder(), nullptr);
+    b.FileName = name;
+    b.LoadFromBookFile();
+    ASSERT_GE(b.GetIntProperty("PagesCount"), 4);
+    const int remembered = FirstParagraphOf(b, 2) + 20;
+    b.LastPage = 2;
+    b.LastParagraph = remembered;
+    b.SavePosition();
+    RecentBook = name;
+    SaveOptions();
+
+    Start();
+    EXPECT_FALSE(frmSplash->isVisible());
+    ASSERT_TRUE(PageShown());
+    EXPECT_EQ(R().CurrentBook->LastPage, 2);
+    EXPECT_EQ(frmMain->StatusTitle->text().toStdString(), "  " + name);
+    EXPECT_EQ(frmMain->tmScroll->Interval(), 20);
+    int cur = -1;
+    ASSERT_TRUE(WaitFor([&] { return (cur = R().GetCurPar()) > 0; }));
+    EXPECT_TRUE(cur == remembered || cur == remembered + 1) << cur << " vs " << remembered;
+    ASSERT_TRUE(WaitFor([&] { return R().CurrentBook->LastParagraph == cur; }));
+
+    // Pg Dn scrolls by the view's height less two text lines.
+    const double before = Offset();
+    const int step = frmMain->WB->height() - 2 * 28;
+    frmMain->btPgDnClick();
+    ASSERT_TRUE(WaitFor([&] { return Offset() != before; }));
+    EXPECT_NEAR(Offset() - before, step, 1.0);
+    frmMain->btPgUpClick();
+    ASSERT_TRUE(WaitFor([&] { return std::abs(Offset() - before) < 1.0; }));
+
+    // Other letter case is swallowed without effect.
+    R().WBShowMessage(u"nextpage");
+    EXPECT_FALSE(R().NextPageRequested);
+    Alert("nextpage");
+    QTest::qWait(50);
+    EXPECT_FALSE(R().NextPageRequested);
+
+    // "NextPage" turns to page 3 within a progress tick, shown from its top.
+    const uint64_t doc = frmMain->WB->Document();
+    QElapsedTimer clock;
+    clock.start();
+    Alert("NextPage");
+    ASSERT_TRUE(WaitFor([&] { return R().CurrentBook->LastPage == 3; }, 5000));
+    EXPECT_LT(clock.elapsed(), 250 + 200);
+    ASSERT_TRUE(WaitFor([&] { return frmMain->WB->Document() > doc && PageShown(); }));
+    EXPECT_EQ(Offset(), 0.0);
+    // The BACK button stands at the top; a paragraph reaches the probe point once
+    // the reader scrolls on.
+    frmMain->btPgDnClick();
+    int page3 = -1;
+    const int first3 = FirstParagraphOf(b, 3);
+    ASSERT_TRUE(WaitFor([&] { return (page3 = R().CurrentBook->LastParagraph) >= first3; }));
+
+    // Exit writes the position into the book file and the options into config.dat.
+    frmMain->btExitClick();
+    TBookInfo saved(BooksFolder(), nullptr);
+    saved.FileName = name;
+    saved.LoadFromBookFile();
+    EXPECT_EQ(saved.GetProperty("LastPage"), "3");
+    EXPECT_EQ(saved.GetIntProperty("LastParagraph"), page3);
+    TIniFile ini(prog / "config.dat");
+    EXPECT_EQ(ini.ReadString("General", "RecentBook", ""), name);
+    EXPECT_EQ(ini.ReadString("Style", "norm_size", ""), "28");
+    EXPECT_EQ(ini.ReadString("Style", "bgcolor", ""), "C0CBCA");
+    DestroyForms();
+
+    // A restart reopens the same page at the same paragraph.
+    Start();
+    ASSERT_TRUE(PageShown());
+    EXPECT_EQ(R().CurrentBook->LastPage, 3);
+    ASSERT_TRUE(WaitFor([&] { return (cur = R().GetCurPar()) > 0; }));
+    EXPECT_TRUE(cur == page3 || cur == page3 + 1) << cur << " vs " << page3;
+    EXPECT_TRUE(errors.empty()) << errors.front();
+}
+
+TEST_F(ReaderTest, RenderingTwiceGivesTheSameFiles) {
+    std::string name = prog.AddBook("two.txt", ManyParagraphs(200));
+    RecentBook = name;
+    SaveOptions();
+    Start();
+    ASSERT_TRUE(PageShown());
+    const std::string css = ReadFile(prog / "Templates/vpage.css");
+    const std::string html = ReadFile(prog / "Templates/vpage.html");
+    EXPECT_NE(html.find("<meta charset=\"Windows-1252\">"), std::string::npos);
+    EXPECT_NE(css.find("font-size: 28px"), std::string::npos);
+    R().LoadPage();
+    EXPECT_EQ(ReadFile(prog / "Templates/vpage.css"), css);
+    EXPECT_EQ(ReadFile(prog / "Templates/vpage.html"), html);
+}
+
+TEST_F(ReaderTest, NoBookOpenWindowToggleAndQuit) {
+    Start();  // RecentBook names no file
+    EXPECT_FALSE(frmSplash->isVisible());
+    EXPECT_FALSE(R().CurrentBook);
+    EXPECT_EQ(frmMain->tmScroll->Interval(), 20);
+    frmMain->btAutoScroll->setChecked(true);
+    frmMain->btAutoScrollClick();
+    frmMain->btWindowed->setChecked(true);
+    frmMain->btWindowedClick();
+    EXPECT_FALSE(frmMain->btAutoScroll->isChecked());
+    EXPECT_FALSE(frmMain->tmScroll->Enabled());
+    EXPECT_EQ(frmMain->WB->Document(), 0u) << "nothing is rendered";
+    EXPECT_EQ(frmMain->windowTitle().toStdString(), "Tavisto 4.0 BETA");
+    frmMain->btWindowed->setChecked(false);
+    frmMain->btWindowedClick();
+    frmMain->btPgDnClick();
+    frmMain->btExitClick();
+    EXPECT_TRUE(FileExists(prog / "config.dat"));
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(ReaderTest, FirstRenderFailureIsShownOnceAndStartUpGoesOn) {
+    std::string name = prog.AddBook("b.txt", ManyParagraphs(10));
+    RecentBook = name;
+    ScrollSpeed = 35;
+    SaveOptions();
+    ::unlink((prog / "Templates/vpage.tml").c_str());
+    Start();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0], "Cannot open file " + (prog / "Templates/vpage.tml"));
+    EXPECT_FALSE(frmSplash->isVisible());
+    EXPECT_EQ(frmMain->tmScroll->Interval(), 35);
+}
+
+TEST_F(ReaderTest, AutoScrollMovesTheViewOnePixelPerTick) {
+    std::string name = prog.AddBook("s.txt", ManyParagraphs(300));
+    RecentBook = name;
+    ScrollSpeed = 10;
+    SaveOptions();
+    Start();
+    ASSERT_TRUE(PageShown());
+    const double start = Offset();
+    frmMain->btAutoScroll->setChecked(true);
+    frmMain->btAutoScrollClick();
+    EXPECT_TRUE(frmMain->tmScroll->Enabled());
+    ASSERT_TRUE(WaitFor([&] { return Offset() >= start + 20; }, 5000));
+    frmMain->btAutoScroll->setChecked(false);
+    frmMain->btAutoScrollClick();
+    EXPECT_FALSE(frmMain->tmScroll->Enabled());
+}

@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QTest>
+#include <QThread>
+
+#include <chrono>
+#include <thread>
+
+#include "view/ThdTimer.h"
+
+namespace {
+void BusyUiThread(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+}  // namespace
+
+TEST(ThreadedTimer, TicksArriveOnTheUiThreadAtTheInterval) {
+    TThreadedTimer t;
+    EXPECT_FALSE(t.Enabled());
+    EXPECT_EQ(t.Interval(), 1000);
+    int ticks = 0;
+    bool onUi = true;
+    t.OnTimer = [&](TThreadedTimer* sender) {
+        EXPECT_EQ(sender, &t);
+        onUi = onUi && QThread::currentThread() == qApp->thread();
+        ++ticks;
+    };
+    t.SetInterval(20);
+    QElapsedTimer clock;
+    clock.start();
+    t.SetEnabled(true);
+    t.SetEnabled(true);  // twice is once
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ticks >= 10; }, 5000));
+    const qint64 ms = clock.elapsed();
+    EXPECT_TRUE(onUi);
+    EXPECT_GE(ms, 10 * 20 - 5);
+    EXPECT_LE(ms, 10 * 20 * 3);
+}
+
+TEST(ThreadedTimer, IntervalWritesAndDisabling) {
+    TThreadedTimer t;
+    int ticks = 0;
+    t.OnTimer = [&](TThreadedTimer*) { ++ticks; };
+    t.SetInterval(15);
+    t.SetEnabled(true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ticks >= 2; }, 5000));
+    t.SetInterval(15);
+    EXPECT_TRUE(t.Enabled()) << "the same interval keeps it running";
+    const int before = ticks;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ticks >= before + 2; }, 5000));
+    t.SetInterval(16);
+    EXPECT_FALSE(t.Enabled()) << "another interval stops it";
+    const int stopped = ticks;
+    QTest::qWait(120);
+    EXPECT_EQ(ticks, stopped);
+    t.SetEnabled(true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ticks >= stopped + 2; }, 5000));
+    t.SetEnabled(false);
+    t.SetEnabled(false);
+    const int off = ticks;
+    QTest::qWait(100);
+    EXPECT_EQ(ticks, off);
+}
+
+TEST(ThreadedTimer, IntervalZeroDeliversNoTicks) {
+    TThreadedTimer t;
+    int ticks = 0;
+    t.OnTimer = [&](TThreadedTimer*) { ++ticks; };
+    t.SetInterval(0);
+    t.SetEnabled(true);
+    EXPECT_TRUE(t.Enabled());
+    QTest::qWait(100);
+    EXPECT_EQ(ticks, 0);
+    t.SetInterval(10);
+    EXPECT_FALSE(t.Enabled());
+    t.SetEnabled(true);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ticks >= 1; }, 5000));
+}
+
+TEST(ThreadedTimer, NoTickReachesTheHandlerAfterDisableEvenWhenHandedOver) {
+    TThreadedTimer t;
+    int ticks = 0;
+    t.OnTimer = [&](TThreadedTimer*) { ++ticks; };
+    t.SetInterval(5);
+    t.SetEnabled(true);
+    BusyUiThread(60);  // the thread times out and waits for the UI thread
+    t.SetEnabled(false);
+    QTest::qWait(50);
+    EXPECT_EQ(ticks, 0);
+}
+
+TEST(ThreadedTimer, DestroyingWithAPendingHandOverDoesNotHang) {
+    for (int i = 0; i < 20; ++i) {
+        auto* t = new TThreadedTimer;
+        int ticks = 0;
+        t->OnTimer = [&](TThreadedTimer*) { ++ticks; };
+        t->SetInterval(1);
+        t->SetEnabled(true);
+        BusyUiThread(10);
+        QElapsedTimer clock;
+        clock.start();
+        delete t;
+        EXPECT_LT(clock.elapsed(), 1000);
+    }
+    TThreadedTimer never;  // a timer never enabled ends cleanly too
+}
+
+TEST(ThreadedTimer, ASlowHandlerDelaysTicksInsteadOfQueueingThem) {
+    TThreadedTimer t;
+    std::vector<qint64> at;
+    QElapsedTimer clock;
+    clock.start();
+    t.OnTimer = [&](TThreadedTimer*) {
+        at.push_back(clock.elapsed());
+        BusyUiThread(40);
+    };
+    t.SetInterval(10);
+    t.SetEnabled(true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return at.size() >= 6; }, 5000));
+    t.SetEnabled(false);
+    for (size_t i = 1; i < at.size(); ++i) EXPECT_GE(at[i] - at[i - 1], 40 + 10 - 2) << "gap " << i;
+}
+
+TEST(ThreadedTimer, AnErrorInTheHandlerIsReportedAndTheTimerGoesOn) {
+    TThreadedTimer t;
+    std::vector<std::string> reported;
+    auto saved = TThreadedTimer::ErrorHandler;
+    TThreadedTimer::ErrorHandler = [&](const std::string& m) { reported.push_back(m); };
+    int ticks = 0;
+    t.OnTimer = [&](TThreadedTimer*) {
+        if (++ticks == 1) throw std::runtime_error("boom");
+    };
+    t.SetInterval(10);
+    t.SetEnabled(true);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ticks >= 3; }, 5000));
+    t.SetEnabled(false);
+    TThreadedTimer::ErrorHandler = saved;
+    ASSERT_EQ(reported.size(), 1u);
+    EXPECT_EQ(reported[0], "boom");
+}
