@@ -4,7 +4,9 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QTest>
+#include <QTimer>
 
 #include <string>
 
@@ -13,10 +15,22 @@
 #include "core/unitTextConversions.h"
 #include "options/unitOptStorage.h"
 
-// Processes events until pred() holds or timeoutMs pass; returns pred().
+// Processes events until pred() holds or timeoutMs pass; returns pred(). A plain
+// event loop: QTest's waits sleep between rounds of events, which slows every
+// round trip between the browser and its page.
 template <class P>
 bool WaitFor(P pred, int timeoutMs = 15000) {
-    return QTest::qWaitFor(pred, timeoutMs);
+    if (pred()) return true;
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(1);
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (pred()) loop.quit();
+    });
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    poll.start();
+    loop.exec();
+    return pred();
 }
 
 // A temporary program folder with the installation's templates, and ProgramFolder set to it.

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -172,7 +173,22 @@ void WriteStringList(TStream& s, const TLines& lines) {
 }
 
 void ReadStringList(TStream& s, TLines& lines) {
-    TMemoryStream buf;
-    ReadMemoryBlock(s, buf);
-    SplitText(buf.Data(), lines);
+    // The block is split as it is read, piece by piece, into a list of its own,
+    // which replaces the caller's only when the whole block was there.
+    int32_t n = ReadI32(s);
+    TLines out;
+    if (n >= 1) {
+        CheckAvailable(s, uint64_t(n));
+        TLineSplitter split(out);
+        std::string buf(std::min<size_t>(size_t(n), 1 << 20), '\0');
+        size_t left = size_t(n);
+        while (left > 0) {
+            size_t chunk = std::min(left, buf.size());
+            s.ReadBuffer(buf.data(), chunk);
+            split.Feed(buf.data(), chunk);
+            left -= chunk;
+        }
+        split.Finish();
+    }
+    lines.swap(out);
 }

@@ -26,6 +26,54 @@ TLines SplitText(std::string_view text) {
     return lines;
 }
 
+bool TLineSplitter::Feed(const char* data, size_t size) {
+    if (ended_) return false;
+    const char* p = data;
+    const char* end = data + size;
+    if (skipLF_ && p < end && *p == '\n') ++p;
+    skipLF_ = false;
+    while (p < end) {
+        const char* q = p;
+        while (q < end) {
+            unsigned char c = (unsigned char)*q;
+            if (c <= '\r' && (c == '\r' || c == '\n' || c == 0)) break;
+            ++q;
+        }
+        if (q == end) {
+            pending_.append(p, q);
+            return true;
+        }
+        if (*q == '\0') {
+            pending_.append(p, q);
+            ended_ = true;
+            return false;
+        }
+        if (pending_.empty()) {
+            out_.emplace_back(p, q);
+        } else {
+            pending_.append(p, q);
+            out_.push_back(std::move(pending_));
+            pending_.clear();
+        }
+        if (*q == '\r') {
+            ++q;
+            if (q == end)
+                skipLF_ = true;
+            else if (*q == '\n')
+                ++q;
+        } else {
+            ++q;
+        }
+        p = q;
+    }
+    return true;
+}
+
+void TLineSplitter::Finish() {
+    if (!pending_.empty()) out_.push_back(std::move(pending_));
+    pending_.clear();
+}
+
 uint64_t JoinedLength(const TLines& lines) {
     uint64_t n = 0;
     for (const auto& l : lines) n += l.size() + 2;

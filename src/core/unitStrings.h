@@ -14,6 +14,22 @@ using TLines = std::vector<std::string>;
 void SplitText(std::string_view text, TLines& out);
 TLines SplitText(std::string_view text);
 
+// The same splitting, fed piece by piece: for texts read in chunks, so that no
+// copy of the whole text is ever held besides its lines.
+class TLineSplitter {
+  public:
+    explicit TLineSplitter(TLines& out) : out_(out) { out_.clear(); }
+    // Returns false once a NUL byte has ended the text; later bytes are ignored.
+    bool Feed(const char* data, size_t size);
+    void Finish();
+
+  private:
+    TLines& out_;
+    std::string pending_;
+    bool skipLF_ = false;
+    bool ended_ = false;
+};
+
 // Joins lines with CR LF after every line, the last one included.
 std::string JoinLines(const TLines& lines);
 // Length of JoinLines(lines) without building it.

@@ -301,11 +301,9 @@ static void LoadSourceLines(const std::string& path, TLines& lines, TConversionP
     if (uint64_t(st.st_size) > MaxBlockSize)
         throw ETextRefused(Fmt("%s is too large for a book file", path));
 
-    lines.clear();
+    TLineSplitter split(lines);
     lines.reserve(size_t(st.st_size) / 48 + 16);
     std::string buf(1 << 20, '\0');
-    std::string pending;
-    bool skipLF = false;
     uint64_t done = 0;
     for (;;) {
         ssize_t got = ::read(fd, buf.data(), buf.size());
@@ -315,50 +313,11 @@ static void LoadSourceLines(const std::string& path, TLines& lines, TConversionP
         }
         if (got == 0) break;
         done += uint64_t(got);
-        if (progress && st.st_size > 0) progress->StageProgress(double(done) / double(st.st_size));
-        const char* p = buf.data();
-        const char* end = p + got;
-        if (skipLF && p < end && *p == '\n') ++p;
-        skipLF = false;
-        bool nul = false;
-        while (p < end) {
-            const char* q = p;
-            while (q < end) {
-                unsigned char c = (unsigned char)*q;
-                if (c <= '\r' && (c == '\r' || c == '\n' || c == 0)) break;
-                ++q;
-            }
-            if (q == end) {
-                pending.append(p, q);
-                break;
-            }
-            if (*q == '\0') {
-                pending.append(p, q);
-                nul = true;
-                break;
-            }
-            if (pending.empty()) {
-                lines.emplace_back(p, q);
-            } else {
-                pending.append(p, q);
-                lines.push_back(std::move(pending));
-                pending.clear();
-            }
-            if (*q == '\r') {
-                ++q;
-                if (q == end)
-                    skipLF = true;
-                else if (*q == '\n')
-                    ++q;
-            } else {
-                ++q;
-            }
-            p = q;
-        }
-        if (nul) break;
         if (done > MaxBlockSize) throw ETextRefused(Fmt("%s is too large for a book file", path));
+        if (progress && st.st_size > 0) progress->StageProgress(double(done) / double(st.st_size));
+        if (!split.Feed(buf.data(), size_t(got))) break;  // a NUL byte ended the text
     }
-    if (!pending.empty()) lines.push_back(std::move(pending));
+    split.Finish();
 }
 
 void ConvertTextFile(const std::string& sourcePath, TBookInfo& book,

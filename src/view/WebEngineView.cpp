@@ -60,6 +60,9 @@ TWebEngineView::TWebEngineView(QWidget* parent) : QWebEngineView(parent) {
     s->setAttribute(QWebEngineSettings::AutoLoadImages, true);
     s->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
     connect(page_, &QWebEnginePage::loadFinished, this, [this](bool ok) { PageLoaded(ok); });
+    // Starting the page's renderer takes seconds; an empty page starts it now,
+    // while the splash is up, so the first book page shows without that wait.
+    page_->setUrl(QUrl("about:blank"));
 }
 
 TWebEngineView::~TWebEngineView() {
@@ -73,10 +76,14 @@ void TWebEngineView::Navigate(const std::string& localPath) {
     static quint64 counter = 0;
     QUrl url = QUrl::fromLocalFile(QString::fromStdString(localPath));
     url.setQuery(QString("r=%1").arg(++counter));
+    loading_ = true;
+    if (syncLoop_) syncLoop_->quit();  // a question to the old page gets no answer now
     page_->load(url);
 }
 
 void TWebEngineView::PageLoaded(bool) {
+    if (page_->url().scheme() == "about") return;  // the warm-up page is no document
+    loading_ = false;
     ++document_;
     // A page that completes while a question to the previous one is waiting is
     // reported once that question has its answer.
@@ -88,10 +95,13 @@ void TWebEngineView::PageLoaded(bool) {
 }
 
 bool TWebEngineView::RunScriptSync(const QString& script, QVariant& result, int timeoutMs) {
-    if (inSyncCall_) return false;
+    // A page that is loading answers nothing (its scripts are dropped when the
+    // new document commits), so no question is asked until it has loaded.
+    if (inSyncCall_ || loading_) return false;
     inSyncCall_ = true;
     bool answered = false;
     QEventLoop loop;
+    syncLoop_ = &loop;
     auto alive = std::make_shared<bool>(true);
     page_->runJavaScript(script, [&, alive](const QVariant& v) {
         if (!*alive) return;
@@ -104,6 +114,7 @@ bool TWebEngineView::RunScriptSync(const QString& script, QVariant& result, int 
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
     *alive = false;
+    syncLoop_ = nullptr;
     inSyncCall_ = false;
     if (completePending_) {
         completePending_ = false;
@@ -121,7 +132,7 @@ bool TWebEngineView::ElementIdAtPoint(int x, int y, std::string& id) {
                      "return e ? e.id : null;})()")
                      .arg(x)
                      .arg(y);
-    if (!RunScriptSync(js, v) || !v.isValid() || v.isNull()) return false;
+    if (!RunScriptSync(js, v, 500) || !v.isValid() || v.isNull()) return false;
     id = v.toString().toStdString();
     return true;
 }

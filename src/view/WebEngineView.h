@@ -2,6 +2,7 @@
 // alerts intercepted, and DOM questions answered synchronously.
 #pragma once
 
+#include <QEventLoop>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -33,5 +34,7 @@ class TWebEngineView : public QWebEngineView, public THtmlView {
     TWebEnginePage* page_;
     uint64_t document_ = 0;
     bool inSyncCall_ = false;
+    bool loading_ = false;
+    QEventLoop* syncLoop_ = nullptr;
     bool completePending_ = false;
 };

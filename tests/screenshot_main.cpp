@@ -1,0 +1,59 @@
+// Makes a picture of the reader with a book open, for the README:
+//   tavisto_screenshot PROGRAM_FOLDER OUTPUT.png [WIDTH HEIGHT]
+// The program folder is copied first, so the reader's own config.dat and book
+// positions are left alone.
+#include <QPixmap>
+#include <QScreen>
+#include <QTest>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "options/unitOptStorage.h"
+#include "ui/unitApp.h"
+#include "ui/unitMain.h"
+#include "ui/unitStartup.h"
+#include "view/ThdTimer.h"
+#include "view/WebEngineView.h"
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr,
+                     "usage: tavisto_screenshot PROGRAM_FOLDER OUTPUT.png [WIDTH HEIGHT]\n");
+        return 2;
+    }
+    std::signal(SIGXFSZ, SIG_IGN);
+    char tmpl[] = "/tmp/tavisto-shot-XXXXXX";
+    std::string work = std::string(::mkdtemp(tmpl)) + "/";
+    std::string cmd = "cp -r '" + std::string(argv[1]) + "/.' '" + work + "'";
+    if (std::system(cmd.c_str()) != 0) return 1;
+    ProgramFolder = work;
+    LoadOptions();
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    TApplication app(argc, argv);
+    ErrorBoxHook = [](const std::string& m) { std::fprintf(stderr, "error: %s\n", m.c_str()); };
+    MessageBoxHook = ErrorBoxHook;
+    CreateForms(100);
+    StartReader();
+    const int w = argc > 4 ? std::atoi(argv[3]) : 1100, h = argc > 4 ? std::atoi(argv[4]) : 720;
+    frmMain->setWindowFlag(Qt::FramelessWindowHint, true);
+    frmMain->showNormal();
+    frmMain->setGeometry(0, 0, w, h);
+    TReader& r = frmMain->Reader();
+    r.RenderInPlace();
+    bool ok = QTest::qWaitFor(
+        [&] {
+            return r.CurDocument && r.CurDocument == frmMain->WB->Document() && !r.RestorePosition;
+        },
+        20000);
+    frmMain->WB->ScrollBy(0, 0);
+    QTest::qWait(1500);  // let the compositor paint the loaded page before the picture
+    QPixmap shot = frmMain->grab();
+    bool saved = shot.save(argv[2], "PNG");
+    frmMain->tmProgress->SetEnabled(false);
+    DestroyForms();
+    std::system(("rm -rf '" + work + "'").c_str());
+    return ok && saved ? 0 : 1;
+}
