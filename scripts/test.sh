@@ -17,7 +17,7 @@ cmake --build build -j"$JOBS"
 echo "== core under AddressSanitizer and UBSan =="
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DTAVISTO_SANITIZE=ON -DTAVISTO_GUI=OFF \
   -DTAVISTO_BENCH=OFF >/dev/null
-cmake --build build-asan -j"$JOBS" --target core_tests tavisto-convert
+cmake --build build-asan -j"$JOBS" --target core_tests archive_tests tavisto-convert
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd build-asan && ctest --output-on-failure -j"$JOBS")

@@ -54,6 +54,17 @@ struct ProgramDir {
     }
 };
 
+// An archive of one text member, made with the zip tool.
+inline void MakeZipWithText(const std::string& zipPath, const std::string& member,
+                            const std::string& text) {
+    char tmpl[] = "/tmp/tavisto-zip-XXXXXX";
+    std::string d = ::mkdtemp(tmpl);
+    WriteFile(d + "/" + member, text);
+    std::string cmd =
+        "cd '" + d + "' && zip -q '" + zipPath + "' '" + member + "' && rm -rf '" + d + "'";
+    if (std::system(cmd.c_str()) != 0) std::abort();
+}
+
 // A text of many short paragraphs, long enough for several virtual pages.
 inline std::string ManyParagraphs(int paragraphs) {
     std::string t = "            A Test Book\r\n";
@@ -64,4 +75,19 @@ inline std::string ManyParagraphs(int paragraphs) {
         t += "and an end to paragraph " + std::to_string(i) + ".\r\n";
     }
     return t;
+}
+
+// Runs f once the dialog is showing (inside its modal loop), so that a handler
+// that shows the dialog modally can be driven without a click.
+template <class D, class F>
+void WhenShown(D* dialog, F f) {
+    auto* poll = new QTimer();
+    poll->setInterval(5);
+    QObject::connect(poll, &QTimer::timeout, [poll, dialog, f] {
+        if (!dialog->isVisible()) return;
+        poll->stop();
+        poll->deleteLater();
+        f();
+    });
+    poll->start();
 }

@@ -60,9 +60,6 @@ TWebEngineView::TWebEngineView(QWidget* parent) : QWebEngineView(parent) {
     s->setAttribute(QWebEngineSettings::AutoLoadImages, true);
     s->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
     connect(page_, &QWebEnginePage::loadFinished, this, [this](bool ok) { PageLoaded(ok); });
-    // Starting the page's renderer takes seconds; an empty page starts it now,
-    // while the splash is up, so the first book page shows without that wait.
-    page_->setUrl(QUrl("about:blank"));
 }
 
 TWebEngineView::~TWebEngineView() {
@@ -82,7 +79,7 @@ void TWebEngineView::Navigate(const std::string& localPath) {
 }
 
 void TWebEngineView::PageLoaded(bool) {
-    if (page_->url().scheme() == "about") return;  // the warm-up page is no document
+    if (page_->url().scheme() == "about") return;  // an empty page is no document
     loading_ = false;
     ++document_;
     // A page that completes while a question to the previous one is waiting is

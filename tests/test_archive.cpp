@@ -1,0 +1,178 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <zip.h>
+
+#include <csignal>
+#include <cstring>
+
+#include "TestUtil.h"
+#include "archive/ZipMaster.h"
+#include "core/unitFiles.h"
+
+namespace {
+
+int Sh(const std::string& cmd) {
+    return std::system(cmd.c_str());
+}
+
+// Writes an archive with libzip itself: names as raw bytes, made under DOS or not.
+void MakeZip(const std::string& path,
+             const std::vector<std::pair<std::string, std::string>>& members, bool dos = false) {
+    int err = 0;
+    zip_t* z = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+    ASSERT_NE(z, nullptr);
+    for (const auto& [name, data] : members) {
+        char* copy = static_cast<char*>(std::malloc(data.size() + 1));
+        std::memcpy(copy, data.data(), data.size());
+        zip_source_t* src = zip_source_buffer(z, copy, data.size(), 1);
+        zip_int64_t i = zip_file_add(z, name.c_str(), src, ZIP_FL_ENC_RAW | ZIP_FL_OVERWRITE);
+        ASSERT_GE(i, 0) << zip_strerror(z);
+        if (dos) zip_file_set_external_attributes(z, zip_uint64_t(i), 0, ZIP_OPSYS_DOS, 0);
+    }
+    ASSERT_EQ(zip_close(z), 0);
+}
+
+struct ArchiveTest : ::testing::Test {
+    TempDir dir;
+    void SetUp() override {
+        ::mkdir((dir / "TEMP").c_str(), 0755);
+        ::mkdir((dir / "src").c_str(), 0755);
+    }
+};
+
+}  // namespace
+
+TEST_F(ArchiveTest, ListsTextMembersWithPathsSizesAndDates) {
+    ::mkdir((dir / "src/docs").c_str(), 0755);
+    WriteFile(dir / "src/a.txt", std::string(2048, 'a'));
+    WriteFile(dir / "src/docs/b.txt", "");
+    WriteFile(dir / "src/c.TXT", "c");
+    WriteFile(dir / "src/d.doc", "d");
+    ASSERT_EQ(Sh("cd '" + dir.Path() +
+                 "src' && touch -d '2001-05-15 12:00' a.txt docs/b.txt && "
+                 "zip -q -r ../ex.zip a.txt docs c.TXT d.doc"),
+              0);
+    TZipMaster zip;
+    zip.SetZipFileName(dir / "ex.zip");
+    EXPECT_EQ(zip.EntryCount(), 4u) << "the folder entry is left out";
+    std::vector<TArcRow> rows = TextMembers(zip);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].Name, "a.txt");
+    EXPECT_EQ(rows[0].Path, "");
+    EXPECT_EQ(rows[0].SizeK, "     2.0");
+    EXPECT_EQ(rows[0].Date, "05/01");
+    EXPECT_EQ(rows[1].Name, "b.txt");
+    EXPECT_EQ(rows[1].Path, "docs\\");
+    EXPECT_EQ(rows[1].SizeK, "     0.0");
+    EXPECT_EQ(rows[1].Member, "docs\\b.txt");
+}
+
+TEST_F(ArchiveTest, ExtractsByBareNameOverwritingAnOlderFile) {
+    ::mkdir((dir / "src/docs").c_str(), 0755);
+    WriteFile(dir / "src/docs/b.txt", "new text");
+    ASSERT_EQ(Sh("cd '" + dir.Path() + "src' && zip -q -r ../ex.zip docs"), 0);
+    WriteFile(dir / "TEMP/b.txt", "an older file of the same name");
+    TZipMaster zip;
+    zip.SetZipFileName(dir / "ex.zip");
+    zip.FSpecArgs = {"docs\\b.txt"};
+    zip.ExtrBaseDir = dir / "TEMP/";
+    zip.ExtractMembers();
+    EXPECT_EQ(ReadFile(dir / "TEMP/b.txt"), "new text");
+    EXPECT_FALSE(FileExists(dir / "TEMP/docs") || DirectoryExists(dir / "TEMP/docs"));
+    zip.FSpecArgs = {"docs\\none.txt"};
+    EXPECT_THROW(zip.ExtractMembers(), EArchiveError);
+}
+
+TEST_F(ArchiveTest, UnreadableArchivesSayWhy) {
+    WriteFile(dir / "garbage.zip", "this is no archive at all, just some words");
+    MakeZip(dir / "good.zip", {{"a.txt", std::string(5000, 'x')}});
+    std::string good = ReadFile(dir / "good.zip");
+    WriteFile(dir / "cut.zip", good.substr(0, good.size() / 2));
+    for (const char* name : {"garbage.zip", "cut.zip", "missing.zip"}) {
+        TZipMaster zip;
+        try {
+            zip.SetZipFileName(dir / name);
+            FAIL() << name;
+        } catch (const EArchiveError& e) {
+            std::string m = e.what();
+            EXPECT_NE(m.find(dir / name), std::string::npos) << m;
+            EXPECT_GT(m.size(), (dir / name).size() + 25) << "a reason follows: " << m;
+        }
+        EXPECT_EQ(zip.EntryCount(), 0u);
+    }
+}
+
+TEST_F(ArchiveTest, NoPathFromTheArchiveReachesTheDisk) {
+    MakeZip(dir / "evil.zip", {{"../../escape.txt", "outside?"},
+                               {"/abs/olute.txt", "absolute"},
+                               {"sub/..", "dots"},
+                               {"sub\\.", "dot"}});
+    TZipMaster zip;
+    zip.SetZipFileName(dir / "evil.zip");
+    zip.ExtrBaseDir = dir / "TEMP/";
+    std::vector<TArcRow> rows = TextMembers(zip);
+    ASSERT_EQ(rows.size(), 2u);
+    for (const auto& r : rows) {
+        zip.FSpecArgs = {r.Member};
+        zip.ExtractMembers();
+    }
+    EXPECT_EQ(ReadFile(dir / "TEMP/escape.txt"), "outside?");
+    EXPECT_EQ(ReadFile(dir / "TEMP/olute.txt"), "absolute");
+    EXPECT_FALSE(FileExists(dir / "escape.txt"));
+    EXPECT_FALSE(FileExists(dir.Path() + "../escape.txt"));
+    for (const char* m : {"sub\\..", "sub\\."}) {
+        zip.FSpecArgs = {m};
+        EXPECT_THROW(zip.ExtractMembers(), EArchiveError) << m;
+    }
+}
+
+TEST_F(ArchiveTest, DosNamesAreTranslatedAndOthersKept) {
+    // 0x82 is e-acute in the DOS code page.
+    MakeZip(dir / "dos.zip", {{"caf\x82.txt", "x"}}, /*dos=*/true);
+    MakeZip(dir / "unix.zip", {{"caf\xC3\xA9.txt", "x"}}, /*dos=*/false);
+    TZipMaster zip;
+    zip.SetZipFileName(dir / "dos.zip");
+    ASSERT_EQ(zip.EntryCount(), 1u);
+    EXPECT_EQ(zip.Entries[0].FileName, "caf\xC3\xA9.txt");
+    zip.SetZipFileName(dir / "unix.zip");
+    EXPECT_EQ(zip.Entries[0].FileName, "caf\xC3\xA9.txt");
+}
+
+TEST_F(ArchiveTest, WithoutTextMembersTheListIsEmpty) {
+    MakeZip(dir / "none.zip", {{"a.doc", "x"}, {"b.TXT", "y"}, {"c.txt.bak", "z"}});
+    TZipMaster zip;
+    zip.SetZipFileName(dir / "none.zip");
+    EXPECT_EQ(zip.EntryCount(), 3u);
+    EXPECT_TRUE(TextMembers(zip).empty());
+}
+
+TEST_F(ArchiveTest, ExtractionCutShortKeepsTheEarlierFile) {
+    MakeZip(dir / "big.zip", {{"big.txt", std::string(200000, 'q')}});
+    WriteFile(dir / "TEMP/big.txt", "earlier");
+    pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit rl {
+            8192, 8192
+        };
+        ::setrlimit(RLIMIT_FSIZE, &rl);
+        TZipMaster zip;
+        zip.SetZipFileName(dir / "big.zip");
+        zip.FSpecArgs = {"big.txt"};
+        zip.ExtrBaseDir = dir / "TEMP/";
+        try {
+            zip.ExtractMembers();
+        } catch (const EArchiveError& e) {
+            ::_exit(std::string(e.what()).find("big.txt") != std::string::npos ? 0 : 3);
+        }
+        ::_exit(2);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ReadFile(dir / "TEMP/big.txt"), "earlier");
+    EXPECT_EQ(Sh("test $(ls -A '" + dir.Path() + "TEMP' | wc -l) -eq 1"), 0) << "no temporary left";
+}

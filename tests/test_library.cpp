@@ -1,0 +1,186 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QKeyEvent>
+#include <QToolBar>
+#include <QTreeWidget>
+
+#include "GuiUtil.h"
+#include "core/unitFiles.h"
+#include "ui/unitApp.h"
+#include "ui/unitArcView.h"
+#include "ui/unitBooks.h"
+#include "ui/unitMain.h"
+#include "ui/unitStartup.h"
+#include "ui/unitTextProcessor.h"
+#include "view/ThdTimer.h"
+
+namespace {
+
+struct LibraryTest : ::testing::Test {
+    ProgramDir prog;
+    std::vector<std::string> errors, messages, questions;
+    bool answerYes = true;
+    std::string fileAnswer;
+    void SetUp() override {
+        ErrorBoxHook = [this](const std::string& m) { errors.push_back(m); };
+        MessageBoxHook = [this](const std::string& m) { messages.push_back(m); };
+        ConfirmHook = [this](const std::string& m) {
+            questions.push_back(m);
+            return answerYes;
+        };
+        TfrmBooks::OpenFileHook = [this] { return fileAnswer; };
+        LoadOptions();
+        CreateForms(10);
+    }
+    void TearDown() override {
+        DestroyForms();
+        ErrorBoxHook = nullptr;
+        MessageBoxHook = nullptr;
+        ConfirmHook = nullptr;
+        TfrmBooks::OpenFileHook = nullptr;
+    }
+    QTreeWidget* List() { return frmBooks->listBooks; }
+    std::vector<std::string> Rows() {
+        std::vector<std::string> r;
+        for (int i = 0; i < List()->topLevelItemCount(); ++i)
+            r.push_back(List()->topLevelItem(i)->text(0).toStdString());
+        return r;
+    }
+    void TriggerBrowse() {
+        for (QAction* a : frmBooks->findChildren<QAction*>())
+            if (a->text() == "Browse") a->trigger();
+    }
+    static int Count(const std::string& dir) {
+        int n = 0;
+        std::string cmd = "ls -A '" + dir + "' | wc -l";
+        FILE* p = ::popen(cmd.c_str(), "r");
+        if (std::fscanf(p, "%d", &n) != 1) n = -1;
+        ::pclose(p);
+        return n;
+    }
+};
+
+}  // namespace
+
+TEST_F(LibraryTest, EmptyLibraryChoosesNothing) {
+    frmBooks->show();
+    EXPECT_TRUE(Rows().empty());
+    EXPECT_TRUE(List()->selectedItems().isEmpty());
+    frmBooks->btDeleteClick();
+    frmBooks->listBooksDblClick();
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(List(), &enter);
+    EXPECT_TRUE(frmBooks->isVisible());
+    EXPECT_EQ(frmBooks->SelectedBook, nullptr);
+    EXPECT_TRUE(questions.empty());
+}
+
+TEST_F(LibraryTest, BrowseTextAndArchiveThenDelete) {
+    frmBooks->show();
+    WriteFile(prog / "story.txt", ManyParagraphs(50));
+    fileAnswer = prog / "story.txt";
+    frmBooks->btBrowseClick();
+    EXPECT_TRUE(FileExists(prog / "MyBooks/story.tvst"));
+    EXPECT_EQ(Rows(), std::vector<std::string>{"story.tvst"});
+    EXPECT_FALSE(frmTextProcessor->isVisible());
+
+    // A ZIP archive goes through the archive viewer first.
+    ::mkdir((prog / "src").c_str(), 0755);
+    ::mkdir((prog / "src/inner").c_str(), 0755);
+    WriteFile(prog / "src/inner/tale.txt", ManyParagraphs(20));
+    ASSERT_EQ(std::system(("cd '" + (prog / "src") + "' && zip -q -r ../tales.zip inner").c_str()),
+              0);
+    fileAnswer = prog / "tales.zip";
+    WhenShown(frmArcView, [] {
+        ASSERT_EQ(frmArcView->lstFiles->topLevelItemCount(), 1);
+        frmArcView->lstFilesDblClick();
+    });
+    frmBooks->btBrowseClick();
+    EXPECT_TRUE(FileExists(prog / "TEMP/tale.txt"));
+    EXPECT_TRUE(FileExists(prog / "MyBooks/tale.tvst"));
+    EXPECT_EQ(Rows().size(), 2u);
+
+    // Closing the viewer without a choice adds nothing and says "exit".
+    WhenShown(frmArcView, [] { frmArcView->reject(); });
+    frmBooks->btBrowseClick();
+    EXPECT_EQ(messages, std::vector<std::string>{"exit"});
+    EXPECT_EQ(Count(prog / "MyBooks"), 2);
+
+    // Delete asks first; No keeps the book, Yes removes its file.
+    List()->setCurrentItem(List()->topLevelItem(0));
+    const std::string title = Rows()[0];
+    answerYes = false;
+    frmBooks->btDeleteClick();
+    EXPECT_EQ(Count(prog / "MyBooks"), 2);
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_EQ(questions[0], "Are You sure you wish to delete\r\n" + title + " ?");
+    answerYes = true;
+    frmBooks->btDeleteClick();
+    EXPECT_FALSE(FileExists(prog / "MyBooks/" + title));
+    EXPECT_EQ(Rows().size(), 1u);
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(LibraryTest, FailedExtractionConvertsNothing) {
+    MakeZipWithText(prog / "one.zip", "one.txt", ManyParagraphs(5));
+    WriteFile(prog / "older.txt", "older");
+    // TEMP/ replaced by a file: nothing can be extracted into it.
+    ASSERT_EQ(std::system(
+                  ("rm -rf '" + (prog / "TEMP") + "' && touch '" + (prog / "TEMP") + "'").c_str()),
+              0);
+    frmBooks->show();
+    fileAnswer = prog / "one.zip";
+    WhenShown(frmArcView, [] { frmArcView->lstFilesDblClick(); });
+    frmBooks->btBrowseClick();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("one.txt"), std::string::npos) << messages[0];
+    EXPECT_EQ(Count(prog / "MyBooks"), 0);
+}
+
+TEST_F(LibraryTest, FailedConversionClosesTheProgressWindowAndSavesNothing) {
+    frmBooks->show();
+    WriteFile(prog / "empty.txt", "");
+    fileAnswer = prog / "empty.txt";
+    TriggerBrowse();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0], (prog / "empty.txt") + " holds no text");
+    EXPECT_FALSE(frmTextProcessor->isVisible());
+    EXPECT_EQ(Count(prog / "MyBooks"), 0);
+    EXPECT_TRUE(Rows().empty());
+}
+
+TEST_F(LibraryTest, BooksButtonOpensTheChosenBookAtItsPlace) {
+    std::string a = prog.AddBook("a.txt", ManyParagraphs(300));
+    std::string b = prog.AddBook("b.txt", ManyParagraphs(300));
+    RecentBook = a;
+    StartReader();
+    TReader& r = frmMain->Reader();
+    ASSERT_TRUE(WaitFor([&] { return r.CurDocument && !r.RestorePosition; }))
+        << (errors.empty() ? "" : errors[0]) << (r.CurrentBook ? " book" : " no book");
+    auto choose = [&](const std::string& name) {
+        WhenShown(frmBooks, [name] {
+            auto* list = frmBooks->listBooks;
+            for (int i = 0; i < list->topLevelItemCount(); ++i)
+                if (list->topLevelItem(i)->text(0).toStdString() == name)
+                    list->setCurrentItem(list->topLevelItem(i));
+            frmBooks->listBooksDblClick();
+        });
+        frmMain->btBooksClick();
+    };
+    r.CurrentBook->LastPage = 2;
+    r.CurrentBook->LastParagraph = 150;
+    choose(b);
+    EXPECT_EQ(r.CurrentBook->FileName, b);
+    EXPECT_EQ(RecentBook, b);
+    // The same book again: saved, released and read back from its file.
+    r.CurrentBook->LastPage = 3;
+    r.CurrentBook->LastParagraph = 222;
+    choose(b);
+    EXPECT_EQ(r.CurrentBook->LastPage, 3);
+    EXPECT_EQ(r.CurrentBook->GetProperty("LastParagraph"), "222");
+    choose(a);
+    EXPECT_EQ(r.CurrentBook->LastPage, 2);
+    EXPECT_EQ(r.CurrentBook->LastParagraph, 150);
+    EXPECT_TRUE(errors.empty());
+}
