@@ -1,0 +1,304 @@
+#include <gtest/gtest.h>
+
+#include <QListWidget>
+#include <QSlider>
+
+#include "GuiUtil.h"
+#include "core/unitErrors.h"
+#include "core/unitFiles.h"
+#include "core/unitStyleValues.h"
+#include "options/unitIniFile.h"
+#include "ui/FmxUtils.h"
+#include "ui/FontComboBox.h"
+#include "ui/SVFontCombos.h"
+#include "ui/unitAbout.h"
+#include "ui/unitApp.h"
+#include "ui/unitCharsets.h"
+#include "ui/unitMain.h"
+#include "ui/unitScrollSpeed.h"
+#include "ui/unitStartup.h"
+#include "ui/unitStyleOpts.h"
+#include "view/ThdTimer.h"
+
+namespace {
+
+struct DialogTest : ::testing::Test {
+    ProgramDir prog;
+    std::vector<std::string> errors;
+    void SetUp() override {
+        ErrorBoxHook = [this](const std::string& m) { errors.push_back(m); };
+        MessageBoxHook = ErrorBoxHook;
+        LoadOptions();
+    }
+    void TearDown() override {
+        if (frmMain) DestroyForms();
+        ErrorBoxHook = nullptr;
+        MessageBoxHook = nullptr;
+        TfrmStyle::ColorDialogHook = nullptr;
+        ShellOpenHook = nullptr;
+    }
+    void Create() { CreateForms(10); }
+    // Opens a book and waits until its page has loaded.
+    void OpenReader(const std::string& book) {
+        RecentBook = book;
+        StartReader();
+        TReader& r = frmMain->Reader();
+        ASSERT_TRUE(WaitFor([&] { return r.CurDocument && !r.RestorePosition; }));
+    }
+    int Speed(int in, bool ok = true) {
+        frmScrollSpeed->ChosenInterval = in;
+        WhenShown(frmScrollSpeed, [ok] {
+            if (ok)
+                frmScrollSpeed->OKBtnClick();
+            else
+                frmScrollSpeed->reject();
+        });
+        frmScrollSpeed->exec();
+        return frmScrollSpeed->ChosenInterval;
+    }
+};
+
+}  // namespace
+
+TEST_F(DialogTest, SpeedDialogClampsAndCancels) {
+    Create();
+    EXPECT_EQ(Speed(20), 20);
+    EXPECT_EQ(Speed(1), 2);
+    EXPECT_EQ(Speed(500), 200);
+    EXPECT_EQ(Speed(77, false), 77) << "Cancel returns nothing new";
+}
+
+TEST_F(DialogTest, SpeedButtonRestartsOnlyARunningAutoScroll) {
+    Create();
+    OpenReader(prog.AddBook("s.txt", ManyParagraphs(100)));
+    auto pick = [](int v) {
+        WhenShown(frmScrollSpeed, [v] {
+            frmScrollSpeed->TrackBar->setValue(v);
+            frmScrollSpeed->OKBtnClick();
+        });
+        frmMain->btScrollSpeedClick();
+    };
+    frmMain->btAutoScroll->setChecked(true);
+    frmMain->btAutoScrollClick();
+    pick(20);  // the same value keeps it running
+    EXPECT_TRUE(frmMain->tmScroll->Enabled());
+    pick(50);
+    EXPECT_TRUE(frmMain->tmScroll->Enabled());
+    EXPECT_EQ(frmMain->tmScroll->Interval(), 50);
+    EXPECT_EQ(ScrollSpeed, 50);
+    EXPECT_EQ(TIniFile(prog / "config.dat").ReadString("General", "ScrollSpeed", ""), "50");
+    frmMain->btAutoScroll->setChecked(false);
+    frmMain->btAutoScrollClick();
+    pick(120);
+    EXPECT_FALSE(frmMain->tmScroll->Enabled());
+    EXPECT_EQ(frmMain->tmScroll->Interval(), 120);
+    WhenShown(frmScrollSpeed, [] { frmScrollSpeed->reject(); });
+    frmMain->btScrollSpeedClick();
+    EXPECT_EQ(frmMain->tmScroll->Interval(), 120);
+}
+
+TEST_F(DialogTest, EncodingListRules) {
+    WriteFile(prog / "Templates/charsets.dat",
+              "Cyr=windows-1251\r\ncyr=cp866\r\n\r\n=for empty names\nEq=a=b\rLast=KOI8-R");
+    Create();
+    QListWidget* box = frmCharsets->Box;
+    ASSERT_EQ(box->count(), 6);
+    EXPECT_EQ(box->item(1)->text().toStdString(), "cyr");
+    EXPECT_EQ(box->item(2)->text().toStdString(), "");
+    auto pickRow = [&](int row) {
+        box->setCurrentRow(row);
+        frmCharsets->BitBtn1Click();
+        return frmCharsets->SelectedCharset;
+    };
+    EXPECT_EQ(pickRow(0), "windows-1251");
+    EXPECT_EQ(pickRow(1), "windows-1251") << "the first line of that name, without regard to case";
+    EXPECT_EQ(pickRow(2), "for empty names");
+    EXPECT_EQ(pickRow(4), "a=b");
+    EXPECT_EQ(pickRow(5), "KOI8-R");
+}
+
+TEST_F(DialogTest, EncodingRendersUnderTheChosenCharsetAndSavesLater) {
+    WriteFile(prog / "Templates/charsets.dat", "Latin=Windows-1252\r\nCyrillic=windows-1251\r\n");
+    Create();
+    const std::string name = prog.AddBook("e.txt", ManyParagraphs(100));
+    OpenReader(name);
+    const std::string before = ReadFile(prog / ("MyBooks/" + name));
+    WhenShown(frmCharsets, [] {
+        frmCharsets->Box->setCurrentRow(1);
+        frmCharsets->BitBtn1Click();
+    });
+    frmMain->btEncodingClick();
+    EXPECT_NE(ReadFile(prog / "Templates/vpage.html").find("<meta charset=\"windows-1251\">"),
+              std::string::npos);
+    EXPECT_EQ(ReadFile(prog / ("MyBooks/" + name)), before) << "nothing is written yet";
+    EXPECT_EQ(frmMain->Reader().CurrentBook->GetProperty("Charset"), "windows-1251");
+    // Shown again, the dialog starts from the row chosen last.
+    WhenShown(frmCharsets, [] {
+        EXPECT_EQ(frmCharsets->Box->currentRow(), 1);
+        frmCharsets->reject();
+    });
+    frmMain->btEncodingClick();
+    frmMain->btExitClick();
+    TBookInfo saved(BooksFolder(), nullptr);
+    saved.FileName = name;
+    saved.LoadFromBookFile();
+    EXPECT_EQ(saved.GetProperty("Charset"), "windows-1251");
+    EXPECT_EQ(saved.Body(), SplitText(before.substr(before.size() - JoinedLength(saved.Body()))));
+}
+
+TEST_F(DialogTest, EncodingWithAnEmptyListChangesNothing) {
+    WriteFile(prog / "Templates/charsets.dat", "");
+    Create();
+    const std::string name = prog.AddBook("n.txt", ManyParagraphs(30));
+    OpenReader(name);
+    WhenShown(frmCharsets, [] { frmCharsets->BitBtn1Click(); });
+    frmMain->btEncodingClick();
+    EXPECT_EQ(frmMain->Reader().CurrentBook->GetProperty("Charset"), "Windows-1252");
+    DestroyForms();
+    // A missing list is reported once at start-up; the dialog still works.
+    ::unlink((prog / "Templates/charsets.dat").c_str());
+    errors.clear();
+    Create();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0], "Cannot open file " + (prog / "Templates/charsets.dat"));
+    EXPECT_EQ(frmCharsets->Box->count(), 0);
+    // No book open: Encoding and Style do not fail.
+    WhenShown(frmCharsets, [] { frmCharsets->BitBtn1Click(); });
+    frmMain->btEncodingClick();
+}
+
+TEST_F(DialogTest, StyleColoursSizesAndCancel) {
+    EXPECT_EQ(ColorToHex({55, 80, 96}), "375060");
+    EXPECT_EQ(ColorToHex({255, 0, 0}), "FF0000");
+    WriteFile(prog / "config.dat", "[Style]\nbgcolor=#c0cbca\n");
+    LoadOptions();
+    Create();
+    const TLines original = OptionList;
+    WhenShown(frmStyle, [] {
+        EXPECT_EQ(frmStyle->PreviewColor, (TColorValue{192, 203, 202}));
+        // Typing a non-number into the size picker makes it 28.
+        frmStyle->comboSize->setEditText("4");
+        EXPECT_EQ(ValueOf(WorkingOptions, "norm_size"), "4");
+        frmStyle->comboSize->setEditText("abc");
+        EXPECT_EQ(frmStyle->comboSize->currentText().toStdString(), "28");
+        EXPECT_EQ(ValueOf(WorkingOptions, "norm_size"), "28");
+        TfrmStyle::ColorDialogHook = [](TColorValue& c) {
+            c = {55, 80, 96};
+            return true;
+        };
+        frmStyle->btTitleColorClick();
+        EXPECT_EQ(ValueOf(WorkingOptions, "titl_color"), "375060");
+        frmStyle->reject();
+    });
+    frmMain->ToolButton4Click();
+    EXPECT_EQ(OptionList, original) << "Cancel leaves the options as they were";
+
+    // OK without touching the background writes it back unchanged.
+    WhenShown(frmStyle, [] { frmStyle->btOkClick(); });
+    frmMain->ToolButton4Click();
+    TIniFile ini(prog / "config.dat");
+    EXPECT_EQ(ini.ReadString("Style", "bgcolor", ""), "#c0cbca");
+    EXPECT_EQ(ini.ReadString("Style", "norm_size", ""), "28");
+    // Picked anew, it is written as six upper-case digits.
+    WhenShown(frmStyle, [] {
+        TfrmStyle::ColorDialogHook = [](TColorValue& c) { return c == TColorValue{192, 203, 202}; };
+        frmStyle->btBgColorClick();
+        frmStyle->btOkClick();
+    });
+    frmMain->ToolButton4Click();
+    EXPECT_EQ(TIniFile(prog / "config.dat").ReadString("Style", "bgcolor", ""), "C0CBCA");
+    EXPECT_TRUE(errors.empty()) << errors.front();
+}
+
+TEST_F(DialogTest, StyleRefreshDoesNotFeedItsOwnChangeHandlers) {
+    SetValue(OptionList, "norm_font", "No Such Face At All");
+    Create();
+    WhenShown(frmStyle, [] {
+        EXPECT_EQ(ValueOf(WorkingOptions, "norm_font"), "No Such Face At All");
+        EXPECT_EQ(frmStyle->comboFont->currentIndex(), 0) << "the first face is selected";
+        EXPECT_EQ(frmStyle->comboSize->count(), 0) << "an unknown face has no sizes";
+        frmStyle->btOkClick();
+    });
+    frmMain->ToolButton4Click();
+    EXPECT_EQ(TIniFile(prog / "config.dat").ReadString("Style", "norm_font", ""),
+              "No Such Face At All");
+}
+
+TEST_F(DialogTest, StyleOkRerendersTheOpenBook) {
+    Create();
+    OpenReader(prog.AddBook("st.txt", ManyParagraphs(60)));
+    WhenShown(frmStyle, [] {
+        frmStyle->comboSize->setEditText("31");
+        frmStyle->btOkClick();
+    });
+    frmMain->ToolButton4Click();
+    EXPECT_NE(ReadFile(prog / "Templates/vpage.css").find("font-size: 31px"), std::string::npos);
+    EXPECT_EQ(TIniFile(prog / "config.dat").ReadString("Style", "norm_size", ""), "31");
+}
+
+TEST_F(DialogTest, FontPickers) {
+    Create();
+    TFontComboBox faces;
+    std::vector<std::string> names;
+    for (int i = 0; i < faces.count(); ++i) names.push_back(faces.itemText(i).toStdString());
+    ASSERT_FALSE(names.empty());
+    EXPECT_EQ(std::count(names.begin(), names.end(), "Default"), 0);
+    EXPECT_TRUE(std::is_sorted(names.begin(), names.end(), [](const auto& a, const auto& b) {
+        return LowerAscii(a) < LowerAscii(b);
+    }));
+    std::string tt;
+    for (const auto& n : names)
+        if (IsTrueTypeFace(n)) tt = n;
+    ASSERT_FALSE(tt.empty()) << "the installed Liberation and DejaVu fonts are TrueType";
+    TFontSizeComboBox sizes;
+    int clicks = 0;
+    sizes.OnClick = [&] { ++clicks; };
+    sizes.SetFontName(tt);
+    ASSERT_EQ(sizes.count(), 16);
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(sizes.itemText(i).toStdString(), DefaultSizes[i]);
+    EXPECT_EQ(clicks, 1);
+    sizes.SetFontName("");
+    EXPECT_EQ(sizes.count(), 0);
+
+    EXPECT_EQ(PrepareFaceList({"b", "Default", "A", "A", "c"}),
+              (std::vector<std::string>{"A", "b", "c"}));
+    std::vector<std::string> bitmap;
+    for (int s : {10, 8, 12, 8, 10}) InsertSizeAscending(bitmap, s);
+    EXPECT_EQ(bitmap, (std::vector<std::string>{"8", "10", "12"}));
+    EXPECT_EQ(PointSizeOf(15, 2, 96), 10);  // 9.75 rounds to 10
+    EXPECT_EQ(PointSizeOf(14, 1, 144), 6);  // 6.5 rounds to the even 6
+}
+
+TEST_F(DialogTest, HexToColorRules) {
+    EXPECT_EQ(HexToColor("375060"), (TColorValue{0x37, 0x50, 0x60}));
+    EXPECT_EQ(HexToColor("#375060"), (TColorValue{0x37, 0x50, 0x60}));
+    EXPECT_EQ(HexToColor("37 50 60"), (TColorValue{0x37, 0x50, 0x60}));
+    EXPECT_EQ(HexToColor("FF"), (TColorValue{0, 0, 0xFF}));
+    EXPECT_EQ(HexToColor("000000000375060"), (TColorValue{0x37, 0x50, 0x60}));
+    EXPECT_EQ(HexDigitsOnly("#x1g2F"), "12F");
+    try {
+        HexToColor("#ggg");
+        FAIL();
+    } catch (const EConvertError& e) {
+        EXPECT_STREQ(e.what(), "'$' is not a valid integer value");
+    }
+    EXPECT_THROW(HexToColor("123456789"), EConvertError);
+}
+
+TEST_F(DialogTest, AboutTextAndLinks) {
+    Create();
+    std::vector<std::string> opened;
+    ShellOpenHook = [&](const std::string& t) { opened.push_back(t); };
+    WhenShown(frmAbout, [] { frmAbout->accept(); });
+    frmMain->ToolButton1Click();
+    const std::string first = frmAbout->AboutText;
+    WhenShown(frmAbout, [] { frmAbout->accept(); });
+    frmMain->ToolButton1Click();
+    EXPECT_EQ(frmAbout->AboutText, first) << "rebuilt, not appended to";
+    EXPECT_EQ(first.substr(0, 20), "Tavisto 4.0 BETA\r\n\r\n");
+    frmAbout->lbSiteLinkClick();
+    frmAbout->lbMailLinkClick();
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_EQ(opened[0], "file://" + ProgramFolder + "README.md");
+    EXPECT_EQ(opened[1].substr(0, 7), "mailto:");
+}
