@@ -143,6 +143,22 @@ void SetValue(TLines& lines, std::string_view name, std::string_view value, bool
     }
 }
 
+std::vector<std::string> DisplayNames(const TLines& table) {
+    std::vector<std::string> names;
+    names.reserve(table.size());
+    for (const auto& line : table) {
+        std::string_view n;
+        names.emplace_back(LineName(line, n) ? n : std::string_view());
+    }
+    return names;
+}
+
+std::string ValueOfRow(const TLines& table, size_t row) {
+    std::string_view n;
+    if (row >= table.size() || !LineName(table[row], n)) n = {};
+    return ValueOf(table, n);
+}
+
 static int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;

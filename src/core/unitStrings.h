@@ -52,6 +52,12 @@ std::string ValueOf(const TLines& lines, std::string_view name);
 void SetValue(TLines& lines, std::string_view name, std::string_view value,
               bool appendEmpty = false);
 
+// The encoding table's rows: each line's display name (the text before its first
+// "=", or empty), and the encoding a row stands for (the value of the first line
+// of that display name, without regard to case).
+std::vector<std::string> DisplayNames(const TLines& table);
+std::string ValueOfRow(const TLines& table, size_t row);
+
 // Integer texts: optional sign, then decimal digits, or hexadecimal digits after
 // "$", "0x", "0X", "x" or "X". Hexadecimal takes up to 32 bits (wrapping into the
 // negative range, as the stored files expect); decimal must fit 32 bits signed.

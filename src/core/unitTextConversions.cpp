@@ -320,28 +320,32 @@ static void LoadSourceLines(const std::string& path, TLines& lines, TConversionP
     split.Finish();
 }
 
-void ConvertTextFile(const std::string& sourcePath, TBookInfo& book,
-                     TConversionProgress* progress) {
+void ConvertBody(const std::string& sourcePath, TBookInfo& book, TConversionProgress* progress) {
     auto stage = [&](const char* msg) {
         if (progress) progress->StageStarted(msg);
     };
+    if (book.Body().empty()) throw ETextRefused(Fmt("%s holds no text", sourcePath));
+    stage("Converting symbols");
+    ConvertSymbols(book, progress);
+    stage("Removing Dashes");
+    RemoveDashes(book);
+    stage("Analyzing Charset");
+    book.SetProperty("Charset", AnalyzeCharset(book.Body()));
+    stage("Creating paragraphs");
+    CreateParagraphs(book, progress);
+    stage("Creating Virtual Pages");
+    CreateVirtualPages(book, progress);
+    // Escapes, tags and markers make the text longer than its source.
+    if (JoinedLength(book.Body()) > MaxBlockSize)
+        throw ETextRefused(Fmt("%s is too large for a book file", sourcePath));
+}
+
+void ConvertTextFile(const std::string& sourcePath, TBookInfo& book,
+                     TConversionProgress* progress) {
     try {
-        stage("Loading Source Text");
+        if (progress) progress->StageStarted("Loading Source Text");
         LoadSourceLines(sourcePath, book.EditBody(), progress);
-        if (book.Body().empty()) throw ETextRefused(Fmt("%s holds no text", sourcePath));
-        stage("Converting symbols");
-        ConvertSymbols(book, progress);
-        stage("Removing Dashes");
-        RemoveDashes(book);
-        stage("Analyzing Charset");
-        book.SetProperty("Charset", AnalyzeCharset(book.Body()));
-        stage("Creating paragraphs");
-        CreateParagraphs(book, progress);
-        stage("Creating Virtual Pages");
-        CreateVirtualPages(book, progress);
-        // Escapes, tags and markers make the text longer than its source.
-        if (JoinedLength(book.Body()) > MaxBlockSize)
-            throw ETextRefused(Fmt("%s is too large for a book file", sourcePath));
+        ConvertBody(sourcePath, book, progress);
     } catch (const std::bad_alloc&) {
         TLines().swap(book.EditBody());
         throw ETextRefused(Fmt("%s is too large to be held in memory", sourcePath));

@@ -57,6 +57,12 @@ void BuildVPage(TLines& pageLines, const std::string& templatePath, bool isFirst
 // name(1).tvst, name(2).tvst... when that is taken in booksFolder.
 std::string ChooseBookFileName(const std::string& sourcePath, const std::string& booksFolder);
 
+// Runs the stages over a record whose Body holds a loaded text: symbols, dashes,
+// charset, paragraphs, pages. sourcePath names the text in messages. Raises
+// "%s holds no text" and "%s is too large for a book file".
+void ConvertBody(const std::string& sourcePath, TBookInfo& book,
+                 TConversionProgress* progress = nullptr);
+
 // Loads a text file into a fresh record and runs every stage over it. Writes no file.
 // Raises "Cannot open file %s", "%s holds no text", "%s is too large for a book file".
 void ConvertTextFile(const std::string& sourcePath, TBookInfo& book,

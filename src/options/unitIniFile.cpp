@@ -37,6 +37,14 @@ TIniFile::TIniFile(std::string path) : path_(std::move(path)) {
     } catch (const EFileError&) {
         return;  // an unreadable file reads as empty, so every value takes its default
     }
+    Parse(text);
+}
+
+TIniFile::TIniFile(std::string path, const std::string& text) : path_(std::move(path)) {
+    Parse(text);
+}
+
+void TIniFile::Parse(const std::string& text) {
     size_t lf = text.find('\n');
     if (lf != std::string::npos && lf > 0 && text[lf - 1] == '\r') eol_ = "\r\n";
     SplitText(text, lines_);
@@ -97,14 +105,18 @@ void TIniFile::WriteString(const std::string& section, const std::string& key,
     lines_.insert(lines_.begin() + long(insertAt), std::move(entry));
 }
 
-void TIniFile::UpdateFile() {
+std::string TIniFile::Text() const {
     std::string text;
     for (const auto& l : lines_) {
         text += l;
         text += eol_;
     }
+    return text;
+}
+
+void TIniFile::UpdateFile() {
     try {
-        SaveFileSafely(path_, text);
+        SaveFileSafely(path_, Text());
     } catch (const EFileError&) {
         throw EFileError(Fmt("Unable to write to %s", path_));
     }

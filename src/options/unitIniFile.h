@@ -10,6 +10,8 @@ class TIniFile {
   public:
     // Reads the file when it exists; a missing file reads as empty.
     explicit TIniFile(std::string path);
+    // An INI text that will be written to path.
+    TIniFile(std::string path, const std::string& text);
 
     // The value of [section] key, without surrounding blanks and cut to 2047
     // characters; def when the section or key is missing.
@@ -22,8 +24,11 @@ class TIniFile {
     void UpdateFile();
 
     const TLines& Lines() const { return lines_; }
+    // The file's text as UpdateFile writes it.
+    std::string Text() const;
 
   private:
+    void Parse(const std::string& text);
     long FindSection(const std::string& section) const;
     long FindKey(long sectionLine, const std::string& key) const;
 

@@ -40,11 +40,8 @@ TfrmCharsets::TfrmCharsets()
     } catch (const std::exception& e) {
         ShowErrorBox(e.what());
     }
-    for (const auto& line : CharsetTable) {
-        std::string_view name;
-        if (!LineName(line, name)) name = {};
+    for (const auto& name : DisplayNames(CharsetTable))
         Box->addItem(QString::fromUtf8(name.data(), qsizetype(name.size())));
-    }
     if (Box->count() > 0) Box->setCurrentRow(0);
 }
 
@@ -58,8 +55,6 @@ void TfrmCharsets::BitBtn1Click() {
         reject();
         return;
     }
-    std::string_view name;
-    if (!LineName(CharsetTable[size_t(row)], name)) name = {};
-    SelectedCharset = ValueOf(CharsetTable, name);
+    SelectedCharset = ValueOfRow(CharsetTable, size_t(row));
     accept();
 }

@@ -1,0 +1,38 @@
+// The whole conversion on arbitrary bytes: it converts or refuses with a clear
+// error, the result holds the markers it claims, and it survives a save and load.
+#include <cstdint>
+#include <string>
+
+#include "core/unitBookClasses.h"
+#include "core/unitErrors.h"
+#include "core/unitTextConversions.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    TBookInfo book("/nonexistent/", nullptr);
+    {
+        TLineSplitter split(book.EditBody());
+        split.Feed(reinterpret_cast<const char*>(data), size);
+        split.Finish();
+    }
+    try {
+        ConvertBody("fuzz.txt", book);
+    } catch (const ETextRefused&) {
+        return 0;
+    }
+    const int32_t pages = book.GetIntProperty("PagesCount");
+    const int32_t paragraphs = book.GetIntProperty("TotalParagraphs");
+    if (pages < 1 || paragraphs < 1) __builtin_trap();
+    if (book.Body()[0].rfind("<Page1><p id=\"par1\" class=\"pnorm\">", 0) != 0) __builtin_trap();
+    TLines page;
+    for (int32_t n = 1; n <= pages && n <= 4; ++n) {
+        book.ExtractPage(n, page);
+        if (page.empty() || page[0].rfind("<p id=\"par", 0) != 0) __builtin_trap();
+    }
+    TMemoryStream out;
+    book.WriteTo(out);
+    TBookInfo back("/nonexistent/", nullptr);
+    TMemoryStream in(out.Data());
+    back.ReadFrom(in, false);
+    if (back.Body() != book.Body() || back.Properties != book.Properties) __builtin_trap();
+    return 0;
+}
