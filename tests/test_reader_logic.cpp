@@ -1,0 +1,212 @@
+#include <gtest/gtest.h>
+
+#include "TestUtil.h"
+#include "core/unitErrors.h"
+#include "core/unitFiles.h"
+#include "core/unitTextConversions.h"
+#include "options/unitOptStorage.h"
+#include "render/unitReader.h"
+
+namespace {
+
+// A view that answers from a table: the id at the probe point, and what was asked of it.
+struct FakeView : THtmlView {
+    void Navigate(const std::string& p) override {
+        navigated.push_back(p);
+        ++doc;
+    }
+    uint64_t Document() const override { return doc; }
+    bool ElementIdAtPoint(int x, int y, std::string& id) override {
+        probes.emplace_back(x, y);
+        if (!answer) return false;
+        id = idAtProbe;
+        return true;
+    }
+    bool ScrollParagraphIntoView(const std::string& id) override {
+        scrolledTo.push_back(id);
+        return true;
+    }
+    void ScrollBy(int dx, int dy) override { scrolls.emplace_back(dx, dy); }
+    int ViewWidth() const override { return width; }
+    int ViewHeight() const override { return height; }
+
+    uint64_t doc = 0;
+    bool answer = true;
+    std::string idAtProbe;
+    int width = 801, height = 700;
+    std::vector<std::string> navigated, scrolledTo;
+    std::vector<std::pair<int, int>> probes, scrolls;
+};
+
+struct FakeTimer : ITimerControl {
+    bool Enabled() const override { return on; }
+    void SetEnabled(bool v) override { on = v; }
+    uint16_t Interval() const override { return interval; }
+    void SetInterval(uint16_t v) override {
+        if (v != interval) on = false;
+        interval = v;
+    }
+    bool on = false;
+    uint16_t interval = 20;
+};
+
+struct FakeStatus : TReaderStatus {
+    void SetTitlePanel(const std::string& t) override { title = t; }
+    void RepaintProgress(int p) override { repaints.push_back(p); }
+    std::string title;
+    std::vector<int> repaints;
+};
+
+struct ReaderLogicTest : ::testing::Test {
+    TempDir dir;
+    FakeView view;
+    FakeTimer scroll, progress;
+    FakeStatus status;
+    TRecordingNotifier notes;
+    TReader reader{view, scroll, progress, status, notes};
+    void SetUp() override {
+        dir.MakeProgramFolder();
+        ProgramFolder = dir.Path();
+        std::system(
+            ("cp '" + std::string(TAVISTO_DATA) + "/Templates/'* '" + dir.Path() + "Templates/'")
+                .c_str());
+        LoadOptions();
+    }
+    std::string AddBook(int paragraphs) {
+        std::string t;
+        for (int i = 1; i <= paragraphs; ++i)
+            t += "  Paragraph " + std::to_string(i) + std::string(60, 'x') + "\r\n";
+        WriteFile(dir / "b.txt", t);
+        TBookInfo b(BooksFolder(), nullptr);
+        ConvertTextFile(dir / "b.txt", b);
+        b.SaveToBookFile();
+        return b.FileName;
+    }
+};
+
+}  // namespace
+
+TEST_F(ReaderLogicTest, ProbeReadsParagraphIdsOnly) {
+    EXPECT_EQ(reader.GetCurPar(), -1) << "no document yet";
+    view.doc = 1;
+    reader.CurDocument = 1;
+    view.idAtProbe = "par150";
+    EXPECT_EQ(reader.GetCurPar(), 150);
+    EXPECT_EQ(view.probes.back(), std::make_pair(400, 50));
+    for (const char* bad : {"", "par", "parx", "p150", "par12a", "div"}) {
+        view.idAtProbe = bad;
+        EXPECT_EQ(reader.GetCurPar(), -1) << bad;
+    }
+    view.answer = false;
+    EXPECT_EQ(reader.GetCurPar(), -1);
+}
+
+TEST_F(ReaderLogicTest, ProgressRoundsHalfToEvenAndRepaintsOnChange) {
+    EXPECT_EQ(TReader::Percentage(150, 400), 38);
+    EXPECT_EQ(TReader::Percentage(50, 400), 12);
+    EXPECT_EQ(TReader::Percentage(10, 400), 2);  // 2.5
+    EXPECT_EQ(TReader::Percentage(14, 400), 4);  // 3.5
+    reader.OpenBook(AddBook(400));
+    reader.CurDocument = view.doc = 1;
+    view.idAtProbe = "par150";
+    reader.tmProgressTimer();
+    reader.tmProgressTimer();
+    EXPECT_EQ(reader.CurrentBook->LastParagraph, 150);
+    EXPECT_EQ(status.repaints, std::vector<int>{38}) << "only when the percentage changes";
+    view.idAtProbe = "";  // between paragraphs: nothing changes
+    reader.tmProgressTimer();
+    EXPECT_EQ(reader.CurrentBook->LastParagraph, 150);
+    reader.CurrentBook->SetProperty("TotalParagraphs", "0");
+    view.idAtProbe = "par3";
+    reader.tmProgressTimer();
+    EXPECT_EQ(status.repaints.size(), 1u) << "a total of 0 leaves the display alone";
+    reader.CurrentBook->SetProperty("TotalParagraphs", "");
+    reader.tmProgressTimer();
+    EXPECT_EQ(status.repaints.back(), 0) << "a missing total shows 0";
+}
+
+TEST_F(ReaderLogicTest, PagingStepsAndPageRequests) {
+    reader.btPgDnClick();
+    EXPECT_TRUE(view.scrolls.empty()) << "no page loaded yet";
+    reader.OpenBook(AddBook(800));
+    ASSERT_GE(reader.CurrentBook->GetIntProperty("PagesCount"), 3);
+    reader.RestorePosition = true;
+    reader.LoadPage();
+    EXPECT_EQ(status.title, "  b.tvst");
+    reader.WBDocumentComplete();
+    EXPECT_EQ(view.scrolledTo, std::vector<std::string>{"par1"});
+    EXPECT_FALSE(reader.RestorePosition);
+    EXPECT_TRUE(progress.on);
+    reader.btPgDnClick();
+    reader.btPgUpClick();
+    EXPECT_EQ(view.scrolls, (std::vector<std::pair<int, int>>{{0, 644}, {0, -644}}));
+    view.height = 40;
+    reader.btPgDnClick();
+    EXPECT_EQ(view.scrolls.back(), std::make_pair(0, -16));
+    SetValue(OptionList, "norm_size", "big");
+    EXPECT_THROW(reader.btPgDnClick(), EConvertError);
+
+    // Requests wait for the tick; other spellings do nothing.
+    reader.WBShowMessage(u"NEXTPAGE");
+    reader.WBShowMessage(u"NextPage");
+    EXPECT_EQ(reader.CurrentBook->LastPage, 1);
+    const size_t renders = view.navigated.size();
+    reader.tmProgressTimer();
+    EXPECT_EQ(reader.CurrentBook->LastPage, 2);
+    EXPECT_EQ(view.navigated.size(), renders + 1);
+    EXPECT_FALSE(reader.NextPageRequested);
+    reader.WBShowMessage(u"PrevPage");
+    reader.tmProgressTimer();
+    reader.WBShowMessage(u"PrevPage");
+    reader.tmProgressTimer();
+    EXPECT_EQ(reader.CurrentBook->LastPage, 1);
+    EXPECT_EQ(view.navigated.size(), renders + 3) << "the first page is rendered again";
+}
+
+TEST_F(ReaderLogicTest, MissingTemplatesFailTheRenderOnly) {
+    reader.OpenBook(AddBook(10));
+    ::unlink((dir / "Templates/style.tml").c_str());
+    try {
+        reader.LoadPage();
+        FAIL();
+    } catch (const EFileError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot open file " + (dir / "Templates/style.tml"));
+    }
+    EXPECT_TRUE(view.navigated.empty()) << "the view keeps what it showed";
+    // A template without placeholders gives a page without those pieces.
+    WriteFile(dir / "Templates/style.tml", "body {}\n");
+    WriteFile(dir / "Templates/vpage.tml", "<html>plain</html>\n");
+    reader.LoadPage();
+    EXPECT_EQ(ReadFile(dir / "Templates/vpage.html"), "<html>plain</html>\r\n");
+    // No book at all: nothing to render, nothing fails.
+    reader.CurrentBook.reset();
+    reader.RenderInPlace();
+    reader.ApplyCharset("cp866");
+    EXPECT_EQ(view.navigated.size(), 1u);
+}
+
+TEST_F(ReaderLogicTest, RecentBookAndClosing) {
+    RecentBook = "absent.tvst";
+    ScrollSpeed = 65536 + 30;
+    std::vector<std::string> errors;
+    reader.LoadRecentBook([&](const std::string& m) { errors.push_back(m); });
+    EXPECT_FALSE(reader.CurrentBook);
+    EXPECT_EQ(scroll.interval, 30) << "taken modulo 65536";
+    EXPECT_TRUE(errors.empty());
+
+    RecentBook = AddBook(50);
+    reader.LoadRecentBook([&](const std::string& m) { errors.push_back(m); });
+    ASSERT_TRUE(reader.CurrentBook);
+    EXPECT_TRUE(reader.RestorePosition);
+    EXPECT_TRUE(progress.on);
+    reader.CurrentBook->LastParagraph = 33;
+    reader.Close([&](const std::string& m) { errors.push_back(m); });
+    EXPECT_FALSE(reader.CurrentBook);
+    EXPECT_FALSE(progress.on);
+    EXPECT_TRUE(FileExists(dir / "config.dat"));
+    TBookInfo b(BooksFolder(), nullptr);
+    b.FileName = RecentBook;
+    b.LoadFromBookFile();
+    EXPECT_EQ(b.LastParagraph, 33);
+    EXPECT_TRUE(errors.empty());
+}

@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <random>
+#include <thread>
+
+#include "TestUtil.h"
+#include "core/unitBookClasses.h"
+#include "core/unitErrors.h"
+#include "core/unitFiles.h"
+#include "core/unitTextConversions.h"
+#include "options/unitIniFile.h"
+#include "options/unitOptStorage.h"
+
+namespace {
+
+// Forks a child that runs work() until it is killed; kills it after a random
+// pause, then runs check() on what it left behind. Repeats rounds times.
+template <class Work, class Check>
+void KillWhileSaving(int rounds, Work work, Check check) {
+    std::mt19937 rng(12345);
+    for (int round = 0; round < rounds; ++round) {
+        pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            work();
+            ::_exit(0);
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(200 + rng() % 6000));
+        ::kill(pid, SIGKILL);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        check(round);
+        if (::testing::Test::HasFatalFailure()) return;
+    }
+}
+
+}  // namespace
+
+TEST(CrashSafety, KilledPositionSavesLeaveAWholeBook) {
+    TempDir dir;
+    TBookInfo book(dir.Path(), nullptr);
+    book.FileName = "k.tvst";
+    for (int i = 0; i < 6000; ++i)
+        book.EditBody().push_back("<p id=\"par" + std::to_string(i) + "\">" + std::string(60, 'k'));
+    book.SetProperty("PagesCount", "1");
+    book.SavePosition();
+    const TLines body = book.Body();
+    int32_t last = 0;
+    KillWhileSaving(
+        200,
+        [&] {
+            TBookInfo b(dir.Path(), nullptr);
+            b.FileName = "k.tvst";
+            b.LoadFromBookFile();
+            for (;;) {
+                ++b.LastParagraph;
+                b.SavePosition();
+            }
+        },
+        [&](int round) {
+            TBookInfo r(dir.Path(), nullptr);
+            r.FileName = "k.tvst";
+            ASSERT_NO_THROW(r.LoadFromBookFile()) << "round " << round;
+            ASSERT_EQ(r.Body(), body) << "round " << round;
+            ASSERT_EQ(r.Properties.size(), 4u);
+            // The old content or a newer one, never anything in between.
+            ASSERT_GE(r.LastParagraph, last) << "round " << round;
+            last = r.LastParagraph;
+        });
+    EXPECT_GT(last, 0) << "some saves completed";
+}
+
+TEST(CrashSafety, KilledOptionSavesLeaveAWholeConfig) {
+    TempDir dir;
+    ProgramFolder = dir.Path();
+    WriteFile(dir / "config.dat", "; kept\n[Other]\nx=1\n");
+    LoadOptions();
+    ScrollSpeed = 0;
+    SaveOptions();
+    int32_t last = 0;
+    KillWhileSaving(
+        200,
+        [&] {
+            LoadOptions();
+            for (;;) {
+                ++ScrollSpeed;
+                SaveOptions();
+            }
+        },
+        [&](int round) {
+            std::string text = ReadFile(dir / "config.dat");
+            ASSERT_EQ(text.rfind("; kept\n[Other]\nx=1\n", 0), 0u) << "round " << round;
+            TIniFile ini(dir / "config.dat");
+            int32_t speed = ParseScrollSpeed(ini.ReadString("General", "ScrollSpeed", "x"));
+            ASSERT_GE(speed, last) << "round " << round;
+            ASSERT_EQ(ini.ReadString("Style", "titl_color", ""), "BA37EC") << "round " << round;
+            last = speed;
+        });
+    EXPECT_GT(last, 0);
+}
+
+TEST(BadInput, BinaryFilesConvertAndHugeOrBrokenOnesAreRefused) {
+    TempDir dir;
+    ::mkdir((dir / "MyBooks").c_str(), 0755);
+    std::mt19937 rng(99);
+    std::string binary;
+    for (int i = 0; i < 200000; ++i) binary += char(1 + rng() % 255);
+    WriteFile(dir / "binary.txt", binary);
+    TBookInfo b(dir / "MyBooks/", nullptr);
+    ConvertTextFile(dir / "binary.txt", b);  // the user's choice: it converts
+    b.SaveToBookFile();
+    TBookInfo back(dir / "MyBooks/", nullptr);
+    back.FileName = b.FileName;
+    back.LoadFromBookFile();
+    EXPECT_EQ(back.Body(), b.Body());
+
+    // A folder picked as a text, and a missing file.
+    TBookInfo f(dir / "MyBooks/", nullptr);
+    EXPECT_THROW(ConvertTextFile(dir / "MyBooks", f), EFileError);
+    // Without read permission (root reads everything, so only for other users).
+    if (::geteuid() != 0) {
+        WriteFile(dir / "secret.txt", "text");
+        ::chmod((dir / "secret.txt").c_str(), 0);
+        TBookInfo s(dir / "MyBooks/", nullptr);
+        EXPECT_THROW(ConvertTextFile(dir / "secret.txt", s), EFileError);
+    }
+    // Without a MyBooks folder nothing can be saved, and the list is just empty.
+    TBookInfo m(dir / "NoBooks/", nullptr);
+    ConvertTextFile(dir / "binary.txt", m);
+    try {
+        m.SaveToBookFile();
+        FAIL();
+    } catch (const EFileError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot create file " + (dir / "NoBooks/binary.tvst"));
+    }
+    TBookInfoList list(dir / "NoBooks/", nullptr);
+    list.ScanFolder();
+    EXPECT_EQ(list.Count(), 0u);
+}
+
+TEST(BadInput, HugeConfigAndCharsetFiles) {
+    TempDir dir;
+    ProgramFolder = dir.Path();
+    std::string big = "[General]\n";
+    for (int i = 0; i < 100000; ++i) big += "key" + std::to_string(i) + "=value\n";
+    big += "[Style]\nnorm_font=" + std::string(1 << 20, 'F') + "\n";
+    WriteFile(dir / "config.dat", big);
+    auto t = std::chrono::steady_clock::now();
+    LoadOptions();
+    EXPECT_EQ(ValueOf(OptionList, "norm_font").size(), MaxIniValue);
+    SaveOptions();
+    EXPECT_LT(std::chrono::steady_clock::now() - t, std::chrono::seconds(10));
+    TIniFile ini(dir / "config.dat");
+    EXPECT_EQ(ini.ReadString("General", "key99999", ""), "value");
+    EXPECT_EQ(ini.ReadString("General", "RecentBook", ""), "seagull.txt");
+
+    TLines table = SplitText(std::string(1 << 20, 'n') + "=UTF-8\r\nshort=cp866\r\n");
+    std::vector<std::string> names = DisplayNames(table);
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_EQ(names[0].size(), size_t(1) << 20);
+    EXPECT_EQ(ValueOfRow(table, 0), "UTF-8");
+    EXPECT_EQ(ValueOfRow(table, 5), "");
+}
