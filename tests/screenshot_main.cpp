@@ -1,5 +1,5 @@
 // Makes a picture of the reader with a book open, for the README:
-//   tavisto_screenshot PROGRAM_FOLDER OUTPUT.png [WIDTH HEIGHT]
+//   tavisto_screenshot PROGRAM_FOLDER OUTPUT.png [WIDTH HEIGHT [DIALOG]]
 // The program folder is copied first, so the reader's own config.dat and book
 // positions are left alone.
 #include <QPixmap>
@@ -12,7 +12,12 @@
 #include <string>
 
 #include "options/unitOptStorage.h"
+#include "ui/unitAbout.h"
 #include "ui/unitApp.h"
+#include "ui/unitBooks.h"
+#include "ui/unitCharsets.h"
+#include "ui/unitScrollSpeed.h"
+#include "ui/unitStyleOpts.h"
 #include "ui/unitMain.h"
 #include "ui/unitStartup.h"
 #include "view/ThdTimer.h"
@@ -50,7 +55,20 @@ int main(int argc, char** argv) {
         20000);
     frmMain->WB->ScrollBy(0, 0);
     QTest::qWait(1500);  // let the compositor paint the loaded page before the picture
-    QPixmap shot = frmMain->grab();
+    // A dialog instead of the main window: books, style, speed, about, encoding.
+    QWidget* target = frmMain;
+    if (argc > 5) {
+        std::string which = argv[5];
+        QDialog* d = which == "books"   ? static_cast<QDialog*>(frmBooks)
+                     : which == "style" ? static_cast<QDialog*>(frmStyle)
+                     : which == "speed" ? static_cast<QDialog*>(frmScrollSpeed)
+                     : which == "about" ? static_cast<QDialog*>(frmAbout)
+                                        : static_cast<QDialog*>(frmCharsets);
+        d->show();
+        QTest::qWait(500);
+        target = d;
+    }
+    QPixmap shot = target->grab();
     bool saved = shot.save(argv[2], "PNG");
     frmMain->tmProgress->SetEnabled(false);
     DestroyForms();

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QElapsedTimer>
+#include <QImageReader>
 #include <QLabel>
 
 #include "GuiUtil.h"
@@ -199,4 +200,12 @@ TEST_F(ReaderTest, AutoScrollMovesTheViewOnePixelPerTick) {
     frmMain->btAutoScroll->setChecked(false);
     frmMain->btAutoScrollClick();
     EXPECT_FALSE(frmMain->tmScroll->Enabled());
+}
+
+TEST(Splash, PictureIsAJpegOfTheSplashSize) {
+    QImageReader reader(":/splash.jpg", "jpeg");
+    QImage img = reader.read();
+    ASSERT_FALSE(img.isNull()) << reader.errorString().toStdString();
+    EXPECT_EQ(img.size(), QSize(203, 289));
+    EXPECT_EQ(reader.format(), "jpeg");
 }
