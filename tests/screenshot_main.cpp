@@ -16,10 +16,11 @@
 #include "ui/unitApp.h"
 #include "ui/unitBooks.h"
 #include "ui/unitCharsets.h"
-#include "ui/unitScrollSpeed.h"
-#include "ui/unitStyleOpts.h"
 #include "ui/unitMain.h"
+#include "ui/unitScrollSpeed.h"
+#include "ui/unitSplash.h"
 #include "ui/unitStartup.h"
+#include "ui/unitStyleOpts.h"
 #include "view/ThdTimer.h"
 #include "view/WebEngineView.h"
 
@@ -59,11 +60,12 @@ int main(int argc, char** argv) {
     QWidget* target = frmMain;
     if (argc > 5) {
         std::string which = argv[5];
-        QDialog* d = which == "books"   ? static_cast<QDialog*>(frmBooks)
-                     : which == "style" ? static_cast<QDialog*>(frmStyle)
-                     : which == "speed" ? static_cast<QDialog*>(frmScrollSpeed)
-                     : which == "about" ? static_cast<QDialog*>(frmAbout)
-                                        : static_cast<QDialog*>(frmCharsets);
+        QWidget* d = which == "books"    ? static_cast<QWidget*>(frmBooks)
+                     : which == "style"  ? static_cast<QWidget*>(frmStyle)
+                     : which == "speed"  ? static_cast<QWidget*>(frmScrollSpeed)
+                     : which == "about"  ? static_cast<QWidget*>(frmAbout)
+                     : which == "splash" ? static_cast<QWidget*>(frmSplash)
+                                         : static_cast<QWidget*>(frmCharsets);
         d->show();
         QTest::qWait(500);
         target = d;

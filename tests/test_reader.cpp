@@ -203,6 +203,7 @@ TEST_F(ReaderTest, AutoScrollMovesTheViewOnePixelPerTick) {
 }
 
 TEST(Splash, PictureIsAJpegOfTheSplashSize) {
+    TfrmSplash splash(1000);
     QImageReader reader(":/splash.jpg", "jpeg");
     QImage img = reader.read();
     ASSERT_FALSE(img.isNull()) << reader.errorString().toStdString();
