@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "GuiUtil.h"
 #include "TextGen.h"
 #include "core/unitTextConversions.h"
 #include "options/unitOptStorage.h"
@@ -23,21 +24,6 @@
 #include "view/WebEngineView.h"
 
 namespace {
-// Waits in a plain event loop: QTest's waits sleep 10 ms between rounds of events,
-// which slows every round trip between the browser and its page.
-template <class P>
-bool WaitLoop(P pred, int timeoutMs) {
-    QEventLoop loop;
-    QTimer poll;
-    poll.setInterval(1);
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (pred()) loop.quit();
-    });
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    poll.start();
-    if (!pred()) loop.exec();
-    return pred();
-}
 void Pause(int ms) {
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
@@ -90,7 +76,7 @@ int main(int argc, char** argv) {
     clock.start();
     frmMain->LoadRecentBook();
     const qint64 rendered = clock.elapsed();
-    bool ok = WaitLoop(
+    bool ok = WaitFor(
         [&] {
             return r.CurDocument && r.CurDocument == frmMain->WB->Document() && !r.RestorePosition;
         },
@@ -104,12 +90,12 @@ int main(int argc, char** argv) {
         QElapsedTimer turn;
         turn.start();
         r.NextVPage();
-        bool done = WaitLoop([&] { return frmMain->WB->Document() > doc; }, 30000);
+        bool done = WaitFor([&] { return frmMain->WB->Document() > doc; }, 30000);
         std::printf("next page: page complete after %lld ms%s\n", (long long)turn.elapsed(),
                     done ? "" : " (timed out)");
     }
     frmMain->WB->ScrollBy(0, -100000);
-    (void)WaitLoop([&] { return frmMain->WB->ScrollOffset() == 0; }, 5000);
+    (void)WaitFor([&] { return frmMain->WB->ScrollOffset() == 0; }, 5000);
 
     std::vector<qint64> tickAt;
     QElapsedTimer tickClock;
@@ -145,7 +131,7 @@ int main(int argc, char** argv) {
         std::printf("   ticks %zu, handler total %.1f ms\n", tickAt.size(), handlerMs);
         std::fflush(stdout);
         frmMain->WB->ScrollBy(0, -100000);
-        (void)WaitLoop([&] { return frmMain->WB->ScrollOffset() == 0; }, 5000);
+        (void)WaitFor([&] { return frmMain->WB->ScrollOffset() == 0; }, 5000);
     }
     frmMain->tmProgress->SetEnabled(false);
     DestroyForms();

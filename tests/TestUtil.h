@@ -1,8 +1,13 @@
 // Helpers shared by the tests: a temporary folder laid out like a program folder.
 #pragma once
 
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <exception>
 
 #include <cstdlib>
 #include <fstream>
@@ -51,4 +56,40 @@ inline std::string Bytes(std::initializer_list<int> b) {
     std::string s;
     for (int c : b) s += char(c);
     return s;
+}
+
+// Runs fn in a child process whose files may grow to at most limit bytes, as on a
+// full disk. Returns the message of what fn raised, "" when it raised nothing, or
+// "died" when the child did not end normally.
+template <class F>
+std::string ErrorUnderFileSizeLimit(rlim_t limit, F fn) {
+    int fds[2];
+    if (::pipe(fds) != 0) return "no pipe";
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        ::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit rl {
+            limit, limit
+        };
+        ::setrlimit(RLIMIT_FSIZE, &rl);
+        std::string msg;
+        try {
+            fn();
+        } catch (const std::exception& e) {
+            msg = e.what();
+        }
+        if (::write(fds[1], msg.data(), msg.size()) < 0) ::_exit(1);
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    std::string msg;
+    char buf[512];
+    ssize_t n;
+    while ((n = ::read(fds[0], buf, sizeof buf)) > 0) msg.append(buf, size_t(n));
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return "died";
+    return msg;
 }

@@ -250,29 +250,13 @@ TEST_F(BookTest, SaveCutShortByFileSizeLimitKeepsTheOldFile) {
     b.SaveToBookFile();
     std::string before = ReadFile(dir / "keep.tvst");
 
-    pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit rl {
-            4096, 4096
-        };
-        ::setrlimit(RLIMIT_FSIZE, &rl);
+    std::string error = ErrorUnderFileSizeLimit(4096, [&] {
         TBookInfo big(dir.Path(), nullptr);
         big.FileName = "keep.tvst";
         big.EditBody().assign(2000, std::string(70, 'w'));
-        try {
-            big.SaveToBookFile();
-        } catch (const EFileError& e) {
-            std::string expect = "Unable to write to " + (dir / "keep.tvst");
-            ::_exit(expect == e.what() ? 0 : 3);
-        }
-        ::_exit(2);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+        big.SaveToBookFile();
+    });
+    EXPECT_EQ(error, "Unable to write to " + (dir / "keep.tvst"));
     EXPECT_EQ(ReadFile(dir / "keep.tvst"), before);
     // No temporary is left behind.
     int files = 0;

@@ -79,26 +79,11 @@ TEST_F(OptionsTest, FailedSaveKeepsTheOldConfig) {
     LoadOptions();
     SaveOptions();
     std::string before = Config();
-    pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit rl {
-            64, 64
-        };
-        ::setrlimit(RLIMIT_FSIZE, &rl);
+    std::string error = ErrorUnderFileSizeLimit(64, [&] {
         RecentBook = std::string(500, 'r');
-        try {
-            SaveOptions();
-        } catch (const EFileError& e) {
-            ::_exit(std::string(e.what()) == "Unable to write to " + (dir / "config.dat") ? 0 : 3);
-        }
-        ::_exit(2);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+        SaveOptions();
+    });
+    EXPECT_EQ(error, "Unable to write to " + (dir / "config.dat"));
     EXPECT_EQ(Config(), before);
 }
 
