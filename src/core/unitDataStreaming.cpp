@@ -180,6 +180,9 @@ void ReadStringList(TStream& s, TLines& lines) {
     if (n >= 1) {
         CheckAvailable(s, uint64_t(n));
         TLineSplitter split(out);
+        // Room for lines of 40 bytes and more: the list never moves while it grows
+        // (pages of the reserve that are never used are never touched).
+        out.reserve(size_t(n) / 40 + 16);
         std::string buf(std::min<size_t>(size_t(n), 1 << 20), '\0');
         size_t left = size_t(n);
         while (left > 0) {
