@@ -16,19 +16,30 @@
 
 namespace {
 
-// Forks a child that runs work() until it is killed; kills it after a random
-// pause, then runs check() on what it left behind. Repeats rounds times.
+// Forks a child that saves again and again until it is killed; once its first
+// save is complete (it calls saved()), kills it after a random pause, then runs
+// check() on what it left behind. Repeats rounds times.
 template <class Work, class Check>
 void KillWhileSaving(int rounds, Work work, Check check) {
     std::mt19937 rng(12345);
     for (int round = 0; round < rounds; ++round) {
+        int fds[2];
+        ASSERT_EQ(::pipe(fds), 0);
         pid_t pid = ::fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
-            work();
+            ::close(fds[0]);
+            bool told = false;
+            work([&] {
+                if (!told && ::write(fds[1], "s", 1) == 1) told = true;
+            });
             ::_exit(0);
         }
-        std::this_thread::sleep_for(std::chrono::microseconds(200 + rng() % 6000));
+        ::close(fds[1]);
+        char c;
+        ASSERT_EQ(::read(fds[0], &c, 1), 1) << "the child saved once";
+        ::close(fds[0]);
+        std::this_thread::sleep_for(std::chrono::microseconds(rng() % 4000));
         ::kill(pid, SIGKILL);
         int status = 0;
         ::waitpid(pid, &status, 0);
@@ -51,13 +62,14 @@ TEST(CrashSafety, KilledPositionSavesLeaveAWholeBook) {
     int32_t last = 0;
     KillWhileSaving(
         200,
-        [&] {
+        [&](auto saved) {
             TBookInfo b(dir.Path(), nullptr);
             b.FileName = "k.tvst";
             b.LoadFromBookFile();
             for (;;) {
                 ++b.LastParagraph;
                 b.SavePosition();
+                saved();
             }
         },
         [&](int round) {
@@ -83,11 +95,12 @@ TEST(CrashSafety, KilledOptionSavesLeaveAWholeConfig) {
     int32_t last = 0;
     KillWhileSaving(
         200,
-        [&] {
+        [&](auto saved) {
             LoadOptions();
             for (;;) {
                 ++ScrollSpeed;
                 SaveOptions();
+                saved();
             }
         },
         [&](int round) {

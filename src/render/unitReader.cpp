@@ -1,6 +1,5 @@
 #include "unitReader.h"
 
-#include <cfenv>
 #include <cmath>
 
 #include "../core/unitErrors.h"
@@ -122,9 +121,8 @@ void TReader::WBDocumentComplete() {
 }
 
 int TReader::Percentage(int32_t cur, int32_t total) {
-    double p = double(cur) / double(total) * 100.0;
-    std::fesetround(FE_TONEAREST);
-    return int(std::nearbyint(p));
+    // nearbyint rounds in the default mode: to nearest, halves to even.
+    return int(std::nearbyint(double(cur) / double(total) * 100.0));
 }
 
 void TReader::tmProgressTimer() {
