@@ -5,7 +5,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake pkg-config clang-format
   googletest libgtest-dev libbenchmark-dev
-  qt6-base-dev qt6-webengine-dev libgl-dev
+  qt6-base-dev qt6-webengine-dev libgl-dev libfontconfig-dev
   libzip-dev zip unzip
   clang libclang-rt-14-dev
   xvfb xauth fonts-liberation fonts-dejavu-core
