@@ -267,6 +267,21 @@ TEST_F(BookTest, SaveCutShortByFileSizeLimitKeepsTheOldFile) {
     EXPECT_EQ(files, 1);
 }
 
+TEST_F(BookTest, StaleTemporariesOfKilledSavesAreRemoved) {
+    WriteFile(dir / "s.tvst.tmp-abc123", "left by a killed save");
+    WriteFile(dir / "s.tvst.tmp-new456", "a save under way");
+    WriteFile(dir / "other.tvst.tmp-abc123", "another book's");
+    ASSERT_EQ(std::system(("touch -d '2 hours ago' '" + (dir / "s.tvst.tmp-abc123") + "' '" +
+                           (dir / "other.tvst.tmp-abc123") + "'")
+                              .c_str()),
+              0);
+    TBookInfo b = NewBook("s.tvst");
+    b.SaveToBookFile();
+    EXPECT_FALSE(FileExists(dir / "s.tvst.tmp-abc123"));
+    EXPECT_TRUE(FileExists(dir / "s.tvst.tmp-new456"));
+    EXPECT_TRUE(FileExists(dir / "other.tvst.tmp-abc123"));
+}
+
 TEST_F(BookTest, SaveIntoMissingFolderFails) {
     TBookInfo b(dir / "nope/", &notes);
     b.FileName = "a.tvst";

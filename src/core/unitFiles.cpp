@@ -1,5 +1,6 @@
 #include "unitFiles.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "unitErrors.h"
 
@@ -83,7 +85,30 @@ void SaveLinesToFile(const std::string& path, const TLines& lines) {
     if (!ok) throw EFileError(Fmt("Unable to write to %s", path));
 }
 
+// Temporaries of a save that was killed before its rename stay behind; the next
+// save of the same file removes those older than a minute (a newer one may still
+// belong to a save under way).
+static void RemoveStaleTemporaries(const std::string& path) {
+    size_t slash = path.rfind('/');
+    std::string dir = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+    std::string prefix = (slash == std::string::npos ? path : path.substr(slash + 1)) + ".tmp-";
+    DIR* d = ::opendir(dir.c_str());
+    if (!d) return;
+    const time_t now = ::time(nullptr);
+    while (dirent* e = ::readdir(d)) {
+        if (std::strncmp(e->d_name, prefix.c_str(), prefix.size()) != 0 ||
+            std::strlen(e->d_name) != prefix.size() + 6)
+            continue;
+        std::string full = (slash == std::string::npos ? std::string() : dir) + e->d_name;
+        struct stat st;
+        if (::lstat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode) && now - st.st_mtime > 60)
+            ::unlink(full.c_str());
+    }
+    ::closedir(d);
+}
+
 TSafeFile::TSafeFile(std::string path) : path_(std::move(path)) {
+    RemoveStaleTemporaries(path_);
     temp_ = path_ + ".tmp-XXXXXX";
     fd_ = ::mkostemp(temp_.data(), O_CLOEXEC);
     if (fd_ < 0) throw EFileError(Fmt("Cannot create file %s", path_));
