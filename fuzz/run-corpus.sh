@@ -21,5 +21,5 @@ for t in bookfile config charsets placeholders convert zipdir; do
     failed=$((failed + 1))
   fi
 done
-echo "fuzz corpora: $passed passed, $failed failed"
+echo "fuzz: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

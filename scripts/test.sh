@@ -22,8 +22,5 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd build-asan && ctest --output-on-failure -j"$JOBS")
 
-if [ -f fuzz/run-corpus.sh ]; then
-  echo "== fuzz targets over their corpora =="
-  bash fuzz/run-corpus.sh
-fi
-echo "All tests passed."
+echo "== fuzz targets over their corpora and saved findings =="
+bash fuzz/run-corpus.sh
