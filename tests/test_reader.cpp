@@ -149,6 +149,14 @@ TEST_F(ReaderTest, RenderingTwiceGivesTheSameFiles) {
     R().LoadPage();
     EXPECT_EQ(ReadFile(prog / "Templates/vpage.css"), css);
     EXPECT_EQ(ReadFile(prog / "Templates/vpage.html"), html);
+    // A render that replaces one still loading: only the newer one completes.
+    ASSERT_TRUE(PageShown());
+    const uint64_t doc = frmMain->WB->Document();
+    R().LoadPage();
+    R().LoadPage();
+    ASSERT_TRUE(WaitFor([&] { return frmMain->WB->Document() > doc; }));
+    QTest::qWait(200);
+    EXPECT_EQ(frmMain->WB->Document(), doc + 1);
 }
 
 TEST_F(ReaderTest, NoBookOpenWindowToggleAndQuit) {

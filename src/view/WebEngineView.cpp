@@ -3,6 +3,7 @@
 #include <QEventLoop>
 #include <QTimer>
 #include <QUrl>
+#include <QWebEngineLoadingInfo>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
@@ -59,7 +60,14 @@ TWebEngineView::TWebEngineView(QWidget* parent) : QWebEngineView(parent) {
     s->setAttribute(QWebEngineSettings::ScrollAnimatorEnabled, false);
     s->setAttribute(QWebEngineSettings::AutoLoadImages, true);
     s->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
-    connect(page_, &QWebEnginePage::loadFinished, this, [this](bool ok) { PageLoaded(ok); });
+    // Only the end of the latest navigation counts: a load that a newer render
+    // replaced ends too, and must not pass for the new page.
+    connect(page_, &QWebEnginePage::loadingChanged, this,
+            [this](const QWebEngineLoadingInfo& info) {
+                if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) return;
+                if (info.url() != lastUrl_) return;
+                PageLoaded(info.status() == QWebEngineLoadingInfo::LoadSucceededStatus);
+            });
 }
 
 TWebEngineView::~TWebEngineView() {
@@ -74,12 +82,12 @@ void TWebEngineView::Navigate(const std::string& localPath) {
     QUrl url = QUrl::fromLocalFile(QString::fromStdString(localPath));
     url.setQuery(QString("r=%1").arg(++counter));
     loading_ = true;
+    lastUrl_ = url;
     if (syncLoop_) syncLoop_->quit();  // a question to the old page gets no answer now
     page_->load(url);
 }
 
 void TWebEngineView::PageLoaded(bool) {
-    if (page_->url().scheme() == "about") return;  // an empty page is no document
     loading_ = false;
     ++document_;
     // A page that completes while a question to the previous one is waiting is

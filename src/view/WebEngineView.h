@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QEventLoop>
+#include <QUrl>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -35,6 +36,7 @@ class TWebEngineView : public QWebEngineView, public THtmlView {
     uint64_t document_ = 0;
     bool inSyncCall_ = false;
     bool loading_ = false;
+    QUrl lastUrl_;
     QEventLoop* syncLoop_ = nullptr;
     bool completePending_ = false;
 };
