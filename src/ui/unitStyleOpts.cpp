@@ -144,25 +144,20 @@ bool TfrmStyle::PickColor(TColorValue& c) {
     return true;
 }
 
+void TfrmStyle::ChooseColor(TColorValue current, const char* option) {
+    if (!PickColor(current)) return;
+    SetValue(WorkingOptions, option, ColorToHex(current));
+    ShowStyle();
+}
+
 void TfrmStyle::btNormColorClick() {
-    TColorValue c = NormalColor;
-    if (!PickColor(c)) return;
-    SetValue(WorkingOptions, "norm_color", ColorToHex(c));
-    ShowStyle();
+    ChooseColor(NormalColor, "norm_color");
 }
-
 void TfrmStyle::btTitleColorClick() {
-    TColorValue c = TitleColor;
-    if (!PickColor(c)) return;
-    SetValue(WorkingOptions, "titl_color", ColorToHex(c));
-    ShowStyle();
+    ChooseColor(TitleColor, "titl_color");
 }
-
 void TfrmStyle::btBgColorClick() {
-    TColorValue c = PreviewColor;
-    if (!PickColor(c)) return;
-    SetValue(WorkingOptions, "bgcolor", ColorToHex(c));
-    ShowStyle();
+    ChooseColor(PreviewColor, "bgcolor");
 }
 
 void TfrmStyle::btOkClick() {

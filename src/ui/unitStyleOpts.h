@@ -49,6 +49,8 @@ class TfrmStyle : public QDialog {
 
   private:
     bool PickColor(TColorValue& c);
+    // Runs the colour dialog from current and stores a confirmed colour under option.
+    void ChooseColor(TColorValue current, const char* option);
     void ApplyPreview();
 };
 
