@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
     // A file size limit makes write() fail with EFBIG, which is reported like a full disk.
     std::signal(SIGXFSZ, SIG_IGN);
     InitOptionStorage();
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    PrepareRendering();
     TApplication app(argc, argv);
     app.setApplicationName("Tavisto");
     if (!QImageReader::supportedImageFormats().contains("jpeg"))

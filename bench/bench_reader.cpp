@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
     }
     LoadOptions();
     RecentBook = "big.tvst";
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    PrepareRendering();
     TApplication app(argc, argv);
     ErrorBoxHook = [](const std::string& m) { std::fprintf(stderr, "error: %s\n", m.c_str()); };
     MessageBoxHook = ErrorBoxHook;

@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
     if (std::system(cmd.c_str()) != 0) return 1;
     ProgramFolder = work;
     LoadOptions();
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    PrepareRendering();
     TApplication app(argc, argv);
     ErrorBoxHook = [](const std::string& m) { std::fprintf(stderr, "error: %s\n", m.c_str()); };
     MessageBoxHook = ErrorBoxHook;

@@ -34,6 +34,15 @@ TMessageBoxNotifier& AppNotifier() {
     return n;
 }
 
+void PrepareRendering() {
+    // The pages are text. Drawn by Qt Quick's software renderer they cost the UI
+    // thread far less than through OpenGL without a GPU (a virtual machine, a
+    // remote desktop), and the UI thread is the one that takes every
+    // auto-scroll tick. QT_QUICK_BACKEND set by the user still wins.
+    if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND")) qputenv("QT_QUICK_BACKEND", "software");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+}
+
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     TThreadedTimer::ErrorHandler = [](const std::string& msg) { ShowErrorBox(msg); };
 }

@@ -28,6 +28,10 @@ class TMessageBoxNotifier : public TNotifier {
 };
 TMessageBoxNotifier& AppNotifier();
 
+// Chooses how the view's frames reach the screen; call before the application
+// object exists.
+void PrepareRendering();
+
 class TApplication : public QApplication {
   public:
     TApplication(int& argc, char** argv);
