@@ -6,6 +6,7 @@
 
 #include "options/unitOptStorage.h"
 #include "unitApp.h"
+#include "unitMain.h"
 #include "unitStartup.h"
 
 int main(int argc, char** argv) {
@@ -18,8 +19,11 @@ int main(int argc, char** argv) {
     if (!QImageReader::supportedImageFormats().contains("jpeg"))
         std::fprintf(stderr, "tavisto: no JPEG reader: the splash picture cannot be shown\n");
     CreateForms();
+    InstallQuitSignals([] {
+        if (frmMain) frmMain->close();
+    });
     StartReader();
-    int rc = app.exec();
+    int rc = frmMain->Closed() ? 0 : app.exec();
     DestroyForms();
     return rc;
 }

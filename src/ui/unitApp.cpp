@@ -1,6 +1,11 @@
 #include "unitApp.h"
 
 #include <QMessageBox>
+#include <QSocketNotifier>
+
+#include <signal.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 #include "view/ThdTimer.h"
 
@@ -32,6 +37,32 @@ bool AskYesNo(const std::string& text) {
 TMessageBoxNotifier& AppNotifier() {
     static TMessageBoxNotifier n;
     return n;
+}
+
+namespace {
+int quitFd = -1;
+void OnQuitSignal(int) {
+    uint64_t one = 1;
+    if (::write(quitFd, &one, sizeof one) < 0) {
+    }
+}
+}  // namespace
+
+void InstallQuitSignals(std::function<void()> quit) {
+    quitFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (quitFd < 0) return;
+    auto* n = new QSocketNotifier(quitFd, QSocketNotifier::Read, qApp);
+    QObject::connect(n, &QSocketNotifier::activated, qApp, [quit] {
+        uint64_t v;
+        if (::read(quitFd, &v, sizeof v) < 0) {
+        }
+        quit();
+    });
+    struct sigaction sa {};
+    sa.sa_handler = OnQuitSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(sig, &sa, nullptr);
 }
 
 void PrepareRendering() {

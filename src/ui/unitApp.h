@@ -32,6 +32,10 @@ TMessageBoxNotifier& AppNotifier();
 // object exists.
 void PrepareRendering();
 
+// On SIGTERM, SIGINT or SIGHUP (a logout, a kill, Ctrl+C) the program closes its
+// main window as "Exit" would, so the reading position and the options are saved.
+void InstallQuitSignals(std::function<void()> quit);
+
 class TApplication : public QApplication {
   public:
     TApplication(int& argc, char** argv);

@@ -136,11 +136,16 @@ TfrmMain::~TfrmMain() {
 }
 
 void TfrmMain::ShowFullScreen() {
+    if (closed_) return;
     setWindowFlag(Qt::FramelessWindowHint, true);
     showMaximized();
 }
 
 void TfrmMain::LoadRecentBook() {
+    if (closed_) {  // closed by a signal while the splash was up
+        if (frmSplash) frmSplash->hide();
+        return;
+    }
     reader_->LoadRecentBook([](const std::string& m) { ShowErrorBox(m); });
     if (frmSplash) frmSplash->hide();
 }

@@ -33,6 +33,7 @@ class TfrmMain : public QMainWindow, public TReaderStatus {
     void LoadRecentBook();
     // Shows the window full screen: no border, maximised.
     void ShowFullScreen();
+    bool Closed() const { return closed_; }
 
     void btBooksClick();
     void btEncodingClick();
