@@ -3,6 +3,9 @@
 #include <QAction>
 #include <QElapsedTimer>
 #include <QImageReader>
+
+#include <signal.h>
+#include <sys/wait.h>
 #include <QLabel>
 
 #include "GuiUtil.h"
@@ -217,4 +220,40 @@ TEST(Splash, PictureIsAJpegOfTheSplashSize) {
     ASSERT_FALSE(img.isNull()) << reader.errorString().toStdString();
     EXPECT_EQ(img.size(), QSize(203, 289));
     EXPECT_EQ(reader.format(), "jpeg");
+}
+
+TEST(ReaderProgram, EndedBySigtermSavesPositionAndOptions) {
+    // The real program, in a program folder of its own.
+    ProgramDir prog;
+    std::string name = prog.AddBook("t.txt", ManyParagraphs(100));
+    TBookInfo b(BooksFolder(), nullptr);
+    b.FileName = name;
+    b.LoadFromBookFile();
+    b.LastParagraph = 42;
+    b.SavePosition();
+    WriteFile(prog / "config.dat", "[General]\nRecentBook=" + name + "\nScrollSpeed=33\n");
+    ASSERT_EQ(
+        std::system(("cp '" + std::string(TAVISTO_APP) + "' '" + (prog / "tavisto") + "'").c_str()),
+        0);
+    pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        ::execl((prog / "tavisto").c_str(), "tavisto", nullptr);
+        ::_exit(127);
+    }
+    // The page is written once the splash has gone and the book is open.
+    bool shown = WaitFor([&] { return FileExists(prog / "Templates/vpage.html"); }, 30000);
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(shown);
+    EXPECT_TRUE(WIFEXITED(status)) << "ended by itself after saving";
+    TIniFile ini(prog / "config.dat");
+    EXPECT_EQ(ini.ReadString("General", "ScrollSpeed", ""), "33");
+    EXPECT_EQ(ini.ReadString("Style", "norm_size", ""), "28") << "the options were written";
+    TBookInfo after(BooksFolder(), nullptr);
+    after.FileName = name;
+    after.LoadFromBookFile();
+    EXPECT_EQ(after.GetProperty("LastPage"), "1");
 }
