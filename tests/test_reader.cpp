@@ -39,12 +39,13 @@ struct ReaderTest : ::testing::Test {
         StartReader();
     }
     TReader& R() { return frmMain->Reader(); }
-    // Waits until the page rendered last has loaded and its position was restored.
+    // The page rendered last has loaded and its position was restored.
+    bool PageIsShown() {
+        return R().CurDocument != 0 && R().CurDocument == frmMain->WB->Document() &&
+               !R().RestorePosition && frmMain->tmProgress->Enabled();
+    }
     bool PageShown() {
-        return WaitFor([&] {
-            return R().CurDocument != 0 && R().CurDocument == frmMain->WB->Document() &&
-                   !R().RestorePosition && frmMain->tmProgress->Enabled();
-        });
+        return WaitFor([&] { return PageIsShown(); });
     }
     double Offset() { return frmMain->WB->ScrollOffset(); }
     void Alert(const char* text) {
@@ -108,7 +109,7 @@ TEST_F(ReaderTest, OpensAtTheRememberedPlaceTurnsPagesAndSavesOnExit) {
     Alert("NextPage");
     ASSERT_TRUE(WaitFor([&] { return R().CurrentBook->LastPage == 3; }, 5000));
     EXPECT_LT(clock.elapsed(), 250 + 200);
-    ASSERT_TRUE(WaitFor([&] { return frmMain->WB->Document() > doc && PageShown(); }));
+    ASSERT_TRUE(WaitFor([&] { return frmMain->WB->Document() > doc && PageIsShown(); }));
     EXPECT_EQ(Offset(), 0.0);
     // The BACK button stands at the top; a paragraph reaches the probe point once
     // the reader scrolls on.
@@ -180,6 +181,33 @@ TEST_F(ReaderTest, NoBookOpenWindowToggleAndQuit) {
     frmMain->btPgDnClick();
     frmMain->btExitClick();
     EXPECT_TRUE(FileExists(prog / "config.dat"));
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(ReaderTest, WindowToggleRendersAgainAtTheStoredParagraph) {
+    std::string name = prog.AddBook("w.txt", ManyParagraphs(300));
+    TBookInfo b(BooksFolder(), nullptr);
+    b.FileName = name;
+    b.LoadFromBookFile();
+    b.LastParagraph = 60;
+    b.SavePosition();
+    RecentBook = name;
+    SaveOptions();
+    Start();
+    ASSERT_TRUE(PageShown());
+    frmMain->btAutoScroll->setChecked(true);
+    frmMain->btAutoScrollClick();
+    const uint64_t doc = frmMain->WB->Document();
+    frmMain->btWindowed->setChecked(true);
+    frmMain->btWindowedClick();
+    EXPECT_FALSE(frmMain->tmScroll->Enabled());
+    EXPECT_FALSE(frmMain->btAutoScroll->isChecked());
+    EXPECT_EQ(frmMain->size(), QSize(640, 480));
+    ASSERT_TRUE(WaitFor([&] { return frmMain->WB->Document() > doc && PageIsShown(); }));
+    int cur = -1;
+    ASSERT_TRUE(WaitFor([&] { return (cur = R().GetCurPar()) > 0; }));
+    EXPECT_TRUE(cur == 60 || cur == 61) << cur;
+    EXPECT_EQ(frmMain->windowTitle().toStdString(), "Tavisto 4.0 BETA");
     EXPECT_TRUE(errors.empty());
 }
 
