@@ -52,6 +52,17 @@ struct ProgramDir {
         b.SaveToBookFile();
         return b.FileName;
     }
+    // The same, with a reading position stored in the book file.
+    std::string AddBookAt(const std::string& textName, const std::string& text, int32_t page,
+                          int32_t paragraph) {
+        TBookInfo b(BooksFolder(), nullptr);
+        b.FileName = AddBook(textName, text);
+        b.LoadFromBookFile();
+        b.LastPage = page;
+        b.LastParagraph = paragraph;
+        b.SavePosition();
+        return b.FileName;
+    }
 };
 
 // An archive of one text member, made with the zip tool.

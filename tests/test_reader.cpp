@@ -185,12 +185,7 @@ TEST_F(ReaderTest, NoBookOpenWindowToggleAndQuit) {
 }
 
 TEST_F(ReaderTest, WindowToggleRendersAgainAtTheStoredParagraph) {
-    std::string name = prog.AddBook("w.txt", ManyParagraphs(300));
-    TBookInfo b(BooksFolder(), nullptr);
-    b.FileName = name;
-    b.LoadFromBookFile();
-    b.LastParagraph = 60;
-    b.SavePosition();
+    std::string name = prog.AddBookAt("w.txt", ManyParagraphs(300), 1, 60);
     RecentBook = name;
     SaveOptions();
     Start();
@@ -253,12 +248,7 @@ TEST(Splash, PictureIsAJpegOfTheSplashSize) {
 TEST(ReaderProgram, EndedBySigtermSavesPositionAndOptions) {
     // The real program, in a program folder of its own.
     ProgramDir prog;
-    std::string name = prog.AddBook("t.txt", ManyParagraphs(100));
-    TBookInfo b(BooksFolder(), nullptr);
-    b.FileName = name;
-    b.LoadFromBookFile();
-    b.LastParagraph = 42;
-    b.SavePosition();
+    std::string name = prog.AddBookAt("t.txt", ManyParagraphs(100), 1, 42);
     WriteFile(prog / "config.dat", "[General]\nRecentBook=" + name + "\nScrollSpeed=33\n");
     ASSERT_EQ(
         std::system(("cp '" + std::string(TAVISTO_APP) + "' '" + (prog / "tavisto") + "'").c_str()),
