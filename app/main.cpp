@@ -1,11 +1,14 @@
 // The Tavisto reader.
+#include <QDialog>
 #include <QImageReader>
+#include <QMessageBox>
 
 #include <csignal>
 #include <cstdio>
 
 #include "options/unitOptStorage.h"
 #include "unitApp.h"
+#include "unitInstance.h"
 #include "unitMain.h"
 #include "unitStartup.h"
 
@@ -16,11 +19,33 @@ int main(int argc, char** argv) {
     PrepareRendering();
     TApplication app(argc, argv);
     app.setApplicationName("Tavisto");
+
+    // One reader per library: a second one would overwrite the first one's
+    // positions and options when it ends. It writes nothing before this point.
+    TInstanceGuard instance(ProgramFolder);
+    if (!instance.Acquire()) {
+        if (instance.HandOver({})) return 0;
+        QMessageBox::information(nullptr, "Tavisto", "Tavisto is already running.");
+        return 1;
+    }
+    TidyProgramFolder();
+
     if (!QImageReader::supportedImageFormats().contains("jpeg"))
         std::fprintf(stderr, "tavisto: no JPEG reader: the splash picture cannot be shown\n");
     CreateForms();
+    instance.Listen([](const QStringList&) {
+        if (frmMain && !frmMain->Closed()) {
+            frmMain->raise();
+            frmMain->activateWindow();
+        }
+    });
     InstallQuitSignals([] {
+        // The session ends: every open dialog is answered with Cancel, the main
+        // window closes as Exit closes it (saving), and every event loop ends.
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible()) d->reject();
         if (frmMain) frmMain->close();
+        QCoreApplication::exit(0);
     });
     StartReader();
     int rc = frmMain->Closed() ? 0 : app.exec();

@@ -80,7 +80,7 @@ void Measure(const std::string& dir, uint64_t mb, bool cyrillic) {
     for (int run = 0; run < 3; ++run) {
         auto [s1, k1] = InChild([&] {
             auto t = Clock::now();
-            TBookInfo book(lib, nullptr);
+            TBookInfo book(lib);
             ConvertTextFile(src, book);
             double c = Seconds(t);
             book.SaveToBookFile();

@@ -22,9 +22,12 @@ using Clock = std::chrono::steady_clock;
 struct NullView : THtmlView {
     void Navigate(const std::string&) override { ++doc; }
     uint64_t Document() const override { return doc; }
-    bool ElementIdAtPoint(int, int, std::string&) override { return false; }
-    bool ScrollParagraphIntoView(const std::string&) override { return false; }
-    void ScrollBy(int, int) override {}
+    void Clear() override {}
+    void AskIds(int, int, TIdsAnswer) override {}
+    void ScrollParagraphIntoView(const std::string&) override {}
+    void ScrollToBottom() override {}
+    void ScrollBy(int, int, std::function<void(TScrollState)>) override {}
+    void Highlight(const std::string&, const std::u16string&) override {}
     int ViewWidth() const override { return 1000; }
     int ViewHeight() const override { return 700; }
     uint64_t doc = 0;
@@ -50,7 +53,7 @@ void Measure(const std::string& dir, uint64_t mb) {
         std::fwrite(text.data(), 1, text.size(), f);
         std::fclose(f);
     }
-    TBookInfo made(BooksFolder(), nullptr);
+    TBookInfo made(BooksFolder());
     ConvertTextFile(src, made);
     made.SaveToBookFile();
     const int pages = made.GetIntProperty("PagesCount");
@@ -59,8 +62,7 @@ void Measure(const std::string& dir, uint64_t mb) {
     NullView view;
     NullTimer scroll, progress;
     NullStatus status;
-    TRecordingNotifier notes;
-    TReader reader(view, scroll, progress, status, notes);
+    TReader reader(view, scroll, progress, status);
     auto t0 = Clock::now();
     reader.OpenBook(made.FileName);
     double openMs = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();

@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
         FILE* f = std::fopen(src.c_str(), "wb");
         std::fwrite(text.data(), 1, text.size(), f);
         std::fclose(f);
-        TBookInfo b(BooksFolder(), nullptr);
+        TBookInfo b(BooksFolder());
         ConvertTextFile(src, b);
         b.LastPage = b.GetIntProperty("PagesCount") / 2;
         b.SavePosition();
@@ -95,7 +95,7 @@ int main(int argc, char** argv) {
                     done ? "" : " (timed out)");
     }
     frmMain->WB->ScrollBy(0, -100000);
-    (void)WaitFor([&] { return frmMain->WB->ScrollOffset() == 0; }, 5000);
+    (void)WaitFor([&] { return PageOffset(frmMain->WB) == 0; }, 5000);
 
     std::vector<qint64> tickAt;
     QElapsedTimer tickClock;
@@ -112,14 +112,14 @@ int main(int argc, char** argv) {
         tickAt.clear();
         handlerMs = 0;
         frmMain->tmScroll->SetInterval(uint16_t(interval));
-        const double start = frmMain->WB->ScrollOffset();
+        const double start = PageOffset(frmMain->WB);
         QElapsedTimer t;
         frmMain->btAutoScroll->setChecked(true);
         frmMain->btAutoScrollClick();
         t.start();
         const int runMs = interval == 200 ? 10000 : 4000;
         Pause(runMs);
-        const double moved = frmMain->WB->ScrollOffset() - start;
+        const double moved = PageOffset(frmMain->WB) - start;
         const double secs = t.elapsed() / 1000.0;
         frmMain->btAutoScroll->setChecked(false);
         frmMain->btAutoScrollClick();
@@ -131,7 +131,7 @@ int main(int argc, char** argv) {
         std::printf("   ticks %zu, handler total %.1f ms\n", tickAt.size(), handlerMs);
         std::fflush(stdout);
         frmMain->WB->ScrollBy(0, -100000);
-        (void)WaitFor([&] { return frmMain->WB->ScrollOffset() == 0; }, 5000);
+        (void)WaitFor([&] { return PageOffset(frmMain->WB) == 0; }, 5000);
     }
     frmMain->tmProgress->SetEnabled(false);
     DestroyForms();

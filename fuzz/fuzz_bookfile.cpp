@@ -10,7 +10,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     for (bool headerOnly : {false, true}) {
-        TBookInfo book("/nonexistent/", nullptr);
+        TBookInfo book("/nonexistent/");
         TMemoryStream in(bytes);
         try {
             book.ReadFrom(in, headerOnly);
@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         TMemoryStream out;
         book.WriteTo(out);
-        TBookInfo again("/nonexistent/", nullptr);
+        TBookInfo again("/nonexistent/");
         TMemoryStream back(out.Data());
         again.ReadFrom(back, false);
         if (again.Title != book.Title || again.Properties != book.Properties ||

@@ -8,7 +8,7 @@
 #include "core/unitTextConversions.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    TBookInfo book("/nonexistent/", nullptr);
+    TBookInfo book("/nonexistent/");
     {
         TLineSplitter split(book.EditBody());
         split.Feed(reinterpret_cast<const char*>(data), size);
@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     TMemoryStream out;
     book.WriteTo(out);
-    TBookInfo back("/nonexistent/", nullptr);
+    TBookInfo back("/nonexistent/");
     TMemoryStream in(out.Data());
     back.ReadFrom(in, false);
     if (back.Body() != book.Body() || back.Properties != book.Properties) __builtin_trap();

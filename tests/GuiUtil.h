@@ -7,6 +7,9 @@
 #include <QEventLoop>
 #include <QTest>
 #include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+#include <QWebEngineView>
 
 #include <string>
 
@@ -33,6 +36,25 @@ bool WaitFor(P pred, int timeoutMs = 15000) {
     return pred();
 }
 
+// Runs a script on the view's page and waits for its answer (tests only: the
+// program itself never waits for the view).
+inline QVariant PageScript(QWebEngineView* view, const QString& script, int timeoutMs = 5000) {
+    QVariant result;
+    bool answered = false;
+    view->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld, [&](const QVariant& v) {
+        result = v;
+        answered = true;
+    });
+    WaitFor([&] { return answered; }, timeoutMs);
+    return result;
+}
+
+// The page's vertical scroll offset in CSS pixels, -1 when the page did not answer.
+inline double PageOffset(QWebEngineView* view) {
+    QVariant v = PageScript(view, "window.pageYOffset");
+    return v.isValid() ? v.toDouble() : -1;
+}
+
 // A temporary program folder with the installation's templates, and ProgramFolder set to it.
 struct ProgramDir {
     TempDir dir;
@@ -47,7 +69,7 @@ struct ProgramDir {
     // Converts a text into MyBooks/ and returns the book file's name.
     std::string AddBook(const std::string& textName, const std::string& text) {
         WriteFile(dir / textName, text);
-        TBookInfo b(BooksFolder(), nullptr);
+        TBookInfo b(BooksFolder());
         ConvertTextFile(dir / textName, b);
         b.SaveToBookFile();
         return b.FileName;
@@ -55,7 +77,7 @@ struct ProgramDir {
     // The same, with a reading position stored in the book file.
     std::string AddBookAt(const std::string& textName, const std::string& text, int32_t page,
                           int32_t paragraph) {
-        TBookInfo b(BooksFolder(), nullptr);
+        TBookInfo b(BooksFolder());
         b.FileName = AddBook(textName, text);
         b.LoadFromBookFile();
         b.LastPage = page;

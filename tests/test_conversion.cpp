@@ -5,11 +5,12 @@
 #include "TestUtil.h"
 #include "core/unitErrors.h"
 #include "core/unitTextConversions.h"
+#include "render/unitPageBuilder.h"
 
 namespace {
 
 TBookInfo BookOf(TLines lines) {
-    TBookInfo b("/nonexistent/", nullptr);
+    TBookInfo b("/nonexistent/");
     b.EditBody() = std::move(lines);
     return b;
 }
@@ -19,7 +20,7 @@ std::string Tag(int n, const char* cls) {
 }
 
 // Classes of the tagged lines, in order ("-" for an untagged line).
-std::vector<std::string> Classes(const TBookInfo& b) {
+std::vector<std::string> Classes(TBookInfo& b) {
     std::vector<std::string> out;
     for (const auto& l : b.Body()) {
         size_t c = l.find("class=\"");
@@ -230,21 +231,39 @@ TEST(PageHtml, ButtonsByPositionAndSnippetBytes) {
     EXPECT_EQ(std::string(ContinueSnippet).size(), 125u);
     TempDir dir;
     WriteFile(dir / "vpage.tml", "<html>&Pg_Up;\r\n&Page_Text;&Pg_Dn;</html>\r\n");
+    const std::string p1 = Tag(1, "pnorm");
     auto build = [&](bool first, bool last) {
-        TLines page{"<p>one", "two"};
+        TLines page{p1 + "one", "two"};
         BuildVPage(page, dir / "vpage.tml", first, last);
         return JoinLines(page);
     };
+    const std::string text = p1 + "one\r\ntwo\r\n";
     EXPECT_EQ(build(true, false),
-              "<html>\r\n<p>one\r\ntwo\r\n" + std::string(ContinueSnippet) + "</html>\r\n");
-    EXPECT_EQ(build(false, false), "<html>" + std::string(BackSnippet) + "\r\n<p>one\r\ntwo\r\n" +
+              "<html>\r\n" + text + std::string(ContinueSnippet) + "</html>\r\n");
+    EXPECT_EQ(build(false, false), "<html>" + std::string(BackSnippet) + "\r\n" + text +
                                        ContinueSnippet + "</html>\r\n");
     EXPECT_EQ(build(false, true),
-              "<html>" + std::string(BackSnippet) + "\r\n<p>one\r\ntwo\r\n</html>\r\n");
-    EXPECT_EQ(build(true, true), "<html>\r\n<p>one\r\ntwo\r\n</html>\r\n");
+              "<html>" + std::string(BackSnippet) + "\r\n" + text + "</html>\r\n");
+    EXPECT_EQ(build(true, true), "<html>\r\n" + text + "</html>\r\n");
     TLines page{"kept"};
     EXPECT_THROW(BuildVPage(page, dir / "missing.tml", true, true), EFileError);
     EXPECT_EQ(page, TLines{"kept"});
+}
+
+TEST(PageHtml, ABookFileCarriesNoMarkupOrCharsetOfItsOwn) {
+    // A crafted book: markup in the text and a charset that closes its attribute.
+    TLines page{Tag(3, "ptitl") + "<script>alert(1)</script>", "<p id=\"par4\" class=\"x\">",
+                "<Page7>" + Tag(8, "pepig") + "<img src=x onerror=alert(2)>",
+                "<p id=\"par9\" class=\"pnorm\"", "a &lt; b <"};
+    EscapeForeignMarkup(page);
+    EXPECT_EQ(page, (TLines{Tag(3, "ptitl") + "&lt;script>alert(1)&lt;/script>",
+                            "&lt;p id=\"par4\" class=\"x\">",
+                            "<Page7>" + Tag(8, "pepig") + "&lt;img src=x onerror=alert(2)>",
+                            "&lt;p id=\"par9\" class=\"pnorm\"", "a &lt; b &lt;"}));
+    EXPECT_EQ(PageCharset("windows-1251"), "windows-1251");
+    EXPECT_EQ(PageCharset("UTF-8\"><script>alert(3)</script>"), "Windows-1252");
+    EXPECT_EQ(PageCharset(""), "Windows-1252");
+    EXPECT_EQ(PageCharset(std::string(41, 'a')), "Windows-1252");
 }
 
 TEST(FileNames, NumberedWhenTaken) {
@@ -260,6 +279,10 @@ TEST(FileNames, NumberedWhenTaken) {
     EXPECT_EQ(ChooseBookFileName("a.b.txt", dir.Path()), "a.b.tvst");
     WriteFile(dir / "a.b.tvst", "");
     EXPECT_EQ(ChooseBookFileName("a.b.txt", dir.Path()), "a.b(1).tvst");
+    // Nothing hidden, and a folder takes a name as a file does.
+    EXPECT_EQ(ChooseBookFileName("/texts/.txt", dir.Path()), "book.tvst");
+    ASSERT_EQ(::mkdir((dir / "x.tvst").c_str(), 0755), 0);
+    EXPECT_EQ(ChooseBookFileName("/texts/x.txt", dir.Path()), "x(1).tvst");
 }
 
 namespace {
@@ -282,11 +305,11 @@ std::string Le32(uint32_t v) {
 TEST_F(PipelineTest, LineEndingsNulAndPropertyOrder) {
     WriteFile(dir / "crlf.txt", "one\r\n  two\r\nthree\r\n");
     WriteFile(dir / "lf.txt", "one\n  two\nthree\n");
-    WriteFile(dir / "cr.txt", std::string("one\r  two\rthree\r\0after", 23));
+    WriteFile(dir / "cr.txt", "one\r  two\rthree\r");
     TLines bodies[3];
     int i = 0;
     for (const char* f : {"crlf.txt", "lf.txt", "cr.txt"}) {
-        TBookInfo b(Lib(), nullptr);
+        TBookInfo b(Lib());
         RecordingProgress p;
         ConvertTextFile(dir / f, b, &p);
         bodies[i++] = b.Body();
@@ -303,11 +326,35 @@ TEST_F(PipelineTest, LineEndingsNulAndPropertyOrder) {
     EXPECT_EQ(bodies[0].size(), 3u);
 }
 
+TEST_F(PipelineTest, NulBytesAreSpacesAndBinaryFilesAreRefused) {
+    // A stray NUL keeps the text after it.
+    const std::string filler(300, 'f');
+    WriteFile(dir / "nul.txt", std::string("one\0two\r\n\0  three\r\n", 19) + filler);
+    TBookInfo n(Lib());
+    ConvertTextFile(dir / "nul.txt", n);
+    EXPECT_EQ(n.Body(), (TLines{"<Page1>" + Tag(1, "pnorm") + "one two",
+                                Tag(2, "pnor0") + "   three", filler}));
+    // A picture or an archive named .txt is not a text: more than 1% control bytes.
+    std::string png = "\x89PNG\r\n\x1a\n";
+    for (int i = 0; i < 2000; ++i) png += char(i % 7 == 0 ? 0 : 'A' + i % 20);
+    WriteFile(dir / "picture.txt", png);
+    std::string mostlyText(10000, 'a');
+    for (int i = 0; i < 90; ++i) mostlyText[size_t(i) * 100] = '\x1b';
+    WriteFile(dir / "escapes.txt", mostlyText);
+    TBookInfo p(Lib()), e(Lib());
+    try {
+        ConvertTextFile(dir / "picture.txt", p);
+        ADD_FAILURE() << "a picture was converted";
+    } catch (const ETextRefused& err) {
+        EXPECT_EQ(std::string(err.what()), (dir / "picture.txt") + " is not a text file");
+    }
+    EXPECT_NO_THROW(ConvertTextFile(dir / "escapes.txt", e)) << "0.9% control bytes is text";
+}
+
 TEST_F(PipelineTest, SourcesWithoutTextAreRefused) {
     WriteFile(dir / "empty.txt", "");
-    WriteFile(dir / "nul.txt", std::string("\0text", 5));
-    for (const char* f : {"empty.txt", "nul.txt"}) {
-        TBookInfo b(Lib(), nullptr);
+    for (const char* f : {"empty.txt"}) {
+        TBookInfo b(Lib());
         try {
             ConvertTextFile(dir / f, b);
             FAIL() << f;
@@ -315,7 +362,7 @@ TEST_F(PipelineTest, SourcesWithoutTextAreRefused) {
             EXPECT_EQ(std::string(e.what()), (dir / f) + " holds no text");
         }
     }
-    TBookInfo b(Lib(), nullptr);
+    TBookInfo b(Lib());
     try {
         ConvertTextFile(dir / "absent.txt", b);
         FAIL();
@@ -333,7 +380,7 @@ TEST_F(PipelineTest, GoldenBookFile) {
     WriteFile(dir / "golden.txt", "  The <Title>\r\na continuation line ending in a dash-\r\n" +
                                       b8 + "\r\n   short verse\n          Chapter Two\r\n" + c8 +
                                       "\r\n" + d8 + "\r\n" + epi + "\r\n" + e8 + "\r\n" + f8);
-    TBookInfo book(Lib(), nullptr);
+    TBookInfo book(Lib());
     ConvertTextFile(dir / "golden.txt", book);
     book.SaveToBookFile();
 
@@ -364,8 +411,10 @@ TEST_F(PipelineTest, GoldenBookFile) {
         "PagesCount=3\r\n";
     std::string text;
     for (const auto& l : body) text += l + "\r\n";
+    const std::string index = "0\r\n16244\r\n32386\r\n";  // where the three markers stand
     const std::string expect = Bytes({11, 0}) + "golden.tvst" + Le32(uint32_t(props.size())) +
-                               props + Le32(0) + Le32(0) + Le32(uint32_t(text.size())) + text;
+                               props + Le32(0) + Le32(uint32_t(index.size())) + index +
+                               Le32(uint32_t(text.size())) + text;
     EXPECT_EQ(book.FileName, "golden.tvst");
     const std::string got = ReadFile(Lib() + "golden.tvst");
     ASSERT_EQ(got.size(), expect.size());

@@ -139,7 +139,7 @@ TEST_F(DialogTest, EncodingRendersUnderTheChosenCharsetAndSavesLater) {
     });
     frmMain->btEncodingClick();
     frmMain->btExitClick();
-    TBookInfo saved(BooksFolder(), nullptr);
+    TBookInfo saved(BooksFolder());
     saved.FileName = name;
     saved.LoadFromBookFile();
     EXPECT_EQ(saved.GetProperty("Charset"), "windows-1251");

@@ -97,7 +97,7 @@ TEST_F(LibraryTest, BrowseTextAndArchiveThenDelete) {
         frmArcView->lstFilesDblClick();
     });
     frmBooks->btBrowseClick();
-    EXPECT_TRUE(FileExists(prog / "TEMP/tale.txt"));
+    EXPECT_FALSE(FileExists(prog / "TEMP/tale.txt")) << "the extracted text is removed";
     EXPECT_TRUE(FileExists(prog / "MyBooks/tale.tvst"));
     EXPECT_EQ(Rows().size(), 2u);
 

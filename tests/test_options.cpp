@@ -61,18 +61,41 @@ TEST_F(OptionsTest, ScrollSpeedForms) {
     EXPECT_EQ(ParseScrollSpeed("$"), 20);
 }
 
-TEST_F(OptionsTest, EmptyValuesAndLongValues) {
+TEST_F(OptionsTest, ValuesAreCheckedWhereTheyAreRead) {
+    // A value the program could not use is replaced by its default when loaded;
+    // the interval stays within 2 to 200.
     WriteFile(dir / "config.dat", "[Style]\nnorm_color=\nnorm_font=" + std::string(5000, 'F') +
-                                      "\n[General]\nScrollSpeed=\n");
+                                      "\nnorm_size=big\nbgcolor=#c0cbca\ntitl_color=zz\n"
+                                      "[General]\nScrollSpeed=\n");
     LoadOptions();
-    EXPECT_EQ(OptionList[1], "norm_color=") << "present but empty stays empty";
-    EXPECT_EQ(OptionList[0].size(), std::string("norm_font=").size() + 2047);
+    EXPECT_EQ(OptionList, (TLines{"norm_font=" + std::string(2047, 'F'), "norm_color=375060",
+                                  "norm_size=28", "bgcolor=#c0cbca", "titl_color=BA37EC"}));
     EXPECT_EQ(ScrollSpeed, 20);
+    for (auto [text, speed] : {std::pair{"0", 2}, {"1", 2}, {"500", 200}, {"0x1E", 30}}) {
+        WriteFile(dir / "config.dat", std::string("[General]\nScrollSpeed=") + text +
+                                          "\n[Style]\nnorm_size=0\nnorm_font=a\"b\n");
+        LoadOptions();
+        EXPECT_EQ(ScrollSpeed, speed) << text;
+        EXPECT_EQ(ValueOf(OptionList, "norm_size"), "28");
+        EXPECT_EQ(ValueOf(OptionList, "norm_font"), StyleDefaults[0]);
+    }
     SetValue(OptionList, "norm_size", "");
     EXPECT_EQ(OptionList.size(), 4u);
     SaveOptions();
     TIniFile ini(dir / "config.dat");
     EXPECT_EQ(ini.ReadString("Style", "norm_size", "def"), "");
+}
+
+TEST_F(OptionsTest, EveryLineNotWrittenSurvivesByteForByte) {
+    // A NUL, a lone CR and a last line without its end stay as they were.
+    const std::string foreign = std::string("[Other]\r\nbin=a\0b\rodd\r\n", 22);
+    WriteFile(dir / "config.dat", foreign + "[General]\r\nRecentBook=x.tvst\r\n; end");
+    LoadOptions();
+    SaveOptions();
+    const std::string text = Config();
+    EXPECT_EQ(text.substr(0, foreign.size()), foreign);
+    EXPECT_NE(text.find("RecentBook=x.tvst\r\n"), std::string::npos);
+    EXPECT_NE(text.find("; end\r\nScrollSpeed=20\r\n"), std::string::npos);
 }
 
 TEST_F(OptionsTest, FailedSaveKeepsTheOldConfig) {
@@ -83,7 +106,7 @@ TEST_F(OptionsTest, FailedSaveKeepsTheOldConfig) {
         RecentBook = std::string(500, 'r');
         SaveOptions();
     });
-    EXPECT_EQ(error, "Unable to write to " + (dir / "config.dat"));
+    EXPECT_EQ(error, "Unable to write to " + (dir / "config.dat") + ": File too large");
     EXPECT_EQ(Config(), before);
 }
 
@@ -94,6 +117,7 @@ TEST_F(OptionsTest, MissingFolderRaisesTheMessage) {
         SaveOptions();
         FAIL() << "no error";
     } catch (const EFileError& e) {
-        EXPECT_EQ(std::string(e.what()), "Unable to write to " + (dir / "gone/config.dat"));
+        EXPECT_EQ(std::string(e.what()), "Unable to write to " + (dir / "gone/config.dat") +
+                                             ": No such file or directory");
     }
 }

@@ -9,33 +9,53 @@
 
 namespace {
 
-// A view that answers from a table: the id at the probe point, and what was asked of it.
+// A view that answers from a table, at once or when told (held), and keeps what
+// was asked of it.
 struct FakeView : THtmlView {
     void Navigate(const std::string& p) override {
         navigated.push_back(p);
         ++doc;
     }
+    void Clear() override {
+        cleared = true;
+        doc = 0;
+    }
     uint64_t Document() const override { return doc; }
-    bool ElementIdAtPoint(int x, int y, std::string& id) override {
+    void AskIds(int x, int y, TIdsAnswer answer) override {
         probes.emplace_back(x, y);
-        if (!answer) return false;
-        id = idAtProbe;
-        return true;
+        auto reply = [this, answer] { answer(this->answer, idAtProbe, idAtTop); };
+        if (hold)
+            held.push_back(reply);
+        else
+            reply();
     }
-    bool ScrollParagraphIntoView(const std::string& id) override {
-        scrolledTo.push_back(id);
-        return true;
+    void ScrollParagraphIntoView(const std::string& id) override { scrolledTo.push_back(id); }
+    void ScrollToBottom() override { ++toBottom; }
+    void ScrollBy(int dx, int dy, std::function<void(TScrollState)> done) override {
+        scrolls.emplace_back(dx, dy);
+        if (done) done(edge);
     }
-    void ScrollBy(int dx, int dy) override { scrolls.emplace_back(dx, dy); }
+    void Highlight(const std::string& id, const std::u16string& text) override {
+        highlighted.emplace_back(id, text);
+    }
     int ViewWidth() const override { return width; }
     int ViewHeight() const override { return height; }
+    // Delivers the answers held back, in order.
+    void Answer() {
+        auto h = std::move(held);
+        held.clear();
+        for (auto& f : h) f();
+    }
 
     uint64_t doc = 0;
-    bool answer = true;
-    std::string idAtProbe;
-    int width = 801, height = 700;
+    bool answer = true, hold = false, cleared = false;
+    std::string idAtProbe, idAtTop;
+    TScrollState edge;
+    int width = 801, height = 700, toBottom = 0;
     std::vector<std::string> navigated, scrolledTo;
     std::vector<std::pair<int, int>> probes, scrolls;
+    std::vector<std::pair<std::string, std::u16string>> highlighted;
+    std::vector<std::function<void()>> held;
 };
 
 struct FakeTimer : ITimerControl {
@@ -62,8 +82,13 @@ struct ReaderLogicTest : ::testing::Test {
     FakeView view;
     FakeTimer scroll, progress;
     FakeStatus status;
-    TRecordingNotifier notes;
-    TReader reader{view, scroll, progress, status, notes};
+    TReader reader{view, scroll, progress, status};
+    // The paragraph the probe reports, -2 when no answer came.
+    int Probe() {
+        int got = -2;
+        reader.GetCurPar([&](int32_t n) { got = n; });
+        return got;
+    }
     void SetUp() override {
         dir.MakeProgramFolder();
         ProgramFolder = dir.Path();
@@ -77,7 +102,7 @@ struct ReaderLogicTest : ::testing::Test {
         for (int i = 1; i <= paragraphs; ++i)
             t += "  Paragraph " + std::to_string(i) + std::string(60, 'x') + "\r\n";
         WriteFile(dir / "b.txt", t);
-        TBookInfo b(BooksFolder(), nullptr);
+        TBookInfo b(BooksFolder());
         ConvertTextFile(dir / "b.txt", b);
         b.SaveToBookFile();
         return b.FileName;
@@ -87,18 +112,19 @@ struct ReaderLogicTest : ::testing::Test {
 }  // namespace
 
 TEST_F(ReaderLogicTest, ProbeReadsParagraphIdsOnly) {
-    EXPECT_EQ(reader.GetCurPar(), -1) << "no document yet";
+    EXPECT_EQ(Probe(), -1) << "no document yet";
+    reader.OpenBook(AddBook(10));
     view.doc = 1;
     reader.CurDocument = 1;
     view.idAtProbe = "par150";
-    EXPECT_EQ(reader.GetCurPar(), 150);
+    EXPECT_EQ(Probe(), 150);
     EXPECT_EQ(view.probes.back(), std::make_pair(400, 50));
     for (const char* bad : {"", "par", "parx", "p150", "par12a", "div"}) {
         view.idAtProbe = bad;
-        EXPECT_EQ(reader.GetCurPar(), -1) << bad;
+        EXPECT_EQ(Probe(), -1) << bad;
     }
     view.answer = false;
-    EXPECT_EQ(reader.GetCurPar(), -1);
+    EXPECT_EQ(Probe(), -1);
 }
 
 TEST_F(ReaderLogicTest, ProgressRoundsHalfToEvenAndRepaintsOnChange) {
@@ -204,7 +230,7 @@ TEST_F(ReaderLogicTest, RecentBookAndClosing) {
     EXPECT_FALSE(reader.CurrentBook);
     EXPECT_FALSE(progress.on);
     EXPECT_TRUE(FileExists(dir / "config.dat"));
-    TBookInfo b(BooksFolder(), nullptr);
+    TBookInfo b(BooksFolder());
     b.FileName = RecentBook;
     b.LoadFromBookFile();
     EXPECT_EQ(b.LastParagraph, 33);

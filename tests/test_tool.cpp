@@ -35,7 +35,7 @@ TEST(ConvertTool, ConvertsBooksThatLoadBack) {
     EXPECT_NE(r.out.find("story(1).tvst"), std::string::npos);
     EXPECT_NE(r.out.find("empty.txt holds no text"), std::string::npos);
 
-    TBookInfo b(dir / "lib/", nullptr);
+    TBookInfo b(dir / "lib/");
     b.FileName = "story.tvst";
     b.LoadFromBookFile();
     EXPECT_EQ(b.Title, "story.tvst");

@@ -15,20 +15,24 @@
 
 #include "core/unitBookClasses.h"
 #include "core/unitErrors.h"
+#include "core/unitFiles.h"
 #include "core/unitTextConversions.h"
 #include "options/unitOptStorage.h"
 
 namespace {
 
-class StderrNotifier : public TNotifier {
-  public:
-    void ShowMessage(const std::string& text) override {
-        std::string t = text;
-        for (auto& c : t)
-            if (c == '\r' || c == '\n') c = ' ';
-        std::cerr << "tavisto-convert: " << t << "\n";
-    }
-};
+// Messages go to standard error on one line, with nothing in them that a
+// terminal would act on.
+void Report(const std::string& text) {
+    std::string t = text;
+    for (size_t i = 0; i < t.size(); ++i)
+        if (t[i] == '\r' || t[i] == '\n') t[i] = ' ';
+    size_t w = 0;
+    for (size_t i = 0; i < t.size(); ++i)
+        if (!(t[i] == ' ' && w > 0 && t[w - 1] == ' ')) t[w++] = t[i];
+    t.resize(w);
+    std::cerr << "tavisto-convert: " << EscapeControls(t) << "\n";
+}
 
 // Shows the stage under way on standard error once a file has taken more than a moment.
 class StderrProgress : public TConversionProgress {
@@ -67,25 +71,42 @@ int Usage() {
     return 2;
 }
 
-int Info(const std::string& path, TNotifier& notifier) {
+int Info(const std::string& path) {
     size_t slash = path.rfind('/');
-    std::string folder = slash == std::string::npos ? "./" : path.substr(0, slash + 1);
-    TRecordingNotifier rec;
-    TBookInfo book(folder, &rec);
+    TBookInfo book(FolderOf(path));
     book.FileName = path.substr(slash == std::string::npos ? 0 : slash + 1);
+    uint64_t lines = 0;
     try {
         book.LoadFromBookFile();
+        // Counted as the text streams by, split as a line list is split; the book
+        // is never held whole.
+        bool cr = false, open = false, ended = false;
+        book.ReadBodyText([&](std::string_view piece) {
+            for (size_t i = 0; i < piece.size() && !ended; ++i) {
+                char c = piece[i];
+                if (c == '\0') {
+                    ended = true;
+                } else if (c == '\n' && cr) {
+                    cr = false;
+                } else if (c == '\r' || c == '\n') {
+                    ++lines;
+                    open = false;
+                    cr = c == '\r';
+                } else {
+                    open = true;
+                    cr = false;
+                }
+            }
+        });
+        if (open) ++lines;
     } catch (const EAppError& e) {
-        notifier.ShowMessage(e.what());
+        Report(e.what());
         return 1;
     }
-    if (!rec.Messages.empty()) {
-        notifier.ShowMessage("cannot read " + path);
-        return 1;
-    }
-    std::cout << book.Title << "\n";
-    for (const auto& p : book.Properties) std::cout << p << "\n";
-    std::cout << book.Body().size() << "\n";
+    // A book file can come from anyone: nothing of it reaches the terminal raw.
+    std::cout << EscapeControls(book.Title) << "\n";
+    for (const auto& p : book.Properties) std::cout << EscapeControls(p) << "\n";
+    std::cout << lines << "\n";
     return 0;
 }
 
@@ -94,12 +115,11 @@ int Info(const std::string& path, TNotifier& notifier) {
 int main(int argc, char** argv) {
     // A file size limit makes write() fail with EFBIG, which is reported like a full disk.
     std::signal(SIGXFSZ, SIG_IGN);
-    StderrNotifier notifier;
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) return Usage();
     if (args[0] == "--info") {
         if (args.size() != 2) return Usage();
-        return Info(args[1], notifier);
+        return Info(args[1]);
     }
     ProgramFolder = ExecutableFolder();
     std::string library = BooksFolder();
@@ -107,23 +127,31 @@ int main(int argc, char** argv) {
     if (args[0] == "--library") {
         if (args.size() < 3) return Usage();
         library = args[1];
+        if (library.empty()) {
+            Report("the library folder is empty: name a folder");
+            return 2;
+        }
         if (library.back() != '/') library += '/';
         i = 2;
+    }
+    if (!DirectoryExists(library)) {
+        Report("the library folder " + library + " does not exist");
+        return 2;
     }
     if (i >= args.size()) return Usage();
     int status = 0;
     for (; i < args.size(); ++i) {
         const std::string& file = args[i];
         try {
-            TBookInfo book(library, &notifier);
+            TBookInfo book(library);
             StderrProgress progress(file);
             ConvertTextFile(file, book, &progress);
-            book.SaveToBookFile();
+            book.SaveAsNewBook(BookBaseName(file));
             std::cout << book.FileName << "\t" << book.GetProperty("Charset") << "\t"
                       << book.GetProperty("TotalParagraphs") << " paragraphs\t"
                       << book.GetProperty("PagesCount") << " pages" << std::endl;
         } catch (const std::exception& e) {
-            notifier.ShowMessage(e.what());
+            Report(e.what());
             status = 1;
         }
     }

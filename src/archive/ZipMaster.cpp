@@ -1,5 +1,7 @@
 #include "ZipMaster.h"
 
+#include "core/unitFiles.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -23,8 +25,15 @@ using ZipPtr = std::unique_ptr<zip_t, ZipCloser>;
 
 ZipPtr OpenArchive(const std::string& path) {
     int err = 0;
-    zip_t* z = zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &err);
+    int fd = -1;
+    try {
+        fd = OpenRegularFile(path);  // never a FIFO or a device
+    } catch (const EFileError&) {
+        throw EArchiveError("Cannot read the archive " + path + ":\r\n" + std::strerror(ENOENT));
+    }
+    zip_t* z = zip_fdopen(fd, ZIP_CHECKCONS, &err);
     if (!z) {
+        ::close(fd);
         zip_error_t e;
         zip_error_init_with_code(&e, err);
         std::string reason = zip_error_strerror(&e);
@@ -82,80 +91,85 @@ void TZipMaster::SetZipFileName(const std::string& path) {
 }
 
 void TZipMaster::ExtractMembers() {
-    ZipPtr z = OpenArchive(zipFileName_);
     for (const std::string& spec : FSpecArgs) {
-        const TZipDirEntry* entry = nullptr;
-        for (const auto& e : Entries)
-            if (e.FileName == spec) {
-                entry = &e;
-                break;
-            }
-        if (!entry) throw EArchiveError("The archive holds no member " + spec);
-        const std::string bare = BareName(spec);
-        // Only ever TEMP/ + a bare name: nothing of the archive's paths reaches the disk.
-        if (bare.empty() || bare == "." || bare == ".." || bare.find('/') != std::string::npos ||
-            bare.find('\0') != std::string::npos)
-            throw EArchiveError("Cannot extract " + spec + ": its name is not a file name");
-        if (entry->UncompressedSize > 2147483647u)
-            throw EArchiveError("Cannot extract " + spec + ": it is too large for a book");
-        struct statvfs vfs;
-        if (::statvfs(ExtrBaseDir.c_str(), &vfs) == 0 &&
-            entry->UncompressedSize > uint64_t(vfs.f_bavail) * vfs.f_frsize)
+        size_t i = 0;
+        while (i < Entries.size() && Entries[i].FileName != spec) ++i;
+        if (i == Entries.size()) throw EArchiveError("The archive holds no member " + spec);
+        ExtractEntry(i);
+    }
+}
+
+void TZipMaster::ExtractEntry(size_t index) {
+    ZipPtr z = OpenArchive(zipFileName_);
+    const TZipDirEntry* entry = &Entries.at(index);
+    const std::string& spec = entry->FileName;
+    const std::string bare = BareName(spec);
+    // Only ever TEMP/ + a bare name: nothing of the archive's paths reaches the disk.
+    if (bare.empty() || bare == "." || bare == ".." || bare.find('/') != std::string::npos ||
+        bare.find('\0') != std::string::npos)
+        throw EArchiveError("Cannot extract " + spec + ": its name is not a file name");
+    if (entry->UncompressedSize > 2147483647u)
+        throw EArchiveError("Cannot extract " + spec + ": it is too large for a book");
+    // Room for the text and a margin, so that the disk is never filled up.
+    constexpr uint64_t margin = 64ull << 20;
+    struct statvfs vfs;
+    if (::statvfs(ExtrBaseDir.c_str(), &vfs) == 0) {
+        const uint64_t free = uint64_t(vfs.f_bavail) * vfs.f_frsize;
+        if (entry->UncompressedSize + margin > free)
             throw EArchiveError("Cannot extract " + spec + ": not enough free space in " +
                                 ExtrBaseDir);
-
-        const std::string target = ExtrBaseDir + bare;
-        std::string temp = ExtrBaseDir + ".extract-XXXXXX";
-        int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-        if (fd < 0)
-            throw EArchiveError("Cannot extract " + spec + ": cannot create a file in " +
-                                ExtrBaseDir);
-        std::string failure;
-        zip_file_t* f = zip_fopen_index(z.get(), entry->Index, 0);
-        if (!f) {
-            failure = zip_strerror(z.get());
-        } else {
-            std::string buf(1 << 16, '\0');
-            uint64_t total = 0;
-            for (;;) {
-                zip_int64_t got = zip_fread(f, buf.data(), buf.size());
-                if (got < 0) {
-                    failure = zip_file_strerror(f);
-                    break;
-                }
-                if (got == 0) break;
-                total += uint64_t(got);
-                const char* p = buf.data();
-                size_t left = size_t(got);
-                while (left > 0) {
-                    ssize_t w = ::write(fd, p, left);
-                    if (w < 0 && errno == EINTR) continue;
-                    if (w <= 0) {
-                        failure = std::string("cannot write to ") + ExtrBaseDir + " (" +
-                                  std::strerror(w < 0 ? errno : ENOSPC) + ")";
-                        break;
-                    }
-                    p += w;
-                    left -= size_t(w);
-                }
-                if (!failure.empty()) break;
-                if (total > entry->UncompressedSize) {
-                    failure = "its data is longer than the archive says";
-                    break;
-                }
-            }
-            zip_fclose(f);
-        }
-        if (failure.empty() && ::fsync(fd) != 0) failure = std::strerror(errno);
-        if (::close(fd) != 0 && failure.empty()) failure = std::strerror(errno);
-        if (failure.empty() && ::rename(temp.c_str(), target.c_str()) != 0)
-            failure = std::strerror(errno);
-        if (!failure.empty()) {
-            ::unlink(temp.c_str());
-            throw EArchiveError("Cannot extract " + spec + ":\r\n" + failure);
-        }
-        ::chmod(target.c_str(), 0644);
     }
+
+    const std::string target = ExtrBaseDir + bare;
+    std::string temp = TemporaryTemplate(target);
+    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0)
+        throw EArchiveError("Cannot extract " + spec + ": cannot create a file in " + ExtrBaseDir);
+    std::string failure;
+    zip_file_t* f = zip_fopen_index(z.get(), entry->Index, 0);
+    if (!f) {
+        failure = zip_strerror(z.get());
+    } else {
+        std::string buf(1 << 16, '\0');
+        uint64_t total = 0;
+        for (;;) {
+            zip_int64_t got = zip_fread(f, buf.data(), buf.size());
+            if (got < 0) {
+                failure = zip_file_strerror(f);
+                break;
+            }
+            if (got == 0) break;
+            total += uint64_t(got);
+            const char* p = buf.data();
+            size_t left = size_t(got);
+            while (left > 0) {
+                ssize_t w = ::write(fd, p, left);
+                if (w < 0 && errno == EINTR) continue;
+                if (w <= 0) {
+                    failure = std::string("cannot write to ") + ExtrBaseDir + " (" +
+                              std::strerror(w < 0 ? errno : ENOSPC) + ")";
+                    break;
+                }
+                p += w;
+                left -= size_t(w);
+            }
+            if (!failure.empty()) break;
+            if (total > entry->UncompressedSize) {
+                failure = "its data is longer than the archive says";
+                break;
+            }
+        }
+        zip_fclose(f);
+    }
+    if (failure.empty() && ::fsync(fd) != 0) failure = std::strerror(errno);
+    if (::close(fd) != 0 && failure.empty()) failure = std::strerror(errno);
+    if (failure.empty() && ::rename(temp.c_str(), target.c_str()) != 0)
+        failure = std::strerror(errno);
+    if (!failure.empty()) {
+        ::unlink(temp.c_str());
+        throw EArchiveError("Cannot extract " + spec + ":\r\n" + failure);
+    }
+    ::chmod(target.c_str(), 0644);
 }
 
 std::string FormatSizeK(uint64_t bytes) {
@@ -181,6 +195,7 @@ std::vector<TArcRow> TextMembers(const TZipMaster& zip) {
         if (dot == std::string::npos || p.find_first_of("\\:", dot) != std::string::npos) continue;
         if (p.compare(dot, std::string::npos, ".txt") != 0) continue;
         TArcRow r;
+        r.Entry = size_t(&e - zip.Entries.data());
         r.Name = TZipMaster::BareName(p);
         r.SizeK = FormatSizeK(e.UncompressedSize);
         r.Date = FormatDosMonthYear(e.DateTime);

@@ -37,6 +37,9 @@ class TZipMaster {
     // replacing an existing file only once the new one is complete. Raises
     // EArchiveError naming the member when it cannot be extracted.
     void ExtractMembers();
+    // Extracts one entry (an index into Entries) the same way; two members of
+    // the same name are two entries.
+    void ExtractEntry(size_t entry);
 
     // The part of a member path after its last "\" or ":".
     static std::string BareName(const std::string& memberPath);
@@ -47,6 +50,7 @@ class TZipMaster {
 
 // One row of the archive viewer: a member whose extension is exactly ".txt".
 struct TArcRow {
+    size_t Entry = 0;    // index into the archive's Entries
     std::string Name;    // bare name
     std::string SizeK;   // "%8.1f" of the size in K
     std::string Date;    // mm/yy

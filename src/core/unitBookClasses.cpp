@@ -1,81 +1,226 @@
 #include "unitBookClasses.h"
 
 #include <dirent.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "unitErrors.h"
 #include "unitFiles.h"
 
-TBookInfo::TBookInfo(std::string folder, TNotifier* notifier)
-    : folder_(std::move(folder)), notifier_(notifier) {
+namespace {
+
+constexpr uint64_t npos = UINT64_MAX;
+
+std::string Marker(int32_t n) {
+    return "<Page" + IntToStr(n) + ">";
+}
+
+// A piece of the body text read from the file.
+constexpr size_t ReadChunk = 1 << 20;
+
+}  // namespace
+
+bool IsBareFileName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+           name.find('\0') == std::string::npos;
+}
+
+TBookInfo::TBookInfo(std::string folder) : folder_(std::move(folder)) {
     SetProperty("Charset", "windows-1252");
     SetProperty("LastPage", "1");
     SetProperty("LastParagraph", "1");
 }
 
-bool TBookInfo::Load(bool headerOnly) {
-    std::unique_ptr<TFileReadStream> s;
-    try {
-        s = std::make_unique<TFileReadStream>(FullPath());
-    } catch (const EFileError&) {
-        if (notifier_) notifier_->ShowMessage("Error reading from \r\n" + FileName);
-        return false;
-    }
-    try {
-        ReadFrom(*s, headerOnly);
-    } catch (const EReadError&) {
-        throw EBookDamaged(Fmt("Book file %s is damaged", FullPath()));
-    } catch (const std::bad_alloc&) {
-        throw EBookDamaged(Fmt("Book file %s is damaged", FullPath()));
-    }
-    return true;
+std::string TBookInfo::FullPath() const {
+    if (!IsBareFileName(FileName)) throw EFileError(Fmt("Cannot open file %s", folder_ + FileName));
+    return folder_ + FileName;
 }
 
-void TBookInfo::LoadFromBookFile() {
-    if (!Load(false)) return;
-    LastPage = GetIntProperty("LastPage");
-    LastParagraph = GetIntProperty("LastParagraph");
-}
-
-void TBookInfo::LoadHeader() {
-    Load(true);
-}
-
-void TBookInfo::ReadFrom(TStream& s, bool headerOnly) {
+void TBookInfo::ReadHeader(TStream& s) {
     // Everything is read first and only then taken over, so a file that ends
     // early leaves the record as it was.
     std::string title;
-    TLines props, resA, resB, body;
+    TLines props, resA, resB;
     ReadStr(s, title);
     ReadStringList(s, props);
     ReadStringList(s, resA);
     ReadStringList(s, resB);
-    if (!headerOnly) ReadStringList(s, body);
     Title = std::move(title);
     Properties = std::move(props);
     ReservedA = std::move(resA);
     ReservedB = std::move(resB);
-    if (!headerOnly) {
-        body_ = std::move(body);
-        pagesIndexed_ = false;
+}
+
+void TBookInfo::LoadHeader() {
+    std::unique_ptr<TFileReadStream> s;
+    try {
+        s = std::make_unique<TFileReadStream>(FullPath());
+    } catch (const EFileError&) {
+        throw EFileError("Error reading from \r\n" + FileName);
+    }
+    try {
+        ReadHeader(*s);
+    } catch (const EReadError&) {
+        throw EBookDamaged(Fmt("Book file %s is damaged", s->Path()));
+    } catch (const std::bad_alloc&) {
+        throw EBookDamaged(Fmt("Book file %s is damaged", s->Path()));
     }
 }
 
-void TBookInfo::WriteTo(TStream& s) const {
+void TBookInfo::LoadFromBookFile() {
+    std::unique_ptr<TFileReadStream> s;
+    try {
+        s = std::make_unique<TFileReadStream>(FullPath());
+    } catch (const EFileError&) {
+        throw EFileError("Error reading from \r\n" + FileName);
+    }
+    TBookInfo loaded(folder_);
+    loaded.FileName = FileName;
+    auto file = std::make_unique<TBodyFile>();
+    try {
+        loaded.ReadHeader(*s);
+        // The text stays in the file; its block must be there whole.
+        int32_t n = ReadI32(*s);
+        file->offset = uint64_t(s->Position());
+        file->size = n < 1 ? 0 : uint64_t(n);
+        if (s->Remaining() < int64_t(file->size)) throw EReadError("Stream read error");
+    } catch (const EReadError&) {
+        throw EBookDamaged(Fmt("Book file %s is damaged", s->Path()));
+    } catch (const std::bad_alloc&) {
+        throw EBookDamaged(Fmt("Book file %s is damaged", s->Path()));
+    }
+    loaded.LastPage = loaded.GetIntProperty("LastPage");
+    loaded.LastParagraph = loaded.GetIntProperty("LastParagraph");
+    file->fd = s->TakeHandle();
+    loaded.file_ = std::move(file);
+    loaded.bodyInMemory_ = false;
+    loaded.loaded_ = true;
+    *this = std::move(loaded);
+}
+
+void TBookInfo::ReadFrom(TStream& s, bool headerOnly) {
+    TBookInfo loaded(folder_);
+    loaded.ReadHeader(s);
+    if (!headerOnly) ReadStringList(s, loaded.body_);
+    Title = std::move(loaded.Title);
+    Properties = std::move(loaded.Properties);
+    ReservedA = std::move(loaded.ReservedA);
+    ReservedB = std::move(loaded.ReservedB);
+    if (!headerOnly) {
+        body_ = std::move(loaded.body_);
+        bodyInMemory_ = true;
+        file_.reset();
+        pagesIndexed_ = fileIndexed_ = false;
+    }
+}
+
+void TBookInfo::ReadBodyText(const std::function<void(std::string_view)>& sink) {
+    if (bodyInMemory_) {
+        for (const auto& l : body_) {
+            sink(l);
+            sink("\r\n");
+        }
+        return;
+    }
+    std::string buf(std::min<uint64_t>(file_->size, ReadChunk), '\0');
+    for (uint64_t at = 0; at < file_->size;) {
+        size_t n = size_t(std::min<uint64_t>(buf.size(), file_->size - at));
+        if (!ReadAt(file_->fd.Get(), buf.data(), n, file_->offset + at))
+            throw EBookDamaged(Fmt("Book file %s is damaged", FullPath()));
+        sink(std::string_view(buf.data(), n));
+        at += n;
+    }
+}
+
+uint64_t TBookInfo::BodySize() const {
+    return bodyInMemory_ ? JoinedLength(body_) : file_->size;
+}
+
+void TBookInfo::ReadBodyIntoMemory() {
+    if (bodyInMemory_) return;
+    TLines lines;
+    {
+        TLineSplitter split(lines);
+        ReadBodyText([&](std::string_view piece) { split.Feed(piece.data(), piece.size()); });
+        split.Finish();
+    }
+    body_ = std::move(lines);
+    bodyInMemory_ = true;
+    pagesIndexed_ = false;
+}
+
+const TLines& TBookInfo::Body() {
+    ReadBodyIntoMemory();
+    return body_;
+}
+
+TLines& TBookInfo::EditBody() {
+    ReadBodyIntoMemory();
+    pagesIndexed_ = false;
+    fileIndexed_ = false;
+    return body_;
+}
+
+void TBookInfo::WriteHeader(TStream& s) const {
     WriteStr(s, Title);
     WriteStringList(s, Properties);
     WriteStringList(s, ReservedA);
     WriteStringList(s, ReservedB);
-    WriteStringList(s, body_);
+}
+
+void TBookInfo::WriteTo(TStream& s) {
+    WriteHeader(s);
+    if (bodyInMemory_) {
+        WriteStringList(s, body_);
+        return;
+    }
+    WriteI32(s, int32_t(file_->size));
+    ReadBodyText([&](std::string_view piece) { s.Write(piece.data(), piece.size()); });
 }
 
 void TBookInfo::SaveToBookFile() {
     TSafeFileStream f(FullPath());
-    WriteTo(f);
+    if (bodyInMemory_) {
+        WriteTo(f);
+        f.Commit();
+        return;
+    }
+    // The text is copied from the old file to the new one by the kernel; the
+    // process never holds it.
+    WriteHeader(f);
+    WriteI32(f, int32_t(file_->size));
+    const uint64_t offset = f.Written();
+    f.CopyFrom(file_->fd.Get(), file_->offset, file_->size);
     f.Commit();
+    // Go on reading from the new file, so that the old one's space is given back.
+    try {
+        TFd fd(OpenRegularFile(FullPath()));
+        struct stat st;
+        if (::fstat(fd.Get(), &st) == 0 && uint64_t(st.st_size) == offset + file_->size) {
+            file_->fd = std::move(fd);
+            file_->offset = offset;
+        }
+    } catch (const EFileError&) {
+        // The old file stays open and holds the same text.
+    }
+}
+
+void TBookInfo::SaveAsNewBook(const std::string& baseName) {
+    for (uint64_t i = 0;; ++i) {
+        std::string name =
+            i == 0 ? baseName + ".tvst" : baseName + "(" + IntToStr(int64_t(i)) + ").tvst";
+        if (PathTaken(folder_ + name)) continue;
+        FileName = name;
+        Title = name;
+        TSafeFileStream f(FullPath());
+        WriteTo(f);
+        if (f.CommitAsNew()) return;
+        // Another writer took the name between the look and the save: the next one.
+    }
 }
 
 void TBookInfo::SavePosition() {
@@ -85,8 +230,7 @@ void TBookInfo::SavePosition() {
 }
 
 void TBookInfo::DeleteBookFile() {
-    if (::unlink(FullPath().c_str()) != 0 && notifier_)
-        notifier_->ShowMessage("Cannot delete " + FileName);
+    if (::unlink(FullPath().c_str()) != 0) throw EFileError("Cannot delete " + FileName);
 }
 
 std::string TBookInfo::GetProperty(const std::string& name) const {
@@ -97,7 +241,10 @@ int32_t TBookInfo::GetIntProperty(const std::string& name) const {
     if (IndexOfName(Properties, name) < 0) return -1;
     std::string v = GetProperty(name);
     int32_t n = 0;
-    if (!TryDecimalToInt(v, n)) throw EConvertError(Fmt("'%s' is not a valid integer value", v));
+    if (!TryDecimalToInt(v, n))
+        throw EConvertError(Fmt("'%s' is not a valid integer value", EscapeControls(v)) +
+                            " (the property " + name + " of the book " + EscapeControls(FileName) +
+                            ")");
     return n;
 }
 
@@ -105,21 +252,22 @@ void TBookInfo::SetProperty(const std::string& name, const std::string& value) {
     SetValue(Properties, name, value, /*appendEmpty=*/true);
 }
 
-static bool ParseMarker(const std::string& line, size_t at, int32_t& n) {
+// The page number of a marker "<PageN>" that begins at text[at], written exactly
+// as the decimal number is written (no sign but "-", no leading zero).
+static bool ParseMarker(std::string_view text, size_t at, int32_t& n) {
     size_t j = at + 5;
     bool neg = false;
-    if (j < line.size() && line[j] == '-') {
+    if (j < text.size() && text[j] == '-') {
         neg = true;
         ++j;
     }
     size_t ds = j;
-    while (j < line.size() && line[j] >= '0' && line[j] <= '9') ++j;
-    if (j == ds || j >= line.size() || line[j] != '>') return false;
+    while (j < text.size() && text[j] >= '0' && text[j] <= '9') ++j;
+    if (j == ds || j >= text.size() || text[j] != '>') return false;
     size_t nd = j - ds;
-    // Only the exact decimal spelling of a number matches its marker.
-    if (nd > 10 || (nd > 1 && line[ds] == '0') || (neg && nd == 1 && line[ds] == '0')) return false;
+    if (nd > 10 || (nd > 1 && text[ds] == '0') || (neg && nd == 1 && text[ds] == '0')) return false;
     int64_t v = 0;
-    for (size_t k = ds; k < j; ++k) v = v * 10 + (line[k] - '0');
+    for (size_t k = ds; k < j; ++k) v = v * 10 + (text[k] - '0');
     if (neg) v = -v;
     if (v < INT32_MIN || v > INT32_MAX) return false;
     n = int32_t(v);
@@ -152,12 +300,148 @@ bool TBookInfo::FindMarker(int32_t n, TextPos& pos) const {
     return true;
 }
 
+bool TBookInfo::MarkerAt(uint64_t offset, int32_t n) {
+    const std::string m = Marker(n);
+    if (offset > file_->size || file_->size - offset < m.size()) return false;
+    std::string got(m.size(), '\0');
+    return ReadAt(file_->fd.Get(), got.data(), got.size(), file_->offset + offset) && got == m;
+}
+
+void TBookInfo::IndexFilePages() {
+    const int32_t p = GetIntProperty("PagesCount");
+    fileMarkers_.assign(p > 0 ? size_t(p) : 0, npos);
+    oddMarkers_.clear();
+    markerScan_ = false;
+    // The index the conversion stored: one offset per page, rising, inside the text.
+    bool stored = p > 0 && ReservedB.size() == size_t(p);
+    uint64_t prev = 0;
+    for (size_t i = 0; stored && i < ReservedB.size(); ++i) {
+        int64_t v = -1;
+        const std::string& l = ReservedB[i];
+        if (l.empty() || l.size() > 19 || l.find_first_not_of("0123456789") != std::string::npos)
+            stored = false;
+        else
+            v = std::stoll(l);
+        if (!stored || uint64_t(v) >= file_->size || (i > 0 && uint64_t(v) <= prev)) {
+            stored = false;
+            break;
+        }
+        fileMarkers_[i] = prev = uint64_t(v);
+    }
+    // A quick look that it belongs to this text; each page read checks its own ends.
+    if (stored && MarkerAt(fileMarkers_.front(), 1) && MarkerAt(fileMarkers_.back(), p)) {
+        fileIndexed_ = true;
+        return;
+    }
+    // One pass over the text: the first occurrence of every marker. A text that
+    // is not plain CR LF lines (a foreign file) is read into lines instead, so
+    // that its pages come out as the lines give them.
+    std::fill(fileMarkers_.begin(), fileMarkers_.end(), npos);
+    bool canonical = true;
+    char last = 0;
+    uint64_t base = 0;              // body offset of text[0]
+    std::string pending;            // a '<' too near the end of a piece to be read yet
+    constexpr size_t longest = 17;  // "<Page-2147483648>"
+    auto scan = [&](std::string_view text, bool final) {
+        size_t from = 0;
+        while (const void* hit = std::memchr(text.data() + from, '<', text.size() - from)) {
+            size_t c = size_t(static_cast<const char*>(hit) - text.data());
+            if (!final && text.size() - c < longest) {
+                pending.assign(text.substr(c));
+                base += c;
+                return;
+            }
+            from = c + 1;
+            int32_t n;
+            if (text.compare(c, 5, "<Page") != 0 || !ParseMarker(text, c, n)) continue;
+            if (n >= 1 && n <= p) {
+                if (fileMarkers_[size_t(n - 1)] == npos) fileMarkers_[size_t(n - 1)] = base + c;
+            } else {
+                oddMarkers_.emplace(n, base + c);
+            }
+        }
+        pending.clear();
+        base += text.size();
+    };
+    ReadBodyText([&](std::string_view piece) {
+        if (!canonical) return;
+        for (char c : piece) {
+            if (c == '\0' || (c == '\n' && last != '\r') || (last == '\r' && c != '\n')) {
+                canonical = false;
+                return;
+            }
+            last = c;
+        }
+        if (pending.empty()) {
+            scan(piece, false);
+        } else {
+            std::string text = pending + std::string(piece);
+            scan(text, false);
+        }
+    });
+    if (canonical && !pending.empty()) {
+        std::string text = pending;
+        scan(text, true);
+    }
+    if (!canonical || (file_->size > 0 && last != '\n')) {
+        ReadBodyIntoMemory();
+        return;
+    }
+    markerScan_ = fileIndexed_ = true;
+    // Kept in the book with the next save of the position.
+    if (p > 0 && std::find(fileMarkers_.begin(), fileMarkers_.end(), npos) == fileMarkers_.end()) {
+        ReservedB.clear();
+        for (uint64_t off : fileMarkers_) ReservedB.push_back(IntToStr(int64_t(off)));
+    }
+}
+
+void TBookInfo::ExtractPageFromFile(int32_t n, TLines& lines) {
+    if (!fileIndexed_) IndexFilePages();
+    if (bodyInMemory_) return ExtractPage(n, lines);  // a foreign text, now in lines
+    const int32_t p = GetIntProperty("PagesCount");
+    auto markerOf = [&](int32_t k) -> uint64_t {
+        if (k >= 1 && k <= p) return fileMarkers_[size_t(k - 1)];
+        if (!markerScan_) {
+            fileIndexed_ = false;
+            ReservedB.clear();
+            IndexFilePages();
+            if (bodyInMemory_) return npos;
+        }
+        auto it = oddMarkers_.find(k);
+        return it == oddMarkers_.end() ? npos : it->second;
+    };
+    uint64_t start = markerOf(n);
+    if (bodyInMemory_) return ExtractPage(n, lines);
+    if (start == npos) return;
+    uint64_t end = file_->size;
+    if (n < p) {
+        if (n == INT32_MAX) return;
+        end = markerOf(n + 1);
+        if (bodyInMemory_) return ExtractPage(n, lines);
+        if (end == npos) return;
+    }
+    if (!markerScan_ && (!MarkerAt(start, n) || (n < p && !MarkerAt(end, n + 1)))) {
+        // The stored index does not fit this text: search it once.
+        fileIndexed_ = false;
+        ReservedB.clear();
+        IndexFilePages();
+        return ExtractPageFromFile(n, lines);
+    }
+    start += Marker(n).size();
+    if (end <= start) return;
+    std::string text(size_t(end - start), '\0');
+    if (!ReadAt(file_->fd.Get(), text.data(), text.size(), file_->offset + start))
+        throw EBookDamaged(Fmt("Book file %s is damaged", FullPath()));
+    SplitText(text, lines);
+}
+
 void TBookInfo::ExtractPage(int32_t n, TLines& lines) {
-    if (!pagesIndexed_) IndexPages();
     const int32_t p = GetIntProperty("PagesCount");
     lines.clear();
     IsLastPage = n >= p;
     IsFirstPage = n <= 1;
+    if (!bodyInMemory_) return ExtractPageFromFile(n, lines);
+    if (!pagesIndexed_) IndexPages();
 
     // The page runs from just after its marker to just before the next page's
     // marker (or to the end of the text for the last page), in the body text
@@ -219,11 +503,10 @@ int CompareBookTitles(const TBookInfo& a, const TBookInfo& b) {
     return x.size() < y.size() ? -1 : 1;
 }
 
-TBookInfoList::TBookInfoList(std::string folder, TNotifier* notifier)
-    : folder_(std::move(folder)), notifier_(notifier) {}
+TBookInfoList::TBookInfoList(std::string folder) : folder_(std::move(folder)) {}
 
 TBookInfo& TBookInfoList::AddNew() {
-    books_.push_back(std::make_unique<TBookInfo>(folder_, notifier_));
+    books_.push_back(std::make_unique<TBookInfo>(folder_));
     return *books_.back();
 }
 
@@ -234,6 +517,7 @@ static bool EndsWithBookExtension(const char* name) {
 
 void TBookInfoList::ScanFolder() {
     books_.clear();
+    Errors.clear();
     DIR* d = ::opendir(folder_.c_str());
     if (!d) return;
     std::vector<std::string> names;
@@ -243,13 +527,15 @@ void TBookInfoList::ScanFolder() {
     }
     ::closedir(d);
     for (auto& name : names) {
+        // Folders, FIFOs and devices named like books are no books.
+        if (!FileExists(folder_ + name)) continue;
         TBookInfo& b = AddNew();
         b.FileName = name;
         try {
             b.LoadHeader();
         } catch (const EAppError& e) {
-            // A damaged file is listed with an empty title, like an unreadable one.
-            if (notifier_) notifier_->ShowMessage(e.what());
+            // A damaged or unreadable file is listed with an empty title.
+            Errors.push_back(e.what());
         }
     }
 }

@@ -2,48 +2,76 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "unitDataStreaming.h"
-#include "unitNotifier.h"
+#include "unitFiles.h"
 #include "unitStrings.h"
+
+// A book file name is a bare name inside the library folder: not empty, no
+// separator, neither "." nor "..". Names from config.dat, the list or the
+// command line are used only when they are.
+bool IsBareFileName(const std::string& name);
 
 // One book: title, book file name, properties, converted text and reading position.
 // Its book file is Folder + FileName; Folder is the library folder with a trailing '/'.
+//
+// A book opened for reading keeps its text in the file: only the header and the
+// page index are in memory, and a page is read from the file when it is shown.
+// A book being made (the conversion) or edited holds its text as lines.
 class TBookInfo {
   public:
-    TBookInfo(std::string folder, TNotifier* notifier);
+    explicit TBookInfo(std::string folder);
+    TBookInfo(TBookInfo&&) = default;
+    TBookInfo& operator=(TBookInfo&&) = default;
 
     std::string Title;
     std::string FileName;
     TLines Properties;
-    TLines ReservedA;
-    TLines ReservedB;
+    TLines ReservedA;  // the contents: "paragraph<TAB>level<TAB>heading" per line
+    TLines ReservedB;  // the page index: the body offset of each page's marker
     int32_t LastParagraph = 0;
     int32_t LastPage = 1;
     bool IsLastPage = false;
     bool IsFirstPage = false;
 
-    // The converted text. EditBody gives write access and drops the page index,
-    // which is rebuilt at the next page extraction.
-    const TLines& Body() const { return body_; }
-    TLines& EditBody() {
-        pagesIndexed_ = false;
-        return body_;
-    }
+    // The converted text as lines. A book opened for reading reads it from its
+    // file here (the whole text: for tools and tests, never for the reader).
+    const TLines& Body();
+    // Write access to the lines; the page index is made again when next needed.
+    TLines& EditBody();
+    // The body text (lines with CR LF), handed over in pieces, from memory or file.
+    void ReadBodyText(const std::function<void(std::string_view)>& sink);
+    uint64_t BodySize() const;
 
     const std::string& Folder() const { return folder_; }
-    std::string FullPath() const { return folder_ + FileName; }
+    // Raises "Cannot open file %s" when FileName is not a bare file name.
+    std::string FullPath() const;
 
+    // Opens the book file for reading: the header, with the text left in the
+    // file. Raises "Error reading from \r\n%s" when the file cannot be opened,
+    // "Book file %s is damaged" when it is not a whole book file, and the
+    // integer error (naming book and property) for a bad position; the record
+    // keeps what it held before.
     void LoadFromBookFile();
+    // Values 1 to 4 only; the same errors.
     void LoadHeader();
+    // True once LoadFromBookFile succeeded: only such a record is ever saved over
+    // the file it came from.
+    bool Loaded() const { return loaded_; }
     void SaveToBookFile();
+    // Saves a new book under a name that nothing in the folder bears yet:
+    // FileName and Title become name.tvst, name(1).tvst, ... whichever is free at
+    // the moment of saving, even with other writers in the same folder.
+    void SaveAsNewBook(const std::string& baseName);
     void ReadFrom(TStream& s, bool headerOnly);
-    void WriteTo(TStream& s) const;
+    void WriteTo(TStream& s);
     void SavePosition();
+    // Raises "Cannot delete %s" when the file cannot be deleted.
     void DeleteBookFile();
 
     std::string GetProperty(const std::string& name) const;
@@ -59,16 +87,36 @@ class TBookInfo {
         size_t line;
         size_t col;
     };
+    // The book file a record was opened from, and where its text lies in it.
+    struct TBodyFile {
+        TFd fd;
+        uint64_t offset = 0;
+        uint64_t size = 0;
+    };
     void IndexPages();
     bool FindMarker(int32_t n, TextPos& pos) const;
-    bool Load(bool headerOnly);
+    void ReadHeader(TStream& s);
+    void ExtractPageFromFile(int32_t n, TLines& lines);
+    bool MarkerAt(uint64_t offset, int32_t n);
+    void IndexFilePages();
+    void ReadBodyIntoMemory();
+    void WriteHeader(TStream& s) const;
+    void WriteFile(TSafeFile& f);
 
     std::string folder_;
-    TNotifier* notifier_;
+    bool loaded_ = false;
     TLines body_;
+    bool bodyInMemory_ = true;
+    std::unique_ptr<TBodyFile> file_;
     // First occurrence of each page marker "<PageN>" in the body text, found once.
     std::unordered_map<int32_t, TextPos> pages_;
     bool pagesIndexed_ = false;
+    // For a book on file: the body offset of each page marker, pages 1 to
+    // PagesCount (npos when absent); markerScan_ once the whole text was searched.
+    std::vector<uint64_t> fileMarkers_;
+    std::unordered_map<int32_t, uint64_t> oddMarkers_;
+    bool fileIndexed_ = false;
+    bool markerScan_ = false;
 };
 
 // Case-folded (A-Z only) byte comparison of titles: <0, 0 or >0.
@@ -77,18 +125,20 @@ int CompareBookTitles(const TBookInfo& a, const TBookInfo& b);
 // The books of one library folder, each loaded header-only. Owns its records.
 class TBookInfoList {
   public:
-    TBookInfoList(std::string folder, TNotifier* notifier);
+    explicit TBookInfoList(std::string folder);
     TBookInfo& AddNew();
     TBookInfo& GetBook(size_t index) { return *books_.at(index); }
     size_t Count() const { return books_.size(); }
     void Clear() { books_.clear(); }
+    // Rebuilds the list. A book file that cannot be read is listed with an empty
+    // title and its message kept in Errors; what is not a regular file is skipped.
     void ScanFolder();
+    std::vector<std::string> Errors;
     void SortByTitle();
     // The captions a list view shows, one per record in list order.
     std::vector<std::string> Captions() const;
 
   private:
     std::string folder_;
-    TNotifier* notifier_;
     std::vector<std::unique_ptr<TBookInfo>> books_;
 };

@@ -33,10 +33,10 @@ void TMemoryStream::Write(const void* buf, size_t n) {
 }
 
 TFileReadStream::TFileReadStream(const std::string& path) : path_(path) {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    fd_ = OpenRegularFile(path);
     struct stat st;
-    if (fd_ < 0 || ::fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode)) {
-        if (fd_ >= 0) ::close(fd_);
+    if (::fstat(fd_, &st) != 0) {
+        ::close(fd_);
         fd_ = -1;
         throw EFileError(Fmt("Cannot open file %s", path));
     }
@@ -96,18 +96,28 @@ void TSafeFileStream::Commit() {
     file_.Commit();
 }
 
+bool TSafeFileStream::CommitAsNew() {
+    Flush();
+    return file_.CommitAsNew();
+}
+
+void TSafeFileStream::CopyFrom(int fd, uint64_t offset, uint64_t size) {
+    Flush();
+    file_.CopyFrom(fd, offset, size);
+}
+
 static void WriteU16(TStream& s, uint16_t v) {
     unsigned char b[2] = {uint8_t(v), uint8_t(v >> 8)};
     s.Write(b, 2);
 }
 
-static void WriteI32(TStream& s, int32_t v) {
+void WriteI32(TStream& s, int32_t v) {
     uint32_t u = uint32_t(v);
     unsigned char b[4] = {uint8_t(u), uint8_t(u >> 8), uint8_t(u >> 16), uint8_t(u >> 24)};
     s.Write(b, 4);
 }
 
-static int32_t ReadI32(TStream& s) {
+int32_t ReadI32(TStream& s) {
     unsigned char b[4];
     s.ReadBuffer(b, 4);
     return int32_t(uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 |

@@ -53,7 +53,14 @@ class TFileReadStream : public TStream {
     size_t Read(void* buf, size_t n) override;
     void Write(const void* buf, size_t n) override;  // raises: read-only
     int64_t Remaining() const override { return size_ - pos_; }
+    int64_t Position() const { return pos_; }
     const std::string& Path() const { return path_; }
+    // Hands the open file over; the stream is unusable afterwards.
+    TFd TakeHandle() {
+        TFd fd(fd_);
+        fd_ = -1;
+        return fd;
+    }
 
   private:
     std::string path_;
@@ -69,6 +76,10 @@ class TSafeFileStream : public TStream {
     size_t Read(void* buf, size_t n) override;  // raises: write-only
     void Write(const void* buf, size_t n) override;
     void Commit();
+    bool CommitAsNew();
+    // Copies bytes of another file after what was written so far.
+    void CopyFrom(int fd, uint64_t offset, uint64_t size);
+    uint64_t Written() const { return file_.Written() + buf_.size(); }
 
   private:
     void Flush();
@@ -79,6 +90,8 @@ class TSafeFileStream : public TStream {
 void WriteStr(TStream& s, const std::string& str);
 void ReadStr(TStream& s, std::string& str);
 void WriteMemoryBlock(TStream& s, TMemoryStream& buf);
+void WriteI32(TStream& s, int32_t v);
+int32_t ReadI32(TStream& s);
 void ReadMemoryBlock(TStream& s, TMemoryStream& buf);
 // Raises EAppError when the list's text exceeds the 2,147,483,647 bytes a block holds.
 void WriteStringList(TStream& s, const TLines& lines);

@@ -2,24 +2,31 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
+#include <vector>
 
 #include "unitErrors.h"
 
 bool FileExists(const std::string& path) {
     struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool DirectoryExists(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool PathTaken(const std::string& path) {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0;
 }
 
 int64_t FileSizeOf(const std::string& path) {
@@ -28,46 +35,84 @@ int64_t FileSizeOf(const std::string& path) {
     return int64_t(st.st_size);
 }
 
-static bool WriteAll(int fd, const char* p, size_t n) {
+std::string FolderOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
+}
+
+int OpenRegularFile(const std::string& path) {
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer
+    // for ever. Whatever was opened is then refused unless it is a regular file.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) throw EFileError(Fmt("Cannot open file %s", path));
+    struct stat st;
+    int flags = -1;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (flags = ::fcntl(fd, F_GETFL)) < 0 ||
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        throw EFileError(Fmt("Cannot open file %s", path));
+    }
+    return fd;
+}
+
+TFd::~TFd() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+TFd& TFd::operator=(TFd&& o) noexcept {
+    if (this != &o) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = o.fd_;
+        o.fd_ = -1;
+    }
+    return *this;
+}
+
+bool ReadAt(int fd, void* buf, size_t n, uint64_t offset) {
+    char* p = static_cast<char*>(buf);
     while (n > 0) {
-        ssize_t w = ::write(fd, p, n);
-        if (w < 0) {
+        ssize_t r = ::pread(fd, p, n, off_t(offset));
+        if (r < 0) {
             if (errno == EINTR) continue;
             return false;
         }
-        if (w == 0) return false;
-        p += w;
-        n -= size_t(w);
+        if (r == 0) return false;
+        p += r;
+        n -= size_t(r);
+        offset += uint64_t(r);
     }
     return true;
 }
 
-std::string ReadWholeFile(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw EFileError(Fmt("Cannot open file %s", path));
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        throw EFileError(Fmt("Cannot open file %s", path));
-    }
-    std::string data;
-    try {
-        if (st.st_size > 0) data.reserve(size_t(st.st_size));
-        char buf[1 << 16];
-        for (;;) {
-            ssize_t r = ::read(fd, buf, sizeof buf);
-            if (r < 0) {
-                if (errno == EINTR) continue;
-                throw EFileError(Fmt("Cannot open file %s", path));
-            }
-            if (r == 0) break;
-            data.append(buf, size_t(r));
+static int WriteAll(int fd, const char* p, size_t n) {
+    while (n > 0) {
+        ssize_t w = ::write(fd, p, n);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            return errno;
         }
-    } catch (...) {
-        ::close(fd);
-        throw;
+        if (w == 0) return ENOSPC;
+        p += w;
+        n -= size_t(w);
     }
-    ::close(fd);
+    return 0;
+}
+
+std::string ReadWholeFile(const std::string& path) {
+    TFd fd(OpenRegularFile(path));
+    struct stat st;
+    std::string data;
+    if (::fstat(fd.Get(), &st) == 0 && st.st_size > 0) data.reserve(size_t(st.st_size));
+    char buf[1 << 16];
+    for (;;) {
+        ssize_t r = ::read(fd.Get(), buf, sizeof buf);
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            throw EFileError(Fmt("Cannot open file %s", path));
+        }
+        if (r == 0) break;
+        data.append(buf, size_t(r));
+    }
     return data;
 }
 
@@ -80,38 +125,57 @@ void SaveLinesToFile(const std::string& path, const TLines& lines) {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) throw EFileError(Fmt("Cannot create file %s", path));
     std::string text = JoinLines(lines);
-    bool ok = WriteAll(fd, text.data(), text.size());
-    if (::close(fd) != 0) ok = false;
-    if (!ok) throw EFileError(Fmt("Unable to write to %s", path));
+    int err = WriteAll(fd, text.data(), text.size());
+    if (::close(fd) != 0 && !err) err = errno;
+    if (err) throw EFileError(Fmt("Unable to write to %s", path) + ": " + std::strerror(err));
 }
 
-// Temporaries of a save that was killed before its rename stay behind; the next
-// save of the same file removes those older than a minute (a newer one may still
-// belong to a save under way).
-static void RemoveStaleTemporaries(const std::string& path) {
-    size_t slash = path.rfind('/');
-    std::string dir = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
-    std::string prefix = (slash == std::string::npos ? path : path.substr(slash + 1)) + ".tmp-";
-    DIR* d = ::opendir(dir.c_str());
+std::string TemporaryTemplate(const std::string& path) {
+    return path + ".tmp-" + std::to_string(::getpid()) + "-XXXXXX";
+}
+
+// The writer's process id of a temporary's name, or 0 when the name is none.
+static pid_t WriterOf(const char* name) {
+    const char* tag = nullptr;
+    for (const char* p = std::strstr(name, ".tmp-"); p; p = std::strstr(p + 1, ".tmp-")) tag = p;
+    if (!tag) return 0;
+    const char* d = tag + 5;
+    long pid = 0;
+    const char* q = d;
+    while (*q >= '0' && *q <= '9' && q - d < 10) pid = pid * 10 + (*q++ - '0');
+    if (q == d || *q != '-' || std::strlen(q + 1) != 6 || pid <= 0) return 0;
+    return pid_t(pid);
+}
+
+static bool ProcessAlive(pid_t pid) {
+    return ::kill(pid, 0) == 0 || errno == EPERM;
+}
+
+void RemoveDeadTemporaries(const std::string& folder, bool includingOwn) {
+    DIR* d = ::opendir(folder.c_str());
     if (!d) return;
-    const time_t now = ::time(nullptr);
+    std::vector<std::string> dead;
+    const pid_t self = ::getpid();
     while (dirent* e = ::readdir(d)) {
-        if (std::strncmp(e->d_name, prefix.c_str(), prefix.size()) != 0 ||
-            std::strlen(e->d_name) != prefix.size() + 6)
-            continue;
-        std::string full = (slash == std::string::npos ? std::string() : dir) + e->d_name;
-        struct stat st;
-        if (::lstat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode) && now - st.st_mtime > 60)
-            ::unlink(full.c_str());
+        pid_t pid = WriterOf(e->d_name);
+        if (pid == 0) continue;
+        if (pid == self ? includingOwn : !ProcessAlive(pid)) dead.emplace_back(e->d_name);
     }
     ::closedir(d);
+    std::string dir = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+    for (const auto& name : dead) {
+        struct stat st;
+        std::string full = dir + name;
+        if (::lstat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(full.c_str());
+    }
 }
 
 TSafeFile::TSafeFile(std::string path) : path_(std::move(path)) {
-    RemoveStaleTemporaries(path_);
-    temp_ = path_ + ".tmp-XXXXXX";
+    RemoveDeadTemporaries(FolderOf(path_));
+    temp_ = TemporaryTemplate(path_);
     fd_ = ::mkostemp(temp_.data(), O_CLOEXEC);
-    if (fd_ < 0) throw EFileError(Fmt("Cannot create file %s", path_));
+    if (fd_ < 0)
+        throw EFileError(Fmt("Cannot create file %s", path_) + ": " + std::strerror(errno));
     // Keep the permissions of the file being replaced; a new file gets the usual ones.
     struct stat st;
     mode_t mode = 0644;
@@ -132,41 +196,92 @@ TSafeFile::~TSafeFile() {
     }
 }
 
-void TSafeFile::Fail() {
+void TSafeFile::Fail(int err) {
     if (fd_ >= 0) {
         ::close(fd_);
         ::unlink(temp_.c_str());
         fd_ = -1;
     }
-    throw EFileError(Fmt("Unable to write to %s", path_));
+    throw EFileError(Fmt("Unable to write to %s", path_) + ": " + std::strerror(err));
 }
 
 void TSafeFile::Write(const void* data, size_t size) {
-    if (fd_ < 0) Fail();
-    if (!WriteAll(fd_, static_cast<const char*>(data), size)) Fail();
+    if (fd_ < 0) Fail(EBADF);
+    if (int err = WriteAll(fd_, static_cast<const char*>(data), size)) Fail(err);
+    written_ += size;
 }
 
-void TSafeFile::Commit() {
-    if (fd_ < 0) Fail();
-    if (::fsync(fd_) != 0) Fail();
-    if (::close(fd_) != 0) {
-        fd_ = -1;
-        ::unlink(temp_.c_str());
-        throw EFileError(Fmt("Unable to write to %s", path_));
+void TSafeFile::CopyFrom(int fd, uint64_t offset, uint64_t size) {
+    if (fd_ < 0) Fail(EBADF);
+    // In the kernel first: no copy passes through this process, and filesystems
+    // that can share blocks between files copy nothing at all.
+    loff_t in = loff_t(offset);
+    uint64_t left = size;
+    while (left > 0) {
+        ssize_t n = ::copy_file_range(fd, &in, fd_, nullptr, left, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        left -= uint64_t(n);
     }
+    std::vector<char> buf;
+    while (left > 0) {
+        if (buf.empty()) buf.resize(1 << 20);
+        size_t chunk = left < buf.size() ? size_t(left) : buf.size();
+        if (!ReadAt(fd, buf.data(), chunk, uint64_t(in))) Fail(EIO);
+        if (int err = WriteAll(fd_, buf.data(), chunk)) Fail(err);
+        in += loff_t(chunk);
+        left -= chunk;
+    }
+    written_ += size;
+}
+
+void TSafeFile::Finish() {
+    if (fd_ < 0) Fail(EBADF);
+    if (::fsync(fd_) != 0) Fail(errno);
+    int fd = fd_;
     fd_ = -1;
-    if (::rename(temp_.c_str(), path_.c_str()) != 0) {
+    if (::close(fd) != 0) {
+        int err = errno;
         ::unlink(temp_.c_str());
-        throw EFileError(Fmt("Unable to write to %s", path_));
+        throw EFileError(Fmt("Unable to write to %s", path_) + ": " + std::strerror(err));
     }
-    // Make the rename itself durable.
-    size_t slash = path_.rfind('/');
-    std::string dir = slash == std::string::npos ? std::string(".") : path_.substr(0, slash + 1);
-    int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+static void SyncFolderOf(const std::string& path) {
+    // Makes the rename itself durable.
+    int dfd = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dfd >= 0) {
         ::fsync(dfd);
         ::close(dfd);
     }
+}
+
+void TSafeFile::Commit() {
+    Finish();
+    if (::rename(temp_.c_str(), path_.c_str()) != 0) {
+        int err = errno;
+        ::unlink(temp_.c_str());
+        throw EFileError(Fmt("Unable to write to %s", path_) + ": " + std::strerror(err));
+    }
+    SyncFolderOf(path_);
+}
+
+bool TSafeFile::CommitAsNew() {
+    Finish();
+    int rc = ::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, path_.c_str(), RENAME_NOREPLACE);
+    if (rc != 0 && (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+        // A filesystem without the flag: a hard link fails the same way on a taken name.
+        rc = ::link(temp_.c_str(), path_.c_str());
+        if (rc == 0) ::unlink(temp_.c_str());
+    }
+    if (rc != 0) {
+        int err = errno;
+        ::unlink(temp_.c_str());
+        if (err == EEXIST) return false;
+        throw EFileError(Fmt("Unable to write to %s", path_) + ": " + std::strerror(err));
+    }
+    SyncFolderOf(path_);
+    return true;
 }
 
 void SaveFileSafely(const std::string& path, const std::string& content) {

@@ -1,5 +1,5 @@
-// The file layer: whole-file reads, line-list files and saves that never leave a
-// half-written file behind.
+// The file layer: opening files safely, whole-file reads, line-list files and
+// saves that never leave a half-written file behind.
 #pragma once
 
 #include <cstdint>
@@ -7,10 +7,39 @@
 
 #include "unitStrings.h"
 
+// A regular file exists under this path (a folder, a FIFO or a device does not count).
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
+// Anything at all stands under this path (a file, a folder, a dangling link...).
+bool PathTaken(const std::string& path);
 // Size of a file in bytes, or -1 when it cannot be examined.
 int64_t FileSizeOf(const std::string& path);
+// The folder part of a path, with its trailing '/' ("./" when it has none).
+std::string FolderOf(const std::string& path);
+
+// The one way the program opens a file it reads: never blocks on a FIFO or a
+// device, and refuses anything that is not a regular file. Returns the
+// descriptor (blocking again, close-on-exec); raises "Cannot open file %s".
+int OpenRegularFile(const std::string& path);
+
+// Closes a descriptor when it goes out of scope.
+class TFd {
+  public:
+    explicit TFd(int fd = -1) : fd_(fd) {}
+    ~TFd();
+    TFd(TFd&& o) noexcept : fd_(o.fd_) { o.fd_ = -1; }
+    TFd& operator=(TFd&& o) noexcept;
+    TFd(const TFd&) = delete;
+    TFd& operator=(const TFd&) = delete;
+    int Get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+
+  private:
+    int fd_;
+};
+
+// Reads exactly n bytes at offset; false when the file ends first or fails.
+bool ReadAt(int fd, void* buf, size_t n, uint64_t offset);
 
 // Reads a whole file; raises "Cannot open file %s" when it cannot be opened or read.
 std::string ReadWholeFile(const std::string& path);
@@ -20,9 +49,18 @@ void LoadLinesFromFile(const std::string& path, TLines& lines);
 // "Cannot create file %s" or "Unable to write to %s".
 void SaveLinesToFile(const std::string& path, const TLines& lines);
 
+// Temporaries carry the writing process's id in their names
+// ("name.tmp-PID-XXXXXX"), so that one left by a killed writer can be told from
+// one still being written. Removes those of dead writers in folder; with
+// includingOwn also those named with this process's id (at start-up none of
+// them can be ours yet).
+void RemoveDeadTemporaries(const std::string& folder, bool includingOwn = false);
+// A temporary name beside path, for mkostemp.
+std::string TemporaryTemplate(const std::string& path);
+
 // A file written beside its final name and put in place by rename only after all
-// its bytes reached the disk. Destroying it without Commit removes the temporary,
-// so the previous file stays as it was.
+// its bytes reached the disk. Destroying it without a commit removes the
+// temporary, so the previous file stays as it was.
 class TSafeFile {
   public:
     explicit TSafeFile(std::string path);  // raises "Cannot create file %s"
@@ -30,15 +68,26 @@ class TSafeFile {
     TSafeFile(const TSafeFile&) = delete;
     TSafeFile& operator=(const TSafeFile&) = delete;
 
-    void Write(const void* data, size_t size);  // raises "Unable to write to %s"
-    void Commit();                              // flush, fsync, rename; same error
+    // Raise "Unable to write to %s: reason".
+    void Write(const void* data, size_t size);
+    // Copies size bytes from offset of another file, in the kernel when it can.
+    void CopyFrom(int fd, uint64_t offset, uint64_t size);
+    uint64_t Written() const { return written_; }
+    // Flushes, syncs and renames over the final name.
+    void Commit();
+    // The same, but only when nothing stands under the final name yet: false
+    // (the temporary is removed) when something does. Choosing a free name and
+    // taking it is thus one step, whoever else writes into the folder.
+    bool CommitAsNew();
     const std::string& Path() const { return path_; }
     int Handle() const { return fd_; }
 
   private:
-    void Fail();
+    [[noreturn]] void Fail(int err);
+    void Finish();
     std::string path_, temp_;
     int fd_ = -1;
+    uint64_t written_ = 0;
 };
 
 // Replaces a file's whole content safely (TSafeFile).

@@ -220,3 +220,20 @@ int32_t StrToInt(std::string_view s) {
 std::string IntToStr(int64_t v) {
     return std::to_string(v);
 }
+
+std::string EscapeControls(std::string_view s) {
+    static const char hex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(s.size());
+    for (char ch : s) {
+        unsigned char c = (unsigned char)ch;
+        if ((c < 0x20 && c != '\t') || c == 0x7F) {
+            out += "\\x";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}

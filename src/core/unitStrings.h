@@ -68,3 +68,7 @@ int32_t StrToInt(std::string_view s);
 bool TryDecimalToInt(std::string_view s, int32_t& out);
 
 std::string IntToStr(int64_t v);
+
+// Control bytes below 0x20 (tab aside) and DEL written as \xHH, so that a text
+// from a file can be printed or shown without acting on the terminal.
+std::string EscapeControls(std::string_view s);

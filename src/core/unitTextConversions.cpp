@@ -7,16 +7,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "../render/unitStrSubs.h"
 #include "unitErrors.h"
 #include "unitFiles.h"
-
-const char* const BackSnippet =
-    " <br> <center>   <input type=\"button\" value=\"        BACK        \""
-    "onClick=\"alert('PrevPage');\"></center> <br><hr><br>";
-const char* const ContinueSnippet =
-    " <br><br><hr> <center>   <input type=\"button\" value=\"        CONTINUE        \""
-    "onClick=\"alert('NextPage');\"></center> <br><br>";
+#include "unitParagraphs.h"
 
 const char* const ProbeWords[10] = {
     "\xF7\xE5\xEB\xEE\xE2\xE5\xEA",  // chelovek
@@ -174,23 +167,6 @@ std::string AnalyzeCharset(const TLines& lines) {
     return found ? "windows-1251" : "cp866";
 }
 
-int LeadingSpaces(std::string_view line) {
-    if (line.empty()) return 0;
-    size_t n = 0;
-    while (n < line.size() && line[n] == ' ') ++n;
-    if (n == line.size()) return int(n) - 1;
-    return int(n);
-}
-
-std::string InsertParagraphTag(std::string_view line, int32_t number, std::string_view cls) {
-    std::string num = IntToStr(number);
-    std::string out;
-    out.reserve(line.size() + num.size() + cls.size() + 21);
-    out.append("<p id=\"par").append(num).append("\" class=\"").append(cls).append("\">");
-    out.append(line);
-    return out;
-}
-
 void CreateParagraphs(TBookInfo& book, TConversionProgress* progress) {
     TLines& body = book.EditBody();
     if (body.empty()) {
@@ -198,27 +174,16 @@ void CreateParagraphs(TBookInfo& book, TConversionProgress* progress) {
         return;
     }
     TStepper step(progress, body.size());
-    body[0] = InsertParagraphTag(body[0], 1, "pnorm");
-    int32_t n = 1;
-    uint64_t r = body[0].size();
-    for (size_t i = 1; i < body.size(); ++i) {
+    TParagraphBuilder builder(book.GetProperty("Charset"));
+    TLines out;
+    out.reserve(body.size());
+    for (size_t i = 0; i < body.size(); ++i) {
         step.At(i);
-        std::string& line = body[i];
-        const size_t len = line.size();
-        const size_t ind = size_t(LeadingSpaces(line));
-        const char* cls = "pnorm";
-        if (ind < len && len - ind < 60 && line[ind] != '-' && r < 60) cls = "pnor0";
-        if (ind > 6) cls = "ptitl";
-        if (ind > 35) cls = "pepig";
-        if (ind > 1 || len == 0) {
-            ++n;
-            line = InsertParagraphTag(line, n, cls);
-            r = 0;
-        } else {
-            r += len - ind;
-        }
+        builder.Add(body[i], [&](std::string&& l) { out.push_back(std::move(l)); });
+        TLines::value_type().swap(body[i]);
     }
-    book.SetProperty("TotalParagraphs", IntToStr(n));
+    body.swap(out);
+    book.SetProperty("TotalParagraphs", IntToStr(builder.Count()));
 }
 
 void CreateVirtualPages(TBookInfo& book, TConversionProgress* progress) {
@@ -227,6 +192,10 @@ void CreateVirtualPages(TBookInfo& book, TConversionProgress* progress) {
     // next is the offset in that growing text from which the next "<" is marked.
     TLines& body = book.EditBody();
     TStepper step(progress, body.size());
+    // The page index: where each marker stands in the marked text, so that a
+    // reader finds a page without searching the text.
+    TLines& index = book.ReservedB;
+    index.clear();
     uint64_t off = 0;   // offset of the current line's start in the marked text
     uint64_t next = 0;  // first offset at which a "<" receives a marker
     int32_t k = 0;
@@ -244,6 +213,7 @@ void CreateVirtualPages(TBookInfo& book, TConversionProgress* progress) {
                 out.append(line, from, lt - from);
                 if (at >= next) {
                     ++k;
+                    index.push_back(IntToStr(int64_t(at)));
                     out += "<Page";
                     out += IntToStr(k);
                     out += '>';
@@ -263,41 +233,41 @@ void CreateVirtualPages(TBookInfo& book, TConversionProgress* progress) {
     book.SetProperty("PagesCount", IntToStr(k));
 }
 
-void BuildVPage(TLines& pageLines, const std::string& templatePath, bool isFirstPage,
-                bool isLastPage) {
-    TLines t;
-    LoadLinesFromFile(templatePath, t);
-    ReplacePlaceholder(t, "Pg_Up", isFirstPage ? "" : BackSnippet);
-    ReplacePlaceholder(t, "Page_Text", JoinLines(pageLines));
-    ReplacePlaceholder(t, "Pg_Dn", isLastPage ? "" : ContinueSnippet);
-    SplitText(JoinLines(t), pageLines);
-}
-
-std::string ChooseBookFileName(const std::string& sourcePath, const std::string& booksFolder) {
+std::string BookBaseName(const std::string& sourcePath) {
     std::string name = sourcePath.substr(sourcePath.rfind('/') + 1);
     size_t dot = name.rfind('.');
     std::string base = dot == std::string::npos ? name : name.substr(0, dot);
+    // A text named only ".txt" must not make a hidden book.
+    return base.empty() ? "book" : base;
+}
+
+std::string ChooseBookFileName(const std::string& sourcePath, const std::string& booksFolder) {
+    const std::string base = BookBaseName(sourcePath);
     std::string candidate = base + ".tvst";
-    if (!FileExists(booksFolder + candidate)) return candidate;
+    // A name is taken by anything that stands there, a folder included.
+    if (!PathTaken(booksFolder + candidate)) return candidate;
     for (uint64_t i = 1;; ++i) {
         candidate = base + "(" + IntToStr(int64_t(i)) + ").tvst";
-        if (!FileExists(booksFolder + candidate)) return candidate;
+        if (!PathTaken(booksFolder + candidate)) return candidate;
     }
+}
+
+bool LooksBinary(std::string_view sample) {
+    size_t bad = 0;
+    for (char ch : sample) {
+        unsigned char c = (unsigned char)ch;
+        if (c < 0x20 && c != '\t' && c != '\r' && c != '\n' && c != '\f') ++bad;
+    }
+    return bad * 100 > sample.size();
 }
 
 // Reads the source in pieces and splits it into lines as a line list is split:
 // CR LF, CR or LF end a line, the last terminator adds no line, NUL ends the text.
 static void LoadSourceLines(const std::string& path, TLines& lines, TConversionProgress* progress) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    TFd file(OpenRegularFile(path));
+    const int fd = file.Get();
     struct stat st;
-    if (fd < 0 || ::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        if (fd >= 0) ::close(fd);
-        throw EFileError(Fmt("Cannot open file %s", path));
-    }
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
+    if (::fstat(fd, &st) != 0) throw EFileError(Fmt("Cannot open file %s", path));
     if (uint64_t(st.st_size) > MaxBlockSize)
         throw ETextRefused(Fmt("%s is too large for a book file", path));
 
@@ -312,10 +282,18 @@ static void LoadSourceLines(const std::string& path, TLines& lines, TConversionP
             throw EFileError(Fmt("Cannot open file %s", path));
         }
         if (got == 0) break;
+        if (done == 0 &&
+            LooksBinary(std::string_view(buf.data(), std::min<size_t>(size_t(got), 65536))))
+            throw ETextRefused(Fmt("%s is not a text file", path));
         done += uint64_t(got);
+        // What is read counts, not what the file said of itself when opened.
         if (done > MaxBlockSize) throw ETextRefused(Fmt("%s is too large for a book file", path));
         if (progress && st.st_size > 0) progress->StageProgress(double(done) / double(st.st_size));
-        if (!split.Feed(buf.data(), size_t(got))) break;  // a NUL byte ended the text
+        // A NUL byte is kept as a space: the text after it is the book's too.
+        for (char* p = buf.data();
+             (p = static_cast<char*>(std::memchr(p, 0, size_t(buf.data() + got - p))));)
+            *p++ = ' ';
+        split.Feed(buf.data(), size_t(got));
     }
     split.Finish();
 }

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "unitBookClasses.h"
+#include "unitParagraphs.h"
 #include "unitStrings.h"
 
 // Told what the conversion is doing; the progress window listens to it.
@@ -21,9 +22,6 @@ class TConversionProgress {
 
 constexpr size_t VPageSize = 16000;
 constexpr size_t CharsetSampleSize = 64000;
-
-extern const char* const BackSnippet;      // 117 bytes
-extern const char* const ContinueSnippet;  // 125 bytes
 
 // Escapes "<" and ">" as "&lt;" and "&gt;"; every other byte stays.
 std::string ConvertLine(std::string_view line);
@@ -42,20 +40,19 @@ int64_t RoundHalfEvenDiv(uint64_t sum, uint64_t count);
 // end is allowed when cutAtEnd).
 bool LooksLikeUtf8(std::string_view sample, bool cutAtEnd);
 
-int LeadingSpaces(std::string_view line);
-std::string InsertParagraphTag(std::string_view line, int32_t number, std::string_view cls);
 void CreateParagraphs(TBookInfo& book, TConversionProgress* progress = nullptr);
 void CreateVirtualPages(TBookInfo& book, TConversionProgress* progress = nullptr);
 
-// Fills the page template with the page's lines and the BACK and CONTINUE buttons.
-// On return pageLines holds the whole document. Raises "Cannot open file %s" when
-// the template cannot be read; pageLines is then unchanged.
-void BuildVPage(TLines& pageLines, const std::string& templatePath, bool isFirstPage,
-                bool isLastPage);
-
-// The book file name for a source: its name with ".tvst" for its extension, or
-// name(1).tvst, name(2).tvst... when that is taken in booksFolder.
+// The name a book takes from its source: the source's file name without its
+// extension ("book" when nothing is left).
+std::string BookBaseName(const std::string& sourcePath);
+// The book file name for a source: its base name with ".tvst", or name(1).tvst,
+// name(2).tvst... when that is taken in booksFolder (by anything, a folder too).
 std::string ChooseBookFileName(const std::string& sourcePath, const std::string& booksFolder);
+
+// A sample that is not text: more than 1% of its bytes are NUL or control bytes
+// other than tab, CR, LF and FF.
+bool LooksBinary(std::string_view sample);
 
 // Runs the stages over a record whose Body holds a loaded text: symbols, dashes,
 // charset, paragraphs, pages. sourcePath names the text in messages. Raises

@@ -45,15 +45,36 @@ TIniFile::TIniFile(std::string path, const std::string& text) : path_(std::move(
 }
 
 void TIniFile::Parse(const std::string& text) {
-    size_t lf = text.find('\n');
-    if (lf != std::string::npos && lf > 0 && text[lf - 1] == '\r') eol_ = "\r\n";
-    SplitText(text, lines_);
+    // Read as bytes, whole: a NUL or any other byte is only part of its line.
+    size_t p = 0;
+    bool eolSeen = false;
+    while (p < text.size()) {
+        size_t q = text.find_first_of("\r\n", p);
+        if (q == std::string::npos) {
+            lines_.push_back({text.substr(p), ""});
+            break;
+        }
+        size_t end = q + 1;
+        if (text[q] == '\r' && end < text.size() && text[end] == '\n') ++end;
+        lines_.push_back({text.substr(p, q - p), text.substr(q, end - q)});
+        if (!eolSeen) {
+            eol_ = lines_.back().eol;
+            eolSeen = true;
+        }
+        p = end;
+    }
+}
+
+void TIniFile::Insert(size_t at, std::string text) {
+    // The line before a new last line gets its line end, if it had none.
+    if (at == lines_.size() && at > 0 && lines_.back().eol.empty()) lines_.back().eol = eol_;
+    lines_.insert(lines_.begin() + long(at), TLine{std::move(text), eol_});
 }
 
 long TIniFile::FindSection(const std::string& section) const {
     for (size_t i = 0; i < lines_.size(); ++i) {
         std::string_view name;
-        if (SectionName(lines_[i], name) && SameText(name, section)) return long(i);
+        if (SectionName(lines_[i].text, name) && SameText(name, section)) return long(i);
     }
     return -1;
 }
@@ -61,8 +82,8 @@ long TIniFile::FindSection(const std::string& section) const {
 long TIniFile::FindKey(long sectionLine, const std::string& key) const {
     for (size_t i = size_t(sectionLine) + 1; i < lines_.size(); ++i) {
         std::string_view name;
-        if (SectionName(lines_[i], name)) break;
-        if (KeyName(lines_[i], name) && SameText(name, key)) return long(i);
+        if (SectionName(lines_[i].text, name)) break;
+        if (KeyName(lines_[i].text, name) && SameText(name, key)) return long(i);
     }
     return -1;
 }
@@ -73,7 +94,7 @@ std::string TIniFile::ReadString(const std::string& section, const std::string& 
     if (s < 0) return def;
     long k = FindKey(s, key);
     if (k < 0) return def;
-    std::string_view line = lines_[size_t(k)];
+    std::string_view line = lines_[size_t(k)].text;
     std::string_view value = Trim(line.substr(line.find('=') + 1));
     if (value.size() > MaxIniValue) value = value.substr(0, MaxIniValue);
     return std::string(value);
@@ -84,14 +105,14 @@ void TIniFile::WriteString(const std::string& section, const std::string& key,
     std::string entry = key + "=" + value;
     long s = FindSection(section);
     if (s < 0) {
-        if (!lines_.empty() && !Trim(lines_.back()).empty()) lines_.emplace_back();
-        lines_.push_back("[" + section + "]");
-        lines_.push_back(std::move(entry));
+        if (!lines_.empty() && !Trim(lines_.back().text).empty()) Insert(lines_.size(), "");
+        Insert(lines_.size(), "[" + section + "]");
+        Insert(lines_.size(), std::move(entry));
         return;
     }
     long k = FindKey(s, key);
     if (k >= 0) {
-        lines_[size_t(k)] = std::move(entry);
+        lines_[size_t(k)].text = std::move(entry);
         return;
     }
     // After the section's last non-blank line.
@@ -99,17 +120,17 @@ void TIniFile::WriteString(const std::string& section, const std::string& key,
     size_t insertAt = end;
     for (; end < lines_.size(); ++end) {
         std::string_view name;
-        if (SectionName(lines_[end], name)) break;
-        if (!Trim(lines_[end]).empty()) insertAt = end + 1;
+        if (SectionName(lines_[end].text, name)) break;
+        if (!Trim(lines_[end].text).empty()) insertAt = end + 1;
     }
-    lines_.insert(lines_.begin() + long(insertAt), std::move(entry));
+    Insert(insertAt, std::move(entry));
 }
 
 std::string TIniFile::Text() const {
     std::string text;
     for (const auto& l : lines_) {
-        text += l;
-        text += eol_;
+        text += l.text;
+        text += l.eol;
     }
     return text;
 }
@@ -117,7 +138,12 @@ std::string TIniFile::Text() const {
 void TIniFile::UpdateFile() {
     try {
         SaveFileSafely(path_, Text());
-    } catch (const EFileError&) {
-        throw EFileError(Fmt("Unable to write to %s", path_));
+    } catch (const EFileError& e) {
+        // A temporary that cannot be created is a failed write of config.dat too;
+        // the system's reason stays in the message.
+        const std::string why = e.what();
+        const size_t reason = why.rfind(": ");
+        throw EFileError(Fmt("Unable to write to %s", path_) +
+                         (reason == std::string::npos ? std::string() : why.substr(reason)));
     }
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "../core/unitStrings.h"
 
@@ -23,18 +24,24 @@ class TIniFile {
     // Writes the file safely; raises "Unable to write to %s".
     void UpdateFile();
 
-    const TLines& Lines() const { return lines_; }
     // The file's text as UpdateFile writes it.
     std::string Text() const;
 
   private:
+    // A line of the file as it stands there, its own line end included, so that
+    // every line the program does not write goes back byte for byte.
+    struct TLine {
+        std::string text;
+        std::string eol;
+    };
     void Parse(const std::string& text);
     long FindSection(const std::string& section) const;
     long FindKey(long sectionLine, const std::string& key) const;
+    void Insert(size_t at, std::string text);
 
     std::string path_;
-    TLines lines_;
-    std::string eol_ = "\n";
+    std::vector<TLine> lines_;
+    std::string eol_ = "\n";  // the file's own line end, for the lines added
 };
 
 constexpr size_t MaxIniValue = 2047;

@@ -1,8 +1,16 @@
 #include "unitOptStorage.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
+#include <vector>
+
+#include "../core/unitErrors.h"
+#include "../core/unitFiles.h"
+#include "../core/unitStyleValues.h"
 
 #include "unitIniFile.h"
 
@@ -28,6 +36,23 @@ void InitOptionStorage() {
     LoadOptions();
 }
 
+void TidyProgramFolder() {
+    RemoveDeadTemporaries(ProgramFolder, true);
+    RemoveDeadTemporaries(BooksFolder(), true);
+    RemoveDeadTemporaries(TemplatesFolder(), true);
+    // TEMP/ only ever holds a text between its extraction and its conversion.
+    if (DIR* d = ::opendir(TempFolder().c_str())) {
+        std::vector<std::string> names;
+        while (dirent* e = ::readdir(d)) names.emplace_back(e->d_name);
+        ::closedir(d);
+        for (const auto& n : names) {
+            struct stat st;
+            const std::string full = TempFolder() + n;
+            if (::lstat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(full.c_str());
+        }
+    }
+}
+
 std::string BooksFolder() {
     return ProgramFolder + "MyBooks/";
 }
@@ -43,14 +68,39 @@ int32_t ParseScrollSpeed(const std::string& text) {
     return TryStrToInt(text, v) ? v : 20;
 }
 
+// Whether a style value read from config.dat can be used: a value that could not
+// (a size that is no number, a colour without a hex digit) would fail every
+// render or page step later.
+static bool UsableStyleValue(int key, const std::string& v) {
+    switch (key) {
+        case 0:  // norm_font: a face name, written into the style sheet inside quotes
+            return !v.empty() && v.find_first_of("\"\\;{}<>") == std::string::npos &&
+                   EscapeControls(v) == v;
+        case 2: {  // norm_size
+            int32_t n = 0;
+            return TryStrToInt(v, n) && n >= 1 && n <= 999;
+        }
+        default:  // the three colours
+            try {
+                HexToColor(v);
+                return true;
+            } catch (const EAppError&) {
+                return false;
+            }
+    }
+}
+
 void LoadOptions() {
     OptionList.clear();
     TIniFile ini(ProgramFolder + "config.dat");
     RecentBook = ini.ReadString("General", "RecentBook", "seagull.txt");
-    ScrollSpeed = ParseScrollSpeed(ini.ReadString("General", "ScrollSpeed", ""));
-    for (int i = 0; i < 5; ++i)
-        OptionList.push_back(std::string(StyleKeys[i]) + "=" +
-                             ini.ReadString("Style", StyleKeys[i], StyleDefaults[i]));
+    ScrollSpeed = std::clamp(ParseScrollSpeed(ini.ReadString("General", "ScrollSpeed", "")),
+                             MinScrollSpeed, MaxScrollSpeed);
+    for (int i = 0; i < 5; ++i) {
+        std::string v = ini.ReadString("Style", StyleKeys[i], StyleDefaults[i]);
+        if (!UsableStyleValue(i, v)) v = StyleDefaults[i];
+        OptionList.push_back(std::string(StyleKeys[i]) + "=" + v);
+    }
 }
 
 void SaveOptions() {

@@ -11,8 +11,10 @@
 extern std::string ProgramFolder;
 // File name of the book that was open last, inside MyBooks/.
 extern std::string RecentBook;
-// Auto-scroll interval in milliseconds.
+// Auto-scroll interval in milliseconds, kept within MinScrollSpeed to MaxScrollSpeed.
 extern int32_t ScrollSpeed;
+constexpr int32_t MinScrollSpeed = 2;
+constexpr int32_t MaxScrollSpeed = 200;
 // The five style options as name=value lines, in their fixed order.
 extern TLines OptionList;
 
@@ -25,6 +27,11 @@ void LoadOptions();
 // Raises "Unable to write to %s" (full path of config.dat) when the file cannot be written.
 void SaveOptions();
 void FreeOptionList();
+
+// Clears what earlier runs left in the program folder: temporaries of writers
+// that are gone, and the texts of TEMP/. Only the reader holding the library's
+// lock calls it, at start-up.
+void TidyProgramFolder();
 
 std::string BooksFolder();      // ProgramFolder + "MyBooks/"
 std::string TemplatesFolder();  // ProgramFolder + "Templates/"

@@ -6,15 +6,12 @@
 #include "../core/unitFiles.h"
 #include "../core/unitTextConversions.h"
 #include "../options/unitOptStorage.h"
+#include "unitPageBuilder.h"
 #include "unitStrSubs.h"
 
 TReader::TReader(THtmlView& view, ITimerControl& tmScroll, ITimerControl& tmProgress,
-                 TReaderStatus& status, TNotifier& notifier)
-    : view_(view),
-      tmScroll_(tmScroll),
-      tmProgress_(tmProgress),
-      status_(status),
-      notifier_(notifier) {}
+                 TReaderStatus& status)
+    : view_(view), tmScroll_(tmScroll), tmProgress_(tmProgress), status_(status) {}
 
 void TReader::LoadPage() {
     if (!CurrentBook) return;  // nothing to render: the view stays as it is
@@ -22,23 +19,41 @@ void TReader::LoadPage() {
     ApplyTemplate(tpl + "style.tml", tpl + "vpage.css", OptionList);
     CurrentBook->ExtractPage(CurrentBook->LastPage, PageLines);
     BuildVPage(PageLines, tpl + "vpage.tml", CurrentBook->IsFirstPage, CurrentBook->IsLastPage);
-    ReplacePlaceholder(PageLines, "Charset", CurrentBook->GetProperty("Charset"));
+    ReplacePlaceholder(PageLines, "Charset", PageCharset(CurrentBook->GetProperty("Charset")));
     SaveLinesToFile(tpl + "vpage.html", PageLines);
+    probeAsked_ = 0;
     view_.Navigate(tpl + "vpage.html");
     CurDocument = view_.Document();
     status_.SetTitlePanel("  " + CurrentBook->Title);
 }
 
+std::unique_ptr<TBookInfo> TReader::LoadBook(const std::string& fileName, TLines& page) {
+    if (!IsBareFileName(fileName))
+        throw EFileError(Fmt("Cannot open file %s", BooksFolder() + fileName));
+    auto book = std::make_unique<TBookInfo>(BooksFolder());
+    book->FileName = fileName;
+    book->LoadFromBookFile();
+    book->ExtractPage(book->LastPage, page);
+    return book;
+}
+
+void TReader::Adopt(std::unique_ptr<TBookInfo> book, TLines& page) {
+    CurrentBook = std::move(book);
+    PageLines.swap(page);
+    ++bookSerial_;
+    probeAsked_ = 0;
+}
+
 void TReader::OpenBook(const std::string& fileName) {
-    CurrentBook = std::make_unique<TBookInfo>(BooksFolder(), &notifier_);
-    CurrentBook->FileName = fileName;
-    CurrentBook->LoadFromBookFile();
-    CurrentBook->ExtractPage(CurrentBook->LastPage, PageLines);
+    TLines page;
+    auto book = LoadBook(fileName, page);
+    Adopt(std::move(book), page);
 }
 
 void TReader::LoadRecentBook(const std::function<void(const std::string&)>& reportError) {
     try {
-        if (FileExists(BooksFolder() + RecentBook)) {
+        // A name that is not a bare file name counts as a book that is not there.
+        if (IsBareFileName(RecentBook) && FileExists(BooksFolder() + RecentBook)) {
             OpenBook(RecentBook);
             RestorePosition = true;
             LoadPage();
@@ -51,14 +66,35 @@ void TReader::LoadRecentBook(const std::function<void(const std::string&)>& repo
 }
 
 void TReader::SwitchToBook(const std::string& fileName) {
-    if (CurrentBook) {
-        CurrentBook->SavePosition();
-        CurrentBook.reset();
-    }
-    OpenBook(fileName);
+    // The current book is saved first, so that choosing it again reads back the
+    // position just written; a book that then fails to load leaves it current.
+    if (CurrentBook) CurrentBook->SavePosition();
+    TLines page;
+    auto book = LoadBook(fileName, page);
+    Adopt(std::move(book), page);
     RestorePosition = true;
     LoadPage();
     RecentBook = CurrentBook->FileName;
+}
+
+bool TReader::IsCurrentBook(const std::string& fileName) const {
+    return CurrentBook && CurrentBook->FileName == fileName;
+}
+
+void TReader::CloseBook() {
+    if (!CurrentBook) return;
+    if (RecentBook == CurrentBook->FileName) RecentBook.clear();
+    tmScroll_.SetEnabled(false);
+    CurrentBook.reset();
+    ++bookSerial_;
+    probeAsked_ = 0;
+    PageLines.clear();
+    CurDocument = CurWindow = 0;
+    RestorePosition = NextPageRequested = PrevPageRequested = false;
+    view_.Clear();
+    status_.SetTitlePanel("");
+    ProgressPosition = LastPercent = 0;
+    status_.RepaintProgress(0);
 }
 
 void TReader::CopyPositionToProperties() {
@@ -95,17 +131,33 @@ void TReader::Close(const std::function<void(const std::string&)>& reportError) 
     }
     PageLines.clear();
     CurrentBook.reset();
+    ++bookSerial_;
     FreeOptionList();
 }
 
-int32_t TReader::GetCurPar() {
-    if (!CurDocument) return -1;
-    std::string id;
-    if (!view_.ElementIdAtPoint(view_.ViewWidth() / 2, ProbeY, id)) return -1;
+int32_t TReader::ParagraphOfId(const std::string& id) {
     if (id.size() <= 3 || id.compare(0, 3, "par") != 0) return -1;
     int32_t n = -1;
     if (!TryDecimalToInt(std::string_view(id).substr(3), n)) return -1;
     return n;
+}
+
+void TReader::GetCurPar(std::function<void(int32_t)> answer) {
+    if (!CurDocument) return answer(-1);
+    const uint64_t asked = ++probeSerial_;
+    const uint64_t book = bookSerial_, doc = CurDocument;
+    probeAsked_ = asked;
+    probeTicks_ = 0;
+    std::weak_ptr<char> alive = alive_;
+    view_.AskIds(view_.ViewWidth() / 2, ProbeY,
+                 [this, alive, asked, book, doc, answer](bool ok, const std::string& atPoint,
+                                                         const std::string&) {
+                     if (alive.expired()) return;
+                     if (probeAsked_ == asked) probeAsked_ = 0;
+                     // The page or the book it was asked of is gone: the answer is void.
+                     if (book != bookSerial_ || doc != CurDocument || !CurrentBook) return;
+                     answer(ok ? ParagraphOfId(atPoint) : -1);
+                 });
 }
 
 void TReader::GotoParagraph(int32_t n) {
@@ -115,6 +167,7 @@ void TReader::GotoParagraph(int32_t n) {
 void TReader::WBDocumentComplete() {
     CurDocument = view_.Document();
     CurWindow = CurDocument;
+    probeAsked_ = 0;
     if (RestorePosition && CurrentBook) GotoParagraph(CurrentBook->GetIntProperty("LastParagraph"));
     RestorePosition = false;
     tmProgress_.SetEnabled(true);
@@ -125,15 +178,8 @@ int TReader::Percentage(int32_t cur, int32_t total) {
     return int(std::nearbyint(double(cur) / double(total) * 100.0));
 }
 
-void TReader::tmProgressTimer() {
-    // Page requests of the page's buttons are served first.
-    if (NextPageRequested) NextVPage();
-    if (PrevPageRequested) PrevVPage();
-    NextPageRequested = false;
-    PrevPageRequested = false;
-    if (!CurrentBook) return;
-    const int32_t cur = GetCurPar();
-    if (cur < 0) return;
+void TReader::RecordParagraph(int32_t cur) {
+    if (cur < 0 || !CurrentBook) return;
     CurrentBook->LastParagraph = cur;
     const int32_t total = CurrentBook->GetIntProperty("TotalParagraphs");
     if (total == 0) return;
@@ -143,6 +189,18 @@ void TReader::tmProgressTimer() {
         LastPercent = ProgressPosition;
         status_.RepaintProgress(ProgressPosition);
     }
+}
+
+void TReader::tmProgressTimer() {
+    // Page requests of the page's buttons are served first.
+    if (NextPageRequested) NextVPage();
+    if (PrevPageRequested) PrevVPage();
+    NextPageRequested = false;
+    PrevPageRequested = false;
+    if (!CurrentBook) return;
+    // One question at a time; one that got no answer for two seconds is given up.
+    if (probeAsked_ && ++probeTicks_ < 8) return;
+    GetCurPar([this](int32_t cur) { RecordParagraph(cur); });
 }
 
 void TReader::tmScrollTimer() {

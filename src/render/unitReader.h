@@ -9,8 +9,8 @@
 #include <string>
 
 #include "../core/unitBookClasses.h"
-#include "../view/HtmlView.h"
-#include "../view/TimerControl.h"
+#include "HtmlView.h"
+#include "TimerControl.h"
 
 // The status bar as the reader logic sees it.
 class TReaderStatus {
@@ -24,8 +24,9 @@ class TReaderStatus {
 class TReader {
   public:
     TReader(THtmlView& view, ITimerControl& tmScroll, ITimerControl& tmProgress,
-            TReaderStatus& status, TNotifier& notifier);
+            TReaderStatus& status);
 
+    // The book being read: only ever a book that loaded completely.
     std::unique_ptr<TBookInfo> CurrentBook;
     TLines PageLines;
     bool RestorePosition = false;
@@ -39,15 +40,22 @@ class TReader {
     // Renders the current book's page LastPage into Templates/vpage.html and shows
     // it. Does nothing when no book is open.
     void LoadPage();
-    // Makes fileName (inside MyBooks/) the current book and extracts its page.
+    // Loads fileName (a bare name inside MyBooks/) and makes it the current book
+    // with its page extracted. Raises when it does not load; the current book,
+    // if any, then stays current and nothing is written anywhere.
     void OpenBook(const std::string& fileName);
-    // Opens RecentBook when its file exists and renders it at the remembered
-    // paragraph; a failure is reported through reportError and ends the opening.
-    // The auto-scroll interval is set from ScrollSpeed in every case.
+    // Opens RecentBook when it names a book file of the library and renders it at
+    // the remembered paragraph; a failure is reported through reportError and
+    // ends the opening. The auto-scroll interval is set from ScrollSpeed in every case.
     void LoadRecentBook(const std::function<void(const std::string&)>& reportError);
-    // The Books window's choice: saves the current book's position, opens the
-    // chosen one at its remembered paragraph and makes it the recent book.
+    // The Books window's choice: saves the current book's position, loads the
+    // chosen book, shows it at its remembered paragraph and makes it the recent
+    // book. Raises when either step fails; the current book then stays current.
     void SwitchToBook(const std::string& fileName);
+    // The current book's file is about to go: the book is closed without being
+    // saved, the view empties and RecentBook no longer names it.
+    void CloseBook();
+    bool IsCurrentBook(const std::string& fileName) const;
     // Encoding: sets the book's charset and renders the page again in place.
     void ApplyCharset(const std::string& charset);
     // Copies the live position into the book's properties.
@@ -58,7 +66,9 @@ class TReader {
     // book. Every step runs even when an earlier one fails; failures are reported.
     void Close(const std::function<void(const std::string&)>& reportError);
 
-    int32_t GetCurPar();
+    // Asks the view for the paragraph at the probe point; answer gets its number,
+    // or -1. An answer that comes after the page or the book changed is dropped.
+    void GetCurPar(std::function<void(int32_t)> answer);
     void GotoParagraph(int32_t n);
     void WBDocumentComplete();
     void tmProgressTimer();
@@ -73,13 +83,24 @@ class TReader {
     static constexpr int ProbeY = 50;
     // cur / total * 100, rounded to the nearest, halves to the even one.
     static int Percentage(int32_t cur, int32_t total);
+    // The number of an element id "parN", or -1.
+    static int32_t ParagraphOfId(const std::string& id);
 
   private:
     int PageStep();
+    std::unique_ptr<TBookInfo> LoadBook(const std::string& fileName, TLines& page);
+    void Adopt(std::unique_ptr<TBookInfo> book, TLines& page);
+    void RecordParagraph(int32_t cur);
 
     THtmlView& view_;
     ITimerControl& tmScroll_;
     ITimerControl& tmProgress_;
     TReaderStatus& status_;
-    TNotifier& notifier_;
+    // Every opened or closed book gets a new serial; answers carry the one they
+    // were asked under.
+    uint64_t bookSerial_ = 0;
+    uint64_t probeAsked_ = 0;  // the probe waiting for its answer, 0 when none
+    int probeTicks_ = 0;       // ticks since it was asked
+    uint64_t probeSerial_ = 0;
+    std::shared_ptr<char> alive_ = std::make_shared<char>();
 };

@@ -1,8 +1,12 @@
 #include "unitStrSubs.h"
 
+#include <algorithm>
+
+#include "../core/unitErrors.h"
 #include "../core/unitFiles.h"
 
-std::string ReplaceAllPlaceholdersIn(const std::string& text, const TLines& values) {
+std::string ReplaceAllPlaceholdersIn(const std::string& text, const TLines& values,
+                                     const std::string& templateName) {
     std::string out;
     out.reserve(text.size());
     size_t from = 0;
@@ -20,12 +24,14 @@ std::string ReplaceAllPlaceholdersIn(const std::string& text, const TLines& valu
         std::string name = last > amp ? text.substr(amp + 1, last - amp - 1) : std::string();
         if (IndexOfName(values, name) >= 0) out += ValueOf(values, name);
         from = last + 1;
+        if (out.size() + (text.size() - std::min(from, text.size())) > MaxTemplateOutput)
+            throw ETextRefused(Fmt("Template %s expands beyond 16 MB", templateName));
     }
     return out;
 }
 
-void ReplaceAllPlaceholders(TLines& lines, const TLines& values) {
-    std::string text = ReplaceAllPlaceholdersIn(JoinLines(lines), values);
+void ReplaceAllPlaceholders(TLines& lines, const TLines& values, const std::string& templateName) {
+    std::string text = ReplaceAllPlaceholdersIn(JoinLines(lines), values, templateName);
     SplitText(text, lines);
 }
 
@@ -42,6 +48,6 @@ void ApplyTemplate(const std::string& templatePath, const std::string& outputPat
                    const TLines& values) {
     TLines lines;
     LoadLinesFromFile(templatePath, lines);
-    ReplaceAllPlaceholders(lines, values);
+    ReplaceAllPlaceholders(lines, values, templatePath);
     SaveLinesToFile(outputPath, lines);
 }

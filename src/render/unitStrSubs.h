@@ -11,10 +11,15 @@ void ApplyTemplate(const std::string& templatePath, const std::string& outputPat
                    const TLines& values);
 // Fills every placeholder; names match values without regard to case, unknown
 // names leave nothing behind. Inserted values are never scanned again, so a value
-// holding a placeholder of its own is inserted as it stands.
-void ReplaceAllPlaceholders(TLines& lines, const TLines& values);
+// holding a placeholder of its own is inserted as it stands. A result beyond
+// MaxTemplateOutput raises "Template %s expands beyond 16 MB" with templateName.
+void ReplaceAllPlaceholders(TLines& lines, const TLines& values,
+                            const std::string& templateName = "");
 // The same on a joined text.
-std::string ReplaceAllPlaceholdersIn(const std::string& text, const TLines& values);
+std::string ReplaceAllPlaceholdersIn(const std::string& text, const TLines& values,
+                                     const std::string& templateName = "");
+
+constexpr size_t MaxTemplateOutput = 16u << 20;
 // Replaces the first "&name;" (letter case respected) by value; leaves the lines
 // untouched when there is none.
 void ReplacePlaceholder(TLines& lines, const std::string& name, const std::string& value);

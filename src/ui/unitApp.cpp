@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "view/ThdTimer.h"
+#include "view/WebEngineView.h"
 
 std::function<void(const std::string&)> ErrorBoxHook;
 std::function<void(const std::string&)> MessageBoxHook;
@@ -32,11 +33,6 @@ bool AskYesNo(const std::string& text) {
     if (ConfirmHook) return ConfirmHook(text);
     return QMessageBox::question(QApplication::activeWindow(), "Confirm", Text(text),
                                  QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
-}
-
-TMessageBoxNotifier& AppNotifier() {
-    static TMessageBoxNotifier n;
-    return n;
 }
 
 namespace {
@@ -72,6 +68,7 @@ void PrepareRendering() {
     // auto-scroll tick. QT_QUICK_BACKEND set by the user still wins.
     if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND")) qputenv("QT_QUICK_BACKEND", "software");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    TWebEngineView::RegisterPageScheme();
 }
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {

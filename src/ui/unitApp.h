@@ -7,8 +7,6 @@
 #include <functional>
 #include <string>
 
-#include "core/unitNotifier.h"
-
 // Shows text in the standard error box (or hands it to ErrorBoxHook when set).
 void ShowErrorBox(const std::string& text);
 // Shows an information message box (or hands it to MessageBoxHook when set).
@@ -20,13 +18,6 @@ bool AskYesNo(const std::string& text);
 extern std::function<void(const std::string&)> ErrorBoxHook;
 extern std::function<void(const std::string&)> MessageBoxHook;
 extern std::function<bool(const std::string&)> ConfirmHook;
-
-// The notifier core code reports through: a message box.
-class TMessageBoxNotifier : public TNotifier {
-  public:
-    void ShowMessage(const std::string& text) override { ShowMessageBox(text); }
-};
-TMessageBoxNotifier& AppNotifier();
 
 // Chooses how the view's frames reach the screen; call before the application
 // object exists.

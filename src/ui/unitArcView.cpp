@@ -69,7 +69,7 @@ bool TfrmArcView::ExtractSelected() {
     Zip.ExtrBaseDir = TempFolder();
     ExtractedFileName = TempFolder() + row.Name;
     try {
-        Zip.ExtractMembers();
+        Zip.ExtractEntry(row.Entry);
     } catch (const std::exception& e) {
         ShowMessageBox(e.what());
         return false;

@@ -8,6 +8,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <unistd.h>
+
 #include "core/unitTextConversions.h"
 #include "options/unitOptStorage.h"
 #include "unitApp.h"
@@ -21,7 +23,7 @@ TfrmBooks::TfrmBooks() {
     frmBooks = this;
     setWindowTitle("My Books");
     resize(544, 375);
-    BookList = std::make_unique<TBookInfoList>(BooksFolder(), &AppNotifier());
+    BookList = std::make_unique<TBookInfoList>(BooksFolder());
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -58,10 +60,15 @@ TfrmBooks::TfrmBooks() {
     layout->addWidget(status);
 }
 
+void TfrmBooks::ScanAndReport() {
+    BookList->ScanFolder();
+    for (const auto& m : BookList->Errors) ShowMessageBox(m);
+}
+
 void TfrmBooks::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
     SelectedBook = nullptr;
-    BookList->ScanFolder();
+    ScanAndReport();
     BookList->SortByTitle();
     FillListView();
     listBooks->setFocus();
@@ -90,7 +97,7 @@ void TfrmBooks::FillListView() {
 
 void TfrmBooks::Rebuild() {
     SelectedBook = nullptr;
-    BookList->ScanFolder();
+    ScanAndReport();
     FillListView();
 }
 
@@ -108,6 +115,7 @@ void TfrmBooks::btBrowseClick() {
     size_t dot = f.rfind('.');
     std::string ext =
         dot == std::string::npos || f.find('/', dot) != std::string::npos ? "" : f.substr(dot);
+    bool extracted = false;
     if (ext == ".zip") {
         frmArcView->ArchiveFileName = f;
         if (frmArcView->exec() != QDialog::Accepted) {
@@ -115,6 +123,7 @@ void TfrmBooks::btBrowseClick() {
             return;
         }
         f = frmArcView->ExtractedFileName;
+        extracted = true;
     }
     SelectedBook = nullptr;
     TBookInfo& book = BookList->AddNew();
@@ -122,14 +131,17 @@ void TfrmBooks::btBrowseClick() {
     try {
         ConvertTextFile(f, book, frmTextProcessor);
         frmTextProcessor->End();
-        book.SaveToBookFile();
+        book.SaveAsNewBook(BookBaseName(f));
     } catch (...) {
         // Nothing was saved; the progress window closes and the list drops the
         // half-converted record before the error is shown.
         frmTextProcessor->End();
+        if (extracted) ::unlink(f.c_str());
         Rebuild();
         throw;
     }
+    // The text taken out of an archive has served its purpose.
+    if (extracted) ::unlink(f.c_str());
     Rebuild();
 }
 
@@ -139,7 +151,14 @@ void TfrmBooks::btDeleteClick() {
     int index = listBooks->indexOfTopLevelItem(item);
     std::string caption = item->text(0).toStdString();
     if (!AskYesNo("Are You sure you wish to delete\r\n" + caption + " ?")) return;
-    BookList->GetBook(size_t(index)).DeleteBookFile();
+    TBookInfo& book = BookList->GetBook(size_t(index));
+    // The reader lets go of the book first, so that nothing writes it back.
+    if (OnDeletingBook) OnDeletingBook(book.FileName);
+    try {
+        book.DeleteBookFile();
+    } catch (const std::exception& e) {
+        ShowMessageBox(e.what());
+    }
     Rebuild();
 }
 

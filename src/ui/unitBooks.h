@@ -25,6 +25,8 @@ class TfrmBooks : public QDialog {
 
     // The file dialog's answer; tests set it so that no dialog waits.
     static std::function<std::string()> OpenFileHook;
+    // Told before a book file is deleted, so that the reader lets go of it.
+    std::function<void(const std::string& fileName)> OnDeletingBook;
 
   protected:
     void showEvent(QShowEvent* e) override;
@@ -33,6 +35,7 @@ class TfrmBooks : public QDialog {
   private:
     std::string AskForFile();
     void Rebuild();
+    void ScanAndReport();
 };
 
 extern TfrmBooks* frmBooks;

@@ -118,12 +118,19 @@ TfrmMain::TfrmMain() {
     tmScroll->SetInterval(20);
     tmProgress = new TThreadedTimer(this);
     tmProgress->SetInterval(250);
-    reader_ = std::make_unique<TReader>(*WB, *tmScroll, *tmProgress, *this, AppNotifier());
+    reader_ = std::make_unique<TReader>(*WB, *tmScroll, *tmProgress, *this);
     tmScroll->OnTimer = [this](TThreadedTimer*) { reader_->tmScrollTimer(); };
     tmProgress->OnTimer = [this](TThreadedTimer*) { reader_->tmProgressTimer(); };
     WB->OnDocumentComplete = [this] { Guard([this] { reader_->WBDocumentComplete(); }); };
     WB->OnShowMessage = [this](const std::u16string& m) { reader_->WBShowMessage(m); };
     WB->setFocus();
+}
+
+void TfrmMain::WireBooksWindow() {
+    // Deleting the book being read closes it first: nothing is saved for it.
+    frmBooks->OnDeletingBook = [this](const std::string& name) {
+        if (reader_->IsCurrentBook(name)) reader_->CloseBook();
+    };
 }
 
 TfrmMain::~TfrmMain() {

@@ -31,6 +31,8 @@ class TfrmMain : public QMainWindow, public TReaderStatus {
 
     // Opens the recent book, sets the auto-scroll interval and closes the splash.
     void LoadRecentBook();
+    // Connects the windows created after this one.
+    void WireBooksWindow();
     // Shows the window full screen: no border, maximised.
     void ShowFullScreen();
     bool Closed() const { return closed_; }

@@ -22,6 +22,7 @@ void CreateForms(int splashTickMs) {
     new TfrmScrollSpeed();
     new TfrmImageLists();
     new TfrmSplash(splashTickMs);
+    frmMain->WireBooksWindow();
 }
 
 void StartReader() {

@@ -13,7 +13,7 @@
 #include <string>
 #include <thread>
 
-#include "TimerControl.h"
+#include "render/TimerControl.h"
 
 class QSocketNotifier;
 

@@ -1,40 +1,128 @@
 #include "WebEngineView.h"
 
-#include <QEventLoop>
-#include <QTimer>
+#include <QBuffer>
+#include <QMutex>
 #include <QUrl>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineProfile>
+#include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
+#include <QWebEngineUrlRequestJob>
+#include <QWebEngineUrlScheme>
+#include <QWebEngineUrlSchemeHandler>
+
+#include "core/unitErrors.h"
+#include "core/unitFiles.h"
 
 namespace {
 
-// Pages are local files: nothing is ever fetched from the network.
-class TOfflineInterceptor : public QWebEngineUrlRequestInterceptor {
+QMutex guard;
+QString pageFolder;  // the folder of the page being shown, with its trailing '/'
+QStringList refused;
+
+// The pages are served under a scheme of their own, not as local files: a page
+// so served cannot reach file:// addresses at all, and its own style sheet and
+// pictures come from its folder through the handler below, which serves those
+// files and nothing else.
+const char* const PageScheme = "tavisto";
+const char* const PageHost = "page";
+
+// A book is untrusted: its page may load its own style sheet and the pictures of
+// its folder, and nothing else, from anywhere.
+class TPageInterceptor : public QWebEngineUrlRequestInterceptor {
   public:
     using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
     void interceptRequest(QWebEngineUrlRequestInfo& info) override {
-        const QString scheme = info.requestUrl().scheme();
-        if (scheme != "file" && scheme != "data" && scheme != "qrc") info.block(true);
+        const QUrl url = info.requestUrl();
+        bool allowed = false;
+        if (url.scheme() == PageScheme && url.host() == PageHost) {
+            const QString name = url.path().mid(1);
+            if (!name.contains('/')) switch (info.resourceType()) {
+                    case QWebEngineUrlRequestInfo::ResourceTypeMainFrame:
+                        allowed = name.endsWith(".html");
+                        break;
+                    case QWebEngineUrlRequestInfo::ResourceTypeStylesheet:
+                        allowed = name.endsWith(".css");
+                        break;
+                    case QWebEngineUrlRequestInfo::ResourceTypeImage:
+                    case QWebEngineUrlRequestInfo::ResourceTypeFavicon:
+                        allowed = true;
+                        break;
+                    default:
+                        break;
+                }
+        } else if (url.scheme() == "about" || url.scheme() == "data") {
+            allowed = info.resourceType() != QWebEngineUrlRequestInfo::ResourceTypeXhr;
+        }
+        if (!allowed) {
+            info.block(true);
+            QMutexLocker lock(&guard);
+            refused.append(url.toString());
+        }
     }
 };
 
-QWebEngineProfile* OfflineProfile() {
+class TPageSchemeHandler : public QWebEngineUrlSchemeHandler {
+  public:
+    using QWebEngineUrlSchemeHandler::QWebEngineUrlSchemeHandler;
+    void requestStarted(QWebEngineUrlRequestJob* job) override {
+        const QUrl url = job->requestUrl();
+        const QString name = url.path().mid(1);
+        QString folder;
+        {
+            QMutexLocker lock(&guard);
+            folder = pageFolder;
+        }
+        if (url.host() != PageHost || folder.isEmpty() || name.isEmpty() || name.contains('/') ||
+            name.startsWith('.')) {
+            job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+            return;
+        }
+        std::string data;
+        try {
+            data = ReadWholeFile((folder + name).toStdString());
+        } catch (const EAppError&) {
+            job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+            return;
+        }
+        const QString ext = name.section('.', -1).toLower();
+        QByteArray type = "application/octet-stream";
+        if (ext == "html" || ext == "htm") type = "text/html";
+        if (ext == "css") type = "text/css";
+        if (ext == "png") type = "image/png";
+        if (ext == "jpg" || ext == "jpeg") type = "image/jpeg";
+        if (ext == "gif") type = "image/gif";
+        if (ext == "svg") type = "image/svg+xml";
+        auto* buffer = new QBuffer(job);
+        buffer->setData(QByteArray::fromStdString(data));
+        job->reply(type, buffer);
+    }
+};
+
+QWebEngineProfile* PageProfile() {
     static QWebEngineProfile* profile = [] {
         auto* p = new QWebEngineProfile();  // off the record: no disk cache, no cookies kept
         p->setHttpCacheType(QWebEngineProfile::NoCache);
-        p->setUrlRequestInterceptor(new TOfflineInterceptor(p));
+        p->setUrlRequestInterceptor(new TPageInterceptor(p));
+        p->installUrlSchemeHandler(PageScheme, new TPageSchemeHandler(p));
         return p;
     }();
     return profile;
+}
+
+QString JsString(const QString& s) {
+    QString out = s;
+    out.replace("\\", "\\\\").replace("'", "\\'").replace("\n", "\\n").replace("\r", "\\r");
+    out.replace(QChar(0x2028), "\\u2028").replace(QChar(0x2029), "\\u2029");
+    return "'" + out + "'";
 }
 
 }  // namespace
 
 class TWebEnginePage : public QWebEnginePage {
   public:
-    TWebEnginePage(TWebEngineView* view) : QWebEnginePage(OfflineProfile(), view), view_(view) {}
+    TWebEnginePage(TWebEngineView* view) : QWebEnginePage(PageProfile(), view), view_(view) {}
 
   protected:
     void javaScriptAlert(const QUrl&, const QString& msg) override {
@@ -42,9 +130,14 @@ class TWebEnginePage : public QWebEnginePage {
         if (view_->OnShowMessage) view_->OnShowMessage(msg.toStdU16String());
     }
     bool javaScriptConfirm(const QUrl&, const QString&) override { return false; }
-    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool) override {
-        return url.isLocalFile() || url.scheme() == "data" || url.scheme() == "about";
+    bool javaScriptPrompt(const QUrl&, const QString&, const QString&, QString*) override {
+        return false;
     }
+    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override {
+        // The view shows the program's pages; a link in a book leads nowhere.
+        return isMainFrame && (url.scheme() == PageScheme || url.scheme() == "about");
+    }
+    QWebEnginePage* createWindow(WebWindowType) override { return nullptr; }
 
   private:
     TWebEngineView* view_;
@@ -56,16 +149,20 @@ TWebEngineView::TWebEngineView(QWidget* parent) : QWebEngineView(parent) {
     setContextMenuPolicy(Qt::NoContextMenu);
     auto* s = page_->settings();
     s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+    s->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+    s->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, false);
+    s->setAttribute(QWebEngineSettings::LocalStorageEnabled, false);
+    s->setAttribute(QWebEngineSettings::PluginsEnabled, false);
     s->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
     s->setAttribute(QWebEngineSettings::ScrollAnimatorEnabled, false);
     s->setAttribute(QWebEngineSettings::AutoLoadImages, true);
-    s->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
     // Only the end of the latest navigation counts: a load that a newer render
     // replaced ends too, and must not pass for the new page.
     connect(page_, &QWebEnginePage::loadingChanged, this,
             [this](const QWebEngineLoadingInfo& info) {
                 if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) return;
-                if (info.url() != lastUrl_) return;
+                if (lastUrl_.isEmpty() || info.url() != lastUrl_) return;
                 PageLoaded(info.status() == QWebEngineLoadingInfo::LoadSucceededStatus);
             });
 }
@@ -75,90 +172,130 @@ TWebEngineView::~TWebEngineView() {
     OnShowMessage = nullptr;
 }
 
+void TWebEngineView::RegisterPageScheme() {
+    QWebEngineUrlScheme scheme(PageScheme);
+    scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
+    QWebEngineUrlScheme::registerScheme(scheme);
+}
+
+QStringList TWebEngineView::RefusedRequests() {
+    QMutexLocker lock(&guard);
+    return refused;
+}
+
 void TWebEngineView::Navigate(const std::string& localPath) {
     // Each render is a fresh navigation, shown from its top: the query makes the
     // address new even though the file is always the same.
     static quint64 counter = 0;
-    QUrl url = QUrl::fromLocalFile(QString::fromStdString(localPath));
+    const QString path = QString::fromStdString(localPath);
+    const int slash = path.lastIndexOf('/');
+    {
+        QMutexLocker lock(&guard);
+        pageFolder = path.left(slash + 1);
+    }
+    QUrl url;
+    url.setScheme(PageScheme);
+    url.setHost(PageHost);
+    url.setPath("/" + path.mid(slash + 1));
     url.setQuery(QString("r=%1").arg(++counter));
-    loading_ = true;
     lastUrl_ = url;
-    if (syncLoop_) syncLoop_->quit();  // a question to the old page gets no answer now
     page_->load(url);
 }
 
+void TWebEngineView::Clear() {
+    lastUrl_ = QUrl();
+    document_ = 0;
+    page_->load(QUrl("about:blank"));
+}
+
 void TWebEngineView::PageLoaded(bool) {
-    loading_ = false;
     ++document_;
-    // A page that completes while a question to the previous one is waiting is
-    // reported once that question has its answer.
-    if (inSyncCall_) {
-        completePending_ = true;
-        return;
-    }
     if (OnDocumentComplete) OnDocumentComplete();
 }
 
-bool TWebEngineView::RunScriptSync(const QString& script, QVariant& result, int timeoutMs) {
-    // A page that is loading answers nothing (its scripts are dropped when the
-    // new document commits), so no question is asked until it has loaded.
-    if (inSyncCall_ || loading_) return false;
-    inSyncCall_ = true;
-    bool answered = false;
-    QEventLoop loop;
-    syncLoop_ = &loop;
-    auto alive = std::make_shared<bool>(true);
-    page_->runJavaScript(script, [&, alive](const QVariant& v) {
-        if (!*alive) return;
-        result = v;
-        answered = true;
-        loop.quit();
+void TWebEngineView::Run(const QString& script, std::function<void(const QVariant&)> answer) {
+    if (!answer) {
+        page_->runJavaScript(script, QWebEngineScript::ApplicationWorld);
+        return;
+    }
+    std::weak_ptr<char> alive = alive_;
+    page_->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+                         [alive, answer](const QVariant& v) {
+                             if (!alive.expired()) answer(v);
+                         });
+}
+
+void TWebEngineView::AskIds(int x, int y, TIdsAnswer answer) {
+    // The element at the point, and the first paragraph whose box reaches below
+    // the top edge (found by halving: the paragraphs stand in document order).
+    const QString js = QString(
+                           "(function(){var e=document.elementFromPoint(%1,%2);"
+                           "var ps=document.getElementsByTagName('p');var lo=0,hi=ps.length;"
+                           "while(lo<hi){var m=(lo+hi)>>1;"
+                           "if(ps[m].getBoundingClientRect().bottom>1)hi=m;else lo=m+1;}"
+                           "return [e?e.id:null, lo<ps.length?ps[lo].id:''];})()")
+                           .arg(x)
+                           .arg(y);
+    Run(js, [answer](const QVariant& v) {
+        const QVariantList l = v.toList();
+        if (l.size() != 2) return answer(false, {}, {});
+        const bool ok = !l[0].isNull() && l[0].isValid();
+        answer(ok, l[0].toString().toStdString(), l[1].toString().toStdString());
     });
-    if (!answered) {
-        QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    }
-    *alive = false;
-    syncLoop_ = nullptr;
-    inSyncCall_ = false;
-    if (completePending_) {
-        completePending_ = false;
-        QTimer::singleShot(0, this, [this] {
-            if (OnDocumentComplete) OnDocumentComplete();
-        });
-    }
-    return answered;
 }
 
-bool TWebEngineView::ElementIdAtPoint(int x, int y, std::string& id) {
-    QVariant v;
-    QString js = QString(
-                     "(function(){var e=document.elementFromPoint(%1,%2);"
-                     "return e ? e.id : null;})()")
-                     .arg(x)
-                     .arg(y);
-    if (!RunScriptSync(js, v, 500) || !v.isValid() || v.isNull()) return false;
-    id = v.toString().toStdString();
-    return true;
+void TWebEngineView::ScrollParagraphIntoView(const std::string& id) {
+    Run(QString("(function(n){var c=document.getElementsByTagName('p');"
+                "for(var i=0;i<c.length;i++){if(c[i].id===n){c[i].scrollIntoView(true);"
+                "return true;}}return false;})(%1)")
+            .arg(JsString(QString::fromStdString(id))));
 }
 
-bool TWebEngineView::ScrollParagraphIntoView(const std::string& id) {
-    QVariant v;
-    QString js = QString(
-                     "(function(n){var c=document.getElementsByTagName('p');"
-                     "for(var i=0;i<c.length;i++){if(c[i].id===n){c[i].scrollIntoView(true);"
-                     "return true;}}return false;})(%1)")
-                     .arg(QString("'%1'").arg(
-                         QString::fromStdString(id).replace("\\", "\\\\").replace("'", "\\'")));
-    return RunScriptSync(js, v) && v.toBool();
+void TWebEngineView::ScrollToBottom() {
+    Run("window.scrollTo(0, document.documentElement.scrollHeight)");
 }
 
-void TWebEngineView::ScrollBy(int dx, int dy) {
-    page_->runJavaScript(QString("window.scrollBy(%1,%2)").arg(dx).arg(dy));
+void TWebEngineView::ScrollBy(int dx, int dy, std::function<void(TScrollState)> done) {
+    const QString js = QString(
+                           "(function(){var y=window.scrollY;window.scrollBy(%1,%2);"
+                           "var e=document.documentElement;var n=window.scrollY;"
+                           "return [n!=y, n<=0, n+window.innerHeight>=e.scrollHeight-1];})()")
+                           .arg(dx)
+                           .arg(dy);
+    if (!done) return Run(js);
+    Run(js, [done](const QVariant& v) {
+        const QVariantList l = v.toList();
+        TScrollState st;
+        if (l.size() == 3) {
+            st.moved = l[0].toBool();
+            st.atTop = l[1].toBool();
+            st.atBottom = l[2].toBool();
+        }
+        done(st);
+    });
 }
 
-double TWebEngineView::ScrollOffset() {
-    QVariant v;
-    if (!RunScriptSync("window.pageYOffset", v)) return -1;
-    return v.toDouble();
+void TWebEngineView::Highlight(const std::string& paragraphId, const std::u16string& text) {
+    // Finds the text in the paragraph's own text, letter case and runs of white
+    // space aside, and wraps it in <mark> elements, one per text node it spans.
+    const QString js =
+        QString(
+            "(function(id,q){var p=document.getElementById(id);if(!p)return false;"
+            "var old=document.querySelectorAll('mark.tavisto');"
+            "for(var i=0;i<old.length;i++){var m=old[i];"
+            "m.replaceWith(document.createTextNode(m.textContent));}"
+            "p.normalize();var w=document.createTreeWalker(p,NodeFilter.SHOW_TEXT);"
+            "var nodes=[],s='',map=[];for(var n=w.nextNode();n;n=w.nextNode()){"
+            "for(var k=0;k<n.data.length;k++){var c=n.data[k];"
+            "if(/\\s/.test(c)){if(s.length&&s[s.length-1]==' ')continue;c=' ';}"
+            "s+=c.toLowerCase();map.push([n,k]);}}"
+            "q=q.replace(/\\s+/g,' ').toLowerCase();var at=s.indexOf(q);"
+            "if(at<0||!q.length)return false;var a=map[at],b=map[at+q.length-1];"
+            "var r=document.createRange();r.setStart(a[0],a[1]);r.setEnd(b[0],b[1]+1);"
+            "var mk=document.createElement('mark');mk.className='tavisto';"
+            "try{r.surroundContents(mk);}catch(e){mk.appendChild(r.extractContents());"
+            "r.insertNode(mk);}mk.scrollIntoView({block:'center'});return true;})(%1,%2)")
+            .arg(JsString(QString::fromStdString(paragraphId)))
+            .arg(JsString(QString::fromStdU16String(text)));
+    Run(js);
 }

@@ -1,13 +1,16 @@
-// The HTML view over Qt WebEngine: local files only, no context menu, script
-// alerts intercepted, and DOM questions answered synchronously.
+// The HTML view over Qt WebEngine: the pages are local files, read by nothing but
+// the view itself. A page's script can reach neither other files nor the
+// network; no context menu; script alerts intercepted; questions answered
+// asynchronously.
 #pragma once
 
-#include <QEventLoop>
 #include <QUrl>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
-#include "HtmlView.h"
+#include <memory>
+
+#include "render/HtmlView.h"
 
 class TWebEnginePage;
 
@@ -17,26 +20,29 @@ class TWebEngineView : public QWebEngineView, public THtmlView {
     ~TWebEngineView() override;
 
     void Navigate(const std::string& localPath) override;
+    void Clear() override;
     uint64_t Document() const override { return document_; }
-    bool ElementIdAtPoint(int x, int y, std::string& id) override;
-    bool ScrollParagraphIntoView(const std::string& id) override;
-    void ScrollBy(int dx, int dy) override;
+    void AskIds(int x, int y, TIdsAnswer answer) override;
+    void ScrollParagraphIntoView(const std::string& id) override;
+    void ScrollToBottom() override;
+    void ScrollBy(int dx, int dy, std::function<void(TScrollState)> done = {}) override;
+    void Highlight(const std::string& paragraphId, const std::u16string& text) override;
     int ViewWidth() const override { return width(); }
     int ViewHeight() const override { return height(); }
 
-    // Vertical scroll offset of the page in CSS pixels, asked of the page (tests, benchmarks).
-    double ScrollOffset();
-    // Runs a script and waits for its answer (at most timeoutMs); false on failure.
-    bool RunScriptSync(const QString& script, QVariant& result, int timeoutMs = 2000);
+    // Makes the pages' own address scheme known; before the application object.
+    static void RegisterPageScheme();
+    // Requests the view refused since it was made (what a page tried to reach).
+    static QStringList RefusedRequests();
 
   private:
     void PageLoaded(bool ok);
+    // Runs a script of the program's own on the page; answer (if any) gets its
+    // result unless the view is gone by then.
+    void Run(const QString& script, std::function<void(const QVariant&)> answer = {});
 
     TWebEnginePage* page_;
     uint64_t document_ = 0;
-    bool inSyncCall_ = false;
-    bool loading_ = false;
     QUrl lastUrl_;
-    QEventLoop* syncLoop_ = nullptr;
-    bool completePending_ = false;
+    std::shared_ptr<char> alive_ = std::make_shared<char>();
 };

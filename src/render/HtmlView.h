@@ -1,0 +1,53 @@
+// What the reader asks of its HTML view. The real one embeds Qt WebEngine; tests
+// stand in a fake. Questions are answered later, through a callback, so that
+// nothing waits for the view: the answer of a page that was replaced in the
+// meantime is simply dropped by the asker.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+// Where the page stands after a scroll.
+struct TScrollState {
+    bool moved = false;     // the page moved at all
+    bool atTop = false;     // nothing above the view
+    bool atBottom = false;  // nothing below the view
+};
+
+class THtmlView {
+  public:
+    virtual ~THtmlView() = default;
+
+    // Starts loading a local file; returns at once. OnDocumentComplete follows.
+    virtual void Navigate(const std::string& localPath) = 0;
+    // Shows an empty page, and drops the document.
+    virtual void Clear() = 0;
+    // The current document, 0 while none has loaded. It may still be the previous
+    // page's during a load.
+    virtual uint64_t Document() const = 0;
+    // Asks for the id of the innermost element at a point in view pixels and the
+    // id of the first paragraph at the view's top edge. ok is false when the view
+    // could not answer.
+    using TIdsAnswer =
+        std::function<void(bool ok, const std::string& atPoint, const std::string& atTop)>;
+    virtual void AskIds(int x, int y, TIdsAnswer answer) = 0;
+    // Scrolls the first "p" element with this id to the top of the view.
+    virtual void ScrollParagraphIntoView(const std::string& id) = 0;
+    // Scrolls to the end of the page.
+    virtual void ScrollToBottom() = 0;
+    // Relative scroll of the document's window, clamped at its edges; done (when
+    // given) learns where the page stands afterwards.
+    virtual void ScrollBy(int dx, int dy, std::function<void(TScrollState)> done = {}) = 0;
+    // Marks the first occurrence of text (compared without regard to case, any
+    // run of white space matching any other) inside the paragraph and brings it
+    // into view.
+    virtual void Highlight(const std::string& paragraphId, const std::u16string& text) = 0;
+    virtual int ViewWidth() const = 0;
+    virtual int ViewHeight() const = 0;
+
+    // Fired once a page has loaded and its elements can be queried.
+    std::function<void()> OnDocumentComplete;
+    // A script message box the page wants to show; it is never shown.
+    std::function<void(const std::u16string&)> OnShowMessage;
+};
