@@ -1,5 +1,4 @@
 // The Tavisto reader.
-#include <QDialog>
 #include <QImageReader>
 #include <QMessageBox>
 
@@ -39,14 +38,7 @@ int main(int argc, char** argv) {
             frmMain->activateWindow();
         }
     });
-    InstallQuitSignals([] {
-        // The session ends: every open dialog is answered with Cancel, the main
-        // window closes as Exit closes it (saving), and every event loop ends.
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible()) d->reject();
-        if (frmMain) frmMain->close();
-        QCoreApplication::exit(0);
-    });
+    InstallQuitSignals(QuitReader);
     StartReader();
     int rc = frmMain->Closed() ? 0 : app.exec();
     DestroyForms();

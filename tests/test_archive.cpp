@@ -161,3 +161,25 @@ TEST_F(ArchiveTest, ExtractionCutShortKeepsTheEarlierFile) {
     EXPECT_EQ(ReadFile(dir / "TEMP/big.txt"), "earlier");
     EXPECT_EQ(Sh("test $(ls -A '" + dir.Path() + "TEMP' | wc -l) -eq 1"), 0) << "no temporary left";
 }
+
+TEST_F(ArchiveTest, TwoMembersOfOneNameAreTwoRows) {
+    // libzip will not write such an archive; the second name is patched in.
+    MakeZip(dir / "dup.zip", {{"same.txt", "the first"}, {"othr.txt", "the second"}});
+    std::string bytes = ReadFile(dir / "dup.zip");
+    for (size_t at; (at = bytes.find("othr.txt")) != std::string::npos;)
+        bytes.replace(at, 8, "same.txt");
+    WriteFile(dir / "dup.zip", bytes);
+    TZipMaster zip;
+    zip.SetZipFileName(dir / "dup.zip");
+    std::vector<TArcRow> rows = TextMembers(zip);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].Name, rows[1].Name);
+    zip.ExtrBaseDir = dir / "TEMP/";
+    zip.ExtractEntry(rows[1].Entry);
+    EXPECT_EQ(ReadFile(dir / "TEMP/same.txt"), "the second");
+    zip.ExtractEntry(rows[0].Entry);
+    EXPECT_EQ(ReadFile(dir / "TEMP/same.txt"), "the first");
+    // A FIFO named like an archive is refused at once, not waited on.
+    ASSERT_EQ(::mkfifo((dir / "fifo.zip").c_str(), 0644), 0);
+    EXPECT_THROW(zip.SetZipFileName(dir / "fifo.zip"), EArchiveError);
+}

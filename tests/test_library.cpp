@@ -14,6 +14,7 @@
 #include "ui/unitStartup.h"
 #include "ui/unitTextProcessor.h"
 #include "view/ThdTimer.h"
+#include "view/WebEngineView.h"
 
 namespace {
 
@@ -183,4 +184,23 @@ TEST_F(LibraryTest, BooksButtonOpensTheChosenBookAtItsPlace) {
     EXPECT_EQ(r.CurrentBook->LastPage, 2);
     EXPECT_EQ(r.CurrentBook->LastParagraph, 150);
     EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(LibraryTest, DeletingTheBookBeingReadClosesItFirst) {
+    const std::string name = prog.AddBookAt("open.txt", ManyParagraphs(60), 1, 12);
+    RecentBook = name;
+    TReader& r = frmMain->Reader();
+    r.LoadRecentBook([&](const std::string& m) { errors.push_back(m); });
+    ASSERT_TRUE(WaitFor([&] { return r.CurDocument && r.CurDocument == frmMain->WB->Document(); }));
+    frmBooks->show();
+    ASSERT_EQ(Rows(), std::vector<std::string>{name});
+    List()->setCurrentItem(List()->topLevelItem(0));
+    frmBooks->btDeleteClick();
+    EXPECT_FALSE(r.CurrentBook) << "the book was closed";
+    EXPECT_EQ(frmMain->WB->Document(), 0u) << "the view is empty";
+    EXPECT_TRUE(RecentBook.empty());
+    frmBooks->hide();
+    frmMain->btExitClick();
+    EXPECT_FALSE(FileExists(prog / ("MyBooks/" + name))) << "Exit did not write it back";
+    EXPECT_TRUE(errors.empty()) << errors.front();
 }

@@ -12,6 +12,7 @@
 #include "core/unitFiles.h"
 #include "options/unitIniFile.h"
 #include "ui/unitApp.h"
+#include "ui/unitBooks.h"
 #include "ui/unitMain.h"
 #include "ui/unitSplash.h"
 #include "ui/unitStartup.h"
@@ -243,6 +244,83 @@ TEST_F(ReaderTest, AutoScrollMovesTheViewOnePixelPerTick) {
     EXPECT_FALSE(frmMain->tmScroll->Enabled());
 }
 
+TEST_F(ReaderTest, ADamagedRecentBookIsReportedAndNeverWritten) {
+    const std::string name = prog.AddBook("good.txt", ManyParagraphs(30));
+    const std::string whole = ReadFile(prog / ("MyBooks/" + name));
+    const std::string cut = whole.substr(0, whole.size() - 1);
+    WriteFile(prog / "MyBooks/cut.tvst", cut);
+    RecentBook = "cut.tvst";
+    SaveOptions();
+    Start();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors[0].find("cut.tvst is damaged"), std::string::npos) << errors[0];
+    EXPECT_FALSE(R().CurrentBook);
+    frmMain->btExitClick();
+    EXPECT_EQ(ReadFile(prog / "MyBooks/cut.tvst"), cut) << "the file that did not load is kept";
+}
+
+TEST_F(ReaderTest, SigtermWithADialogOpenClosesItAndSaves) {
+    const std::string name = prog.AddBookAt("s.txt", ManyParagraphs(100), 1, 42);
+    RecentBook = name;
+    SaveOptions();
+    Start();
+    ASSERT_TRUE(PageShown());
+    InstallQuitSignals(QuitReader);
+    R().CurrentBook->LastParagraph = 77;
+    WhenShown(frmBooks, [] { ::raise(SIGTERM); });
+    frmMain->btBooksClick();  // returns once the signal answered the dialog
+    EXPECT_FALSE(frmBooks->isVisible());
+    EXPECT_TRUE(frmMain->Closed());
+    TBookInfo saved(BooksFolder());
+    saved.FileName = name;
+    saved.LoadFromBookFile();
+    EXPECT_EQ(saved.LastParagraph, 77);
+}
+
+TEST_F(ReaderTest, ABookCarriesNoScriptAndItsPageReadsNoFile) {
+    // A crafted book: a charset that closes its attribute, markup in the text.
+    const std::string mark = "document.documentElement.setAttribute('data-owned','%')";
+    auto owned = [&](const char* by) {
+        std::string m = mark;
+        return m.replace(m.find('%'), 1, by);
+    };
+    TBookInfo evil(BooksFolder());
+    evil.FileName = "evil.tvst";
+    evil.Title = "<img src=x>evil";
+    evil.SetProperty("Charset", "UTF-8\"><script>" + owned("charset") + "</script>");
+    evil.SetProperty("PagesCount", "1");
+    evil.EditBody() = {
+        "<Page1><p id=\"par1\" class=\"pnorm\">text<script>" + owned("body") + "</script>",
+        "<img src=\"file:///etc/hostname\" onerror=\"" + owned("img") + "\">"};
+    evil.SaveToBookFile();
+    RecentBook = "evil.tvst";
+    SaveOptions();
+    Start();
+    ASSERT_TRUE(PageShown());
+    const QString html = PageScript(frmMain->WB, "document.documentElement.outerHTML").toString();
+    EXPECT_TRUE(
+        PageScript(frmMain->WB, "document.documentElement.getAttribute('data-owned')").isNull())
+        << html.toStdString();
+    EXPECT_EQ(PageScript(frmMain->WB, "document.characterSet").toString(), "windows-1252");
+    EXPECT_EQ(PageScript(frmMain->WB, "document.getElementsByTagName('script').length").toInt(), 0);
+    // Even a script of the page's own could not read a local file.
+    frmMain->WB->page()->runJavaScript(
+        "fetch('file:///etc/hostname').then(r => r.text())"
+        ".then(t => document.body.setAttribute('data-read', 'yes:' + t))"
+        ".catch(e => document.body.setAttribute('data-read', 'no'));"
+        "var x = new XMLHttpRequest(); try { x.open('GET', 'file:///etc/hostname', false);"
+        "x.send(); document.body.setAttribute('data-xhr', 'yes:' + x.responseText); }"
+        "catch (e) { document.body.setAttribute('data-xhr', 'no'); }");
+    QString read, xhr;
+    ASSERT_TRUE(WaitFor([&] {
+        read = PageScript(frmMain->WB, "document.body.getAttribute('data-read')").toString();
+        xhr = PageScript(frmMain->WB, "document.body.getAttribute('data-xhr')").toString();
+        return !read.isEmpty() && !xhr.isEmpty();
+    }));
+    EXPECT_EQ(read, "no");
+    EXPECT_EQ(xhr, "no");
+}
+
 TEST(Splash, PictureIsAJpegOfTheSplashSize) {
     TfrmSplash splash(1000);
     QImageReader reader(":/splash.jpg", "jpeg");
@@ -281,4 +359,35 @@ TEST(ReaderProgram, EndedBySigtermSavesPositionAndOptions) {
     after.FileName = name;
     after.LoadFromBookFile();
     EXPECT_EQ(after.GetProperty("LastPage"), "1");
+}
+
+TEST(ReaderProgram, ASecondReaderOfTheSameLibraryWritesNothing) {
+    ProgramDir prog;
+    std::string name = prog.AddBook("t.txt", ManyParagraphs(100));
+    WriteFile(prog / "config.dat", "[General]\nRecentBook=" + name + "\n");
+    ASSERT_EQ(
+        std::system(("cp '" + std::string(TAVISTO_APP) + "' '" + (prog / "tavisto") + "'").c_str()),
+        0);
+    auto start = [&] {
+        pid_t pid = ::fork();
+        if (pid == 0) {
+            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            ::execl((prog / "tavisto").c_str(), "tavisto", nullptr);
+            ::_exit(127);
+        }
+        return pid;
+    };
+    pid_t first = start();
+    ASSERT_TRUE(WaitFor([&] { return FileExists(prog / "Templates/vpage.html"); }, 30000));
+    const std::string config = ReadFile(prog / "config.dat");
+    pid_t second = start();
+    int status = -1;
+    bool ended = false;  // waitpid reaps once: the answer is kept
+    WaitFor([&] { return ended = ended || ::waitpid(second, &status, WNOHANG) == second; }, 20000);
+    ASSERT_TRUE(ended);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "handed over to the first";
+    EXPECT_EQ(ReadFile(prog / "config.dat"), config) << "the second reader wrote nothing";
+    EXPECT_EQ(::waitpid(first, &status, WNOHANG), 0) << "the first reader goes on";
+    ::kill(first, SIGTERM);
+    ::waitpid(first, &status, 0);
 }

@@ -236,3 +236,79 @@ TEST_F(ReaderLogicTest, RecentBookAndClosing) {
     EXPECT_EQ(b.LastParagraph, 33);
     EXPECT_TRUE(errors.empty());
 }
+
+TEST_F(ReaderLogicTest, FailedOpensNeverWriteAndForeignNamesAreIgnored) {
+    // A book cut short by one byte, named by RecentBook: reported, not opened,
+    // and Close writes nothing to it.
+    const std::string good = AddBook(30);
+    const std::string whole = ReadFile(dir / ("MyBooks/" + good));
+    WriteFile(dir / "MyBooks/cut.tvst", whole.substr(0, whole.size() - 1));
+    RecentBook = "cut.tvst";
+    std::vector<std::string> errors;
+    auto report = [&](const std::string& m) { errors.push_back(m); };
+    reader.LoadRecentBook(report);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors[0].find("is damaged"), std::string::npos) << errors[0];
+    EXPECT_FALSE(reader.CurrentBook);
+
+    // A failed switch leaves the book being read current and its file whole.
+    reader.OpenBook(good);
+    reader.CurrentBook->LastParagraph = 12;
+    EXPECT_THROW(reader.SwitchToBook("cut.tvst"), EBookDamaged);
+    ASSERT_TRUE(reader.CurrentBook);
+    EXPECT_EQ(reader.CurrentBook->FileName, good);
+    EXPECT_THROW(reader.SwitchToBook("absent.tvst"), EFileError);
+    EXPECT_EQ(reader.CurrentBook->FileName, good);
+    reader.Close(report);
+    EXPECT_EQ(ReadFile(dir / "MyBooks/cut.tvst"), whole.substr(0, whole.size() - 1));
+
+    // A name that leaves the library is as good as a missing file.
+    WriteFile(dir / "victim.txt", "not a book");
+    for (const char* name : {"../victim.txt", "/etc/hostname", "", ".", ".."}) {
+        LoadOptions();
+        RecentBook = name;
+        reader.LoadRecentBook(report);
+        EXPECT_FALSE(reader.CurrentBook) << name;
+        EXPECT_THROW(reader.OpenBook(name), EFileError) << name;
+        reader.Close(report);
+    }
+    EXPECT_EQ(ReadFile(dir / "victim.txt"), "not a book");
+    EXPECT_EQ(errors.size(), 1u);
+}
+
+TEST_F(ReaderLogicTest, TheBookBeingReadIsClosedBeforeItIsDeleted) {
+    const std::string name = AddBook(30);
+    RecentBook = name;
+    reader.LoadRecentBook([](const std::string&) {});
+    scroll.on = true;
+    reader.CloseBook();
+    EXPECT_FALSE(reader.CurrentBook);
+    EXPECT_TRUE(view.cleared);
+    EXPECT_FALSE(scroll.on);
+    EXPECT_EQ(RecentBook, "") << "the recent book no longer names it";
+    ::unlink((dir / ("MyBooks/" + name)).c_str());
+    reader.Close([](const std::string& m) { ADD_FAILURE() << m; });
+    EXPECT_FALSE(FileExists(dir / ("MyBooks/" + name))) << "nothing brings it back";
+}
+
+TEST_F(ReaderLogicTest, AnswersAboutAPageThatIsGoneAreDropped) {
+    reader.OpenBook(AddBook(400));
+    reader.LoadPage();
+    reader.WBDocumentComplete();
+    view.hold = true;
+    view.idAtProbe = "par150";
+    reader.tmProgressTimer();
+    reader.tmProgressTimer();
+    EXPECT_EQ(view.held.size(), 1u) << "one question at a time";
+    // The book changes while the question is out: its answer must not land on
+    // the new book (nor on a released one).
+    reader.SwitchToBook(AddBook(20));
+    reader.WBDocumentComplete();
+    const int32_t before = reader.CurrentBook->LastParagraph;
+    view.Answer();
+    EXPECT_EQ(reader.CurrentBook->LastParagraph, before);
+    reader.tmProgressTimer();
+    reader.CloseBook();
+    view.Answer();  // after the book is gone: nothing happens
+    EXPECT_FALSE(reader.CurrentBook);
+}

@@ -1,5 +1,7 @@
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <chrono>
@@ -13,6 +15,7 @@
 #include "core/unitTextConversions.h"
 #include "options/unitIniFile.h"
 #include "options/unitOptStorage.h"
+#include "render/unitStrSubs.h"
 
 namespace {
 
@@ -176,4 +179,88 @@ TEST(BadInput, HugeConfigAndCharsetFiles) {
     EXPECT_EQ(names[0].size(), size_t(1) << 20);
     EXPECT_EQ(ValueOfRow(table, 0), "UTF-8");
     EXPECT_EQ(ValueOfRow(table, 5), "");
+}
+
+TEST(CrashSafety, AKilledConversionLeavesNoTemporaryAfterTheNextStart) {
+    TempDir dir;
+    dir.MakeProgramFolder();
+    ProgramFolder = dir.Path();
+    std::string text;
+    for (int i = 0; i < 6000; ++i)
+        text += "  Line " + std::to_string(i) + " of a text to convert\r\n";
+    WriteFile(dir / "t.txt", text);
+    KillWhileSaving(
+        40,
+        [&](auto saved) {
+            for (;;) {
+                TBookInfo b(BooksFolder());
+                ConvertTextFile(dir / "t.txt", b);
+                b.SaveAsNewBook("t");
+                saved();
+            }
+        },
+        [&](int round) {
+            TidyProgramFolder();  // what the reader does at start-up
+            DIR* d = ::opendir(BooksFolder().c_str());
+            ASSERT_NE(d, nullptr);
+            while (dirent* e = ::readdir(d)) {
+                const std::string name = e->d_name;
+                if (name == "." || name == "..") continue;
+                ASSERT_EQ(name.find(".tmp-"), std::string::npos) << "round " << round;
+                TBookInfo b(BooksFolder());
+                b.FileName = name;
+                ASSERT_NO_THROW(b.LoadFromBookFile()) << name << " round " << round;
+            }
+            ::closedir(d);
+        });
+}
+
+TEST(BadInput, FifosRunawayLinesAndTemplates) {
+    TempDir dir;
+    ::mkdir((dir / "MyBooks").c_str(), 0755);
+    // A FIFO as the text is refused at once instead of waited on for ever.
+    ASSERT_EQ(::mkfifo((dir / "pipe.txt").c_str(), 0644), 0);
+    TBookInfo f(dir / "MyBooks/");
+    EXPECT_THROW(ConvertTextFile(dir / "pipe.txt", f), EFileError);
+
+    // A 40000-byte line becomes paragraphs of at most 16000 bytes, cut after a
+    // space, or between whole UTF-8 characters when it has none.
+    std::string words;
+    while (words.size() < 40000) words += "word ";
+    std::string cyrillic;
+    while (cyrillic.size() < 40001) cyrillic += "\xD0\xB6";
+    WriteFile(dir / "long.txt", "  start\r\n" + words + "\r\n" + cyrillic + "\r\n");
+    TBookInfo l(dir / "MyBooks/");
+    ConvertTextFile(dir / "long.txt", l);
+    size_t longest = 0;
+    std::string joined;
+    for (const auto& line : l.Body()) {
+        std::string text = line.substr(line.find('>', line.find("<p ")) + 1);
+        longest = std::max(longest, text.size());
+        joined += text;
+        EXPECT_EQ(line.rfind("<", 0), 0u) << "every piece begins a paragraph";
+    }
+    EXPECT_LE(longest, 16000u);
+    EXPECT_EQ(joined, "  start" + words + cyrillic) << "no byte lost or added";
+    for (const auto& line : l.Body()) {
+        if (line.find("word") != std::string::npos) {
+            EXPECT_EQ(line.back(), ' ') << line.size();
+        }
+    }
+    EXPECT_EQ(l.GetProperty("TotalParagraphs"), "7");
+    TLines page;
+    for (int32_t n = 1; n <= l.GetIntProperty("PagesCount"); ++n) {
+        l.ExtractPage(n, page);
+        EXPECT_LE(JoinedLength(page), 32000u + 200) << "page " << n;
+    }
+
+    // A style template that expands without end is refused.
+    WriteFile(dir / "big.tml", std::string(4 << 20, 'x') + "&f;&f;&f;&f;&f;");
+    TLines values{"f=" + std::string(4 << 20, 'y')};
+    try {
+        ApplyTemplate(dir / "big.tml", dir / "big.css", values);
+        ADD_FAILURE() << "a 24 MB style sheet was written";
+    } catch (const EAppError& e) {
+        EXPECT_EQ(std::string(e.what()), "Template " + (dir / "big.tml") + " expands beyond 16 MB");
+    }
 }

@@ -4,6 +4,7 @@
 
 #include "TestUtil.h"
 #include "core/unitBookClasses.h"
+#include "core/unitFiles.h"
 
 namespace {
 struct ToolRun {
@@ -53,4 +54,60 @@ TEST(ConvertTool, ConvertsBooksThatLoadBack) {
     EXPECT_EQ(bad.status, 1);
     EXPECT_NE(bad.out.find("is damaged"), std::string::npos) << bad.out;
     EXPECT_EQ(Exec("--info " + (dir / "lib/none.tvst")).status, 1);
+}
+
+TEST(ConvertTool, RefusesAMissingLibraryAndPrintsNoControlBytes) {
+    TempDir dir;
+    WriteFile(dir / "plain.txt", "text\r\n");
+    for (const std::string& lib : {std::string("''"), dir / "absent"}) {
+        ToolRun r = Exec("--library " + lib + " " + (dir / "plain.txt"));
+        EXPECT_EQ(r.status, 2) << lib;
+        EXPECT_NE(r.out.find("library folder"), std::string::npos) << r.out;
+    }
+    EXPECT_FALSE(FileExists("/plain.tvst"));
+    // A book file from anyone: its title and properties reach the terminal escaped.
+    TBookInfo b(dir.Path());
+    b.FileName = "evil.tvst";
+    b.Title = "t\x1b]0;owned\x07";
+    b.SetProperty("Charset", "x\x1b[2J");
+    b.SaveToBookFile();
+    ToolRun info = Exec("--info " + (dir / "evil.tvst"));
+    EXPECT_EQ(info.out.find('\x1b'), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("t\\x1b]0;owned\\x07\n"), std::string::npos) << info.out;
+}
+
+TEST(ConvertTool, ConversionsOfOneNameAtOnceEndInBooksOfTheirOwn) {
+    TempDir dir;
+    ::mkdir((dir / "lib").c_str(), 0755);
+    ::mkdir((dir / "a").c_str(), 0755);
+    ::mkdir((dir / "b").c_str(), 0755);
+    std::string text;
+    for (int i = 0; i < 3000; ++i)
+        text += "  A line of the text, number " + std::to_string(i) + "\r\n";
+    WriteFile(dir / "a/same.txt", "first " + text);
+    WriteFile(dir / "b/same.txt", "second " + text);
+    const std::string tool = std::string(TAVISTO_CONVERT) + " --library " + (dir / "lib");
+    for (int round = 0; round < 10; ++round) {
+        const std::string cmd = "(" + tool + " " + (dir / "a/same.txt") + " & " + tool + " " +
+                                (dir / "b/same.txt") + " & wait) >/dev/null 2>&1";
+        ASSERT_EQ(std::system(cmd.c_str()), 0);
+    }
+    // Twenty books, ten of each text, none lost and no temporary left.
+    int first = 0, second = 0, files = 0;
+    for (int i = 0; i < 25; ++i) {
+        const std::string name = i == 0 ? "same.tvst" : "same(" + std::to_string(i) + ").tvst";
+        if (!FileExists(dir / ("lib/" + name))) continue;
+        TBookInfo b(dir / "lib/");
+        b.FileName = name;
+        b.LoadFromBookFile();
+        const std::string& l = b.Body().at(0);
+        first += l.find("first") != std::string::npos;
+        second += l.find("second") != std::string::npos;
+    }
+    FILE* p = ::popen(("ls -A '" + (dir / "lib") + "' | wc -l").c_str(), "r");
+    ASSERT_EQ(std::fscanf(p, "%d", &files), 1);
+    ::pclose(p);
+    EXPECT_EQ(first, 10);
+    EXPECT_EQ(second, 10);
+    EXPECT_EQ(files, 20);
 }

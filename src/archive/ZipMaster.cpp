@@ -23,17 +23,22 @@ struct ZipCloser {
 };
 using ZipPtr = std::unique_ptr<zip_t, ZipCloser>;
 
+zip_t* OpenArchiveWith(const std::string& path, int flags, int& err) {
+    int fd = TryOpenRegularFile(path, err);  // never a FIFO or a device
+    if (fd < 0)
+        throw EArchiveError("Cannot read the archive " + path + ":\r\n" + std::strerror(err));
+    zip_t* z = zip_fdopen(fd, flags, &err);
+    if (!z) ::close(fd);
+    return z;
+}
+
 ZipPtr OpenArchive(const std::string& path) {
     int err = 0;
-    int fd = -1;
-    try {
-        fd = OpenRegularFile(path);  // never a FIFO or a device
-    } catch (const EFileError&) {
-        throw EArchiveError("Cannot read the archive " + path + ":\r\n" + std::strerror(ENOENT));
-    }
-    zip_t* z = zip_fdopen(fd, ZIP_CHECKCONS, &err);
+    zip_t* z = OpenArchiveWith(path, ZIP_CHECKCONS, err);
+    // The strict check refuses two members of one name; such an archive is read
+    // all the same, each member by its own entry.
+    if (!z && err == ZIP_ER_EXISTS) z = OpenArchiveWith(path, 0, err);
     if (!z) {
-        ::close(fd);
         zip_error_t e;
         zip_error_init_with_code(&e, err);
         std::string reason = zip_error_strerror(&e);

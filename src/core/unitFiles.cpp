@@ -40,18 +40,33 @@ std::string FolderOf(const std::string& path) {
     return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
 }
 
-int OpenRegularFile(const std::string& path) {
+int TryOpenRegularFile(const std::string& path, int& err) {
     // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer
     // for ever. Whatever was opened is then refused unless it is a regular file.
     int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) throw EFileError(Fmt("Cannot open file %s", path));
+    if (fd < 0) {
+        err = errno;
+        return -1;
+    }
     struct stat st;
     int flags = -1;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (flags = ::fcntl(fd, F_GETFL)) < 0 ||
-        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        err = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         ::close(fd);
-        throw EFileError(Fmt("Cannot open file %s", path));
+        return -1;
     }
+    if ((flags = ::fcntl(fd, F_GETFL)) < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        err = errno;
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+int OpenRegularFile(const std::string& path) {
+    int err = 0;
+    int fd = TryOpenRegularFile(path, err);
+    if (fd < 0) throw EFileError(Fmt("Cannot open file %s", path));
     return fd;
 }
 

@@ -21,6 +21,9 @@ std::string FolderOf(const std::string& path);
 // device, and refuses anything that is not a regular file. Returns the
 // descriptor (blocking again, close-on-exec); raises "Cannot open file %s".
 int OpenRegularFile(const std::string& path);
+// The same without raising: -1 with the reason in err (EINVAL for what is not a
+// regular file).
+int TryOpenRegularFile(const std::string& path, int& err);
 
 // Closes a descriptor when it goes out of scope.
 class TFd {

@@ -99,6 +99,7 @@ TfrmMain::TfrmMain() {
     setCentralWidget(central);
 
     StatusTitle = new QLabel(this);
+    StatusTitle->setTextFormat(Qt::PlainText);  // a title is text, never markup
     StatusTitle->setFixedWidth(200);
     auto* progressPanel = new QWidget(this);
     progressPanel->setFixedWidth(255);

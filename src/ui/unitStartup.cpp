@@ -1,5 +1,8 @@
 #include "unitStartup.h"
 
+#include <QApplication>
+#include <QDialog>
+
 #include "unitAbout.h"
 #include "unitArcView.h"
 #include "unitBooks.h"
@@ -41,4 +44,11 @@ void DestroyForms() {
     delete frmBooks;
     delete frmAbout;
     delete frmMain;
+}
+
+void QuitReader() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible()) d->reject();
+    if (frmMain) frmMain->close();
+    QCoreApplication::exit(0);
 }

@@ -7,3 +7,6 @@ void CreateForms(int splashTickMs = 1000);
 void StartReader();
 // Destroys the windows in reverse order.
 void DestroyForms();
+// The session ends (SIGTERM, SIGINT, SIGHUP): every open dialog is answered with
+// Cancel, the main window closes as Exit closes it (saving), every event loop ends.
+void QuitReader();
