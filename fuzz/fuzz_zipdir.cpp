@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     for (const TArcRow& row : TextMembers(zip)) {
-        if (row.Name.find('\\') != std::string::npos) __builtin_trap();
+        if (row.Name.find('/') != std::string::npos) __builtin_trap();
         if (row.Path + row.Name != row.Member && row.Member.find(':') == std::string::npos)
             __builtin_trap();
     }

@@ -57,15 +57,16 @@ TEST_F(ArchiveTest, ListsTextMembersWithPathsSizesAndDates) {
     zip.SetZipFileName(dir / "ex.zip");
     EXPECT_EQ(zip.EntryCount(), 4u) << "the folder entry is left out";
     std::vector<TArcRow> rows = TextMembers(zip);
-    ASSERT_EQ(rows.size(), 2u);
+    ASSERT_EQ(rows.size(), 3u) << ".TXT is .txt";
     EXPECT_EQ(rows[0].Name, "a.txt");
     EXPECT_EQ(rows[0].Path, "");
-    EXPECT_EQ(rows[0].SizeK, "     2.0");
-    EXPECT_EQ(rows[0].Date, "05/01");
+    EXPECT_EQ(rows[0].Size, 2048u);
+    EXPECT_EQ(rows[0].DateTime >> 16, (21u << 9) | (5u << 5) | 15u) << "15 May 2001";
+    EXPECT_EQ(rows[0].DateTime & 0xFFFF, 12u << 11);
     EXPECT_EQ(rows[1].Name, "b.txt");
-    EXPECT_EQ(rows[1].Path, "docs\\");
-    EXPECT_EQ(rows[1].SizeK, "     0.0");
-    EXPECT_EQ(rows[1].Member, "docs\\b.txt");
+    EXPECT_EQ(rows[1].Path, "docs/");
+    EXPECT_EQ(rows[1].Member, "docs/b.txt");
+    EXPECT_EQ(rows[2].Name, "c.TXT");
 }
 
 TEST_F(ArchiveTest, ExtractsByBareNameOverwritingAnOlderFile) {
@@ -75,12 +76,12 @@ TEST_F(ArchiveTest, ExtractsByBareNameOverwritingAnOlderFile) {
     WriteFile(dir / "TEMP/b.txt", "an older file of the same name");
     TZipMaster zip;
     zip.SetZipFileName(dir / "ex.zip");
-    zip.FSpecArgs = {"docs\\b.txt"};
+    zip.FSpecArgs = {"docs/b.txt"};
     zip.ExtrBaseDir = dir / "TEMP/";
     zip.ExtractMembers();
     EXPECT_EQ(ReadFile(dir / "TEMP/b.txt"), "new text");
     EXPECT_FALSE(FileExists(dir / "TEMP/docs") || DirectoryExists(dir / "TEMP/docs"));
-    zip.FSpecArgs = {"docs\\none.txt"};
+    zip.FSpecArgs = {"docs/none.txt"};
     EXPECT_THROW(zip.ExtractMembers(), EArchiveError);
 }
 
@@ -121,29 +122,55 @@ TEST_F(ArchiveTest, NoPathFromTheArchiveReachesTheDisk) {
     EXPECT_EQ(ReadFile(dir / "TEMP/olute.txt"), "absolute");
     EXPECT_FALSE(FileExists(dir / "escape.txt"));
     EXPECT_FALSE(FileExists(dir.Path() + "../escape.txt"));
-    for (const char* m : {"sub\\..", "sub\\."}) {
+    for (const char* m : {"sub/..", "sub/."}) {
         zip.FSpecArgs = {m};
         EXPECT_THROW(zip.ExtractMembers(), EArchiveError) << m;
     }
 }
 
-TEST_F(ArchiveTest, DosNamesAreTranslatedAndOthersKept) {
-    // 0x82 is e-acute in the DOS code page.
-    MakeZip(dir / "dos.zip", {{"caf\x82.txt", "x"}}, /*dos=*/true);
-    MakeZip(dir / "unix.zip", {{"caf\xC3\xA9.txt", "x"}}, /*dos=*/false);
+TEST_F(ArchiveTest, NamesWithoutTheUtf8FlagAreDecoded) {
+    // CP437 (0x82 is e-acute; in cp866 a Cyrillic letter, but not inside a Latin
+    // word), cp866 from a Russian DOS machine, and UTF-8 without the flag.
+    MakeZip(dir / "dos.zip",
+            {{"caf\x82.txt", "x"},
+             {"\x8e\xe2\xe7\xa5\xe2 \xa7\xa0 2001.txt", "y"},
+             {"\xd0\x9d\xd0\xbe\xd1\x81.txt", "z"}},
+            /*dos=*/true);
     TZipMaster zip;
     zip.SetZipFileName(dir / "dos.zip");
-    ASSERT_EQ(zip.EntryCount(), 1u);
+    ASSERT_EQ(zip.EntryCount(), 3u);
     EXPECT_EQ(zip.Entries[0].FileName, "caf\xC3\xA9.txt");
-    zip.SetZipFileName(dir / "unix.zip");
-    EXPECT_EQ(zip.Entries[0].FileName, "caf\xC3\xA9.txt");
+    EXPECT_EQ(zip.Entries[1].FileName,
+              "\xD0\x9E\xD1\x82\xD1\x87\xD0\xB5\xD1\x82 \xD0\xB7\xD0\xB0 2001.txt");
+    EXPECT_EQ(zip.Entries[2].FileName, "\xd0\x9d\xd0\xbe\xd1\x81.txt");
+    // The decoded name is the file's name on disk.
+    zip.ExtrBaseDir = dir / "TEMP/";
+    zip.ExtractEntry(1);
+    EXPECT_EQ(
+        ReadFile(dir / "TEMP/\xD0\x9E\xD1\x82\xD1\x87\xD0\xB5\xD1\x82 \xD0\xB7\xD0\xB0 2001.txt"),
+        "y");
+}
+
+TEST_F(ArchiveTest, AnArchiveIsKnownByItsBytesWhateverItsName) {
+    MakeZip(dir / "SHELF.ZIP", {{"STORY.TXT", "x"}});
+    const std::string bytes = ReadFile(dir / "SHELF.ZIP");
+    WriteFile(dir / "named.txt", bytes);
+    WriteFile(dir / "named.bin", bytes);
+    WriteFile(dir / "empty.bin", std::string("PK\x05\x06", 4) + std::string(18, '\0'));
+    WriteFile(dir / "plain.txt", "PK is a text too");
+    for (const char* name : {"SHELF.ZIP", "named.txt", "named.bin", "empty.bin"})
+        EXPECT_TRUE(LooksLikeArchive(dir / name)) << name;
+    EXPECT_FALSE(LooksLikeArchive(dir / "plain.txt"));
+    TZipMaster zip;
+    zip.SetZipFileName(dir / "named.bin");
+    EXPECT_EQ(TextMembers(zip).size(), 1u) << "STORY.TXT is a text member";
 }
 
 TEST_F(ArchiveTest, WithoutTextMembersTheListIsEmpty) {
-    MakeZip(dir / "none.zip", {{"a.doc", "x"}, {"b.TXT", "y"}, {"c.txt.bak", "z"}});
+    MakeZip(dir / "none.zip", {{"a.doc", "x"}, {"c.txt.bak", "z"}});
     TZipMaster zip;
     zip.SetZipFileName(dir / "none.zip");
-    EXPECT_EQ(zip.EntryCount(), 3u);
+    EXPECT_EQ(zip.EntryCount(), 2u);
     EXPECT_TRUE(TextMembers(zip).empty());
 }
 

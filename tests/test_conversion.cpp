@@ -148,17 +148,17 @@ TEST(Paragraphs, IndentAndLengthDecideTheClass) {
         std::string(7, ' ') + "Chapter",    // 6: ptitl
         std::string(35, ' ') + "x",         // 7: ptitl
         std::string(36, ' ') + "epigraph",  // 8: pepig
-        "\ttab continues",                  // -
-        "  " + std::string(59, 'n'),        // 9: 59 after indent, R is 14 -> pnor0
-        "  " + std::string(60, 'n'),        // 10: 60 after indent -> pnorm
+        "\ttab begins",                     // 9: a tab is four spaces of indent
+        "  " + std::string(59, 'n'),        // 10: 59 after indent, R is 0 -> pnor0
+        "  " + std::string(60, 'n'),        // 11: 60 after indent -> pnorm
     });
-    CreateParagraphs(b);
+    EXPECT_EQ(CreateParagraphs(b).Name(), "classic");
     EXPECT_EQ(Classes(b),
               (std::vector<std::string>{"pnorm", "-", "pnorm", "pnorm", "-", "pnor0", "pnorm",
-                                        "ptitl", "ptitl", "pepig", "-", "pnor0", "pnorm"}));
+                                        "ptitl", "ptitl", "pepig", "pnor0", "pnor0", "pnorm"}));
     EXPECT_EQ(b.Body()[0], Tag(1, "pnorm") + std::string(20, ' ') + "Title");
-    EXPECT_EQ(b.Body()[12].substr(0, 30), Tag(10, "pnorm") + "  ");
-    EXPECT_EQ(b.GetProperty("TotalParagraphs"), "10");
+    EXPECT_EQ(b.Body()[12].substr(0, 30), Tag(11, "pnorm") + "  ");
+    EXPECT_EQ(b.GetProperty("TotalParagraphs"), "11");
 }
 
 TEST(Paragraphs, RunningLengthRule) {
@@ -318,7 +318,7 @@ TEST_F(PipelineTest, LineEndingsNulAndPropertyOrder) {
                                             "Removing Dashes", "Analyzing Charset",
                                             "Creating paragraphs", "Creating Virtual Pages"}));
         EXPECT_EQ(b.Properties, (TLines{"Charset=Windows-1252", "LastPage=1", "LastParagraph=1",
-                                        "TotalParagraphs=2", "PagesCount=1"}));
+                                        "TotalParagraphs=2", "PagesCount=1", "Layout=classic"}));
         EXPECT_EQ(b.Title, b.FileName);
     }
     EXPECT_EQ(bodies[0], bodies[1]);
@@ -408,7 +408,7 @@ TEST_F(PipelineTest, GoldenBookFile) {
     };
     const std::string props =
         "Charset=Windows-1252\r\nLastPage=1\r\nLastParagraph=1\r\nTotalParagraphs=9\r\n"
-        "PagesCount=3\r\n";
+        "PagesCount=3\r\nLayout=classic\r\n";
     std::string text;
     for (const auto& l : body) text += l + "\r\n";
     const std::string index = "0\r\n16244\r\n32386\r\n";  // where the three markers stand

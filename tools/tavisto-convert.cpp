@@ -1,18 +1,21 @@
 // tavisto-convert: converts text files into book files, or shows what a book file holds.
 //
-//   tavisto-convert [--library DIR] FILE...   one book per text file, in DIR
-//                                             (default: MyBooks/ beside the program)
-//   tavisto-convert --info BOOK               title, properties and body line count
+//   tavisto-convert [--library DIR] [--layout L] FILE...
+//       one book per text file (per text file of a ZIP archive), in DIR (default:
+//       MyBooks/ of the program folder); L is auto, classic, lines, margin or verse
+//   tavisto-convert --info BOOK     title, properties and body line count
 
 #include <unistd.h>
 
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "archive/ZipMaster.h"
 #include "core/unitBookClasses.h"
 #include "core/unitErrors.h"
 #include "core/unitFiles.h"
@@ -66,8 +69,11 @@ class StderrProgress : public TConversionProgress {
 };
 
 int Usage() {
-    std::cerr << "usage: tavisto-convert [--library DIR] FILE...\n"
-                 "       tavisto-convert --info BOOK\n";
+    std::cerr
+        << "usage: tavisto-convert [--library DIR] [--layout auto|classic|lines|margin|verse] "
+           "FILE...\n"
+           "       tavisto-convert --info BOOK\n"
+           "A FILE that is a ZIP archive gives one book for each of its text files.\n";
     return 2;
 }
 
@@ -110,6 +116,48 @@ int Info(const std::string& path) {
     return 0;
 }
 
+// Converts one text into the library and prints the new book's line.
+void ConvertOne(const std::string& file, const std::string& shownName, const std::string& library,
+                const TLayout::TKind* layout) {
+    TBookInfo book(library);
+    StderrProgress progress(shownName);
+    ConvertTextFile(file, book, &progress, layout);
+    book.SaveAsNewBook(BookBaseName(file));
+    std::cout << book.FileName << "\t" << book.GetProperty("Charset") << "\t"
+              << book.GetProperty("TotalParagraphs") << " paragraphs\t"
+              << book.GetProperty("PagesCount") << " pages\t" << book.GetProperty("Layout")
+              << std::endl;
+}
+
+// Every text member of an archive (those the archive window lists), one book
+// each, extracted into a folder of this run's own and removed after.
+int ConvertArchive(const std::string& archive, const std::string& library,
+                   const TLayout::TKind* layout) {
+    TZipMaster zip;
+    zip.SetZipFileName(archive);
+    std::vector<TArcRow> rows = TextMembers(zip);
+    if (rows.empty()) throw EArchiveError(archive + " holds no text file");
+    std::string scratch = "/tmp/tavisto-convert-XXXXXX";
+    if (const char* t = std::getenv("TMPDIR"); t && *t)
+        scratch = std::string(t) + "/tavisto-convert-XXXXXX";
+    if (!::mkdtemp(scratch.data())) throw EFileError(Fmt("Cannot create file %s", scratch));
+    zip.ExtrBaseDir = scratch + "/";
+    int status = 0;
+    for (const TArcRow& row : rows) {
+        const std::string text = zip.ExtrBaseDir + row.Name;
+        try {
+            zip.ExtractEntry(row.Entry);
+            ConvertOne(text, archive + ": " + row.Member, library, layout);
+        } catch (const std::exception& e) {
+            Report(e.what());
+            status = 1;
+        }
+        ::unlink(text.c_str());
+    }
+    ::rmdir(scratch.c_str());
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -123,16 +171,27 @@ int main(int argc, char** argv) {
     }
     ProgramFolder = ExecutableFolder();
     std::string library = BooksFolder();
+    TLayout::TKind layoutKind = TLayout::Classic;
+    const TLayout::TKind* layout = nullptr;  // automatic
     size_t i = 0;
-    if (args[0] == "--library") {
-        if (args.size() < 3) return Usage();
-        library = args[1];
-        if (library.empty()) {
-            Report("the library folder is empty: name a folder");
-            return 2;
+    while (i < args.size() && args[i].rfind("--", 0) == 0) {
+        if (i + 1 >= args.size()) return Usage();
+        if (args[i] == "--library") {
+            library = args[i + 1];
+            if (library.empty()) {
+                Report("the library folder is empty: name a folder");
+                return 2;
+            }
+            if (library.back() != '/') library += '/';
+        } else if (args[i] == "--layout") {
+            if (args[i + 1] != "auto") {
+                if (!TLayout::FromName(args[i + 1], layoutKind)) return Usage();
+                layout = &layoutKind;
+            }
+        } else {
+            return Usage();
         }
-        if (library.back() != '/') library += '/';
-        i = 2;
+        i += 2;
     }
     if (!DirectoryExists(library)) {
         Report("the library folder " + library + " does not exist");
@@ -143,13 +202,11 @@ int main(int argc, char** argv) {
     for (; i < args.size(); ++i) {
         const std::string& file = args[i];
         try {
-            TBookInfo book(library);
-            StderrProgress progress(file);
-            ConvertTextFile(file, book, &progress);
-            book.SaveAsNewBook(BookBaseName(file));
-            std::cout << book.FileName << "\t" << book.GetProperty("Charset") << "\t"
-                      << book.GetProperty("TotalParagraphs") << " paragraphs\t"
-                      << book.GetProperty("PagesCount") << " pages" << std::endl;
+            if (LooksLikeArchive(file)) {
+                if (ConvertArchive(file, library, layout) != 0) status = 1;
+            } else {
+                ConvertOne(file, file, library, layout);
+            }
         } catch (const std::exception& e) {
             Report(e.what());
             status = 1;

@@ -1,6 +1,9 @@
 #include "ZipMaster.h"
 
+#include "core/unitCodePages.h"
 #include "core/unitFiles.h"
+#include "core/unitStrings.h"
+#include "core/unitTextConversions.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -58,8 +61,48 @@ uint32_t DosDateTime(time_t t) {
 
 }  // namespace
 
+std::string DecodeMemberName(std::string_view raw) {
+    // ASCII, and valid UTF-8 (the flag set, or a maker that writes UTF-8
+    // anyway), stay as they are.
+    bool ascii = true;
+    for (char c : raw) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    if (ascii || LooksLikeUtf8(raw, false)) return std::string(raw);
+    // Bytes of a DOS machine: Russian (cp866) when every byte above 0x7F is a
+    // cp866 letter and no word mixes them with Latin letters; else the DOS
+    // code page of the format itself (CP437).
+    bool cyrillic = true;
+    bool latinInWord = false, highInWord = false;
+    for (size_t k = 0; k <= raw.size() && cyrillic; ++k) {
+        unsigned char c = k < raw.size() ? static_cast<unsigned char>(raw[k]) : ' ';
+        if (c >= 0x80) {
+            size_t at = k;
+            cyrillic = IsLetter(DecodeChar(raw, at, TCodePage::Cp866));
+            highInWord = true;
+        } else if ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') {
+            latinInWord = true;
+        } else {
+            if (latinInWord && highInWord) cyrillic = false;
+            latinInWord = highInWord = false;
+        }
+    }
+    return ToUtf8(raw, cyrillic ? TCodePage::Cp866 : TCodePage::Cp437);
+}
+
+bool LooksLikeArchive(const std::string& path) {
+    size_t dot = path.rfind('.');
+    if (dot != std::string::npos && path.find('/', dot) == std::string::npos &&
+        SameText(std::string_view(path).substr(dot), ".zip"))
+        return true;
+    int err = 0;
+    TFd fd(TryOpenRegularFile(path, err));
+    char head[4];
+    if (!fd || !ReadAt(fd.Get(), head, 4, 0)) return false;
+    return std::string_view(head, 4) == std::string_view("PK\x03\x04", 4) ||
+           std::string_view(head, 4) == std::string_view("PK\x05\x06", 4);
+}
+
 std::string TZipMaster::BareName(const std::string& memberPath) {
-    size_t cut = memberPath.find_last_of("\\:");
+    size_t cut = memberPath.find_last_of("/\\:");
     return cut == std::string::npos ? memberPath : memberPath.substr(cut + 1);
 }
 
@@ -71,21 +114,12 @@ void TZipMaster::SetZipFileName(const std::string& path) {
     for (zip_int64_t i = 0; i < n; ++i) {
         zip_stat_t st;
         if (zip_stat_index(z.get(), zip_uint64_t(i), 0, &st) != 0) continue;
-        // Names: an archive made under DOS without the UTF-8 flag stores its names
-        // in the DOS code page (CP437); libzip's strict mode translates exactly
-        // those to UTF-8 and leaves flagged names as they are. Archives made
-        // elsewhere store the maker's own bytes (UTF-8 on today's systems), which
-        // are taken as they are.
-        zip_uint8_t opsys = ZIP_OPSYS_DEFAULT;
-        zip_uint32_t attr = 0;
-        zip_file_get_external_attributes(z.get(), zip_uint64_t(i), 0, &opsys, &attr);
-        const char* name = zip_get_name(
-            z.get(), zip_uint64_t(i), opsys == ZIP_OPSYS_DOS ? ZIP_FL_ENC_STRICT : ZIP_FL_ENC_RAW);
-        if (!name) continue;
-        std::string member = name;
+        const char* raw = zip_get_name(z.get(), zip_uint64_t(i), ZIP_FL_ENC_RAW);
+        if (!raw) continue;
+        std::string member = DecodeMemberName(raw);
         for (char& c : member)
-            if (c == '/') c = '\\';
-        if (member.empty() || member.back() == '\\') continue;  // folder entry
+            if (c == '\\') c = '/';
+        if (member.empty() || member.back() == '/') continue;  // folder entry
         TZipDirEntry e;
         e.FileName = member;
         e.UncompressedSize = (st.valid & ZIP_STAT_SIZE) ? st.size : 0;
@@ -177,34 +211,19 @@ void TZipMaster::ExtractEntry(size_t index) {
     ::chmod(target.c_str(), 0644);
 }
 
-std::string FormatSizeK(uint64_t bytes) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%8.1f", double(bytes) / 1024.0);
-    return buf;
-}
-
-std::string FormatDosMonthYear(uint32_t dateTime) {
-    uint32_t date = dateTime >> 16;
-    unsigned month = (date >> 5) & 0x0F;
-    unsigned year = ((date >> 9) & 0x7F) + 1980;
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%02u/%02u", month, year % 100);
-    return buf;
-}
-
 std::vector<TArcRow> TextMembers(const TZipMaster& zip) {
     std::vector<TArcRow> rows;
     for (const auto& e : zip.Entries) {
         const std::string& p = e.FileName;
         size_t dot = p.rfind('.');
-        if (dot == std::string::npos || p.find_first_of("\\:", dot) != std::string::npos) continue;
-        if (p.compare(dot, std::string::npos, ".txt") != 0) continue;
+        if (dot == std::string::npos || p.find_first_of("/:", dot) != std::string::npos) continue;
+        if (!SameText(std::string_view(p).substr(dot), ".txt")) continue;
         TArcRow r;
         r.Entry = size_t(&e - zip.Entries.data());
         r.Name = TZipMaster::BareName(p);
-        r.SizeK = FormatSizeK(e.UncompressedSize);
-        r.Date = FormatDosMonthYear(e.DateTime);
-        size_t cut = p.find_last_of('\\');
+        r.Size = e.UncompressedSize;
+        r.DateTime = e.DateTime;
+        size_t cut = p.find_last_of('/');
         r.Path = cut == std::string::npos ? std::string() : p.substr(0, cut + 1);
         r.Member = p;
         rows.push_back(std::move(r));

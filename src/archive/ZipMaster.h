@@ -14,7 +14,7 @@ class EArchiveError : public EAppError {
 };
 
 struct TZipDirEntry {
-    std::string FileName;           // path inside the archive, "\" as separator
+    std::string FileName;           // path inside the archive in UTF-8, "/" as separator
     uint64_t UncompressedSize = 0;  // bytes
     uint32_t DateTime = 0;          // MS-DOS time (low 16 bits) and date (high 16 bits)
     uint64_t Index = 0;             // position in the archive's directory
@@ -41,22 +41,28 @@ class TZipMaster {
     // the same name are two entries.
     void ExtractEntry(size_t entry);
 
-    // The part of a member path after its last "\" or ":".
+    // The part of a member path after its last "/", "\\" or ":".
     static std::string BareName(const std::string& memberPath);
 
   private:
     std::string zipFileName_;
 };
 
-// One row of the archive viewer: a member whose extension is exactly ".txt".
+// One row of the archive viewer: a member whose extension is ".txt" in any case.
 struct TArcRow {
-    size_t Entry = 0;    // index into the archive's Entries
-    std::string Name;    // bare name
-    std::string SizeK;   // "%8.1f" of the size in K
-    std::string Date;    // mm/yy
-    std::string Path;    // folder part up to and including the last "\"
-    std::string Member;  // the whole path inside the archive
+    size_t Entry = 0;       // index into the archive's Entries
+    std::string Name;       // bare name
+    uint64_t Size = 0;      // bytes
+    uint32_t DateTime = 0;  // MS-DOS time and date
+    std::string Path;       // folder part up to and including the last "/"
+    std::string Member;     // the whole path inside the archive
 };
 std::vector<TArcRow> TextMembers(const TZipMaster& zip);
-std::string FormatSizeK(uint64_t bytes);
-std::string FormatDosMonthYear(uint32_t dateTime);
+
+// A member name as the archive stores it, in UTF-8: valid UTF-8 stays; the
+// bytes of a DOS machine are read as cp866 when that gives Russian words,
+// otherwise as CP437.
+std::string DecodeMemberName(std::string_view raw);
+// A ZIP archive: named ".zip" in any letter case, or beginning as one does
+// ("PK\3\4", or "PK\5\6" when empty), whatever its name.
+bool LooksLikeArchive(const std::string& path);

@@ -1,5 +1,7 @@
 #include "unitParagraphs.h"
 
+#include <algorithm>
+
 #include "unitStrings.h"
 
 int LeadingSpaces(std::string_view line) {
@@ -8,6 +10,21 @@ int LeadingSpaces(std::string_view line) {
     while (n < line.size() && line[n] == ' ') ++n;
     if (n == line.size()) return int(n) - 1;
     return int(n);
+}
+
+// Bytes of the leading run of spaces and tabs.
+static size_t WhiteBytes(std::string_view line) {
+    size_t n = 0;
+    while (n < line.size() && (line[n] == ' ' || line[n] == '\t')) ++n;
+    return n;
+}
+
+int EffectiveIndent(std::string_view line) {
+    if (line.empty()) return 0;
+    size_t n = WhiteBytes(line);
+    int width = 0;
+    for (size_t i = 0; i < n; ++i) width += line[i] == '\t' ? 4 : 1;
+    return n == line.size() ? width - 1 : width;
 }
 
 std::string InsertParagraphTag(std::string_view line, int32_t number, std::string_view cls) {
@@ -44,10 +61,123 @@ size_t PieceEnd(std::string_view s, size_t max, bool utf8) {
     return cut;
 }
 
-TParagraphBuilder::TParagraphBuilder(const std::string& charset) : utf8_(charset == "UTF-8") {}
+std::string TLayout::Name() const {
+    switch (Kind) {
+        case Lines:
+            return "lines";
+        case Margin:
+            return "margin " + IntToStr(MarginWidth);
+        case Verse:
+            return "verse";
+        default:
+            return "classic";
+    }
+}
+
+bool TLayout::FromName(std::string_view name, TKind& kind) {
+    static const std::pair<const char*, TKind> names[] = {
+        {"classic", Classic}, {"lines", Lines}, {"margin", Margin}, {"verse", Verse}};
+    for (const auto& [n, k] : names)
+        if (SameText(name, n)) {
+            kind = k;
+            return true;
+        }
+    return false;
+}
+
+// Lengths in characters and indents are counted up to these, the rest together.
+constexpr size_t LengthCap = 1000, IndentCap = 200;
+
+TLayoutStats::TLayoutStats(const std::string& charset)
+    : page_(CodePageOf(charset)), lengths_(LengthCap + 1), indents_(IndentCap + 1) {}
+
+void TLayoutStats::Add(std::string_view line) {
+    const int indent = EffectiveIndent(line);
+    // The Part's rule on these lines: the first begins paragraph 1, then every
+    // line indented by two or more, or empty.
+    if (lines_++ == 0 || indent > 1 || line.empty()) ++classicPars_;
+    const size_t ws = WhiteBytes(line);
+    if (ws == line.size()) return;  // nothing but blanks
+    ++filled_;
+    const std::string_view text = line.substr(ws);
+    const size_t textChars = CharCount(text, page_);
+    const size_t chars = size_t(indent) + textChars;
+    ++lengths_[std::min(chars, LengthCap)];
+    ++indents_[std::min(size_t(indent), IndentCap)];
+    if (chars > 120) ++longLines_;
+    if (textChars < 45) ++shortLines_;
+    // Whether the line's first letter (past dashes, quotes and the like) is a capital.
+    size_t i = 0;
+    for (int k = 0; k < 6 && i < text.size(); ++k) {
+        char32_t c = DecodeChar(text, i, page_);
+        if (IsLetter(c)) {
+            ++lettered_;
+            if (IsUpper(c)) ++capitals_;
+            break;
+        }
+        if (c >= '0' && c <= '9') break;
+    }
+}
+
+int TLayoutStats::CommonMargin() const {
+    uint64_t atLeast = 0;
+    for (size_t m = IndentCap + 1; m-- > 0;) {
+        atLeast += indents_[m];
+        if (atLeast * 10 >= filled_ * 9) return int(m);
+    }
+    return 0;
+}
+
+bool TLayoutStats::Wrapped() const {
+    // Hard-wrapped lines end near a common column: nearly all are at most that
+    // long, and most come close to it.
+    if (filled_ == 0) return false;
+    uint64_t seen = 0;
+    size_t w = 0;
+    while (w < LengthCap && (seen += lengths_[w]) * 100 < filled_ * 95) ++w;
+    if (w > 100) return false;
+    uint64_t near = 0;
+    for (size_t l = (w * 4 + 4) / 5; l <= w; ++l) near += lengths_[l];
+    return near * 2 >= filled_;
+}
+
+TLayout TLayoutStats::Make(TLayout::TKind kind) const {
+    TLayout l;
+    l.Kind = kind;
+    if (kind == TLayout::Margin) l.MarginWidth = CommonMargin();
+    if (kind == TLayout::Verse) l.MarginWidth = CommonMargin() >= 2 ? CommonMargin() : 0;
+    return l;
+}
+
+TLayout TLayoutStats::Decide() const {
+    if (filled_ == 0) return {};
+    const double perParagraph = double(lines_) / double(classicPars_);
+    const double shortShare = double(shortLines_) / double(filled_);
+    const double longShare = double(longLines_) / double(filled_);
+    const double capitalShare = lettered_ ? double(capitals_) / double(lettered_) : 0;
+    const bool wrapped = Wrapped();
+    // The classic rule runs lines together into paragraphs of many lines.
+    if (perParagraph > 2) {
+        // Short lines, each beginning with a capital: verse.
+        if (shortShare >= 0.75 && capitalShare >= 0.6) return Make(TLayout::Verse);
+        // Many lines far longer than any wrap width: one paragraph per line.
+        if (longShare >= 0.15 && !wrapped) return Make(TLayout::Lines);
+    }
+    // Nearly every line begins a paragraph, and the lines are wrapped prose under
+    // a common margin: every line would be a paragraph, every first line a title.
+    const int margin = CommonMargin();
+    if (margin >= 2 && wrapped && capitalShare < 0.5 && classicPars_ * 10 >= lines_ * 8)
+        return Make(TLayout::Margin);
+    return {};
+}
+
+TParagraphBuilder::TParagraphBuilder(const std::string& charset, TLayout layout)
+    : utf8_(charset == "UTF-8"), layout_(layout) {}
 
 void TParagraphBuilder::Piece(std::string_view piece, bool begins, const char* cls,
                               const TEmit& emit) {
+    const size_t ws = WhiteBytes(piece);
+    const size_t textLen = ws == piece.size() ? (piece.empty() ? 0 : 1) : piece.size() - ws;
     if (n_ == 0) {
         // The book's first line is paragraph 1, class "pnorm", whatever it holds;
         // its running length counts the tag.
@@ -68,8 +198,7 @@ void TParagraphBuilder::Piece(std::string_view piece, bool begins, const char* c
         parBytes_ = piece.size();
         emit(InsertParagraphTag(piece, n_, cls));
     } else {
-        const size_t ind = size_t(LeadingSpaces(piece));
-        r_ += piece.size() - ind;
+        r_ += textLen;
         parBytes_ += piece.size();
         emit(std::string(piece));
     }
@@ -77,12 +206,39 @@ void TParagraphBuilder::Piece(std::string_view piece, bool begins, const char* c
 
 void TParagraphBuilder::Add(std::string_view line, const TEmit& emit) {
     const size_t len = line.size();
-    const size_t ind = size_t(LeadingSpaces(line));
+    const int own = EffectiveIndent(line);
+    const size_t ws = WhiteBytes(line);
+    // The indent the rules see: the layout's margin comes off it.
+    int ind = own;
+    bool begins = false;
+    switch (layout_.Kind) {
+        case TLayout::Classic:
+            begins = ind > 1 || len == 0;
+            break;
+        case TLayout::Lines:
+            begins = true;
+            break;
+        case TLayout::Verse:
+            if (layout_.MarginWidth > 0 && own >= layout_.MarginWidth)
+                ind = own - layout_.MarginWidth;
+            begins = true;
+            break;
+        case TLayout::Margin:
+            // A line at the margin continues; one with less indent stands alone.
+            if (own >= layout_.MarginWidth) {
+                ind = own - layout_.MarginWidth;
+                begins = ind > 1 || len == 0;
+            } else {
+                begins = true;
+            }
+            break;
+    }
+    const size_t textLen = ws == len ? (len ? 1 : 0) : len - ws;
+    const char first = len == 0 ? 0 : (ws == len ? line[len - 1] : line[ws]);
     const char* cls = "pnorm";
-    if (ind < len && len - ind < 60 && line[ind] != '-' && r_ < 60) cls = "pnor0";
+    if (len > 0 && textLen < 60 && first != '-' && r_ < 60) cls = "pnor0";
     if (ind > 6) cls = "ptitl";
     if (ind > 35) cls = "pepig";
-    const bool begins = ind > 1 || len == 0;
     if (len <= MaxPieceSize) return Piece(line, begins, cls, emit);
     // A runaway line: its pieces after the first begin paragraphs of their own.
     size_t end = PieceEnd(line, MaxPieceSize, utf8_);

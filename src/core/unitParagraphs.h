@@ -1,12 +1,17 @@
 // Paragraph building: which lines of a text begin paragraphs, their numbers and
 // classes, one line at a time, so that a whole book and a streamed one are
-// tagged by the same rules.
+// tagged by the same rules. Before the lines are tagged, one look at the whole
+// text decides its layout: the rule that reads most texts right ("classic"), or
+// one of the layouts that rule would misread.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "unitCodePages.h"
 
 // No piece of a line and no paragraph grows beyond this many bytes of text: a
 // longer line is cut into pieces, and a line that would carry a paragraph past
@@ -14,6 +19,8 @@
 constexpr size_t MaxPieceSize = 16000;
 
 int LeadingSpaces(std::string_view line);
+// The indent for the layouts: as LeadingSpaces, but a leading tab counts as four spaces.
+int EffectiveIndent(std::string_view line);
 std::string InsertParagraphTag(std::string_view line, int32_t number, std::string_view cls);
 
 // Where a piece of at most max bytes of s ends: after the last space in it, or,
@@ -21,10 +28,43 @@ std::string InsertParagraphTag(std::string_view line, int32_t number, std::strin
 // split a character reference such as "&lt;".
 size_t PieceEnd(std::string_view s, size_t max, bool utf8);
 
+struct TLayout {
+    enum TKind { Classic, Lines, Margin, Verse };
+    TKind Kind = Classic;
+    // The common left margin taken off every line's indent (margin and verse).
+    int MarginWidth = 0;
+    // "classic", "lines", "margin N", "verse": the book property "Layout".
+    std::string Name() const;
+    // A name as the user gives it ("auto" is none of these); false when unknown.
+    static bool FromName(std::string_view name, TKind& kind);
+};
+
+// What the layout decision learns from one pass over a text's lines.
+class TLayoutStats {
+  public:
+    explicit TLayoutStats(const std::string& charset);
+    void Add(std::string_view line);
+    // The layout the text is read with: classic unless that rule would clearly
+    // misread it.
+    TLayout Decide() const;
+    // The given kind, with the margin this text has for it.
+    TLayout Make(TLayout::TKind kind) const;
+    // The largest indent M that 90% of the non-empty lines reach.
+    int CommonMargin() const;
+
+  private:
+    bool Wrapped() const;
+    TCodePage page_;
+    uint64_t lines_ = 0, filled_ = 0, classicPars_ = 0;
+    uint64_t longLines_ = 0, shortLines_ = 0, capitals_ = 0, lettered_ = 0;
+    std::vector<uint64_t> lengths_;  // non-empty lines by length in characters
+    std::vector<uint64_t> indents_;  // non-empty lines by indent
+};
+
 class TParagraphBuilder {
   public:
     // charset: the book's, for cutting long lines between characters.
-    explicit TParagraphBuilder(const std::string& charset);
+    TParagraphBuilder(const std::string& charset, TLayout layout = {});
     // Takes the next line of the text (escaped, dashes removed) and hands the
     // body line, or the lines of its pieces, to emit.
     using TEmit = std::function<void(std::string&&)>;
@@ -36,6 +76,7 @@ class TParagraphBuilder {
     void Piece(std::string_view piece, bool begins, const char* cls, const TEmit& emit);
 
     bool utf8_;
+    TLayout layout_;
     int32_t n_ = 0;
     uint64_t r_ = 0;         // text the current paragraph's later lines added
     uint64_t parBytes_ = 0;  // text of the current paragraph

@@ -6,7 +6,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
+#include "unitCodePages.h"
 #include "unitErrors.h"
 #include "unitFiles.h"
 #include "unitParagraphs.h"
@@ -167,14 +169,20 @@ std::string AnalyzeCharset(const TLines& lines) {
     return found ? "windows-1251" : "cp866";
 }
 
-void CreateParagraphs(TBookInfo& book, TConversionProgress* progress) {
+TLayout CreateParagraphs(TBookInfo& book, TConversionProgress* progress,
+                         const TLayout::TKind* kind) {
     TLines& body = book.EditBody();
     if (body.empty()) {
         book.SetProperty("TotalParagraphs", "0");
-        return;
+        return {};
     }
+    const std::string charset = book.GetProperty("Charset");
+    // One look at the whole text decides how its lines are read.
+    TLayoutStats stats(charset);
+    for (const auto& line : body) stats.Add(line);
+    const TLayout layout = kind ? stats.Make(*kind) : stats.Decide();
     TStepper step(progress, body.size());
-    TParagraphBuilder builder(book.GetProperty("Charset"));
+    TParagraphBuilder builder(charset, layout);
     TLines out;
     out.reserve(body.size());
     for (size_t i = 0; i < body.size(); ++i) {
@@ -184,6 +192,7 @@ void CreateParagraphs(TBookInfo& book, TConversionProgress* progress) {
     }
     body.swap(out);
     book.SetProperty("TotalParagraphs", IntToStr(builder.Count()));
+    return layout;
 }
 
 void CreateVirtualPages(TBookInfo& book, TConversionProgress* progress) {
@@ -262,8 +271,10 @@ bool LooksBinary(std::string_view sample) {
 }
 
 // Reads the source in pieces and splits it into lines as a line list is split:
-// CR LF, CR or LF end a line, the last terminator adds no line, NUL ends the text.
-static void LoadSourceLines(const std::string& path, TLines& lines, TConversionProgress* progress) {
+// CR LF, CR or LF end a line, the last terminator adds no line. A NUL byte is
+// kept as a space; UTF-16 (by its byte-order mark) is read as UTF-8. Returns
+// true when the text was UTF-16.
+static bool LoadSourceLines(const std::string& path, TLines& lines, TConversionProgress* progress) {
     TFd file(OpenRegularFile(path));
     const int fd = file.Get();
     struct stat st;
@@ -274,7 +285,19 @@ static void LoadSourceLines(const std::string& path, TLines& lines, TConversionP
     TLineSplitter split(lines);
     lines.reserve(size_t(st.st_size) / 48 + 16);
     std::string buf(1 << 20, '\0');
+    std::string utf8;
+    std::unique_ptr<TUtf16Decoder> utf16;
     uint64_t done = 0;
+    bool first = true;
+    auto feed = [&](char* data, size_t n) {
+        if (first && LooksBinary(std::string_view(data, std::min<size_t>(n, 65536))))
+            throw ETextRefused(Fmt("%s is not a text file", path));
+        first = false;
+        // A NUL byte is kept as a space: the text after it is the book's too.
+        for (char* p = data; (p = static_cast<char*>(std::memchr(p, 0, size_t(data + n - p))));)
+            *p++ = ' ';
+        split.Feed(data, n);
+    };
     for (;;) {
         ssize_t got = ::read(fd, buf.data(), buf.size());
         if (got < 0) {
@@ -282,23 +305,38 @@ static void LoadSourceLines(const std::string& path, TLines& lines, TConversionP
             throw EFileError(Fmt("Cannot open file %s", path));
         }
         if (got == 0) break;
-        if (done == 0 &&
-            LooksBinary(std::string_view(buf.data(), std::min<size_t>(size_t(got), 65536))))
-            throw ETextRefused(Fmt("%s is not a text file", path));
+        size_t skip = 0;
+        if (done == 0 && got >= 2) {
+            const auto b0 = static_cast<unsigned char>(buf[0]),
+                       b1 = static_cast<unsigned char>(buf[1]);
+            if ((b0 == 0xFF && b1 == 0xFE) || (b0 == 0xFE && b1 == 0xFF)) {
+                utf16 = std::make_unique<TUtf16Decoder>(b0 == 0xFE);
+                skip = 2;  // the byte-order mark is no part of the text
+            }
+        }
         done += uint64_t(got);
         // What is read counts, not what the file said of itself when opened.
         if (done > MaxBlockSize) throw ETextRefused(Fmt("%s is too large for a book file", path));
         if (progress && st.st_size > 0) progress->StageProgress(double(done) / double(st.st_size));
-        // A NUL byte is kept as a space: the text after it is the book's too.
-        for (char* p = buf.data();
-             (p = static_cast<char*>(std::memchr(p, 0, size_t(buf.data() + got - p))));)
-            *p++ = ' ';
-        split.Feed(buf.data(), size_t(got));
+        if (utf16) {
+            utf8.clear();
+            utf16->Feed(buf.data() + skip, size_t(got) - skip, utf8);
+            if (!utf8.empty()) feed(utf8.data(), utf8.size());
+        } else {
+            feed(buf.data(), size_t(got));
+        }
+    }
+    if (utf16) {
+        utf8.clear();
+        utf16->Finish(utf8);
+        if (!utf8.empty()) feed(utf8.data(), utf8.size());
     }
     split.Finish();
+    return utf16 != nullptr;
 }
 
-void ConvertBody(const std::string& sourcePath, TBookInfo& book, TConversionProgress* progress) {
+void ConvertBody(const std::string& sourcePath, TBookInfo& book, TConversionProgress* progress,
+                 const TLayout::TKind* kind, bool utf8) {
     auto stage = [&](const char* msg) {
         if (progress) progress->StageStarted(msg);
     };
@@ -308,22 +346,23 @@ void ConvertBody(const std::string& sourcePath, TBookInfo& book, TConversionProg
     stage("Removing Dashes");
     RemoveDashes(book);
     stage("Analyzing Charset");
-    book.SetProperty("Charset", AnalyzeCharset(book.Body()));
+    book.SetProperty("Charset", utf8 ? "UTF-8" : AnalyzeCharset(book.Body()));
     stage("Creating paragraphs");
-    CreateParagraphs(book, progress);
+    const TLayout layout = CreateParagraphs(book, progress, kind);
     stage("Creating Virtual Pages");
     CreateVirtualPages(book, progress);
+    book.SetProperty("Layout", layout.Name());
     // Escapes, tags and markers make the text longer than its source.
     if (JoinedLength(book.Body()) > MaxBlockSize)
         throw ETextRefused(Fmt("%s is too large for a book file", sourcePath));
 }
 
-void ConvertTextFile(const std::string& sourcePath, TBookInfo& book,
-                     TConversionProgress* progress) {
+void ConvertTextFile(const std::string& sourcePath, TBookInfo& book, TConversionProgress* progress,
+                     const TLayout::TKind* kind) {
     try {
         if (progress) progress->StageStarted("Loading Source Text");
-        LoadSourceLines(sourcePath, book.EditBody(), progress);
-        ConvertBody(sourcePath, book, progress);
+        const bool utf16 = LoadSourceLines(sourcePath, book.EditBody(), progress);
+        ConvertBody(sourcePath, book, progress, kind, utf16);
     } catch (const std::bad_alloc&) {
         TLines().swap(book.EditBody());
         throw ETextRefused(Fmt("%s is too large to be held in memory", sourcePath));

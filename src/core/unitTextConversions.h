@@ -40,7 +40,9 @@ int64_t RoundHalfEvenDiv(uint64_t sum, uint64_t count);
 // end is allowed when cutAtEnd).
 bool LooksLikeUtf8(std::string_view sample, bool cutAtEnd);
 
-void CreateParagraphs(TBookInfo& book, TConversionProgress* progress = nullptr);
+// Decides the text's layout (or takes kind) and tags the paragraphs; returns the layout.
+TLayout CreateParagraphs(TBookInfo& book, TConversionProgress* progress = nullptr,
+                         const TLayout::TKind* kind = nullptr);
 void CreateVirtualPages(TBookInfo& book, TConversionProgress* progress = nullptr);
 
 // The name a book takes from its source: the source's file name without its
@@ -57,10 +59,13 @@ bool LooksBinary(std::string_view sample);
 // Runs the stages over a record whose Body holds a loaded text: symbols, dashes,
 // charset, paragraphs, pages. sourcePath names the text in messages. Raises
 // "%s holds no text" and "%s is too large for a book file".
+// kind: the layout chosen by hand (none: decided from the text). utf8: the text
+// is known to be UTF-8 (it was read from UTF-16).
 void ConvertBody(const std::string& sourcePath, TBookInfo& book,
-                 TConversionProgress* progress = nullptr);
+                 TConversionProgress* progress = nullptr, const TLayout::TKind* kind = nullptr,
+                 bool utf8 = false);
 
 // Loads a text file into a fresh record and runs every stage over it. Writes no file.
 // Raises "Cannot open file %s", "%s holds no text", "%s is too large for a book file".
 void ConvertTextFile(const std::string& sourcePath, TBookInfo& book,
-                     TConversionProgress* progress = nullptr);
+                     TConversionProgress* progress = nullptr, const TLayout::TKind* kind = nullptr);

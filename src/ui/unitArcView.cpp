@@ -1,6 +1,8 @@
 #include "unitArcView.h"
 
+#include <QDateTime>
 #include <QHeaderView>
+#include <QLocale>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -8,6 +10,18 @@
 #include "unitApp.h"
 
 TfrmArcView* frmArcView = nullptr;
+
+QString SizeText(uint64_t bytes) {
+    return QLocale().toString(double(bytes) / 1024.0, 'f', 1) + " KB";
+}
+
+QString DateText(uint32_t dos) {
+    const uint32_t date = dos >> 16, time = dos & 0xFFFF;
+    const QDateTime when(
+        QDate(int((date >> 9) & 0x7F) + 1980, int((date >> 5) & 0x0F), int(date & 0x1F)),
+        QTime(int(time >> 11), int((time >> 5) & 0x3F), int(time & 0x1F) * 2));
+    return QLocale().toString(when, QLocale::ShortFormat);
+}
 
 TfrmArcView::TfrmArcView() {
     frmArcView = this;
@@ -21,7 +35,7 @@ TfrmArcView::TfrmArcView() {
     lstFiles = new QTreeWidget(this);
     lstFiles->setRootIsDecorated(false);
     lstFiles->setSelectionBehavior(QAbstractItemView::SelectRows);
-    lstFiles->setHeaderLabels({"Name", "Size, K", "Date", "Path"});
+    lstFiles->setHeaderLabels({"Name", "Size", "Date", "Path"});
     lstFiles->setColumnWidth(0, 150);
     lstFiles->setColumnWidth(1, 70);
     lstFiles->setColumnWidth(2, 70);
@@ -51,8 +65,8 @@ void TfrmArcView::FillFileList() {
     for (const auto& r : rows_) {
         auto* item = new QTreeWidgetItem(lstFiles);
         item->setText(0, QString::fromStdString(r.Name));
-        item->setText(1, QString::fromStdString(r.SizeK));
-        item->setText(2, QString::fromStdString(r.Date));
+        item->setText(1, SizeText(r.Size));
+        item->setText(2, DateText(r.DateTime));
         item->setText(3, QString::fromStdString(r.Path));
         item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
         item->setIcon(0, icon);

@@ -31,3 +31,7 @@ class TfrmArcView : public QDialog {
 };
 
 extern TfrmArcView* frmArcView;
+
+// A member's size in KB and its date and time, as the locale writes them.
+QString SizeText(uint64_t bytes);
+QString DateText(uint32_t dosDateTime);

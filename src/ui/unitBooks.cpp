@@ -112,11 +112,9 @@ std::string TfrmBooks::AskForFile() {
 void TfrmBooks::btBrowseClick() {
     std::string f = AskForFile();
     if (f.empty()) return;
-    size_t dot = f.rfind('.');
-    std::string ext =
-        dot == std::string::npos || f.find('/', dot) != std::string::npos ? "" : f.substr(dot);
     bool extracted = false;
-    if (ext == ".zip") {
+    // An archive by its name in any letter case, or by its first bytes.
+    if (LooksLikeArchive(f)) {
         frmArcView->ArchiveFileName = f;
         if (frmArcView->exec() != QDialog::Accepted) {
             if (!frmArcView->ExtractionFailed) ShowMessageBox("exit");

@@ -1,0 +1,205 @@
+// Paragraph layouts on real texts, in every charset they come in, and texts
+// read from UTF-16.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "TestUtil.h"
+#include "core/unitFiles.h"
+#include "core/unitParagraphs.h"
+#include "core/unitTextConversions.h"
+
+namespace {
+
+// A text of ../shared/texts/, converted to charset by iconv ("" when absent).
+std::string SharedText(const std::string& name, const std::string& charset = "UTF-8") {
+    const std::string path = std::string(TAVISTO_TEXTS) + "/" + name;
+    if (!FileExists(path)) return {};
+    if (charset == "UTF-8") return ReadFile(path);
+    std::string out;
+    FILE* p = ::popen(("iconv -f UTF-8 -t " + charset + "//TRANSLIT '" + path + "'").c_str(), "r");
+    char buf[65536];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    ::pclose(p);
+    return out;
+}
+
+#define NEED_TEXTS()                                                 \
+    if (!FileExists(std::string(TAVISTO_TEXTS) + "/SOURCES.md"))     \
+    GTEST_SKIP() << "the real texts are not here: " << TAVISTO_TEXTS \
+                 << " (they stand beside the repository in ../shared/texts)"
+
+// The paragraph rule exactly as it reads texts it reads right (tabs no indent).
+TLines ClassicRule(TLines body) {
+    body[0] = InsertParagraphTag(body[0], 1, "pnorm");
+    int32_t n = 1;
+    uint64_t r = body[0].size();
+    for (size_t i = 1; i < body.size(); ++i) {
+        std::string& line = body[i];
+        const size_t len = line.size(), ind = size_t(LeadingSpaces(line));
+        const char* cls = "pnorm";
+        if (ind < len && len - ind < 60 && line[ind] != '-' && r < 60) cls = "pnor0";
+        if (ind > 6) cls = "ptitl";
+        if (ind > 35) cls = "pepig";
+        if (ind > 1 || len == 0) {
+            line = InsertParagraphTag(line, ++n, cls);
+            r = 0;
+        } else {
+            r += len - ind;
+        }
+    }
+    return body;
+}
+
+struct Converted {
+    TLayout layout;
+    TLines body, classic;
+    std::string charset;
+};
+
+// The stages up to paragraphs, and the classic rule over the same lines.
+Converted Convert(const std::string& text) {
+    TBookInfo b("/nonexistent/");
+    SplitText(text, b.EditBody());
+    ConvertSymbols(b);
+    RemoveDashes(b);
+    b.SetProperty("Charset", AnalyzeCharset(b.Body()));
+    Converted c;
+    c.classic = ClassicRule(b.Body());
+    c.layout = CreateParagraphs(b);
+    c.body = b.Body();
+    c.charset = b.GetProperty("Charset");
+    return c;
+}
+
+std::string EnglishSample() {
+    std::string t =
+        "The Project Gutenberg eBook of A Test\r\n\r\nTitle: A Test of Layouts\r\n\r\n"
+        "Author: Some Writer\r\n\r\n*** START OF THE PROJECT GUTENBERG EBOOK ***\r\n\r\n";
+    const char* words[] = {"the", "reader", "turned", "a",  "page",
+                           "and", "saw",    "that",   "it", "was"};
+    for (int ch = 1; ch <= 3; ++ch) {
+        t += "\r\n\r\nCHAPTER " + std::string(ch == 1 ? "I" : ch == 2 ? "II" : "III") + "\r\n\r\n";
+        for (int par = 0; par < 6; ++par) {
+            std::string line;
+            for (int w = 0; w < 60 + par * 7; ++w) {
+                std::string word = words[(w * 7 + par + ch) % 10];
+                if (line.size() + word.size() + 1 > 70) {
+                    t += line + "\r\n";
+                    line.clear();
+                }
+                line += (line.empty() ? "" : " ") + word;
+            }
+            t += line + ".\r\n\r\n";
+        }
+    }
+    return t;
+}
+
+}  // namespace
+
+TEST(Layouts, RealTextsInEveryCharset) {
+    NEED_TEXTS();
+    const std::pair<const char*, const char*> expected[] = {
+        {"blok-devushka.txt", "classic"},
+        {"bryusov-bemol.txt", "margin 2"},
+        {"chekhov-anyuta.txt", "lines"},
+        {"chekhov-vishnevy-sad.txt", "classic"},
+        {"gogol-nos.txt", "classic"},
+        {"gorky-detstvo.txt", "classic"},
+        {"gorky-meshchane.txt", "lines"},
+        {"nekrasov-moroz-krasny-nos.txt", "verse"},
+        {"pushkin-kapitanskaya-dochka.txt", "lines"},
+        {"pushkin-medny-vsadnik.txt", "classic"}};
+    for (const char* charset : {"UTF-8", "CP1251", "CP866"}) {
+        for (const auto& [name, layout] : expected) {
+            Converted c = Convert(SharedText(name, charset));
+            EXPECT_EQ(c.layout.Name(), layout) << name << " in " << charset;
+            // Where the classic rule reads a text right, its bytes do not change.
+            if (std::string(layout) == "classic") {
+                EXPECT_TRUE(c.body == c.classic) << name;
+            }
+        }
+    }
+}
+
+TEST(Layouts, TheLayoutsReadTheirTexts) {
+    NEED_TEXTS();
+    // One line per paragraph: a paragraph for every line of the story.
+    Converted anyuta = Convert(SharedText("chekhov-anyuta.txt"));
+    EXPECT_EQ(anyuta.body.size(), 52u);
+    for (const auto& l : anyuta.body) EXPECT_EQ(l.rfind("<p id=", 0), 0u);
+    // Margin: the first lines of paragraphs begin them, no line is a title but
+    // the ones set apart, and continuation lines continue.
+    Converted bemol = Convert(SharedText("bryusov-bemol.txt"));
+    int paragraphs = 0, titles = 0;
+    for (const auto& l : bemol.body) {
+        paragraphs += l.rfind("<p id=", 0) == 0;
+        titles += l.find("class=\"ptitl\"") != std::string::npos;
+    }
+    EXPECT_LT(paragraphs, 40);
+    EXPECT_EQ(titles, 0);
+    // Verse: every line its own paragraph.
+    Converted moroz = Convert(SharedText("nekrasov-moroz-krasny-nos.txt", "CP1251"));
+    for (const auto& l : moroz.body) EXPECT_EQ(l.rfind("<p id=", 0), 0u) << l;
+}
+
+TEST(Layouts, EnglishAndTabIndentedTexts) {
+    // The Project Gutenberg layout reads right by the classic rule.
+    Converted en = Convert(EnglishSample());
+    EXPECT_EQ(en.layout.Name(), "classic");
+    EXPECT_TRUE(en.body == en.classic);
+    // English verse, one line each, capitals at every line's start.
+    std::string verse;
+    for (int i = 0; i < 40; ++i)
+        verse += std::string(i % 5 == 4 ? ""
+                                        : (i % 2 ? "And softly sang the morning "
+                                                 : "Upon a hill of silver ")) +
+                 (i % 5 == 4 ? "" : "light") + "\r\n";
+    EXPECT_EQ(Convert(verse).layout.Name(), "verse");
+    // Paragraphs that begin with a tab: each its own paragraph, the rest continuing.
+    std::string tabbed;
+    for (int p = 0; p < 20; ++p)
+        tabbed += "\tA paragraph begins here and runs on\r\nover a second line\r\nand a third.\r\n";
+    Converted t = Convert(tabbed);
+    int begun = 0;
+    for (const auto& l : t.body) begun += l.rfind("<p id=", 0) == 0;
+    EXPECT_EQ(begun, 20);
+    EXPECT_EQ(t.body[1], "over a second line") << "the bytes stay";
+}
+
+TEST(Utf16, BothByteOrdersGiveTheUtf8Book) {
+    TempDir dir;
+    ::mkdir((dir / "lib").c_str(), 0755);
+    // Russian text, an emoji (a surrogate pair) and a line break of each kind.
+    const std::string utf8 =
+        "  \xD0\x9D\xD0\xBE\xD1\x81\r\n\xD0\x91\xD1\x8B\xD0\xBB\xD0\xBE \xF0\x9F\x98\x80 "
+        "\xD0\xB2\xD0\xB8\xD0\xB4\xD0\xBD\xD0\xBE\n  end\r";
+    WriteFile(dir / "u8.txt", utf8);
+    auto book = [&](const std::string& file) {
+        TBookInfo b(dir / "lib/");
+        ConvertTextFile(dir / file, b);
+        return std::make_pair(b.Body(), b.GetProperty("Charset"));
+    };
+    const auto want = book("u8.txt");
+    for (const char* order : {"UTF-16LE", "UTF-16BE"}) {
+        std::string bom = std::string(order) == "UTF-16LE" ? "\xFF\xFE" : "\xFE\xFF";
+        ASSERT_EQ(std::system(("printf '" + bom + "' > '" + (dir / "u16.txt") +
+                               "' && iconv -f UTF-8 -t " + order + " '" + (dir / "u8.txt") +
+                               "' >> '" + (dir / "u16.txt") + "'")
+                                  .c_str()),
+                  0);
+        EXPECT_EQ(book("u16.txt"), std::make_pair(want.first, std::string("UTF-8"))) << order;
+    }
+    // A lone surrogate and an odd last byte become U+FFFD.
+    WriteFile(dir / "bad.txt", std::string("\xFF\xFE"
+                                           "a\0\x00\xD8"
+                                           "b\0c",
+                                           9));
+    TBookInfo bad(dir / "lib/");
+    ConvertTextFile(dir / "bad.txt", bad);
+    EXPECT_EQ(bad.Body()[0],
+              "<Page1><p id=\"par1\" class=\"pnorm\">a\xEF\xBF\xBD"
+              "b\xEF\xBF\xBD");
+}
