@@ -317,8 +317,9 @@ TEST_F(PipelineTest, LineEndingsNulAndPropertyOrder) {
                   (std::vector<std::string>{"Loading Source Text", "Converting symbols",
                                             "Removing Dashes", "Analyzing Charset",
                                             "Creating paragraphs", "Creating Virtual Pages"}));
-        EXPECT_EQ(b.Properties, (TLines{"Charset=Windows-1252", "LastPage=1", "LastParagraph=1",
-                                        "TotalParagraphs=2", "PagesCount=1", "Layout=classic"}));
+        EXPECT_EQ(b.Properties,
+                  (TLines{"Charset=Windows-1252", "LastPage=1", "LastParagraph=1",
+                          "TotalParagraphs=2", "PagesCount=1", "Layout=classic", "BookTitle=one"}));
         EXPECT_EQ(b.Title, b.FileName);
     }
     EXPECT_EQ(bodies[0], bodies[1]);
@@ -408,7 +409,7 @@ TEST_F(PipelineTest, GoldenBookFile) {
     };
     const std::string props =
         "Charset=Windows-1252\r\nLastPage=1\r\nLastParagraph=1\r\nTotalParagraphs=9\r\n"
-        "PagesCount=3\r\nLayout=classic\r\n";
+        "PagesCount=3\r\nLayout=classic\r\nBookTitle=The <Title>\r\n";
     std::string text;
     for (const auto& l : body) text += l + "\r\n";
     const std::string index = "0\r\n16244\r\n32386\r\n";  // where the three markers stand

@@ -203,3 +203,61 @@ TEST(Utf16, BothByteOrdersGiveTheUtf8Book) {
               "<Page1><p id=\"par1\" class=\"pnorm\">a\xEF\xBF\xBD"
               "b\xEF\xBF\xBD");
 }
+
+TEST(Layouts, ChoosingByHandKeepsTheReadingPosition) {
+    // One long line per paragraph: read as lines, then by hand as classic (which
+    // runs them together) and back; the position follows the text.
+    std::string text;
+    for (int i = 1; i <= 300; ++i)
+        text += "Line " + std::to_string(i) + " " + std::string(130, char('a' + i % 26)) + "\r\n";
+    TBookInfo b("/nonexistent/");
+    SplitText(text, b.EditBody());
+    ConvertBody("t.txt", b);
+    ASSERT_EQ(b.GetProperty("Layout"), "lines");
+    b.LastParagraph = 250;
+    auto paragraphText = [](TBookInfo& book, int32_t n) {
+        // The text of paragraph n, as it stands in the body.
+        std::string tag = "<p id=\"par" + std::to_string(n) + "\"", out;
+        bool in = false;
+        for (const auto& l : book.Body()) {
+            if (l.find("<p id=") != std::string::npos) in = l.find(tag) != std::string::npos;
+            if (in) out += l.substr(l.find('>', l.find("<p id=")) + 1) + "\n";
+        }
+        return out;
+    };
+    const TLayout::TKind classic = TLayout::Classic;
+    EXPECT_EQ(RebuildParagraphs(b, &classic).Name(), "classic");
+    EXPECT_LT(b.GetIntProperty("TotalParagraphs"), 300) << "lines run together";
+    EXPECT_NE(paragraphText(b, b.LastParagraph).find("Line 250 "), std::string::npos);
+    TLines page;
+    b.ExtractPage(b.LastPage, page);
+    EXPECT_NE(JoinLines(page).find("par" + std::to_string(b.LastParagraph) + "\""),
+              std::string::npos);
+    EXPECT_EQ(b.GetIntProperty("LastParagraph"), b.LastParagraph);
+    // Back to the layout the text calls for: at the first line of that paragraph.
+    const int32_t first = std::stoi(paragraphText(b, b.LastParagraph).substr(5));
+    EXPECT_EQ(RebuildParagraphs(b, nullptr).Name(), "lines");
+    EXPECT_EQ(b.LastParagraph, first);
+    EXPECT_EQ(b.GetProperty("TotalParagraphs"), "300");
+}
+
+TEST(Titles, TheBooksOwnTitleAndAuthor) {
+    auto find = [](const std::string& text, const std::string& charset = "Windows-1252") {
+        std::string title, author;
+        FindTitleAndAuthor(SplitText(text), charset, title, author);
+        return title + "|" + author;
+    };
+    EXPECT_EQ(find(EnglishSample()), "A Test of Layouts|Some Writer");
+    EXPECT_EQ(find("\r\n             The Quiet Room\r\n  It began on a Monday, as most things do."),
+              "The Quiet Room|");
+    EXPECT_EQ(find("Anton Chekhov\r\nThe Lady with the Dog\r\n\r\n  Text"),
+              "The Lady with the Dog|Anton Chekhov");
+    EXPECT_EQ(find("Valery Bryusov. Flat\r\n\r\n  Text"), "Flat|Valery Bryusov");
+    EXPECT_EQ(find("   Dramatis personae\r\n   Hamlet, a prince.\r\n"), "|") << "a cast list";
+    EXPECT_EQ(find("  " + std::string(100, 'w') + "\r\n"), "|") << "a long first line";
+    EXPECT_EQ(find("A &lt;Title&gt;\r\n"), "A <Title>|");
+    // In the text's own charset: cp866 bytes stay cp866.
+    EXPECT_EQ(
+        find("\x80\xad\xe2\xae\xad \x97\xa5\xe5\xae\xa2\r\n\x80\x8d\x9e\x92\x80\r\n", "cp866"),
+        "\x80\x8d\x9e\x92\x80|\x80\xad\xe2\xae\xad \x97\xa5\xe5\xae\xa2");
+}

@@ -19,7 +19,7 @@ struct OptionsTest : ::testing::Test {
 
 TEST_F(OptionsTest, DefaultsWithoutConfigAndTheFileASaveCreates) {
     LoadOptions();
-    EXPECT_EQ(RecentBook, "seagull.txt");
+    EXPECT_EQ(RecentBook, DefaultRecentBook);
     EXPECT_EQ(ScrollSpeed, 20);
     EXPECT_EQ(OptionList, (TLines{"norm_font=Arial", "norm_color=375060", "norm_size=28",
                                   "bgcolor=C0CBCA", "titl_color=BA37EC"}));
@@ -27,7 +27,8 @@ TEST_F(OptionsTest, DefaultsWithoutConfigAndTheFileASaveCreates) {
     EXPECT_EQ(OptionList.size(), 5u) << "a second load does not duplicate lines";
     SaveOptions();
     EXPECT_EQ(Config(),
-              "[General]\nRecentBook=seagull.txt\nScrollSpeed=20\n\n[Style]\nnorm_font=Arial\n"
+              "[General]\nRecentBook=A Guide to "
+              "Tavisto.tvst\nScrollSpeed=20\n\n[Style]\nnorm_font=Arial\n"
               "norm_color=375060\nnorm_size=28\nbgcolor=C0CBCA\ntitl_color=BA37EC\n");
 }
 

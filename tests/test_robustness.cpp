@@ -171,7 +171,7 @@ TEST(BadInput, HugeConfigAndCharsetFiles) {
     SaveOptions();
     TIniFile ini(dir / "config.dat");
     EXPECT_EQ(ini.ReadString("General", "key99999", ""), "value");
-    EXPECT_EQ(ini.ReadString("General", "RecentBook", ""), "seagull.txt");
+    EXPECT_EQ(ini.ReadString("General", "RecentBook", ""), DefaultRecentBook);
 
     TLines table = SplitText(std::string(1 << 20, 'n') + "=UTF-8\r\nshort=cp866\r\n");
     std::vector<std::string> names = DisplayNames(table);

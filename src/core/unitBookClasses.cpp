@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 
 #include "unitErrors.h"
@@ -489,18 +490,33 @@ void TBookInfo::PrevPage(TLines& lines) {
     }
 }
 
+std::string DisplayTitle(const TBookInfo& b) {
+    const std::string own = b.GetProperty("BookTitle");
+    if (own.empty()) return b.FileName;
+    return ToUtf8(own, CodePageOf(b.GetProperty("Charset")));
+}
+
+std::string DisplayAuthor(const TBookInfo& b) {
+    return ToUtf8(b.GetProperty("Author"), CodePageOf(b.GetProperty("Charset")));
+}
+
+int PercentOf(int32_t cur, int32_t total) {
+    // nearbyint rounds in the default mode: to nearest, halves to even.
+    return int(std::nearbyint(double(cur) / double(total) * 100.0));
+}
+
+int ReadPercent(const TBookInfo& b) {
+    int32_t cur = 0, total = 0;
+    if (!TryDecimalToInt(b.GetProperty("LastParagraph"), cur) ||
+        !TryDecimalToInt(b.GetProperty("TotalParagraphs"), total) || total <= 0)
+        return -1;
+    return std::clamp(PercentOf(cur, total), 0, 100);
+}
+
 int CompareBookTitles(const TBookInfo& a, const TBookInfo& b) {
-    const std::string& x = a.Title;
-    const std::string& y = b.Title;
-    size_t n = std::min(x.size(), y.size());
-    for (size_t i = 0; i < n; ++i) {
-        unsigned char cx = (unsigned char)x[i], cy = (unsigned char)y[i];
-        if (cx >= 'A' && cx <= 'Z') cx = (unsigned char)(cx + 32);
-        if (cy >= 'A' && cy <= 'Z') cy = (unsigned char)(cy + 32);
-        if (cx != cy) return cx < cy ? -1 : 1;
-    }
-    if (x.size() == y.size()) return 0;
-    return x.size() < y.size() ? -1 : 1;
+    const std::string x = FoldToUtf8(DisplayTitle(a), TCodePage::Utf8);
+    const std::string y = FoldToUtf8(DisplayTitle(b), TCodePage::Utf8);
+    return x.compare(y) < 0 ? -1 : (x == y ? 0 : 1);
 }
 
 TBookInfoList::TBookInfoList(std::string folder) : folder_(std::move(folder)) {}
@@ -541,13 +557,19 @@ void TBookInfoList::ScanFolder() {
 }
 
 void TBookInfoList::SortByTitle() {
-    std::sort(books_.begin(), books_.end(),
-              [](const auto& a, const auto& b) { return CompareBookTitles(*a, *b) < 0; });
+    std::stable_sort(books_.begin(), books_.end(),
+                     [](const auto& a, const auto& b) { return CompareBookTitles(*a, *b) < 0; });
+}
+
+long TBookInfoList::IndexOf(const std::string& fileName) const {
+    for (size_t i = 0; i < books_.size(); ++i)
+        if (books_[i]->FileName == fileName) return long(i);
+    return -1;
 }
 
 std::vector<std::string> TBookInfoList::Captions() const {
     std::vector<std::string> out;
     out.reserve(books_.size());
-    for (const auto& b : books_) out.push_back(b->Title);
+    for (const auto& b : books_) out.push_back(DisplayTitle(*b));
     return out;
 }

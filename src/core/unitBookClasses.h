@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "unitCodePages.h"
 #include "unitDataStreaming.h"
 #include "unitFiles.h"
 #include "unitStrings.h"
@@ -119,7 +120,16 @@ class TBookInfo {
     bool markerScan_ = false;
 };
 
-// Case-folded (A-Z only) byte comparison of titles: <0, 0 or >0.
+// What the list and the status bar show of a book, in UTF-8: its own title
+// ("BookTitle") or else its file name; its author; how far it was read, in
+// percent of its paragraphs (-1 when not known).
+std::string DisplayTitle(const TBookInfo& b);
+std::string DisplayAuthor(const TBookInfo& b);
+int ReadPercent(const TBookInfo& b);
+// cur / total * 100, rounded to the nearest, halves to the even one.
+int PercentOf(int32_t cur, int32_t total);
+
+// The display titles compared without regard to letter case: <0, 0 or >0.
 int CompareBookTitles(const TBookInfo& a, const TBookInfo& b);
 
 // The books of one library folder, each loaded header-only. Owns its records.
@@ -135,8 +145,10 @@ class TBookInfoList {
     void ScanFolder();
     std::vector<std::string> Errors;
     void SortByTitle();
-    // The captions a list view shows, one per record in list order.
+    // The captions a list view shows (display titles), one per record in list order.
     std::vector<std::string> Captions() const;
+    // The row of the book whose file is fileName, or -1.
+    long IndexOf(const std::string& fileName) const;
 
   private:
     std::string folder_;

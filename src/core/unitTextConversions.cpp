@@ -11,6 +11,7 @@
 #include "unitCodePages.h"
 #include "unitErrors.h"
 #include "unitFiles.h"
+#include "unitHeadings.h"
 #include "unitParagraphs.h"
 
 const char* const ProbeWords[10] = {
@@ -169,8 +170,8 @@ std::string AnalyzeCharset(const TLines& lines) {
     return found ? "windows-1251" : "cp866";
 }
 
-TLayout CreateParagraphs(TBookInfo& book, TConversionProgress* progress,
-                         const TLayout::TKind* kind) {
+TLayout CreateParagraphs(TBookInfo& book, TConversionProgress* progress, const TLayout::TKind* kind,
+                         std::vector<int32_t>* paragraphOfLine) {
     TLines& body = book.EditBody();
     if (body.empty()) {
         book.SetProperty("TotalParagraphs", "0");
@@ -185,13 +186,85 @@ TLayout CreateParagraphs(TBookInfo& book, TConversionProgress* progress,
     TParagraphBuilder builder(charset, layout);
     TLines out;
     out.reserve(body.size());
+    if (paragraphOfLine) paragraphOfLine->clear();
     for (size_t i = 0; i < body.size(); ++i) {
         step.At(i);
-        builder.Add(body[i], [&](std::string&& l) { out.push_back(std::move(l)); });
+        bool first = true;
+        builder.Add(body[i], [&](std::string&& l) {
+            if (first && paragraphOfLine) paragraphOfLine->push_back(builder.Count());
+            first = false;
+            out.push_back(std::move(l));
+        });
         TLines::value_type().swap(body[i]);
     }
     body.swap(out);
     book.SetProperty("TotalParagraphs", IntToStr(builder.Count()));
+    return layout;
+}
+
+// The number of the paragraph tag a body line begins with (after any page
+// marker), with the length of marker and tag; 0 when it begins with none.
+static int32_t LeadingTag(const std::string& line, size_t& length) {
+    size_t at = 0;
+    if (line.compare(0, 5, "<Page") == 0) {
+        size_t gt = line.find('>');
+        if (gt != std::string::npos && gt > 5 && line.find_first_not_of("0123456789", 5) == gt)
+            at = gt + 1;
+    }
+    static const char open[] = "<p id=\"par";
+    if (line.compare(at, sizeof open - 1, open) != 0) {
+        length = at;
+        return 0;
+    }
+    size_t d = at + sizeof open - 1, e = d;
+    while (e < line.size() && line[e] >= '0' && line[e] <= '9') ++e;
+    static const char mid[] = "\" class=\"";
+    if (e == d || e - d > 10 || line.compare(e, sizeof mid - 1, mid) != 0 ||
+        line.compare(e + sizeof mid - 1 + 5, 2, "\">") != 0) {
+        length = at;
+        return 0;
+    }
+    length = e + sizeof mid - 1 + 5 + 2;
+    int32_t n = 0;
+    return TryDecimalToInt(std::string_view(line).substr(d, e - d), n) ? n : 0;
+}
+
+TLayout RebuildParagraphs(TBookInfo& book, const TLayout::TKind* kind) {
+    // The tags and markers come off; the lines stay as the conversion left them.
+    TLines& body = book.EditBody();
+    const int32_t oldParagraph = book.LastParagraph;
+    size_t lineOfPosition = 0;
+    bool found = false;
+    for (size_t i = 0; i < body.size(); ++i) {
+        size_t length = 0;
+        const int32_t n = LeadingTag(body[i], length);
+        if (n == oldParagraph && !found) {
+            lineOfPosition = i;
+            found = true;
+        }
+        body[i].erase(0, length);
+    }
+    std::vector<int32_t> paragraphOfLine;
+    const TLayout layout = CreateParagraphs(book, nullptr, kind, &paragraphOfLine);
+    CreateVirtualPages(book);
+    book.SetProperty("Layout", layout.Name());
+    // The reading position: the paragraph that now holds the line the old one
+    // began with, on the page that holds it.
+    int32_t paragraph = 1, page = 1;
+    if (found && lineOfPosition < paragraphOfLine.size())
+        paragraph = paragraphOfLine[lineOfPosition];
+    for (const auto& l : book.Body()) {
+        if (l.compare(0, 5, "<Page") != 0) continue;
+        size_t length = 0;
+        // The page whose marker comes last before the paragraph.
+        if (LeadingTag(l, length) > paragraph) break;
+        int32_t n = 0;
+        if (TryDecimalToInt(std::string_view(l).substr(5, l.find('>') - 5), n)) page = n;
+    }
+    book.LastParagraph = paragraph;
+    book.LastPage = page;
+    book.SetProperty("LastParagraph", IntToStr(paragraph));
+    book.SetProperty("LastPage", IntToStr(page));
     return layout;
 }
 
@@ -335,6 +408,122 @@ static bool LoadSourceLines(const std::string& path, TLines& lines, TConversionP
     return utf16 != nullptr;
 }
 
+namespace {
+
+// A line's text without its surrounding blanks (no-break spaces included) and
+// with the conversion's escapes undone.
+std::string PlainText(std::string_view line, TCodePage cp) {
+    auto blankAt = [&](size_t i, bool back) -> size_t {
+        // The length of the blank that begins (or, back, ends) at i; 0 when none.
+        unsigned char c = static_cast<unsigned char>(line[i]);
+        if (c == ' ' || c == '\t') return 1;
+        if (cp == TCodePage::Utf8) {
+            if (!back && c == 0xC2 && i + 1 < line.size() &&
+                static_cast<unsigned char>(line[i + 1]) == 0xA0)
+                return 2;
+            if (back && c == 0xA0 && i > 0 && static_cast<unsigned char>(line[i - 1]) == 0xC2)
+                return 2;
+            return 0;
+        }
+        return (cp == TCodePage::Cp866 ? c == 0xFF : c == 0xA0) ? 1 : 0;
+    };
+    size_t b = 0, e = line.size();
+    while (b < e)
+        if (size_t n = blankAt(b, false))
+            b += n;
+        else
+            break;
+    while (e > b)
+        if (size_t n = blankAt(e - 1, true))
+            e -= n;
+        else
+            break;
+    std::string out(line.substr(b, e - b));
+    for (auto [from, to] : {std::pair{"&lt;", "<"}, {"&gt;", ">"}})
+        for (size_t at; (at = out.find(from)) != std::string::npos;) out.replace(at, 4, to);
+    return out;
+}
+
+// A person's name: two to four words, each beginning with a capital.
+bool NameLike(const std::string& utf8) {
+    int words = 0;
+    bool wordStart = true;
+    for (size_t i = 0; i < utf8.size();) {
+        char32_t c = DecodeChar(utf8, i, TCodePage::Utf8);
+        if (c == ' ' || c == 0xA0) {
+            wordStart = true;
+            continue;
+        }
+        if (wordStart) {
+            if (!IsUpper(c)) return false;
+            ++words;
+            wordStart = false;
+        } else if (!IsLetter(c) && c != '.' && c != '-' && c != '\'') {
+            return false;
+        }
+    }
+    return words >= 2 && words <= 4;
+}
+
+}  // namespace
+
+void FindTitleAndAuthor(const TLines& lines, const std::string& charset, std::string& title,
+                        std::string& author) {
+    const TCodePage cp = CodePageOf(charset);
+    title.clear();
+    author.clear();
+    // A Project Gutenberg header names both.
+    for (size_t i = 0; i < lines.size() && i < 100; ++i) {
+        if (lines[i].rfind("Title:", 0) == 0 && title.empty())
+            title = PlainText(lines[i].substr(6), cp);
+        if (lines[i].rfind("Author:", 0) == 0 && author.empty())
+            author = PlainText(lines[i].substr(7), cp);
+    }
+    if (!title.empty()) return;
+    author.clear();
+    // Otherwise the short lines that open the text.
+    struct TTop {
+        std::string text;
+        bool titleParagraph;  // indented as a title
+    };
+    std::vector<TTop> top;
+    for (size_t i = 0; i < lines.size() && i < 15 && top.size() < 3; ++i) {
+        std::string t = PlainText(lines[i], cp);
+        if (t.empty()) continue;
+        if (CharCount(t, cp) > MaxHeadingChars) break;
+        const int indent = EffectiveIndent(lines[i]);
+        top.push_back({std::move(t), indent > 6 && indent <= 35});
+    }
+    if (top.empty()) return;
+    auto utf8 = [&](const std::string& t) { return ToUtf8(t, cp); };
+    auto heading = [&](const TTop& t) {
+        return ClassifyHeading(utf8(t.text)) != THeadingKind::None;
+    };
+    // A text that opens with a title paragraph: the title, and a name after it
+    // for the author.
+    if (top[0].titleParagraph && !heading(top[0])) {
+        title = top[0].text;
+        if (top.size() > 1 && NameLike(utf8(top[1].text))) author = top[1].text;
+        return;
+    }
+    // Flush lines: an author's name and a title, "Name. Title", or a title
+    // alone. A text that opens with a heading (a cast list, a chapter) names none.
+    if (heading(top[0])) return;
+    size_t dot = top[0].text.find(". ");
+    if (dot != std::string::npos && NameLike(utf8(top[0].text.substr(0, dot)))) {
+        author = top[0].text.substr(0, dot);
+        title = PlainText(top[0].text.substr(dot + 2), cp);
+        return;
+    }
+    if (NameLike(utf8(top[0].text)) && top.size() > 1 && !heading(top[1])) {
+        author = top[0].text;
+        title = top[1].text;
+        return;
+    }
+    title = top[0].text;
+    if (top.size() > 1 && NameLike(utf8(top[1].text))) author = top[1].text;
+}
+
 void ConvertBody(const std::string& sourcePath, TBookInfo& book, TConversionProgress* progress,
                  const TLayout::TKind* kind, bool utf8) {
     auto stage = [&](const char* msg) {
@@ -347,11 +536,15 @@ void ConvertBody(const std::string& sourcePath, TBookInfo& book, TConversionProg
     RemoveDashes(book);
     stage("Analyzing Charset");
     book.SetProperty("Charset", utf8 ? "UTF-8" : AnalyzeCharset(book.Body()));
+    std::string title, author;
+    FindTitleAndAuthor(book.Body(), book.GetProperty("Charset"), title, author);
     stage("Creating paragraphs");
     const TLayout layout = CreateParagraphs(book, progress, kind);
     stage("Creating Virtual Pages");
     CreateVirtualPages(book, progress);
     book.SetProperty("Layout", layout.Name());
+    if (!title.empty()) book.SetProperty("BookTitle", title);
+    if (!author.empty()) book.SetProperty("Author", author);
     // Escapes, tags and markers make the text longer than its source.
     if (JoinedLength(book.Body()) > MaxBlockSize)
         throw ETextRefused(Fmt("%s is too large for a book file", sourcePath));

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "unitBookClasses.h"
 #include "unitParagraphs.h"
@@ -40,9 +41,16 @@ int64_t RoundHalfEvenDiv(uint64_t sum, uint64_t count);
 // end is allowed when cutAtEnd).
 bool LooksLikeUtf8(std::string_view sample, bool cutAtEnd);
 
-// Decides the text's layout (or takes kind) and tags the paragraphs; returns the layout.
+// Decides the text's layout (or takes kind) and tags the paragraphs; returns the
+// layout. paragraphOfLine, when given, learns the paragraph of each line's first byte.
 TLayout CreateParagraphs(TBookInfo& book, TConversionProgress* progress = nullptr,
-                         const TLayout::TKind* kind = nullptr);
+                         const TLayout::TKind* kind = nullptr,
+                         std::vector<int32_t>* paragraphOfLine = nullptr);
+// Builds a converted book's paragraphs and virtual pages again from its own text
+// (tags and markers taken off) in another layout, or the one decided anew when
+// kind is null; no source text is needed. The reading position stays on the
+// same text: the paragraph that now holds the old paragraph's first line.
+TLayout RebuildParagraphs(TBookInfo& book, const TLayout::TKind* kind);
 void CreateVirtualPages(TBookInfo& book, TConversionProgress* progress = nullptr);
 
 // The name a book takes from its source: the source's file name without its
@@ -51,6 +59,12 @@ std::string BookBaseName(const std::string& sourcePath);
 // The book file name for a source: its base name with ".tvst", or name(1).tvst,
 // name(2).tvst... when that is taken in booksFolder (by anything, a folder too).
 std::string ChooseBookFileName(const std::string& sourcePath, const std::string& booksFolder);
+
+// The book's own title and author where its first lines (escaped, as the
+// conversion holds them) state them: a Project Gutenberg header, or the short
+// lines that open the text. Empty when they do not; in the book's charset.
+void FindTitleAndAuthor(const TLines& lines, const std::string& charset, std::string& title,
+                        std::string& author);
 
 // A sample that is not text: more than 1% of its bytes are NUL or control bytes
 // other than tab, CR, LF and FF.

@@ -15,7 +15,7 @@
 #include "unitIniFile.h"
 
 std::string ProgramFolder;
-std::string RecentBook = "seagull.txt";
+std::string RecentBook = DefaultRecentBook;
 int32_t ScrollSpeed = 20;
 TLines OptionList;
 
@@ -93,7 +93,7 @@ static bool UsableStyleValue(int key, const std::string& v) {
 void LoadOptions() {
     OptionList.clear();
     TIniFile ini(ProgramFolder + "config.dat");
-    RecentBook = ini.ReadString("General", "RecentBook", "seagull.txt");
+    RecentBook = ini.ReadString("General", "RecentBook", DefaultRecentBook);
     ScrollSpeed = std::clamp(ParseScrollSpeed(ini.ReadString("General", "ScrollSpeed", "")),
                              MinScrollSpeed, MaxScrollSpeed);
     for (int i = 0; i < 5; ++i) {

@@ -11,6 +11,8 @@
 extern std::string ProgramFolder;
 // File name of the book that was open last, inside MyBooks/.
 extern std::string RecentBook;
+// The guide, a book named for its title, opens until another book is read.
+constexpr const char* DefaultRecentBook = "A Guide to Tavisto.tvst";
 // Auto-scroll interval in milliseconds, kept within MinScrollSpeed to MaxScrollSpeed.
 extern int32_t ScrollSpeed;
 constexpr int32_t MinScrollSpeed = 2;

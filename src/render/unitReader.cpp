@@ -81,6 +81,21 @@ bool TReader::IsCurrentBook(const std::string& fileName) const {
     return CurrentBook && CurrentBook->FileName == fileName;
 }
 
+bool TReader::ReleaseBook(const std::string& fileName) {
+    if (!IsCurrentBook(fileName)) return false;
+    CurrentBook->SavePosition();
+    const std::string recent = RecentBook;
+    CloseBook();
+    RecentBook = recent;
+    return true;
+}
+
+void TReader::ReopenBook(const std::string& fileName) {
+    OpenBook(fileName);
+    RestorePosition = true;
+    LoadPage();
+}
+
 void TReader::CloseBook() {
     if (!CurrentBook) return;
     if (RecentBook == CurrentBook->FileName) RecentBook.clear();
@@ -174,8 +189,7 @@ void TReader::WBDocumentComplete() {
 }
 
 int TReader::Percentage(int32_t cur, int32_t total) {
-    // nearbyint rounds in the default mode: to nearest, halves to even.
-    return int(std::nearbyint(double(cur) / double(total) * 100.0));
+    return PercentOf(cur, total);
 }
 
 void TReader::RecordParagraph(int32_t cur) {

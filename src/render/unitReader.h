@@ -56,6 +56,11 @@ class TReader {
     // saved, the view empties and RecentBook no longer names it.
     void CloseBook();
     bool IsCurrentBook(const std::string& fileName) const;
+    // The book file is about to be rewritten: when it is the current book, its
+    // position is saved and it is closed (it stays the recent book); true then.
+    bool ReleaseBook(const std::string& fileName);
+    // Opens a book again after it was rewritten, at its remembered paragraph.
+    void ReopenBook(const std::string& fileName);
     // Encoding: sets the book's charset and renders the page again in place.
     void ApplyCharset(const std::string& charset);
     // Copies the live position into the book's properties.

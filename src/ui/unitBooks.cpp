@@ -1,8 +1,10 @@
 #include "unitBooks.h"
 
+#include <QContextMenuEvent>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QTreeWidget>
@@ -45,9 +47,12 @@ TfrmBooks::TfrmBooks() {
     listBooks->setRootIsDecorated(false);
     listBooks->setSelectionMode(QAbstractItemView::SingleSelection);
     listBooks->setSelectionBehavior(QAbstractItemView::SelectRows);
-    listBooks->setHeaderLabels({"Title", ""});
+    listBooks->setHeaderLabels({"Title", "Author", "Read"});
     listBooks->header()->setSectionsClickable(false);
-    listBooks->setColumnWidth(0, 300);
+    listBooks->header()->setStretchLastSection(false);
+    listBooks->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    listBooks->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    listBooks->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
     listBooks->setToolTip("DoubleClick to Open");
     QFont lf("Liberation Sans");
     lf.setPixelSize(15);
@@ -87,18 +92,76 @@ bool TfrmBooks::eventFilter(QObject* o, QEvent* e) {
 
 void TfrmBooks::FillListView() {
     listBooks->clear();
-    for (const auto& caption : BookList->Captions()) {
+    auto text = [](const std::string& s) {
+        return QString::fromUtf8(s.data(), qsizetype(s.size()));
+    };
+    for (size_t i = 0; i < BookList->Count(); ++i) {
+        const TBookInfo& b = BookList->GetBook(i);
         auto* item = new QTreeWidgetItem(listBooks);
-        item->setText(0, QString::fromUtf8(caption.data(), qsizetype(caption.size())));
+        item->setText(0, text(DisplayTitle(b)));
+        item->setText(1, text(DisplayAuthor(b)));
+        const int read = ReadPercent(b);
+        item->setText(2, read < 0 ? QString() : QString("%1%").arg(read));
+        item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+        item->setToolTip(0, text(b.FileName));
     }
-    if (listBooks->selectedItems().isEmpty() && listBooks->topLevelItemCount() > 0)
+    // The book being read is the row selected; else the first.
+    const long current = CurrentBookName ? BookList->IndexOf(CurrentBookName()) : -1;
+    if (current >= 0)
+        listBooks->setCurrentItem(listBooks->topLevelItem(int(current)));
+    else if (listBooks->topLevelItemCount() > 0)
         listBooks->setCurrentItem(listBooks->topLevelItem(0));
 }
 
 void TfrmBooks::Rebuild() {
     SelectedBook = nullptr;
     ScanAndReport();
+    BookList->SortByTitle();
     FillListView();
+}
+
+void TfrmBooks::contextMenuEvent(QContextMenuEvent* e) {
+    QTreeWidgetItem* item = listBooks->currentItem();
+    if (!item || !item->isSelected()) return;
+    QMenu menu(this);
+    QMenu* paragraphs = menu.addMenu("Paragraphs");
+    static const std::pair<const char*, int> choices[] = {{"automatic", -1},
+                                                          {"classic", TLayout::Classic},
+                                                          {"one per line", TLayout::Lines},
+                                                          {"margin", TLayout::Margin},
+                                                          {"verse", TLayout::Verse}};
+    for (const auto& [name, kind] : choices) {
+        connect(paragraphs->addAction(name), &QAction::triggered, this, [this, kind] {
+            const TLayout::TKind k = TLayout::TKind(kind);
+            try {
+                RebuildSelected(kind < 0 ? nullptr : &k);
+            } catch (const std::exception& e) {
+                ShowErrorBox(e.what());
+            }
+        });
+    }
+    menu.exec(e->globalPos());
+}
+
+void TfrmBooks::RebuildSelected(const TLayout::TKind* kind) {
+    QTreeWidgetItem* item = listBooks->currentItem();
+    if (!item || !item->isSelected()) return;
+    const std::string name =
+        BookList->GetBook(size_t(listBooks->indexOfTopLevelItem(item))).FileName;
+    const bool wasOpen = OnReleasingBook && OnReleasingBook(name);
+    try {
+        TBookInfo book(BooksFolder());
+        book.FileName = name;
+        book.LoadFromBookFile();
+        RebuildParagraphs(book, kind);
+        book.SaveToBookFile();
+    } catch (...) {
+        if (wasOpen && OnBookRewritten) OnBookRewritten(name);
+        Rebuild();
+        throw;
+    }
+    if (wasOpen && OnBookRewritten) OnBookRewritten(name);
+    Rebuild();
 }
 
 std::string TfrmBooks::AskForFile() {

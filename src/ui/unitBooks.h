@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "core/unitBookClasses.h"
+#include "core/unitParagraphs.h"
 
 class QTreeWidget;
 
@@ -27,10 +28,20 @@ class TfrmBooks : public QDialog {
     static std::function<std::string()> OpenFileHook;
     // Told before a book file is deleted, so that the reader lets go of it.
     std::function<void(const std::string& fileName)> OnDeletingBook;
+    // Told before and after a book file is rewritten (its paragraphs built
+    // anew): the reader saves and lets go of it, then opens it again.
+    std::function<bool(const std::string& fileName)> OnReleasingBook;
+    std::function<void(const std::string& fileName)> OnBookRewritten;
+    // The book being read, whose row is selected when the list is filled.
+    std::function<std::string()> CurrentBookName;
+
+    // Builds the selected book's paragraphs anew in another layout (null: decided again).
+    void RebuildSelected(const TLayout::TKind* kind);
 
   protected:
     void showEvent(QShowEvent* e) override;
     bool eventFilter(QObject* o, QEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
 
   private:
     std::string AskForFile();

@@ -132,6 +132,13 @@ void TfrmMain::WireBooksWindow() {
     frmBooks->OnDeletingBook = [this](const std::string& name) {
         if (reader_->IsCurrentBook(name)) reader_->CloseBook();
     };
+    frmBooks->OnReleasingBook = [this](const std::string& name) {
+        return reader_->ReleaseBook(name);
+    };
+    frmBooks->OnBookRewritten = [this](const std::string& name) { reader_->ReopenBook(name); };
+    frmBooks->CurrentBookName = [this] {
+        return reader_->CurrentBook ? reader_->CurrentBook->FileName : std::string();
+    };
 }
 
 TfrmMain::~TfrmMain() {
