@@ -317,9 +317,9 @@ TEST_F(PipelineTest, LineEndingsNulAndPropertyOrder) {
                   (std::vector<std::string>{"Loading Source Text", "Converting symbols",
                                             "Removing Dashes", "Analyzing Charset",
                                             "Creating paragraphs", "Creating Virtual Pages"}));
-        EXPECT_EQ(b.Properties,
-                  (TLines{"Charset=Windows-1252", "LastPage=1", "LastParagraph=1",
-                          "TotalParagraphs=2", "PagesCount=1", "Layout=classic", "BookTitle=one"}));
+        EXPECT_EQ(b.Properties, (TLines{"Charset=Windows-1252", "LastPage=1", "LastParagraph=1",
+                                        "TotalParagraphs=2", "PagesCount=1", "Layout=classic",
+                                        "BookTitle=one", "Headings=0"}));
         EXPECT_EQ(b.Title, b.FileName);
     }
     EXPECT_EQ(bodies[0], bodies[1]);
@@ -409,13 +409,15 @@ TEST_F(PipelineTest, GoldenBookFile) {
     };
     const std::string props =
         "Charset=Windows-1252\r\nLastPage=1\r\nLastParagraph=1\r\nTotalParagraphs=9\r\n"
-        "PagesCount=3\r\nLayout=classic\r\nBookTitle=The <Title>\r\n";
+        "PagesCount=3\r\nLayout=classic\r\nBookTitle=The <Title>\r\nHeadings=1\r\n";
+    const std::string contents = "4\t2\tChapter Two\r\n";
     std::string text;
     for (const auto& l : body) text += l + "\r\n";
     const std::string index = "0\r\n16244\r\n32386\r\n";  // where the three markers stand
     const std::string expect = Bytes({11, 0}) + "golden.tvst" + Le32(uint32_t(props.size())) +
-                               props + Le32(0) + Le32(uint32_t(index.size())) + index +
-                               Le32(uint32_t(text.size())) + text;
+                               props + Le32(uint32_t(contents.size())) + contents +
+                               Le32(uint32_t(index.size())) + index + Le32(uint32_t(text.size())) +
+                               text;
     EXPECT_EQ(book.FileName, "golden.tvst");
     const std::string got = ReadFile(Lib() + "golden.tvst");
     ASSERT_EQ(got.size(), expect.size());

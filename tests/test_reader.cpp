@@ -87,7 +87,7 @@ TEST_F(ReaderTest, OpensAtTheRememberedPlaceTurnsPagesAndSavesOnExit) {
     EXPECT_FALSE(frmSplash->isVisible());
     ASSERT_TRUE(PageShown());
     EXPECT_EQ(R().CurrentBook->LastPage, 2);
-    EXPECT_EQ(frmMain->StatusTitle->text().toStdString(), "  " + name);
+    EXPECT_EQ(frmMain->StatusTitle->FullText().toStdString(), "A Test Book");
     EXPECT_EQ(frmMain->tmScroll->Interval(), 20);
     int cur = -1;
     ASSERT_TRUE(WaitFor([&] { return (cur = CurPar()) > 0; }));

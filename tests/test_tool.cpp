@@ -42,13 +42,13 @@ TEST(ConvertTool, ConvertsBooksThatLoadBack) {
     EXPECT_EQ(b.Title, "story.tvst");
     EXPECT_EQ(b.Properties,
               (TLines{"Charset=Windows-1252", "LastPage=1", "LastParagraph=1", "TotalParagraphs=2",
-                      "PagesCount=1", "Layout=classic", "BookTitle=Story"}));
+                      "PagesCount=1", "Layout=classic", "BookTitle=Story", "Headings=0"}));
 
     ToolRun info = Exec("--info " + (dir / "lib/story.tvst"));
     EXPECT_EQ(info.status, 0);
     EXPECT_EQ(info.out,
               "story.tvst\nCharset=Windows-1252\nLastPage=1\nLastParagraph=1\nTotalParagraphs=2\n"
-              "PagesCount=1\nLayout=classic\nBookTitle=Story\n3\n");
+              "PagesCount=1\nLayout=classic\nBookTitle=Story\nHeadings=0\n3\n");
 
     WriteFile(dir / "lib/bad.tvst", Bytes({5, 0, 'a'}));
     ToolRun bad = Exec("--info " + (dir / "lib/bad.tvst"));

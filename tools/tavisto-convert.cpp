@@ -4,6 +4,8 @@
 //       one book per text file (per text file of a ZIP archive), in DIR (default:
 //       MyBooks/ of the program folder); L is auto, classic, lines, margin or verse
 //   tavisto-convert --info BOOK     title, properties and body line count
+//   tavisto-convert --toc BOOK      the contents: paragraph, level, heading
+//   tavisto-convert --find BOOK T   every paragraph holding T: paragraph, page, its beginning
 
 #include <unistd.h>
 
@@ -17,8 +19,11 @@
 
 #include "archive/ZipMaster.h"
 #include "core/unitBookClasses.h"
+#include "core/unitCodePages.h"
 #include "core/unitErrors.h"
 #include "core/unitFiles.h"
+#include "core/unitHeadings.h"
+#include "core/unitSearch.h"
 #include "core/unitTextConversions.h"
 #include "options/unitOptStorage.h"
 
@@ -116,6 +121,83 @@ int Info(const std::string& path) {
     return 0;
 }
 
+// Loads a book named by a path; reports and returns false when it does not load.
+bool LoadBook(const std::string& path, TBookInfo& book) {
+    size_t slash = path.rfind('/');
+    book.FileName = path.substr(slash == std::string::npos ? 0 : slash + 1);
+    try {
+        book.LoadFromBookFile();
+        return true;
+    } catch (const EAppError& e) {
+        Report(e.what());
+        return false;
+    }
+}
+
+int Contents(const std::string& path) {
+    TBookInfo book(FolderOf(path));
+    if (!LoadBook(path, book)) return 1;
+    EnsureContents(book);
+    const TCodePage cp = CodePageOf(book.GetProperty("Charset"));
+    for (const THeading& h : ParseContents(book.ReservedA))
+        std::cout << h.Paragraph << "\t" << h.Level << "\t" << EscapeControls(ToUtf8(h.Text, cp))
+                  << "\n";
+    return 0;
+}
+
+int Find(const std::string& path, const std::string& text) {
+    TBookInfo book(FolderOf(path));
+    if (!LoadBook(path, book)) return 1;
+    TTextMatcher matcher(text, book.GetProperty("Charset"));
+    std::vector<int32_t> found;
+    matcher.Scan(book, 0, [&](const TSearchHit& h) {
+        if (found.empty() || found.back() != h.Paragraph) found.push_back(h.Paragraph);
+        return true;
+    });
+    // The beginning of each paragraph found, as the reader sees it.
+    const TCodePage cp = CodePageOf(book.GetProperty("Charset"));
+    size_t next = 0;
+    int32_t current = 0;
+    std::string begins;
+    auto print = [&] {
+        if (next < found.size() && current == found[next]) {
+            std::string utf8 = ToUtf8(begins, cp), shown;
+            size_t chars = 0;
+            for (size_t i = 0; i < utf8.size() && chars < 60;) {
+                const size_t at = i;
+                DecodeChar(utf8, i, TCodePage::Utf8);
+                shown.append(utf8, at, i - at);
+                ++chars;
+            }
+            std::cout << current << "\t" << book.PageOfParagraph(current) << "\t"
+                      << EscapeControls(shown) << "\n";
+            ++next;
+        }
+    };
+    book.ForEachLine([&](std::string_view line) {
+        std::string_view cls;
+        size_t textAt = 0;
+        if (int32_t n = ParagraphTagOf(line, cls, textAt)) {
+            print();
+            current = n;
+            begins.clear();
+            line = line.substr(textAt);
+        }
+        if (begins.size() < 400) {
+            std::string t(line);
+            for (auto [from, to] : {std::pair{"&lt;", "<"}, {"&gt;", ">"}, {"&amp;", "&"}})
+                for (size_t at; (at = t.find(from)) != std::string::npos;)
+                    t.replace(at, std::string_view(from).size(), to);
+            size_t b = t.find_first_not_of(' ');
+            if (b == std::string::npos) return;
+            if (!begins.empty()) begins += ' ';
+            begins += t.substr(b);
+        }
+    });
+    print();
+    return 0;
+}
+
 // Converts one text into the library and prints the new book's line.
 void ConvertOne(const std::string& file, const std::string& shownName, const std::string& library,
                 const TLayout::TKind* layout) {
@@ -168,6 +250,14 @@ int main(int argc, char** argv) {
     if (args[0] == "--info") {
         if (args.size() != 2) return Usage();
         return Info(args[1]);
+    }
+    if (args[0] == "--toc") {
+        if (args.size() != 2) return Usage();
+        return Contents(args[1]);
+    }
+    if (args[0] == "--find") {
+        if (args.size() != 3) return Usage();
+        return Find(args[1], args[2]);
     }
     ProgramFolder = ExecutableFolder();
     std::string library = BooksFolder();

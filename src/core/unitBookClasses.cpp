@@ -119,22 +119,69 @@ void TBookInfo::ReadFrom(TStream& s, bool headerOnly) {
     }
 }
 
-void TBookInfo::ReadBodyText(const std::function<void(std::string_view)>& sink) {
+void TBookInfo::ReadBodyText(const std::function<void(std::string_view)>& sink, uint64_t from) {
     if (bodyInMemory_) {
+        uint64_t at = 0;
+        auto part = [&](std::string_view s) {
+            if (at + s.size() > from) sink(at >= from ? s : s.substr(size_t(from - at)));
+            at += s.size();
+        };
         for (const auto& l : body_) {
-            sink(l);
-            sink("\r\n");
+            part(l);
+            part("\r\n");
         }
         return;
     }
     std::string buf(std::min<uint64_t>(file_->size, ReadChunk), '\0');
-    for (uint64_t at = 0; at < file_->size;) {
+    for (uint64_t at = from; at < file_->size;) {
         size_t n = size_t(std::min<uint64_t>(buf.size(), file_->size - at));
         if (!ReadAt(file_->fd.Get(), buf.data(), n, file_->offset + at))
             throw EBookDamaged(Fmt("Book file %s is damaged", FullPath()));
         sink(std::string_view(buf.data(), n));
         at += n;
     }
+}
+
+void TBookInfo::ForEachLine(const std::function<void(std::string_view)>& fn) {
+    if (bodyInMemory_) {
+        for (const auto& l : body_) fn(l);
+        return;
+    }
+    std::string pending;  // a line begun in an earlier piece
+    bool skipLF = false, ended = false;
+    ReadBodyText([&](std::string_view piece) {
+        size_t p = 0;
+        if (ended) return;
+        if (skipLF && !piece.empty() && piece[0] == '\n') p = 1;
+        skipLF = false;
+        while (p < piece.size()) {
+            size_t q = piece.find_first_of(std::string_view("\r\n\0", 3), p);
+            if (q == std::string_view::npos) {
+                pending.append(piece.substr(p));
+                return;
+            }
+            if (piece[q] == '\0') {
+                pending.append(piece.substr(p, q - p));
+                ended = true;
+                return;
+            }
+            if (pending.empty()) {
+                fn(piece.substr(p, q - p));
+            } else {
+                pending.append(piece.substr(p, q - p));
+                fn(pending);
+                pending.clear();
+            }
+            if (piece[q] == '\r') {
+                if (q + 1 == piece.size())
+                    skipLF = true;
+                else if (piece[q + 1] == '\n')
+                    ++q;
+            }
+            p = q + 1;
+        }
+    });
+    if (!pending.empty()) fn(pending);
 }
 
 uint64_t TBookInfo::BodySize() const {
@@ -474,6 +521,66 @@ void TBookInfo::ExtractPage(int32_t n, TLines& lines) {
         piece(end.line, 0, end.col, text);
     }
     SplitText(text, lines);
+}
+
+uint64_t TBookInfo::PageOffset(int32_t n) {
+    if (!bodyInMemory_) {
+        if (!fileIndexed_) IndexFilePages();
+        if (!bodyInMemory_) {
+            const int32_t p = GetIntProperty("PagesCount");
+            return n >= 1 && n <= p && fileMarkers_[size_t(n - 1)] != npos
+                       ? fileMarkers_[size_t(n - 1)]
+                       : 0;
+        }
+    }
+    if (!pagesIndexed_) IndexPages();
+    TextPos pos;
+    if (!FindMarker(n, pos)) return 0;
+    uint64_t offset = 0;
+    for (size_t i = 0; i < pos.line; ++i) offset += body_[i].size() + 2;
+    return offset + pos.col;
+}
+
+int32_t TBookInfo::FirstParagraphOfPage(int32_t n) {
+    // The tag right after the page's marker.
+    std::string head;
+    if (!bodyInMemory_) {
+        const uint64_t at = PageOffset(n);
+        if (bodyInMemory_) return FirstParagraphOfPage(n);
+        if (at == 0 && n != 1) return 0;
+        head.resize(size_t(std::min<uint64_t>(64, file_->size - std::min(at, file_->size))));
+        if (!ReadAt(file_->fd.Get(), head.data(), head.size(), file_->offset + at)) return 0;
+    } else {
+        if (!pagesIndexed_) IndexPages();
+        TextPos pos;
+        if (!FindMarker(n, pos)) return 0;
+        head = body_[pos.line].substr(pos.col, 64);
+    }
+    const std::string marker = Marker(n);
+    if (head.compare(0, marker.size(), marker) != 0) return 0;
+    static const std::string open = "<p id=\"par";
+    if (head.compare(marker.size(), open.size(), open) != 0) return 0;
+    int64_t v = 0;
+    for (size_t i = marker.size() + open.size();
+         i < head.size() && head[i] >= '0' && head[i] <= '9' && v < INT32_MAX; ++i)
+        v = v * 10 + (head[i] - '0');
+    return int32_t(v);
+}
+
+int32_t TBookInfo::PageOfParagraph(int32_t n) {
+    // Pages begin with rising paragraph numbers: the last page beginning at or
+    // before n holds it.
+    int32_t lo = 1, hi = GetIntProperty("PagesCount");
+    if (hi < 1) return 1;
+    while (lo < hi) {
+        const int32_t mid = lo + (hi - lo + 1) / 2;
+        const int32_t first = FirstParagraphOfPage(mid);
+        if (first > 0 && first <= n)
+            lo = mid;
+        else
+            hi = mid - 1;
+    }
+    return lo;
 }
 
 void TBookInfo::NextPage(TLines& lines) {

@@ -46,7 +46,10 @@ class TBookInfo {
     // Write access to the lines; the page index is made again when next needed.
     TLines& EditBody();
     // The body text (lines with CR LF), handed over in pieces, from memory or file.
-    void ReadBodyText(const std::function<void(std::string_view)>& sink);
+    void ReadBodyText(const std::function<void(std::string_view)>& sink, uint64_t from = 0);
+    // The body's lines one by one, split as a line list is split, without ever
+    // holding more than a piece of the text.
+    void ForEachLine(const std::function<void(std::string_view)>& line);
     uint64_t BodySize() const;
 
     const std::string& Folder() const { return folder_; }
@@ -80,6 +83,12 @@ class TBookInfo {
     void SetProperty(const std::string& name, const std::string& value);
 
     void ExtractPage(int32_t n, TLines& lines);
+    // Where page n's marker stands in the body text (0 when it has none).
+    uint64_t PageOffset(int32_t n);
+    // The number of the paragraph page n begins with (0 when not known).
+    int32_t FirstParagraphOfPage(int32_t n);
+    // The page that holds paragraph n (1 when none does).
+    int32_t PageOfParagraph(int32_t n);
     void NextPage(TLines& lines);
     void PrevPage(TLines& lines);
 

@@ -164,6 +164,20 @@ std::string ToUtf8(std::string_view s, TCodePage cp) {
     return out;
 }
 
+std::u16string Utf8ToUtf16(std::string_view utf8) {
+    std::u16string out;
+    for (size_t i = 0; i < utf8.size();) {
+        char32_t c = DecodeChar(utf8, i, TCodePage::Utf8);
+        if (c >= 0x10000) {
+            out += char16_t(0xD800 + ((c - 0x10000) >> 10));
+            out += char16_t(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            out += char16_t(c);
+        }
+    }
+    return out;
+}
+
 bool EncodeChar(char32_t c, TCodePage cp, unsigned char& out) {
     if (c < 0x80) {
         out = static_cast<unsigned char>(c);

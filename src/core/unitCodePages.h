@@ -21,6 +21,7 @@ char32_t DecodeChar(std::string_view s, size_t& i, TCodePage cp);
 size_t CharCount(std::string_view s, TCodePage cp);
 void AppendUtf8(std::string& out, char32_t c);
 std::string ToUtf8(std::string_view s, TCodePage cp);
+std::u16string Utf8ToUtf16(std::string_view utf8);
 // A single-byte page's byte for a character, or false when the page has none.
 bool EncodeChar(char32_t c, TCodePage cp, unsigned char& out);
 

@@ -164,3 +164,157 @@ THeadingKind ClassifyHeading(std::string_view utf8) {
         return THeadingKind::Chapter;
     return THeadingKind::None;
 }
+
+int32_t ParagraphTagOf(std::string_view line, std::string_view& cls, size_t& textAt) {
+    size_t at = 0;
+    if (line.substr(0, 5) == "<Page") {
+        size_t gt = line.find('>');
+        if (gt == std::string_view::npos) return 0;
+        at = gt + 1;
+    }
+    static const std::string_view open = "<p id=\"par", mid = "\" class=\"";
+    if (line.substr(at, open.size()) != open) return 0;
+    size_t d = at + open.size(), e = d;
+    while (e < line.size() && line[e] >= '0' && line[e] <= '9' && e - d < 10) ++e;
+    if (e == d || line.substr(e, mid.size()) != mid || line.substr(e + mid.size() + 5, 2) != "\">")
+        return 0;
+    cls = line.substr(e + mid.size(), 5);
+    textAt = e + mid.size() + 7;
+    int64_t n = 0;
+    for (size_t k = d; k < e; ++k) n = n * 10 + (line[k] - '0');
+    return n > INT32_MAX ? 0 : int32_t(n);
+}
+
+THeadingFinder::THeadingFinder(const std::string& charset, bool everyLine)
+    : page_(CodePageOf(charset)), everyLine_(everyLine) {}
+
+namespace {
+
+// The text of a line without its surrounding blanks (no-break spaces too) and
+// with the conversion's escapes undone, in the line's own charset.
+std::string Trimmed(std::string_view line, TCodePage cp) {
+    auto blank = [&](size_t i) {
+        unsigned char c = static_cast<unsigned char>(line[i]);
+        return c == ' ' || c == '\t' || (cp == TCodePage::Cp866 && c == 0xFF) ||
+               ((cp == TCodePage::Win1251 || cp == TCodePage::Win1252) && c == 0xA0);
+    };
+    size_t b = 0, e = line.size();
+    for (;;) {
+        if (b < e && blank(b))
+            ++b;
+        else if (cp == TCodePage::Utf8 && b + 1 < e && line.substr(b, 2) == "\xC2\xA0")
+            b += 2;
+        else
+            break;
+    }
+    for (;;) {
+        if (e > b && blank(e - 1))
+            --e;
+        else if (cp == TCodePage::Utf8 && e >= b + 2 && line.substr(e - 2, 2) == "\xC2\xA0")
+            e -= 2;
+        else
+            break;
+    }
+    std::string out(line.substr(b, e - b));
+    for (auto [from, to] : {std::pair{"&lt;", "<"}, {"&gt;", ">"}, {"&amp;", "&"}})
+        for (size_t at; (at = out.find(from)) != std::string::npos;)
+            out.replace(at, std::string_view(from).size(), to);
+    return out;
+}
+
+}  // namespace
+
+void THeadingFinder::Close(bool followedByBlank) {
+    if (!open_) return;
+    open_ = false;
+    if (contentLines_ == 0 || contentLines_ > 3 || broken_) return;
+    if (!blankAfter_) blankAfter_ = followedByBlank;
+    const std::string utf8 = ToUtf8(content_, page_);
+    if (CharCount(utf8, TCodePage::Utf8) > MaxHeadingChars || IsSeparator(utf8)) return;
+    const bool alone = blankBefore_ && blankAfter_;
+    const THeadingKind kind = ClassifyHeading(utf8);
+    int level = 0;
+    switch (kind) {
+        case THeadingKind::Part:
+            level = 1;
+            underChapter_ = false;
+            break;
+        case THeadingKind::Chapter:
+            level = 2;
+            underChapter_ = true;
+            break;
+        case THeadingKind::Scene:
+            level = 3;
+            break;
+        case THeadingKind::Numeral:
+            if (alone || title_ || (everyLine_ && contentLines_ == 1))
+                level = underChapter_ ? 3 : 2;
+            break;
+        case THeadingKind::None:
+            if (title_ && alone) level = 2;
+            break;
+    }
+    if (level) headings_.push_back({number_, level, content_});
+}
+
+void THeadingFinder::Add(std::string_view line) {
+    std::string_view cls;
+    size_t textAt = 0;
+    const int32_t n = ParagraphTagOf(line, cls, textAt);
+    const std::string_view text = n ? line.substr(textAt) : line;
+    const std::string plain = Trimmed(text, page_);
+    const bool blank = plain.empty();
+    if (n) {
+        Close(blank);
+        open_ = true;
+        number_ = n;
+        title_ = cls == "ptitl";
+        content_.clear();
+        contentLines_ = 0;
+        blankBefore_ = blankAfter_ = broken_ = false;
+    }
+    if (open_) {
+        if (!blank) {
+            if (contentLines_ == 0) blankBefore_ = lastBlank_;
+            if (blankAfter_) broken_ = true;  // text, a gap, text: no heading
+            if (content_.size() < 400) {
+                if (!content_.empty()) content_ += ' ';
+                content_ += plain;
+            }
+            ++contentLines_;
+        } else if (contentLines_ > 0) {
+            blankAfter_ = true;
+        }
+    }
+    lastBlank_ = blank;
+}
+
+void THeadingFinder::Finish() {
+    Close(true);
+}
+
+TLines ContentsLines(const std::vector<THeading>& headings) {
+    TLines out;
+    out.reserve(headings.size());
+    for (const auto& h : headings)
+        out.push_back(IntToStr(h.Paragraph) + "\t" + IntToStr(h.Level) + "\t" + h.Text);
+    return out;
+}
+
+std::vector<THeading> ParseContents(const TLines& lines) {
+    std::vector<THeading> out;
+    for (const auto& l : lines) {
+        size_t t1 = l.find('\t'), t2 = t1 == std::string::npos ? t1 : l.find('\t', t1 + 1);
+        if (t2 == std::string::npos) continue;
+        THeading h;
+        int32_t level = 0;
+        if (!TryDecimalToInt(std::string_view(l).substr(0, t1), h.Paragraph) ||
+            !TryDecimalToInt(std::string_view(l).substr(t1 + 1, t2 - t1 - 1), level) || level < 1 ||
+            level > 3 || h.Paragraph < 1)
+            continue;
+        h.Level = level;
+        h.Text = l.substr(t2 + 1);
+        out.push_back(std::move(h));
+    }
+    return out;
+}

@@ -6,6 +6,10 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "unitCodePages.h"
+#include "unitStrings.h"
 
 enum class THeadingKind {
     None,
@@ -22,3 +26,45 @@ constexpr size_t MaxHeadingChars = 80;
 THeadingKind ClassifyHeading(std::string_view utf8);
 // A line of marks only ("* * *", "---", "~~~"): a separator, never a heading.
 bool IsSeparator(std::string_view utf8);
+
+// One entry of a book's contents.
+struct THeading {
+    int32_t Paragraph = 0;
+    int Level = 0;     // 1 (book, part), 2 (chapter), 3 (under a chapter)
+    std::string Text;  // in the book's charset
+};
+
+// Finds the headings of a converted book, reading its tagged lines in order:
+// a short paragraph that is a title paragraph standing alone between empty
+// lines, or reads as a heading ("Chapter IV", a roman numeral alone).
+class THeadingFinder {
+  public:
+    // everyLine: every line is a paragraph of its own (the lines and verse layouts).
+    THeadingFinder(const std::string& charset, bool everyLine);
+    void Add(std::string_view bodyLine);
+    void Finish();
+    const std::vector<THeading>& Headings() const { return headings_; }
+
+  private:
+    void Close(bool followedByBlank);
+    TCodePage page_;
+    bool everyLine_;
+    std::vector<THeading> headings_;
+    bool underChapter_ = false;
+    bool lastBlank_ = true;  // the line before (the start of the text counts as blank)
+    // The paragraph being read.
+    bool open_ = false;
+    int32_t number_ = 0;
+    bool title_ = false;
+    std::string content_;
+    int contentLines_ = 0;
+    bool blankBefore_ = false, blankAfter_ = false, broken_ = false;
+};
+
+// The contents as the book file keeps them: "paragraph<TAB>level<TAB>text".
+TLines ContentsLines(const std::vector<THeading>& headings);
+// And back; lines that do not read so are left out.
+std::vector<THeading> ParseContents(const TLines& lines);
+// The paragraph number of a body line's leading tag (after a page marker), its
+// class in cls, and where the line's text begins; 0 when the line has no tag.
+int32_t ParagraphTagOf(std::string_view line, std::string_view& cls, size_t& textAt);

@@ -229,6 +229,21 @@ static int32_t LeadingTag(const std::string& line, size_t& length) {
     return TryDecimalToInt(std::string_view(line).substr(d, e - d), n) ? n : 0;
 }
 
+void FindContents(TBookInfo& book) {
+    const std::string layout = book.GetProperty("Layout");
+    THeadingFinder finder(book.GetProperty("Charset"), layout == "lines" || layout == "verse");
+    book.ForEachLine([&](std::string_view line) { finder.Add(line); });
+    finder.Finish();
+    book.ReservedA = ContentsLines(finder.Headings());
+    book.SetProperty("Headings", IntToStr(int64_t(finder.Headings().size())));
+}
+
+bool EnsureContents(TBookInfo& book) {
+    if (!book.GetProperty("Headings").empty()) return false;
+    FindContents(book);
+    return true;
+}
+
 TLayout RebuildParagraphs(TBookInfo& book, const TLayout::TKind* kind) {
     // The tags and markers come off; the lines stay as the conversion left them.
     TLines& body = book.EditBody();
@@ -248,6 +263,7 @@ TLayout RebuildParagraphs(TBookInfo& book, const TLayout::TKind* kind) {
     const TLayout layout = CreateParagraphs(book, nullptr, kind, &paragraphOfLine);
     CreateVirtualPages(book);
     book.SetProperty("Layout", layout.Name());
+    FindContents(book);
     // The reading position: the paragraph that now holds the line the old one
     // began with, on the page that holds it.
     int32_t paragraph = 1, page = 1;
@@ -545,6 +561,7 @@ void ConvertBody(const std::string& sourcePath, TBookInfo& book, TConversionProg
     book.SetProperty("Layout", layout.Name());
     if (!title.empty()) book.SetProperty("BookTitle", title);
     if (!author.empty()) book.SetProperty("Author", author);
+    FindContents(book);
     // Escapes, tags and markers make the text longer than its source.
     if (JoinedLength(book.Body()) > MaxBlockSize)
         throw ETextRefused(Fmt("%s is too large for a book file", sourcePath));

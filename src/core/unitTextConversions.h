@@ -46,6 +46,11 @@ bool LooksLikeUtf8(std::string_view sample, bool cutAtEnd);
 TLayout CreateParagraphs(TBookInfo& book, TConversionProgress* progress = nullptr,
                          const TLayout::TKind* kind = nullptr,
                          std::vector<int32_t>* paragraphOfLine = nullptr);
+// Finds the book's headings (one pass over its text) and keeps them as its
+// contents, in its first reserved list, with their number as "Headings".
+void FindContents(TBookInfo& book);
+// The same for a book converted before books had contents; false when it has them.
+bool EnsureContents(TBookInfo& book);
 // Builds a converted book's paragraphs and virtual pages again from its own text
 // (tags and markers taken off) in another layout, or the one decided anew when
 // kind is null; no source text is needed. The reading position stays on the

@@ -1,9 +1,12 @@
 #include "unitReader.h"
 
+#include <algorithm>
 #include <cmath>
 
+#include "../core/unitCodePages.h"
 #include "../core/unitErrors.h"
 #include "../core/unitFiles.h"
+#include "../core/unitSearch.h"
 #include "../core/unitTextConversions.h"
 #include "../options/unitOptStorage.h"
 #include "unitPageBuilder.h"
@@ -11,7 +14,13 @@
 
 TReader::TReader(THtmlView& view, ITimerControl& tmScroll, ITimerControl& tmProgress,
                  TReaderStatus& status)
-    : view_(view), tmScroll_(tmScroll), tmProgress_(tmProgress), status_(status) {}
+    : view_(view), tmScroll_(tmScroll), tmProgress_(tmProgress), status_(status) {
+    Clock = [] {
+        return int64_t(std::chrono::duration_cast<std::chrono::milliseconds>(
+                           std::chrono::steady_clock::now().time_since_epoch())
+                           .count());
+    };
+}
 
 void TReader::LoadPage() {
     if (!CurrentBook) return;  // nothing to render: the view stays as it is
@@ -24,7 +33,13 @@ void TReader::LoadPage() {
     probeAsked_ = 0;
     view_.Navigate(tpl + "vpage.html");
     CurDocument = view_.Document();
-    status_.SetTitlePanel("  " + CurrentBook->Title);
+    loading_ = true;
+    std::string title = DisplayTitle(*CurrentBook);
+    if (title == CurrentBook->FileName && title.size() > 5 &&
+        SameText(std::string_view(title).substr(title.size() - 5), ".tvst"))
+        title.resize(title.size() - 5);
+    status_.SetTitlePanel(title);
+    ReportPlace();
 }
 
 std::unique_ptr<TBookInfo> TReader::LoadBook(const std::string& fileName, TLines& page) {
@@ -33,6 +48,9 @@ std::unique_ptr<TBookInfo> TReader::LoadBook(const std::string& fileName, TLines
     auto book = std::make_unique<TBookInfo>(BooksFolder());
     book->FileName = fileName;
     book->LoadFromBookFile();
+    // A book converted before books had contents gets them now, once; they are
+    // kept with the next save of the position.
+    EnsureContents(*book);
     book->ExtractPage(book->LastPage, page);
     return book;
 }
@@ -40,8 +58,11 @@ std::unique_ptr<TBookInfo> TReader::LoadBook(const std::string& fileName, TLines
 void TReader::Adopt(std::unique_ptr<TBookInfo> book, TLines& page) {
     CurrentBook = std::move(book);
     PageLines.swap(page);
+    Contents = ParseContents(CurrentBook->ReservedA);
     ++bookSerial_;
     probeAsked_ = 0;
+    TopParagraph = -1;
+    hitParagraph_ = 0;
 }
 
 void TReader::OpenBook(const std::string& fileName) {
@@ -99,8 +120,12 @@ void TReader::ReopenBook(const std::string& fileName) {
 void TReader::CloseBook() {
     if (!CurrentBook) return;
     if (RecentBook == CurrentBook->FileName) RecentBook.clear();
-    tmScroll_.SetEnabled(false);
+    if (tmScroll_.Enabled()) {
+        tmScroll_.SetEnabled(false);
+        status_.AutoScrollStopped();
+    }
     CurrentBook.reset();
+    Contents.clear();
     ++bookSerial_;
     probeAsked_ = 0;
     PageLines.clear();
@@ -110,12 +135,15 @@ void TReader::CloseBook() {
     status_.SetTitlePanel("");
     ProgressPosition = LastPercent = 0;
     status_.RepaintProgress(0);
+    status_.ShowPlace({});
 }
 
 void TReader::CopyPositionToProperties() {
     if (!CurrentBook) return;
     CurrentBook->SetProperty("LastPage", IntToStr(CurrentBook->LastPage));
-    CurrentBook->SetProperty("LastParagraph", IntToStr(CurrentBook->LastParagraph));
+    // The paragraph at the top edge: rendered again, the page starts with it.
+    const int32_t top = TopParagraph > 0 ? TopParagraph : CurrentBook->LastParagraph;
+    CurrentBook->SetProperty("LastParagraph", IntToStr(top));
 }
 
 void TReader::ApplyCharset(const std::string& charset) {
@@ -146,8 +174,124 @@ void TReader::Close(const std::function<void(const std::string&)>& reportError) 
     }
     PageLines.clear();
     CurrentBook.reset();
+    Contents.clear();
     ++bookSerial_;
     FreeOptionList();
+}
+
+void TReader::ShowPage(int32_t page, TArrival arrival, int32_t paragraph) {
+    CurrentBook->LastPage = page;
+    hitParagraph_ = 0;  // a search goes on from wherever the reader now is
+    arrival_ = arrival;
+    arrivalParagraph_ = paragraph;
+    RestorePosition = false;
+    LoadPage();
+    // The position is the new page's at once, not when the probe next looks.
+    const int32_t first = paragraph > 0 ? paragraph : CurrentBook->FirstParagraphOfPage(page);
+    if (first > 0) {
+        CurrentBook->LastParagraph = first;
+        TopParagraph = first;
+    }
+    ReportPlace();
+}
+
+void TReader::GoToParagraph(int32_t n) {
+    if (!CurrentBook) return;
+    const int32_t total = CurrentBook->GetIntProperty("TotalParagraphs");
+    n = std::max(1, total > 0 ? std::min(n, total) : n);
+    const int32_t page = CurrentBook->PageOfParagraph(n);
+    if (page == CurrentBook->LastPage && CurWindow && !loading_) {
+        // On the page shown: scroll, no render.
+        GotoParagraph(n);
+        if (!highlight_.empty()) view_.Highlight("par" + IntToStr(n), highlight_);
+        highlight_.clear();
+        CurrentBook->LastParagraph = TopParagraph = n;
+        ReportPlace();
+        return;
+    }
+    ShowPage(page, TArrival::Paragraph, n);
+}
+
+void TReader::GoToPercent(double percent) {
+    if (!CurrentBook) return;
+    const int32_t total = CurrentBook->GetIntProperty("TotalParagraphs");
+    percent = std::clamp(percent, 0.0, 100.0);
+    GoToParagraph(std::max(1, int32_t(std::lround(percent / 100.0 * total))));
+}
+
+bool TReader::GoTo(const std::string& where) {
+    std::string w = where;
+    while (!w.empty() && w.back() == ' ') w.pop_back();
+    while (!w.empty() && w.front() == ' ') w.erase(0, 1);
+    if (!w.empty() && w.back() == '%') {
+        w.pop_back();
+        char* end = nullptr;
+        const double p = std::strtod(w.c_str(), &end);
+        if (w.empty() || *end || p < 0 || p > 100) return false;
+        GoToPercent(p);
+        return true;
+    }
+    int32_t n = 0;
+    if (!TryDecimalToInt(w, n) || n < 1) return false;
+    GoToParagraph(n);
+    return true;
+}
+
+bool TReader::Find(const std::string& text, bool forward) {
+    if (!CurrentBook || text.empty()) return false;
+    if (text != searchText_) {
+        searchText_ = text;
+        hitParagraph_ = 0;
+    }
+    const TTextMatcher matcher(text, CurrentBook->GetProperty("Charset"));
+    const int32_t from = hitParagraph_
+                             ? hitParagraph_
+                             : (TopParagraph > 0 ? TopParagraph : CurrentBook->LastParagraph);
+    const uint64_t offset = hitParagraph_ ? hitOffset_ : UINT64_MAX;
+    TSearchHit hit;
+    const bool found = forward
+                           ? FindNext(*CurrentBook, matcher, std::max(from, 1), offset, hit)
+                           : FindPrevious(*CurrentBook, matcher, std::max(from, 1), offset, hit);
+    if (!found) {
+        status_.ShowNote("Not found");
+        return false;
+    }
+    status_.ShowNote("");
+    highlight_ = Utf8ToUtf16(text);
+    GoToParagraph(hit.Paragraph);
+    hitParagraph_ = hit.Paragraph;
+    hitOffset_ = hit.Offset;
+    return true;
+}
+
+bool TReader::FindAgain(bool forward) {
+    return !searchText_.empty() && Find(searchText_, forward);
+}
+
+int TReader::CurrentHeading() const {
+    if (!CurrentBook || Contents.empty()) return -1;
+    const int32_t at = CurrentBook->LastParagraph;
+    auto it = std::upper_bound(Contents.begin(), Contents.end(), at,
+                               [](int32_t p, const THeading& h) { return p < h.Paragraph; });
+    return int(it - Contents.begin()) - 1;
+}
+
+void TReader::ReportPlace() {
+    if (!CurrentBook) return;
+    TPlace place;
+    place.Title = DisplayTitle(*CurrentBook);
+    if (place.Title == CurrentBook->FileName && place.Title.size() > 5)
+        place.Title.resize(place.Title.size() - 5);
+    const int h = CurrentHeading();
+    if (h >= 0)
+        place.Heading =
+            ToUtf8(Contents[size_t(h)].Text, CodePageOf(CurrentBook->GetProperty("Charset")));
+    place.Page = CurrentBook->LastPage;
+    place.Pages = std::max(CurrentBook->GetIntProperty("PagesCount"), 0);
+    const int32_t total = CurrentBook->GetIntProperty("TotalParagraphs");
+    if (total > 0)
+        place.Percent = std::clamp(Percentage(CurrentBook->LastParagraph, total), 0, 100);
+    status_.ShowPlace(place);
 }
 
 int32_t TReader::ParagraphOfId(const std::string& id) {
@@ -166,11 +310,12 @@ void TReader::GetCurPar(std::function<void(int32_t)> answer) {
     std::weak_ptr<char> alive = alive_;
     view_.AskIds(view_.ViewWidth() / 2, ProbeY,
                  [this, alive, asked, book, doc, answer](bool ok, const std::string& atPoint,
-                                                         const std::string&) {
+                                                         const std::string& atTop) {
                      if (alive.expired()) return;
                      if (probeAsked_ == asked) probeAsked_ = 0;
                      // The page or the book it was asked of is gone: the answer is void.
-                     if (book != bookSerial_ || doc != CurDocument || !CurrentBook) return;
+                     if (!Alive(book) || doc != CurDocument) return;
+                     if (int32_t top = ParagraphOfId(atTop); top > 0) TopParagraph = top;
                      answer(ok ? ParagraphOfId(atPoint) : -1);
                  });
 }
@@ -183,8 +328,21 @@ void TReader::WBDocumentComplete() {
     CurDocument = view_.Document();
     CurWindow = CurDocument;
     probeAsked_ = 0;
-    if (RestorePosition && CurrentBook) GotoParagraph(CurrentBook->GetIntProperty("LastParagraph"));
+    loading_ = false;
+    if (RestorePosition && CurrentBook) {
+        GotoParagraph(CurrentBook->GetIntProperty("LastParagraph"));
+    } else if (arrival_ == TArrival::Paragraph && CurrentBook) {
+        GotoParagraph(arrivalParagraph_);
+        if (!highlight_.empty()) view_.Highlight("par" + IntToStr(arrivalParagraph_), highlight_);
+    } else if (arrival_ == TArrival::Bottom) {
+        view_.ScrollToBottom();
+    }
     RestorePosition = false;
+    arrival_ = TArrival::Top;
+    highlight_.clear();
+    // A new page scrolls on from where it is shown.
+    scrollStart_ = Clock();
+    scrolled_ = 0;
     tmProgress_.SetEnabled(true);
 }
 
@@ -194,8 +352,10 @@ int TReader::Percentage(int32_t cur, int32_t total) {
 
 void TReader::RecordParagraph(int32_t cur) {
     if (cur < 0 || !CurrentBook) return;
+    const bool moved = CurrentBook->LastParagraph != cur;
     CurrentBook->LastParagraph = cur;
     const int32_t total = CurrentBook->GetIntProperty("TotalParagraphs");
+    if (moved) ReportPlace();
     if (total == 0) return;
     int pct = Percentage(cur, total);
     ProgressPosition = pct < 0 ? 0 : (pct > 100 ? 100 : pct);
@@ -217,8 +377,42 @@ void TReader::tmProgressTimer() {
     GetCurPar([this](int32_t cur) { RecordParagraph(cur); });
 }
 
+void TReader::SetAutoScroll(bool on) {
+    scrollStart_ = Clock();
+    scrolled_ = 0;
+    tmScroll_.SetEnabled(on);
+}
+
 void TReader::tmScrollTimer() {
-    if (CurWindow) view_.ScrollBy(0, 1);
+    if (!CurWindow || !CurrentBook) return;
+    const int64_t now = Clock();
+    const int interval = std::max<int>(1, tmScroll_.Interval());
+    if (loading_) {
+        scrollStart_ = now;  // a page being loaded does not run up pixels
+        scrolled_ = 0;
+        return;
+    }
+    // As many pixels as the time since scrolling began calls for: a late tick
+    // catches up instead of losing its pixel.
+    const int64_t due = (now - scrollStart_) / interval;
+    const int64_t step = due - scrolled_;
+    if (step <= 0) return;
+    scrolled_ = due;
+    const uint64_t book = bookSerial_, doc = CurDocument;
+    std::weak_ptr<char> alive = alive_;
+    view_.ScrollBy(0, int(std::min<int64_t>(step, 10000)),
+                   [this, alive, book, doc](TScrollState st) {
+                       if (alive.expired() || !Alive(book) || doc != CurDocument || loading_)
+                           return;
+                       if (st.moved || !st.atBottom || !tmScroll_.Enabled()) return;
+                       // The end of the page: on into the next one; the end of the book: stop.
+                       if (CurrentBook->LastPage < CurrentBook->GetIntProperty("PagesCount")) {
+                           ShowPage(CurrentBook->LastPage + 1, TArrival::Top);
+                       } else {
+                           tmScroll_.SetEnabled(false);
+                           status_.AutoScrollStopped();
+                       }
+                   });
 }
 
 int TReader::PageStep() {
@@ -227,12 +421,29 @@ int TReader::PageStep() {
 
 void TReader::btPgDnClick() {
     if (!CurWindow) return;
-    view_.ScrollBy(0, PageStep());
+    const int step = PageStep();
+    const uint64_t book = bookSerial_, doc = CurDocument;
+    std::weak_ptr<char> alive = alive_;
+    view_.ScrollBy(0, step, [this, alive, book, doc, step](TScrollState st) {
+        if (alive.expired() || !Alive(book) || doc != CurDocument || loading_) return;
+        // Already at the bottom: on to the next page, from its top.
+        if (step > 0 && !st.moved && st.atBottom &&
+            CurrentBook->LastPage < CurrentBook->GetIntProperty("PagesCount"))
+            ShowPage(CurrentBook->LastPage + 1, TArrival::Top);
+    });
 }
 
 void TReader::btPgUpClick() {
     if (!CurWindow) return;
-    view_.ScrollBy(0, -PageStep());
+    const int step = PageStep();
+    const uint64_t book = bookSerial_, doc = CurDocument;
+    std::weak_ptr<char> alive = alive_;
+    view_.ScrollBy(0, -step, [this, alive, book, doc, step](TScrollState st) {
+        if (alive.expired() || !Alive(book) || doc != CurDocument || loading_) return;
+        // Already at the top: back to the previous page, shown from its end.
+        if (step > 0 && !st.moved && st.atTop && CurrentBook->LastPage > 1)
+            ShowPage(CurrentBook->LastPage - 1, TArrival::Bottom);
+    });
 }
 
 void TReader::WBShowMessage(const std::u16string& text) {
@@ -243,11 +454,11 @@ void TReader::WBShowMessage(const std::u16string& text) {
 void TReader::NextVPage() {
     if (!CurrentBook) return;
     CurrentBook->NextPage(PageLines);
-    LoadPage();
+    ShowPage(CurrentBook->LastPage, TArrival::Top);
 }
 
 void TReader::PrevVPage() {
     if (!CurrentBook) return;
     CurrentBook->PrevPage(PageLines);
-    LoadPage();
+    ShowPage(CurrentBook->LastPage, TArrival::Top);
 }

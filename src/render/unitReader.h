@@ -1,16 +1,27 @@
 // The reader window's logic without the window: the current book and its page,
-// page assembly, the reading position and progress, paging and page changes.
-// The window supplies the view, the two timers and the status bar.
+// page assembly, the reading position and progress, paging, finding and going
+// to places. The window supplies the view, the two timers and the status bar.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "../core/unitBookClasses.h"
+#include "../core/unitHeadings.h"
 #include "HtmlView.h"
 #include "TimerControl.h"
+
+// Where the reader is, as the status bar shows it.
+struct TPlace {
+    std::string Title;    // the book's own title, or its file name without ".tvst"
+    std::string Heading;  // the heading of the contents the reading position is under
+    int32_t Page = 0, Pages = 0;
+    int Percent = -1;  // paragraph / TotalParagraphs, -1 when not known
+};
 
 // The status bar as the reader logic sees it.
 class TReaderStatus {
@@ -19,6 +30,11 @@ class TReaderStatus {
     virtual void SetTitlePanel(const std::string& text) = 0;
     // Paints the progress panel with the bar at percent.
     virtual void RepaintProgress(int percent) = 0;
+    virtual void ShowPlace(const TPlace&) {}
+    // A word for the reader ("Not found"); empty clears it.
+    virtual void ShowNote(const std::string&) {}
+    // Auto-scroll ended by itself (the end of the book).
+    virtual void AutoScrollStopped() {}
 };
 
 class TReader {
@@ -36,6 +52,12 @@ class TReader {
     uint64_t CurWindow = 0;
     int32_t LastPercent = 0;
     int ProgressPosition = 0;  // the progress bar's position, 0 to 100
+    // The first paragraph at the top edge of the view, -1 when not known.
+    int32_t TopParagraph = -1;
+    // The book's headings.
+    std::vector<THeading> Contents;
+    // Milliseconds of a steady clock; tests give their own.
+    std::function<int64_t()> Clock;
 
     // Renders the current book's page LastPage into Templates/vpage.html and shows
     // it. Does nothing when no book is open.
@@ -63,7 +85,8 @@ class TReader {
     void ReopenBook(const std::string& fileName);
     // Encoding: sets the book's charset and renders the page again in place.
     void ApplyCharset(const std::string& charset);
-    // Copies the live position into the book's properties.
+    // Copies the live position into the book's properties: the paragraph at the
+    // top of the view when it is known, so a page rendered again starts there.
     void CopyPositionToProperties();
     // Renders the page again and returns to the paragraph of "LastParagraph".
     void RenderInPlace();
@@ -71,13 +94,33 @@ class TReader {
     // book. Every step runs even when an earlier one fails; failures are reported.
     void Close(const std::function<void(const std::string&)>& reportError);
 
+    // Shows paragraph n, wherever in the book, at the top of the view.
+    void GoToParagraph(int32_t n);
+    // The paragraph at percent of the book.
+    void GoToPercent(double percent);
+    // "Ctrl+G": a percent ("50%") or a paragraph number; false when it is neither.
+    bool GoTo(const std::string& where);
+    // Finds text from the reading position on (or back), wrapping; the hit is
+    // shown and marked. "Not found" on the status bar when the book holds none.
+    bool Find(const std::string& text, bool forward = true);
+    bool FindAgain(bool forward);
+    const std::string& SearchText() const { return searchText_; }
+    // The heading the reading position is under (its index in Contents), or -1.
+    int CurrentHeading() const;
+
     // Asks the view for the paragraph at the probe point; answer gets its number,
     // or -1. An answer that comes after the page or the book changed is dropped.
     void GetCurPar(std::function<void(int32_t)> answer);
     void GotoParagraph(int32_t n);
     void WBDocumentComplete();
     void tmProgressTimer();
+    // Auto-scroll follows the clock: each tick scrolls by the pixels the time
+    // since scrolling began calls for (one per interval); at the end of a page
+    // it goes on into the next, at the end of the book it stops.
+    void SetAutoScroll(bool on);
     void tmScrollTimer();
+    // Pg Dn at the bottom of a page goes on to the next page, PgUp at the top to
+    // the end of the previous one.
     void btPgDnClick();
     void btPgUpClick();
     void WBShowMessage(const std::u16string& text);
@@ -92,10 +135,15 @@ class TReader {
     static int32_t ParagraphOfId(const std::string& id);
 
   private:
+    // Where a page that is being loaded is shown once it completes.
+    enum class TArrival { Top, Bottom, Paragraph };
     int PageStep();
     std::unique_ptr<TBookInfo> LoadBook(const std::string& fileName, TLines& page);
     void Adopt(std::unique_ptr<TBookInfo> book, TLines& page);
     void RecordParagraph(int32_t cur);
+    void ShowPage(int32_t page, TArrival arrival, int32_t paragraph = 0);
+    void ReportPlace();
+    bool Alive(uint64_t book) const { return CurrentBook && book == bookSerial_; }
 
     THtmlView& view_;
     ITimerControl& tmScroll_;
@@ -107,5 +155,15 @@ class TReader {
     uint64_t probeAsked_ = 0;  // the probe waiting for its answer, 0 when none
     int probeTicks_ = 0;       // ticks since it was asked
     uint64_t probeSerial_ = 0;
+    TArrival arrival_ = TArrival::Top;
+    int32_t arrivalParagraph_ = 0;
+    std::u16string highlight_;
+    std::string searchText_;
+    int32_t hitParagraph_ = 0;
+    uint64_t hitOffset_ = UINT64_MAX;
+    // Auto-scroll: when it began (on this page) and how far it has come since.
+    int64_t scrollStart_ = 0;
+    int64_t scrolled_ = 0;
+    bool loading_ = false;  // a page was sent to the view and has not completed
     std::shared_ptr<char> alive_ = std::make_shared<char>();
 };

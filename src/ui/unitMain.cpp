@@ -4,7 +4,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
+#include <QInputDialog>
 #include <QLabel>
+#include <QPainter>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QToolBar>
@@ -16,6 +18,7 @@
 #include "unitApp.h"
 #include "unitBooks.h"
 #include "unitCharsets.h"
+#include "unitContents.h"
 #include "unitScrollSpeed.h"
 #include "unitSplash.h"
 #include "unitStyleOpts.h"
@@ -23,6 +26,19 @@
 #include "view/WebEngineView.h"
 
 TfrmMain* frmMain = nullptr;
+
+void TElidedLabel::SetFullText(const QString& text) {
+    full_ = text;
+    setToolTip(text);
+    update();
+}
+
+void TElidedLabel::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    const QRect r = contentsRect().adjusted(4, 0, -4, 0);
+    p.drawText(r, Qt::AlignVCenter | Qt::AlignLeft,
+               fontMetrics().elidedText(full_, Qt::ElideRight, r.width()));
+}
 
 namespace {
 
@@ -77,7 +93,17 @@ TfrmMain::TfrmMain() {
         QObject::connect(a, &QAction::triggered, bar, [handler] { Guard(handler); });
         return a;
     };
-    add(toolBar2, "Books", [this] { btBooksClick(); });
+    auto keys = [](QAction* a, const char* tip, std::initializer_list<QKeySequence> seq) {
+        a->setToolTip(tip);
+        a->setShortcuts(QList<QKeySequence>(seq));
+        a->setShortcutContext(Qt::WindowShortcut);
+        return a;
+    };
+    add(toolBar2, "Books", [this] { btBooksClick(); })->setToolTip("Your books");
+    keys(add(toolBar2, "Contents", [this] { btContentsClick(); }), "Contents (Ctrl+T)",
+         {QKeySequence("Ctrl+T")});
+    keys(add(toolBar2, "Find", [this] { btFindClick(); }),
+         "Find in the book (Ctrl+F; F3 next, Shift+F3 previous)", {QKeySequence::Find});
     toolBar2->addSeparator();
     add(toolBar2, "Encoding", [this] { btEncodingClick(); });
     add(toolBar2, "Style", [this] { ToolButton4Click(); });
@@ -86,8 +112,23 @@ TfrmMain::TfrmMain() {
         toolBar2, "AutoScroll", [this] { btAutoScrollClick(); }, true);
     add(toolBar2, "Speed", [this] { btScrollSpeedClick(); });
     toolBar2->addSeparator();
-    add(toolBar2, "PgUp", [this] { btPgUpClick(); });
-    add(toolBar2, "Pg Dn", [this] { btPgDnClick(); });
+    keys(add(toolBar2, "PgUp", [this] { btPgUpClick(); }), "Page up (PgUp)",
+         {QKeySequence(Qt::Key_PageUp)});
+    keys(add(toolBar2, "Pg Dn", [this] { btPgDnClick(); }), "Page down (Pg Dn, Space)",
+         {QKeySequence(Qt::Key_PageDown), QKeySequence(Qt::Key_Space)});
+    // Keys without a button.
+    auto shortcut = [this](QKeySequence seq, auto handler) {
+        auto* a = new QAction(this);
+        a->setShortcut(seq);
+        a->setShortcutContext(Qt::WindowShortcut);
+        connect(a, &QAction::triggered, this, [handler] { Guard(handler); });
+        addAction(a);
+    };
+    shortcut(QKeySequence(Qt::Key_F3), [this] { reader_->FindAgain(true); });
+    shortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3), [this] { reader_->FindAgain(false); });
+    shortcut(QKeySequence("Ctrl+G"), [this] { btGoToClick(); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Home), [this] { reader_->GoToParagraph(1); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_End), [this] { reader_->GoToParagraph(INT32_MAX); });
     add(toolBar3, "About", [this] { ToolButton1Click(); });
     btWindowed = add(
         toolBar3, "Wnd", [this] { btWindowedClick(); }, true);
@@ -98,22 +139,25 @@ TfrmMain::TfrmMain() {
     vbox->addWidget(WB, 1);
     setCentralWidget(central);
 
-    StatusTitle = new QLabel(this);
-    StatusTitle->setTextFormat(Qt::PlainText);  // a title is text, never markup
-    StatusTitle->setFixedWidth(200);
+    // Title, heading, page, percent and the bar: the texts give way (elided),
+    // the bar keeps its width.
+    StatusTitle = new TElidedLabel(this);
+    StatusHeading = new TElidedLabel(this);
+    StatusPage = new QLabel(this);
+    StatusNote = new QLabel(this);
     auto* progressPanel = new QWidget(this);
     progressPanel->setFixedWidth(255);
     ProgressBar = new QProgressBar(progressPanel);
     ProgressBar->setRange(0, 100);
     ProgressBar->setTextVisible(false);
     ProgressBar->setGeometry(2, 2, 250, 15);
-    auto* third = new QLabel(this);
-    third->setMinimumWidth(100);
     statusBar()->setFixedHeight(21);
     statusBar()->setSizeGripEnabled(false);
-    statusBar()->addWidget(StatusTitle);
-    statusBar()->addWidget(progressPanel);
-    statusBar()->addWidget(third, 1);
+    statusBar()->addWidget(StatusTitle, 3);
+    statusBar()->addWidget(StatusHeading, 2);
+    statusBar()->addWidget(StatusNote);
+    statusBar()->addPermanentWidget(StatusPage);
+    statusBar()->addPermanentWidget(progressPanel);
 
     tmScroll = new TThreadedTimer(this);
     tmScroll->SetInterval(20);
@@ -166,7 +210,58 @@ void TfrmMain::LoadRecentBook() {
 }
 
 void TfrmMain::SetTitlePanel(const std::string& text) {
-    StatusTitle->setText(QString::fromUtf8(text.data(), qsizetype(text.size())));
+    StatusTitle->SetFullText(QString::fromUtf8(text.data(), qsizetype(text.size())));
+}
+
+void TfrmMain::ShowPlace(const TPlace& place) {
+    StatusTitle->SetFullText(QString::fromStdString(place.Title));
+    StatusHeading->SetFullText(QString::fromStdString(place.Heading));
+    StatusPage->setText(
+        place.Pages > 0
+            ? QString("page %1 of %2%3")
+                  .arg(place.Page)
+                  .arg(place.Pages)
+                  .arg(place.Percent >= 0 ? QString("  %1%").arg(place.Percent) : QString())
+            : QString());
+}
+
+void TfrmMain::ShowNote(const std::string& note) {
+    StatusNote->setText(QString::fromStdString(note));
+}
+
+void TfrmMain::AutoScrollStopped() {
+    btAutoScroll->setChecked(false);
+}
+
+void TfrmMain::btContentsClick() {
+    TReader& r = *reader_;
+    if (!r.CurrentBook) return;
+    frmContents->Fill(r.Contents, r.CurrentBook->GetProperty("Charset"), r.CurrentHeading());
+    if (frmContents->exec() != QDialog::Accepted || frmContents->SelectedParagraph < 1) return;
+    r.GoToParagraph(frmContents->SelectedParagraph);
+}
+
+std::function<std::string(const char*, const std::string&)> TfrmMain::AskTextHook;
+
+std::string TfrmMain::AskText(const char* prompt, const std::string& start) {
+    if (AskTextHook) return AskTextHook(prompt, start);
+    bool ok = false;
+    QString text = QInputDialog::getText(this, "Tavisto", prompt, QLineEdit::Normal,
+                                         QString::fromStdString(start), &ok);
+    return ok ? text.toStdString() : std::string();
+}
+
+void TfrmMain::btFindClick() {
+    if (!reader_->CurrentBook) return;
+    const std::string text = AskText("Find:", reader_->SearchText());
+    if (!text.empty()) reader_->Find(text, true);
+}
+
+void TfrmMain::btGoToClick() {
+    if (!reader_->CurrentBook) return;
+    const std::string where = AskText("Go to a percent (50%) or a paragraph number:", "");
+    if (where.empty()) return;
+    if (!reader_->GoTo(where)) ShowNote("Not a percent or a paragraph number: " + where);
 }
 
 void TfrmMain::RepaintProgress(int percent) {
@@ -191,7 +286,7 @@ void TfrmMain::ToolButton4Click() {
 }
 
 void TfrmMain::btAutoScrollClick() {
-    tmScroll->SetEnabled(btAutoScroll->isChecked());
+    reader_->SetAutoScroll(btAutoScroll->isChecked());
 }
 
 void TfrmMain::btScrollSpeedClick() {

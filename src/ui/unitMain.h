@@ -2,8 +2,10 @@
 // reader timers. Its logic lives in TReader; the window wires controls to it.
 #pragma once
 
+#include <QLabel>
 #include <QMainWindow>
 
+#include <functional>
 #include <memory>
 
 #include "render/unitReader.h"
@@ -14,6 +16,23 @@ class QProgressBar;
 class QToolBar;
 class TThreadedTimer;
 class TWebEngineView;
+
+// A label that shows as much of its text as fits, with "…" for the rest; it
+// never pushes its neighbours aside.
+class TElidedLabel : public QLabel {
+  public:
+    using QLabel::QLabel;
+    void SetFullText(const QString& text);
+    QString FullText() const { return full_; }
+    QSize minimumSizeHint() const override { return {20, QLabel::minimumSizeHint().height()}; }
+    QSize sizeHint() const override { return {20, QLabel::sizeHint().height()}; }
+
+  protected:
+    void paintEvent(QPaintEvent*) override;
+
+  private:
+    QString full_;
+};
 
 class TfrmMain : public QMainWindow, public TReaderStatus {
   public:
@@ -26,7 +45,10 @@ class TfrmMain : public QMainWindow, public TReaderStatus {
     TThreadedTimer* tmProgress = nullptr;
     QAction* btAutoScroll = nullptr;
     QAction* btWindowed = nullptr;
-    QLabel* StatusTitle = nullptr;
+    TElidedLabel* StatusTitle = nullptr;
+    TElidedLabel* StatusHeading = nullptr;
+    QLabel* StatusPage = nullptr;
+    QLabel* StatusNote = nullptr;
     QProgressBar* ProgressBar = nullptr;
 
     // Opens the recent book, sets the auto-scroll interval and closes the splash.
@@ -38,6 +60,9 @@ class TfrmMain : public QMainWindow, public TReaderStatus {
     bool Closed() const { return closed_; }
 
     void btBooksClick();
+    void btContentsClick();
+    void btFindClick();
+    void btGoToClick();
     void btEncodingClick();
     void ToolButton4Click();
     void btAutoScrollClick();
@@ -52,11 +77,18 @@ class TfrmMain : public QMainWindow, public TReaderStatus {
     // TReaderStatus
     void SetTitlePanel(const std::string& text) override;
     void RepaintProgress(int percent) override;
+    void ShowPlace(const TPlace& place) override;
+    void ShowNote(const std::string& note) override;
+    void AutoScrollStopped() override;
+
+    // The answer of the text dialogs (Find, Go to); tests set it.
+    static std::function<std::string(const char* prompt, const std::string& start)> AskTextHook;
 
   protected:
     void closeEvent(QCloseEvent* e) override;
 
   private:
+    std::string AskText(const char* prompt, const std::string& start);
     void FormClose();
     bool closed_ = false;
     std::unique_ptr<TReader> reader_;

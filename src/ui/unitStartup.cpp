@@ -7,6 +7,7 @@
 #include "unitArcView.h"
 #include "unitBooks.h"
 #include "unitCharsets.h"
+#include "unitContents.h"
 #include "unitImageLists.h"
 #include "unitMain.h"
 #include "unitScrollSpeed.h"
@@ -24,6 +25,7 @@ void CreateForms(int splashTickMs) {
     new TfrmStyle();
     new TfrmScrollSpeed();
     new TfrmImageLists();
+    new TfrmContents();
     new TfrmSplash(splashTickMs);
     frmMain->WireBooksWindow();
 }
@@ -35,6 +37,7 @@ void StartReader() {
 
 void DestroyForms() {
     delete frmSplash;
+    delete frmContents;
     delete frmImageLists;
     delete frmScrollSpeed;
     delete frmStyle;

@@ -1,0 +1,249 @@
+#include "unitSearch.h"
+
+#include "unitCodePages.h"
+
+namespace {
+
+bool Blank(char32_t c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == 0xA0;
+}
+
+// The folded form of a two-byte UTF-8 sequence (Latin-1 and Cyrillic letters);
+// false when the pair is no letter of those.
+bool FoldPair(unsigned char lead, unsigned char trail, unsigned char& l2, unsigned char& t2) {
+    char32_t c = char32_t((lead & 0x1F) << 6 | (trail & 0x3F));
+    char32_t f = FoldCase(c);
+    if (f == c) return false;
+    l2 = static_cast<unsigned char>(0xC0 | (f >> 6));
+    t2 = static_cast<unsigned char>(0x80 | (f & 0x3F));
+    return true;
+}
+
+}  // namespace
+
+TTextMatcher::TTextMatcher(const std::string& text, const std::string& charset) {
+    const TCodePage cp = CodePageOf(charset);
+    utf8_ = cp == TCodePage::Utf8;
+    for (int b = 0; b < 256; ++b) {
+        unsigned char out = static_cast<unsigned char>(b);
+        if (b < 0x80 || !utf8_) {
+            std::string one(1, char(b));
+            size_t i = 0;
+            char32_t c = DecodeChar(one, i, utf8_ ? TCodePage::Win1252 : cp);
+            if (Blank(c)) {
+                out = ' ';
+            } else if (!EncodeChar(FoldCase(c), utf8_ ? TCodePage::Win1252 : cp, out) ||
+                       (utf8_ && b >= 0x80)) {
+                out = static_cast<unsigned char>(b);
+            }
+        }
+        fold_[b] = out;
+    }
+    // The needle, written as the book writes its text, folded, blanks collapsed.
+    std::string needle;
+    bool lastBlank = false;
+    for (size_t i = 0; i < text.size();) {
+        char32_t c = FoldCase(DecodeChar(text, i, TCodePage::Utf8));
+        if (Blank(c)) {
+            if (!lastBlank && !needle.empty()) needle += ' ';
+            lastBlank = true;
+            continue;
+        }
+        lastBlank = false;
+        if (utf8_) {
+            AppendUtf8(needle, c);
+        } else {
+            unsigned char b;
+            if (!EncodeChar(c, cp, b)) return;  // no such character in this book
+            needle += char(fold_[b]);
+        }
+    }
+    while (!needle.empty() && needle.back() == ' ') needle.pop_back();
+    needle_ = needle;
+    fail_.assign(needle_.size(), 0);
+    for (size_t i = 1, k = 0; i < needle_.size(); ++i) {
+        while (k > 0 && needle_[i] != needle_[k]) k = fail_[k - 1];
+        if (needle_[i] == needle_[k]) ++k;
+        fail_[i] = k;
+    }
+}
+
+void TTextMatcher::Scan(TBookInfo& book, uint64_t from,
+                        const std::function<bool(const TSearchHit&)>& hit) const {
+    if (needle_.empty()) return;
+    const size_t m = needle_.size();
+    struct TAt {
+        uint64_t offset;
+        int32_t paragraph;
+    };
+    std::vector<TAt> ring(m);
+    uint64_t emitted = 0;
+    size_t k = 0;
+    int32_t paragraph = 0;
+    bool lastBlank = true, stop = false;
+    std::string tag, entity;
+    bool inTag = false;
+    uint64_t entityAt = 0;
+    int lead = -1;
+    uint64_t leadAt = 0;
+
+    auto emit = [&](unsigned char b, uint64_t at) {
+        if (b == ' ') {
+            if (lastBlank) return;
+            lastBlank = true;
+        } else {
+            lastBlank = false;
+        }
+        ring[emitted % m] = {at, paragraph};
+        ++emitted;
+        while (k > 0 && static_cast<unsigned char>(needle_[k]) != b) k = fail_[k - 1];
+        if (static_cast<unsigned char>(needle_[k]) == b) ++k;
+        if (k == m) {
+            const TAt& s = ring[(emitted - m) % m];
+            if (!hit({s.paragraph, s.offset})) stop = true;
+            k = fail_[k - 1];
+        }
+    };
+    // A byte of plain text (no tag, no reference).
+    auto plain = [&](unsigned char b, uint64_t at) {
+        if (utf8_) {
+            if (lead >= 0) {
+                unsigned char l2, t2;
+                const auto l = static_cast<unsigned char>(lead);
+                lead = -1;
+                if (l == 0xC2 && b == 0xA0) return emit(' ', leadAt);
+                if (FoldPair(l, b, l2, t2)) {
+                    emit(l2, leadAt);
+                    return emit(t2, at);
+                }
+                emit(l, leadAt);
+                // b may begin a pair of its own
+            }
+            if (b == 0xC2 || b == 0xC3 || b == 0xD0 || b == 0xD1) {
+                lead = b;
+                leadAt = at;
+                return;
+            }
+        }
+        emit(fold_[b], at);
+    };
+    auto flushLead = [&] {
+        if (lead >= 0) {
+            emit(static_cast<unsigned char>(lead), leadAt);
+            lead = -1;
+        }
+    };
+
+    uint64_t offset = from;
+    book.ReadBodyText(
+        [&](std::string_view piece) {
+            if (stop) return;
+            for (size_t i = 0; i < piece.size() && !stop; ++i, ++offset) {
+                const auto b = static_cast<unsigned char>(piece[i]);
+                if (inTag) {
+                    if (b != '>' && tag.size() < 64) {
+                        tag += char(b);
+                        continue;
+                    }
+                    inTag = false;
+                    // A paragraph tag begins a paragraph: no match runs across it.
+                    static const std::string_view open = "<p id=\"par";
+                    if (tag.compare(0, open.size(), open) == 0) {
+                        int64_t n = 0;
+                        for (size_t d = open.size();
+                             d < tag.size() && tag[d] >= '0' && tag[d] <= '9' && n < INT32_MAX; ++d)
+                            n = n * 10 + (tag[d] - '0');
+                        paragraph = int32_t(n);
+                        k = 0;
+                        lastBlank = true;
+                    }
+                    continue;
+                }
+                if (!entity.empty()) {
+                    entity += char(b);
+                    if (b != ';' && entity.size() < 6) continue;
+                    char shown = entity == "&lt;"    ? '<'
+                                 : entity == "&gt;"  ? '>'
+                                 : entity == "&amp;" ? '&'
+                                                     : 0;
+                    std::string bytes;
+                    bytes.swap(entity);
+                    if (shown) {
+                        emit(static_cast<unsigned char>(shown), entityAt);
+                    } else {
+                        for (size_t j = 0; j < bytes.size(); ++j)
+                            plain(static_cast<unsigned char>(bytes[j]), entityAt + j);
+                    }
+                    continue;
+                }
+                if (b == '<') {
+                    flushLead();
+                    inTag = true;
+                    tag = "<";
+                } else if (b == '&') {
+                    flushLead();
+                    entity = "&";
+                    entityAt = offset;
+                } else {
+                    plain(b, offset);
+                }
+            }
+        },
+        from);
+}
+
+namespace {
+
+// The body offset of the page holding paragraph n.
+uint64_t StartOf(TBookInfo& book, int32_t paragraph) {
+    return book.PageOffset(book.PageOfParagraph(paragraph));
+}
+
+}  // namespace
+
+bool FindNext(TBookInfo& book, const TTextMatcher& m, int32_t paragraph, uint64_t offset,
+              TSearchHit& found) {
+    if (!m.Valid()) return false;
+    auto after = [&](const TSearchHit& h) {
+        return h.Paragraph > paragraph ||
+               (h.Paragraph == paragraph && (offset == UINT64_MAX || h.Offset > offset));
+    };
+    bool got = false;
+    m.Scan(book, StartOf(book, paragraph), [&](const TSearchHit& h) {
+        if (!after(h)) return true;
+        found = h;
+        got = true;
+        return false;
+    });
+    if (got) return true;
+    // On from the start of the book.
+    m.Scan(book, 0, [&](const TSearchHit& h) {
+        found = h;
+        got = true;
+        return false;
+    });
+    return got;
+}
+
+bool FindPrevious(TBookInfo& book, const TTextMatcher& m, int32_t paragraph, uint64_t offset,
+                  TSearchHit& found) {
+    if (!m.Valid()) return false;
+    auto before = [&](const TSearchHit& h) {
+        return h.Paragraph < paragraph ||
+               (h.Paragraph == paragraph && offset != UINT64_MAX && h.Offset < offset);
+    };
+    bool got = false, last = false;
+    TSearchHit lastHit;
+    m.Scan(book, 0, [&](const TSearchHit& h) {
+        if (before(h)) {
+            found = h;
+            got = true;
+        }
+        lastHit = h;
+        last = true;
+        return true;
+    });
+    if (got) return true;
+    if (last) found = lastHit;  // on from the end of the book
+    return last;
+}

@@ -1,0 +1,43 @@
+// Finding a text anywhere in a book: without regard to letter case (Latin and
+// Cyrillic, in the book's charset), a line break counting as a space, and the
+// text as the reader sees it ("&lt;" is "<"). The book's text streams by in
+// pieces; nothing of it is held.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "unitBookClasses.h"
+
+struct TSearchHit {
+    int32_t Paragraph = 0;
+    uint64_t Offset = 0;  // where the match begins in the body text
+};
+
+class TTextMatcher {
+  public:
+    // text: what the reader typed, in UTF-8.
+    TTextMatcher(const std::string& text, const std::string& charset);
+    // False when the text is empty or cannot be written in the book's charset.
+    bool Valid() const { return !needle_.empty(); }
+    // Every match from the body offset from on (a page marker's offset, or 0),
+    // in order; hit returns false to stop.
+    void Scan(TBookInfo& book, uint64_t from,
+              const std::function<bool(const TSearchHit&)>& hit) const;
+
+  private:
+    bool utf8_;
+    unsigned char fold_[256];  // single-byte pages: a byte's folded byte
+    std::string needle_;       // folded, runs of blanks as one space
+    std::vector<size_t> fail_;
+};
+
+// The next match after (paragraph, offset) (offset UINT64_MAX: from the start
+// of that paragraph), wrapping at the end; or the previous one before it,
+// wrapping at the start. False when the book holds the text nowhere.
+bool FindNext(TBookInfo& book, const TTextMatcher& m, int32_t paragraph, uint64_t offset,
+              TSearchHit& found);
+bool FindPrevious(TBookInfo& book, const TTextMatcher& m, int32_t paragraph, uint64_t offset,
+                  TSearchHit& found);
