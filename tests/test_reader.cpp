@@ -321,6 +321,29 @@ TEST_F(ReaderTest, ABookCarriesNoScriptAndItsPageReadsNoFile) {
     EXPECT_EQ(xhr, "no");
 }
 
+TEST_F(ReaderTest, AFoundTextIsShownMarked) {
+    std::string text = ManyParagraphs(300);
+    const size_t at = text.find("Paragraph 250 of the test book");
+    text.replace(at, 9, "A Needle In\r\nthe HAYSTACK");
+    const std::string name = prog.AddBook("find.txt", text);
+    RecentBook = name;
+    SaveOptions();
+    Start();
+    ASSERT_TRUE(PageShown());
+    ASSERT_TRUE(R().Find("needle in the haystack"));
+    EXPECT_GT(R().CurrentBook->LastPage, 1);
+    ASSERT_TRUE(PageShown());
+    QString marked;
+    ASSERT_TRUE(WaitFor([&] {
+        marked = PageScript(frmMain->WB, "(document.querySelector('mark') || {}).textContent || ''")
+                     .toString();
+        return !marked.isEmpty();
+    })) << "no mark on the page";
+    EXPECT_EQ(marked.simplified().toStdString(), "Needle In the HAYSTACK");
+    EXPECT_FALSE(R().Find("no such words anywhere"));
+    EXPECT_EQ(frmMain->StatusNote->text().toStdString(), "Not found");
+}
+
 TEST(Splash, PictureIsAJpegOfTheSplashSize) {
     TfrmSplash splash(1000);
     QImageReader reader(":/splash.jpg", "jpeg");

@@ -73,6 +73,12 @@ struct FakeTimer : ITimerControl {
 struct FakeStatus : TReaderStatus {
     void SetTitlePanel(const std::string& t) override { title = t; }
     void RepaintProgress(int p) override { repaints.push_back(p); }
+    void ShowPlace(const TPlace& p) override { place = p; }
+    void ShowNote(const std::string& n) override { note = n; }
+    void AutoScrollStopped() override { ++stopped; }
+    TPlace place;
+    std::string note;
+    int stopped = 0;
     std::string title;
     std::vector<int> repaints;
 };
@@ -311,4 +317,103 @@ TEST_F(ReaderLogicTest, AnswersAboutAPageThatIsGoneAreDropped) {
     reader.CloseBook();
     view.Answer();  // after the book is gone: nothing happens
     EXPECT_FALSE(reader.CurrentBook);
+}
+
+TEST_F(ReaderLogicTest, PagingFlowsAcrossPagesAndThePositionFollowsAtOnce) {
+    reader.OpenBook(AddBook(800));
+    const int32_t pages = reader.CurrentBook->GetIntProperty("PagesCount");
+    ASSERT_GE(pages, 3);
+    reader.LoadPage();
+    reader.WBDocumentComplete();
+    const int32_t second = reader.CurrentBook->FirstParagraphOfPage(2);
+    // Pg Dn that moves stays on the page; at the bottom it goes on to the next.
+    reader.btPgDnClick();
+    EXPECT_EQ(reader.CurrentBook->LastPage, 1);
+    view.edge = {false, false, true};
+    reader.btPgDnClick();
+    EXPECT_EQ(reader.CurrentBook->LastPage, 2);
+    EXPECT_EQ(reader.CurrentBook->LastParagraph, second) << "sampled at once";
+    EXPECT_EQ(status.place.Page, 2);
+    reader.WBDocumentComplete();
+    EXPECT_EQ(view.toBottom, 0) << "shown from its top";
+    // PgUp at the top goes back to the end of the previous page.
+    view.edge = {false, true, false};
+    reader.btPgUpClick();
+    EXPECT_EQ(reader.CurrentBook->LastPage, 1);
+    reader.WBDocumentComplete();
+    EXPECT_EQ(view.toBottom, 1);
+    // Exit right after a page change keeps the new page's first paragraph.
+    view.edge = {false, false, true};
+    reader.btPgDnClick();
+    reader.Close([](const std::string& m) { ADD_FAILURE() << m; });
+    TBookInfo saved(BooksFolder());
+    saved.FileName = "b.tvst";
+    saved.LoadFromBookFile();
+    EXPECT_EQ(saved.LastPage, 2);
+    EXPECT_EQ(saved.LastParagraph, second);
+}
+
+TEST_F(ReaderLogicTest, GoingToAPercentOrAParagraph) {
+    reader.OpenBook(AddBook(800));
+    reader.LoadPage();
+    reader.WBDocumentComplete();
+    EXPECT_TRUE(reader.GoTo("50%"));
+    EXPECT_EQ(reader.CurrentBook->LastParagraph, 400);
+    const int32_t page = reader.CurrentBook->LastPage;
+    EXPECT_EQ(reader.CurrentBook->PageOfParagraph(400), page);
+    reader.WBDocumentComplete();
+    EXPECT_EQ(view.scrolledTo.back(), "par400") << "the paragraph at the top";
+    EXPECT_TRUE(reader.GoTo(" 799 "));
+    EXPECT_EQ(reader.CurrentBook->LastParagraph, 799);
+    for (const char* bad : {"", "abc", "101%", "-3", "0", "5x"})
+        EXPECT_FALSE(reader.GoTo(bad)) << bad;
+    reader.GoToParagraph(INT32_MAX);  // Ctrl+End
+    EXPECT_EQ(reader.CurrentBook->LastParagraph, 800);
+    EXPECT_EQ(reader.CurrentBook->LastPage, reader.CurrentBook->GetIntProperty("PagesCount"));
+    reader.GoToParagraph(1);  // Ctrl+Home
+    EXPECT_EQ(reader.CurrentBook->LastPage, 1);
+}
+
+TEST_F(ReaderLogicTest, RenderedAgainThePageStartsWithTheParagraphAtTheTop) {
+    reader.OpenBook(AddBook(400));
+    reader.LoadPage();
+    reader.WBDocumentComplete();
+    // The probe point lies in paragraph 13 while 12 is at the top edge.
+    view.idAtProbe = "par13";
+    view.idAtTop = "par12";
+    reader.tmProgressTimer();
+    EXPECT_EQ(reader.CurrentBook->LastParagraph, 13);
+    reader.ApplyCharset("cp866");
+    reader.WBDocumentComplete();
+    EXPECT_EQ(view.scrolledTo.back(), "par12") << "not one paragraph further down";
+}
+
+TEST_F(ReaderLogicTest, AutoScrollFollowsTheClockAndGoesOnIntoTheNextPage) {
+    int64_t now = 1000;
+    reader.Clock = [&] { return now; };
+    reader.OpenBook(AddBook(400));
+    reader.LoadPage();
+    reader.WBDocumentComplete();
+    reader.SetAutoScroll(true);
+    EXPECT_TRUE(scroll.on);
+    now += 100;  // five intervals of 20 ms
+    reader.tmScrollTimer();
+    now += 15;  // not yet a whole interval more
+    reader.tmScrollTimer();
+    now += 205;  // a late tick catches up
+    reader.tmScrollTimer();
+    EXPECT_EQ(view.scrolls, (std::vector<std::pair<int, int>>{{0, 5}, {0, 11}}));
+    // At the end of a page it goes on with the next one, from its top.
+    view.edge = {false, false, true};
+    now += 20;
+    reader.tmScrollTimer();
+    EXPECT_EQ(reader.CurrentBook->LastPage, 2);
+    EXPECT_TRUE(scroll.on);
+    // At the end of the book it stops, and says so.
+    reader.GoToParagraph(INT32_MAX);
+    reader.WBDocumentComplete();
+    now += 20;
+    reader.tmScrollTimer();
+    EXPECT_FALSE(scroll.on);
+    EXPECT_EQ(status.stopped, 1);
 }

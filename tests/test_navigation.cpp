@@ -1,0 +1,172 @@
+// Contents and search: the headings a book's text holds, and finding a text in
+// any letter case of any of the book's charsets.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "TestUtil.h"
+#include "core/unitFiles.h"
+#include "core/unitHeadings.h"
+#include "core/unitSearch.h"
+#include "core/unitTextConversions.h"
+
+namespace {
+
+std::string Iconv(const std::string& utf8, const std::string& charset) {
+    if (charset == "UTF-8") return utf8;
+    TempDir dir;
+    WriteFile(dir / "in", utf8);
+    std::string out;
+    FILE* p = ::popen(
+        ("iconv -f UTF-8 -t " + charset + "//TRANSLIT '" + (dir / "in") + "'").c_str(), "r");
+    char buf[65536];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    ::pclose(p);
+    return out;
+}
+
+// A converted book (in memory) of a text.
+TBookInfo Book(const std::string& text) {
+    TBookInfo b("/nonexistent/");
+    SplitText(text, b.EditBody());
+    ConvertBody("t.txt", b);
+    return b;
+}
+
+// The contents as "level text" lines, texts in UTF-8.
+std::vector<std::string> Contents(TBookInfo& b) {
+    std::vector<std::string> out;
+    const TCodePage cp = CodePageOf(b.GetProperty("Charset"));
+    for (const THeading& h : ParseContents(b.ReservedA))
+        out.push_back(std::to_string(h.Level) + " " + ToUtf8(h.Text, cp));
+    return out;
+}
+
+std::string Gutenberg() {
+    std::string t = "The Project Gutenberg eBook of War\r\n\r\nTitle: War\r\n\r\n\r\n";
+    const std::string para =
+        "The reader turned a page and saw that it was\r\nlate; the candles burned low.\r\n\r\n";
+    for (const char* book : {"BOOK ONE: 1805", "BOOK TWO: 1806"}) {
+        t += "\r\n\r\n" + std::string(book) + "\r\n\r\n";
+        for (const char* ch : {"CHAPTER I", "CHAPTER II"})
+            t += "\r\n" + std::string(ch) + "\r\n\r\n" + para + para;
+    }
+    return t + "* * *\r\n\r\n" + para;
+}
+
+}  // namespace
+
+TEST(Contents, EnglishInTheProjectGutenbergLayout) {
+    TBookInfo b = Book(Gutenberg());
+    EXPECT_EQ(Contents(b),
+              (std::vector<std::string>{"1 BOOK ONE: 1805", "2 CHAPTER I", "2 CHAPTER II",
+                                        "1 BOOK TWO: 1806", "2 CHAPTER I", "2 CHAPTER II"}));
+    EXPECT_EQ(b.GetProperty("Headings"), "6");
+    EXPECT_EQ(ClassifyHeading("XIV."), THeadingKind::Numeral);
+    EXPECT_EQ(ClassifyHeading("12."), THeadingKind::Numeral);
+    EXPECT_EQ(ClassifyHeading("Chapter the first"), THeadingKind::None) << "no number after it";
+    EXPECT_EQ(ClassifyHeading("Part of the crowd stayed"), THeadingKind::None);
+    EXPECT_EQ(ClassifyHeading("IIII"), THeadingKind::None);
+}
+
+TEST(Contents, RussianHeadingsInEveryCharset) {
+    // Headings in capitals and in lower case, a numeral under a chapter, a
+    // separator, and a title paragraph standing alone.
+    // "Так было, и было так." lets the charset be told (a probe word between spaces).
+    std::string text =
+        "\xD0\x90\xD0\xB2\xD1\x82\xD0\xBE\xD1\x80 \xD0\xB1\xD1\x8B\xD0\xBB\xD0\xBE "
+        "\xD1\x82\xD0\xB0\xD0\xBA\r\n\r\n";
+    text +=
+        "\r\n\xD0\xA7\xD0\x90\xD0\xA1\xD0\xA2\xD0\xAC "
+        "\xD0\x9F\xD0\x95\xD0\xA0\xD0\x92\xD0\x90\xD0\xAF\r\n\r\n";  // ЧАСТЬ ПЕРВАЯ
+    text +=
+        "\r\n\xD0\xB3\xD0\xBB\xD0\xB0\xD0\xB2\xD0\xB0 "
+        "\xD0\xB2\xD1\x82\xD0\xBE\xD1\x80\xD0\xB0\xD1\x8F\r\n\r\n";  // глава вторая
+    text +=
+        "   \xD0\xA2\xD0\xB5\xD0\xBA\xD1\x81\xD1\x82 "
+        "\xD0\xB3\xD0\xBB\xD0\xB0\xD0\xB2\xD1\x8B.\r\n\r\n";  // Текст главы.
+    text += "IV\r\n\r\n   \xD0\x95\xD1\x89\xD1\x91.\r\n\r\n* * *\r\n\r\n";
+    text +=
+        "          \xD0\x9C\xD0\xBE\xD1\x80\xD0\xBE\xD0\xB7\r\n\r\n   "
+        "\xD0\x9A\xD0\xBE\xD0\xBD\xD0\xB5\xD1\x86.\r\n";  // Мороз
+    for (const char* charset : {"UTF-8", "CP1251", "CP866"}) {
+        TBookInfo b = Book(Iconv(text, charset));
+        EXPECT_EQ(Contents(b),
+                  (std::vector<std::string>{"1 \xD0\xA7\xD0\x90\xD0\xA1\xD0\xA2\xD0\xAC "
+                                            "\xD0\x9F\xD0\x95\xD0\xA0\xD0\x92\xD0\x90\xD0\xAF",
+                                            "2 \xD0\xB3\xD0\xBB\xD0\xB0\xD0\xB2\xD0\xB0 "
+                                            "\xD0\xB2\xD1\x82\xD0\xBE\xD1\x80\xD0\xB0\xD1\x8F",
+                                            "3 IV", "2 \xD0\x9C\xD0\xBE\xD1\x80\xD0\xBE\xD0\xB7"}))
+            << charset;
+    }
+}
+
+TEST(Contents, RealTexts) {
+    if (!FileExists(std::string(TAVISTO_TEXTS) + "/SOURCES.md"))
+        GTEST_SKIP() << "the real texts are not here: " << TAVISTO_TEXTS;
+    const std::string dir = std::string(TAVISTO_TEXTS) + "/";
+    for (const char* charset : {"UTF-8", "CP1251", "CP866"}) {
+        TBookInfo dochka = Book(Iconv(ReadFile(dir + "pushkin-kapitanskaya-dochka.txt"), charset));
+        int chapters = 0;
+        for (const auto& c : Contents(dochka))
+            chapters += c.rfind("2 \xD0\x93\xD0\x9B\xD0\x90\xD0\x92\xD0\x90 ", 0) == 0;
+        EXPECT_EQ(chapters, 14) << "ГЛАВА I to XIV, " << charset;
+        TBookInfo sad = Book(Iconv(ReadFile(dir + "chekhov-vishnevy-sad.txt"), charset));
+        int acts = 0;
+        for (const auto& c : Contents(sad))
+            acts += c.find("\xD0\x94\xD0\xB5\xD0\xB9\xD1\x81\xD1\x82\xD0\xB2\xD0\xB8\xD0\xB5 ") !=
+                    std::string::npos;
+        EXPECT_EQ(acts, 4) << "Действие первое to четвертое, " << charset;
+        TBookInfo moroz = Book(Iconv(ReadFile(dir + "nekrasov-moroz-krasny-nos.txt"), charset));
+        std::vector<std::string> parts;
+        for (const auto& c : Contents(moroz))
+            if (c[0] == '1') parts.push_back(c);
+        EXPECT_EQ(parts.size(), 2u) << "ЧАСТЬ ПЕРВАЯ, ЧАСТЬ ВТОРАЯ, " << charset;
+        TBookInfo detstvo = Book(Iconv(ReadFile(dir + "gorky-detstvo.txt"), charset));
+        std::vector<std::string> c = Contents(detstvo);
+        ASSERT_GE(c.size(), 13u) << charset;
+        EXPECT_EQ(c[0], "2 I");
+        EXPECT_EQ(c[12], "2 XIII");
+    }
+}
+
+TEST(Search, AnyCaseInEveryCharsetAcrossLinesAndEscapes) {
+    // "Не везло Ивану" in capitals in the text, broken across two lines, and "a<b".
+    const std::string text =
+        "  \xD0\x9D\xD0\xB0\xD1\x87\xD0\xB0\xD0\xBB\xD0\xBE \xD0\xB1\xD1\x8B\xD0\xBB\xD0\xBE "
+        "\xD1\x82\xD0\xB0\xD0\xBA.\r\n"
+        "  \xD0\x9D\xD0\x95 "
+        "\xD0\x92\xD0\x95\xD0\x97\xD0\x9B\xD0\x9E\r\n\xD0\x98\xD0\x92\xD0\x90\xD0\x9D\xD0\xA3, "
+        "a<b \xD1\x91\xD0\xBB\xD0\xBA\xD0\xB0.\r\n  \xD0\x9A\xD0\xBE\xD0\xBD\xD0\xB5\xD1\x86.\r\n";
+    for (const char* charset : {"UTF-8", "CP1251", "CP866"}) {
+        TBookInfo b = Book(Iconv(text, charset));
+        auto find = [&](const std::string& what) {
+            TTextMatcher m(what, b.GetProperty("Charset"));
+            std::vector<int32_t> at;
+            m.Scan(b, 0, [&](const TSearchHit& h) {
+                at.push_back(h.Paragraph);
+                return true;
+            });
+            return at;
+        };
+        EXPECT_EQ(find("\xD0\xBD\xD0\xB5  \xD0\xB2\xD0\xB5\xD0\xB7\xD0\xBB\xD0\xBE "
+                       "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD\xD1\x83"),
+                  std::vector<int32_t>{2})
+            << "не  везло Ивану, " << charset;
+        EXPECT_EQ(find("A<B"), std::vector<int32_t>{2}) << charset;
+        EXPECT_EQ(find("\xD0\x95\xD0\x9B\xD0\x9A\xD0\x90"), std::vector<int32_t>{2})
+            << "ЕЛКА finds ёлка, " << charset;
+        EXPECT_TRUE(find("\xD1\x82\xD0\xB0\xD0\xBA. \xD0\xBD\xD0\xB5").empty())
+            << "no match runs across paragraphs, " << charset;
+        EXPECT_TRUE(find("lt;").empty()) << charset;
+        TSearchHit hit;
+        // From paragraph 3 on, the next one wraps round to paragraph 2.
+        EXPECT_TRUE(FindNext(b, TTextMatcher("a<b", b.GetProperty("Charset")), 3, UINT64_MAX, hit));
+        EXPECT_EQ(hit.Paragraph, 2);
+        EXPECT_TRUE(FindPrevious(
+            b, TTextMatcher("\xD0\xBA\xD0\xBE\xD0\xBD\xD0\xB5\xD1\x86", b.GetProperty("Charset")),
+            1, UINT64_MAX, hit));
+        EXPECT_EQ(hit.Paragraph, 3) << "backward from the start wraps to the end";
+    }
+}
