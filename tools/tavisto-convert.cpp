@@ -20,6 +20,7 @@
 #include "archive/ZipMaster.h"
 #include "core/unitBookClasses.h"
 #include "core/unitCodePages.h"
+#include "core/unitConverter.h"
 #include "core/unitErrors.h"
 #include "core/unitFiles.h"
 #include "core/unitHeadings.h"
@@ -201,9 +202,8 @@ int Find(const std::string& path, const std::string& text) {
 // Converts one text into the library and prints the new book's line.
 void ConvertOne(const std::string& file, const std::string& shownName, const std::string& library,
                 const TLayout::TKind* layout) {
-    TBookInfo book(library);
     StderrProgress progress(shownName);
-    ConvertTextFile(file, book, &progress, layout);
+    TBookInfo book = ConvertToBook(file, library, &progress, layout);
     book.SaveAsNewBook(BookBaseName(file));
     std::cout << book.FileName << "\t" << book.GetProperty("Charset") << "\t"
               << book.GetProperty("TotalParagraphs") << " paragraphs\t"

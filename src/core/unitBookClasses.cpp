@@ -230,12 +230,19 @@ void TBookInfo::WriteTo(TStream& s) {
     ReadBodyText([&](std::string_view piece) { s.Write(piece.data(), piece.size()); });
 }
 
-void TBookInfo::SaveToBookFile() {
-    TSafeFileStream f(FullPath());
+void TBookInfo::AdoptBodyFile(TFd fd, uint64_t size) {
+    file_ = std::make_unique<TBodyFile>();
+    file_->fd = std::move(fd);
+    file_->size = size;
+    TLines().swap(body_);
+    bodyInMemory_ = false;
+    pagesIndexed_ = fileIndexed_ = markerScan_ = false;
+}
+
+uint64_t TBookInfo::WriteBook(TSafeFileStream& f) {
     if (bodyInMemory_) {
         WriteTo(f);
-        f.Commit();
-        return;
+        return 0;
     }
     // The text is copied from the old file to the new one by the kernel; the
     // process never holds it.
@@ -243,7 +250,11 @@ void TBookInfo::SaveToBookFile() {
     WriteI32(f, int32_t(file_->size));
     const uint64_t offset = f.Written();
     f.CopyFrom(file_->fd.Get(), file_->offset, file_->size);
-    f.Commit();
+    return offset;
+}
+
+void TBookInfo::ReadFromSaved(uint64_t offset) {
+    if (bodyInMemory_) return;
     // Go on reading from the new file, so that the old one's space is given back.
     try {
         TFd fd(OpenRegularFile(FullPath()));
@@ -257,6 +268,13 @@ void TBookInfo::SaveToBookFile() {
     }
 }
 
+void TBookInfo::SaveToBookFile() {
+    TSafeFileStream f(FullPath());
+    const uint64_t offset = WriteBook(f);
+    f.Commit();
+    ReadFromSaved(offset);
+}
+
 void TBookInfo::SaveAsNewBook(const std::string& baseName) {
     for (uint64_t i = 0;; ++i) {
         std::string name =
@@ -265,8 +283,11 @@ void TBookInfo::SaveAsNewBook(const std::string& baseName) {
         FileName = name;
         Title = name;
         TSafeFileStream f(FullPath());
-        WriteTo(f);
-        if (f.CommitAsNew()) return;
+        const uint64_t offset = WriteBook(f);
+        if (f.CommitAsNew()) {
+            ReadFromSaved(offset);
+            return;
+        }
         // Another writer took the name between the look and the save: the next one.
     }
 }

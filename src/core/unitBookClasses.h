@@ -51,6 +51,9 @@ class TBookInfo {
     // holding more than a piece of the text.
     void ForEachLine(const std::function<void(std::string_view)>& line);
     uint64_t BodySize() const;
+    // The text now lies in this file, from its start, size bytes of it (a
+    // conversion writes it there); the page index in ReservedB belongs to it.
+    void AdoptBodyFile(TFd fd, uint64_t size);
 
     const std::string& Folder() const { return folder_; }
     // Raises "Cannot open file %s" when FileName is not a bare file name.
@@ -111,7 +114,11 @@ class TBookInfo {
     void IndexFilePages();
     void ReadBodyIntoMemory();
     void WriteHeader(TStream& s) const;
-    void WriteFile(TSafeFile& f);
+    // Header and text into f; the text of a book on file is copied by the kernel.
+    // Returns where the text begins in f.
+    uint64_t WriteBook(TSafeFileStream& f);
+    // After a save: the text is read from the new file from now on.
+    void ReadFromSaved(uint64_t offset);
 
     std::string folder_;
     bool loaded_ = false;

@@ -144,8 +144,13 @@ bool IsSeparator(std::string_view utf8) {
 }
 
 THeadingKind ClassifyHeading(std::string_view utf8) {
-    if (CharCount(utf8, TCodePage::Utf8) > MaxHeadingChars || IsSeparator(utf8))
-        return THeadingKind::None;
+    // A heading begins with a letter or a digit (a line of dialogue, with a dash).
+    size_t i = 0;
+    while (i < utf8.size() && (utf8[i] == ' ' || utf8[i] == '\t')) ++i;
+    if (i == utf8.size()) return THeadingKind::None;
+    size_t j = i;
+    if (!IsWordChar(DecodeChar(utf8, j, TCodePage::Utf8))) return THeadingKind::None;
+    if (CharCount(utf8, TCodePage::Utf8) > MaxHeadingChars) return THeadingKind::None;
     const std::vector<std::u32string> words = Words(utf8);
     if (words.empty()) return THeadingKind::None;
     // A roman numeral or a number, alone (a point after it allowed).
@@ -185,20 +190,35 @@ int32_t ParagraphTagOf(std::string_view line, std::string_view& cls, size_t& tex
     return n > INT32_MAX ? 0 : int32_t(n);
 }
 
+std::string_view TextOfBodyLine(std::string_view line, int32_t& n) {
+    std::string_view cls;
+    size_t textAt = 0;
+    n = ParagraphTagOf(line, cls, textAt);
+    if (n) return line.substr(textAt);
+    // A marker without a tag after it comes off alone.
+    if (line.substr(0, 5) == "<Page") {
+        size_t gt = line.find('>');
+        if (gt != std::string_view::npos && gt > 5 && line.find_first_not_of("0123456789", 5) == gt)
+            return line.substr(gt + 1);
+    }
+    return line;
+}
+
 THeadingFinder::THeadingFinder(const std::string& charset, bool everyLine)
     : page_(CodePageOf(charset)), everyLine_(everyLine) {}
 
 namespace {
 
-// The text of a line without its surrounding blanks (no-break spaces too) and
-// with the conversion's escapes undone, in the line's own charset.
-std::string Trimmed(std::string_view line, TCodePage cp) {
+// Where a line's text begins and ends without its surrounding blanks (no-break
+// spaces too), in the line's own charset.
+void TrimBounds(std::string_view line, TCodePage cp, size_t& b, size_t& e) {
     auto blank = [&](size_t i) {
         unsigned char c = static_cast<unsigned char>(line[i]);
         return c == ' ' || c == '\t' || (cp == TCodePage::Cp866 && c == 0xFF) ||
                ((cp == TCodePage::Win1251 || cp == TCodePage::Win1252) && c == 0xA0);
     };
-    size_t b = 0, e = line.size();
+    b = 0;
+    e = line.size();
     for (;;) {
         if (b < e && blank(b))
             ++b;
@@ -215,11 +235,31 @@ std::string Trimmed(std::string_view line, TCodePage cp) {
         else
             break;
     }
-    std::string out(line.substr(b, e - b));
-    for (auto [from, to] : {std::pair{"&lt;", "<"}, {"&gt;", ">"}, {"&amp;", "&"}})
-        for (size_t at; (at = out.find(from)) != std::string::npos;)
-            out.replace(at, std::string_view(from).size(), to);
-    return out;
+}
+
+// Appends the trimmed text with the conversion's escapes undone.
+void AppendPlain(std::string& out, std::string_view text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '&') {
+            std::string_view rest = text.substr(i);
+            if (rest.substr(0, 4) == "&lt;") {
+                out += '<';
+                i += 3;
+                continue;
+            }
+            if (rest.substr(0, 4) == "&gt;") {
+                out += '>';
+                i += 3;
+                continue;
+            }
+            if (rest.substr(0, 5) == "&amp;") {
+                out += '&';
+                i += 4;
+                continue;
+            }
+        }
+        out += text[i];
+    }
 }
 
 }  // namespace
@@ -261,9 +301,13 @@ void THeadingFinder::Add(std::string_view line) {
     std::string_view cls;
     size_t textAt = 0;
     const int32_t n = ParagraphTagOf(line, cls, textAt);
-    const std::string_view text = n ? line.substr(textAt) : line;
-    const std::string plain = Trimmed(text, page_);
-    const bool blank = plain.empty();
+    AddParts(n, cls, n ? line.substr(textAt) : line);
+}
+
+void THeadingFinder::AddParts(int32_t n, std::string_view cls, std::string_view text) {
+    size_t b = 0, e = 0;
+    TrimBounds(text, page_, b, e);
+    const bool blank = b == e;
     if (n) {
         Close(blank);
         open_ = true;
@@ -277,11 +321,16 @@ void THeadingFinder::Add(std::string_view line) {
         if (!blank) {
             if (contentLines_ == 0) blankBefore_ = lastBlank_;
             if (blankAfter_) broken_ = true;  // text, a gap, text: no heading
-            if (content_.size() < 400) {
-                if (!content_.empty()) content_ += ' ';
-                content_ += plain;
-            }
             ++contentLines_;
+            // Only a short paragraph can be a heading: a long one is not copied.
+            const std::string_view t = text.substr(b, e - b);
+            if (broken_ || contentLines_ > 3 || content_.size() + t.size() > 600 ||
+                CharCount(t, page_) > MaxHeadingChars) {
+                broken_ = true;
+            } else {
+                if (!content_.empty()) content_ += ' ';
+                AppendPlain(content_, t);
+            }
         } else if (contentLines_ > 0) {
             blankAfter_ = true;
         }

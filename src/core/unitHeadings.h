@@ -42,6 +42,9 @@ class THeadingFinder {
     // everyLine: every line is a paragraph of its own (the lines and verse layouts).
     THeadingFinder(const std::string& charset, bool everyLine);
     void Add(std::string_view bodyLine);
+    // The same for a line already taken apart: the number and class of the
+    // paragraph it begins (0 when it continues one) and its text.
+    void AddParts(int32_t number, std::string_view cls, std::string_view text);
     void Finish();
     const std::vector<THeading>& Headings() const { return headings_; }
 
@@ -68,3 +71,6 @@ std::vector<THeading> ParseContents(const TLines& lines);
 // The paragraph number of a body line's leading tag (after a page marker), its
 // class in cls, and where the line's text begins; 0 when the line has no tag.
 int32_t ParagraphTagOf(std::string_view line, std::string_view& cls, size_t& textAt);
+// A body line's text without its page marker and paragraph tag; n learns the
+// tag's number (0 when the line has none).
+std::string_view TextOfBodyLine(std::string_view line, int32_t& n);

@@ -1,6 +1,8 @@
 #include "unitParagraphs.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cstring>
 
 #include "unitStrings.h"
 
@@ -174,6 +176,26 @@ TLayout TLayoutStats::Decide() const {
 TParagraphBuilder::TParagraphBuilder(const std::string& charset, TLayout layout)
     : utf8_(charset == "UTF-8"), layout_(layout) {}
 
+size_t TagLength(int32_t n) {
+    char digits[16];
+    auto [end, ec] = std::to_chars(digits, digits + sizeof digits, n);
+    return 10 + size_t(end - digits) + 9 + 5 + 2;
+}
+
+size_t WriteTag(char* buf, int32_t n, const char* cls) {
+    char* p = buf;
+    std::memcpy(p, "<p id=\"par", 10);
+    p += 10;
+    p = std::to_chars(p, p + 12, n).ptr;
+    std::memcpy(p, "\" class=\"", 9);
+    p += 9;
+    std::memcpy(p, cls, 5);
+    p += 5;
+    std::memcpy(p, "\">", 2);
+    p += 2;
+    return size_t(p - buf);
+}
+
 void TParagraphBuilder::Piece(std::string_view piece, bool begins, const char* cls,
                               const TEmit& emit) {
     const size_t ws = WhiteBytes(piece);
@@ -182,10 +204,9 @@ void TParagraphBuilder::Piece(std::string_view piece, bool begins, const char* c
         // The book's first line is paragraph 1, class "pnorm", whatever it holds;
         // its running length counts the tag.
         n_ = 1;
-        std::string tagged = InsertParagraphTag(piece, 1, "pnorm");
-        r_ = tagged.size();
+        r_ = TagLength(1) + piece.size();
         parBytes_ = piece.size();
-        emit(std::move(tagged));
+        emit(1, "pnorm", piece);
         return;
     }
     if (!begins && parBytes_ + piece.size() > MaxPieceSize) {
@@ -196,11 +217,11 @@ void TParagraphBuilder::Piece(std::string_view piece, bool begins, const char* c
         ++n_;
         r_ = 0;
         parBytes_ = piece.size();
-        emit(InsertParagraphTag(piece, n_, cls));
+        emit(n_, cls, piece);
     } else {
         r_ += textLen;
         parBytes_ += piece.size();
-        emit(std::string(piece));
+        emit(0, nullptr, piece);
     }
 }
 
@@ -247,4 +268,40 @@ void TParagraphBuilder::Add(std::string_view line, const TEmit& emit) {
         end = PieceEnd(rest, MaxPieceSize, utf8_);
         Piece(rest.substr(0, end), true, "pnorm", emit);
     }
+}
+
+void TPageMarker::Line(std::initializer_list<std::string_view> parts,
+                       const std::function<void(std::string_view)>& write) {
+    static const char marker[] = "<Page";
+    uint64_t out = 0;  // bytes of this line written, markers included
+    for (std::string_view part : parts) {
+        size_t from = 0;
+        for (;;) {
+            const void* hit = part.size() > from
+                                  ? std::memchr(part.data() + from, '<', part.size() - from)
+                                  : nullptr;
+            const size_t lt =
+                hit ? size_t(static_cast<const char*>(hit) - part.data()) : part.size();
+            if (lt > from) write(part.substr(from, lt - from));
+            out += lt - from;
+            if (!hit) break;
+            const uint64_t at = off_ + out;
+            if (at >= next_) {
+                ++k_;
+                offsets_.push_back(at);
+                char buf[32];
+                std::memcpy(buf, marker, 5);
+                char* end = std::to_chars(buf + 5, buf + 20, k_).ptr;
+                *end++ = '>';
+                write(std::string_view(buf, size_t(end - buf)));
+                out += uint64_t(end - buf);
+                next_ = at + VPageSize;
+            }
+            write("<");
+            ++out;
+            from = lt + 1;
+        }
+    }
+    write("\r\n");
+    off_ += out + 2;
 }

@@ -7,11 +7,15 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "unitCodePages.h"
+
+// The least distance in bytes from one page marker to the next.
+constexpr size_t VPageSize = 16000;
 
 // No piece of a line and no paragraph grows beyond this many bytes of text: a
 // longer line is cut into pieces, and a line that would carry a paragraph past
@@ -66,8 +70,10 @@ class TParagraphBuilder {
     // charset: the book's, for cutting long lines between characters.
     TParagraphBuilder(const std::string& charset, TLayout layout = {});
     // Takes the next line of the text (escaped, dashes removed) and hands the
-    // body line, or the lines of its pieces, to emit.
-    using TEmit = std::function<void(std::string&&)>;
+    // body line, or the lines of its pieces, to emit: the number and class of
+    // the paragraph it begins (0 and null for a line that continues one) and
+    // its text.
+    using TEmit = std::function<void(int32_t number, const char* cls, std::string_view text)>;
     void Add(std::string_view line, const TEmit& emit);
     // The number of the last paragraph.
     int32_t Count() const { return n_; }
@@ -80,4 +86,30 @@ class TParagraphBuilder {
     int32_t n_ = 0;
     uint64_t r_ = 0;         // text the current paragraph's later lines added
     uint64_t parBytes_ = 0;  // text of the current paragraph
+};
+
+// The length of a paragraph tag for number n and a class of five letters.
+size_t TagLength(int32_t n);
+// Writes a paragraph tag into buf (at least 40 bytes); returns its length.
+size_t WriteTag(char* buf, int32_t n, const char* cls);
+
+// Cuts the tagged text into virtual pages as the lines pass: a page marker goes
+// in front of the first "<" that lies VPageSize bytes or more after the start
+// of the previous marker, counted in the text joined with CR LF.
+class TPageMarker {
+  public:
+    // Writes a line, given as consecutive parts, and its CR LF through write,
+    // with the markers the line calls for.
+    void Line(std::initializer_list<std::string_view> parts,
+              const std::function<void(std::string_view)>& write);
+    int32_t Pages() const { return k_; }
+    // Where each marker stands in the marked text.
+    const std::vector<uint64_t>& Offsets() const { return offsets_; }
+    uint64_t Size() const { return off_; }
+
+  private:
+    uint64_t off_ = 0;   // the current line's start in the marked text
+    uint64_t next_ = 0;  // the first offset at which a "<" receives a marker
+    int32_t k_ = 0;
+    std::vector<uint64_t> offsets_;
 };

@@ -190,43 +190,16 @@ TLayout CreateParagraphs(TBookInfo& book, TConversionProgress* progress, const T
     for (size_t i = 0; i < body.size(); ++i) {
         step.At(i);
         bool first = true;
-        builder.Add(body[i], [&](std::string&& l) {
+        builder.Add(body[i], [&](int32_t n, const char* cls, std::string_view text) {
             if (first && paragraphOfLine) paragraphOfLine->push_back(builder.Count());
             first = false;
-            out.push_back(std::move(l));
+            out.push_back(n ? InsertParagraphTag(text, n, cls) : std::string(text));
         });
         TLines::value_type().swap(body[i]);
     }
     body.swap(out);
     book.SetProperty("TotalParagraphs", IntToStr(builder.Count()));
     return layout;
-}
-
-// The number of the paragraph tag a body line begins with (after any page
-// marker), with the length of marker and tag; 0 when it begins with none.
-static int32_t LeadingTag(const std::string& line, size_t& length) {
-    size_t at = 0;
-    if (line.compare(0, 5, "<Page") == 0) {
-        size_t gt = line.find('>');
-        if (gt != std::string::npos && gt > 5 && line.find_first_not_of("0123456789", 5) == gt)
-            at = gt + 1;
-    }
-    static const char open[] = "<p id=\"par";
-    if (line.compare(at, sizeof open - 1, open) != 0) {
-        length = at;
-        return 0;
-    }
-    size_t d = at + sizeof open - 1, e = d;
-    while (e < line.size() && line[e] >= '0' && line[e] <= '9') ++e;
-    static const char mid[] = "\" class=\"";
-    if (e == d || e - d > 10 || line.compare(e, sizeof mid - 1, mid) != 0 ||
-        line.compare(e + sizeof mid - 1 + 5, 2, "\">") != 0) {
-        length = at;
-        return 0;
-    }
-    length = e + sizeof mid - 1 + 5 + 2;
-    int32_t n = 0;
-    return TryDecimalToInt(std::string_view(line).substr(d, e - d), n) ? n : 0;
 }
 
 void FindContents(TBookInfo& book) {
@@ -251,13 +224,13 @@ TLayout RebuildParagraphs(TBookInfo& book, const TLayout::TKind* kind) {
     size_t lineOfPosition = 0;
     bool found = false;
     for (size_t i = 0; i < body.size(); ++i) {
-        size_t length = 0;
-        const int32_t n = LeadingTag(body[i], length);
+        int32_t n = 0;
+        const std::string_view text = TextOfBodyLine(body[i], n);
         if (n == oldParagraph && !found) {
             lineOfPosition = i;
             found = true;
         }
-        body[i].erase(0, length);
+        body[i].erase(0, body[i].size() - text.size());
     }
     std::vector<int32_t> paragraphOfLine;
     const TLayout layout = CreateParagraphs(book, nullptr, kind, &paragraphOfLine);
@@ -271,9 +244,10 @@ TLayout RebuildParagraphs(TBookInfo& book, const TLayout::TKind* kind) {
         paragraph = paragraphOfLine[lineOfPosition];
     for (const auto& l : book.Body()) {
         if (l.compare(0, 5, "<Page") != 0) continue;
-        size_t length = 0;
+        int32_t tag = 0;
+        TextOfBodyLine(l, tag);
         // The page whose marker comes last before the paragraph.
-        if (LeadingTag(l, length) > paragraph) break;
+        if (tag > paragraph) break;
         int32_t n = 0;
         if (TryDecimalToInt(std::string_view(l).substr(5, l.find('>') - 5), n)) page = n;
     }
@@ -286,49 +260,23 @@ TLayout RebuildParagraphs(TBookInfo& book, const TLayout::TKind* kind) {
 
 void CreateVirtualPages(TBookInfo& book, TConversionProgress* progress) {
     // One pass over the lines gives what inserting each marker into the joined
-    // text (lines with CR LF) and skipping VPageSize bytes from it would give:
-    // next is the offset in that growing text from which the next "<" is marked.
+    // text (lines with CR LF) and skipping VPageSize bytes from it would give.
     TLines& body = book.EditBody();
     TStepper step(progress, body.size());
-    // The page index: where each marker stands in the marked text, so that a
-    // reader finds a page without searching the text.
-    TLines& index = book.ReservedB;
-    index.clear();
-    uint64_t off = 0;   // offset of the current line's start in the marked text
-    uint64_t next = 0;  // first offset at which a "<" receives a marker
-    int32_t k = 0;
+    TPageMarker marker;
+    std::string line;
     for (size_t i = 0; i < body.size(); ++i) {
         step.At(i);
-        std::string& line = body[i];
-        if (off + line.size() > next && std::memchr(line.data(), '<', line.size())) {
-            std::string out;
-            size_t from = 0;
-            bool inserted = false;
-            for (;;) {
-                size_t lt = line.find('<', from);
-                if (lt == std::string::npos) break;
-                uint64_t at = off + out.size() + (lt - from);
-                out.append(line, from, lt - from);
-                if (at >= next) {
-                    ++k;
-                    index.push_back(IntToStr(int64_t(at)));
-                    out += "<Page";
-                    out += IntToStr(k);
-                    out += '>';
-                    next = at + VPageSize;
-                    inserted = true;
-                }
-                out += '<';
-                from = lt + 1;
-            }
-            if (inserted) {
-                out.append(line, from, std::string::npos);
-                line.swap(out);
-            }
-        }
-        off += line.size() + 2;
+        line.clear();
+        marker.Line({body[i]}, [&](std::string_view piece) { line.append(piece); });
+        line.resize(line.size() - 2);  // the CR LF
+        if (line.size() != body[i].size()) body[i].swap(line);
     }
-    book.SetProperty("PagesCount", IntToStr(k));
+    // The page index: where each marker stands in the marked text, so that a
+    // reader finds a page without searching the text.
+    book.ReservedB.clear();
+    for (uint64_t at : marker.Offsets()) book.ReservedB.push_back(IntToStr(int64_t(at)));
+    book.SetProperty("PagesCount", IntToStr(marker.Pages()));
 }
 
 std::string BookBaseName(const std::string& sourcePath) {

@@ -21,7 +21,6 @@ class TConversionProgress {
     virtual void StageProgress(double /*fraction*/) {}
 };
 
-constexpr size_t VPageSize = 16000;
 constexpr size_t CharsetSampleSize = 64000;
 
 // Escapes "<" and ">" as "&lt;" and "&gt;"; every other byte stays.

@@ -12,7 +12,7 @@
 
 #include <unistd.h>
 
-#include "core/unitTextConversions.h"
+#include "core/unitConverter.h"
 #include "options/unitOptStorage.h"
 #include "unitApp.h"
 #include "unitArcView.h"
@@ -153,7 +153,7 @@ void TfrmBooks::RebuildSelected(const TLayout::TKind* kind) {
         TBookInfo book(BooksFolder());
         book.FileName = name;
         book.LoadFromBookFile();
-        RebuildParagraphs(book, kind);
+        RebuildBook(book, kind);
         book.SaveToBookFile();
     } catch (...) {
         if (wasOpen && OnBookRewritten) OnBookRewritten(name);
@@ -187,10 +187,9 @@ void TfrmBooks::btBrowseClick() {
         extracted = true;
     }
     SelectedBook = nullptr;
-    TBookInfo& book = BookList->AddNew();
     frmTextProcessor->Begin();
     try {
-        ConvertTextFile(f, book, frmTextProcessor);
+        TBookInfo book = ConvertToBook(f, BooksFolder(), frmTextProcessor);
         frmTextProcessor->End();
         book.SaveAsNewBook(BookBaseName(f));
     } catch (...) {

@@ -1,0 +1,347 @@
+#include "unitConverter.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include "unitCodePages.h"
+#include "unitErrors.h"
+#include "unitFiles.h"
+#include "unitHeadings.h"
+
+namespace {
+
+constexpr size_t Chunk = 1 << 20;
+
+// The first CR or LF in [p, end), or null.
+const char* FindLineEnd(const char* p, const char* end) {
+    const char* lf = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
+    const char* cr = static_cast<const char*>(std::memchr(p, '\r', size_t((lf ? lf : end) - p)));
+    return cr ? cr : lf;
+}
+
+// The lines of a text file as the conversion reads them: split at CR LF, CR or
+// LF (a line end at the very end adds no line), NUL bytes as spaces, UTF-16 (by
+// its byte-order mark) as UTF-8, "<" and ">" escaped, and a line-end dash
+// dropped before a line that begins with a space. Read as often as needed, in
+// pieces: no more than a line and a piece are ever held.
+class TTextReader {
+  public:
+    explicit TTextReader(const std::string& path) : path_(path), fd_(OpenRegularFile(path)) {
+        struct stat st;
+        if (::fstat(fd_.Get(), &st) != 0) throw EFileError(Fmt("Cannot open file %s", path));
+        size_ = uint64_t(st.st_size);
+        if (size_ > MaxBlockSize) throw ETextRefused(Fmt("%s is too large for a book file", path));
+        unsigned char bom[2];
+        utf16_ = size_ >= 2 && ReadAt(fd_.Get(), bom, 2, 0) &&
+                 ((bom[0] == 0xFF && bom[1] == 0xFE) || (bom[0] == 0xFE && bom[1] == 0xFF));
+        bigEndian_ = utf16_ && bom[0] == 0xFE;
+    }
+    bool Utf16() const { return utf16_; }
+
+    void ForEachLine(const std::function<void(std::string_view)>& emit,
+                     const std::function<void(double)>& progress) {
+        std::string raw(Chunk, '\0'), decoded;
+        std::unique_ptr<TUtf16Decoder> utf16;
+        if (utf16_) utf16 = std::make_unique<TUtf16Decoder>(bigEndian_);
+        carry_.clear();
+        pending_.clear();
+        hasPending_ = skipLF_ = false;
+        bool first = true;
+        uint64_t at = utf16_ ? 2 : 0;
+        for (;;) {
+            ssize_t got = ::pread(fd_.Get(), raw.data(), raw.size(), off_t(at));
+            if (got < 0) {
+                if (errno == EINTR) continue;
+                throw EFileError(Fmt("Cannot open file %s", path_));
+            }
+            if (got == 0) break;
+            at += uint64_t(got);
+            // What is read counts, not what the file said of itself when opened.
+            if (at > MaxBlockSize)
+                throw ETextRefused(Fmt("%s is too large for a book file", path_));
+            char* data = raw.data();
+            size_t n = size_t(got);
+            if (utf16) {
+                decoded.clear();
+                utf16->Feed(data, n, decoded);
+                data = decoded.data();
+                n = decoded.size();
+            }
+            if (first && n > 0) {
+                if (LooksBinary(std::string_view(data, std::min<size_t>(n, 65536))))
+                    throw ETextRefused(Fmt("%s is not a text file", path_));
+                first = false;
+            }
+            Split(data, n, emit);
+            if (progress && size_ > 0) progress(double(at) / double(size_));
+        }
+        if (utf16) {
+            decoded.clear();
+            utf16->Finish(decoded);
+            Split(decoded.data(), decoded.size(), emit);
+        }
+        if (!carry_.empty()) Line(carry_, emit);
+        carry_.clear();
+        if (hasPending_) emit(pending_);
+    }
+
+  private:
+    void Split(char* data, size_t n, const std::function<void(std::string_view)>& emit) {
+        // A NUL byte is kept as a space: the text after it is the book's too.
+        for (char* p = data; (p = static_cast<char*>(std::memchr(p, 0, size_t(data + n - p))));)
+            *p++ = ' ';
+        const char* p = data;
+        const char* end = data + n;
+        if (skipLF_ && p < end && *p == '\n') ++p;
+        skipLF_ = false;
+        while (p < end) {
+            const char* q = FindLineEnd(p, end);
+            if (!q) {
+                carry_.append(p, end);
+                return;
+            }
+            if (carry_.empty()) {
+                Line(std::string_view(p, size_t(q - p)), emit);
+            } else {
+                carry_.append(p, q);
+                Line(carry_, emit);
+                carry_.clear();
+            }
+            if (*q == '\r') {
+                ++q;
+                if (q == end)
+                    skipLF_ = true;
+                else if (*q == '\n')
+                    ++q;
+            } else {
+                ++q;
+            }
+            p = q;
+        }
+    }
+
+    // One line of the text: escaped, then held until the next one shows
+    // whether its end dash goes.
+    void Line(std::string_view line, const std::function<void(std::string_view)>& emit) {
+        if (std::memchr(line.data(), '<', line.size()) ||
+            std::memchr(line.data(), '>', line.size())) {
+            escaped_ = ConvertLine(line);
+            line = escaped_;
+        }
+        if (hasPending_) {
+            if (!pending_.empty() && !line.empty() && pending_.back() == '-' && line.front() == ' ')
+                pending_.pop_back();
+            emit(pending_);
+        }
+        pending_.assign(line);
+        hasPending_ = true;
+    }
+
+    std::string path_;
+    TFd fd_;
+    uint64_t size_ = 0;
+    bool utf16_ = false, bigEndian_ = false;
+    std::string carry_, pending_, escaped_;
+    bool hasPending_ = false, skipLF_ = false;
+};
+
+// The book's text, written through a buffer into a file of no name in the
+// library's folder; nothing of it is left when the program dies.
+class TBodyWriter {
+  public:
+    explicit TBodyWriter(const std::string& folder) : folder_(folder) {
+        int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            // A filesystem without unnamed files: a temporary, unlinked at once.
+            std::string temp = TemporaryTemplate(folder + "book");
+            fd = ::mkostemp(temp.data(), O_CLOEXEC);
+            if (fd >= 0) ::unlink(temp.c_str());
+        }
+        if (fd < 0)
+            throw EFileError(Fmt("Cannot create file %s", folder) + ": " + std::strerror(errno));
+        fd_ = TFd(fd);
+        buf_.reserve(Chunk);
+    }
+    void Write(std::string_view s) {
+        if (buf_.size() + s.size() > Chunk) Flush();
+        if (s.size() >= Chunk) {
+            WriteAll(s);
+        } else {
+            buf_.append(s);
+        }
+    }
+    TFd Finish() {
+        Flush();
+        return std::move(fd_);
+    }
+
+  private:
+    void Flush() {
+        WriteAll(buf_);
+        buf_.clear();
+    }
+    void WriteAll(std::string_view s) {
+        while (!s.empty()) {
+            ssize_t w = ::write(fd_.Get(), s.data(), s.size());
+            if (w < 0 && errno == EINTR) continue;
+            if (w <= 0)
+                throw EFileError(Fmt("Unable to write to %s", folder_) + ": " +
+                                 std::strerror(w < 0 ? errno : ENOSPC));
+            s.remove_prefix(size_t(w));
+        }
+    }
+    std::string folder_;
+    TFd fd_;
+    std::string buf_;
+};
+
+// The second half of every build: paragraphs, page markers and headings as the
+// lines pass, the text written to a body file.
+struct TBookWriter {
+    TBookWriter(const std::string& folder, const std::string& charset, const TLayout& layout)
+        : body(folder),
+          builder(charset, layout),
+          headings(charset, layout.Kind == TLayout::Lines || layout.Kind == TLayout::Verse) {}
+
+    // Tags and writes one line; returns the paragraph holding its first byte.
+    int32_t Add(std::string_view line) {
+        int32_t first = 0;
+        builder.Add(line, [&](int32_t n, const char* cls, std::string_view text) {
+            char tag[48];
+            const size_t tagLength = n ? WriteTag(tag, n, cls) : 0;
+            marker.Line({std::string_view(tag, tagLength), text},
+                        [&](std::string_view piece) { body.Write(piece); });
+            headings.AddParts(n, n ? std::string_view(cls, 5) : std::string_view(), text);
+            if (!first) first = builder.Count();
+        });
+        return first;
+    }
+
+    // Puts what was built into the book record.
+    void Finish(const std::string& source, TBookInfo& book, const TLayout& layout) {
+        headings.Finish();
+        // Escapes, tags and markers make the text longer than its source.
+        if (marker.Size() > MaxBlockSize)
+            throw ETextRefused(Fmt("%s is too large for a book file", source));
+        book.AdoptBodyFile(body.Finish(), marker.Size());
+        book.SetProperty("TotalParagraphs", IntToStr(builder.Count()));
+        book.ReservedB.clear();
+        for (uint64_t at : marker.Offsets()) book.ReservedB.push_back(IntToStr(int64_t(at)));
+        book.SetProperty("PagesCount", IntToStr(marker.Pages()));
+        book.SetProperty("Layout", layout.Name());
+    }
+
+    void Contents(TBookInfo& book) {
+        book.ReservedA = ContentsLines(headings.Headings());
+        book.SetProperty("Headings", IntToStr(int64_t(headings.Headings().size())));
+    }
+
+    TBodyWriter body;
+    TParagraphBuilder builder;
+    TPageMarker marker;
+    THeadingFinder headings;
+};
+
+}  // namespace
+
+TBookInfo ConvertToBook(const std::string& sourcePath, const std::string& folder,
+                        TConversionProgress* progress, const TLayout::TKind* kind) {
+    auto stage = [&](const char* msg) {
+        if (progress) progress->StageStarted(msg);
+    };
+    auto fraction = [&](double f) {
+        if (progress) progress->StageProgress(f);
+    };
+    stage("Loading Source Text");
+    TTextReader text(sourcePath);
+    // The first pass decides: the charset from the first 64000 bytes, then the
+    // layout from every line, and the title from the first lines.
+    TLines sample, first;
+    uint64_t sampled = 0, lines = 0;
+    std::string charset;
+    std::unique_ptr<TLayoutStats> stats;
+    auto decide = [&] {
+        charset = text.Utf16() ? "UTF-8" : AnalyzeCharset(sample);
+        stats = std::make_unique<TLayoutStats>(charset);
+        for (const auto& l : sample) stats->Add(l);
+        TLines().swap(sample);
+    };
+    text.ForEachLine(
+        [&](std::string_view line) {
+            ++lines;
+            if (first.size() < 100) first.emplace_back(line);
+            if (stats) return stats->Add(line);
+            sample.emplace_back(line);
+            if ((sampled += line.size() + 2) >= CharsetSampleSize) decide();
+        },
+        fraction);
+    if (lines == 0) throw ETextRefused(Fmt("%s holds no text", sourcePath));
+    if (!stats) decide();
+    stage("Converting symbols");
+    stage("Removing Dashes");
+    stage("Analyzing Charset");
+    TBookInfo book(folder);
+    book.SetProperty("Charset", charset);
+    std::string title, author;
+    FindTitleAndAuthor(first, charset, title, author);
+    const TLayout layout = kind ? stats->Make(*kind) : stats->Decide();
+    stats.reset();
+
+    // The second pass writes.
+    stage("Creating paragraphs");
+    TBookWriter writer(folder, charset, layout);
+    text.ForEachLine([&](std::string_view line) { writer.Add(line); }, fraction);
+    stage("Creating Virtual Pages");
+    writer.Finish(sourcePath, book, layout);
+    if (!title.empty()) book.SetProperty("BookTitle", title);
+    if (!author.empty()) book.SetProperty("Author", author);
+    writer.Contents(book);
+    book.FileName = ChooseBookFileName(sourcePath, folder);
+    book.Title = book.FileName;
+    return book;
+}
+
+TLayout RebuildBook(TBookInfo& book, const TLayout::TKind* kind) {
+    const std::string charset = book.GetProperty("Charset");
+    // The book's own lines, their tags and markers taken off.
+    auto eachLine = [&](const std::function<void(std::string_view, int32_t)>& fn) {
+        book.ForEachLine([&](std::string_view line) {
+            int32_t n = 0;
+            const std::string_view text = TextOfBodyLine(line, n);
+            fn(text, n);
+        });
+    };
+    TLayoutStats stats(charset);
+    const int32_t oldParagraph = book.LastParagraph;
+    uint64_t lineOfPosition = UINT64_MAX, index = 0;
+    eachLine([&](std::string_view line, int32_t n) {
+        if (n == oldParagraph && lineOfPosition == UINT64_MAX) lineOfPosition = index;
+        ++index;
+        stats.Add(line);
+    });
+    const TLayout layout = kind ? stats.Make(*kind) : stats.Decide();
+    TBookWriter writer(book.Folder(), charset, layout);
+    int32_t paragraph = 1, page = 1;
+    index = 0;
+    eachLine([&](std::string_view line, int32_t) {
+        const int32_t p = writer.Add(line);
+        // The paragraph that now holds the line the old one began with.
+        if (index++ == lineOfPosition) {
+            paragraph = p;
+            page = std::max(writer.marker.Pages(), 1);
+        }
+    });
+    writer.Finish(book.FileName, book, layout);
+    writer.Contents(book);
+    book.LastParagraph = paragraph;
+    book.LastPage = page;
+    book.SetProperty("LastParagraph", IntToStr(paragraph));
+    book.SetProperty("LastPage", IntToStr(page));
+    return layout;
+}
