@@ -1,111 +1,100 @@
-// Conversion speed and memory: ConvertTextFile plus SaveToBookFile on generated
-// 100 MB and 200 MB texts, against the floor of reading the same file and writing
-// the same number of bytes. Prints figures; run from the build folder.
+// Conversion speed and memory: the streaming conversion the program runs, and
+// the whole-text stages it replaced, on generated texts of 100 and 400 MB in
+// the page cache, against the floor of copying the text (cat text > copy) and
+// writing as many bytes as the book, measured in the same run. Five runs each;
+// medians and ranges. Run from the build folder: bench/bench_convert [DIR].
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <vector>
 
+#include "BenchUtil.h"
 #include "TextGen.h"
-#include "core/unitBookClasses.h"
+#include "core/unitConverter.h"
 #include "core/unitFiles.h"
-#include "core/unitTextConversions.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-double Seconds(Clock::time_point a) {
-    return std::chrono::duration<double>(Clock::now() - a).count();
-}
+constexpr int Runs = 5;
 
-// Runs fn in a child process and returns (seconds, peak resident kilobytes of the child).
-template <class F>
-std::pair<double, long> InChild(F fn) {
-    int pipefd[2];
-    if (::pipe(pipefd) != 0) return {-1, -1};
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        ::close(pipefd[0]);
-        double s = fn();
-        if (::write(pipefd[1], &s, sizeof s) != sizeof s) _exit(1);
-        _exit(0);
+// cat text > copy, then as many bytes as the book written and synced (the
+// conversion syncs its book).
+double Floor(const std::string& src, const std::string& dir, uint64_t bookSize) {
+    auto t = BenchClock::now();
+    std::string cmd = "cat '" + src + "' > '" + dir + "/floor.copy'";
+    if (std::system(cmd.c_str()) != 0) return -1;
+    int fd = ::open((dir + "/floor.book").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::string block(1 << 20, 'b');
+    for (uint64_t left = bookSize; left > 0;) {
+        size_t n = size_t(std::min<uint64_t>(left, block.size()));
+        if (::write(fd, block.data(), n) != ssize_t(n)) break;
+        left -= n;
     }
-    ::close(pipefd[1]);
-    double s = -1;
-    if (::read(pipefd[0], &s, sizeof s) != sizeof s) s = -1;
-    ::close(pipefd[0]);
-    int status;
-    struct rusage ru;
-    ::wait4(pid, &status, 0, &ru);
-    return {s, ru.ru_maxrss};
-}
-
-double Floor(const std::string& src, const std::string& dst, bool sync) {
-    auto t = Clock::now();
-    std::string data = ReadWholeFile(src);
-    int fd = ::open(dst.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    size_t off = 0;
-    while (off < data.size()) {
-        ssize_t w = ::write(fd, data.data() + off, std::min<size_t>(1 << 20, data.size() - off));
-        if (w <= 0) break;
-        off += size_t(w);
-    }
-    if (sync) ::fsync(fd);
+    ::fsync(fd);
     ::close(fd);
-    return Seconds(t);
+    return SecondsSince(t);
 }
 
-void Measure(const std::string& dir, uint64_t mb, bool cyrillic) {
-    std::string src = dir + "/gen-" + std::to_string(mb) + (cyrillic ? "-1251" : "-latin") + ".txt";
-    std::string text = GenerateText(mb << 20, cyrillic);
-    FILE* f = std::fopen(src.c_str(), "wb");
-    std::fwrite(text.data(), 1, text.size(), f);
-    std::fclose(f);
-    const double size = double(text.size());
-    text.clear();
-    text.shrink_to_fit();
-    std::string lib = dir + "/lib/";
-    ::mkdir(lib.c_str(), 0755);
-
-    Floor(src, dir + "/floor.out", false);  // warm the page cache
-    double floorNoSync = Floor(src, dir + "/floor.out", false);
-    double floorSync = Floor(src, dir + "/floor.out", true);
-    double secs = 1e9;
-    long kb = 0;
-    for (int run = 0; run < 3; ++run) {
-        auto [s1, k1] = InChild([&] {
-            auto t = Clock::now();
-            TBookInfo book(lib);
-            ConvertTextFile(src, book);
-            double c = Seconds(t);
-            book.SaveToBookFile();
-            double s = Seconds(t);
-            std::fprintf(
-                stderr, "    convert %.3f s, save %.3f s: %s charset %s, %s paragraphs, %s pages\n",
-                c, s - c, book.FileName.c_str(), book.GetProperty("Charset").c_str(),
-                book.GetProperty("TotalParagraphs").c_str(),
-                book.GetProperty("PagesCount").c_str());
-            return s;
-        });
-        ::unlink((lib + "gen-" + std::to_string(mb) + (cyrillic ? "-1251" : "-latin") + ".tvst")
-                     .c_str());
-        if (s1 < secs) secs = s1;
-        if (k1 > kb) kb = k1;
+void Measure(const std::string& dir, uint64_t mb, bool cyrillic, bool old) {
+    const std::string src = dir + "/gen.txt";
+    {
+        std::string text = GenerateText(mb << 20, cyrillic);
+        FILE* f = std::fopen(src.c_str(), "wb");
+        std::fwrite(text.data(), 1, text.size(), f);
+        std::fclose(f);
     }
+    const double size = double(FileSizeOf(src));
+    const std::string lib = dir + "/lib/";
+    ::mkdir(lib.c_str(), 0755);
+    uint64_t bookSize = 0;
+    std::vector<double> floors, streamed, wholes, ratios, memory, wholeMemory;
+    for (int run = 0; run < Runs; ++run) {
+        auto [secs, mbytes] = InChild([&] {
+            auto t = BenchClock::now();
+            TBookInfo book = ConvertToBook(src, lib);
+            book.SaveAsNewBook("gen");
+            return SecondsSince(t);
+        });
+        bookSize = uint64_t(FileSizeOf(lib + "gen.tvst"));
+        ::unlink((lib + "gen.tvst").c_str());
+        const double floor = Floor(src, dir, bookSize);
+        streamed.push_back(secs);
+        memory.push_back(mbytes);
+        floors.push_back(floor);
+        ratios.push_back(secs / floor);
+        if (old) {
+            auto [wsecs, wmbytes] = InChild([&] {
+                auto t = BenchClock::now();
+                TBookInfo book(lib);
+                ConvertTextFile(src, book);
+                book.SaveAsNewBook("gen");
+                return SecondsSince(t);
+            });
+            ::unlink((lib + "gen.tvst").c_str());
+            wholes.push_back(wsecs);
+            wholeMemory.push_back(wmbytes);
+        }
+    }
+    const Spread s = SpreadOf(streamed);
     std::printf(
-        "%4llu MB %-6s convert+save best of 3 %.3f s (%.0f MB/s) | floor %.3f s (with fsync %.3f "
-        "s) "
-        "| ratio %.2f (vs fsync floor %.2f) | peak RSS %.0f MB = %.2f x text\n",
-        (unsigned long long)mb, cyrillic ? "1251" : "latin", secs, size / 1048576 / secs,
-        floorNoSync, floorSync, secs / floorNoSync, secs / floorSync, kb / 1024.0,
-        kb * 1024.0 / size);
+        "%4llu MB %-6s streaming: %s, %.0f MB/s | floor %s | ratio %s | peak %s (book %.0f MB, "
+        "index %.2f MB)\n",
+        (unsigned long long)mb, cyrillic ? "1251" : "latin", Show(s, "s").c_str(),
+        size / 1048576 / s.median, Show(SpreadOf(floors), "s").c_str(),
+        Show(SpreadOf(ratios), "x").c_str(), Show(SpreadOf(memory), "MB").c_str(),
+        double(bookSize) / 1048576, double(bookSize) / 16000 * 8 / 1048576);
+    if (old)
+        std::printf("%4llu MB %-6s whole-text stages (before): %s | peak %s\n",
+                    (unsigned long long)mb, cyrillic ? "1251" : "latin",
+                    Show(SpreadOf(wholes), "s").c_str(), Show(SpreadOf(wholeMemory), "MB").c_str());
     std::fflush(stdout);
-    std::system(("rm -rf '" + lib + "' '" + src + "' '" + dir + "/floor.out'").c_str());
+    std::system(
+        ("rm -rf '" + lib + "' '" + src + "' '" + dir + "/floor.copy' '" + dir + "/floor.book'")
+            .c_str());
 }
 
 }  // namespace
@@ -114,9 +103,9 @@ int main(int argc, char** argv) {
     std::string dir = argc > 1 ? argv[1] : "/tmp";
     std::string work = dir + "/tavisto-bench-XXXXXX";
     if (!::mkdtemp(work.data())) return 1;
-    Measure(work, 100, false);
-    Measure(work, 100, true);
-    Measure(work, 200, false);
+    Measure(work, 100, false, true);
+    Measure(work, 100, true, true);
+    Measure(work, 400, false, true);
     ::rmdir(work.c_str());
     return 0;
 }

@@ -4,6 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -16,13 +20,27 @@
 
 namespace {
 
-constexpr size_t Chunk = 1 << 20;
+constexpr size_t Chunk = 1 << 18;
 
-// The first CR or LF in [p, end), or null.
+// The first CR or LF in [p, end), or null: sixteen bytes at a time, in one pass.
 const char* FindLineEnd(const char* p, const char* end) {
+#if defined(__SSE2__)
+    const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
+    while (end - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const int mask =
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)));
+        if (mask) return p + __builtin_ctz(unsigned(mask));
+        p += 16;
+    }
+    for (; p < end; ++p)
+        if (*p == '\r' || *p == '\n') return p;
+    return nullptr;
+#else
     const char* lf = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
     const char* cr = static_cast<const char*>(std::memchr(p, '\r', size_t((lf ? lf : end) - p)));
     return cr ? cr : lf;
+#endif
 }
 
 // The lines of a text file as the conversion reads them: split at CR LF, CR or
@@ -50,7 +68,7 @@ class TTextReader {
         std::unique_ptr<TUtf16Decoder> utf16;
         if (utf16_) utf16 = std::make_unique<TUtf16Decoder>(bigEndian_);
         carry_.clear();
-        pending_.clear();
+        pending_ = {};
         hasPending_ = skipLF_ = false;
         bool first = true;
         uint64_t at = utf16_ ? 2 : 0;
@@ -86,7 +104,7 @@ class TTextReader {
             utf16->Finish(decoded);
             Split(decoded.data(), decoded.size(), emit);
         }
-        if (!carry_.empty()) Line(carry_, emit);
+        if (!carry_.empty()) Line(carry_, emit, true);
         carry_.clear();
         if (hasPending_) emit(pending_);
     }
@@ -96,6 +114,9 @@ class TTextReader {
         // A NUL byte is kept as a space: the text after it is the book's too.
         for (char* p = data; (p = static_cast<char*>(std::memchr(p, 0, size_t(data + n - p))));)
             *p++ = ' ';
+        // Most pieces of a text hold no angle bracket at all: their lines need
+        // no look for one.
+        angles_ = std::memchr(data, '<', n) || std::memchr(data, '>', n);
         const char* p = data;
         const char* end = data + n;
         if (skipLF_ && p < end && *p == '\n') ++p;
@@ -104,13 +125,13 @@ class TTextReader {
             const char* q = FindLineEnd(p, end);
             if (!q) {
                 carry_.append(p, end);
-                return;
+                break;
             }
             if (carry_.empty()) {
-                Line(std::string_view(p, size_t(q - p)), emit);
+                Line(std::string_view(p, size_t(q - p)), emit, false);
             } else {
                 carry_.append(p, q);
-                Line(carry_, emit);
+                Line(carry_, emit, true);
                 carry_.clear();
             }
             if (*q == '\r') {
@@ -124,22 +145,39 @@ class TTextReader {
             }
             p = q;
         }
+        KeepPending();
+    }
+
+    // The line held back points into the piece; the next read reuses that
+    // memory, so it is copied now.
+    void KeepPending() {
+        if (hasPending_ && pending_.data() != pendingCopy_.data()) {
+            pendingCopy_.assign(pending_);
+            pending_ = pendingCopy_;
+        }
     }
 
     // One line of the text: escaped, then held until the next one shows
     // whether its end dash goes.
-    void Line(std::string_view line, const std::function<void(std::string_view)>& emit) {
-        if (std::memchr(line.data(), '<', line.size()) ||
-            std::memchr(line.data(), '>', line.size())) {
-            escaped_ = ConvertLine(line);
-            line = escaped_;
+    void Line(std::string_view line, const std::function<void(std::string_view)>& emit,
+              bool transient) {
+        bool copy = transient;
+        if (angles_ && (std::memchr(line.data(), '<', line.size()) ||
+                        std::memchr(line.data(), '>', line.size()))) {
+            ConvertLine(line).swap(escaped_[next_]);
+            line = escaped_[next_];
+            next_ ^= 1;  // the line held back may be the other one
         }
         if (hasPending_) {
             if (!pending_.empty() && !line.empty() && pending_.back() == '-' && line.front() == ' ')
-                pending_.pop_back();
+                pending_.remove_suffix(1);
             emit(pending_);
         }
-        pending_.assign(line);
+        if (copy) {
+            pendingCopy_.assign(line);
+            line = pendingCopy_;
+        }
+        pending_ = line;
         hasPending_ = true;
     }
 
@@ -147,8 +185,10 @@ class TTextReader {
     TFd fd_;
     uint64_t size_ = 0;
     bool utf16_ = false, bigEndian_ = false;
-    std::string carry_, pending_, escaped_;
-    bool hasPending_ = false, skipLF_ = false;
+    std::string carry_, pendingCopy_, escaped_[2];
+    int next_ = 0;
+    std::string_view pending_;  // the line held back
+    bool hasPending_ = false, skipLF_ = false, angles_ = true;
 };
 
 // The book's text, written through a buffer into a file of no name in the
@@ -204,8 +244,11 @@ class TBodyWriter {
 // The second half of every build: paragraphs, page markers and headings as the
 // lines pass, the text written to a body file.
 struct TBookWriter {
-    TBookWriter(const std::string& folder, const std::string& charset, const TLayout& layout)
-        : body(folder),
+    // escaped: the lines hold no "<" of their own (a converted text's).
+    TBookWriter(const std::string& folder, const std::string& charset, const TLayout& layout,
+                bool escaped)
+        : escaped(escaped),
+          body(folder),
           builder(charset, layout),
           headings(charset, layout.Kind == TLayout::Lines || layout.Kind == TLayout::Verse) {}
 
@@ -215,8 +258,11 @@ struct TBookWriter {
         builder.Add(line, [&](int32_t n, const char* cls, std::string_view text) {
             char tag[48];
             const size_t tagLength = n ? WriteTag(tag, n, cls) : 0;
-            marker.Line({std::string_view(tag, tagLength), text},
-                        [&](std::string_view piece) { body.Write(piece); });
+            auto write = [&](std::string_view piece) { body.Write(piece); };
+            if (escaped)
+                marker.TaggedLine(std::string_view(tag, tagLength), text, write);
+            else
+                marker.Line({std::string_view(tag, tagLength), text}, write);
             headings.AddParts(n, n ? std::string_view(cls, 5) : std::string_view(), text);
             if (!first) first = builder.Count();
         });
@@ -242,6 +288,7 @@ struct TBookWriter {
         book.SetProperty("Headings", IntToStr(int64_t(headings.Headings().size())));
     }
 
+    bool escaped;
     TBodyWriter body;
     TParagraphBuilder builder;
     TPageMarker marker;
@@ -295,7 +342,7 @@ TBookInfo ConvertToBook(const std::string& sourcePath, const std::string& folder
 
     // The second pass writes.
     stage("Creating paragraphs");
-    TBookWriter writer(folder, charset, layout);
+    TBookWriter writer(folder, charset, layout, true);
     text.ForEachLine([&](std::string_view line) { writer.Add(line); }, fraction);
     stage("Creating Virtual Pages");
     writer.Finish(sourcePath, book, layout);
@@ -326,7 +373,7 @@ TLayout RebuildBook(TBookInfo& book, const TLayout::TKind* kind) {
         stats.Add(line);
     });
     const TLayout layout = kind ? stats.Make(*kind) : stats.Decide();
-    TBookWriter writer(book.Folder(), charset, layout);
+    TBookWriter writer(book.Folder(), charset, layout, false);
     int32_t paragraph = 1, page = 1;
     index = 0;
     eachLine([&](std::string_view line, int32_t) {

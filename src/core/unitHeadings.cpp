@@ -92,7 +92,7 @@ int RomanValue(char32_t c) {
 }
 
 // A roman numeral (folded) written the canonical way, 1 to 3999.
-bool IsRoman(const std::u32string& w) {
+bool IsRoman(std::u32string_view w) {
     if (w.empty() || w.size() > 15) return false;
     int value = 0;
     for (size_t i = 0; i < w.size(); ++i) {
@@ -105,29 +105,63 @@ bool IsRoman(const std::u32string& w) {
     static const int values[] = {1000, 900, 500, 400, 100, 90, 50, 40, 10, 9, 5, 4, 1};
     static const char* const marks[] = {"m",  "cm", "d",  "cd", "c",  "xc", "l",
                                         "xl", "x",  "ix", "v",  "iv", "i"};
-    std::u32string canonical;
+    char32_t canonical[16];
+    size_t length = 0;
     for (int k = 0; k < 13; ++k)
         for (; value >= values[k]; value -= values[k])
-            for (const char* m = marks[k]; *m; ++m) canonical += char32_t(*m);
-    return canonical == w;
+            for (const char* m = marks[k]; *m; ++m) {
+                if (length == 16) return false;
+                canonical[length++] = char32_t(*m);
+            }
+    return std::u32string_view(canonical, length) == w;
 }
 
-bool IsNumber(const std::u32string& w) {
+bool IsNumber(std::u32string_view w) {
     if (w.empty() || w.size() > 4) return false;
     for (char32_t c : w)
         if (c < '0' || c > '9') return false;
     return true;
 }
 
-bool IsNumberWord(const std::u32string& w) {
-    for (const char* n : NumberWords) {
-        std::u32string d = Decode(n);
-        // Russian ordinals are matched by their stem (первая, первый, первое).
-        const bool stem = static_cast<unsigned char>(n[0]) >= 0x80 && d.size() >= 3 &&
-                          std::string_view(n) != "один" && std::string_view(n) != "два" &&
-                          std::string_view(n) != "три";
-        if (stem ? w.compare(0, d.size(), d) == 0 && w.size() <= d.size() + 3 : w == d) return true;
+struct TDecodedWords {
+    std::vector<std::u32string> keywords, numbers;
+    std::vector<bool> stems;
+    std::u32string cast1 = Decode("действующие"), cast2 = Decode("лица"),
+                   dramatis = Decode("dramatis"), personae = Decode("personae");
+    TDecodedWords() {
+        for (const TWord& k : Keywords) keywords.push_back(Decode(k.text));
+        for (const char* n : NumberWords) {
+            numbers.push_back(Decode(n));
+            // Russian ordinals are matched by their stem (первая, первый, первое).
+            stems.push_back(static_cast<unsigned char>(n[0]) >= 0x80 &&
+                            numbers.back().size() >= 3 && std::string_view(n) != "один" &&
+                            std::string_view(n) != "два" && std::string_view(n) != "три");
+        }
     }
+};
+
+const TDecodedWords& Decoded() {
+    static const TDecodedWords words;
+    return words;
+}
+
+bool IsNumberWord(const std::u32string& w) {
+    const TDecodedWords& d = Decoded();
+    for (size_t i = 0; i < d.numbers.size(); ++i) {
+        const std::u32string& n = d.numbers[i];
+        if (d.stems[i] ? w.compare(0, n.size(), n) == 0 && w.size() <= n.size() + 3 : w == n)
+            return true;
+    }
+    return false;
+}
+
+// Whether a word (folded) may begin a heading: a keyword, a numeral, a number,
+// the first word of a cast list.
+bool MayBeginHeading(std::u32string_view w) {
+    const TDecodedWords& d = Decoded();
+    if (IsRoman(w) || IsNumber(w) || w == d.cast1 || w == d.dramatis) return true;
+    for (const auto& k : d.keywords)
+        if (w == k) return true;
     return false;
 }
 
@@ -156,16 +190,18 @@ THeadingKind ClassifyHeading(std::string_view utf8) {
     // A roman numeral or a number, alone (a point after it allowed).
     if (words.size() == 1 && (IsRoman(words[0]) || IsNumber(words[0])))
         return THeadingKind::Numeral;
-    for (const TWord& k : Keywords) {
-        if (words[0] != Decode(k.text)) continue;
+    const TDecodedWords& d = Decoded();
+    for (size_t i = 0; i < d.keywords.size(); ++i) {
+        const TWord& k = Keywords[i];
+        if (words[0] != d.keywords[i]) continue;
         if (words.size() == 1) return k.alone ? k.kind : THeadingKind::None;
         const std::u32string& n = words[1];
         if (IsRoman(n) || IsNumber(n) || IsNumberWord(n)) return k.kind;
         return THeadingKind::None;
     }
     // "Действующие лица", "Dramatis personae": the cast of a play.
-    if (words.size() == 2 && ((words[0] == Decode("действующие") && words[1] == Decode("лица")) ||
-                              (words[0] == Decode("dramatis") && words[1] == Decode("personae"))))
+    if (words.size() == 2 && ((words[0] == d.cast1 && words[1] == d.cast2) ||
+                              (words[0] == d.dramatis && words[1] == d.personae)))
         return THeadingKind::Chapter;
     return THeadingKind::None;
 }
@@ -205,7 +241,24 @@ std::string_view TextOfBodyLine(std::string_view line, int32_t& n) {
 }
 
 THeadingFinder::THeadingFinder(const std::string& charset, bool everyLine)
-    : page_(CodePageOf(charset)), everyLine_(everyLine) {}
+    : page_(CodePageOf(charset)), everyLine_(everyLine) {
+    // The bytes a heading's first word may begin with, in this charset (a UTF-8
+    // letter beyond ASCII is looked at further).
+    std::u32string initials = U"0123456789ivxlcdm";
+    for (const auto& k : Decoded().keywords) initials += k[0];
+    initials += Decoded().cast1[0];
+    initials += Decoded().dramatis[0];
+    for (int b = 0; b < 256; ++b) {
+        if (page_ == TCodePage::Utf8 && b >= 0x80) {
+            initial_[b] = true;
+            continue;
+        }
+        const char one = char(b);
+        size_t i = 0;
+        const char32_t c = FoldCase(DecodeChar(std::string_view(&one, 1), i, page_));
+        initial_[b] = initials.find(c) != std::u32string::npos;
+    }
+}
 
 namespace {
 
@@ -304,6 +357,21 @@ void THeadingFinder::Add(std::string_view line) {
     AddParts(n, cls, n ? line.substr(textAt) : line);
 }
 
+bool THeadingFinder::FirstWordMayBeginHeading(std::string_view text) const {
+    // Most lines fail at their first byte: no heading's word begins so.
+    if (text.empty() || !initial_[static_cast<unsigned char>(text[0])]) return false;
+    size_t i = 0;
+    const char32_t first = FoldCase(DecodeChar(text, i, page_));
+    char32_t word[16] = {first};
+    size_t n = 1;
+    while (i < text.size() && n < 16) {
+        char32_t c = DecodeChar(text, i, page_);
+        if (!IsWordChar(c)) break;
+        word[n++] = FoldCase(c);
+    }
+    return MayBeginHeading(std::u32string_view(word, n));
+}
+
 void THeadingFinder::AddParts(int32_t n, std::string_view cls, std::string_view text) {
     size_t b = 0, e = 0;
     TrimBounds(text, page_, b, e);
@@ -322,8 +390,10 @@ void THeadingFinder::AddParts(int32_t n, std::string_view cls, std::string_view 
             if (contentLines_ == 0) blankBefore_ = lastBlank_;
             if (blankAfter_) broken_ = true;  // text, a gap, text: no heading
             ++contentLines_;
-            // Only a short paragraph can be a heading: a long one is not copied.
+            // Only a short paragraph can be a heading, and one that is no title
+            // must begin with a heading's word: anything else is not copied.
             const std::string_view t = text.substr(b, e - b);
+            if (!broken_ && contentLines_ == 1 && !title_) broken_ = !FirstWordMayBeginHeading(t);
             if (broken_ || contentLines_ > 3 || content_.size() + t.size() > 600 ||
                 CharCount(t, page_) > MaxHeadingChars) {
                 broken_ = true;

@@ -50,8 +50,10 @@ class THeadingFinder {
 
   private:
     void Close(bool followedByBlank);
+    bool FirstWordMayBeginHeading(std::string_view text) const;
     TCodePage page_;
     bool everyLine_;
+    bool initial_[256];
     std::vector<THeading> headings_;
     bool underChapter_ = false;
     bool lastBlank_ = true;  // the line before (the start of the text counts as blank)

@@ -270,38 +270,12 @@ void TParagraphBuilder::Add(std::string_view line, const TEmit& emit) {
     }
 }
 
-void TPageMarker::Line(std::initializer_list<std::string_view> parts,
-                       const std::function<void(std::string_view)>& write) {
-    static const char marker[] = "<Page";
-    uint64_t out = 0;  // bytes of this line written, markers included
-    for (std::string_view part : parts) {
-        size_t from = 0;
-        for (;;) {
-            const void* hit = part.size() > from
-                                  ? std::memchr(part.data() + from, '<', part.size() - from)
-                                  : nullptr;
-            const size_t lt =
-                hit ? size_t(static_cast<const char*>(hit) - part.data()) : part.size();
-            if (lt > from) write(part.substr(from, lt - from));
-            out += lt - from;
-            if (!hit) break;
-            const uint64_t at = off_ + out;
-            if (at >= next_) {
-                ++k_;
-                offsets_.push_back(at);
-                char buf[32];
-                std::memcpy(buf, marker, 5);
-                char* end = std::to_chars(buf + 5, buf + 20, k_).ptr;
-                *end++ = '>';
-                write(std::string_view(buf, size_t(end - buf)));
-                out += uint64_t(end - buf);
-                next_ = at + VPageSize;
-            }
-            write("<");
-            ++out;
-            from = lt + 1;
-        }
-    }
-    write("\r\n");
-    off_ += out + 2;
+size_t TPageMarker::Marker(char* buf, uint64_t at) {
+    ++k_;
+    offsets_.push_back(at);
+    next_ = at + VPageSize;
+    std::memcpy(buf, "<Page", 5);
+    char* end = std::to_chars(buf + 5, buf + 20, k_).ptr;
+    *end++ = '>';
+    return size_t(end - buf);
 }

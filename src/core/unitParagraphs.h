@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <initializer_list>
 #include <string>
@@ -100,14 +101,62 @@ class TPageMarker {
   public:
     // Writes a line, given as consecutive parts, and its CR LF through write,
     // with the markers the line calls for.
-    void Line(std::initializer_list<std::string_view> parts,
-              const std::function<void(std::string_view)>& write);
+    template <class W>
+    void Line(std::initializer_list<std::string_view> parts, W&& write) {
+        uint64_t out = 0;  // bytes of this line written, markers included
+        for (std::string_view part : parts) {
+            size_t from = 0;
+            for (;;) {
+                const void* hit = part.size() > from
+                                      ? std::memchr(part.data() + from, '<', part.size() - from)
+                                      : nullptr;
+                const size_t lt =
+                    hit ? size_t(static_cast<const char*>(hit) - part.data()) : part.size();
+                if (lt > from) write(part.substr(from, lt - from));
+                out += lt - from;
+                if (!hit) break;
+                const uint64_t at = off_ + out;
+                if (at >= next_) {
+                    char buf[32];
+                    const size_t n = Marker(buf, at);
+                    write(std::string_view(buf, n));
+                    out += n;
+                }
+                write(std::string_view("<", 1));
+                ++out;
+                from = lt + 1;
+            }
+        }
+        write(std::string_view("\r\n", 2));
+        off_ += out + 2;
+    }
+    // The same for a tagged line whose text holds no "<" (an escaped one): the
+    // tag's "<" is the only place a marker can go.
+    template <class W>
+    void TaggedLine(std::string_view tag, std::string_view text, W&& write) {
+        uint64_t out = 0;
+        if (!tag.empty()) {
+            if (off_ >= next_) {
+                char buf[32];
+                const size_t n = Marker(buf, off_);
+                write(std::string_view(buf, n));
+                out += n;
+            }
+            write(tag);
+            out += tag.size();
+        }
+        write(text);
+        write(std::string_view("\r\n", 2));
+        off_ += out + text.size() + 2;
+    }
     int32_t Pages() const { return k_; }
     // Where each marker stands in the marked text.
     const std::vector<uint64_t>& Offsets() const { return offsets_; }
     uint64_t Size() const { return off_; }
 
   private:
+    // A new page begins at offset at: its marker goes into buf; returns its length.
+    size_t Marker(char* buf, uint64_t at);
     uint64_t off_ = 0;   // the current line's start in the marked text
     uint64_t next_ = 0;  // the first offset at which a "<" receives a marker
     int32_t k_ = 0;
