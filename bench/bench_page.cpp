@@ -1,28 +1,34 @@
-// Page turn cost: extracting a virtual page, building its HTML and writing
-// vpage.css and vpage.html, for a 1 MB and a 500 MB book. Prints figures.
+// Reading a book, without a view: opening it, page turns (extract, build and
+// write the page), saving the position, the contents and a search from the
+// first paragraph to a text at the end; for books of 1, 100 and 500 MB. Five
+// runs of each; medians and ranges. Run from the build folder:
+// bench/bench_page DATA_FOLDER (the repo's data/).
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "BenchUtil.h"
 #include "TextGen.h"
-#include "core/unitBookClasses.h"
+#include "core/unitConverter.h"
 #include "core/unitFiles.h"
-#include "core/unitTextConversions.h"
+#include "core/unitSearch.h"
 #include "options/unitOptStorage.h"
 #include "render/unitReader.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+constexpr int Runs = 5;
 
 struct NullView : THtmlView {
     void Navigate(const std::string&) override { ++doc; }
-    uint64_t Document() const override { return doc; }
     void Clear() override {}
+    uint64_t Document() const override { return doc; }
     void AskIds(int, int, TIdsAnswer) override {}
     void ScrollParagraphIntoView(const std::string&) override {}
     void ScrollToBottom() override {}
@@ -45,45 +51,88 @@ struct NullStatus : TReaderStatus {
     void RepaintProgress(int) override {}
 };
 
-void Measure(const std::string& dir, uint64_t mb) {
-    std::string src = dir + "/book.txt";
+// Resident memory of this process, in megabytes.
+double ResidentMB() {
+    std::ifstream f("/proc/self/statm");
+    long pages = 0, resident = 0;
+    f >> pages >> resident;
+    return double(resident) * double(::sysconf(_SC_PAGESIZE)) / 1048576.0;
+}
+
+double ReadWholeFileSeconds(const std::string& path) {
+    auto t = BenchClock::now();
+    TFd fd(OpenRegularFile(path));
+    std::string buf(1 << 20, '\0');
+    for (uint64_t at = 0;;) {
+        ssize_t n = ::pread(fd.Get(), buf.data(), buf.size(), off_t(at));
+        if (n <= 0) break;
+        at += uint64_t(n);
+    }
+    return SecondsSince(t);
+}
+
+void Measure(uint64_t mb) {
+    const std::string src = ProgramFolder + "book.txt";
     {
         std::string text = GenerateText(mb << 20, false, 3);
+        text += "\r\n  At the very end stands the needle in the haystack.\r\n";
         FILE* f = std::fopen(src.c_str(), "wb");
         std::fwrite(text.data(), 1, text.size(), f);
         std::fclose(f);
     }
-    TBookInfo made(BooksFolder());
-    ConvertTextFile(src, made);
-    made.SaveToBookFile();
+    TBookInfo made = ConvertToBook(src, BooksFolder());
+    made.SaveAsNewBook("book");
+    const std::string name = made.FileName, path = BooksFolder() + name;
     const int pages = made.GetIntProperty("PagesCount");
-    TLines().swap(made.EditBody());
+    const int32_t paragraphs = made.GetIntProperty("TotalParagraphs");
+    const size_t headings = made.ReservedA.size();
+    ::unlink(src.c_str());
 
     NullView view;
     NullTimer scroll, progress;
     NullStatus status;
-    TReader reader(view, scroll, progress, status);
-    auto t0 = Clock::now();
-    reader.OpenBook(made.FileName);
-    double openMs = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-    reader.LoadPage();  // the first render also indexes the pages
-
-    std::vector<double> ms;
-    for (int i = 0; i < 200; ++i) {
-        reader.CurrentBook->LastPage = 1 + (i * 7919) % pages;  // pages all over the book
-        auto t = Clock::now();
+    std::vector<double> opens, turns, saves, reads, searches, memory;
+    double before = ResidentMB();
+    for (int run = 0; run < Runs; ++run) {
+        TReader reader(view, scroll, progress, status);
+        auto t = BenchClock::now();
+        reader.OpenBook(name);
         reader.LoadPage();
-        ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t).count());
+        opens.push_back(SecondsSince(t));
+        memory.push_back(ResidentMB() - before);
+        for (int i = 0; i < 200; ++i) {
+            reader.CurrentBook->LastPage =
+                1 + int((i * 7919 + run * 31) % pages);  // all over the book
+            auto p = BenchClock::now();
+            reader.LoadPage();
+            turns.push_back(SecondsSince(p));
+        }
+        auto s = BenchClock::now();
+        reader.CurrentBook->SavePosition();
+        saves.push_back(SecondsSince(s));
+        reads.push_back(ReadWholeFileSeconds(path));
+        const TTextMatcher needle("NEEDLE in the  haystack",
+                                  reader.CurrentBook->GetProperty("Charset"));
+        TSearchHit hit;
+        auto f = BenchClock::now();
+        FindNext(*reader.CurrentBook, needle, 1, UINT64_MAX, hit);
+        searches.push_back(SecondsSince(f));
+        if (hit.Paragraph != paragraphs)
+            std::printf("    (the search ended at paragraph %d)\n", hit.Paragraph);
     }
-    std::sort(ms.begin(), ms.end());
+    std::sort(turns.begin(), turns.end());
     std::printf(
-        "%4llu MB book, %6d pages: open %.0f ms | page turn median %.3f ms, p95 %.3f ms, "
-        "max %.3f ms\n",
-        (unsigned long long)mb, pages, openMs, ms[ms.size() / 2], ms[ms.size() * 95 / 100],
-        ms.back());
+        "%4llu MB book (%d pages, %zu headings): open + first page %s | page turn median %.3f ms, "
+        "p95 "
+        "%.3f ms | save position %s, reading the file %s | search to the end %s | memory after "
+        "open "
+        "+%s\n",
+        (unsigned long long)mb, pages, headings, Show(SpreadOf(opens), "ms", 1000).c_str(),
+        turns[turns.size() / 2] * 1000, turns[turns.size() * 95 / 100] * 1000,
+        Show(SpreadOf(saves), "s").c_str(), Show(SpreadOf(reads), "s").c_str(),
+        Show(SpreadOf(searches), "s").c_str(), Show(SpreadOf(memory), "MB").c_str());
     std::fflush(stdout);
-    ::unlink(src.c_str());
-    ::unlink((BooksFolder() + made.FileName).c_str());
+    ::unlink(path.c_str());
 }
 
 }  // namespace
@@ -101,8 +150,7 @@ int main(int argc, char** argv) {
     std::system(
         ("cp '" + std::string(argv[1]) + "/Templates/'* '" + TemplatesFolder() + "'").c_str());
     LoadOptions();
-    Measure(work, 1);
-    Measure(work, 500);
+    for (uint64_t mb : {1, 100, 500}) Measure(mb);
     std::system(("rm -rf '" + work + "'").c_str());
     return 0;
 }

@@ -60,6 +60,43 @@ TTextMatcher::TTextMatcher(const std::string& text, const std::string& charset) 
     }
     while (!needle.empty() && needle.back() == ' ') needle.pop_back();
     needle_ = needle;
+    // A byte that is plain text or a blank (no tag, no reference, no letter of
+    // two bytes to fold) and folds to something else than the needle's first
+    // (which is never a blank).
+    for (int b = 0; b < 256; ++b) {
+        const bool special =
+            b == '<' || b == '&' || (utf8_ && (b == 0xC2 || b == 0xC3 || b == 0xD0 || b == 0xD1));
+        skip_[b] =
+            !needle_.empty() && !special && fold_[b] != static_cast<unsigned char>(needle_[0]);
+        plain_[b] = !special;
+        pairOf_[b] = -1;
+    }
+    if (utf8_) {
+        const unsigned char leads[] = {0xC2, 0xC3, 0xD0, 0xD1};
+        for (int l = 0; l < 4; ++l) {
+            pairOf_[leads[l]] = l;
+            for (int t = 0; t < 64; ++t) {
+                unsigned char l2 = leads[l], t2 = static_cast<unsigned char>(0x80 + t);
+                if (l2 == 0xC2 && t2 == 0xA0) {
+                    pair_[l][t] = 0;
+                    continue;
+                }
+                FoldPair(leads[l], static_cast<unsigned char>(0x80 + t), l2, t2);
+                pair_[l][t] = uint16_t(l2 << 8 | t2);
+            }
+        }
+    }
+    if (utf8_ && !needle_.empty()) {
+        const auto n0 = static_cast<unsigned char>(needle_[0]);
+        const int n1 = needle_.size() > 1 ? static_cast<unsigned char>(needle_[1]) : -1;
+        for (int l = 0; l < 4; ++l)
+            for (int t = 0; t < 64; ++t) {
+                const uint16_t f = pair_[l][t];
+                pairSkip_[l][t] = f == 0                                              ? 2
+                                  : ((f >> 8) != n0 || (n1 >= 0 && (f & 0xFF) != n1)) ? 1
+                                                                                      : 0;
+            }
+    }
     fail_.assign(needle_.size(), 0);
     for (size_t i = 1, k = 0; i < needle_.size(); ++i) {
         while (k > 0 && needle_[i] != needle_[k]) k = fail_[k - 1];
@@ -138,8 +175,44 @@ void TTextMatcher::Scan(TBookInfo& book, uint64_t from,
     book.ReadBodyText(
         [&](std::string_view piece) {
             if (stop) return;
+            const auto* bytes = reinterpret_cast<const unsigned char*>(piece.data());
             for (size_t i = 0; i < piece.size() && !stop; ++i, ++offset) {
-                const auto b = static_cast<unsigned char>(piece[i]);
+                // Between matches, the bytes that can neither begin one nor
+                // change the state are passed over at once.
+                if (k == 0 && !inTag && lead < 0 && entity.empty()) {
+                    size_t j = i;
+                    bool blank = lastBlank;
+                    const size_t n = piece.size();
+                    const int n1 = needle_.size() > 1 ? static_cast<unsigned char>(needle_[1]) : -1;
+                    for (;;) {
+                        while (j < n && skip_[bytes[j]]) blank = fold_[bytes[j++]] == ' ';
+                        if (j + 1 >= n) break;
+                        const auto b0 = bytes[j], b1 = bytes[j + 1];
+                        if (utf8_ && pairOf_[b0] >= 0 && (b1 & 0xC0) == 0x80) {
+                            // A letter of two bytes that cannot begin a match.
+                            const uint8_t what = pairSkip_[pairOf_[b0]][b1 - 0x80];
+                            if (!what) break;
+                            blank = what == 2;  // 2: a no-break space
+                            j += 2;
+                            continue;
+                        }
+                        // The needle's first byte, but not its second after it.
+                        if (n1 >= 0 && plain_[b0] && plain_[b1] && fold_[b1] != n1 &&
+                            !(fold_[b1] == ' ' && n1 == ' ')) {
+                            blank = false;
+                            ++j;
+                            continue;
+                        }
+                        break;
+                    }
+                    if (j > i) {
+                        lastBlank = blank;
+                        offset += j - i;
+                        i = j;
+                        if (i == piece.size()) break;
+                    }
+                }
+                const auto b = bytes[i];
                 if (inTag) {
                     if (b != '>' && tag.size() < 64) {
                         tag += char(b);

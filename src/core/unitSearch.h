@@ -30,6 +30,11 @@ class TTextMatcher {
   private:
     bool utf8_;
     unsigned char fold_[256];  // single-byte pages: a byte's folded byte
+    bool skip_[256];           // bytes passed over between matches
+    bool plain_[256];          // bytes that are text, as they stand
+    int pairOf_[256];          // UTF-8: the lead bytes of letters folded by table
+    uint16_t pair_[4][64];     // their folded two bytes (0: a no-break space)
+    uint8_t pairSkip_[4][64];  // 1: passed over, 2: passed over as a blank
     std::string needle_;       // folded, runs of blanks as one space
     std::vector<size_t> fail_;
 };
