@@ -341,7 +341,7 @@ void TReader::WBDocumentComplete() {
     arrival_ = TArrival::Top;
     highlight_.clear();
     // A new page scrolls on from where it is shown.
-    scrollStart_ = Clock();
+    scrollStart_ = lastScrollAt_ = Clock();
     scrolled_ = 0;
     tmProgress_.SetEnabled(true);
 }
@@ -378,7 +378,7 @@ void TReader::tmProgressTimer() {
 }
 
 void TReader::SetAutoScroll(bool on) {
-    scrollStart_ = Clock();
+    scrollStart_ = lastScrollAt_ = Clock();
     scrolled_ = 0;
     tmScroll_.SetEnabled(on);
 }
@@ -397,6 +397,10 @@ void TReader::tmScrollTimer() {
     const int64_t due = (now - scrollStart_) / interval;
     const int64_t step = due - scrolled_;
     if (step <= 0) return;
+    // No more than one move a frame (60 a second): at short intervals the
+    // pixels of several ticks go in one move, the rate stays the clock's.
+    if (scrolled_ > 0 && now - lastScrollAt_ < 16) return;
+    lastScrollAt_ = now;
     scrolled_ = due;
     const uint64_t book = bookSerial_, doc = CurDocument;
     std::weak_ptr<char> alive = alive_;

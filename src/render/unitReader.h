@@ -164,6 +164,7 @@ class TReader {
     // Auto-scroll: when it began (on this page) and how far it has come since.
     int64_t scrollStart_ = 0;
     int64_t scrolled_ = 0;
+    int64_t lastScrollAt_ = 0;
     bool loading_ = false;  // a page was sent to the view and has not completed
     std::shared_ptr<char> alive_ = std::make_shared<char>();
 };
