@@ -9,6 +9,7 @@ PACKAGES=(
   libzip-dev zip unzip
   clang libclang-rt-14-dev
   xvfb xauth fonts-liberation fonts-dejavu-core
+  desktop-file-utils appstream openbox
 )
 
 missing=()

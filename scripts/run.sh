@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds Tavisto, stages its program folder (build/app/) and starts the reader.
+# Builds Tavisto and starts the reader from the build tree, installed-style: the
+# library lives in ${XDG_DATA_HOME:-~/.local/share}/tavisto/, not in build/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh

@@ -7,5 +7,5 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVISTO_GUI=ON >/dev/nul
 cmake --build build -j"$(nproc)" --target stage tavisto_screenshot
 mkdir -p docs
 [ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
-xvfb-run -a -s "-screen 0 1280x900x24" build/tests/tavisto_screenshot build/app docs/screenshot.png 1100 720
+xvfb-run -a -s "-screen 0 1280x900x24" build/tests/tavisto_screenshot build/share/tavisto docs/screenshot.png 1100 720
 echo "docs/screenshot.png written"

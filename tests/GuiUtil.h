@@ -66,6 +66,14 @@ struct ProgramDir {
         ProgramFolder = dir.Path();
     }
     std::string operator/(const std::string& n) const { return dir / n; }
+#ifdef TAVISTO_APP
+    // The real program beside its folders, in portable mode.
+    void AddProgram() {
+        const std::string cmd = "cp '" + std::string(TAVISTO_APP) + "' '" + (dir / "tavisto") + "'";
+        if (std::system(cmd.c_str()) != 0) std::abort();
+        WriteFile(dir / "portable", "");
+    }
+#endif
     // Converts a text into MyBooks/ and returns the book file's name.
     std::string AddBook(const std::string& textName, const std::string& text) {
         WriteFile(dir / textName, text);

@@ -1,7 +1,8 @@
 // Makes a picture of the reader with a book open, for the README:
-//   tavisto_screenshot PROGRAM_FOLDER OUTPUT.png [WIDTH HEIGHT [DIALOG]]
-// The program folder is copied first, so the reader's own config.dat and book
-// positions are left alone.
+//   tavisto_screenshot DATA_FOLDER OUTPUT.png [WIDTH HEIGHT [DIALOG]]
+// DATA_FOLDER holds the installation's read-only files (build/share/tavisto);
+// the reader runs in a program folder of its own made from them, so the user's
+// library is left alone.
 #include <QPixmap>
 #include <QScreen>
 #include <QTest>
@@ -27,13 +28,16 @@
 int main(int argc, char** argv) {
     if (argc < 3) {
         std::fprintf(stderr,
-                     "usage: tavisto_screenshot PROGRAM_FOLDER OUTPUT.png [WIDTH HEIGHT]\n");
+                     "usage: tavisto_screenshot DATA_FOLDER OUTPUT.png [WIDTH HEIGHT [DIALOG]]\n");
         return 2;
     }
     std::signal(SIGXFSZ, SIG_IGN);
     char tmpl[] = "/tmp/tavisto-shot-XXXXXX";
     std::string work = std::string(::mkdtemp(tmpl)) + "/";
-    std::string cmd = "cp -r '" + std::string(argv[1]) + "/.' '" + work + "'";
+    const std::string data = argv[1];
+    std::string cmd = "mkdir -p '" + work + "MyBooks' '" + work + "Templates' '" + work +
+                      "TEMP' && cp '" + data + "/'*.tml '" + data + "/charsets.dat' '" + work +
+                      "Templates/' && cp '" + data + "/'*.tvst '" + work + "MyBooks/'";
     if (std::system(cmd.c_str()) != 0) return 1;
     ProgramFolder = work;
     LoadOptions();

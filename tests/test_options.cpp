@@ -2,10 +2,12 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <csignal>
 
 #include "TestUtil.h"
 #include "core/unitErrors.h"
+#include "core/unitFiles.h"
 #include "options/unitIniFile.h"
 #include "options/unitOptStorage.h"
 
@@ -121,4 +123,55 @@ TEST_F(OptionsTest, MissingFolderRaisesTheMessage) {
         EXPECT_EQ(std::string(e.what()), "Unable to write to " + (dir / "gone/config.dat") +
                                              ": No such file or directory");
     }
+}
+
+TEST_F(OptionsTest, RecentBooksNewestFirstAtMostTenAndOnlyBareNames) {
+    WriteFile(dir / "config.dat",
+              "[General]\nRecent1=a.tvst\nRecent2=../x.tvst\nRecent3=a.tvst\nRecent4=b.tvst\n");
+    LoadOptions();
+    EXPECT_EQ(RecentBooks, (std::vector<std::string>{"a.tvst", "b.tvst"}));
+    for (int i = 0; i < 12; ++i) NoteRecentBook("n" + std::to_string(i) + ".tvst");
+    NoteRecentBook("n5.tvst");
+    SaveOptions();
+    LoadOptions();
+    ASSERT_EQ(RecentBooks.size(), MaxRecentBooks);
+    EXPECT_EQ(RecentBooks[0], "n5.tvst");
+    EXPECT_EQ(RecentBooks[1], "n11.tvst");
+    EXPECT_EQ(std::count(RecentBooks.begin(), RecentBooks.end(), "n5.tvst"), 1);
+    // Shorter again: no stale RecentN stays behind to come back.
+    RecentBooks.resize(2);
+    SaveOptions();
+    LoadOptions();
+    EXPECT_EQ(RecentBooks.size(), 2u);
+}
+
+TEST(UserFolder, FollowsTheXdgRules) {
+    EXPECT_EQ(UserDataFolder("/data/me", "/home/me"), "/data/me/tavisto/");
+    // Unset, empty or relative XDG_DATA_HOME: the default under HOME.
+    for (const char* xdg : {(const char*)nullptr, "", "data"})
+        EXPECT_EQ(UserDataFolder(xdg, "/home/me"), "/home/me/.local/share/tavisto/");
+}
+
+TEST_F(OptionsTest, TheUserFolderIsSetUpWithoutTouchingTheUsersOwnFiles) {
+    TempDir data;
+    WriteFile(data / "vpage.tml", "shipped page");
+    WriteFile(data / "style.tml", "shipped style");
+    WriteFile(data / "A Guide to Tavisto.tvst", "guide");
+    ProgramFolder = dir / "deep/er/tavisto/";
+    DataFolder = data.Path();
+    PortableMode = false;
+    SetUpProgramFolder();
+    EXPECT_EQ(ReadFile(dir / "deep/er/tavisto/Templates/vpage.tml"), "shipped page");
+    EXPECT_EQ(ReadFile(dir / "deep/er/tavisto/MyBooks/A Guide to Tavisto.tvst"), "guide");
+    EXPECT_TRUE(DirectoryExists(dir / "deep/er/tavisto/TEMP"));
+    // A user's edited template stays; a deleted guide stays deleted once started.
+    WriteFile(dir / "deep/er/tavisto/Templates/vpage.tml", "mine");
+    ::unlink((dir / "deep/er/tavisto/MyBooks/A Guide to Tavisto.tvst").c_str());
+    WriteFile(dir / "deep/er/tavisto/config.dat", "");
+    SetUpProgramFolder();
+    EXPECT_EQ(ReadFile(dir / "deep/er/tavisto/Templates/vpage.tml"), "mine");
+    EXPECT_FALSE(FileExists(dir / "deep/er/tavisto/MyBooks/A Guide to Tavisto.tvst"));
+    // A file where a folder must be: the message names it.
+    ProgramFolder = dir / "deep/er/tavisto/config.dat/";
+    EXPECT_THROW(SetUpProgramFolder(), EFileError);
 }

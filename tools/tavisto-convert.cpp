@@ -259,8 +259,7 @@ int main(int argc, char** argv) {
         if (args.size() != 3) return Usage();
         return Find(args[1], args[2]);
     }
-    ProgramFolder = ExecutableFolder();
-    std::string library = BooksFolder();
+    std::string library;
     TLayout::TKind layoutKind = TLayout::Classic;
     const TLayout::TKind* layout = nullptr;  // automatic
     size_t i = 0;
@@ -282,6 +281,17 @@ int main(int argc, char** argv) {
             return Usage();
         }
         i += 2;
+    }
+    if (library.empty()) {
+        // The reader's own library, as the reader finds it (and sets it up).
+        try {
+            LocateProgramFolder();
+            SetUpProgramFolder();
+        } catch (const std::exception& e) {
+            Report(e.what());
+            return 2;
+        }
+        library = BooksFolder();
     }
     if (!DirectoryExists(library)) {
         Report("the library folder " + library + " does not exist");

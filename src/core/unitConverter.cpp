@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -391,4 +392,24 @@ TLayout RebuildBook(TBookInfo& book, const TLayout::TKind* kind) {
     book.SetProperty("LastParagraph", IntToStr(paragraph));
     book.SetProperty("LastPage", IntToStr(page));
     return layout;
+}
+
+std::string SourceIdentity(const std::string& path, const std::string& member) {
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real) return {};
+    const std::string abs = real;
+    std::free(real);
+    struct stat st;
+    if (::stat(abs.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+    const int64_t ns = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    std::string id = std::to_string(st.st_size) + " " + std::to_string(ns) + " " + abs;
+    if (!member.empty()) id += "\t" + member;
+    return id;
+}
+
+long FindBookOfSource(TBookInfoList& list, const std::string& identity) {
+    if (identity.empty()) return -1;
+    for (size_t i = 0; i < list.Count(); ++i)
+        if (list.GetBook(i).GetProperty("Source") == identity) return long(i);
+    return -1;
 }

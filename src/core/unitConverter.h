@@ -23,3 +23,11 @@ TBookInfo ConvertToBook(const std::string& sourcePath, const std::string& folder
 // RebuildParagraphs does, streaming; the record then holds the new text in a
 // file of its own until it is saved (SaveToBookFile).
 TLayout RebuildBook(TBookInfo& book, const TLayout::TKind* kind);
+
+// What a book was converted from, kept as its property "Source": the file's
+// size, its modification time in nanoseconds and its absolute path, then a tab
+// and the member's path for a text taken out of an archive. The same file,
+// unchanged, gives the same text. Empty when the file cannot be examined.
+std::string SourceIdentity(const std::string& path, const std::string& member = {});
+// The book of the list converted from that source, or -1.
+long FindBookOfSource(TBookInfoList& list, const std::string& identity);

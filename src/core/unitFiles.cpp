@@ -304,3 +304,19 @@ void SaveFileSafely(const std::string& path, const std::string& content) {
     f.Write(content.data(), content.size());
     f.Commit();
 }
+
+void MakeFolder(const std::string& path) {
+    if (::mkdir(path.c_str(), 0755) == 0 || (errno == EEXIST && DirectoryExists(path))) return;
+    const int err = errno == EEXIST ? ENOTDIR : errno;
+    throw EFileError("Cannot create folder " + path + ": " + std::strerror(err));
+}
+
+bool CopyFileIfMissing(const std::string& from, const std::string& to) {
+    if (PathTaken(to)) return false;
+    TFd src(OpenRegularFile(from));
+    struct stat st;
+    if (::fstat(src.Get(), &st) != 0) throw EFileError("Cannot open file " + from);
+    TSafeFile out(to);
+    out.CopyFrom(src.Get(), 0, uint64_t(st.st_size));
+    return out.CommitAsNew();
+}

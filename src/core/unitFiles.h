@@ -95,3 +95,10 @@ class TSafeFile {
 
 // Replaces a file's whole content safely (TSafeFile).
 void SaveFileSafely(const std::string& path, const std::string& content);
+
+// Makes a folder when it is missing; raises "Cannot create folder %s: reason".
+void MakeFolder(const std::string& path);
+// Copies a file to a name where nothing stands yet; false (nothing written)
+// when something already does. Raises "Cannot open file %s" for the source and
+// the TSafeFile errors for the copy.
+bool CopyFileIfMissing(const std::string& from, const std::string& to);

@@ -100,6 +100,12 @@ std::string TIniFile::ReadString(const std::string& section, const std::string& 
     return std::string(value);
 }
 
+void TIniFile::DeleteKey(const std::string& section, const std::string& key) {
+    const long s = FindSection(section);
+    if (s < 0) return;
+    if (const long k = FindKey(s, key); k >= 0) lines_.erase(lines_.begin() + k);
+}
+
 void TIniFile::WriteString(const std::string& section, const std::string& key,
                            const std::string& value) {
     std::string entry = key + "=" + value;

@@ -21,6 +21,8 @@ class TIniFile {
     // Sets [section] key=value in memory: an existing key keeps its place, a new
     // key goes after the last entry of its section, a new section at the end.
     void WriteString(const std::string& section, const std::string& key, const std::string& value);
+    // Removes [section] key when it is there.
+    void DeleteKey(const std::string& section, const std::string& key);
     // Writes the file safely; raises "Unable to write to %s".
     void UpdateFile();
 

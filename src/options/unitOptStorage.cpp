@@ -1,6 +1,7 @@
 #include "unitOptStorage.h"
 
 #include <dirent.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <climits>
 #include <vector>
 
+#include "../core/unitBookClasses.h"
 #include "../core/unitErrors.h"
 #include "../core/unitFiles.h"
 #include "../core/unitStyleValues.h"
@@ -15,7 +17,13 @@
 #include "unitIniFile.h"
 
 std::string ProgramFolder;
+std::string DataFolder;
+bool PortableMode = false;
 std::string RecentBook = DefaultRecentBook;
+std::vector<std::string> RecentBooks;
+std::string WindowMode = WindowModeFull;
+std::string WindowRect;
+const char* const TemplateFiles[3] = {"vpage.tml", "style.tml", "charsets.dat"};
 int32_t ScrollSpeed = 20;
 TLines OptionList;
 
@@ -30,10 +38,67 @@ std::string ExecutableFolder() {
     return path.substr(0, path.rfind('/') + 1);
 }
 
+std::string UserDataFolder(const char* xdgDataHome, const char* home) {
+    if (xdgDataHome && xdgDataHome[0] == '/') return std::string(xdgDataHome) + "/tavisto/";
+    std::string h = home ? home : "";
+    if (h.empty() || h[0] != '/') {
+        // No usable HOME: the account's own home folder.
+        std::vector<char> buf(16384);
+        passwd pw, *found = nullptr;
+        if (::getpwuid_r(::getuid(), &pw, buf.data(), buf.size(), &found) != 0 || !found) return "";
+        h = found->pw_dir ? found->pw_dir : "";
+        if (h.empty() || h[0] != '/') return "";
+    }
+    return h + "/.local/share/tavisto/";
+}
+
+void LocateProgramFolder() {
+    const std::string exe = ExecutableFolder();
+    PortableMode = FileExists(exe + "portable");
+    if (PortableMode) {
+        ProgramFolder = exe;
+        DataFolder.clear();
+        return;
+    }
+    ProgramFolder = UserDataFolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
+    if (ProgramFolder.empty()) throw EFileError("Cannot create folder: no home folder is known");
+    // exe is ".../bin/": the read-only files are in ".../share/tavisto/".
+    const std::string up = FolderOf(exe.substr(0, exe.size() - 1));
+    DataFolder = up + "share/tavisto/";
+}
+
+void SetUpProgramFolder() {
+    if (PortableMode) return;
+    // Each level of the user's folder, as mkdir -p would.
+    for (size_t slash = ProgramFolder.find('/', 1); slash != std::string::npos;
+         slash = ProgramFolder.find('/', slash + 1))
+        if (!DirectoryExists(ProgramFolder.substr(0, slash)))
+            MakeFolder(ProgramFolder.substr(0, slash));
+    MakeFolder(BooksFolder());
+    MakeFolder(TemplatesFolder());
+    MakeFolder(TempFolder());
+    for (const char* t : TemplateFiles)
+        if (FileExists(DataFolder + t)) CopyFileIfMissing(DataFolder + t, TemplatesFolder() + t);
+    const std::string guide = DataFolder + DefaultRecentBook;
+    if (!PathTaken(ProgramFolder + "config.dat") && FileExists(guide))
+        CopyFileIfMissing(guide, BooksFolder() + DefaultRecentBook);
+}
+
 void InitOptionStorage() {
-    ProgramFolder = ExecutableFolder();
+    LocateProgramFolder();
+    SetUpProgramFolder();
     OptionList.clear();
     LoadOptions();
+}
+
+void NoteRecentBook(const std::string& fileName) {
+    ForgetRecentBook(fileName);
+    RecentBooks.insert(RecentBooks.begin(), fileName);
+    if (RecentBooks.size() > MaxRecentBooks) RecentBooks.resize(MaxRecentBooks);
+}
+
+void ForgetRecentBook(const std::string& fileName) {
+    std::erase(RecentBooks, fileName);
 }
 
 void TidyProgramFolder() {
@@ -101,12 +166,35 @@ void LoadOptions() {
         if (!UsableStyleValue(i, v)) v = StyleDefaults[i];
         OptionList.push_back(std::string(StyleKeys[i]) + "=" + v);
     }
+    RecentBooks.clear();
+    for (size_t i = 1; i <= MaxRecentBooks; ++i) {
+        const std::string name = ini.ReadString("General", "Recent" + std::to_string(i), "");
+        if (IsBareFileName(name) &&
+            std::find(RecentBooks.begin(), RecentBooks.end(), name) == RecentBooks.end())
+            RecentBooks.push_back(name);
+    }
+    WindowMode = ini.ReadString("General", "WindowMode", WindowModeFull) == WindowModeWindow
+                     ? WindowModeWindow
+                     : WindowModeFull;
+    WindowRect = ini.ReadString("General", "WindowRect", "");
 }
 
 void SaveOptions() {
     TIniFile ini(ProgramFolder + "config.dat");
     ini.WriteString("General", "RecentBook", RecentBook);
     ini.WriteString("General", "ScrollSpeed", IntToStr(ScrollSpeed));
+    // The window and the recent list only once there is something to keep.
+    if (WindowMode != WindowModeFull || !WindowRect.empty()) {
+        ini.WriteString("General", "WindowMode", WindowMode);
+        ini.WriteString("General", "WindowRect", WindowRect);
+    }
+    for (size_t i = 0; i < MaxRecentBooks; ++i) {
+        const std::string key = "Recent" + std::to_string(i + 1);
+        if (i < RecentBooks.size())
+            ini.WriteString("General", key, RecentBooks[i]);
+        else
+            ini.DeleteKey("General", key);
+    }
     for (int i = 0; i < 5; ++i)
         ini.WriteString("Style", StyleKeys[i], ValueOf(OptionList, StyleKeys[i]));
     ini.UpdateFile();

@@ -1,14 +1,21 @@
-// The user's options, kept in config.dat beside the program, and the folder the
-// program runs from.
+// The user's options, kept in config.dat in the program folder, and where the
+// program folder and the installation's read-only files are.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "../core/unitStrings.h"
 
-// Folder of the program file, with a trailing '/'.
+// The folder holding config.dat, MyBooks/, Templates/ and TEMP/, with a trailing
+// '/'. Installed, it is the user's own folder (UserDataFolder); portable (a file
+// named "portable" beside the program file), the program file's folder.
 extern std::string ProgramFolder;
+// The installation's read-only files (the templates and the guide book):
+// share/tavisto/ beside the program's bin/ folder. Empty when portable.
+extern std::string DataFolder;
+extern bool PortableMode;
 // File name of the book that was open last, inside MyBooks/.
 extern std::string RecentBook;
 // The guide, a book named for its title, opens until another book is read.
@@ -20,10 +27,39 @@ constexpr int32_t MaxScrollSpeed = 200;
 // The five style options as name=value lines, in their fixed order.
 extern TLines OptionList;
 
-// Sets ProgramFolder from the program file's real path and loads the options.
+// Finds the program folder, sets it up (SetUpProgramFolder) and loads the options.
 void InitOptionStorage();
+// Sets ProgramFolder, DataFolder and PortableMode from the program file's place.
+void LocateProgramFolder();
+// Installed: creates the user's folder and its three subfolders when missing,
+// copies the templates missing from Templates/ (a user's own edited copies are
+// never replaced) and, at the first start (no config.dat yet), the guide book
+// into MyBooks/. Portable: does nothing. Raises "Cannot create folder %s".
+void SetUpProgramFolder();
 // The folder of the running program's file, with a trailing '/'.
 std::string ExecutableFolder();
+// ${XDG_DATA_HOME:-$HOME/.local/share}/tavisto/ from the two variables' values
+// (null when unset); a relative XDG_DATA_HOME is ignored, as the XDG base
+// directory rules say. Empty when no home is known.
+std::string UserDataFolder(const char* xdgDataHome, const char* home);
+// The files the program reads from Templates/.
+extern const char* const TemplateFiles[3];
+
+// The books opened last, newest first, at most MaxRecentBooks; config.dat keeps
+// them as Recent1 to Recent10.
+extern std::vector<std::string> RecentBooks;
+constexpr size_t MaxRecentBooks = 10;
+// Puts a book at the head of RecentBooks.
+void NoteRecentBook(const std::string& fileName);
+// Removes a book (deleted) from RecentBooks.
+void ForgetRecentBook(const std::string& fileName);
+
+// The main window: WindowModeFull or WindowModeWindow, and the window's place
+// in window mode as "x,y,width,height" (empty until it has one).
+extern std::string WindowMode;
+extern std::string WindowRect;
+constexpr const char* WindowModeFull = "FullScreen";
+constexpr const char* WindowModeWindow = "Window";
 
 void LoadOptions();
 // Raises "Unable to write to %s" (full path of config.dat) when the file cannot be written.

@@ -76,6 +76,7 @@ void TReader::LoadRecentBook(const std::function<void(const std::string&)>& repo
         // A name that is not a bare file name counts as a book that is not there.
         if (IsBareFileName(RecentBook) && FileExists(BooksFolder() + RecentBook)) {
             OpenBook(RecentBook);
+            NoteRecentBook(RecentBook);
             RestorePosition = true;
             LoadPage();
             tmProgress_.SetEnabled(true);
@@ -96,6 +97,7 @@ void TReader::SwitchToBook(const std::string& fileName) {
     RestorePosition = true;
     LoadPage();
     RecentBook = CurrentBook->FileName;
+    NoteRecentBook(RecentBook);
 }
 
 bool TReader::IsCurrentBook(const std::string& fileName) const {

@@ -1,7 +1,9 @@
 #include "unitApp.h"
 
 #include <QMessageBox>
+#include <QMimeData>
 #include <QSocketNotifier>
+#include <QUrl>
 
 #include <signal.h>
 #include <sys/eventfd.h>
@@ -33,6 +35,14 @@ bool AskYesNo(const std::string& text) {
     if (ConfirmHook) return ConfirmHook(text);
     return QMessageBox::question(QApplication::activeWindow(), "Confirm", Text(text),
                                  QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+std::vector<std::string> LocalFilesOf(const QMimeData* data) {
+    std::vector<std::string> files;
+    if (!data || !data->hasUrls()) return files;
+    for (const QUrl& u : data->urls())
+        if (u.isLocalFile()) files.push_back(u.toLocalFile().toStdString());
+    return files;
 }
 
 namespace {

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 // Shows text in the standard error box (or hands it to ErrorBoxHook when set).
 void ShowErrorBox(const std::string& text);
@@ -18,6 +19,10 @@ bool AskYesNo(const std::string& text);
 extern std::function<void(const std::string&)> ErrorBoxHook;
 extern std::function<void(const std::string&)> MessageBoxHook;
 extern std::function<bool(const std::string&)> ConfirmHook;
+
+class QMimeData;
+// The local files a drop carries (a file manager's URL list), as paths.
+std::vector<std::string> LocalFilesOf(const QMimeData* data);
 
 // Chooses how the view's frames reach the screen; call before the application
 // object exists.

@@ -82,6 +82,7 @@ bool TfrmArcView::ExtractSelected() {
     Zip.FSpecArgs = {row.Member};
     Zip.ExtrBaseDir = TempFolder();
     ExtractedFileName = TempFolder() + row.Name;
+    ExtractedMember = row.Member;
     try {
         Zip.ExtractEntry(row.Entry);
     } catch (const std::exception& e) {

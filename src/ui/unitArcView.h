@@ -13,6 +13,7 @@ class TfrmArcView : public QDialog {
     TfrmArcView();
     std::string ArchiveFileName;    // input: the archive's full path
     std::string ExtractedFileName;  // output: TEMP/ + the chosen member's bare name
+    std::string ExtractedMember;    // output: the chosen member's path in the archive
     bool ExtractionFailed = false;  // the viewer closed because an extraction failed
 
     void FillFileList();

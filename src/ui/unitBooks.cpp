@@ -1,11 +1,15 @@
 #include "unitBooks.h"
 
 #include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMimeData>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -60,6 +64,7 @@ TfrmBooks::TfrmBooks() {
     listBooks->installEventFilter(this);
     connect(listBooks, &QTreeWidget::itemDoubleClicked, this, [this] { listBooksDblClick(); });
     layout->addWidget(listBooks, 1);
+    setAcceptDrops(true);
     auto* status = new QStatusBar(this);
     status->setSizeGripEnabled(false);
     layout->addWidget(status);
@@ -175,34 +180,53 @@ std::string TfrmBooks::AskForFile() {
 void TfrmBooks::btBrowseClick() {
     std::string f = AskForFile();
     if (f.empty()) return;
+    SelectedBook = nullptr;
+    AddToLibrary(f, false);
+}
+
+std::string TfrmBooks::AddToLibrary(std::string f, bool reuse) {
     bool extracted = false;
+    std::string member;
+    const std::string archive = f;
     // An archive by its name in any letter case, or by its first bytes.
     if (LooksLikeArchive(f)) {
         frmArcView->ArchiveFileName = f;
         if (frmArcView->exec() != QDialog::Accepted) {
             if (!frmArcView->ExtractionFailed) ShowMessageBox("exit");
-            return;
+            return {};
         }
         f = frmArcView->ExtractedFileName;
+        member = frmArcView->ExtractedMember;
         extracted = true;
     }
-    SelectedBook = nullptr;
-    frmTextProcessor->Begin();
-    try {
-        TBookInfo book = ConvertToBook(f, BooksFolder(), frmTextProcessor);
-        frmTextProcessor->End();
-        book.SaveAsNewBook(BookBaseName(f));
-    } catch (...) {
-        // Nothing was saved; the progress window closes and the list drops the
-        // half-converted record before the error is shown.
-        frmTextProcessor->End();
-        if (extracted) ::unlink(f.c_str());
-        Rebuild();
-        throw;
+    const std::string source = SourceIdentity(archive, member);
+    std::string name;
+    if (reuse) {
+        BookList->ScanFolder();  // a damaged book is no match: its errors are not shown here
+        if (long i = FindBookOfSource(*BookList, source); i >= 0)
+            name = BookList->GetBook(size_t(i)).FileName;
+    }
+    if (name.empty()) {
+        frmTextProcessor->Begin();
+        try {
+            TBookInfo book = ConvertToBook(f, BooksFolder(), frmTextProcessor);
+            frmTextProcessor->End();
+            if (!source.empty()) book.SetProperty("Source", source);
+            book.SaveAsNewBook(BookBaseName(f));
+            name = book.FileName;
+        } catch (...) {
+            // Nothing was saved; the progress window closes and the list drops the
+            // half-converted record before the error is shown.
+            frmTextProcessor->End();
+            if (extracted) ::unlink(f.c_str());
+            Rebuild();
+            throw;
+        }
     }
     // The text taken out of an archive has served its purpose.
     if (extracted) ::unlink(f.c_str());
     Rebuild();
+    return name;
 }
 
 void TfrmBooks::btDeleteClick() {
@@ -216,10 +240,43 @@ void TfrmBooks::btDeleteClick() {
     if (OnDeletingBook) OnDeletingBook(book.FileName);
     try {
         book.DeleteBookFile();
+        ForgetRecentBook(book.FileName);
     } catch (const std::exception& e) {
         ShowMessageBox(e.what());
     }
     Rebuild();
+}
+
+void TfrmBooks::dragEnterEvent(QDragEnterEvent* e) {
+    if (!LocalFilesOf(e->mimeData()).empty()) e->acceptProposedAction();
+}
+
+void TfrmBooks::dragMoveEvent(QDragMoveEvent* e) {
+    if (!LocalFilesOf(e->mimeData()).empty()) e->acceptProposedAction();
+}
+
+void TfrmBooks::dropEvent(QDropEvent* e) {
+    std::vector<std::string> files = LocalFilesOf(e->mimeData());
+    if (files.empty()) return;
+    e->acceptProposedAction();
+    // The drop ends before the work (and its windows) begins.
+    QTimer::singleShot(0, this, [this, files] { AddDropped(files); });
+}
+
+void TfrmBooks::AddDropped(const std::vector<std::string>& files) {
+    std::string first;
+    for (size_t i = 0; i < files.size(); ++i) {
+        try {
+            const std::string name = AddToLibrary(files[i], true);
+            if (i == 0) first = name;
+        } catch (const std::exception& ex) {
+            ShowErrorBox(ex.what());
+        }
+    }
+    const long row = first.empty() ? -1 : BookList->IndexOf(first);
+    if (row < 0) return;
+    SelectedBook = &BookList->GetBook(size_t(row));
+    accept();
 }
 
 void TfrmBooks::listBooksDblClick() {

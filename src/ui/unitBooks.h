@@ -6,6 +6,8 @@
 
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "core/unitBookClasses.h"
 #include "core/unitParagraphs.h"
@@ -21,6 +23,11 @@ class TfrmBooks : public QDialog {
 
     void FillListView();
     void btBrowseClick();
+    // Takes a text or a ZIP archive (through the archive window) into the
+    // library and returns the book's file name; empty when the archive window
+    // was left without a choice. reuse: a file converted before and unchanged
+    // since (its "Source") is not converted again, its book is returned.
+    std::string AddToLibrary(std::string path, bool reuse);
     void btDeleteClick();
     void listBooksDblClick();
 
@@ -38,8 +45,15 @@ class TfrmBooks : public QDialog {
     // Builds the selected book's paragraphs anew in another layout (null: decided again).
     void RebuildSelected(const TLayout::TKind* kind);
 
+    // Files dropped on the window: added as the command line adds them, and the
+    // first one's book chosen.
+    void AddDropped(const std::vector<std::string>& files);
+
   protected:
     void showEvent(QShowEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dragMoveEvent(QDragMoveEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
     bool eventFilter(QObject* o, QEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
 

@@ -3,16 +3,22 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QHBoxLayout>
 #include <QInputDialog>
 #include <QLabel>
+#include <QMenu>
 #include <QPainter>
 #include <QProgressBar>
+#include <QScreen>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "core/unitFiles.h"
 #include "options/unitOptStorage.h"
 #include "unitAbout.h"
 #include "unitApp.h"
@@ -22,6 +28,7 @@
 #include "unitScrollSpeed.h"
 #include "unitSplash.h"
 #include "unitStyleOpts.h"
+#include "unitWindowPlace.h"
 #include "view/ThdTimer.h"
 #include "view/WebEngineView.h"
 
@@ -99,7 +106,18 @@ TfrmMain::TfrmMain() {
         a->setShortcutContext(Qt::WindowShortcut);
         return a;
     };
-    add(toolBar2, "Books", [this] { btBooksClick(); })->setToolTip("Your books");
+    QAction* books = add(toolBar2, "Books", [this] { btBooksClick(); });
+    books->setToolTip("Your books (the arrow, or a right click: the recent ones)");
+    // The recent books: the button's menu, and its right click.
+    if (auto* button = qobject_cast<QToolButton*>(toolBar2->widgetForAction(books))) {
+        auto* recent = new QMenu(button);
+        connect(recent, &QMenu::aboutToShow, this, [this, recent] { FillRecentMenu(recent); });
+        button->setMenu(recent);
+        button->setPopupMode(QToolButton::MenuButtonPopup);
+        button->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(button, &QWidget::customContextMenuRequested, button,
+                [button] { button->showMenu(); });
+    }
     keys(add(toolBar2, "Contents", [this] { btContentsClick(); }), "Contents (Ctrl+T)",
          {QKeySequence("Ctrl+T")});
     keys(add(toolBar2, "Find", [this] { btFindClick(); }),
@@ -136,6 +154,9 @@ TfrmMain::TfrmMain() {
     add(toolBar3, "Exit", [this] { btExitClick(); });
 
     WB = new TWebEngineView(central);
+    // Files dropped anywhere on the window are opened; the view never gets them.
+    setAcceptDrops(true);
+    qApp->installEventFilter(this);
     vbox->addWidget(WB, 1);
     setCentralWidget(central);
 
@@ -197,7 +218,105 @@ TfrmMain::~TfrmMain() {
 void TfrmMain::ShowFullScreen() {
     if (closed_) return;
     setWindowFlag(Qt::FramelessWindowHint, true);
+    // Without a window manager nothing maximises the window: it gets the
+    // screen's size from here.
+    if (QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen())
+        setGeometry(s->availableGeometry());
     showMaximized();
+}
+
+void TfrmMain::ShowWindowed() {
+    setWindowFlag(Qt::FramelessWindowHint, false);
+    QScreen* primary = QGuiApplication::primaryScreen();
+    QList<QRect> screens;
+    for (QScreen* s : QGuiApplication::screens()) screens << s->geometry();
+    const QRect available = primary ? primary->availableGeometry() : QRect(0, 0, 1024, 768);
+    showNormal();
+    setGeometry(PlaceWindow(RectFromText(WindowRect), screens, available));
+}
+
+void TfrmMain::ShowAsSaved() {
+    if (closed_) return;
+    if (WindowMode == WindowModeWindow) {
+        btWindowed->setChecked(true);
+        ShowWindowed();
+    } else {
+        ShowFullScreen();
+    }
+}
+
+bool TfrmMain::OpenFiles(const std::vector<std::string>& files) {
+    bool opened = false;
+    for (size_t i = 0; i < files.size() && !closed_; ++i) {
+        try {
+            const std::string name = frmBooks->AddToLibrary(files[i], true);
+            if (i == 0 && !name.empty()) {
+                reader_->SwitchToBook(name);
+                opened = true;
+            }
+        } catch (const std::exception& e) {
+            ShowErrorBox(e.what());
+        }
+    }
+    return opened;
+}
+
+void TfrmMain::OpenFilesLater(const std::vector<std::string>& files) {
+    pending_.insert(pending_.end(), files.begin(), files.end());
+    if (isMinimized()) showNormal();
+    raise();
+    activateWindow();
+    if (pending_.empty() || closed_) return;
+    // A dialog being answered keeps its own work, and the start its own: the
+    // files wait for them.
+    if (QApplication::activeModalWidget() || !isVisible() ||
+        (frmSplash && frmSplash->isVisible())) {
+        QTimer::singleShot(300, this, [this] { OpenFilesLater({}); });
+        return;
+    }
+    QTimer::singleShot(0, this, [this] {
+        std::vector<std::string> files;
+        files.swap(pending_);
+        OpenFiles(files);
+    });
+}
+
+void TfrmMain::FillRecentMenu(QMenu* menu) {
+    menu->clear();
+    for (const std::string& name : RecentBooks) {
+        if (reader_->IsCurrentBook(name) || !FileExists(BooksFolder() + name)) continue;
+        TBookInfo b(BooksFolder());
+        b.FileName = name;
+        std::string title = name;
+        try {
+            b.LoadHeader();
+            title = DisplayTitle(b);
+        } catch (const std::exception&) {
+            // Listed by its file name; opening it shows what is wrong.
+        }
+        QAction* a = menu->addAction(QString::fromUtf8(title.data(), qsizetype(title.size())));
+        connect(a, &QAction::triggered, this,
+                [this, name] { Guard([&] { reader_->SwitchToBook(name); }); });
+    }
+    if (menu->isEmpty()) menu->addAction("No recent books")->setEnabled(false);
+}
+
+bool TfrmMain::eventFilter(QObject* o, QEvent* e) {
+    const QEvent::Type t = e->type();
+    if (t != QEvent::DragEnter && t != QEvent::DragMove && t != QEvent::Drop)
+        return QMainWindow::eventFilter(o, e);
+    auto* w = qobject_cast<QWidget*>(o);
+    if (!w || w->window() != this) return QMainWindow::eventFilter(o, e);
+    auto* drop = static_cast<QDropEvent*>(e);
+    const std::vector<std::string> files = LocalFilesOf(drop->mimeData());
+    if (files.empty()) {
+        drop->ignore();
+        return true;
+    }
+    drop->setDropAction(Qt::CopyAction);
+    drop->accept();
+    if (t == QEvent::Drop) OpenFilesLater(files);
+    return true;
 }
 
 void TfrmMain::LoadRecentBook() {
@@ -313,12 +432,10 @@ void TfrmMain::btWindowedClick() {
     tmScroll->SetEnabled(false);
     btAutoScroll->setChecked(false);
     if (btWindowed->isChecked()) {
-        setWindowFlag(Qt::FramelessWindowHint, false);
-        showNormal();
-        resize(640, 480);
+        ShowWindowed();
     } else {
-        setWindowFlag(Qt::FramelessWindowHint, true);
-        showMaximized();
+        WindowRect = RectText(geometry());
+        ShowFullScreen();
     }
     QApplication::processEvents();
     reader_->RenderInPlace();  // with no book open nothing is rendered
@@ -347,5 +464,7 @@ void TfrmMain::closeEvent(QCloseEvent* e) {
 void TfrmMain::FormClose() {
     if (closed_) return;
     closed_ = true;
+    WindowMode = btWindowed->isChecked() ? WindowModeWindow : WindowModeFull;
+    if (btWindowed->isChecked()) WindowRect = RectText(geometry());
     reader_->Close([](const std::string& m) { ShowErrorBox(m); });
 }

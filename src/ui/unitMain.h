@@ -7,10 +7,12 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "render/unitReader.h"
 
 class QAction;
+class QMenu;
 class QLabel;
 class QProgressBar;
 class QToolBar;
@@ -57,6 +59,17 @@ class TfrmMain : public QMainWindow, public TReaderStatus {
     void WireBooksWindow();
     // Shows the window full screen: no border, maximised.
     void ShowFullScreen();
+    // Shows the window as it was left: full screen, or a window at its saved place.
+    void ShowAsSaved();
+    // Opens files given on the command line, handed over by a later start or
+    // dropped: the first is opened (its book when converted before, else
+    // converted into the library), the others only added. Each failure shows
+    // the error box. True when the first one opened.
+    bool OpenFiles(const std::vector<std::string>& files);
+    // Files handed over by a later start wait until no dialog is open.
+    void OpenFilesLater(const std::vector<std::string>& files);
+    // Fills a menu with the recent books (not the one being read).
+    void FillRecentMenu(QMenu* menu);
     bool Closed() const { return closed_; }
 
     void btBooksClick();
@@ -86,11 +99,14 @@ class TfrmMain : public QMainWindow, public TReaderStatus {
 
   protected:
     void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* o, QEvent* e) override;
 
   private:
     std::string AskText(const char* prompt, const std::string& start);
     void FormClose();
+    void ShowWindowed();
     bool closed_ = false;
+    std::vector<std::string> pending_;
     std::unique_ptr<TReader> reader_;
 };
 

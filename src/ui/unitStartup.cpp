@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDialog>
 
+#include "options/unitOptStorage.h"
 #include "unitAbout.h"
 #include "unitArcView.h"
 #include "unitBooks.h"
@@ -14,6 +15,7 @@
 #include "unitSplash.h"
 #include "unitStyleOpts.h"
 #include "unitTextProcessor.h"
+#include "view/ThdTimer.h"
 
 void CreateForms(int splashTickMs) {
     new TfrmMain();
@@ -30,9 +32,16 @@ void CreateForms(int splashTickMs) {
     frmMain->WireBooksWindow();
 }
 
-void StartReader() {
-    frmSplash->FormCreate();
-    frmMain->ShowFullScreen();
+void StartReader(const std::vector<std::string>& files) {
+    if (files.empty()) {
+        frmSplash->FormCreate();
+        frmMain->ShowAsSaved();
+        return;
+    }
+    // Opened from a file manager: the file at once, without the splash's wait.
+    frmMain->ShowAsSaved();
+    if (!frmMain->OpenFiles(files)) frmMain->LoadRecentBook();
+    frmMain->tmScroll->SetInterval(uint16_t(ScrollSpeed));
 }
 
 void DestroyForms() {

@@ -1,10 +1,15 @@
 // Program start: the option storage, the windows in their fixed order, the splash.
 #pragma once
 
+#include <string>
+#include <vector>
+
 // Creates every window in the fixed order; the splash comes last.
 void CreateForms(int splashTickMs = 1000);
 // Runs the splash's wait and opens the recent book, then shows the main window.
-void StartReader();
+// Given files (the command line), skips the splash and opens them instead; the
+// recent book opens when the first of them cannot be.
+void StartReader(const std::vector<std::string>& files = {});
 // Destroys the windows in reverse order.
 void DestroyForms();
 // The session ends (SIGTERM, SIGINT, SIGHUP): every open dialog is answered with

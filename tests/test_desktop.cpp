@@ -1,0 +1,235 @@
+// The reader on a Linux desktop: installed with a per-user library, files from
+// the command line, a file manager's drop or a second start, the window's place.
+#include <gtest/gtest.h>
+
+#include <QDropEvent>
+#include <QMimeData>
+#include <QScreen>
+#include <QUrl>
+
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+
+#include <thread>
+
+#include "GuiUtil.h"
+#include "core/unitConverter.h"
+#include "core/unitFiles.h"
+#include "ui/unitApp.h"
+#include "ui/unitBooks.h"
+#include "ui/unitInstance.h"
+#include "ui/unitMain.h"
+#include "ui/unitStartup.h"
+#include "ui/unitWindowPlace.h"
+#include "view/WebEngineView.h"
+
+namespace {
+
+// Starts a program with the environment given (NAME=value), headless.
+pid_t Spawn(const std::string& program, const std::vector<std::string>& args,
+            const std::vector<std::string>& env) {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        for (const std::string& e : env) ::putenv(::strdup(e.c_str()));
+        std::vector<char*> argv{const_cast<char*>("tavisto")};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+    return pid;
+}
+
+// Waits for a child to end; its exit code, or -1 when it did not end by itself in time.
+int ExitCode(pid_t pid, int timeoutMs) {
+    int status = 0;
+    bool ended = false;
+    WaitFor([&] { return ended = ended || ::waitpid(pid, &status, WNOHANG) == pid; }, timeoutMs);
+    return ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(InstalledReader, SetsUpTheUserFolderOpensTheGivenTextAndTakesOverASecondStart) {
+    TempDir root;
+    const std::string prefix = root / "prefix";
+    ASSERT_EQ(std::system(("'" + std::string(TAVISTO_CMAKE) + "' --install '" +
+                           std::string(TAVISTO_BUILD) + "' --prefix '" + prefix + "' >/dev/null")
+                              .c_str()),
+              0);
+    ::mkdir((root / "home").c_str(), 0700);
+    ::mkdir((root / "run").c_str(), 0700);
+    const std::vector<std::string> env = {"HOME=" + (root / "home"),
+                                          "XDG_DATA_HOME=", "XDG_RUNTIME_DIR=" + (root / "run")};
+    const std::string user = root / "home/.local/share/tavisto/";
+    WriteFile(root / "first.txt",
+              "          The First Text\r\n  Opened from the command line.\r\n");
+    WriteFile(root / "Second.TXT", "  A second text, handed over by a second start.\r\n");
+
+    // Relative paths, as a shell gives them.
+    ASSERT_EQ(::chdir(root.Path().c_str()), 0);
+    const pid_t first = Spawn(prefix + "/bin/tavisto", {"first.txt"}, env);
+    const auto page = [&] { return ReadFile(user + "Templates/vpage.html"); };
+    const bool shown = WaitFor(
+        [&] { return page().find("Opened from the command line.") != std::string::npos; }, 30000);
+    EXPECT_TRUE(FileExists(user + "MyBooks/A Guide to Tavisto.tvst"));
+    for (const char* t : TemplateFiles) EXPECT_TRUE(FileExists(user + "Templates/" + t)) << t;
+    EXPECT_TRUE(DirectoryExists(user + "TEMP"));
+
+    const int handed = ExitCode(Spawn(prefix + "/bin/tavisto", {"Second.TXT"}, env), 20000);
+    const bool secondShown = WaitFor(
+        [&] { return page().find("handed over by a second start") != std::string::npos; }, 30000);
+    EXPECT_EQ(::waitpid(first, nullptr, WNOHANG), 0) << "the first reader goes on";
+    ::kill(first, SIGTERM);
+    ::waitpid(first, nullptr, 0);
+    ASSERT_EQ(::chdir("/"), 0);
+    EXPECT_TRUE(shown) << "the text given was not shown";
+    EXPECT_EQ(handed, 0);
+    EXPECT_TRUE(secondShown) << "the handed-over text was not shown";
+    TBookInfoList books(user + "MyBooks/");
+    books.ScanFolder();
+    EXPECT_EQ(books.Count(), 3u) << "the guide and the two texts";
+}
+
+struct OpenFilesTest : ::testing::Test {
+    ProgramDir prog;
+    std::vector<std::string> errors;
+    void SetUp() override {
+        ErrorBoxHook = [this](const std::string& m) { errors.push_back(m); };
+        MessageBoxHook = ErrorBoxHook;
+        LoadOptions();
+        CreateForms(30);
+    }
+    void TearDown() override {
+        DestroyForms();
+        ErrorBoxHook = MessageBoxHook = nullptr;
+    }
+    TReader& R() { return frmMain->Reader(); }
+    size_t Books() {
+        TBookInfoList l(BooksFolder());
+        l.ScanFolder();
+        return l.Count();
+    }
+};
+
+TEST_F(OpenFilesTest, AFileConvertedBeforeOpensItsBookAtItsPlaceUntilTheFileChanges) {
+    const std::string text = prog / "tale.txt";
+    WriteFile(text, ManyParagraphs(200));
+    StartReader({text});
+    ASSERT_TRUE(R().CurrentBook);
+    const std::string name = R().CurrentBook->FileName;
+    R().CurrentBook->LastPage = 2;
+    R().CurrentBook->LastParagraph = 150;
+
+    // The same file again (spelt another way): no new book, the place kept.
+    frmMain->OpenFiles({prog / "./tale.txt", prog / "missing.txt"});
+    EXPECT_EQ(R().CurrentBook->FileName, name);
+    EXPECT_EQ(R().CurrentBook->GetProperty("LastParagraph"), "150");
+    EXPECT_EQ(Books(), 1u);
+    EXPECT_EQ(errors.size(), 1u) << "the missing file is reported, the first still opened";
+
+    // Changed since: converted anew.
+    WriteFile(text, ManyParagraphs(201));
+    frmMain->OpenFiles({text});
+    EXPECT_NE(R().CurrentBook->FileName, name);
+    EXPECT_EQ(Books(), 2u);
+    EXPECT_EQ(RecentBooks.at(1), name) << "the book read before heads the recent list after";
+}
+
+TEST_F(OpenFilesTest, AnUnreadableFileLeavesTheRecentBookOpen) {
+    RecentBook = prog.AddBook("r.txt", ManyParagraphs(5));
+    StartReader({prog / "no-such.txt"});
+    ASSERT_EQ(errors.size(), 1u);
+    ASSERT_TRUE(R().CurrentBook);
+    EXPECT_EQ(R().CurrentBook->FileName, RecentBook);
+}
+
+TEST_F(OpenFilesTest, FilesDroppedOnTheViewAreOpenedNotLoadedByIt) {
+    StartReader();
+    WriteFile(prog / "a.txt", "  Dropped one.\r\n");
+    WriteFile(prog / "b.txt", "  Dropped two.\r\n");
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(prog / "a.txt")),
+                  QUrl::fromLocalFile(QString::fromStdString(prog / "b.txt"))});
+    // Where a file manager drops it: on the page.
+    QWidget* target = frmMain->WB->focusProxy() ? frmMain->WB->focusProxy() : frmMain->WB;
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    ASSERT_TRUE(WaitFor([&] { return R().CurrentBook != nullptr; }));
+    EXPECT_EQ(R().CurrentBook->FileName, "a.tvst");
+    EXPECT_EQ(Books(), 2u);
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST(InstanceGuard, ASocketLeftByAKilledReaderDoesNotStopTheNext) {
+    TempDir d, run;
+    const QByteArray oldRun = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(run.Path()));
+    {
+        // What a killed reader leaves: a bound socket file nobody listens on.
+        TInstanceGuard dead(d.Path());
+        const std::string path = dead.SocketPath().toStdString();
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", path.c_str());
+        const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+        ::close(s);
+        ASSERT_TRUE(PathTaken(path));
+    }
+    TInstanceGuard next(d.Path());
+    ASSERT_TRUE(next.Acquire());
+    QStringList got;
+    next.Listen([&](const QStringList& files) { got = files; });
+    TInstanceGuard later(d.Path());
+    EXPECT_FALSE(later.Acquire());
+    bool handed = false;
+    // The hand-over blocks; the listener answers from this thread's loop, so the
+    // later start runs in a thread of its own.
+    std::thread t([&] { handed = later.HandOver({"/books/a b.txt", "/books/ц.txt"}, 10000); });
+    WaitFor([&] { return !got.isEmpty(); }, 10000);
+    t.join();
+    qputenv("XDG_RUNTIME_DIR", oldRun);
+    EXPECT_TRUE(handed);
+    EXPECT_EQ(got, QStringList({"/books/a b.txt", "/books/ц.txt"}));
+}
+
+TEST(WindowPlace, SavedPlacesAreKeptReachable) {
+    const QRect primary(0, 0, 1280, 800), available(0, 0, 1280, 770);
+    const QList<QRect> screens{primary, QRect(1280, 0, 1024, 768)};
+    // On either screen: kept as saved.
+    EXPECT_EQ(PlaceWindow({100, 100, 800, 600}, screens, available), QRect(100, 100, 800, 600));
+    EXPECT_EQ(PlaceWindow({1400, 50, 800, 600}, screens, available), QRect(1400, 50, 800, 600));
+    // A screen unplugged since, or a title bar above every screen: centred on the primary.
+    const QRect gone = PlaceWindow({3000, 100, 800, 600}, screens, available);
+    EXPECT_EQ(gone.size(), QSize(800, 600));
+    EXPECT_EQ(gone.center(), available.center());
+    EXPECT_EQ(PlaceWindow({100, -200, 800, 600}, screens, available).center(), available.center());
+    // Larger than the screen: made to fit.
+    EXPECT_TRUE(available.contains(PlaceWindow({3000, 0, 5000, 3000}, screens, available)));
+    // Nothing kept, or kept wrongly: the default, 70% and centred.
+    for (const char* bad : {"", "1,2,3", "a,b,c,d", "10,10,20,20", "1,2,300,400,5"})
+        EXPECT_EQ(PlaceWindow(RectFromText(bad), screens, available), QRect(192, 115, 896, 539))
+            << bad;
+    EXPECT_EQ(RectFromText(RectText({-5, 7, 640, 480})), QRect(-5, 7, 640, 480));
+}
+
+TEST_F(OpenFilesTest, TheWindowComesBackAsItWasLeft) {
+    StartReader();
+    frmMain->btWindowed->setChecked(true);
+    frmMain->btWindowedClick();
+    frmMain->setGeometry(40, 50, 700, 500);
+    frmMain->btExitClick();
+    DestroyForms();
+    LoadOptions();
+    CreateForms(30);
+    StartReader();
+    EXPECT_TRUE(frmMain->btWindowed->isChecked());
+    EXPECT_EQ(frmMain->geometry(), QRect(40, 50, 700, 500));
+}
+
+}  // namespace
