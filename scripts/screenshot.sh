@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Makes docs/screenshot.png: the reader with the sample book open, on a virtual screen.
+# Makes the README's pictures under docs/: the reader and each of its dialogs,
+# on a virtual screen with a window manager (openbox), at 1280x800 and 800x600.
+# The books of ../shared/texts/, when that folder is there, fill My Books.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -7,5 +9,11 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVISTO_GUI=ON >/dev/nul
 cmake --build build -j"$(nproc)" --target stage tavisto_screenshot
 mkdir -p docs
 [ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
-xvfb-run -a -s "-screen 0 1280x900x24" build/tests/tavisto_screenshot build/share/tavisto docs/screenshot.png 1100 720
-echo "docs/screenshot.png written"
+texts=()
+[ -d ../shared/texts ] && texts=(../shared/texts)
+for size in 1280x800 800x600; do
+  xvfb-run -a -s "-screen 0 ${size}x24" bash -c \
+    'openbox >/dev/null 2>&1 & exec "$@"' _ \
+    build/tests/tavisto_screenshot build/share/tavisto docs "$size" "${texts[@]}"
+done
+echo "pictures written to docs/"

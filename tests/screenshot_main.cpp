@@ -1,45 +1,107 @@
-// Makes a picture of the reader with a book open, for the README:
-//   tavisto_screenshot DATA_FOLDER OUTPUT.png [WIDTH HEIGHT [DIALOG]]
+// Makes the pictures of the README: the whole screen with the reader, then with
+// each of its dialogs open over it.
+//   tavisto_screenshot DATA_FOLDER OUT_DIR SUFFIX [TEXTS_FOLDER]
 // DATA_FOLDER holds the installation's read-only files (build/share/tavisto);
 // the reader runs in a program folder of its own made from them, so the user's
-// library is left alone.
+// library is left alone. The books of TEXTS_FOLDER, when given, fill My Books.
+// Run it on an X server with a window manager: the pictures are of the screen.
+#include <QGuiApplication>
 #include <QPixmap>
 #include <QScreen>
 #include <QTest>
+
+#include <dirent.h>
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
+#include "core/unitConverter.h"
+#include "core/unitFiles.h"
 #include "options/unitOptStorage.h"
 #include "ui/unitAbout.h"
 #include "ui/unitApp.h"
+#include "ui/unitArcView.h"
 #include "ui/unitBooks.h"
 #include "ui/unitCharsets.h"
 #include "ui/unitMain.h"
 #include "ui/unitScrollSpeed.h"
-#include "ui/unitSplash.h"
 #include "ui/unitStartup.h"
 #include "ui/unitStyleOpts.h"
 #include "view/ThdTimer.h"
 #include "view/WebEngineView.h"
 
+namespace {
+
+bool Run(const std::string& cmd) {
+    return std::system(cmd.c_str()) == 0;
+}
+
+// Converts the texts of a folder into the library, some of them read part way.
+void FillLibrary(const std::string& texts) {
+    DIR* d = ::opendir(texts.c_str());
+    if (!d) return;
+    std::vector<std::string> names;
+    while (dirent* e = ::readdir(d)) {
+        const std::string n = e->d_name;
+        if (n.size() > 4 && n.substr(n.size() - 4) == ".txt") names.push_back(n);
+    }
+    ::closedir(d);
+    int i = 0;
+    for (const std::string& n : names) {
+        try {
+            TBookInfo b = ConvertToBook(texts + "/" + n, BooksFolder());
+            const int32_t total = b.GetIntProperty("TotalParagraphs");
+            b.LastParagraph = std::max(1, total * ((i * 37) % 101) / 100);
+            b.SetProperty("LastParagraph", std::to_string(b.LastParagraph));
+            b.SaveAsNewBook(BookBaseName(n));
+            ++i;
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "%s: %s\n", n.c_str(), e.what());
+        }
+    }
+}
+
+// Shows a dialog over the reader and waits until the window manager framed it.
+void ShowDialog(QWidget* d) {
+    d->show();
+    if (!QTest::qWaitForWindowExposed(d, 5000)) std::fprintf(stderr, "not exposed\n");
+    if (!QTest::qWaitFor([&] { return d->frameGeometry() != d->geometry(); }, 3000))
+        std::fprintf(stderr, "no window frame: is a window manager running?\n");
+    QTest::qWait(300);  // the frame and the contents painted
+}
+
+bool Shot(const std::string& path) {
+    QScreen* s = QGuiApplication::primaryScreen();
+    return s->grabWindow(0).save(QString::fromStdString(path), "PNG");
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-    if (argc < 3) {
+    if (argc < 4) {
         std::fprintf(stderr,
-                     "usage: tavisto_screenshot DATA_FOLDER OUTPUT.png [WIDTH HEIGHT [DIALOG]]\n");
+                     "usage: tavisto_screenshot DATA_FOLDER OUT_DIR SUFFIX [TEXTS_FOLDER]\n");
         return 2;
     }
     std::signal(SIGXFSZ, SIG_IGN);
+    const std::string data = argv[1], out = std::string(argv[2]) + "/", suffix = argv[3];
     char tmpl[] = "/tmp/tavisto-shot-XXXXXX";
-    std::string work = std::string(::mkdtemp(tmpl)) + "/";
-    const std::string data = argv[1];
-    std::string cmd = "mkdir -p '" + work + "MyBooks' '" + work + "Templates' '" + work +
-                      "TEMP' && cp '" + data + "/'*.tml '" + data + "/charsets.dat' '" + work +
-                      "Templates/' && cp '" + data + "/'*.tvst '" + work + "MyBooks/'";
-    if (std::system(cmd.c_str()) != 0) return 1;
+    const std::string work = std::string(::mkdtemp(tmpl)) + "/";
+    if (!Run("mkdir -p '" + work + "MyBooks' '" + work + "Templates' '" + work + "TEMP' '" + work +
+             "zip/Chekhov' && cp '" + data + "/'*.tml '" + data + "/charsets.dat' '" + work +
+             "Templates/' && cp '" + data + "/'*.tvst '" + work + "MyBooks/'"))
+        return 1;
     ProgramFolder = work;
+    if (argc > 4) FillLibrary(argv[4]);
+    // An archive of stories for the archive window.
+    for (const char* n : {"Chekhov/Anyuta.txt", "Chekhov/The Bishop.txt", "Gogol - The Nose.txt"})
+        SaveFileSafely(work + "zip/" + n, std::string(3000 + 700 * std::string(n).size(), 'x'));
+    if (!Run("cd '" + work + "zip' && zip -q -r ../stories.zip . && touch -d '2024-03-05 14:30' '" +
+             work + "stories.zip'"))
+        return 1;
     LoadOptions();
     PrepareRendering();
     TApplication app(argc, argv);
@@ -47,37 +109,28 @@ int main(int argc, char** argv) {
     MessageBoxHook = ErrorBoxHook;
     CreateForms(100);
     StartReader();
-    const int w = argc > 4 ? std::atoi(argv[3]) : 1100, h = argc > 4 ? std::atoi(argv[4]) : 720;
-    frmMain->setWindowFlag(Qt::FramelessWindowHint, true);
-    frmMain->showNormal();
-    frmMain->setGeometry(0, 0, w, h);
     TReader& r = frmMain->Reader();
-    r.RenderInPlace();
     bool ok = QTest::qWaitFor(
         [&] {
             return r.CurDocument && r.CurDocument == frmMain->WB->Document() && !r.RestorePosition;
         },
         20000);
-    frmMain->WB->ScrollBy(0, 0);
-    QTest::qWait(1500);  // let the compositor paint the loaded page before the picture
-    // A dialog instead of the main window: books, style, speed, about, encoding.
-    QWidget* target = frmMain;
-    if (argc > 5) {
-        std::string which = argv[5];
-        QWidget* d = which == "books"    ? static_cast<QWidget*>(frmBooks)
-                     : which == "style"  ? static_cast<QWidget*>(frmStyle)
-                     : which == "speed"  ? static_cast<QWidget*>(frmScrollSpeed)
-                     : which == "about"  ? static_cast<QWidget*>(frmAbout)
-                     : which == "splash" ? static_cast<QWidget*>(frmSplash)
-                                         : static_cast<QWidget*>(frmCharsets);
-        d->show();
-        QTest::qWait(500);
-        target = d;
+    QTest::qWait(1500);  // the compositor paints the loaded page
+    ok = Shot(out + "main-" + suffix + ".png") && ok;
+
+    frmScrollSpeed->ChosenInterval = 20;
+    frmArcView->ArchiveFileName = work + "stories.zip";
+    frmArcView->LoadArchive();
+    const std::pair<const char*, QWidget*> dialogs[] = {
+        {"books", frmBooks},       {"archive", frmArcView},   {"style", frmStyle},
+        {"speed", frmScrollSpeed}, {"encoding", frmCharsets}, {"about", frmAbout}};
+    for (const auto& [name, d] : dialogs) {
+        ShowDialog(d);
+        ok = Shot(out + name + "-" + suffix + ".png") && ok;
+        d->hide();
     }
-    QPixmap shot = target->grab();
-    bool saved = shot.save(argv[2], "PNG");
     frmMain->tmProgress->SetEnabled(false);
     DestroyForms();
-    std::system(("rm -rf '" + work + "'").c_str());
-    return ok && saved ? 0 : 1;
+    Run("rm -rf '" + work + "'");
+    return ok ? 0 : 1;
 }

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QLabel>
 #include <QListWidget>
+#include <QPushButton>
 #include <QSlider>
 
 #include "GuiUtil.h"
@@ -8,7 +12,6 @@
 #include "core/unitFiles.h"
 #include "core/unitStyleValues.h"
 #include "options/unitIniFile.h"
-#include "ui/FmxUtils.h"
 #include "ui/FontComboBox.h"
 #include "ui/SVFontCombos.h"
 #include "ui/unitAbout.h"
@@ -35,7 +38,6 @@ struct DialogTest : ::testing::Test {
         ErrorBoxHook = nullptr;
         MessageBoxHook = nullptr;
         TfrmStyle::ColorDialogHook = nullptr;
-        ShellOpenHook = nullptr;
     }
     void Create() { CreateForms(10); }
     // Opens a book and waits until its page has loaded.
@@ -66,6 +68,18 @@ TEST_F(DialogTest, SpeedDialogClampsAndCancels) {
     EXPECT_EQ(Speed(1), 2);
     EXPECT_EQ(Speed(500), 200);
     EXPECT_EQ(Speed(77, false), 77) << "Cancel returns nothing new";
+    // The numbers beside the slider follow it, from the value it opened at.
+    std::string shown;
+    frmScrollSpeed->ChosenInterval = 1;
+    WhenShown(frmScrollSpeed, [&] {
+        shown = frmScrollSpeed->Interval->text().toStdString() + " / " +
+                frmScrollSpeed->Speed->text().toStdString();
+        frmScrollSpeed->TrackBar->setValue(3);
+        shown += " / " + frmScrollSpeed->Speed->text().toStdString();
+        frmScrollSpeed->reject();
+    });
+    frmScrollSpeed->exec();
+    EXPECT_EQ(shown, "2 ms per pixel / 500 pixels per second / 333 pixels per second");
 }
 
 TEST_F(DialogTest, SpeedButtonRestartsOnlyARunningAutoScroll) {
@@ -210,18 +224,56 @@ TEST_F(DialogTest, StyleColoursSizesAndCancel) {
     EXPECT_TRUE(errors.empty()) << errors.front();
 }
 
-TEST_F(DialogTest, StyleRefreshDoesNotFeedItsOwnChangeHandlers) {
+TEST_F(DialogTest, AFaceNotInstalledStaysChosenAndThePreviewSaysWhatIsShown) {
     SetValue(OptionList, "norm_font", "No Such Face At All");
     Create();
-    WhenShown(frmStyle, [] {
+    std::string note, row;
+    WhenShown(frmStyle, [&] {
         EXPECT_EQ(ValueOf(WorkingOptions, "norm_font"), "No Such Face At All");
-        EXPECT_EQ(frmStyle->comboFont->currentIndex(), 0) << "the first face is selected";
+        row = frmStyle->comboFont->currentText().toStdString();
+        note = frmStyle->lbFallback->isVisible() ? frmStyle->lbFallback->text().toStdString() : "";
         EXPECT_EQ(frmStyle->comboSize->count(), 0) << "an unknown face has no sizes";
         frmStyle->btOkClick();
     });
     frmMain->ToolButton4Click();
+    EXPECT_EQ(row, "No Such Face At All (not installed)");
+    const std::string used = QFontInfo(QFont("No Such Face At All")).family().toStdString();
+    EXPECT_EQ(note,
+              "No Such Face At All is not installed here: the page shows " + used + " instead.");
+    EXPECT_TRUE(QFontDatabase::hasFamily(QString::fromStdString(used)));
     EXPECT_EQ(TIniFile(prog / "config.dat").ReadString("Style", "norm_font", ""),
-              "No Such Face At All");
+              "No Such Face At All")
+        << "kept until the user picks another";
+
+    // Picking an installed face drops the note and the row of the missing one.
+    WhenShown(frmStyle, [&] {
+        frmStyle->comboFont->setCurrentIndex(1);
+        note = frmStyle->lbFallback->isVisible() ? "shown" : "";
+        row = frmStyle->comboFont->itemText(0).toStdString();
+        frmStyle->btOkClick();
+    });
+    frmMain->ToolButton4Click();
+    EXPECT_EQ(note, "");
+    EXPECT_EQ(row.find("not installed"), std::string::npos);
+    EXPECT_EQ(ValueOf(OptionList, "norm_font"), row);
+}
+
+TEST_F(DialogTest, APresetSetsTheThreeColoursWhichCanBeChangedAfter) {
+    Create();
+    WhenShown(frmStyle, [] {
+        for (QPushButton* b : frmStyle->findChildren<QPushButton*>())
+            if (b->text() == "Night") b->click();
+        TfrmStyle::ColorDialogHook = [](TColorValue& c) {
+            c = {255, 0, 0};
+            return true;
+        };
+        frmStyle->btTitleColorClick();
+        frmStyle->btOkClick();
+    });
+    frmMain->ToolButton4Click();
+    EXPECT_EQ(ValueOf(OptionList, "norm_color"), StylePresets[2].NormColor);
+    EXPECT_EQ(ValueOf(OptionList, "bgcolor"), StylePresets[2].BgColor);
+    EXPECT_EQ(ValueOf(OptionList, "titl_color"), "FF0000");
 }
 
 TEST_F(DialogTest, StyleOkRerendersTheOpenBook) {
@@ -260,8 +312,9 @@ TEST_F(DialogTest, FontPickers) {
     sizes.SetFontName("");
     EXPECT_EQ(sizes.count(), 0);
 
-    EXPECT_EQ(PrepareFaceList({"b", "Default", "A", "A", "c"}),
-              (std::vector<std::string>{"A", "b", "c"}));
+    EXPECT_EQ(PrepareFaceList(
+                  {"b", "Default", "C059 [UKWN]", "A", "c059 [urw]", "A", "c", "Mono [x] Sans"}),
+              (std::vector<std::string>{"A", "b", "c", "C059", "Mono [x] Sans"}));
     std::vector<std::string> bitmap;
     for (int s : {10, 8, 12, 8, 10}) InsertSizeAscending(bitmap, s);
     EXPECT_EQ(bitmap, (std::vector<std::string>{"8", "10", "12"}));
@@ -285,20 +338,20 @@ TEST_F(DialogTest, HexToColorRules) {
     EXPECT_THROW(HexToColor("123456789"), EConvertError);
 }
 
-TEST_F(DialogTest, AboutTextAndLinks) {
+TEST_F(DialogTest, AboutShowsTheVersionsAndItsLinkOpensTheGuide) {
+    const std::string guide = prog.AddBook("A Guide to Tavisto.txt", ManyParagraphs(5));
+    ASSERT_EQ(guide, DefaultRecentBook);
     Create();
-    std::vector<std::string> opened;
-    ShellOpenHook = [&](const std::string& t) { opened.push_back(t); };
+    OpenReader(prog.AddBook("other.txt", ManyParagraphs(5)));
     WhenShown(frmAbout, [] { frmAbout->accept(); });
     frmMain->ToolButton1Click();
     const std::string first = frmAbout->AboutText;
-    WhenShown(frmAbout, [] { frmAbout->accept(); });
+    WhenShown(frmAbout, [] { frmAbout->lbGuideLinkClick(); });
     frmMain->ToolButton1Click();
     EXPECT_EQ(frmAbout->AboutText, first) << "rebuilt, not appended to";
-    EXPECT_EQ(first.substr(0, 20), "Tavisto 4.0 BETA\r\n\r\n");
-    frmAbout->lbSiteLinkClick();
-    frmAbout->lbMailLinkClick();
-    ASSERT_EQ(opened.size(), 2u);
-    EXPECT_EQ(opened[0], "file://" + ProgramFolder + "README.md");
-    EXPECT_EQ(opened[1].substr(0, 7), "mailto:");
+    EXPECT_NE(first.find(std::string("Qt ") + qVersion()), std::string::npos) << first;
+    EXPECT_FALSE(frmAbout->isVisible());
+    ASSERT_TRUE(frmMain->Reader().CurrentBook);
+    EXPECT_EQ(frmMain->Reader().CurrentBook->FileName, DefaultRecentBook);
+    EXPECT_TRUE(errors.empty());
 }

@@ -102,10 +102,10 @@ TEST_F(LibraryTest, BrowseTextAndArchiveThenDelete) {
     EXPECT_TRUE(FileExists(prog / "MyBooks/tale.tvst"));
     EXPECT_EQ(Rows().size(), 2u);
 
-    // Closing the viewer without a choice adds nothing and says "exit".
+    // Closing the viewer without a choice adds nothing and says nothing.
     WhenShown(frmArcView, [] { frmArcView->reject(); });
     frmBooks->btBrowseClick();
-    EXPECT_EQ(messages, std::vector<std::string>{"exit"});
+    EXPECT_TRUE(messages.empty());
     EXPECT_EQ(Count(prog / "MyBooks"), 2);
 
     // Delete asks first; No keeps the book, Yes removes its file.
@@ -116,7 +116,7 @@ TEST_F(LibraryTest, BrowseTextAndArchiveThenDelete) {
     frmBooks->btDeleteClick();
     EXPECT_EQ(Count(prog / "MyBooks"), 2);
     ASSERT_EQ(questions.size(), 1u);
-    EXPECT_EQ(questions[0], "Are You sure you wish to delete\r\n" + title + " ?");
+    EXPECT_EQ(questions[0], "Delete the book \"" + title + "\" and its reading position?");
     answerYes = true;
     frmBooks->btDeleteClick();
     EXPECT_FALSE(FileExists(prog / "MyBooks/" + file));
@@ -138,6 +138,27 @@ TEST_F(LibraryTest, FailedExtractionConvertsNothing) {
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find("one.txt"), std::string::npos) << messages[0];
     EXPECT_EQ(Count(prog / "MyBooks"), 0);
+}
+
+TEST_F(LibraryTest, ArchivesThatCannotBeOfferedSayWhyWithoutAWindow) {
+    frmBooks->show();
+    MakeZipWithText(prog / "cut.zip", "one.txt", ManyParagraphs(5));
+    const std::string whole = ReadFile(prog / "cut.zip");
+    WriteFile(prog / "cut.zip", whole.substr(0, whole.size() - 10));
+    MakeZipWithText(prog / "notes.zip", "notes.doc", "not a text");
+    bool shown = false;
+    QObject::connect(frmArcView, &QDialog::finished, [&] { shown = true; });
+    for (const char* zip : {"cut.zip", "notes.zip"}) {
+        fileAnswer = prog / zip;
+        TriggerBrowse();
+    }
+    EXPECT_FALSE(shown) << "no empty archive window";
+    ASSERT_EQ(errors.size(), 2u);
+    EXPECT_EQ(errors[0].rfind("Cannot read the archive " + (prog / "cut.zip") + ":", 0), 0u)
+        << errors[0];
+    EXPECT_GT(errors[0].size(), ("Cannot read the archive " + (prog / "cut.zip") + ":\r\n").size())
+        << "a reason follows";
+    EXPECT_EQ(errors[1], (prog / "notes.zip") + " holds no text file");
 }
 
 TEST_F(LibraryTest, FailedConversionClosesTheProgressWindowAndSavesNothing) {

@@ -23,14 +23,14 @@ TEST_F(OptionsTest, DefaultsWithoutConfigAndTheFileASaveCreates) {
     LoadOptions();
     EXPECT_EQ(RecentBook, DefaultRecentBook);
     EXPECT_EQ(ScrollSpeed, 20);
-    EXPECT_EQ(OptionList, (TLines{"norm_font=Arial", "norm_color=375060", "norm_size=28",
+    EXPECT_EQ(OptionList, (TLines{"norm_font=Liberation Serif", "norm_color=375060", "norm_size=28",
                                   "bgcolor=C0CBCA", "titl_color=BA37EC"}));
     LoadOptions();
     EXPECT_EQ(OptionList.size(), 5u) << "a second load does not duplicate lines";
     SaveOptions();
     EXPECT_EQ(Config(),
               "[General]\nRecentBook=A Guide to "
-              "Tavisto.tvst\nScrollSpeed=20\n\n[Style]\nnorm_font=Arial\n"
+              "Tavisto.tvst\nScrollSpeed=20\n\n[Style]\nnorm_font=Liberation Serif\n"
               "norm_color=375060\nnorm_size=28\nbgcolor=C0CBCA\ntitl_color=BA37EC\n");
 }
 

@@ -345,7 +345,7 @@ TEST_F(ReaderTest, AFoundTextIsShownMarked) {
     })) << "no mark on the page";
     EXPECT_EQ(marked.simplified().toStdString(), "Needle In the HAYSTACK");
     EXPECT_FALSE(R().Find("no such words anywhere"));
-    EXPECT_EQ(frmMain->StatusNote->text().toStdString(), "Not found");
+    EXPECT_EQ(frmMain->StatusNote->FullText().toStdString(), "Not found");
 }
 
 TEST(Splash, PictureIsAJpegOfTheSplashSize) {

@@ -51,13 +51,26 @@ int PointSizeOf(int cellHeight, int internalLeading, int pixelsPerInch) {
 
 std::vector<std::string> PrepareFaceList(const std::vector<std::string>& families) {
     std::vector<std::string> out;
-    for (const auto& f : families) {
-        if (!out.empty() && out.back() == f) continue;
-        out.push_back(f);
+    for (std::string f : families) {
+        // "Family [Foundry]": the family alone.
+        if (f.size() > 3 && f.back() == ']')
+            if (size_t open = f.rfind(" ["); open != std::string::npos) f.erase(open);
+        if (f.empty() || f == "Default") continue;
+        out.push_back(std::move(f));
     }
-    out.erase(std::remove(out.begin(), out.end(), "Default"), out.end());
     std::stable_sort(out.begin(), out.end(), [](const std::string& a, const std::string& b) {
         return LowerAscii(a) < LowerAscii(b);
     });
+    out.erase(std::unique(out.begin(), out.end(),
+                          [](const std::string& a, const std::string& b) {
+                              return LowerAscii(a) == LowerAscii(b);
+                          }),
+              out.end());
     return out;
 }
+
+const TStylePreset StylePresets[3] = {
+    {"Day", "1A1A1A", "8A2BB0", "FFFFFF"},
+    {"Sepia", "5B4636", "8B4513", "F4ECD8"},
+    {"Night", "C8C8C8", "9DB7E8", "121212"},
+};

@@ -27,6 +27,16 @@ void InsertSizeAscending(std::vector<std::string>& sizes, int size);
 // (cell height - internal leading) * 72 / pixels per inch, halves to even.
 int PointSizeOf(int cellHeight, int internalLeading, int pixelsPerInch);
 
-// The face list as the picker shows it: a name repeating the one just before it
-// skipped, "Default" removed, sorted without regard to case.
+// The face list as the picker shows it: each family once, without the foundry
+// the platform appends when two foundries make it ("C059 [urw]"), "Default"
+// removed, sorted without regard to case.
 std::vector<std::string> PrepareFaceList(const std::vector<std::string>& families);
+
+// The colour presets of the style dialog: text, titles, background.
+struct TStylePreset {
+    const char* Name;
+    const char* NormColor;
+    const char* TitlColor;
+    const char* BgColor;
+};
+extern const TStylePreset StylePresets[3];

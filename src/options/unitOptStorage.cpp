@@ -28,7 +28,8 @@ int32_t ScrollSpeed = 20;
 TLines OptionList;
 
 const char* const StyleKeys[5] = {"norm_font", "norm_color", "norm_size", "bgcolor", "titl_color"};
-const char* const StyleDefaults[5] = {"Arial", "375060", "28", "C0CBCA", "BA37EC"};
+// The default face is one the dependencies install (fonts-liberation).
+const char* const StyleDefaults[5] = {"Liberation Serif", "375060", "28", "C0CBCA", "BA37EC"};
 
 std::string ExecutableFolder() {
     char buf[PATH_MAX + 1];

@@ -67,10 +67,11 @@ class TFaceDelegate : public QStyledItemDelegate {
         p->save();
         p->fillRect(opt.rect, bg);
         QFont f = box_->font();
-        if (box_->UseItemFont()) f.setFamily(face);
+        if (box_->UseItemFont()) f.setFamily(index.data(Qt::UserRole).toString());
+        f.setItalic(index.data(Qt::UserRole + 1).toBool());
         p->setFont(f);
         p->setPen(selected ? opt.palette.highlightedText().color() : opt.palette.text().color());
-        if (IsTrueTypeFace(face.toStdString()))
+        if (IsTrueTypeFace(index.data(Qt::UserRole).toString().toStdString()))
             p->drawPixmap(opt.rect.left() + 2, opt.rect.top() + 2, TrueTypeMark(bg));
         p->drawText(opt.rect.adjusted(16, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop, face);
         p->restore();
@@ -110,9 +111,34 @@ void TFontComboBox::Reset() {
     const bool old = blockSignals(true);
     clear();
     for (const auto& f : faces)
-        if (!ttOnly_ || IsTrueTypeFace(f)) addItem(QString::fromStdString(f));
+        if (!ttOnly_ || IsTrueTypeFace(f))
+            addItem(QString::fromStdString(f), QString::fromStdString(f));
     if (count() > 0) setCurrentIndex(0);
     blockSignals(old);
+}
+
+bool TFontComboBox::ShowFace(const std::string& face) {
+    const bool old = blockSignals(true);
+    if (count() > 0 && itemData(0, Qt::UserRole + 1).toBool()) removeItem(0);
+    const QString name = QString::fromStdString(face);
+    int found = -1;
+    for (int i = 0; i < count() && found < 0; ++i)
+        if (itemData(i).toString().compare(name, Qt::CaseInsensitive) == 0) found = i;
+    if (found < 0 && !face.empty()) {
+        insertItem(0, name + " (not installed)", name);
+        setItemData(0, true, Qt::UserRole + 1);
+        found = 0;
+    }
+    setCurrentIndex(found);
+    QFont f = font();
+    f.setItalic(found == 0 && itemData(0, Qt::UserRole + 1).toBool());
+    setFont(f);
+    blockSignals(old);
+    return !f.italic();
+}
+
+std::string TFontComboBox::CurrentFace() const {
+    return currentData().toString().toStdString();
 }
 
 void TFontComboBox::SetTTonly(bool v) {

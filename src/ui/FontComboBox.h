@@ -21,6 +21,11 @@ class TFontComboBox : public QComboBox {
 
     // Refills the list from the platform's faces.
     void Reset();
+    // Makes face the current one: its row when installed (true); else a row of
+    // its own at the top, in italics, "face (not installed)" (false).
+    bool ShowFace(const std::string& face);
+    // The face of the current row (the item text less any note).
+    std::string CurrentFace() const;
 
   protected:
     void changeEvent(QEvent* e) override;

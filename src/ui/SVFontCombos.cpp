@@ -23,7 +23,7 @@ void TFontSizeComboBox::SetFontName(const std::string& name) {
     }
     std::vector<std::string> sizes;
     const QString family = QString::fromStdString(name);
-    if (QFontDatabase::families().contains(family)) {
+    if (QFontDatabase::hasFamily(family)) {  // any foundry
         if (IsTrueTypeFace(name)) {
             for (const char* s : DefaultSizes) sizes.emplace_back(s);
         } else {

@@ -1,7 +1,11 @@
-// The About dialog: what this program is, who makes it, and two links.
+// The About dialog: what this program is, its version and licence, the versions
+// of the libraries it shows pages with, and a link that opens the guide book.
 #pragma once
 
 #include <QDialog>
+
+#include <functional>
+#include <string>
 
 class QLabel;
 
@@ -10,12 +14,11 @@ class TfrmAbout : public QDialog {
     TfrmAbout();
     QLabel* StaticText1 = nullptr;
     std::string AboutText;  // the lines shown, joined by CR LF
-    QLabel* lbSiteLink = nullptr;
-    QLabel* lbMailLink = nullptr;
-    void lbSiteLinkClick();
-    void lbMailLinkClick();
-    std::string SiteAddress() const;
-    static const char* const MailAddress;
+    QLabel* lbGuideLink = nullptr;
+    // Closes the dialog and opens the guide book in the reader.
+    void lbGuideLinkClick();
+    // The reader's part of the link; the main window sets it.
+    std::function<void()> OnOpenGuide;
 
   protected:
     void showEvent(QShowEvent* e) override;

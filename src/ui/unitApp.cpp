@@ -1,13 +1,17 @@
 #include "unitApp.h"
 
+#include <QDialog>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QScreen>
 #include <QSocketNotifier>
 #include <QUrl>
 
 #include <signal.h>
+
 #include <sys/eventfd.h>
 #include <unistd.h>
+#include <algorithm>
 
 #include "view/ThdTimer.h"
 #include "view/WebEngineView.h"
@@ -34,7 +38,40 @@ void ShowMessageBox(const std::string& text) {
 bool AskYesNo(const std::string& text) {
     if (ConfirmHook) return ConfirmHook(text);
     return QMessageBox::question(QApplication::activeWindow(), "Confirm", Text(text),
-                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+                                 QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+}
+
+namespace {
+class TDialogPlacer : public QObject {
+  public:
+    explicit TDialogPlacer(QWidget* main) : QObject(main), main_(main) {}
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (e->type() == QEvent::Show) {
+            auto* d = qobject_cast<QDialog*>(o);
+            if (d && d->isWindow() && main_->isVisible()) {
+                QRect r = d->frameGeometry();
+                r.moveCenter(main_->frameGeometry().center());
+                if (QScreen* s = main_->screen()) {
+                    const QRect avail = s->availableGeometry();
+                    r.moveLeft(std::clamp(r.left(), avail.left(),
+                                          std::max(avail.left(), avail.right() - r.width())));
+                    r.moveTop(std::clamp(r.top(), avail.top(),
+                                         std::max(avail.top(), avail.bottom() - r.height())));
+                }
+                d->move(r.topLeft());
+            }
+        }
+        return false;
+    }
+
+  private:
+    QWidget* main_;
+};
+}  // namespace
+
+void CentreDialogsOn(QWidget* main) {
+    qApp->installEventFilter(new TDialogPlacer(main));
 }
 
 std::vector<std::string> LocalFilesOf(const QMimeData* data) {

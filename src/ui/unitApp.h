@@ -12,13 +12,17 @@
 void ShowErrorBox(const std::string& text);
 // Shows an information message box (or hands it to MessageBoxHook when set).
 void ShowMessageBox(const std::string& text);
-// Asks a Yes/No question; true for Yes (or asks ConfirmHook when set).
+// Asks a Yes/No question, No the default; true for Yes (or asks ConfirmHook when set).
 bool AskYesNo(const std::string& text);
 
 // Tests set these so that no box waits for a click.
 extern std::function<void(const std::string&)> ErrorBoxHook;
 extern std::function<void(const std::string&)> MessageBoxHook;
 extern std::function<bool(const std::string&)> ConfirmHook;
+
+// Every dialog opens centred on the main window (on a bare X server nothing
+// else places it), and never larger than the screen.
+void CentreDialogsOn(QWidget* main);
 
 class QMimeData;
 // The local files a drop carries (a file manager's URL list), as paths.

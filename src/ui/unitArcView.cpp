@@ -36,9 +36,6 @@ TfrmArcView::TfrmArcView() {
     lstFiles->setRootIsDecorated(false);
     lstFiles->setSelectionBehavior(QAbstractItemView::SelectRows);
     lstFiles->setHeaderLabels({"Name", "Size", "Date", "Path"});
-    lstFiles->setColumnWidth(0, 150);
-    lstFiles->setColumnWidth(1, 70);
-    lstFiles->setColumnWidth(2, 70);
     lstFiles->header()->setStretchLastSection(true);
     lstFiles->setIconSize(QSize(20, 20));
     layout->addWidget(lstFiles);
@@ -51,16 +48,16 @@ void TfrmArcView::showEvent(QShowEvent* e) {
     FillFileList();
 }
 
+void TfrmArcView::LoadArchive() {
+    rows_.clear();
+    Zip.SetZipFileName(ArchiveFileName);
+    rows_ = TextMembers(Zip);
+    if (rows_.empty()) throw EArchiveError(ArchiveFileName + " holds no text file");
+}
+
 void TfrmArcView::FillFileList() {
     lstFiles->setUpdatesEnabled(false);
     lstFiles->clear();
-    rows_.clear();
-    try {
-        Zip.SetZipFileName(ArchiveFileName);
-        rows_ = TextMembers(Zip);
-    } catch (const std::exception& e) {
-        ShowMessageBox(e.what());
-    }
     QIcon icon = style()->standardIcon(QStyle::SP_FileIcon);
     for (const auto& r : rows_) {
         auto* item = new QTreeWidgetItem(lstFiles);
@@ -72,6 +69,7 @@ void TfrmArcView::FillFileList() {
         item->setIcon(0, icon);
     }
     if (lstFiles->topLevelItemCount() > 0) lstFiles->setCurrentItem(lstFiles->topLevelItem(0));
+    for (int c = 0; c < lstFiles->columnCount(); ++c) lstFiles->resizeColumnToContents(c);
     lstFiles->setUpdatesEnabled(true);
 }
 

@@ -16,6 +16,10 @@ class TfrmArcView : public QDialog {
     std::string ExtractedMember;    // output: the chosen member's path in the archive
     bool ExtractionFailed = false;  // the viewer closed because an extraction failed
 
+    // Reads the archive's directory before the window shows: raises "Cannot
+    // read the archive %s: reason" for an archive that cannot be read, and
+    // "%s holds no text file" for one without a text member.
+    void LoadArchive();
     void FillFileList();
     // Extracts the selected member; false (after telling the user) when it failed.
     bool ExtractSelected();

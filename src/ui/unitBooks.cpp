@@ -191,10 +191,9 @@ std::string TfrmBooks::AddToLibrary(std::string f, bool reuse) {
     // An archive by its name in any letter case, or by its first bytes.
     if (LooksLikeArchive(f)) {
         frmArcView->ArchiveFileName = f;
-        if (frmArcView->exec() != QDialog::Accepted) {
-            if (!frmArcView->ExtractionFailed) ShowMessageBox("exit");
-            return {};
-        }
+        frmArcView->LoadArchive();
+        // Closed without a choice: the user's answer, nothing to say.
+        if (frmArcView->exec() != QDialog::Accepted) return {};
         f = frmArcView->ExtractedFileName;
         member = frmArcView->ExtractedMember;
         extracted = true;
@@ -234,7 +233,7 @@ void TfrmBooks::btDeleteClick() {
     if (!item || !item->isSelected()) return;
     int index = listBooks->indexOfTopLevelItem(item);
     std::string caption = item->text(0).toStdString();
-    if (!AskYesNo("Are You sure you wish to delete\r\n" + caption + " ?")) return;
+    if (!AskYesNo("Delete the book \"" + caption + "\" and its reading position?")) return;
     TBookInfo& book = BookList->GetBook(size_t(index));
     // The reader lets go of the book first, so that nothing writes it back.
     if (OnDeletingBook) OnDeletingBook(book.FileName);

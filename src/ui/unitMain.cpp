@@ -106,8 +106,9 @@ TfrmMain::TfrmMain() {
         a->setShortcutContext(Qt::WindowShortcut);
         return a;
     };
-    QAction* books = add(toolBar2, "Books", [this] { btBooksClick(); });
-    books->setToolTip("Your books (the arrow, or a right click: the recent ones)");
+    QAction* books = keys(add(toolBar2, "Books", [this] { btBooksClick(); }),
+                          "Your books (Ctrl+O); the arrow or a right click: the recent ones",
+                          {QKeySequence::Open});
     // The recent books: the button's menu, and its right click.
     if (auto* button = qobject_cast<QToolButton*>(toolBar2->widgetForAction(books))) {
         auto* recent = new QMenu(button);
@@ -123,12 +124,17 @@ TfrmMain::TfrmMain() {
     keys(add(toolBar2, "Find", [this] { btFindClick(); }),
          "Find in the book (Ctrl+F; F3 next, Shift+F3 previous)", {QKeySequence::Find});
     toolBar2->addSeparator();
-    add(toolBar2, "Encoding", [this] { btEncodingClick(); });
-    add(toolBar2, "Style", [this] { ToolButton4Click(); });
+    add(toolBar2, "Encoding", [this] {
+        btEncodingClick();
+    })->setToolTip("The character set the book is read in");
+    add(toolBar2, "Style", [this] { ToolButton4Click(); })->setToolTip("Font, size and colours");
     toolBar2->addSeparator();
-    btAutoScroll = add(
-        toolBar2, "AutoScroll", [this] { btAutoScrollClick(); }, true);
-    add(toolBar2, "Speed", [this] { btScrollSpeedClick(); });
+    btAutoScroll = keys(add(
+                            toolBar2, "AutoScroll", [this] { btAutoScrollClick(); }, true),
+                        "Scroll by itself (A)", {QKeySequence(Qt::Key_A)});
+    add(toolBar2, "Speed", [this] {
+        btScrollSpeedClick();
+    })->setToolTip("How fast the page scrolls by itself");
     toolBar2->addSeparator();
     keys(add(toolBar2, "PgUp", [this] { btPgUpClick(); }), "Page up (PgUp)",
          {QKeySequence(Qt::Key_PageUp)});
@@ -147,11 +153,22 @@ TfrmMain::TfrmMain() {
     shortcut(QKeySequence("Ctrl+G"), [this] { btGoToClick(); });
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_Home), [this] { reader_->GoToParagraph(1); });
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_End), [this] { reader_->GoToParagraph(INT32_MAX); });
-    add(toolBar3, "About", [this] { ToolButton1Click(); });
-    btWindowed = add(
-        toolBar3, "Wnd", [this] { btWindowedClick(); }, true);
-    add(toolBar3, "Min", [this] { btMinimizeClick(); });
-    add(toolBar3, "Exit", [this] { btExitClick(); });
+    keys(add(toolBar3, "About", [this] { ToolButton1Click(); }), "About Tavisto (F1)",
+         {QKeySequence::HelpContents});
+    btWindowed =
+        keys(add(
+                 toolBar3, "Wnd", [this] { btWindowedClick(); }, true),
+             "A window or full screen (F11; Esc leaves full screen)", {QKeySequence(Qt::Key_F11)});
+    add(toolBar3, "Min", [this] { btMinimizeClick(); })->setToolTip("Minimise");
+    keys(add(toolBar3, "Exit", [this] { btExitClick(); }), "Save the place and quit (Ctrl+Q)",
+         {QKeySequence::Quit});
+    // A checkable action's shortcut toggles its check before the handler runs,
+    // as a click does. Escape only ever leaves full screen.
+    shortcut(QKeySequence(Qt::Key_Escape), [this] {
+        if (btWindowed->isChecked()) return;
+        btWindowed->setChecked(true);
+        btWindowedClick();
+    });
 
     WB = new TWebEngineView(central);
     // Files dropped anywhere on the window are opened; the view never gets them.
@@ -165,7 +182,7 @@ TfrmMain::TfrmMain() {
     StatusTitle = new TElidedLabel(this);
     StatusHeading = new TElidedLabel(this);
     StatusPage = new QLabel(this);
-    StatusNote = new QLabel(this);
+    StatusNote = new TElidedLabel(this);
     auto* progressPanel = new QWidget(this);
     progressPanel->setFixedWidth(255);
     ProgressBar = new QProgressBar(progressPanel);
@@ -176,7 +193,7 @@ TfrmMain::TfrmMain() {
     statusBar()->setSizeGripEnabled(false);
     statusBar()->addWidget(StatusTitle, 3);
     statusBar()->addWidget(StatusHeading, 2);
-    statusBar()->addWidget(StatusNote);
+    statusBar()->addWidget(StatusNote, 1);
     statusBar()->addPermanentWidget(StatusPage);
     statusBar()->addPermanentWidget(progressPanel);
 
@@ -201,6 +218,15 @@ void TfrmMain::WireBooksWindow() {
         return reader_->ReleaseBook(name);
     };
     frmBooks->OnBookRewritten = [this](const std::string& name) { reader_->ReopenBook(name); };
+    // About's link: the guide, put back from the installation when it was deleted.
+    frmAbout->OnOpenGuide = [this] {
+        Guard([this] {
+            if (!PortableMode && !DataFolder.empty())
+                CopyFileIfMissing(DataFolder + DefaultRecentBook,
+                                  BooksFolder() + DefaultRecentBook);
+            reader_->SwitchToBook(DefaultRecentBook);
+        });
+    };
     frmBooks->CurrentBookName = [this] {
         return reader_->CurrentBook ? reader_->CurrentBook->FileName : std::string();
     };
@@ -334,7 +360,9 @@ void TfrmMain::SetTitlePanel(const std::string& text) {
 
 void TfrmMain::ShowPlace(const TPlace& place) {
     StatusTitle->SetFullText(QString::fromStdString(place.Title));
-    StatusHeading->SetFullText(QString::fromStdString(place.Heading));
+    // The book's own title as its first heading is said once.
+    StatusHeading->SetFullText(
+        place.Heading == place.Title ? QString() : QString::fromStdString(place.Heading));
     StatusPage->setText(
         place.Pages > 0
             ? QString("page %1 of %2%3")
@@ -345,7 +373,7 @@ void TfrmMain::ShowPlace(const TPlace& place) {
 }
 
 void TfrmMain::ShowNote(const std::string& note) {
-    StatusNote->setText(QString::fromStdString(note));
+    StatusNote->SetFullText(QString::fromStdString(note));
 }
 
 void TfrmMain::AutoScrollStopped() {

@@ -50,7 +50,7 @@ class TfrmMain : public QMainWindow, public TReaderStatus {
     TElidedLabel* StatusTitle = nullptr;
     TElidedLabel* StatusHeading = nullptr;
     QLabel* StatusPage = nullptr;
-    QLabel* StatusNote = nullptr;
+    TElidedLabel* StatusNote = nullptr;
     QProgressBar* ProgressBar = nullptr;
 
     // Opens the recent book, sets the auto-scroll interval and closes the splash.

@@ -7,6 +7,15 @@
 
 TfrmScrollSpeed* frmScrollSpeed = nullptr;
 
+std::string IntervalText(int ms) {
+    return std::to_string(ms) + " ms per pixel";
+}
+
+std::string SpeedText(int ms) {
+    const int pps = ms > 0 ? (1000 + ms / 2) / ms : 0;
+    return std::to_string(pps) + (pps == 1 ? " pixel per second" : " pixels per second");
+}
+
 TfrmScrollSpeed::TfrmScrollSpeed() {
     frmScrollSpeed = this;
     setWindowTitle("Autoscroll Speed");
@@ -28,7 +37,20 @@ TfrmScrollSpeed::TfrmScrollSpeed() {
     TrackBar->setRange(2, 200);
     TrackBar->setTickInterval(10);
     TrackBar->setTickPosition(QSlider::TicksBelow);
-    TrackBar->setGeometry(24, 58, 427, 50);
+    TrackBar->setGeometry(24, 52, 427, 44);
+    QFont plain("Liberation Sans");
+    plain.setPixelSize(13);
+    Interval = new QLabel(this);
+    Interval->setFont(plain);
+    Interval->setGeometry(24, 106, 200, 22);
+    Speed = new QLabel(this);
+    Speed->setFont(plain);
+    Speed->setGeometry(251, 106, 200, 22);
+    Speed->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    connect(TrackBar, &QSlider::valueChanged, this, [this](int v) {
+        Interval->setText(QString::fromStdString(IntervalText(v)));
+        Speed->setText(QString::fromStdString(SpeedText(v)));
+    });
     auto* ok = new QPushButton("OK", this);
     ok->setGeometry(150, 154, 80, 30);
     ok->setDefault(true);
@@ -41,6 +63,8 @@ TfrmScrollSpeed::TfrmScrollSpeed() {
 void TfrmScrollSpeed::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
     TrackBar->setValue(ChosenInterval);  // the track bar keeps it within 2 to 200
+    Interval->setText(QString::fromStdString(IntervalText(TrackBar->value())));
+    Speed->setText(QString::fromStdString(SpeedText(TrackBar->value())));
 }
 
 void TfrmScrollSpeed::OKBtnClick() {

@@ -3,13 +3,22 @@
 
 #include <QDialog>
 
+#include <string>
+
+class QLabel;
 class QSlider;
+
+// What an interval means: "20 ms per pixel" and "50 pixels per second".
+std::string IntervalText(int ms);
+std::string SpeedText(int ms);
 
 class TfrmScrollSpeed : public QDialog {
   public:
     TfrmScrollSpeed();
     int32_t ChosenInterval = 20;
     QSlider* TrackBar = nullptr;
+    QLabel* Interval = nullptr;
+    QLabel* Speed = nullptr;
     void OKBtnClick();
 
   protected:

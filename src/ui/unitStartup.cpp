@@ -5,6 +5,7 @@
 
 #include "options/unitOptStorage.h"
 #include "unitAbout.h"
+#include "unitApp.h"
 #include "unitArcView.h"
 #include "unitBooks.h"
 #include "unitCharsets.h"
@@ -30,6 +31,7 @@ void CreateForms(int splashTickMs) {
     new TfrmContents();
     new TfrmSplash(splashTickMs);
     frmMain->WireBooksWindow();
+    CentreDialogsOn(frmMain);
 }
 
 void StartReader(const std::vector<std::string>& files) {

@@ -1,6 +1,7 @@
 #include "unitStyleOpts.h"
 
 #include <QColorDialog>
+#include <QFontInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -25,7 +26,7 @@ QString Hex(TColorValue c) {
 TfrmStyle::TfrmStyle() {
     frmStyle = this;
     setWindowTitle("Style Settings");
-    setFixedSize(536, 358);
+    setFixedSize(536, 398);
     pnPreview = new QFrame(this);
     pnPreview->setFrameStyle(QFrame::Box | QFrame::Plain);
     pnPreview->setGeometry(8, 8, 521, 177);
@@ -39,6 +40,12 @@ TfrmStyle::TfrmStyle() {
     lbNormal->setWordWrap(true);
     lbNormal->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lbNormal->setGeometry(8, 52, 505, 118);
+    lbFallback = new QLabel(pnPreview);
+    lbFallback->setGeometry(8, 150, 505, 22);
+    lbFallback->setStyleSheet(
+        "QLabel { background: #fff8d0; color: #333; border: 1px solid #c8b860; padding: 1px 4px; "
+        "}");
+    lbFallback->hide();
 
     comboFont = new TFontComboBox(this);
     comboFont->setGeometry(8, 194, 401, 28);
@@ -54,7 +61,7 @@ TfrmStyle::TfrmStyle() {
     connect(comboSize, &QComboBox::currentTextChanged, this, [this] { comboSizeChange(); });
 
     auto* group = new QGroupBox("   Colors   ", this);
-    group->setGeometry(8, 230, 521, 64);
+    group->setGeometry(8, 230, 521, 104);
     auto* btNorm = new QPushButton("Normal Text", group);
     btNorm->setGeometry(12, 24, 150, 28);
     auto* btTitle = new QPushButton("Titles", group);
@@ -64,11 +71,22 @@ TfrmStyle::TfrmStyle() {
     connect(btNorm, &QPushButton::clicked, this, [this] { btNormColorClick(); });
     connect(btTitle, &QPushButton::clicked, this, [this] { btTitleColorClick(); });
     connect(btBg, &QPushButton::clicked, this, [this] { btBgColorClick(); });
+    // Ready-made colours for the light of the room; each can be changed after.
+    auto* presets = new QLabel("Presets:", group);
+    presets->setGeometry(12, 64, 80, 28);
+    int x = 100;
+    for (const TStylePreset& p : StylePresets) {
+        auto* b = new QPushButton(p.Name, group);
+        b->setGeometry(x, 64, 120, 28);
+        b->setToolTip(QString("Set the three colours for %1 reading").arg(p.Name));
+        connect(b, &QPushButton::clicked, this, [this, &p] { ApplyPreset(p); });
+        x += 136;
+    }
 
     auto* cancel = new QPushButton("Cancel", this);
-    cancel->setGeometry(352, 316, 85, 30);
+    cancel->setGeometry(352, 356, 85, 30);
     auto* ok = new QPushButton("OK", this);
-    ok->setGeometry(444, 316, 85, 30);
+    ok->setGeometry(444, 356, 85, 30);
     ok->setDefault(true);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(ok, &QPushButton::clicked, this, [this] { btOkClick(); });
@@ -112,15 +130,29 @@ void TfrmStyle::ShowStyle() {
     ApplyPreview();
     comboSize->SetFontName(PreviewFace);
     comboSize->setEditText(QString::number(PreviewSize));
-    int found = comboFont->findText(QString::fromStdString(PreviewFace),
-                                    Qt::MatchFixedString);  // without regard to case
-    comboFont->setCurrentIndex(found >= 0 ? found : (comboFont->count() > 0 ? 0 : -1));
+    // A face that is not installed stays chosen (the page names it first), and
+    // the preview says what is shown instead.
+    if (comboFont->ShowFace(PreviewFace)) {
+        lbFallback->hide();
+    } else {
+        const QString used = QFontInfo(lbNormal->font()).family();
+        lbFallback->setText(QString("%1 is not installed here: the page shows %2 instead.")
+                                .arg(QString::fromStdString(PreviewFace), used));
+        lbFallback->show();
+    }
     PreviewReady = true;
 }
 
 void TfrmStyle::comboFontChange() {
     if (!PreviewReady || comboFont->currentIndex() < 0) return;
-    SetValue(WorkingOptions, "norm_font", comboFont->currentText().toStdString());
+    SetValue(WorkingOptions, "norm_font", comboFont->CurrentFace());
+    ShowStyle();
+}
+
+void TfrmStyle::ApplyPreset(const TStylePreset& preset) {
+    SetValue(WorkingOptions, "norm_color", preset.NormColor);
+    SetValue(WorkingOptions, "titl_color", preset.TitlColor);
+    SetValue(WorkingOptions, "bgcolor", preset.BgColor);
     ShowStyle();
 }
 

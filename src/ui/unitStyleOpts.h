@@ -25,6 +25,8 @@ class TfrmStyle : public QDialog {
     QFrame* pnPreview = nullptr;
     QLabel* lbTitle = nullptr;
     QLabel* lbNormal = nullptr;
+    // Says which face the page uses when the chosen one is not installed.
+    QLabel* lbFallback = nullptr;
     TFontComboBox* comboFont = nullptr;
     TFontSizeComboBox* comboSize = nullptr;
 
@@ -39,6 +41,8 @@ class TfrmStyle : public QDialog {
     void btNormColorClick();
     void btTitleColorClick();
     void btBgColorClick();
+    // Sets the three colours of one of StylePresets.
+    void ApplyPreset(const TStylePreset& preset);
     void btOkClick();
 
     // The colour dialog's answer; tests set it so that no dialog waits.
