@@ -292,12 +292,16 @@ void TfrmMain::OpenFilesLater(const std::vector<std::string>& files) {
     if (isMinimized()) showNormal();
     raise();
     activateWindow();
+    OpenPending();
+}
+
+void TfrmMain::OpenPending() {
     if (pending_.empty() || closed_) return;
     // A dialog being answered keeps its own work, and the start its own: the
     // files wait for them.
     if (QApplication::activeModalWidget() || !isVisible() ||
         (frmSplash && frmSplash->isVisible())) {
-        QTimer::singleShot(300, this, [this] { OpenFilesLater({}); });
+        QTimer::singleShot(300, this, [this] { OpenPending(); });
         return;
     }
     QTimer::singleShot(0, this, [this] {

@@ -105,6 +105,7 @@ class TfrmMain : public QMainWindow, public TReaderStatus {
     std::string AskText(const char* prompt, const std::string& start);
     void FormClose();
     void ShowWindowed();
+    void OpenPending();
     bool closed_ = false;
     std::vector<std::string> pending_;
     std::unique_ptr<TReader> reader_;
