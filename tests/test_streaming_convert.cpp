@@ -71,6 +71,13 @@ TEST(StreamingConversion, SameBytesAsTheWholeTextStages) {
         {"utf16.txt", std::string("\xFF\xFE"
                                   "a\0\r\0\n\0 \0 \0b\0",
                                   14)},
+        // A bracket in a line that the next piece of reading ends, that piece
+        // holding none: across the 256 KB read, and before the last odd byte of
+        // a UTF-16 text.
+        {"across.txt", std::string((1 << 18) - 3, 'x') + "<y" + std::string(100, 'z') + "\n"},
+        {"utf16-odd.txt", std::string("\xFF\xFE"
+                                      "a\0<\0b\0A",
+                                      9)},
         {"empty.txt", ""},
         {"lines-only.txt", "\r\n\n\r\r\n"},
     };

@@ -163,8 +163,10 @@ class TTextReader {
     void Line(std::string_view line, const std::function<void(std::string_view)>& emit,
               bool transient) {
         bool copy = transient;
-        if (angles_ && (std::memchr(line.data(), '<', line.size()) ||
-                        std::memchr(line.data(), '>', line.size()))) {
+        // A line carried over from the pieces before may hold an angle bracket
+        // although this piece holds none.
+        if ((angles_ || transient) && (std::memchr(line.data(), '<', line.size()) ||
+                                       std::memchr(line.data(), '>', line.size()))) {
             ConvertLine(line).swap(escaped_[next_]);
             line = escaped_[next_];
             next_ ^= 1;  // the line held back may be the other one
