@@ -123,6 +123,39 @@ TEST(StreamingConversion, SameBytesAsTheWholeTextStages) {
     }
 }
 
+TEST(StreamingConversion, EveryRuleAstrideAPieceOfReading) {
+    // The streaming reader reads 256 KB at a time: each thing whose bytes a rule
+    // looks at is put across that edge, at every offset it can stand at.
+    TempDir dir;
+    ::mkdir((dir / "lib").c_str(), 0755);
+    const std::string lib = dir / "lib/";
+    const size_t edge = size_t(1) << 18;
+    const std::string filler = "  Some words of a paragraph.\r\n";
+    for (const std::string& piece :
+         std::vector<std::string>{"\r\n", "a-\r\n  b", "<b>", std::string("a\0b", 3),
+                                  "\xD0\x96\xD0\x96", "\r\n\r\n\r\n          Title\r\n"}) {
+        for (size_t shift = 0; shift <= piece.size(); ++shift) {
+            std::string text;
+            while (text.size() + filler.size() < edge - shift) text += filler;
+            text.append(edge - shift - text.size(), 'x');
+            text += piece + "tail\r\n" + filler;
+            WriteFile(dir / "edge.txt", text);
+            auto [whole, streamed] = Both(dir / "edge.txt", lib);
+            EXPECT_TRUE(whole == streamed) << piece << " at " << shift;
+        }
+    }
+    // A UTF-16 surrogate pair and a CR LF astride the edge (the byte-order mark
+    // is not read with the text).
+    for (size_t shift = 0; shift <= 6; shift += 2) {
+        std::string text = "\xFF\xFE";
+        while (text.size() < edge + 2 - shift) text += std::string("w\0", 2);
+        text += std::string("\x3D\xD8\x00\xDE\r\0\n\0<\0", 10);
+        WriteFile(dir / "edge16.txt", text);
+        auto [whole, streamed] = Both(dir / "edge16.txt", lib);
+        EXPECT_TRUE(whole == streamed) << "UTF-16 at " << shift;
+    }
+}
+
 TEST(StreamingConversion, RebuildingStreamedEqualsRebuildingTheWholeText) {
     TempDir dir;
     std::string text;
