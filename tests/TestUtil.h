@@ -9,6 +9,7 @@
 
 #include <exception>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -50,6 +51,19 @@ inline std::string ReadFile(const std::string& path) {
     std::stringstream ss;
     ss << f.rdbuf();
     return ss.str();
+}
+
+// A UTF-8 file's text in another charset, made by iconv.
+inline std::string IconvFile(const std::string& path, const std::string& charset) {
+    if (charset == "UTF-8") return ReadFile(path);
+    std::string out;
+    FILE* p = ::popen(("iconv -f UTF-8 -t " + charset + "//TRANSLIT '" + path + "'").c_str(), "r");
+    if (!p) return out;
+    char buf[65536];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    ::pclose(p);
+    return out;
 }
 
 inline std::string Bytes(std::initializer_list<int> b) {

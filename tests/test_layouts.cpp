@@ -15,14 +15,7 @@ namespace {
 std::string SharedText(const std::string& name, const std::string& charset = "UTF-8") {
     const std::string path = std::string(TAVISTO_TEXTS) + "/" + name;
     if (!FileExists(path)) return {};
-    if (charset == "UTF-8") return ReadFile(path);
-    std::string out;
-    FILE* p = ::popen(("iconv -f UTF-8 -t " + charset + "//TRANSLIT '" + path + "'").c_str(), "r");
-    char buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    ::pclose(p);
-    return out;
+    return IconvFile(path, charset);
 }
 
 #define NEED_TEXTS()                                                 \

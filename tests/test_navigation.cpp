@@ -16,14 +16,7 @@ std::string Iconv(const std::string& utf8, const std::string& charset) {
     if (charset == "UTF-8") return utf8;
     TempDir dir;
     WriteFile(dir / "in", utf8);
-    std::string out;
-    FILE* p = ::popen(
-        ("iconv -f UTF-8 -t " + charset + "//TRANSLIT '" + (dir / "in") + "'").c_str(), "r");
-    char buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    ::pclose(p);
-    return out;
+    return IconvFile(dir / "in", charset);
 }
 
 // A converted book (in memory) of a text.

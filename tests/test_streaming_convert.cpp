@@ -38,16 +38,6 @@ std::pair<std::string, std::string> Both(const std::string& path, const std::str
     return {whole, streamed};
 }
 
-std::string Iconv(const std::string& path, const std::string& charset) {
-    std::string out;
-    FILE* p = ::popen(("iconv -f UTF-8 -t " + charset + "//TRANSLIT '" + path + "'").c_str(), "r");
-    char buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    ::pclose(p);
-    return out;
-}
-
 }  // namespace
 
 TEST(StreamingConversion, SameBytesAsTheWholeTextStages) {
@@ -115,7 +105,7 @@ TEST(StreamingConversion, SameBytesAsTheWholeTextStages) {
                              "gorky-meshchane.txt", "nekrasov-moroz-krasny-nos.txt",
                              "pushkin-kapitanskaya-dochka.txt", "pushkin-medny-vsadnik.txt"}) {
         for (const char* charset : {"UTF-8", "CP1251", "CP866"}) {
-            WriteFile(dir / "real.txt", Iconv(texts_ + "/" + real, charset));
+            WriteFile(dir / "real.txt", IconvFile(texts_ + "/" + real, charset));
             auto [whole, streamed] = Both(dir / "real.txt", lib);
             EXPECT_EQ(whole.rfind("refused", 0), std::string::npos) << whole;
             EXPECT_TRUE(whole == streamed) << real << " in " << charset;
