@@ -217,6 +217,11 @@ TEST_F(BookTest, ExtractPageMatchesTheSearchDefinitionOnOddBodies) {
         if (pc >= 0) b.SetProperty("PagesCount", std::to_string(pc));
         b.SaveToBookFile();
         TBookInfo f = NewBook("r.tvst");
+        if (pc > int(1 + JoinedLength(body) / 7)) {
+            // More pages than markers could fit: the book does not add up.
+            EXPECT_THROW(f.LoadFromBookFile(), EBookDamaged) << "round " << round;
+            continue;
+        }
         f.LoadFromBookFile();
         for (int32_t n : {-1, 0, 1, 2, 3, 9, 10}) {
             TLines got, onDemand;
@@ -291,6 +296,83 @@ TEST_F(BookTest, TruncatedBookFileIsDamagedAtEveryCutPoint) {
     } catch (const EBookDamaged& e) {
         EXPECT_EQ(std::string(e.what()), "Book file " + (dir / "claim.tvst") + " is damaged");
     }
+}
+
+TEST_F(BookTest, BooksWhoseNumbersLieAreRefusedAndNeverWritten) {
+    // A whole book, then the same with one length or count that does not add up:
+    // each is refused as damaged (or its number named), and its file stays.
+    TBookInfo b = NewBook("good.tvst");
+    TLines& body = b.EditBody();
+    for (int i = 1; i <= 400; ++i)
+        body.push_back("<p id=\"par" + std::to_string(i) + "\" class=\"pnorm\">" +
+                       std::string(80, char('a' + i % 26)));
+    CreateVirtualPages(b);
+    b.SaveToBookFile();
+    const std::string good = ReadFile(dir / "good.tvst");
+    const uint64_t bodyLen = JoinedLength(b.Body());
+    const size_t lenAt = good.size() - bodyLen - 4;
+    auto withLength = [&](int32_t n) {
+        std::string t = good;
+        for (int k = 0; k < 4; ++k) t[lenAt + size_t(k)] = char(uint32_t(n) >> (8 * k));
+        return t;
+    };
+    auto withProperty = [&](const std::string& name, const std::string& value) {
+        TBookInfo c = NewBook("good.tvst");
+        c.LoadFromBookFile();
+        c.SetProperty(name, value);
+        c.FileName = "tmp.tvst";
+        c.SaveToBookFile();
+        return ReadFile(dir / "tmp.tvst");
+    };
+    const std::vector<std::pair<std::string, std::string>> lies = {
+        {"length 0", withLength(0)},
+        {"length -5", withLength(-5)},
+        {"length short", withLength(int32_t(bodyLen) - 100)},
+        {"pages 2147483647", withProperty("PagesCount", "2147483647")},
+        {"paragraphs 2000000000", withProperty("TotalParagraphs", "2000000000")},
+        {"paragraphs x", withProperty("TotalParagraphs", "x")},
+        {"pages x", withProperty("PagesCount", "x")},
+        {"contents longer than the paragraphs",
+         [&] {
+             TBookInfo c = NewBook("good.tvst");
+             c.LoadFromBookFile();
+             c.SetProperty("TotalParagraphs", "3");
+             c.ReservedA.assign(1000, "");
+             c.FileName = "tmp.tvst";
+             c.SaveToBookFile();
+             return ReadFile(dir / "tmp.tvst");
+         }()},
+    };
+    for (const auto& [what, bytes] : lies) {
+        WriteFile(dir / "lie.tvst", bytes);
+        TBookInfo r = NewBook("lie.tvst");
+        EXPECT_THROW(r.LoadFromBookFile(), EAppError) << what;
+        EXPECT_FALSE(r.Loaded()) << what;
+        EXPECT_EQ(ReadFile(dir / "lie.tvst"), bytes) << what;
+    }
+
+    // Lines that end in LF alone read as the same pages, in pieces; a NUL byte
+    // in the text (it would be read short) makes the book damaged.
+    std::string lf = good.substr(lenAt + 4);
+    for (size_t at; (at = lf.find("\r\n")) != std::string::npos;) lf.erase(at, 1);
+    WriteFile(dir / "lf.tvst", withLength(int32_t(lf.size())).substr(0, lenAt + 4) + lf);
+    TBookInfo l = NewBook("lf.tvst");
+    l.LoadFromBookFile();
+    l.ReservedB.clear();
+    for (int32_t n = 1; n <= b.GetIntProperty("PagesCount"); ++n) {
+        TLines want, got;
+        b.ExtractPage(n, want);
+        l.ExtractPage(n, got);
+        ASSERT_EQ(got, want) << "page " << n;
+    }
+    std::string nul = good;
+    nul[good.size() - 10] = '\0';
+    WriteFile(dir / "nul.tvst", nul);
+    TBookInfo z = NewBook("nul.tvst");
+    z.LoadFromBookFile();
+    z.ReservedB.clear();
+    TLines page;
+    EXPECT_THROW(z.ExtractPage(1, page), EBookDamaged);
 }
 
 TEST_F(BookTest, SaveCutShortByFileSizeLimitKeepsTheOldFile) {

@@ -15,6 +15,8 @@
 namespace {
 
 constexpr uint64_t npos = UINT64_MAX;
+// Markers of pages the book does not count are kept up to this many.
+constexpr size_t MaxOddMarkers = 4096;
 
 std::string Marker(int32_t n) {
     return "<Page" + IntToStr(n) + ">";
@@ -56,43 +58,92 @@ void TBookInfo::ReadHeader(TStream& s) {
     ReservedB = std::move(resB);
 }
 
-void TBookInfo::LoadHeader() {
-    std::unique_ptr<TFileReadStream> s;
+namespace {
+
+// The least room a page takes in the text: its marker "<PageN>".
+constexpr uint64_t MinPageBytes = 7;
+// The least room a paragraph takes: its tag "<p id="parN"".
+constexpr uint64_t MinParagraphBytes = 11;
+// The lines a contents list or page index may have in a book that does not count
+// its paragraphs or pages.
+constexpr size_t MaxUncountedLines = size_t(1) << 20;
+
+[[noreturn]] void Damaged(const std::string& path) {
+    throw EBookDamaged(Fmt("Book file %s is damaged", path));
+}
+
+// Opens a book file for reading; "Error reading from" when it cannot be opened.
+std::unique_ptr<TFileReadStream> OpenBookFile(const TBookInfo& b) {
     try {
-        s = std::make_unique<TFileReadStream>(FullPath());
+        return std::make_unique<TFileReadStream>(b.FullPath());
     } catch (const EFileError&) {
-        throw EFileError("Error reading from \r\n" + FileName);
+        throw EFileError("Error reading from \r\n" + b.FileName);
     }
+}
+
+}  // namespace
+
+void TBookInfo::CheckCounts(uint64_t room) const {
+    // Each number the reader goes by is a number, and each count fits the
+    // bytes there are: nothing is ever taken in memory for a count that lies.
+    const int32_t pages = GetIntProperty("PagesCount");
+    const int32_t paragraphs = GetIntProperty("TotalParagraphs");
+    GetIntProperty("LastPage");
+    GetIntProperty("LastParagraph");
+    if (pages > 0 && uint64_t(pages) > 1 + room / MinPageBytes) Damaged(FullPath());
+    if (paragraphs > 0 && uint64_t(paragraphs) > 1 + room / MinParagraphBytes) Damaged(FullPath());
+}
+
+void TBookInfo::LoadHeader() {
+    auto s = OpenBookFile(*this);
+    // What a list shows: the title and the properties; the contents and the page
+    // index are passed over, never held.
     try {
-        ReadHeader(*s);
+        std::string title;
+        TLines props;
+        ReadStr(*s, title);
+        ReadStringList(*s, props);
+        SkipBlock(*s);
+        SkipBlock(*s);
+        Title = std::move(title);
+        Properties = std::move(props);
+        TLines().swap(ReservedA);
+        TLines().swap(ReservedB);
     } catch (const EReadError&) {
-        throw EBookDamaged(Fmt("Book file %s is damaged", s->Path()));
+        Damaged(s->Path());
     } catch (const std::bad_alloc&) {
-        throw EBookDamaged(Fmt("Book file %s is damaged", s->Path()));
+        Damaged(s->Path());
     }
 }
 
 void TBookInfo::LoadFromBookFile() {
-    std::unique_ptr<TFileReadStream> s;
-    try {
-        s = std::make_unique<TFileReadStream>(FullPath());
-    } catch (const EFileError&) {
-        throw EFileError("Error reading from \r\n" + FileName);
-    }
+    auto s = OpenBookFile(*this);
     TBookInfo loaded(folder_);
     loaded.FileName = FileName;
     auto file = std::make_unique<TBodyFile>();
     try {
-        loaded.ReadHeader(*s);
-        // The text stays in the file; its block must be there whole.
-        int32_t n = ReadI32(*s);
+        ReadStr(*s, loaded.Title);
+        ReadStringList(*s, loaded.Properties);
+        loaded.CheckCounts(uint64_t(s->Remaining()));
+        // The contents hold a heading per paragraph at most, the page index an
+        // offset per page: a longer list does not belong to this book.
+        auto most = [&](const char* count) {
+            const int32_t n = loaded.GetIntProperty(count);
+            return n > 0 ? size_t(n) : MaxUncountedLines;
+        };
+        if (!ReadStringList(*s, loaded.ReservedA, most("TotalParagraphs")) ||
+            !ReadStringList(*s, loaded.ReservedB, most("PagesCount")))
+            Damaged(s->Path());
+        // The text stays in the file; its block is the rest of the file, exactly.
+        const int32_t n = ReadI32(*s);
         file->offset = uint64_t(s->Position());
         file->size = n < 1 ? 0 : uint64_t(n);
-        if (s->Remaining() < int64_t(file->size)) throw EReadError("Stream read error");
+        if (n < 0 || s->Remaining() != int64_t(file->size)) Damaged(s->Path());
+        loaded.CheckCounts(file->size);
     } catch (const EReadError&) {
-        throw EBookDamaged(Fmt("Book file %s is damaged", s->Path()));
+        Damaged(s->Path());
     } catch (const std::bad_alloc&) {
-        throw EBookDamaged(Fmt("Book file %s is damaged", s->Path()));
+        Damaged(s->Path());
     }
     loaded.LastPage = loaded.GetIntProperty("LastPage");
     loaded.LastParagraph = loaded.GetIntProperty("LastParagraph");
@@ -402,12 +453,11 @@ void TBookInfo::IndexFilePages() {
         fileIndexed_ = true;
         return;
     }
-    // One pass over the text: the first occurrence of every marker. A text that
-    // is not plain CR LF lines (a foreign file) is read into lines instead, so
-    // that its pages come out as the lines give them.
+    // One pass over the text, in pieces: the first occurrence of every marker.
+    // Lines may end in CR LF, LF or CR alike: a page is the bytes between its
+    // markers, split into lines as any text is. A NUL byte has no place in a
+    // book's text: such a book is damaged (it would be read short).
     std::fill(fileMarkers_.begin(), fileMarkers_.end(), npos);
-    bool canonical = true;
-    char last = 0;
     uint64_t base = 0;              // body offset of text[0]
     std::string pending;            // a '<' too near the end of a piece to be read yet
     constexpr size_t longest = 17;  // "<Page-2147483648>"
@@ -425,7 +475,7 @@ void TBookInfo::IndexFilePages() {
             if (text.compare(c, 5, "<Page") != 0 || !ParseMarker(text, c, n)) continue;
             if (n >= 1 && n <= p) {
                 if (fileMarkers_[size_t(n - 1)] == npos) fileMarkers_[size_t(n - 1)] = base + c;
-            } else {
+            } else if (oddMarkers_.size() < MaxOddMarkers) {
                 oddMarkers_.emplace(n, base + c);
             }
         }
@@ -433,14 +483,7 @@ void TBookInfo::IndexFilePages() {
         base += text.size();
     };
     ReadBodyText([&](std::string_view piece) {
-        if (!canonical) return;
-        for (char c : piece) {
-            if (c == '\0' || (c == '\n' && last != '\r') || (last == '\r' && c != '\n')) {
-                canonical = false;
-                return;
-            }
-            last = c;
-        }
+        if (std::memchr(piece.data(), '\0', piece.size())) Damaged(FullPath());
         if (pending.empty()) {
             scan(piece, false);
         } else {
@@ -448,13 +491,9 @@ void TBookInfo::IndexFilePages() {
             scan(text, false);
         }
     });
-    if (canonical && !pending.empty()) {
+    if (!pending.empty()) {
         std::string text = pending;
         scan(text, true);
-    }
-    if (!canonical || (file_->size > 0 && last != '\n')) {
-        ReadBodyIntoMemory();
-        return;
     }
     markerScan_ = fileIndexed_ = true;
     // Kept in the book with the next save of the position.
@@ -466,7 +505,6 @@ void TBookInfo::IndexFilePages() {
 
 void TBookInfo::ExtractPageFromFile(int32_t n, TLines& lines) {
     if (!fileIndexed_) IndexFilePages();
-    if (bodyInMemory_) return ExtractPage(n, lines);  // a foreign text, now in lines
     const int32_t p = GetIntProperty("PagesCount");
     auto markerOf = [&](int32_t k) -> uint64_t {
         if (k >= 1 && k <= p) return fileMarkers_[size_t(k - 1)];
@@ -474,19 +512,16 @@ void TBookInfo::ExtractPageFromFile(int32_t n, TLines& lines) {
             fileIndexed_ = false;
             ReservedB.clear();
             IndexFilePages();
-            if (bodyInMemory_) return npos;
         }
         auto it = oddMarkers_.find(k);
         return it == oddMarkers_.end() ? npos : it->second;
     };
     uint64_t start = markerOf(n);
-    if (bodyInMemory_) return ExtractPage(n, lines);
     if (start == npos) return;
     uint64_t end = file_->size;
     if (n < p) {
         if (n == INT32_MAX) return;
         end = markerOf(n + 1);
-        if (bodyInMemory_) return ExtractPage(n, lines);
         if (end == npos) return;
     }
     if (!markerScan_ && (!MarkerAt(start, n) || (n < p && !MarkerAt(end, n + 1)))) {
@@ -547,12 +582,9 @@ void TBookInfo::ExtractPage(int32_t n, TLines& lines) {
 uint64_t TBookInfo::PageOffset(int32_t n) {
     if (!bodyInMemory_) {
         if (!fileIndexed_) IndexFilePages();
-        if (!bodyInMemory_) {
-            const int32_t p = GetIntProperty("PagesCount");
-            return n >= 1 && n <= p && fileMarkers_[size_t(n - 1)] != npos
-                       ? fileMarkers_[size_t(n - 1)]
-                       : 0;
-        }
+        const int32_t p = GetIntProperty("PagesCount");
+        return n >= 1 && n <= p && fileMarkers_[size_t(n - 1)] != npos ? fileMarkers_[size_t(n - 1)]
+                                                                       : 0;
     }
     if (!pagesIndexed_) IndexPages();
     TextPos pos;
@@ -567,7 +599,6 @@ int32_t TBookInfo::FirstParagraphOfPage(int32_t n) {
     std::string head;
     if (!bodyInMemory_) {
         const uint64_t at = PageOffset(n);
-        if (bodyInMemory_) return FirstParagraphOfPage(n);
         if (at == 0 && n != 1) return 0;
         head.resize(size_t(std::min<uint64_t>(64, file_->size - std::min(at, file_->size))));
         if (!ReadAt(file_->fd.Get(), head.data(), head.size(), file_->offset + at)) return 0;

@@ -61,11 +61,12 @@ class TBookInfo {
 
     // Opens the book file for reading: the header, with the text left in the
     // file. Raises "Error reading from \r\n%s" when the file cannot be opened,
-    // "Book file %s is damaged" when it is not a whole book file, and the
-    // integer error (naming book and property) for a bad position; the record
-    // keeps what it held before.
+    // "Book file %s is damaged" when it is not a whole book file (its text's
+    // length is not the rest of the file, a count does not fit its bytes), and
+    // the integer error (naming book and property) for a number that is none;
+    // the record keeps what it held before.
     void LoadFromBookFile();
-    // Values 1 to 4 only; the same errors.
+    // The title and the properties only; the same errors for the file's blocks.
     void LoadHeader();
     // True once LoadFromBookFile succeeded: only such a record is ever saved over
     // the file it came from.
@@ -109,6 +110,8 @@ class TBookInfo {
     void IndexPages();
     bool FindMarker(int32_t n, TextPos& pos) const;
     void ReadHeader(TStream& s);
+    // Raises when a number the reader uses is none, or a count cannot fit room bytes.
+    void CheckCounts(uint64_t room) const;
     void ExtractPageFromFile(int32_t n, TLines& lines);
     bool MarkerAt(uint64_t offset, int32_t n);
     void IndexFilePages();

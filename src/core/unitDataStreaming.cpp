@@ -14,6 +14,15 @@ void TStream::ReadBuffer(void* buf, size_t n) {
     if (Read(buf, n) != n) throw EReadError("Stream read error");
 }
 
+void TStream::Skip(uint64_t n) {
+    char buf[1 << 14];
+    while (n > 0) {
+        const size_t chunk = size_t(std::min<uint64_t>(n, sizeof buf));
+        ReadBuffer(buf, chunk);
+        n -= chunk;
+    }
+}
+
 size_t TMemoryStream::Read(void* buf, size_t n) {
     size_t avail = data_.size() - pos_;
     if (n > avail) n = avail;
@@ -61,6 +70,12 @@ size_t TFileReadStream::Read(void* buf, size_t n) {
     }
     pos_ += int64_t(done);
     return done;
+}
+
+void TFileReadStream::Skip(uint64_t n) {
+    if (n > uint64_t(size_ - pos_) || ::lseek(fd_, off_t(n), SEEK_CUR) < 0)
+        throw EReadError("Stream read error");
+    pos_ += int64_t(n);
 }
 
 void TFileReadStream::Write(const void*, size_t) {
@@ -183,25 +198,44 @@ void WriteStringList(TStream& s, const TLines& lines) {
 }
 
 void ReadStringList(TStream& s, TLines& lines) {
+    ReadStringList(s, lines, SIZE_MAX);
+}
+
+bool ReadStringList(TStream& s, TLines& lines, size_t maxLines) {
     // The block is split as it is read, piece by piece, into a list of its own,
     // which replaces the caller's only when the whole block was there.
     int32_t n = ReadI32(s);
     TLines out;
+    bool fits = true;
     if (n >= 1) {
         CheckAvailable(s, uint64_t(n));
         TLineSplitter split(out);
         // Room for lines of 40 bytes and more: the list never moves while it grows
         // (pages of the reserve that are never used are never touched).
-        out.reserve(size_t(n) / 40 + 16);
-        std::string buf(std::min<size_t>(size_t(n), 1 << 20), '\0');
+        out.reserve(std::min(size_t(n) / 40 + 16, maxLines == SIZE_MAX ? SIZE_MAX : maxLines + 1));
+        std::string buf(std::min<size_t>(size_t(n), 1 << 16), '\0');
         size_t left = size_t(n);
         while (left > 0) {
             size_t chunk = std::min(left, buf.size());
             s.ReadBuffer(buf.data(), chunk);
             split.Feed(buf.data(), chunk);
             left -= chunk;
+            if (out.size() > maxLines) {
+                // More lines than the list can hold: what is left is not even read.
+                s.Skip(left);
+                fits = false;
+                break;
+            }
         }
-        split.Finish();
+        if (fits) split.Finish();
+        if (fits && out.size() > maxLines) fits = false;
+        if (!fits) TLines().swap(out);
     }
     lines.swap(out);
+    return fits;
+}
+
+void SkipBlock(TStream& s) {
+    const int32_t n = ReadI32(s);
+    if (n >= 1) s.Skip(uint64_t(n));
 }

@@ -20,6 +20,8 @@ class TStream {
     virtual int64_t Remaining() const { return -1; }
     // Reads exactly n bytes or raises EReadError ("Stream read error").
     void ReadBuffer(void* buf, size_t n);
+    // Passes over exactly n bytes or raises EReadError, holding none of them.
+    virtual void Skip(uint64_t n);
 };
 
 // A growable in-memory byte stream with a size and a current position.
@@ -53,7 +55,9 @@ class TFileReadStream : public TStream {
     size_t Read(void* buf, size_t n) override;
     void Write(const void* buf, size_t n) override;  // raises: read-only
     int64_t Remaining() const override { return size_ - pos_; }
+    void Skip(uint64_t n) override;
     int64_t Position() const { return pos_; }
+    int64_t Size() const { return size_; }
     const std::string& Path() const { return path_; }
     // Hands the open file over; the stream is unusable afterwards.
     TFd TakeHandle() {
@@ -96,5 +100,10 @@ void ReadMemoryBlock(TStream& s, TMemoryStream& buf);
 // Raises EAppError when the list's text exceeds the 2,147,483,647 bytes a block holds.
 void WriteStringList(TStream& s, const TLines& lines);
 void ReadStringList(TStream& s, TLines& lines);
+// The same for a list that may hold at most maxLines lines: a longer one is
+// passed over without being kept (lines empty) and false is returned.
+bool ReadStringList(TStream& s, TLines& lines, size_t maxLines);
+// Passes over a byte block (a line list) without reading it into memory.
+void SkipBlock(TStream& s);
 
 constexpr uint64_t MaxBlockSize = 2147483647u;
