@@ -231,6 +231,28 @@ TEST_F(ReaderTest, FirstRenderFailureIsShownOnceAndStartUpGoesOn) {
     EXPECT_EQ(frmMain->tmScroll->Interval(), 35);
 }
 
+TEST_F(ReaderTest, AFailureWhileTheViewsAnswerIsHandledIsShownAndTheReaderGoesOn) {
+    // Pg Dn at a page's end turns the page inside the view's answer; a page that
+    // cannot be built there is one error box, and the reader stays on its page.
+    std::string name = prog.AddBook("m.txt", ManyParagraphs(400));
+    RecentBook = name;
+    SaveOptions();
+    Start();
+    ASSERT_TRUE(PageShown());
+    frmMain->WB->ScrollToBottom();
+    ASSERT_TRUE(WaitFor([&] { return Offset() > 0; }));
+    ::unlink((prog / "Templates/vpage.tml").c_str());
+    frmMain->btPgDnClick();
+    ASSERT_TRUE(WaitFor([&] { return !errors.empty(); }));
+    EXPECT_EQ(errors[0], "Cannot open file " + (prog / "Templates/vpage.tml"));
+    EXPECT_EQ(R().CurrentBook->LastPage, 1);
+    frmMain->btExitClick();
+    TBookInfo saved(BooksFolder());
+    saved.FileName = name;
+    saved.LoadFromBookFile();
+    EXPECT_EQ(saved.GetProperty("LastPage"), "1");
+}
+
 TEST_F(ReaderTest, AutoScrollMovesTheViewOnePixelPerTick) {
     std::string name = prog.AddBook("s.txt", ManyParagraphs(300));
     RecentBook = name;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <string>
 
@@ -50,4 +51,28 @@ class THtmlView {
     std::function<void()> OnDocumentComplete;
     // A script message box the page wants to show; it is never shown.
     std::function<void(const std::u16string&)> OnShowMessage;
+    // What an error raised while the view's news (a completed page, a message,
+    // an answer) is handled says; it never unwinds into the view's own frames.
+    std::function<void(const std::string&)> OnError;
+
+  protected:
+    // Hands news to the reader: whatever it raises goes to OnError.
+    template <class F>
+    void Deliver(F&& f) noexcept {
+        try {
+            f();
+        } catch (const std::exception& e) {
+            Fail(e.what());
+        } catch (...) {
+            Fail("Unknown error");
+        }
+    }
+
+  private:
+    void Fail(const std::string& what) noexcept {
+        try {
+            if (OnError) OnError(what);
+        } catch (...) {
+        }
+    }
 };

@@ -182,12 +182,21 @@ void TReader::Close(const std::function<void(const std::string&)>& reportError) 
 }
 
 void TReader::ShowPage(int32_t page, TArrival arrival, int32_t paragraph) {
+    // The page becomes the book's only once it is built: a page that cannot be
+    // (a full disk, a damaged book) leaves the reader where it was.
+    const int32_t was = CurrentBook->LastPage;
     CurrentBook->LastPage = page;
-    hitParagraph_ = 0;  // a search goes on from wherever the reader now is
     arrival_ = arrival;
     arrivalParagraph_ = paragraph;
     RestorePosition = false;
-    LoadPage();
+    try {
+        LoadPage();
+    } catch (...) {
+        CurrentBook->LastPage = was;
+        arrival_ = TArrival::Top;
+        throw;
+    }
+    hitParagraph_ = 0;  // a search goes on from wherever the reader now is
     // The position is the new page's at once, not when the probe next looks.
     const int32_t first = paragraph > 0 ? paragraph : CurrentBook->FirstParagraphOfPage(page);
     if (first > 0) {
@@ -458,13 +467,11 @@ void TReader::WBShowMessage(const std::u16string& text) {
 }
 
 void TReader::NextVPage() {
-    if (!CurrentBook) return;
-    CurrentBook->NextPage(PageLines);
-    ShowPage(CurrentBook->LastPage, TArrival::Top);
+    if (CurrentBook && CurrentBook->LastPage < CurrentBook->GetIntProperty("PagesCount"))
+        ShowPage(CurrentBook->LastPage + 1, TArrival::Top);
 }
 
 void TReader::PrevVPage() {
-    if (!CurrentBook) return;
-    CurrentBook->PrevPage(PageLines);
-    ShowPage(CurrentBook->LastPage, TArrival::Top);
+    if (CurrentBook && CurrentBook->LastPage > 1)
+        ShowPage(CurrentBook->LastPage - 1, TArrival::Top);
 }

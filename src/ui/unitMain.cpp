@@ -204,7 +204,9 @@ TfrmMain::TfrmMain() {
     reader_ = std::make_unique<TReader>(*WB, *tmScroll, *tmProgress, *this);
     tmScroll->OnTimer = [this](TThreadedTimer*) { reader_->tmScrollTimer(); };
     tmProgress->OnTimer = [this](TThreadedTimer*) { reader_->tmProgressTimer(); };
-    WB->OnDocumentComplete = [this] { Guard([this] { reader_->WBDocumentComplete(); }); };
+    // Everything the view hands over passes its error guard into the error box.
+    WB->OnError = [](const std::string& m) { ShowErrorBox(m); };
+    WB->OnDocumentComplete = [this] { reader_->WBDocumentComplete(); };
     WB->OnShowMessage = [this](const std::u16string& m) { reader_->WBShowMessage(m); };
     WB->setFocus();
 }
@@ -235,6 +237,7 @@ void TfrmMain::WireBooksWindow() {
 TfrmMain::~TfrmMain() {
     WB->OnDocumentComplete = nullptr;
     WB->OnShowMessage = nullptr;
+    WB->OnError = nullptr;
     delete tmScroll;
     delete tmProgress;
     tmScroll = tmProgress = nullptr;

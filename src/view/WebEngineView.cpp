@@ -127,7 +127,7 @@ class TWebEnginePage : public QWebEnginePage {
   protected:
     void javaScriptAlert(const QUrl&, const QString& msg) override {
         // The page's BACK and CONTINUE buttons speak through alerts; no box is shown.
-        if (view_->OnShowMessage) view_->OnShowMessage(msg.toStdU16String());
+        view_->ShowMessage(msg.toStdU16String());
     }
     bool javaScriptConfirm(const QUrl&, const QString&) override { return false; }
     bool javaScriptPrompt(const QUrl&, const QString&, const QString&, QString*) override {
@@ -208,9 +208,17 @@ void TWebEngineView::Clear() {
     page_->load(QUrl("about:blank"));
 }
 
+void TWebEngineView::ShowMessage(const std::u16string& text) {
+    Deliver([&] {
+        if (OnShowMessage) OnShowMessage(text);
+    });
+}
+
 void TWebEngineView::PageLoaded(bool) {
     ++document_;
-    if (OnDocumentComplete) OnDocumentComplete();
+    Deliver([this] {
+        if (OnDocumentComplete) OnDocumentComplete();
+    });
 }
 
 void TWebEngineView::Run(const QString& script, std::function<void(const QVariant&)> answer) {
@@ -220,8 +228,8 @@ void TWebEngineView::Run(const QString& script, std::function<void(const QVarian
     }
     std::weak_ptr<char> alive = alive_;
     page_->runJavaScript(script, QWebEngineScript::ApplicationWorld,
-                         [alive, answer](const QVariant& v) {
-                             if (!alive.expired()) answer(v);
+                         [this, alive, answer](const QVariant& v) {
+                             if (!alive.expired()) Deliver([&] { answer(v); });
                          });
 }
 

@@ -35,6 +35,9 @@ class TWebEngineView : public QWebEngineView, public THtmlView {
     // Requests the view refused since it was made (what a page tried to reach).
     static QStringList RefusedRequests();
 
+    // A script's message box, handed to the reader.
+    void ShowMessage(const std::u16string& text);
+
   private:
     void PageLoaded(bool ok);
     // Runs a script of the program's own on the page; answer (if any) gets its
