@@ -467,11 +467,14 @@ void TReader::WBShowMessage(const std::u16string& text) {
 }
 
 void TReader::NextVPage() {
-    if (CurrentBook && CurrentBook->LastPage < CurrentBook->GetIntProperty("PagesCount"))
-        ShowPage(CurrentBook->LastPage + 1, TArrival::Top);
+    if (!CurrentBook) return;
+    const int32_t n = CurrentBook->LastPage;
+    // At the last page the page is shown again.
+    ShowPage(n < CurrentBook->GetIntProperty("PagesCount") ? n + 1 : n, TArrival::Top);
 }
 
 void TReader::PrevVPage() {
-    if (CurrentBook && CurrentBook->LastPage > 1)
-        ShowPage(CurrentBook->LastPage - 1, TArrival::Top);
+    if (!CurrentBook) return;
+    const int32_t n = CurrentBook->LastPage;
+    ShowPage(n > 1 ? n - 1 : n, TArrival::Top);
 }
