@@ -4,8 +4,10 @@
 #include <QFontInfo>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSlider>
+#include <QTimer>
 
 #include "GuiUtil.h"
 #include "core/unitErrors.h"
@@ -354,4 +356,23 @@ TEST_F(DialogTest, AboutShowsTheVersionsAndItsLinkOpensTheGuide) {
     ASSERT_TRUE(frmMain->Reader().CurrentBook);
     EXPECT_EQ(frmMain->Reader().CurrentBook->FileName, DefaultRecentBook);
     EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(DialogTest, MessagesShowOutsideTextAsItStands) {
+    // A message carrying a book's bytes: markup and links are shown as text.
+    ErrorBoxHook = nullptr;
+    const std::string text = "'<h1>BIG</h1><a href=\"file:///tmp/x.desktop\">x</a>' is no integer";
+    QString shown;
+    Qt::TextFormat format = Qt::RichText;
+    QTimer::singleShot(0, [&] {
+        WaitFor([&] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); });
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        shown = box->text();
+        format = box->textFormat();
+        box->accept();
+    });
+    ShowErrorBox(text);
+    EXPECT_EQ(shown.toStdString(), text);
+    EXPECT_EQ(format, Qt::PlainText);
 }

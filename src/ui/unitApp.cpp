@@ -25,21 +25,34 @@ static QString Text(const std::string& s) {
     return QString::fromUtf8(s.data(), qsizetype(s.size()));
 }
 
+namespace {
+// A message box whose text is shown as it stands: messages carry names and
+// values from books, archives and the command line, never markup or links.
+int PlainBox(QMessageBox::Icon icon, const char* caption, const std::string& text,
+             QMessageBox::StandardButtons buttons,
+             QMessageBox::StandardButton byDefault = QMessageBox::NoButton) {
+    QMessageBox box(icon, caption, Text(text), buttons, QApplication::activeWindow());
+    box.setTextFormat(Qt::PlainText);
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+    if (byDefault != QMessageBox::NoButton) box.setDefaultButton(byDefault);
+    return box.exec();
+}
+}  // namespace
+
 void ShowErrorBox(const std::string& text) {
     if (ErrorBoxHook) return ErrorBoxHook(text);
-    QMessageBox::critical(QApplication::activeWindow(), "Tavisto", Text(text));
+    PlainBox(QMessageBox::Critical, "Tavisto", text, QMessageBox::Ok);
 }
 
 void ShowMessageBox(const std::string& text) {
     if (MessageBoxHook) return MessageBoxHook(text);
-    QMessageBox::information(QApplication::activeWindow(), "Tavisto", Text(text));
+    PlainBox(QMessageBox::Information, "Tavisto", text, QMessageBox::Ok);
 }
 
 bool AskYesNo(const std::string& text) {
     if (ConfirmHook) return ConfirmHook(text);
-    return QMessageBox::question(QApplication::activeWindow(), "Confirm", Text(text),
-                                 QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::No) == QMessageBox::Yes;
+    return PlainBox(QMessageBox::Question, "Confirm", text, QMessageBox::Yes | QMessageBox::No,
+                    QMessageBox::No) == QMessageBox::Yes;
 }
 
 namespace {

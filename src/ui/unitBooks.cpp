@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QStatusBar>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
@@ -108,7 +109,7 @@ void TfrmBooks::FillListView() {
         const int read = ReadPercent(b);
         item->setText(2, read < 0 ? QString() : QString("%1%").arg(read));
         item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
-        item->setToolTip(0, text(b.FileName));
+        item->setToolTip(0, Qt::convertFromPlainText(text(b.FileName)));
     }
     // The book being read is the row selected; else the first.
     const long current = CurrentBookName ? BookList->IndexOf(CurrentBookName()) : -1;

@@ -13,6 +13,7 @@
 #include <QProgressBar>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -36,7 +37,7 @@ TfrmMain* frmMain = nullptr;
 
 void TElidedLabel::SetFullText(const QString& text) {
     full_ = text;
-    setToolTip(text);
+    setToolTip(Qt::convertFromPlainText(text));
     update();
 }
 

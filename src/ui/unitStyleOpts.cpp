@@ -41,6 +41,7 @@ TfrmStyle::TfrmStyle() {
     lbNormal->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lbNormal->setGeometry(8, 52, 505, 118);
     lbFallback = new QLabel(pnPreview);
+    lbFallback->setTextFormat(Qt::PlainText);
     lbFallback->setGeometry(8, 150, 505, 22);
     lbFallback->setStyleSheet(
         "QLabel { background: #fff8d0; color: #333; border: 1px solid #c8b860; padding: 1px 4px; "

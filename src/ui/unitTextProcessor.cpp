@@ -59,6 +59,7 @@ TfrmTextProcessor::TfrmTextProcessor()
     Msg = new QLabel("Processing Text", this);
     Msg->setGeometry(19, 84, 273, 49);
     Msg->setAlignment(Qt::AlignCenter);
+    Msg->setTextFormat(Qt::PlainText);
     QFont f("Liberation Sans");
     f.setPixelSize(16);
     Msg->setFont(f);
