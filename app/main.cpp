@@ -45,7 +45,11 @@ int main(int argc, char** argv) {
         QMessageBox::information(nullptr, "Tavisto", "Tavisto is already running.");
         return 1;
     }
-    TidyProgramFolder();
+    try {
+        if (const std::string note = TidyProgramFolder(); !note.empty()) ShowMessageBox(note);
+    } catch (const std::exception& e) {
+        ShowErrorBox(e.what());
+    }
 
     if (!QImageReader::supportedImageFormats().contains("jpeg"))
         std::fprintf(stderr, "tavisto: no JPEG reader: the splash picture cannot be shown\n");

@@ -402,18 +402,20 @@ TEST_F(BookTest, TemporariesOfDeadWritersAreRemovedWhateverTheirAge) {
     pid_t gone = ::fork();
     if (gone == 0) ::_exit(0);
     ::waitpid(gone, nullptr, 0);
-    const std::string dead = ".tmp-" + std::to_string(gone) + "-abc123";
-    const std::string live = ".tmp-" + std::to_string(::getppid()) + "-new456";
+    const std::string dead = ".tavisto-tmp-" + std::to_string(gone) + "-abc123";
+    const std::string live = ".tavisto-tmp-" + std::to_string(::getppid()) + "-new456";
     WriteFile(dir / ("s.tvst" + dead), "left by a killed save a moment ago");
     WriteFile(dir / ("other.tvst" + dead), "another book's, as dead");
     WriteFile(dir / ("s.tvst" + live), "a save under way in another process");
     WriteFile(dir / "s.tvst.tmp-abc123", "not a temporary of ours");
+    WriteFile(dir / ("report.tmp-" + std::to_string(gone) + "-backup"), "a user's file");
     TBookInfo b = NewBook("s.tvst");
     b.SaveToBookFile();
     EXPECT_FALSE(FileExists(dir / ("s.tvst" + dead)));
     EXPECT_FALSE(FileExists(dir / ("other.tvst" + dead)));
     EXPECT_TRUE(FileExists(dir / ("s.tvst" + live)));
     EXPECT_TRUE(FileExists(dir / "s.tvst.tmp-abc123"));
+    EXPECT_TRUE(FileExists(dir / ("report.tmp-" + std::to_string(gone) + "-backup")));
 }
 
 TEST_F(BookTest, SaveIntoMissingFolderFails) {

@@ -206,7 +206,7 @@ TEST(CrashSafety, AKilledConversionLeavesNoTemporaryAfterTheNextStart) {
             while (dirent* e = ::readdir(d)) {
                 const std::string name = e->d_name;
                 if (name == "." || name == "..") continue;
-                ASSERT_EQ(name.find(".tmp-"), std::string::npos) << "round " << round;
+                ASSERT_EQ(name.find(".tavisto-tmp-"), std::string::npos) << "round " << round;
                 TBookInfo b(BooksFolder());
                 b.FileName = name;
                 ASSERT_NO_THROW(b.LoadFromBookFile()) << name << " round " << round;
@@ -263,4 +263,39 @@ TEST(BadInput, FifosRunawayLinesAndTemplates) {
     } catch (const EAppError& e) {
         EXPECT_EQ(std::string(e.what()), "Template " + (dir / "big.tml") + " expands beyond 16 MB");
     }
+}
+
+TEST(Links, PlantedInTheProgramFolderTheyAreNeverFollowed) {
+    // TEMP as a link to a folder of one's own documents, a link inside TEMP, and
+    // links in place of the generated page and style sheet: cleaning and writing
+    // replace links, never what they point to.
+    TempDir dir;
+    dir.MakeProgramFolder();
+    ProgramFolder = dir.Path();
+    ::mkdir((dir / "docs").c_str(), 0755);
+    WriteFile(dir / "docs/letter.txt", "mine");
+    WriteFile(dir / "outside.txt", "mine too");
+    ::rmdir((dir / "TEMP").c_str());
+    ASSERT_EQ(::symlink((dir / "docs").c_str(), (dir / "TEMP").c_str()), 0);
+    EXPECT_NE(TidyProgramFolder(), "") << "the reader is told";
+    EXPECT_EQ(ReadFile(dir / "docs/letter.txt"), "mine");
+    struct stat st;
+    ASSERT_EQ(::lstat((dir / "TEMP").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+
+    WriteFile(dir / "TEMP/left.txt", "an extracted text");
+    ASSERT_EQ(::symlink((dir / "outside.txt").c_str(), (dir / "TEMP/link.txt").c_str()), 0);
+    EXPECT_EQ(TidyProgramFolder(), "");
+    EXPECT_FALSE(PathTaken(dir / "TEMP/left.txt"));
+    EXPECT_FALSE(PathTaken(dir / "TEMP/link.txt"));
+    EXPECT_EQ(ReadFile(dir / "outside.txt"), "mine too");
+
+    for (const char* name : {"vpage.html", "vpage.css"})
+        ASSERT_EQ(::symlink((dir / "outside.txt").c_str(), (dir / "Templates/" + name).c_str()), 0);
+    WriteFile(dir / "Templates/style.tml", "p { color: #&norm_color; }");
+    ApplyTemplate(dir / "Templates/style.tml", dir / "Templates/vpage.css", {"norm_color=375060"});
+    SaveLinesToFile(dir / "Templates/vpage.html", {"<p>page</p>"});
+    EXPECT_EQ(ReadFile(dir / "outside.txt"), "mine too");
+    EXPECT_EQ(ReadFile(dir / "Templates/vpage.html"), "<p>page</p>\r\n");
+    EXPECT_EQ(ReadFile(dir / "Templates/vpage.css"), "p { color: #375060 }\r\n");
 }

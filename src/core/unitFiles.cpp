@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -137,28 +138,36 @@ void LoadLinesFromFile(const std::string& path, TLines& lines) {
 }
 
 void SaveLinesToFile(const std::string& path, const TLines& lines) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) throw EFileError(Fmt("Cannot create file %s", path));
-    std::string text = JoinLines(lines);
-    int err = WriteAll(fd, text.data(), text.size());
-    if (::close(fd) != 0 && !err) err = errno;
-    if (err) throw EFileError(Fmt("Unable to write to %s", path) + ": " + std::strerror(err));
+    TSafeFile f(path, TSafeFile::Disposable);
+    const std::string text = JoinLines(lines);
+    f.Write(text.data(), text.size());
+    f.Commit();
 }
+
+namespace {
+// What this program's temporaries carry between the final name and the
+// writer's process id; nobody else's file is taken for one of them.
+constexpr char TempTag[] = ".tavisto-tmp-";
+constexpr size_t TempTagLength = sizeof TempTag - 1;
+}  // namespace
 
 std::string TemporaryTemplate(const std::string& path) {
-    return path + ".tmp-" + std::to_string(::getpid()) + "-XXXXXX";
+    return path + TempTag + std::to_string(::getpid()) + "-XXXXXX";
 }
 
-// The writer's process id of a temporary's name, or 0 when the name is none.
+// The writer's process id of a temporary's name, or 0 when the name is none:
+// exactly "NAME.tavisto-tmp-PID-" and six letters or digits (mkostemp's).
 static pid_t WriterOf(const char* name) {
     const char* tag = nullptr;
-    for (const char* p = std::strstr(name, ".tmp-"); p; p = std::strstr(p + 1, ".tmp-")) tag = p;
-    if (!tag) return 0;
-    const char* d = tag + 5;
+    for (const char* p = std::strstr(name, TempTag); p; p = std::strstr(p + 1, TempTag)) tag = p;
+    if (!tag || tag == name) return 0;
+    const char* d = tag + TempTagLength;
     long pid = 0;
     const char* q = d;
     while (*q >= '0' && *q <= '9' && q - d < 10) pid = pid * 10 + (*q++ - '0');
     if (q == d || *q != '-' || std::strlen(q + 1) != 6 || pid <= 0) return 0;
+    for (const char* c = q + 1; *c; ++c)
+        if (!std::isalnum(static_cast<unsigned char>(*c))) return 0;
     return pid_t(pid);
 }
 
@@ -185,7 +194,8 @@ void RemoveDeadTemporaries(const std::string& folder, bool includingOwn) {
     }
 }
 
-TSafeFile::TSafeFile(std::string path) : path_(std::move(path)) {
+TSafeFile::TSafeFile(std::string path, TDurability durability)
+    : path_(std::move(path)), durable_(durability == Durable) {
     RemoveDeadTemporaries(FolderOf(path_));
     temp_ = TemporaryTemplate(path_);
     fd_ = ::mkostemp(temp_.data(), O_CLOEXEC);
@@ -252,7 +262,7 @@ void TSafeFile::CopyFrom(int fd, uint64_t offset, uint64_t size) {
 
 void TSafeFile::Finish() {
     if (fd_ < 0) Fail(EBADF);
-    if (::fsync(fd_) != 0) Fail(errno);
+    if (durable_ && ::fsync(fd_) != 0) Fail(errno);
     int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0) {
@@ -278,7 +288,7 @@ void TSafeFile::Commit() {
         ::unlink(temp_.c_str());
         throw EFileError(Fmt("Unable to write to %s", path_) + ": " + std::strerror(err));
     }
-    SyncFolderOf(path_);
+    if (durable_) SyncFolderOf(path_);
 }
 
 bool TSafeFile::CommitAsNew() {
@@ -303,6 +313,51 @@ void SaveFileSafely(const std::string& path, const std::string& content) {
     TSafeFile f(path);
     f.Write(content.data(), content.size());
     f.Commit();
+}
+
+static std::string WithoutSlash(const std::string& path) {
+    std::string p = path;
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    return p;
+}
+
+bool EmptyFolder(const std::string& path) {
+    // The folder is opened without following a link, and everything in it is
+    // removed by name within it: a link planted anywhere leads nowhere.
+    const int dfd =
+        ::open(WithoutSlash(path).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (dfd < 0) return false;
+    DIR* d = ::fdopendir(dfd);
+    if (!d) {
+        ::close(dfd);
+        return false;
+    }
+    std::vector<std::string> names;
+    while (dirent* e = ::readdir(d))
+        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+            names.emplace_back(e->d_name);
+    for (const auto& n : names) {
+        struct stat st;
+        if (::fstatat(dfd, n.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(st.st_mode))
+            ::unlinkat(dfd, n.c_str(), 0);
+    }
+    ::closedir(d);
+    return true;
+}
+
+bool MakeRealFolder(const std::string& path) {
+    const std::string p = WithoutSlash(path);
+    struct stat st;
+    if (::lstat(p.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return false;
+        // A link (or a file) in the folder's place goes; what it points to stays.
+        if (::unlink(p.c_str()) != 0)
+            throw EFileError("Cannot create folder " + path + ": " + std::strerror(errno));
+        MakeFolder(path);
+        return true;
+    }
+    MakeFolder(path);
+    return false;
 }
 
 void MakeFolder(const std::string& path) {

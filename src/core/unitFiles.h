@@ -48,12 +48,14 @@ bool ReadAt(int fd, void* buf, size_t n, uint64_t offset);
 std::string ReadWholeFile(const std::string& path);
 // Reads a file as a line list (split as SplitText does).
 void LoadLinesFromFile(const std::string& path, TLines& lines);
-// Writes lines, CR LF after each, replacing the file in place. Raises
-// "Cannot create file %s" or "Unable to write to %s".
+// Writes lines, CR LF after each, as a file made anew at will: put in place
+// whole by rename (a link standing there is replaced, its target never
+// written), not synced. Raises "Cannot create file %s: reason" or "Unable to
+// write to %s: reason".
 void SaveLinesToFile(const std::string& path, const TLines& lines);
 
 // Temporaries carry the writing process's id in their names
-// ("name.tmp-PID-XXXXXX"), so that one left by a killed writer can be told from
+// ("name.tavisto-tmp-PID-XXXXXX"), so that one left by a killed writer can be told from
 // one still being written. Removes those of dead writers in folder; with
 // includingOwn also those named with this process's id (at start-up none of
 // them can be ours yet).
@@ -66,7 +68,11 @@ std::string TemporaryTemplate(const std::string& path);
 // temporary, so the previous file stays as it was.
 class TSafeFile {
   public:
-    explicit TSafeFile(std::string path);  // raises "Cannot create file %s"
+    // A file made anew at will (a page, a style sheet) need not be durable: it
+    // is still put in place whole by rename, but never synced to the disk.
+    enum TDurability { Durable, Disposable };
+    explicit TSafeFile(std::string path,
+                       TDurability durability = Durable);  // raises "Cannot create file %s"
     ~TSafeFile();
     TSafeFile(const TSafeFile&) = delete;
     TSafeFile& operator=(const TSafeFile&) = delete;
@@ -91,6 +97,7 @@ class TSafeFile {
     std::string path_, temp_;
     int fd_ = -1;
     uint64_t written_ = 0;
+    bool durable_ = true;
 };
 
 // Replaces a file's whole content safely (TSafeFile).
@@ -98,6 +105,14 @@ void SaveFileSafely(const std::string& path, const std::string& content);
 
 // Makes a folder when it is missing; raises "Cannot create folder %s: reason".
 void MakeFolder(const std::string& path);
+// A real folder under path: a link or a file standing in its place is removed
+// (never what a link points to) and an empty folder made. True when something
+// had to be replaced; the MakeFolder errors.
+bool MakeRealFolder(const std::string& path);
+// Removes every file and link directly inside a folder, never following a link,
+// the folder's own name included; false (nothing removed) when path is no real
+// folder.
+bool EmptyFolder(const std::string& path);
 // Copies a file to a name where nothing stands yet; false (nothing written)
 // when something already does. Raises "Cannot open file %s" for the source and
 // the TSafeFile errors for the copy.

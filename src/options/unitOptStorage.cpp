@@ -102,21 +102,17 @@ void ForgetRecentBook(const std::string& fileName) {
     std::erase(RecentBooks, fileName);
 }
 
-void TidyProgramFolder() {
+std::string TidyProgramFolder() {
     RemoveDeadTemporaries(ProgramFolder, true);
     RemoveDeadTemporaries(BooksFolder(), true);
     RemoveDeadTemporaries(TemplatesFolder(), true);
     // TEMP/ only ever holds a text between its extraction and its conversion.
-    if (DIR* d = ::opendir(TempFolder().c_str())) {
-        std::vector<std::string> names;
-        while (dirent* e = ::readdir(d)) names.emplace_back(e->d_name);
-        ::closedir(d);
-        for (const auto& n : names) {
-            struct stat st;
-            const std::string full = TempFolder() + n;
-            if (::lstat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(full.c_str());
-        }
-    }
+    // Whatever stands in its place is never followed, only replaced.
+    std::string note;
+    if (MakeRealFolder(TempFolder()))
+        note = TempFolder() + " was not a folder: an empty folder now stands in its place.";
+    EmptyFolder(TempFolder());
+    return note;
 }
 
 std::string BooksFolder() {

@@ -68,8 +68,9 @@ void FreeOptionList();
 
 // Clears what earlier runs left in the program folder: temporaries of writers
 // that are gone, and the texts of TEMP/. Only the reader holding the library's
-// lock calls it, at start-up.
-void TidyProgramFolder();
+// lock calls it, at start-up. A TEMP that is no real folder (a link) is
+// replaced by one; what to tell the reader then is returned (else empty).
+std::string TidyProgramFolder();
 
 std::string BooksFolder();      // ProgramFolder + "MyBooks/"
 std::string TemplatesFolder();  // ProgramFolder + "Templates/"
