@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+
 #include <cstdio>
+#include <cstdlib>
 
 #include "TestUtil.h"
 #include "core/unitBookClasses.h"
@@ -72,9 +76,92 @@ TEST(ConvertTool, RefusesAMissingLibraryAndPrintsNoControlBytes) {
     b.Title = "t\x1b]0;owned\x07";
     b.SetProperty("Charset", "x\x1b[2J");
     b.SaveToBookFile();
+    b.SetProperty("Author",
+                  "C1 \xc2\x9b"
+                  "2J");
+    b.SaveToBookFile();
     ToolRun info = Exec("--info " + (dir / "evil.tvst"));
     EXPECT_EQ(info.out.find('\x1b'), std::string::npos) << info.out;
+    EXPECT_EQ(info.out.find("\xc2\x9b"), std::string::npos) << info.out;
     EXPECT_NE(info.out.find("t\\x1b]0;owned\\x07\n"), std::string::npos) << info.out;
+
+    // A member of an archive named with an escape sequence: the result line too.
+    ::mkdir((dir / "z").c_str(), 0755);
+    WriteFile(dir / "z/a\x1b[31mred.txt", "  A text\r\n");
+    ASSERT_EQ(std::system(("cd '" + (dir / "z") + "' && zip -q ../m.zip *").c_str()), 0);
+    ::mkdir((dir / "lib").c_str(), 0755);
+    ToolRun zip = Exec("--library " + (dir / "lib") + " " + (dir / "m.zip"));
+    EXPECT_EQ(zip.status, 0) << zip.out;
+    EXPECT_EQ(zip.out.find('\x1b'), std::string::npos) << zip.out;
+    EXPECT_NE(zip.out.find("a\\x1b[31mred.tvst"), std::string::npos) << zip.out;
+
+    // A count that is no number: every command says so and exits below 128.
+    b.SetProperty("Charset", "UTF-8");
+    b.SetProperty("PagesCount", "x");
+    b.SaveToBookFile();
+    for (const char* cmd : {"--find", "--toc", "--info"}) {
+        ToolRun r = Exec(std::string(cmd) + " " + (dir / "evil.tvst") +
+                         (std::string(cmd) == "--find" ? " text" : ""));
+        EXPECT_EQ(r.status, 1) << cmd << ": " << r.out;
+        EXPECT_NE(r.out.find("PagesCount"), std::string::npos) << cmd << ": " << r.out;
+    }
+}
+
+TEST(ConvertTool, AnArchivesTextsLeaveNothingBehindWhateverEndsTheRun) {
+    // A run ended by SIGTERM removes its extracted texts; one ended by SIGKILL
+    // leaves them to the next run, which removes them.
+    TempDir dir;
+    ::mkdir((dir / "lib").c_str(), 0755);
+    ::mkdir((dir / "tmp").c_str(), 0755);
+    ::mkdir((dir / "z").c_str(), 0755);
+    std::string text;
+    while (text.size() < (40u << 20)) text += "  A line of a long text that takes a while.\r\n";
+    WriteFile(dir / "z/long.txt", text);
+    WriteFile(dir / "z/short.txt", "  Short\r\n");
+    ASSERT_EQ(std::system(("cd '" + (dir / "z") + "' && zip -q ../big.zip long.txt && " +
+                           "zip -q ../small.zip short.txt")
+                              .c_str()),
+              0);
+    auto scratchCount = [&] {
+        std::string cmd = "ls -A '" + (dir / "tmp") + "' | wc -l";
+        FILE* p = ::popen(cmd.c_str(), "r");
+        int n = -1;
+        if (std::fscanf(p, "%d", &n) != 1) n = -1;
+        ::pclose(p);
+        return n;
+    };
+    auto extracted = [&] {
+        std::string cmd = "ls -A '" + (dir / "tmp") + "'/*/ 2>/dev/null | wc -l";
+        FILE* p = ::popen(cmd.c_str(), "r");
+        int n = -1;
+        if (std::fscanf(p, "%d", &n) != 1) n = -1;
+        ::pclose(p);
+        return n;
+    };
+    for (int sig : {SIGTERM, SIGKILL}) {
+        pid_t pid = ::fork();
+        if (pid == 0) {
+            ::setenv("TMPDIR", (dir / "tmp").c_str(), 1);
+            ::execl(TAVISTO_CONVERT, TAVISTO_CONVERT, "--library", (dir / "lib").c_str(),
+                    (dir / "big.zip").c_str(), nullptr);
+            ::_exit(127);
+        }
+        // Until the text is being extracted into the run's folder.
+        for (int i = 0; i < 4000 && extracted() < 1; ++i) ::usleep(2000);
+        ASSERT_GE(extracted(), 1) << "signal " << sig;
+        ::kill(pid, sig);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "signal " << sig;
+        if (sig == SIGTERM) {
+            EXPECT_EQ(scratchCount(), 0) << "a signal that can be caught";
+        }
+    }
+    ::setenv("TMPDIR", (dir / "tmp").c_str(), 1);
+    ToolRun next = Exec("--library " + (dir / "lib") + " " + (dir / "small.zip"));
+    ::unsetenv("TMPDIR");
+    EXPECT_EQ(next.status, 0) << next.out;
+    EXPECT_EQ(scratchCount(), 0) << "the killed run's texts are gone";
 }
 
 TEST(ConvertTool, ConversionsOfOneNameAtOnceEndInBooksOfTheirOwn) {

@@ -7,7 +7,13 @@
 //   tavisto-convert --toc BOOK      the contents: paragraph, level, heading
 //   tavisto-convert --find BOOK T   every paragraph holding T: paragraph, page, its beginning
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <chrono>
 #include <csignal>
@@ -205,10 +211,73 @@ void ConvertOne(const std::string& file, const std::string& shownName, const std
     StderrProgress progress(shownName);
     TBookInfo book = ConvertToBook(file, library, &progress, layout);
     book.SaveAsNewBook(BookBaseName(file));
-    std::cout << book.FileName << "\t" << book.GetProperty("Charset") << "\t"
+    // Names come from archives and file systems: nothing of them reaches the terminal raw.
+    std::cout << EscapeControls(book.FileName) << "\t"
+              << EscapeControls(book.GetProperty("Charset")) << "\t"
               << book.GetProperty("TotalParagraphs") << " paragraphs\t"
               << book.GetProperty("PagesCount") << " pages\t" << book.GetProperty("Layout")
               << std::endl;
+}
+
+// The folder an archive's texts are extracted into while this run lasts.
+// Named "tavisto-convert-PID-XXXXXX" in the temporary folder; a signal that
+// ends the run empties and removes it, and a run after one that was killed
+// (SIGKILL) removes what it left.
+char scratchPath[4096];
+int scratchFd = -1;
+
+void RemoveScratchOnSignal(int sig) {
+    // Only calls that are safe in a signal handler: the folder is read with
+    // getdents64 and emptied with unlinkat.
+    if (scratchFd >= 0) {
+        alignas(8) char buf[4096];
+        // Passes over the folder until one removes nothing more.
+        for (bool removed = true; removed;) {
+            removed = false;
+            ::lseek(scratchFd, 0, SEEK_SET);
+            ssize_t n;
+            while ((n = ::getdents64(scratchFd, buf, sizeof buf)) > 0) {
+                for (ssize_t at = 0; at < n;) {
+                    auto* e = reinterpret_cast<dirent64*>(buf + at);
+                    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0 &&
+                        ::unlinkat(scratchFd, e->d_name, 0) == 0)
+                        removed = true;
+                    at += e->d_reclen;
+                }
+            }
+        }
+        ::rmdir(scratchPath);
+    }
+    ::signal(sig, SIG_DFL);
+    ::raise(sig);
+}
+
+std::string TempRoot() {
+    const char* t = std::getenv("TMPDIR");
+    return t && *t ? std::string(t) : std::string("/tmp");
+}
+
+// Folders of earlier runs of this user that were killed before they could clean up.
+void RemoveKilledRunsScratch() {
+    const std::string root = TempRoot() + "/";
+    DIR* d = ::opendir(root.c_str());
+    if (!d) return;
+    std::vector<std::string> gone;
+    while (dirent* e = ::readdir(d)) {
+        const char* name = e->d_name;
+        if (std::strncmp(name, "tavisto-convert-", 16) != 0) continue;
+        char* end = nullptr;
+        const long pid = std::strtol(name + 16, &end, 10);
+        if (pid <= 0 || *end != '-' || std::strlen(end + 1) != 6) continue;
+        if (::kill(pid_t(pid), 0) == 0 || errno == EPERM) continue;  // still running
+        struct stat st;
+        if (::lstat((root + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+            st.st_uid == ::getuid())
+            gone.emplace_back(root + name);
+    }
+    ::closedir(d);
+    for (const auto& dir : gone)
+        if (EmptyFolder(dir)) ::rmdir(dir.c_str());
 }
 
 // Every text member of an archive (those the archive window lists), one book
@@ -219,10 +288,13 @@ int ConvertArchive(const std::string& archive, const std::string& library,
     zip.SetZipFileName(archive);
     std::vector<TArcRow> rows = TextMembers(zip);
     if (rows.empty()) throw EArchiveError(archive + " holds no text file");
-    std::string scratch = "/tmp/tavisto-convert-XXXXXX";
-    if (const char* t = std::getenv("TMPDIR"); t && *t)
-        scratch = std::string(t) + "/tavisto-convert-XXXXXX";
-    if (!::mkdtemp(scratch.data())) throw EFileError(Fmt("Cannot create file %s", scratch));
+    RemoveKilledRunsScratch();
+    std::string scratch = TempRoot() + "/tavisto-convert-" + std::to_string(::getpid()) + "-XXXXXX";
+    if (scratch.size() >= sizeof scratchPath || !::mkdtemp(scratch.data()))
+        throw EFileError(Fmt("Cannot create file %s", scratch));
+    std::memcpy(scratchPath, scratch.c_str(), scratch.size() + 1);
+    scratchFd = ::open(scratchPath, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    for (int sig : {SIGTERM, SIGHUP, SIGINT}) std::signal(sig, RemoveScratchOnSignal);
     zip.ExtrBaseDir = scratch + "/";
     int status = 0;
     for (const TArcRow& row : rows) {
@@ -236,16 +308,34 @@ int ConvertArchive(const std::string& archive, const std::string& library,
         }
         ::unlink(text.c_str());
     }
+    for (int sig : {SIGTERM, SIGHUP, SIGINT}) std::signal(sig, SIG_DFL);
+    EmptyFolder(scratch);
     ::rmdir(scratch.c_str());
+    if (scratchFd >= 0) ::close(scratchFd);
+    scratchFd = -1;
     return status;
 }
 
 }  // namespace
 
+int Run(const std::vector<std::string>& args);
+
 int main(int argc, char** argv) {
     // A file size limit makes write() fail with EFBIG, which is reported like a full disk.
     std::signal(SIGXFSZ, SIG_IGN);
-    std::vector<std::string> args(argv + 1, argv + argc);
+    // Whatever goes wrong is said on standard error and ends the run with 1 or 2,
+    // never with an abort.
+    try {
+        return Run(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const std::exception& e) {
+        Report(e.what());
+    } catch (...) {
+        Report("Unknown error");
+    }
+    return 1;
+}
+
+int Run(const std::vector<std::string>& args) {
     if (args.empty()) return Usage();
     if (args[0] == "--info") {
         if (args.size() != 2) return Usage();

@@ -225,14 +225,22 @@ std::string EscapeControls(std::string_view s) {
     static const char hex[] = "0123456789abcdef";
     std::string out;
     out.reserve(s.size());
-    for (char ch : s) {
-        unsigned char c = (unsigned char)ch;
+    auto escape = [&](unsigned char c) {
+        out += "\\x";
+        out += hex[c >> 4];
+        out += hex[c & 15];
+    };
+    for (size_t i = 0; i < s.size(); ++i) {
+        unsigned char c = (unsigned char)s[i];
         if ((c < 0x20 && c != '\t') || c == 0x7F) {
-            out += "\\x";
-            out += hex[c >> 4];
-            out += hex[c & 15];
+            escape(c);
+        } else if (c == 0xC2 && i + 1 < s.size() && (unsigned char)s[i + 1] >= 0x80 &&
+                   (unsigned char)s[i + 1] <= 0x9F) {
+            // A C1 control in UTF-8 (U+0080 to U+009F): a terminal acts on it too.
+            escape(c);
+            escape((unsigned char)s[++i]);
         } else {
-            out += ch;
+            out += s[i];
         }
     }
     return out;

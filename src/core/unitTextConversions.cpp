@@ -283,7 +283,8 @@ std::string BookBaseName(const std::string& sourcePath) {
     std::string name = sourcePath.substr(sourcePath.rfind('/') + 1);
     size_t dot = name.rfind('.');
     std::string base = dot == std::string::npos ? name : name.substr(0, dot);
-    // A text named only ".txt" must not make a hidden book.
+    // A text named ".txt" or "...txt" must not make a hidden book.
+    base.erase(0, base.find_first_not_of('.'));
     return base.empty() ? "book" : base;
 }
 
