@@ -281,6 +281,8 @@ TEST(FileNames, NumberedWhenTaken) {
     EXPECT_EQ(ChooseBookFileName("a.b.txt", dir.Path()), "a.b(1).tvst");
     // Nothing hidden, and a folder takes a name as a file does.
     EXPECT_EQ(ChooseBookFileName("/texts/.txt", dir.Path()), "book.tvst");
+    EXPECT_EQ(ChooseBookFileName("/texts/...txt", dir.Path()), "book.tvst");
+    EXPECT_EQ(ChooseBookFileName("/texts/.notes.txt", dir.Path()), "notes.tvst");
     ASSERT_EQ(::mkdir((dir / "x.tvst").c_str(), 0755), 0);
     EXPECT_EQ(ChooseBookFileName("/texts/x.txt", dir.Path()), "x(1).tvst");
 }
