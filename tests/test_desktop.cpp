@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QDropEvent>
+#include <QLocalSocket>
 #include <QMimeData>
 #include <QScreen>
 #include <QUrl>
@@ -233,3 +234,51 @@ TEST_F(OpenFilesTest, TheWindowComesBackAsItWasLeft) {
 }
 
 }  // namespace
+
+TEST(InstanceGuard, TheSocketIsPrivateAndAHandOverIsBounded) {
+    TempDir d, tmp;
+    const QByteArray oldRun = qgetenv("XDG_RUNTIME_DIR"), oldTmp = qgetenv("TMPDIR");
+    qunsetenv("XDG_RUNTIME_DIR");
+    qputenv("TMPDIR", QByteArray::fromStdString(tmp.Path()));
+    const std::string own = tmp / ("tavisto-" + std::to_string(::getuid()));
+    TInstanceGuard g(d.Path());
+    // A folder another user made first, one open to all, a link: none is used.
+    ::mkdir(own.c_str(), 0700);
+    ASSERT_EQ(::chown(own.c_str(), 65534, 65534), 0);
+    EXPECT_TRUE(g.SocketPath().isEmpty());
+    ASSERT_EQ(::chown(own.c_str(), ::getuid(), ::getgid()), 0);
+    ::chmod(own.c_str(), 0777);
+    EXPECT_TRUE(g.SocketPath().isEmpty());
+    ::rmdir(own.c_str());
+    ::mkdir((tmp / "elsewhere").c_str(), 0700);
+    ASSERT_EQ(::symlink((tmp / "elsewhere").c_str(), own.c_str()), 0);
+    EXPECT_TRUE(g.SocketPath().isEmpty());
+    EXPECT_FALSE(g.Listen([](const QStringList&) {}));
+    ::unlink(own.c_str());
+    // Else a folder of the user's own is made for it.
+    ASSERT_TRUE(g.SocketPath().startsWith(QString::fromStdString(own + "/")));
+    ASSERT_TRUE(g.Acquire());
+    int handed = 0;
+    ASSERT_TRUE(g.Listen([&](const QStringList&) { ++handed; }));
+
+    // Too long a message, too many files, a trickle that never ends: dropped.
+    const auto dropped = [&](const QByteArray& msg, bool trickle) {
+        QLocalSocket s;
+        s.connectToServer(g.SocketPath());
+        if (!s.waitForConnected(2000)) return false;
+        s.write(msg);
+        s.flush();
+        return WaitFor(
+            [&] {
+                if (trickle && s.state() == QLocalSocket::ConnectedState) s.write("a");
+                return s.state() == QLocalSocket::UnconnectedState;
+            },
+            8000);
+    };
+    EXPECT_TRUE(dropped(QByteArray(200 * 1024, 'a'), false));
+    EXPECT_TRUE(dropped(QByteArray("/a\n").repeated(150) + "\n", false));
+    EXPECT_TRUE(dropped("/a", true));
+    EXPECT_EQ(handed, 0);
+    qputenv("XDG_RUNTIME_DIR", oldRun);
+    qputenv("TMPDIR", oldTmp);
+}

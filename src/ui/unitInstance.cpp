@@ -3,12 +3,18 @@
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QThread>
+#include <QTimer>
+
+#include <cerrno>
+#include <cstdio>
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 TInstanceGuard::TInstanceGuard(std::string programFolder) : folder_(std::move(programFolder)) {}
@@ -18,14 +24,40 @@ TInstanceGuard::~TInstanceGuard() {
     if (lockFd_ >= 0) ::close(lockFd_);  // the lock goes with the descriptor
 }
 
+namespace {
+
+// A folder only this user can enter: a real folder (no link), owned by the
+// user, with no access for anyone else.
+bool PrivateFolder(const QByteArray& path) {
+    struct stat st;
+    return ::lstat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid() &&
+           (st.st_mode & 077) == 0;
+}
+
+// The limits of one hand-over: a message of a later start names its files.
+constexpr qint64 MaxMessageBytes = 64 * 1024;
+constexpr int MaxMessagePaths = 100;
+constexpr int MessageTimeoutMs = 3000;
+
+}  // namespace
+
 QString TInstanceGuard::SocketPath() const {
-    QString dir = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (dir.isEmpty() || !QDir(dir).exists()) dir = QDir::tempPath();
+    // The socket lives where only this user can reach it: the session's runtime
+    // folder, else a folder of the user's own in the temporary folder, made and
+    // checked here. Anything else (a folder of someone else's, a link) gives no
+    // path: the hand-over is then not offered at all.
+    QByteArray dir = qgetenv("XDG_RUNTIME_DIR");
+    if (dir.isEmpty() || !PrivateFolder(dir)) {
+        dir = QFile::encodeName(QDir::tempPath()) + "/tavisto-" + QByteArray::number(::getuid());
+        if (::mkdir(dir.constData(), 0700) != 0 && errno != EEXIST) return {};
+        if (!PrivateFolder(dir)) return {};
+    }
     const QByteArray hash =
         QCryptographicHash::hash(QByteArray::fromStdString(folder_), QCryptographicHash::Sha1)
             .toHex()
             .left(16);
-    return dir + "/tavisto-" + QString::number(::getuid()) + "-" + QString::fromLatin1(hash);
+    return QFile::decodeName(dir) + "/tavisto-" + QString::number(::getuid()) + "-" +
+           QString::fromLatin1(hash);
 }
 
 bool TInstanceGuard::Acquire() {
@@ -40,40 +72,66 @@ bool TInstanceGuard::Acquire() {
     return false;
 }
 
-void TInstanceGuard::Listen(std::function<void(const QStringList&)> onFiles) {
+bool TInstanceGuard::Listen(std::function<void(const QStringList&)> onFiles) {
+    const QString path = SocketPath();
+    if (path.isEmpty()) {
+        std::fprintf(stderr,
+                     "tavisto: no private folder for the hand-over socket: files given to a "
+                     "later start will not reach this reader\n");
+        return false;
+    }
     // The lock is ours, so a socket file standing there was left by a reader
     // that is gone.
-    QLocalServer::removeServer(SocketPath());
+    QLocalServer::removeServer(path);
     server_ = new QLocalServer(this);
     server_->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!server_->listen(SocketPath())) return;
+    if (!server_->listen(path)) {
+        std::fprintf(stderr, "tavisto: cannot listen on %s: %s\n", qPrintable(path),
+                     qPrintable(server_->errorString()));
+        return false;
+    }
     connect(server_, &QLocalServer::newConnection, this, [this, onFiles] {
         while (QLocalSocket* s = server_->nextPendingConnection()) {
             connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
+            // A start that sends nothing whole in time is dropped.
+            QTimer::singleShot(MessageTimeoutMs, s, [s] { s->abort(); });
+            s->setReadBufferSize(MaxMessageBytes + 1);
             connect(s, &QLocalSocket::readyRead, s, [s, onFiles] {
                 // One message: the files, one per line, then an empty line.
-                if (!s->canReadLine()) return;
-                QByteArray all = s->peek(s->bytesAvailable());
-                if (!all.contains("\n\n") && !all.startsWith("\n")) return;
-                const QByteArray msg = s->readAll();
+                const QByteArray all = s->peek(MaxMessageBytes + 1);
+                const bool whole = all.contains("\n\n") || all.startsWith("\n");
+                if (!whole) {
+                    if (all.size() > MaxMessageBytes) s->abort();
+                    return;
+                }
+                const QByteArray msg = all.left(all.startsWith("\n") ? 1 : all.indexOf("\n\n") + 2);
+                s->read(msg.size());
                 QStringList files;
                 for (const QByteArray& line : msg.split('\n'))
                     if (!line.isEmpty())
                         files << QString::fromUtf8(QByteArray::fromPercentEncoding(line));
+                if (files.size() > MaxMessagePaths) {
+                    s->abort();
+                    return;
+                }
                 s->write("ok\n");
                 s->flush();
+                s->disconnectFromServer();
                 onFiles(files);
             });
         }
     });
+    return true;
 }
 
 bool TInstanceGuard::HandOver(const QStringList& files, int timeoutMs) const {
     QDeadlineTimer deadline(timeoutMs);
     // The first reader may still be starting; it listens once its windows exist.
+    const QString path = SocketPath();
+    if (path.isEmpty()) return false;
     while (!deadline.hasExpired()) {
         QLocalSocket s;
-        s.connectToServer(SocketPath());
+        s.connectToServer(path);
         if (s.waitForConnected(500)) {
             QByteArray msg;
             for (const QString& f : files) msg += f.toUtf8().toPercentEncoding("/") + '\n';

@@ -18,13 +18,17 @@ class TInstanceGuard : public QObject {
     // Takes the lock; false when another reader of this program folder holds it.
     bool Acquire();
     // Listens for later starts; onFiles gets the files each of them handed over
-    // (possibly none: that start only wants the window raised).
-    void Listen(std::function<void(const QStringList&)> onFiles);
+    // (possibly none: that start only wants the window raised). A message is at
+    // most 64 KB and 100 files, sent whole within 3 seconds; a start that breaks
+    // these is dropped. False (said on standard error) when it cannot listen.
+    bool Listen(std::function<void(const QStringList&)> onFiles);
     // A later start: hands files (absolute paths) to the reader holding the
     // lock; true once it confirmed them.
     bool HandOver(const QStringList& files, int timeoutMs = 5000) const;
 
-    // The socket's path: in $XDG_RUNTIME_DIR, named for the program folder.
+    // The socket's path, named for the program folder, in a folder only this
+    // user can enter ($XDG_RUNTIME_DIR, else a private folder of the temporary
+    // folder); empty when there is none.
     QString SocketPath() const;
 
   private:

@@ -35,6 +35,11 @@
 
 TfrmMain* frmMain = nullptr;
 
+namespace {
+// Failures of one hand-over told in full; the rest are counted.
+constexpr size_t MaxFailuresTold = 10;
+}  // namespace
+
 void TElidedLabel::SetFullText(const QString& text) {
     full_ = text;
     setToolTip(Qt::convertFromPlainText(text));
@@ -277,6 +282,9 @@ void TfrmMain::ShowAsSaved() {
 
 bool TfrmMain::OpenFiles(const std::vector<std::string>& files) {
     bool opened = false;
+    // The failures of one hand-over are told in one box, however many files failed.
+    std::string failures;
+    size_t failed = 0;
     for (size_t i = 0; i < files.size() && !closed_; ++i) {
         try {
             const std::string name = frmBooks->AddToLibrary(files[i], true);
@@ -285,9 +293,13 @@ bool TfrmMain::OpenFiles(const std::vector<std::string>& files) {
                 opened = true;
             }
         } catch (const std::exception& e) {
-            ShowErrorBox(e.what());
+            if (++failed <= MaxFailuresTold)
+                failures += (failures.empty() ? "" : "\n\n") + std::string(e.what());
         }
     }
+    if (failed > MaxFailuresTold)
+        failures += "\n\n(" + std::to_string(failed - MaxFailuresTold) + " more files failed)";
+    if (!failures.empty()) ShowErrorBox(failures);
     return opened;
 }
 
