@@ -6,6 +6,7 @@
 #include <QScreen>
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <QLabel>
 
@@ -303,6 +304,17 @@ TEST_F(ReaderTest, SigtermWithADialogOpenClosesItAndSaves) {
     EXPECT_EQ(saved.LastParagraph, 77);
 }
 
+TEST_F(ReaderTest, ABookRemovedWhileItIsReadIsNotWrittenBackAtExit) {
+    const std::string name = prog.AddBookAt("s.txt", ManyParagraphs(100), 1, 42);
+    RecentBook = name;
+    SaveOptions();
+    Start();
+    ASSERT_TRUE(PageShown());
+    ASSERT_EQ(::unlink((prog / ("MyBooks/" + name)).c_str()), 0);
+    frmMain->btExitClick();
+    EXPECT_FALSE(PathTaken(prog / ("MyBooks/" + name)));
+}
+
 TEST_F(ReaderTest, ABookCarriesNoScriptAndItsPageReadsNoFile) {
     // A crafted book: a charset that closes its attribute, markup in the text.
     const std::string mark = "document.documentElement.setAttribute('data-owned','%')";
@@ -406,6 +418,41 @@ TEST(ReaderProgram, EndedBySigtermSavesPositionAndOptions) {
     after.FileName = name;
     after.LoadFromBookFile();
     EXPECT_EQ(after.GetProperty("LastPage"), "1");
+}
+
+TEST(ReaderProgram, EndedBySigtermOnAFullDiskItStillEnds) {
+    // The book cannot be saved (its file is larger than the disk lets a file
+    // grow; the page still can be): the failure is said on standard error and
+    // the program ends, the book as it was.
+    ProgramDir prog;
+    std::string name = prog.AddBookAt("t.txt", ManyParagraphs(3000), 1, 42);
+    const std::string before = ReadFile(prog / ("MyBooks/" + name));
+    ASSERT_GT(before.size(), 200000u);
+    WriteFile(prog / "config.dat", "[General]\nRecentBook=" + name + "\n");
+    prog.AddProgram();
+    pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        struct rlimit rl {
+            120000, 120000
+        };
+        ::setrlimit(RLIMIT_FSIZE, &rl);
+        ::execl((prog / "tavisto").c_str(), "tavisto", nullptr);
+        ::_exit(127);
+    }
+    bool shown = WaitFor([&] { return FileExists(prog / "Templates/vpage.html"); }, 30000);
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    bool ended = false;
+    WaitFor([&] { return ended = ended || ::waitpid(pid, &status, WNOHANG) == pid; }, 20000);
+    if (!ended) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+    }
+    ASSERT_TRUE(shown);
+    EXPECT_TRUE(ended) << "a failed save kept the program from ending";
+    EXPECT_EQ(ReadFile(prog / ("MyBooks/" + name)), before);
 }
 
 TEST(ReaderProgram, ASecondReaderOfTheSameLibraryWritesNothing) {

@@ -344,6 +344,8 @@ void TBookInfo::SaveAsNewBook(const std::string& baseName) {
 }
 
 void TBookInfo::SavePosition() {
+    // A book whose file was removed while it was open is not made again.
+    if (loaded_ && !PathTaken(FullPath())) return;
     SetProperty("LastPage", IntToStr(LastPage));
     SetProperty("LastParagraph", IntToStr(LastParagraph));
     SaveToBookFile();

@@ -78,6 +78,7 @@ class TBookInfo {
     void SaveAsNewBook(const std::string& baseName);
     void ReadFrom(TStream& s, bool headerOnly);
     void WriteTo(TStream& s);
+    // Saves the position; a loaded book whose file is gone is not written.
     void SavePosition();
     // Raises "Cannot delete %s" when the file cannot be deleted.
     void DeleteBookFile();

@@ -19,6 +19,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <cstdio>
+
 #include "core/unitFiles.h"
 #include "options/unitOptStorage.h"
 #include "unitAbout.h"
@@ -514,5 +516,15 @@ void TfrmMain::FormClose() {
     closed_ = true;
     WindowMode = btWindowed->isChecked() ? WindowModeWindow : WindowModeFull;
     if (btWindowed->isChecked()) WindowRect = RectText(geometry());
-    reader_->Close([](const std::string& m) { ShowErrorBox(m); });
+    reader_->Close([this](const std::string& m) {
+        if (bySignal_)
+            std::fprintf(stderr, "tavisto: %s\n", EscapeControls(m).c_str());
+        else
+            ShowErrorBox(m);
+    });
+}
+
+void TfrmMain::CloseBySignal() {
+    bySignal_ = true;
+    close();
 }

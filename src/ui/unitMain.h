@@ -71,6 +71,8 @@ class TfrmMain : public QMainWindow, public TReaderStatus {
     // Fills a menu with the recent books (not the one being read).
     void FillRecentMenu(QMenu* menu);
     bool Closed() const { return closed_; }
+    // Closes as Exit does, telling failures on standard error instead of a box.
+    void CloseBySignal();
 
     void btBooksClick();
     void btContentsClick();
@@ -107,6 +109,7 @@ class TfrmMain : public QMainWindow, public TReaderStatus {
     void ShowWindowed();
     void OpenPending();
     bool closed_ = false;
+    bool bySignal_ = false;
     std::vector<std::string> pending_;
     std::unique_ptr<TReader> reader_;
 };

@@ -63,6 +63,6 @@ void DestroyForms() {
 void QuitReader() {
     for (QWidget* w : QApplication::topLevelWidgets())
         if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible()) d->reject();
-    if (frmMain) frmMain->close();
+    if (frmMain) frmMain->CloseBySignal();
     QCoreApplication::exit(0);
 }

@@ -13,5 +13,6 @@ void StartReader(const std::vector<std::string>& files = {});
 // Destroys the windows in reverse order.
 void DestroyForms();
 // The session ends (SIGTERM, SIGINT, SIGHUP): every open dialog is answered with
-// Cancel, the main window closes as Exit closes it (saving), every event loop ends.
+// Cancel, the main window closes as Exit closes it (saving, with a failure said
+// on standard error: nobody may be there to answer a box), every event loop ends.
 void QuitReader();
