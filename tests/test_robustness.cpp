@@ -1,6 +1,8 @@
 #include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -298,4 +300,76 @@ TEST(Links, PlantedInTheProgramFolderTheyAreNeverFollowed) {
     EXPECT_EQ(ReadFile(dir / "outside.txt"), "mine too");
     EXPECT_EQ(ReadFile(dir / "Templates/vpage.html"), "<p>page</p>\r\n");
     EXPECT_EQ(ReadFile(dir / "Templates/vpage.css"), "p { color: #375060 }\r\n");
+}
+
+TEST(BadInput, ARunawayLineAHoleAndAStrayByte) {
+    TempDir dir;
+    ::mkdir((dir / "lib").c_str(), 0755);
+    auto convert = [&](const std::string& text, long* peakKb = nullptr) {
+        pid_t pid = ::fork();
+        if (pid == 0) {
+            int null = ::open("/dev/null", O_WRONLY);
+            ::dup2(null, 1);
+            ::dup2(null, 2);
+            ::execl(TAVISTO_CONVERT, TAVISTO_CONVERT, "--library", (dir / "lib").c_str(),
+                    text.c_str(), nullptr);
+            ::_exit(127);
+        }
+        int status = 0;
+        struct rusage ru {};
+        ::wait4(pid, &status, 0, &ru);
+        if (peakKb) *peakKb = ru.ru_maxrss;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+    };
+    auto books = [&] {
+        int n = 0;
+        if (DIR* d = ::opendir((dir / "lib").c_str())) {
+            while (dirent* e = ::readdir(d)) n += e->d_name[0] != '.';
+            ::closedir(d);
+        }
+        return n;
+    };
+
+    // A text whose bytes turn binary after its start: a hole of NULs, random
+    // bytes. Refused when met, and no book is left.
+    std::string start;
+    while (start.size() < 72 * 1024) start += "  A line of a text that begins well.\r\n";
+    WriteFile(dir / "hole.txt", start);
+    ASSERT_EQ(::truncate((dir / "hole.txt").c_str(), 64 << 20), 0);
+    std::mt19937 rng(5);
+    std::string noise = start;
+    while (noise.size() < start.size() + (2 << 20)) noise += char(rng());
+    WriteFile(dir / "noise.txt", noise);
+    EXPECT_EQ(convert(dir / "hole.txt"), 1);
+    EXPECT_EQ(convert(dir / "noise.txt"), 1);
+    EXPECT_EQ(books(), 0);
+
+    // One stray byte in a UTF-8 text leaves it UTF-8.
+    std::string utf8;
+    while (utf8.size() < 40000)
+        utf8 += "  \xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82, \xD0\xBC\xD0\xB8\xD1\x80.\r\n";
+    utf8.insert(20000, "\xFF");
+    WriteFile(dir / "stray.txt", utf8);
+    ASSERT_EQ(convert(dir / "stray.txt"), 0);
+    TBookInfo b(dir / "lib/");
+    b.FileName = "stray.tvst";
+    b.LoadFromBookFile();
+    EXPECT_EQ(b.GetProperty("Charset"), "UTF-8");
+
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "memory is measured without the sanitizer's own";
+#else
+    // A 64 MB line: the memory it takes stays far below its length.
+    std::string line;
+    line.reserve(64 << 20);
+    while (line.size() < (64u << 20)) line += "word ";
+    WriteFile(dir / "line.txt", line);
+    line.clear();
+    line.shrink_to_fit();
+    // Against a small text in the same way (a child starts as big as its parent).
+    long peak = 0, floor = 0;
+    EXPECT_EQ(convert(dir / "stray.txt", &floor), 0);
+    EXPECT_EQ(convert(dir / "line.txt", &peak), 0);
+    EXPECT_LT(peak - floor, 24 * 1024) << "KB over the floor";
+#endif
 }

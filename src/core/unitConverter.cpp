@@ -22,6 +22,8 @@
 namespace {
 
 constexpr size_t Chunk = 1 << 18;
+// The longest line the reader holds; a longer one is handed on in parts.
+constexpr size_t MaxLineBytes = 1 << 20;
 
 // The first CR or LF in [p, end), or null: sixteen bytes at a time, in one pass.
 const char* FindLineEnd(const char* p, const char* end) {
@@ -92,11 +94,15 @@ class TTextReader {
                 data = decoded.data();
                 n = decoded.size();
             }
-            if (first && n > 0) {
-                if (LooksBinary(std::string_view(data, std::min<size_t>(n, 65536))))
-                    throw ETextRefused(Fmt("%s is not a text file", path_));
-                first = false;
-            }
+            // The text's start decides whether it is a text at all; after it,
+            // the start of every piece is looked at, so that a text turning
+            // into binary bytes (or a hole of NULs) is refused when it is met,
+            // in the first pass, before anything is written.
+            constexpr size_t later = 4096;
+            if ((first ? n > 0 : n >= later) &&
+                LooksBinary(std::string_view(data, std::min<size_t>(n, first ? 65536 : later))))
+                throw ETextRefused(Fmt("%s is not a text file", path_));
+            first = false;
             Split(data, n, emit);
             if (progress && size_ > 0) progress(double(at) / double(size_));
         }
@@ -126,12 +132,14 @@ class TTextReader {
             const char* q = FindLineEnd(p, end);
             if (!q) {
                 carry_.append(p, end);
+                CutLongLine(emit);
                 break;
             }
-            if (carry_.empty()) {
+            if (carry_.empty() && size_t(q - p) <= MaxLineBytes) {
                 Line(std::string_view(p, size_t(q - p)), emit, false);
             } else {
                 carry_.append(p, q);
+                CutLongLine(emit);
                 Line(carry_, emit, true);
                 carry_.clear();
             }
@@ -147,6 +155,26 @@ class TTextReader {
             p = q;
         }
         KeepPending();
+    }
+
+    // A line is never held longer than MaxLineBytes: the longer one's first
+    // MaxLineBytes (cut after a space, else between characters) go on as a line
+    // of their own. Where the cut falls depends on the text alone, not on how
+    // it was read; its pieces become paragraphs of their own in any case.
+    void CutLongLine(const std::function<void(std::string_view)>& emit) {
+        while (carry_.size() > MaxLineBytes) {
+            const std::string_view head(carry_.data(), MaxLineBytes);
+            size_t cut = head.rfind(' ');
+            if (cut == std::string_view::npos || cut < MaxLineBytes / 2) {
+                cut = MaxLineBytes;
+                // Not inside a UTF-8 character: back over its continuation bytes.
+                for (int k = 0; k < 3 && (uint8_t(carry_[cut]) & 0xC0) == 0x80; ++k) --cut;
+            } else {
+                ++cut;
+            }
+            Line(std::string_view(carry_.data(), cut), emit, true);
+            carry_.erase(0, cut);
+        }
     }
 
     // The line held back points into the piece; the next read reuses that
@@ -325,7 +353,8 @@ TBookInfo ConvertToBook(const std::string& sourcePath, const std::string& folder
     text.ForEachLine(
         [&](std::string_view line) {
             ++lines;
-            if (first.size() < 100) first.emplace_back(line);
+            // A title is looked for in short lines: of a long one its start is enough.
+            if (first.size() < 100) first.emplace_back(line.substr(0, 4096));
             if (stats) return stats->Add(line);
             sample.emplace_back(line);
             if ((sampled += line.size() + 2) >= CharsetSampleSize) decide();

@@ -90,11 +90,11 @@ int64_t RoundHalfEvenDiv(uint64_t sum, uint64_t count) {
     return int64_t(q);
 }
 
-bool LooksLikeUtf8(std::string_view s, bool cutAtEnd) {
+bool LooksLikeUtf8(std::string_view s, bool cutAtEnd, bool tolerant) {
     const auto* p = reinterpret_cast<const unsigned char*>(s.data());
     size_t n = s.size();
     if (n >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) return true;
-    bool multi = false;
+    uint64_t multi = 0, bad = 0;
     size_t i = 0;
     while (i < n) {
         unsigned char c = p[i];
@@ -102,7 +102,7 @@ bool LooksLikeUtf8(std::string_view s, bool cutAtEnd) {
             ++i;
             continue;
         }
-        size_t len;
+        size_t len = 0;
         unsigned lo = 0x80, hi = 0xBF;  // allowed range of the second byte
         if (c >= 0xC2 && c <= 0xDF) {
             len = 2;
@@ -114,18 +114,28 @@ bool LooksLikeUtf8(std::string_view s, bool cutAtEnd) {
             len = 4;
             if (c == 0xF0) lo = 0x90;
             if (c == 0xF4) hi = 0x8F;  // nothing above U+10FFFF
-        } else {
-            return false;
         }
-        for (size_t k = 1; k < len; ++k) {
-            if (i + k >= n) return cutAtEnd;
+        bool valid = len > 0;
+        for (size_t k = 1; valid && k < len; ++k) {
+            if (i + k >= n) {
+                if (cutAtEnd) return bad * 1000 <= multi;
+                valid = false;
+                break;
+            }
             unsigned b = p[i + k];
-            if (k == 1 ? (b < lo || b > hi) : (b < 0x80 || b > 0xBF)) return false;
+            if (k == 1 ? (b < lo || b > hi) : (b < 0x80 || b > 0xBF)) valid = false;
         }
-        multi = true;
+        if (!valid) {
+            // A stray byte: the view shows it as U+FFFD in a text that is UTF-8 otherwise.
+            if (!tolerant) return false;
+            ++bad;
+            ++i;
+            continue;
+        }
+        ++multi;
         i += len;
     }
-    return multi;
+    return multi > 0 && bad * 1000 <= multi;
 }
 
 static bool IsDelimiter(unsigned char c) {
@@ -144,7 +154,7 @@ std::string AnalyzeCharset(const TLines& lines) {
     if (cut) sample.resize(CharsetSampleSize);
 
     // Most texts written today are UTF-8; their bytes decode as nothing else.
-    if (LooksLikeUtf8(sample, cut)) return "UTF-8";
+    if (LooksLikeUtf8(sample, cut, true)) return "UTF-8";
 
     uint64_t sum = 0, count = 0;
     for (unsigned char c : sample) {

@@ -37,8 +37,9 @@ extern const char* const ProbeWords[10];
 int64_t RoundHalfEvenDiv(uint64_t sum, uint64_t count);
 // True when the sample starts with the UTF-8 byte-order mark, or holds a
 // multi-byte sequence and is valid UTF-8 throughout (a sequence cut off at the
-// end is allowed when cutAtEnd).
-bool LooksLikeUtf8(std::string_view sample, bool cutAtEnd);
+// end is allowed when cutAtEnd). tolerant: a stray byte for every thousand
+// valid multi-byte sequences is allowed too (a text damaged in a few places).
+bool LooksLikeUtf8(std::string_view sample, bool cutAtEnd, bool tolerant = false);
 
 // Decides the text's layout (or takes kind) and tags the paragraphs; returns the
 // layout. paragraphOfLine, when given, learns the paragraph of each line's first byte.
