@@ -264,6 +264,8 @@ TEST(PageHtml, ABookFileCarriesNoMarkupOrCharsetOfItsOwn) {
     EXPECT_EQ(PageCharset("UTF-8\"><script>alert(3)</script>"), "Windows-1252");
     EXPECT_EQ(PageCharset(""), "Windows-1252");
     EXPECT_EQ(PageCharset(std::string(41, 'a')), "Windows-1252");
+    EXPECT_EQ(PageCharset("iso-2022-kr"), "Windows-1252") << "it would make markup unreadable";
+    EXPECT_EQ(PageCharset("koi8-r"), "koi8-r");
 }
 
 TEST(FileNames, NumberedWhenTaken) {

@@ -213,7 +213,8 @@ TEST(WindowPlace, SavedPlacesAreKeptReachable) {
     // Larger than the screen: made to fit.
     EXPECT_TRUE(available.contains(PlaceWindow({3000, 0, 5000, 3000}, screens, available)));
     // Nothing kept, or kept wrongly: the default, 70% and centred.
-    for (const char* bad : {"", "1,2,3", "a,b,c,d", "10,10,20,20", "1,2,300,400,5"})
+    for (const char* bad : {"", "1,2,3", "a,b,c,d", "10,10,20,20", "1,2,300,400,5",
+                            "-2147483648,0,800,600", "0,2147483647,800,600"})
         EXPECT_EQ(PlaceWindow(RectFromText(bad), screens, available), QRect(192, 115, 896, 539))
             << bad;
     EXPECT_EQ(RectFromText(RectText({-5, 7, 640, 480})), QRect(-5, 7, 640, 480));

@@ -282,6 +282,17 @@ TEST_F(ReaderLogicTest, FailedOpensNeverWriteAndForeignNamesAreIgnored) {
     EXPECT_EQ(errors.size(), 1u);
 }
 
+TEST_F(ReaderLogicTest, ACharsetThatCannotBeShownGivesWayToTheDetectedOne) {
+    TBookInfo b(BooksFolder());
+    b.FileName = AddBook(30);
+    b.LoadFromBookFile();
+    b.SetProperty("Charset", "iso-2022-kr");
+    b.SaveToBookFile();
+    reader.OpenBook(b.FileName);
+    EXPECT_EQ(reader.CurrentBook->GetProperty("Charset"), "Windows-1252");
+    EXPECT_NE(status.note.find("iso-2022-kr"), std::string::npos) << status.note;
+}
+
 TEST_F(ReaderLogicTest, TheBookBeingReadIsClosedBeforeItIsDeleted) {
     const std::string name = AddBook(30);
     RecentBook = name;

@@ -126,6 +126,17 @@ TCodePage CodePageOf(std::string_view charset) {
     return TCodePage::Win1252;
 }
 
+bool IsKnownCharset(std::string_view charset) {
+    static const char* const known[] = {
+        "UTF-8",        "utf8",         "cp866",      "ibm866",      "windows-1251", "cp1251",
+        "Windows-1252", "cp1252",       "cp437",      "ibm437",      "KOI8-R",       "KOI8-U",
+        "ISO-8859-1",   "ISO-8859-2",   "ISO-8859-5", "ISO-8859-15", "windows-1250", "windows-1253",
+        "windows-1254", "windows-1257", "us-ascii",   "latin1"};
+    for (const char* k : known)
+        if (SameText(charset, k)) return true;
+    return false;
+}
+
 char32_t DecodeChar(std::string_view s, size_t& i, TCodePage cp) {
     if (cp == TCodePage::Utf8) return DecodeUtf8(s, i);
     unsigned char c = static_cast<unsigned char>(s[i++]);

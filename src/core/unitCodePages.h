@@ -13,6 +13,10 @@ enum class TCodePage { Utf8, Cp866, Win1251, Win1252, Cp437 };
 // "windows-1251", "Windows-1252", ...), without regard to case; any other name
 // reads as Windows-1252.
 TCodePage CodePageOf(std::string_view charset);
+// A charset a page can be declared in and read right: UTF-8 or one of the
+// single-byte sets that keep ASCII as it is (without regard to case). A
+// stateful or multi-byte one (ISO-2022, UTF-16) would make markup unreadable.
+bool IsKnownCharset(std::string_view charset);
 
 // The character at s[i], advancing i past it. A byte that does not begin a valid
 // UTF-8 sequence decodes as U+FFFD and advances by one.

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "../core/unitCodePages.h"
 #include "../core/unitFiles.h"
 #include "unitStrSubs.h"
 
@@ -59,12 +60,7 @@ void EscapeForeignMarkup(TLines& pageLines) {
 }
 
 std::string PageCharset(const std::string& charset) {
-    bool plain = !charset.empty() && charset.size() <= 40;
-    for (char c : charset)
-        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-              c == '-' || c == '_' || c == '.' || c == ':'))
-            plain = false;
-    return plain ? charset : "Windows-1252";
+    return IsKnownCharset(charset) ? charset : "Windows-1252";
 }
 
 void BuildVPage(TLines& pageLines, const std::string& templatePath, bool isFirstPage,

@@ -57,6 +57,15 @@ std::unique_ptr<TBookInfo> TReader::LoadBook(const std::string& fileName, TLines
 
 void TReader::Adopt(std::unique_ptr<TBookInfo> book, TLines& page) {
     CurrentBook = std::move(book);
+    // A charset the page cannot be shown and searched in gives way to the one
+    // the page's own bytes tell; kept with the next save.
+    const std::string charset = CurrentBook->GetProperty("Charset");
+    if (!IsKnownCharset(charset)) {
+        const std::string detected = AnalyzeCharset(page);
+        CurrentBook->SetProperty("Charset", detected);
+        status_.ShowNote("The charset " + EscapeControls(charset).substr(0, 40) +
+                         " cannot be shown: read as " + detected);
+    }
     PageLines.swap(page);
     Contents = ParseContents(CurrentBook->ReservedA);
     ++bookSerial_;

@@ -7,7 +7,7 @@
 #include <string>
 
 // "x,y,width,height"; a text that is not four numbers with a size of at least
-// 100×100 gives a null rectangle.
+// 100×100 and a corner within a million pixels of the origin gives a null rectangle.
 QRect RectFromText(const std::string& text);
 std::string RectText(const QRect& r);
 
