@@ -18,7 +18,7 @@ QRect RectFromText(const std::string& text) {
     }
     if (v[2] < 100 || v[3] < 100 || v[2] > 100000 || v[3] > 100000) return {};
     // No desktop reaches this far; nearer the ends of int a rectangle's edges overflow.
-    if (std::abs(v[0]) > 1000000 || std::abs(v[1]) > 1000000) return {};
+    if (std::abs(int64_t(v[0])) > 1000000 || std::abs(int64_t(v[1])) > 1000000) return {};
     return {v[0], v[1], v[2], v[3]};
 }
 
