@@ -8,7 +8,7 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 passed=0
 failed=0
-for t in bookfile config charsets placeholders convert zipdir stream; do
+for t in bookfile bookload config charsets placeholders convert zipdir stream; do
   dirs=(fuzz/corpus/$t)
   [ -d fuzz/regressions/$t ] && dirs+=(fuzz/regressions/$t)
   n=$(find "${dirs[@]}" -type f | wc -l)

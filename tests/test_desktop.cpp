@@ -144,6 +144,13 @@ TEST_F(OpenFilesTest, AnUnreadableFileLeavesTheRecentBookOpen) {
     ASSERT_EQ(errors.size(), 1u);
     ASSERT_TRUE(R().CurrentBook);
     EXPECT_EQ(R().CurrentBook->FileName, RecentBook);
+    // Fifty files that fail in one hand-over: one box.
+    std::vector<std::string> many;
+    for (int i = 0; i < 50; ++i) many.push_back(prog / ("gone" + std::to_string(i) + ".txt"));
+    frmMain->OpenFiles(many);
+    ASSERT_EQ(errors.size(), 2u);
+    EXPECT_NE(errors[1].find("gone9.txt"), std::string::npos) << errors[1];
+    EXPECT_NE(errors[1].find("40 more"), std::string::npos) << errors[1];
 }
 
 TEST_F(OpenFilesTest, FilesDroppedOnTheViewAreOpenedNotLoadedByIt) {

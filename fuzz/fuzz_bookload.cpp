@@ -1,0 +1,70 @@
+// Book files as the reader meets them on disk: loaded with their page index and
+// contents, every page read, searched, the position saved. A file either loads
+// or is refused with the program's own error; one that loads is written back
+// with every byte of its text, and loads again to the same record.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "core/unitBookClasses.h"
+#include "core/unitErrors.h"
+#include "core/unitFiles.h"
+#include "core/unitHeadings.h"
+#include "core/unitSearch.h"
+#include "core/unitTextConversions.h"
+
+namespace {
+const std::string& Folder() {
+    static const std::string folder = [] {
+        char tmpl[] = "/tmp/tavisto-fuzz-XXXXXX";
+        if (!::mkdtemp(tmpl)) std::abort();
+        return std::string(tmpl) + "/";
+    }();
+    return folder;
+}
+
+std::string BodyOf(TBookInfo& b) {
+    std::string text;
+    b.ReadBodyText([&](std::string_view piece) { text.append(piece); });
+    return text;
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    SaveFileSafely(Folder() + "f.tvst", bytes);
+    TBookInfo book(Folder());
+    book.FileName = "f.tvst";
+    try {
+        book.LoadFromBookFile();
+    } catch (const EAppError&) {
+        if (ReadWholeFile(Folder() + "f.tvst") != bytes) __builtin_trap();  // never written
+        return 0;
+    }
+    const std::string body = BodyOf(book);
+    try {
+        EnsureContents(book);
+        ParseContents(book.ReservedA);
+        TLines page;
+        const int32_t pages = book.GetIntProperty("PagesCount");
+        for (int32_t n = 0; n <= pages + 1 && n <= 64; ++n) {
+            book.ExtractPage(n, page);
+            book.FirstParagraphOfPage(n);
+        }
+        book.PageOfParagraph(book.LastParagraph);
+        TTextMatcher matcher("a", book.GetProperty("Charset"));
+        int hits = 0;
+        matcher.Scan(book, 0, [&](const TSearchHit&) { return ++hits < 100; });
+        book.SavePosition();
+    } catch (const EAppError&) {
+        return 0;  // refused as it was read: nothing of it was written
+    }
+    TBookInfo again(Folder());
+    again.FileName = "f.tvst";
+    again.LoadFromBookFile();
+    if (again.Title != book.Title || again.Properties != book.Properties || BodyOf(again) != body)
+        __builtin_trap();
+    return 0;
+}
