@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 C=fuzz/corpus
-mkdir -p $C/bookfile $C/config $C/charsets $C/placeholders $C/convert $C/zipdir
+mkdir -p $C/bookfile $C/bookload $C/config $C/charsets $C/placeholders $C/convert $C/zipdir
 W=$(mktemp -d)
 printf '          A Title\r\n                                        an epigraph\r\n  First paragraph goes\r\non here-\r\n next line.\r\n   verse one\r\n   verse two\r\n  - Dialogue <b>bold</b> & more\r\n' > $W/short.txt
 printf '  \xfd\xf2\xee \xe1\xfb\xeb\xee \xf2\xe5\xea\xf1\xf2 \xed\xe0 \xf0\xf3\xf1\xf1\xea\xee\xec.\r\n' > $W/cp1251.txt
@@ -12,6 +12,7 @@ mkdir $W/lib
 build/app/tavisto-convert --library $W/lib $W/short.txt $W/cp1251.txt >/dev/null
 cp $W/lib/short.tvst $C/bookfile/short.tvst
 cp $W/lib/cp1251.tvst $C/bookfile/cp1251.tvst
+cp $C/bookfile/*.tvst $C/bookload/  # with the damaged books the tests make, kept as they are
 head -c 6000 build/app/MyBooks/seagull.txt > $C/convert/guide-start.txt
 cp $W/short.txt $W/cp1251.txt $W/utf8.txt $C/convert/
 printf '[General]\r\nRecentBook=seagull.txt\r\nScrollSpeed=$1E\r\n\r\n[Style]\r\nnorm_font=Arial\r\nnorm_color=375060\r\nnorm_size=28\r\nbgcolor=#c0cbca\r\ntitl_color=BA37EC\r\n[Other]\r\nkeep=1\r\n' > $C/config/config.dat
