@@ -24,6 +24,7 @@
 #include "ui/unitStartup.h"
 #include "ui/unitStyleOpts.h"
 #include "view/ThdTimer.h"
+#include "view/WebEngineView.h"
 
 namespace {
 
@@ -285,9 +286,28 @@ TEST_F(DialogTest, StyleOkRerendersTheOpenBook) {
         frmStyle->comboSize->setEditText("31");
         frmStyle->btOkClick();
     });
+    const auto shown = [] {
+        return PageScript(frmMain->WB,
+                          "(function(){var p=document.querySelector('p.pnorm')||document.body;"
+                          "var s=getComputedStyle(p);return s.fontSize+' '+"
+                          "getComputedStyle(document.body).backgroundColor;})()")
+            .toString()
+            .toStdString();
+    };
+    const std::string before = shown();
     frmMain->ToolButton4Click();
     EXPECT_NE(ReadFile(prog / "Templates/vpage.css").find("font-size: 31px"), std::string::npos);
     EXPECT_EQ(TIniFile(prog / "config.dat").ReadString("Style", "norm_size", ""), "31");
+    // The page on screen takes the new look at once, and again after a page turn.
+    EXPECT_TRUE(WaitFor([&] { return shown().rfind("31px", 0) == 0; }))
+        << before << " / " << shown();
+    WhenShown(frmStyle, [] {
+        frmStyle->ApplyPreset(StylePresets[2]);
+        frmStyle->btOkClick();
+    });
+    frmMain->ToolButton4Click();
+    EXPECT_TRUE(WaitFor([&] { return shown() != "31px " + before.substr(before.find(' ') + 1); }))
+        << shown();
 }
 
 TEST_F(DialogTest, FontPickers) {

@@ -28,6 +28,20 @@ QStringList refused;
 const char* const PageScheme = "tavisto";
 const char* const PageHost = "page";
 
+// A file's name in a page address "/N/name": each render is served under a
+// folder of a new number, so that the style sheet and pictures its page names
+// are fetched anew with it, never taken from what the view kept of an earlier
+// render. Empty when the path is not of that form.
+QString FileOfPath(const QString& path) {
+    const int slash = path.indexOf('/', 1);
+    if (!path.startsWith('/') || slash < 2) return {};
+    for (int i = 1; i < slash; ++i)
+        if (!path[i].isDigit()) return {};
+    const QString name = path.mid(slash + 1);
+    if (name.isEmpty() || name.contains('/') || name.startsWith('.')) return {};
+    return name;
+}
+
 // A book is untrusted: its page may load its own style sheet and the pictures of
 // its folder, and nothing else, from anywhere.
 class TPageInterceptor : public QWebEngineUrlRequestInterceptor {
@@ -37,8 +51,8 @@ class TPageInterceptor : public QWebEngineUrlRequestInterceptor {
         const QUrl url = info.requestUrl();
         bool allowed = false;
         if (url.scheme() == PageScheme && url.host() == PageHost) {
-            const QString name = url.path().mid(1);
-            if (!name.contains('/')) switch (info.resourceType()) {
+            const QString name = FileOfPath(url.path());
+            if (!name.isEmpty()) switch (info.resourceType()) {
                     case QWebEngineUrlRequestInfo::ResourceTypeMainFrame:
                         allowed = name.endsWith(".html");
                         break;
@@ -68,14 +82,13 @@ class TPageSchemeHandler : public QWebEngineUrlSchemeHandler {
     using QWebEngineUrlSchemeHandler::QWebEngineUrlSchemeHandler;
     void requestStarted(QWebEngineUrlRequestJob* job) override {
         const QUrl url = job->requestUrl();
-        const QString name = url.path().mid(1);
+        const QString name = FileOfPath(url.path());
         QString folder;
         {
             QMutexLocker lock(&guard);
             folder = pageFolder;
         }
-        if (url.host() != PageHost || folder.isEmpty() || name.isEmpty() || name.contains('/') ||
-            name.startsWith('.')) {
+        if (url.host() != PageHost || folder.isEmpty() || name.isEmpty()) {
             job->fail(QWebEngineUrlRequestJob::UrlNotFound);
             return;
         }
@@ -184,8 +197,8 @@ QStringList TWebEngineView::RefusedRequests() {
 }
 
 void TWebEngineView::Navigate(const std::string& localPath) {
-    // Each render is a fresh navigation, shown from its top: the query makes the
-    // address new even though the file is always the same.
+    // Each render is a fresh navigation, shown from its top, under an address of
+    // its own (see FileOfPath) even though the files are always the same.
     static quint64 counter = 0;
     const QString path = QString::fromStdString(localPath);
     const int slash = path.lastIndexOf('/');
@@ -196,8 +209,7 @@ void TWebEngineView::Navigate(const std::string& localPath) {
     QUrl url;
     url.setScheme(PageScheme);
     url.setHost(PageHost);
-    url.setPath("/" + path.mid(slash + 1));
-    url.setQuery(QString("r=%1").arg(++counter));
+    url.setPath("/" + QString::number(++counter) + "/" + path.mid(slash + 1));
     lastUrl_ = url;
     page_->load(url);
 }
