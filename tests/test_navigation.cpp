@@ -124,6 +124,16 @@ TEST(Contents, RealTexts) {
     }
 }
 
+TEST(Contents, ATagCutShortIsNoTag) {
+    // Every cut of a whole tag: none reads past the line's end, none is a tag.
+    const std::string whole = "<Page1><p id=\"par12\" class=\"pnorm\">";
+    std::string_view cls;
+    size_t at = 0;
+    EXPECT_EQ(ParagraphTagOf(whole + "text", cls, at), 12);
+    for (size_t n = 0; n < whole.size(); ++n)
+        EXPECT_EQ(ParagraphTagOf(std::string_view(whole).substr(0, n), cls, at), 0) << n;
+}
+
 TEST(Search, AnyCaseInEveryCharsetAcrossLinesAndEscapes) {
     // "Не везло Ивану" in capitals in the text, broken across two lines, and "a<b".
     const std::string text =

@@ -217,7 +217,9 @@ int32_t ParagraphTagOf(std::string_view line, std::string_view& cls, size_t& tex
     if (line.substr(at, open.size()) != open) return 0;
     size_t d = at + open.size(), e = d;
     while (e < line.size() && line[e] >= '0' && line[e] <= '9' && e - d < 10) ++e;
-    if (e == d || line.substr(e, mid.size()) != mid || line.substr(e + mid.size() + 5, 2) != "\">")
+    // The tag is whole within the line: number, class of five letters, "\">".
+    if (e == d || line.size() < e + mid.size() + 7 || line.substr(e, mid.size()) != mid ||
+        line.substr(e + mid.size() + 5, 2) != "\">")
         return 0;
     cls = line.substr(e + mid.size(), 5);
     textAt = e + mid.size() + 7;
