@@ -219,6 +219,35 @@ TEST_F(ReaderTest, WindowToggleRendersAgainAtTheStoredParagraph) {
     EXPECT_TRUE(errors.empty());
 }
 
+TEST_F(ReaderTest, TheParagraphAtTheTopStaysThereFromOneSessionToTheNext) {
+    // One-line paragraphs: the paragraph below the top one lies under the probe
+    // point. Gone to, closed and opened five times, the same one is at the top.
+    std::string text = "            Short Lines\r\n";
+    for (int i = 2; i <= 400; ++i) text += "  Short paragraph " + std::to_string(i) + ".\r\n";
+    RecentBook = prog.AddBook("short.txt", text);
+    SaveOptions();
+    for (int round = 0; round < 5; ++round) {
+        Start();
+        ASSERT_TRUE(PageShown()) << round;
+        if (round == 0) R().GoToParagraph(48);  // on the page shown: a scroll
+        // A few rounds of the position probe.
+        int ticks = 0;
+        auto probe = frmMain->tmProgress->OnTimer;
+        frmMain->tmProgress->OnTimer = [&](TThreadedTimer* t) {
+            probe(t);
+            ++ticks;
+        };
+        ASSERT_TRUE(WaitFor([&] { return ticks >= 4; }));
+        EXPECT_EQ(R().CurrentBook->LastParagraph, 48) << "round " << round;
+        frmMain->btExitClick();
+        DestroyForms();
+        TBookInfo saved(BooksFolder());
+        saved.FileName = RecentBook;
+        saved.LoadFromBookFile();
+        EXPECT_EQ(saved.LastParagraph, 48) << "round " << round;
+    }
+}
+
 TEST_F(ReaderTest, FirstRenderFailureIsShownOnceAndStartUpGoesOn) {
     std::string name = prog.AddBook("b.txt", ManyParagraphs(10));
     RecentBook = name;

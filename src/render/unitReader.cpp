@@ -394,7 +394,11 @@ void TReader::tmProgressTimer() {
     if (!CurrentBook) return;
     // One question at a time; one that got no answer for two seconds is given up.
     if (probeAsked_ && ++probeTicks_ < 8) return;
-    GetCurPar([this](int32_t cur) { RecordParagraph(cur); });
+    // The reading position is the paragraph at the top edge (its first line
+    // there, or the paragraph crossing it), not the one at the probe point below
+    // it: shown again at the top, the same paragraph is read back, so the
+    // position never creeps forward from one session to the next.
+    GetCurPar([this](int32_t cur) { RecordParagraph(TopParagraph > 0 ? TopParagraph : cur); });
 }
 
 void TReader::SetAutoScroll(bool on) {
