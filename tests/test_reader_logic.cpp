@@ -376,8 +376,17 @@ TEST_F(ReaderLogicTest, GoingToAPercentOrAParagraph) {
     EXPECT_EQ(view.scrolledTo.back(), "par400") << "the paragraph at the top";
     EXPECT_TRUE(reader.GoTo(" 799 "));
     EXPECT_EQ(reader.CurrentBook->LastParagraph, 799);
-    for (const char* bad : {"", "abc", "101%", "-3", "0", "5x"})
+    for (const char* bad : {"", "abc", "101%", "-3", "0", "5x"}) {
+        status.note.clear();
         EXPECT_FALSE(reader.GoTo(bad)) << bad;
+        EXPECT_LE(status.note.size(), 50u) << "fits the status bar: " << status.note;
+        EXPECT_FALSE(status.note.empty()) << bad;
+    }
+    EXPECT_TRUE(reader.GoTo("5000"));
+    EXPECT_EQ(reader.CurrentBook->LastParagraph, 800);
+    EXPECT_NE(status.note.find("800"), std::string::npos) << status.note;
+    reader.OpenBook(reader.CurrentBook->FileName);
+    EXPECT_EQ(status.note, "") << "a note goes when the book changes";
     reader.GoToParagraph(INT32_MAX);  // Ctrl+End
     EXPECT_EQ(reader.CurrentBook->LastParagraph, 800);
     EXPECT_EQ(reader.CurrentBook->LastPage, reader.CurrentBook->GetIntProperty("PagesCount"));

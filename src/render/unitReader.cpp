@@ -57,6 +57,7 @@ std::unique_ptr<TBookInfo> TReader::LoadBook(const std::string& fileName, TLines
 
 void TReader::Adopt(std::unique_ptr<TBookInfo> book, TLines& page) {
     CurrentBook = std::move(book);
+    status_.ShowNote("");  // a word about the book before is void
     // A charset the page cannot be shown and searched in gives way to the one
     // the page's own bytes tell; kept with the next save.
     const std::string charset = CurrentBook->GetProperty("Charset");
@@ -143,6 +144,7 @@ void TReader::CloseBook() {
     CurDocument = CurWindow = 0;
     RestorePosition = NextPageRequested = PrevPageRequested = false;
     view_.Clear();
+    status_.ShowNote("");
     status_.SetTitlePanel("");
     ProgressPosition = LastPercent = 0;
     status_.RepaintProgress(0);
@@ -243,16 +245,29 @@ bool TReader::GoTo(const std::string& where) {
     std::string w = where;
     while (!w.empty() && w.back() == ' ') w.pop_back();
     while (!w.empty() && w.front() == ' ') w.erase(0, 1);
+    // What went wrong is said in a few words, to fit the status bar.
+    const char* const bad = "Go to: a percent (50%) or a paragraph number";
     if (!w.empty() && w.back() == '%') {
         w.pop_back();
         char* end = nullptr;
         const double p = std::strtod(w.c_str(), &end);
-        if (w.empty() || *end || p < 0 || p > 100) return false;
+        if (w.empty() || *end || p < 0 || p > 100) {
+            status_.ShowNote(bad);
+            return false;
+        }
+        status_.ShowNote("");
         GoToPercent(p);
         return true;
     }
     int32_t n = 0;
-    if (!TryDecimalToInt(w, n) || n < 1) return false;
+    if (!TryDecimalToInt(w, n) || n < 1) {
+        status_.ShowNote(bad);
+        return false;
+    }
+    const int32_t total = CurrentBook ? CurrentBook->GetIntProperty("TotalParagraphs") : 0;
+    status_.ShowNote(total > 0 && n > total
+                         ? "The book has " + IntToStr(total) + " paragraphs: the last is shown"
+                         : std::string());
     GoToParagraph(n);
     return true;
 }

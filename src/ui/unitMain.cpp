@@ -430,7 +430,7 @@ void TfrmMain::btGoToClick() {
     if (!reader_->CurrentBook) return;
     const std::string where = AskText("Go to a percent (50%) or a paragraph number:", "");
     if (where.empty()) return;
-    if (!reader_->GoTo(where)) ShowNote("Not a percent or a paragraph number: " + where);
+    reader_->GoTo(where);  // a word on the status bar when it cannot
 }
 
 void TfrmMain::RepaintProgress(int percent) {
@@ -478,6 +478,9 @@ void TfrmMain::ToolButton1Click() {
 }
 
 void TfrmMain::btWindowedClick() {
+    // The page is rendered again at the paragraph being read, not where the
+    // book was opened.
+    reader_->CopyPositionToProperties();
     tmProgress->SetEnabled(false);
     tmScroll->SetEnabled(false);
     btAutoScroll->setChecked(false);
