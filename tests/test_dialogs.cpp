@@ -132,6 +132,15 @@ TEST_F(DialogTest, EncodingListRules) {
     EXPECT_EQ(pickRow(2), "for empty names");
     EXPECT_EQ(pickRow(4), "a=b");
     EXPECT_EQ(pickRow(5), "KOI8-R");
+
+    // Opened for a book in cp866: on its row; Down and Enter choose the next.
+    WhenShown(frmCharsets, [box] {
+        QTest::keyClick(box, Qt::Key_Down);
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    EXPECT_EQ(frmCharsets->ExecFor("CP866"), QDialog::Accepted);
+    EXPECT_EQ(box->currentRow(), 2);
+    EXPECT_EQ(frmCharsets->SelectedCharset, "for empty names");
 }
 
 TEST_F(DialogTest, EncodingRendersUnderTheChosenCharsetAndSavesLater) {

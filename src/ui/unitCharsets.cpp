@@ -45,6 +45,19 @@ TfrmCharsets::TfrmCharsets()
     if (Box->count() > 0) Box->setCurrentRow(0);
 }
 
+int TfrmCharsets::ExecFor(const std::string& charset) {
+    // The row whose own line names the charset.
+    for (size_t row = 0; row < size_t(Box->count()) && row < CharsetTable.size(); ++row)
+        if (const size_t eq = CharsetTable[row].find('=');
+            eq != std::string::npos && SameText(CharsetTable[row].substr(eq + 1), charset)) {
+            Box->setCurrentRow(int(row));
+            break;
+        }
+    Box->scrollToItem(Box->currentItem());
+    Box->setFocus();
+    return exec();
+}
+
 bool TfrmCharsets::HasSelection() const {
     return Box->currentRow() >= 0;
 }

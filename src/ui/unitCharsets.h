@@ -19,6 +19,9 @@ class TfrmCharsets : public QDialog {
     // changes nothing and the dialog closes without a choice.
     void BitBtn1Click();
     bool HasSelection() const;
+    // Shows the dialog on the row of the charset given (the book's), the list
+    // taking the keys: arrows move, Enter chooses.
+    int ExecFor(const std::string& charset);
 };
 
 extern TfrmCharsets* frmCharsets;

@@ -444,7 +444,9 @@ void TfrmMain::btBooksClick() {
 }
 
 void TfrmMain::btEncodingClick() {
-    if (frmCharsets->exec() != QDialog::Accepted || !frmCharsets->HasSelection()) return;
+    const std::string current =
+        reader_->CurrentBook ? reader_->CurrentBook->GetProperty("Charset") : std::string();
+    if (frmCharsets->ExecFor(current) != QDialog::Accepted || !frmCharsets->HasSelection()) return;
     reader_->ApplyCharset(frmCharsets->SelectedCharset);
 }
 
