@@ -4,6 +4,7 @@
 
 #include <QDropEvent>
 #include <QLocalSocket>
+#include <QMenu>
 #include <QMimeData>
 #include <QScreen>
 #include <QUrl>
@@ -289,4 +290,17 @@ TEST(InstanceGuard, TheSocketIsPrivateAndAHandOverIsBounded) {
     EXPECT_EQ(handed, 0);
     qputenv("XDG_RUNTIME_DIR", oldRun);
     qputenv("TMPDIR", oldTmp);
+}
+
+TEST_F(OpenFilesTest, TwoRecentBooksOfOneTitleAreToldApart) {
+    const std::string a = prog.AddBook("nos.txt", ManyParagraphs(5));
+    const std::string b = prog.AddBook("nos.txt", ManyParagraphs(6));
+    StartReader();
+    RecentBooks = {a, b};
+    QMenu menu;
+    frmMain->FillRecentMenu(&menu);
+    ASSERT_EQ(menu.actions().size(), 2);
+    const QString first = menu.actions()[0]->text(), second = menu.actions()[1]->text();
+    EXPECT_NE(first, second);
+    EXPECT_TRUE(first.contains(QString::fromStdString(a))) << first.toStdString();
 }

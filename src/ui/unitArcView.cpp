@@ -39,7 +39,8 @@ TfrmArcView::TfrmArcView() {
     lstFiles->header()->setStretchLastSection(true);
     lstFiles->setIconSize(QSize(20, 20));
     layout->addWidget(lstFiles);
-    connect(lstFiles, &QTreeWidget::itemDoubleClicked, this, [this] { lstFilesDblClick(); });
+    // A double-click or Enter opens the text.
+    connect(lstFiles, &QTreeWidget::itemActivated, this, [this] { lstFilesDblClick(); });
 }
 
 void TfrmArcView::showEvent(QShowEvent* e) {

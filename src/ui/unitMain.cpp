@@ -19,6 +19,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "core/unitFiles.h"
@@ -331,6 +332,7 @@ void TfrmMain::OpenPending() {
 
 void TfrmMain::FillRecentMenu(QMenu* menu) {
     menu->clear();
+    std::vector<std::pair<std::string, std::string>> rows;  // file name, title
     for (const std::string& name : RecentBooks) {
         if (reader_->IsCurrentBook(name) || !FileExists(BooksFolder() + name)) continue;
         TBookInfo b(BooksFolder());
@@ -342,9 +344,17 @@ void TfrmMain::FillRecentMenu(QMenu* menu) {
         } catch (const std::exception&) {
             // Listed by its file name; opening it shows what is wrong.
         }
-        QAction* a = menu->addAction(QString::fromUtf8(title.data(), qsizetype(title.size())));
+        rows.emplace_back(name, title);
+    }
+    for (const auto& [name, title] : rows) {
+        // Two books of one title are told apart by their files.
+        const bool repeated = std::count_if(rows.begin(), rows.end(),
+                                            [&](const auto& r) { return r.second == title; }) > 1;
+        const std::string shown = repeated ? title + "  (" + name + ")" : title;
+        QAction* a = menu->addAction(QString::fromUtf8(shown.data(), qsizetype(shown.size())));
+        const std::string book = name;
         connect(a, &QAction::triggered, this,
-                [this, name] { Guard([&] { reader_->SwitchToBook(name); }); });
+                [this, book] { Guard([&] { reader_->SwitchToBook(book); }); });
     }
     if (menu->isEmpty()) menu->addAction("No recent books")->setEnabled(false);
 }
