@@ -394,6 +394,25 @@ TEST_F(ReaderLogicTest, GoingToAPercentOrAParagraph) {
     EXPECT_EQ(reader.CurrentBook->LastPage, 1);
 }
 
+TEST_F(ReaderLogicTest, FindSaysWhenItWentRoundAndNotFoundClearsTheMark) {
+    reader.OpenBook(AddBook(800));
+    reader.LoadPage();
+    reader.WBDocumentComplete();
+    reader.GoToParagraph(700);
+    ASSERT_TRUE(reader.Find("Paragraph 701x"));
+    EXPECT_EQ(status.note, "");
+    ASSERT_TRUE(reader.Find("Paragraph 5x"));
+    EXPECT_EQ(reader.CurrentBook->LastParagraph, 5);
+    EXPECT_NE(status.note.find("end"), std::string::npos) << status.note;
+    ASSERT_TRUE(reader.FindAgain(false));  // the only hit: round again, backwards
+    EXPECT_NE(status.note.find("start"), std::string::npos) << status.note;
+    const size_t marks = view.highlighted.size();
+    EXPECT_FALSE(reader.Find("no such words"));
+    EXPECT_EQ(status.note, "Not found");
+    ASSERT_EQ(view.highlighted.size(), marks + 1);
+    EXPECT_EQ(view.highlighted.back().first, "") << "the old mark is taken off";
+}
+
 TEST_F(ReaderLogicTest, RenderedAgainThePageStartsWithTheParagraphAtTheTop) {
     reader.OpenBook(AddBook(400));
     reader.LoadPage();

@@ -42,7 +42,7 @@ class THtmlView {
     virtual void ScrollBy(int dx, int dy, std::function<void(TScrollState)> done = {}) = 0;
     // Marks the first occurrence of text (compared without regard to case, any
     // run of white space matching any other) inside the paragraph and brings it
-    // into view.
+    // into view. The mark made before goes in any case (an empty id: only that).
     virtual void Highlight(const std::string& paragraphId, const std::u16string& text) = 0;
     virtual int ViewWidth() const = 0;
     virtual int ViewHeight() const = 0;

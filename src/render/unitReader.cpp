@@ -289,9 +289,19 @@ bool TReader::Find(const std::string& text, bool forward) {
                            : FindPrevious(*CurrentBook, matcher, std::max(from, 1), offset, hit);
     if (!found) {
         status_.ShowNote("Not found");
+        view_.Highlight("", u"");  // the last hit is no longer marked
         return false;
     }
-    status_.ShowNote("");
+    // A search that went past the book's end (or start) and on from the other says so.
+    const int32_t at = std::max(from, 1);
+    const bool wrapped =
+        forward ? !(hit.Paragraph > at ||
+                    (hit.Paragraph == at && (offset == UINT64_MAX || hit.Offset > offset)))
+                : !(hit.Paragraph < at ||
+                    (hit.Paragraph == at && offset != UINT64_MAX && hit.Offset < offset));
+    status_.ShowNote(!wrapped  ? ""
+                     : forward ? "Passed the end: found from the start"
+                               : "Passed the start: found from the end");
     highlight_ = Utf8ToUtf16(text);
     GoToParagraph(hit.Paragraph);
     hitParagraph_ = hit.Paragraph;

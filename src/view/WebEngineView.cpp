@@ -300,10 +300,10 @@ void TWebEngineView::Highlight(const std::string& paragraphId, const std::u16str
     // space aside, and wraps it in <mark> elements, one per text node it spans.
     const QString js =
         QString(
-            "(function(id,q){var p=document.getElementById(id);if(!p)return false;"
-            "var old=document.querySelectorAll('mark.tavisto');"
+            "(function(id,q){var old=document.querySelectorAll('mark.tavisto');"
             "for(var i=0;i<old.length;i++){var m=old[i];"
             "m.replaceWith(document.createTextNode(m.textContent));}"
+            "var p=document.getElementById(id);if(!p)return false;"
             "p.normalize();var w=document.createTreeWalker(p,NodeFilter.SHOW_TEXT);"
             "var nodes=[],s='',map=[];for(var n=w.nextNode();n;n=w.nextNode()){"
             "for(var k=0;k<n.data.length;k++){var c=n.data[k];"
