@@ -251,6 +251,33 @@ TEST_F(ReaderTest, TheParagraphAtTheTopStaysThereFromOneSessionToTheNext) {
     }
 }
 
+TEST_F(ReaderTest, ASeamBetweenPagesIsNoMoreThanTwoLinesHigh) {
+    RecentBook = prog.AddBook("seam.txt", ManyParagraphs(400));
+    SaveOptions();
+    Start();
+    ASSERT_TRUE(PageShown());
+    // From the last paragraph's end to the page's end (CONTINUE), and on the
+    // next page from its start to the first paragraph (BACK).
+    const auto measure = [&](const char* js) {
+        return PageScript(frmMain->WB,
+                          QString("(function(){var ps=document.getElementsByTagName('p');"
+                                  "var lh=parseFloat(getComputedStyle(ps[0]).lineHeight);%1})()")
+                              .arg(js))
+            .toDouble();
+    };
+    const double below = measure(
+        "var r=ps[ps.length-1].getBoundingClientRect();"
+        "return (document.documentElement.scrollHeight-(r.bottom+window.scrollY))/lh;");
+    EXPECT_GT(below, 0.5) << "the button is there";
+    EXPECT_LE(below, 2.0) << "lines below the text";
+    const uint64_t doc = frmMain->WB->Document();
+    R().NextVPage();
+    ASSERT_TRUE(WaitFor([&] { return frmMain->WB->Document() > doc && PageIsShown(); }));
+    const double above = measure("return (ps[0].getBoundingClientRect().top+window.scrollY)/lh;");
+    EXPECT_GT(above, 0.5);
+    EXPECT_LE(above, 2.0) << "lines above the text";
+}
+
 TEST_F(ReaderTest, FirstRenderFailureIsShownOnceAndStartUpGoesOn) {
     std::string name = prog.AddBook("b.txt", ManyParagraphs(10));
     RecentBook = name;
