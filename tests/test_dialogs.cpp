@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSlider>
+#include <QStatusBar>
 #include <QTimer>
 
 #include "GuiUtil.h"
@@ -317,6 +318,39 @@ TEST_F(DialogTest, StyleOkRerendersTheOpenBook) {
     frmMain->ToolButton4Click();
     EXPECT_TRUE(WaitFor([&] { return shown() != "31px " + before.substr(before.find(' ') + 1); }))
         << shown();
+}
+
+TEST_F(DialogTest, NightColoursTheWholeWindowAndDayGivesTheDesktopBack) {
+    Create();
+    StartReader();
+    const QColor desktop = frmMain->palette().color(QPalette::Window);
+    auto choose = [](int preset) {
+        WhenShown(frmStyle, [preset] {
+            frmStyle->ApplyPreset(StylePresets[preset]);
+            frmStyle->btOkClick();
+        });
+        frmMain->ToolButton4Click();
+        QApplication::processEvents();  // the palette reaches the widgets
+    };
+    choose(2);  // Night
+    EXPECT_LT(frmMain->palette().color(QPalette::Window).lightness(), 96);
+    EXPECT_LT(frmMain->statusBar()->palette().color(QPalette::Window).lightness(), 96);
+    EXPECT_GT(frmMain->palette().color(QPalette::WindowText).lightness(), 150);
+    choose(0);  // Day
+    EXPECT_EQ(frmMain->palette().color(QPalette::Window), desktop);
+}
+
+TEST_F(DialogTest, WithNoBookOpenThePageSaysHowToOpenOne) {
+    Create();
+    StartReader();
+    ASSERT_FALSE(frmMain->Reader().CurrentBook);
+    QString text;
+    bool seen = WaitFor([&] {
+        text = PageScript(frmMain->WB, "document.body ? document.body.innerText : ''").toString();
+        return text.contains("Ctrl+O");
+    });
+    ASSERT_TRUE(seen);
+    EXPECT_TRUE(text.contains("drop")) << text.toStdString();
 }
 
 TEST_F(DialogTest, FontPickers) {

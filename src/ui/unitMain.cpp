@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QColor>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QHBoxLayout>
@@ -10,6 +11,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
+#include <QPalette>
 #include <QProgressBar>
 #include <QScreen>
 #include <QStatusBar>
@@ -23,6 +25,7 @@
 #include <cstdio>
 
 #include "core/unitFiles.h"
+#include "core/unitStyleValues.h"
 #include "options/unitOptStorage.h"
 #include "unitAbout.h"
 #include "unitApp.h"
@@ -275,6 +278,7 @@ void TfrmMain::ShowWindowed() {
 
 void TfrmMain::ShowAsSaved() {
     if (closed_) return;
+    ApplyPageColours();
     if (WindowMode == WindowModeWindow) {
         btWindowed->setChecked(true);
         ShowWindowed();
@@ -463,7 +467,57 @@ void TfrmMain::btEncodingClick() {
 void TfrmMain::ToolButton4Click() {
     reader_->CopyPositionToProperties();
     if (frmStyle->exec() != QDialog::Accepted) return;
+    ApplyPageColours();
     reader_->RenderInPlace();
+}
+
+namespace {
+QColor OptionColour(const char* key) {
+    try {
+        const TColorValue c = HexToColor(ValueOf(OptionList, key));
+        return QColor(c.r, c.g, c.b);
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+}  // namespace
+
+void TfrmMain::ApplyPageColours() {
+    static const QPalette desktop = QApplication::palette();
+    const QColor bg = OptionColour("bgcolor"), text = OptionColour("norm_color"),
+                 accent = OptionColour("titl_color");
+    QPalette p = desktop;
+    if (bg.isValid() && text.isValid() && bg.lightness() < 96) {
+        const QColor raised = bg.lighter(160), sunken = bg.lighter(125);
+        for (auto role : {QPalette::Window, QPalette::Button, QPalette::AlternateBase})
+            p.setColor(role, raised);
+        p.setColor(QPalette::Base, sunken);
+        for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText,
+                          QPalette::ToolTipText, QPalette::BrightText})
+            p.setColor(role, text);
+        p.setColor(QPalette::ToolTipBase, raised);
+        p.setColor(QPalette::PlaceholderText, text.darker(140));
+        if (accent.isValid()) p.setColor(QPalette::Highlight, accent.darker(130));
+        p.setColor(QPalette::HighlightedText, text.lighter(130));
+        for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+            p.setColor(QPalette::Disabled, role, text.darker(200));
+    }
+    QApplication::setPalette(p);
+    // With no book open the view shows how to open one, in the page's colours.
+    const QString page = bg.isValid() ? bg.name() : QString("#ffffff");
+    const QString ink = text.isValid() ? text.name() : QString("#000000");
+    WB->EmptyPageHtml =
+        QString(
+            "<html><body style=\"background:%1;color:%2;font-family:'Liberation Sans',"
+            "sans-serif;font-size:18px;margin:0;display:flex;align-items:center;"
+            "justify-content:center;height:100vh\"><div style=\"max-width:32em;"
+            "line-height:1.6\"><h2 style=\"font-weight:normal\">No book is open</h2>"
+            "<p>Open one from <b>My Books</b> (Ctrl+O), where <b>Browse</b> adds a text "
+            "file or a ZIP archive to your library.</p><p>Or drop a text file on this "
+            "window, or pick a book you read lately from the arrow beside "
+            "<b>Books</b>.</p></div></body></html>")
+            .arg(page, ink);
+    if (!reader_->CurrentBook) WB->Clear();
 }
 
 void TfrmMain::btAutoScrollClick() {

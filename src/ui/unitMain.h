@@ -70,6 +70,10 @@ class TfrmMain : public QMainWindow, public TReaderStatus {
     void OpenFilesLater(const std::vector<std::string>& files);
     // Fills a menu with the recent books (not the one being read).
     void FillRecentMenu(QMenu* menu);
+    // The window takes the page's colours where the page is dark (Night): tool
+    // bar, status bar, scroll bars and dialogs alike; a light page leaves the
+    // desktop's own palette. The page shown with no book open follows too.
+    void ApplyPageColours();
     bool Closed() const { return closed_; }
     // Closes as Exit does, telling failures on standard error instead of a box.
     void CloseBySignal();

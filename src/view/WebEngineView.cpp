@@ -148,7 +148,8 @@ class TWebEnginePage : public QWebEnginePage {
     }
     bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override {
         // The view shows the program's pages; a link in a book leads nowhere.
-        return isMainFrame && (url.scheme() == PageScheme || url.scheme() == "about");
+        return isMainFrame && (url.scheme() == PageScheme || url.scheme() == "about" ||
+                               (url.scheme() == "data" && url == view_->EmptyPageUrl()));
     }
     QWebEnginePage* createWindow(WebWindowType) override { return nullptr; }
 
@@ -214,10 +215,16 @@ void TWebEngineView::Navigate(const std::string& localPath) {
     page_->load(url);
 }
 
+QUrl TWebEngineView::EmptyPageUrl() const {
+    if (EmptyPageHtml.isEmpty()) return QUrl("about:blank");
+    return QUrl("data:text/html;charset=utf-8," +
+                QString::fromLatin1(QUrl::toPercentEncoding(EmptyPageHtml)));
+}
+
 void TWebEngineView::Clear() {
     lastUrl_ = QUrl();
     document_ = 0;
-    page_->load(QUrl("about:blank"));
+    page_->load(EmptyPageUrl());
 }
 
 void TWebEngineView::ShowMessage(const std::u16string& text) {

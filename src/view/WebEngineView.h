@@ -37,6 +37,10 @@ class TWebEngineView : public QWebEngineView, public THtmlView {
 
     // A script's message box, handed to the reader.
     void ShowMessage(const std::u16string& text);
+    // What Clear shows: a page of the program's own (empty: a blank page), and
+    // its address, the only data: address the view goes to.
+    QString EmptyPageHtml;
+    QUrl EmptyPageUrl() const;
 
   private:
     void PageLoaded(bool ok);
