@@ -88,7 +88,7 @@ struct ProgramDir {
         TBookInfo b(BooksFolder());
         b.FileName = AddBook(textName, text);
         b.LoadFromBookFile();
-        b.LastPage = page;
+        b.LastPage = page > 0 ? page : b.PageOfParagraph(paragraph);  // 0: the paragraph's
         b.LastParagraph = paragraph;
         b.SavePosition();
         return b.FileName;

@@ -233,7 +233,7 @@ TEST_F(LibraryTest, BooksByTitleWithTheOneBeingReadSelectedAndRebuiltInPlace) {
         std::string text = "Some Author\r\n" + title + "\r\n";
         for (int i = 0; i < 120; ++i)
             text += "Line " + std::to_string(i) + " " + std::string(130, 'x') + "\r\n";
-        return prog.AddBookAt(file, text, 1, paragraph);
+        return prog.AddBookAt(file, text, 0, paragraph);
     };
     book("z.txt", "Apples", 1);
     const std::string read = book("a.txt", "Pears", 60);
@@ -245,6 +245,15 @@ TEST_F(LibraryTest, BooksByTitleWithTheOneBeingReadSelectedAndRebuiltInPlace) {
     EXPECT_EQ(Rows(), (std::vector<std::string>{"Apples", "Oranges", "Pears"}));
     EXPECT_EQ(List()->currentItem()->text(0).toStdString(), "Pears") << "the book being read";
     EXPECT_EQ(List()->topLevelItem(1)->text(2).toStdString(), "100%");
+    EXPECT_EQ(List()->topLevelItem(0)->text(2).toStdString(), "0%") << "never read";
+    // The book being read: how far it is read now, not at its last save.
+    frmBooks->hide();
+    r.CurrentBook->LastParagraph = 100;
+    r.CurrentBook->LastPage = r.CurrentBook->PageOfParagraph(100);
+    frmBooks->show();
+    EXPECT_EQ(List()->topLevelItem(2)->text(2).toStdString(),
+              std::to_string(r.CurrentBook->PositionPercent()) + "%");
+    EXPECT_NE(r.CurrentBook->PositionPercent(), ReadPercent(*r.CurrentBook));
     EXPECT_EQ(List()->topLevelItem(1)->text(1).toStdString(), "Some Author");
     // Its paragraphs built anew while it is open: saved, rebuilt, shown again.
     r.CurrentBook->LastParagraph = 80;

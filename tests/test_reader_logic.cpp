@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "TestUtil.h"
 #include "core/unitErrors.h"
 #include "core/unitFiles.h"
@@ -133,28 +135,36 @@ TEST_F(ReaderLogicTest, ProbeReadsParagraphIdsOnly) {
     EXPECT_EQ(Probe(), -1);
 }
 
-TEST_F(ReaderLogicTest, ProgressRoundsHalfToEvenAndRepaintsOnChange) {
-    EXPECT_EQ(TReader::Percentage(150, 400), 38);
-    EXPECT_EQ(TReader::Percentage(50, 400), 12);
-    EXPECT_EQ(TReader::Percentage(10, 400), 2);  // 2.5
-    EXPECT_EQ(TReader::Percentage(14, 400), 4);  // 3.5
-    reader.OpenBook(AddBook(400));
+TEST_F(ReaderLogicTest, PercentAndPageComeFromOneMeasure) {
+    // "page 3 of 229  6%" read as a contradiction: the percent is where the
+    // position lies among the pages, in the status bar, the progress bar and
+    // the list of books alike.
+    reader.OpenBook(AddBook(800));
+    TBookInfo& b = *reader.CurrentBook;
+    const int32_t pages = b.GetIntProperty("PagesCount");
+    ASSERT_GE(pages, 4);
     reader.CurDocument = view.doc = 1;
-    view.idAtProbe = "par150";
+    EXPECT_EQ(ReadPercent(b), 0) << "never read";
+    const int32_t third = b.FirstParagraphOfPage(3);
+    b.LastPage = 3;
+    view.idAtProbe = view.idAtTop = "par" + std::to_string(third);
     reader.tmProgressTimer();
     reader.tmProgressTimer();
-    EXPECT_EQ(reader.CurrentBook->LastParagraph, 150);
-    EXPECT_EQ(status.repaints, std::vector<int>{38}) << "only when the percentage changes";
-    view.idAtProbe = "";  // between paragraphs: nothing changes
+    const int expected = int(std::lround(2.0 / pages * 100));
+    EXPECT_EQ(status.repaints, std::vector<int>{expected}) << "only when the percent changes";
+    EXPECT_EQ(status.place.Page, 3);
+    EXPECT_EQ(status.place.Percent, expected);
+    // Halfway through the last page, and saved for the list of books.
+    b.LastPage = pages;
+    const int32_t last = b.FirstParagraphOfPage(pages);
+    view.idAtProbe = view.idAtTop = "par" + std::to_string(last + (800 - last) / 2);
     reader.tmProgressTimer();
-    EXPECT_EQ(reader.CurrentBook->LastParagraph, 150);
-    reader.CurrentBook->SetProperty("TotalParagraphs", "0");
-    view.idAtProbe = "par3";
-    reader.tmProgressTimer();
-    EXPECT_EQ(status.repaints.size(), 1u) << "a total of 0 leaves the display alone";
-    reader.CurrentBook->SetProperty("TotalParagraphs", "");
-    reader.tmProgressTimer();
-    EXPECT_EQ(status.repaints.back(), 0) << "a missing total shows 0";
+    EXPECT_NEAR(status.place.Percent, (pages - 0.5) / pages * 100, 1.0);
+    b.SavePosition();
+    TBookInfo listed(BooksFolder());
+    listed.FileName = b.FileName;
+    listed.LoadHeader();
+    EXPECT_EQ(ReadPercent(listed), status.place.Percent);
 }
 
 TEST_F(ReaderLogicTest, PagingStepsAndPageRequests) {

@@ -346,6 +346,8 @@ void TBookInfo::SaveAsNewBook(const std::string& baseName) {
 void TBookInfo::SavePosition() {
     // A book whose file was removed while it was open is not made again.
     if (loaded_ && !PathTaken(FullPath())) return;
+    if (const int percent = PositionPercent(); percent >= 0)
+        SetProperty("ReadPercent", IntToStr(percent));
     SetProperty("LastPage", IntToStr(LastPage));
     SetProperty("LastParagraph", IntToStr(LastParagraph));
     SaveToBookFile();
@@ -637,6 +639,23 @@ int32_t TBookInfo::PageOfParagraph(int32_t n) {
     return lo;
 }
 
+int TBookInfo::PositionPercent() {
+    const int32_t pages = GetIntProperty("PagesCount");
+    if (pages < 1) return -1;
+    const int32_t page = std::clamp(LastPage, 1, pages);
+    // Within the page: by paragraphs, from its first to the next page's first
+    // (on the last page, to the last paragraph: the book's end is 100%).
+    double within = 0;
+    const int32_t first = FirstParagraphOfPage(page);
+    const int32_t next =
+        page < pages ? FirstParagraphOfPage(page + 1) : GetIntProperty("TotalParagraphs");
+    if (first > 0 && next > first)
+        within = std::clamp(double(LastParagraph - first) / double(next - first), 0.0, 1.0);
+    else if (page == pages && first > 0 && LastParagraph >= next)
+        within = 1;
+    return std::clamp(int(std::lround((page - 1 + within) / pages * 100.0)), 0, 100);
+}
+
 void TBookInfo::NextPage(TLines& lines) {
     if (LastPage < GetIntProperty("PagesCount")) {
         ++LastPage;
@@ -667,6 +686,11 @@ int PercentOf(int32_t cur, int32_t total) {
 }
 
 int ReadPercent(const TBookInfo& b) {
+    int32_t saved = 0;
+    if (TryDecimalToInt(b.GetProperty("ReadPercent"), saved) && saved >= 0 && saved <= 100)
+        return saved;
+    // Never read: at its start.
+    if (b.GetProperty("LastParagraph") == "1" && b.GetProperty("LastPage") == "1") return 0;
     int32_t cur = 0, total = 0;
     if (!TryDecimalToInt(b.GetProperty("LastParagraph"), cur) ||
         !TryDecimalToInt(b.GetProperty("TotalParagraphs"), total) || total <= 0)

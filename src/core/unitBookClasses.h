@@ -94,6 +94,10 @@ class TBookInfo {
     int32_t FirstParagraphOfPage(int32_t n);
     // The page that holds paragraph n (1 when none does).
     int32_t PageOfParagraph(int32_t n);
+    // How far the position (LastPage, LastParagraph) lies in the book, 0 to 100,
+    // measured as the page numbers are: pages before it, and the part of its page
+    // before the paragraph. -1 when the book counts no pages.
+    int PositionPercent();
     void NextPage(TLines& lines);
     void PrevPage(TLines& lines);
 
@@ -142,7 +146,8 @@ class TBookInfo {
 
 // What the list and the status bar show of a book, in UTF-8: its own title
 // ("BookTitle") or else its file name; its author; how far it was read, in
-// percent of its paragraphs (-1 when not known).
+// percent (as saved with the position; from its paragraphs for a book saved
+// before that; 0 for a book never read; -1 when not known).
 std::string DisplayTitle(const TBookInfo& b);
 std::string DisplayAuthor(const TBookInfo& b);
 int ReadPercent(const TBookInfo& b);

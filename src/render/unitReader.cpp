@@ -333,9 +333,8 @@ void TReader::ReportPlace() {
             ToUtf8(Contents[size_t(h)].Text, CodePageOf(CurrentBook->GetProperty("Charset")));
     place.Page = CurrentBook->LastPage;
     place.Pages = std::max(CurrentBook->GetIntProperty("PagesCount"), 0);
-    const int32_t total = CurrentBook->GetIntProperty("TotalParagraphs");
-    if (total > 0)
-        place.Percent = std::clamp(Percentage(CurrentBook->LastParagraph, total), 0, 100);
+    // Percent and page from one measure: where the position lies among the pages.
+    place.Percent = CurrentBook->PositionPercent();
     status_.ShowPlace(place);
 }
 
@@ -391,19 +390,14 @@ void TReader::WBDocumentComplete() {
     tmProgress_.SetEnabled(true);
 }
 
-int TReader::Percentage(int32_t cur, int32_t total) {
-    return PercentOf(cur, total);
-}
-
 void TReader::RecordParagraph(int32_t cur) {
     if (cur < 0 || !CurrentBook) return;
     const bool moved = CurrentBook->LastParagraph != cur;
     CurrentBook->LastParagraph = cur;
-    const int32_t total = CurrentBook->GetIntProperty("TotalParagraphs");
     if (moved) ReportPlace();
-    if (total == 0) return;
-    int pct = Percentage(cur, total);
-    ProgressPosition = pct < 0 ? 0 : (pct > 100 ? 100 : pct);
+    const int pct = CurrentBook->PositionPercent();
+    if (pct < 0) return;
+    ProgressPosition = pct;
     if (ProgressPosition != LastPercent) {
         LastPercent = ProgressPosition;
         status_.RepaintProgress(ProgressPosition);

@@ -129,8 +129,6 @@ class TReader {
 
     // The probe point: half the view's width, 50 pixels below its top.
     static constexpr int ProbeY = 50;
-    // cur / total * 100, rounded to the nearest, halves to the even one.
-    static int Percentage(int32_t cur, int32_t total);
     // The number of an element id "parN", or -1.
     static int32_t ParagraphOfId(const std::string& id);
 

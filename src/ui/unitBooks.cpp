@@ -101,12 +101,15 @@ void TfrmBooks::FillListView() {
     auto text = [](const std::string& s) {
         return QString::fromUtf8(s.data(), qsizetype(s.size()));
     };
+    const std::string reading = CurrentBookName ? CurrentBookName() : std::string();
     for (size_t i = 0; i < BookList->Count(); ++i) {
         const TBookInfo& b = BookList->GetBook(i);
         auto* item = new QTreeWidgetItem(listBooks);
         item->setText(0, text(DisplayTitle(b)));
         item->setText(1, text(DisplayAuthor(b)));
-        const int read = ReadPercent(b);
+        const int read = !reading.empty() && b.FileName == reading && CurrentBookPercent
+                             ? CurrentBookPercent()
+                             : ReadPercent(b);
         item->setText(2, read < 0 ? QString() : QString("%1%").arg(read));
         item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
         item->setToolTip(0, Qt::convertFromPlainText(text(b.FileName)));

@@ -41,6 +41,8 @@ class TfrmBooks : public QDialog {
     std::function<void(const std::string& fileName)> OnBookRewritten;
     // The book being read, whose row is selected when the list is filled.
     std::function<std::string()> CurrentBookName;
+    // How far the book being read is read now (its file holds the last save's).
+    std::function<int()> CurrentBookPercent;
 
     // Builds the selected book's paragraphs anew in another layout (null: decided again).
     void RebuildSelected(const TLayout::TKind* kind);

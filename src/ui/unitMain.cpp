@@ -241,6 +241,9 @@ void TfrmMain::WireBooksWindow() {
             reader_->SwitchToBook(DefaultRecentBook);
         });
     };
+    frmBooks->CurrentBookPercent = [this] {
+        return reader_->CurrentBook ? reader_->CurrentBook->PositionPercent() : -1;
+    };
     frmBooks->CurrentBookName = [this] {
         return reader_->CurrentBook ? reader_->CurrentBook->FileName : std::string();
     };
