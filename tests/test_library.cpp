@@ -2,7 +2,9 @@
 
 #include <QAction>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QToolBar>
+#include <QToolButton>
 #include <QTreeWidget>
 
 #include "GuiUtil.h"
@@ -265,5 +267,35 @@ TEST_F(LibraryTest, BooksByTitleWithTheOneBeingReadSelectedAndRebuiltInPlace) {
     TLines page;
     r.CurrentBook->ExtractPage(r.CurrentBook->LastPage, page);
     EXPECT_NE(JoinLines(page).find("Line 77 "), std::string::npos) << "paragraph 80 was line 77";
+    EXPECT_TRUE(errors.empty()) << errors.front();
+}
+
+TEST_F(LibraryTest, TheOpenBooksParagraphsAreChosenFromTheMainWindowWithTheCurrentOneMarked) {
+    RecentBook = prog.AddBook("v.txt", ManyParagraphs(40));
+    TReader& r = frmMain->Reader();
+    r.LoadRecentBook([&](const std::string& m) { errors.push_back(m); });
+    ASSERT_TRUE(r.CurrentBook);
+    // The Encoding button's menu: Paragraphs, the book's layout marked.
+    QMenu* menu = nullptr;
+    for (auto* b : frmMain->findChildren<QToolButton*>())
+        if (b->text() == "Encoding") menu = b->menu();
+    ASSERT_TRUE(menu);
+    emit menu->aboutToShow();
+    QMenu* paragraphs = menu->actions().at(0)->menu();
+    ASSERT_TRUE(paragraphs);
+    auto find = [&](const char* text) {
+        for (QAction* a : paragraphs->actions())
+            if (a->text() == text) return a;
+        return static_cast<QAction*>(nullptr);
+    };
+    ASSERT_TRUE(find("classic") && find("verse"));
+    EXPECT_TRUE(find("classic")->isChecked());
+    EXPECT_FALSE(find("verse")->isChecked());
+    find("verse")->trigger();
+    ASSERT_TRUE(r.CurrentBook);
+    EXPECT_EQ(r.CurrentBook->GetProperty("Layout"), "verse");
+    emit menu->aboutToShow();
+    paragraphs = menu->actions().at(0)->menu();
+    EXPECT_TRUE(find("verse")->isChecked());
     EXPECT_TRUE(errors.empty()) << errors.front();
 }

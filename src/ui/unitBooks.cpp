@@ -1,5 +1,6 @@
 #include "unitBooks.h"
 
+#include <QActionGroup>
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -129,34 +130,53 @@ void TfrmBooks::Rebuild() {
     FillListView();
 }
 
-void TfrmBooks::contextMenuEvent(QContextMenuEvent* e) {
-    QTreeWidgetItem* item = listBooks->currentItem();
-    if (!item || !item->isSelected()) return;
-    QMenu menu(this);
-    QMenu* paragraphs = menu.addMenu("Paragraphs");
+void TfrmBooks::FillLayoutMenu(QMenu* menu, const std::string& layout,
+                               const std::function<void(const TLayout::TKind*)>& choose) {
     static const std::pair<const char*, int> choices[] = {{"automatic", -1},
                                                           {"classic", TLayout::Classic},
                                                           {"one per line", TLayout::Lines},
                                                           {"margin", TLayout::Margin},
                                                           {"verse", TLayout::Verse}};
+    // The layout the book is read with now; "automatic" is a way to choose, not one.
+    const std::string now = layout.substr(0, layout.find(' '));
+    TLayout::TKind current = TLayout::Classic;
+    const bool known = TLayout::FromName(now, current);
+    auto* group = new QActionGroup(menu);
     for (const auto& [name, kind] : choices) {
-        connect(paragraphs->addAction(name), &QAction::triggered, this, [this, kind] {
+        QAction* a = menu->addAction(name);
+        if (kind >= 0) {
+            a->setCheckable(true);
+            a->setChecked(known && kind == int(current));
+            group->addAction(a);
+        }
+        QObject::connect(a, &QAction::triggered, menu, [choose, kind = kind] {
             const TLayout::TKind k = TLayout::TKind(kind);
             try {
-                RebuildSelected(kind < 0 ? nullptr : &k);
+                choose(kind < 0 ? nullptr : &k);
             } catch (const std::exception& e) {
                 ShowErrorBox(e.what());
             }
         });
     }
+}
+
+void TfrmBooks::contextMenuEvent(QContextMenuEvent* e) {
+    QTreeWidgetItem* item = listBooks->currentItem();
+    if (!item || !item->isSelected()) return;
+    const TBookInfo& b = BookList->GetBook(size_t(listBooks->indexOfTopLevelItem(item)));
+    QMenu menu(this);
+    FillLayoutMenu(menu.addMenu("Paragraphs"), b.GetProperty("Layout"),
+                   [this](const TLayout::TKind* kind) { RebuildSelected(kind); });
     menu.exec(e->globalPos());
 }
 
 void TfrmBooks::RebuildSelected(const TLayout::TKind* kind) {
     QTreeWidgetItem* item = listBooks->currentItem();
     if (!item || !item->isSelected()) return;
-    const std::string name =
-        BookList->GetBook(size_t(listBooks->indexOfTopLevelItem(item))).FileName;
+    RebuildBookFile(BookList->GetBook(size_t(listBooks->indexOfTopLevelItem(item))).FileName, kind);
+}
+
+void TfrmBooks::RebuildBookFile(const std::string& name, const TLayout::TKind* kind) {
     const bool wasOpen = OnReleasingBook && OnReleasingBook(name);
     try {
         TBookInfo book(BooksFolder());

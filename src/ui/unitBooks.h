@@ -14,6 +14,8 @@
 
 class QTreeWidget;
 
+class QMenu;
+
 class TfrmBooks : public QDialog {
   public:
     TfrmBooks();
@@ -46,6 +48,12 @@ class TfrmBooks : public QDialog {
 
     // Builds the selected book's paragraphs anew in another layout (null: decided again).
     void RebuildSelected(const TLayout::TKind* kind);
+    // The same for a book of the library by its file name.
+    void RebuildBookFile(const std::string& name, const TLayout::TKind* kind);
+    // Fills a menu with the paragraph layouts, the one named by layout (a book's
+    // "Layout" property) marked; choose gets the kind (null: automatic).
+    static void FillLayoutMenu(QMenu* menu, const std::string& layout,
+                               const std::function<void(const TLayout::TKind*)>& choose);
 
     // Files dropped on the window: added as the command line adds them, and the
     // first one's book chosen.

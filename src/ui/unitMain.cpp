@@ -136,9 +136,27 @@ TfrmMain::TfrmMain() {
     keys(add(toolBar2, "Find", [this] { btFindClick(); }),
          "Find in the book (Ctrl+F; F3 next, Shift+F3 previous)", {QKeySequence::Find});
     toolBar2->addSeparator();
-    add(toolBar2, "Encoding", [this] {
-        btEncodingClick();
-    })->setToolTip("The character set the book is read in");
+    QAction* encoding = add(toolBar2, "Encoding", [this] { btEncodingClick(); });
+    encoding->setToolTip(
+        "The character set the book is read in; the arrow: how its paragraphs are made");
+    // The open book's paragraph layout: the button's menu.
+    if (auto* button = qobject_cast<QToolButton*>(toolBar2->widgetForAction(encoding))) {
+        auto* menu = new QMenu(button);
+        connect(menu, &QMenu::aboutToShow, this, [this, menu] {
+            menu->clear();
+            QMenu* paragraphs = menu->addMenu("Paragraphs");
+            if (!reader_->CurrentBook) {
+                paragraphs->setEnabled(false);
+                return;
+            }
+            const std::string name = reader_->CurrentBook->FileName;
+            TfrmBooks::FillLayoutMenu(
+                paragraphs, reader_->CurrentBook->GetProperty("Layout"),
+                [name](const TLayout::TKind* kind) { frmBooks->RebuildBookFile(name, kind); });
+        });
+        button->setMenu(menu);
+        button->setPopupMode(QToolButton::MenuButtonPopup);
+    }
     add(toolBar2, "Style", [this] { ToolButton4Click(); })->setToolTip("Font, size and colours");
     toolBar2->addSeparator();
     btAutoScroll = keys(add(
