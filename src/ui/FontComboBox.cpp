@@ -56,6 +56,12 @@ QPixmap TrueTypeMark(const QColor& background) {
     return pm;
 }
 
+}  // namespace
+
+const QString TFontComboBox::SampleText = QString::fromUtf8("Aa \xd0\x91\xd0\xb1");
+
+namespace {
+
 class TFaceDelegate : public QStyledItemDelegate {
   public:
     explicit TFaceDelegate(TFontComboBox* box) : QStyledItemDelegate(box), box_(box) {}
@@ -66,14 +72,22 @@ class TFaceDelegate : public QStyledItemDelegate {
         const QColor bg = selected ? opt.palette.highlight().color() : opt.palette.base().color();
         p->save();
         p->fillRect(opt.rect, bg);
+        // The name in the dialog's own font, always readable (a symbol face would
+        // draw its own name in symbols); a sample in the face itself at the right.
         QFont f = box_->font();
-        if (box_->UseItemFont()) f.setFamily(index.data(Qt::UserRole).toString());
         f.setItalic(index.data(Qt::UserRole + 1).toBool());
         p->setFont(f);
         p->setPen(selected ? opt.palette.highlightedText().color() : opt.palette.text().color());
         if (IsTrueTypeFace(index.data(Qt::UserRole).toString().toStdString()))
             p->drawPixmap(opt.rect.left() + 2, opt.rect.top() + 2, TrueTypeMark(bg));
-        p->drawText(opt.rect.adjusted(16, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop, face);
+        const QRect text = opt.rect.adjusted(16, 0, -4, 0);
+        p->drawText(text, Qt::AlignLeft | Qt::AlignTop, face);
+        if (box_->UseItemFont()) {
+            QFont sample = box_->font();
+            sample.setFamily(index.data(Qt::UserRole).toString());
+            p->setFont(sample);
+            p->drawText(text, Qt::AlignRight | Qt::AlignTop, TFontComboBox::SampleText);
+        }
         p->restore();
     }
     QSize sizeHint(const QStyleOptionViewItem& opt, const QModelIndex& index) const override {

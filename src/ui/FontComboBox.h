@@ -1,5 +1,6 @@
-// A drop-down list of the installed font faces, each drawn in its own face, with
-// a mark on the rows of TrueType faces.
+// A drop-down list of the installed font faces, each named in the list's own
+// font with a sample of the face beside it, and a mark on the rows of TrueType
+// faces.
 #pragma once
 
 #include <QComboBox>
@@ -18,6 +19,8 @@ class TFontComboBox : public QComboBox {
     bool UseItemFont() const { return useItemFont_; }
     void SetUseItemFont(bool v);
     bool UpdateAllForms = false;
+    // What a row shows of its face: Latin and Cyrillic letters.
+    static const QString SampleText;
 
     // Refills the list from the platform's faces.
     void Reset();
