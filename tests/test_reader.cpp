@@ -278,6 +278,34 @@ TEST_F(ReaderTest, ASeamBetweenPagesIsNoMoreThanTwoLinesHigh) {
     EXPECT_LE(above, 2.0) << "lines above the text";
 }
 
+TEST_F(ReaderTest, GoToPutsTheParagraphsFirstLineWhollyAtTheTop) {
+    // Verse: short lines at a margin, stanzas between blank lines.
+    std::string text = "            Verses\r\n\r\n";
+    for (int i = 1; i <= 900; ++i) {
+        text += "      Line " + std::to_string(i) + " of a verse that runs on\r\n";
+        if (i % 4 == 0) text += "\r\n";
+    }
+    RecentBook = prog.AddBook("verse.txt", text);
+    SaveOptions();
+    Start();
+    ASSERT_TRUE(PageShown());
+    const auto top = [&](int n) {
+        return PageScript(frmMain->WB, QString("(function(){var p=document.getElementById('par%1');"
+                                               "return p?p.getBoundingClientRect().top:-999;})()")
+                                           .arg(n))
+            .toDouble();
+    };
+    for (int n : {57, 640, 133}) {  // on the page shown, on another, back
+        const uint64_t doc = frmMain->WB->Document();
+        const bool turn = R().CurrentBook->PageOfParagraph(n) != R().CurrentBook->LastPage;
+        R().GoToParagraph(n);
+        if (turn)
+            ASSERT_TRUE(WaitFor([&] { return frmMain->WB->Document() > doc && PageIsShown(); }));
+        double at = -999;
+        ASSERT_TRUE(WaitFor([&] { return std::abs(at = top(n)) < 1.0; })) << n << ": " << at;
+    }
+}
+
 TEST_F(ReaderTest, FirstRenderFailureIsShownOnceAndStartUpGoesOn) {
     std::string name = prog.AddBook("b.txt", ManyParagraphs(10));
     RecentBook = name;
