@@ -299,8 +299,9 @@ TEST_F(ReaderTest, GoToPutsTheParagraphsFirstLineWhollyAtTheTop) {
         const uint64_t doc = frmMain->WB->Document();
         const bool turn = R().CurrentBook->PageOfParagraph(n) != R().CurrentBook->LastPage;
         R().GoToParagraph(n);
-        if (turn)
+        if (turn) {
             ASSERT_TRUE(WaitFor([&] { return frmMain->WB->Document() > doc && PageIsShown(); }));
+        }
         double at = -999;
         ASSERT_TRUE(WaitFor([&] { return std::abs(at = top(n)) < 1.0; })) << n << ": " << at;
     }
