@@ -6,9 +6,11 @@
 // library is left alone. The books of TEXTS_FOLDER, when given, fill My Books.
 // Run it on an X server with a window manager: the pictures are of the screen.
 #include <QGuiApplication>
+#include <QMenu>
 #include <QPixmap>
 #include <QScreen>
 #include <QTest>
+#include <QToolButton>
 
 #include <dirent.h>
 
@@ -20,6 +22,7 @@
 
 #include "core/unitConverter.h"
 #include "core/unitFiles.h"
+#include "core/unitStyleValues.h"
 #include "options/unitOptStorage.h"
 #include "ui/unitAbout.h"
 #include "ui/unitApp.h"
@@ -129,6 +132,54 @@ int main(int argc, char** argv) {
         ok = Shot(out + name + "-" + suffix + ".png") && ok;
         d->hide();
     }
+    // A seam between two pages: the end of the first page.
+    auto shown = [&](uint64_t doc) {
+        return QTest::qWaitFor(
+            [&] {
+                return r.CurDocument > doc && r.CurDocument == frmMain->WB->Document() &&
+                       !r.RestorePosition;
+            },
+            20000);
+    };
+    frmMain->WB->ScrollToBottom();
+    QTest::qWait(1500);
+    ok = Shot(out + "seam-" + suffix + ".png") && ok;
+
+    // The open book's paragraph layout, from the Encoding button's arrow.
+    for (auto* b : frmMain->findChildren<QToolButton*>()) {
+        if (b->text() != "Encoding" || !b->menu()) continue;
+        QMenu* menu = b->menu();
+        menu->popup(b->mapToGlobal(QPoint(0, b->height())));
+        QTest::qWait(300);
+        if (QMenu* sub = menu->actions().value(0) ? menu->actions()[0]->menu() : nullptr) {
+            menu->setActiveAction(menu->actions()[0]);
+            sub->popup(menu->mapToGlobal(QPoint(menu->width(), 0)));
+        }
+        QTest::qWait(600);
+        ok = Shot(out + "layout-" + suffix + ".png") && ok;
+        menu->hide();
+    }
+
+    // Night: the page and the window in its colours.
+    const TLines day = OptionList;
+    SetValue(OptionList, "norm_color", StylePresets[2].NormColor);
+    SetValue(OptionList, "titl_color", StylePresets[2].TitlColor);
+    SetValue(OptionList, "bgcolor", StylePresets[2].BgColor);
+    frmMain->ApplyPageColours();
+    uint64_t doc = r.CurDocument;
+    r.CopyPositionToProperties();
+    r.RenderInPlace();
+    ok = shown(doc) && ok;
+    QTest::qWait(1500);
+    ok = Shot(out + "night-" + suffix + ".png") && ok;
+
+    // No book open: how to open one.
+    OptionList = day;
+    frmMain->ApplyPageColours();
+    r.CloseBook();
+    QTest::qWait(1500);
+    ok = Shot(out + "nobook-" + suffix + ".png") && ok;
+
     frmMain->tmProgress->SetEnabled(false);
     DestroyForms();
     Run("rm -rf '" + work + "'");
