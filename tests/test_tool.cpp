@@ -122,22 +122,17 @@ TEST(ConvertTool, AnArchivesTextsLeaveNothingBehindWhateverEndsTheRun) {
                            "zip -q ../small.zip short.txt")
                               .c_str()),
               0);
-    auto scratchCount = [&] {
-        std::string cmd = "ls -A '" + (dir / "tmp") + "' | wc -l";
+    // The entries of the temporary folder (the runs' folders), or of those folders.
+    auto count = [&](const char* below) {
+        std::string cmd = "ls -A '" + (dir / "tmp") + "'" + below + " 2>/dev/null | wc -l";
         FILE* p = ::popen(cmd.c_str(), "r");
         int n = -1;
         if (std::fscanf(p, "%d", &n) != 1) n = -1;
         ::pclose(p);
         return n;
     };
-    auto extracted = [&] {
-        std::string cmd = "ls -A '" + (dir / "tmp") + "'/*/ 2>/dev/null | wc -l";
-        FILE* p = ::popen(cmd.c_str(), "r");
-        int n = -1;
-        if (std::fscanf(p, "%d", &n) != 1) n = -1;
-        ::pclose(p);
-        return n;
-    };
+    auto scratchCount = [&] { return count(""); };
+    auto extracted = [&] { return count("/*/"); };
     for (int sig : {SIGTERM, SIGKILL}) {
         pid_t pid = ::fork();
         if (pid == 0) {
