@@ -14,9 +14,15 @@ namespace {
 // A view that answers from a table, at once or when told (held), and keeps what
 // was asked of it.
 struct FakeView : THtmlView {
+    // As the real view: the document stays the old one until the load ends.
     void Navigate(const std::string& p) override {
         navigated.push_back(p);
-        ++doc;
+        loadingDoc = doc + 1;
+    }
+    // The load ends.
+    void Loaded() {
+        if (loadingDoc) doc = loadingDoc;
+        loadingDoc = 0;
     }
     void Clear() override {
         cleared = true;
@@ -49,7 +55,7 @@ struct FakeView : THtmlView {
         for (auto& f : h) f();
     }
 
-    uint64_t doc = 0;
+    uint64_t doc = 0, loadingDoc = 0;
     bool answer = true, hold = false, cleared = false;
     std::string idAtProbe, idAtTop;
     TScrollState edge;
@@ -91,6 +97,11 @@ struct ReaderLogicTest : ::testing::Test {
     FakeTimer scroll, progress;
     FakeStatus status;
     TReader reader{view, scroll, progress, status};
+    // The page sent to the view has loaded.
+    void Complete() {
+        view.Loaded();
+        reader.WBDocumentComplete();
+    }
     // The paragraph the probe reports, -2 when no answer came.
     int Probe() {
         int got = -2;
@@ -175,7 +186,7 @@ TEST_F(ReaderLogicTest, PagingStepsAndPageRequests) {
     reader.RestorePosition = true;
     reader.LoadPage();
     EXPECT_EQ(status.title, "b") << "a book without a title of its own: its file's name";
-    reader.WBDocumentComplete();
+    Complete();
     EXPECT_EQ(view.scrolledTo, std::vector<std::string>{"par1"});
     EXPECT_FALSE(reader.RestorePosition);
     EXPECT_TRUE(progress.on);
@@ -321,7 +332,7 @@ TEST_F(ReaderLogicTest, TheBookBeingReadIsClosedBeforeItIsDeleted) {
 TEST_F(ReaderLogicTest, AnswersAboutAPageThatIsGoneAreDropped) {
     reader.OpenBook(AddBook(400));
     reader.LoadPage();
-    reader.WBDocumentComplete();
+    Complete();
     view.hold = true;
     view.idAtProbe = "par150";
     reader.tmProgressTimer();
@@ -330,7 +341,7 @@ TEST_F(ReaderLogicTest, AnswersAboutAPageThatIsGoneAreDropped) {
     // The book changes while the question is out: its answer must not land on
     // the new book (nor on a released one).
     reader.SwitchToBook(AddBook(20));
-    reader.WBDocumentComplete();
+    Complete();
     const int32_t before = reader.CurrentBook->LastParagraph;
     view.Answer();
     EXPECT_EQ(reader.CurrentBook->LastParagraph, before);
@@ -338,6 +349,18 @@ TEST_F(ReaderLogicTest, AnswersAboutAPageThatIsGoneAreDropped) {
     reader.CloseBook();
     view.Answer();  // after the book is gone: nothing happens
     EXPECT_FALSE(reader.CurrentBook);
+
+    // While a page loads the view still answers of the old one: not taken.
+    view.hold = false;
+    reader.OpenBook(AddBook(400));
+    reader.LoadPage();
+    Complete();
+    reader.RenderInPlace();  // a new page on its way
+    view.idAtProbe = view.idAtTop = "par77";
+    const int32_t was = reader.CurrentBook->LastParagraph;
+    reader.tmProgressTimer();
+    EXPECT_EQ(reader.CurrentBook->LastParagraph, was);
+    EXPECT_NE(reader.TopParagraph, 77);
 }
 
 TEST_F(ReaderLogicTest, PagingFlowsAcrossPagesAndThePositionFollowsAtOnce) {
@@ -345,7 +368,7 @@ TEST_F(ReaderLogicTest, PagingFlowsAcrossPagesAndThePositionFollowsAtOnce) {
     const int32_t pages = reader.CurrentBook->GetIntProperty("PagesCount");
     ASSERT_GE(pages, 3);
     reader.LoadPage();
-    reader.WBDocumentComplete();
+    Complete();
     const int32_t second = reader.CurrentBook->FirstParagraphOfPage(2);
     // Pg Dn that moves stays on the page; at the bottom it goes on to the next.
     reader.btPgDnClick();
@@ -355,13 +378,13 @@ TEST_F(ReaderLogicTest, PagingFlowsAcrossPagesAndThePositionFollowsAtOnce) {
     EXPECT_EQ(reader.CurrentBook->LastPage, 2);
     EXPECT_EQ(reader.CurrentBook->LastParagraph, second) << "sampled at once";
     EXPECT_EQ(status.place.Page, 2);
-    reader.WBDocumentComplete();
+    Complete();
     EXPECT_EQ(view.toBottom, 0) << "shown from its top";
     // PgUp at the top goes back to the end of the previous page.
     view.edge = {false, true, false};
     reader.btPgUpClick();
     EXPECT_EQ(reader.CurrentBook->LastPage, 1);
-    reader.WBDocumentComplete();
+    Complete();
     EXPECT_EQ(view.toBottom, 1);
     // Exit right after a page change keeps the new page's first paragraph.
     view.edge = {false, false, true};
@@ -377,12 +400,12 @@ TEST_F(ReaderLogicTest, PagingFlowsAcrossPagesAndThePositionFollowsAtOnce) {
 TEST_F(ReaderLogicTest, GoingToAPercentOrAParagraph) {
     reader.OpenBook(AddBook(800));
     reader.LoadPage();
-    reader.WBDocumentComplete();
+    Complete();
     EXPECT_TRUE(reader.GoTo("50%"));
     EXPECT_EQ(reader.CurrentBook->LastParagraph, 400);
     const int32_t page = reader.CurrentBook->LastPage;
     EXPECT_EQ(reader.CurrentBook->PageOfParagraph(400), page);
-    reader.WBDocumentComplete();
+    Complete();
     EXPECT_EQ(view.scrolledTo.back(), "par400") << "the paragraph at the top";
     EXPECT_TRUE(reader.GoTo(" 799 "));
     EXPECT_EQ(reader.CurrentBook->LastParagraph, 799);
@@ -407,7 +430,7 @@ TEST_F(ReaderLogicTest, GoingToAPercentOrAParagraph) {
 TEST_F(ReaderLogicTest, FindSaysWhenItWentRoundAndNotFoundClearsTheMark) {
     reader.OpenBook(AddBook(800));
     reader.LoadPage();
-    reader.WBDocumentComplete();
+    Complete();
     reader.GoToParagraph(700);
     ASSERT_TRUE(reader.Find("Paragraph 701x"));
     EXPECT_EQ(status.note, "");
@@ -426,14 +449,14 @@ TEST_F(ReaderLogicTest, FindSaysWhenItWentRoundAndNotFoundClearsTheMark) {
 TEST_F(ReaderLogicTest, RenderedAgainThePageStartsWithTheParagraphAtTheTop) {
     reader.OpenBook(AddBook(400));
     reader.LoadPage();
-    reader.WBDocumentComplete();
+    Complete();
     // The probe point lies in paragraph 13 while 12 is at the top edge.
     view.idAtProbe = "par13";
     view.idAtTop = "par12";
     reader.tmProgressTimer();
     EXPECT_EQ(reader.CurrentBook->LastParagraph, 12) << "the position is the paragraph at the top";
     reader.ApplyCharset("cp866");
-    reader.WBDocumentComplete();
+    Complete();
     EXPECT_EQ(view.scrolledTo.back(), "par12") << "not one paragraph further down";
 }
 
@@ -442,7 +465,7 @@ TEST_F(ReaderLogicTest, AutoScrollFollowsTheClockAndGoesOnIntoTheNextPage) {
     reader.Clock = [&] { return now; };
     reader.OpenBook(AddBook(400));
     reader.LoadPage();
-    reader.WBDocumentComplete();
+    Complete();
     reader.SetAutoScroll(true);
     EXPECT_TRUE(scroll.on);
     now += 100;  // five intervals of 20 ms
@@ -460,7 +483,7 @@ TEST_F(ReaderLogicTest, AutoScrollFollowsTheClockAndGoesOnIntoTheNextPage) {
     EXPECT_TRUE(scroll.on);
     // At the end of the book it stops, and says so.
     reader.GoToParagraph(INT32_MAX);
-    reader.WBDocumentComplete();
+    Complete();
     now += 20;
     reader.tmScrollTimer();
     EXPECT_FALSE(scroll.on);

@@ -357,8 +357,9 @@ void TReader::GetCurPar(std::function<void(int32_t)> answer) {
                                                          const std::string& atTop) {
                      if (alive.expired()) return;
                      if (probeAsked_ == asked) probeAsked_ = 0;
-                     // The page or the book it was asked of is gone: the answer is void.
-                     if (!Alive(book) || doc != CurDocument) return;
+                     // The page or the book it was asked of is gone, or a new page is
+                     // on its way (the view may still answer of the old one): void.
+                     if (!Alive(book) || doc != CurDocument || loading_) return;
                      if (int32_t top = ParagraphOfId(atTop); top > 0) TopParagraph = top;
                      answer(ok ? ParagraphOfId(atPoint) : -1);
                  });
