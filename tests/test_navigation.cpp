@@ -134,6 +134,28 @@ TEST(Contents, ATagCutShortIsNoTag) {
         EXPECT_EQ(ParagraphTagOf(std::string_view(whole).substr(0, n), cls, at), 0) << n;
 }
 
+TEST(Search, AnAmpersandBeforeATagIsTextAndTheMarkupIsNever) {
+    // "Smith &" ends a paragraph, "and Sons" begins the next: the "&" does not
+    // swallow the next paragraph's tag, and the tags' words are never found.
+    TBookInfo b = Book("  Dombey and Smith &\r\n  and Sons &amp; Co &lt;b&gt; &x; a&b\r\n");
+    auto find = [&](const std::string& what) {
+        TTextMatcher m(what, b.GetProperty("Charset"));
+        std::vector<int32_t> at;
+        m.Scan(b, 0, [&](const TSearchHit& h) {
+            at.push_back(h.Paragraph);
+            return true;
+        });
+        return at;
+    };
+    EXPECT_EQ(find("Sons"), std::vector<int32_t>{2});
+    EXPECT_EQ(find("Smith &"), std::vector<int32_t>{1});
+    for (const char* markup : {"class", "pnorm", "par2", "Page"})
+        EXPECT_TRUE(find(markup).empty()) << markup;
+    EXPECT_EQ(find("& Co <b>"), std::vector<int32_t>{2})
+        << "references read as the reader sees them";
+    EXPECT_EQ(find("&x; a&b"), std::vector<int32_t>{2}) << "what is no reference is text";
+}
+
 TEST(Search, AnyCaseInEveryCharsetAcrossLinesAndEscapes) {
     // "Не везло Ивану" in capitals in the text, broken across two lines, and "a<b".
     const std::string text =

@@ -233,21 +233,32 @@ void TTextMatcher::Scan(TBookInfo& book, uint64_t from,
                     continue;
                 }
                 if (!entity.empty()) {
-                    entity += char(b);
-                    if (b != ';' && entity.size() < 6) continue;
-                    char shown = entity == "&lt;"    ? '<'
-                                 : entity == "&gt;"  ? '>'
-                                 : entity == "&amp;" ? '&'
-                                                     : 0;
+                    // A reference is "&", letters, ";": "&lt;", "&gt;", "&amp;".
+                    // Any other byte ends it as text and is read as itself (a
+                    // tag, a line end, another "&").
+                    const bool name = (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z');
+                    if (name && entity.size() < 4) {
+                        entity += char(b);
+                        continue;
+                    }
                     std::string bytes;
                     bytes.swap(entity);
-                    if (shown) {
-                        emit(static_cast<unsigned char>(shown), entityAt);
-                    } else {
+                    if (b == ';') {
+                        bytes += ';';
+                        const char shown = bytes == "&lt;"    ? '<'
+                                           : bytes == "&gt;"  ? '>'
+                                           : bytes == "&amp;" ? '&'
+                                                              : 0;
+                        if (shown) {
+                            emit(static_cast<unsigned char>(shown), entityAt);
+                            continue;
+                        }
                         for (size_t j = 0; j < bytes.size(); ++j)
                             plain(static_cast<unsigned char>(bytes[j]), entityAt + j);
+                        continue;
                     }
-                    continue;
+                    for (size_t j = 0; j < bytes.size(); ++j)
+                        plain(static_cast<unsigned char>(bytes[j]), entityAt + j);
                 }
                 if (b == '<') {
                     flushLead();
