@@ -201,7 +201,7 @@ TEST_F(ReaderTest, WindowToggleRendersAgainAtTheStoredParagraph) {
     Start();
     ASSERT_TRUE(PageShown());
     // Read on since the book was opened: the toggle keeps the paragraph being read.
-    R().GoToParagraph(90);
+    R().ShowParagraph(90);
     ASSERT_TRUE(WaitFor([&] { return PageIsShown() && R().TopParagraph == 90; }));
     frmMain->btAutoScroll->setChecked(true);
     frmMain->btAutoScrollClick();
@@ -232,7 +232,7 @@ TEST_F(ReaderTest, TheParagraphAtTheTopStaysThereFromOneSessionToTheNext) {
     for (int round = 0; round < 5; ++round) {
         Start();
         ASSERT_TRUE(PageShown()) << round;
-        if (round == 0) R().GoToParagraph(48);  // on the page shown: a scroll
+        if (round == 0) R().ShowParagraph(48);  // on the page shown: a scroll
         // A few rounds of the position probe.
         int ticks = 0;
         auto probe = frmMain->tmProgress->OnTimer;
@@ -298,7 +298,7 @@ TEST_F(ReaderTest, GoToPutsTheParagraphsFirstLineWhollyAtTheTop) {
     for (int n : {57, 640, 133}) {  // on the page shown, on another, back
         const uint64_t doc = frmMain->WB->Document();
         const bool turn = R().CurrentBook->PageOfParagraph(n) != R().CurrentBook->LastPage;
-        R().GoToParagraph(n);
+        R().ShowParagraph(n);
         if (turn) {
             ASSERT_TRUE(WaitFor([&] { return frmMain->WB->Document() > doc && PageIsShown(); }));
         }

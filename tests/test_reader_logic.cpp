@@ -420,10 +420,10 @@ TEST_F(ReaderLogicTest, GoingToAPercentOrAParagraph) {
     EXPECT_NE(status.note.find("800"), std::string::npos) << status.note;
     reader.OpenBook(reader.CurrentBook->FileName);
     EXPECT_EQ(status.note, "") << "a note goes when the book changes";
-    reader.GoToParagraph(INT32_MAX);  // Ctrl+End
+    reader.ShowParagraph(INT32_MAX);  // Ctrl+End
     EXPECT_EQ(reader.CurrentBook->LastParagraph, 800);
     EXPECT_EQ(reader.CurrentBook->LastPage, reader.CurrentBook->GetIntProperty("PagesCount"));
-    reader.GoToParagraph(1);  // Ctrl+Home
+    reader.ShowParagraph(1);  // Ctrl+Home
     EXPECT_EQ(reader.CurrentBook->LastPage, 1);
 }
 
@@ -431,7 +431,7 @@ TEST_F(ReaderLogicTest, FindSaysWhenItWentRoundAndNotFoundClearsTheMark) {
     reader.OpenBook(AddBook(800));
     reader.LoadPage();
     Complete();
-    reader.GoToParagraph(700);
+    reader.ShowParagraph(700);
     ASSERT_TRUE(reader.Find("Paragraph 701x"));
     EXPECT_EQ(status.note, "");
     ASSERT_TRUE(reader.Find("Paragraph 5x"));
@@ -482,7 +482,7 @@ TEST_F(ReaderLogicTest, AutoScrollFollowsTheClockAndGoesOnIntoTheNextPage) {
     EXPECT_EQ(reader.CurrentBook->LastPage, 2);
     EXPECT_TRUE(scroll.on);
     // At the end of the book it stops, and says so.
-    reader.GoToParagraph(INT32_MAX);
+    reader.ShowParagraph(INT32_MAX);
     Complete();
     now += 20;
     reader.tmScrollTimer();

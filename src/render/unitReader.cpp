@@ -217,7 +217,7 @@ void TReader::ShowPage(int32_t page, TArrival arrival, int32_t paragraph) {
     ReportPlace();
 }
 
-void TReader::GoToParagraph(int32_t n) {
+void TReader::ShowParagraph(int32_t n) {
     if (!CurrentBook) return;
     const int32_t total = CurrentBook->GetIntProperty("TotalParagraphs");
     n = std::max(1, total > 0 ? std::min(n, total) : n);
@@ -238,7 +238,7 @@ void TReader::GoToPercent(double percent) {
     if (!CurrentBook) return;
     const int32_t total = CurrentBook->GetIntProperty("TotalParagraphs");
     percent = std::clamp(percent, 0.0, 100.0);
-    GoToParagraph(std::max(1, int32_t(std::lround(percent / 100.0 * total))));
+    ShowParagraph(std::max(1, int32_t(std::lround(percent / 100.0 * total))));
 }
 
 bool TReader::GoTo(const std::string& where) {
@@ -268,7 +268,7 @@ bool TReader::GoTo(const std::string& where) {
     status_.ShowNote(total > 0 && n > total
                          ? "The book has " + IntToStr(total) + " paragraphs: the last is shown"
                          : std::string());
-    GoToParagraph(n);
+    ShowParagraph(n);
     return true;
 }
 
@@ -303,7 +303,7 @@ bool TReader::Find(const std::string& text, bool forward) {
                      : forward ? "Passed the end: found from the start"
                                : "Passed the start: found from the end");
     highlight_ = Utf8ToUtf16(text);
-    GoToParagraph(hit.Paragraph);
+    ShowParagraph(hit.Paragraph);
     hitParagraph_ = hit.Paragraph;
     hitOffset_ = hit.Offset;
     return true;

@@ -94,8 +94,9 @@ class TReader {
     // book. Every step runs even when an earlier one fails; failures are reported.
     void Close(const std::function<void(const std::string&)>& reportError);
 
-    // Shows paragraph n, wherever in the book, at the top of the view.
-    void GoToParagraph(int32_t n);
+    // Shows paragraph n, wherever in the book, at the top of the view (turning
+    // to its page when needed; GotoParagraph only scrolls the page shown).
+    void ShowParagraph(int32_t n);
     // The paragraph at percent of the book.
     void GoToPercent(double percent);
     // "Ctrl+G": a percent ("50%") or a paragraph number; false when it is neither.

@@ -181,8 +181,8 @@ TfrmMain::TfrmMain() {
     shortcut(QKeySequence(Qt::Key_F3), [this] { reader_->FindAgain(true); });
     shortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3), [this] { reader_->FindAgain(false); });
     shortcut(QKeySequence("Ctrl+G"), [this] { btGoToClick(); });
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Home), [this] { reader_->GoToParagraph(1); });
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_End), [this] { reader_->GoToParagraph(INT32_MAX); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Home), [this] { reader_->ShowParagraph(1); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_End), [this] { reader_->ShowParagraph(INT32_MAX); });
     keys(add(toolBar3, "About", [this] { ToolButton1Click(); }), "About Tavisto (F1)",
          {QKeySequence::HelpContents});
     btWindowed =
@@ -442,7 +442,7 @@ void TfrmMain::btContentsClick() {
     if (!r.CurrentBook) return;
     frmContents->Fill(r.Contents, r.CurrentBook->GetProperty("Charset"), r.CurrentHeading());
     if (frmContents->exec() != QDialog::Accepted || frmContents->SelectedParagraph < 1) return;
-    r.GoToParagraph(frmContents->SelectedParagraph);
+    r.ShowParagraph(frmContents->SelectedParagraph);
 }
 
 std::function<std::string(const char*, const std::string&)> TfrmMain::AskTextHook;
