@@ -109,6 +109,7 @@ void TBookInfo::LoadHeader() {
         Properties = std::move(props);
         TLines().swap(ReservedA);
         TLines().swap(ReservedB);
+        headerOnly_ = !loaded_;
     } catch (const EReadError&) {
         Damaged(s->Path());
     } catch (const std::bad_alloc&) {
@@ -320,6 +321,10 @@ void TBookInfo::ReadFromSaved(uint64_t offset) {
 }
 
 void TBookInfo::SaveToBookFile() {
+    // A record of which only the header was read holds no text: written, it
+    // would replace the book with an empty one.
+    if (headerOnly_)
+        throw EFileError(Fmt("Unable to write to %s", FullPath()) + ": only its header was read");
     TSafeFileStream f(FullPath());
     const uint64_t offset = WriteBook(f);
     f.Commit();

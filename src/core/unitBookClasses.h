@@ -68,8 +68,8 @@ class TBookInfo {
     void LoadFromBookFile();
     // The title and the properties only; the same errors for the file's blocks.
     void LoadHeader();
-    // True once LoadFromBookFile succeeded: only such a record is ever saved over
-    // the file it came from.
+    // True once LoadFromBookFile succeeded. A record read with LoadHeader alone
+    // is never saved (SaveToBookFile raises "Unable to write to %s: ...").
     bool Loaded() const { return loaded_; }
     void SaveToBookFile();
     // Saves a new book under a name that nothing in the folder bears yet:
@@ -130,6 +130,7 @@ class TBookInfo {
 
     std::string folder_;
     bool loaded_ = false;
+    bool headerOnly_ = false;  // filled by LoadHeader alone: never saved
     TLines body_;
     bool bodyInMemory_ = true;
     std::unique_ptr<TBodyFile> file_;

@@ -233,7 +233,13 @@ void TWebEngineView::ShowMessage(const std::u16string& text) {
     });
 }
 
-void TWebEngineView::PageLoaded(bool) {
+void TWebEngineView::PageLoaded(bool ok) {
+    // A page that failed to load is said; the reader goes on with what is shown.
+    if (!ok)
+        Deliver([this] {
+            throw EFileError("The page " + lastUrl_.toString().toStdString() +
+                             " could not be shown");
+        });
     ++document_;
     Deliver([this] {
         if (OnDocumentComplete) OnDocumentComplete();
