@@ -8,7 +8,9 @@
 
 #include "TestUtil.h"
 #include "core/unitBookClasses.h"
+#include "core/unitConverter.h"
 #include "core/unitFiles.h"
+#include "core/unitLibrary.h"
 
 namespace {
 struct ToolRun {
@@ -44,21 +46,42 @@ TEST(ConvertTool, ConvertsBooksThatLoadBack) {
     b.FileName = "story.tvst";
     b.LoadFromBookFile();
     EXPECT_EQ(b.Title, "story.tvst");
-    EXPECT_EQ(b.Properties,
-              (TLines{"Charset=Windows-1252", "LastPage=1", "LastParagraph=1", "TotalParagraphs=2",
-                      "PagesCount=1", "Layout=classic", "BookTitle=Story", "Headings=0"}));
+    const std::string source = SourceIdentity(dir / "story.txt");
+    EXPECT_EQ(b.Properties, (TLines{"Charset=Windows-1252", "LastPage=1", "LastParagraph=1",
+                                    "TotalParagraphs=2", "PagesCount=1", "Layout=classic",
+                                    "BookTitle=Story", "Headings=0", "Source=" + source}));
 
     ToolRun info = Exec("--info " + (dir / "lib/story.tvst"));
     EXPECT_EQ(info.status, 0);
     EXPECT_EQ(info.out,
               "story.tvst\nCharset=Windows-1252\nLastPage=1\nLastParagraph=1\nTotalParagraphs=2\n"
-              "PagesCount=1\nLayout=classic\nBookTitle=Story\nHeadings=0\n3\n");
+              "PagesCount=1\nLayout=classic\nBookTitle=Story\nHeadings=0\nSource=" +
+                  source + "\n3\n");
 
     WriteFile(dir / "lib/bad.tvst", Bytes({5, 0, 'a'}));
     ToolRun bad = Exec("--info " + (dir / "lib/bad.tvst"));
     EXPECT_EQ(bad.status, 1);
     EXPECT_NE(bad.out.find("is damaged"), std::string::npos) << bad.out;
     EXPECT_EQ(Exec("--info " + (dir / "lib/none.tvst")).status, 1);
+}
+
+TEST(ConvertTool, ABookTheToolMadeIsTheOneTheReaderOpensForItsText) {
+    // Both add books through the one library module: the tool records the
+    // source, so the reader (reusing) finds that book instead of converting again.
+    TempDir dir;
+    ::mkdir((dir / "lib").c_str(), 0755);
+    WriteFile(dir / "tale.txt", "  A tale\r\n  told twice.\r\n");
+    ToolRun r = Exec("--library " + (dir / "lib") + " " + (dir / "tale.txt"));
+    ASSERT_EQ(r.status, 0) << r.out;
+    const TAddedBook again = AddTextToLibrary(dir / "tale.txt", dir / "lib/", dir / "tale.txt", "",
+                                              nullptr, nullptr, true);
+    EXPECT_TRUE(again.Reused);
+    EXPECT_EQ(again.FileName, "tale.tvst");
+    WriteFile(dir / "tale.txt", "  A tale\r\n  told again, changed.\r\n");
+    EXPECT_FALSE(AddTextToLibrary(dir / "tale.txt", dir / "lib/", dir / "tale.txt", "", nullptr,
+                                  nullptr, true)
+                     .Reused)
+        << "a changed text is converted anew";
 }
 
 TEST(ConvertTool, RefusesAMissingLibraryAndPrintsNoControlBytes) {

@@ -30,6 +30,7 @@
 #include "core/unitErrors.h"
 #include "core/unitFiles.h"
 #include "core/unitHeadings.h"
+#include "core/unitLibrary.h"
 #include "core/unitSearch.h"
 #include "core/unitTextConversions.h"
 #include "options/unitOptStorage.h"
@@ -205,12 +206,17 @@ int Find(const std::string& path, const std::string& text) {
     return 0;
 }
 
-// Converts one text into the library and prints the new book's line.
-void ConvertOne(const std::string& file, const std::string& shownName, const std::string& library,
+// Adds one text to the library, as the reader adds it (its source recorded, so
+// that the reader opens this book for the same file), and prints the new book's
+// line. source and member: where the text came from.
+void ConvertOne(const std::string& file, const std::string& source, const std::string& member,
+                const std::string& shownName, const std::string& library,
                 const TLayout::TKind* layout) {
     StderrProgress progress(shownName);
-    TBookInfo book = ConvertToBook(file, library, &progress, layout);
-    book.SaveAsNewBook(BookBaseName(file));
+    TBookInfo book(library);
+    book.FileName =
+        AddTextToLibrary(file, library, source, member, &progress, layout, false).FileName;
+    book.LoadHeader();
     // Names come from archives and file systems: nothing of them reaches the terminal raw.
     std::cout << EscapeControls(book.FileName) << "\t"
               << EscapeControls(book.GetProperty("Charset")) << "\t"
@@ -301,7 +307,7 @@ int ConvertArchive(const std::string& archive, const std::string& library,
         const std::string text = zip.ExtrBaseDir + row.Name;
         try {
             zip.ExtractEntry(row.Entry);
-            ConvertOne(text, archive + ": " + row.Member, library, layout);
+            ConvertOne(text, archive, row.Member, archive + ": " + row.Member, library, layout);
         } catch (const std::exception& e) {
             Report(e.what());
             status = 1;
@@ -395,7 +401,7 @@ int Run(const std::vector<std::string>& args) {
             if (LooksLikeArchive(file)) {
                 if (ConvertArchive(file, library, layout) != 0) status = 1;
             } else {
-                ConvertOne(file, file, library, layout);
+                ConvertOne(file, file, "", file, library, layout);
             }
         } catch (const std::exception& e) {
             Report(e.what());

@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include "core/unitConverter.h"
+#include "core/unitLibrary.h"
 #include "options/unitOptStorage.h"
 #include "unitApp.h"
 #include "unitArcView.h"
@@ -222,29 +223,28 @@ std::string TfrmBooks::AddToLibrary(std::string f, bool reuse) {
         member = frmArcView->ExtractedMember;
         extracted = true;
     }
-    const std::string source = SourceIdentity(archive, member);
     std::string name;
-    if (reuse) {
-        BookList->ScanFolder();  // a damaged book is no match: its errors are not shown here
-        if (long i = FindBookOfSource(*BookList, source); i >= 0)
-            name = BookList->GetBook(size_t(i)).FileName;
-    }
-    if (name.empty()) {
-        frmTextProcessor->Begin();
-        try {
-            TBookInfo book = ConvertToBook(f, BooksFolder(), frmTextProcessor);
-            frmTextProcessor->End();
-            if (!source.empty()) book.SetProperty("Source", source);
-            book.SaveAsNewBook(BookBaseName(f));
-            name = book.FileName;
-        } catch (...) {
-            // Nothing was saved; the progress window closes and the list drops the
-            // half-converted record before the error is shown.
-            frmTextProcessor->End();
-            if (extracted) ::unlink(f.c_str());
-            Rebuild();
-            throw;
-        }
+    try {
+        // The progress window shows only while a text is converted.
+        struct TShown : TConversionProgress {
+            bool begun = false;
+            void StageStarted(const std::string& m) override {
+                if (!begun) frmTextProcessor->Begin();
+                begun = true;
+                frmTextProcessor->StageStarted(m);
+            }
+            void StageProgress(double f) override { frmTextProcessor->StageProgress(f); }
+        } progress;
+        name =
+            AddTextToLibrary(f, BooksFolder(), archive, member, &progress, nullptr, reuse).FileName;
+        frmTextProcessor->End();
+    } catch (...) {
+        // Nothing was saved; the progress window closes and the list drops the
+        // half-converted record before the error is shown.
+        frmTextProcessor->End();
+        if (extracted) ::unlink(f.c_str());
+        Rebuild();
+        throw;
     }
     // The text taken out of an archive has served its purpose.
     if (extracted) ::unlink(f.c_str());
