@@ -7,13 +7,20 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
+
+#include "core/unitErrors.h"
 
 std::function<void(const std::string&)> TThreadedTimer::ErrorHandler;
 
-TTimerThread::TTimerThread(TThreadedTimer* owner) : owner_(owner) {
-    wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+TTimerThread::TTimerThread(TThreadedTimer* owner)
+    : owner_(owner), wakeFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+    // Without its event the timer could never hand a tick over: no thread then.
+    if (!wakeFd_)
+        throw EAppError(std::string("Cannot make the timer's event: ") + std::strerror(errno));
     thread_ = std::thread([this] { Run(); });
 }
 
@@ -28,7 +35,6 @@ TTimerThread::~TTimerThread() {
     // The loop never waits for the UI thread once a stop is requested, so this
     // join cannot deadlock even while a hand-over is pending.
     if (thread_.joinable()) thread_.join();
-    if (wakeFd_ >= 0) ::close(wakeFd_);
 }
 
 void TTimerThread::Resume() {
@@ -96,7 +102,7 @@ void TTimerThread::Run() {
         if (suspended_) continue;
         tickPending_ = true;
         uint64_t one = 1;
-        if (::write(wakeFd_, &one, sizeof one) != sizeof one) {
+        if (::write(wakeFd_.Get(), &one, sizeof one) != sizeof one) {
             tickPending_ = false;
             continue;
         }
@@ -105,8 +111,8 @@ void TTimerThread::Run() {
     }
 }
 
-TThreadedTimer::TThreadedTimer(QObject* owner) : QObject(owner) {
-    thread_ = new TTimerThread(this);
+TThreadedTimer::TThreadedTimer(QObject* owner)
+    : QObject(owner), thread_(std::make_unique<TTimerThread>(this)) {
     notifier_ = new QSocketNotifier(thread_->EventHandle(), QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, [this] {
         uint64_t n;
@@ -121,7 +127,7 @@ TThreadedTimer::~TThreadedTimer() {
     destroying_ = true;
     enabled_ = false;
     notifier_->setEnabled(false);
-    delete thread_;
+    thread_.reset();  // stops and joins the thread before the notifier goes
 }
 
 void TThreadedTimer::SetEnabled(bool value) {

@@ -9,10 +9,12 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 
+#include "core/unitFiles.h"
 #include "render/TimerControl.h"
 
 class QSocketNotifier;
@@ -38,7 +40,7 @@ class TTimerThread {
     void SetPriority(TThreadPriority p);
     // Called on the UI thread once the tick it asked for has been dispatched.
     void TickDone();
-    int EventHandle() const { return wakeFd_; }
+    int EventHandle() const { return wakeFd_.Get(); }
 
   private:
     void Run();
@@ -54,7 +56,7 @@ class TTimerThread {
     std::atomic<uint16_t> interval_{1000};
     std::atomic<TThreadPriority> priority_{tpNormal};
     std::atomic<int> tid_{0};
-    int wakeFd_ = -1;  // eventfd the UI thread listens on
+    TFd wakeFd_;  // eventfd the UI thread listens on
     std::thread thread_;
 };
 
@@ -80,6 +82,6 @@ class TThreadedTimer : public QObject, public ITimerControl {
 
     bool enabled_ = false;
     bool destroying_ = false;
-    TTimerThread* thread_;
-    QSocketNotifier* notifier_;
+    std::unique_ptr<TTimerThread> thread_;
+    QSocketNotifier* notifier_ = nullptr;
 };
