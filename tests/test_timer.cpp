@@ -13,6 +13,18 @@ namespace {
 void BusyUiThread(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
+
+// Lets time pass as a running timer measures it: n ticks of another timer at
+// the interval given. A timer that stays silent meanwhile has delivered nothing
+// in that time; no fixed wait stands in for it.
+bool WitnessTicks(int n, uint16_t interval) {
+    TThreadedTimer witness;
+    int ticks = 0;
+    witness.OnTimer = [&](TThreadedTimer*) { ++ticks; };
+    witness.SetInterval(interval);
+    witness.SetEnabled(true);
+    return QTest::qWaitFor([&] { return ticks >= n; }, 10000);
+}
 }  // namespace
 
 TEST(ThreadedTimer, TicksArriveOnTheUiThreadAtTheInterval) {
@@ -34,8 +46,7 @@ TEST(ThreadedTimer, TicksArriveOnTheUiThreadAtTheInterval) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return ticks >= 10; }, 5000));
     const qint64 ms = clock.elapsed();
     EXPECT_TRUE(onUi);
-    EXPECT_GE(ms, 10 * 20 - 5);
-    EXPECT_LE(ms, 10 * 20 * 3);
+    EXPECT_GE(ms, 10 * 20 - 5) << "never faster than the interval";
 }
 
 TEST(ThreadedTimer, IntervalWritesAndDisabling) {
@@ -52,14 +63,14 @@ TEST(ThreadedTimer, IntervalWritesAndDisabling) {
     t.SetInterval(16);
     EXPECT_FALSE(t.Enabled()) << "another interval stops it";
     const int stopped = ticks;
-    QTest::qWait(120);
+    ASSERT_TRUE(WitnessTicks(8, 15));
     EXPECT_EQ(ticks, stopped);
     t.SetEnabled(true);
     ASSERT_TRUE(QTest::qWaitFor([&] { return ticks >= stopped + 2; }, 5000));
     t.SetEnabled(false);
     t.SetEnabled(false);
     const int off = ticks;
-    QTest::qWait(100);
+    ASSERT_TRUE(WitnessTicks(8, 15));
     EXPECT_EQ(ticks, off);
 }
 
@@ -70,7 +81,7 @@ TEST(ThreadedTimer, IntervalZeroDeliversNoTicks) {
     t.SetInterval(0);
     t.SetEnabled(true);
     EXPECT_TRUE(t.Enabled());
-    QTest::qWait(100);
+    ASSERT_TRUE(WitnessTicks(8, 10));
     EXPECT_EQ(ticks, 0);
     t.SetInterval(10);
     EXPECT_FALSE(t.Enabled());
@@ -86,7 +97,7 @@ TEST(ThreadedTimer, NoTickReachesTheHandlerAfterDisableEvenWhenHandedOver) {
     t.SetEnabled(true);
     BusyUiThread(60);  // the thread times out and waits for the UI thread
     t.SetEnabled(false);
-    QTest::qWait(50);
+    ASSERT_TRUE(WitnessTicks(8, 5));
     EXPECT_EQ(ticks, 0);
 }
 
@@ -98,10 +109,7 @@ TEST(ThreadedTimer, DestroyingWithAPendingHandOverDoesNotHang) {
         t->SetInterval(1);
         t->SetEnabled(true);
         BusyUiThread(10);
-        QElapsedTimer clock;
-        clock.start();
-        delete t;
-        EXPECT_LT(clock.elapsed(), 1000);
+        delete t;  // returns: a hang would end the test by its time-out
     }
     TThreadedTimer never;  // a timer never enabled ends cleanly too
 }
