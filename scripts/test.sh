@@ -28,5 +28,12 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd build-asan && ctest --output-on-failure -j"$JOBS")
 
+echo "== the timer and the reader's logic under ThreadSanitizer =="
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DTAVISTO_TSAN=ON -DTAVISTO_GUI=OFF \
+  -DTAVISTO_BENCH=OFF -DTAVISTO_WERROR=ON >/dev/null
+cmake --build build-tsan -j"$JOBS" --target timer_tests core_tests
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+(cd build-tsan && ctest --output-on-failure -j"$JOBS" -R 'ThreadedTimer|ReaderLogicTest')
+
 echo "== fuzz targets over their corpora and saved findings =="
 bash fuzz/run-corpus.sh
