@@ -192,10 +192,8 @@ int Find(const std::string& path, const std::string& text) {
             line = line.substr(textAt);
         }
         if (begins.size() < 400) {
-            std::string t(line);
-            for (auto [from, to] : {std::pair{"&lt;", "<"}, {"&gt;", ">"}, {"&amp;", "&"}})
-                for (size_t at; (at = t.find(from)) != std::string::npos;)
-                    t.replace(at, std::string_view(from).size(), to);
+            std::string t;
+            AppendShownText(t, line);
             size_t b = t.find_first_not_of(' ');
             if (b == std::string::npos) return;
             if (!begins.empty()) begins += ' ';

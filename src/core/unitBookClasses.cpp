@@ -11,6 +11,7 @@
 
 #include "unitErrors.h"
 #include "unitFiles.h"
+#include "unitHeadings.h"
 
 namespace {
 
@@ -619,13 +620,9 @@ int32_t TBookInfo::FirstParagraphOfPage(int32_t n) {
     }
     const std::string marker = Marker(n);
     if (head.compare(0, marker.size(), marker) != 0) return 0;
-    static const std::string open = "<p id=\"par";
-    if (head.compare(marker.size(), open.size(), open) != 0) return 0;
-    int64_t v = 0;
-    for (size_t i = marker.size() + open.size();
-         i < head.size() && head[i] >= '0' && head[i] <= '9' && v < INT32_MAX; ++i)
-        v = v * 10 + (head[i] - '0');
-    return int32_t(v);
+    std::string_view cls;
+    size_t textAt = 0;
+    return ParagraphTagOf(head, cls, textAt);
 }
 
 int32_t TBookInfo::PageOfParagraph(int32_t n) {

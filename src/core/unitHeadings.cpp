@@ -292,31 +292,6 @@ void TrimBounds(std::string_view line, TCodePage cp, size_t& b, size_t& e) {
     }
 }
 
-// Appends the trimmed text with the conversion's escapes undone.
-void AppendPlain(std::string& out, std::string_view text) {
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '&') {
-            std::string_view rest = text.substr(i);
-            if (rest.substr(0, 4) == "&lt;") {
-                out += '<';
-                i += 3;
-                continue;
-            }
-            if (rest.substr(0, 4) == "&gt;") {
-                out += '>';
-                i += 3;
-                continue;
-            }
-            if (rest.substr(0, 5) == "&amp;") {
-                out += '&';
-                i += 4;
-                continue;
-            }
-        }
-        out += text[i];
-    }
-}
-
 }  // namespace
 
 void THeadingFinder::Close(bool followedByBlank) {
@@ -401,7 +376,7 @@ void THeadingFinder::AddParts(int32_t n, std::string_view cls, std::string_view 
                 broken_ = true;
             } else {
                 if (!content_.empty()) content_ += ' ';
-                AppendPlain(content_, t);
+                AppendShownText(content_, t);
             }
         } else if (contentLines_ > 0) {
             blankAfter_ = true;
@@ -438,4 +413,28 @@ std::vector<THeading> ParseContents(const TLines& lines) {
         out.push_back(std::move(h));
     }
     return out;
+}
+
+void AppendShownText(std::string& out, std::string_view text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '&') {
+            std::string_view rest = text.substr(i);
+            if (rest.substr(0, 4) == "&lt;") {
+                out += '<';
+                i += 3;
+                continue;
+            }
+            if (rest.substr(0, 4) == "&gt;") {
+                out += '>';
+                i += 3;
+                continue;
+            }
+            if (rest.substr(0, 5) == "&amp;") {
+                out += '&';
+                i += 4;
+                continue;
+            }
+        }
+        out += text[i];
+    }
 }

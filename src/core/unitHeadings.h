@@ -76,3 +76,6 @@ int32_t ParagraphTagOf(std::string_view line, std::string_view& cls, size_t& tex
 // A body line's text without its page marker and paragraph tag; n learns the
 // tag's number (0 when the line has none).
 std::string_view TextOfBodyLine(std::string_view line, int32_t& n);
+// Appends a body text as the reader sees it: "&lt;", "&gt;" and "&amp;" as the
+// characters they stand for, everything else as it is.
+void AppendShownText(std::string& out, std::string_view text);
