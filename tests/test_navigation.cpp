@@ -27,6 +27,17 @@ TBookInfo Book(const std::string& text) {
     return b;
 }
 
+// The paragraph of every match of what in the book, in order.
+std::vector<int32_t> Found(TBookInfo& b, const std::string& what) {
+    TTextMatcher m(what, b.GetProperty("Charset"));
+    std::vector<int32_t> at;
+    m.Scan(b, 0, [&](const TSearchHit& h) {
+        at.push_back(h.Paragraph);
+        return true;
+    });
+    return at;
+}
+
 // The contents as "level text" lines, texts in UTF-8.
 std::vector<std::string> Contents(TBookInfo& b) {
     std::vector<std::string> out;
@@ -138,15 +149,7 @@ TEST(Search, AnAmpersandBeforeATagIsTextAndTheMarkupIsNever) {
     // "Smith &" ends a paragraph, "and Sons" begins the next: the "&" does not
     // swallow the next paragraph's tag, and the tags' words are never found.
     TBookInfo b = Book("  Dombey and Smith &\r\n  and Sons &amp; Co &lt;b&gt; &x; a&b\r\n");
-    auto find = [&](const std::string& what) {
-        TTextMatcher m(what, b.GetProperty("Charset"));
-        std::vector<int32_t> at;
-        m.Scan(b, 0, [&](const TSearchHit& h) {
-            at.push_back(h.Paragraph);
-            return true;
-        });
-        return at;
-    };
+    auto find = [&](const std::string& what) { return Found(b, what); };
     EXPECT_EQ(find("Sons"), std::vector<int32_t>{2});
     EXPECT_EQ(find("Smith &"), std::vector<int32_t>{1});
     for (const char* markup : {"class", "pnorm", "par2", "Page"})
@@ -166,15 +169,7 @@ TEST(Search, AnyCaseInEveryCharsetAcrossLinesAndEscapes) {
         "a<b \xD1\x91\xD0\xBB\xD0\xBA\xD0\xB0.\r\n  \xD0\x9A\xD0\xBE\xD0\xBD\xD0\xB5\xD1\x86.\r\n";
     for (const char* charset : {"UTF-8", "CP1251", "CP866"}) {
         TBookInfo b = Book(Iconv(text, charset));
-        auto find = [&](const std::string& what) {
-            TTextMatcher m(what, b.GetProperty("Charset"));
-            std::vector<int32_t> at;
-            m.Scan(b, 0, [&](const TSearchHit& h) {
-                at.push_back(h.Paragraph);
-                return true;
-            });
-            return at;
-        };
+        auto find = [&](const std::string& what) { return Found(b, what); };
         EXPECT_EQ(find("\xD0\xBD\xD0\xB5  \xD0\xB2\xD0\xB5\xD0\xB7\xD0\xBB\xD0\xBE "
                        "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD\xD1\x83"),
                   std::vector<int32_t>{2})
