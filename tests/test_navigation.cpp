@@ -143,6 +143,13 @@ TEST(Contents, ATagCutShortIsNoTag) {
     EXPECT_EQ(ParagraphTagOf(whole + "text", cls, at), 12);
     for (size_t n = 0; n < whole.size(); ++n)
         EXPECT_EQ(ParagraphTagOf(std::string_view(whole).substr(0, n), cls, at), 0) << n;
+    // One grammar for the page builder too: what is not exactly a marker or a
+    // tag the conversion writes is a book's own text.
+    EXPECT_TRUE(BodyMarkupAt(whole, 0));
+    EXPECT_TRUE(BodyMarkupAt(whole, 7));
+    for (const char* text : {"<Page01>", "<Page>", "<p id=\"par1\" class=\"x onl\">",
+                             "<p id=\"par1\" class=\"pnorm\""})
+        EXPECT_FALSE(BodyMarkupAt(text, 0)) << text;
 }
 
 TEST(Search, AnAmpersandBeforeATagIsTextAndTheMarkupIsNever) {

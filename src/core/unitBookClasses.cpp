@@ -9,9 +9,9 @@
 #include <cmath>
 #include <cstring>
 
+#include "unitBodyLines.h"
 #include "unitErrors.h"
 #include "unitFiles.h"
-#include "unitHeadings.h"
 
 namespace {
 
@@ -382,28 +382,6 @@ void TBookInfo::SetProperty(const std::string& name, const std::string& value) {
     SetValue(Properties, name, value, /*appendEmpty=*/true);
 }
 
-// The page number of a marker "<PageN>" that begins at text[at], written exactly
-// as the decimal number is written (no sign but "-", no leading zero).
-static bool ParseMarker(std::string_view text, size_t at, int32_t& n) {
-    size_t j = at + 5;
-    bool neg = false;
-    if (j < text.size() && text[j] == '-') {
-        neg = true;
-        ++j;
-    }
-    size_t ds = j;
-    while (j < text.size() && text[j] >= '0' && text[j] <= '9') ++j;
-    if (j == ds || j >= text.size() || text[j] != '>') return false;
-    size_t nd = j - ds;
-    if (nd > 10 || (nd > 1 && text[ds] == '0') || (neg && nd == 1 && text[ds] == '0')) return false;
-    int64_t v = 0;
-    for (size_t k = ds; k < j; ++k) v = v * 10 + (text[k] - '0');
-    if (neg) v = -v;
-    if (v < INT32_MIN || v > INT32_MAX) return false;
-    n = int32_t(v);
-    return true;
-}
-
 void TBookInfo::IndexPages() {
     pages_.clear();
     for (size_t i = 0; i < body_.size(); ++i) {
@@ -415,7 +393,7 @@ void TBookInfo::IndexPages() {
             if (!hit) break;
             size_t c = size_t(static_cast<const char*>(hit) - base);
             int32_t n;
-            if (l.compare(c, 5, "<Page") == 0 && ParseMarker(l, c, n))
+            if (l.compare(c, 5, "<Page") == 0 && PageMarkerAt(l, c, n))
                 pages_.emplace(n, TextPos{i, c});
             from = c + 1;
         }
@@ -482,7 +460,7 @@ void TBookInfo::IndexFilePages() {
             }
             from = c + 1;
             int32_t n;
-            if (text.compare(c, 5, "<Page") != 0 || !ParseMarker(text, c, n)) continue;
+            if (text.compare(c, 5, "<Page") != 0 || !PageMarkerAt(text, c, n)) continue;
             if (n >= 1 && n <= p) {
                 if (fileMarkers_[size_t(n - 1)] == npos) fileMarkers_[size_t(n - 1)] = base + c;
             } else if (oddMarkers_.size() < MaxOddMarkers) {

@@ -206,42 +206,6 @@ THeadingKind ClassifyHeading(std::string_view utf8) {
     return THeadingKind::None;
 }
 
-int32_t ParagraphTagOf(std::string_view line, std::string_view& cls, size_t& textAt) {
-    size_t at = 0;
-    if (line.substr(0, 5) == "<Page") {
-        size_t gt = line.find('>');
-        if (gt == std::string_view::npos) return 0;
-        at = gt + 1;
-    }
-    static const std::string_view open = "<p id=\"par", mid = "\" class=\"";
-    if (line.substr(at, open.size()) != open) return 0;
-    size_t d = at + open.size(), e = d;
-    while (e < line.size() && line[e] >= '0' && line[e] <= '9' && e - d < 10) ++e;
-    // The tag is whole within the line: number, class of five letters, "\">".
-    if (e == d || line.size() < e + mid.size() + 7 || line.substr(e, mid.size()) != mid ||
-        line.substr(e + mid.size() + 5, 2) != "\">")
-        return 0;
-    cls = line.substr(e + mid.size(), 5);
-    textAt = e + mid.size() + 7;
-    int64_t n = 0;
-    for (size_t k = d; k < e; ++k) n = n * 10 + (line[k] - '0');
-    return n > INT32_MAX ? 0 : int32_t(n);
-}
-
-std::string_view TextOfBodyLine(std::string_view line, int32_t& n) {
-    std::string_view cls;
-    size_t textAt = 0;
-    n = ParagraphTagOf(line, cls, textAt);
-    if (n) return line.substr(textAt);
-    // A marker without a tag after it comes off alone.
-    if (line.substr(0, 5) == "<Page") {
-        size_t gt = line.find('>');
-        if (gt != std::string_view::npos && gt > 5 && line.find_first_not_of("0123456789", 5) == gt)
-            return line.substr(gt + 1);
-    }
-    return line;
-}
-
 THeadingFinder::THeadingFinder(const std::string& charset, bool everyLine)
     : page_(CodePageOf(charset)), everyLine_(everyLine) {
     // The bytes a heading's first word may begin with, in this charset (a UTF-8
@@ -413,28 +377,4 @@ std::vector<THeading> ParseContents(const TLines& lines) {
         out.push_back(std::move(h));
     }
     return out;
-}
-
-void AppendShownText(std::string& out, std::string_view text) {
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '&') {
-            std::string_view rest = text.substr(i);
-            if (rest.substr(0, 4) == "&lt;") {
-                out += '<';
-                i += 3;
-                continue;
-            }
-            if (rest.substr(0, 4) == "&gt;") {
-                out += '>';
-                i += 3;
-                continue;
-            }
-            if (rest.substr(0, 5) == "&amp;") {
-                out += '&';
-                i += 4;
-                continue;
-            }
-        }
-        out += text[i];
-    }
 }

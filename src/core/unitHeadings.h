@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "unitBodyLines.h"
 #include "unitCodePages.h"
 #include "unitStrings.h"
 
@@ -70,12 +71,3 @@ class THeadingFinder {
 TLines ContentsLines(const std::vector<THeading>& headings);
 // And back; lines that do not read so are left out.
 std::vector<THeading> ParseContents(const TLines& lines);
-// The paragraph number of a body line's leading tag (after a page marker), its
-// class in cls, and where the line's text begins; 0 when the line has no tag.
-int32_t ParagraphTagOf(std::string_view line, std::string_view& cls, size_t& textAt);
-// A body line's text without its page marker and paragraph tag; n learns the
-// tag's number (0 when the line has none).
-std::string_view TextOfBodyLine(std::string_view line, int32_t& n);
-// Appends a body text as the reader sees it: "&lt;", "&gt;" and "&amp;" as the
-// characters they stand for, everything else as it is.
-void AppendShownText(std::string& out, std::string_view text);

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "../core/unitBodyLines.h"
 #include "../core/unitCodePages.h"
 #include "../core/unitFiles.h"
 #include "unitStrSubs.h"
@@ -13,44 +14,13 @@ const char* const ContinueSnippet =
     " <br><br><hr> <center>   <input type=\"button\" value=\"        CONTINUE        \""
     "onClick=\"alert('NextPage');\"></center> <br><br>";
 
-namespace {
-
-size_t Digits(std::string_view s, size_t at) {
-    size_t n = 0;
-    while (at + n < s.size() && s[at + n] >= '0' && s[at + n] <= '9') ++n;
-    return n;
-}
-
-// Whether s[at] begins <p id="parN" class="C"> or <PageN>.
-bool OwnTagAt(std::string_view s, size_t at) {
-    std::string_view rest = s.substr(at);
-    if (rest.substr(0, 5) == "<Page") {
-        size_t i = 5 + (rest.size() > 5 && rest[5] == '-');
-        size_t d = Digits(rest, i);
-        return d > 0 && i + d < rest.size() && rest[i + d] == '>';
-    }
-    static const char open[] = "<p id=\"par";
-    if (rest.substr(0, sizeof open - 1) != open) return false;
-    size_t i = sizeof open - 1;
-    size_t d = Digits(rest, i);
-    if (d == 0) return false;
-    rest = rest.substr(i + d);
-    for (const char* cls : {"pnorm", "pnor0", "ptitl", "pepig"}) {
-        const std::string tail = std::string("\" class=\"") + cls + "\">";
-        if (rest.substr(0, tail.size()) == tail) return true;
-    }
-    return false;
-}
-
-}  // namespace
-
 void EscapeForeignMarkup(TLines& pageLines) {
     for (auto& line : pageLines) {
         if (!std::memchr(line.data(), '<', line.size())) continue;
         std::string out;
         out.reserve(line.size() + 16);
         for (size_t i = 0; i < line.size(); ++i) {
-            if (line[i] == '<' && !OwnTagAt(line, i))
+            if (line[i] == '<' && !BodyMarkupAt(line, i))
                 out += "&lt;";
             else
                 out += line[i];

@@ -1,0 +1,27 @@
+// The book body's lines, read: what every part of the program that looks into
+// a book's text asks. A line is an optional page marker "<PageN>", then an
+// optional paragraph tag <p id="parN" class="ccccc">, then the text, in which
+// the conversion wrote "<" and ">" as "&lt;" and "&gt;".
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// The page number of a marker "<PageN>" that begins at text[at], written exactly
+// as the decimal number is written (no sign but "-", no leading zero); false
+// when none begins there.
+bool PageMarkerAt(std::string_view text, size_t at, int32_t& n);
+// The paragraph number of a body line's leading tag (after a page marker), its
+// class in cls, and where the line's text begins; 0 when the line has no tag.
+int32_t ParagraphTagOf(std::string_view line, std::string_view& cls, size_t& textAt);
+// A body line's text without its page marker and paragraph tag; n learns the
+// tag's number (0 when the line has none).
+std::string_view TextOfBodyLine(std::string_view line, int32_t& n);
+// Whether s[at] begins a page marker or a whole paragraph tag: the only markup
+// a body holds.
+bool BodyMarkupAt(std::string_view s, size_t at);
+// Appends a body text as the reader sees it: "&lt;", "&gt;" and "&amp;" as the
+// characters they stand for, everything else as it is.
+void AppendShownText(std::string& out, std::string_view text);
