@@ -253,9 +253,11 @@ TEST(InstanceGuard, TheSocketIsPrivateAndAHandOverIsBounded) {
     TInstanceGuard g(d.Path());
     // A folder another user made first, one open to all, a link: none is used.
     ::mkdir(own.c_str(), 0700);
-    ASSERT_EQ(::chown(own.c_str(), 65534, 65534), 0);
-    EXPECT_TRUE(g.SocketPath().isEmpty());
-    ASSERT_EQ(::chown(own.c_str(), ::getuid(), ::getgid()), 0);
+    if (::getuid() == 0) {  // only root can give a folder away
+        ASSERT_EQ(::chown(own.c_str(), 65534, 65534), 0);
+        EXPECT_TRUE(g.SocketPath().isEmpty());
+        ASSERT_EQ(::chown(own.c_str(), ::getuid(), ::getgid()), 0);
+    }
     ::chmod(own.c_str(), 0777);
     EXPECT_TRUE(g.SocketPath().isEmpty());
     ::rmdir(own.c_str());
