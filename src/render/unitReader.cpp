@@ -334,7 +334,7 @@ void TReader::ReportPlace() {
     place.Page = CurrentBook->LastPage;
     place.Pages = std::max(CurrentBook->GetIntProperty("PagesCount"), 0);
     // Percent and page from one measure: where the position lies among the pages.
-    place.Percent = CurrentBook->PositionPercent();
+    place.Percent = Percent();
     status_.ShowPlace(place);
 }
 
@@ -391,12 +391,23 @@ void TReader::WBDocumentComplete() {
     tmProgress_.SetEnabled(true);
 }
 
+int TReader::Percent() {
+    // Measured again only when the place changed: a tick that finds the reader
+    // where it was reads nothing from the book.
+    const TPercentKey key{bookSerial_, CurrentBook->LastPage, CurrentBook->LastParagraph};
+    if (key != percentKey_) {
+        percentKey_ = key;
+        percent_ = CurrentBook->PositionPercent();
+    }
+    return percent_;
+}
+
 void TReader::RecordParagraph(int32_t cur) {
     if (cur < 0 || !CurrentBook) return;
     const bool moved = CurrentBook->LastParagraph != cur;
     CurrentBook->LastParagraph = cur;
     if (moved) ReportPlace();
-    const int pct = CurrentBook->PositionPercent();
+    const int pct = Percent();
     if (pct < 0) return;
     ProgressPosition = pct;
     if (ProgressPosition != LastPercent) {

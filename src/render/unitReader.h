@@ -140,6 +140,8 @@ class TReader {
     std::unique_ptr<TBookInfo> LoadBook(const std::string& fileName, TLines& page);
     void Adopt(std::unique_ptr<TBookInfo> book, TLines& page);
     void RecordParagraph(int32_t cur);
+    // How far the current book is read (PositionPercent), kept per place.
+    int Percent();
     void ShowPage(int32_t page, TArrival arrival, int32_t paragraph = 0);
     void ReportPlace();
     bool Alive(uint64_t book) const { return CurrentBook && book == bookSerial_; }
@@ -165,5 +167,12 @@ class TReader {
     int64_t scrolled_ = 0;
     int64_t lastScrollAt_ = 0;
     bool loading_ = false;  // a page was sent to the view and has not completed
+    struct TPercentKey {
+        uint64_t book = 0;
+        int32_t page = 0, paragraph = 0;
+        bool operator==(const TPercentKey&) const = default;
+    };
+    TPercentKey percentKey_;
+    int percent_ = -1;
     std::shared_ptr<char> alive_ = std::make_shared<char>();
 };
