@@ -1,5 +1,5 @@
-// Conversion speed and memory: the streaming conversion the program runs, and
-// the whole-text stages it replaced, on generated texts of 100 and 400 MB in
+// Conversion speed and memory: the conversion the program runs, on generated
+// texts of 100 and 400 MB in
 // the page cache, against the floor of copying the text (cat text > copy) and
 // writing as many bytes as the book, measured in the same run. Five runs each;
 // medians and ranges. Run from the build folder: bench/bench_convert [DIR].
@@ -39,7 +39,7 @@ double Floor(const std::string& src, const std::string& dir, uint64_t bookSize) 
     return SecondsSince(t);
 }
 
-void Measure(const std::string& dir, uint64_t mb, bool cyrillic, bool old) {
+void Measure(const std::string& dir, uint64_t mb, bool cyrillic) {
     const std::string src = dir + "/gen.txt";
     {
         std::string text = GenerateText(mb << 20, cyrillic);
@@ -51,7 +51,7 @@ void Measure(const std::string& dir, uint64_t mb, bool cyrillic, bool old) {
     const std::string lib = dir + "/lib/";
     ::mkdir(lib.c_str(), 0755);
     uint64_t bookSize = 0;
-    std::vector<double> floors, streamed, wholes, ratios, memory, wholeMemory;
+    std::vector<double> floors, streamed, ratios, memory;
     for (int run = 0; run < Runs; ++run) {
         auto [secs, mbytes] = InChild([&] {
             auto t = BenchClock::now();
@@ -66,18 +66,6 @@ void Measure(const std::string& dir, uint64_t mb, bool cyrillic, bool old) {
         memory.push_back(mbytes);
         floors.push_back(floor);
         ratios.push_back(secs / floor);
-        if (old) {
-            auto [wsecs, wmbytes] = InChild([&] {
-                auto t = BenchClock::now();
-                TBookInfo book(lib);
-                ConvertTextFile(src, book);
-                book.SaveAsNewBook("gen");
-                return SecondsSince(t);
-            });
-            ::unlink((lib + "gen.tvst").c_str());
-            wholes.push_back(wsecs);
-            wholeMemory.push_back(wmbytes);
-        }
     }
     const Spread s = SpreadOf(streamed);
     std::printf(
@@ -87,10 +75,6 @@ void Measure(const std::string& dir, uint64_t mb, bool cyrillic, bool old) {
         size / 1048576 / s.median, Show(SpreadOf(floors), "s").c_str(),
         Show(SpreadOf(ratios), "x").c_str(), Show(SpreadOf(memory), "MB").c_str(),
         double(bookSize) / 1048576, double(bookSize) / 16000 * 8 / 1048576);
-    if (old)
-        std::printf("%4llu MB %-6s whole-text stages (before): %s | peak %s\n",
-                    (unsigned long long)mb, cyrillic ? "1251" : "latin",
-                    Show(SpreadOf(wholes), "s").c_str(), Show(SpreadOf(wholeMemory), "MB").c_str());
     std::fflush(stdout);
     std::system(
         ("rm -rf '" + lib + "' '" + src + "' '" + dir + "/floor.copy' '" + dir + "/floor.book'")
@@ -103,9 +87,9 @@ int main(int argc, char** argv) {
     std::string dir = argc > 1 ? argv[1] : "/tmp";
     std::string work = dir + "/tavisto-bench-XXXXXX";
     if (!::mkdtemp(work.data())) return 1;
-    Measure(work, 100, false, true);
-    Measure(work, 100, true, true);
-    Measure(work, 400, false, true);
+    Measure(work, 100, false);
+    Measure(work, 100, true);
+    Measure(work, 400, false);
     ::rmdir(work.c_str());
     return 0;
 }

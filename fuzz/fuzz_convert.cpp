@@ -1,21 +1,34 @@
 // The whole conversion on arbitrary bytes: it converts or refuses with a clear
 // error, the result holds the markers it claims, and it survives a save and load.
+#include <stdlib.h>
+
 #include <cstdint>
 #include <string>
 
-#include "core/unitBookClasses.h"
+#include "core/unitConverter.h"
+#include "core/unitDataStreaming.h"
 #include "core/unitErrors.h"
-#include "core/unitTextConversions.h"
+#include "core/unitFiles.h"
+
+namespace {
+
+const std::string& Folder() {
+    static const std::string dir = [] {
+        char tmpl[] = "/tmp/tavisto-fuzz-convert-XXXXXX";
+        if (!::mkdtemp(tmpl)) __builtin_trap();
+        return std::string(tmpl) + "/";
+    }();
+    return dir;
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    TBookInfo book("/nonexistent/");
-    {
-        TLineSplitter split(book.EditBody());
-        split.Feed(reinterpret_cast<const char*>(data), size);
-        split.Finish();
-    }
+    const std::string text = Folder() + "fuzz.txt";
+    SaveFileSafely(text, std::string(reinterpret_cast<const char*>(data), size));
+    TBookInfo book(Folder());
     try {
-        ConvertBody("fuzz.txt", book);
+        book = ConvertToBook(text, Folder());
     } catch (const ETextRefused&) {
         return 0;
     }
@@ -30,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     TMemoryStream out;
     book.WriteTo(out);
-    TBookInfo back("/nonexistent/");
+    TBookInfo back(Folder());
     TMemoryStream in(out.Data());
     back.ReadFrom(in, false);
     if (back.Body() != book.Body() || back.Properties != book.Properties) __builtin_trap();

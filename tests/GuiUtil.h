@@ -15,6 +15,7 @@
 
 #include "TestUtil.h"
 #include "core/unitBookClasses.h"
+#include "core/unitConverter.h"
 #include "core/unitTextConversions.h"
 #include "options/unitOptStorage.h"
 
@@ -77,8 +78,7 @@ struct ProgramDir {
     // Converts a text into MyBooks/ and returns the book file's name.
     std::string AddBook(const std::string& textName, const std::string& text) {
         WriteFile(dir / textName, text);
-        TBookInfo b(BooksFolder());
-        ConvertTextFile(dir / textName, b);
+        TBookInfo b = ConvertToBook(dir / textName, BooksFolder());
         b.SaveToBookFile();
         return b.FileName;
     }

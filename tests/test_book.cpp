@@ -5,7 +5,7 @@
 #include <csignal>
 #include <random>
 
-#include "TestUtil.h"
+#include "ConvertUtil.h"
 #include "core/unitBookClasses.h"
 #include "core/unitErrors.h"
 #include "core/unitFiles.h"
@@ -19,6 +19,16 @@ struct BookTest : ::testing::Test {
     TBookInfo NewBook(const std::string& name) {
         TBookInfo b(Folder());
         b.FileName = name;
+        return b;
+    }
+    // A book of the given lines, one paragraph each, converted and saved as name.
+    TBookInfo ConvertedBook(const std::string& name, const TLines& lines) {
+        std::string text;
+        for (const auto& l : lines) text += l + "\r\n";
+        const TLayout::TKind kind = TLayout::Lines;
+        TBookInfo b = ConvertText(dir, text, &kind);
+        b.FileName = name;
+        b.SaveToBookFile();
         return b;
     }
 };
@@ -238,16 +248,12 @@ TEST_F(BookTest, ExtractPageMatchesTheSearchDefinitionOnOddBodies) {
 TEST_F(BookTest, PagesReadOnDemandEqualTheWholeBodysPages) {
     // A book of many pages, with its page index and without, and one whose index
     // belongs to another text: every page comes out as from the whole body.
-    TBookInfo b = NewBook("m.tvst");
-    TLines& body = b.EditBody();
-    for (int i = 1; i <= 3000; ++i)
-        body.push_back("<p id=\"par" + std::to_string(i) + "\" class=\"pnorm\">" +
-                       std::string(size_t(20 + i % 90), char('a' + i % 26)));
-    CreateVirtualPages(b);
+    TLines lines;
+    for (int i = 1; i <= 3000; ++i) lines.push_back(std::string(size_t(20 + i % 90), 'a' + i % 26));
+    TBookInfo b = ConvertedBook("m.tvst", lines);
     const int32_t pages = b.GetIntProperty("PagesCount");
     ASSERT_GT(pages, 10);
     ASSERT_EQ(b.ReservedB.size(), size_t(pages)) << "the conversion stores the index";
-    b.SaveToBookFile();
     for (const char* variant : {"stored", "none", "foreign"}) {
         TBookInfo v = NewBook("m.tvst");
         v.LoadFromBookFile();
@@ -303,13 +309,9 @@ TEST_F(BookTest, TruncatedBookFileIsDamagedAtEveryCutPoint) {
 TEST_F(BookTest, BooksWhoseNumbersLieAreRefusedAndNeverWritten) {
     // A whole book, then the same with one length or count that does not add up:
     // each is refused as damaged (or its number named), and its file stays.
-    TBookInfo b = NewBook("good.tvst");
-    TLines& body = b.EditBody();
-    for (int i = 1; i <= 400; ++i)
-        body.push_back("<p id=\"par" + std::to_string(i) + "\" class=\"pnorm\">" +
-                       std::string(80, char('a' + i % 26)));
-    CreateVirtualPages(b);
-    b.SaveToBookFile();
+    TLines lines;
+    for (int i = 1; i <= 400; ++i) lines.push_back(std::string(80, char('a' + i % 26)));
+    TBookInfo b = ConvertedBook("good.tvst", lines);
     const std::string good = ReadFile(dir / "good.tvst");
     const uint64_t bodyLen = JoinedLength(b.Body());
     const size_t lenAt = good.size() - bodyLen - 4;

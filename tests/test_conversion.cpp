@@ -2,31 +2,35 @@
 
 #include <random>
 
-#include "TestUtil.h"
+#include "ConvertUtil.h"
 #include "core/unitErrors.h"
 #include "core/unitTextConversions.h"
 #include "render/unitPageBuilder.h"
 
 namespace {
 
-TBookInfo BookOf(TLines lines) {
-    TBookInfo b("/nonexistent/");
-    b.EditBody() = std::move(lines);
-    return b;
-}
-
 std::string Tag(int n, const char* cls) {
     return "<p id=\"par" + std::to_string(n) + "\" class=\"" + cls + "\">";
 }
 
-// Classes of the tagged lines, in order ("-" for an untagged line).
-std::vector<std::string> Classes(TBookInfo& b) {
-    std::vector<std::string> out;
-    for (const auto& l : b.Body()) {
-        size_t c = l.find("class=\"");
-        out.push_back(l.rfind("<p id=", 0) == 0 && c != std::string::npos ? l.substr(c + 7, 5)
-                                                                          : "-");
+// The lines joined as a text file holds them.
+std::string TextOf(const TLines& lines) {
+    std::string t;
+    for (const auto& l : lines) t += l + "\r\n";
+    return t;
+}
+
+// Page markers put into tagged lines as the conversion puts them.
+TLines MarkPages(const TLines& body, int& pages) {
+    TPageMarker marker;
+    TLines out;
+    for (const auto& l : body) {
+        std::string line;
+        marker.Line({l}, [&](std::string_view piece) { line.append(piece); });
+        line.resize(line.size() - 2);  // the CR LF
+        out.push_back(line);
     }
+    pages = marker.Pages();
     return out;
 }
 
@@ -60,20 +64,16 @@ TEST(Symbols, EscapesAngleBracketsOnly) {
     EXPECT_EQ(ConvertLine("a < b"), "a &lt; b");
     EXPECT_EQ(ConvertLine("a > b"), "a &gt; b");
     EXPECT_EQ(ConvertLine("<b>bold</b> & \"q\" \xE9"), "&lt;b&gt;bold&lt;/b&gt; & \"q\" \xE9");
-    TBookInfo b = BookOf({"<x>", "plain"});
-    ConvertSymbols(b);
-    EXPECT_EQ(b.Body(), (TLines{"&lt;x&gt;", "plain"}));
 }
 
 TEST(Dashes, RemovedOnlyBeforeALineStartingWithASpace) {
-    TBookInfo b = BookOf({"end-", "   next", "keep-", "letter", "tab-", "\tx", "two--", " y", "-",
-                          " z", "blank-", "", "last-"});
-    RemoveDashes(b);
-    EXPECT_EQ(b.Body(), (TLines{"end", "   next", "keep-", "letter", "tab-", "\tx", "two-", " y",
+    TempDir dir;
+    TBookInfo b = ConvertText(dir, TextOf({"end-", "   next", "keep-", "letter", "tab-", "\tx",
+                                           "two--", " y", "-", " z", "blank-", "", "last-"}));
+    EXPECT_EQ(Texts(b), (TLines{"end", "   next", "keep-", "letter", "tab-", "\tx", "two-", " y",
                                 "", " z", "blank-", "", "last-"}));
-    TBookInfo one = BookOf({"only-"});
-    RemoveDashes(one);
-    EXPECT_EQ(one.Body(), TLines{"only-"});
+    TBookInfo one = ConvertText(dir, "only-");
+    EXPECT_EQ(Texts(one), TLines{"only-"});
 }
 
 TEST(Charset, AverageDecidesWesternOrCyrillic) {
@@ -134,50 +134,50 @@ TEST(Paragraphs, IndentAndLengthDecideTheClass) {
     EXPECT_EQ(LeadingSpaces("   "), 2);
     EXPECT_EQ(LeadingSpaces("  x"), 2);
     EXPECT_EQ(LeadingSpaces("\tx"), 0);
-    EXPECT_EQ(InsertParagraphTag("  Title", 12, "ptitl"),
-              "<p id=\"par12\" class=\"ptitl\">  Title");
 
-    TBookInfo b = BookOf({
-        std::string(20, ' ') + "Title",     // 1: first line is always pnorm
-        " one space continues",             // -
-        "  two spaces start",               // 2: pnorm (R = 52 + 19)
-        "",                                 // 3: empty line, pnorm
-        "  ",                               // -: two spaces continue
-        "   ",                              // 4: three spaces, pnor0
-        "    - dialogue",                   // 5: dash after indent, pnorm
-        std::string(7, ' ') + "Chapter",    // 6: ptitl
-        std::string(35, ' ') + "x",         // 7: ptitl
-        std::string(36, ' ') + "epigraph",  // 8: pepig
-        "\ttab begins",                     // 9: a tab is four spaces of indent
-        "  " + std::string(59, 'n'),        // 10: 59 after indent, R is 0 -> pnor0
-        "  " + std::string(60, 'n'),        // 11: 60 after indent -> pnorm
-    });
-    EXPECT_EQ(CreateParagraphs(b).Name(), "classic");
+    TempDir dir;
+    TBookInfo b =
+        ConvertText(dir, TextOf({
+                             std::string(20, ' ') + "Title",     // 1: first line is always pnorm
+                             " one space continues",             // -
+                             "  two spaces start",               // 2: pnorm (R = 52 + 19)
+                             "",                                 // 3: empty line, pnorm
+                             "  ",                               // -: two spaces continue
+                             "   ",                              // 4: three spaces, pnor0
+                             "    - dialogue",                   // 5: dash after indent, pnorm
+                             std::string(7, ' ') + "Chapter",    // 6: ptitl
+                             std::string(35, ' ') + "x",         // 7: ptitl
+                             std::string(36, ' ') + "epigraph",  // 8: pepig
+                             "\ttab begins",               // 9: a tab is four spaces of indent
+                             "  " + std::string(59, 'n'),  // 10: 59 after indent, R is 0 -> pnor0
+                             "  " + std::string(60, 'n'),  // 11: 60 after indent -> pnorm
+                         }));
+    EXPECT_EQ(b.GetProperty("Layout"), "classic");
     EXPECT_EQ(Classes(b),
               (std::vector<std::string>{"pnorm", "-", "pnorm", "pnorm", "-", "pnor0", "pnorm",
                                         "ptitl", "ptitl", "pepig", "pnor0", "pnor0", "pnorm"}));
-    EXPECT_EQ(b.Body()[0], Tag(1, "pnorm") + std::string(20, ' ') + "Title");
+    EXPECT_EQ(b.Body()[0], "<Page1>" + Tag(1, "pnorm") + std::string(20, ' ') + "Title");
     EXPECT_EQ(b.Body()[12].substr(0, 30), Tag(11, "pnorm") + "  ");
     EXPECT_EQ(b.GetProperty("TotalParagraphs"), "11");
 }
 
 TEST(Paragraphs, RunningLengthRule) {
     // The first paragraph counts its tag: a first line of 32 bytes leaves R at 59.
-    TBookInfo a = BookOf({std::string(32, 'x'), "  short"});
-    CreateParagraphs(a);
+    TempDir dir;
+    const TLayout::TKind classic = TLayout::Classic;
+    TBookInfo a = ConvertText(dir, TextOf({std::string(32, 'x'), "  short"}), &classic);
     EXPECT_EQ(Classes(a)[1], "pnor0");
-    TBookInfo b = BookOf({std::string(33, 'x'), "  short"});
-    CreateParagraphs(b);
+    TBookInfo b = ConvertText(dir, TextOf({std::string(33, 'x'), "  short"}), &classic);
     EXPECT_EQ(Classes(b)[1], "pnorm");
     // Verse stays pnor0; after 60 bytes of continuation the next short line is pnorm.
-    TBookInfo v = BookOf(
-        {"x", "  a", "  b", "  c", "  para", std::string(30, 'y'), std::string(30, 'y'), "  d"});
-    CreateParagraphs(v);
+    TBookInfo v = ConvertText(dir,
+                              TextOf({"x", "  a", "  b", "  c", "  para", std::string(30, 'y'),
+                                      std::string(30, 'y'), "  d"}),
+                              &classic);
     EXPECT_EQ(Classes(v), (std::vector<std::string>{"pnorm", "pnor0", "pnor0", "pnor0", "pnor0",
                                                     "-", "-", "pnorm"}));
-    TBookInfo one = BookOf({"single"});
-    CreateParagraphs(one);
-    EXPECT_EQ(one.Body(), TLines{Tag(1, "pnorm") + "single"});
+    TBookInfo one = ConvertText(dir, "single");
+    EXPECT_EQ(one.Body(), TLines{"<Page1>" + Tag(1, "pnorm") + "single"});
     EXPECT_EQ(one.GetProperty("TotalParagraphs"), "1");
 }
 
@@ -186,21 +186,19 @@ TEST(VirtualPages, BoundaryAtExactly16000Bytes) {
     // starts at offset 16000 and begins page 2.
     std::string first = Tag(1, "pnorm");
     first += std::string(16000 - 7 - 2 - first.size(), 'a');
-    TBookInfo b = BookOf({first, Tag(2, "pnorm") + "b"});
-    CreateVirtualPages(b);
-    EXPECT_EQ(b.GetProperty("PagesCount"), "2");
-    EXPECT_EQ(b.Body()[1].substr(0, 7), "<Page2>");
+    int pages = 0;
+    TLines b = MarkPages({first, Tag(2, "pnorm") + "b"}, pages);
+    EXPECT_EQ(pages, 2);
+    EXPECT_EQ(b[1].substr(0, 7), "<Page2>");
     // One byte less and the second tag lies inside page 1.
     first.pop_back();
-    TBookInfo c = BookOf({first, Tag(2, "pnorm") + "b"});
-    CreateVirtualPages(c);
-    EXPECT_EQ(c.GetProperty("PagesCount"), "1");
-    EXPECT_EQ(c.Body()[1], Tag(2, "pnorm") + "b");
+    TLines c = MarkPages({first, Tag(2, "pnorm") + "b"}, pages);
+    EXPECT_EQ(pages, 1);
+    EXPECT_EQ(c[1], Tag(2, "pnorm") + "b");
     // A single paragraph never breaks, however long.
-    TBookInfo d = BookOf({Tag(1, "pnorm") + "x", std::string(50000, 'y'), "z"});
-    CreateVirtualPages(d);
-    EXPECT_EQ(d.GetProperty("PagesCount"), "1");
-    EXPECT_EQ(d.Body().size(), 3u);
+    TLines d = MarkPages({Tag(1, "pnorm") + "x", std::string(50000, 'y'), "z"}, pages);
+    EXPECT_EQ(pages, 1);
+    EXPECT_EQ(d.size(), 3u);
 }
 
 TEST(VirtualPages, OnePassEqualsLiteralInsertion) {
@@ -217,12 +215,10 @@ TEST(VirtualPages, OnePassEqualsLiteralInsertion) {
             if (rng() % 400 == 0) line += std::string(20000 + rng() % 20000, 'L') + "<q";
             body.push_back(line);
         }
-        int pages = 0;
+        int pages = 0, marked = 0;
         TLines expect = LiteralVirtualPages(body, pages);
-        TBookInfo b = BookOf(body);
-        CreateVirtualPages(b);
-        ASSERT_EQ(b.Body(), expect) << "round " << round;
-        ASSERT_EQ(b.GetProperty("PagesCount"), std::to_string(pages));
+        ASSERT_EQ(MarkPages(body, marked), expect) << "round " << round;
+        ASSERT_EQ(marked, pages);
     }
 }
 
@@ -313,9 +309,8 @@ TEST_F(PipelineTest, LineEndingsNulAndPropertyOrder) {
     TLines bodies[3];
     int i = 0;
     for (const char* f : {"crlf.txt", "lf.txt", "cr.txt"}) {
-        TBookInfo b(Lib());
         RecordingProgress p;
-        ConvertTextFile(dir / f, b, &p);
+        TBookInfo b = ConvertToBook(dir / f, Lib(), &p);
         bodies[i++] = b.Body();
         EXPECT_EQ(p.stages,
                   (std::vector<std::string>{"Loading Source Text", "Converting symbols",
@@ -335,8 +330,7 @@ TEST_F(PipelineTest, NulBytesAreSpacesAndBinaryFilesAreRefused) {
     // A stray NUL keeps the text after it.
     const std::string filler(300, 'f');
     WriteFile(dir / "nul.txt", std::string("one\0two\r\n\0  three\r\n", 19) + filler);
-    TBookInfo n(Lib());
-    ConvertTextFile(dir / "nul.txt", n);
+    TBookInfo n = ConvertToBook(dir / "nul.txt", Lib());
     EXPECT_EQ(n.Body(), (TLines{"<Page1>" + Tag(1, "pnorm") + "one two",
                                 Tag(2, "pnor0") + "   three", filler}));
     // A picture or an archive named .txt is not a text: more than 1% control bytes.
@@ -346,30 +340,27 @@ TEST_F(PipelineTest, NulBytesAreSpacesAndBinaryFilesAreRefused) {
     std::string mostlyText(10000, 'a');
     for (int i = 0; i < 90; ++i) mostlyText[size_t(i) * 100] = '\x1b';
     WriteFile(dir / "escapes.txt", mostlyText);
-    TBookInfo p(Lib()), e(Lib());
     try {
-        ConvertTextFile(dir / "picture.txt", p);
+        ConvertToBook(dir / "picture.txt", Lib());
         ADD_FAILURE() << "a picture was converted";
     } catch (const ETextRefused& err) {
         EXPECT_EQ(std::string(err.what()), (dir / "picture.txt") + " is not a text file");
     }
-    EXPECT_NO_THROW(ConvertTextFile(dir / "escapes.txt", e)) << "0.9% control bytes is text";
+    EXPECT_NO_THROW(ConvertToBook(dir / "escapes.txt", Lib())) << "0.9% control bytes is text";
 }
 
 TEST_F(PipelineTest, SourcesWithoutTextAreRefused) {
     WriteFile(dir / "empty.txt", "");
     for (const char* f : {"empty.txt"}) {
-        TBookInfo b(Lib());
         try {
-            ConvertTextFile(dir / f, b);
+            ConvertToBook(dir / f, Lib());
             FAIL() << f;
         } catch (const ETextRefused& e) {
             EXPECT_EQ(std::string(e.what()), (dir / f) + " holds no text");
         }
     }
-    TBookInfo b(Lib());
     try {
-        ConvertTextFile(dir / "absent.txt", b);
+        ConvertToBook(dir / "absent.txt", Lib());
         FAIL();
     } catch (const EFileError& e) {
         EXPECT_EQ(std::string(e.what()), "Cannot open file " + (dir / "absent.txt"));
@@ -385,8 +376,7 @@ TEST_F(PipelineTest, GoldenBookFile) {
     WriteFile(dir / "golden.txt", "  The <Title>\r\na continuation line ending in a dash-\r\n" +
                                       b8 + "\r\n   short verse\n          Chapter Two\r\n" + c8 +
                                       "\r\n" + d8 + "\r\n" + epi + "\r\n" + e8 + "\r\n" + f8);
-    TBookInfo book(Lib());
-    ConvertTextFile(dir / "golden.txt", book);
+    TBookInfo book = ConvertToBook(dir / "golden.txt", Lib());
     book.SaveToBookFile();
 
     // Worked out by hand. Offsets in the joined text (markers, tags, CR LF counted):

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "TestUtil.h"
+#include "ConvertUtil.h"
 #include "core/unitFiles.h"
 #include "core/unitParagraphs.h"
 #include "core/unitTextConversions.h"
@@ -23,9 +23,13 @@ std::string SharedText(const std::string& name, const std::string& charset = "UT
     GTEST_SKIP() << "the real texts are not here: " << TAVISTO_TEXTS \
                  << " (they stand beside the repository in ../shared/texts)"
 
+std::string Tag(int32_t n, const char* cls) {
+    return "<p id=\"par" + std::to_string(n) + "\" class=\"" + cls + "\">";
+}
+
 // The paragraph rule exactly as it reads texts it reads right (tabs no indent).
 TLines ClassicRule(TLines body) {
-    body[0] = InsertParagraphTag(body[0], 1, "pnorm");
+    body[0] = Tag(1, "pnorm") + body[0];
     int32_t n = 1;
     uint64_t r = body[0].size();
     for (size_t i = 1; i < body.size(); ++i) {
@@ -36,7 +40,7 @@ TLines ClassicRule(TLines body) {
         if (ind > 6) cls = "ptitl";
         if (ind > 35) cls = "pepig";
         if (ind > 1 || len == 0) {
-            line = InsertParagraphTag(line, ++n, cls);
+            line = Tag(++n, cls) + line;
             r = 0;
         } else {
             r += len - ind;
@@ -46,22 +50,23 @@ TLines ClassicRule(TLines body) {
 }
 
 struct Converted {
-    TLayout layout;
+    std::string layout;
     TLines body, classic;
     std::string charset;
 };
 
-// The stages up to paragraphs, and the classic rule over the same lines.
+// The converted text's paragraphs (page markers taken off), and the classic
+// rule over the same lines.
 Converted Convert(const std::string& text) {
-    TBookInfo b("/nonexistent/");
-    SplitText(text, b.EditBody());
-    ConvertSymbols(b);
-    RemoveDashes(b);
-    b.SetProperty("Charset", AnalyzeCharset(b.Body()));
+    TempDir dir;
+    TBookInfo b = ConvertText(dir, text);
     Converted c;
-    c.classic = ClassicRule(b.Body());
-    c.layout = CreateParagraphs(b);
-    c.body = b.Body();
+    c.classic = ClassicRule(Texts(b));
+    c.layout = b.GetProperty("Layout");
+    for (const auto& l : b.Body()) {
+        int32_t page = 0;
+        c.body.push_back(PageMarkerAt(l, 0, page) ? l.substr(l.find('>') + 1) : l);
+    }
     c.charset = b.GetProperty("Charset");
     return c;
 }
@@ -108,7 +113,7 @@ TEST(Layouts, RealTextsInEveryCharset) {
     for (const char* charset : {"UTF-8", "CP1251", "CP866"}) {
         for (const auto& [name, layout] : expected) {
             Converted c = Convert(SharedText(name, charset));
-            EXPECT_EQ(c.layout.Name(), layout) << name << " in " << charset;
+            EXPECT_EQ(c.layout, layout) << name << " in " << charset;
             // Where the classic rule reads a text right, its bytes do not change.
             if (std::string(layout) == "classic") {
                 EXPECT_TRUE(c.body == c.classic) << name;
@@ -141,7 +146,7 @@ TEST(Layouts, TheLayoutsReadTheirTexts) {
 TEST(Layouts, EnglishAndTabIndentedTexts) {
     // The Project Gutenberg layout reads right by the classic rule.
     Converted en = Convert(EnglishSample());
-    EXPECT_EQ(en.layout.Name(), "classic");
+    EXPECT_EQ(en.layout, "classic");
     EXPECT_TRUE(en.body == en.classic);
     // English verse, one line each, capitals at every line's start.
     std::string verse;
@@ -150,7 +155,7 @@ TEST(Layouts, EnglishAndTabIndentedTexts) {
                                         : (i % 2 ? "And softly sang the morning "
                                                  : "Upon a hill of silver ")) +
                  (i % 5 == 4 ? "" : "light") + "\r\n";
-    EXPECT_EQ(Convert(verse).layout.Name(), "verse");
+    EXPECT_EQ(Convert(verse).layout, "verse");
     // Paragraphs that begin with a tab: each its own paragraph, the rest continuing.
     std::string tabbed;
     for (int p = 0; p < 20; ++p)
@@ -171,8 +176,7 @@ TEST(Utf16, BothByteOrdersGiveTheUtf8Book) {
         "\xD0\xB2\xD0\xB8\xD0\xB4\xD0\xBD\xD0\xBE\n  end\r";
     WriteFile(dir / "u8.txt", utf8);
     auto book = [&](const std::string& file) {
-        TBookInfo b(dir / "lib/");
-        ConvertTextFile(dir / file, b);
+        TBookInfo b = ConvertToBook(dir / file, dir / "lib/");
         return std::make_pair(b.Body(), b.GetProperty("Charset"));
     };
     const auto want = book("u8.txt");
@@ -190,8 +194,7 @@ TEST(Utf16, BothByteOrdersGiveTheUtf8Book) {
                                            "a\0\x00\xD8"
                                            "b\0c",
                                            9));
-    TBookInfo bad(dir / "lib/");
-    ConvertTextFile(dir / "bad.txt", bad);
+    TBookInfo bad = ConvertToBook(dir / "bad.txt", dir / "lib/");
     EXPECT_EQ(bad.Body()[0],
               "<Page1><p id=\"par1\" class=\"pnorm\">a\xEF\xBF\xBD"
               "b\xEF\xBF\xBD");
@@ -203,9 +206,9 @@ TEST(Layouts, ChoosingByHandKeepsTheReadingPosition) {
     std::string text;
     for (int i = 1; i <= 300; ++i)
         text += "Line " + std::to_string(i) + " " + std::string(130, char('a' + i % 26)) + "\r\n";
-    TBookInfo b("/nonexistent/");
-    SplitText(text, b.EditBody());
-    ConvertBody("t.txt", b);
+    TempDir dir;
+    TBookInfo b = ConvertText(dir, text);
+    b.SaveAsNewBook("t");
     ASSERT_EQ(b.GetProperty("Layout"), "lines");
     b.LastParagraph = 250;
     auto paragraphText = [](TBookInfo& book, int32_t n) {
@@ -219,7 +222,7 @@ TEST(Layouts, ChoosingByHandKeepsTheReadingPosition) {
         return out;
     };
     const TLayout::TKind classic = TLayout::Classic;
-    EXPECT_EQ(RebuildParagraphs(b, &classic).Name(), "classic");
+    EXPECT_EQ(RebuildBook(b, &classic).Name(), "classic");
     EXPECT_LT(b.GetIntProperty("TotalParagraphs"), 300) << "lines run together";
     EXPECT_NE(paragraphText(b, b.LastParagraph).find("Line 250 "), std::string::npos);
     TLines page;
@@ -229,7 +232,7 @@ TEST(Layouts, ChoosingByHandKeepsTheReadingPosition) {
     EXPECT_EQ(b.GetIntProperty("LastParagraph"), b.LastParagraph);
     // Back to the layout the text calls for: at the first line of that paragraph.
     const int32_t first = std::stoi(paragraphText(b, b.LastParagraph).substr(5));
-    EXPECT_EQ(RebuildParagraphs(b, nullptr).Name(), "lines");
+    EXPECT_EQ(RebuildBook(b, nullptr).Name(), "lines");
     EXPECT_EQ(b.LastParagraph, first);
     EXPECT_EQ(b.GetProperty("TotalParagraphs"), "300");
 }

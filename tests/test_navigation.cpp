@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "TestUtil.h"
+#include "ConvertUtil.h"
 #include "core/unitFiles.h"
 #include "core/unitHeadings.h"
 #include "core/unitSearch.h"
@@ -19,12 +19,10 @@ std::string Iconv(const std::string& utf8, const std::string& charset) {
     return IconvFile(dir / "in", charset);
 }
 
-// A converted book (in memory) of a text.
+// A converted book of a text.
 TBookInfo Book(const std::string& text) {
-    TBookInfo b("/nonexistent/");
-    SplitText(text, b.EditBody());
-    ConvertBody("t.txt", b);
-    return b;
+    TempDir dir;
+    return ConvertText(dir, text);
 }
 
 // The paragraph of every match of what in the book, in order.

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "TestUtil.h"
+#include "core/unitConverter.h"
 #include "core/unitErrors.h"
 #include "core/unitFiles.h"
 #include "core/unitTextConversions.h"
@@ -121,8 +122,7 @@ struct ReaderLogicTest : ::testing::Test {
         for (int i = 1; i <= paragraphs; ++i)
             t += "  Paragraph " + std::to_string(i) + std::string(80, 'x') + "\r\n";
         WriteFile(dir / "b.txt", t);
-        TBookInfo b(BooksFolder());
-        ConvertTextFile(dir / "b.txt", b);
+        TBookInfo b = ConvertToBook(dir / "b.txt", BooksFolder());
         b.SaveToBookFile();
         return b.FileName;
     }

@@ -12,6 +12,7 @@
 
 #include "TestUtil.h"
 #include "core/unitBookClasses.h"
+#include "core/unitConverter.h"
 #include "core/unitErrors.h"
 #include "core/unitFiles.h"
 #include "core/unitTextConversions.h"
@@ -128,8 +129,7 @@ TEST(BadInput, BinaryFilesConvertAndHugeOrBrokenOnesAreRefused) {
     // Any byte but control bytes: an odd text, but a text.
     for (int i = 0; i < 200000; ++i) binary += char(i % 61 == 0 ? '\n' : 0x20 + rng() % 224);
     WriteFile(dir / "binary.txt", binary);
-    TBookInfo b(dir / "MyBooks/");
-    ConvertTextFile(dir / "binary.txt", b);
+    TBookInfo b = ConvertToBook(dir / "binary.txt", dir / "MyBooks/");
     b.SaveToBookFile();
     TBookInfo back(dir / "MyBooks/");
     back.FileName = b.FileName;
@@ -137,24 +137,20 @@ TEST(BadInput, BinaryFilesConvertAndHugeOrBrokenOnesAreRefused) {
     EXPECT_EQ(back.Body(), b.Body());
 
     // A folder picked as a text, and a missing file.
-    TBookInfo f(dir / "MyBooks/");
-    EXPECT_THROW(ConvertTextFile(dir / "MyBooks", f), EFileError);
+    EXPECT_THROW(ConvertToBook(dir / "MyBooks", dir / "MyBooks/"), EFileError);
     // Without read permission (root reads everything, so only for other users).
     if (::geteuid() != 0) {
         WriteFile(dir / "secret.txt", "text");
         ::chmod((dir / "secret.txt").c_str(), 0);
-        TBookInfo s(dir / "MyBooks/");
-        EXPECT_THROW(ConvertTextFile(dir / "secret.txt", s), EFileError);
+        EXPECT_THROW(ConvertToBook(dir / "secret.txt", dir / "MyBooks/"), EFileError);
     }
     // Without a MyBooks folder nothing can be saved, and the list is just empty.
-    TBookInfo m(dir / "NoBooks/");
-    ConvertTextFile(dir / "binary.txt", m);
     try {
-        m.SaveToBookFile();
+        ConvertToBook(dir / "binary.txt", dir / "NoBooks/");
         FAIL();
     } catch (const EFileError& e) {
-        EXPECT_EQ(std::string(e.what()), "Cannot create file " + (dir / "NoBooks/binary.tvst") +
-                                             ": No such file or directory");
+        EXPECT_EQ(std::string(e.what()),
+                  "Cannot create file " + (dir / "NoBooks/") + ": No such file or directory");
     }
     TBookInfoList list(dir / "NoBooks/");
     list.ScanFolder();
@@ -195,8 +191,7 @@ TEST(CrashSafety, AKilledConversionLeavesNoTemporaryAfterTheNextStart) {
         40,
         [&](auto saved) {
             for (;;) {
-                TBookInfo b(BooksFolder());
-                ConvertTextFile(dir / "t.txt", b);
+                TBookInfo b = ConvertToBook(dir / "t.txt", BooksFolder());
                 b.SaveAsNewBook("t");
                 saved();
             }
@@ -222,8 +217,7 @@ TEST(BadInput, FifosRunawayLinesAndTemplates) {
     ::mkdir((dir / "MyBooks").c_str(), 0755);
     // A FIFO as the text is refused at once instead of waited on for ever.
     ASSERT_EQ(::mkfifo((dir / "pipe.txt").c_str(), 0644), 0);
-    TBookInfo f(dir / "MyBooks/");
-    EXPECT_THROW(ConvertTextFile(dir / "pipe.txt", f), EFileError);
+    EXPECT_THROW(ConvertToBook(dir / "pipe.txt", dir / "MyBooks/"), EFileError);
 
     // A 40000-byte line becomes paragraphs of at most 16000 bytes, cut after a
     // space, or between whole UTF-8 characters when it has none.
@@ -232,8 +226,7 @@ TEST(BadInput, FifosRunawayLinesAndTemplates) {
     std::string cyrillic;
     while (cyrillic.size() < 40001) cyrillic += "\xD0\xB6";
     WriteFile(dir / "long.txt", "  start\r\n" + words + "\r\n" + cyrillic + "\r\n");
-    TBookInfo l(dir / "MyBooks/");
-    ConvertTextFile(dir / "long.txt", l);
+    TBookInfo l = ConvertToBook(dir / "long.txt", dir / "MyBooks/");
     size_t longest = 0;
     std::string joined;
     for (const auto& line : l.Body()) {

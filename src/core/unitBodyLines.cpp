@@ -1,5 +1,8 @@
 #include "unitBodyLines.h"
 
+#include <charconv>
+#include <cstring>
+
 bool PageMarkerAt(std::string_view text, size_t at, int32_t& n) {
     if (text.compare(at, 5, "<Page") != 0) return false;
     size_t j = at + 5;
@@ -68,26 +71,64 @@ bool BodyMarkupAt(std::string_view s, size_t at) {
     return cls == "pnorm" || cls == "pnor0" || cls == "ptitl" || cls == "pepig";
 }
 
+char EscapedChar(std::string_view reference) {
+    return reference == "&lt;" ? '<' : reference == "&gt;" ? '>' : reference == "&amp;" ? '&' : 0;
+}
+
 void AppendShownText(std::string& out, std::string_view text) {
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '&') {
-            std::string_view rest = text.substr(i);
-            if (rest.substr(0, 4) == "&lt;") {
-                out += '<';
-                i += 3;
-                continue;
-            }
-            if (rest.substr(0, 4) == "&gt;") {
-                out += '>';
-                i += 3;
-                continue;
-            }
-            if (rest.substr(0, 5) == "&amp;") {
-                out += '&';
-                i += 4;
-                continue;
+            // The longest reference written is "&amp;".
+            const size_t semi = text.substr(i, 5).find(';');
+            if (semi != std::string_view::npos) {
+                if (const char c = EscapedChar(text.substr(i, semi + 1))) {
+                    out += c;
+                    i += semi;
+                    continue;
+                }
             }
         }
         out += text[i];
     }
+}
+
+std::string ConvertLine(std::string_view line) {
+    std::string out;
+    out.reserve(line.size() + 8);
+    for (char c : line) {
+        if (c == '<')
+            out += "&lt;";
+        else if (c == '>')
+            out += "&gt;";
+        else
+            out += c;
+    }
+    return out;
+}
+
+size_t ParagraphTagLength(int32_t n) {
+    char digits[16];
+    auto [end, ec] = std::to_chars(digits, digits + sizeof digits, n);
+    return 10 + size_t(end - digits) + 9 + 5 + 2;
+}
+
+size_t WriteParagraphTag(char* buf, int32_t n, const char* cls) {
+    char* p = buf;
+    std::memcpy(p, "<p id=\"par", 10);
+    p += 10;
+    p = std::to_chars(p, p + 12, n).ptr;
+    std::memcpy(p, "\" class=\"", 9);
+    p += 9;
+    std::memcpy(p, cls, 5);
+    p += 5;
+    std::memcpy(p, "\">", 2);
+    p += 2;
+    return size_t(p - buf);
+}
+
+size_t WritePageMarker(char* buf, int32_t n) {
+    std::memcpy(buf, "<Page", 5);
+    char* end = std::to_chars(buf + 5, buf + 19, n).ptr;
+    *end++ = '>';
+    return size_t(end - buf);
 }

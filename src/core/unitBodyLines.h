@@ -1,5 +1,5 @@
-// The book body's lines, read: what every part of the program that looks into
-// a book's text asks. A line is an optional page marker "<PageN>", then an
+// The book body's lines, read and written: what every part of the program that
+// looks into a book's text or writes one asks. A line is an optional page marker "<PageN>", then an
 // optional paragraph tag <p id="parN" class="ccccc">, then the text, in which
 // the conversion wrote "<" and ">" as "&lt;" and "&gt;".
 #pragma once
@@ -25,3 +25,17 @@ bool BodyMarkupAt(std::string_view s, size_t at);
 // Appends a body text as the reader sees it: "&lt;", "&gt;" and "&amp;" as the
 // characters they stand for, everything else as it is.
 void AppendShownText(std::string& out, std::string_view text);
+// The character a reference the conversion writes stands for: '<' for "&lt;",
+// '>' for "&gt;", '&' for "&amp;"; 0 for any other.
+char EscapedChar(std::string_view reference);
+
+// A line of source text as a body holds it: "<" and ">" as "&lt;" and "&gt;",
+// every other byte as it is.
+std::string ConvertLine(std::string_view line);
+// The length of the paragraph tag for number n (and a class of five letters).
+size_t ParagraphTagLength(int32_t n);
+// Writes the paragraph tag for number n and class cls (five letters) into buf
+// (40 bytes at least); returns its length.
+size_t WriteParagraphTag(char* buf, int32_t n, const char* cls);
+// Writes the page marker "<PageN>" into buf (20 bytes at least); returns its length.
+size_t WritePageMarker(char* buf, int32_t n);

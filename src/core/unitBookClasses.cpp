@@ -20,7 +20,8 @@ constexpr uint64_t npos = UINT64_MAX;
 constexpr size_t MaxOddMarkers = 4096;
 
 std::string Marker(int32_t n) {
-    return "<Page" + IntToStr(n) + ">";
+    char buf[20];
+    return std::string(buf, WritePageMarker(buf, n));
 }
 
 // A piece of the body text read from the file.
@@ -200,41 +201,9 @@ void TBookInfo::ForEachLine(const std::function<void(std::string_view)>& fn) {
         for (const auto& l : body_) fn(l);
         return;
     }
-    std::string pending;  // a line begun in an earlier piece
-    bool skipLF = false, ended = false;
-    ReadBodyText([&](std::string_view piece) {
-        size_t p = 0;
-        if (ended) return;
-        if (skipLF && !piece.empty() && piece[0] == '\n') p = 1;
-        skipLF = false;
-        while (p < piece.size()) {
-            size_t q = piece.find_first_of(std::string_view("\r\n\0", 3), p);
-            if (q == std::string_view::npos) {
-                pending.append(piece.substr(p));
-                return;
-            }
-            if (piece[q] == '\0') {
-                pending.append(piece.substr(p, q - p));
-                ended = true;
-                return;
-            }
-            if (pending.empty()) {
-                fn(piece.substr(p, q - p));
-            } else {
-                pending.append(piece.substr(p, q - p));
-                fn(pending);
-                pending.clear();
-            }
-            if (piece[q] == '\r') {
-                if (q + 1 == piece.size())
-                    skipLF = true;
-                else if (piece[q + 1] == '\n')
-                    ++q;
-            }
-            p = q + 1;
-        }
-    });
-    if (!pending.empty()) fn(pending);
+    TLineSplitter split;
+    ReadBodyText([&](std::string_view piece) { split.Feed(piece.data(), piece.size(), fn); });
+    split.Finish(fn);
 }
 
 uint64_t TBookInfo::BodySize() const {
@@ -244,11 +213,7 @@ uint64_t TBookInfo::BodySize() const {
 void TBookInfo::ReadBodyIntoMemory() {
     if (bodyInMemory_) return;
     TLines lines;
-    {
-        TLineSplitter split(lines);
-        ReadBodyText([&](std::string_view piece) { split.Feed(piece.data(), piece.size()); });
-        split.Finish();
-    }
+    ForEachLine([&](std::string_view line) { lines.emplace_back(line); });
     body_ = std::move(lines);
     bodyInMemory_ = true;
     pagesIndexed_ = false;

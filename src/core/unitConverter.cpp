@@ -4,10 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -21,30 +17,54 @@
 
 namespace {
 
-constexpr size_t Chunk = 1 << 18;
+constexpr size_t Chunk = ReadPieceSize;
 // The longest line the reader holds; a longer one is handed on in parts.
 constexpr size_t MaxLineBytes = 1 << 20;
 
-// The first CR or LF in [p, end), or null: sixteen bytes at a time, in one pass.
-const char* FindLineEnd(const char* p, const char* end) {
-#if defined(__SSE2__)
-    const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
-    while (end - p >= 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const int mask =
-            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)));
-        if (mask) return p + __builtin_ctz(unsigned(mask));
-        p += 16;
+// Whether a text is a text at all, decided by where its bytes stand, not by how
+// they were read: its first 64 KB, then the first 4 KB of every 256 KB after
+// them, so that a text turning into binary bytes (or a hole of NULs) is refused
+// when it is met, in the first pass, before anything is written.
+class TBinaryWatch {
+  public:
+    explicit TBinaryWatch(std::string path) : path_(std::move(path)) {}
+    // Bytes of the text from offset at.
+    void Feed(const char* p, size_t n, uint64_t at) {
+        while (n > 0) {
+            const uint64_t start = window_ * Chunk, len = window_ ? 4096 : 65536;
+            if (at + n <= start) return;
+            if (at < start) {
+                p += start - at;
+                n -= size_t(start - at);
+                at = start;
+            }
+            const size_t take = size_t(std::min<uint64_t>(n, start + len - at));
+            if (held_.empty() && take == len) {
+                Check(std::string_view(p, take));
+            } else {
+                held_.append(p, take);
+                if (held_.size() < len) return;
+                Check(held_);
+                held_.clear();
+            }
+            ++window_;
+            p += take;
+            n -= take;
+            at += take;
+        }
     }
-    for (; p < end; ++p)
-        if (*p == '\r' || *p == '\n') return p;
-    return nullptr;
-#else
-    const char* lf = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
-    const char* cr = static_cast<const char*>(std::memchr(p, '\r', size_t((lf ? lf : end) - p)));
-    return cr ? cr : lf;
-#endif
-}
+    // A text shorter than the first window is judged by all it has.
+    void Finish() {
+        if (window_ == 0 && !held_.empty()) Check(held_);
+    }
+
+  private:
+    void Check(std::string_view sample) const {
+        if (LooksBinary(sample)) throw ETextRefused(Fmt("%s is not a text file", path_));
+    }
+    std::string path_, held_;
+    uint64_t window_ = 0;
+};
 
 // The lines of a text file as the conversion reads them: split at CR LF, CR or
 // LF (a line end at the very end adds no line), NUL bytes as spaces, UTF-16 (by
@@ -53,7 +73,8 @@ const char* FindLineEnd(const char* p, const char* end) {
 // pieces: no more than a line and a piece are ever held.
 class TTextReader {
   public:
-    explicit TTextReader(const std::string& path) : path_(path), fd_(OpenRegularFile(path)) {
+    TTextReader(const std::string& path, size_t pieceSize)
+        : path_(path), fd_(OpenRegularFile(path)), piece_(std::max<size_t>(pieceSize, 1)) {
         struct stat st;
         if (::fstat(fd_.Get(), &st) != 0) throw EFileError(Fmt("Cannot open file %s", path));
         size_ = uint64_t(st.st_size);
@@ -67,14 +88,14 @@ class TTextReader {
 
     void ForEachLine(const std::function<void(std::string_view)>& emit,
                      const std::function<void(double)>& progress) {
-        std::string raw(Chunk, '\0'), decoded;
+        std::string raw(piece_, '\0'), decoded;
         std::unique_ptr<TUtf16Decoder> utf16;
         if (utf16_) utf16 = std::make_unique<TUtf16Decoder>(bigEndian_);
-        carry_.clear();
+        split_ = TLineSplitter();
         pending_ = {};
-        hasPending_ = skipLF_ = false;
-        bool first = true;
-        uint64_t at = utf16_ ? 2 : 0;
+        hasPending_ = false;
+        TBinaryWatch binary(path_);
+        uint64_t at = utf16_ ? 2 : 0, textAt = 0;
         for (;;) {
             ssize_t got = ::pread(fd_.Get(), raw.data(), raw.size(), off_t(at));
             if (got < 0) {
@@ -94,25 +115,19 @@ class TTextReader {
                 data = decoded.data();
                 n = decoded.size();
             }
-            // The text's start decides whether it is a text at all; after it,
-            // the start of every piece is looked at, so that a text turning
-            // into binary bytes (or a hole of NULs) is refused when it is met,
-            // in the first pass, before anything is written.
-            constexpr size_t later = 4096;
-            if ((first ? n > 0 : n >= later) &&
-                LooksBinary(std::string_view(data, std::min<size_t>(n, first ? 65536 : later))))
-                throw ETextRefused(Fmt("%s is not a text file", path_));
-            first = false;
+            binary.Feed(data, n, textAt);
+            textAt += n;
             Split(data, n, emit);
             if (progress && size_ > 0) progress(double(at) / double(size_));
         }
         if (utf16) {
             decoded.clear();
             utf16->Finish(decoded);
+            binary.Feed(decoded.data(), decoded.size(), textAt);
             Split(decoded.data(), decoded.size(), emit);
         }
-        if (!carry_.empty()) Line(carry_, emit, true);
-        carry_.clear();
+        binary.Finish();
+        split_.Finish([&](std::string_view line) { WholeLine(line, emit, true); });
         if (hasPending_) emit(pending_);
     }
 
@@ -124,57 +139,43 @@ class TTextReader {
         // Most pieces of a text hold no angle bracket at all: their lines need
         // no look for one.
         angles_ = std::memchr(data, '<', n) || std::memchr(data, '>', n);
-        const char* p = data;
-        const char* end = data + n;
-        if (skipLF_ && p < end && *p == '\n') ++p;
-        skipLF_ = false;
-        while (p < end) {
-            const char* q = FindLineEnd(p, end);
-            if (!q) {
-                carry_.append(p, end);
-                CutLongLine(emit);
-                break;
-            }
-            if (carry_.empty() && size_t(q - p) <= MaxLineBytes) {
-                Line(std::string_view(p, size_t(q - p)), emit, false);
-            } else {
-                carry_.append(p, q);
-                CutLongLine(emit);
-                Line(carry_, emit, true);
-                carry_.clear();
-            }
-            if (*q == '\r') {
-                ++q;
-                if (q == end)
-                    skipLF_ = true;
-                else if (*q == '\n')
-                    ++q;
-            } else {
-                ++q;
-            }
-            p = q;
+        split_.Feed(data, n, [&](std::string_view line) {
+            // A line begun in an earlier piece lies in the splitter's memory.
+            const bool inPiece = line.data() >= data && line.data() < data + n;
+            WholeLine(line, emit, !inPiece);
+        });
+        // A line is never held longer than MaxLineBytes, even before its end comes.
+        std::string& held = split_.Held();
+        while (held.size() > MaxLineBytes) {
+            const size_t cut = LongLineCut(held);
+            Line(std::string_view(held.data(), cut), emit, true);
+            held.erase(0, cut);
         }
         KeepPending();
     }
 
-    // A line is never held longer than MaxLineBytes: the longer one's first
-    // MaxLineBytes (cut after a space, else between characters) go on as a line
-    // of their own. Where the cut falls depends on the text alone, not on how
-    // it was read; its pieces become paragraphs of their own in any case.
-    void CutLongLine(const std::function<void(std::string_view)>& emit) {
-        while (carry_.size() > MaxLineBytes) {
-            const std::string_view head(carry_.data(), MaxLineBytes);
-            size_t cut = head.rfind(' ');
-            if (cut == std::string_view::npos || cut < MaxLineBytes / 2) {
-                cut = MaxLineBytes;
-                // Not inside a UTF-8 character: back over its continuation bytes.
-                for (int k = 0; k < 3 && (uint8_t(carry_[cut]) & 0xC0) == 0x80; ++k) --cut;
-            } else {
-                ++cut;
-            }
-            Line(std::string_view(carry_.data(), cut), emit, true);
-            carry_.erase(0, cut);
+    void WholeLine(std::string_view line, const std::function<void(std::string_view)>& emit,
+                   bool transient) {
+        while (line.size() > MaxLineBytes) {
+            const size_t cut = LongLineCut(line);
+            Line(line.substr(0, cut), emit, true);
+            line.remove_prefix(cut);
         }
+        Line(line, emit, transient);
+    }
+
+    // Where a line longer than MaxLineBytes is cut: its first MaxLineBytes (cut
+    // after a space, else between characters) go on as a line of their own.
+    // Where the cut falls depends on the text alone, not on how it was read; its
+    // pieces become paragraphs of their own in any case.
+    static size_t LongLineCut(std::string_view line) {
+        const std::string_view head = line.substr(0, MaxLineBytes);
+        size_t cut = head.rfind(' ');
+        if (cut != std::string_view::npos && cut >= MaxLineBytes / 2) return cut + 1;
+        cut = MaxLineBytes;
+        // Not inside a UTF-8 character: back over its continuation bytes.
+        for (int k = 0; k < 3 && (uint8_t(line[cut]) & 0xC0) == 0x80; ++k) --cut;
+        return cut;
     }
 
     // The line held back points into the piece; the next read reuses that
@@ -214,12 +215,14 @@ class TTextReader {
 
     std::string path_;
     TFd fd_;
+    size_t piece_;
     uint64_t size_ = 0;
     bool utf16_ = false, bigEndian_ = false;
-    std::string carry_, pendingCopy_, escaped_[2];
+    TLineSplitter split_;
+    std::string pendingCopy_, escaped_[2];
     int next_ = 0;
     std::string_view pending_;  // the line held back
-    bool hasPending_ = false, skipLF_ = false, angles_ = true;
+    bool hasPending_ = false, angles_ = true;
 };
 
 // The book's text, written through a buffer into a file of no name in the
@@ -288,7 +291,7 @@ struct TBookWriter {
         int32_t first = 0;
         builder.Add(line, [&](int32_t n, const char* cls, std::string_view text) {
             char tag[48];
-            const size_t tagLength = n ? WriteTag(tag, n, cls) : 0;
+            const size_t tagLength = n ? WriteParagraphTag(tag, n, cls) : 0;
             auto write = [&](std::string_view piece) { body.Write(piece); };
             if (escaped)
                 marker.TaggedLine(std::string_view(tag, tagLength), text, write);
@@ -329,7 +332,8 @@ struct TBookWriter {
 }  // namespace
 
 TBookInfo ConvertToBook(const std::string& sourcePath, const std::string& folder,
-                        TConversionProgress* progress, const TLayout::TKind* kind) {
+                        TConversionProgress* progress, const TLayout::TKind* kind,
+                        size_t pieceSize) {
     auto stage = [&](const char* msg) {
         if (progress) progress->StageStarted(msg);
     };
@@ -337,7 +341,7 @@ TBookInfo ConvertToBook(const std::string& sourcePath, const std::string& folder
         if (progress) progress->StageProgress(f);
     };
     stage("Loading Source Text");
-    TTextReader text(sourcePath);
+    TTextReader text(sourcePath, pieceSize);
     // The first pass decides: the charset from the first 64000 bytes, then the
     // layout from every line, and the title from the first lines.
     TLines sample, first;

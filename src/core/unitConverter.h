@@ -1,9 +1,9 @@
-// The conversion as the program runs it: the text streams from its file to the
+// The conversion of a text into a book: the text streams from its file to the
 // book file through buffers of a fixed size, whatever the text's size. One pass
 // learns what the whole text must decide (charset, layout, title), a second
 // writes the book's text into a file of no name, and the save puts the header
-// in front of it. The books are the same, byte for byte, as the stages of
-// unitTextConversions make them holding the whole text.
+// in front of it. How the text is read never shows in the book: any size of
+// read piece gives the same book, byte for byte.
 #pragma once
 
 #include <string>
@@ -12,16 +12,26 @@
 #include "unitParagraphs.h"
 #include "unitTextConversions.h"
 
+// The bytes the conversion reads at a time.
+constexpr size_t ReadPieceSize = size_t(1) << 18;
+
 // Converts a text file into a new book record for folder, its text kept in a
 // file of its own until the record is saved (SaveAsNewBook). kind: the layout
-// chosen by hand (null: decided from the text). Raises as ConvertTextFile does.
+// chosen by hand (null: decided from the text). Raises "Cannot open file %s",
+// "%s holds no text", "%s is not a text file" and "%s is too large for a book
+// file". The stages it announces: "Loading Source Text", "Converting symbols",
+// "Removing Dashes", "Analyzing Charset", "Creating paragraphs", "Creating
+// Virtual Pages".
 TBookInfo ConvertToBook(const std::string& sourcePath, const std::string& folder,
                         TConversionProgress* progress = nullptr,
-                        const TLayout::TKind* kind = nullptr);
+                        const TLayout::TKind* kind = nullptr, size_t pieceSize = ReadPieceSize);
 
-// Builds a book's paragraphs and virtual pages again from its own text, as
-// RebuildParagraphs does, streaming; the record then holds the new text in a
-// file of its own until it is saved (SaveToBookFile).
+// Builds a converted book's paragraphs and virtual pages again from its own
+// text (tags and markers taken off) in another layout, or the one decided anew
+// when kind is null; no source text is needed. The reading position stays on
+// the same text: the paragraph that now holds the line the old one began with.
+// The record then holds the new text in a file of its own until it is saved
+// (SaveToBookFile).
 TLayout RebuildBook(TBookInfo& book, const TLayout::TKind* kind);
 
 // What a book was converted from, kept as its property "Source": the file's

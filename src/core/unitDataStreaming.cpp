@@ -209,7 +209,8 @@ bool ReadStringList(TStream& s, TLines& lines, size_t maxLines) {
     bool fits = true;
     if (n >= 1) {
         CheckAvailable(s, uint64_t(n));
-        TLineSplitter split(out);
+        TLineSplitter split;
+        auto add = [&](std::string_view line) { out.emplace_back(line); };
         // Room for lines of 40 bytes and more: the list never moves while it grows
         // (pages of the reserve that are never used are never touched).
         out.reserve(std::min(size_t(n) / 40 + 16, maxLines == SIZE_MAX ? SIZE_MAX : maxLines + 1));
@@ -218,7 +219,7 @@ bool ReadStringList(TStream& s, TLines& lines, size_t maxLines) {
         while (left > 0) {
             size_t chunk = std::min(left, buf.size());
             s.ReadBuffer(buf.data(), chunk);
-            split.Feed(buf.data(), chunk);
+            split.Feed(buf.data(), chunk, add);
             left -= chunk;
             if (out.size() > maxLines) {
                 // More lines than the list can hold: what is left is not even read.
@@ -227,7 +228,7 @@ bool ReadStringList(TStream& s, TLines& lines, size_t maxLines) {
                 break;
             }
         }
-        if (fits) split.Finish();
+        if (fits) split.Finish(add);
         if (fits && out.size() > maxLines) fits = false;
         if (!fits) TLines().swap(out);
     }

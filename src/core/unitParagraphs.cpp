@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstring>
 
+#include "unitBodyLines.h"
 #include "unitStrings.h"
 
 int LeadingSpaces(std::string_view line) {
@@ -27,15 +28,6 @@ int EffectiveIndent(std::string_view line) {
     int width = 0;
     for (size_t i = 0; i < n; ++i) width += line[i] == '\t' ? 4 : 1;
     return n == line.size() ? width - 1 : width;
-}
-
-std::string InsertParagraphTag(std::string_view line, int32_t number, std::string_view cls) {
-    std::string num = IntToStr(number);
-    std::string out;
-    out.reserve(line.size() + num.size() + cls.size() + 21);
-    out.append("<p id=\"par").append(num).append("\" class=\"").append(cls).append("\">");
-    out.append(line);
-    return out;
 }
 
 static bool ReferenceChar(char c) {
@@ -176,26 +168,6 @@ TLayout TLayoutStats::Decide() const {
 TParagraphBuilder::TParagraphBuilder(const std::string& charset, TLayout layout)
     : utf8_(charset == "UTF-8"), layout_(layout) {}
 
-size_t TagLength(int32_t n) {
-    char digits[16];
-    auto [end, ec] = std::to_chars(digits, digits + sizeof digits, n);
-    return 10 + size_t(end - digits) + 9 + 5 + 2;
-}
-
-size_t WriteTag(char* buf, int32_t n, const char* cls) {
-    char* p = buf;
-    std::memcpy(p, "<p id=\"par", 10);
-    p += 10;
-    p = std::to_chars(p, p + 12, n).ptr;
-    std::memcpy(p, "\" class=\"", 9);
-    p += 9;
-    std::memcpy(p, cls, 5);
-    p += 5;
-    std::memcpy(p, "\">", 2);
-    p += 2;
-    return size_t(p - buf);
-}
-
 void TParagraphBuilder::Piece(std::string_view piece, bool begins, const char* cls,
                               const TEmit& emit) {
     const size_t ws = WhiteBytes(piece);
@@ -204,7 +176,7 @@ void TParagraphBuilder::Piece(std::string_view piece, bool begins, const char* c
         // The book's first line is paragraph 1, class "pnorm", whatever it holds;
         // its running length counts the tag.
         n_ = 1;
-        r_ = TagLength(1) + piece.size();
+        r_ = ParagraphTagLength(1) + piece.size();
         parBytes_ = piece.size();
         emit(1, "pnorm", piece);
         return;
@@ -274,8 +246,5 @@ size_t TPageMarker::Marker(char* buf, uint64_t at) {
     ++k_;
     offsets_.push_back(at);
     next_ = at + VPageSize;
-    std::memcpy(buf, "<Page", 5);
-    char* end = std::to_chars(buf + 5, buf + 20, k_).ptr;
-    *end++ = '>';
-    return size_t(end - buf);
+    return WritePageMarker(buf, k_);
 }

@@ -26,7 +26,6 @@ constexpr size_t MaxPieceSize = 16000;
 int LeadingSpaces(std::string_view line);
 // The indent for the layouts: as LeadingSpaces, but a leading tab counts as four spaces.
 int EffectiveIndent(std::string_view line);
-std::string InsertParagraphTag(std::string_view line, int32_t number, std::string_view cls);
 
 // Where a piece of at most max bytes of s ends: after the last space in it, or,
 // without one, at the last character boundary (of UTF-8 when utf8) that does not
@@ -88,11 +87,6 @@ class TParagraphBuilder {
     uint64_t r_ = 0;         // text the current paragraph's later lines added
     uint64_t parBytes_ = 0;  // text of the current paragraph
 };
-
-// The length of a paragraph tag for number n and a class of five letters.
-size_t TagLength(int32_t n);
-// Writes a paragraph tag into buf (at least 40 bytes); returns its length.
-size_t WriteTag(char* buf, int32_t n, const char* cls);
 
 // Cuts the tagged text into virtual pages as the lines pass: a page marker goes
 // in front of the first "<" that lies VPageSize bytes or more after the start

@@ -1,5 +1,6 @@
 #include "unitSearch.h"
 
+#include "unitBodyLines.h"
 #include "unitCodePages.h"
 
 namespace {
@@ -220,13 +221,11 @@ void TTextMatcher::Scan(TBookInfo& book, uint64_t from,
                     }
                     inTag = false;
                     // A paragraph tag begins a paragraph: no match runs across it.
-                    static const std::string_view open = "<p id=\"par";
-                    if (tag.compare(0, open.size(), open) == 0) {
-                        int64_t n = 0;
-                        for (size_t d = open.size();
-                             d < tag.size() && tag[d] >= '0' && tag[d] <= '9' && n < INT32_MAX; ++d)
-                            n = n * 10 + (tag[d] - '0');
-                        paragraph = int32_t(n);
+                    tag += '>';
+                    std::string_view cls;
+                    size_t textAt = 0;
+                    if (const int32_t n = ParagraphTagOf(tag, cls, textAt)) {
+                        paragraph = n;
                         k = 0;
                         lastBlank = true;
                     }
@@ -245,11 +244,7 @@ void TTextMatcher::Scan(TBookInfo& book, uint64_t from,
                     bytes.swap(entity);
                     if (b == ';') {
                         bytes += ';';
-                        const char shown = bytes == "&lt;"    ? '<'
-                                           : bytes == "&gt;"  ? '>'
-                                           : bytes == "&amp;" ? '&'
-                                                              : 0;
-                        if (shown) {
+                        if (const char shown = EscapedChar(bytes)) {
                             emit(static_cast<unsigned char>(shown), entityAt);
                             continue;
                         }

@@ -1,5 +1,9 @@
 #include "unitStrings.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <cstring>
 #include <limits>
 
@@ -7,17 +11,10 @@
 
 void SplitText(std::string_view text, TLines& out) {
     out.clear();
-    const char* p = text.data();
-    const char* end = p + text.size();
-    if (const void* nul = std::memchr(p, '\0', text.size())) end = static_cast<const char*>(nul);
-    while (p < end) {
-        const char* q = p;
-        while (q < end && *q != '\r' && *q != '\n') ++q;
-        out.emplace_back(p, q);
-        if (q < end && *q == '\r') ++q;
-        if (q < end && *q == '\n') ++q;
-        p = q;
-    }
+    TLineSplitter split;
+    auto add = [&](std::string_view line) { out.emplace_back(line); };
+    split.Feed(text.data(), text.size(), add);
+    split.Finish(add);
 }
 
 TLines SplitText(std::string_view text) {
@@ -26,52 +23,25 @@ TLines SplitText(std::string_view text) {
     return lines;
 }
 
-bool TLineSplitter::Feed(const char* data, size_t size) {
-    if (ended_) return false;
-    const char* p = data;
-    const char* end = data + size;
-    if (skipLF_ && p < end && *p == '\n') ++p;
-    skipLF_ = false;
-    while (p < end) {
-        const char* q = p;
-        while (q < end) {
-            unsigned char c = (unsigned char)*q;
-            if (c <= '\r' && (c == '\r' || c == '\n' || c == 0)) break;
-            ++q;
-        }
-        if (q == end) {
-            pending_.append(p, q);
-            return true;
-        }
-        if (*q == '\0') {
-            pending_.append(p, q);
-            ended_ = true;
-            return false;
-        }
-        if (pending_.empty()) {
-            out_.emplace_back(p, q);
-        } else {
-            pending_.append(p, q);
-            out_.push_back(std::move(pending_));
-            pending_.clear();
-        }
-        if (*q == '\r') {
-            ++q;
-            if (q == end)
-                skipLF_ = true;
-            else if (*q == '\n')
-                ++q;
-        } else {
-            ++q;
-        }
-        p = q;
+const char* FindLineEnd(const char* p, const char* end) {
+#if defined(__SSE2__)
+    // Sixteen bytes at a time, in one pass.
+    const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
+    while (end - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const int mask =
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)));
+        if (mask) return p + __builtin_ctz(unsigned(mask));
+        p += 16;
     }
-    return true;
-}
-
-void TLineSplitter::Finish() {
-    if (!pending_.empty()) out_.push_back(std::move(pending_));
-    pending_.clear();
+    for (; p < end; ++p)
+        if (*p == '\r' || *p == '\n') return p;
+    return nullptr;
+#else
+    const char* lf = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
+    const char* cr = static_cast<const char*>(std::memchr(p, '\r', size_t((lf ? lf : end) - p)));
+    return cr ? cr : lf;
+#endif
 }
 
 uint64_t JoinedLength(const TLines& lines) {

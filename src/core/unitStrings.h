@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,18 +15,65 @@ using TLines = std::vector<std::string>;
 void SplitText(std::string_view text, TLines& out);
 TLines SplitText(std::string_view text);
 
-// The same splitting, fed piece by piece: for texts read in chunks, so that no
-// copy of the whole text is ever held besides its lines.
+// The first CR or LF in [p, end), or null.
+const char* FindLineEnd(const char* p, const char* end);
+
+// The same splitting, fed piece by piece: for texts read in pieces, so that no
+// copy of the whole text is ever held besides the line being split.
 class TLineSplitter {
   public:
-    explicit TLineSplitter(TLines& out) : out_(out) { out_.clear(); }
-    // Returns false once a NUL byte has ended the text; later bytes are ignored.
-    bool Feed(const char* data, size_t size);
-    void Finish();
+    // Hands each whole line to emit (a view into data, or into Held()); returns
+    // false once a NUL byte has ended the text; later bytes are ignored.
+    template <class F>
+    bool Feed(const char* data, size_t size, F&& emit) {
+        if (ended_) return false;
+        const char* p = data;
+        const char* end = data + size;
+        if (const void* nul = std::memchr(p, '\0', size)) {
+            end = static_cast<const char*>(nul);
+            ended_ = true;
+        }
+        // A CR that ended the piece before waits for its LF in this one; an
+        // empty piece leaves it waiting.
+        if (skipLF_ && p < end && *p == '\n') ++p;
+        if (size > 0) skipLF_ = false;
+        while (p < end) {
+            const char* q = FindLineEnd(p, end);
+            if (!q) {
+                held_.append(p, end);
+                break;
+            }
+            if (held_.empty()) {
+                emit(std::string_view(p, size_t(q - p)));
+            } else {
+                held_.append(p, q);
+                emit(std::string_view(held_));
+                held_.clear();
+            }
+            if (*q == '\r') {
+                ++q;
+                if (q == end)
+                    skipLF_ = true;
+                else if (*q == '\n')
+                    ++q;
+            } else {
+                ++q;
+            }
+            p = q;
+        }
+        return !ended_;
+    }
+    // The last line, when the text does not end with a line end.
+    template <class F>
+    void Finish(F&& emit) {
+        if (!held_.empty()) emit(std::string_view(held_));
+        held_.clear();
+    }
+    // The start of a line whose end has not come yet.
+    std::string& Held() { return held_; }
 
   private:
-    TLines& out_;
-    std::string pending_;
+    std::string held_;
     bool skipLF_ = false;
     bool ended_ = false;
 };

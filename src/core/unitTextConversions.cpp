@@ -1,15 +1,6 @@
 #include "unitTextConversions.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-#include <memory>
-
 #include "unitCodePages.h"
-#include "unitErrors.h"
 #include "unitFiles.h"
 #include "unitHeadings.h"
 #include "unitParagraphs.h"
@@ -26,63 +17,6 @@ const char* const ProbeWords[10] = {
     "\xE2\xE8\xE4\xED\xEE",          // vidno
     "\xE1\xFB\xEB\xEE",              // bylo
 };
-
-namespace {
-
-// Reports a stage's progress every so many lines, so the cost stays negligible.
-class TStepper {
-  public:
-    TStepper(TConversionProgress* p, size_t total) : p_(p), total_(total ? total : 1) {}
-    void At(size_t i) {
-        if (p_ && (i & 0xFFFF) == 0) p_->StageProgress(double(i) / double(total_));
-    }
-
-  private:
-    TConversionProgress* p_;
-    size_t total_;
-};
-
-}  // namespace
-
-std::string ConvertLine(std::string_view line) {
-    std::string out;
-    out.reserve(line.size() + 8);
-    for (char c : line) {
-        if (c == '<')
-            out += "&lt;";
-        else if (c == '>')
-            out += "&gt;";
-        else
-            out += c;
-    }
-    return out;
-}
-
-static bool HasAngle(const std::string& s) {
-    for (char c : s)
-        if (c == '<' || c == '>') return true;
-    return false;
-}
-
-void ConvertSymbols(TBookInfo& book, TConversionProgress* progress) {
-    TLines& body = book.EditBody();
-    TStepper step(progress, body.size());
-    for (size_t i = 0; i < body.size(); ++i) {
-        step.At(i);
-        // Most lines hold no angle bracket and keep their bytes as they are.
-        if (HasAngle(body[i])) body[i] = ConvertLine(body[i]);
-    }
-}
-
-void RemoveDashes(TBookInfo& book) {
-    TLines& body = book.EditBody();
-    if (body.size() < 2) return;
-    for (size_t i = 0; i + 1 < body.size(); ++i) {
-        std::string& a = body[i];
-        const std::string& b = body[i + 1];
-        if (!a.empty() && !b.empty() && a.back() == '-' && b.front() == ' ') a.pop_back();
-    }
-}
 
 int64_t RoundHalfEvenDiv(uint64_t sum, uint64_t count) {
     uint64_t q = sum / count, r = sum % count;
@@ -180,38 +114,6 @@ std::string AnalyzeCharset(const TLines& lines) {
     return found ? "windows-1251" : "cp866";
 }
 
-TLayout CreateParagraphs(TBookInfo& book, TConversionProgress* progress, const TLayout::TKind* kind,
-                         std::vector<int32_t>* paragraphOfLine) {
-    TLines& body = book.EditBody();
-    if (body.empty()) {
-        book.SetProperty("TotalParagraphs", "0");
-        return {};
-    }
-    const std::string charset = book.GetProperty("Charset");
-    // One look at the whole text decides how its lines are read.
-    TLayoutStats stats(charset);
-    for (const auto& line : body) stats.Add(line);
-    const TLayout layout = kind ? stats.Make(*kind) : stats.Decide();
-    TStepper step(progress, body.size());
-    TParagraphBuilder builder(charset, layout);
-    TLines out;
-    out.reserve(body.size());
-    if (paragraphOfLine) paragraphOfLine->clear();
-    for (size_t i = 0; i < body.size(); ++i) {
-        step.At(i);
-        bool first = true;
-        builder.Add(body[i], [&](int32_t n, const char* cls, std::string_view text) {
-            if (first && paragraphOfLine) paragraphOfLine->push_back(builder.Count());
-            first = false;
-            out.push_back(n ? InsertParagraphTag(text, n, cls) : std::string(text));
-        });
-        TLines::value_type().swap(body[i]);
-    }
-    body.swap(out);
-    book.SetProperty("TotalParagraphs", IntToStr(builder.Count()));
-    return layout;
-}
-
 void FindContents(TBookInfo& book) {
     const std::string layout = book.GetProperty("Layout");
     THeadingFinder finder(book.GetProperty("Charset"), layout == "lines" || layout == "verse");
@@ -225,68 +127,6 @@ bool EnsureContents(TBookInfo& book) {
     if (!book.GetProperty("Headings").empty()) return false;
     FindContents(book);
     return true;
-}
-
-TLayout RebuildParagraphs(TBookInfo& book, const TLayout::TKind* kind) {
-    // The tags and markers come off; the lines stay as the conversion left them.
-    TLines& body = book.EditBody();
-    const int32_t oldParagraph = book.LastParagraph;
-    size_t lineOfPosition = 0;
-    bool found = false;
-    for (size_t i = 0; i < body.size(); ++i) {
-        int32_t n = 0;
-        const std::string_view text = TextOfBodyLine(body[i], n);
-        if (n == oldParagraph && !found) {
-            lineOfPosition = i;
-            found = true;
-        }
-        body[i].erase(0, body[i].size() - text.size());
-    }
-    std::vector<int32_t> paragraphOfLine;
-    const TLayout layout = CreateParagraphs(book, nullptr, kind, &paragraphOfLine);
-    CreateVirtualPages(book);
-    book.SetProperty("Layout", layout.Name());
-    FindContents(book);
-    // The reading position: the paragraph that now holds the line the old one
-    // began with, on the page that holds it.
-    int32_t paragraph = 1, page = 1;
-    if (found && lineOfPosition < paragraphOfLine.size())
-        paragraph = paragraphOfLine[lineOfPosition];
-    for (const auto& l : book.Body()) {
-        if (l.compare(0, 5, "<Page") != 0) continue;
-        int32_t tag = 0;
-        TextOfBodyLine(l, tag);
-        // The page whose marker comes last before the paragraph.
-        if (tag > paragraph) break;
-        int32_t n = 0;
-        if (TryDecimalToInt(std::string_view(l).substr(5, l.find('>') - 5), n)) page = n;
-    }
-    book.LastParagraph = paragraph;
-    book.LastPage = page;
-    book.SetProperty("LastParagraph", IntToStr(paragraph));
-    book.SetProperty("LastPage", IntToStr(page));
-    return layout;
-}
-
-void CreateVirtualPages(TBookInfo& book, TConversionProgress* progress) {
-    // One pass over the lines gives what inserting each marker into the joined
-    // text (lines with CR LF) and skipping VPageSize bytes from it would give.
-    TLines& body = book.EditBody();
-    TStepper step(progress, body.size());
-    TPageMarker marker;
-    std::string line;
-    for (size_t i = 0; i < body.size(); ++i) {
-        step.At(i);
-        line.clear();
-        marker.Line({body[i]}, [&](std::string_view piece) { line.append(piece); });
-        line.resize(line.size() - 2);  // the CR LF
-        if (line.size() != body[i].size()) body[i].swap(line);
-    }
-    // The page index: where each marker stands in the marked text, so that a
-    // reader finds a page without searching the text.
-    book.ReservedB.clear();
-    for (uint64_t at : marker.Offsets()) book.ReservedB.push_back(IntToStr(int64_t(at)));
-    book.SetProperty("PagesCount", IntToStr(marker.Pages()));
 }
 
 std::string BookBaseName(const std::string& sourcePath) {
@@ -316,71 +156,6 @@ bool LooksBinary(std::string_view sample) {
         if (c < 0x20 && c != '\t' && c != '\r' && c != '\n' && c != '\f') ++bad;
     }
     return bad * 100 > sample.size();
-}
-
-// Reads the source in pieces and splits it into lines as a line list is split:
-// CR LF, CR or LF end a line, the last terminator adds no line. A NUL byte is
-// kept as a space; UTF-16 (by its byte-order mark) is read as UTF-8. Returns
-// true when the text was UTF-16.
-static bool LoadSourceLines(const std::string& path, TLines& lines, TConversionProgress* progress) {
-    TFd file(OpenRegularFile(path));
-    const int fd = file.Get();
-    struct stat st;
-    if (::fstat(fd, &st) != 0) throw EFileError(Fmt("Cannot open file %s", path));
-    if (uint64_t(st.st_size) > MaxBlockSize)
-        throw ETextRefused(Fmt("%s is too large for a book file", path));
-
-    TLineSplitter split(lines);
-    lines.reserve(size_t(st.st_size) / 48 + 16);
-    std::string buf(1 << 20, '\0');
-    std::string utf8;
-    std::unique_ptr<TUtf16Decoder> utf16;
-    uint64_t done = 0;
-    bool first = true;
-    auto feed = [&](char* data, size_t n) {
-        if (first && LooksBinary(std::string_view(data, std::min<size_t>(n, 65536))))
-            throw ETextRefused(Fmt("%s is not a text file", path));
-        first = false;
-        // A NUL byte is kept as a space: the text after it is the book's too.
-        for (char* p = data; (p = static_cast<char*>(std::memchr(p, 0, size_t(data + n - p))));)
-            *p++ = ' ';
-        split.Feed(data, n);
-    };
-    for (;;) {
-        ssize_t got = ::read(fd, buf.data(), buf.size());
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            throw EFileError(Fmt("Cannot open file %s", path));
-        }
-        if (got == 0) break;
-        size_t skip = 0;
-        if (done == 0 && got >= 2) {
-            const auto b0 = static_cast<unsigned char>(buf[0]),
-                       b1 = static_cast<unsigned char>(buf[1]);
-            if ((b0 == 0xFF && b1 == 0xFE) || (b0 == 0xFE && b1 == 0xFF)) {
-                utf16 = std::make_unique<TUtf16Decoder>(b0 == 0xFE);
-                skip = 2;  // the byte-order mark is no part of the text
-            }
-        }
-        done += uint64_t(got);
-        // What is read counts, not what the file said of itself when opened.
-        if (done > MaxBlockSize) throw ETextRefused(Fmt("%s is too large for a book file", path));
-        if (progress && st.st_size > 0) progress->StageProgress(double(done) / double(st.st_size));
-        if (utf16) {
-            utf8.clear();
-            utf16->Feed(buf.data() + skip, size_t(got) - skip, utf8);
-            if (!utf8.empty()) feed(utf8.data(), utf8.size());
-        } else {
-            feed(buf.data(), size_t(got));
-        }
-    }
-    if (utf16) {
-        utf8.clear();
-        utf16->Finish(utf8);
-        if (!utf8.empty()) feed(utf8.data(), utf8.size());
-    }
-    split.Finish();
-    return utf16 != nullptr;
 }
 
 namespace {
@@ -413,9 +188,8 @@ std::string PlainText(std::string_view line, TCodePage cp) {
             e -= n;
         else
             break;
-    std::string out(line.substr(b, e - b));
-    for (auto [from, to] : {std::pair{"&lt;", "<"}, {"&gt;", ">"}})
-        for (size_t at; (at = out.find(from)) != std::string::npos;) out.replace(at, 4, to);
+    std::string out;
+    AppendShownText(out, line.substr(b, e - b));
     return out;
 }
 
@@ -497,45 +271,4 @@ void FindTitleAndAuthor(const TLines& lines, const std::string& charset, std::st
     }
     title = top[0].text;
     if (top.size() > 1 && NameLike(utf8(top[1].text))) author = top[1].text;
-}
-
-void ConvertBody(const std::string& sourcePath, TBookInfo& book, TConversionProgress* progress,
-                 const TLayout::TKind* kind, bool utf8) {
-    auto stage = [&](const char* msg) {
-        if (progress) progress->StageStarted(msg);
-    };
-    if (book.Body().empty()) throw ETextRefused(Fmt("%s holds no text", sourcePath));
-    stage("Converting symbols");
-    ConvertSymbols(book, progress);
-    stage("Removing Dashes");
-    RemoveDashes(book);
-    stage("Analyzing Charset");
-    book.SetProperty("Charset", utf8 ? "UTF-8" : AnalyzeCharset(book.Body()));
-    std::string title, author;
-    FindTitleAndAuthor(book.Body(), book.GetProperty("Charset"), title, author);
-    stage("Creating paragraphs");
-    const TLayout layout = CreateParagraphs(book, progress, kind);
-    stage("Creating Virtual Pages");
-    CreateVirtualPages(book, progress);
-    book.SetProperty("Layout", layout.Name());
-    if (!title.empty()) book.SetProperty("BookTitle", title);
-    if (!author.empty()) book.SetProperty("Author", author);
-    FindContents(book);
-    // Escapes, tags and markers make the text longer than its source.
-    if (JoinedLength(book.Body()) > MaxBlockSize)
-        throw ETextRefused(Fmt("%s is too large for a book file", sourcePath));
-}
-
-void ConvertTextFile(const std::string& sourcePath, TBookInfo& book, TConversionProgress* progress,
-                     const TLayout::TKind* kind) {
-    try {
-        if (progress) progress->StageStarted("Loading Source Text");
-        const bool utf16 = LoadSourceLines(sourcePath, book.EditBody(), progress);
-        ConvertBody(sourcePath, book, progress, kind, utf16);
-    } catch (const std::bad_alloc&) {
-        TLines().swap(book.EditBody());
-        throw ETextRefused(Fmt("%s is too large to be held in memory", sourcePath));
-    }
-    book.FileName = ChooseBookFileName(sourcePath, book.Folder());
-    book.Title = book.FileName;
 }

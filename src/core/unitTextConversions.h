@@ -1,5 +1,5 @@
-// The conversion of a plain text into a book: symbol escaping, dash removal,
-// charset detection, paragraphs, virtual pages, and the HTML of one page.
+// What the conversion of a plain text into a book decides from the text: its
+// escapes, its charset, its title and author, its contents, its file name.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "unitBodyLines.h"
 #include "unitBookClasses.h"
 #include "unitParagraphs.h"
 #include "unitStrings.h"
@@ -23,11 +24,6 @@ class TConversionProgress {
 
 constexpr size_t CharsetSampleSize = 64000;
 
-// Escapes "<" and ">" as "&lt;" and "&gt;"; every other byte stays.
-std::string ConvertLine(std::string_view line);
-void ConvertSymbols(TBookInfo& book, TConversionProgress* progress = nullptr);
-// Drops a line-end "-" when the next line begins with a space.
-void RemoveDashes(TBookInfo& book);
 
 // "UTF-8", "cp866", "windows-1251" or "Windows-1252".
 std::string AnalyzeCharset(const TLines& lines);
@@ -41,23 +37,11 @@ int64_t RoundHalfEvenDiv(uint64_t sum, uint64_t count);
 // valid multi-byte sequences is allowed too (a text damaged in a few places).
 bool LooksLikeUtf8(std::string_view sample, bool cutAtEnd, bool tolerant = false);
 
-// Decides the text's layout (or takes kind) and tags the paragraphs; returns the
-// layout. paragraphOfLine, when given, learns the paragraph of each line's first byte.
-TLayout CreateParagraphs(TBookInfo& book, TConversionProgress* progress = nullptr,
-                         const TLayout::TKind* kind = nullptr,
-                         std::vector<int32_t>* paragraphOfLine = nullptr);
 // Finds the book's headings (one pass over its text) and keeps them as its
 // contents, in its first reserved list, with their number as "Headings".
 void FindContents(TBookInfo& book);
 // The same for a book converted before books had contents; false when it has them.
 bool EnsureContents(TBookInfo& book);
-// Builds a converted book's paragraphs and virtual pages again from its own text
-// (tags and markers taken off) in another layout, or the one decided anew when
-// kind is null; no source text is needed. The reading position stays on the
-// same text: the paragraph that now holds the old paragraph's first line.
-TLayout RebuildParagraphs(TBookInfo& book, const TLayout::TKind* kind);
-void CreateVirtualPages(TBookInfo& book, TConversionProgress* progress = nullptr);
-
 // The name a book takes from its source: the source's file name without its
 // extension ("book" when nothing is left).
 std::string BookBaseName(const std::string& sourcePath);
@@ -74,17 +58,3 @@ void FindTitleAndAuthor(const TLines& lines, const std::string& charset, std::st
 // A sample that is not text: more than 1% of its bytes are NUL or control bytes
 // other than tab, CR, LF and FF.
 bool LooksBinary(std::string_view sample);
-
-// Runs the stages over a record whose Body holds a loaded text: symbols, dashes,
-// charset, paragraphs, pages. sourcePath names the text in messages. Raises
-// "%s holds no text" and "%s is too large for a book file".
-// kind: the layout chosen by hand (none: decided from the text). utf8: the text
-// is known to be UTF-8 (it was read from UTF-16).
-void ConvertBody(const std::string& sourcePath, TBookInfo& book,
-                 TConversionProgress* progress = nullptr, const TLayout::TKind* kind = nullptr,
-                 bool utf8 = false);
-
-// Loads a text file into a fresh record and runs every stage over it. Writes no file.
-// Raises "Cannot open file %s", "%s holds no text", "%s is too large for a book file".
-void ConvertTextFile(const std::string& sourcePath, TBookInfo& book,
-                     TConversionProgress* progress = nullptr, const TLayout::TKind* kind = nullptr);

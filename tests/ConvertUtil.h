@@ -1,0 +1,38 @@
+// Texts converted as the program converts them, and the body's lines read back.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "TestUtil.h"
+#include "core/unitBodyLines.h"
+#include "core/unitConverter.h"
+
+// The text, written to dir/t.txt, converted into a book of the library dir.
+inline TBookInfo ConvertText(const TempDir& dir, const std::string& text,
+                             const TLayout::TKind* kind = nullptr,
+                             size_t pieceSize = ReadPieceSize) {
+    WriteFile(dir / "t.txt", text);
+    return ConvertToBook(dir / "t.txt", dir.Path(), nullptr, kind, pieceSize);
+}
+
+// The class of each body line's paragraph tag, in order ("-" for a line without one).
+inline std::vector<std::string> Classes(TBookInfo& b) {
+    std::vector<std::string> out;
+    for (const auto& l : b.Body()) {
+        std::string_view cls;
+        size_t at = 0;
+        out.push_back(ParagraphTagOf(l, cls, at) ? std::string(cls) : "-");
+    }
+    return out;
+}
+
+// Each body line's text, its marker and tag taken off.
+inline TLines Texts(TBookInfo& b) {
+    TLines out;
+    for (const auto& l : b.Body()) {
+        int32_t n = 0;
+        out.emplace_back(TextOfBodyLine(l, n));
+    }
+    return out;
+}
