@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "FuzzFolder.h"
 #include "core/unitBookClasses.h"
 #include "core/unitErrors.h"
 #include "core/unitFiles.h"
@@ -16,14 +17,6 @@
 #include "core/unitTextConversions.h"
 
 namespace {
-const std::string& Folder() {
-    static const std::string folder = [] {
-        char tmpl[] = "/tmp/tavisto-fuzz-XXXXXX";
-        if (!::mkdtemp(tmpl)) std::abort();
-        return std::string(tmpl) + "/";
-    }();
-    return folder;
-}
 
 std::string BodyOf(TBookInfo& b) {
     std::string text;

@@ -5,23 +5,11 @@
 #include <cstdint>
 #include <string>
 
+#include "FuzzFolder.h"
 #include "core/unitConverter.h"
 #include "core/unitDataStreaming.h"
 #include "core/unitErrors.h"
 #include "core/unitFiles.h"
-
-namespace {
-
-const std::string& Folder() {
-    static const std::string dir = [] {
-        char tmpl[] = "/tmp/tavisto-fuzz-convert-XXXXXX";
-        if (!::mkdtemp(tmpl)) __builtin_trap();
-        return std::string(tmpl) + "/";
-    }();
-    return dir;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text = Folder() + "fuzz.txt";

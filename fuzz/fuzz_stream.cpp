@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "FuzzFolder.h"
 #include "core/unitConverter.h"
 #include "core/unitDataStreaming.h"
 #include "core/unitErrors.h"
@@ -18,15 +19,6 @@ std::string Bytes(TBookInfo& b) {
     TMemoryStream out;
     b.WriteTo(out);
     return out.Data();
-}
-
-const std::string& Folder() {
-    static const std::string dir = [] {
-        char tmpl[] = "/tmp/tavisto-fuzz-stream-XXXXXX";
-        if (!::mkdtemp(tmpl)) __builtin_trap();
-        return std::string(tmpl) + "/";
-    }();
-    return dir;
 }
 
 }  // namespace
