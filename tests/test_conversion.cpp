@@ -421,3 +421,26 @@ TEST_F(PipelineTest, GoldenBookFile) {
     book.ExtractPage(2, page);
     EXPECT_EQ(page, (TLines{body[6].substr(7), body[7], body[8]}));
 }
+
+TEST(Charset, LettersTellKoi8RAndShortTexts) {
+    if (!FileExists(std::string(TAVISTO_TEXTS) + "/SOURCES.md"))
+        GTEST_SKIP() << "the real texts are not here: " << TAVISTO_TEXTS;
+    TempDir dir;
+    for (const char* name : {"blok-devushka.txt", "chekhov-anyuta.txt", "gogol-nos.txt",
+                             "nekrasov-moroz-krasny-nos.txt", "pushkin-medny-vsadnik.txt"}) {
+        const std::string path = std::string(TAVISTO_TEXTS) + "/" + name;
+        for (const auto& [iconv, charset] : {std::pair{"CP1251", "windows-1251"},
+                                             {"CP866", "cp866"},
+                                             {"KOI8-R", "KOI8-R"},
+                                             {"UTF-8", "UTF-8"}}) {
+            const std::string text = IconvFile(path, iconv);
+            EXPECT_EQ(AnalyzeCharset(SplitText(text)), charset) << name << " in " << iconv;
+            // A short piece of it, of whole words: a stanza's worth.
+            std::string piece = text.substr(text.size() / 2, 400);
+            piece = piece.substr(piece.find(' ') + 1);
+            piece.resize(piece.rfind(' '));
+            EXPECT_EQ(AnalyzeCharset(SplitText(piece)), charset)
+                << name << " in " << iconv << ", " << piece.size() << " bytes";
+        }
+    }
+}

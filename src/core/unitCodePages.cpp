@@ -46,6 +46,20 @@ const char16_t Win1252Table[128] = {
     0x00F8, 0x00F9, 0x00FA, 0x00FB, 0x00FC, 0x00FD, 0x00FE, 0x00FF,
 };
 
+const char16_t Koi8rTable[128] = {
+    0x2500, 0x2502, 0x250C, 0x2510, 0x2514, 0x2518, 0x251C, 0x2524, 0x252C, 0x2534, 0x253C, 0x2580,
+    0x2584, 0x2588, 0x258C, 0x2590, 0x2591, 0x2592, 0x2593, 0x2320, 0x25A0, 0x2219, 0x221A, 0x2248,
+    0x2264, 0x2265, 0x00A0, 0x2321, 0x00B0, 0x00B2, 0x00B7, 0x00F7, 0x2550, 0x2551, 0x2552, 0x0451,
+    0x2553, 0x2554, 0x2555, 0x2556, 0x2557, 0x2558, 0x2559, 0x255A, 0x255B, 0x255C, 0x255D, 0x255E,
+    0x255F, 0x2560, 0x2561, 0x0401, 0x2562, 0x2563, 0x2564, 0x2565, 0x2566, 0x2567, 0x2568, 0x2569,
+    0x256A, 0x256B, 0x256C, 0x00A9, 0x044E, 0x0430, 0x0431, 0x0446, 0x0434, 0x0435, 0x0444, 0x0433,
+    0x0445, 0x0438, 0x0439, 0x043A, 0x043B, 0x043C, 0x043D, 0x043E, 0x043F, 0x044F, 0x0440, 0x0441,
+    0x0442, 0x0443, 0x0436, 0x0432, 0x044C, 0x044B, 0x0437, 0x0448, 0x044D, 0x0449, 0x0447, 0x044A,
+    0x042E, 0x0410, 0x0411, 0x0426, 0x0414, 0x0415, 0x0424, 0x0413, 0x0425, 0x0418, 0x0419, 0x041A,
+    0x041B, 0x041C, 0x041D, 0x041E, 0x041F, 0x042F, 0x0420, 0x0421, 0x0422, 0x0423, 0x0416, 0x0412,
+    0x042C, 0x042B, 0x0417, 0x0428, 0x042D, 0x0429, 0x0427, 0x042A,
+};
+
 const char16_t Cp437Table[128] = {
     0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7, 0x00EA, 0x00EB, 0x00E8, 0x00EF,
     0x00EE, 0x00EC, 0x00C4, 0x00C5, 0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9,
@@ -66,6 +80,8 @@ const char16_t* TableOf(TCodePage cp) {
             return Cp866Table;
         case TCodePage::Win1251:
             return Win1251Table;
+        case TCodePage::Koi8r:
+            return Koi8rTable;
         case TCodePage::Cp437:
             return Cp437Table;
         default:
@@ -122,6 +138,7 @@ TCodePage CodePageOf(std::string_view charset) {
     if (SameText(charset, "UTF-8") || SameText(charset, "utf8")) return TCodePage::Utf8;
     if (SameText(charset, "cp866") || SameText(charset, "ibm866")) return TCodePage::Cp866;
     if (SameText(charset, "windows-1251") || SameText(charset, "cp1251")) return TCodePage::Win1251;
+    if (SameText(charset, "KOI8-R") || SameText(charset, "koi8r")) return TCodePage::Koi8r;
     if (SameText(charset, "cp437") || SameText(charset, "ibm437")) return TCodePage::Cp437;
     return TCodePage::Win1252;
 }
@@ -135,6 +152,29 @@ bool IsKnownCharset(std::string_view charset) {
     for (const char* k : known)
         if (SameText(charset, k)) return true;
     return false;
+}
+
+std::string_view TrimBlanks(std::string_view line, TCodePage cp) {
+    // The length of the blank that ends line at e (or begins it at b); 0 when none.
+    auto blankAt = [&](size_t at, bool back) -> size_t {
+        const auto c = static_cast<unsigned char>(line[at]);
+        if (c == ' ' || c == '\t') return 1;
+        if (cp != TCodePage::Utf8) return c >= 0x80 && TableOf(cp)[c - 0x80] == 0xA0;
+        const size_t from = back ? at - 1 : at;
+        return (back ? at > 0 : at + 1 < line.size()) && line.substr(from, 2) == "\xC2\xA0" ? 2 : 0;
+    };
+    size_t b = 0, e = line.size();
+    while (b < e)
+        if (size_t n = blankAt(b, false))
+            b += n;
+        else
+            break;
+    while (e > b)
+        if (size_t n = blankAt(e - 1, true))
+            e -= n;
+        else
+            break;
+    return line.substr(b, e - b);
 }
 
 char32_t DecodeChar(std::string_view s, size_t& i, TCodePage cp) {

@@ -7,10 +7,10 @@
 #include <string>
 #include <string_view>
 
-enum class TCodePage { Utf8, Cp866, Win1251, Win1252, Cp437 };
+enum class TCodePage { Utf8, Cp866, Win1251, Win1252, Koi8r, Cp437 };
 
 // The code page of a charset name as books carry it ("UTF-8", "cp866",
-// "windows-1251", "Windows-1252", ...), without regard to case; any other name
+// "windows-1251", "KOI8-R", "Windows-1252", ...), without regard to case; any other name
 // reads as Windows-1252.
 TCodePage CodePageOf(std::string_view charset);
 // A charset a page can be declared in and read right: UTF-8 or one of the
@@ -21,6 +21,8 @@ bool IsKnownCharset(std::string_view charset);
 // The character at s[i], advancing i past it. A byte that does not begin a valid
 // UTF-8 sequence decodes as U+FFFD and advances by one.
 char32_t DecodeChar(std::string_view s, size_t& i, TCodePage cp);
+// s without the blanks around it: spaces, tabs and no-break spaces.
+std::string_view TrimBlanks(std::string_view s, TCodePage cp);
 // The number of characters in s.
 size_t CharCount(std::string_view s, TCodePage cp);
 void AppendUtf8(std::string& out, char32_t c);

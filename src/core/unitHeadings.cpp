@@ -226,38 +226,6 @@ THeadingFinder::THeadingFinder(const std::string& charset, bool everyLine)
     }
 }
 
-namespace {
-
-// Where a line's text begins and ends without its surrounding blanks (no-break
-// spaces too), in the line's own charset.
-void TrimBounds(std::string_view line, TCodePage cp, size_t& b, size_t& e) {
-    auto blank = [&](size_t i) {
-        unsigned char c = static_cast<unsigned char>(line[i]);
-        return c == ' ' || c == '\t' || (cp == TCodePage::Cp866 && c == 0xFF) ||
-               ((cp == TCodePage::Win1251 || cp == TCodePage::Win1252) && c == 0xA0);
-    };
-    b = 0;
-    e = line.size();
-    for (;;) {
-        if (b < e && blank(b))
-            ++b;
-        else if (cp == TCodePage::Utf8 && b + 1 < e && line.substr(b, 2) == "\xC2\xA0")
-            b += 2;
-        else
-            break;
-    }
-    for (;;) {
-        if (e > b && blank(e - 1))
-            --e;
-        else if (cp == TCodePage::Utf8 && e >= b + 2 && line.substr(e - 2, 2) == "\xC2\xA0")
-            e -= 2;
-        else
-            break;
-    }
-}
-
-}  // namespace
-
 void THeadingFinder::Close(bool followedByBlank) {
     if (!open_) return;
     open_ = false;
@@ -314,9 +282,8 @@ bool THeadingFinder::FirstWordMayBeginHeading(std::string_view text) const {
 }
 
 void THeadingFinder::AddParts(int32_t n, std::string_view cls, std::string_view text) {
-    size_t b = 0, e = 0;
-    TrimBounds(text, page_, b, e);
-    const bool blank = b == e;
+    const std::string_view t = TrimBlanks(text, page_);
+    const bool blank = t.empty();
     if (n) {
         Close(blank);
         open_ = true;
@@ -333,7 +300,6 @@ void THeadingFinder::AddParts(int32_t n, std::string_view cls, std::string_view 
             ++contentLines_;
             // Only a short paragraph can be a heading, and one that is no title
             // must begin with a heading's word: anything else is not copied.
-            const std::string_view t = text.substr(b, e - b);
             if (!broken_ && contentLines_ == 1 && !title_) broken_ = !FirstWordMayBeginHeading(t);
             if (broken_ || contentLines_ > 3 || content_.size() + t.size() > 600 ||
                 CharCount(t, page_) > MaxHeadingChars) {

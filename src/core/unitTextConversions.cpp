@@ -76,6 +76,45 @@ static bool IsDelimiter(unsigned char c) {
     return c == ' ' || c == ',' || c == '-' || c == '.' || c == ';';
 }
 
+namespace {
+
+// How a sample reads as Russian in a single-byte code page, by its bytes above
+// ASCII: its score counts frequent lower-case letters most and capitals
+// nothing; garbage counts the characters no Russian text is written with (box
+// drawing, letters of other alphabets, odd symbols).
+struct TRussianReading {
+    int64_t score = 0;
+    uint64_t garbage = 0;
+};
+
+TRussianReading ReadAsRussian(std::string_view sample, TCodePage cp) {
+    static const std::u32string_view frequent = U"оеаинтсрвлкмдпу", neutral = U"\u00A0«»–—…„“”№’";
+    int weight[256] = {};
+    for (int b = 0x80; b < 0x100; ++b) {
+        const char ch = char(b);
+        size_t i = 0;
+        const char32_t c = DecodeChar(std::string_view(&ch, 1), i, cp);
+        if (frequent.find(c) != std::u32string_view::npos)
+            weight[b] = 2;
+        else if ((c >= 0x0430 && c <= 0x044F) || c == 0x0451)
+            weight[b] = 1;
+        else if ((c >= 0x0410 && c <= 0x042F) || c == 0x0401 || neutral.find(c) != neutral.npos)
+            weight[b] = 0;
+        else
+            weight[b] = -1;
+    }
+    TRussianReading r;
+    for (unsigned char c : sample) {
+        if (weight[c] < 0)
+            ++r.garbage;
+        else
+            r.score += weight[c];
+    }
+    return r;
+}
+
+}  // namespace
+
 std::string AnalyzeCharset(const TLines& lines) {
     std::string sample;
     sample.reserve(CharsetSampleSize + 2);
@@ -111,7 +150,29 @@ std::string AnalyzeCharset(const TLines& lines) {
         if (IsDelimiter((unsigned char)sample[at - 1]) && IsDelimiter((unsigned char)sample[after]))
             found = true;
     }
-    return found ? "windows-1251" : "cp866";
+    const std::string rule = found ? "windows-1251" : "cp866";
+    // Where the rule's page reads as garbage (a tenth of the letters or more)
+    // and another reads as Russian, the letters decide: a short text without a
+    // probe word, and KOI8-R, which the rule does not know. A sample of a few
+    // letters is left to the rule.
+    uint64_t high = 0;
+    for (unsigned char c : sample) high += c >= 0x80;
+    if (high < 64) return rule;
+    const std::pair<const char*, TCodePage> pages[] = {{"cp866", TCodePage::Cp866},
+                                                       {"windows-1251", TCodePage::Win1251},
+                                                       {"KOI8-R", TCodePage::Koi8r}};
+    if (ReadAsRussian(sample, CodePageOf(rule)).garbage * 10 < high) return rule;
+    const char* best = nullptr;
+    int64_t bestScore = 0;
+    for (const auto& [name, cp] : pages) {
+        const TRussianReading r = ReadAsRussian(sample, cp);
+        if (r.garbage * 33 < high && (!best || r.score > bestScore)) {
+            best = name;
+            bestScore = r.score;
+        }
+    }
+    if (best) return best;
+    return rule;
 }
 
 void FindContents(TBookInfo& book) {
@@ -163,33 +224,8 @@ namespace {
 // A line's text without its surrounding blanks (no-break spaces included) and
 // with the conversion's escapes undone.
 std::string PlainText(std::string_view line, TCodePage cp) {
-    auto blankAt = [&](size_t i, bool back) -> size_t {
-        // The length of the blank that begins (or, back, ends) at i; 0 when none.
-        unsigned char c = static_cast<unsigned char>(line[i]);
-        if (c == ' ' || c == '\t') return 1;
-        if (cp == TCodePage::Utf8) {
-            if (!back && c == 0xC2 && i + 1 < line.size() &&
-                static_cast<unsigned char>(line[i + 1]) == 0xA0)
-                return 2;
-            if (back && c == 0xA0 && i > 0 && static_cast<unsigned char>(line[i - 1]) == 0xC2)
-                return 2;
-            return 0;
-        }
-        return (cp == TCodePage::Cp866 ? c == 0xFF : c == 0xA0) ? 1 : 0;
-    };
-    size_t b = 0, e = line.size();
-    while (b < e)
-        if (size_t n = blankAt(b, false))
-            b += n;
-        else
-            break;
-    while (e > b)
-        if (size_t n = blankAt(e - 1, true))
-            e -= n;
-        else
-            break;
     std::string out;
-    AppendShownText(out, line.substr(b, e - b));
+    AppendShownText(out, TrimBlanks(line, cp));
     return out;
 }
 

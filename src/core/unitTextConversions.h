@@ -24,8 +24,7 @@ class TConversionProgress {
 
 constexpr size_t CharsetSampleSize = 64000;
 
-
-// "UTF-8", "cp866", "windows-1251" or "Windows-1252".
+// "UTF-8", "cp866", "windows-1251", "KOI8-R" or "Windows-1252".
 std::string AnalyzeCharset(const TLines& lines);
 // The probe words, as windows-1251 bytes.
 extern const char* const ProbeWords[10];
