@@ -6,6 +6,7 @@
 
 #include "ConvertUtil.h"
 #include "core/unitFiles.h"
+#include "core/unitHeadings.h"
 #include "core/unitParagraphs.h"
 #include "core/unitTextConversions.h"
 
@@ -27,24 +28,35 @@ std::string Tag(int32_t n, const char* cls) {
     return "<p id=\"par" + std::to_string(n) + "\" class=\"" + cls + "\">";
 }
 
-// The paragraph rule exactly as it reads texts it reads right (tabs no indent).
-TLines ClassicRule(TLines body) {
+// The paragraph rule exactly as it reads texts it reads right (tabs no indent),
+// lengths in the characters shown, and a heading or break standing flush after
+// a paragraph's text set apart with the line after it.
+TLines ClassicRule(TLines body, const std::string& charset) {
+    const bool utf8 = charset == "UTF-8";
+    const THeadingLines headings(CodePageOf(charset));
+    uint64_t r = Tag(1, "pnorm").size() + ShownLength(body[0], utf8);
+    bool hasText = body[0].find_first_not_of(' ') != std::string::npos, afterHeading = false;
     body[0] = Tag(1, "pnorm") + body[0];
     int32_t n = 1;
-    uint64_t r = body[0].size();
     for (size_t i = 1; i < body.size(); ++i) {
         std::string& line = body[i];
         const size_t len = line.size(), ind = size_t(LeadingSpaces(line));
+        const bool blank = line.find_first_not_of(' ') == std::string::npos;
+        const size_t shown = blank ? (len ? 1 : 0) : ShownLength(line.substr(ind), utf8);
+        const bool heading = !blank && headings.StandsAlone(line);
         const char* cls = "pnorm";
-        if (ind < len && len - ind < 60 && line[ind] != '-' && r < 60) cls = "pnor0";
+        if (ind < len && shown < 60 && line[ind] != '-' && r < 60) cls = "pnor0";
         if (ind > 6) cls = "ptitl";
         if (ind > 35) cls = "pepig";
-        if (ind > 1 || len == 0) {
+        if (ind > 1 || len == 0 || (heading && hasText) || (afterHeading && !blank)) {
             line = Tag(++n, cls) + line;
             r = 0;
+            hasText = !blank;
         } else {
-            r += len - ind;
+            r += shown;
+            hasText = hasText || !blank;
         }
+        afterHeading = heading;
     }
     return body;
 }
@@ -61,7 +73,7 @@ Converted Convert(const std::string& text) {
     TempDir dir;
     TBookInfo b = ConvertText(dir, text);
     Converted c;
-    c.classic = ClassicRule(Texts(b));
+    c.classic = ClassicRule(Texts(b), b.GetProperty("Charset"));
     c.layout = b.GetProperty("Layout");
     for (const auto& l : b.Body()) {
         int32_t page = 0;

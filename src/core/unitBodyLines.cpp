@@ -75,6 +75,17 @@ char EscapedChar(std::string_view reference) {
     return reference == "&lt;" ? '<' : reference == "&gt;" ? '>' : reference == "&amp;" ? '&' : 0;
 }
 
+size_t ShownLength(std::string_view text, bool utf8) {
+    size_t n = text.size();
+    if (utf8)
+        for (char c : text) n -= (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+    for (size_t at = text.find('&'); at != std::string_view::npos; at = text.find('&', at + 1)) {
+        const size_t semi = text.substr(at, 5).find(';');
+        if (semi != std::string_view::npos && EscapedChar(text.substr(at, semi + 1))) n -= semi;
+    }
+    return n;
+}
+
 void AppendShownText(std::string& out, std::string_view text) {
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '&') {

@@ -25,6 +25,9 @@ bool BodyMarkupAt(std::string_view s, size_t at);
 // Appends a body text as the reader sees it: "&lt;", "&gt;" and "&amp;" as the
 // characters they stand for, everything else as it is.
 void AppendShownText(std::string& out, std::string_view text);
+// The characters a body text shows: a UTF-8 sequence (when utf8) counts one,
+// and so do "&lt;", "&gt;" and "&amp;".
+size_t ShownLength(std::string_view text, bool utf8);
 // The character a reference the conversion writes stands for: '<' for "&lt;",
 // '>' for "&gt;", '&' for "&amp;"; 0 for any other.
 char EscapedChar(std::string_view reference);

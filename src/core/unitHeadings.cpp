@@ -43,6 +43,10 @@ bool IsSpace(char32_t c) {
            c == 0x202F;
 }
 
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
 bool IsWordChar(char32_t c) {
     return IsLetter(c) || (c >= '0' && c <= '9');
 }
@@ -206,8 +210,7 @@ THeadingKind ClassifyHeading(std::string_view utf8) {
     return THeadingKind::None;
 }
 
-THeadingFinder::THeadingFinder(const std::string& charset, bool everyLine)
-    : page_(CodePageOf(charset)), everyLine_(everyLine) {
+THeadingLines::THeadingLines(TCodePage page) : page_(page) {
     // The bytes a heading's first word may begin with, in this charset (a UTF-8
     // letter beyond ASCII is looked at further).
     std::u32string initials = U"0123456789ivxlcdm";
@@ -225,6 +228,24 @@ THeadingFinder::THeadingFinder(const std::string& charset, bool everyLine)
         initial_[b] = initials.find(c) != std::u32string::npos;
     }
 }
+
+bool THeadingLines::StandsAlone(std::string_view text) const {
+    const std::string_view t = TrimBlanks(text, page_);
+    // A heading is short: a few words (each character up to four bytes and an
+    // escape of a few).
+    if (t.empty() || t.size() > MaxHeadingChars * 4) return false;
+    const unsigned char first = static_cast<unsigned char>(t[0]);
+    const bool mark = std::string_view("*-~=_#.").find(char(first)) != std::string_view::npos;
+    if (!mark && !FirstWordMayBeginHeading(t)) return false;
+    std::string shown;
+    AppendShownText(shown, t);
+    const std::string utf8 = ToUtf8(shown, page_);
+    if (CharCount(utf8, TCodePage::Utf8) > MaxHeadingChars) return false;
+    return mark ? IsSeparator(utf8) : ClassifyHeading(utf8) != THeadingKind::None;
+}
+
+THeadingFinder::THeadingFinder(const std::string& charset, bool everyLine)
+    : page_(CodePageOf(charset)), everyLine_(everyLine), lines_(page_) {}
 
 void THeadingFinder::Close(bool followedByBlank) {
     if (!open_) return;
@@ -249,7 +270,9 @@ void THeadingFinder::Close(bool followedByBlank) {
             level = 3;
             break;
         case THeadingKind::Numeral:
-            if (alone || title_ || (everyLine_ && contentLines_ == 1))
+            // A roman numeral that is a paragraph of its own line is a chapter's
+            // number; a number alone between gaps too (a footnote's is not).
+            if (alone || title_ || (contentLines_ == 1 && (everyLine_ || !IsDigit(utf8[0]))))
                 level = underChapter_ ? 3 : 2;
             break;
         case THeadingKind::None:
@@ -266,7 +289,7 @@ void THeadingFinder::Add(std::string_view line) {
     AddParts(n, cls, n ? line.substr(textAt) : line);
 }
 
-bool THeadingFinder::FirstWordMayBeginHeading(std::string_view text) const {
+bool THeadingLines::FirstWordMayBeginHeading(std::string_view text) const {
     // Most lines fail at their first byte: no heading's word begins so.
     if (text.empty() || !initial_[static_cast<unsigned char>(text[0])]) return false;
     size_t i = 0;
@@ -300,7 +323,8 @@ void THeadingFinder::AddParts(int32_t n, std::string_view cls, std::string_view 
             ++contentLines_;
             // Only a short paragraph can be a heading, and one that is no title
             // must begin with a heading's word: anything else is not copied.
-            if (!broken_ && contentLines_ == 1 && !title_) broken_ = !FirstWordMayBeginHeading(t);
+            if (!broken_ && contentLines_ == 1 && !title_)
+                broken_ = !lines_.FirstWordMayBeginHeading(t);
             if (broken_ || contentLines_ > 3 || content_.size() + t.size() > 600 ||
                 CharCount(t, page_) > MaxHeadingChars) {
                 broken_ = true;

@@ -28,6 +28,22 @@ THeadingKind ClassifyHeading(std::string_view utf8);
 // A line of marks only ("* * *", "---", "~~~"): a separator, never a heading.
 bool IsSeparator(std::string_view utf8);
 
+// Whether a line of a text is a heading or a break by itself: a chapter or part
+// word with its number, a numeral alone, "* * *". Most lines are told apart at
+// their first byte or word.
+class THeadingLines {
+  public:
+    explicit THeadingLines(TCodePage page);
+    // text: a line as the conversion holds it (escaped), in the page.
+    bool StandsAlone(std::string_view text) const;
+    // Whether the first word of text may begin a heading.
+    bool FirstWordMayBeginHeading(std::string_view text) const;
+
+  private:
+    TCodePage page_;
+    bool initial_[256];
+};
+
 // One entry of a book's contents.
 struct THeading {
     int32_t Paragraph = 0;
@@ -51,10 +67,9 @@ class THeadingFinder {
 
   private:
     void Close(bool followedByBlank);
-    bool FirstWordMayBeginHeading(std::string_view text) const;
     TCodePage page_;
     bool everyLine_;
-    bool initial_[256];
+    THeadingLines lines_;
     std::vector<THeading> headings_;
     bool underChapter_ = false;
     bool lastBlank_ = true;  // the line before (the start of the text counts as blank)

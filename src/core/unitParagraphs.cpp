@@ -166,17 +166,19 @@ TLayout TLayoutStats::Decide() const {
 }
 
 TParagraphBuilder::TParagraphBuilder(const std::string& charset, TLayout layout)
-    : utf8_(charset == "UTF-8"), layout_(layout) {}
+    : utf8_(charset == "UTF-8"), layout_(layout), headings_(CodePageOf(charset)) {}
 
 void TParagraphBuilder::Piece(std::string_view piece, bool begins, const char* cls,
                               const TEmit& emit) {
     const size_t ws = WhiteBytes(piece);
-    const size_t textLen = ws == piece.size() ? (piece.empty() ? 0 : 1) : piece.size() - ws;
+    const size_t textLen =
+        ws == piece.size() ? (piece.empty() ? 0 : 1) : ShownLength(piece.substr(ws), utf8_);
     if (n_ == 0) {
         // The book's first line is paragraph 1, class "pnorm", whatever it holds;
         // its running length counts the tag.
         n_ = 1;
-        r_ = ParagraphTagLength(1) + piece.size();
+        r_ = ParagraphTagLength(1) + ShownLength(piece, utf8_);
+        hasText_ = ws < piece.size();
         parBytes_ = piece.size();
         emit(1, "pnorm", piece);
         return;
@@ -185,13 +187,16 @@ void TParagraphBuilder::Piece(std::string_view piece, bool begins, const char* c
         begins = true;
         cls = "pnorm";
     }
+    const bool text = ws < piece.size();
     if (begins) {
         ++n_;
         r_ = 0;
+        hasText_ = text;
         parBytes_ = piece.size();
         emit(n_, cls, piece);
     } else {
         r_ += textLen;
+        hasText_ = hasText_ || text;
         parBytes_ += piece.size();
         emit(0, nullptr, piece);
     }
@@ -219,14 +224,26 @@ void TParagraphBuilder::Add(std::string_view line, const TEmit& emit) {
         case TLayout::Margin:
             // A line at the margin continues; one with less indent stands alone.
             if (own >= layout_.MarginWidth) {
+                // Any indent beyond the margin begins a paragraph: a margin of
+                // two with first lines at three is common in texts typed by hand.
                 ind = own - layout_.MarginWidth;
-                begins = ind > 1 || len == 0;
+                begins = ind > 0 || len == 0;
             } else {
                 begins = true;
             }
             break;
     }
-    const size_t textLen = ws == len ? (len ? 1 : 0) : len - ws;
+    // A heading or a break standing flush on its own line, after a paragraph's
+    // last line, is no part of that paragraph; nor is the line after it.
+    // (A paragraph of blank lines so far may take it: it shows alone there.)
+    if (layout_.Kind == TLayout::Classic || layout_.Kind == TLayout::Margin) {
+        const bool blank = ws == len;
+        const bool heading = !blank && headings_.StandsAlone(line);
+        begins = begins || (heading && hasText_) || (afterHeading_ && !blank);
+        afterHeading_ = heading;
+    }
+    // Lengths are the characters the reader sees, whatever the charset.
+    const size_t textLen = ws == len ? (len ? 1 : 0) : ShownLength(line.substr(ws), utf8_);
     const char first = len == 0 ? 0 : (ws == len ? line[len - 1] : line[ws]);
     const char* cls = "pnorm";
     if (len > 0 && textLen < 60 && first != '-' && r_ < 60) cls = "pnor0";

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "unitCodePages.h"
+#include "unitHeadings.h"
 
 // The least distance in bytes from one page marker to the next.
 constexpr size_t VPageSize = 16000;
@@ -83,6 +84,9 @@ class TParagraphBuilder {
 
     bool utf8_;
     TLayout layout_;
+    THeadingLines headings_;
+    bool afterHeading_ = false;  // the line before stood alone as a heading
+    bool hasText_ = false;       // the current paragraph has more than blanks
     int32_t n_ = 0;
     uint64_t r_ = 0;         // text the current paragraph's later lines added
     uint64_t parBytes_ = 0;  // text of the current paragraph

@@ -1,0 +1,104 @@
+// What a reader sees of a real text laid out the ways real files are: its
+// paragraphs, headings and breaks, the same in every charset.
+#include <gtest/gtest.h>
+
+#include "ConvertUtil.h"
+#include "core/unitFiles.h"
+#include "core/unitHeadings.h"
+
+namespace {
+
+#define NEED_TEXTS()                                             \
+    if (!FileExists(std::string(TAVISTO_TEXTS) + "/SOURCES.md")) \
+    GTEST_SKIP() << "the real texts are not here: " << TAVISTO_TEXTS
+
+const char* const Charsets[] = {"UTF-8", "CP1251", "CP866", "KOI8-R"};
+
+std::string Iconv(const std::string& utf8, const std::string& charset) {
+    TempDir dir;
+    WriteFile(dir / "in", utf8);
+    return IconvFile(dir / "in", charset);
+}
+
+// The paragraphs of a story, one per line, without their indent.
+std::vector<std::string> StoryParagraphs(const char* name, size_t count) {
+    std::vector<std::string> out;
+    for (const auto& l : SplitText(ReadFile(std::string(TAVISTO_TEXTS) + "/" + name))) {
+        const size_t b = l.find_first_not_of(' ');
+        if (b != std::string::npos && l.size() - b > 200) out.push_back(l.substr(b));
+        if (out.size() == count) break;
+    }
+    return out;
+}
+
+// A paragraph wrapped at width characters: its lines.
+std::vector<std::string> Wrap(const std::string& utf8, size_t width) {
+    std::vector<std::string> lines;
+    std::string line;
+    size_t chars = 0;
+    for (size_t at = 0; at < utf8.size();) {
+        size_t end = utf8.find(' ', at);
+        if (end == std::string::npos) end = utf8.size();
+        const std::string word = utf8.substr(at, end - at);
+        const size_t n = ShownLength(word, true);
+        if (chars && chars + 1 + n > width) {
+            lines.push_back(line);
+            line.clear();
+            chars = 0;
+        }
+        line += (chars ? " " : "") + word;
+        chars += (chars ? 1 : 0) + n;
+        at = end + 1;
+    }
+    if (!line.empty()) lines.push_back(line);
+    return lines;
+}
+
+// The contents as "level text" lines, texts in UTF-8.
+std::vector<std::string> Contents(TBookInfo& b) {
+    std::vector<std::string> out;
+    const TCodePage cp = CodePageOf(b.GetProperty("Charset"));
+    for (const THeading& h : ParseContents(b.ReservedA))
+        out.push_back(std::to_string(h.Level) + " " + ToUtf8(h.Text, cp));
+    return out;
+}
+
+}  // namespace
+
+TEST(Structure, FlushHeadingsAndDeeperIndentsBeginParagraphsInEveryCharset) {
+    NEED_TEXTS();
+    const std::vector<std::string> story = StoryParagraphs("gogol-nos.txt", 24);
+    ASSERT_EQ(story.size(), 24u);
+    const char* headings[] = {"II", "III.", "Глава четвертая"};
+    // Indented first lines, flush continuations, and chapter headings flush on
+    // their own line right after a paragraph's last line (CR LF, then LF only).
+    std::string classic, margin;
+    for (size_t p = 0; p < story.size(); ++p) {
+        if (p % 8 == 7) classic += std::string(headings[p / 8]) + "\r\n";
+        const auto lines = Wrap(story[p], 70);
+        for (size_t i = 0; i < lines.size(); ++i) {
+            classic += (i ? "" : "   ") + lines[i] + "\r\n";
+            // Every line under a margin of two, a paragraph's first at three.
+            margin += (i ? "  " : "   ") + lines[i] + "\n";
+        }
+    }
+    std::vector<std::string> classes;
+    for (const char* charset : Charsets) {
+        TempDir dir;
+        TBookInfo c = ConvertText(dir, Iconv(classic, charset));
+        EXPECT_EQ(c.GetIntProperty("TotalParagraphs"), 24 + 3) << charset;
+        EXPECT_EQ(Contents(c), (std::vector<std::string>{"2 II", "2 III.", "2 Глава четвертая"}))
+            << charset;
+        TBookInfo m = ConvertText(dir, Iconv(margin, charset));
+        EXPECT_EQ(m.GetIntProperty("TotalParagraphs"), 24) << charset;
+        EXPECT_EQ(m.GetProperty("Layout"), "margin 2") << charset;
+        // The same classes in every charset: lengths count characters, not bytes.
+        if (classes.empty()) classes = Classes(c);
+        EXPECT_EQ(Classes(c), classes) << charset;
+        const std::string expect = charset == std::string("UTF-8")    ? "UTF-8"
+                                   : charset == std::string("CP1251") ? "windows-1251"
+                                   : charset == std::string("CP866")  ? "cp866"
+                                                                      : "KOI8-R";
+        EXPECT_EQ(c.GetProperty("Charset"), expect);
+    }
+}
