@@ -571,3 +571,35 @@ TEST(ReaderProgram, ASecondReaderOfTheSameLibraryWritesNothing) {
     ::kill(first, SIGTERM);
     ::waitpid(first, &status, 0);
 }
+
+TEST_F(ReaderTest, HeadingsBreaksAndStanzaGapsShowOnThePage) {
+    // A chapter heading, two stanzas with a gap, a scene break.
+    std::string text =
+        "   The first paragraph of the book, long enough to read as prose.\r\n\r\n"
+        "CHAPTER I\r\n\r\n";
+    for (int stanza = 0; stanza < 2; ++stanza) {
+        for (int line = 0; line < 4; ++line) text += "   A line of a stanza\r\n";
+        text += "\r\n";
+    }
+    text += "* * *\r\n   The text goes on after the break.\r\n";
+    RecentBook = prog.AddBook("verse.txt", text);
+    SaveOptions();
+    Start();
+    ASSERT_TRUE(PageShown());
+    auto style = [&](const QString& selector, const char* property) {
+        return PageScript(frmMain->WB, "getComputedStyle(document.querySelector('" + selector +
+                                           "'))." + property)
+            .toString();
+    };
+    EXPECT_EQ(style("p.ph2", "fontWeight"), "700");
+    EXPECT_EQ(style("p.ph2", "textAlign"), "center");
+    EXPECT_GT(style("p.ph2", "fontSize").toStdString(), style("p.pnorm", "fontSize").toStdString())
+        << "a larger size in pixels, of as many digits";
+    EXPECT_EQ(style("p.pbrk", "textAlign"), "center");
+    // The gap between the stanzas is about a line high; a second empty line adds nothing.
+    const double gap =
+        PageScript(frmMain->WB, "document.querySelectorAll('p.pgap')[1].offsetHeight").toDouble();
+    EXPECT_GT(gap, 8)
+        << PageScript(frmMain->WB, "document.body.innerHTML").toString().toStdString();
+    EXPECT_TRUE(errors.empty()) << errors.front();
+}

@@ -1,5 +1,6 @@
 #include "unitPageBuilder.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "../core/unitBodyLines.h"
@@ -33,11 +34,49 @@ std::string PageCharset(const std::string& charset) {
     return IsKnownCharset(charset) ? charset : "Windows-1252";
 }
 
+void MarkStructure(TLines& pageLines, const TPageStructure& structure) {
+    for (size_t i = 0; i < pageLines.size(); ++i) {
+        std::string_view cls;
+        size_t textAt = 0;
+        const int32_t n = ParagraphTagOf(pageLines[i], cls, textAt);
+        if (!n) continue;
+        // The paragraph's text: this line's and the untagged lines after it.
+        std::string text(std::string_view(pageLines[i]).substr(textAt));
+        for (size_t j = i + 1; j < pageLines.size() && !ParagraphTagOf(pageLines[j], cls, textAt);
+             ++j)
+            text.append(" ").append(pageLines[j]);
+        const char* mark = nullptr;
+        if (structure.Contents) {
+            const auto& c = *structure.Contents;
+            auto at = std::lower_bound(c.begin(), c.end(), n, [](const THeading& h, int32_t p) {
+                return h.Paragraph < p;
+            });
+            if (at != c.end() && at->Paragraph == n)
+                mark = at->Level <= 1 ? "ph1" : at->Level == 2 ? "ph2" : "ph3";
+        }
+        if (!mark) {
+            const std::string_view t = TrimBlanks(text, structure.Page);
+            if (t.empty()) {
+                mark = "pgap";
+            } else if (t.size() <= 40) {
+                std::string shown;
+                AppendShownText(shown, t);
+                if (IsSeparator(ToUtf8(shown, structure.Page))) mark = "pbrk";
+            }
+        }
+        if (!mark) continue;
+        // The tag of this line ends with "\">" just before its text.
+        ParagraphTagOf(pageLines[i], cls, textAt);
+        pageLines[i].insert(textAt - 2, std::string(" ") + mark);
+    }
+}
+
 void BuildVPage(TLines& pageLines, const std::string& templatePath, bool isFirstPage,
-                bool isLastPage) {
+                bool isLastPage, const TPageStructure* structure) {
     TLines t;
     LoadLinesFromFile(templatePath, t);
     EscapeForeignMarkup(pageLines);
+    if (structure) MarkStructure(pageLines, *structure);
     ReplacePlaceholder(t, "Pg_Up", isFirstPage ? "" : BackSnippet);
     ReplacePlaceholder(t, "Page_Text", JoinLines(pageLines));
     ReplacePlaceholder(t, "Pg_Dn", isLastPage ? "" : ContinueSnippet);

@@ -4,16 +4,31 @@
 
 #include <string>
 
+#include "../core/unitHeadings.h"
 #include "../core/unitStrings.h"
 
 extern const char* const BackSnippet;      // 117 bytes
 extern const char* const ContinueSnippet;  // 125 bytes
 
+// What the page shows of the book's structure, besides its text: the book's
+// contents and its charset.
+struct TPageStructure {
+    const std::vector<THeading>* Contents = nullptr;  // in paragraph order
+    TCodePage Page = TCodePage::Win1252;
+};
+
 // Fills the page template with the page's lines and the BACK and CONTINUE buttons.
 // On return pageLines holds the whole document. Raises "Cannot open file %s" when
-// the template cannot be read; pageLines is then unchanged.
+// the template cannot be read; pageLines is then unchanged. With a structure, the
+// paragraphs are marked as MarkStructure marks them.
 void BuildVPage(TLines& pageLines, const std::string& templatePath, bool isFirstPage,
-                bool isLastPage);
+                bool isLastPage, const TPageStructure* structure = nullptr);
+
+// Gives a page's paragraphs the classes their look needs beyond the book's own:
+// "ph1", "ph2", "ph3" for a heading of the contents by its level, "pgap" for an
+// empty one (a stanza or scene break), "pbrk" for a line of marks ("* * *").
+// The book's bytes stay; only the page's tags change (after EscapeForeignMarkup).
+void MarkStructure(TLines& pageLines, const TPageStructure& structure);
 
 // A book file can come from anyone. Every "<" of a page's text that does not
 // begin one of the program's own paragraph tags or page markers becomes "&lt;",

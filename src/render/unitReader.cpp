@@ -27,7 +27,14 @@ void TReader::LoadPage() {
     const std::string tpl = TemplatesFolder();
     ApplyTemplate(tpl + "style.tml", tpl + "vpage.css", OptionList);
     CurrentBook->ExtractPage(CurrentBook->LastPage, PageLines);
-    BuildVPage(PageLines, tpl + "vpage.tml", CurrentBook->IsFirstPage, CurrentBook->IsLastPage);
+    TPageStructure structure;
+    structure.Page = CodePageOf(CurrentBook->GetProperty("Charset"));
+    // The contents are a few hundred lines at most, read anew for each page:
+    // a layout chosen by hand makes them anew.
+    const std::vector<THeading> contents = ParseContents(CurrentBook->ReservedA);
+    structure.Contents = &contents;
+    BuildVPage(PageLines, tpl + "vpage.tml", CurrentBook->IsFirstPage, CurrentBook->IsLastPage,
+               &structure);
     ReplacePlaceholder(PageLines, "Charset", PageCharset(CurrentBook->GetProperty("Charset")));
     SaveLinesToFile(tpl + "vpage.html", PageLines);
     probeAsked_ = 0;
