@@ -66,12 +66,17 @@ TEST(Symbols, EscapesAngleBracketsOnly) {
     EXPECT_EQ(ConvertLine("<b>bold</b> & \"q\" \xE9"), "&lt;b&gt;bold&lt;/b&gt; & \"q\" \xE9");
 }
 
-TEST(Dashes, RemovedOnlyBeforeALineStartingWithASpace) {
+TEST(Dashes, HyphenatedWordsJoinDashesStayAndOthersGoBeforeASpace) {
     TempDir dir;
-    TBookInfo b = ConvertText(dir, TextOf({"end-", "   next", "keep-", "letter", "tab-", "\tx",
-                                           "two--", " y", "-", " z", "blank-", "", "last-"}));
-    EXPECT_EQ(Texts(b), (TLines{"end", "   next", "keep-", "letter", "tab-", "\tx", "two-", " y",
-                                "", " z", "blank-", "", "last-"}));
+    // A letter, "-", and a lower-case letter going on with the paragraph: one
+    // word. A dash after a space stays. Otherwise the dash goes before a line
+    // that begins with a space (a paragraph's start, here).
+    TBookInfo b = ConvertText(dir, TextOf({"end-", "   next", "hyphen-", "ated word", "keep-",
+                                           "Letter", "tab-", "\tx", "two--", " y", "say -", " z",
+                                           "say --", " z", "-", " z", "blank-", "", "last-"}));
+    EXPECT_EQ(Texts(b),
+              (TLines{"end", "   next", "hyphenated word", "keep-", "Letter", "tab-", "\tx", "two-",
+                      " y", "say -", " z", "say --", " z", "", " z", "blank-", "", "last-"}));
     TBookInfo one = ConvertText(dir, "only-");
     EXPECT_EQ(Texts(one), TLines{"only-"});
 }

@@ -85,6 +85,15 @@ class TTextReader {
         bigEndian_ = utf16_ && bom[0] == 0xFE;
     }
     bool Utf16() const { return utf16_; }
+    // From now on a word hyphenated at a line end is joined: the charset tells
+    // letters and their case.
+    void JoinHyphenatedWords(TCodePage page) {
+        join_ = true;
+        page_ = page;
+    }
+    // Ends the reading under way after the piece being read: its last lines are
+    // not handed on.
+    void Stop() { stop_ = true; }
 
     void ForEachLine(const std::function<void(std::string_view)>& emit,
                      const std::function<void(double)>& progress) {
@@ -93,7 +102,7 @@ class TTextReader {
         if (utf16_) utf16 = std::make_unique<TUtf16Decoder>(bigEndian_);
         split_ = TLineSplitter();
         pending_ = {};
-        hasPending_ = false;
+        hasPending_ = stop_ = false;
         TBinaryWatch binary(path_);
         uint64_t at = utf16_ ? 2 : 0, textAt = 0;
         for (;;) {
@@ -118,6 +127,7 @@ class TTextReader {
             binary.Feed(data, n, textAt);
             textAt += n;
             Split(data, n, emit);
+            if (stop_) return;
             if (progress && size_ > 0) progress(double(at) / double(size_));
         }
         if (utf16) {
@@ -188,7 +198,7 @@ class TTextReader {
     }
 
     // One line of the text: escaped, then held until the next one shows
-    // whether its end dash goes.
+    // whether its end dash goes or its last word goes on in it.
     void Line(std::string_view line, const std::function<void(std::string_view)>& emit,
               bool transient) {
         bool copy = transient;
@@ -201,8 +211,22 @@ class TTextReader {
             next_ ^= 1;  // the line held back may be the other one
         }
         if (hasPending_) {
-            if (!pending_.empty() && !line.empty() && pending_.back() == '-' && line.front() == ' ')
-                pending_.remove_suffix(1);
+            if (!pending_.empty() && pending_.back() == '-' && !line.empty()) {
+                if (Hyphenated(line)) {
+                    // "Созд-" and "анное ...": one word, without the hyphen; the
+                    // next line's indent goes.
+                    const std::string_view rest = line.substr(line.find_first_not_of(" \t"));
+                    std::string joined;
+                    joined.reserve(pending_.size() + rest.size());
+                    joined.append(pending_.substr(0, pending_.size() - 1)).append(rest);
+                    pendingCopy_.swap(joined);
+                    pending_ = pendingCopy_;
+                    return;
+                }
+                // A dash after a space (" -", " --", a no-break space too) is a
+                // dash; any other goes before a line that begins with a space.
+                if (!AfterBlank(pending_) && line.front() == ' ') pending_.remove_suffix(1);
+            }
             emit(pending_);
         }
         if (copy) {
@@ -211,6 +235,34 @@ class TTextReader {
         }
         pending_ = line;
         hasPending_ = true;
+    }
+
+    // Whether the dash (or two) that ends s follows a blank.
+    bool AfterBlank(std::string_view s) const {
+        s.remove_suffix(s.size() >= 2 && s[s.size() - 2] == '-' ? 2 : 1);
+        const std::string_view t = TrimBlanks(s, page_);
+        return !s.empty() && t.data() + t.size() < s.data() + s.size();
+    }
+
+    // Whether the line held back ends with a word hyphenated before line: a
+    // letter and "-", and line goes on with the paragraph (no deeper indent)
+    // with a lower-case letter.
+    bool Hyphenated(std::string_view line) const {
+        if (!join_ || pending_.size() < 2 || pending_.size() + line.size() > MaxLineBytes)
+            return false;
+        const size_t b = line.find_first_not_of(" \t");
+        if (b == std::string_view::npos) return false;
+        // A line indented deeper than the one before begins a paragraph.
+        if (EffectiveIndent(line) > std::max(EffectiveIndent(pending_), 1)) return false;
+        size_t i = b;
+        if (!IsLower(DecodeChar(line, i, page_))) return false;
+        // The character before the hyphen: in UTF-8, back over continuation bytes.
+        size_t at = pending_.size() - 2;
+        if (page_ == TCodePage::Utf8)
+            while (at > 0 && (static_cast<unsigned char>(pending_[at]) & 0xC0) == 0x80) --at;
+        size_t j = at;
+        const char32_t c = DecodeChar(pending_, j, page_);
+        return j == pending_.size() - 1 && IsLetter(c);
     }
 
     std::string path_;
@@ -222,7 +274,8 @@ class TTextReader {
     std::string pendingCopy_, escaped_[2];
     int next_ = 0;
     std::string_view pending_;  // the line held back
-    bool hasPending_ = false, angles_ = true;
+    bool hasPending_ = false, angles_ = true, stop_ = false, join_ = false;
+    TCodePage page_ = TCodePage::Win1252;
 };
 
 // The book's text, written through a buffer into a file of no name in the
@@ -342,30 +395,33 @@ TBookInfo ConvertToBook(const std::string& sourcePath, const std::string& folder
     };
     stage("Loading Source Text");
     TTextReader text(sourcePath, pieceSize);
-    // The first pass decides: the charset from the first 64000 bytes, then the
-    // layout from every line, and the title from the first lines.
-    TLines sample, first;
-    uint64_t sampled = 0, lines = 0;
-    std::string charset;
-    std::unique_ptr<TLayoutStats> stats;
-    auto decide = [&] {
-        charset = text.Utf16() ? "UTF-8" : AnalyzeCharset(sample);
-        stats = std::make_unique<TLayoutStats>(charset);
-        for (const auto& l : sample) stats->Add(l);
-        TLines().swap(sample);
-    };
+    // The charset, from the text's first 64000 bytes (lines joined with CR LF).
+    TLines sample;
+    uint64_t sampled = 0;
+    text.ForEachLine(
+        [&](std::string_view line) {
+            if (sampled >= CharsetSampleSize) return;
+            sample.emplace_back(line);
+            if ((sampled += line.size() + 2) >= CharsetSampleSize) text.Stop();
+        },
+        {});
+    const std::string charset = text.Utf16() ? "UTF-8" : AnalyzeCharset(sample);
+    TLines().swap(sample);
+    text.JoinHyphenatedWords(CodePageOf(charset));
+    // The first pass decides the layout from every line, and the title from the
+    // first lines.
+    TLines first;
+    uint64_t lines = 0;
+    auto stats = std::make_unique<TLayoutStats>(charset);
     text.ForEachLine(
         [&](std::string_view line) {
             ++lines;
             // A title is looked for in short lines: of a long one its start is enough.
             if (first.size() < 100) first.emplace_back(line.substr(0, 4096));
-            if (stats) return stats->Add(line);
-            sample.emplace_back(line);
-            if ((sampled += line.size() + 2) >= CharsetSampleSize) decide();
+            stats->Add(line);
         },
         fraction);
     if (lines == 0) throw ETextRefused(Fmt("%s holds no text", sourcePath));
-    if (!stats) decide();
     stage("Converting symbols");
     stage("Removing Dashes");
     stage("Analyzing Charset");
