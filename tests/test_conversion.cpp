@@ -408,7 +408,7 @@ TEST_F(PipelineTest, GoldenBookFile) {
     };
     const std::string props =
         "Charset=Windows-1252\r\nLastPage=1\r\nLastParagraph=1\r\nTotalParagraphs=9\r\n"
-        "PagesCount=3\r\nLayout=classic\r\nBookTitle=The <Title>\r\nHeadings=1\r\n";
+        "PagesCount=3\r\nLayout=classic\r\nHeadings=1\r\n";
     const std::string contents = "4\t2\tChapter Two\r\n";
     std::string text;
     for (const auto& l : body) text += l + "\r\n";

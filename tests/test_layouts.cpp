@@ -264,6 +264,18 @@ TEST(Titles, TheBooksOwnTitleAndAuthor) {
     EXPECT_EQ(find("   Dramatis personae\r\n   Hamlet, a prince.\r\n"), "|") << "a cast list";
     EXPECT_EQ(find("  " + std::string(100, 'w') + "\r\n"), "|") << "a long first line";
     EXPECT_EQ(find("A &lt;Title&gt;\r\n"), "A <Title>|");
+    // A Project Gutenberg first line names both; a part heading between marks
+    // and the first words of a wrapped paragraph name nothing.
+    EXPECT_EQ(find("***The Project Gutenberg's Etext of Alice in Wonderland, by Lewis Carroll***"
+                   "\r\n\r\nThis etext is for the use of anyone\r\n"),
+              "Alice in Wonderland|Lewis Carroll");
+    EXPECT_EQ(
+        find("* \xD7\xC0\xD1\xD2\xDC \xCF\xC5\xD0\xC2\xC0\xDF *\r\n\r\n  Text", "windows-1251"),
+        "|")
+        << "* ЧАСТЬ ПЕРВАЯ *";
+    EXPECT_EQ(
+        find("It was a bright cold day in April, and the clocks\r\nwere striking thirteen.\r\n"),
+        "|");
     // In the text's own charset: cp866 bytes stay cp866.
     EXPECT_EQ(
         find("\x80\xad\xe2\xae\xad \x97\xa5\xe5\xae\xa2\r\n\x80\x8d\x9e\x92\x80\r\n", "cp866"),

@@ -427,9 +427,9 @@ TBookInfo ConvertToBook(const std::string& sourcePath, const std::string& folder
     stage("Analyzing Charset");
     TBookInfo book(folder);
     book.SetProperty("Charset", charset);
-    std::string title, author;
-    FindTitleAndAuthor(first, charset, title, author);
     const TLayout layout = kind ? stats->Make(*kind) : stats->Decide();
+    std::string title, author;
+    FindTitleAndAuthor(first, charset, title, author, layout);
     stats.reset();
 
     // The second pass writes.

@@ -1,5 +1,7 @@
 #include "unitTextConversions.h"
 
+#include <algorithm>
+
 #include "unitCodePages.h"
 #include "unitFiles.h"
 #include "unitHeadings.h"
@@ -253,7 +255,7 @@ bool NameLike(const std::string& utf8) {
 }  // namespace
 
 void FindTitleAndAuthor(const TLines& lines, const std::string& charset, std::string& title,
-                        std::string& author) {
+                        std::string& author, const TLayout& layout) {
     const TCodePage cp = CodePageOf(charset);
     title.clear();
     author.clear();
@@ -264,12 +266,28 @@ void FindTitleAndAuthor(const TLines& lines, const std::string& charset, std::st
         if (lines[i].rfind("Author:", 0) == 0 && author.empty())
             author = PlainText(lines[i].substr(7), cp);
     }
+    // So does its first line: "The Project Gutenberg EBook of Title, by Author".
+    for (size_t i = 0; i < lines.size() && i < 20; ++i) {
+        std::string folded = lines[i];
+        for (char& c : folded) c = char(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        const size_t pg = folded.find("project gutenberg");
+        const size_t of = pg == std::string::npos ? pg : folded.find(" of ", pg);
+        if (of == std::string::npos) continue;
+        std::string named = PlainText(lines[i].substr(of + 4), cp);
+        while (!named.empty() && (named.back() == '*' || named.back() == ' ')) named.pop_back();
+        const size_t by = named.rfind(", by ");
+        if (author.empty() && by != std::string::npos) author = named.substr(by + 5);
+        if (title.empty()) title = named.substr(0, by);
+        break;
+    }
     if (!title.empty()) return;
     author.clear();
-    // Otherwise the short lines that open the text.
+    // Otherwise the short lines that open the text, when they stand apart from
+    // what follows: the first words of a wrapped paragraph are no title.
     struct TTop {
         std::string text;
         bool titleParagraph;  // indented as a title
+        bool apart;           // a blank line (or the end) after it
     };
     std::vector<TTop> top;
     for (size_t i = 0; i < lines.size() && i < 15 && top.size() < 3; ++i) {
@@ -277,12 +295,26 @@ void FindTitleAndAuthor(const TLines& lines, const std::string& charset, std::st
         if (t.empty()) continue;
         if (CharCount(t, cp) > MaxHeadingChars) break;
         const int indent = EffectiveIndent(lines[i]);
-        top.push_back({std::move(t), indent > 6 && indent <= 35});
+        // Apart: a blank line after it, or a line that begins a paragraph.
+        bool apart = i + 1 >= lines.size() || PlainText(lines[i + 1], cp).empty();
+        if (!apart) {
+            const int next = EffectiveIndent(lines[i + 1]);
+            apart = layout.Kind == TLayout::Classic  ? next > 1
+                    : layout.Kind == TLayout::Margin ? next > layout.MarginWidth
+                                                     : true;
+        }
+        top.push_back({std::move(t), indent > 6 && indent <= 35, apart});
     }
     if (top.empty()) return;
     auto utf8 = [&](const std::string& t) { return ToUtf8(t, cp); };
     auto heading = [&](const TTop& t) {
-        return ClassifyHeading(utf8(t.text)) != THeadingKind::None;
+        // A part or chapter heading, set between marks ("* ЧАСТЬ ПЕРВАЯ *") or not.
+        std::string u = utf8(t.text);
+        const size_t b = u.find_first_not_of("*-=~#_ ");
+        const size_t e = u.find_last_not_of("*-=~#_ ");
+        if (b == std::string::npos) return true;
+        u = u.substr(b, e - b + 1);
+        return ClassifyHeading(u) != THeadingKind::None;
     };
     // A text that opens with a title paragraph: the title, and a name after it
     // for the author.
@@ -295,16 +327,20 @@ void FindTitleAndAuthor(const TLines& lines, const std::string& charset, std::st
     // alone. A text that opens with a heading (a cast list, a chapter) names none.
     if (heading(top[0])) return;
     size_t dot = top[0].text.find(". ");
-    if (dot != std::string::npos && NameLike(utf8(top[0].text.substr(0, dot)))) {
+    if (dot != std::string::npos && top[0].apart && NameLike(utf8(top[0].text.substr(0, dot)))) {
         author = top[0].text.substr(0, dot);
         title = PlainText(top[0].text.substr(dot + 2), cp);
         return;
     }
-    if (NameLike(utf8(top[0].text)) && top.size() > 1 && !heading(top[1])) {
+    if (NameLike(utf8(top[0].text)) && top.size() > 1 && !heading(top[1]) && top[1].apart) {
         author = top[0].text;
         title = top[1].text;
         return;
     }
+    const bool named =
+        top.size() > 1 && top[0].apart == false && NameLike(utf8(top[1].text)) && top[1].apart;
+    if (!top[0].apart && !named) return;
     title = top[0].text;
-    if (top.size() > 1 && NameLike(utf8(top[1].text))) author = top[1].text;
+    if (named || (top.size() > 1 && top[0].apart && NameLike(utf8(top[1].text))))
+        author = top[1].text;
 }

@@ -49,10 +49,12 @@ std::string BookBaseName(const std::string& sourcePath);
 std::string ChooseBookFileName(const std::string& sourcePath, const std::string& booksFolder);
 
 // The book's own title and author where its first lines (escaped, as the
-// conversion holds them) state them: a Project Gutenberg header, or the short
-// lines that open the text. Empty when they do not; in the book's charset.
+// conversion holds them) state them: a Project Gutenberg header or first line,
+// or the short lines that open the text, standing apart from what follows in
+// the text's layout. A heading or the first words of a paragraph are no
+// title. Empty when they do not; in the book's charset.
 void FindTitleAndAuthor(const TLines& lines, const std::string& charset, std::string& title,
-                        std::string& author);
+                        std::string& author, const TLayout& layout = {});
 
 // A sample that is not text: more than 1% of its bytes are NUL or control bytes
 // other than tab, CR, LF and FF.
