@@ -175,3 +175,64 @@ TEST(Structure, WordsHyphenatedAtLineEndsAreWholeAndDashesStay) {
         EXPECT_TRUE(ToUtf8(Words(shown), cp) == ToUtf8(Iconv(words, charset), cp)) << charset;
     }
 }
+
+TEST(Structure, ContentsHoldTheChaptersAndNothingElse) {
+    NEED_TEXTS();
+    const std::vector<std::string> story = StoryParagraphs("gorky-detstvo.txt", 60);
+    ASSERT_EQ(story.size(), 60u);
+    const char* ordinals[] = {
+        "первая",          "вторая",          "третья",          "четвертая",         "пятая",
+        "шестая",          "седьмая",         "восьмая",         "девятая",           "десятая",
+        "одиннадцатая",    "двенадцатая",     "тринадцатая",     "четырнадцатая",     "пятнадцатая",
+        "шестнадцатая",    "семнадцатая",     "восемнадцатая",   "девятнадцатая",     "двадцатая",
+        "двадцать первая", "двадцать вторая", "двадцать третья", "двадцать четвертая"};
+    // A printed contents list, two parts (one between asterisks), 24 chapters in
+    // three styles, notes with footnote numbers, a closing date and "КОНЕЦ".
+    std::string text = "Оглавление\r\n\r\n";
+    for (const char* o : ordinals) text += std::string("Глава ") + o + "\r\n";
+    text += "\r\n\r\nЧАСТЬ ПЕРВАЯ\r\n\r\n";
+    std::vector<std::string> want = {"2 Оглавление", "1 ЧАСТЬ ПЕРВАЯ"};
+    for (size_t c = 0; c < 24; ++c) {
+        if (c == 12) {
+            text += "\r\n* ЧАСТЬ ВТОРАЯ *\r\n\r\n";
+            want.push_back("1 * ЧАСТЬ ВТОРАЯ *");
+        }
+        std::string heading = std::string("Глава ") + ordinals[c];
+        if (c % 3 == 1) heading = std::string("ГЛАВА ") + ordinals[c];
+        text += (c % 3 == 2 ? "        " : "") + heading + "\r\n\r\n";
+        want.push_back("2 " + heading);
+        for (int p = 0; p < 2; ++p)
+            text += "   " + story[(c * 2 + size_t(p)) % story.size()] + "\r\n";
+        text += "\r\n";
+    }
+    text += "\r\nПримечания\r\n\r\n";
+    want.push_back("2 Примечания");
+    for (int n = 1; n <= 5; ++n) text += std::to_string(n) + "\r\n\r\n   Примечание.\r\n\r\n";
+    text += "\r\n          1887\r\n\r\n          КОНЕЦ\r\n";
+    for (const char* charset : Charsets) {
+        TempDir dir;
+        TBookInfo b = ConvertText(dir, Iconv(text, charset));
+        std::string got, expect;
+        for (const auto& c : Contents(b)) got += c + "\n";
+        for (const auto& c : want) expect += c + "\n";
+        EXPECT_EQ(got, expect) << charset;
+    }
+}
+
+TEST(Structure, EnglishHeadingsOfEveryStyle) {
+    TempDir dir;
+    const std::string para =
+        "   The reader turned a page and saw that it was late; the candles "
+        "burned low and the wind rose.\r\n";
+    std::string text;
+    for (const char* h : {"THE FIRST ACT", "1. The Beginning", "2. The Road", "CHAPTER XIV",
+                          "Chapter Twenty-First", "APPENDIX"}) {
+        text += std::string("\r\n") + h + "\r\n\r\n" + para + para + para;
+        text += "\r\n                CHORUS.\r\n\r\n" + para;
+    }
+    text += "\r\n                THE END\r\n";
+    TBookInfo b = ConvertText(dir, text);
+    EXPECT_EQ(Contents(b),
+              (std::vector<std::string>{"2 THE FIRST ACT", "3 1. The Beginning", "3 2. The Road",
+                                        "2 CHAPTER XIV", "2 Chapter Twenty-First", "2 APPENDIX"}));
+}

@@ -1,5 +1,6 @@
 #include "unitHeadings.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "unitCodePages.h"
@@ -25,18 +26,29 @@ const TWord Keywords[] = {
     {"содержание", THeadingKind::Chapter, true},  {"вступление", THeadingKind::Chapter, true},
     {"послесловие", THeadingKind::Chapter, true}, {"introduction", THeadingKind::Chapter, true},
     {"scene", THeadingKind::Scene, false},        {"явление", THeadingKind::Scene, false},
+    {"appendix", THeadingKind::Chapter, true},    {"notes", THeadingKind::Chapter, true},
+    {"afterword", THeadingKind::Chapter, true},   {"epilog", THeadingKind::Chapter, true},
+    {"приложение", THeadingKind::Chapter, true},  {"примечания", THeadingKind::Chapter, true},
+    {"заключение", THeadingKind::Chapter, true},
 };
 
 const char* const NumberWords[] = {
     "one", "two", "three", "four", "five", "six", "seven", "eight", "nine", "ten", "eleven",
     "twelve", "thirteen", "fourteen", "fifteen", "sixteen", "seventeen", "eighteen", "nineteen",
-    "twenty", "first", "second", "third", "fourth", "fifth", "sixth", "seventh", "eighth", "ninth",
-    "tenth", "eleventh", "twelfth", "last", "final",
+    "twenty", "thirty", "forty", "fifty", "sixty", "seventy", "eighty", "ninety", "hundred",
+    "first", "second", "third", "fourth", "fifth", "sixth", "seventh", "eighth", "ninth", "tenth",
+    "eleventh", "twelfth", "thirteenth", "fourteenth", "fifteenth", "sixteenth", "seventeenth",
+    "eighteenth", "nineteenth", "twentieth", "thirtieth", "fortieth", "fiftieth", "sixtieth",
+    "seventieth", "eightieth", "ninetieth", "hundredth", "last", "final",
     // Russian ordinals in the genders headings take (глава первая, том первый,
-    // действие первое) and the cardinals.
+    // действие первое), to the hundredth, and the cardinals that begin the
+    // compound ones (глава двадцать первая).
     "перв", "втор", "трет", "четверт", "пят", "шест", "седьм", "восьм", "девят", "десят",
-    "одиннадцат", "двенадцат", "последн", "один", "два", "три", "четыре", "пять", "шесть", "семь",
-    "восемь", "девять", "десять"};
+    "одиннадцат", "двенадцат", "тринадцат", "четырнадцат", "пятнадцат", "шестнадцат", "семнадцат",
+    "восемнадцат", "девятнадцат", "двадцат", "тридцат", "сороков", "пятидесят", "шестидесят",
+    "семидесят", "восьмидесят", "девяност", "сот", "последн", "один", "два", "три", "четыре",
+    "пять", "шесть", "семь", "восемь", "девять", "десять", "сорок", "пятьдесят", "шестьдесят",
+    "семьдесят", "восемьдесят", "девяносто", "сто"};
 
 bool IsSpace(char32_t c) {
     return c == ' ' || c == '\t' || c == 0xA0 || c == 0x2002 || c == 0x2003 || c == 0x2009 ||
@@ -45,6 +57,24 @@ bool IsSpace(char32_t c) {
 
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
+}
+
+// A heading set between marks ("* ЧАСТЬ ВТОРАЯ *") without them.
+std::string_view WithoutMarks(std::string_view utf8) {
+    static const std::string_view marks = "*-=~#_ ";
+    const size_t b = utf8.find_first_not_of(marks), e = utf8.find_last_not_of(marks);
+    return b == std::string_view::npos ? std::string_view() : utf8.substr(b, e - b + 1);
+}
+
+// A text that ends as a sentence does (a line of a song, "CHORUS.").
+bool EndsSentence(std::string_view utf8) {
+    return !utf8.empty() && (utf8.back() == '.' || utf8.back() == '!' || utf8.back() == '?');
+}
+
+// The words that close a book.
+bool ClosingWords(std::string_view utf8) {
+    const std::string f = FoldToUtf8(utf8, TCodePage::Utf8);
+    return f == "the end" || f == "конец" || f == "finis";
 }
 
 bool IsWordChar(char32_t c) {
@@ -120,8 +150,9 @@ bool IsRoman(std::u32string_view w) {
     return std::u32string_view(canonical, length) == w;
 }
 
+// A chapter's number: three digits at most (a year alone is no chapter).
 bool IsNumber(std::u32string_view w) {
-    if (w.empty() || w.size() > 4) return false;
+    if (w.empty() || w.size() > 3) return false;
     for (char32_t c : w)
         if (c < '0' || c > '9') return false;
     return true;
@@ -137,9 +168,10 @@ struct TDecodedWords {
         for (const char* n : NumberWords) {
             numbers.push_back(Decode(n));
             // Russian ordinals are matched by their stem (первая, первый, первое).
+            static const std::string_view exact[] = {"один", "два", "три", "сорок", "сто"};
             stems.push_back(static_cast<unsigned char>(n[0]) >= 0x80 &&
-                            numbers.back().size() >= 3 && std::string_view(n) != "один" &&
-                            std::string_view(n) != "два" && std::string_view(n) != "три");
+                            numbers.back().size() >= 3 &&
+                            std::find(std::begin(exact), std::end(exact), n) == std::end(exact));
         }
     }
 };
@@ -163,7 +195,7 @@ bool IsNumberWord(const std::u32string& w) {
 // the first word of a cast list.
 bool MayBeginHeading(std::u32string_view w) {
     const TDecodedWords& d = Decoded();
-    if (IsRoman(w) || IsNumber(w) || w == d.cast1 || w == d.dramatis) return true;
+    if (IsRoman(w) || IsNumber(w) || w == d.cast1 || w == d.dramatis || w == U"the") return true;
     for (const auto& k : d.keywords)
         if (w == k) return true;
     return false;
@@ -194,7 +226,20 @@ THeadingKind ClassifyHeading(std::string_view utf8) {
     // A roman numeral or a number, alone (a point after it allowed).
     if (words.size() == 1 && (IsRoman(words[0]) || IsNumber(words[0])))
         return THeadingKind::Numeral;
+    // "1. Title", "IV. Title": a number, a point, a title of a few words.
+    if (words.size() <= 9 && (IsRoman(words[0]) || IsNumber(words[0]))) {
+        const size_t dot = utf8.find(". ");
+        size_t k = dot == std::string_view::npos ? 0 : dot + 2;
+        if (k && std::u32string_view(Words(utf8.substr(0, dot))[0]) == words[0] &&
+            k < utf8.size() && IsUpper(DecodeChar(utf8, k, TCodePage::Utf8)))
+            return THeadingKind::Numeral;
+    }
     const TDecodedWords& d = Decoded();
+    // "The First Act": an ordinal before the keyword.
+    if (words.size() == 3 && words[0] == U"the" && IsNumberWord(words[1])) {
+        for (size_t i = 0; i < d.keywords.size(); ++i)
+            if (words[2] == d.keywords[i]) return Keywords[i].kind;
+    }
     for (size_t i = 0; i < d.keywords.size(); ++i) {
         const TWord& k = Keywords[i];
         if (words[0] != d.keywords[i]) continue;
@@ -213,7 +258,7 @@ THeadingKind ClassifyHeading(std::string_view utf8) {
 THeadingLines::THeadingLines(TCodePage page) : page_(page) {
     // The bytes a heading's first word may begin with, in this charset (a UTF-8
     // letter beyond ASCII is looked at further).
-    std::u32string initials = U"0123456789ivxlcdm";
+    std::u32string initials = U"0123456789ivxlcdmt";
     for (const auto& k : Decoded().keywords) initials += k[0];
     initials += Decoded().cast1[0];
     initials += Decoded().dramatis[0];
@@ -241,7 +286,7 @@ bool THeadingLines::StandsAlone(std::string_view text) const {
     AppendShownText(shown, t);
     const std::string utf8 = ToUtf8(shown, page_);
     if (CharCount(utf8, TCodePage::Utf8) > MaxHeadingChars) return false;
-    return mark ? IsSeparator(utf8) : ClassifyHeading(utf8) != THeadingKind::None;
+    return IsSeparator(utf8) || ClassifyHeading(WithoutMarks(utf8)) != THeadingKind::None;
 }
 
 THeadingFinder::THeadingFinder(const std::string& charset, bool everyLine)
@@ -255,7 +300,7 @@ void THeadingFinder::Close(bool followedByBlank) {
     const std::string utf8 = ToUtf8(content_, page_);
     if (CharCount(utf8, TCodePage::Utf8) > MaxHeadingChars || IsSeparator(utf8)) return;
     const bool alone = blankBefore_ && blankAfter_;
-    const THeadingKind kind = ClassifyHeading(utf8);
+    const THeadingKind kind = ClassifyHeading(WithoutMarks(utf8));
     int level = 0;
     switch (kind) {
         case THeadingKind::Part:
@@ -276,7 +321,8 @@ void THeadingFinder::Close(bool followedByBlank) {
                 level = underChapter_ ? 3 : 2;
             break;
         case THeadingKind::None:
-            if (title_ && alone) level = 2;
+            // A title set apart, but not a line of a song, a closing "THE END".
+            if (title_ && alone && !EndsSentence(utf8) && !ClosingWords(utf8)) level = 2;
             break;
     }
     if (level) headings_.push_back({number_, level, content_});
@@ -290,6 +336,9 @@ void THeadingFinder::Add(std::string_view line) {
 }
 
 bool THeadingLines::FirstWordMayBeginHeading(std::string_view text) const {
+    // Past the marks a heading may stand between ("* ЧАСТЬ ВТОРАЯ *").
+    const size_t b = text.find_first_not_of("*-=~#_ ");
+    text.remove_prefix(b == std::string_view::npos ? text.size() : b);
     // Most lines fail at their first byte: no heading's word begins so.
     if (text.empty() || !initial_[static_cast<unsigned char>(text[0])]) return false;
     size_t i = 0;
@@ -341,6 +390,49 @@ void THeadingFinder::AddParts(int32_t n, std::string_view cls, std::string_view 
 
 void THeadingFinder::Finish() {
     Close(true);
+    // A contents list printed at the top of a book: a run of headings close
+    // together whose texts come again later. Only the later ones are headings.
+    std::vector<bool> drop(headings_.size());
+    std::vector<std::string> folded;
+    for (const auto& h : headings_) folded.push_back(FoldToUtf8(h.Text, page_));
+    for (size_t run = 0; run < headings_.size();) {
+        size_t end = run + 1;
+        while (end < headings_.size() &&
+               headings_[end].Paragraph - headings_[end - 1].Paragraph <= 2)
+            ++end;
+        std::vector<size_t> again;
+        for (size_t i = run; i < end; ++i)
+            for (size_t j = i + 1; j < headings_.size(); ++j)
+                if (folded[j] == folded[i]) {
+                    again.push_back(i);
+                    break;
+                }
+        if (end - run >= 3 && again.size() * 3 >= (end - run) * 2)
+            for (size_t i : again) drop[i] = true;
+        run = end;
+    }
+    // Numbers alone, one after another a few paragraphs apart, are the marks of
+    // notes (footnotes), not chapters: the last of them too.
+    auto number = [&](size_t i) {
+        const std::string& t = folded[i];
+        return !t.empty() && IsDigit(t[0]) && t.find(' ') == std::string::npos;
+    };
+    bool note = false;
+    for (size_t i = 0; i < headings_.size(); ++i) {
+        if (!number(i)) {
+            note = false;
+            continue;
+        }
+        const bool nextNote = i + 1 < headings_.size() && number(i + 1) &&
+                              headings_[i + 1].Paragraph - headings_[i].Paragraph <= 6;
+        note = nextNote || note;
+        if (note) drop[i] = true;
+        note = nextNote;
+    }
+    std::vector<THeading> kept;
+    for (size_t i = 0; i < headings_.size(); ++i)
+        if (!drop[i]) kept.push_back(std::move(headings_[i]));
+    headings_.swap(kept);
 }
 
 TLines ContentsLines(const std::vector<THeading>& headings) {
