@@ -32,15 +32,15 @@ std::vector<std::string> StoryParagraphs(const char* name, size_t count) {
 }
 
 // A paragraph wrapped at width characters: its lines.
-std::vector<std::string> Wrap(const std::string& utf8, size_t width) {
+std::vector<std::string> Wrap(const std::string& text, size_t width, bool utf8 = true) {
     std::vector<std::string> lines;
     std::string line;
     size_t chars = 0;
-    for (size_t at = 0; at < utf8.size();) {
-        size_t end = utf8.find(' ', at);
-        if (end == std::string::npos) end = utf8.size();
-        const std::string word = utf8.substr(at, end - at);
-        const size_t n = ShownLength(word, true);
+    for (size_t at = 0; at < text.size();) {
+        size_t end = text.find(' ', at);
+        if (end == std::string::npos) end = text.size();
+        const std::string word = text.substr(at, end - at);
+        const size_t n = ShownLength(word, utf8);
         if (chars && chars + 1 + n > width) {
             lines.push_back(line);
             line.clear();
@@ -235,4 +235,25 @@ TEST(Structure, EnglishHeadingsOfEveryStyle) {
     EXPECT_EQ(Contents(b),
               (std::vector<std::string>{"2 THE FIRST ACT", "3 1. The Beginning", "3 2. The Road",
                                         "2 CHAPTER XIV", "2 Chapter Twenty-First", "2 APPENDIX"}));
+}
+
+TEST(Structure, FlushWrappedProseEndsParagraphsAtShortLines) {
+    NEED_TEXTS();
+    const std::vector<std::string> story = StoryParagraphs("pushkin-kapitanskaya-dochka.txt", 80);
+    ASSERT_EQ(story.size(), 80u);
+    // No indents, no blank lines: a line every 70 characters or so.
+    for (const char* charset : Charsets) {
+        std::string joined, text;
+        for (const std::string& p : story) joined += p + "\n";
+        for (const auto& p : SplitText(Iconv(joined, charset)))
+            for (const auto& line : Wrap(p, 70, charset == std::string("UTF-8")))
+                text += line + "\r\n";
+        TempDir dir;
+        TBookInfo b = ConvertText(dir, text);
+        EXPECT_EQ(b.GetProperty("Layout").rfind("wrapped ", 0), 0u) << charset;
+        // A paragraph whose last line comes near the wrap runs on into the next.
+        const int32_t n = b.GetIntProperty("TotalParagraphs");
+        EXPECT_GE(n, 70) << charset;
+        EXPECT_LE(n, 80) << charset;
+    }
 }

@@ -82,11 +82,11 @@ class StderrProgress : public TConversionProgress {
 };
 
 int Usage() {
-    std::cerr
-        << "usage: tavisto-convert [--library DIR] [--layout auto|classic|lines|margin|verse] "
-           "FILE...\n"
-           "       tavisto-convert --info BOOK\n"
-           "A FILE that is a ZIP archive gives one book for each of its text files.\n";
+    std::cerr << "usage: tavisto-convert [--library DIR] [--layout "
+                 "auto|classic|lines|margin|verse|wrapped] "
+                 "FILE...\n"
+                 "       tavisto-convert --info BOOK\n"
+                 "A FILE that is a ZIP archive gives one book for each of its text files.\n";
     return 2;
 }
 

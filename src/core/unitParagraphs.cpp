@@ -30,6 +30,28 @@ int EffectiveIndent(std::string_view line) {
     return n == line.size() ? width - 1 : width;
 }
 
+// Whether a line's text ends a sentence: ".", "!", "?", "…" (UTF-8), or one of them
+// before a closing quote or bracket.
+static bool EndsSentence(std::string_view line) {
+    size_t e = line.find_last_not_of(" \t");
+    if (e == std::string_view::npos) return false;
+    auto at = [&](std::string_view tail) {
+        return e + 1 >= tail.size() && line.substr(e + 1 - tail.size(), tail.size()) == tail;
+    };
+    // Closing quotes and brackets: ", ', ), », ”, and their escapes.
+    for (bool more = true; more;) {
+        more = false;
+        for (std::string_view q : {"\"", "'", ")", "\xC2\xBB", "\xE2\x80\x9D", "\xBB", "&gt;"})
+            if (at(q) && e + 1 > q.size()) {
+                e -= q.size();
+                more = true;
+                break;
+            }
+    }
+    const char c = line[e];
+    return c == '.' || c == '!' || c == '?' || at("\xE2\x80\xA6");
+}
+
 static bool ReferenceChar(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '#';
 }
@@ -63,14 +85,19 @@ std::string TLayout::Name() const {
             return "margin " + IntToStr(MarginWidth);
         case Verse:
             return "verse";
+        case Wrapped:
+            return "wrapped " + IntToStr(WrapWidth);
         default:
             return "classic";
     }
 }
 
 bool TLayout::FromName(std::string_view name, TKind& kind) {
-    static const std::pair<const char*, TKind> names[] = {
-        {"classic", Classic}, {"lines", Lines}, {"margin", Margin}, {"verse", Verse}};
+    static const std::pair<const char*, TKind> names[] = {{"classic", Classic},
+                                                          {"lines", Lines},
+                                                          {"margin", Margin},
+                                                          {"verse", Verse},
+                                                          {"wrapped", Wrapped}};
     for (const auto& [n, k] : names)
         if (SameText(name, n)) {
             kind = k;
@@ -94,7 +121,7 @@ void TLayoutStats::Add(std::string_view line) {
     if (ws == line.size()) return;  // nothing but blanks
     ++filled_;
     const std::string_view text = line.substr(ws);
-    const size_t textChars = CharCount(text, page_);
+    const size_t textChars = ShownLength(text, page_ == TCodePage::Utf8);
     const size_t chars = size_t(indent) + textChars;
     ++lengths_[std::min(chars, LengthCap)];
     ++indents_[std::min(size_t(indent), IndentCap)];
@@ -122,17 +149,17 @@ int TLayoutStats::CommonMargin() const {
     return 0;
 }
 
-bool TLayoutStats::Wrapped() const {
+size_t TLayoutStats::WrapColumn() const {
     // Hard-wrapped lines end near a common column: nearly all are at most that
     // long, and most come close to it.
-    if (filled_ == 0) return false;
+    if (filled_ == 0) return 0;
     uint64_t seen = 0;
     size_t w = 0;
     while (w < LengthCap && (seen += lengths_[w]) * 100 < filled_ * 95) ++w;
-    if (w > 100) return false;
+    if (w > 100) return 0;
     uint64_t near = 0;
     for (size_t l = (w * 4 + 4) / 5; l <= w; ++l) near += lengths_[l];
-    return near * 2 >= filled_;
+    return near * 2 >= filled_ ? w : 0;
 }
 
 TLayout TLayoutStats::Make(TLayout::TKind kind) const {
@@ -140,6 +167,7 @@ TLayout TLayoutStats::Make(TLayout::TKind kind) const {
     l.Kind = kind;
     if (kind == TLayout::Margin) l.MarginWidth = CommonMargin();
     if (kind == TLayout::Verse) l.MarginWidth = CommonMargin() >= 2 ? CommonMargin() : 0;
+    if (kind == TLayout::Wrapped) l.WrapWidth = int(WrapColumn() ? WrapColumn() : 70);
     return l;
 }
 
@@ -149,7 +177,7 @@ TLayout TLayoutStats::Decide() const {
     const double shortShare = double(shortLines_) / double(filled_);
     const double longShare = double(longLines_) / double(filled_);
     const double capitalShare = lettered_ ? double(capitals_) / double(lettered_) : 0;
-    const bool wrapped = Wrapped();
+    const bool wrapped = WrapColumn() > 0;
     // The classic rule runs lines together into paragraphs of many lines.
     if (perParagraph > 2) {
         // Short lines, each beginning with a capital: verse.
@@ -157,6 +185,10 @@ TLayout TLayoutStats::Decide() const {
         // Many lines far longer than any wrap width: one paragraph per line.
         if (longShare >= 0.15 && !wrapped) return Make(TLayout::Lines);
     }
+    // Wrapped prose that the classic rule runs together into paragraphs of many
+    // lines (no indents, no blank lines): its short lines end paragraphs.
+    if (perParagraph > 12 && wrapped && capitalShare < 0.5 && CommonMargin() == 0)
+        return Make(TLayout::Wrapped);
     // Nearly every line begins a paragraph, and the lines are wrapped prose under
     // a common margin: every line would be a paragraph, every first line a title.
     const int margin = CommonMargin();
@@ -213,6 +245,15 @@ void TParagraphBuilder::Add(std::string_view line, const TEmit& emit) {
         case TLayout::Classic:
             begins = ind > 1 || len == 0;
             break;
+        case TLayout::Wrapped: {
+            // The line before ended a sentence, and this line's first word would
+            // have fitted after it: it was broken short, at a paragraph's end.
+            const std::string_view word = line.substr(ws, line.find(' ', ws) - ws);
+            begins = ind > 1 || len == 0 ||
+                     (endsSentence_ &&
+                      before_ + 1 + ShownLength(word, utf8_) <= size_t(layout_.WrapWidth));
+            break;
+        }
         case TLayout::Lines:
             begins = true;
             break;
@@ -236,7 +277,7 @@ void TParagraphBuilder::Add(std::string_view line, const TEmit& emit) {
     // A heading or a break standing flush on its own line, after a paragraph's
     // last line, is no part of that paragraph; nor is the line after it.
     // (A paragraph of blank lines so far may take it: it shows alone there.)
-    if (layout_.Kind == TLayout::Classic || layout_.Kind == TLayout::Margin) {
+    if (layout_.Kind != TLayout::Lines && layout_.Kind != TLayout::Verse) {
         const bool blank = ws == len;
         const bool heading = !blank && headings_.StandsAlone(line);
         begins = begins || (heading && hasText_) || (afterHeading_ && !blank);
@@ -244,6 +285,10 @@ void TParagraphBuilder::Add(std::string_view line, const TEmit& emit) {
     }
     // Lengths are the characters the reader sees, whatever the charset.
     const size_t textLen = ws == len ? (len ? 1 : 0) : ShownLength(line.substr(ws), utf8_);
+    if (layout_.Kind == TLayout::Wrapped) {
+        before_ = size_t(own) + textLen;
+        endsSentence_ = EndsSentence(line);
+    }
     const char first = len == 0 ? 0 : (ws == len ? line[len - 1] : line[ws]);
     const char* cls = "pnorm";
     if (len > 0 && textLen < 60 && first != '-' && r_ < 60) cls = "pnor0";

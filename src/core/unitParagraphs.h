@@ -34,11 +34,14 @@ int EffectiveIndent(std::string_view line);
 size_t PieceEnd(std::string_view s, size_t max, bool utf8);
 
 struct TLayout {
-    enum TKind { Classic, Lines, Margin, Verse };
+    enum TKind { Classic, Lines, Margin, Verse, Wrapped };
     TKind Kind = Classic;
     // The common left margin taken off every line's indent (margin and verse).
     int MarginWidth = 0;
-    // "classic", "lines", "margin N", "verse": the book property "Layout".
+    // The column prose is wrapped at (wrapped): a line that ends a sentence and
+    // leaves room for the next line's first word ends its paragraph.
+    int WrapWidth = 0;
+    // "classic", "lines", "margin N", "verse", "wrapped N": the book property "Layout".
     std::string Name() const;
     // A name as the user gives it ("auto" is none of these); false when unknown.
     static bool FromName(std::string_view name, TKind& kind);
@@ -58,7 +61,8 @@ class TLayoutStats {
     int CommonMargin() const;
 
   private:
-    bool Wrapped() const;
+    // The column the lines are wrapped at, or 0 when they are not wrapped.
+    size_t WrapColumn() const;
     TCodePage page_;
     uint64_t lines_ = 0, filled_ = 0, classicPars_ = 0;
     uint64_t longLines_ = 0, shortLines_ = 0, capitals_ = 0, lettered_ = 0;
@@ -86,6 +90,8 @@ class TParagraphBuilder {
     TLayout layout_;
     THeadingLines headings_;
     bool afterHeading_ = false;  // the line before stood alone as a heading
+    bool endsSentence_ = false;  // the line before ended a sentence (wrapped)
+    size_t before_ = 0;          // and was so many characters long
     bool hasText_ = false;       // the current paragraph has more than blanks
     int32_t n_ = 0;
     uint64_t r_ = 0;         // text the current paragraph's later lines added

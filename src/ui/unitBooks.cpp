@@ -137,7 +137,8 @@ void TfrmBooks::FillLayoutMenu(QMenu* menu, const std::string& layout,
                                                           {"classic", TLayout::Classic},
                                                           {"one per line", TLayout::Lines},
                                                           {"margin", TLayout::Margin},
-                                                          {"verse", TLayout::Verse}};
+                                                          {"verse", TLayout::Verse},
+                                                          {"wrapped prose", TLayout::Wrapped}};
     // The layout the book is read with now; "automatic" is a way to choose, not one.
     const std::string now = layout.substr(0, layout.find(' '));
     TLayout::TKind current = TLayout::Classic;
