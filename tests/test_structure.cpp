@@ -257,3 +257,37 @@ TEST(Structure, FlushWrappedProseEndsParagraphsAtShortLines) {
         EXPECT_LE(n, 80) << charset;
     }
 }
+
+TEST(Structure, PoemTitlesInACollectionAreItsContents) {
+    NEED_TEXTS();
+    // The stanzas of a poem, each poem under a title in capitals.
+    std::vector<std::string> lines;
+    const THeadingLines headings(TCodePage::Utf8);
+    for (const auto& l :
+         SplitText(ReadFile(std::string(TAVISTO_TEXTS) + "/pushkin-medny-vsadnik.txt"))) {
+        const size_t n = ShownLength(l, true);
+        if (n > 20 && n < 60 && !headings.StandsAlone(l)) lines.push_back(l);
+    }
+    ASSERT_GT(lines.size(), 60u);
+    std::string text;
+    std::vector<std::string> want;
+    for (int poem = 0; poem < 5; ++poem) {
+        const std::string title = "СТИХОТВОРЕНИЕ " + std::to_string(poem + 1);
+        text += title + "\r\n\r\n";
+        want.push_back("2 " + title);
+        for (int stanza = 0; stanza < 3; ++stanza) {
+            for (int k = 0; k < 4; ++k) {
+                std::string l = lines[size_t(poem * 12 + stanza * 4 + k)];
+                text += l.substr(l.find_first_not_of(' ')) + "\r\n";
+            }
+            text += "\r\n";
+        }
+        text += "\r\n";
+    }
+    for (const char* charset : Charsets) {
+        TempDir dir;
+        TBookInfo b = ConvertText(dir, Iconv(text, charset));
+        EXPECT_EQ(b.GetProperty("Layout"), "verse") << charset;
+        EXPECT_EQ(Contents(b), want) << charset;
+    }
+}

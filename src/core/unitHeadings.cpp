@@ -71,6 +71,17 @@ bool EndsSentence(std::string_view utf8) {
     return !utf8.empty() && (utf8.back() == '.' || utf8.back() == '!' || utf8.back() == '?');
 }
 
+// A text of letters in capitals only (two at least).
+bool InCapitals(std::string_view utf8) {
+    int letters = 0;
+    for (size_t i = 0; i < utf8.size();) {
+        const char32_t c = DecodeChar(utf8, i, TCodePage::Utf8);
+        if (IsLower(c)) return false;
+        letters += IsUpper(c);
+    }
+    return letters >= 2;
+}
+
 // The words that close a book.
 bool ClosingWords(std::string_view utf8) {
     const std::string f = FoldToUtf8(utf8, TCodePage::Utf8);
@@ -292,6 +303,13 @@ bool THeadingLines::StandsAlone(std::string_view text) const {
 THeadingFinder::THeadingFinder(const std::string& charset, bool everyLine)
     : page_(CodePageOf(charset)), everyLine_(everyLine), lines_(page_) {}
 
+bool THeadingFinder::TwoCapitals(std::string_view text) const {
+    size_t i = 0;
+    for (int k = 0; k < 2; ++k)
+        if (i >= text.size() || !IsUpper(DecodeChar(text, i, page_))) return false;
+    return true;
+}
+
 void THeadingFinder::Close(bool followedByBlank) {
     if (!open_) return;
     open_ = false;
@@ -321,8 +339,11 @@ void THeadingFinder::Close(bool followedByBlank) {
                 level = underChapter_ ? 3 : 2;
             break;
         case THeadingKind::None:
-            // A title set apart, but not a line of a song, a closing "THE END".
-            if (title_ && alone && !EndsSentence(utf8) && !ClosingWords(utf8)) level = 2;
+            // A title set apart, but not a line of a song, a closing "THE END";
+            // in verse, a line in capitals set apart is a poem's title.
+            if ((title_ || (everyLine_ && contentLines_ == 1 && InCapitals(utf8))) && alone &&
+                !EndsSentence(utf8) && !ClosingWords(utf8))
+                level = 2;
             break;
     }
     if (level) headings_.push_back({number_, level, content_});
@@ -371,9 +392,10 @@ void THeadingFinder::AddParts(int32_t n, std::string_view cls, std::string_view 
             if (blankAfter_) broken_ = true;  // text, a gap, text: no heading
             ++contentLines_;
             // Only a short paragraph can be a heading, and one that is no title
-            // must begin with a heading's word: anything else is not copied.
+            // must begin with a heading's word (or, in verse, two capitals: a
+            // poem's title): anything else is not copied.
             if (!broken_ && contentLines_ == 1 && !title_)
-                broken_ = !lines_.FirstWordMayBeginHeading(t);
+                broken_ = !lines_.FirstWordMayBeginHeading(t) && !(everyLine_ && TwoCapitals(t));
             if (broken_ || contentLines_ > 3 || content_.size() + t.size() > 600 ||
                 CharCount(t, page_) > MaxHeadingChars) {
                 broken_ = true;

@@ -67,6 +67,7 @@ class THeadingFinder {
 
   private:
     void Close(bool followedByBlank);
+    bool TwoCapitals(std::string_view text) const;
     TCodePage page_;
     bool everyLine_;
     THeadingLines lines_;

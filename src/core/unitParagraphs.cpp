@@ -277,14 +277,15 @@ void TParagraphBuilder::Add(std::string_view line, const TEmit& emit) {
     // A heading or a break standing flush on its own line, after a paragraph's
     // last line, is no part of that paragraph; nor is the line after it.
     // (A paragraph of blank lines so far may take it: it shows alone there.)
+    // Lengths are the characters the reader sees, whatever the charset.
+    const size_t textLen = ws == len ? (len ? 1 : 0) : ShownLength(line.substr(ws), utf8_);
     if (layout_.Kind != TLayout::Lines && layout_.Kind != TLayout::Verse) {
         const bool blank = ws == len;
-        const bool heading = !blank && headings_.StandsAlone(line);
+        // (A line of prose is too long to be looked at: most are.)
+        const bool heading = !blank && textLen <= 60 && headings_.StandsAlone(line);
         begins = begins || (heading && hasText_) || (afterHeading_ && !blank);
         afterHeading_ = heading;
     }
-    // Lengths are the characters the reader sees, whatever the charset.
-    const size_t textLen = ws == len ? (len ? 1 : 0) : ShownLength(line.substr(ws), utf8_);
     if (layout_.Kind == TLayout::Wrapped) {
         before_ = size_t(own) + textLen;
         endsSentence_ = EndsSentence(line);
