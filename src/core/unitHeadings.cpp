@@ -439,12 +439,17 @@ void THeadingFinder::Finish() {
         const std::string& t = folded[i];
         return !t.empty() && IsDigit(t[0]) && t.find(' ') == std::string::npos;
     };
-    bool note = false;
+    bool note = false, inNotes = false;
     for (size_t i = 0; i < headings_.size(); ++i) {
+        // Under "Notes" a number alone is a note's.
+        if (folded[i] == "notes" || folded[i] == "примечания") inNotes = true;
         if (!number(i)) {
             note = false;
+            if (headings_[i].Level <= 2 && folded[i] != "notes" && folded[i] != "примечания")
+                inNotes = false;
             continue;
         }
+        if (inNotes) drop[i] = true;
         const bool nextNote = i + 1 < headings_.size() && number(i + 1) &&
                               headings_[i + 1].Paragraph - headings_[i].Paragraph <= 6;
         note = nextNote || note;

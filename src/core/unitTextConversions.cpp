@@ -299,9 +299,9 @@ void FindTitleAndAuthor(const TLines& lines, const std::string& charset, std::st
         bool apart = i + 1 >= lines.size() || PlainText(lines[i + 1], cp).empty();
         if (!apart) {
             const int next = EffectiveIndent(lines[i + 1]);
-            apart = layout.Kind == TLayout::Classic  ? next > 1
-                    : layout.Kind == TLayout::Margin ? next > layout.MarginWidth
-                                                     : true;
+            apart = layout.Kind == TLayout::Margin ? next > layout.MarginWidth
+                    : layout.Kind == TLayout::Lines || layout.Kind == TLayout::Verse ? true
+                                                                                     : next > 1;
         }
         top.push_back({std::move(t), indent > 6 && indent <= 35, apart});
     }
