@@ -7,6 +7,7 @@
 #include "TestUtil.h"
 #include "core/unitBodyLines.h"
 #include "core/unitConverter.h"
+#include "core/unitHeadings.h"
 
 // The text, written to dir/t.txt, converted into a book of the library dir.
 inline TBookInfo ConvertText(const TempDir& dir, const std::string& text,
@@ -34,5 +35,22 @@ inline TLines Texts(TBookInfo& b) {
         int32_t n = 0;
         out.emplace_back(TextOfBodyLine(l, n));
     }
+    return out;
+}
+
+// A UTF-8 text in another charset, made by iconv.
+inline std::string Iconv(const std::string& utf8, const std::string& charset) {
+    if (charset == "UTF-8") return utf8;
+    TempDir dir;
+    WriteFile(dir / "in", utf8);
+    return IconvFile(dir / "in", charset);
+}
+
+// The book's contents as "level text" lines, texts in UTF-8.
+inline std::vector<std::string> Contents(TBookInfo& b) {
+    std::vector<std::string> out;
+    const TCodePage cp = CodePageOf(b.GetProperty("Charset"));
+    for (const THeading& h : ParseContents(b.ReservedA))
+        out.push_back(std::to_string(h.Level) + " " + ToUtf8(h.Text, cp));
     return out;
 }

@@ -12,13 +12,6 @@
 
 namespace {
 
-std::string Iconv(const std::string& utf8, const std::string& charset) {
-    if (charset == "UTF-8") return utf8;
-    TempDir dir;
-    WriteFile(dir / "in", utf8);
-    return IconvFile(dir / "in", charset);
-}
-
 // A converted book of a text.
 TBookInfo Book(const std::string& text) {
     TempDir dir;
@@ -34,15 +27,6 @@ std::vector<int32_t> Found(TBookInfo& b, const std::string& what) {
         return true;
     });
     return at;
-}
-
-// The contents as "level text" lines, texts in UTF-8.
-std::vector<std::string> Contents(TBookInfo& b) {
-    std::vector<std::string> out;
-    const TCodePage cp = CodePageOf(b.GetProperty("Charset"));
-    for (const THeading& h : ParseContents(b.ReservedA))
-        out.push_back(std::to_string(h.Level) + " " + ToUtf8(h.Text, cp));
-    return out;
 }
 
 std::string Gutenberg() {

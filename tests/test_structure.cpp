@@ -14,12 +14,6 @@ namespace {
 
 const char* const Charsets[] = {"UTF-8", "CP1251", "CP866", "KOI8-R"};
 
-std::string Iconv(const std::string& utf8, const std::string& charset) {
-    TempDir dir;
-    WriteFile(dir / "in", utf8);
-    return IconvFile(dir / "in", charset);
-}
-
 // The paragraphs of a story, one per line, without their indent.
 std::vector<std::string> StoryParagraphs(const char* name, size_t count) {
     std::vector<std::string> out;
@@ -52,15 +46,6 @@ std::vector<std::string> Wrap(const std::string& text, size_t width, bool utf8 =
     }
     if (!line.empty()) lines.push_back(line);
     return lines;
-}
-
-// The contents as "level text" lines, texts in UTF-8.
-std::vector<std::string> Contents(TBookInfo& b) {
-    std::vector<std::string> out;
-    const TCodePage cp = CodePageOf(b.GetProperty("Charset"));
-    for (const THeading& h : ParseContents(b.ReservedA))
-        out.push_back(std::to_string(h.Level) + " " + ToUtf8(h.Text, cp));
-    return out;
 }
 
 }  // namespace
