@@ -22,6 +22,7 @@
 
 #include "core/unitConverter.h"
 #include "core/unitFiles.h"
+#include "core/unitHeadings.h"
 #include "core/unitStyleValues.h"
 #include "options/unitOptStorage.h"
 #include "ui/unitAbout.h"
@@ -172,6 +173,20 @@ int main(int argc, char** argv) {
     ok = shown(doc) && ok;
     QTest::qWait(1500);
     ok = Shot(out + "night-" + suffix + ".png") && ok;
+
+    // A poem's parts: headings in the page's colours.
+    OptionList = day;
+    frmMain->ApplyPageColours();
+    if (FileExists(BooksFolder() + "nekrasov-moroz-krasny-nos.tvst")) {
+        doc = r.CurDocument;
+        r.SwitchToBook("nekrasov-moroz-krasny-nos.tvst");
+        ok = shown(doc) && ok;
+        // Its first part's heading, wherever it was left.
+        const auto contents = ParseContents(r.CurrentBook->ReservedA);
+        if (!contents.empty()) r.ShowParagraph(std::max(1, contents[0].Paragraph - 2));
+        QTest::qWait(2500);
+        ok = Shot(out + "structure-" + suffix + ".png") && ok;
+    }
 
     // No book open: how to open one.
     OptionList = day;
