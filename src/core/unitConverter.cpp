@@ -100,7 +100,7 @@ class TTextReader {
         std::string raw(piece_, '\0'), decoded;
         std::unique_ptr<TUtf16Decoder> utf16;
         if (utf16_) utf16 = std::make_unique<TUtf16Decoder>(bigEndian_);
-        split_ = TLineSplitter();
+        split_ = TLineSplitter(false);  // NUL bytes are spaces by then
         pending_ = {};
         hasPending_ = stop_ = false;
         TBinaryWatch binary(path_);
@@ -270,7 +270,7 @@ class TTextReader {
     size_t piece_;
     uint64_t size_ = 0;
     bool utf16_ = false, bigEndian_ = false;
-    TLineSplitter split_;
+    TLineSplitter split_{false};
     std::string pendingCopy_, escaped_[2];
     int next_ = 0;
     std::string_view pending_;  // the line held back

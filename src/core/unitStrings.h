@@ -22,6 +22,9 @@ const char* FindLineEnd(const char* p, const char* end);
 // copy of the whole text is ever held besides the line being split.
 class TLineSplitter {
   public:
+    // stopAtNul: a NUL byte ends the text (a caller that took them out says no,
+    // and the pieces are not searched for one).
+    explicit TLineSplitter(bool stopAtNul = true) : stopAtNul_(stopAtNul) {}
     // Hands each whole line to emit (a view into data, or into Held()); returns
     // false once a NUL byte has ended the text; later bytes are ignored.
     template <class F>
@@ -29,7 +32,7 @@ class TLineSplitter {
         if (ended_) return false;
         const char* p = data;
         const char* end = data + size;
-        if (const void* nul = std::memchr(p, '\0', size)) {
+        if (const void* nul = stopAtNul_ ? std::memchr(p, '\0', size) : nullptr) {
             end = static_cast<const char*>(nul);
             ended_ = true;
         }
@@ -74,6 +77,7 @@ class TLineSplitter {
 
   private:
     std::string held_;
+    bool stopAtNul_;
     bool skipLF_ = false;
     bool ended_ = false;
 };
