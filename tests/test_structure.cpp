@@ -276,3 +276,28 @@ TEST(Structure, PoemTitlesInACollectionAreItsContents) {
         EXPECT_EQ(Contents(b), want) << charset;
     }
 }
+
+TEST(Structure, BlocksWithAHangingIndentAreOneParagraphEach) {
+    NEED_TEXTS();
+    const std::vector<std::string> story = StoryParagraphs("gogol-nos.txt", 16);
+    // A story in the classic layout, then notes set with a hanging indent
+    // between blank lines: "1. " and the rest of each under it.
+    std::string text;
+    for (size_t p = 0; p < 10; ++p) {
+        const auto lines = Wrap(story[p], 70);
+        for (size_t i = 0; i < lines.size(); ++i) text += (i ? "" : "   ") + lines[i] + "\r\n";
+    }
+    text += "\r\n";
+    for (size_t p = 10; p < 16; ++p) {
+        const auto lines = Wrap(std::to_string(p - 9) + ". " + story[p], 66);
+        for (size_t i = 0; i < lines.size(); ++i) text += (i ? "    " : "") + lines[i] + "\r\n";
+        text += "\r\n";
+    }
+    for (const char* charset : Charsets) {
+        TempDir dir;
+        TBookInfo b = ConvertText(dir, Iconv(text, charset));
+        // Ten paragraphs, six notes (each with the blank line before it), the
+        // blank line at the end.
+        EXPECT_EQ(b.GetIntProperty("TotalParagraphs"), 10 + 6 + 1) << charset;
+    }
+}

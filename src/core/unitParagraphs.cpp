@@ -118,12 +118,20 @@ void TLayoutStats::Add(std::string_view line) {
     // line indented by two or more, or empty.
     if (lines_++ == 0 || indent > 1 || line.empty()) ++classicPars_;
     const size_t ws = WhiteBytes(line);
-    if (ws == line.size()) return;  // nothing but blanks
+    if (ws == line.size()) {  // nothing but blanks
+        EndBlock(true);
+        return;
+    }
     ++filled_;
     const std::string_view text = line.substr(ws);
     const size_t textChars = ShownLength(text, page_ == TCodePage::Utf8);
     const size_t chars = size_t(indent) + textChars;
     ++lengths_[std::min(chars, LengthCap)];
+    // Blocks of a few dozen lines at most are looked at for a hanging indent.
+    if (!blockTooLong_ && block_.size() < 64)
+        block_.push_back({indent, chars});
+    else
+        blockTooLong_ = true;
     ++indents_[std::min(size_t(indent), IndentCap)];
     if (chars > 120) ++longLines_;
     if (textChars < 45) ++shortLines_;
@@ -138,6 +146,28 @@ void TLayoutStats::Add(std::string_view line) {
         }
         if (c >= '0' && c <= '9') break;
     }
+}
+
+void TLayoutStats::EndBlock(bool blankCounted) {
+    // A paragraph set with a hanging indent: its first line, then lines all at
+    // one deeper indent, every line but the last filled nearly to
+    // the block's longest (wrapped prose, not lines of verse or dialogue).
+    const size_t n = block_.size();
+    bool hangs =
+        !blockTooLong_ && n >= 2 && block_[1].indent >= 2 && block_[0].indent < block_[1].indent;
+    size_t longest = 0;
+    for (const auto& l : block_) longest = std::max(longest, l.length);
+    for (size_t i = 0; hangs && i < n; ++i) {
+        if (i > 0 && block_[i].indent != block_[1].indent) hangs = false;
+        if (i + 1 < n && block_[i].length * 100 < longest * 80) hangs = false;
+    }
+    if (hangs && longest >= 40) {
+        // The block's lines end before the blank line just counted, or at the end.
+        const uint64_t first = lines_ - n - (blankCounted ? 1 : 0);
+        for (uint64_t i = first + 1; i < first + n; ++i) hanging_.push_back(i);
+    }
+    block_.clear();
+    blockTooLong_ = false;
 }
 
 int TLayoutStats::CommonMargin() const {
@@ -165,6 +195,10 @@ size_t TLayoutStats::WrapColumn() const {
 TLayout TLayoutStats::Make(TLayout::TKind kind) const {
     TLayout l;
     l.Kind = kind;
+    // The text's last block ends with the text.
+    TLayoutStats last(*this);
+    last.EndBlock(false);
+    l.Hanging = std::move(last.hanging_);
     if (kind == TLayout::Margin) l.MarginWidth = CommonMargin();
     if (kind == TLayout::Verse) l.MarginWidth = CommonMargin() >= 2 ? CommonMargin() : 0;
     if (kind == TLayout::Wrapped) l.WrapWidth = int(WrapColumn() ? WrapColumn() : 70);
@@ -194,7 +228,7 @@ TLayout TLayoutStats::Decide() const {
     const int margin = CommonMargin();
     if (margin >= 2 && wrapped && capitalShare < 0.5 && classicPars_ * 10 >= lines_ * 8)
         return Make(TLayout::Margin);
-    return {};
+    return Make(TLayout::Classic);
 }
 
 TParagraphBuilder::TParagraphBuilder(const std::string& charset, TLayout layout)
@@ -277,13 +311,16 @@ void TParagraphBuilder::Add(std::string_view line, const TEmit& emit) {
     // A heading or a break standing flush on its own line, after a paragraph's
     // last line, is no part of that paragraph; nor is the line after it.
     // (A paragraph of blank lines so far may take it: it shows alone there.)
+    // A line that hangs under its block's first line continues its paragraph.
+    const bool hanging = hang_ < layout_.Hanging.size() && layout_.Hanging[hang_] == line_++;
+    if (hanging) ++hang_;
     // Lengths are the characters the reader sees, whatever the charset.
     const size_t textLen = ws == len ? (len ? 1 : 0) : ShownLength(line.substr(ws), utf8_);
     if (layout_.Kind != TLayout::Lines && layout_.Kind != TLayout::Verse) {
         const bool blank = ws == len;
         // (A line of prose is too long to be looked at: most are.)
-        const bool heading = !blank && textLen <= 60 && headings_.StandsAlone(line);
-        begins = begins || (heading && hasText_) || (afterHeading_ && !blank);
+        const bool heading = !blank && !hanging && textLen <= 60 && headings_.StandsAlone(line);
+        begins = (begins || (heading && hasText_) || (afterHeading_ && !blank)) && !hanging;
         afterHeading_ = heading;
     }
     if (layout_.Kind == TLayout::Wrapped) {

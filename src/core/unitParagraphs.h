@@ -41,6 +41,10 @@ struct TLayout {
     // The column prose is wrapped at (wrapped): a line that ends a sentence and
     // leaves room for the next line's first word ends its paragraph.
     int WrapWidth = 0;
+    // The lines (counted from 0) that hang under the first line of a block: a
+    // paragraph set with a hanging indent (notes, a licence) between blank
+    // lines, in ascending order. They continue the paragraph whatever their indent.
+    std::vector<uint64_t> Hanging;
     // "classic", "lines", "margin N", "verse", "wrapped N": the book property "Layout".
     std::string Name() const;
     // A name as the user gives it ("auto" is none of these); false when unknown.
@@ -63,7 +67,16 @@ class TLayoutStats {
   private:
     // The column the lines are wrapped at, or 0 when they are not wrapped.
     size_t WrapColumn() const;
+    // The block between blank lines just ended: its lines hang or not.
+    void EndBlock(bool blankCounted);
     TCodePage page_;
+    struct TBlockLine {
+        int indent;
+        size_t length;  // characters, the indent included
+    };
+    std::vector<TBlockLine> block_;  // the current block, while it may hang
+    bool blockTooLong_ = false;
+    std::vector<uint64_t> hanging_;
     uint64_t lines_ = 0, filled_ = 0, classicPars_ = 0;
     uint64_t longLines_ = 0, shortLines_ = 0, capitals_ = 0, lettered_ = 0;
     std::vector<uint64_t> lengths_;  // non-empty lines by length in characters
@@ -93,6 +106,8 @@ class TParagraphBuilder {
     bool endsSentence_ = false;  // the line before ended a sentence (wrapped)
     size_t before_ = 0;          // and was so many characters long
     bool hasText_ = false;       // the current paragraph has more than blanks
+    uint64_t line_ = 0;          // lines taken so far
+    size_t hang_ = 0;            // the next of the layout's hanging lines
     int32_t n_ = 0;
     uint64_t r_ = 0;         // text the current paragraph's later lines added
     uint64_t parBytes_ = 0;  // text of the current paragraph
