@@ -175,3 +175,18 @@ TEST_F(OptionsTest, TheUserFolderIsSetUpWithoutTouchingTheUsersOwnFiles) {
     ProgramFolder = dir / "deep/er/tavisto/config.dat/";
     EXPECT_THROW(SetUpProgramFolder(), EFileError);
 }
+
+TEST(Templates, OnlyAnUneditedEarlierCopyIsRenewed) {
+    TempDir dir;
+    WriteFile(dir / "shipped.tml", "new look");
+    const uint64_t earlier = ContentHash("old look");
+    WriteFile(dir / "old.tml", "old look");
+    WriteFile(dir / "mine.tml", "old look, edited");
+    EXPECT_TRUE(RenewTemplate(dir / "shipped.tml", dir / "old.tml", {1, earlier}));
+    EXPECT_EQ(ReadFile(dir / "old.tml"), "new look");
+    EXPECT_FALSE(RenewTemplate(dir / "shipped.tml", dir / "mine.tml", {earlier}));
+    EXPECT_EQ(ReadFile(dir / "mine.tml"), "old look, edited");
+    EXPECT_FALSE(RenewTemplate(dir / "shipped.tml", dir / "missing.tml", {earlier}));
+    EXPECT_EQ(ContentHash(""), 0xcbf29ce484222325u) << "FNV-1a, as the hashes of the list";
+    EXPECT_EQ(ContentHash("a"), 0xaf63dc4c8601ec8cu);
+}

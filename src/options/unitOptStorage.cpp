@@ -68,6 +68,23 @@ void LocateProgramFolder() {
     DataFolder = up + "share/tavisto/";
 }
 
+uint64_t ContentHash(std::string_view text) {
+    uint64_t h = 0xcbf29ce484222325;
+    for (unsigned char c : text) h = (h ^ c) * 0x100000001b3;
+    return h;
+}
+
+bool RenewTemplate(const std::string& shipped, const std::string& path,
+                   std::initializer_list<uint64_t> earlier) {
+    // A template is small: a large file is the reader's own.
+    const int64_t size = FileSizeOf(path);
+    if (size < 0 || size > 65536) return false;
+    const uint64_t mine = ContentHash(ReadWholeFile(path));
+    if (std::find(earlier.begin(), earlier.end(), mine) == earlier.end()) return false;
+    SaveFileSafely(path, ReadWholeFile(shipped));
+    return true;
+}
+
 void SetUpProgramFolder() {
     if (PortableMode) return;
     // Each level of the user's folder, as mkdir -p would.
@@ -80,6 +97,11 @@ void SetUpProgramFolder() {
     MakeFolder(TempFolder());
     for (const char* t : TemplateFiles)
         if (FileExists(DataFolder + t)) CopyFileIfMissing(DataFolder + t, TemplatesFolder() + t);
+    // The style sheets earlier versions shipped: the look of headings and gaps
+    // reaches a reader who never changed the copy.
+    if (FileExists(DataFolder + "style.tml"))
+        RenewTemplate(DataFolder + "style.tml", TemplatesFolder() + "style.tml",
+                      {0x62f2a3197d8d8ec0, 0x6f6dcd42be24120d});
     const std::string guide = DataFolder + DefaultRecentBook;
     if (!PathTaken(ProgramFolder + "config.dat") && FileExists(guide))
         CopyFileIfMissing(guide, BooksFolder() + DefaultRecentBook);

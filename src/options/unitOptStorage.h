@@ -2,6 +2,9 @@
 // program folder and the installation's read-only files are.
 #pragma once
 
+#include <initializer_list>
+#include <string_view>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -32,10 +35,18 @@ void InitOptionStorage();
 // Sets ProgramFolder, DataFolder and PortableMode from the program file's place.
 void LocateProgramFolder();
 // Installed: creates the user's folder and its three subfolders when missing,
-// copies the templates missing from Templates/ (a user's own edited copies are
+// copies the templates missing from Templates/ and renews those an earlier
+// version shipped and the reader never changed (a user's own edited copies are
 // never replaced) and, at the first start (no config.dat yet), the guide book
 // into MyBooks/. Portable: does nothing. Raises "Cannot create folder %s".
 void SetUpProgramFolder();
+// Replaces the file at path with the one at shipped when it is, byte for byte,
+// one of the files whose content hashes (64-bit FNV-1a) are given: a template
+// an earlier version shipped, never edited. True when it was replaced.
+bool RenewTemplate(const std::string& shipped, const std::string& path,
+                   std::initializer_list<uint64_t> earlier);
+// The 64-bit FNV-1a hash of a text.
+uint64_t ContentHash(std::string_view text);
 // The folder of the running program's file, with a trailing '/'.
 std::string ExecutableFolder();
 // ${XDG_DATA_HOME:-$HOME/.local/share}/tavisto/ from the two variables' values
