@@ -29,10 +29,7 @@ void TReader::LoadPage() {
     CurrentBook->ExtractPage(CurrentBook->LastPage, PageLines);
     TPageStructure structure;
     structure.Page = CodePageOf(CurrentBook->GetProperty("Charset"));
-    // The contents are a few hundred lines at most, read anew for each page:
-    // a layout chosen by hand makes them anew.
-    const std::vector<THeading> contents = ParseContents(CurrentBook->ReservedA);
-    structure.Contents = &contents;
+    structure.Contents = &Contents;
     BuildVPage(PageLines, tpl + "vpage.tml", CurrentBook->IsFirstPage, CurrentBook->IsLastPage,
                &structure);
     ReplacePlaceholder(PageLines, "Charset", PageCharset(CurrentBook->GetProperty("Charset")));
