@@ -59,18 +59,6 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// A heading set between marks ("* ЧАСТЬ ВТОРАЯ *") without them.
-std::string_view WithoutMarks(std::string_view utf8) {
-    static const std::string_view marks = "*-=~#_ ";
-    const size_t b = utf8.find_first_not_of(marks), e = utf8.find_last_not_of(marks);
-    return b == std::string_view::npos ? std::string_view() : utf8.substr(b, e - b + 1);
-}
-
-// A text that ends as a sentence does (a line of a song, "CHORUS.").
-bool EndsSentence(std::string_view utf8) {
-    return !utf8.empty() && (utf8.back() == '.' || utf8.back() == '!' || utf8.back() == '?');
-}
-
 // A text of letters in capitals only (two at least).
 bool InCapitals(std::string_view utf8) {
     int letters = 0;
@@ -213,6 +201,33 @@ bool MayBeginHeading(std::u32string_view w) {
 }
 
 }  // namespace
+
+constexpr std::string_view HeadingMarks = "*-=~#_ ";
+
+std::string_view WithoutMarks(std::string_view text) {
+    const size_t b = text.find_first_not_of(HeadingMarks), e = text.find_last_not_of(HeadingMarks);
+    return b == std::string_view::npos ? std::string_view() : text.substr(b, e - b + 1);
+}
+
+bool EndsSentence(std::string_view text) {
+    size_t e = text.find_last_not_of(" \t");
+    if (e == std::string_view::npos) return false;
+    auto at = [&](std::string_view tail) {
+        return e + 1 >= tail.size() && text.substr(e + 1 - tail.size(), tail.size()) == tail;
+    };
+    // Closing quotes and brackets: ", ', ), », ”, and their escapes.
+    for (bool more = true; more;) {
+        more = false;
+        for (std::string_view q : {"\"", "'", ")", "\xC2\xBB", "\xE2\x80\x9D", "\xBB", "&gt;"})
+            if (at(q) && e + 1 > q.size()) {
+                e -= q.size();
+                more = true;
+                break;
+            }
+    }
+    const char c = text[e];
+    return c == '.' || c == '!' || c == '?' || at("\xE2\x80\xA6");
+}
 
 bool IsSeparator(std::string_view utf8) {
     bool any = false;
@@ -358,7 +373,7 @@ void THeadingFinder::Add(std::string_view line) {
 
 bool THeadingLines::FirstWordMayBeginHeading(std::string_view text) const {
     // Past the marks a heading may stand between ("* ЧАСТЬ ВТОРАЯ *").
-    const size_t b = text.find_first_not_of("*-=~#_ ");
+    const size_t b = text.find_first_not_of(HeadingMarks);
     text.remove_prefix(b == std::string_view::npos ? text.size() : b);
     // Most lines fail at their first byte: no heading's word begins so.
     if (text.empty() || !initial_[static_cast<unsigned char>(text[0])]) return false;

@@ -27,6 +27,11 @@ constexpr size_t MaxHeadingChars = 80;
 THeadingKind ClassifyHeading(std::string_view utf8);
 // A line of marks only ("* * *", "---", "~~~"): a separator, never a heading.
 bool IsSeparator(std::string_view utf8);
+// A heading set between marks ("* ЧАСТЬ ВТОРАЯ *") without them.
+std::string_view WithoutMarks(std::string_view text);
+// Whether a text ends as a sentence does: ".", "!", "?", "…" (UTF-8), or one of
+// them before a closing quote or bracket (written as the text writes it).
+bool EndsSentence(std::string_view text);
 
 // Whether a line of a text is a heading or a break by itself: a chapter or part
 // word with its number, a numeral alone, "* * *". Most lines are told apart at

@@ -30,28 +30,6 @@ int EffectiveIndent(std::string_view line) {
     return n == line.size() ? width - 1 : width;
 }
 
-// Whether a line's text ends a sentence: ".", "!", "?", "…" (UTF-8), or one of them
-// before a closing quote or bracket.
-static bool EndsSentence(std::string_view line) {
-    size_t e = line.find_last_not_of(" \t");
-    if (e == std::string_view::npos) return false;
-    auto at = [&](std::string_view tail) {
-        return e + 1 >= tail.size() && line.substr(e + 1 - tail.size(), tail.size()) == tail;
-    };
-    // Closing quotes and brackets: ", ', ), », ”, and their escapes.
-    for (bool more = true; more;) {
-        more = false;
-        for (std::string_view q : {"\"", "'", ")", "\xC2\xBB", "\xE2\x80\x9D", "\xBB", "&gt;"})
-            if (at(q) && e + 1 > q.size()) {
-                e -= q.size();
-                more = true;
-                break;
-            }
-    }
-    const char c = line[e];
-    return c == '.' || c == '!' || c == '?' || at("\xE2\x80\xA6");
-}
-
 static bool ReferenceChar(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '#';
 }

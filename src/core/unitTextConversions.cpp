@@ -268,8 +268,7 @@ void FindTitleAndAuthor(const TLines& lines, const std::string& charset, std::st
     }
     // So does its first line: "The Project Gutenberg EBook of Title, by Author".
     for (size_t i = 0; i < lines.size() && i < 20; ++i) {
-        std::string folded = lines[i];
-        for (char& c : folded) c = char(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        const std::string folded = LowerAscii(lines[i]);
         const size_t pg = folded.find("project gutenberg");
         const size_t of = pg == std::string::npos ? pg : folded.find(" of ", pg);
         if (of == std::string::npos) continue;
@@ -309,12 +308,9 @@ void FindTitleAndAuthor(const TLines& lines, const std::string& charset, std::st
     auto utf8 = [&](const std::string& t) { return ToUtf8(t, cp); };
     auto heading = [&](const TTop& t) {
         // A part or chapter heading, set between marks ("* ЧАСТЬ ПЕРВАЯ *") or not.
-        std::string u = utf8(t.text);
-        const size_t b = u.find_first_not_of("*-=~#_ ");
-        const size_t e = u.find_last_not_of("*-=~#_ ");
-        if (b == std::string::npos) return true;
-        u = u.substr(b, e - b + 1);
-        return ClassifyHeading(u) != THeadingKind::None;
+        const std::string u = utf8(t.text);
+        const std::string_view core = WithoutMarks(u);
+        return core.empty() || ClassifyHeading(core) != THeadingKind::None;
     };
     // A text that opens with a title paragraph: the title, and a name after it
     // for the author.

@@ -42,9 +42,12 @@ void MarkStructure(TLines& pageLines, const TPageStructure& structure) {
         if (!n) continue;
         // The paragraph's text: this line's and the untagged lines after it.
         std::string text(std::string_view(pageLines[i]).substr(textAt));
-        for (size_t j = i + 1; j < pageLines.size() && !ParagraphTagOf(pageLines[j], cls, textAt);
-             ++j)
+        for (size_t j = i + 1; j < pageLines.size(); ++j) {
+            std::string_view nextCls;
+            size_t nextAt = 0;
+            if (ParagraphTagOf(pageLines[j], nextCls, nextAt)) break;
             text.append(" ").append(pageLines[j]);
+        }
         const char* mark = nullptr;
         if (structure.Contents) {
             const auto& c = *structure.Contents;
@@ -66,7 +69,6 @@ void MarkStructure(TLines& pageLines, const TPageStructure& structure) {
         }
         if (!mark) continue;
         // The tag of this line ends with "\">" just before its text.
-        ParagraphTagOf(pageLines[i], cls, textAt);
         pageLines[i].insert(textAt - 2, std::string(" ") + mark);
     }
 }
