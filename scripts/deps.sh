@@ -10,6 +10,8 @@ PACKAGES=(
   clang libclang-rt-14-dev
   xvfb xauth fonts-liberation fonts-dejavu-core
   desktop-file-utils appstream openbox
+  libhyphen-dev hyphen-ru hyphen-en-us
+  qt6-tools-dev qt6-l10n-tools qt6-tools-dev-tools
 )
 
 missing=()

@@ -322,8 +322,8 @@ TEST_F(PipelineTest, LineEndingsNulAndPropertyOrder) {
                                             "Removing Dashes", "Analyzing Charset",
                                             "Creating paragraphs", "Creating Virtual Pages"}));
         EXPECT_EQ(b.Properties, (TLines{"Charset=Windows-1252", "LastPage=1", "LastParagraph=1",
-                                        "TotalParagraphs=2", "PagesCount=1", "Layout=classic",
-                                        "BookTitle=one", "Headings=0"}));
+                                        "Language=en", "TotalParagraphs=2", "PagesCount=1",
+                                        "Layout=classic", "BookTitle=one", "Headings=0"}));
         EXPECT_EQ(b.Title, b.FileName);
     }
     EXPECT_EQ(bodies[0], bodies[1]);
@@ -407,7 +407,8 @@ TEST_F(PipelineTest, GoldenBookFile) {
         "<Page3>" + Tag(9, "pnorm") + f8,
     };
     const std::string props =
-        "Charset=Windows-1252\r\nLastPage=1\r\nLastParagraph=1\r\nTotalParagraphs=9\r\n"
+        "Charset=Windows-1252\r\nLastPage=1\r\nLastParagraph=1\r\nLanguage=en\r\n"
+        "TotalParagraphs=9\r\n"
         "PagesCount=3\r\nLayout=classic\r\nHeadings=1\r\n";
     const std::string contents = "4\t2\tChapter Two\r\n";
     std::string text;

@@ -465,7 +465,8 @@ TEST_F(ReaderTest, AFoundTextIsShownMarked) {
                      .toString();
         return !marked.isEmpty();
     })) << "no mark on the page";
-    EXPECT_EQ(marked.simplified().toStdString(), "Needle In the HAYSTACK");
+    // The mark holds the words whole, a soft hyphen inside them or not.
+    EXPECT_EQ(marked.remove(QChar(0xAD)).simplified().toStdString(), "Needle In the HAYSTACK");
     EXPECT_FALSE(R().Find("no such words anywhere"));
     EXPECT_EQ(frmMain->StatusNote->FullText().toStdString(), "Not found");
 }

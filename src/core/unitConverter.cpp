@@ -406,6 +406,7 @@ TBookInfo ConvertToBook(const std::string& sourcePath, const std::string& folder
         },
         {});
     const std::string charset = text.Utf16() ? "UTF-8" : AnalyzeCharset(sample);
+    const std::string language = TextLanguage(sample, CodePageOf(charset));
     TLines().swap(sample);
     text.JoinHyphenatedWords(CodePageOf(charset));
     // The first pass decides the layout from every line, and the title from the
@@ -427,6 +428,7 @@ TBookInfo ConvertToBook(const std::string& sourcePath, const std::string& folder
     stage("Analyzing Charset");
     TBookInfo book(folder);
     book.SetProperty("Charset", charset);
+    if (!language.empty()) book.SetProperty("Language", language);
     const TLayout layout = kind ? stats->Make(*kind) : stats->Decide();
     std::string title, author;
     FindTitleAndAuthor(first, charset, title, author, layout);

@@ -117,6 +117,25 @@ TRussianReading ReadAsRussian(std::string_view sample, TCodePage cp) {
 
 }  // namespace
 
+std::string TextLanguage(const TLines& lines, TCodePage cp) {
+    uint64_t cyrillic = 0, latin = 0;
+    for (const auto& l : lines) {
+        for (size_t i = 0; i < l.size();) {
+            const char32_t c = DecodeChar(l, i, cp);
+            if (c < 0x80) {
+                latin += (c | 0x20) >= 'a' && (c | 0x20) <= 'z';
+            } else if (IsLetter(c)) {
+                if (c >= 0x400 && c < 0x530)
+                    ++cyrillic;
+                else
+                    ++latin;
+            }
+        }
+    }
+    if (cyrillic == 0 && latin == 0) return "";
+    return cyrillic >= latin ? "ru" : "en";
+}
+
 std::string AnalyzeCharset(const TLines& lines) {
     std::string sample;
     sample.reserve(CharsetSampleSize + 2);

@@ -26,6 +26,9 @@ constexpr size_t CharsetSampleSize = 64000;
 
 // "UTF-8", "cp866", "windows-1251", "KOI8-R" or "Windows-1252".
 std::string AnalyzeCharset(const TLines& lines);
+// The language of a text from its letters, as a language tag: "ru" when most
+// letters are Cyrillic, "en" when most are Latin, "" when it has no letters.
+std::string TextLanguage(const TLines& lines, TCodePage cp);
 // The probe words, as windows-1251 bytes.
 extern const char* const ProbeWords[10];
 // Round to nearest, halves to the even neighbour, of sum / count (count > 0).

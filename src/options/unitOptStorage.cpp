@@ -27,9 +27,14 @@ const char* const TemplateFiles[3] = {"vpage.tml", "style.tml", "charsets.dat"};
 int32_t ScrollSpeed = 20;
 TLines OptionList;
 
-const char* const StyleKeys[5] = {"norm_font", "norm_color", "norm_size", "bgcolor", "titl_color"};
-// The default face is one the dependencies install (fonts-liberation).
-const char* const StyleDefaults[5] = {"Liberation Serif", "375060", "28", "C0CBCA", "BA37EC"};
+const char* const StyleKeys[StyleKeyCount] = {
+    "norm_font",    "norm_color", "norm_size",    "bgcolor",   "titl_color", "text_width",
+    "line_spacing", "text_align", "first_indent", "par_space", "hyphenate"};
+// The default face is one the dependencies install (fonts-liberation). The
+// column holds about 66 characters, the measure of a printed book.
+const char* const StyleDefaults[StyleKeyCount] = {
+    "Liberation Serif", "375060", "28",  "C0CBCA", "BA37EC", "66", "1.45",
+    "justify",          "1",      "0.6", "1"};
 
 std::string ExecutableFolder() {
     char buf[PATH_MAX + 1];
@@ -97,11 +102,15 @@ void SetUpProgramFolder() {
     MakeFolder(TempFolder());
     for (const char* t : TemplateFiles)
         if (FileExists(DataFolder + t)) CopyFileIfMissing(DataFolder + t, TemplatesFolder() + t);
-    // The style sheets earlier versions shipped: the look of headings and gaps
-    // reaches a reader who never changed the copy.
+    // The templates earlier versions shipped: what a later one adds (the look of
+    // headings and gaps, the page's setting) reaches a reader who never changed the copy.
     if (FileExists(DataFolder + "style.tml"))
         RenewTemplate(DataFolder + "style.tml", TemplatesFolder() + "style.tml",
-                      {0x62f2a3197d8d8ec0, 0x6f6dcd42be24120d});
+                      {0x62f2a3197d8d8ec0, 0x6f6dcd42be24120d, 0x29f73ee0543bb09d});
+    // The page declares its language, for the view's own rules.
+    if (FileExists(DataFolder + "vpage.tml"))
+        RenewTemplate(DataFolder + "vpage.tml", TemplatesFolder() + "vpage.tml",
+                      {0x32ea36e27cf7d17d});
     const std::string guide = DataFolder + DefaultRecentBook;
     if (!PathTaken(ProgramFolder + "config.dat") && FileExists(guide))
         CopyFileIfMissing(guide, BooksFolder() + DefaultRecentBook);
@@ -152,25 +161,48 @@ int32_t ParseScrollSpeed(const std::string& text) {
     return TryStrToInt(text, v) ? v : 20;
 }
 
+bool ReadDecimal(const std::string& text, double& value) {
+    // Digits with at most one point, as the style dialog writes them; no locale.
+    if (text.empty() || text.size() > 8 ||
+        text.find_first_not_of("0123456789.") != std::string::npos ||
+        std::count(text.begin(), text.end(), '.') > 1 || text == ".")
+        return false;
+    value = 0;
+    double scale = 1;
+    bool point = false;
+    for (char c : text) {
+        if (c == '.') {
+            point = true;
+        } else if (point) {
+            value += (c - '0') * (scale /= 10);
+        } else {
+            value = value * 10 + (c - '0');
+        }
+    }
+    return true;
+}
+
 // Whether a style value read from config.dat can be used: a value that could not
 // (a size that is no number, a colour without a hex digit) would fail every
-// render or page step later.
-static bool UsableStyleValue(int key, const std::string& v) {
-    switch (key) {
-        case 0:  // norm_font: a face name, written into the style sheet inside quotes
-            return !v.empty() && v.find_first_of("\"\\;{}<>") == std::string::npos &&
-                   EscapeControls(v) == v;
-        case 2: {  // norm_size
-            int32_t n = 0;
-            return TryStrToInt(v, n) && n >= 1 && n <= 999;
-        }
-        default:  // the three colours
-            try {
-                HexToColor(v);
-                return true;
-            } catch (const EAppError&) {
-                return false;
-            }
+// render or page step later, and one out of its range would make the page unreadable.
+static bool UsableStyleValue(const std::string& key, const std::string& v) {
+    int32_t n = 0;
+    double d = 0;
+    if (key == "norm_font")  // a face name, written into the style sheet inside quotes
+        return !v.empty() && v.find_first_of("\"\\;{}<>") == std::string::npos &&
+               EscapeControls(v) == v;
+    if (key == "norm_size") return TryStrToInt(v, n) && n >= 1 && n <= 999;
+    if (key == "text_width")
+        return TryStrToInt(v, n) && n >= MinTextWidth && n <= MaxTextWidth && v == IntToStr(n);
+    if (key == "line_spacing") return ReadDecimal(v, d) && d >= 1.2 - 1e-9 && d <= 2.0 + 1e-9;
+    if (key == "par_space") return ReadDecimal(v, d) && d <= 2.0 + 1e-9;
+    if (key == "text_align") return v == "justify" || v == "left";
+    if (key == "first_indent" || key == "hyphenate") return v == "0" || v == "1";
+    try {  // the three colours
+        HexToColor(v);
+        return true;
+    } catch (const EAppError&) {
+        return false;
     }
 }
 
@@ -180,9 +212,9 @@ void LoadOptions() {
     RecentBook = ini.ReadString("General", "RecentBook", DefaultRecentBook);
     ScrollSpeed = std::clamp(ParseScrollSpeed(ini.ReadString("General", "ScrollSpeed", "")),
                              MinScrollSpeed, MaxScrollSpeed);
-    for (int i = 0; i < 5; ++i) {
+    for (size_t i = 0; i < StyleKeyCount; ++i) {
         std::string v = ini.ReadString("Style", StyleKeys[i], StyleDefaults[i]);
-        if (!UsableStyleValue(i, v)) v = StyleDefaults[i];
+        if (!UsableStyleValue(StyleKeys[i], v)) v = StyleDefaults[i];
         OptionList.push_back(std::string(StyleKeys[i]) + "=" + v);
     }
     RecentBooks.clear();
@@ -214,8 +246,7 @@ void SaveOptions() {
         else
             ini.DeleteKey("General", key);
     }
-    for (int i = 0; i < 5; ++i)
-        ini.WriteString("Style", StyleKeys[i], ValueOf(OptionList, StyleKeys[i]));
+    for (const char* key : StyleKeys) ini.WriteString("Style", key, ValueOf(OptionList, key));
     ini.UpdateFile();
 }
 

@@ -91,6 +91,13 @@ std::string TempFolder();       // ProgramFolder + "TEMP/"
 // "x"; anything else gives 20.
 int32_t ParseScrollSpeed(const std::string& text);
 
-// The option names in their fixed order, and their defaults.
-extern const char* const StyleKeys[5];
-extern const char* const StyleDefaults[5];
+// The option names in their fixed order, and their defaults: the face, size and
+// colours of the text, then how pages are set (the column's width in
+// characters, the line spacing, "justify" or "left", a first-line indent ("1")
+// or a space of par_space lines between paragraphs ("0"), hyphenation).
+constexpr size_t StyleKeyCount = 11;
+extern const char* const StyleKeys[StyleKeyCount];
+extern const char* const StyleDefaults[StyleKeyCount];
+constexpr int32_t MinTextWidth = 45, MaxTextWidth = 90;
+// A decimal written with digits and at most one point ("1.45"), whatever the locale.
+bool ReadDecimal(const std::string& text, double& value);

@@ -6,6 +6,7 @@
 #include "../core/unitBodyLines.h"
 #include "../core/unitCodePages.h"
 #include "../core/unitFiles.h"
+#include "unitHyphenation.h"
 #include "unitStrSubs.h"
 
 const char* const BackSnippet =
@@ -79,8 +80,18 @@ void BuildVPage(TLines& pageLines, const std::string& templatePath, bool isFirst
     LoadLinesFromFile(templatePath, t);
     EscapeForeignMarkup(pageLines);
     if (structure) MarkStructure(pageLines, *structure);
+    if (structure && structure->Hyphenator)
+        structure->Hyphenator->Hyphenate(pageLines, structure->Page);
     ReplacePlaceholder(t, "Pg_Up", isFirstPage ? "" : BackSnippet);
     ReplacePlaceholder(t, "Page_Text", JoinLines(pageLines));
     ReplacePlaceholder(t, "Pg_Dn", isLastPage ? "" : ContinueSnippet);
     SplitText(JoinLines(t), pageLines);
+}
+
+TLines PageStyleValues(const TLines& options) {
+    TLines values = options;
+    const bool indent = ValueOf(options, "first_indent") != "0";
+    SetValue(values, "text_indent", indent ? "1.6em" : "0");
+    SetValue(values, "par_gap", indent ? "0" : ValueOf(options, "par_space") + "em");
+    return values;
 }

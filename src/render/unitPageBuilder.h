@@ -7,20 +7,24 @@
 #include "../core/unitHeadings.h"
 #include "../core/unitStrings.h"
 
+class THyphenator;
+
 extern const char* const BackSnippet;      // 117 bytes
 extern const char* const ContinueSnippet;  // 125 bytes
 
 // What the page shows of the book's structure, besides its text: the book's
-// contents and its charset.
+// contents and its charset, and the patterns its words break by (none: they
+// break only at hyphens of their own).
 struct TPageStructure {
     const std::vector<THeading>* Contents = nullptr;  // in paragraph order
     TCodePage Page = TCodePage::Win1252;
+    const THyphenator* Hyphenator = nullptr;
 };
 
 // Fills the page template with the page's lines and the BACK and CONTINUE buttons.
 // On return pageLines holds the whole document. Raises "Cannot open file %s" when
 // the template cannot be read; pageLines is then unchanged. With a structure, the
-// paragraphs are marked as MarkStructure marks them.
+// paragraphs are marked as MarkStructure marks them and their words hyphenated.
 void BuildVPage(TLines& pageLines, const std::string& templatePath, bool isFirstPage,
                 bool isLastPage, const TPageStructure* structure = nullptr);
 
@@ -39,3 +43,8 @@ void EscapeForeignMarkup(TLines& pageLines);
 // name (letters, digits, "-", "_", ".", ":", at most 40 bytes), otherwise
 // "Windows-1252".
 std::string PageCharset(const std::string& charset);
+
+// The values the style sheet is filled from: the style options, and what follows
+// from them: "text_indent" (the first line's indent) and "par_gap" (the space
+// after a paragraph), one of the two zero.
+TLines PageStyleValues(const TLines& options);

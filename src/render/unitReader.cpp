@@ -9,6 +9,7 @@
 #include "../core/unitSearch.h"
 #include "../core/unitTextConversions.h"
 #include "../options/unitOptStorage.h"
+#include "unitHyphenation.h"
 #include "unitPageBuilder.h"
 #include "unitStrSubs.h"
 
@@ -25,14 +26,18 @@ TReader::TReader(THtmlView& view, ITimerControl& tmScroll, ITimerControl& tmProg
 void TReader::LoadPage() {
     if (!CurrentBook) return;  // nothing to render: the view stays as it is
     const std::string tpl = TemplatesFolder();
-    ApplyTemplate(tpl + "style.tml", tpl + "vpage.css", OptionList);
+    ApplyTemplate(tpl + "style.tml", tpl + "vpage.css", PageStyleValues(OptionList));
     CurrentBook->ExtractPage(CurrentBook->LastPage, PageLines);
     TPageStructure structure;
     structure.Page = CodePageOf(CurrentBook->GetProperty("Charset"));
     structure.Contents = &Contents;
+    const std::string language = CurrentBook->GetProperty("Language");
+    if (ValueOf(OptionList, "hyphenate") != "0")
+        structure.Hyphenator = THyphenator::ForLanguage(language);
     BuildVPage(PageLines, tpl + "vpage.tml", CurrentBook->IsFirstPage, CurrentBook->IsLastPage,
                &structure);
     ReplacePlaceholder(PageLines, "Charset", PageCharset(CurrentBook->GetProperty("Charset")));
+    ReplacePlaceholder(PageLines, "Language", language == "ru" || language == "en" ? language : "");
     SaveLinesToFile(tpl + "vpage.html", PageLines);
     probeAsked_ = 0;
     view_.Navigate(tpl + "vpage.html");
@@ -71,6 +76,8 @@ void TReader::Adopt(std::unique_ptr<TBookInfo> book, TLines& page) {
         status_.ShowNote("The charset " + EscapeControls(charset).substr(0, 40) +
                          " cannot be shown: read as " + detected);
     }
+    // A book converted before books knew their language learns it from its page.
+    if (CurrentBook->GetProperty("Language").empty()) DecideLanguage(page);
     PageLines.swap(page);
     Contents = ParseContents(CurrentBook->ReservedA);
     ++bookSerial_;
@@ -166,8 +173,25 @@ void TReader::CopyPositionToProperties() {
 void TReader::ApplyCharset(const std::string& charset) {
     if (!CurrentBook) return;
     CurrentBook->SetProperty("Charset", charset);
+    // Letters read in another charset may be of another alphabet.
+    TLines page;
+    CurrentBook->ExtractPage(CurrentBook->LastPage, page);
+    DecideLanguage(page);
     CopyPositionToProperties();
     RenderInPlace();
+}
+
+void TReader::DecideLanguage(const TLines& page) {
+    TLines text;
+    text.reserve(page.size());
+    for (const auto& line : page) {
+        int32_t n = 0;
+        text.emplace_back(TextOfBodyLine(line, n));
+    }
+    const std::string language =
+        TextLanguage(text, CodePageOf(CurrentBook->GetProperty("Charset")));
+    if (language != CurrentBook->GetProperty("Language"))
+        CurrentBook->SetProperty("Language", language);
 }
 
 void TReader::RenderInPlace() {

@@ -140,6 +140,8 @@ class TReader {
     std::unique_ptr<TBookInfo> LoadBook(const std::string& fileName, TLines& page);
     void Adopt(std::unique_ptr<TBookInfo> book, TLines& page);
     void RecordParagraph(int32_t cur);
+    // Sets the book's "Language" from the letters of its page.
+    void DecideLanguage(const TLines& page);
     // How far the current book is read (PositionPercent), kept per place.
     int Percent();
     void ShowPage(int32_t page, TArrival arrival, int32_t paragraph = 0);

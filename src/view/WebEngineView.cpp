@@ -309,8 +309,8 @@ void TWebEngineView::ScrollBy(int dx, int dy, std::function<void(TScrollState)> 
 }
 
 void TWebEngineView::Highlight(const std::string& paragraphId, const std::u16string& text) {
-    // Finds the text in the paragraph's own text, letter case and runs of white
-    // space aside, and wraps it in <mark> elements, one per text node it spans.
+    // Finds the text in the paragraph's own text, letter case, runs of white
+    // space and soft hyphens aside, and wraps it in <mark> elements, one per text node it spans.
     const QString js =
         QString(
             "(function(id,q){var old=document.querySelectorAll('mark.tavisto');"
@@ -319,7 +319,7 @@ void TWebEngineView::Highlight(const std::string& paragraphId, const std::u16str
             "var p=document.getElementById(id);if(!p)return false;"
             "p.normalize();var w=document.createTreeWalker(p,NodeFilter.SHOW_TEXT);"
             "var nodes=[],s='',map=[];for(var n=w.nextNode();n;n=w.nextNode()){"
-            "for(var k=0;k<n.data.length;k++){var c=n.data[k];"
+            "for(var k=0;k<n.data.length;k++){var c=n.data[k];if(c=='\\u00ad')continue;"
             "if(/\\s/.test(c)){if(s.length&&s[s.length-1]==' ')continue;c=' ';}"
             "s+=c.toLowerCase();map.push([n,k]);}}"
             "q=q.replace(/\\s+/g,' ').toLowerCase();var at=s.indexOf(q);"

@@ -1,0 +1,157 @@
+#include "unitHyphenation.h"
+
+#include <hyphen.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <vector>
+
+#include "../core/unitErrors.h"
+#include "../core/unitFiles.h"
+
+std::string THyphenator::Folder = "/usr/share/hyphen/";
+
+namespace {
+// No break leaves fewer letters than this on either side of it.
+constexpr int MinLetters = 2;
+// Shorter words are never broken: a line gains too little from them.
+constexpr size_t MinWord = 5;
+// Longer runs of letters are no words the patterns know.
+constexpr size_t MaxWord = 60;
+}  // namespace
+
+struct THyphenator::TDict {
+    HyphenDict* dict = nullptr;
+    // The patterns' own charset: UTF-8, or a single-byte page.
+    bool utf8 = false;
+    TCodePage page = TCodePage::Win1252;
+    ~TDict() {
+        if (dict) hnj_hyphen_free(dict);
+    }
+};
+
+THyphenator::THyphenator(const std::string& dicPath) : dict_(std::make_unique<TDict>()) {
+    FILE* f = std::fopen(dicPath.c_str(), "re");
+    if (!f) throw EFileError(Fmt("Cannot open file %s", dicPath));
+    dict_->dict = hnj_hyphen_load_file(f);
+    std::fclose(f);
+    if (!dict_->dict) throw EFileError(Fmt("Cannot open file %s", dicPath));
+    const std::string cset = dict_->dict->cset;
+    dict_->utf8 = dict_->dict->utf8 != 0;
+    dict_->page = CodePageOf(cset);
+}
+
+THyphenator::~THyphenator() = default;
+
+const THyphenator* THyphenator::ForLanguage(const std::string& language) {
+    static const std::map<std::string, std::string> files = {{"ru", "hyph_ru_RU.dic"},
+                                                             {"en", "hyph_en_US.dic"}};
+    // Loaded once for the program's life (the window's thread only).
+    static std::map<std::string, std::unique_ptr<THyphenator>> loaded;
+    const auto file = files.find(language);
+    if (file == files.end()) return nullptr;
+    const std::string path = Folder + file->second;
+    auto& slot = loaded[path];
+    if (!slot && FileExists(path)) {
+        try {
+            slot = std::make_unique<THyphenator>(path);
+        } catch (const EAppError&) {
+            return nullptr;  // pages are shown unhyphenated
+        }
+    }
+    return slot.get();
+}
+
+bool THyphenator::Breaks(const std::u32string& word, std::string& after) const {
+    std::string bytes;
+    for (char32_t c : word) {
+        c = ToLower(c);
+        unsigned char b = 0;
+        // A UTF-8 pattern file counts its breaks in characters, so only words of
+        // one byte a character are given to it.
+        if (dict_->utf8 ? c >= 0x80 : !EncodeChar(c, dict_->page, b)) return false;
+        bytes += dict_->utf8 ? char(c) : char(b);
+    }
+    std::vector<char> hyphens(bytes.size() + 5, '0');
+    char** rep = nullptr;
+    int* pos = nullptr;
+    int* cut = nullptr;
+    const int rc =
+        hnj_hyphen_hyphenate3(dict_->dict, bytes.data(), int(bytes.size()), hyphens.data(), nullptr,
+                              &rep, &pos, &cut, MinLetters, MinLetters, MinLetters, MinLetters);
+    after.assign(word.size(), 0);
+    for (size_t i = 0; rc == 0 && i + 1 < word.size(); ++i) {
+        // A break that changes the word's letters (rep) is left out: the page
+        // cannot show it.
+        const bool plain = !rep || !rep[i];
+        if ((hyphens[i] & 1) && plain && i + 1 >= size_t(MinLetters) &&
+            word.size() - i - 1 >= size_t(MinLetters))
+            after[i] = 1;
+    }
+    if (rep) {
+        for (size_t i = 0; i < bytes.size(); ++i) std::free(rep[i]);
+        std::free(rep);
+    }
+    std::free(pos);
+    std::free(cut);
+    return rc == 0;
+}
+
+std::string THyphenator::Show(const std::string& wordUtf8) const {
+    std::u32string word;
+    for (size_t i = 0; i < wordUtf8.size();) word += DecodeChar(wordUtf8, i, TCodePage::Utf8);
+    std::string after, out;
+    const bool ok = Breaks(word, after);
+    for (size_t i = 0; i < word.size(); ++i) {
+        AppendUtf8(out, word[i]);
+        if (ok && after[i]) out += '-';
+    }
+    return out;
+}
+
+void THyphenator::Hyphenate(TLines& pageLines, TCodePage cp) const {
+    std::u32string word;
+    std::vector<size_t> ends;  // the byte after each of the word's characters
+    std::string after, out;
+    for (auto& line : pageLines) {
+        out.clear();
+        size_t copied = 0;
+        auto flush = [&]() {
+            if (word.size() >= MinWord && word.size() <= MaxWord && Breaks(word, after)) {
+                for (size_t k = 0; k < word.size(); ++k) {
+                    if (!after[k]) continue;
+                    out.append(line, copied, ends[k] - copied);
+                    out += "&shy;";
+                    copied = ends[k];
+                }
+            }
+            word.clear();
+            ends.clear();
+        };
+        for (size_t i = 0; i < line.size();) {
+            const char ch = line[i];
+            if (ch == '<' || ch == '&') {
+                // Markup and escapes are no letters: they end a word and are passed by.
+                flush();
+                const size_t close = line.find(ch == '<' ? '>' : ';', i);
+                if (ch == '&' && (close == std::string::npos || close - i > 12))
+                    ++i;  // a lone "&" of a book made elsewhere
+                else
+                    i = close == std::string::npos ? line.size() : close + 1;
+                continue;
+            }
+            const char32_t c = DecodeChar(line, i, cp);
+            if (IsLetter(c)) {
+                word += c;
+                ends.push_back(i);
+            } else {
+                flush();
+            }
+        }
+        flush();
+        if (copied == 0) continue;
+        out.append(line, copied, std::string::npos);
+        line.swap(out);
+    }
+}

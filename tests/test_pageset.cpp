@@ -1,0 +1,96 @@
+// How a page is set: its words hyphenated by the book's language, in every
+// charset, and the style values the page's look is made from.
+#include <gtest/gtest.h>
+
+#include "ConvertUtil.h"
+#include "core/unitCodePages.h"
+#include "core/unitFiles.h"
+#include "core/unitTextConversions.h"
+#include "options/unitOptStorage.h"
+#include "render/unitHyphenation.h"
+#include "render/unitPageBuilder.h"
+
+namespace {
+
+#define NEED_PATTERNS(lang)                                \
+    const THyphenator* h = THyphenator::ForLanguage(lang); \
+    if (!h) GTEST_SKIP() << "no hyphenation patterns for " lang " in " << THyphenator::Folder
+
+std::string Without(std::string s, const std::string& what) {
+    for (size_t at; (at = s.find(what)) != std::string::npos;) s.erase(at, what.size());
+    return s;
+}
+
+}  // namespace
+
+TEST(PageSetting, WordsBreakByTheirLanguagesPatterns) {
+    NEED_PATTERNS("ru");
+    // Somewhere, never leaving one letter alone, the word's letters kept.
+    for (const char* word : {"переносами", "ПЕРЕНОСАМИ", "абажур", "электричество", "ёлочка"}) {
+        const std::string shown = h->Show(word);
+        EXPECT_NE(shown, word);
+        EXPECT_EQ(Without(shown, "-"), word);
+        const std::u16string u = Utf8ToUtf16(shown);
+        EXPECT_TRUE(u[1] != u'-' && u[u.size() - 2] != u'-') << shown;
+    }
+    EXPECT_EQ(h->Show("кот"), "кот");
+    EXPECT_EQ(h->Show("english"), "english");
+    const THyphenator* en = THyphenator::ForLanguage("en");
+    ASSERT_NE(en, nullptr);
+    EXPECT_EQ(en->Show("hyphenation"), "hy-phen-ation");
+    EXPECT_EQ(en->Show("переносами"), "переносами");
+    EXPECT_EQ(THyphenator::ForLanguage("xx"), nullptr);
+}
+
+TEST(PageSetting, APageIsHyphenatedTheSameInEveryCharsetAndOnlyInItsText) {
+    NEED_PATTERNS("ru");
+    const std::string line =
+        "<Page2><p id=\"par7\" class=\"pnorm\">  Поразительное &amp; удивительное "
+        "происшествие: &lt;нос&gt; исчез, \"неизвестно\" куда. Short English";
+    std::string first;
+    for (const char* charset : {"UTF-8", "CP1251", "CP866", "KOI8-R"}) {
+        TLines page{Iconv(line, charset), Iconv("продолжение абзаца", charset)};
+        const std::string name = std::string(charset) == "CP1251"  ? "windows-1251"
+                                 : std::string(charset) == "CP866" ? "cp866"
+                                                                   : charset;
+        h->Hyphenate(page, CodePageOf(name));
+        const std::string shown =
+            ToUtf8(page[0], CodePageOf(name)) + "\n" + ToUtf8(page[1], CodePageOf(name));
+        if (first.empty()) first = shown;
+        EXPECT_EQ(shown, first) << charset;
+        // Taking the soft hyphens off gives the page's bytes back.
+        EXPECT_EQ(Without(page[0], "&shy;"), Iconv(line, charset)) << charset;
+    }
+    EXPECT_EQ(first.substr(0, 36), "<Page2><p id=\"par7\" class=\"pnorm\">  ");
+    EXPECT_NE(first.find("тель&shy;ное &amp; "), std::string::npos) << first;
+    EXPECT_NE(first.find("&lt;нос&gt;"), std::string::npos);
+    EXPECT_NE(first.find("\"неиз&shy;вест&shy;но\""), std::string::npos) << first;
+    EXPECT_NE(first.find("Short English"), std::string::npos);
+    EXPECT_NE(first.find("же&shy;ние"), std::string::npos) << first;
+}
+
+TEST(PageSetting, ABooksLanguageComesFromItsLetters) {
+    TempDir dir;
+    // A Russian text behind an English preface, in every charset.
+    const std::string russian =
+        "The Project Gutenberg EBook\n\n  Мой дядя самых честных правил, когда не в шутку "
+        "занемог, он уважать себя заставил и лучше выдумать не мог.\n";
+    for (const char* charset : {"UTF-8", "CP1251", "CP866", "KOI8-R"}) {
+        TBookInfo b = ConvertText(dir, Iconv(russian, charset));
+        EXPECT_EQ(b.GetProperty("Language"), "ru") << charset;
+    }
+    EXPECT_EQ(ConvertText(dir, "  It was a dark and stormy night.\n").GetProperty("Language"),
+              "en");
+    EXPECT_EQ(ConvertText(dir, "  1905 - 1917\n").GetProperty("Language"), "");
+}
+
+TEST(PageSetting, IndentOrSpaceBetweenParagraphs) {
+    TLines options{"first_indent=1", "par_space=0.8"};
+    TLines v = PageStyleValues(options);
+    EXPECT_EQ(ValueOf(v, "text_indent"), "1.6em");
+    EXPECT_EQ(ValueOf(v, "par_gap"), "0");
+    SetValue(options, "first_indent", "0");
+    v = PageStyleValues(options);
+    EXPECT_EQ(ValueOf(v, "text_indent"), "0");
+    EXPECT_EQ(ValueOf(v, "par_gap"), "0.8em");
+}
