@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
+#include <QDoubleSpinBox>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QLabel>
@@ -7,6 +9,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSlider>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -318,6 +321,39 @@ TEST_F(DialogTest, StyleOkRerendersTheOpenBook) {
     frmMain->ToolButton4Click();
     EXPECT_TRUE(WaitFor([&] { return shown() != "31px " + before.substr(before.find(' ') + 1); }))
         << shown();
+}
+
+TEST_F(DialogTest, PageSettingReachesThePageAtOnce) {
+    Create();
+    OpenReader(prog.AddBook("set.txt", ManyParagraphs(30)));
+    WhenShown(frmStyle, [] {
+        frmStyle->comboSize->setEditText("20");
+        frmStyle->spWidth->setValue(45);
+        frmStyle->spSpacing->setValue(1.8);
+        frmStyle->comboAlign->setCurrentIndex(1);
+        frmStyle->cbIndent->setChecked(false);
+        frmStyle->spParSpace->setValue(1.0);
+        frmStyle->btOkClick();
+    });
+    frmMain->ToolButton4Click();
+    // The column's width against 45 of the face's "0", the line height, the
+    // alignment, the indent and the space after a paragraph.
+    const QString js =
+        "(function(){var p=document.querySelector('p.pnorm'),s=getComputedStyle(p),"
+        "pg=document.querySelector('.page'),ps=getComputedStyle(pg),z=document.createElement('span'"
+        ");"
+        "z.textContent='0'.repeat(45);p.appendChild(z);var ch=z.getBoundingClientRect().width;"
+        "p.removeChild(z);var "
+        "w=pg.clientWidth-parseFloat(ps.paddingLeft)-parseFloat(ps.paddingRight);"
+        "return [Math.round(w-ch),s.lineHeight,s.textAlign,s.textIndent,s.marginBottom].join(' "
+        "');})()";
+    QString got;
+    EXPECT_TRUE(WaitFor([&] {
+        got = PageScript(frmMain->WB, js).toString();
+        return got == "0 36px left 0px 20px";
+    })) << got.toStdString();
+    EXPECT_EQ(TIniFile(prog / "config.dat").ReadString("Style", "line_spacing", ""), "1.8");
+    EXPECT_EQ(TIniFile(prog / "config.dat").ReadString("Style", "first_indent", ""), "0");
 }
 
 TEST_F(DialogTest, NightColoursTheWholeWindowAndDayGivesTheDesktopBack) {

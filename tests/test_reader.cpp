@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QImageReader>
 #include <QScreen>
+#include <map>
 
 #include <signal.h>
 #include <sys/resource.h>
@@ -13,6 +14,7 @@
 #include "GuiUtil.h"
 #include "core/unitFiles.h"
 #include "options/unitIniFile.h"
+#include "render/unitHyphenation.h"
 #include "ui/unitApp.h"
 #include "ui/unitBooks.h"
 #include "ui/unitMain.h"
@@ -603,4 +605,72 @@ TEST_F(ReaderTest, HeadingsBreaksAndStanzaGapsShowOnThePage) {
     EXPECT_GT(gap, 8)
         << PageScript(frmMain->WB, "document.body.innerHTML").toString().toStdString();
     EXPECT_TRUE(errors.empty()) << errors.front();
+}
+
+namespace {
+// In a column of 500 pixels, each paragraph's lines as the view sets them: the
+// widest space between two words of a justified line (its last line aside), and
+// how many lines end at a soft hyphen: "widest hyphenated". Each word is put in
+// a span of its own first (the line breaks stay), as the rectangles of ranges
+// inside text with soft hyphens are not reliable.
+const char* const LineSetting =
+    "(function(){document.querySelector('.page').style.maxWidth='500px';"
+    "var widest=0,hyph=0,ps=document.querySelectorAll('p.pnorm');"
+    "for(var x=0;x<ps.length;x++){var p=ps[x],words=p.textContent.split(/\\s+/),spans=[];"
+    "p.textContent='';for(var i=0;i<words.length;i++){if(!words[i].length)continue;"
+    "var s=document.createElement('span');s.textContent=words[i];p.appendChild(s);"
+    "p.appendChild(document.createTextNode(' '));spans.push(s);}"
+    "var end=0;for(var i=0;i<spans.length;i++){var rs=spans[i].getClientRects();"
+    "end=Math.max(end,Math.round(rs[rs.length-1].top));"
+    "if(rs.length>1&&spans[i].textContent.indexOf('\\u00ad')>=0)hyph++;}"
+    "for(var i=1;i<spans.length;i++){var a=spans[i-1].getClientRects(),"
+    "b=spans[i].getClientRects()[0];a=a[a.length-1];var t=Math.round(b.top);"
+    "if(Math.round(a.top)==t&&t!=end)widest=Math.max(widest,b.left-a.right);}}"
+    "return Math.round(widest*10)/10+' '+hyph;})()";
+
+const char* const RussianParagraph =
+    "  Предварительные соображения относительно происхождения носа, исчезнувшего "
+    "совершенно неожиданно, представлялись коллежскому асессору неудовлетворительными, "
+    "поскольку никакого правдоподобного объяснения случившемуся обстоятельству "
+    "невозможно было придумать, несмотря на многочисленные размышления и "
+    "продолжительные расспросы всевозможных знакомых, родственников и сослуживцев.\r\n";
+const char* const EnglishParagraph =
+    "  Notwithstanding the extraordinarily unaccommodating circumstances, the "
+    "representatives of the neighbourhood administration characteristically "
+    "demonstrated uncompromising determination, systematically investigating "
+    "unsubstantiated recollections and contradictory testimonies concerning the "
+    "disappearance of the unfortunate collegiate assessor's distinguished nose.\r\n";
+}  // namespace
+
+TEST_F(ReaderTest, WordsBreakAtLineEndsByTheBooksLanguageUnlessHyphenationIsOff) {
+    if (!THyphenator::ForLanguage("ru") || !THyphenator::ForLanguage("en"))
+        GTEST_SKIP() << "no hyphenation patterns in " << THyphenator::Folder;
+    const std::string ru = prog.AddBook("ru.txt", std::string(RussianParagraph) + RussianParagraph);
+    const std::string en = prog.AddBook("en.txt", std::string(EnglishParagraph) + EnglishParagraph);
+    std::map<std::string, std::pair<double, int>> seen;
+    for (const std::string hyphenate : {"0", "1"}) {
+        for (const std::string& book : {ru, en}) {
+            RecentBook = book;
+            SaveOptions();
+            Start();
+            SetValue(OptionList, "hyphenate", hyphenate);
+            R().RenderInPlace();
+            ASSERT_TRUE(PageShown());
+            const QStringList got = PageScript(frmMain->WB, LineSetting).toString().split(' ');
+            ASSERT_EQ(got.size(), 2);
+            seen[book + hyphenate] = {got[0].toDouble(), got[1].toInt()};
+            EXPECT_EQ(PageScript(frmMain->WB, "document.documentElement.lang").toString(),
+                      book == ru ? "ru" : "en");
+            DestroyForms();
+        }
+    }
+    for (const std::string& book : {ru, en}) {
+        const auto [offGap, offBreaks] = seen[book + "0"];
+        const auto [onGap, onBreaks] = seen[book + "1"];
+        std::printf("%s: widest gap %.1f px unhyphenated, %.1f px hyphenated (%d breaks)\n",
+                    book.c_str(), offGap, onGap, onBreaks);
+        EXPECT_EQ(offBreaks, 0) << book;
+        EXPECT_GE(onBreaks, 1) << book;
+        EXPECT_LT(onGap, offGap) << book;
+    }
 }

@@ -1,11 +1,15 @@
 #include "unitStyleOpts.h"
 
+#include <QCheckBox>
 #include <QColorDialog>
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QFontInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QSpinBox>
 
 #include "FontComboBox.h"
 #include "SVFontCombos.h"
@@ -21,12 +25,25 @@ namespace {
 QString Hex(TColorValue c) {
     return QString("#%1").arg(QString::fromStdString(ColorToHex(c)));
 }
+
+// A decimal as the options keep it: a point, no zeros at the end ("1.45", "2").
+std::string DecimalText(double v) {
+    QString t = QString::number(v, 'f', 2);
+    while (t.endsWith('0')) t.chop(1);
+    if (t.endsWith('.')) t.chop(1);
+    return t.toStdString();
+}
+
+double DecimalOption(const char* key, double fallback) {
+    double v = fallback;
+    return ReadDecimal(ValueOf(WorkingOptions, key), v) ? v : fallback;
+}
 }  // namespace
 
 TfrmStyle::TfrmStyle() {
     frmStyle = this;
     setWindowTitle("Style Settings");
-    setFixedSize(536, 398);
+    setFixedSize(536, 520);
     pnPreview = new QFrame(this);
     pnPreview->setFrameStyle(QFrame::Box | QFrame::Plain);
     pnPreview->setGeometry(8, 8, 521, 177);
@@ -36,7 +53,9 @@ TfrmStyle::TfrmStyle() {
     std::string normal;
     while (normal.size() + 13 <= 255) normal += "Normal Text, ";
     normal += std::string("Normal Text, ").substr(0, 255 - normal.size());
-    lbNormal = new QLabel(QString::fromStdString(normal), pnPreview);
+    lbNormal = new QLabel(pnPreview);
+    lbNormal->setProperty("sample", QString::fromStdString(normal));
+    lbNormal->setTextFormat(Qt::RichText);
     lbNormal->setWordWrap(true);
     lbNormal->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lbNormal->setGeometry(8, 52, 505, 118);
@@ -84,10 +103,54 @@ TfrmStyle::TfrmStyle() {
         x += 136;
     }
 
+    auto* page = new QGroupBox("   Page   ", this);
+    page->setGeometry(8, 340, 521, 128);
+    auto label = [page](const char* text, int x, int y, int w) {
+        auto* l = new QLabel(text, page);
+        l->setGeometry(x, y, w, 26);
+        return l;
+    };
+    label("Column width:", 12, 24, 110);
+    spWidth = new QSpinBox(page);
+    spWidth->setGeometry(124, 24, 130, 26);
+    spWidth->setRange(MinTextWidth, MaxTextWidth);
+    spWidth->setSuffix(" characters");
+    spWidth->setToolTip("The width of the text column: about this many characters a line");
+    label("Line spacing:", 272, 24, 110);
+    spSpacing = new QDoubleSpinBox(page);
+    spSpacing->setGeometry(384, 24, 124, 26);
+    spSpacing->setRange(1.2, 2.0);
+    spSpacing->setSingleStep(0.05);
+    spSpacing->setDecimals(2);
+    label("Alignment:", 12, 58, 110);
+    comboAlign = new QComboBox(page);
+    comboAlign->setGeometry(124, 58, 130, 26);
+    comboAlign->addItem("Justified", "justify");
+    comboAlign->addItem("Left", "left");
+    cbHyphens = new QCheckBox("Hyphenation", page);
+    cbHyphens->setGeometry(272, 58, 236, 26);
+    cbHyphens->setToolTip("Break long words at the end of a line, by the book's language");
+    cbIndent = new QCheckBox("First-line indent", page);
+    cbIndent->setGeometry(12, 92, 242, 26);
+    label("Space between paragraphs:", 272, 92, 176);
+    spParSpace = new QDoubleSpinBox(page);
+    spParSpace->setGeometry(448, 92, 60, 26);
+    spParSpace->setRange(0, 2.0);
+    spParSpace->setSingleStep(0.1);
+    spParSpace->setDecimals(1);
+    spParSpace->setToolTip("In lines, between paragraphs set without an indent");
+    const auto changed = [this] { PageSettingChange(); };
+    connect(spWidth, qOverload<int>(&QSpinBox::valueChanged), this, changed);
+    connect(spSpacing, qOverload<double>(&QDoubleSpinBox::valueChanged), this, changed);
+    connect(comboAlign, qOverload<int>(&QComboBox::currentIndexChanged), this, changed);
+    connect(cbIndent, &QCheckBox::toggled, this, changed);
+    connect(spParSpace, qOverload<double>(&QDoubleSpinBox::valueChanged), this, changed);
+    connect(cbHyphens, &QCheckBox::toggled, this, changed);
+
     auto* cancel = new QPushButton("Cancel", this);
-    cancel->setGeometry(352, 356, 85, 30);
+    cancel->setGeometry(352, 478, 85, 30);
     auto* ok = new QPushButton("OK", this);
-    ok->setGeometry(444, 356, 85, 30);
+    ok->setGeometry(444, 478, 85, 30);
     ok->setDefault(true);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(ok, &QPushButton::clicked, this, [this] { btOkClick(); });
@@ -129,6 +192,7 @@ void TfrmStyle::ShowStyle() {
     ApplyPreview();
     NormalColor = HexToColor(ValueOf(WorkingOptions, "norm_color"));
     ApplyPreview();
+    ShowPageSetting();
     comboSize->SetFontName(PreviewFace);
     comboSize->setEditText(QString::number(PreviewSize));
     // A face that is not installed stays chosen (the page names it first), and
@@ -142,6 +206,46 @@ void TfrmStyle::ShowStyle() {
         lbFallback->show();
     }
     PreviewReady = true;
+}
+
+void TfrmStyle::ShowPageSetting() {
+    int32_t width = 66;
+    TryStrToInt(ValueOf(WorkingOptions, "text_width"), width);
+    width = std::clamp(width, MinTextWidth, MaxTextWidth);
+    const double spacing = DecimalOption("line_spacing", 1.45);
+    const bool justify = ValueOf(WorkingOptions, "text_align") != "left";
+    const bool indent = ValueOf(WorkingOptions, "first_indent") != "0";
+    const double parSpace = DecimalOption("par_space", 0.6);
+    spWidth->setValue(width);
+    spSpacing->setValue(spacing);
+    comboAlign->setCurrentIndex(justify ? 0 : 1);
+    cbIndent->setChecked(indent);
+    spParSpace->setValue(parSpace);
+    spParSpace->setEnabled(!indent);
+    cbHyphens->setChecked(ValueOf(WorkingOptions, "hyphenate") != "0");
+    // The sample as the page sets it: its column narrows with the width chosen.
+    const QString par = QString(
+                            "<p align=\"%1\" style=\"line-height:%2%; text-indent:%3; "
+                            "margin-top:0; margin-bottom:%4;\">%5</p>")
+                            .arg(justify ? "justify" : "left")
+                            .arg(int(spacing * 100))
+                            .arg(indent ? "1.6em" : "0")
+                            .arg(indent ? QString("0") : QString("%1em").arg(parSpace))
+                            .arg(lbNormal->property("sample").toString().toHtmlEscaped());
+    lbNormal->setText(par + par);
+    const int columnWidth = 505 * width / MaxTextWidth;
+    lbNormal->setGeometry(8 + (505 - columnWidth) / 2, 52, columnWidth, 118);
+}
+
+void TfrmStyle::PageSettingChange() {
+    if (!PreviewReady) return;
+    SetValue(WorkingOptions, "text_width", std::to_string(spWidth->value()));
+    SetValue(WorkingOptions, "line_spacing", DecimalText(spSpacing->value()));
+    SetValue(WorkingOptions, "text_align", comboAlign->currentData().toString().toStdString());
+    SetValue(WorkingOptions, "first_indent", cbIndent->isChecked() ? "1" : "0");
+    SetValue(WorkingOptions, "par_space", DecimalText(spParSpace->value()));
+    SetValue(WorkingOptions, "hyphenate", cbHyphens->isChecked() ? "1" : "0");
+    ShowStyle();
 }
 
 void TfrmStyle::comboFontChange() {

@@ -9,8 +9,12 @@
 #include "core/unitStrings.h"
 #include "core/unitStyleValues.h"
 
+class QCheckBox;
+class QComboBox;
+class QDoubleSpinBox;
 class QFrame;
 class QLabel;
+class QSpinBox;
 class TFontComboBox;
 class TFontSizeComboBox;
 
@@ -29,6 +33,14 @@ class TfrmStyle : public QDialog {
     QLabel* lbFallback = nullptr;
     TFontComboBox* comboFont = nullptr;
     TFontSizeComboBox* comboSize = nullptr;
+    // How pages are set: the column's width in characters, the line spacing,
+    // the alignment, a first-line indent or a space between paragraphs, hyphenation.
+    QSpinBox* spWidth = nullptr;
+    QDoubleSpinBox* spSpacing = nullptr;
+    QComboBox* comboAlign = nullptr;
+    QCheckBox* cbIndent = nullptr;
+    QDoubleSpinBox* spParSpace = nullptr;
+    QCheckBox* cbHyphens = nullptr;
 
     // What the preview shows now.
     TColorValue PreviewColor, TitleColor, NormalColor;
@@ -43,6 +55,8 @@ class TfrmStyle : public QDialog {
     void btBgColorClick();
     // Sets the three colours of one of StylePresets.
     void ApplyPreset(const TStylePreset& preset);
+    // Takes the page-setting controls into the working options.
+    void PageSettingChange();
     void btOkClick();
 
     // The colour dialog's answer; tests set it so that no dialog waits.
@@ -56,6 +70,8 @@ class TfrmStyle : public QDialog {
     // Runs the colour dialog from current and stores a confirmed colour under option.
     void ChooseColor(TColorValue current, const char* option);
     void ApplyPreview();
+    // The preview's text set as the page would set it.
+    void ShowPageSetting();
 };
 
 extern TfrmStyle* frmStyle;
