@@ -20,6 +20,7 @@ int main(int argc, char** argv) {
     TApplication app(argc, argv);
     app.setApplicationName("Tavisto");
     app.setDesktopFileName("tavisto");
+    InstallTranslation(QLocale::system());
     try {
         InitOptionStorage();
     } catch (const std::exception& e) {
@@ -42,7 +43,9 @@ int main(int argc, char** argv) {
     TInstanceGuard instance(ProgramFolder);
     if (!instance.Acquire()) {
         if (instance.HandOver(files)) return 0;
-        QMessageBox::information(nullptr, "Tavisto", "Tavisto is already running.");
+        QMessageBox::information(
+            nullptr, "Tavisto",
+            QCoreApplication::translate("Tavisto", "Tavisto is already running."));
         return 1;
     }
     try {

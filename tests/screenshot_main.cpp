@@ -109,6 +109,10 @@ int main(int argc, char** argv) {
     LoadOptions();
     PrepareRendering();
     TApplication app(argc, argv);
+    // On a Russian desktop (LANG=ru_RU.UTF-8): the windows in Russian, the
+    // guide's Russian edition, and only the pictures that show the language.
+    const bool russian = InstallTranslation(QLocale::system()) == "ru";
+    if (russian) RecentBook = GuideBook;
     ErrorBoxHook = [](const std::string& m) { std::fprintf(stderr, "error: %s\n", m.c_str()); };
     MessageBoxHook = ErrorBoxHook;
     CreateForms(100);
@@ -129,9 +133,16 @@ int main(int argc, char** argv) {
         {"books", frmBooks},       {"archive", frmArcView},   {"style", frmStyle},
         {"speed", frmScrollSpeed}, {"encoding", frmCharsets}, {"about", frmAbout}};
     for (const auto& [name, d] : dialogs) {
+        if (russian && d != frmBooks && d != frmStyle) continue;
         ShowDialog(d);
         ok = Shot(out + name + "-" + suffix + ".png") && ok;
         d->hide();
+    }
+    if (russian) {
+        frmMain->tmProgress->SetEnabled(false);
+        DestroyForms();
+        Run("rm -rf '" + work + "'");
+        return ok ? 0 : 1;
     }
     // A seam between two pages: the end of the first page.
     auto shown = [&](uint64_t doc) {

@@ -19,6 +19,7 @@
 #include "GuiUtil.h"
 #include "core/unitConverter.h"
 #include "core/unitFiles.h"
+#include "options/unitIniFile.h"
 #include "ui/unitApp.h"
 #include "ui/unitBooks.h"
 #include "ui/unitInstance.h"
@@ -63,7 +64,11 @@ TEST(InstalledReader, SetsUpTheUserFolderOpensTheGivenTextAndTakesOverASecondSta
     ::mkdir((root / "home").c_str(), 0700);
     ::mkdir((root / "run").c_str(), 0700);
     const std::vector<std::string> env = {"HOME=" + (root / "home"),
-                                          "XDG_DATA_HOME=", "XDG_RUNTIME_DIR=" + (root / "run")};
+                                          "XDG_DATA_HOME=",
+                                          "XDG_RUNTIME_DIR=" + (root / "run"),
+                                          "LANG=C.UTF-8",
+                                          "LC_ALL=",
+                                          "LC_MESSAGES="};
     const std::string user = root / "home/.local/share/tavisto/";
     WriteFile(root / "first.txt",
               "          The First Text\r\n  Opened from the command line.\r\n");
@@ -97,6 +102,39 @@ TEST(InstalledReader, SetsUpTheUserFolderOpensTheGivenTextAndTakesOverASecondSta
     TBookInfoList books(user + "MyBooks/");
     books.ScanFolder();
     EXPECT_EQ(books.Count(), 3u) << "the guide and the two texts";
+}
+
+TEST(InstalledReader, SpeaksRussianOnARussianDesktop) {
+    TempDir root;
+    const std::string prefix = root / "prefix";
+    ASSERT_EQ(std::system(("'" + std::string(TAVISTO_CMAKE) + "' --install '" +
+                           std::string(TAVISTO_BUILD) + "' --prefix '" + prefix + "' >/dev/null")
+                              .c_str()),
+              0);
+    ::mkdir((root / "home").c_str(), 0700);
+    ::mkdir((root / "run").c_str(), 0700);
+    const std::string user = root / "home/.local/share/tavisto/";
+    const pid_t reader =
+        Spawn(prefix + "/bin/tavisto", {},
+              {"HOME=" + (root / "home"), "XDG_DATA_HOME=", "XDG_RUNTIME_DIR=" + (root / "run"),
+               "LANG=ru_RU.UTF-8", "LC_ALL=", "LC_MESSAGES="});
+    // The first start opens the guide's Russian edition, its buttons in Russian.
+    std::string page;
+    const bool shown = WaitFor(
+        [&] {
+            page = ReadFile(user + "Templates/vpage.html");
+            for (size_t at; (at = page.find("&shy;")) != std::string::npos;) page.erase(at, 5);
+            return page.find("Добро пожаловать в Tavisto") != std::string::npos;
+        },
+        30000);
+    ::kill(reader, SIGTERM);
+    ::waitpid(reader, nullptr, 0);
+    EXPECT_TRUE(shown) << "the Russian guide was not shown";
+    EXPECT_NE(page.find("lang=\"ru\""), std::string::npos);
+    EXPECT_NE(page.find("&#1044;&#1040;&#1051;&#1045;&#1045;"), std::string::npos)
+        << "CONTINUE in Russian";
+    EXPECT_EQ(TIniFile(user + "config.dat").ReadString("General", "RecentBook", ""),
+              RussianGuideBook);
 }
 
 struct OpenFilesTest : ::testing::Test {

@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSlider>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -22,6 +26,7 @@
 #include "ui/SVFontCombos.h"
 #include "ui/unitAbout.h"
 #include "ui/unitApp.h"
+#include "ui/unitBooks.h"
 #include "ui/unitCharsets.h"
 #include "ui/unitMain.h"
 #include "ui/unitScrollSpeed.h"
@@ -474,4 +479,51 @@ TEST_F(DialogTest, MessagesShowOutsideTextAsItStands) {
     ShowErrorBox(text);
     EXPECT_EQ(shown.toStdString(), text);
     EXPECT_EQ(format, Qt::PlainText);
+}
+
+// Every text a window shows, in Russian: no caption, label, button, tool tip or
+// menu left in English, and the messages of the lower layers translated too.
+TEST_F(DialogTest, OnARussianDesktopEveryWindowSpeaksRussian) {
+    ASSERT_EQ(InstallTranslation(QLocale(QLocale::Russian, QLocale::Russia)), "ru");
+    struct BackToEnglish {
+        ~BackToEnglish() { InstallTranslation(QLocale(QLocale::English)); }
+    } backToEnglish;
+    EXPECT_EQ(GuideBook, RussianGuideBook);
+    Create();
+    // Words that stay as they are in any language: names, keys, units.
+    const QRegularExpression kept(
+        "Tavisto|BETA|Qt|WebEngine|Chromium|Liberation|Serif|Sans|Ctrl|Shift|PgUp|PgDn|Esc|Enter|"
+        "Tab|F\\d+|\\b[A-Z]\\b|ZIP|txt|zip|KB|UTF|cp\\d+|windows|KOI8|\\d+");
+    const QRegularExpression cyrillic("[\\x{0400}-\\x{04FF}]");
+    std::vector<std::string> english;
+    auto check = [&](const QString& where, QString text) {
+        text.remove(QRegularExpression("<[^>]*>"));
+        if (text.contains(cyrillic)) return;
+        if (text.remove(kept).contains(QRegularExpression("[A-Za-z]{2,}")))
+            english.push_back(where.toStdString() + ": " + text.toStdString());
+    };
+    for (QWidget* w : {static_cast<QWidget*>(frmMain), static_cast<QWidget*>(frmStyle),
+                       static_cast<QWidget*>(frmBooks), static_cast<QWidget*>(frmScrollSpeed),
+                       static_cast<QWidget*>(frmCharsets), static_cast<QWidget*>(frmAbout)}) {
+        check(w->metaObject()->className(), w->windowTitle());
+        for (QWidget* c : w->findChildren<QWidget*>()) {
+            if (qobject_cast<QComboBox*>(c) || qobject_cast<QListWidget*>(c)) continue;
+            const QString name =
+                QString(w->metaObject()->className()) + "/" + c->metaObject()->className();
+            check(name, c->toolTip());
+            if (auto* b = qobject_cast<QAbstractButton*>(c)) check(name, b->text());
+            if (auto* l = qobject_cast<QLabel*>(c)) check(name, l->text());
+            if (auto* g = qobject_cast<QGroupBox*>(c)) check(name, g->title());
+        }
+        for (QAction* a : w->findChildren<QAction*>()) {
+            check("action", a->text());
+            check("action", a->toolTip());
+        }
+    }
+    EXPECT_TRUE(english.empty()) << ::testing::PrintToString(english);
+    // A message of the lower layers, and the page's own buttons.
+    EXPECT_EQ(Fmt(TMsg::tr("Cannot open file %s"), "x"), "Не удаётся открыть файл x");
+    OpenReader(prog.AddBook("ru.txt", ManyParagraphs(300)));
+    EXPECT_NE(ReadFile(prog / "Templates/vpage.html").find("&#1044;&#1040;&#1051;&#1045;&#1045;"),
+              std::string::npos);
 }

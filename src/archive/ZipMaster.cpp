@@ -29,7 +29,8 @@ using ZipPtr = std::unique_ptr<zip_t, ZipCloser>;
 zip_t* OpenArchiveWith(const std::string& path, int flags, int& err) {
     int fd = TryOpenRegularFile(path, err);  // never a FIFO or a device
     if (fd < 0)
-        throw EArchiveError("Cannot read the archive " + path + ":\r\n" + std::strerror(err));
+        throw EArchiveError(
+            Fmt(TMsg::tr("Cannot read the archive %s:\r\n%s"), path, std::strerror(err)));
     zip_t* z = zip_fdopen(fd, flags, &err);
     if (!z) ::close(fd);
     return z;
@@ -46,7 +47,7 @@ ZipPtr OpenArchive(const std::string& path) {
         zip_error_init_with_code(&e, err);
         std::string reason = zip_error_strerror(&e);
         zip_error_fini(&e);
-        throw EArchiveError("Cannot read the archive " + path + ":\r\n" + reason);
+        throw EArchiveError(Fmt(TMsg::tr("Cannot read the archive %s:\r\n%s"), path, reason));
     }
     return ZipPtr(z);
 }
@@ -133,7 +134,8 @@ void TZipMaster::ExtractMembers() {
     for (const std::string& spec : FSpecArgs) {
         size_t i = 0;
         while (i < Entries.size() && Entries[i].FileName != spec) ++i;
-        if (i == Entries.size()) throw EArchiveError("The archive holds no member " + spec);
+        if (i == Entries.size())
+            throw EArchiveError(Fmt(TMsg::tr("The archive holds no member %s"), spec));
         ExtractEntry(i);
     }
 }
@@ -146,24 +148,25 @@ void TZipMaster::ExtractEntry(size_t index) {
     // Only ever TEMP/ + a bare name: nothing of the archive's paths reaches the disk.
     if (bare.empty() || bare == "." || bare == ".." || bare.find('/') != std::string::npos ||
         bare.find('\0') != std::string::npos)
-        throw EArchiveError("Cannot extract " + spec + ": its name is not a file name");
+        throw EArchiveError(Fmt(TMsg::tr("Cannot extract %s: its name is not a file name"), spec));
     if (entry->UncompressedSize > 2147483647u)
-        throw EArchiveError("Cannot extract " + spec + ": it is too large for a book");
+        throw EArchiveError(Fmt(TMsg::tr("Cannot extract %s: it is too large for a book"), spec));
     // Room for the text and a margin, so that the disk is never filled up.
     constexpr uint64_t margin = 64ull << 20;
     struct statvfs vfs;
     if (::statvfs(ExtrBaseDir.c_str(), &vfs) == 0) {
         const uint64_t free = uint64_t(vfs.f_bavail) * vfs.f_frsize;
         if (entry->UncompressedSize + margin > free)
-            throw EArchiveError("Cannot extract " + spec + ": not enough free space in " +
-                                ExtrBaseDir);
+            throw EArchiveError(
+                Fmt(TMsg::tr("Cannot extract %s: not enough free space in %s"), spec, ExtrBaseDir));
     }
 
     const std::string target = ExtrBaseDir + bare;
     std::string temp = TemporaryTemplate(target);
     int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0)
-        throw EArchiveError("Cannot extract " + spec + ": cannot create a file in " + ExtrBaseDir);
+        throw EArchiveError(
+            Fmt(TMsg::tr("Cannot extract %s: cannot create a file in %s"), spec, ExtrBaseDir));
     std::string failure;
     zip_file_t* f = zip_fopen_index(z.get(), entry->Index, 0);
     if (!f) {
@@ -206,7 +209,7 @@ void TZipMaster::ExtractEntry(size_t index) {
         failure = std::strerror(errno);
     if (!failure.empty()) {
         ::unlink(temp.c_str());
-        throw EArchiveError("Cannot extract " + spec + ":\r\n" + failure);
+        throw EArchiveError(Fmt(TMsg::tr("Cannot extract %s:\r\n%s"), spec, failure));
     }
     ::chmod(target.c_str(), 0644);
 }

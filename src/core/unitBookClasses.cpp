@@ -41,7 +41,8 @@ TBookInfo::TBookInfo(std::string folder) : folder_(std::move(folder)) {
 }
 
 std::string TBookInfo::FullPath() const {
-    if (!IsBareFileName(FileName)) throw EFileError(Fmt("Cannot open file %s", folder_ + FileName));
+    if (!IsBareFileName(FileName))
+        throw EFileError(Fmt(TMsg::tr("Cannot open file %s"), folder_ + FileName));
     return folder_ + FileName;
 }
 
@@ -71,7 +72,7 @@ constexpr uint64_t MinParagraphBytes = 11;
 constexpr size_t MaxUncountedLines = size_t(1) << 20;
 
 [[noreturn]] void Damaged(const std::string& path) {
-    throw EBookDamaged(Fmt("Book file %s is damaged", path));
+    throw EBookDamaged(Fmt(TMsg::tr("Book file %s is damaged"), path));
 }
 
 // Opens a book file for reading; "Error reading from" when it cannot be opened.
@@ -79,7 +80,7 @@ std::unique_ptr<TFileReadStream> OpenBookFile(const TBookInfo& b) {
     try {
         return std::make_unique<TFileReadStream>(b.FullPath());
     } catch (const EFileError&) {
-        throw EFileError("Error reading from \r\n" + b.FileName);
+        throw EFileError(Fmt(TMsg::tr("Error reading from \r\n%s"), b.FileName));
     }
 }
 
@@ -190,7 +191,7 @@ void TBookInfo::ReadBodyText(const std::function<void(std::string_view)>& sink, 
     for (uint64_t at = from; at < file_->size;) {
         size_t n = size_t(std::min<uint64_t>(buf.size(), file_->size - at));
         if (!ReadAt(file_->fd.Get(), buf.data(), n, file_->offset + at))
-            throw EBookDamaged(Fmt("Book file %s is damaged", FullPath()));
+            throw EBookDamaged(Fmt(TMsg::tr("Book file %s is damaged"), FullPath()));
         sink(std::string_view(buf.data(), n));
         at += n;
     }
@@ -290,7 +291,8 @@ void TBookInfo::SaveToBookFile() {
     // A record of which only the header was read holds no text: written, it
     // would replace the book with an empty one.
     if (headerOnly_)
-        throw EFileError(Fmt("Unable to write to %s", FullPath()) + ": only its header was read");
+        throw EFileError(
+            Fmt(TMsg::tr("Unable to write to %s: only its header was read"), FullPath()));
     TSafeFileStream f(FullPath());
     const uint64_t offset = WriteBook(f);
     f.Commit();
@@ -325,7 +327,8 @@ void TBookInfo::SavePosition() {
 }
 
 void TBookInfo::DeleteBookFile() {
-    if (::unlink(FullPath().c_str()) != 0) throw EFileError("Cannot delete " + FileName);
+    if (::unlink(FullPath().c_str()) != 0)
+        throw EFileError(Fmt(TMsg::tr("Cannot delete %s"), FileName));
 }
 
 std::string TBookInfo::GetProperty(const std::string& name) const {
@@ -337,9 +340,9 @@ int32_t TBookInfo::GetIntProperty(const std::string& name) const {
     std::string v = GetProperty(name);
     int32_t n = 0;
     if (!TryDecimalToInt(v, n))
-        throw EConvertError(Fmt("'%s' is not a valid integer value", EscapeControls(v)) +
-                            " (the property " + name + " of the book " + EscapeControls(FileName) +
-                            ")");
+        throw EConvertError(
+            Fmt(TMsg::tr("'%s' is not a valid integer value"), EscapeControls(v)) +
+            Fmt(TMsg::tr(" (the property %s of the book %s)"), name, EscapeControls(FileName)));
     return n;
 }
 
@@ -488,7 +491,7 @@ void TBookInfo::ExtractPageFromFile(int32_t n, TLines& lines) {
     if (end <= start) return;
     std::string text(size_t(end - start), '\0');
     if (!ReadAt(file_->fd.Get(), text.data(), text.size(), file_->offset + start))
-        throw EBookDamaged(Fmt("Book file %s is damaged", FullPath()));
+        throw EBookDamaged(Fmt(TMsg::tr("Book file %s is damaged"), FullPath()));
     SplitText(text, lines);
 }
 

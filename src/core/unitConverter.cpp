@@ -60,7 +60,7 @@ class TBinaryWatch {
 
   private:
     void Check(std::string_view sample) const {
-        if (LooksBinary(sample)) throw ETextRefused(Fmt("%s is not a text file", path_));
+        if (LooksBinary(sample)) throw ETextRefused(Fmt(TMsg::tr("%s is not a text file"), path_));
     }
     std::string path_, held_;
     uint64_t window_ = 0;
@@ -76,9 +76,11 @@ class TTextReader {
     TTextReader(const std::string& path, size_t pieceSize)
         : path_(path), fd_(OpenRegularFile(path)), piece_(std::max<size_t>(pieceSize, 1)) {
         struct stat st;
-        if (::fstat(fd_.Get(), &st) != 0) throw EFileError(Fmt("Cannot open file %s", path));
+        if (::fstat(fd_.Get(), &st) != 0)
+            throw EFileError(Fmt(TMsg::tr("Cannot open file %s"), path));
         size_ = uint64_t(st.st_size);
-        if (size_ > MaxBlockSize) throw ETextRefused(Fmt("%s is too large for a book file", path));
+        if (size_ > MaxBlockSize)
+            throw ETextRefused(Fmt(TMsg::tr("%s is too large for a book file"), path));
         unsigned char bom[2];
         utf16_ = size_ >= 2 && ReadAt(fd_.Get(), bom, 2, 0) &&
                  ((bom[0] == 0xFF && bom[1] == 0xFE) || (bom[0] == 0xFE && bom[1] == 0xFF));
@@ -109,13 +111,13 @@ class TTextReader {
             ssize_t got = ::pread(fd_.Get(), raw.data(), raw.size(), off_t(at));
             if (got < 0) {
                 if (errno == EINTR) continue;
-                throw EFileError(Fmt("Cannot open file %s", path_));
+                throw EFileError(Fmt(TMsg::tr("Cannot open file %s"), path_));
             }
             if (got == 0) break;
             at += uint64_t(got);
             // What is read counts, not what the file said of itself when opened.
             if (at > MaxBlockSize)
-                throw ETextRefused(Fmt("%s is too large for a book file", path_));
+                throw ETextRefused(Fmt(TMsg::tr("%s is too large for a book file"), path_));
             char* data = raw.data();
             size_t n = size_t(got);
             if (utf16) {
@@ -291,7 +293,8 @@ class TBodyWriter {
             if (fd >= 0) ::unlink(temp.c_str());
         }
         if (fd < 0)
-            throw EFileError(Fmt("Cannot create file %s", folder) + ": " + std::strerror(errno));
+            throw EFileError(Fmt(TMsg::tr("Cannot create file %s"), folder) + ": " +
+                             std::strerror(errno));
         fd_ = TFd(fd);
         buf_.reserve(Chunk);
     }
@@ -318,7 +321,7 @@ class TBodyWriter {
             ssize_t w = ::write(fd_.Get(), s.data(), s.size());
             if (w < 0 && errno == EINTR) continue;
             if (w <= 0)
-                throw EFileError(Fmt("Unable to write to %s", folder_) + ": " +
+                throw EFileError(Fmt(TMsg::tr("Unable to write to %s"), folder_) + ": " +
                                  std::strerror(w < 0 ? errno : ENOSPC));
             s.remove_prefix(size_t(w));
         }
@@ -361,7 +364,7 @@ struct TBookWriter {
         headings.Finish();
         // Escapes, tags and markers make the text longer than its source.
         if (marker.Size() > MaxBlockSize)
-            throw ETextRefused(Fmt("%s is too large for a book file", source));
+            throw ETextRefused(Fmt(TMsg::tr("%s is too large for a book file"), source));
         book.AdoptBodyFile(body.Finish(), marker.Size());
         book.SetProperty("TotalParagraphs", IntToStr(builder.Count()));
         book.ReservedB.clear();
@@ -387,13 +390,13 @@ struct TBookWriter {
 TBookInfo ConvertToBook(const std::string& sourcePath, const std::string& folder,
                         TConversionProgress* progress, const TLayout::TKind* kind,
                         size_t pieceSize) {
-    auto stage = [&](const char* msg) {
+    auto stage = [&](const std::string& msg) {
         if (progress) progress->StageStarted(msg);
     };
     auto fraction = [&](double f) {
         if (progress) progress->StageProgress(f);
     };
-    stage("Loading Source Text");
+    stage(TMsg::tr("Loading Source Text"));
     TTextReader text(sourcePath, pieceSize);
     // The charset, from the text's first 64000 bytes (lines joined with CR LF).
     TLines sample;
@@ -422,10 +425,10 @@ TBookInfo ConvertToBook(const std::string& sourcePath, const std::string& folder
             stats->Add(line);
         },
         fraction);
-    if (lines == 0) throw ETextRefused(Fmt("%s holds no text", sourcePath));
-    stage("Converting symbols");
-    stage("Removing Dashes");
-    stage("Analyzing Charset");
+    if (lines == 0) throw ETextRefused(Fmt(TMsg::tr("%s holds no text"), sourcePath));
+    stage(TMsg::tr("Converting symbols"));
+    stage(TMsg::tr("Removing Dashes"));
+    stage(TMsg::tr("Analyzing Charset"));
     TBookInfo book(folder);
     book.SetProperty("Charset", charset);
     if (!language.empty()) book.SetProperty("Language", language);
@@ -435,10 +438,10 @@ TBookInfo ConvertToBook(const std::string& sourcePath, const std::string& folder
     stats.reset();
 
     // The second pass writes.
-    stage("Creating paragraphs");
+    stage(TMsg::tr("Creating paragraphs"));
     TBookWriter writer(folder, charset, layout, true);
     text.ForEachLine([&](std::string_view line) { writer.Add(line); }, fraction);
-    stage("Creating Virtual Pages");
+    stage(TMsg::tr("Creating Virtual Pages"));
     writer.Finish(sourcePath, book, layout);
     if (!title.empty()) book.SetProperty("BookTitle", title);
     if (!author.empty()) book.SetProperty("Author", author);

@@ -11,7 +11,7 @@
 #include "unitErrors.h"
 
 void TStream::ReadBuffer(void* buf, size_t n) {
-    if (Read(buf, n) != n) throw EReadError("Stream read error");
+    if (Read(buf, n) != n) throw EReadError(TMsg::tr("Stream read error"));
 }
 
 void TStream::Skip(uint64_t n) {
@@ -47,7 +47,7 @@ TFileReadStream::TFileReadStream(const std::string& path) : path_(path) {
     if (::fstat(fd_, &st) != 0) {
         ::close(fd_);
         fd_ = -1;
-        throw EFileError(Fmt("Cannot open file %s", path));
+        throw EFileError(Fmt(TMsg::tr("Cannot open file %s"), path));
     }
     size_ = int64_t(st.st_size);
 }
@@ -63,7 +63,7 @@ size_t TFileReadStream::Read(void* buf, size_t n) {
         ssize_t r = ::read(fd_, p + done, n - done);
         if (r < 0) {
             if (errno == EINTR) continue;
-            throw EReadError("Stream read error");
+            throw EReadError(TMsg::tr("Stream read error"));
         }
         if (r == 0) break;
         done += size_t(r);
@@ -74,12 +74,12 @@ size_t TFileReadStream::Read(void* buf, size_t n) {
 
 void TFileReadStream::Skip(uint64_t n) {
     if (n > uint64_t(size_ - pos_) || ::lseek(fd_, off_t(n), SEEK_CUR) < 0)
-        throw EReadError("Stream read error");
+        throw EReadError(TMsg::tr("Stream read error"));
     pos_ += int64_t(n);
 }
 
 void TFileReadStream::Write(const void*, size_t) {
-    throw EFileError(Fmt("Unable to write to %s", path_));
+    throw EFileError(Fmt(TMsg::tr("Unable to write to %s"), path_));
 }
 
 TSafeFileStream::TSafeFileStream(const std::string& path) : file_(path) {
@@ -87,7 +87,7 @@ TSafeFileStream::TSafeFileStream(const std::string& path) : file_(path) {
 }
 
 size_t TSafeFileStream::Read(void*, size_t) {
-    throw EReadError("Stream read error");
+    throw EReadError(TMsg::tr("Stream read error"));
 }
 
 void TSafeFileStream::Flush() {
@@ -143,7 +143,7 @@ int32_t ReadI32(TStream& s) {
 // memory is taken for it.
 static void CheckAvailable(TStream& s, uint64_t n) {
     int64_t left = s.Remaining();
-    if (left >= 0 && n > uint64_t(left)) throw EReadError("Stream read error");
+    if (left >= 0 && n > uint64_t(left)) throw EReadError(TMsg::tr("Stream read error"));
 }
 
 void WriteStr(TStream& s, const std::string& str) {
@@ -167,7 +167,7 @@ void ReadStr(TStream& s, std::string& str) {
 }
 
 void WriteMemoryBlock(TStream& s, TMemoryStream& buf) {
-    if (buf.Size() > MaxBlockSize) throw EAppError("Block too large for a book file");
+    if (buf.Size() > MaxBlockSize) throw EAppError(TMsg::tr("Block too large for a book file"));
     int32_t n = int32_t(buf.Size());
     WriteI32(s, n);
     if (n < 1) return;
@@ -189,7 +189,7 @@ void ReadMemoryBlock(TStream& s, TMemoryStream& buf) {
 void WriteStringList(TStream& s, const TLines& lines) {
     // The same bytes as joining the text into one buffer first, without the copy.
     uint64_t total = JoinedLength(lines);
-    if (total > MaxBlockSize) throw EAppError("Text too large for a book file");
+    if (total > MaxBlockSize) throw EAppError(TMsg::tr("Text too large for a book file"));
     WriteI32(s, int32_t(total));
     for (const auto& l : lines) {
         s.Write(l.data(), l.size());

@@ -43,3 +43,21 @@ class ETextRefused : public EAppError {
 
 // Replaces the first "%s" or "%d" of pattern by arg.
 std::string Fmt(const std::string& pattern, const std::string& arg);
+// Replaces the first two, in order, by a and b.
+std::string Fmt(const std::string& pattern, const std::string& a, const std::string& b);
+
+// Marks a text kept in data for translation where it is shown (TMsg::tr).
+#define TRANSLATABLE(context, text) text
+
+// Marks a class as the translation context of the texts it gives (for the
+// translation tools; the program needs nothing of it).
+#define TRANSLATION_CONTEXT(name)
+
+// The texts the lower layers give a reader (messages, stage names, notes) are
+// written in English and pass through TMsg::tr, which gives them in the
+// program's language once the windows install Translate (tools and tests: English).
+struct TMsg {
+    TRANSLATION_CONTEXT(TMsg)
+    static std::string tr(const char* text);
+    static std::string (*Translate)(const char* text);
+};

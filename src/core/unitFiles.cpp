@@ -67,7 +67,7 @@ int TryOpenRegularFile(const std::string& path, int& err) {
 int OpenRegularFile(const std::string& path) {
     int err = 0;
     int fd = TryOpenRegularFile(path, err);
-    if (fd < 0) throw EFileError(Fmt("Cannot open file %s", path));
+    if (fd < 0) throw EFileError(Fmt(TMsg::tr("Cannot open file %s"), path));
     return fd;
 }
 
@@ -124,7 +124,7 @@ std::string ReadWholeFile(const std::string& path) {
         ssize_t r = ::read(fd.Get(), buf, sizeof buf);
         if (r < 0) {
             if (errno == EINTR) continue;
-            throw EFileError(Fmt("Cannot open file %s", path));
+            throw EFileError(Fmt(TMsg::tr("Cannot open file %s"), path));
         }
         if (r == 0) break;
         data.append(buf, size_t(r));
@@ -200,7 +200,8 @@ TSafeFile::TSafeFile(std::string path, TDurability durability)
     temp_ = TemporaryTemplate(path_);
     fd_ = ::mkostemp(temp_.data(), O_CLOEXEC);
     if (fd_ < 0)
-        throw EFileError(Fmt("Cannot create file %s", path_) + ": " + std::strerror(errno));
+        throw EFileError(Fmt(TMsg::tr("Cannot create file %s"), path_) + ": " +
+                         std::strerror(errno));
     // Keep the permissions of the file being replaced; a new file gets the usual ones.
     struct stat st;
     mode_t mode = 0644;
@@ -227,7 +228,7 @@ void TSafeFile::Fail(int err) {
         ::unlink(temp_.c_str());
         fd_ = -1;
     }
-    throw EFileError(Fmt("Unable to write to %s", path_) + ": " + std::strerror(err));
+    throw EFileError(Fmt(TMsg::tr("Unable to write to %s"), path_) + ": " + std::strerror(err));
 }
 
 void TSafeFile::Write(const void* data, size_t size) {
@@ -268,7 +269,7 @@ void TSafeFile::Finish() {
     if (::close(fd) != 0) {
         int err = errno;
         ::unlink(temp_.c_str());
-        throw EFileError(Fmt("Unable to write to %s", path_) + ": " + std::strerror(err));
+        throw EFileError(Fmt(TMsg::tr("Unable to write to %s"), path_) + ": " + std::strerror(err));
     }
 }
 
@@ -286,7 +287,7 @@ void TSafeFile::Commit() {
     if (::rename(temp_.c_str(), path_.c_str()) != 0) {
         int err = errno;
         ::unlink(temp_.c_str());
-        throw EFileError(Fmt("Unable to write to %s", path_) + ": " + std::strerror(err));
+        throw EFileError(Fmt(TMsg::tr("Unable to write to %s"), path_) + ": " + std::strerror(err));
     }
     if (durable_) SyncFolderOf(path_);
 }
@@ -303,7 +304,7 @@ bool TSafeFile::CommitAsNew() {
         int err = errno;
         ::unlink(temp_.c_str());
         if (err == EEXIST) return false;
-        throw EFileError(Fmt("Unable to write to %s", path_) + ": " + std::strerror(err));
+        throw EFileError(Fmt(TMsg::tr("Unable to write to %s"), path_) + ": " + std::strerror(err));
     }
     SyncFolderOf(path_);
     return true;
@@ -352,7 +353,8 @@ bool MakeRealFolder(const std::string& path) {
         if (S_ISDIR(st.st_mode)) return false;
         // A link (or a file) in the folder's place goes; what it points to stays.
         if (::unlink(p.c_str()) != 0)
-            throw EFileError("Cannot create folder " + path + ": " + std::strerror(errno));
+            throw EFileError(Fmt(TMsg::tr("Cannot create folder %s"), path) + ": " +
+                             std::strerror(errno));
         MakeFolder(path);
         return true;
     }
@@ -363,14 +365,14 @@ bool MakeRealFolder(const std::string& path) {
 void MakeFolder(const std::string& path) {
     if (::mkdir(path.c_str(), 0755) == 0 || (errno == EEXIST && DirectoryExists(path))) return;
     const int err = errno == EEXIST ? ENOTDIR : errno;
-    throw EFileError("Cannot create folder " + path + ": " + std::strerror(err));
+    throw EFileError(Fmt(TMsg::tr("Cannot create folder %s"), path) + ": " + std::strerror(err));
 }
 
 bool CopyFileIfMissing(const std::string& from, const std::string& to) {
     if (PathTaken(to)) return false;
     TFd src(OpenRegularFile(from));
     struct stat st;
-    if (::fstat(src.Get(), &st) != 0) throw EFileError("Cannot open file " + from);
+    if (::fstat(src.Get(), &st) != 0) throw EFileError(Fmt(TMsg::tr("Cannot open file %s"), from));
     TSafeFile out(to);
     out.CopyFrom(src.Get(), 0, uint64_t(st.st_size));
     return out.CommitAsNew();

@@ -183,7 +183,7 @@ bool TryStrToInt(std::string_view s, int32_t& out) {
 int32_t StrToInt(std::string_view s) {
     int32_t v = 0;
     if (!TryStrToInt(s, v))
-        throw EConvertError(Fmt("'%s' is not a valid integer value", std::string(s)));
+        throw EConvertError(Fmt(TMsg::tr("'%s' is not a valid integer value"), std::string(s)));
     return v;
 }
 

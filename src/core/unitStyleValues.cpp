@@ -18,7 +18,7 @@ TColorValue HexToColor(const std::string& text) {
     std::string digits = HexDigitsOnly(text);
     int32_t v = 0;
     if (!TryStrToInt("$" + digits, v))
-        throw EConvertError(Fmt("'%s' is not a valid integer value", "$" + digits));
+        throw EConvertError(Fmt(TMsg::tr("'%s' is not a valid integer value"), "$" + digits));
     uint32_t u = uint32_t(v);
     return TColorValue{uint8_t(u >> 16), uint8_t(u >> 8), uint8_t(u)};
 }
@@ -70,7 +70,7 @@ std::vector<std::string> PrepareFaceList(const std::vector<std::string>& familie
 }
 
 const TStylePreset StylePresets[3] = {
-    {"Day", "1A1A1A", "8A2BB0", "FFFFFF"},
-    {"Sepia", "5B4636", "8B4513", "F4ECD8"},
-    {"Night", "C8C8C8", "9DB7E8", "121212"},
+    {TRANSLATABLE("TMsg", "Day"), "1A1A1A", "8A2BB0", "FFFFFF"},
+    {TRANSLATABLE("TMsg", "Sepia"), "5B4636", "8B4513", "F4ECD8"},
+    {TRANSLATABLE("TMsg", "Night"), "C8C8C8", "9DB7E8", "121212"},
 };

@@ -149,7 +149,7 @@ void TIniFile::UpdateFile() {
         // the system's reason stays in the message.
         const std::string why = e.what();
         const size_t reason = why.rfind(": ");
-        throw EFileError(Fmt("Unable to write to %s", path_) +
+        throw EFileError(Fmt(TMsg::tr("Unable to write to %s"), path_) +
                          (reason == std::string::npos ? std::string() : why.substr(reason)));
     }
 }

@@ -20,6 +20,7 @@ std::string ProgramFolder;
 std::string DataFolder;
 bool PortableMode = false;
 std::string RecentBook = DefaultRecentBook;
+std::string GuideBook = DefaultRecentBook;
 std::vector<std::string> RecentBooks;
 std::string WindowMode = WindowModeFull;
 std::string WindowRect;
@@ -67,7 +68,8 @@ void LocateProgramFolder() {
         return;
     }
     ProgramFolder = UserDataFolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
-    if (ProgramFolder.empty()) throw EFileError("Cannot create folder: no home folder is known");
+    if (ProgramFolder.empty())
+        throw EFileError(TMsg::tr("Cannot create folder: no home folder is known"));
     // exe is ".../bin/": the read-only files are in ".../share/tavisto/".
     const std::string up = FolderOf(exe.substr(0, exe.size() - 1));
     DataFolder = up + "share/tavisto/";
@@ -111,9 +113,10 @@ void SetUpProgramFolder() {
     if (FileExists(DataFolder + "vpage.tml"))
         RenewTemplate(DataFolder + "vpage.tml", TemplatesFolder() + "vpage.tml",
                       {0x32ea36e27cf7d17d});
-    const std::string guide = DataFolder + DefaultRecentBook;
+    if (!FileExists(DataFolder + GuideBook)) GuideBook = DefaultRecentBook;
+    const std::string guide = DataFolder + GuideBook;
     if (!PathTaken(ProgramFolder + "config.dat") && FileExists(guide))
-        CopyFileIfMissing(guide, BooksFolder() + DefaultRecentBook);
+        CopyFileIfMissing(guide, BooksFolder() + GuideBook);
 }
 
 void InitOptionStorage() {
@@ -141,7 +144,8 @@ std::string TidyProgramFolder() {
     // Whatever stands in its place is never followed, only replaced.
     std::string note;
     if (MakeRealFolder(TempFolder()))
-        note = TempFolder() + " was not a folder: an empty folder now stands in its place.";
+        note = Fmt(TMsg::tr("%s was not a folder: an empty folder now stands in its place."),
+                   TempFolder());
     EmptyFolder(TempFolder());
     return note;
 }
@@ -209,7 +213,7 @@ static bool UsableStyleValue(const std::string& key, const std::string& v) {
 void LoadOptions() {
     OptionList.clear();
     TIniFile ini(ProgramFolder + "config.dat");
-    RecentBook = ini.ReadString("General", "RecentBook", DefaultRecentBook);
+    RecentBook = ini.ReadString("General", "RecentBook", GuideBook);
     ScrollSpeed = std::clamp(ParseScrollSpeed(ini.ReadString("General", "ScrollSpeed", "")),
                              MinScrollSpeed, MaxScrollSpeed);
     for (size_t i = 0; i < StyleKeyCount; ++i) {

@@ -23,6 +23,12 @@ extern bool PortableMode;
 extern std::string RecentBook;
 // The guide, a book named for its title, opens until another book is read.
 constexpr const char* DefaultRecentBook = "A Guide to Tavisto.tvst";
+// The guide's Russian edition.
+constexpr const char* RussianGuideBook = "Руководство по Tavisto.tvst";
+// The guide in the program's language: the recent book of a first start, and
+// the book About's link opens. An edition the installation lacks gives way to
+// the English one.
+extern std::string GuideBook;
 // Auto-scroll interval in milliseconds, kept within MinScrollSpeed to MaxScrollSpeed.
 extern int32_t ScrollSpeed;
 constexpr int32_t MinScrollSpeed = 2;

@@ -33,10 +33,10 @@ struct THyphenator::TDict {
 
 THyphenator::THyphenator(const std::string& dicPath) : dict_(std::make_unique<TDict>()) {
     FILE* f = std::fopen(dicPath.c_str(), "re");
-    if (!f) throw EFileError(Fmt("Cannot open file %s", dicPath));
+    if (!f) throw EFileError(Fmt(TMsg::tr("Cannot open file %s"), dicPath));
     dict_->dict = hnj_hyphen_load_file(f);
     std::fclose(f);
-    if (!dict_->dict) throw EFileError(Fmt("Cannot open file %s", dicPath));
+    if (!dict_->dict) throw EFileError(Fmt(TMsg::tr("Cannot open file %s"), dicPath));
     const std::string cset = dict_->dict->cset;
     dict_->utf8 = dict_->dict->utf8 != 0;
     dict_->page = CodePageOf(cset);

@@ -5,6 +5,7 @@
 
 #include "../core/unitBodyLines.h"
 #include "../core/unitCodePages.h"
+#include "../core/unitErrors.h"
 #include "../core/unitFiles.h"
 #include "unitHyphenation.h"
 #include "unitStrSubs.h"
@@ -74,6 +75,26 @@ void MarkStructure(TLines& pageLines, const TPageStructure& structure) {
     }
 }
 
+namespace {
+// A button snippet with its caption in the program's language. Letters beyond
+// ASCII are written as character references, which read right in any charset
+// the page is declared in.
+std::string Captioned(const char* snippet, const char* caption, const std::string& shown) {
+    std::string s = snippet;
+    if (shown == caption) return s;
+    std::string ref;
+    for (size_t i = 0; i < shown.size();) {
+        const char32_t c = DecodeChar(shown, i, TCodePage::Utf8);
+        if (c < 0x80 && c != '"' && c != '&' && c != '<')
+            ref += char(c);
+        else
+            ref += "&#" + std::to_string(uint32_t(c)) + ";";
+    }
+    s.replace(s.find(caption), std::strlen(caption), ref);
+    return s;
+}
+}  // namespace
+
 void BuildVPage(TLines& pageLines, const std::string& templatePath, bool isFirstPage,
                 bool isLastPage, const TPageStructure* structure) {
     TLines t;
@@ -82,9 +103,11 @@ void BuildVPage(TLines& pageLines, const std::string& templatePath, bool isFirst
     if (structure) MarkStructure(pageLines, *structure);
     if (structure && structure->Hyphenator)
         structure->Hyphenator->Hyphenate(pageLines, structure->Page);
-    ReplacePlaceholder(t, "Pg_Up", isFirstPage ? "" : BackSnippet);
+    ReplacePlaceholder(t, "Pg_Up",
+                       isFirstPage ? "" : Captioned(BackSnippet, "BACK", TMsg::tr("BACK")));
     ReplacePlaceholder(t, "Page_Text", JoinLines(pageLines));
-    ReplacePlaceholder(t, "Pg_Dn", isLastPage ? "" : ContinueSnippet);
+    ReplacePlaceholder(
+        t, "Pg_Dn", isLastPage ? "" : Captioned(ContinueSnippet, "CONTINUE", TMsg::tr("CONTINUE")));
     SplitText(JoinLines(t), pageLines);
 }
 

@@ -53,7 +53,7 @@ void TReader::LoadPage() {
 
 std::unique_ptr<TBookInfo> TReader::LoadBook(const std::string& fileName, TLines& page) {
     if (!IsBareFileName(fileName))
-        throw EFileError(Fmt("Cannot open file %s", BooksFolder() + fileName));
+        throw EFileError(Fmt(TMsg::tr("Cannot open file %s"), BooksFolder() + fileName));
     auto book = std::make_unique<TBookInfo>(BooksFolder());
     book->FileName = fileName;
     book->LoadFromBookFile();
@@ -73,8 +73,8 @@ void TReader::Adopt(std::unique_ptr<TBookInfo> book, TLines& page) {
     if (!IsKnownCharset(charset)) {
         const std::string detected = AnalyzeCharset(page);
         CurrentBook->SetProperty("Charset", detected);
-        status_.ShowNote("The charset " + EscapeControls(charset).substr(0, 40) +
-                         " cannot be shown: read as " + detected);
+        status_.ShowNote(Fmt(TMsg::tr("The charset %s cannot be shown: read as %s"),
+                             EscapeControls(charset).substr(0, 40), detected));
     }
     // A book converted before books knew their language learns it from its page.
     if (CurrentBook->GetProperty("Language").empty()) DecideLanguage(page);
@@ -274,7 +274,7 @@ bool TReader::GoTo(const std::string& where) {
     while (!w.empty() && w.back() == ' ') w.pop_back();
     while (!w.empty() && w.front() == ' ') w.erase(0, 1);
     // What went wrong is said in a few words, to fit the status bar.
-    const char* const bad = "Go to: a percent (50%) or a paragraph number";
+    const std::string bad = TMsg::tr("Go to: a percent (50%) or a paragraph number");
     if (!w.empty() && w.back() == '%') {
         w.pop_back();
         char* end = nullptr;
@@ -293,9 +293,10 @@ bool TReader::GoTo(const std::string& where) {
         return false;
     }
     const int32_t total = CurrentBook ? CurrentBook->GetIntProperty("TotalParagraphs") : 0;
-    status_.ShowNote(total > 0 && n > total
-                         ? "The book has " + IntToStr(total) + " paragraphs: the last is shown"
-                         : std::string());
+    status_.ShowNote(
+        total > 0 && n > total
+            ? Fmt(TMsg::tr("The book has %d paragraphs: the last is shown"), IntToStr(total))
+            : std::string());
     ShowParagraph(n);
     return true;
 }
@@ -316,7 +317,7 @@ bool TReader::Find(const std::string& text, bool forward) {
                            ? FindNext(*CurrentBook, matcher, std::max(from, 1), offset, hit)
                            : FindPrevious(*CurrentBook, matcher, std::max(from, 1), offset, hit);
     if (!found) {
-        status_.ShowNote("Not found");
+        status_.ShowNote(TMsg::tr("Not found"));
         view_.Highlight("", u"");  // the last hit is no longer marked
         return false;
     }
@@ -327,9 +328,9 @@ bool TReader::Find(const std::string& text, bool forward) {
                     (hit.Paragraph == at && (offset == UINT64_MAX || hit.Offset > offset)))
                 : !(hit.Paragraph < at ||
                     (hit.Paragraph == at && offset != UINT64_MAX && hit.Offset < offset));
-    status_.ShowNote(!wrapped  ? ""
-                     : forward ? "Passed the end: found from the start"
-                               : "Passed the start: found from the end");
+    status_.ShowNote(!wrapped  ? std::string()
+                     : forward ? TMsg::tr("Passed the end: found from the start")
+                               : TMsg::tr("Passed the start: found from the end"));
     highlight_ = Utf8ToUtf16(text);
     ShowParagraph(hit.Paragraph);
     hitParagraph_ = hit.Paragraph;

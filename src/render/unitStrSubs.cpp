@@ -25,7 +25,7 @@ std::string ReplaceAllPlaceholdersIn(const std::string& text, const TLines& valu
         if (IndexOfName(values, name) >= 0) out += ValueOf(values, name);
         from = last + 1;
         if (out.size() + (text.size() - std::min(from, text.size())) > MaxTemplateOutput)
-            throw ETextRefused(Fmt("Template %s expands beyond 16 MB", templateName));
+            throw ETextRefused(Fmt(TMsg::tr("Template %s expands beyond 16 MB"), templateName));
     }
     return out;
 }

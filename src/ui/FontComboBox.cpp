@@ -139,7 +139,7 @@ bool TFontComboBox::ShowFace(const std::string& face) {
     for (int i = 0; i < count() && found < 0; ++i)
         if (itemData(i).toString().compare(name, Qt::CaseInsensitive) == 0) found = i;
     if (found < 0 && !face.empty()) {
-        insertItem(0, name + " (not installed)", name);
+        insertItem(0, tr("%1 (not installed)").arg(name), name);
         setItemData(0, true, Qt::UserRole + 1);
         found = 0;
     }

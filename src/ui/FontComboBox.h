@@ -3,6 +3,8 @@
 // faces.
 #pragma once
 
+#include <QCoreApplication>
+
 #include <QComboBox>
 
 #include <string>
@@ -11,6 +13,8 @@
 bool IsTrueTypeFace(const std::string& family);
 
 class TFontComboBox : public QComboBox {
+    Q_DECLARE_TR_FUNCTIONS(TFontComboBox)
+
   public:
     explicit TFontComboBox(QWidget* parent = nullptr);
 

@@ -9,7 +9,7 @@ TfrmAbout* frmAbout = nullptr;
 
 TfrmAbout::TfrmAbout() {
     frmAbout = this;
-    setWindowTitle("About");
+    setWindowTitle(tr("About"));
     resize(440, 320);
     auto* layout = new QVBoxLayout(this);
     StaticText1 = new QLabel(this);
@@ -20,14 +20,14 @@ TfrmAbout::TfrmAbout() {
     f.setPixelSize(17);
     StaticText1->setFont(f);
     layout->addWidget(StaticText1, 1);
-    lbGuideLink = new QLabel("<a href=\"guide\">Open the guide to Tavisto</a>", this);
+    lbGuideLink = new QLabel(tr("<a href=\"guide\">Open the guide to Tavisto</a>"), this);
     lbGuideLink->setAlignment(Qt::AlignCenter);
     QFont lf("Liberation Sans");
     lf.setPixelSize(15);
     lbGuideLink->setFont(lf);
     connect(lbGuideLink, &QLabel::linkActivated, this, [this] { lbGuideLinkClick(); });
     layout->addWidget(lbGuideLink);
-    auto* ok = new QPushButton("OK", this);
+    auto* ok = new QPushButton(tr("OK"), this);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     layout->addWidget(ok, 0, Qt::AlignHCenter);
     ok->setFocus();
@@ -37,10 +37,10 @@ void TfrmAbout::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
     // Rebuilt, not appended to, at every showing.
     const std::string lines[] = {std::string("Tavisto ") + TAVISTO_VERSION,
-                                 "A reader for books in plain text files",
+                                 tr("A reader for books in plain text files").toStdString(),
                                  "",
-                                 "Copyright (c) 2026 the Tavisto contributors",
-                                 "Free to use and to pass on",
+                                 tr("Copyright (c) 2026 the Tavisto contributors").toStdString(),
+                                 tr("Free to use and to pass on").toStdString(),
                                  "",
                                  std::string("Qt ") + qVersion() + ", Qt WebEngine " +
                                      qWebEngineVersion() + " (Chromium " +

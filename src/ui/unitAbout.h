@@ -2,6 +2,8 @@
 // of the libraries it shows pages with, and a link that opens the guide book.
 #pragma once
 
+#include <QCoreApplication>
+
 #include <QDialog>
 
 #include <functional>
@@ -10,6 +12,8 @@
 class QLabel;
 
 class TfrmAbout : public QDialog {
+    Q_DECLARE_TR_FUNCTIONS(TfrmAbout)
+
   public:
     TfrmAbout();
     QLabel* StaticText1 = nullptr;

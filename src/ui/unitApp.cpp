@@ -1,10 +1,12 @@
 #include "unitApp.h"
 
 #include <QDialog>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QScreen>
 #include <QSocketNotifier>
+#include <QTranslator>
 #include <QUrl>
 
 #include <signal.h>
@@ -13,6 +15,8 @@
 #include <unistd.h>
 #include <algorithm>
 
+#include "core/unitErrors.h"
+#include "options/unitOptStorage.h"
 #include "view/ThdTimer.h"
 #include "view/WebEngineView.h"
 
@@ -28,7 +32,7 @@ static QString Text(const std::string& s) {
 namespace {
 // A message box whose text is shown as it stands: messages carry names and
 // values from books, archives and the command line, never markup or links.
-int PlainBox(QMessageBox::Icon icon, const char* caption, const std::string& text,
+int PlainBox(QMessageBox::Icon icon, const QString& caption, const std::string& text,
              QMessageBox::StandardButtons buttons,
              QMessageBox::StandardButton byDefault = QMessageBox::NoButton) {
     QMessageBox box(icon, caption, Text(text), buttons, QApplication::activeWindow());
@@ -51,8 +55,8 @@ void ShowMessageBox(const std::string& text) {
 
 bool AskYesNo(const std::string& text) {
     if (ConfirmHook) return ConfirmHook(text);
-    return PlainBox(QMessageBox::Question, "Confirm", text, QMessageBox::Yes | QMessageBox::No,
-                    QMessageBox::No) == QMessageBox::Yes;
+    return PlainBox(QMessageBox::Question, QCoreApplication::translate("Tavisto", "Confirm"), text,
+                    QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
 namespace {
@@ -135,13 +139,32 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     TThreadedTimer::ErrorHandler = [](const std::string& msg) { ShowErrorBox(msg); };
 }
 
+std::string InstallTranslation(const QLocale& locale) {
+    static QTranslator own, qt;
+    QCoreApplication::removeTranslator(&own);
+    QCoreApplication::removeTranslator(&qt);
+    TMsg::Translate = nullptr;
+    GuideBook = DefaultRecentBook;
+    if (locale.language() != QLocale::Russian) return "en";
+    Q_INIT_RESOURCE(translations);
+    if (!own.load(":/i18n/tavisto_ru.qm")) return "en";
+    QCoreApplication::installTranslator(&own);
+    if (qt.load(locale, "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qt);
+    TMsg::Translate = [](const char* text) {
+        return QCoreApplication::translate("TMsg", text).toStdString();
+    };
+    GuideBook = RussianGuideBook;
+    return "ru";
+}
+
 bool TApplication::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception& e) {
         ShowErrorBox(e.what());
     } catch (...) {
-        ShowErrorBox("Unknown error");
+        ShowErrorBox(QCoreApplication::translate("Tavisto", "Unknown error").toStdString());
     }
     return false;
 }

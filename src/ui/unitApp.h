@@ -2,6 +2,8 @@
 // handler, and the message boxes core code asks for.
 #pragma once
 
+#include <QLocale>
+
 #include <QApplication>
 
 #include <functional>
@@ -31,6 +33,12 @@ std::vector<std::string> LocalFilesOf(const QMimeData* data);
 // Chooses how the view's frames reach the screen; call before the application
 // object exists.
 void PrepareRendering();
+// The program's language follows the desktop's: Russian on a Russian desktop
+// (LANG=ru_RU.UTF-8), English otherwise. Installs the translation of the
+// windows, of Qt's own dialogs and of the lower layers' messages, and chooses
+// the guide's edition; a locale of another language takes them away again.
+// Returns the language: "ru" or "en".
+std::string InstallTranslation(const QLocale& locale);
 
 // On SIGTERM, SIGINT or SIGHUP (a logout, a kill, Ctrl+C) the program closes its
 // main window as "Exit" would, so the reading position and the options are saved.

@@ -12,7 +12,7 @@
 TfrmArcView* frmArcView = nullptr;
 
 QString SizeText(uint64_t bytes) {
-    return QLocale().toString(double(bytes) / 1024.0, 'f', 1) + " KB";
+    return TfrmArcView::tr("%1 KB").arg(QLocale().toString(double(bytes) / 1024.0, 'f', 1));
 }
 
 QString DateText(uint32_t dos) {
@@ -25,7 +25,7 @@ QString DateText(uint32_t dos) {
 
 TfrmArcView::TfrmArcView() {
     frmArcView = this;
-    setWindowTitle("Archive Viewer");
+    setWindowTitle(tr("Archive Viewer"));
     resize(723, 307);
     QFont f("Liberation Sans");
     f.setPixelSize(15);
@@ -35,7 +35,7 @@ TfrmArcView::TfrmArcView() {
     lstFiles = new QTreeWidget(this);
     lstFiles->setRootIsDecorated(false);
     lstFiles->setSelectionBehavior(QAbstractItemView::SelectRows);
-    lstFiles->setHeaderLabels({"Name", "Size", "Date", "Path"});
+    lstFiles->setHeaderLabels({tr("Name"), tr("Size"), tr("Date"), tr("Path")});
     lstFiles->header()->setStretchLastSection(true);
     lstFiles->setIconSize(QSize(20, 20));
     layout->addWidget(lstFiles);
@@ -53,7 +53,9 @@ void TfrmArcView::LoadArchive() {
     rows_.clear();
     Zip.SetZipFileName(ArchiveFileName);
     rows_ = TextMembers(Zip);
-    if (rows_.empty()) throw EArchiveError(ArchiveFileName + " holds no text file");
+    if (rows_.empty())
+        throw EArchiveError(
+            tr("%1 holds no text file").arg(QString::fromStdString(ArchiveFileName)).toStdString());
 }
 
 void TfrmArcView::FillFileList() {

@@ -2,6 +2,8 @@
 // one chosen by double-click into TEMP/.
 #pragma once
 
+#include <QCoreApplication>
+
 #include <QDialog>
 
 #include "archive/ZipMaster.h"
@@ -9,6 +11,8 @@
 class QTreeWidget;
 
 class TfrmArcView : public QDialog {
+    Q_DECLARE_TR_FUNCTIONS(TfrmArcView)
+
   public:
     TfrmArcView();
     std::string ArchiveFileName;    // input: the archive's full path

@@ -30,7 +30,7 @@ std::function<std::string()> TfrmBooks::OpenFileHook;
 
 TfrmBooks::TfrmBooks() {
     frmBooks = this;
-    setWindowTitle("My Books");
+    setWindowTitle(tr("My Books"));
     resize(544, 375);
     BookList = std::make_unique<TBookInfoList>(BooksFolder());
     auto* layout = new QVBoxLayout(this);
@@ -41,26 +41,26 @@ TfrmBooks::TfrmBooks() {
     QFont nf("Liberation Sans Narrow");
     nf.setPixelSize(12);
     bar->setFont(nf);
-    connect(bar->addAction("Browse"), &QAction::triggered, this, [this] {
+    connect(bar->addAction(tr("Browse")), &QAction::triggered, this, [this] {
         try {
             btBrowseClick();
         } catch (const std::exception& e) {
             ShowErrorBox(e.what());
         }
     });
-    connect(bar->addAction("Delete"), &QAction::triggered, this, [this] { btDeleteClick(); });
+    connect(bar->addAction(tr("Delete")), &QAction::triggered, this, [this] { btDeleteClick(); });
     layout->addWidget(bar);
     listBooks = new QTreeWidget(this);
     listBooks->setRootIsDecorated(false);
     listBooks->setSelectionMode(QAbstractItemView::SingleSelection);
     listBooks->setSelectionBehavior(QAbstractItemView::SelectRows);
-    listBooks->setHeaderLabels({"Title", "Author", "Read"});
+    listBooks->setHeaderLabels({tr("Title"), tr("Author"), tr("Read")});
     listBooks->header()->setSectionsClickable(false);
     listBooks->header()->setStretchLastSection(false);
     listBooks->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     listBooks->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     listBooks->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
-    listBooks->setToolTip("DoubleClick to Open");
+    listBooks->setToolTip(tr("DoubleClick to Open"));
     QFont lf("Liberation Sans");
     lf.setPixelSize(15);
     listBooks->setFont(lf);
@@ -133,19 +133,20 @@ void TfrmBooks::Rebuild() {
 
 void TfrmBooks::FillLayoutMenu(QMenu* menu, const std::string& layout,
                                const std::function<void(const TLayout::TKind*)>& choose) {
-    static const std::pair<const char*, int> choices[] = {{"automatic", -1},
-                                                          {"classic", TLayout::Classic},
-                                                          {"one per line", TLayout::Lines},
-                                                          {"margin", TLayout::Margin},
-                                                          {"verse", TLayout::Verse},
-                                                          {"wrapped prose", TLayout::Wrapped}};
+    static const std::pair<const char*, int> choices[] = {
+        {QT_TR_NOOP("automatic"), -1},
+        {QT_TR_NOOP("classic"), TLayout::Classic},
+        {QT_TR_NOOP("one per line"), TLayout::Lines},
+        {QT_TR_NOOP("margin"), TLayout::Margin},
+        {QT_TR_NOOP("verse"), TLayout::Verse},
+        {QT_TR_NOOP("wrapped prose"), TLayout::Wrapped}};
     // The layout the book is read with now; "automatic" is a way to choose, not one.
     const std::string now = layout.substr(0, layout.find(' '));
     TLayout::TKind current = TLayout::Classic;
     const bool known = TLayout::FromName(now, current);
     auto* group = new QActionGroup(menu);
     for (const auto& [name, kind] : choices) {
-        QAction* a = menu->addAction(name);
+        QAction* a = menu->addAction(tr(name));
         if (kind >= 0) {
             a->setCheckable(true);
             a->setChecked(known && kind == int(current));
@@ -167,7 +168,7 @@ void TfrmBooks::contextMenuEvent(QContextMenuEvent* e) {
     if (!item || !item->isSelected()) return;
     const TBookInfo& b = BookList->GetBook(size_t(listBooks->indexOfTopLevelItem(item)));
     QMenu menu(this);
-    FillLayoutMenu(menu.addMenu("Paragraphs"), b.GetProperty("Layout"),
+    FillLayoutMenu(menu.addMenu(tr("Paragraphs")), b.GetProperty("Layout"),
                    [this](const TLayout::TKind* kind) { RebuildSelected(kind); });
     menu.exec(e->globalPos());
 }
@@ -198,8 +199,8 @@ void TfrmBooks::RebuildBookFile(const std::string& name, const TLayout::TKind* k
 std::string TfrmBooks::AskForFile() {
     if (OpenFileHook) return OpenFileHook();
     QString f = QFileDialog::getOpenFileName(
-        this, "Browse", QString::fromStdString(ProgramFolder),
-        "Texts and Archives (*.txt *.zip);;Text Files (*.txt);;ZIP archives (*.zip)");
+        this, tr("Browse"), QString::fromStdString(ProgramFolder),
+        tr("Texts and Archives (*.txt *.zip);;Text Files (*.txt);;ZIP archives (*.zip)"));
     return f.toStdString();
 }
 
@@ -257,8 +258,10 @@ void TfrmBooks::btDeleteClick() {
     QTreeWidgetItem* item = listBooks->currentItem();
     if (!item || !item->isSelected()) return;
     int index = listBooks->indexOfTopLevelItem(item);
-    std::string caption = item->text(0).toStdString();
-    if (!AskYesNo("Delete the book \"" + caption + "\" and its reading position?")) return;
+    if (!AskYesNo(tr("Delete the book \"%1\" and its reading position?")
+                      .arg(item->text(0))
+                      .toStdString()))
+        return;
     TBookInfo& book = BookList->GetBook(size_t(index));
     // The reader lets go of the book first, so that nothing writes it back.
     if (OnDeletingBook) OnDeletingBook(book.FileName);

@@ -2,6 +2,8 @@
 // files and ZIP archives, deletes them, and hands the chosen one back.
 #pragma once
 
+#include <QCoreApplication>
+
 #include <QDialog>
 
 #include <functional>
@@ -17,6 +19,8 @@ class QTreeWidget;
 class QMenu;
 
 class TfrmBooks : public QDialog {
+    Q_DECLARE_TR_FUNCTIONS(TfrmBooks)
+
   public:
     TfrmBooks();
     std::unique_ptr<TBookInfoList> BookList;

@@ -14,21 +14,21 @@ TfrmCharsets* frmCharsets = nullptr;
 TfrmCharsets::TfrmCharsets()
     : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     frmCharsets = this;
-    setWindowTitle("Encoding");
+    setWindowTitle(tr("Encoding"));
     setFixedSize(499, 485);
     QFont f("Liberation Sans");
     f.setPixelSize(15);
     setFont(f);
-    auto* prompt = new QLabel("Select a character set from the list then click OK", this);
+    auto* prompt = new QLabel(tr("Select a character set from the list then click OK"), this);
     prompt->setGeometry(12, 8, 475, 22);
     prompt->setAlignment(Qt::AlignCenter);
     Box = new QListWidget(this);
     Box->setGeometry(13, 36, 472, 397);
-    auto* ok = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), "OK", this);
+    auto* ok = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), tr("OK"), this);
     ok->setGeometry(150, 444, 90, 30);
     ok->setDefault(true);
     auto* cancel =
-        new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), "Cancel", this);
+        new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), tr("Cancel"), this);
     cancel->setGeometry(259, 444, 90, 30);
     connect(ok, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);

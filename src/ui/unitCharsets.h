@@ -2,6 +2,8 @@
 // OK returns the chosen entry's encoding name.
 #pragma once
 
+#include <QCoreApplication>
+
 #include <QDialog>
 
 #include "core/unitStrings.h"
@@ -9,6 +11,8 @@
 class QListWidget;
 
 class TfrmCharsets : public QDialog {
+    Q_DECLARE_TR_FUNCTIONS(TfrmCharsets)
+
   public:
     TfrmCharsets();
     TLines CharsetTable;

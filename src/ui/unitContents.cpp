@@ -15,7 +15,7 @@ constexpr int ParagraphRole = Qt::UserRole;
 
 TfrmContents::TfrmContents() {
     frmContents = this;
-    setWindowTitle("Contents");
+    setWindowTitle(tr("Contents"));
     resize(460, 520);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -2,6 +2,8 @@
 // click chooses one; the main window then goes there.
 #pragma once
 
+#include <QCoreApplication>
+
 #include <QDialog>
 
 #include <vector>
@@ -11,6 +13,8 @@
 class QTreeWidget;
 
 class TfrmContents : public QDialog {
+    Q_DECLARE_TR_FUNCTIONS(TfrmContents)
+
   public:
     TfrmContents();
     // Fills the tree (texts in charset) and selects the heading at index current.

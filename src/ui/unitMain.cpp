@@ -106,20 +106,20 @@ TfrmMain::TfrmMain() {
     hbox->addWidget(toolBar3);
     vbox->addWidget(toolPanel);
 
-    auto add = [](QToolBar* bar, const char* caption, auto handler, bool check = false) {
+    auto add = [](QToolBar* bar, const QString& caption, auto handler, bool check = false) {
         QAction* a = bar->addAction(caption);
         a->setCheckable(check);
         QObject::connect(a, &QAction::triggered, bar, [handler] { Guard(handler); });
         return a;
     };
-    auto keys = [](QAction* a, const char* tip, std::initializer_list<QKeySequence> seq) {
+    auto keys = [](QAction* a, const QString& tip, std::initializer_list<QKeySequence> seq) {
         a->setToolTip(tip);
         a->setShortcuts(QList<QKeySequence>(seq));
         a->setShortcutContext(Qt::WindowShortcut);
         return a;
     };
-    QAction* books = keys(add(toolBar2, "Books", [this] { btBooksClick(); }),
-                          "Your books (Ctrl+O); the arrow or a right click: the recent ones",
+    QAction* books = keys(add(toolBar2, tr("Books"), [this] { btBooksClick(); }),
+                          tr("Your books (Ctrl+O); the arrow or a right click: the recent ones"),
                           {QKeySequence::Open});
     // The recent books: the button's menu, and its right click.
     if (auto* button = qobject_cast<QToolButton*>(toolBar2->widgetForAction(books))) {
@@ -131,20 +131,20 @@ TfrmMain::TfrmMain() {
         connect(button, &QWidget::customContextMenuRequested, button,
                 [button] { button->showMenu(); });
     }
-    keys(add(toolBar2, "Contents", [this] { btContentsClick(); }), "Contents (Ctrl+T)",
+    keys(add(toolBar2, tr("Contents"), [this] { btContentsClick(); }), tr("Contents (Ctrl+T)"),
          {QKeySequence("Ctrl+T")});
-    keys(add(toolBar2, "Find", [this] { btFindClick(); }),
-         "Find in the book (Ctrl+F; F3 next, Shift+F3 previous)", {QKeySequence::Find});
+    keys(add(toolBar2, tr("Find"), [this] { btFindClick(); }),
+         tr("Find in the book (Ctrl+F; F3 next, Shift+F3 previous)"), {QKeySequence::Find});
     toolBar2->addSeparator();
-    QAction* encoding = add(toolBar2, "Encoding", [this] { btEncodingClick(); });
+    QAction* encoding = add(toolBar2, tr("Encoding"), [this] { btEncodingClick(); });
     encoding->setToolTip(
-        "The character set the book is read in; the arrow: how its paragraphs are made");
+        tr("The character set the book is read in; the arrow: how its paragraphs are made"));
     // The open book's paragraph layout: the button's menu.
     if (auto* button = qobject_cast<QToolButton*>(toolBar2->widgetForAction(encoding))) {
         auto* menu = new QMenu(button);
         connect(menu, &QMenu::aboutToShow, this, [this, menu] {
             menu->clear();
-            QMenu* paragraphs = menu->addMenu("Paragraphs");
+            QMenu* paragraphs = menu->addMenu(tr("Paragraphs"));
             if (!reader_->CurrentBook) {
                 paragraphs->setEnabled(false);
                 return;
@@ -157,18 +157,20 @@ TfrmMain::TfrmMain() {
         button->setMenu(menu);
         button->setPopupMode(QToolButton::MenuButtonPopup);
     }
-    add(toolBar2, "Style", [this] { ToolButton4Click(); })->setToolTip("Font, size and colours");
+    add(toolBar2, tr("Style"), [this] {
+        ToolButton4Click();
+    })->setToolTip(tr("Font, size and colours"));
     toolBar2->addSeparator();
     btAutoScroll = keys(add(
-                            toolBar2, "AutoScroll", [this] { btAutoScrollClick(); }, true),
-                        "Scroll by itself (A)", {QKeySequence(Qt::Key_A)});
-    add(toolBar2, "Speed", [this] {
+                            toolBar2, tr("AutoScroll"), [this] { btAutoScrollClick(); }, true),
+                        tr("Scroll by itself (A)"), {QKeySequence(Qt::Key_A)});
+    add(toolBar2, tr("Speed"), [this] {
         btScrollSpeedClick();
-    })->setToolTip("How fast the page scrolls by itself");
+    })->setToolTip(tr("How fast the page scrolls by itself"));
     toolBar2->addSeparator();
-    keys(add(toolBar2, "PgUp", [this] { btPgUpClick(); }), "Page up (PgUp)",
+    keys(add(toolBar2, tr("PgUp"), [this] { btPgUpClick(); }), tr("Page up (PgUp)"),
          {QKeySequence(Qt::Key_PageUp)});
-    keys(add(toolBar2, "Pg Dn", [this] { btPgDnClick(); }), "Page down (Pg Dn, Space)",
+    keys(add(toolBar2, tr("Pg Dn"), [this] { btPgDnClick(); }), tr("Page down (Pg Dn, Space)"),
          {QKeySequence(Qt::Key_PageDown), QKeySequence(Qt::Key_Space)});
     // Keys without a button.
     auto shortcut = [this](QKeySequence seq, auto handler) {
@@ -183,15 +185,15 @@ TfrmMain::TfrmMain() {
     shortcut(QKeySequence("Ctrl+G"), [this] { btGoToClick(); });
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_Home), [this] { reader_->ShowParagraph(1); });
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_End), [this] { reader_->ShowParagraph(INT32_MAX); });
-    keys(add(toolBar3, "About", [this] { ToolButton1Click(); }), "About Tavisto (F1)",
+    keys(add(toolBar3, tr("About"), [this] { ToolButton1Click(); }), tr("About Tavisto (F1)"),
          {QKeySequence::HelpContents});
-    btWindowed =
-        keys(add(
-                 toolBar3, "Wnd", [this] { btWindowedClick(); }, true),
-             "A window or full screen (F11; Esc leaves full screen)", {QKeySequence(Qt::Key_F11)});
-    add(toolBar3, "Min", [this] { btMinimizeClick(); })->setToolTip("Minimise");
-    keys(add(toolBar3, "Exit", [this] { btExitClick(); }), "Save the place and quit (Ctrl+Q)",
-         {QKeySequence::Quit});
+    btWindowed = keys(add(
+                          toolBar3, tr("Wnd"), [this] { btWindowedClick(); }, true),
+                      tr("A window or full screen (F11; Esc leaves full screen)"),
+                      {QKeySequence(Qt::Key_F11)});
+    add(toolBar3, tr("Min"), [this] { btMinimizeClick(); })->setToolTip(tr("Minimise"));
+    keys(add(toolBar3, tr("Exit"), [this] { btExitClick(); }),
+         tr("Save the place and quit (Ctrl+Q)"), {QKeySequence::Quit});
     // A checkable action's shortcut toggles its check before the handler runs,
     // as a click does. Escape only ever leaves full screen.
     shortcut(QKeySequence(Qt::Key_Escape), [this] {
@@ -254,9 +256,8 @@ void TfrmMain::WireBooksWindow() {
     frmAbout->OnOpenGuide = [this] {
         Guard([this] {
             if (!PortableMode && !DataFolder.empty())
-                CopyFileIfMissing(DataFolder + DefaultRecentBook,
-                                  BooksFolder() + DefaultRecentBook);
-            reader_->SwitchToBook(DefaultRecentBook);
+                CopyFileIfMissing(DataFolder + GuideBook, BooksFolder() + GuideBook);
+            reader_->SwitchToBook(GuideBook);
         });
     };
     frmBooks->CurrentBookPercent = [this] {
@@ -326,7 +327,8 @@ bool TfrmMain::OpenFiles(const std::vector<std::string>& files) {
         }
     }
     if (failed > MaxFailuresTold)
-        failures += "\n\n(" + std::to_string(failed - MaxFailuresTold) + " more files failed)";
+        failures +=
+            "\n\n" + tr("(%1 more files failed)").arg(failed - MaxFailuresTold).toStdString();
     if (!failures.empty()) ShowErrorBox(failures);
     return opened;
 }
@@ -381,7 +383,7 @@ void TfrmMain::FillRecentMenu(QMenu* menu) {
         connect(a, &QAction::triggered, this,
                 [this, book] { Guard([&] { reader_->SwitchToBook(book); }); });
     }
-    if (menu->isEmpty()) menu->addAction("No recent books")->setEnabled(false);
+    if (menu->isEmpty()) menu->addAction(tr("No recent books"))->setEnabled(false);
 }
 
 bool TfrmMain::eventFilter(QObject* o, QEvent* e) {
@@ -422,7 +424,7 @@ void TfrmMain::ShowPlace(const TPlace& place) {
         place.Heading == place.Title ? QString() : QString::fromStdString(place.Heading));
     StatusPage->setText(
         place.Pages > 0
-            ? QString("page %1 of %2%3")
+            ? tr("page %1 of %2%3")
                   .arg(place.Page)
                   .arg(place.Pages)
                   .arg(place.Percent >= 0 ? QString("  %1%").arg(place.Percent) : QString())
@@ -450,20 +452,21 @@ std::function<std::string(const char*, const std::string&)> TfrmMain::AskTextHoo
 std::string TfrmMain::AskText(const char* prompt, const std::string& start) {
     if (AskTextHook) return AskTextHook(prompt, start);
     bool ok = false;
-    QString text = QInputDialog::getText(this, "Tavisto", prompt, QLineEdit::Normal,
+    QString text = QInputDialog::getText(this, "Tavisto", tr(prompt), QLineEdit::Normal,
                                          QString::fromStdString(start), &ok);
     return ok ? text.toStdString() : std::string();
 }
 
 void TfrmMain::btFindClick() {
     if (!reader_->CurrentBook) return;
-    const std::string text = AskText("Find:", reader_->SearchText());
+    const std::string text = AskText(QT_TR_NOOP("Find:"), reader_->SearchText());
     if (!text.empty()) reader_->Find(text, true);
 }
 
 void TfrmMain::btGoToClick() {
     if (!reader_->CurrentBook) return;
-    const std::string where = AskText("Go to a percent (50%) or a paragraph number:", "");
+    const std::string where =
+        AskText(QT_TR_NOOP("Go to a percent (50%) or a paragraph number:"), "");
     if (where.empty()) return;
     reader_->GoTo(where);  // a word on the status bar when it cannot
 }
@@ -532,12 +535,13 @@ void TfrmMain::ApplyPageColours() {
             "<html><body style=\"background:%1;color:%2;font-family:'Liberation Sans',"
             "sans-serif;font-size:18px;margin:0;display:flex;align-items:center;"
             "justify-content:center;height:100vh\"><div style=\"max-width:32em;"
-            "line-height:1.6\"><h2 style=\"font-weight:normal\">No book is open</h2>"
-            "<p>Open one from <b>My Books</b> (Ctrl+O), where <b>Browse</b> adds a text "
-            "file or a ZIP archive to your library.</p><p>Or drop a text file on this "
-            "window, or pick a book you read lately from the arrow beside "
-            "<b>Books</b>.</p></div></body></html>")
-            .arg(page, ink);
+            "line-height:1.6\"><h2 style=\"font-weight:normal\">%3</h2><p>%4</p><p>%5</p>"
+            "</div></body></html>")
+            .arg(page, ink, tr("No book is open"),
+                 tr("Open one from <b>My Books</b> (Ctrl+O), where <b>Browse</b> adds a text "
+                    "file or a ZIP archive to your library."),
+                 tr("Or drop a text file on this window, or pick a book you read lately from "
+                    "the arrow beside <b>Books</b>."));
     if (!reader_->CurrentBook) WB->Clear();
 }
 

@@ -2,6 +2,8 @@
 // reader timers. Its logic lives in TReader; the window wires controls to it.
 #pragma once
 
+#include <QCoreApplication>
+
 #include <QLabel>
 #include <QMainWindow>
 
@@ -37,6 +39,8 @@ class TElidedLabel : public QLabel {
 };
 
 class TfrmMain : public QMainWindow, public TReaderStatus {
+    Q_DECLARE_TR_FUNCTIONS(TfrmMain)
+
   public:
     TfrmMain();
     ~TfrmMain() override;

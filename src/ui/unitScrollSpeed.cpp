@@ -8,17 +8,20 @@
 TfrmScrollSpeed* frmScrollSpeed = nullptr;
 
 std::string IntervalText(int ms) {
-    return std::to_string(ms) + " ms per pixel";
+    return TfrmScrollSpeed::tr("%1 ms per pixel").arg(ms).toStdString();
 }
 
 std::string SpeedText(int ms) {
     const int pps = ms > 0 ? (1000 + ms / 2) / ms : 0;
-    return std::to_string(pps) + (pps == 1 ? " pixel per second" : " pixels per second");
+    return (pps == 1 ? TfrmScrollSpeed::tr("%1 pixel per second")
+                     : TfrmScrollSpeed::tr("%1 pixels per second"))
+        .arg(pps)
+        .toStdString();
 }
 
 TfrmScrollSpeed::TfrmScrollSpeed() {
     frmScrollSpeed = this;
-    setWindowTitle("Autoscroll Speed");
+    setWindowTitle(tr("Autoscroll Speed"));
     setFixedSize(475, 198);
     auto* bevel = new QFrame(this);
     bevel->setFrameShape(QFrame::StyledPanel);
@@ -26,10 +29,10 @@ TfrmScrollSpeed::TfrmScrollSpeed() {
     QFont bold("Liberation Sans");
     bold.setPixelSize(11);
     bold.setBold(true);
-    auto* faster = new QLabel("(+) FASTER", this);
+    auto* faster = new QLabel(tr("(+) FASTER"), this);
     faster->setFont(bold);
     faster->setGeometry(24, 30, 120, 18);
-    auto* slower = new QLabel("(-) SLOWER", this);
+    auto* slower = new QLabel(tr("(-) SLOWER"), this);
     slower->setFont(bold);
     slower->setGeometry(331, 30, 120, 18);
     slower->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -51,10 +54,10 @@ TfrmScrollSpeed::TfrmScrollSpeed() {
         Interval->setText(QString::fromStdString(IntervalText(v)));
         Speed->setText(QString::fromStdString(SpeedText(v)));
     });
-    auto* ok = new QPushButton("OK", this);
+    auto* ok = new QPushButton(tr("OK"), this);
     ok->setGeometry(150, 154, 80, 30);
     ok->setDefault(true);
-    auto* cancel = new QPushButton("Cancel", this);
+    auto* cancel = new QPushButton(tr("Cancel"), this);
     cancel->setGeometry(245, 154, 80, 30);
     connect(ok, &QPushButton::clicked, this, [this] { OKBtnClick(); });
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);

@@ -1,6 +1,8 @@
 // The auto-scroll speed dialog: the timer interval itself, 2 to 200 ms.
 #pragma once
 
+#include <QCoreApplication>
+
 #include <QDialog>
 
 #include <string>
@@ -13,6 +15,8 @@ std::string IntervalText(int ms);
 std::string SpeedText(int ms);
 
 class TfrmScrollSpeed : public QDialog {
+    Q_DECLARE_TR_FUNCTIONS(TfrmScrollSpeed)
+
   public:
     TfrmScrollSpeed();
     int32_t ChosenInterval = 20;

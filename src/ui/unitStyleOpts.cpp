@@ -13,6 +13,7 @@
 
 #include "FontComboBox.h"
 #include "SVFontCombos.h"
+#include "core/unitErrors.h"
 #include "options/unitOptStorage.h"
 #include "unitApp.h"
 
@@ -42,19 +43,21 @@ double DecimalOption(const char* key, double fallback) {
 
 TfrmStyle::TfrmStyle() {
     frmStyle = this;
-    setWindowTitle("Style Settings");
+    setWindowTitle(tr("Style Settings"));
     setFixedSize(536, 520);
     pnPreview = new QFrame(this);
     pnPreview->setFrameStyle(QFrame::Box | QFrame::Plain);
     pnPreview->setGeometry(8, 8, 521, 177);
-    lbTitle = new QLabel("Sample Title", pnPreview);
+    lbTitle = new QLabel(tr("Sample Title"), pnPreview);
     lbTitle->setAlignment(Qt::AlignCenter);
     lbTitle->setGeometry(8, 6, 505, 44);
-    std::string normal;
-    while (normal.size() + 13 <= 255) normal += "Normal Text, ";
-    normal += std::string("Normal Text, ").substr(0, 255 - normal.size());
+    // "Normal Text, " over and over, 255 characters in all.
+    const QString piece = tr("Normal Text, ");
+    QString normal;
+    while (normal.size() + piece.size() <= 255) normal += piece;
+    normal += piece.left(255 - normal.size());
     lbNormal = new QLabel(pnPreview);
-    lbNormal->setProperty("sample", QString::fromStdString(normal));
+    lbNormal->setProperty("sample", normal);
     lbNormal->setTextFormat(Qt::RichText);
     lbNormal->setWordWrap(true);
     lbNormal->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -80,65 +83,66 @@ TfrmStyle::TfrmStyle() {
             [this] { comboFontChange(); });
     connect(comboSize, &QComboBox::currentTextChanged, this, [this] { comboSizeChange(); });
 
-    auto* group = new QGroupBox("   Colors   ", this);
+    auto* group = new QGroupBox(tr("   Colors   "), this);
     group->setGeometry(8, 230, 521, 104);
-    auto* btNorm = new QPushButton("Normal Text", group);
+    auto* btNorm = new QPushButton(tr("Normal Text"), group);
     btNorm->setGeometry(12, 24, 150, 28);
-    auto* btTitle = new QPushButton("Titles", group);
+    auto* btTitle = new QPushButton(tr("Titles"), group);
     btTitle->setGeometry(185, 24, 150, 28);
-    auto* btBg = new QPushButton("Background", group);
+    auto* btBg = new QPushButton(tr("Background"), group);
     btBg->setGeometry(358, 24, 150, 28);
     connect(btNorm, &QPushButton::clicked, this, [this] { btNormColorClick(); });
     connect(btTitle, &QPushButton::clicked, this, [this] { btTitleColorClick(); });
     connect(btBg, &QPushButton::clicked, this, [this] { btBgColorClick(); });
     // Ready-made colours for the light of the room; each can be changed after.
-    auto* presets = new QLabel("Presets:", group);
+    auto* presets = new QLabel(tr("Presets:"), group);
     presets->setGeometry(12, 64, 80, 28);
     int x = 100;
     for (const TStylePreset& p : StylePresets) {
-        auto* b = new QPushButton(p.Name, group);
+        const QString name = QString::fromStdString(TMsg::tr(p.Name));
+        auto* b = new QPushButton(name, group);
         b->setGeometry(x, 64, 120, 28);
-        b->setToolTip(QString("Set the three colours for %1 reading").arg(p.Name));
+        b->setToolTip(tr("Set the three colours for %1 reading").arg(name.toLower()));
         connect(b, &QPushButton::clicked, this, [this, &p] { ApplyPreset(p); });
         x += 136;
     }
 
-    auto* page = new QGroupBox("   Page   ", this);
+    auto* page = new QGroupBox(tr("   Page   "), this);
     page->setGeometry(8, 340, 521, 128);
-    auto label = [page](const char* text, int x, int y, int w) {
+    auto label = [page](const QString& text, int x, int y, int w) {
         auto* l = new QLabel(text, page);
         l->setGeometry(x, y, w, 26);
         return l;
     };
-    label("Column width:", 12, 24, 110);
+    label(tr("Column width:"), 12, 24, 110);
     spWidth = new QSpinBox(page);
     spWidth->setGeometry(124, 24, 130, 26);
     spWidth->setRange(MinTextWidth, MaxTextWidth);
-    spWidth->setSuffix(" characters");
-    spWidth->setToolTip("The width of the text column: about this many characters a line");
-    label("Line spacing:", 272, 24, 110);
+    spWidth->setSuffix(tr(" characters"));
+    spWidth->setToolTip(tr("The width of the text column: about this many characters a line"));
+    label(tr("Line spacing:"), 272, 24, 110);
     spSpacing = new QDoubleSpinBox(page);
     spSpacing->setGeometry(384, 24, 124, 26);
     spSpacing->setRange(1.2, 2.0);
     spSpacing->setSingleStep(0.05);
     spSpacing->setDecimals(2);
-    label("Alignment:", 12, 58, 110);
+    label(tr("Alignment:"), 12, 58, 110);
     comboAlign = new QComboBox(page);
     comboAlign->setGeometry(124, 58, 130, 26);
-    comboAlign->addItem("Justified", "justify");
-    comboAlign->addItem("Left", "left");
-    cbHyphens = new QCheckBox("Hyphenation", page);
+    comboAlign->addItem(tr("Justified"), "justify");
+    comboAlign->addItem(tr("Left"), "left");
+    cbHyphens = new QCheckBox(tr("Hyphenation"), page);
     cbHyphens->setGeometry(272, 58, 236, 26);
-    cbHyphens->setToolTip("Break long words at the end of a line, by the book's language");
-    cbIndent = new QCheckBox("First-line indent", page);
+    cbHyphens->setToolTip(tr("Break long words at the end of a line, by the book's language"));
+    cbIndent = new QCheckBox(tr("First-line indent"), page);
     cbIndent->setGeometry(12, 92, 242, 26);
-    label("Space between paragraphs:", 272, 92, 176);
+    label(tr("Space between paragraphs:"), 272, 92, 176);
     spParSpace = new QDoubleSpinBox(page);
     spParSpace->setGeometry(448, 92, 60, 26);
     spParSpace->setRange(0, 2.0);
     spParSpace->setSingleStep(0.1);
     spParSpace->setDecimals(1);
-    spParSpace->setToolTip("In lines, between paragraphs set without an indent");
+    spParSpace->setToolTip(tr("In lines, between paragraphs set without an indent"));
     const auto changed = [this] { PageSettingChange(); };
     connect(spWidth, qOverload<int>(&QSpinBox::valueChanged), this, changed);
     connect(spSpacing, qOverload<double>(&QDoubleSpinBox::valueChanged), this, changed);
@@ -147,9 +151,9 @@ TfrmStyle::TfrmStyle() {
     connect(spParSpace, qOverload<double>(&QDoubleSpinBox::valueChanged), this, changed);
     connect(cbHyphens, &QCheckBox::toggled, this, changed);
 
-    auto* cancel = new QPushButton("Cancel", this);
+    auto* cancel = new QPushButton(tr("Cancel"), this);
     cancel->setGeometry(352, 478, 85, 30);
-    auto* ok = new QPushButton("OK", this);
+    auto* ok = new QPushButton(tr("OK"), this);
     ok->setGeometry(444, 478, 85, 30);
     ok->setDefault(true);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -201,7 +205,7 @@ void TfrmStyle::ShowStyle() {
         lbFallback->hide();
     } else {
         const QString used = QFontInfo(lbNormal->font()).family();
-        lbFallback->setText(QString("%1 is not installed here: the page shows %2 instead.")
+        lbFallback->setText(tr("%1 is not installed here: the page shows %2 instead.")
                                 .arg(QString::fromStdString(PreviewFace), used));
         lbFallback->show();
     }
@@ -275,7 +279,7 @@ void TfrmStyle::comboSizeChange() {
 
 bool TfrmStyle::PickColor(TColorValue& c) {
     if (ColorDialogHook) return ColorDialogHook(c);
-    QColor chosen = QColorDialog::getColor(QColor(c.r, c.g, c.b), this, "Color");
+    QColor chosen = QColorDialog::getColor(QColor(c.r, c.g, c.b), this, tr("Color"));
     if (!chosen.isValid()) return false;
     c = TColorValue{uint8_t(chosen.red()), uint8_t(chosen.green()), uint8_t(chosen.blue())};
     return true;

@@ -2,6 +2,8 @@
 // titles and page, with a live preview, edited on a copy of the options.
 #pragma once
 
+#include <QCoreApplication>
+
 #include <QDialog>
 
 #include <functional>
@@ -22,6 +24,8 @@ extern TLines WorkingOptions;
 extern bool PreviewReady;
 
 class TfrmStyle : public QDialog {
+    Q_DECLARE_TR_FUNCTIONS(TfrmStyle)
+
   public:
     TfrmStyle();
     ~TfrmStyle() override;

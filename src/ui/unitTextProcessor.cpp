@@ -51,12 +51,12 @@ TfrmTextProcessor::TfrmTextProcessor()
     : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowStaysOnTopHint) {
     frmTextProcessor = this;
-    setWindowTitle("Text Processor");
+    setWindowTitle(tr("Text Processor"));
     setFixedSize(310, 180);
     setModal(false);
     AniPic = new TPagesAnimation(this);
     AniPic->setGeometry(19, 16, 272, 60);
-    Msg = new QLabel("Processing Text", this);
+    Msg = new QLabel(tr("Processing Text"), this);
     Msg->setGeometry(19, 84, 273, 49);
     Msg->setAlignment(Qt::AlignCenter);
     Msg->setTextFormat(Qt::PlainText);
@@ -76,7 +76,7 @@ TfrmTextProcessor::TfrmTextProcessor()
 }
 
 void TfrmTextProcessor::Begin() {
-    Msg->setText("Processing Text");
+    Msg->setText(tr("Processing Text"));
     Bar->setValue(0);
     show();
     raise();

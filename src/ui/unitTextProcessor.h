@@ -2,6 +2,8 @@
 // animation and a progress bar. The user cannot close it.
 #pragma once
 
+#include <QCoreApplication>
+
 #include <QDialog>
 
 #include "core/unitTextConversions.h"
@@ -11,6 +13,8 @@ class QProgressBar;
 class QTimer;
 
 class TfrmTextProcessor : public QDialog, public TConversionProgress {
+    Q_DECLARE_TR_FUNCTIONS(TfrmTextProcessor)
+
   public:
     TfrmTextProcessor();
     QLabel* Msg = nullptr;

@@ -1,0 +1,654 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="ru">
+<context>
+    <name>TFontComboBox</name>
+    <message>
+        <source>%1 (not installed)</source>
+        <translation>%1 (не установлен)</translation>
+    </message>
+</context>
+<context>
+    <name>TMsg</name>
+    <message>
+        <source>Cannot read the archive %s:<byte value="xd"/>
+%s</source>
+        <translation>Не удаётся прочитать архив %s:<byte value="xd"/>
+%s</translation>
+    </message>
+    <message>
+        <source>The archive holds no member %s</source>
+        <translation>В архиве нет файла %s</translation>
+    </message>
+    <message>
+        <source>Cannot extract %s: its name is not a file name</source>
+        <translation>Не удаётся извлечь %s: его имя не годится для файла</translation>
+    </message>
+    <message>
+        <source>Cannot extract %s: it is too large for a book</source>
+        <translation>Не удаётся извлечь %s: он слишком велик для книги</translation>
+    </message>
+    <message>
+        <source>Cannot extract %s: not enough free space in %s</source>
+        <translation>Не удаётся извлечь %s: недостаточно места в %s</translation>
+    </message>
+    <message>
+        <source>Cannot extract %s: cannot create a file in %s</source>
+        <translation>Не удаётся извлечь %s: нельзя создать файл в %s</translation>
+    </message>
+    <message>
+        <source>Cannot extract %s:<byte value="xd"/>
+%s</source>
+        <translation>Не удаётся извлечь %s:<byte value="xd"/>
+%s</translation>
+    </message>
+    <message>
+        <source>Cannot open file %s</source>
+        <translation>Не удаётся открыть файл %s</translation>
+    </message>
+    <message>
+        <source>Book file %s is damaged</source>
+        <translation>Файл книги %s повреждён</translation>
+    </message>
+    <message>
+        <source>Error reading from <byte value="xd"/>
+%s</source>
+        <translation>Ошибка чтения из <byte value="xd"/>
+%s</translation>
+    </message>
+    <message>
+        <source>Unable to write to %s: only its header was read</source>
+        <translation>Не удаётся записать %s: прочитан только его заголовок</translation>
+    </message>
+    <message>
+        <source>Cannot delete %s</source>
+        <translation>Не удаётся удалить %s</translation>
+    </message>
+    <message>
+        <source>&apos;%s&apos; is not a valid integer value</source>
+        <translation>«%s» — не целое число</translation>
+    </message>
+    <message>
+        <source> (the property %s of the book %s)</source>
+        <translation> (свойство %s книги %s)</translation>
+    </message>
+    <message>
+        <source>%s is not a text file</source>
+        <translation>%s — не текстовый файл</translation>
+    </message>
+    <message>
+        <source>%s is too large for a book file</source>
+        <translation>%s слишком велик для файла книги</translation>
+    </message>
+    <message>
+        <source>Cannot create file %s</source>
+        <translation>Не удаётся создать файл %s</translation>
+    </message>
+    <message>
+        <source>Unable to write to %s</source>
+        <translation>Не удаётся записать %s</translation>
+    </message>
+    <message>
+        <source>Loading Source Text</source>
+        <translation>Чтение текста</translation>
+    </message>
+    <message>
+        <source>%s holds no text</source>
+        <translation>В %s нет текста</translation>
+    </message>
+    <message>
+        <source>Converting symbols</source>
+        <translation>Преобразование символов</translation>
+    </message>
+    <message>
+        <source>Removing Dashes</source>
+        <translation>Удаление переносов</translation>
+    </message>
+    <message>
+        <source>Analyzing Charset</source>
+        <translation>Определение кодировки</translation>
+    </message>
+    <message>
+        <source>Creating paragraphs</source>
+        <translation>Разбивка на абзацы</translation>
+    </message>
+    <message>
+        <source>Creating Virtual Pages</source>
+        <translation>Разбивка на страницы</translation>
+    </message>
+    <message>
+        <source>Stream read error</source>
+        <translation>Ошибка чтения потока</translation>
+    </message>
+    <message>
+        <source>Block too large for a book file</source>
+        <translation>Блок слишком велик для файла книги</translation>
+    </message>
+    <message>
+        <source>Text too large for a book file</source>
+        <translation>Текст слишком велик для файла книги</translation>
+    </message>
+    <message>
+        <source>Cannot create folder %s</source>
+        <translation>Не удаётся создать папку %s</translation>
+    </message>
+    <message>
+        <source>Day</source>
+        <translation>День</translation>
+    </message>
+    <message>
+        <source>Sepia</source>
+        <translation>Сепия</translation>
+    </message>
+    <message>
+        <source>Night</source>
+        <translation>Ночь</translation>
+    </message>
+    <message>
+        <source>Cannot create folder: no home folder is known</source>
+        <translation>Не удаётся создать папку: домашняя папка неизвестна</translation>
+    </message>
+    <message>
+        <source>%s was not a folder: an empty folder now stands in its place.</source>
+        <translation>%s была не папкой: на её месте теперь пустая папка.</translation>
+    </message>
+    <message>
+        <source>The charset %s cannot be shown: read as %s</source>
+        <translation>Кодировку %s нельзя показать: текст прочитан как %s</translation>
+    </message>
+    <message>
+        <source>Go to: a percent (50%) or a paragraph number</source>
+        <translation>Переход: процент (50%) или номер абзаца</translation>
+    </message>
+    <message>
+        <source>The book has %d paragraphs: the last is shown</source>
+        <translation>Абзацев в книге: %d; показан последний</translation>
+    </message>
+    <message>
+        <source>Not found</source>
+        <translation>Не найдено</translation>
+    </message>
+    <message>
+        <source>Passed the end: found from the start</source>
+        <translation>Конец пройден: найдено с начала</translation>
+    </message>
+    <message>
+        <source>Passed the start: found from the end</source>
+        <translation>Начало пройдено: найдено с конца</translation>
+    </message>
+    <message>
+        <source>Template %s expands beyond 16 MB</source>
+        <translation>Шаблон %s разрастается больше 16 МБ</translation>
+    </message>
+    <message>
+        <source>BACK</source>
+        <translation>НАЗАД</translation>
+    </message>
+    <message>
+        <source>CONTINUE</source>
+        <translation>ДАЛЕЕ</translation>
+    </message>
+</context>
+<context>
+    <name>Tavisto</name>
+    <message>
+        <source>Confirm</source>
+        <translation>Подтверждение</translation>
+    </message>
+    <message>
+        <source>Unknown error</source>
+        <translation>Неизвестная ошибка</translation>
+    </message>
+    <message>
+        <source>Tavisto is already running.</source>
+        <translation>Tavisto уже запущен.</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmAbout</name>
+    <message>
+        <source>About</source>
+        <translation>О программе</translation>
+    </message>
+    <message>
+        <source>&lt;a href=&quot;guide&quot;&gt;Open the guide to Tavisto&lt;/a&gt;</source>
+        <translation>&lt;a href=&quot;guide&quot;&gt;Открыть руководство по Tavisto&lt;/a&gt;</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>ОК</translation>
+    </message>
+    <message>
+        <source>A reader for books in plain text files</source>
+        <translation>Читалка книг в простых текстовых файлах</translation>
+    </message>
+    <message>
+        <source>Copyright (c) 2026 the Tavisto contributors</source>
+        <translation>© 2026 авторы Tavisto</translation>
+    </message>
+    <message>
+        <source>Free to use and to pass on</source>
+        <translation>Можно свободно пользоваться и передавать другим</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmArcView</name>
+    <message>
+        <source>%1 KB</source>
+        <translation>%1 КБ</translation>
+    </message>
+    <message>
+        <source>Archive Viewer</source>
+        <translation>Просмотр архива</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Имя</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>Размер</translation>
+    </message>
+    <message>
+        <source>Date</source>
+        <translation>Дата</translation>
+    </message>
+    <message>
+        <source>Path</source>
+        <translation>Путь</translation>
+    </message>
+    <message>
+        <source>%1 holds no text file</source>
+        <translation>В %1 нет текстовых файлов</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmBooks</name>
+    <message>
+        <source>My Books</source>
+        <translation>Мои книги</translation>
+    </message>
+    <message>
+        <source>Browse</source>
+        <translation>Добавить</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>Удалить</translation>
+    </message>
+    <message>
+        <source>Title</source>
+        <translation>Название</translation>
+    </message>
+    <message>
+        <source>Author</source>
+        <translation>Автор</translation>
+    </message>
+    <message>
+        <source>Read</source>
+        <translation>Прочитано</translation>
+    </message>
+    <message>
+        <source>DoubleClick to Open</source>
+        <translation>Двойной щелчок — открыть</translation>
+    </message>
+    <message>
+        <source>automatic</source>
+        <translation>автоматически</translation>
+    </message>
+    <message>
+        <source>classic</source>
+        <translation>классическая</translation>
+    </message>
+    <message>
+        <source>one per line</source>
+        <translation>по строкам</translation>
+    </message>
+    <message>
+        <source>margin</source>
+        <translation>с полем</translation>
+    </message>
+    <message>
+        <source>verse</source>
+        <translation>стихи</translation>
+    </message>
+    <message>
+        <source>wrapped prose</source>
+        <translation>проза с переносом строк</translation>
+    </message>
+    <message>
+        <source>Paragraphs</source>
+        <translation>Абзацы</translation>
+    </message>
+    <message>
+        <source>Texts and Archives (*.txt *.zip);;Text Files (*.txt);;ZIP archives (*.zip)</source>
+        <translation>Тексты и архивы (*.txt *.zip);;Текстовые файлы (*.txt);;Архивы ZIP (*.zip)</translation>
+    </message>
+    <message>
+        <source>Delete the book &quot;%1&quot; and its reading position?</source>
+        <translation>Удалить книгу «%1» и место, где вы остановились?</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmCharsets</name>
+    <message>
+        <source>Encoding</source>
+        <translation>Кодировка</translation>
+    </message>
+    <message>
+        <source>Select a character set from the list then click OK</source>
+        <translation>Выберите кодировку в списке и нажмите ОК</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>ОК</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Отмена</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmContents</name>
+    <message>
+        <source>Contents</source>
+        <translation>Оглавление</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmMain</name>
+    <message>
+        <source>Books</source>
+        <translation>Книги</translation>
+    </message>
+    <message>
+        <source>Your books (Ctrl+O); the arrow or a right click: the recent ones</source>
+        <translation>Ваши книги (Ctrl+O); стрелка или правый щелчок — недавние</translation>
+    </message>
+    <message>
+        <source>Contents</source>
+        <translation>Оглавление</translation>
+    </message>
+    <message>
+        <source>Contents (Ctrl+T)</source>
+        <translation>Оглавление (Ctrl+T)</translation>
+    </message>
+    <message>
+        <source>Find</source>
+        <translation>Поиск</translation>
+    </message>
+    <message>
+        <source>Find in the book (Ctrl+F; F3 next, Shift+F3 previous)</source>
+        <translation>Поиск в книге (Ctrl+F; F3 — следующее, Shift+F3 — предыдущее)</translation>
+    </message>
+    <message>
+        <source>Encoding</source>
+        <translation>Кодировка</translation>
+    </message>
+    <message>
+        <source>The character set the book is read in; the arrow: how its paragraphs are made</source>
+        <translation>Кодировка, в которой читается книга; стрелка — как строятся её абзацы</translation>
+    </message>
+    <message>
+        <source>Paragraphs</source>
+        <translation>Абзацы</translation>
+    </message>
+    <message>
+        <source>Style</source>
+        <translation>Стиль</translation>
+    </message>
+    <message>
+        <source>Font, size and colours</source>
+        <translation>Шрифт, размер, цвета и вёрстка</translation>
+    </message>
+    <message>
+        <source>AutoScroll</source>
+        <translation>Автопрокрутка</translation>
+    </message>
+    <message>
+        <source>Scroll by itself (A)</source>
+        <translation>Прокручивать самостоятельно (A)</translation>
+    </message>
+    <message>
+        <source>Speed</source>
+        <translation>Скорость</translation>
+    </message>
+    <message>
+        <source>How fast the page scrolls by itself</source>
+        <translation>Скорость автопрокрутки</translation>
+    </message>
+    <message>
+        <source>PgUp</source>
+        <translation>Вверх</translation>
+    </message>
+    <message>
+        <source>Page up (PgUp)</source>
+        <translation>На экран вверх (PgUp)</translation>
+    </message>
+    <message>
+        <source>Pg Dn</source>
+        <translation>Вниз</translation>
+    </message>
+    <message>
+        <source>Page down (Pg Dn, Space)</source>
+        <translation>На экран вниз (PgDn, пробел)</translation>
+    </message>
+    <message>
+        <source>About</source>
+        <translation>О программе</translation>
+    </message>
+    <message>
+        <source>About Tavisto (F1)</source>
+        <translation>О Tavisto (F1)</translation>
+    </message>
+    <message>
+        <source>Wnd</source>
+        <translation>Окно</translation>
+    </message>
+    <message>
+        <source>A window or full screen (F11; Esc leaves full screen)</source>
+        <translation>Окно или полный экран (F11; Esc выходит из полноэкранного режима)</translation>
+    </message>
+    <message>
+        <source>Min</source>
+        <translation>Свернуть</translation>
+    </message>
+    <message>
+        <source>Minimise</source>
+        <translation>Свернуть окно</translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation>Выход</translation>
+    </message>
+    <message>
+        <source>Save the place and quit (Ctrl+Q)</source>
+        <translation>Запомнить место и выйти (Ctrl+Q)</translation>
+    </message>
+    <message>
+        <source>(%1 more files failed)</source>
+        <translation>(и ещё файлов с ошибками: %1)</translation>
+    </message>
+    <message>
+        <source>No recent books</source>
+        <translation>Недавних книг нет</translation>
+    </message>
+    <message>
+        <source>page %1 of %2%3</source>
+        <translation>страница %1 из %2%3</translation>
+    </message>
+    <message>
+        <source>Find:</source>
+        <translation>Найти:</translation>
+    </message>
+    <message>
+        <source>Go to a percent (50%) or a paragraph number:</source>
+        <translation>Перейти к проценту (50%) или номеру абзаца:</translation>
+    </message>
+    <message>
+        <source>No book is open</source>
+        <translation>Книга не открыта</translation>
+    </message>
+    <message>
+        <source>Open one from &lt;b&gt;My Books&lt;/b&gt; (Ctrl+O), where &lt;b&gt;Browse&lt;/b&gt; adds a text file or a ZIP archive to your library.</source>
+        <translation>Откройте книгу в окне &lt;b&gt;Мои книги&lt;/b&gt; (Ctrl+O); кнопка &lt;b&gt;Добавить&lt;/b&gt; там добавляет в библиотеку текстовый файл или архив ZIP.</translation>
+    </message>
+    <message>
+        <source>Or drop a text file on this window, or pick a book you read lately from the arrow beside &lt;b&gt;Books&lt;/b&gt;.</source>
+        <translation>Или перетащите текстовый файл в это окно, или выберите недавнюю книгу стрелкой рядом с кнопкой &lt;b&gt;Книги&lt;/b&gt;.</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmScrollSpeed</name>
+    <message>
+        <source>%1 ms per pixel</source>
+        <translation>%1 мс на пиксель</translation>
+    </message>
+    <message>
+        <source>%1 pixel per second</source>
+        <translation>%1 пиксель в секунду</translation>
+    </message>
+    <message>
+        <source>%1 pixels per second</source>
+        <translation>%1 пикс. в секунду</translation>
+    </message>
+    <message>
+        <source>Autoscroll Speed</source>
+        <translation>Скорость автопрокрутки</translation>
+    </message>
+    <message>
+        <source>(+) FASTER</source>
+        <translation>(+) БЫСТРЕЕ</translation>
+    </message>
+    <message>
+        <source>(-) SLOWER</source>
+        <translation>(-) МЕДЛЕННЕЕ</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>ОК</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Отмена</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmStyle</name>
+    <message>
+        <source>Style Settings</source>
+        <translation>Настройки стиля</translation>
+    </message>
+    <message>
+        <source>Sample Title</source>
+        <translation>Образец заголовка</translation>
+    </message>
+    <message>
+        <source>Normal Text, </source>
+        <translation>Обычный текст, </translation>
+    </message>
+    <message>
+        <source>   Colors   </source>
+        <translation>   Цвета   </translation>
+    </message>
+    <message>
+        <source>Normal Text</source>
+        <translation>Текст</translation>
+    </message>
+    <message>
+        <source>Titles</source>
+        <translation>Заголовки</translation>
+    </message>
+    <message>
+        <source>Background</source>
+        <translation>Фон</translation>
+    </message>
+    <message>
+        <source>Presets:</source>
+        <translation>Готовые:</translation>
+    </message>
+    <message>
+        <source>Set the three colours for %1 reading</source>
+        <translation>Задать три цвета для режима «%1»</translation>
+    </message>
+    <message>
+        <source>   Page   </source>
+        <translation>   Страница   </translation>
+    </message>
+    <message>
+        <source>Column width:</source>
+        <translation>Ширина колонки:</translation>
+    </message>
+    <message>
+        <source> characters</source>
+        <translation> знаков</translation>
+    </message>
+    <message>
+        <source>The width of the text column: about this many characters a line</source>
+        <translation>Ширина колонки текста: примерно столько знаков в строке</translation>
+    </message>
+    <message>
+        <source>Line spacing:</source>
+        <translation>Межстрочный:</translation>
+    </message>
+    <message>
+        <source>Alignment:</source>
+        <translation>Выравнивание:</translation>
+    </message>
+    <message>
+        <source>Justified</source>
+        <translation>По ширине</translation>
+    </message>
+    <message>
+        <source>Left</source>
+        <translation>По левому краю</translation>
+    </message>
+    <message>
+        <source>Hyphenation</source>
+        <translation>Переносы</translation>
+    </message>
+    <message>
+        <source>Break long words at the end of a line, by the book&apos;s language</source>
+        <translation>Переносить длинные слова в конце строки по правилам языка книги</translation>
+    </message>
+    <message>
+        <source>First-line indent</source>
+        <translation>Абзацный отступ</translation>
+    </message>
+    <message>
+        <source>Space between paragraphs:</source>
+        <translation>Интервал между абзацами:</translation>
+    </message>
+    <message>
+        <source>In lines, between paragraphs set without an indent</source>
+        <translation>В строках, между абзацами без отступа</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Отмена</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>ОК</translation>
+    </message>
+    <message>
+        <source>%1 is not installed here: the page shows %2 instead.</source>
+        <translation>Шрифт %1 не установлен: страница показана шрифтом %2.</translation>
+    </message>
+    <message>
+        <source>Color</source>
+        <translation>Цвет</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmTextProcessor</name>
+    <message>
+        <source>Text Processor</source>
+        <translation>Обработка текста</translation>
+    </message>
+    <message>
+        <source>Processing Text</source>
+        <translation>Обработка текста</translation>
+    </message>
+</context>
+</TS>
