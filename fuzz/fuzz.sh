@@ -8,6 +8,7 @@ SECS=${1:-60}
 bash fuzz/build.sh
 mkdir -p fuzz/out/crashes
 export ASAN_OPTIONS=detect_leaks=1
+export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp
 run() {
   local t=$1
   mkdir -p fuzz/out/$t

@@ -10,13 +10,34 @@
 
 #include "FuzzFolder.h"
 #include "core/unitBookClasses.h"
+#include "core/unitCodePages.h"
 #include "core/unitErrors.h"
 #include "core/unitFiles.h"
 #include "core/unitHeadings.h"
 #include "core/unitSearch.h"
 #include "core/unitTextConversions.h"
+#include "render/unitHyphenation.h"
+#include "render/unitPageBuilder.h"
 
 namespace {
+
+std::string WithoutSoftHyphens(std::string s) {
+    for (size_t at; (at = s.find("&shy;")) != std::string::npos;) s.erase(at, 5);
+    return s;
+}
+
+// The page as the view gets it: hyphenation adds soft hyphens and nothing else.
+void SetPage(TLines page, TCodePage cp) {
+    EscapeForeignMarkup(page);
+    TLines set = page;
+    for (const char* language : {"ru", "en"}) {
+        const THyphenator* h = THyphenator::ForLanguage(language);
+        if (!h) continue;
+        h->Hyphenate(set, cp);
+        for (size_t i = 0; i < page.size(); ++i)
+            if (WithoutSoftHyphens(set[i]) != WithoutSoftHyphens(page[i])) __builtin_trap();
+    }
+}
 
 std::string BodyOf(TBookInfo& b) {
     std::string text;
@@ -44,6 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const int32_t pages = book.GetIntProperty("PagesCount");
         for (int32_t n = 0; n <= pages + 1 && n <= 64; ++n) {
             book.ExtractPage(n, page);
+            if (n <= 2) SetPage(page, CodePageOf(book.GetProperty("Charset")));
             book.FirstParagraphOfPage(n);
         }
         book.PageOfParagraph(book.LastParagraph);

@@ -11,7 +11,7 @@ PACKAGES=(
   xvfb xauth fonts-liberation fonts-dejavu-core
   desktop-file-utils appstream openbox
   libhyphen-dev hyphen-ru hyphen-en-us
-  qt6-tools-dev qt6-l10n-tools qt6-tools-dev-tools
+  qt6-tools-dev qt6-l10n-tools qt6-tools-dev-tools qt6-translations-l10n
 )
 
 missing=()

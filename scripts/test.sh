@@ -25,6 +25,7 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DTAVISTO_SANITIZE=ON -DTAVIST
   -DTAVISTO_BENCH=OFF -DTAVISTO_WERROR=ON >/dev/null
 cmake --build build-asan -j"$JOBS" --target core_tests archive_tests tavisto-convert
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd build-asan && ctest --output-on-failure -j"$JOBS")
 

@@ -617,7 +617,7 @@
     </message>
     <message>
         <source>Space between paragraphs:</source>
-        <translation>Интервал между абзацами:</translation>
+        <translation>Между абзацами:</translation>
     </message>
     <message>
         <source>In lines, between paragraphs set without an indent</source>

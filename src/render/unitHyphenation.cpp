@@ -79,13 +79,12 @@ bool THyphenator::Breaks(const std::u32string& word, std::string& after) const {
     int* cut = nullptr;
     const int rc =
         hnj_hyphen_hyphenate3(dict_->dict, bytes.data(), int(bytes.size()), hyphens.data(), nullptr,
-                              &rep, &pos, &cut, MinLetters, MinLetters, MinLetters, MinLetters);
+                              &rep, &pos, &cut, MinLetters, MinLetters, 0, 0);
     after.assign(word.size(), 0);
     for (size_t i = 0; rc == 0 && i + 1 < word.size(); ++i) {
         // A break that changes the word's letters (rep) is left out: the page
         // cannot show it.
-        const bool plain = !rep || !rep[i];
-        if ((hyphens[i] & 1) && plain && i + 1 >= size_t(MinLetters) &&
+        if ((hyphens[i] & 1) && !(rep && rep[i]) && i + 1 >= size_t(MinLetters) &&
             word.size() - i - 1 >= size_t(MinLetters))
             after[i] = 1;
     }

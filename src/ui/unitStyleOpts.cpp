@@ -227,18 +227,18 @@ void TfrmStyle::ShowPageSetting() {
     spParSpace->setValue(parSpace);
     spParSpace->setEnabled(!indent);
     cbHyphens->setChecked(ValueOf(WorkingOptions, "hyphenate") != "0");
-    // The sample as the page sets it: its column narrows with the width chosen.
+    // The sample as the page sets it (the column's width is the page's own).
+    // Qt's rich text takes lengths in pixels only.
+    const int em = QFontInfo(lbNormal->font()).pixelSize();
     const QString par = QString(
-                            "<p align=\"%1\" style=\"line-height:%2%; text-indent:%3; "
-                            "margin-top:0; margin-bottom:%4;\">%5</p>")
+                            "<p align=\"%1\" style=\"line-height:%2%; text-indent:%3px; "
+                            "margin-top:0; margin-bottom:%4px;\">%5</p>")
                             .arg(justify ? "justify" : "left")
                             .arg(int(spacing * 100))
-                            .arg(indent ? "1.6em" : "0")
-                            .arg(indent ? QString("0") : QString("%1em").arg(parSpace))
+                            .arg(indent ? int(1.6 * em) : 0)
+                            .arg(indent ? 0 : int(parSpace * em))
                             .arg(lbNormal->property("sample").toString().toHtmlEscaped());
     lbNormal->setText(par + par);
-    const int columnWidth = 505 * width / MaxTextWidth;
-    lbNormal->setGeometry(8 + (505 - columnWidth) / 2, 52, columnWidth, 118);
 }
 
 void TfrmStyle::PageSettingChange() {
