@@ -12,6 +12,7 @@ PACKAGES=(
   desktop-file-utils appstream openbox
   libhyphen-dev hyphen-ru hyphen-en-us
   qt6-tools-dev qt6-l10n-tools qt6-tools-dev-tools qt6-translations-l10n
+  qt6-speech-dev qt6-speech-speechd-plugin speech-dispatcher espeak-ng
 )
 
 missing=()

@@ -8,6 +8,7 @@
 #include "core/unitFiles.h"
 #include "core/unitTextConversions.h"
 #include "options/unitOptStorage.h"
+#include "render/unitReadAloud.h"
 #include "render/unitReader.h"
 
 namespace {
@@ -488,4 +489,122 @@ TEST_F(ReaderLogicTest, AutoScrollFollowsTheClockAndGoesOnIntoTheNextPage) {
     reader.tmScrollTimer();
     EXPECT_FALSE(scroll.on);
     EXPECT_EQ(status.stopped, 1);
+}
+
+namespace {
+// An engine that speaks nothing: it keeps what it was told, and finishes an
+// utterance when the test says so.
+struct FakeSpeech : ISpeechEngine {
+    void Say(const std::string& text, const std::string& lang) override {
+        said.push_back(text);
+        language = lang;
+    }
+    void Stop() override { ++stops; }
+    void Pause() override { paused = true; }
+    void Resume() override { paused = false; }
+    void Finish() { OnSpoken(); }
+    std::vector<std::string> said;
+    std::string language;
+    int stops = 0;
+    bool paused = false;
+};
+
+struct ReadAloudTest : ReaderLogicTest {
+    FakeSpeech speech;
+    TReadAloud aloud{reader, speech};
+    // A book of two-sentence paragraphs; the reader at paragraph from, its page shown.
+    void Open(int paragraphs, int32_t from) {
+        std::string t;
+        for (int i = 1; i <= paragraphs; ++i)
+            t += "  Paragraph " + std::to_string(i) + " begins. It goes on " +
+                 std::string(200, 'x') + " to its end.\r\n";
+        WriteFile(dir / "r.txt", t);
+        TBookInfo b = ConvertToBook(dir / "r.txt", BooksFolder());
+        b.SaveToBookFile();
+        reader.OpenBook(b.FileName);
+        reader.ShowParagraph(from);
+        Complete();
+    }
+    std::string Said(size_t back = 0) const { return speech.said[speech.said.size() - 1 - back]; }
+};
+
+}  // namespace
+
+TEST_F(ReadAloudTest, SentenceBySentenceAcrossAVirtualPageThePageFollowing) {
+    Open(300, 1);
+    TBookInfo& b = *reader.CurrentBook;
+    const int32_t second = b.FirstParagraphOfPage(2);
+    reader.ShowParagraph(second - 1);
+    aloud.Start();
+    EXPECT_EQ(Said(), "Paragraph " + std::to_string(second - 1) + " begins.");
+    EXPECT_EQ(speech.language, "en");
+    EXPECT_EQ(view.highlighted.back().first, "par" + std::to_string(second - 1));
+    EXPECT_EQ(view.highlighted.back().second, Utf8ToUtf16(Said()));
+    speech.Finish();
+    EXPECT_EQ(Said().substr(0, 11), "It goes on ");
+    const size_t pagesShown = view.navigated.size();
+    speech.Finish();
+    // The next paragraph is on the next page: it is turned to, and marked once it is there.
+    EXPECT_EQ(Said(), "Paragraph " + std::to_string(second) + " begins.");
+    EXPECT_EQ(view.navigated.size(), pagesShown + 1);
+    EXPECT_EQ(b.LastPage, 2);
+    Complete();
+    EXPECT_EQ(view.highlighted.back(),
+              std::make_pair("par" + std::to_string(second), Utf8ToUtf16(Said())));
+    EXPECT_EQ(reader.SpokenParagraph, second);
+}
+
+TEST_F(ReadAloudTest, PauseStopAndAJumpGoOnFromTheNewPlace) {
+    Open(300, 5);
+    aloud.Start();
+    EXPECT_EQ(Said(), "Paragraph 5 begins.");
+    aloud.TogglePause();
+    EXPECT_TRUE(speech.paused && aloud.Paused());
+    aloud.TogglePause();
+    EXPECT_FALSE(speech.paused);
+    // A jump (Contents, Go to, Find) while speaking: speech goes on from there.
+    const int stops = speech.stops;
+    reader.ShowParagraph(250);
+    Complete();
+    EXPECT_EQ(speech.stops, stops + 1);
+    EXPECT_EQ(Said(), "Paragraph 250 begins.");
+    // Paging inside the page: from the paragraph now at the top.
+    view.idAtTop = "par252";
+    reader.btPgDnClick();
+    EXPECT_EQ(Said(), "Paragraph 252 begins.");
+    aloud.Stop();
+    EXPECT_FALSE(aloud.Active());
+    EXPECT_EQ(reader.SpokenParagraph, 0);
+    EXPECT_EQ(view.highlighted.back().first, "") << "the mark goes";
+    const size_t said = speech.said.size();
+    speech.Finish();  // a late word of the engine's
+    EXPECT_EQ(speech.said.size(), said);
+}
+
+TEST_F(ReadAloudTest, ThePositionIsTheParagraphBeingSpoken) {
+    Open(300, 40);
+    aloud.Start();
+    for (int i = 0; i < 4; ++i) speech.Finish();
+    EXPECT_EQ(Said(), "Paragraph 42 begins.");
+    // The view's top shows an earlier paragraph; the position is the spoken one.
+    view.idAtTop = view.idAtProbe = "par41";
+    reader.tmProgressTimer();
+    EXPECT_EQ(reader.CurrentBook->LastParagraph, 42);
+    const std::string name = reader.CurrentBook->FileName;
+    reader.Close([](const std::string& e) { FAIL() << e; });
+    TBookInfo again(BooksFolder());
+    again.FileName = name;
+    again.LoadFromBookFile();
+    EXPECT_EQ(again.LastParagraph, 42);
+}
+
+TEST_F(ReadAloudTest, TheEndOfTheBookEndsIt) {
+    Open(3, 3);
+    int ended = 0;
+    aloud.OnEnded = [&] { ++ended; };
+    aloud.Start();
+    speech.Finish();
+    speech.Finish();
+    EXPECT_EQ(ended, 1);
+    EXPECT_FALSE(aloud.Active());
 }

@@ -165,8 +165,11 @@ void TReader::CloseBook() {
 void TReader::CopyPositionToProperties() {
     if (!CurrentBook) return;
     CurrentBook->SetProperty("LastPage", IntToStr(CurrentBook->LastPage));
-    // The paragraph at the top edge: rendered again, the page starts with it.
-    const int32_t top = TopParagraph > 0 ? TopParagraph : CurrentBook->LastParagraph;
+    // The paragraph at the top edge (or the one read aloud): rendered again,
+    // the page starts with it.
+    const int32_t top = SpokenParagraph > 0 ? SpokenParagraph
+                        : TopParagraph > 0  ? TopParagraph
+                                            : CurrentBook->LastParagraph;
     CurrentBook->SetProperty("LastParagraph", IntToStr(top));
 }
 
@@ -204,6 +207,7 @@ void TReader::Close(const std::function<void(const std::string&)>& reportError) 
     tmScroll_.SetEnabled(false);
     tmProgress_.SetEnabled(false);
     try {
+        if (CurrentBook && SpokenParagraph > 0) CurrentBook->LastParagraph = SpokenParagraph;
         if (CurrentBook) CurrentBook->SavePosition();
     } catch (const std::exception& e) {
         reportError(e.what());
@@ -257,9 +261,36 @@ void TReader::ShowParagraph(int32_t n) {
         highlight_.clear();
         CurrentBook->LastParagraph = TopParagraph = n;
         ReportPlace();
+        Jumped();
         return;
     }
     ShowPage(page, TArrival::Paragraph, n);
+    Jumped();
+}
+
+void TReader::ShowText(int32_t n, const std::u16string& text) {
+    if (!CurrentBook) return;
+    const int32_t page = CurrentBook->PageOfParagraph(n);
+    if (page == CurrentBook->LastPage && loading_ && arrival_ == TArrival::Paragraph) {
+        // The page is on its way: the mark waits for it.
+        arrivalParagraph_ = n;
+        highlight_ = text;
+        return;
+    }
+    if (page == CurrentBook->LastPage && CurWindow && !loading_) {
+        view_.Highlight("par" + IntToStr(n), text);
+        if (CurrentBook->LastParagraph != n) {
+            CurrentBook->LastParagraph = n;
+            ReportPlace();
+        }
+        return;
+    }
+    highlight_ = text;
+    ShowPage(page, TArrival::Paragraph, n);
+}
+
+void TReader::ClearMark() {
+    if (CurWindow && !loading_) view_.Highlight("", u"");
 }
 
 void TReader::GoToPercent(double percent) {
@@ -432,6 +463,7 @@ int TReader::Percent() {
 }
 
 void TReader::RecordParagraph(int32_t cur) {
+    if (SpokenParagraph > 0) cur = SpokenParagraph;
     if (cur < 0 || !CurrentBook) return;
     const bool moved = CurrentBook->LastParagraph != cur;
     CurrentBook->LastParagraph = cur;
@@ -518,6 +550,7 @@ void TReader::btPgDnClick() {
         if (step > 0 && !st.moved && st.atBottom &&
             CurrentBook->LastPage < CurrentBook->GetIntProperty("PagesCount"))
             ShowPage(CurrentBook->LastPage + 1, TArrival::Top);
+        Jumped();
     });
 }
 
@@ -531,6 +564,7 @@ void TReader::btPgUpClick() {
         // Already at the top: back to the previous page, shown from its end.
         if (step > 0 && !st.moved && st.atTop && CurrentBook->LastPage > 1)
             ShowPage(CurrentBook->LastPage - 1, TArrival::Bottom);
+        Jumped();
     });
 }
 
@@ -544,10 +578,12 @@ void TReader::NextVPage() {
     const int32_t n = CurrentBook->LastPage;
     // At the last page the page is shown again.
     ShowPage(n < CurrentBook->GetIntProperty("PagesCount") ? n + 1 : n, TArrival::Top);
+    Jumped();
 }
 
 void TReader::PrevVPage() {
     if (!CurrentBook) return;
     const int32_t n = CurrentBook->LastPage;
     ShowPage(n > 1 ? n - 1 : n, TArrival::Top);
+    Jumped();
 }

@@ -58,6 +58,12 @@ class TReader {
     std::vector<THeading> Contents;
     // Milliseconds of a steady clock; tests give their own.
     std::function<int64_t()> Clock;
+    // The paragraph being read aloud, 0 when none: while it lasts it is the
+    // reading position, whatever the top of the view shows.
+    int32_t SpokenParagraph = 0;
+    // Fired after the reader moved the view by hand: paging, a page turn, a
+    // jump to a paragraph (read aloud goes on from the new place).
+    std::function<void()> OnJump;
 
     // Renders the current book's page LastPage into Templates/vpage.html and shows
     // it. Does nothing when no book is open.
@@ -108,6 +114,13 @@ class TReader {
     const std::string& SearchText() const { return searchText_; }
     // The heading the reading position is under (its index in Contents), or -1.
     int CurrentHeading() const;
+    // Marks text in paragraph n and keeps it in sight, turning to the
+    // paragraph's page when it is on another (read aloud's sentence).
+    void ShowText(int32_t n, const std::u16string& text);
+    // Takes the mark off.
+    void ClearMark();
+    // A page was sent to the view and has not completed.
+    bool Loading() const { return loading_; }
 
     // Asks the view for the paragraph at the probe point; answer gets its number,
     // or -1. An answer that comes after the page or the book changed is dropped.
@@ -140,6 +153,9 @@ class TReader {
     std::unique_ptr<TBookInfo> LoadBook(const std::string& fileName, TLines& page);
     void Adopt(std::unique_ptr<TBookInfo> book, TLines& page);
     void RecordParagraph(int32_t cur);
+    void Jumped() {
+        if (OnJump) OnJump();
+    }
     // Sets the book's "Language" from the letters of its page.
     void DecideLanguage(const TLines& page);
     // How far the current book is read (PositionPercent), kept per place.

@@ -1,0 +1,129 @@
+#include "unitReadAloud.h"
+
+#include <algorithm>
+
+#include "../core/unitBodyLines.h"
+#include "../core/unitSentences.h"
+#include "unitReader.h"
+
+std::vector<std::string> ParagraphSentences(const TLines& pageLines, int32_t n, TCodePage cp) {
+    std::string text;
+    bool inside = false;
+    for (const auto& line : pageLines) {
+        int32_t tag = 0;
+        const std::string_view t = TextOfBodyLine(line, tag);
+        if (tag) {
+            if (inside) break;
+            inside = tag == n;
+        }
+        if (!inside) continue;
+        if (!text.empty()) text += ' ';
+        AppendShownText(text, t);
+    }
+    return SplitSentences(ToUtf8(text, cp));
+}
+
+TReadAloud::TReadAloud(TReader& reader, ISpeechEngine& engine) : reader_(reader), engine_(engine) {
+    engine_.OnSpoken = [this] { Spoken(); };
+    reader_.OnJump = [this] { FollowReader(); };
+}
+
+TReadAloud::~TReadAloud() {
+    engine_.OnSpoken = nullptr;
+    reader_.OnJump = nullptr;
+}
+
+std::string TReadAloud::Sentence() const {
+    return active_ && index_ < sentences_.size() ? sentences_[index_] : std::string();
+}
+
+std::vector<std::string> TReadAloud::SentencesOf(int32_t n) {
+    TBookInfo& book = *reader_.CurrentBook;
+    const int32_t page = book.PageOfParagraph(n);
+    if (page != cachedPage_ || cachedBook_ != &book) {
+        const int32_t shown = book.LastPage;
+        const bool first = book.IsFirstPage, last = book.IsLastPage;
+        book.ExtractPage(page, pageLines_);
+        // Reading a page is not turning to it.
+        book.LastPage = shown;
+        book.IsFirstPage = first;
+        book.IsLastPage = last;
+        cachedPage_ = page;
+        cachedBook_ = &book;
+    }
+    return ParagraphSentences(pageLines_, n, CodePageOf(book.GetProperty("Charset")));
+}
+
+void TReadAloud::Start() {
+    if (!reader_.CurrentBook) return;
+    active_ = true;
+    paused_ = false;
+    const int32_t top =
+        reader_.TopParagraph > 0 ? reader_.TopParagraph : reader_.CurrentBook->LastParagraph;
+    SpeakFrom(std::max(top, 1));
+}
+
+void TReadAloud::Stop() {
+    if (!active_) return;
+    active_ = paused_ = false;
+    ++moves_;
+    engine_.Stop();
+    sentences_.clear();
+    reader_.SpokenParagraph = 0;
+    reader_.ClearMark();
+}
+
+void TReadAloud::TogglePause() {
+    if (!active_) return;
+    paused_ = !paused_;
+    if (paused_)
+        engine_.Pause();
+    else
+        engine_.Resume();
+}
+
+void TReadAloud::SpeakFrom(int32_t paragraph) {
+    if (!reader_.CurrentBook) return Stop();
+    const int32_t total = reader_.CurrentBook->GetIntProperty("TotalParagraphs");
+    // Paragraphs without words (gaps between stanzas) are passed by.
+    for (; paragraph <= total; ++paragraph) {
+        sentences_ = SentencesOf(paragraph);
+        if (!sentences_.empty()) break;
+    }
+    if (paragraph > total) {
+        Stop();
+        if (OnEnded) OnEnded();
+        return;
+    }
+    paragraph_ = paragraph;
+    index_ = 0;
+    SpeakSentence();
+}
+
+void TReadAloud::SpeakSentence() {
+    const std::string& s = sentences_[index_];
+    reader_.SpokenParagraph = paragraph_;
+    reader_.ShowText(paragraph_, Utf8ToUtf16(s));
+    engine_.Say(s, reader_.CurrentBook->GetProperty("Language"));
+    if (paused_) engine_.Pause();
+}
+
+void TReadAloud::Spoken() {
+    if (!active_) return;
+    if (++index_ < sentences_.size()) return SpeakSentence();
+    SpeakFrom(paragraph_ + 1);
+}
+
+void TReadAloud::FollowReader() {
+    if (!active_ || !reader_.CurrentBook) return;
+    engine_.Stop();
+    const uint64_t move = ++moves_;
+    // The place moved to is the paragraph at the top of the view. A page on
+    // its way knows it already; a page scrolled is asked.
+    reader_.SpokenParagraph = 0;
+    if (reader_.Loading()) return SpeakFrom(std::max(reader_.TopParagraph, 1));
+    reader_.GetCurPar([this, move](int32_t cur) {
+        if (move != moves_ || !active_) return;
+        SpeakFrom(std::max(reader_.TopParagraph > 0 ? reader_.TopParagraph : cur, 1));
+    });
+}

@@ -1,0 +1,76 @@
+// Reading the book aloud: from the paragraph at the top of the view, sentence by
+// sentence to the end of the book, the sentence being spoken marked on the page
+// and kept in sight, the reading position following it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "../core/unitCodePages.h"
+#include "../core/unitStrings.h"
+
+class TReader;
+
+// The speech engine as reading aloud sees it. The view layer speaks through
+// Qt's text-to-speech; tests stand in a fake.
+class ISpeechEngine {
+  public:
+    virtual ~ISpeechEngine() = default;
+    // Starts speaking text (UTF-8) in a voice of language ("ru", "en"; "" leaves
+    // the voice as it is) and returns at once.
+    virtual void Say(const std::string& text, const std::string& language) = 0;
+    // Ends what is being spoken; OnSpoken does not follow.
+    virtual void Stop() = 0;
+    virtual void Pause() = 0;
+    virtual void Resume() = 0;
+    // The text given last has been spoken to its end.
+    std::function<void()> OnSpoken;
+};
+
+// The sentences of paragraph n among a page's lines (as ExtractPage gives
+// them), its escapes undone and decoded from cp to UTF-8.
+std::vector<std::string> ParagraphSentences(const TLines& pageLines, int32_t n, TCodePage cp);
+
+class TReadAloud {
+  public:
+    TReadAloud(TReader& reader, ISpeechEngine& engine);
+    ~TReadAloud();
+    TReadAloud(const TReadAloud&) = delete;
+    TReadAloud& operator=(const TReadAloud&) = delete;
+
+    // Starts at the first sentence of the paragraph at the top of the view.
+    void Start();
+    // Stops and takes the mark off; the reading position stays the paragraph
+    // spoken last.
+    void Stop();
+    void TogglePause();
+    bool Active() const { return active_; }
+    bool Paused() const { return paused_; }
+    int32_t Paragraph() const { return paragraph_; }
+    // The sentence being spoken, empty when none.
+    std::string Sentence() const;
+    // Fired when reading ends by itself, at the end of the book.
+    std::function<void()> OnEnded;
+
+  private:
+    // Speech goes on from the paragraph the reader moved to.
+    void FollowReader();
+    void SpeakFrom(int32_t paragraph);
+    void SpeakSentence();
+    void Spoken();
+    // The sentences of paragraph n, from the page it is on (read once a page).
+    std::vector<std::string> SentencesOf(int32_t n);
+
+    TReader& reader_;
+    ISpeechEngine& engine_;
+    bool active_ = false, paused_ = false;
+    int32_t paragraph_ = 0;
+    size_t index_ = 0;
+    std::vector<std::string> sentences_;
+    int32_t cachedPage_ = 0;
+    const void* cachedBook_ = nullptr;
+    TLines pageLines_;
+    uint64_t moves_ = 0;  // each move of the reader's; a probe answer of an older one is void
+};
