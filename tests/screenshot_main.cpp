@@ -25,6 +25,7 @@
 #include "core/unitHeadings.h"
 #include "core/unitStyleValues.h"
 #include "options/unitOptStorage.h"
+#include "render/unitReadAloud.h"
 #include "ui/unitAbout.h"
 #include "ui/unitApp.h"
 #include "ui/unitArcView.h"
@@ -139,6 +140,23 @@ int main(int argc, char** argv) {
         d->hide();
     }
     if (russian) {
+        // Reading aloud: the sentence being spoken marked (an engine that stays
+        // silent on the first sentence).
+        struct Silent : ISpeechEngine {
+            void Say(const std::string&, const std::string&) override {}
+            void Stop() override {}
+            void Pause() override {}
+            void Resume() override {}
+        } silent;
+        {
+            TReadAloud aloud(r, silent);
+            r.ShowParagraph(8);
+            QTest::qWait(800);
+            aloud.Start();
+            QTest::qWait(1500);
+            ok = Shot(out + "readaloud-" + suffix + ".png") && ok;
+            aloud.Stop();
+        }
         frmMain->tmProgress->SetEnabled(false);
         DestroyForms();
         Run("rm -rf '" + work + "'");

@@ -32,6 +32,7 @@
 #include "ui/unitScrollSpeed.h"
 #include "ui/unitStartup.h"
 #include "ui/unitStyleOpts.h"
+#include "ui/unitVoice.h"
 #include "view/ThdTimer.h"
 #include "view/WebEngineView.h"
 
@@ -504,7 +505,8 @@ TEST_F(DialogTest, OnARussianDesktopEveryWindowSpeaksRussian) {
     };
     for (QWidget* w : {static_cast<QWidget*>(frmMain), static_cast<QWidget*>(frmStyle),
                        static_cast<QWidget*>(frmBooks), static_cast<QWidget*>(frmScrollSpeed),
-                       static_cast<QWidget*>(frmCharsets), static_cast<QWidget*>(frmAbout)}) {
+                       static_cast<QWidget*>(frmCharsets), static_cast<QWidget*>(frmAbout),
+                       static_cast<QWidget*>(frmVoice)}) {
         check(w->metaObject()->className(), w->windowTitle());
         for (QWidget* c : w->findChildren<QWidget*>()) {
             if (qobject_cast<QComboBox*>(c) || qobject_cast<QListWidget*>(c)) continue;

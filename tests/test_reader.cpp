@@ -6,6 +6,7 @@
 #include <QScreen>
 #include <map>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -673,4 +674,87 @@ TEST_F(ReaderTest, WordsBreakAtLineEndsByTheBooksLanguageUnlessHyphenationIsOff)
         EXPECT_GE(onBreaks, 1) << book;
         EXPECT_LT(onGap, offGap) << book;
     }
+}
+
+namespace {
+// speech-dispatcher of its own for one test: its socket in a private folder, its
+// sound sent nowhere (ALSA's null device), stopped with everything it started.
+struct PrivateSpeechDispatcher {
+    TempDir dir;
+    pid_t pid = -1;
+    std::string socket, whyNot;
+    PrivateSpeechDispatcher() {
+        const std::string daemon = "/usr/bin/speech-dispatcher";
+        const std::string module = "/usr/lib/speech-dispatcher-modules/sd_espeak-ng";
+        if (!FileExists(daemon) || !FileExists(module)) {
+            whyNot = "speech-dispatcher or its espeak-ng module is not installed";
+            return;
+        }
+        socket = dir / "speechd.sock";
+        ::mkdir((dir / "conf").c_str(), 0700);
+        ::mkdir((dir / "conf/modules").c_str(), 0700);
+        WriteFile(dir / "conf/modules/espeak-ng.conf", "");
+        WriteFile(dir / "conf/speechd.conf",
+                  "CommunicationMethod \"unix_socket\"\nSocketPath \"" + socket +
+                      "\"\nAudioOutputMethod \"alsa\"\nAddModule \"espeak-ng\" \"sd_espeak-ng\" "
+                      "\"espeak-ng.conf\"\nDefaultModule espeak-ng\nDefaultLanguage \"ru\"\n");
+        WriteFile(dir / "asound.conf",
+                  "pcm.!default { type null }\nctl.!default { type hw card 0 }\n");
+        pid = ::fork();
+        if (pid == 0) {
+            ::setpgid(0, 0);
+            ::setenv("ALSA_CONFIG_PATH", (dir / "asound.conf").c_str(), 1);
+            ::setenv("HOME", dir.Path().c_str(), 1);
+            ::setenv("XDG_RUNTIME_DIR", dir.Path().c_str(), 1);
+            const int null = ::open("/dev/null", O_WRONLY);
+            ::dup2(null, 1);
+            ::dup2(null, 2);
+            ::execl(daemon.c_str(), daemon.c_str(), "-s", "-t", "0", "-l", "1", "-C",
+                    (dir / "conf").c_str(), "-L", dir.Path().c_str(), nullptr);
+            ::_exit(127);
+        }
+        if (!WaitFor([&] { return ::access(socket.c_str(), F_OK) == 0; }, 15000))
+            whyNot = "speech-dispatcher did not start";
+        else
+            ::setenv("SPEECHD_ADDRESS", ("unix_socket:" + socket).c_str(), 1);
+    }
+    ~PrivateSpeechDispatcher() {
+        ::unsetenv("SPEECHD_ADDRESS");
+        if (pid > 0) {
+            ::kill(-pid, SIGTERM);
+            ::waitpid(pid, nullptr, 0);
+        }
+    }
+};
+}  // namespace
+
+TEST_F(ReaderTest, ARussianBookIsReadAloudByTheRealEngineAndTheSentenceMarked) {
+    PrivateSpeechDispatcher daemon;
+    if (!daemon.whyNot.empty()) GTEST_SKIP() << daemon.whyNot;
+    RecentBook = prog.AddBook("moroz.txt",
+                              "  Мороз и солнце. День чудесный!\r\n"
+                              "  Ещё ты дремлешь, друг прелестный.\r\n");
+    SaveOptions();
+    Start();
+    ASSERT_TRUE(PageShown());
+    frmMain->btReadAloud->setChecked(true);
+    frmMain->btReadAloudClick();
+    if (!frmMain->SpeechEngine()->Available())
+        GTEST_SKIP() << "the real engine cannot run here: "
+                     << frmMain->SpeechEngine()->WhyNot().toStdString();
+    ASSERT_TRUE(frmMain->Aloud()->Active()) << ::testing::PrintToString(errors);
+    const auto marked = [] {
+        return PageScript(frmMain->WB, "(document.querySelector('mark') || {}).textContent || ''")
+            .toString()
+            .remove(QChar(0xAD))
+            .toStdString();
+    };
+    EXPECT_TRUE(WaitFor([&] { return marked() == "Мороз и солнце."; })) << marked();
+    // Spoken to its end, the engine back from speaking: the next sentence comes.
+    EXPECT_TRUE(WaitFor([&] { return frmMain->Aloud()->Sentence() == "День чудесный!"; }, 30000))
+        << frmMain->Aloud()->Sentence();
+    EXPECT_TRUE(WaitFor([&] { return marked() == "День чудесный!"; })) << marked();
+    frmMain->btReadAloud->setChecked(false);
+    frmMain->btReadAloudClick();
+    EXPECT_FALSE(frmMain->Aloud()->Active());
 }

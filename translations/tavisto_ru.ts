@@ -203,6 +203,14 @@
         <source>Tavisto is already running.</source>
         <translation>Tavisto уже запущен.</translation>
     </message>
+    <message>
+        <source>No speech engine: install speech-dispatcher and espeak-ng</source>
+        <translation>Нет синтезатора речи: установите speech-dispatcher и espeak-ng</translation>
+    </message>
+    <message>
+        <source>The speech engine does not start: %1</source>
+        <translation>Синтезатор речи не запускается: %1</translation>
+    </message>
 </context>
 <context>
     <name>TfrmAbout</name>
@@ -497,6 +505,22 @@
         <source>Or drop a text file on this window, or pick a book you read lately from the arrow beside &lt;b&gt;Books&lt;/b&gt;.</source>
         <translation>Или перетащите текстовый файл в это окно, или выберите недавнюю книгу стрелкой рядом с кнопкой &lt;b&gt;Книги&lt;/b&gt;.</translation>
     </message>
+    <message>
+        <source>Read aloud</source>
+        <translation>Читать вслух</translation>
+    </message>
+    <message>
+        <source>Read the book aloud from the top of the page (R); Space pauses, Esc stops</source>
+        <translation>Читать книгу вслух с верха страницы (R); пробел — пауза, Esc — остановить</translation>
+    </message>
+    <message>
+        <source>Voice</source>
+        <translation>Голос</translation>
+    </message>
+    <message>
+        <source>The voice and the rate of reading aloud</source>
+        <translation>Голос и скорость чтения вслух</translation>
+    </message>
 </context>
 <context>
     <name>TfrmScrollSpeed</name>
@@ -649,6 +673,41 @@
     <message>
         <source>Processing Text</source>
         <translation>Обработка текста</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmVoice</name>
+    <message>
+        <source>Voice</source>
+        <translation>Голос</translation>
+    </message>
+    <message>
+        <source>Voice:</source>
+        <translation>Голос:</translation>
+    </message>
+    <message>
+        <source>The voice books are read aloud in</source>
+        <translation>Голос, которым книги читаются вслух</translation>
+    </message>
+    <message>
+        <source>Rate:</source>
+        <translation>Темп:</translation>
+    </message>
+    <message>
+        <source>Slower to the left, faster to the right</source>
+        <translation>Влево — медленнее, вправо — быстрее</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Отмена</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>ОК</translation>
+    </message>
+    <message>
+        <source>The book&apos;s language</source>
+        <translation>Язык книги</translation>
     </message>
 </context>
 </TS>

@@ -26,6 +26,8 @@ std::string WindowMode = WindowModeFull;
 std::string WindowRect;
 const char* const TemplateFiles[3] = {"vpage.tml", "style.tml", "charsets.dat"};
 int32_t ScrollSpeed = 20;
+std::string SpeechVoice;
+int32_t SpeechRate = 0;
 TLines OptionList;
 
 const char* const StyleKeys[StyleKeyCount] = {
@@ -232,6 +234,11 @@ void LoadOptions() {
                      ? WindowModeWindow
                      : WindowModeFull;
     WindowRect = ini.ReadString("General", "WindowRect", "");
+    SpeechVoice = ini.ReadString("Speech", "Voice", "");
+    if (SpeechVoice.size() > 200 || EscapeControls(SpeechVoice) != SpeechVoice) SpeechVoice.clear();
+    SpeechRate = 0;
+    if (!TryStrToInt(ini.ReadString("Speech", "Rate", "0"), SpeechRate)) SpeechRate = 0;
+    SpeechRate = std::clamp(SpeechRate, -10, 10);
 }
 
 void SaveOptions() {
@@ -251,6 +258,10 @@ void SaveOptions() {
             ini.DeleteKey("General", key);
     }
     for (const char* key : StyleKeys) ini.WriteString("Style", key, ValueOf(OptionList, key));
+    if (!SpeechVoice.empty() || SpeechRate != 0) {
+        ini.WriteString("Speech", "Voice", SpeechVoice);
+        ini.WriteString("Speech", "Rate", IntToStr(SpeechRate));
+    }
     ini.UpdateFile();
 }
 

@@ -102,6 +102,10 @@ int32_t ParseScrollSpeed(const std::string& text);
 // characters, the line spacing, "justify" or "left", a first-line indent ("1")
 // or a space of par_space lines between paragraphs ("0"), hyphenation).
 constexpr size_t StyleKeyCount = 11;
+// Reading aloud: the voice's name (empty: the first of the book's language) and
+// the rate, -10 to 10; kept in [Speech] once either is set.
+extern std::string SpeechVoice;
+extern int32_t SpeechRate;
 extern const char* const StyleKeys[StyleKeyCount];
 extern const char* const StyleDefaults[StyleKeyCount];
 constexpr int32_t MinTextWidth = 45, MaxTextWidth = 90;

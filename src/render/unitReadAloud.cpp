@@ -40,7 +40,7 @@ std::string TReadAloud::Sentence() const {
 std::vector<std::string> TReadAloud::SentencesOf(int32_t n) {
     TBookInfo& book = *reader_.CurrentBook;
     const int32_t page = book.PageOfParagraph(n);
-    if (page != cachedPage_ || cachedBook_ != &book) {
+    if (page != cachedPage_) {
         const int32_t shown = book.LastPage;
         const bool first = book.IsFirstPage, last = book.IsLastPage;
         book.ExtractPage(page, pageLines_);
@@ -49,7 +49,6 @@ std::vector<std::string> TReadAloud::SentencesOf(int32_t n) {
         book.IsFirstPage = first;
         book.IsLastPage = last;
         cachedPage_ = page;
-        cachedBook_ = &book;
     }
     return ParagraphSentences(pageLines_, n, CodePageOf(book.GetProperty("Charset")));
 }
@@ -58,6 +57,8 @@ void TReadAloud::Start() {
     if (!reader_.CurrentBook) return;
     active_ = true;
     paused_ = false;
+    book_ = reader_.BookSerial();
+    cachedPage_ = 0;
     const int32_t top =
         reader_.TopParagraph > 0 ? reader_.TopParagraph : reader_.CurrentBook->LastParagraph;
     SpeakFrom(std::max(top, 1));
@@ -110,12 +111,17 @@ void TReadAloud::SpeakSentence() {
 
 void TReadAloud::Spoken() {
     if (!active_) return;
+    if (book_ != reader_.BookSerial() || !reader_.CurrentBook) {
+        Stop();
+        if (OnEnded) OnEnded();
+        return;
+    }
     if (++index_ < sentences_.size()) return SpeakSentence();
     SpeakFrom(paragraph_ + 1);
 }
 
 void TReadAloud::FollowReader() {
-    if (!active_ || !reader_.CurrentBook) return;
+    if (!active_ || !reader_.CurrentBook || book_ != reader_.BookSerial()) return;
     engine_.Stop();
     const uint64_t move = ++moves_;
     // The place moved to is the paragraph at the top of the view. A page on

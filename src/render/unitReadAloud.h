@@ -10,24 +10,9 @@
 
 #include "../core/unitCodePages.h"
 #include "../core/unitStrings.h"
+#include "SpeechEngine.h"
 
 class TReader;
-
-// The speech engine as reading aloud sees it. The view layer speaks through
-// Qt's text-to-speech; tests stand in a fake.
-class ISpeechEngine {
-  public:
-    virtual ~ISpeechEngine() = default;
-    // Starts speaking text (UTF-8) in a voice of language ("ru", "en"; "" leaves
-    // the voice as it is) and returns at once.
-    virtual void Say(const std::string& text, const std::string& language) = 0;
-    // Ends what is being spoken; OnSpoken does not follow.
-    virtual void Stop() = 0;
-    virtual void Pause() = 0;
-    virtual void Resume() = 0;
-    // The text given last has been spoken to its end.
-    std::function<void()> OnSpoken;
-};
 
 // The sentences of paragraph n among a page's lines (as ExtractPage gives
 // them), its escapes undone and decoded from cp to UTF-8.
@@ -51,7 +36,8 @@ class TReadAloud {
     int32_t Paragraph() const { return paragraph_; }
     // The sentence being spoken, empty when none.
     std::string Sentence() const;
-    // Fired when reading ends by itself, at the end of the book.
+    // Fired when reading ends by itself: at the end of the book, or when the
+    // book it read is closed or another is opened.
     std::function<void()> OnEnded;
 
   private:
@@ -69,8 +55,8 @@ class TReadAloud {
     int32_t paragraph_ = 0;
     size_t index_ = 0;
     std::vector<std::string> sentences_;
+    uint64_t book_ = 0;  // the reader's book serial it reads
     int32_t cachedPage_ = 0;
-    const void* cachedBook_ = nullptr;
     TLines pageLines_;
     uint64_t moves_ = 0;  // each move of the reader's; a probe answer of an older one is void
 };

@@ -121,6 +121,8 @@ class TReader {
     void ClearMark();
     // A page was sent to the view and has not completed.
     bool Loading() const { return loading_; }
+    // Changes whenever another book is opened, or the book is closed.
+    uint64_t BookSerial() const { return bookSerial_; }
 
     // Asks the view for the paragraph at the probe point; answer gets its number,
     // or -1. An answer that comes after the page or the book changed is dropped.

@@ -35,6 +35,7 @@
 #include "unitScrollSpeed.h"
 #include "unitSplash.h"
 #include "unitStyleOpts.h"
+#include "unitVoice.h"
 #include "unitWindowPlace.h"
 #include "view/ThdTimer.h"
 #include "view/WebEngineView.h"
@@ -167,11 +168,25 @@ TfrmMain::TfrmMain() {
     add(toolBar2, tr("Speed"), [this] {
         btScrollSpeedClick();
     })->setToolTip(tr("How fast the page scrolls by itself"));
+    btReadAloud = keys(add(
+                           toolBar2, tr("Read aloud"), [this] { btReadAloudClick(); }, true),
+                       tr("Read the book aloud from the top of the page (R); Space pauses, "
+                          "Esc stops"),
+                       {QKeySequence(Qt::Key_R)});
+    QAction* voice = add(toolBar2, tr("Voice"), [this] { btVoiceClick(); });
+    voice->setToolTip(tr("The voice and the rate of reading aloud"));
+    // Without a speech engine nothing can be read aloud, and the buttons say why.
+    if (const QString why = TQtSpeech::WhyNotInstalled(); !why.isEmpty()) {
+        for (QAction* a : {btReadAloud, voice}) {
+            a->setEnabled(false);
+            a->setToolTip(why);
+        }
+    }
     toolBar2->addSeparator();
     keys(add(toolBar2, tr("PgUp"), [this] { btPgUpClick(); }), tr("Page up (PgUp)"),
          {QKeySequence(Qt::Key_PageUp)});
     keys(add(toolBar2, tr("Pg Dn"), [this] { btPgDnClick(); }), tr("Page down (Pg Dn, Space)"),
-         {QKeySequence(Qt::Key_PageDown), QKeySequence(Qt::Key_Space)});
+         {QKeySequence(Qt::Key_PageDown)});
     // Keys without a button.
     auto shortcut = [this](QKeySequence seq, auto handler) {
         auto* a = new QAction(this);
@@ -194,9 +209,14 @@ TfrmMain::TfrmMain() {
     add(toolBar3, tr("Min"), [this] { btMinimizeClick(); })->setToolTip(tr("Minimise"));
     keys(add(toolBar3, tr("Exit"), [this] { btExitClick(); }),
          tr("Save the place and quit (Ctrl+Q)"), {QKeySequence::Quit});
+    shortcut(QKeySequence(Qt::Key_Space), [this] { SpaceKey(); });
     // A checkable action's shortcut toggles its check before the handler runs,
-    // as a click does. Escape only ever leaves full screen.
+    // as a click does. Escape stops reading aloud, or else leaves full screen.
     shortcut(QKeySequence(Qt::Key_Escape), [this] {
+        if (aloud_ && aloud_->Active()) {
+            btReadAloud->setChecked(false);
+            return btReadAloudClick();
+        }
         if (btWindowed->isChecked()) return;
         btWindowed->setChecked(true);
         btWindowedClick();
@@ -546,7 +566,58 @@ void TfrmMain::ApplyPageColours() {
 }
 
 void TfrmMain::btAutoScrollClick() {
+    // The page cannot both scroll by itself and follow the voice.
+    if (btAutoScroll->isChecked() && aloud_ && aloud_->Active()) {
+        aloud_->Stop();
+        btReadAloud->setChecked(false);
+    }
     reader_->SetAutoScroll(btAutoScroll->isChecked());
+}
+
+TQtSpeech& TfrmMain::Speech() {
+    if (!speech_) {
+        speech_ = std::make_unique<TQtSpeech>();
+        speech_->SetVoice(SpeechVoice);
+        speech_->SetRate(SpeechRate);
+        aloud_ = std::make_unique<TReadAloud>(*reader_, *speech_);
+        aloud_->OnEnded = [this] { btReadAloud->setChecked(false); };
+    }
+    return *speech_;
+}
+
+void TfrmMain::btReadAloudClick() {
+    if (!btReadAloud->isChecked()) {
+        if (aloud_) aloud_->Stop();
+        return;
+    }
+    if (!reader_->CurrentBook || !Speech().Available()) {
+        btReadAloud->setChecked(false);
+        if (reader_->CurrentBook) ShowErrorBox(Speech().WhyNot().toStdString());
+        return;
+    }
+    btAutoScroll->setChecked(false);
+    reader_->SetAutoScroll(false);
+    aloud_->Start();
+}
+
+void TfrmMain::btVoiceClick() {
+    TQtSpeech& speech = Speech();
+    const std::string language =
+        reader_->CurrentBook ? reader_->CurrentBook->GetProperty("Language") : std::string();
+    const QStringList voices = speech.Voices(language.empty() ? "en" : language);
+    if (frmVoice->ExecFor(voices, SpeechVoice, SpeechRate) != QDialog::Accepted) return;
+    SpeechVoice = frmVoice->Voice;
+    SpeechRate = frmVoice->Rate;
+    speech.SetVoice(SpeechVoice);
+    speech.SetRate(SpeechRate);
+    SaveOptions();
+}
+
+void TfrmMain::SpaceKey() {
+    if (aloud_ && aloud_->Active())
+        aloud_->TogglePause();
+    else
+        btPgDnClick();
 }
 
 void TfrmMain::btScrollSpeedClick() {
@@ -616,6 +687,7 @@ void TfrmMain::FormClose() {
         else
             ShowErrorBox(m);
     });
+    if (aloud_) aloud_->Stop();
 }
 
 void TfrmMain::CloseBySignal() {

@@ -11,7 +11,9 @@
 #include <memory>
 #include <vector>
 
+#include "render/unitReadAloud.h"
 #include "render/unitReader.h"
+#include "view/QtSpeech.h"
 
 class QAction;
 class QMenu;
@@ -90,6 +92,11 @@ class TfrmMain : public QMainWindow, public TReaderStatus {
     void ToolButton4Click();
     void btAutoScrollClick();
     void btScrollSpeedClick();
+    // Read aloud: starts or stops (R), and the voice dialog.
+    void btReadAloudClick();
+    void btVoiceClick();
+    // Space: pauses and resumes reading aloud, pages down otherwise.
+    void SpaceKey();
     void btPgUpClick();
     void btPgDnClick();
     void ToolButton1Click();
@@ -120,6 +127,16 @@ class TfrmMain : public QMainWindow, public TReaderStatus {
     bool bySignal_ = false;
     std::vector<std::string> pending_;
     std::unique_ptr<TReader> reader_;
+    // Made at the first reading aloud: a speech engine may take its time to start.
+    TQtSpeech& Speech();
+    std::unique_ptr<TQtSpeech> speech_;
+    std::unique_ptr<TReadAloud> aloud_;
+
+  public:
+    QAction* btReadAloud = nullptr;
+    // Reading aloud, once it was started (tests).
+    TReadAloud* Aloud() { return aloud_.get(); }
+    TQtSpeech* SpeechEngine() { return speech_.get(); }
 };
 
 extern TfrmMain* frmMain;

@@ -16,6 +16,7 @@
 #include "unitSplash.h"
 #include "unitStyleOpts.h"
 #include "unitTextProcessor.h"
+#include "unitVoice.h"
 #include "view/ThdTimer.h"
 
 void CreateForms(int splashTickMs) {
@@ -27,6 +28,7 @@ void CreateForms(int splashTickMs) {
     new TfrmArcView();
     new TfrmStyle();
     new TfrmScrollSpeed();
+    new TfrmVoice();
     new TfrmImageLists();
     new TfrmContents();
     new TfrmSplash(splashTickMs);
@@ -50,6 +52,7 @@ void DestroyForms() {
     delete frmSplash;
     delete frmContents;
     delete frmImageLists;
+    delete frmVoice;
     delete frmScrollSpeed;
     delete frmStyle;
     delete frmArcView;

@@ -327,7 +327,9 @@ void TWebEngineView::Highlight(const std::string& paragraphId, const std::u16str
             "var r=document.createRange();r.setStart(a[0],a[1]);r.setEnd(b[0],b[1]+1);"
             "var mk=document.createElement('mark');mk.className='tavisto';"
             "try{r.surroundContents(mk);}catch(e){mk.appendChild(r.extractContents());"
-            "r.insertNode(mk);}mk.scrollIntoView({block:'center'});return true;})(%1,%2)")
+            "r.insertNode(mk);}var b=mk.getBoundingClientRect();"
+            "if(b.top<0||b.bottom>window.innerHeight)mk.scrollIntoView({block:'center'});"
+            "return true;})(%1,%2)")
             .arg(JsString(QString::fromStdString(paragraphId)))
             .arg(JsString(QString::fromStdU16String(text)));
     Run(js);

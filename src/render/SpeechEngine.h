@@ -1,0 +1,20 @@
+// What reading aloud asks of a speech engine. The view layer speaks through
+// Qt's text-to-speech; tests stand in a fake.
+#pragma once
+
+#include <functional>
+#include <string>
+
+class ISpeechEngine {
+  public:
+    virtual ~ISpeechEngine() = default;
+    // Starts speaking text (UTF-8) in a voice of language ("ru", "en"; "" leaves
+    // the voice as it is) and returns at once.
+    virtual void Say(const std::string& text, const std::string& language) = 0;
+    // Ends what is being spoken; OnSpoken does not follow.
+    virtual void Stop() = 0;
+    virtual void Pause() = 0;
+    virtual void Resume() = 0;
+    // The text given last has been spoken to its end.
+    std::function<void()> OnSpoken;
+};
