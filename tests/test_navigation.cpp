@@ -181,3 +181,72 @@ TEST(Search, AnyCaseInEveryCharsetAcrossLinesAndEscapes) {
         EXPECT_EQ(hit.Paragraph, 3) << "backward from the start wraps to the end";
     }
 }
+
+TEST(Search, EveryMatchOfRandomTextsAsAPlainSearchFindsThem) {
+    // Texts of words in both alphabets and cases, escapes, no-break spaces and
+    // line breaks; needles cut from them. Each paragraph holding the needle (read
+    // as the reader sees it, folded, blanks as one) is found, once a match.
+    const char* const words[] = {"нос",  "НОС",  "Нос",  "носа", "ёлка", "ЕЛКА", "the",      "The",
+                                 "nose", "NOSE", "a<b",  "&",    "x&y",  "е",    "Ё",        "ab",
+                                 "AB",   "café", "CAFÉ", "1905", "—",    "«да»", "\xC2\xA0", "n"};
+    uint32_t seed = 12345;
+    auto next = [&](uint32_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % n;
+    };
+    for (int round = 0; round < 40; ++round) {
+        const bool utf8 = round % 2 == 0;
+        std::vector<std::string> paragraphs;
+        std::string text;
+        for (int p = 0; p < 30; ++p) {
+            std::string par;
+            for (int w = 0, n = 3 + int(next(20)); w < n; ++w) {
+                if (!par.empty()) par += next(6) ? " " : "\r\n";
+                const std::string word = words[next(sizeof words / sizeof *words)];
+                par +=
+                    utf8 || word.find("\xC3") == std::string::npos ? word : "cafe";  // no é in 1251
+            }
+            paragraphs.push_back(par);
+            text += "  " + par + "\r\n";
+        }
+        TBookInfo b = Book(utf8 ? text : Iconv(text, "CP1251"));
+        if (!utf8) b.SetProperty("Charset", "windows-1251");
+        // A plain search: fold, blanks as one space, every start.
+        auto plainFold = [](const std::string& s) {
+            std::string f = FoldToUtf8(s, TCodePage::Utf8), out;
+            for (size_t i = 0; i < f.size(); ++i) {
+                const bool nbsp = f.compare(i, 2, "\xC2\xA0") == 0;
+                const bool blank = f[i] == ' ' || f[i] == '\r' || f[i] == '\n' || nbsp;
+                if (nbsp) ++i;
+                if (blank) {
+                    if (!out.empty() && out.back() != ' ') out += ' ';
+                } else {
+                    out += f[i];
+                }
+            }
+            while (!out.empty() && out.back() == ' ') out.pop_back();
+            return out;
+        };
+        for (int q = 0; q < 6; ++q) {
+            const std::string& from = paragraphs[next(30)];
+            const std::string folded = plainFold(from);
+            const size_t at = next(uint32_t(folded.size()));
+            size_t len = 1 + next(12);
+            // Whole characters, no blank at either end.
+            std::string needle = folded.substr(at, len);
+            while (!needle.empty() && (needle[0] & 0xC0) == 0x80) needle.erase(0, 1);
+            while (!needle.empty() && (needle.back() & 0xC0) == 0xC0) needle.pop_back();
+            while (!needle.empty() && needle.back() == ' ') needle.pop_back();
+            while (!needle.empty() && needle[0] == ' ') needle.erase(0, 1);
+            if (needle.empty() || (needle.back() & 0x80)) continue;
+            std::vector<int32_t> expected;
+            for (size_t p = 0; p < paragraphs.size(); ++p) {
+                const std::string hay = plainFold(paragraphs[p]);
+                for (size_t s = hay.find(needle); s != std::string::npos;
+                     s = hay.find(needle, s + 1))
+                    expected.push_back(int32_t(p + 1));
+            }
+            EXPECT_EQ(Found(b, needle), expected) << "\"" << needle << "\" round " << round;
+        }
+    }
+}

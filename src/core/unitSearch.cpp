@@ -1,5 +1,11 @@
 #include "unitSearch.h"
 
+#include <algorithm>
+#include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "unitBodyLines.h"
 #include "unitCodePages.h"
 
@@ -98,12 +104,88 @@ TTextMatcher::TTextMatcher(const std::string& text, const std::string& charset) 
                                                                                       : 0;
             }
     }
+    // The quick pass: the bytes a match can begin with, and the second
+    // character's after them.
+    if (!needle_.empty()) {
+        const auto n0 = static_cast<unsigned char>(needle_[0]);
+        auto variants = [&](size_t at, unsigned char* keys, int& count) {
+            count = 0;
+            const auto c = static_cast<unsigned char>(needle_[at]);
+            if (c == ' ' || c == '<' || c == '>' || c == '&') return 0;
+            if (utf8_ && c >= 0x80) {
+                // A two-byte letter: the trail bytes of its cases (their leads checked after).
+                if (at + 1 >= needle_.size()) return 0;
+                const uint16_t pair =
+                    uint16_t(c << 8 | static_cast<unsigned char>(needle_[at + 1]));
+                for (int l = 0; l < 4; ++l)
+                    for (int t = 0; t < 64; ++t)
+                        if (pair_[l][t] == pair) {
+                            const auto key = static_cast<unsigned char>(0x80 + t);
+                            if (std::find(keys, keys + count, key) != keys + count) continue;
+                            if (count == 4) return count = 0, 0;
+                            keys[count++] = key;
+                        }
+                return count ? 2 : 0;
+            }
+            for (int b = 0; b < 256; ++b) {
+                if (fold_[b] != c || b == '<' || b == '&' || (utf8_ && b >= 0x80)) continue;
+                if (count == 4) return count = 0, 0;
+                keys[count++] = static_cast<unsigned char>(b);
+            }
+            return count ? 1 : 0;
+        };
+        const int firstLength = variants(0, keyA_, nA_);
+        if (firstLength == 2)
+            firstPair_ = uint16_t(n0 << 8 | static_cast<unsigned char>(needle_[1]));
+        if (nA_ && size_t(firstLength) < needle_.size()) {
+            const int secondLength = variants(size_t(firstLength), keyB_, nB_);
+            dB_ = secondLength;  // the second character's last byte, after the first's
+        }
+    }
     fail_.assign(needle_.size(), 0);
     for (size_t i = 1, k = 0; i < needle_.size(); ++i) {
         while (k > 0 && needle_[i] != needle_[k]) k = fail_[k - 1];
         if (needle_[i] == needle_[k]) ++k;
         fail_[i] = k;
     }
+}
+
+size_t TTextMatcher::NextStop(const unsigned char* bytes, size_t i, size_t n) const {
+    const size_t reach = nB_ ? size_t(dB_) : 0;  // the bytes looked at after a candidate
+    auto stopsAt = [&](size_t p) {
+        const unsigned char b = bytes[p];
+        if (b == '<' || b == '&') return true;
+        if (std::find(keyA_, keyA_ + nA_, b) == keyA_ + nA_) return false;
+        // The second character beyond the piece: looked at when it comes.
+        return !nB_ || p + reach >= n ||
+               std::find(keyB_, keyB_ + nB_, bytes[p + reach]) != keyB_ + nB_;
+    };
+#if defined(__SSE2__)
+    const __m128i lt = _mm_set1_epi8('<'), amp = _mm_set1_epi8('&');
+    __m128i a[4], b[4];
+    for (int k = 0; k < 4; ++k) {
+        a[k] = _mm_set1_epi8(char(keyA_[k < nA_ ? k : 0]));
+        b[k] = _mm_set1_epi8(char(keyB_[k < nB_ ? k : 0]));
+    }
+    while (i + 16 + reach <= n) {
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+        __m128i ma = _mm_cmpeq_epi8(c, a[0]);
+        for (int k = 1; k < nA_; ++k) ma = _mm_or_si128(ma, _mm_cmpeq_epi8(c, a[k]));
+        if (nB_) {
+            const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i + reach));
+            __m128i mb = _mm_cmpeq_epi8(d, b[0]);
+            for (int k = 1; k < nB_; ++k) mb = _mm_or_si128(mb, _mm_cmpeq_epi8(d, b[k]));
+            ma = _mm_and_si128(ma, mb);
+        }
+        ma = _mm_or_si128(ma, _mm_or_si128(_mm_cmpeq_epi8(c, lt), _mm_cmpeq_epi8(c, amp)));
+        if (const int mask = _mm_movemask_epi8(ma))
+            return i + size_t(__builtin_ctz(unsigned(mask)));
+        i += 16;
+    }
+#endif
+    for (; i < n; ++i)
+        if (stopsAt(i)) return i;
+    return n;
 }
 
 void TTextMatcher::Scan(TBookInfo& book, uint64_t from,
@@ -180,7 +262,46 @@ void TTextMatcher::Scan(TBookInfo& book, uint64_t from,
             for (size_t i = 0; i < piece.size() && !stop; ++i, ++offset) {
                 // Between matches, the bytes that can neither begin one nor
                 // change the state are passed over at once.
-                if (k == 0 && !inTag && lead < 0 && entity.empty()) {
+                if (k == 0 && !inTag && lead < 0 && entity.empty() && nA_) {
+                    // No match begins before the next stop: a letter of two
+                    // bytes is met at its lead, which must be the first's own.
+                    size_t j = i;
+                    const size_t n = piece.size();
+                    for (;;) {
+                        j = NextStop(bytes, j, n);
+                        if (j < n && bytes[j] == '<') {
+                            // A tag whole in the piece is read at once: a paragraph's
+                            // tag gives the paragraph of what follows.
+                            const auto* close = static_cast<const unsigned char*>(
+                                std::memchr(bytes + j, '>', std::min<size_t>(n - j, 64)));
+                            if (!close) break;
+                            const size_t end = size_t(close - bytes) + 1;
+                            std::string_view cls;
+                            size_t textAt = 0;
+                            if (const int32_t p = ParagraphTagOf(
+                                    std::string_view(reinterpret_cast<const char*>(bytes) + j,
+                                                     end - j),
+                                    cls, textAt))
+                                paragraph = p;
+                            j = end;
+                            continue;
+                        }
+                        if (j == n || !firstPair_ || bytes[j] == '&') break;
+                        if (j == i) break;  // no lead before it here: read as it comes
+                        const int l = pairOf_[bytes[j - 1]];
+                        if (l >= 0 && pair_[l][bytes[j] - 0x80] == firstPair_) {
+                            --j;
+                            break;
+                        }
+                        ++j;
+                    }
+                    if (j > i) {
+                        lastBlank = false;
+                        offset += j - i;
+                        i = j;
+                        if (i == piece.size()) break;
+                    }
+                } else if (k == 0 && !inTag && lead < 0 && entity.empty()) {
                     size_t j = i;
                     bool blank = lastBlank;
                     const size_t n = piece.size();

@@ -37,6 +37,16 @@ class TTextMatcher {
     uint8_t pairSkip_[4][64];  // 1: passed over, 2: passed over as a blank
     std::string needle_;       // folded, runs of blanks as one space
     std::vector<size_t> fail_;
+    // The quick pass between matches looks for the byte that ends the needle's
+    // first character in any of its cases (keyA_), followed dB_ bytes later by
+    // one of the second's (keyB_; none when nB_ is 0), and stops at every "<"
+    // and "&" (tags carry the paragraph numbers). Off when nA_ is 0.
+    unsigned char keyA_[4] = {}, keyB_[4] = {};
+    int nA_ = 0, nB_ = 0, dB_ = 1;
+    uint16_t firstPair_ = 0;  // UTF-8: the first character's two bytes, folded; 0: one byte
+    // The next place the quick pass stops at, from i on in bytes[0, n): where a
+    // match may begin, or a "<" or "&"; n when there is none.
+    size_t NextStop(const unsigned char* bytes, size_t i, size_t n) const;
 };
 
 // The next match after (paragraph, offset) (offset UINT64_MAX: from the start
