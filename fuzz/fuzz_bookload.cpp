@@ -17,6 +17,7 @@
 #include "core/unitSearch.h"
 #include "core/unitTextConversions.h"
 #include "render/unitHyphenation.h"
+#include "render/unitReadAloud.h"
 #include "render/unitPageBuilder.h"
 
 namespace {
@@ -26,8 +27,12 @@ std::string WithoutSoftHyphens(std::string s) {
     return s;
 }
 
-// The page as the view gets it: hyphenation adds soft hyphens and nothing else.
+// The page as the view gets it: hyphenation adds soft hyphens and nothing else;
+// read aloud, its first paragraphs give sentences of a breath each.
 void SetPage(TLines page, TCodePage cp) {
+    for (int32_t n = 1; n <= 8; ++n)
+        for (const std::string& s : ParagraphSentences(page, n, cp))
+            if (s.empty() || CharCount(s, TCodePage::Utf8) > 300) __builtin_trap();
     EscapeForeignMarkup(page);
     TLines set = page;
     for (const char* language : {"ru", "en"}) {

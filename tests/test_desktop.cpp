@@ -54,15 +54,21 @@ int ExitCode(pid_t pid, int timeoutMs) {
     return ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// Installs the build into root/prefix, beside an empty home root/home and a
+// runtime folder root/run.
+bool InstallWithHome(const TempDir& root) {
+    ::mkdir((root / "home").c_str(), 0700);
+    ::mkdir((root / "run").c_str(), 0700);
+    return std::system(("'" + std::string(TAVISTO_CMAKE) + "' --install '" +
+                        std::string(TAVISTO_BUILD) + "' --prefix '" + (root / "prefix") +
+                        "' >/dev/null")
+                           .c_str()) == 0;
+}
+
 TEST(InstalledReader, SetsUpTheUserFolderOpensTheGivenTextAndTakesOverASecondStart) {
     TempDir root;
     const std::string prefix = root / "prefix";
-    ASSERT_EQ(std::system(("'" + std::string(TAVISTO_CMAKE) + "' --install '" +
-                           std::string(TAVISTO_BUILD) + "' --prefix '" + prefix + "' >/dev/null")
-                              .c_str()),
-              0);
-    ::mkdir((root / "home").c_str(), 0700);
-    ::mkdir((root / "run").c_str(), 0700);
+    ASSERT_TRUE(InstallWithHome(root));
     const std::vector<std::string> env = {"HOME=" + (root / "home"),
                                           "XDG_DATA_HOME=",
                                           "XDG_RUNTIME_DIR=" + (root / "run"),
@@ -107,12 +113,7 @@ TEST(InstalledReader, SetsUpTheUserFolderOpensTheGivenTextAndTakesOverASecondSta
 TEST(InstalledReader, SpeaksRussianOnARussianDesktop) {
     TempDir root;
     const std::string prefix = root / "prefix";
-    ASSERT_EQ(std::system(("'" + std::string(TAVISTO_CMAKE) + "' --install '" +
-                           std::string(TAVISTO_BUILD) + "' --prefix '" + prefix + "' >/dev/null")
-                              .c_str()),
-              0);
-    ::mkdir((root / "home").c_str(), 0700);
-    ::mkdir((root / "run").c_str(), 0700);
+    ASSERT_TRUE(InstallWithHome(root));
     const std::string user = root / "home/.local/share/tavisto/";
     const pid_t reader =
         Spawn(prefix + "/bin/tavisto", {},
