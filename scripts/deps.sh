@@ -13,6 +13,7 @@ PACKAGES=(
   libhyphen-dev hyphen-ru hyphen-en-us
   qt6-tools-dev qt6-l10n-tools qt6-tools-dev-tools qt6-translations-l10n
   qt6-speech-dev qt6-speech-speechd-plugin speech-dispatcher espeak-ng
+  libx11-dev libxtst-dev
 )
 
 missing=()
