@@ -17,8 +17,8 @@
 #include "core/unitSearch.h"
 #include "core/unitTextConversions.h"
 #include "render/unitHyphenation.h"
-#include "render/unitReadAloud.h"
 #include "render/unitPageBuilder.h"
+#include "render/unitReadAloud.h"
 
 namespace {
 
