@@ -386,7 +386,18 @@ bool THeadingLines::FirstWordMayBeginHeading(std::string_view text) const {
         if (!IsWordChar(c)) break;
         word[n++] = FoldCase(c);
     }
-    return MayBeginHeading(std::u32string_view(word, n));
+    if (std::u32string_view(word, n) != U"the")
+        return MayBeginHeading(std::u32string_view(word, n));
+    // "The" begins a heading only before a number's word ("The First Act"):
+    // the many lines of prose that begin with it go no further.
+    while (i < text.size() && text[i] == ' ') ++i;
+    std::u32string next;
+    while (i < text.size() && next.size() < 24) {
+        const char32_t c = DecodeChar(text, i, page_);
+        if (!IsWordChar(c)) break;
+        next += FoldCase(c);
+    }
+    return IsNumberWord(next);
 }
 
 void THeadingFinder::AddParts(int32_t n, std::string_view cls, std::string_view text) {
