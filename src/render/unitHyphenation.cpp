@@ -1,6 +1,7 @@
 #include "unitHyphenation.h"
 
 #include <hyphen.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -32,8 +33,13 @@ struct THyphenator::TDict {
 };
 
 THyphenator::THyphenator(const std::string& dicPath) : dict_(std::make_unique<TDict>()) {
-    FILE* f = std::fopen(dicPath.c_str(), "re");
-    if (!f) throw EFileError(Fmt(TMsg::tr("Cannot open file %s"), dicPath));
+    // A regular file only; raises "Cannot open file %s" otherwise.
+    const int fd = OpenRegularFile(dicPath);
+    FILE* f = ::fdopen(fd, "r");
+    if (!f) {
+        ::close(fd);
+        throw EFileError(Fmt(TMsg::tr("Cannot open file %s"), dicPath));
+    }
     dict_->dict = hnj_hyphen_load_file(f);
     std::fclose(f);
     if (!dict_->dict) throw EFileError(Fmt(TMsg::tr("Cannot open file %s"), dicPath));
