@@ -100,6 +100,15 @@ TEST_F(OptionsTest, ValuesAreCheckedWhereTheyAreRead) {
         EXPECT_EQ(ValueOf(OptionList, "norm_size"), "28");
         EXPECT_EQ(ValueOf(OptionList, "norm_font"), StyleDefaults[0]);
     }
+    // The voice is a name of a line's length at most, the rate -10 to 10.
+    WriteFile(dir / "config.dat", "[Speech]\nVoice=a\x01b\nRate=99999999999\n");
+    LoadOptions();
+    EXPECT_EQ(SpeechVoice, "");
+    EXPECT_EQ(SpeechRate, 0);
+    WriteFile(dir / "config.dat", "[Speech]\nVoice=" + std::string(300, 'v') + "\nRate=-40\n");
+    LoadOptions();
+    EXPECT_EQ(SpeechVoice, "");
+    EXPECT_EQ(SpeechRate, -10);
     SetValue(OptionList, "norm_size", "");
     EXPECT_EQ(OptionList.size(), StyleKeyCount - 1);
     SaveOptions();

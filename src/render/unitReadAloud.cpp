@@ -41,13 +41,7 @@ std::vector<std::string> TReadAloud::SentencesOf(int32_t n) {
     TBookInfo& book = *reader_.CurrentBook;
     const int32_t page = book.PageOfParagraph(n);
     if (page != cachedPage_) {
-        const int32_t shown = book.LastPage;
-        const bool first = book.IsFirstPage, last = book.IsLastPage;
         book.ExtractPage(page, pageLines_);
-        // Reading a page is not turning to it.
-        book.LastPage = shown;
-        book.IsFirstPage = first;
-        book.IsLastPage = last;
         cachedPage_ = page;
     }
     return ParagraphSentences(pageLines_, n, CodePageOf(book.GetProperty("Charset")));
