@@ -30,8 +30,8 @@
 #include "ui/unitApp.h"
 #include "ui/unitMain.h"
 #include "ui/unitStartup.h"
+#include "view/PageView.h"
 #include "view/ThdTimer.h"
-#include "view/WebEngineView.h"
 
 namespace {
 

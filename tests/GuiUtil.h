@@ -18,6 +18,7 @@
 #include "core/unitConverter.h"
 #include "core/unitTextConversions.h"
 #include "options/unitOptStorage.h"
+#include "view/PageView.h"
 
 // Processes events until pred() holds or timeoutMs pass; returns pred(). A plain
 // event loop: QTest's waits sleep between rounds of events, which slows every
@@ -50,10 +51,17 @@ inline QVariant PageScript(QWebEngineView* view, const QString& script, int time
     return result;
 }
 
+inline QVariant PageScript(TPageView* view, const QString& script, int timeoutMs = 5000) {
+    return PageScript(view->Front(), script, timeoutMs);
+}
+
 // The page's vertical scroll offset in CSS pixels, -1 when the page did not answer.
 inline double PageOffset(QWebEngineView* view) {
     QVariant v = PageScript(view, "window.pageYOffset");
     return v.isValid() ? v.toDouble() : -1;
+}
+inline double PageOffset(TPageView* view) {
+    return PageOffset(view->Front());
 }
 
 // A temporary program folder with the installation's templates, and ProgramFolder set to it.

@@ -35,8 +35,8 @@
 #include "ui/unitScrollSpeed.h"
 #include "ui/unitStartup.h"
 #include "ui/unitStyleOpts.h"
+#include "view/PageView.h"
 #include "view/ThdTimer.h"
-#include "view/WebEngineView.h"
 
 namespace {
 

@@ -26,7 +26,7 @@
 #include "ui/unitMain.h"
 #include "ui/unitStartup.h"
 #include "ui/unitWindowPlace.h"
-#include "view/WebEngineView.h"
+#include "view/PageView.h"
 
 namespace {
 
@@ -206,7 +206,8 @@ TEST_F(OpenFilesTest, FilesDroppedOnTheViewAreOpenedNotLoadedByIt) {
     data.setUrls({QUrl::fromLocalFile(QString::fromStdString(prog / "a.txt")),
                   QUrl::fromLocalFile(QString::fromStdString(prog / "b.txt"))});
     // Where a file manager drops it: on the page.
-    QWidget* target = frmMain->WB->focusProxy() ? frmMain->WB->focusProxy() : frmMain->WB;
+    QWidget* page = frmMain->WB->Front();
+    QWidget* target = page->focusProxy() ? page->focusProxy() : page;
     QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &enter);
     EXPECT_TRUE(enter.isAccepted());

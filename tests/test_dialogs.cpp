@@ -33,8 +33,8 @@
 #include "ui/unitStartup.h"
 #include "ui/unitStyleOpts.h"
 #include "ui/unitVoice.h"
+#include "view/PageView.h"
 #include "view/ThdTimer.h"
-#include "view/WebEngineView.h"
 
 namespace {
 

@@ -15,8 +15,8 @@
 #include "ui/unitMain.h"
 #include "ui/unitStartup.h"
 #include "ui/unitTextProcessor.h"
+#include "view/PageView.h"
 #include "view/ThdTimer.h"
-#include "view/WebEngineView.h"
 
 namespace {
 

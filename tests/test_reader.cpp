@@ -21,8 +21,8 @@
 #include "ui/unitMain.h"
 #include "ui/unitSplash.h"
 #include "ui/unitStartup.h"
+#include "view/PageView.h"
 #include "view/ThdTimer.h"
-#include "view/WebEngineView.h"
 
 namespace {
 
@@ -63,7 +63,7 @@ struct ReaderTest : ::testing::Test {
     }
     void Alert(const char* text) {
         QVariant v;
-        frmMain->WB->page()->runJavaScript(QString("alert('%1')").arg(text));
+        frmMain->WB->Front()->page()->runJavaScript(QString("alert('%1')").arg(text));
     }
     // The first paragraph number of page n of a book.
     static int FirstParagraphOf(TBookInfo& b, int page) {
@@ -281,6 +281,59 @@ TEST_F(ReaderTest, ASeamBetweenPagesIsNoMoreThanTwoLinesHigh) {
     EXPECT_LE(above, 2.0) << "lines above the text";
 }
 
+TEST_F(ReaderTest, PagesLoadedAheadAreShownInPlaceEvenWhenTurnsCrowd) {
+    RecentBook = prog.AddBook("ahead.txt", ManyParagraphs(600));
+    SaveOptions();
+    Start();
+    ASSERT_TRUE(PageShown());
+    TBookInfo& b = *R().CurrentBook;
+    ASSERT_GE(b.GetIntProperty("PagesCount"), 4);
+    TPageView& view = *frmMain->WB;
+    const auto firstId = [&] {
+        return PageScript(&view, "document.getElementsByTagName('p')[0].id").toString();
+    };
+    const auto par = [&](int page) { return QString("par%1").arg(FirstParagraphOf(b, page)); };
+    const auto atEnd = [&] {
+        return PageScript(&view,
+                          "window.scrollY+window.innerHeight>="
+                          "document.documentElement.scrollHeight-1")
+            .toBool();
+    };
+    const auto on = [&](int page) {
+        return R().CurrentBook->LastPage == page && !R().Loading() && PageIsShown();
+    };
+    QWebEngineView* pageOne = view.Front();
+    ASSERT_TRUE(WaitFor([&] { return view.Preloaded(THtmlView::TAhead::Next); }));
+    // A mark on page 1, then Pg Dn at its end: page 2, from its top, at once.
+    view.Highlight(par(1).toStdString(), u"Paragraph");
+    view.ScrollToBottom();
+    ASSERT_TRUE(WaitFor(atEnd));
+    frmMain->btPgDnClick();
+    ASSERT_TRUE(WaitFor([&] { return on(2); }));
+    EXPECT_NE(view.Front(), pageOne) << "shown from ahead, not loaded";
+    EXPECT_EQ(firstId(), par(2));
+    EXPECT_EQ(Offset(), 0.0);
+    // PgUp at its top: page 1 again, from its end, unmarked.
+    frmMain->btPgUpClick();
+    ASSERT_TRUE(WaitFor([&] { return on(1); }));
+    EXPECT_EQ(view.Front(), pageOne);
+    EXPECT_TRUE(atEnd());
+    EXPECT_EQ(PageScript(&view, "document.querySelectorAll('mark').length").toInt(), 0);
+
+    // Two turns at once: the second comes while the first's page is on its way.
+    ASSERT_TRUE(WaitFor([&] { return view.Preloaded(THtmlView::TAhead::Next); }));
+    R().NextVPage();
+    R().NextVPage();
+    ASSERT_TRUE(WaitFor([&] { return on(3); }));
+    EXPECT_EQ(firstId(), par(3));
+    EXPECT_EQ(Offset(), 0.0);
+    // The page's CONTINUE still speaks to the reader, from whichever view shows it.
+    Alert("NextPage");
+    ASSERT_TRUE(WaitFor([&] { return on(4); }));
+    EXPECT_EQ(firstId(), par(4));
+    EXPECT_TRUE(errors.empty());
+}
+
 TEST_F(ReaderTest, GoToPutsTheParagraphsFirstLineWhollyAtTheTop) {
     // Verse: short lines at a margin, stanzas between blank lines.
     std::string text = "            Verses\r\n\r\n";
@@ -433,7 +486,7 @@ TEST_F(ReaderTest, ABookCarriesNoScriptAndItsPageReadsNoFile) {
     EXPECT_EQ(PageScript(frmMain->WB, "document.characterSet").toString(), "windows-1252");
     EXPECT_EQ(PageScript(frmMain->WB, "document.getElementsByTagName('script').length").toInt(), 0);
     // Even a script of the page's own could not read a local file.
-    frmMain->WB->page()->runJavaScript(
+    frmMain->WB->Front()->page()->runJavaScript(
         "fetch('file:///etc/hostname').then(r => r.text())"
         ".then(t => document.body.setAttribute('data-read', 'yes:' + t))"
         ".catch(e => document.body.setAttribute('data-read', 'no'));"

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 
 #include "TestUtil.h"
@@ -396,6 +397,103 @@ TEST_F(ReaderLogicTest, PagingFlowsAcrossPagesAndThePositionFollowsAtOnce) {
     saved.LoadFromBookFile();
     EXPECT_EQ(saved.LastPage, 2);
     EXPECT_EQ(saved.LastParagraph, second);
+}
+
+// A view that keeps pages ahead: it says what it was given, and shows one
+// once the test says its load ended.
+struct AheadView : FakeView {
+    void Preload(TAhead place, const std::string& path) override {
+        preloads.emplace_back(int(place), ReadWholeFile(path));
+        ready[int(place)] = false;
+    }
+    bool ShowPreloaded(TAhead place) override {
+        const int p = int(place);
+        if (!ready[p]) return false;
+        shown.push_back(p);
+        loadingDoc = doc + 1;
+        ready[p] = false;
+        ready[1 - p] = true;  // the page shown before
+        return true;
+    }
+    void DropPreloaded() override { ready = {}; }
+    std::array<bool, 2> ready{};
+    std::vector<std::pair<int, std::string>> preloads;
+    std::vector<int> shown;
+};
+
+TEST(ReaderAhead, TurnsShowThePagesLoadedAheadAndNeverAStaleOne) {
+    TempDir dir;
+    dir.MakeProgramFolder();
+    ProgramFolder = dir.Path();
+    std::system(
+        ("cp '" + std::string(TAVISTO_DATA) + "/Templates/'* '" + dir.Path() + "Templates/'")
+            .c_str());
+    LoadOptions();
+    std::string t;
+    for (int i = 1; i <= 800; ++i)
+        t += "  Paragraph " + std::to_string(i) + std::string(80, 'x') + "\r\n";
+    WriteFile(dir / "b.txt", t);
+    TBookInfo b = ConvertToBook(dir / "b.txt", BooksFolder());
+    b.SaveToBookFile();
+    AheadView view;
+    FakeTimer scroll, progress;
+    FakeStatus status;
+    TReader reader{view, scroll, progress, status};
+    const auto complete = [&] {
+        view.Loaded();
+        reader.WBDocumentComplete();
+    };
+    const auto id = [&](int32_t page) {
+        return "id=\"par" + std::to_string(reader.CurrentBook->FirstParagraphOfPage(page)) + "\"";
+    };
+    reader.OpenBook(b.FileName);
+    reader.LoadPage();
+    reader.tmProgressTimer();
+    EXPECT_TRUE(view.preloads.empty()) << "nothing ahead while the page loads";
+    complete();
+    reader.tmProgressTimer();
+    reader.tmProgressTimer();
+    ASSERT_EQ(view.preloads.size(), 1u) << "the next page; the first has no previous";
+    EXPECT_EQ(view.preloads[0].first, 0);
+    EXPECT_NE(view.preloads[0].second.find(id(2)), std::string::npos);
+
+    // Pg Dn at the bottom shows it, without a load; the position follows at once.
+    view.ready[0] = true;
+    view.edge = {false, false, true};
+    const size_t loads = view.navigated.size();
+    reader.btPgDnClick();
+    EXPECT_EQ(view.shown, std::vector<int>{0});
+    EXPECT_EQ(view.navigated.size(), loads);
+    EXPECT_EQ(reader.CurrentBook->LastPage, 2);
+    EXPECT_EQ(reader.CurrentBook->LastParagraph, reader.CurrentBook->FirstParagraphOfPage(2));
+    EXPECT_NE(ReadWholeFile(TemplatesFolder() + "vpage.html").find(id(2)), std::string::npos);
+    complete();
+    // The page left is the previous one now: only the next is loaded anew.
+    reader.tmProgressTimer();
+    reader.tmProgressTimer();
+    ASSERT_EQ(view.preloads.size(), 2u);
+    EXPECT_NE(view.preloads[1].second.find(id(3)), std::string::npos);
+    view.edge = {false, true, false};
+    reader.btPgUpClick();
+    EXPECT_EQ(view.shown, (std::vector<int>{0, 1}));
+    EXPECT_EQ(reader.CurrentBook->LastPage, 1);
+
+    // A turn while the turn before is still on its way loads the page.
+    reader.NextVPage();
+    EXPECT_EQ(reader.CurrentBook->LastPage, 2);
+    EXPECT_EQ(view.navigated.size(), loads + 1);
+    complete();
+
+    // Rendered anew (a style, a charset), what was ahead is never shown.
+    reader.tmProgressTimer();
+    view.ready = {true, true};
+    reader.LoadPage();
+    complete();
+    view.ready = {true, true};
+    reader.NextVPage();
+    EXPECT_EQ(view.shown.size(), 2u);
+    EXPECT_EQ(view.navigated.size(), loads + 3);
+    EXPECT_EQ(reader.CurrentBook->LastPage, 3);
 }
 
 TEST_F(ReaderLogicTest, GoingToAPercentOrAParagraph) {

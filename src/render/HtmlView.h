@@ -47,6 +47,20 @@ class THtmlView {
     virtual int ViewWidth() const = 0;
     virtual int ViewHeight() const = 0;
 
+    // Pages loaded ahead, out of sight, so that a turn shows them at once: the
+    // next page from its top, the previous one from its end. A view that keeps
+    // none ignores Preload and refuses ShowPreloaded.
+    enum class TAhead { Next = 0, Previous = 1 };
+    // Starts loading a local file into a place ahead, replacing what it held.
+    virtual void Preload(TAhead, const std::string& /*localPath*/) {}
+    // Shows the page loaded ahead at once, when its load has ended: true then,
+    // and OnDocumentComplete follows as after Navigate. The page shown before
+    // takes the other place ahead (unmarked; from its end when it is now the
+    // previous page, from its top when the next); the place shown from is empty.
+    virtual bool ShowPreloaded(TAhead) { return false; }
+    // Forgets the pages ahead.
+    virtual void DropPreloaded() {}
+
     // Fired once a page has loaded and its elements can be queried.
     std::function<void()> OnDocumentComplete;
     // A script message box the page wants to show; it is never shown.

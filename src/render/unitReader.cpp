@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "../core/unitCodePages.h"
 #include "../core/unitErrors.h"
@@ -25,19 +26,31 @@ TReader::TReader(THtmlView& view, ITimerControl& tmScroll, ITimerControl& tmProg
 
 void TReader::LoadPage() {
     if (!CurrentBook) return;  // nothing to render: the view stays as it is
+    ++render_;
+    for (auto& a : ahead_) a = {};
+    view_.DropPreloaded();
+    RenderPage();
+}
+
+void TReader::BuildPage(int32_t n, TLines& lines) {
     const std::string tpl = TemplatesFolder();
-    ApplyTemplate(tpl + "style.tml", tpl + "vpage.css", PageStyleValues(OptionList));
-    CurrentBook->ExtractPage(CurrentBook->LastPage, PageLines);
+    CurrentBook->ExtractPage(n, lines);
     TPageStructure structure;
     structure.Page = CodePageOf(CurrentBook->GetProperty("Charset"));
     structure.Contents = &Contents;
     const std::string language = CurrentBook->GetProperty("Language");
     if (ValueOf(OptionList, "hyphenate") != "0")
         structure.Hyphenator = THyphenator::ForLanguage(language);
-    BuildVPage(PageLines, tpl + "vpage.tml", CurrentBook->IsFirstPage, CurrentBook->IsLastPage,
+    BuildVPage(lines, tpl + "vpage.tml", CurrentBook->IsFirstPage, CurrentBook->IsLastPage,
                &structure);
-    ReplacePlaceholder(PageLines, "Charset", PageCharset(CurrentBook->GetProperty("Charset")));
-    ReplacePlaceholder(PageLines, "Language", language == "ru" || language == "en" ? language : "");
+    ReplacePlaceholder(lines, "Charset", PageCharset(CurrentBook->GetProperty("Charset")));
+    ReplacePlaceholder(lines, "Language", language == "ru" || language == "en" ? language : "");
+}
+
+void TReader::RenderPage() {
+    const std::string tpl = TemplatesFolder();
+    ApplyTemplate(tpl + "style.tml", tpl + "vpage.css", PageStyleValues(OptionList));
+    BuildPage(CurrentBook->LastPage, PageLines);
     SaveLinesToFile(tpl + "vpage.html", PageLines);
     probeAsked_ = 0;
     view_.Navigate(tpl + "vpage.html");
@@ -49,6 +62,63 @@ void TReader::LoadPage() {
         title.resize(title.size() - 5);
     status_.SetTitlePanel(title);
     ReportPlace();
+}
+
+namespace {
+const char* const AheadFiles[2] = {"vpage-next.html", "vpage-previous.html"};
+}
+
+void TReader::PreloadAhead() {
+    if (!CurrentBook || loading_ || !CurWindow) return;
+    const int32_t n = CurrentBook->LastPage, pages = CurrentBook->GetIntProperty("PagesCount");
+    for (const int place : {0, 1}) {
+        const int32_t page = place == 0 ? n + 1 : n - 1;
+        TAheadPage& a = ahead_[place];
+        if (page < 1 || page > pages ||
+            (a.book == bookSerial_ && a.render == render_ && a.page == page))
+            continue;
+        a.book = bookSerial_;
+        a.render = render_;
+        a.page = page;
+        a.sent = false;
+        // A page that cannot be built now is built by the turn to it, which says why.
+        try {
+            BuildPage(page, a.lines);
+            const std::string file = TemplatesFolder() + AheadFiles[place];
+            SaveLinesToFile(file, a.lines);
+            view_.Preload(THtmlView::TAhead(place), file);
+            a.sent = true;
+        } catch (const std::exception&) {
+            a.lines.clear();
+        }
+        return;
+    }
+}
+
+bool TReader::TurnToPreloaded(int32_t page, TArrival arrival) {
+    if (arrival == TArrival::Paragraph || loading_ || !CurWindow) return false;
+    const int place = arrival == TArrival::Top ? 0 : 1;
+    TAheadPage& a = ahead_[place];
+    if (!a.sent || a.book != bookSerial_ || a.render != render_ || a.page != page ||
+        !view_.ShowPreloaded(THtmlView::TAhead(place)))
+        return false;
+    // The page shown before is the other place's now; this place is empty.
+    TAheadPage& other = ahead_[1 - place];
+    other.book = bookSerial_;
+    other.render = render_;
+    other.page = CurrentBook->LastPage;
+    other.sent = true;
+    other.lines.swap(PageLines);
+    PageLines.swap(a.lines);
+    a = {};
+    CurrentBook->LastPage = page;
+    // vpage.html is the page shown, as after a render.
+    const std::string tpl = TemplatesFolder();
+    std::rename((tpl + AheadFiles[place]).c_str(), (tpl + "vpage.html").c_str());
+    probeAsked_ = 0;
+    CurDocument = view_.Document();
+    loading_ = true;
+    return true;
 }
 
 std::unique_ptr<TBookInfo> TReader::LoadBook(const std::string& fileName, TLines& page) {
@@ -228,12 +298,14 @@ void TReader::ShowPage(int32_t page, TArrival arrival, int32_t paragraph) {
     // The page becomes the book's only once it is built: a page that cannot be
     // (a full disk, a damaged book) leaves the reader where it was.
     const int32_t was = CurrentBook->LastPage;
-    CurrentBook->LastPage = page;
     arrival_ = arrival;
     arrivalParagraph_ = paragraph;
     RestorePosition = false;
     try {
-        LoadPage();
+        if (!TurnToPreloaded(page, arrival)) {
+            CurrentBook->LastPage = page;
+            RenderPage();
+        }
     } catch (...) {
         CurrentBook->LastPage = was;
         arrival_ = TArrival::Top;
@@ -484,6 +556,7 @@ void TReader::tmProgressTimer() {
     NextPageRequested = false;
     PrevPageRequested = false;
     if (!CurrentBook) return;
+    PreloadAhead();
     // One question at a time; one that got no answer for two seconds is given up.
     if (probeAsked_ && ++probeTicks_ < 8) return;
     // The reading position is the paragraph at the top edge (its first line

@@ -66,7 +66,7 @@ class TReader {
     std::function<void()> OnJump;
 
     // Renders the current book's page LastPage into Templates/vpage.html and shows
-    // it. Does nothing when no book is open.
+    // it; pages loaded ahead before are void. Does nothing when no book is open.
     void LoadPage();
     // Loads fileName (a bare name inside MyBooks/) and makes it the current book
     // with its page extracted. Raises when it does not load; the current book,
@@ -151,6 +151,14 @@ class TReader {
   private:
     // Where a page that is being loaded is shown once it completes.
     enum class TArrival { Top, Bottom, Paragraph };
+    // Builds page n of the current book, ready for the view.
+    void BuildPage(int32_t n, TLines& lines);
+    // Renders page LastPage into vpage.html and sends it to the view.
+    void RenderPage();
+    // Loads the next page, else the previous one, ahead: one a call.
+    void PreloadAhead();
+    // Shows page from a place ahead when it holds it: true then.
+    bool TurnToPreloaded(int32_t page, TArrival arrival);
     int PageStep();
     std::unique_ptr<TBookInfo> LoadBook(const std::string& fileName, TLines& page);
     void Adopt(std::unique_ptr<TBookInfo> book, TLines& page);
@@ -187,6 +195,15 @@ class TReader {
     int64_t scrolled_ = 0;
     int64_t lastScrollAt_ = 0;
     bool loading_ = false;  // a page was sent to the view and has not completed
+    // Pages rendered anew (another book, charset, style) void what is ahead.
+    uint64_t render_ = 0;
+    struct TAheadPage {
+        uint64_t book = 0, render = 0;
+        int32_t page = 0;
+        bool sent = false;  // the view has it (a page that could not be built is not sent)
+        TLines lines;
+    };
+    TAheadPage ahead_[2];
     struct TPercentKey {
         uint64_t book = 0;
         int32_t page = 0, paragraph = 0;

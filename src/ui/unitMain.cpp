@@ -37,8 +37,8 @@
 #include "unitStyleOpts.h"
 #include "unitVoice.h"
 #include "unitWindowPlace.h"
+#include "view/PageView.h"
 #include "view/ThdTimer.h"
-#include "view/WebEngineView.h"
 
 TfrmMain* frmMain = nullptr;
 
@@ -222,7 +222,7 @@ TfrmMain::TfrmMain() {
         btWindowedClick();
     });
 
-    WB = new TWebEngineView(central);
+    WB = new TPageView(central);
     // Files dropped anywhere on the window are opened; the view never gets them.
     setAcceptDrops(true);
     qApp->installEventFilter(this);

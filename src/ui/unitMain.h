@@ -21,7 +21,7 @@ class QLabel;
 class QProgressBar;
 class QToolBar;
 class TThreadedTimer;
-class TWebEngineView;
+class TPageView;
 
 // A label that shows as much of its text as fits, with "…" for the rest; it
 // never pushes its neighbours aside.
@@ -48,7 +48,7 @@ class TfrmMain : public QMainWindow, public TReaderStatus {
     ~TfrmMain() override;
 
     TReader& Reader() { return *reader_; }
-    TWebEngineView* WB = nullptr;
+    TPageView* WB = nullptr;
     TThreadedTimer* tmScroll = nullptr;
     TThreadedTimer* tmProgress = nullptr;
     QAction* btAutoScroll = nullptr;

@@ -1,0 +1,148 @@
+#include "PageView.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <algorithm>
+#include <climits>
+
+TPageView::TPageView(QWidget* parent) : QWidget(parent) {
+    // The views ahead are made when first needed: the first page waits for one view only.
+    views_[front_] = MakeView();
+    setFocusProxy(Front());
+}
+
+TWebEngineView* TPageView::MakeView() {
+    auto* view = new TWebEngineView(this);
+    view->EmptyPageHtml = EmptyPageHtml;
+    view->setGeometry(rect());
+    // News of a page ahead is kept quiet: only the page shown speaks to the reader.
+    view->OnDocumentComplete = [this, view] { Completed(view); };
+    view->OnShowMessage = [this, view](const std::u16string& m) {
+        if (view == Front() && OnShowMessage) OnShowMessage(m);
+    };
+    view->OnError = [this, view](const std::string& m) {
+        if (view == Front()) {
+            if (OnError) OnError(m);
+        } else if (const int place = PlaceOf(view); place >= 0) {
+            failed_[place] = true;
+        }
+    };
+    view->show();
+    view->lower();
+    return view;
+}
+
+int TPageView::PlaceOf(const TWebEngineView* view) const {
+    for (int place = 0; place < 2; ++place)
+        if (views_[ahead_[place]] == view) return place;
+    return -1;
+}
+
+void TPageView::Completed(TWebEngineView* view) {
+    if (view == Front()) {
+        frontLoaded_ = true;
+        document_ = ++serial_;
+        Deliver([this] {
+            if (OnDocumentComplete) OnDocumentComplete();
+        });
+        return;
+    }
+    const int place = PlaceOf(view);
+    if (place < 0 || !pending_[place]) return;
+    pending_[place] = false;
+    ready_[place] = !failed_[place];
+}
+
+void TPageView::resizeEvent(QResizeEvent*) {
+    for (auto* v : views_)
+        if (v) v->setGeometry(rect());
+}
+
+void TPageView::Navigate(const std::string& localPath) {
+    ++turn_;
+    frontLoaded_ = false;
+    Front()->Navigate(localPath);
+}
+
+void TPageView::Clear() {
+    ++turn_;
+    frontLoaded_ = false;
+    document_ = 0;
+    for (auto* v : views_)
+        if (v) v->EmptyPageHtml = EmptyPageHtml;
+    DropPreloaded();
+    Front()->Clear();
+}
+
+void TPageView::AskIds(int x, int y, TIdsAnswer answer) {
+    Front()->AskIds(x, y, std::move(answer));
+}
+
+void TPageView::ScrollParagraphIntoView(const std::string& id) {
+    Front()->ScrollParagraphIntoView(id);
+}
+
+void TPageView::ScrollToBottom() {
+    Front()->ScrollToBottom();
+}
+
+void TPageView::ScrollBy(int dx, int dy, std::function<void(TScrollState)> done) {
+    Front()->ScrollBy(dx, dy, std::move(done));
+}
+
+void TPageView::Highlight(const std::string& paragraphId, const std::u16string& text) {
+    Front()->Highlight(paragraphId, text);
+}
+
+void TPageView::Preload(TAhead place, const std::string& localPath) {
+    const int p = int(place);
+    ready_[p] = failed_[p] = false;
+    pending_[p] = true;
+    TWebEngineView*& view = views_[ahead_[p]];
+    if (!view) view = MakeView();
+    view->Navigate(localPath);
+}
+
+bool TPageView::ShowPreloaded(TAhead place) {
+    const int p = int(place), other = 1 - p;
+    if (!ready_[p]) return false;
+    TWebEngineView* before = Front();
+    QWidget* focus = QApplication::focusWidget();
+    const bool hadFocus = focus && (focus == before || before->isAncestorOf(focus));
+    const int spare = ahead_[other];
+    front_ = ahead_[p];
+    // The page shown before is now the other place's: unmarked, and standing
+    // where a turn to it arrives (the previous page at its end, the next at its top).
+    ahead_[other] = int(std::find(views_.begin(), views_.end(), before) - views_.begin());
+    ready_[other] = frontLoaded_;
+    pending_[other] = failed_[other] = false;
+    before->Highlight("", u"");
+    if (place == TAhead::Next)
+        before->ScrollToBottom();
+    else
+        before->ScrollBy(0, INT_MIN / 2);
+    ahead_[p] = spare;
+    ready_[p] = pending_[p] = failed_[p] = false;
+
+    Front()->raise();
+    setFocusProxy(Front());
+    if (hadFocus) Front()->setFocus();
+    // As after a load: the news comes from the event loop, never from inside
+    // the call; a navigation or another turn in the meantime voids it.
+    frontLoaded_ = false;
+    const uint64_t turn = ++turn_;
+    QTimer::singleShot(0, this, [this, turn] {
+        if (turn != turn_) return;
+        frontLoaded_ = true;
+        document_ = ++serial_;
+        Deliver([this] {
+            if (OnDocumentComplete) OnDocumentComplete();
+        });
+    });
+    return true;
+}
+
+void TPageView::DropPreloaded() {
+    ready_ = pending_ = failed_ = {};
+}

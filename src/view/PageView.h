@@ -1,0 +1,55 @@
+// The reader's view: the page shown, with the next and the previous pages
+// loaded ahead in views of their own stacked under it, so that a turn only
+// raises one. Everything else the reader asks goes to the page shown.
+#pragma once
+
+#include <QWidget>
+
+#include <array>
+
+#include "WebEngineView.h"
+#include "render/HtmlView.h"
+
+class TPageView : public QWidget, public THtmlView {
+  public:
+    explicit TPageView(QWidget* parent = nullptr);
+
+    void Navigate(const std::string& localPath) override;
+    void Clear() override;
+    uint64_t Document() const override { return document_; }
+    void AskIds(int x, int y, TIdsAnswer answer) override;
+    void ScrollParagraphIntoView(const std::string& id) override;
+    void ScrollToBottom() override;
+    void ScrollBy(int dx, int dy, std::function<void(TScrollState)> done = {}) override;
+    void Highlight(const std::string& paragraphId, const std::u16string& text) override;
+    int ViewWidth() const override { return width(); }
+    int ViewHeight() const override { return height(); }
+    void Preload(TAhead place, const std::string& localPath) override;
+    bool ShowPreloaded(TAhead place) override;
+    void DropPreloaded() override;
+
+    // The view of the page shown.
+    TWebEngineView* Front() const { return views_[front_]; }
+    // A page ahead has loaded there and can be shown.
+    bool Preloaded(TAhead place) const { return ready_[int(place)]; }
+    // What Clear shows (see TWebEngineView).
+    QString EmptyPageHtml;
+
+  protected:
+    void resizeEvent(QResizeEvent*) override;
+
+  private:
+    TWebEngineView* MakeView();
+    void Completed(TWebEngineView* view);
+    int PlaceOf(const TWebEngineView* view) const;
+
+    std::array<TWebEngineView*, 3> views_{};
+    int front_ = 0;
+    // The views of the places ahead (next, previous), and whether each holds a
+    // page whose load ended well, or one still on its way.
+    std::array<int, 2> ahead_{1, 2};
+    std::array<bool, 2> ready_{}, pending_{}, failed_{};
+    bool frontLoaded_ = false;
+    uint64_t document_ = 0, serial_ = 0;
+    uint64_t turn_ = 0;  // the latest turn or navigation; an older turn's news is dropped
+};
