@@ -12,6 +12,7 @@
 #include "unitInstance.h"
 #include "unitMain.h"
 #include "unitStartup.h"
+#include "view/PageView.h"
 
 int main(int argc, char** argv) {
     // A file size limit makes write() fail with EFBIG, which is reported like a full disk.
@@ -56,6 +57,7 @@ int main(int argc, char** argv) {
 
     if (!QImageReader::supportedImageFormats().contains("jpeg"))
         std::fprintf(stderr, "tavisto: no JPEG reader: the splash picture cannot be shown\n");
+    TPageView::ViewAfterFirstPaint = true;
     CreateForms();
     instance.Listen([](const QStringList& handed) {
         if (!frmMain || frmMain->Closed()) return;

@@ -334,6 +334,36 @@ TEST_F(ReaderTest, PagesLoadedAheadAreShownInPlaceEvenWhenTurnsCrowd) {
     EXPECT_TRUE(errors.empty());
 }
 
+TEST_F(ReaderTest, AViewMadeAfterTheFirstPaintShowsWhatWasSentBeforeIt) {
+    std::string name = prog.AddBook("late.txt", ManyParagraphs(400));
+    TBookInfo b(BooksFolder());
+    b.FileName = name;
+    b.LoadFromBookFile();
+    const int remembered = FirstParagraphOf(b, 2) + 10;
+    b.LastPage = 2;
+    b.LastParagraph = remembered;
+    b.SavePosition();
+    RecentBook = name;
+    SaveOptions();
+    TPageView::ViewAfterFirstPaint = true;
+    Start();
+    TPageView::ViewAfterFirstPaint = false;
+    EXPECT_EQ(frmMain->WB->Front(), nullptr) << "the window first";
+    ASSERT_TRUE(WaitFor([&] { return frmMain->WB->Front() && !R().Loading() && PageIsShown(); }));
+    int cur = -1;
+    ASSERT_TRUE(WaitFor([&] { return (cur = CurPar()) > 0; }));
+    EXPECT_TRUE(cur == remembered || cur == remembered + 1) << cur << " vs " << remembered;
+    // Closed before its view is made, the book keeps its place.
+    DestroyForms();
+    TPageView::ViewAfterFirstPaint = true;
+    Start();
+    TPageView::ViewAfterFirstPaint = false;
+    frmMain->btExitClick();
+    b.LoadFromBookFile();
+    EXPECT_EQ(b.GetIntProperty("LastParagraph"), cur);
+    EXPECT_TRUE(errors.empty());
+}
+
 TEST_F(ReaderTest, GoToPutsTheParagraphsFirstLineWhollyAtTheTop) {
     // Verse: short lines at a margin, stanzas between blank lines.
     std::string text = "            Verses\r\n\r\n";

@@ -4,6 +4,7 @@
 #include <QLibraryInfo>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QOpenGLContext>
 #include <QScreen>
 #include <QSocketNotifier>
 #include <QTranslator>
@@ -19,6 +20,11 @@
 #include "options/unitOptStorage.h"
 #include "view/ThdTimer.h"
 #include "view/WebEngineView.h"
+
+QT_BEGIN_NAMESPACE
+// Qt's own, not in its headers; the web engine declares it the same way.
+Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext* context);
+QT_END_NAMESPACE
 
 std::function<void(const std::string&)> ErrorBoxHook;
 std::function<void(const std::string&)> MessageBoxHook;
@@ -132,6 +138,19 @@ void PrepareRendering() {
     // auto-scroll tick. QT_QUICK_BACKEND set by the user still wins.
     if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND")) qputenv("QT_QUICK_BACKEND", "software");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    if (qgetenv("QT_QUICK_BACKEND") == "software") {
+        // Nor does the web engine then draw with OpenGL: of the context shared
+        // between views it reads the format only. A real one would load and
+        // start the OpenGL driver, a tenth of a second before the window can
+        // show; an uncreated one is set instead, and the engine's word that it
+        // has no OpenGL to draw with is not passed on.
+        qt_gl_set_global_share_context(new QOpenGLContext);
+        static const QtMessageHandler passOn = qInstallMessageHandler(
+            [](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+                if (message.startsWith("No suitable graphics backend found")) return;
+                if (passOn) passOn(type, context, message);
+            });
+    }
     TWebEngineView::RegisterPageScheme();
 }
 

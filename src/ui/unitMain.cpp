@@ -550,6 +550,7 @@ void TfrmMain::ApplyPageColours() {
     // With no book open the view shows how to open one, in the page's colours.
     const QString page = bg.isValid() ? bg.name() : QString("#ffffff");
     const QString ink = text.isValid() ? text.name() : QString("#000000");
+    WB->SetPageColour(QColor(page));
     WB->EmptyPageHtml =
         QString(
             "<html><body style=\"background:%1;color:%2;font-family:'Liberation Sans',"

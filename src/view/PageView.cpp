@@ -1,15 +1,50 @@
 #include "PageView.h"
 
 #include <QApplication>
+#include <QPainter>
 #include <QTimer>
 
 #include <algorithm>
 #include <climits>
 
+bool TPageView::ViewAfterFirstPaint = false;
+
 TPageView::TPageView(QWidget* parent) : QWidget(parent) {
     // The views ahead are made when first needed: the first page waits for one view only.
+    if (!ViewAfterFirstPaint) {
+        MakeFront();
+        return;
+    }
+    // Made after the first paint; a window that is not drawn soon (minimised) gets it anyway.
+    setFocusPolicy(Qt::StrongFocus);
+    QTimer::singleShot(300, this, [this] { MakeFront(); });
+}
+
+void TPageView::MakeFront() {
+    if (Front()) return;
+    const bool hadFocus = hasFocus();
     views_[front_] = MakeView();
+    Front()->raise();
     setFocusProxy(Front());
+    if (hadFocus) Front()->setFocus();
+    if (pendingClear_) Front()->Clear();
+    if (!pendingPath_.empty()) Front()->Navigate(pendingPath_);
+    pendingPath_.clear();
+    pendingClear_ = false;
+}
+
+void TPageView::paintEvent(QPaintEvent*) {
+    if (Front()) return;
+    QPainter(this).fillRect(rect(), colour_);
+    if (frontAsked_) return;
+    // The picture reaches the screen when this event ends; the view is made next.
+    frontAsked_ = true;
+    QTimer::singleShot(0, this, [this] { MakeFront(); });
+}
+
+void TPageView::SetPageColour(const QColor& colour) {
+    colour_ = colour;
+    if (!Front()) update();
 }
 
 TWebEngineView* TPageView::MakeView() {
@@ -62,6 +97,11 @@ void TPageView::resizeEvent(QResizeEvent*) {
 void TPageView::Navigate(const std::string& localPath) {
     ++turn_;
     frontLoaded_ = false;
+    if (!Front()) {
+        pendingPath_ = localPath;
+        pendingClear_ = false;
+        return;
+    }
     Front()->Navigate(localPath);
 }
 
@@ -72,30 +112,37 @@ void TPageView::Clear() {
     for (auto* v : views_)
         if (v) v->EmptyPageHtml = EmptyPageHtml;
     DropPreloaded();
+    if (!Front()) {
+        pendingClear_ = true;
+        pendingPath_.clear();
+        return;
+    }
     Front()->Clear();
 }
 
+// Before the view is made there is no page to ask or to move.
 void TPageView::AskIds(int x, int y, TIdsAnswer answer) {
-    Front()->AskIds(x, y, std::move(answer));
+    if (Front()) Front()->AskIds(x, y, std::move(answer));
 }
 
 void TPageView::ScrollParagraphIntoView(const std::string& id) {
-    Front()->ScrollParagraphIntoView(id);
+    if (Front()) Front()->ScrollParagraphIntoView(id);
 }
 
 void TPageView::ScrollToBottom() {
-    Front()->ScrollToBottom();
+    if (Front()) Front()->ScrollToBottom();
 }
 
 void TPageView::ScrollBy(int dx, int dy, std::function<void(TScrollState)> done) {
-    Front()->ScrollBy(dx, dy, std::move(done));
+    if (Front()) Front()->ScrollBy(dx, dy, std::move(done));
 }
 
 void TPageView::Highlight(const std::string& paragraphId, const std::u16string& text) {
-    Front()->Highlight(paragraphId, text);
+    if (Front()) Front()->Highlight(paragraphId, text);
 }
 
 void TPageView::Preload(TAhead place, const std::string& localPath) {
+    if (!Front()) return;
     const int p = int(place);
     ready_[p] = failed_[p] = false;
     pending_[p] = true;

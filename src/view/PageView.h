@@ -28,8 +28,12 @@ class TPageView : public QWidget, public THtmlView {
     bool ShowPreloaded(TAhead place) override;
     void DropPreloaded() override;
 
-    // The view of the page shown.
+    // The view of the page shown (none yet when made after the first paint).
     TWebEngineView* Front() const { return views_[front_]; }
+    // The web engine's view is made once the window has been drawn, in the
+    // page's colour, instead of at once: the window shows before the engine starts.
+    static bool ViewAfterFirstPaint;
+    void SetPageColour(const QColor& colour);
     // A page ahead has loaded there and can be shown.
     bool Preloaded(TAhead place) const { return ready_[int(place)]; }
     // What Clear shows (see TWebEngineView).
@@ -37,8 +41,11 @@ class TPageView : public QWidget, public THtmlView {
 
   protected:
     void resizeEvent(QResizeEvent*) override;
+    void paintEvent(QPaintEvent*) override;
 
   private:
+    // Makes the view of the page shown, and sends it what came before it.
+    void MakeFront();
     TWebEngineView* MakeView();
     void Completed(TWebEngineView* view);
     int PlaceOf(const TWebEngineView* view) const;
@@ -52,4 +59,9 @@ class TPageView : public QWidget, public THtmlView {
     bool frontLoaded_ = false;
     uint64_t document_ = 0, serial_ = 0;
     uint64_t turn_ = 0;  // the latest turn or navigation; an older turn's news is dropped
+    QColor colour_ = Qt::white;
+    bool frontAsked_ = false;
+    // What the view of the page shown is to show once it is made.
+    std::string pendingPath_;
+    bool pendingClear_ = false;
 };
