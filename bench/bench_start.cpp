@@ -120,8 +120,9 @@ int main(int argc, char** argv) {
     const std::string share = argv[2];
     std::system(("mkdir -p '" + work + "/MyBooks' '" + work + "/Templates' '" + work +
                  "/TEMP' && cp '" + share + "/'*.tml '" + share + "/charsets.dat' '" + work +
-                 "/Templates/' && cp '" + argv[1] + "' '" + work + "/tavisto' && touch '" + work +
-                 "/portable'")
+                 "/Templates/' && cp '" + argv[1] + "' '" + work + "/tavisto' && cp \"$(dirname '" +
+                 argv[1] + "')/../lib/tavisto/libtavisto-view.so\" '" + work + "/' && touch '" +
+                 work + "/portable'")
                     .c_str());
     const std::string program = work + "/tavisto", file = work + "/book.txt";
     SaveFileSafely(file, GenerateText(3300 * 1024, false, 7));

@@ -19,6 +19,7 @@
 #include "core/unitTextConversions.h"
 #include "options/unitOptStorage.h"
 #include "view/PageView.h"
+#include "view/WebEngineView.h"
 
 // Processes events until pred() holds or timeoutMs pass; returns pred(). A plain
 // event loop: QTest's waits sleep between rounds of events, which slows every
@@ -51,8 +52,12 @@ inline QVariant PageScript(QWebEngineView* view, const QString& script, int time
     return result;
 }
 
+// The web view of the page shown.
+inline TWebEngineView* FrontView(TPageView* view) {
+    return static_cast<TWebEngineView*>(view->Front());
+}
 inline QVariant PageScript(TPageView* view, const QString& script, int timeoutMs = 5000) {
-    return PageScript(view->Front(), script, timeoutMs);
+    return PageScript(FrontView(view), script, timeoutMs);
 }
 
 // The page's vertical scroll offset in CSS pixels, -1 when the page did not answer.
@@ -61,7 +66,7 @@ inline double PageOffset(QWebEngineView* view) {
     return v.isValid() ? v.toDouble() : -1;
 }
 inline double PageOffset(TPageView* view) {
-    return PageOffset(view->Front());
+    return PageOffset(FrontView(view));
 }
 
 // A temporary program folder with the installation's templates, and ProgramFolder set to it.
@@ -77,8 +82,11 @@ struct ProgramDir {
     std::string operator/(const std::string& n) const { return dir / n; }
 #ifdef TAVISTO_APP
     // The real program beside its folders, in portable mode.
+    // The program, with its web view library beside it.
     void AddProgram() {
-        const std::string cmd = "cp '" + std::string(TAVISTO_APP) + "' '" + (dir / "tavisto") + "'";
+        const std::string cmd = "cp '" + std::string(TAVISTO_APP) + "' '" + (dir / "tavisto") +
+                                "' && cp '" + std::string(TAVISTO_VIEW_LIBRARY) + "' '" +
+                                dir.Path() + "'";
         if (std::system(cmd.c_str()) != 0) std::abort();
         WriteFile(dir / "portable", "");
     }

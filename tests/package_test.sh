@@ -20,7 +20,8 @@ for need in libqt6webenginewidgets6 libzip4 fonts-liberation; do
 done
 
 dpkg-deb -x "$deb" "$work/root"
-for f in bin/tavisto bin/tavisto-convert share/applications/tavisto.desktop \
+for f in bin/tavisto bin/tavisto-convert lib/tavisto/libtavisto-view.so \
+  share/applications/tavisto.desktop \
   share/metainfo/tavisto.metainfo.xml share/icons/hicolor/scalable/apps/tavisto.svg \
   share/icons/hicolor/48x48/apps/tavisto.png share/icons/hicolor/128x128/apps/tavisto.png \
   share/tavisto/vpage.tml share/tavisto/style.tml share/tavisto/charsets.dat \

@@ -206,7 +206,7 @@ TEST_F(OpenFilesTest, FilesDroppedOnTheViewAreOpenedNotLoadedByIt) {
     data.setUrls({QUrl::fromLocalFile(QString::fromStdString(prog / "a.txt")),
                   QUrl::fromLocalFile(QString::fromStdString(prog / "b.txt"))});
     // Where a file manager drops it: on the page.
-    QWidget* page = frmMain->WB->Front();
+    QWidget* page = frmMain->WB->Front()->Widget();
     QWidget* target = page->focusProxy() ? page->focusProxy() : page;
     QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &enter);

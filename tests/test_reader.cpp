@@ -63,7 +63,7 @@ struct ReaderTest : ::testing::Test {
     }
     void Alert(const char* text) {
         QVariant v;
-        frmMain->WB->Front()->page()->runJavaScript(QString("alert('%1')").arg(text));
+        FrontView(frmMain->WB)->page()->runJavaScript(QString("alert('%1')").arg(text));
     }
     // The first paragraph number of page n of a book.
     static int FirstParagraphOf(TBookInfo& b, int page) {
@@ -302,7 +302,7 @@ TEST_F(ReaderTest, PagesLoadedAheadAreShownInPlaceEvenWhenTurnsCrowd) {
     const auto on = [&](int page) {
         return R().CurrentBook->LastPage == page && !R().Loading() && PageIsShown();
     };
-    QWebEngineView* pageOne = view.Front();
+    IWebPage* pageOne = view.Front();
     ASSERT_TRUE(WaitFor([&] { return view.Preloaded(THtmlView::TAhead::Next); }));
     // A mark on page 1, then Pg Dn at its end: page 2, from its top, at once.
     view.Highlight(par(1).toStdString(), u"Paragraph");
@@ -516,13 +516,15 @@ TEST_F(ReaderTest, ABookCarriesNoScriptAndItsPageReadsNoFile) {
     EXPECT_EQ(PageScript(frmMain->WB, "document.characterSet").toString(), "windows-1252");
     EXPECT_EQ(PageScript(frmMain->WB, "document.getElementsByTagName('script').length").toInt(), 0);
     // Even a script of the page's own could not read a local file.
-    frmMain->WB->Front()->page()->runJavaScript(
-        "fetch('file:///etc/hostname').then(r => r.text())"
-        ".then(t => document.body.setAttribute('data-read', 'yes:' + t))"
-        ".catch(e => document.body.setAttribute('data-read', 'no'));"
-        "var x = new XMLHttpRequest(); try { x.open('GET', 'file:///etc/hostname', false);"
-        "x.send(); document.body.setAttribute('data-xhr', 'yes:' + x.responseText); }"
-        "catch (e) { document.body.setAttribute('data-xhr', 'no'); }");
+    FrontView(frmMain->WB)
+        ->page()
+        ->runJavaScript(
+            "fetch('file:///etc/hostname').then(r => r.text())"
+            ".then(t => document.body.setAttribute('data-read', 'yes:' + t))"
+            ".catch(e => document.body.setAttribute('data-read', 'no'));"
+            "var x = new XMLHttpRequest(); try { x.open('GET', 'file:///etc/hostname', false);"
+            "x.send(); document.body.setAttribute('data-xhr', 'yes:' + x.responseText); }"
+            "catch (e) { document.body.setAttribute('data-xhr', 'no'); }");
     QString read, xhr;
     ASSERT_TRUE(WaitFor([&] {
         read = PageScript(frmMain->WB, "document.body.getAttribute('data-read')").toString();

@@ -188,6 +188,10 @@
         <source>CONTINUE</source>
         <translation>ДАЛЕЕ</translation>
     </message>
+    <message>
+        <source>The page view cannot be loaded: %s</source>
+        <translation>Не удаётся загрузить просмотр страниц: %s</translation>
+    </message>
 </context>
 <context>
     <name>Tavisto</name>

@@ -1,9 +1,10 @@
 #include "unitAbout.h"
 
-#include <QtWebEngineCore/qtwebenginecoreglobal.h>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include "view/WebPage.h"
 
 TfrmAbout* frmAbout = nullptr;
 
@@ -42,9 +43,7 @@ void TfrmAbout::showEvent(QShowEvent* e) {
                                  tr("Copyright (c) 2026 the Tavisto contributors").toStdString(),
                                  tr("Free to use and to pass on").toStdString(),
                                  "",
-                                 std::string("Qt ") + qVersion() + ", Qt WebEngine " +
-                                     qWebEngineVersion() + " (Chromium " +
-                                     qWebEngineChromiumVersion() + ")"};
+                                 std::string("Qt ") + qVersion() + ", " + WebEngineVersions()};
     AboutText.clear();
     for (const std::string& l : lines) {
         if (!AboutText.empty()) AboutText += "\r\n";

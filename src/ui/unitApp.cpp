@@ -19,7 +19,6 @@
 #include "core/unitErrors.h"
 #include "options/unitOptStorage.h"
 #include "view/ThdTimer.h"
-#include "view/WebEngineView.h"
 
 QT_BEGIN_NAMESPACE
 // Qt's own, not in its headers; the web engine declares it the same way.
@@ -151,7 +150,6 @@ void PrepareRendering() {
                 if (passOn) passOn(type, context, message);
             });
     }
-    TWebEngineView::RegisterPageScheme();
 }
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {

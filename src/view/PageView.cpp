@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <climits>
 
+#include "core/unitErrors.h"
+
 bool TPageView::ViewAfterFirstPaint = false;
 
 TPageView::TPageView(QWidget* parent) : QWidget(parent) {
@@ -21,12 +23,20 @@ TPageView::TPageView(QWidget* parent) : QWidget(parent) {
 }
 
 void TPageView::MakeFront() {
-    if (Front()) return;
+    if (Front() || viewFailed_) return;
     const bool hadFocus = hasFocus();
-    views_[front_] = MakeView();
-    Front()->raise();
-    setFocusProxy(Front());
-    if (hadFocus) Front()->setFocus();
+    try {
+        views_[front_] = MakeView();
+    } catch (const std::exception& e) {
+        // Said once; the window stays, with nothing to show.
+        viewFailed_ = true;
+        const std::string why = e.what();
+        Deliver([&] { throw EAppError(why); });
+        return;
+    }
+    Front()->Widget()->raise();
+    setFocusProxy(Front()->Widget());
+    if (hadFocus) Front()->Widget()->setFocus();
     if (pendingClear_) Front()->Clear();
     if (!pendingPath_.empty()) Front()->Navigate(pendingPath_);
     pendingPath_.clear();
@@ -47,10 +57,10 @@ void TPageView::SetPageColour(const QColor& colour) {
     if (!Front()) update();
 }
 
-TWebEngineView* TPageView::MakeView() {
-    auto* view = new TWebEngineView(this);
+IWebPage* TPageView::MakeView() {
+    IWebPage* view = MakeWebPage(this);
     view->EmptyPageHtml = EmptyPageHtml;
-    view->setGeometry(rect());
+    view->Widget()->setGeometry(rect());
     // News of a page ahead is kept quiet: only the page shown speaks to the reader.
     view->OnDocumentComplete = [this, view] { Completed(view); };
     view->OnShowMessage = [this, view](const std::u16string& m) {
@@ -63,18 +73,18 @@ TWebEngineView* TPageView::MakeView() {
             failed_[place] = true;
         }
     };
-    view->show();
-    view->lower();
+    view->Widget()->show();
+    view->Widget()->lower();
     return view;
 }
 
-int TPageView::PlaceOf(const TWebEngineView* view) const {
+int TPageView::PlaceOf(const IWebPage* view) const {
     for (int place = 0; place < 2; ++place)
         if (views_[ahead_[place]] == view) return place;
     return -1;
 }
 
-void TPageView::Completed(TWebEngineView* view) {
+void TPageView::Completed(IWebPage* view) {
     if (view == Front()) {
         frontLoaded_ = true;
         document_ = ++serial_;
@@ -91,7 +101,7 @@ void TPageView::Completed(TWebEngineView* view) {
 
 void TPageView::resizeEvent(QResizeEvent*) {
     for (auto* v : views_)
-        if (v) v->setGeometry(rect());
+        if (v) v->Widget()->setGeometry(rect());
 }
 
 void TPageView::Navigate(const std::string& localPath) {
@@ -146,17 +156,18 @@ void TPageView::Preload(TAhead place, const std::string& localPath) {
     const int p = int(place);
     ready_[p] = failed_[p] = false;
     pending_[p] = true;
-    TWebEngineView*& view = views_[ahead_[p]];
-    if (!view) view = MakeView();
+    IWebPage*& view = views_[ahead_[p]];
+    if (!view) view = MakeView();  // the library is loaded: the first view came from it
     view->Navigate(localPath);
 }
 
 bool TPageView::ShowPreloaded(TAhead place) {
     const int p = int(place), other = 1 - p;
     if (!ready_[p]) return false;
-    TWebEngineView* before = Front();
+    IWebPage* before = Front();
     QWidget* focus = QApplication::focusWidget();
-    const bool hadFocus = focus && (focus == before || before->isAncestorOf(focus));
+    const bool hadFocus =
+        focus && (focus == before->Widget() || before->Widget()->isAncestorOf(focus));
     const int spare = ahead_[other];
     front_ = ahead_[p];
     // The page shown before is now the other place's: unmarked, and standing
@@ -172,9 +183,9 @@ bool TPageView::ShowPreloaded(TAhead place) {
     ahead_[p] = spare;
     ready_[p] = pending_[p] = failed_[p] = false;
 
-    Front()->raise();
-    setFocusProxy(Front());
-    if (hadFocus) Front()->setFocus();
+    Front()->Widget()->raise();
+    setFocusProxy(Front()->Widget());
+    if (hadFocus) Front()->Widget()->setFocus();
     // As after a load: the news comes from the event loop, never from inside
     // the call; a navigation or another turn in the meantime voids it.
     frontLoaded_ = false;

@@ -7,7 +7,7 @@
 
 #include <array>
 
-#include "WebEngineView.h"
+#include "WebPage.h"
 #include "render/HtmlView.h"
 
 class TPageView : public QWidget, public THtmlView {
@@ -29,14 +29,14 @@ class TPageView : public QWidget, public THtmlView {
     void DropPreloaded() override;
 
     // The view of the page shown (none yet when made after the first paint).
-    TWebEngineView* Front() const { return views_[front_]; }
+    IWebPage* Front() const { return views_[front_]; }
     // The web engine's view is made once the window has been drawn, in the
     // page's colour, instead of at once: the window shows before the engine starts.
     static bool ViewAfterFirstPaint;
     void SetPageColour(const QColor& colour);
     // A page ahead has loaded there and can be shown.
     bool Preloaded(TAhead place) const { return ready_[int(place)]; }
-    // What Clear shows (see TWebEngineView).
+    // What Clear shows (see IWebPage).
     QString EmptyPageHtml;
 
   protected:
@@ -46,11 +46,11 @@ class TPageView : public QWidget, public THtmlView {
   private:
     // Makes the view of the page shown, and sends it what came before it.
     void MakeFront();
-    TWebEngineView* MakeView();
-    void Completed(TWebEngineView* view);
-    int PlaceOf(const TWebEngineView* view) const;
+    IWebPage* MakeView();
+    void Completed(IWebPage* view);
+    int PlaceOf(const IWebPage* view) const;
 
-    std::array<TWebEngineView*, 3> views_{};
+    std::array<IWebPage*, 3> views_{};
     int front_ = 0;
     // The views of the places ahead (next, previous), and whether each holds a
     // page whose load ended well, or one still on its way.
@@ -61,6 +61,7 @@ class TPageView : public QWidget, public THtmlView {
     uint64_t turn_ = 0;  // the latest turn or navigation; an older turn's news is dropped
     QColor colour_ = Qt::white;
     bool frontAsked_ = false;
+    bool viewFailed_ = false;  // the library could not be loaded
     // What the view of the page shown is to show once it is made.
     std::string pendingPath_;
     bool pendingClear_ = false;

@@ -10,11 +10,11 @@
 
 #include <memory>
 
-#include "render/HtmlView.h"
+#include "WebPage.h"
 
 class TWebEnginePage;
 
-class TWebEngineView : public QWebEngineView, public THtmlView {
+class TWebEngineView : public QWebEngineView, public IWebPage {
   public:
     explicit TWebEngineView(QWidget* parent = nullptr);
     ~TWebEngineView() override;
@@ -29,6 +29,7 @@ class TWebEngineView : public QWebEngineView, public THtmlView {
     void Highlight(const std::string& paragraphId, const std::u16string& text) override;
     int ViewWidth() const override { return width(); }
     int ViewHeight() const override { return height(); }
+    QWidget* Widget() override { return this; }
 
     // Makes the pages' own address scheme known; before the application object.
     static void RegisterPageScheme();
@@ -37,9 +38,7 @@ class TWebEngineView : public QWebEngineView, public THtmlView {
 
     // A script's message box, handed to the reader.
     void ShowMessage(const std::u16string& text);
-    // What Clear shows: a page of the program's own (empty: a blank page), and
-    // its address, the only data: address the view goes to.
-    QString EmptyPageHtml;
+    // The address of what Clear shows, the only data: address the view goes to.
     QUrl EmptyPageUrl() const;
 
   private:
