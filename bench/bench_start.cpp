@@ -3,9 +3,12 @@
 // colour and to the page's text on the screen; then a key to the next virtual
 // page's text shown (PgDn at a page's end) and back (PgUp at a page's top).
 // The screen is grabbed every few milliseconds, as a camera would; keys go
-// through the X server (XTest). Run under Xvfb with a window manager:
+// through the X server (XTest). In the same runs, the floors: a bare Qt window
+// in the page's colour, and a bare Qt WebEngine view showing the reader's own
+// first page. A second reader (an earlier build) is timed alongside when given.
+// Run under Xvfb with a window manager:
 //   xvfb-run -a -s "-screen 0 1280x800x24" bash -c 'openbox & exec build/bench/bench_start
-//   build/app/tavisto build/share/tavisto'
+//   build/app/tavisto build/share/tavisto [EARLIER_TAVISTO]'
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
@@ -99,70 +102,113 @@ pid_t Start(const std::string& program, const std::string& file) {
     return pid;
 }
 
+std::string Folder(const std::string& path) {
+    return path.substr(0, path.rfind('/') + 1);
+}
+
 void Stop(pid_t pid) {
     ::kill(pid, SIGTERM);
     ::waitpid(pid, nullptr, 0);
+}
+
+struct TTimes {
+    std::vector<double> drawn, shown, turns, backs;
+};
+
+// A portable reader of its own in a new folder, with a 3.3 MB text it has
+// opened once (converted); the folder.
+std::string SetUp(const std::string& reader, const std::string& share) {
+    std::string work = "/tmp/tavisto-start-XXXXXX";
+    if (!::mkdtemp(work.data())) std::exit(1);
+    // The web view library beside the program, when the build has one.
+    std::system(("mkdir -p '" + work + "/MyBooks' '" + work + "/Templates' '" + work +
+                 "/TEMP' && cp '" + share + "/'*.tml '" + share + "/charsets.dat' '" + work +
+                 "/Templates/' && cp '" + reader + "' '" + work + "/tavisto' && touch '" + work +
+                 "/portable'; cp '" + Folder(reader) + "../lib/tavisto/libtavisto-view.so' '" +
+                 work + "/' 2>/dev/null")
+                    .c_str());
+    SaveFileSafely(work + "/book.txt", GenerateText(3300 * 1024, false, 7));
+    const auto t = BenchClock::now();
+    const pid_t warm = Start(work + "/tavisto", work + "/book.txt");
+    Until(t, [](const QImage& i) { return DarkPixels(i) > 400; });
+    Sleep(1500);
+    Stop(warm);
+    return work;
+}
+
+void TimeReader(const std::string& work, TTimes& times) {
+    const auto text = [](const QImage& i) { return DarkPixels(i) > 400; };
+    const auto t0 = BenchClock::now();
+    const pid_t pid = Start(work + "/tavisto", work + "/book.txt");
+    times.drawn.push_back(Until(t0, [](const QImage& i) { return PageColour(i); }));
+    times.shown.push_back(Until(t0, text));
+    Sleep(1500);
+    // To the page's end, then PgDn: the next virtual page from its top.
+    Key(XK_End);
+    Sleep(1000);
+    QImage before = Grab();
+    auto t1 = BenchClock::now();
+    Key(XK_Next);
+    times.turns.push_back(
+        Until(t1, [&](const QImage& i) { return Differing(i, before) > 3000 && text(i); }));
+    Sleep(1000);
+    // PgUp at a page's top: the previous virtual page from its end.
+    before = Grab();
+    t1 = BenchClock::now();
+    Key(XK_Prior);
+    times.backs.push_back(
+        Until(t1, [&](const QImage& i) { return Differing(i, before) > 3000 && text(i); }));
+    Stop(pid);
+    Sleep(300);
+}
+
+void Report(const char* what, const TTimes& t) {
+    std::printf(
+        "%s: window drawn %s | text shown %s | next page %s | previous page %s\n", what,
+        Show(SpreadOf(t.drawn), "ms", 1000).c_str(), Show(SpreadOf(t.shown), "ms", 1000).c_str(),
+        Show(SpreadOf(t.turns), "ms", 1000).c_str(), Show(SpreadOf(t.backs), "ms", 1000).c_str());
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: bench_start PROGRAM SHARE_FOLDER (under Xvfb)\n");
+        std::fprintf(stderr,
+                     "usage: bench_start PROGRAM SHARE_FOLDER [EARLIER_PROGRAM] (under Xvfb)\n");
         return 2;
     }
     QGuiApplication app(argc, argv);
     display = XOpenDisplay(nullptr);
     if (!display) return 1;
-    // A portable reader of its own, and a 3.3 MB text it has opened once.
-    std::string work = "/tmp/tavisto-start-XXXXXX";
-    if (!::mkdtemp(work.data())) return 1;
-    const std::string share = argv[2];
-    std::system(("mkdir -p '" + work + "/MyBooks' '" + work + "/Templates' '" + work +
-                 "/TEMP' && cp '" + share + "/'*.tml '" + share + "/charsets.dat' '" + work +
-                 "/Templates/' && cp '" + argv[1] + "' '" + work + "/tavisto' && cp \"$(dirname '" +
-                 argv[1] + "')/../lib/tavisto/libtavisto-view.so\" '" + work + "/' && touch '" +
-                 work + "/portable'")
-                    .c_str());
-    const std::string program = work + "/tavisto", file = work + "/book.txt";
-    SaveFileSafely(file, GenerateText(3300 * 1024, false, 7));
-    const auto text = [](const QImage& i) { return DarkPixels(i) > 400; };
-    {
-        const auto t = BenchClock::now();
-        const pid_t warm = Start(program, file);  // converts the text
-        Until(t, text);
-        Sleep(1500);
-        Stop(warm);
-    }
-    std::vector<double> drawn, shown, turns, backs;
+    const std::string share = argv[2], bench = Folder(argv[0]);
+    const std::string work = SetUp(argv[1], share);
+    const std::string earlier = argc > 3 ? SetUp(argv[3], share) : std::string();
+    TTimes now, then, bareWindow, bareWeb;
     for (int run = 0; run < Runs; ++run) {
-        const auto t0 = BenchClock::now();
-        const pid_t pid = Start(program, file);
-        drawn.push_back(Until(t0, [](const QImage& i) { return PageColour(i); }));
-        shown.push_back(Until(t0, text));
-        Sleep(1500);
-        // To the page's end, then PgDn: the next virtual page from its top.
-        Key(XK_End);
-        Sleep(1000);
-        QImage before = Grab();
-        auto t1 = BenchClock::now();
-        Key(XK_Next);
-        turns.push_back(
-            Until(t1, [&](const QImage& i) { return Differing(i, before) > 3000 && text(i); }));
-        Sleep(1000);
-        // PgUp at a page's top: the previous virtual page from its end.
-        before = Grab();
-        t1 = BenchClock::now();
-        Key(XK_Prior);
-        backs.push_back(
-            Until(t1, [&](const QImage& i) { return Differing(i, before) > 3000 && text(i); }));
+        TimeReader(work, now);
+        if (!earlier.empty()) TimeReader(earlier, then);
+        auto t0 = BenchClock::now();
+        pid_t pid = Start(bench + "bench_bare_window", "");
+        bareWindow.drawn.push_back(Until(t0, [](const QImage& i) { return PageColour(i); }));
         Stop(pid);
+        Sleep(300);
+        t0 = BenchClock::now();
+        pid = Start(bench + "bench_bare_web", work + "/Templates/vpage.html");
+        // Drawn first: the screen behind a window is dark too.
+        bareWeb.drawn.push_back(Until(t0, [](const QImage& i) { return PageColour(i); }));
+        bareWeb.shown.push_back(Until(t0, [](const QImage& i) { return DarkPixels(i) > 400; }));
+        Stop(pid);
+        Sleep(300);
     }
+    std::printf("3.3 MB book, %d runs, medians (ranges)\n", Runs);
+    Report("this build", now);
+    if (!earlier.empty()) Report("earlier build", then);
     std::printf(
-        "3.3 MB book, %d runs: window drawn %s | text shown %s | next page %s | previous "
-        "page %s\n",
-        Runs, Show(SpreadOf(drawn), "ms", 1000).c_str(), Show(SpreadOf(shown), "ms", 1000).c_str(),
-        Show(SpreadOf(turns), "ms", 1000).c_str(), Show(SpreadOf(backs), "ms", 1000).c_str());
-    std::system(("rm -rf '" + work + "'").c_str());
+        "floor: a bare Qt window drawn %s | a bare Qt WebEngine view drawn %s, its text shown "
+        "%s\n",
+        Show(SpreadOf(bareWindow.drawn), "ms", 1000).c_str(),
+        Show(SpreadOf(bareWeb.drawn), "ms", 1000).c_str(),
+        Show(SpreadOf(bareWeb.shown), "ms", 1000).c_str());
+    std::system(("rm -rf '" + work + "'" + (earlier.empty() ? "" : " '" + earlier + "'")).c_str());
     return 0;
 }

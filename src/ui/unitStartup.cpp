@@ -17,6 +17,7 @@
 #include "unitStyleOpts.h"
 #include "unitTextProcessor.h"
 #include "unitVoice.h"
+#include "view/PageView.h"
 #include "view/ThdTimer.h"
 
 void CreateForms(int splashTickMs) {
@@ -42,10 +43,13 @@ void StartReader(const std::vector<std::string>& files) {
         frmMain->ShowAsSaved();
         return;
     }
-    // Opened from a file manager: the file at once, without the splash's wait.
+    // Opened from a file manager: the file at once, without the splash's wait,
+    // as soon as the window is on the screen.
     frmMain->ShowAsSaved();
-    if (!frmMain->OpenFiles(files)) frmMain->LoadRecentBook();
-    frmMain->tmScroll->SetInterval(uint16_t(ScrollSpeed));
+    frmMain->WB->AfterFirstPaint([files] {
+        if (!frmMain->OpenFiles(files)) frmMain->LoadRecentBook();
+        frmMain->tmScroll->SetInterval(uint16_t(ScrollSpeed));
+    });
 }
 
 void DestroyForms() {

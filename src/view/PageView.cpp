@@ -22,7 +22,18 @@ TPageView::TPageView(QWidget* parent) : QWidget(parent) {
     QTimer::singleShot(300, this, [this] { MakeFront(); });
 }
 
+void TPageView::AfterFirstPaint(std::function<void()> f) {
+    if (Front() || viewFailed_)
+        f();
+    else
+        afterPaint_.push_back(std::move(f));
+}
+
 void TPageView::MakeFront() {
+    if (Front() || viewFailed_) return;
+    // What waited for the window runs first (it may open a dialog, in whose
+    // event loop the view can come to be made).
+    for (auto waiting = std::move(afterPaint_); auto& f : waiting) f();
     if (Front() || viewFailed_) return;
     const bool hadFocus = hasFocus();
     try {

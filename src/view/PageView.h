@@ -6,6 +6,8 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
+#include <vector>
 
 #include "WebPage.h"
 #include "render/HtmlView.h"
@@ -33,6 +35,9 @@ class TPageView : public QWidget, public THtmlView {
     // The web engine's view is made once the window has been drawn, in the
     // page's colour, instead of at once: the window shows before the engine starts.
     static bool ViewAfterFirstPaint;
+    // Runs f once the window has been drawn, before the view is made (at once
+    // when the view is made already or at once).
+    void AfterFirstPaint(std::function<void()> f);
     void SetPageColour(const QColor& colour);
     // A page ahead has loaded there and can be shown.
     bool Preloaded(TAhead place) const { return ready_[int(place)]; }
@@ -65,4 +70,5 @@ class TPageView : public QWidget, public THtmlView {
     // What the view of the page shown is to show once it is made.
     std::string pendingPath_;
     bool pendingClear_ = false;
+    std::vector<std::function<void()>> afterPaint_;
 };
