@@ -84,6 +84,9 @@ IWebPage* TPageView::MakeView() {
             failed_[place] = true;
         }
     };
+    // It paints all of its place: a view stacked under it is never painted
+    // when the page shown moves.
+    view->Widget()->setAttribute(Qt::WA_OpaquePaintEvent);
     view->Widget()->show();
     view->Widget()->lower();
     return view;
