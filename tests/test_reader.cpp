@@ -65,6 +65,19 @@ struct ReaderTest : ::testing::Test {
         QVariant v;
         FrontView(frmMain->WB)->page()->runJavaScript(QString("alert('%1')").arg(text));
     }
+    // Makes a book of 400 paragraphs the recent one, its place `into`
+    // paragraphs into its page 2 (b loads it); the remembered paragraph.
+    int RecentBookOnPage2(const std::string& file, int into, TBookInfo& b) {
+        b.FileName = prog.AddBook(file, ManyParagraphs(400));
+        b.LoadFromBookFile();
+        const int remembered = FirstParagraphOf(b, 2) + into;
+        b.LastPage = 2;
+        b.LastParagraph = remembered;
+        b.SavePosition();
+        RecentBook = b.FileName;
+        SaveOptions();
+        return remembered;
+    }
     // The first paragraph number of page n of a book.
     static int FirstParagraphOf(TBookInfo& b, int page) {
         TLines lines;
@@ -76,17 +89,10 @@ struct ReaderTest : ::testing::Test {
 }  // namespace
 
 TEST_F(ReaderTest, OpensAtTheRememberedPlaceTurnsPagesAndSavesOnExit) {
-    std::string name = prog.AddBook("multi.txt", ManyParagraphs(400));
     TBookInfo b(BooksFolder());
-    b.FileName = name;
-    b.LoadFromBookFile();
+    const int remembered = RecentBookOnPage2("multi.txt", 20, b);
+    const std::string name = b.FileName;
     ASSERT_GE(b.GetIntProperty("PagesCount"), 4);
-    const int remembered = FirstParagraphOf(b, 2) + 20;
-    b.LastPage = 2;
-    b.LastParagraph = remembered;
-    b.SavePosition();
-    RecentBook = name;
-    SaveOptions();
 
     Start();
     EXPECT_FALSE(frmSplash->isVisible());
@@ -335,16 +341,8 @@ TEST_F(ReaderTest, PagesLoadedAheadAreShownInPlaceEvenWhenTurnsCrowd) {
 }
 
 TEST_F(ReaderTest, AViewMadeAfterTheFirstPaintShowsWhatWasSentBeforeIt) {
-    std::string name = prog.AddBook("late.txt", ManyParagraphs(400));
     TBookInfo b(BooksFolder());
-    b.FileName = name;
-    b.LoadFromBookFile();
-    const int remembered = FirstParagraphOf(b, 2) + 10;
-    b.LastPage = 2;
-    b.LastParagraph = remembered;
-    b.SavePosition();
-    RecentBook = name;
-    SaveOptions();
+    const int remembered = RecentBookOnPage2("late.txt", 10, b);
     TPageView::ViewAfterFirstPaint = true;
     Start();
     TPageView::ViewAfterFirstPaint = false;

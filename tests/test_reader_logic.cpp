@@ -421,24 +421,16 @@ struct AheadView : FakeView {
     std::vector<int> shown;
 };
 
-TEST(ReaderAhead, TurnsShowThePagesLoadedAheadAndNeverAStaleOne) {
-    TempDir dir;
-    dir.MakeProgramFolder();
-    ProgramFolder = dir.Path();
-    std::system(
-        ("cp '" + std::string(TAVISTO_DATA) + "/Templates/'* '" + dir.Path() + "Templates/'")
-            .c_str());
-    LoadOptions();
-    std::string t;
-    for (int i = 1; i <= 800; ++i)
-        t += "  Paragraph " + std::to_string(i) + std::string(80, 'x') + "\r\n";
-    WriteFile(dir / "b.txt", t);
-    TBookInfo b = ConvertToBook(dir / "b.txt", BooksFolder());
-    b.SaveToBookFile();
-    AheadView view;
-    FakeTimer scroll, progress;
-    FakeStatus status;
-    TReader reader{view, scroll, progress, status};
+// The reader over a view that keeps pages ahead.
+struct ReaderAheadTest : ReaderLogicTest {
+    AheadView ahead;
+    TReader aheadReader{ahead, scroll, progress, status};
+};
+
+TEST_F(ReaderAheadTest, TurnsShowThePagesLoadedAheadAndNeverAStaleOne) {
+    AheadView& view = ahead;
+    TReader& reader = aheadReader;
+    const std::string book = AddBook(800);
     const auto complete = [&] {
         view.Loaded();
         reader.WBDocumentComplete();
@@ -446,7 +438,7 @@ TEST(ReaderAhead, TurnsShowThePagesLoadedAheadAndNeverAStaleOne) {
     const auto id = [&](int32_t page) {
         return "id=\"par" + std::to_string(reader.CurrentBook->FirstParagraphOfPage(page)) + "\"";
     };
-    reader.OpenBook(b.FileName);
+    reader.OpenBook(book);
     reader.LoadPage();
     reader.tmProgressTimer();
     EXPECT_TRUE(view.preloads.empty()) << "nothing ahead while the page loads";
