@@ -3,6 +3,8 @@
 #include <random>
 
 #include "ConvertUtil.h"
+#include "core/unitBodyLines.h"
+#include "core/unitCodePages.h"
 #include "core/unitErrors.h"
 #include "core/unitTextConversions.h"
 #include "render/unitPageBuilder.h"
@@ -131,6 +133,26 @@ TEST(Charset, Utf8IsRecognised) {
     std::string line = "a";
     while (line.size() < 64001) line += "\xE2\x82\xAC";
     EXPECT_EQ(AnalyzeCharset({line}), "UTF-8");
+}
+
+TEST(Charset, CharactersAreCountedAsOneByOneOverAnyBytesAndLength) {
+    // The count goes eight bytes at a time: every length and alignment, and
+    // bytes of every kind, against one byte at a time.
+    std::mt19937 rng(5);
+    for (size_t len = 0; len < 70; ++len)
+        for (int round = 0; round < 20; ++round) {
+            std::string s(len + 3, ' ');
+            for (char& c : s) {
+                c = char(rng() % 4 == 0 ? 0x80 | (rng() % 0x40) : rng() % 256);
+                if (c == '&') c = 'a';  // references aside: they are counted below
+            }
+            const std::string_view v = std::string_view(s).substr(round % 3, len);
+            size_t chars = 0;
+            for (char c : v) chars += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+            ASSERT_EQ(CharCount(v, TCodePage::Utf8), chars) << len;
+            ASSERT_EQ(ShownLength(v, true), chars) << len;
+        }
+    EXPECT_EQ(ShownLength("\xd0\xb0&lt;b&amp;", true), 4u);
 }
 
 TEST(Paragraphs, IndentAndLengthDecideTheClass) {

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cstring>
 
+#include "unitCodePages.h"
+
 bool PageMarkerAt(std::string_view text, size_t at, int32_t& n) {
     if (text.compare(at, 5, "<Page") != 0) return false;
     size_t j = at + 5;
@@ -77,8 +79,7 @@ char EscapedChar(std::string_view reference) {
 
 size_t ShownLength(std::string_view text, bool utf8) {
     size_t n = text.size();
-    if (utf8)
-        for (char c : text) n -= (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+    if (utf8) n -= Utf8ContinuationBytes(text);
     for (size_t at = text.find('&'); at != std::string_view::npos; at = text.find('&', at + 1)) {
         const size_t semi = text.substr(at, 5).find(';');
         if (semi != std::string_view::npos && EscapedChar(text.substr(at, semi + 1))) n -= semi;

@@ -1,5 +1,7 @@
 #include "unitCodePages.h"
 
+#include <cstring>
+
 #include "unitStrings.h"
 
 namespace {
@@ -183,11 +185,22 @@ char32_t DecodeChar(std::string_view s, size_t& i, TCodePage cp) {
     return c < 0x80 ? char32_t(c) : char32_t(TableOf(cp)[c - 0x80]);
 }
 
-size_t CharCount(std::string_view s, TCodePage cp) {
-    if (cp != TCodePage::Utf8) return s.size();
-    size_t n = 0;
-    for (char c : s) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+size_t Utf8ContinuationBytes(std::string_view s) {
+    // Eight bytes at a time: a byte's top bit set and the next bit clear.
+    size_t n = 0, i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        uint64_t w;
+        std::memcpy(&w, s.data() + i, 8);
+        // One bit a byte at its bottom, summed into the top byte by the multiply.
+        const uint64_t ones = (w & ~(w << 1) & 0x8080808080808080ULL) >> 7;
+        n += size_t((ones * 0x0101010101010101ULL) >> 56);
+    }
+    for (; i < s.size(); ++i) n += (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80;
     return n;
+}
+
+size_t CharCount(std::string_view s, TCodePage cp) {
+    return cp == TCodePage::Utf8 ? s.size() - Utf8ContinuationBytes(s) : s.size();
 }
 
 void AppendUtf8(std::string& out, char32_t c) {

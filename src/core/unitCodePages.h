@@ -25,6 +25,8 @@ char32_t DecodeChar(std::string_view s, size_t& i, TCodePage cp);
 std::string_view TrimBlanks(std::string_view s, TCodePage cp);
 // The number of characters in s.
 size_t CharCount(std::string_view s, TCodePage cp);
+// The UTF-8 continuation bytes (10xxxxxx) in s: its bytes less its characters.
+size_t Utf8ContinuationBytes(std::string_view s);
 void AppendUtf8(std::string& out, char32_t c);
 std::string ToUtf8(std::string_view s, TCodePage cp);
 std::u16string Utf8ToUtf16(std::string_view utf8);
