@@ -68,19 +68,25 @@ namespace {
 const char* const AheadFiles[2] = {"vpage-next.html", "vpage-previous.html"};
 }
 
+void TReader::KeepAhead(TAheadPage& a, int32_t page, bool sent) {
+    a.book = bookSerial_;
+    a.render = render_;
+    a.page = page;
+    a.sent = sent;
+}
+
+bool TReader::HoldsAhead(const TAheadPage& a, int32_t page) const {
+    return a.book == bookSerial_ && a.render == render_ && a.page == page;
+}
+
 void TReader::PreloadAhead() {
     if (!CurrentBook || loading_ || !CurWindow) return;
     const int32_t n = CurrentBook->LastPage, pages = CurrentBook->GetIntProperty("PagesCount");
     for (const int place : {0, 1}) {
         const int32_t page = place == 0 ? n + 1 : n - 1;
         TAheadPage& a = ahead_[place];
-        if (page < 1 || page > pages ||
-            (a.book == bookSerial_ && a.render == render_ && a.page == page))
-            continue;
-        a.book = bookSerial_;
-        a.render = render_;
-        a.page = page;
-        a.sent = false;
+        if (page < 1 || page > pages || HoldsAhead(a, page)) continue;
+        KeepAhead(a, page, false);
         // A page that cannot be built now is built by the turn to it, which says why.
         try {
             BuildPage(page, a.lines);
@@ -99,15 +105,11 @@ bool TReader::TurnToPreloaded(int32_t page, TArrival arrival) {
     if (arrival == TArrival::Paragraph || loading_ || !CurWindow) return false;
     const int place = arrival == TArrival::Top ? 0 : 1;
     TAheadPage& a = ahead_[place];
-    if (!a.sent || a.book != bookSerial_ || a.render != render_ || a.page != page ||
-        !view_.ShowPreloaded(THtmlView::TAhead(place)))
+    if (!a.sent || !HoldsAhead(a, page) || !view_.ShowPreloaded(THtmlView::TAhead(place)))
         return false;
     // The page shown before is the other place's now; this place is empty.
     TAheadPage& other = ahead_[1 - place];
-    other.book = bookSerial_;
-    other.render = render_;
-    other.page = CurrentBook->LastPage;
-    other.sent = true;
+    KeepAhead(other, CurrentBook->LastPage, true);
     other.lines.swap(PageLines);
     PageLines.swap(a.lines);
     a = {};

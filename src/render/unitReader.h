@@ -204,6 +204,9 @@ class TReader {
         TLines lines;
     };
     TAheadPage ahead_[2];
+    // Marks a place ahead as holding page, of this book and render.
+    void KeepAhead(TAheadPage& a, int32_t page, bool sent);
+    bool HoldsAhead(const TAheadPage& a, int32_t page) const;
     struct TPercentKey {
         uint64_t book = 0;
         int32_t page = 0, paragraph = 0;

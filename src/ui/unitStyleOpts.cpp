@@ -114,6 +114,15 @@ TfrmStyle::TfrmStyle() {
         l->setGeometry(x, y, w, 26);
         return l;
     };
+    // A number from min to 2.0 in steps, shown with so many decimals.
+    auto decimal = [page](int x, int y, int w, double min, double step, int decimals) {
+        auto* sp = new QDoubleSpinBox(page);
+        sp->setGeometry(x, y, w, 26);
+        sp->setRange(min, 2.0);
+        sp->setSingleStep(step);
+        sp->setDecimals(decimals);
+        return sp;
+    };
     label(tr("Column width:"), 12, 24, 110);
     spWidth = new QSpinBox(page);
     spWidth->setGeometry(124, 24, 130, 26);
@@ -121,11 +130,7 @@ TfrmStyle::TfrmStyle() {
     spWidth->setSuffix(tr(" characters"));
     spWidth->setToolTip(tr("The width of the text column: about this many characters a line"));
     label(tr("Line spacing:"), 272, 24, 110);
-    spSpacing = new QDoubleSpinBox(page);
-    spSpacing->setGeometry(384, 24, 124, 26);
-    spSpacing->setRange(1.2, 2.0);
-    spSpacing->setSingleStep(0.05);
-    spSpacing->setDecimals(2);
+    spSpacing = decimal(384, 24, 124, 1.2, 0.05, 2);
     label(tr("Alignment:"), 12, 58, 110);
     comboAlign = new QComboBox(page);
     comboAlign->setGeometry(124, 58, 130, 26);
@@ -137,11 +142,7 @@ TfrmStyle::TfrmStyle() {
     cbIndent = new QCheckBox(tr("First-line indent"), page);
     cbIndent->setGeometry(12, 92, 242, 26);
     label(tr("Space between paragraphs:"), 272, 92, 176);
-    spParSpace = new QDoubleSpinBox(page);
-    spParSpace->setGeometry(448, 92, 60, 26);
-    spParSpace->setRange(0, 2.0);
-    spParSpace->setSingleStep(0.1);
-    spParSpace->setDecimals(1);
+    spParSpace = decimal(448, 92, 60, 0, 0.1, 1);
     spParSpace->setToolTip(tr("In lines, between paragraphs set without an indent"));
     const auto changed = [this] { PageSettingChange(); };
     connect(spWidth, qOverload<int>(&QSpinBox::valueChanged), this, changed);

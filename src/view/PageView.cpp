@@ -98,15 +98,16 @@ int TPageView::PlaceOf(const IWebPage* view) const {
     return -1;
 }
 
+void TPageView::FrontLoaded() {
+    frontLoaded_ = true;
+    document_ = ++serial_;
+    Deliver([this] {
+        if (OnDocumentComplete) OnDocumentComplete();
+    });
+}
+
 void TPageView::Completed(IWebPage* view) {
-    if (view == Front()) {
-        frontLoaded_ = true;
-        document_ = ++serial_;
-        Deliver([this] {
-            if (OnDocumentComplete) OnDocumentComplete();
-        });
-        return;
-    }
+    if (view == Front()) return FrontLoaded();
     const int place = PlaceOf(view);
     if (place < 0 || !pending_[place]) return;
     pending_[place] = false;
@@ -205,12 +206,7 @@ bool TPageView::ShowPreloaded(TAhead place) {
     frontLoaded_ = false;
     const uint64_t turn = ++turn_;
     QTimer::singleShot(0, this, [this, turn] {
-        if (turn != turn_) return;
-        frontLoaded_ = true;
-        document_ = ++serial_;
-        Deliver([this] {
-            if (OnDocumentComplete) OnDocumentComplete();
-        });
+        if (turn == turn_) FrontLoaded();
     });
     return true;
 }

@@ -53,6 +53,8 @@ class TPageView : public QWidget, public THtmlView {
     void MakeFront();
     IWebPage* MakeView();
     void Completed(IWebPage* view);
+    // The page shown has loaded (or been raised): the reader hears of it.
+    void FrontLoaded();
     int PlaceOf(const IWebPage* view) const;
 
     std::array<IWebPage*, 3> views_{};
