@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <memory>
 
 #include "unitCodePages.h"
@@ -18,13 +19,15 @@
 namespace {
 
 constexpr size_t Chunk = ReadPieceSize;
+// The pieces the layout is first guessed from.
+constexpr uint64_t GuessPieces = 4;
 // The longest line the reader holds; a longer one is handed on in parts.
 constexpr size_t MaxLineBytes = 1 << 20;
 
 // Whether a text is a text at all, decided by where its bytes stand, not by how
 // they were read: its first 64 KB, then the first 4 KB of every 256 KB after
 // them, so that a text turning into binary bytes (or a hole of NULs) is refused
-// when it is met, in the first pass, before anything is written.
+// when it is met, before any book is saved.
 class TBinaryWatch {
   public:
     explicit TBinaryWatch(std::string path) : path_(std::move(path)) {}
@@ -412,40 +415,101 @@ TBookInfo ConvertToBook(const std::string& sourcePath, const std::string& folder
     const std::string language = TextLanguage(sample, CodePageOf(charset));
     TLines().swap(sample);
     text.JoinHyphenatedWords(CodePageOf(charset));
-    // The first pass decides the layout from every line, and the title from the
-    // first lines.
+    // The layout is decided from every line, and the title from the first lines.
     TLines first;
     uint64_t lines = 0;
     auto stats = std::make_unique<TLayoutStats>(charset);
+    auto look = [&](std::string_view line) {
+        ++lines;
+        // A title is looked for in short lines: of a long one its start is enough.
+        if (first.size() < 100) first.emplace_back(line.substr(0, 4096));
+        stats->Add(line);
+    };
+    auto decide = [&] { return kind ? stats->Make(*kind) : stats->Decide(); };
+    // The text's first pieces: the whole of a short text, else a guess.
+    bool whole = true;
+    uint64_t seen = 0;
+    const uint64_t guessBytes = GuessPieces * uint64_t(std::max<size_t>(pieceSize, 1));
     text.ForEachLine(
         [&](std::string_view line) {
-            ++lines;
-            // A title is looked for in short lines: of a long one its start is enough.
-            if (first.size() < 100) first.emplace_back(line.substr(0, 4096));
-            stats->Add(line);
+            look(line);
+            if ((seen += line.size() + 2) >= guessBytes && whole) {
+                whole = false;
+                text.Stop();
+            }
         },
         fraction);
     if (lines == 0) throw ETextRefused(Fmt(TMsg::tr("%s holds no text"), sourcePath));
     stage(TMsg::tr("Converting symbols"));
     stage(TMsg::tr("Removing Dashes"));
     stage(TMsg::tr("Analyzing Charset"));
+    stage(TMsg::tr("Creating paragraphs"));
+    std::unique_ptr<TBookWriter> writer;
+    TLayout layout;
+    if (whole) {
+        layout = decide();
+    } else {
+        // The book is built in the layout its first pieces show while the whole
+        // text is looked at, in one pass; a block that may hang is held back
+        // until its end tells. It is built again when the whole text decides
+        // otherwise, or when a block held back grows past a piece.
+        TLayout guess = decide();
+        guess.Hanging.clear();
+        first.clear();
+        lines = 0;
+        stats = std::make_unique<TLayoutStats>(charset);
+        writer = std::make_unique<TBookWriter>(folder, charset, guess, true);
+        std::deque<std::string> held;
+        size_t heldBytes = 0, told = 0;
+        uint64_t given = 0;
+        auto giveSettled = [&] {
+            for (; told < stats->Hanging().size(); ++told)
+                writer->builder.Hangs(stats->Hanging()[told]);
+            for (; !held.empty() && given < stats->Settled(); ++given) {
+                heldBytes -= held.front().size();
+                writer->Add(held.front());
+                held.pop_front();
+            }
+        };
+        text.ForEachLine(
+            [&](std::string_view line) {
+                look(line);
+                if (!writer) return;
+                giveSettled();
+                if (given < stats->Settled()) {
+                    writer->Add(line);
+                    ++given;
+                    return;
+                }
+                held.emplace_back(line);
+                if ((heldBytes += line.size()) > ReadPieceSize) {
+                    writer.reset();
+                    held.clear();
+                }
+            },
+            fraction);
+        stats->Finish();
+        if (writer) giveSettled();
+        layout = decide();
+        if (layout.Kind != guess.Kind || layout.MarginWidth != guess.MarginWidth ||
+            layout.WrapWidth != guess.WrapWidth)
+            writer.reset();
+    }
     TBookInfo book(folder);
     book.SetProperty("Charset", charset);
     if (!language.empty()) book.SetProperty("Language", language);
-    const TLayout layout = kind ? stats->Make(*kind) : stats->Decide();
     std::string title, author;
     FindTitleAndAuthor(first, charset, title, author, layout);
     stats.reset();
-
-    // The second pass writes.
-    stage(TMsg::tr("Creating paragraphs"));
-    TBookWriter writer(folder, charset, layout, true);
-    text.ForEachLine([&](std::string_view line) { writer.Add(line); }, fraction);
+    if (!writer) {
+        writer = std::make_unique<TBookWriter>(folder, charset, layout, true);
+        text.ForEachLine([&](std::string_view line) { writer->Add(line); }, fraction);
+    }
     stage(TMsg::tr("Creating Virtual Pages"));
-    writer.Finish(sourcePath, book, layout);
+    writer->Finish(sourcePath, book, layout);
     if (!title.empty()) book.SetProperty("BookTitle", title);
     if (!author.empty()) book.SetProperty("Author", author);
-    writer.Contents(book);
+    writer->Contents(book);
     book.FileName = ChooseBookFileName(sourcePath, folder);
     book.Title = book.FileName;
     return book;

@@ -1,9 +1,12 @@
 // The conversion of a text into a book: the text streams from its file to the
-// book file through buffers of a fixed size, whatever the text's size. One pass
-// learns what the whole text must decide (charset, layout, title), a second
-// writes the book's text into a file of no name, and the save puts the header
-// in front of it. How the text is read never shows in the book: any size of
-// read piece gives the same book, byte for byte.
+// book file through buffers of a fixed size, whatever the text's size. The
+// charset and the title come from the text's start; the layout, which every
+// line decides, is guessed from its first pieces, and one pass writes the
+// book's text into a file of no name while it looks at the whole text. A
+// second pass builds the book again in the rare text whose whole decides
+// otherwise. The save puts the header in front of the book's text. How the
+// text is read never shows in the book: any size of read piece gives the same
+// book, byte for byte.
 #pragma once
 
 #include <string>

@@ -106,10 +106,14 @@ void TLayoutStats::Add(std::string_view line) {
     const size_t chars = size_t(indent) + textChars;
     ++lengths_[std::min(chars, LengthCap)];
     // Blocks of a few dozen lines at most are looked at for a hanging indent.
-    if (!blockTooLong_ && block_.size() < 64)
+    if (!blockTooLong_ && block_.size() < 64) {
         block_.push_back({indent, chars});
-    else
+        const size_t n = block_.size();
+        if (n == 2) mayHang_ = indent >= 2 && block_[0].indent < indent;
+        if (n > 2) mayHang_ = mayHang_ && indent == block_[1].indent;
+    } else {
         blockTooLong_ = true;
+    }
     ++indents_[std::min(size_t(indent), IndentCap)];
     if (chars > 120) ++longLines_;
     if (textChars < 45) ++shortLines_;
@@ -146,6 +150,11 @@ void TLayoutStats::EndBlock(bool blankCounted) {
     }
     block_.clear();
     blockTooLong_ = false;
+}
+
+uint64_t TLayoutStats::Settled() const {
+    const bool open = !blockTooLong_ && block_.size() >= 2 && mayHang_;
+    return lines_ - (open ? block_.size() - 1 : 0);
 }
 
 int TLayoutStats::CommonMargin() const {
@@ -290,7 +299,8 @@ void TParagraphBuilder::Add(std::string_view line, const TEmit& emit) {
     // last line, is no part of that paragraph; nor is the line after it.
     // (A paragraph of blank lines so far may take it: it shows alone there.)
     // A line that hangs under its block's first line continues its paragraph.
-    const bool hanging = hang_ < layout_.Hanging.size() && layout_.Hanging[hang_] == line_++;
+    const bool hanging = hang_ < layout_.Hanging.size() && layout_.Hanging[hang_] == line_;
+    ++line_;
     if (hanging) ++hang_;
     // Lengths are the characters the reader sees, whatever the charset.
     const size_t textLen = ws == len ? (len ? 1 : 0) : ShownLength(line.substr(ws), utf8_);

@@ -63,6 +63,13 @@ class TLayoutStats {
     TLayout Make(TLayout::TKind kind) const;
     // The largest indent M that 90% of the non-empty lines reach.
     int CommonMargin() const;
+    // The lines (counted from 0) whose hanging is known: all but the later
+    // lines of a block that may still hang.
+    uint64_t Settled() const;
+    // The lines found to hang so far, in ascending order.
+    const std::vector<uint64_t>& Hanging() const { return hanging_; }
+    // The text has ended, and its last block with it.
+    void Finish() { EndBlock(false); }
 
   private:
     // The column the lines are wrapped at, or 0 when they are not wrapped.
@@ -76,6 +83,7 @@ class TLayoutStats {
     };
     std::vector<TBlockLine> block_;  // the current block, while it may hang
     bool blockTooLong_ = false;
+    bool mayHang_ = false;  // the block's indents so far are a hanging indent's
     std::vector<uint64_t> hanging_;
     uint64_t lines_ = 0, filled_ = 0, classicPars_ = 0;
     uint64_t longLines_ = 0, shortLines_ = 0, capitals_ = 0, lettered_ = 0;
@@ -95,6 +103,9 @@ class TParagraphBuilder {
     void Add(std::string_view line, const TEmit& emit);
     // The number of the last paragraph.
     int32_t Count() const { return n_; }
+    // The line (counted from 0) hangs under its block's first line, as the
+    // layout's Hanging says; told before the line is added.
+    void Hangs(uint64_t line) { layout_.Hanging.push_back(line); }
 
   private:
     void Piece(std::string_view piece, bool begins, const char* cls, const TEmit& emit);
