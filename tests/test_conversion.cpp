@@ -450,6 +450,43 @@ TEST_F(PipelineTest, GoldenBookFile) {
     EXPECT_EQ(page, (TLines{body[6].substr(7), body[7], body[8]}));
 }
 
+TEST_F(PipelineTest, ANewBookTakesTheFileItsTextWasWrittenToAndReadsBackTheSame) {
+    auto bytes = [](TBookInfo& b) {
+        TMemoryStream out;
+        b.WriteTo(out);
+        return out.Data();
+    };
+    // Whether this file system can put room in front of a file.
+    const uint64_t block = BlockSizeOf(TFd(MakeUnnamedFile(Lib())).Get());
+    TFd probe(MakeUnnamedFile(Lib()));
+    const bool inFront = block &&
+                         WriteAt(probe.Get(), std::string(2 * block, 'x').data(), 2 * block, 0) &&
+                         InsertRoomInFront(probe.Get(), block);
+    std::string prose;
+    for (int c = 1; c <= 30; ++c) {
+        prose += "          Chapter " + std::to_string(c) + "\r\n";
+        for (int l = 0; l < 200; ++l) prose += "  A line of the chapter's prose, long enough.\r\n";
+    }
+    // The second has a heading for each paragraph: no room in its contents.
+    for (const std::string& text : {prose, std::string("  Chapter 1\r\n  Chapter 2\r\n")}) {
+        WriteFile(dir / "t.txt", text);
+        TBookInfo book = ConvertToBook(dir / "t.txt", Lib());
+        const std::string made = bytes(book);
+        const size_t headings = ParseContents(book.ReservedA).size();
+        book.SaveAsNewBook("t");
+        EXPECT_TRUE(bytes(book) == made) << "the record reads its text where it now lies";
+        TBookInfo loaded(Lib());
+        loaded.FileName = book.FileName;
+        loaded.LoadFromBookFile();
+        EXPECT_TRUE(bytes(loaded) == made);
+        EXPECT_EQ(ParseContents(loaded.ReservedA).size(), headings);
+        if (inFront && text == prose) {
+            const uint64_t header = uint64_t(FileSizeOf(Lib() + book.FileName)) - book.BodySize();
+            EXPECT_EQ(header % block, 0u) << "the header fills whole blocks in front of the text";
+        }
+    }
+}
+
 TEST(Charset, LettersTellKoi8RAndShortTexts) {
     if (!FileExists(std::string(TAVISTO_TEXTS) + "/SOURCES.md"))
         GTEST_SKIP() << "the real texts are not here: " << TAVISTO_TEXTS;

@@ -27,6 +27,13 @@ std::string Marker(int32_t n) {
 // A piece of the body text read from the file.
 constexpr size_t ReadChunk = 1 << 20;
 
+// Drops the line of blanks that may end a book's contents, filling the last
+// block of its header (see NameBodyFile).
+void DropRoom(TLines& contents) {
+    if (!contents.empty() && contents.back().find_first_not_of(' ') == std::string::npos)
+        contents.pop_back();
+}
+
 }  // namespace
 
 bool IsBareFileName(const std::string& name) {
@@ -54,6 +61,7 @@ void TBookInfo::ReadHeader(TStream& s) {
     ReadStr(s, title);
     ReadStringList(s, props);
     ReadStringList(s, resA);
+    DropRoom(resA);
     ReadStringList(s, resB);
     Title = std::move(title);
     Properties = std::move(props);
@@ -138,6 +146,7 @@ void TBookInfo::LoadFromBookFile() {
         if (!ReadStringList(*s, loaded.ReservedA, most("TotalParagraphs")) ||
             !ReadStringList(*s, loaded.ReservedB, most("PagesCount")))
             Damaged(s->Path());
+        DropRoom(loaded.ReservedA);
         // The text stays in the file; its block is the rest of the file, exactly.
         const int32_t n = ReadI32(*s);
         file->offset = uint64_t(s->Position());
@@ -249,10 +258,11 @@ void TBookInfo::WriteTo(TStream& s) {
     ReadBodyText([&](std::string_view piece) { s.Write(piece.data(), piece.size()); });
 }
 
-void TBookInfo::AdoptBodyFile(TFd fd, uint64_t size) {
+void TBookInfo::AdoptBodyFile(TFd fd, uint64_t size, bool unnamed) {
     file_ = std::make_unique<TBodyFile>();
     file_->fd = std::move(fd);
     file_->size = size;
+    file_->unnamed = unnamed;
     TLines().swap(body_);
     bodyInMemory_ = false;
     pagesIndexed_ = fileIndexed_ = markerScan_ = false;
@@ -299,6 +309,40 @@ void TBookInfo::SaveToBookFile() {
     ReadFromSaved(offset);
 }
 
+// The book's text lies alone in a file of no name: the header goes in front of
+// it there, and the file takes the book's name, so that the text is written
+// once. The header is made a whole number of the file system's blocks by a
+// line of blanks that ends the contents (read as no heading, and dropped when
+// the book is read). False when the file system cannot, or the name was taken
+// meanwhile; the text is then read from the file wherever it now lies.
+bool TBookInfo::NameBodyFile() {
+    file_->unnamed = false;
+    const int fd = file_->fd.Get();
+    const uint64_t block = BlockSizeOf(fd);
+    // The contents may hold a line per paragraph, the blank one among them.
+    const int32_t paragraphs = GetIntProperty("TotalParagraphs");
+    if (block == 0 || file_->offset != 0 || file_->size == 0 ||
+        (paragraphs > 0 && ReservedA.size() >= size_t(paragraphs)))
+        return false;
+    TMemoryStream head;
+    WriteHeader(head);
+    WriteI32(head, int32_t(file_->size));
+    const size_t blanks = size_t((block - (head.Size() + 2) % block) % block);
+    head.Clear();
+    ReservedA.emplace_back(blanks, ' ');
+    try {
+        WriteHeader(head);
+    } catch (...) {
+        ReservedA.pop_back();
+        throw;
+    }
+    ReservedA.pop_back();
+    WriteI32(head, int32_t(file_->size));
+    if (!InsertRoomInFront(fd, head.Size())) return false;
+    file_->offset = head.Size();
+    return WriteAt(fd, head.Data().data(), head.Size(), 0) && NameUnnamedFile(fd, FullPath()) == 0;
+}
+
 void TBookInfo::SaveAsNewBook(const std::string& baseName) {
     for (uint64_t i = 0;; ++i) {
         std::string name =
@@ -306,6 +350,7 @@ void TBookInfo::SaveAsNewBook(const std::string& baseName) {
         if (PathTaken(folder_ + name)) continue;
         FileName = name;
         Title = name;
+        if (!bodyInMemory_ && file_->unnamed && NameBodyFile()) return;
         TSafeFileStream f(FullPath());
         const uint64_t offset = WriteBook(f);
         if (f.CommitAsNew()) {

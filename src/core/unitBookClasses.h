@@ -53,7 +53,9 @@ class TBookInfo {
     uint64_t BodySize() const;
     // The text now lies in this file, from its start, size bytes of it (a
     // conversion writes it there); the page index in ReservedB belongs to it.
-    void AdoptBodyFile(TFd fd, uint64_t size);
+    // unnamed: a file of no name (MakeUnnamedFile) that holds nothing else,
+    // which a save as a new book may put the header in and name.
+    void AdoptBodyFile(TFd fd, uint64_t size, bool unnamed = false);
 
     const std::string& Folder() const { return folder_; }
     // Raises "Cannot open file %s" when FileName is not a bare file name.
@@ -111,7 +113,9 @@ class TBookInfo {
         TFd fd;
         uint64_t offset = 0;
         uint64_t size = 0;
+        bool unnamed = false;
     };
+    bool NameBodyFile();
     void IndexPages();
     bool FindMarker(int32_t n, TextPos& pos) const;
     void ReadHeader(TStream& s);

@@ -284,21 +284,12 @@ class TTextReader {
 };
 
 // The book's text, written through a buffer into a file of no name in the
-// library's folder; nothing of it is left when the program dies.
+// library's folder; nothing of it is left when the program dies. The book's
+// header is put in front of it when the book is saved.
 class TBodyWriter {
   public:
-    explicit TBodyWriter(const std::string& folder) : folder_(folder) {
-        int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-        if (fd < 0) {
-            // A filesystem without unnamed files: a temporary, unlinked at once.
-            std::string temp = TemporaryTemplate(folder + "book");
-            fd = ::mkostemp(temp.data(), O_CLOEXEC);
-            if (fd >= 0) ::unlink(temp.c_str());
-        }
-        if (fd < 0)
-            throw EFileError(Fmt(TMsg::tr("Cannot create file %s"), folder) + ": " +
-                             std::strerror(errno));
-        fd_ = TFd(fd);
+    explicit TBodyWriter(const std::string& folder)
+        : folder_(folder), fd_(MakeUnnamedFile(folder)) {
         buf_.reserve(Chunk);
     }
     void Write(std::string_view s) {
@@ -368,7 +359,7 @@ struct TBookWriter {
         // Escapes, tags and markers make the text longer than its source.
         if (marker.Size() > MaxBlockSize)
             throw ETextRefused(Fmt(TMsg::tr("%s is too large for a book file"), source));
-        book.AdoptBodyFile(body.Finish(), marker.Size());
+        book.AdoptBodyFile(body.Finish(), marker.Size(), true);
         book.SetProperty("TotalParagraphs", IntToStr(builder.Count()));
         book.ReservedB.clear();
         for (uint64_t at : marker.Offsets()) book.ReservedB.push_back(IntToStr(int64_t(at)));

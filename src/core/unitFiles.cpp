@@ -2,8 +2,10 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/falloc.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -98,6 +100,60 @@ bool ReadAt(int fd, void* buf, size_t n, uint64_t offset) {
         offset += uint64_t(r);
     }
     return true;
+}
+
+bool WriteAt(int fd, const void* buf, size_t n, uint64_t offset) {
+    const char* p = static_cast<const char*>(buf);
+    while (n > 0) {
+        ssize_t w = ::pwrite(fd, p, n, off_t(offset));
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return false;
+        p += w;
+        n -= size_t(w);
+        offset += uint64_t(w);
+    }
+    return true;
+}
+
+TFd MakeUnnamedFile(const std::string& folder) {
+    int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        std::string temp = TemporaryTemplate(folder + "book");
+        fd = ::mkostemp(temp.data(), O_CLOEXEC);
+        if (fd >= 0) ::unlink(temp.c_str());
+    }
+    if (fd < 0)
+        throw EFileError(Fmt(TMsg::tr("Cannot create file %s"), folder) + ": " +
+                         std::strerror(errno));
+    return TFd(fd);
+}
+
+uint64_t BlockSizeOf(int fd) {
+    struct statfs fs;
+    return ::fstatfs(fd, &fs) == 0 && fs.f_bsize > 0 ? uint64_t(fs.f_bsize) : 0;
+}
+
+bool InsertRoomInFront(int fd, uint64_t n) {
+    return ::fallocate(fd, FALLOC_FL_INSERT_RANGE, 0, off_t(n)) == 0;
+}
+
+static mode_t UsualMode() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+static void SyncFolderOf(const std::string& path);
+
+int NameUnnamedFile(int fd, const std::string& path) {
+    if (::fchmod(fd, UsualMode()) != 0 || ::fsync(fd) != 0) return errno;
+    // A file of no name is linked through its entry in /proc (linkat with
+    // AT_EMPTY_PATH needs a privilege); a taken name fails with EEXIST.
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) != 0)
+        return errno;
+    SyncFolderOf(path);
+    return 0;
 }
 
 static int WriteAll(int fd, const char* p, size_t n) {
@@ -208,9 +264,7 @@ TSafeFile::TSafeFile(std::string path, TDurability durability)
     if (::stat(path_.c_str(), &st) == 0) {
         mode = st.st_mode & 07777;
     } else {
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
+        mode = UsualMode();
     }
     ::fchmod(fd_, mode);
 }

@@ -43,6 +43,24 @@ class TFd {
 
 // Reads exactly n bytes at offset; false when the file ends first or fails.
 bool ReadAt(int fd, void* buf, size_t n, uint64_t offset);
+// Writes exactly n bytes at offset; false when that fails.
+bool WriteAt(int fd, const void* buf, size_t n, uint64_t offset);
+
+// A file of no name in folder, for reading and writing: nothing of it is left
+// when the program dies (where the file system has no such files, a temporary
+// removed at once). Raises "Cannot create file %s: reason".
+TFd MakeUnnamedFile(const std::string& folder);
+// The size of the blocks of the file system that holds fd's file: room put in
+// front of a file is a whole number of them. 0 when unknown.
+uint64_t BlockSizeOf(int fd);
+// Puts n bytes of room in front of what the file holds, without moving its
+// bytes through memory (ext4 and XFS can). False, with the file as it was, when
+// the file system cannot.
+bool InsertRoomInFront(int fd, uint64_t n);
+// Gives a file of no name (MakeUnnamedFile) the name path, with the usual
+// permissions, once its bytes reached the disk; a name that is taken is never
+// replaced. Returns 0 or the reason (EEXIST: the name is taken).
+int NameUnnamedFile(int fd, const std::string& path);
 
 // Reads a whole file; raises "Cannot open file %s" when it cannot be opened or read.
 std::string ReadWholeFile(const std::string& path);
