@@ -1,6 +1,5 @@
 #include "unitConverter.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
