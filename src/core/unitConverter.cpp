@@ -442,9 +442,16 @@ TBookInfo ConvertToBook(const std::string& sourcePath, const std::string& folder
         // The book is built in the layout its first pieces show while the whole
         // text is looked at, in one pass; a block that may hang is held back
         // until its end tells. It is built again when the whole text decides
-        // otherwise, or when a block held back grows past a piece.
+        // otherwise, or when a block held back grows past a piece. Building
+        // stops as soon as the text so far reads in another layout: the book
+        // will most likely be built again.
         TLayout guess = decide();
         guess.Hanging.clear();
+        auto keeps = [&](const TLayout& l) {
+            return l.Kind == guess.Kind && l.MarginWidth == guess.MarginWidth &&
+                   l.WrapWidth == guess.WrapWidth;
+        };
+        uint64_t sinceCheck = 0;
         first.clear();
         lines = 0;
         stats = std::make_unique<TLayoutStats>(charset);
@@ -465,6 +472,14 @@ TBookInfo ConvertToBook(const std::string& sourcePath, const std::string& folder
             [&](std::string_view line) {
                 look(line);
                 if (!writer) return;
+                if ((sinceCheck += line.size() + 2) >= guessBytes) {
+                    sinceCheck = 0;
+                    if (!keeps(decide())) {
+                        writer.reset();
+                        held.clear();
+                        return;
+                    }
+                }
                 giveSettled();
                 if (given < stats->Settled()) {
                     writer->Add(line);
@@ -481,9 +496,7 @@ TBookInfo ConvertToBook(const std::string& sourcePath, const std::string& folder
         stats->Finish();
         if (writer) giveSettled();
         layout = decide();
-        if (layout.Kind != guess.Kind || layout.MarginWidth != guess.MarginWidth ||
-            layout.WrapWidth != guess.WrapWidth)
-            writer.reset();
+        if (!keeps(layout)) writer.reset();
     }
     TBookInfo book(folder);
     book.SetProperty("Charset", charset);
