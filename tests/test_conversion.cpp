@@ -456,12 +456,13 @@ TEST_F(PipelineTest, ANewBookTakesTheFileItsTextWasWrittenToAndReadsBackTheSame)
         b.WriteTo(out);
         return out.Data();
     };
-    // Whether this file system can put room in front of a file.
-    const uint64_t block = BlockSizeOf(TFd(MakeUnnamedFile(Lib())).Get());
+    // Whether this file system can put room in front of a file, and name a
+    // file of no name.
     TFd probe(MakeUnnamedFile(Lib()));
-    const bool inFront = block &&
-                         WriteAt(probe.Get(), std::string(2 * block, 'x').data(), 2 * block, 0) &&
-                         InsertRoomInFront(probe.Get(), block);
+    const uint64_t block = BlockSizeOf(probe.Get());
+    const bool inFront =
+        block && WriteAt(probe.Get(), std::string(2 * block, 'x').data(), 2 * block, 0) &&
+        InsertRoomInFront(probe.Get(), block) && NameUnnamedFile(probe.Get(), dir / "probe") == 0;
     std::string prose;
     for (int c = 1; c <= 30; ++c) {
         prose += "          Chapter " + std::to_string(c) + "\r\n";
