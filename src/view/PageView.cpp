@@ -4,7 +4,6 @@
 #include <QPainter>
 #include <QTimer>
 
-#include <algorithm>
 #include <climits>
 
 #include "core/unitErrors.h"
@@ -184,10 +183,10 @@ bool TPageView::ShowPreloaded(TAhead place) {
     const bool hadFocus =
         focus && (focus == before->Widget() || before->Widget()->isAncestorOf(focus));
     const int spare = ahead_[other];
-    front_ = ahead_[p];
     // The page shown before is now the other place's: unmarked, and standing
     // where a turn to it arrives (the previous page at its end, the next at its top).
-    ahead_[other] = int(std::find(views_.begin(), views_.end(), before) - views_.begin());
+    ahead_[other] = front_;
+    front_ = ahead_[p];
     ready_[other] = frontLoaded_;
     pending_[other] = failed_[other] = false;
     before->Highlight("", u"");

@@ -22,7 +22,7 @@ class IWebPage : public THtmlView {
 // Makes a view through the library (loaded at the first call); raises with
 // the reason when the library cannot be loaded.
 IWebPage* MakeWebPage(QWidget* parent);
-// "Qt WebEngine x (Chromium y)", or empty when the library is not loaded.
+// "Qt WebEngine x (Chromium y)", or empty when the library cannot be loaded.
 std::string WebEngineVersions();
 
 // The library's entry points.

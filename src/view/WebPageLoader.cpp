@@ -2,6 +2,8 @@
 
 #include <dlfcn.h>
 
+#include <string>
+
 #include "WebPage.h"
 #include "core/unitErrors.h"
 
@@ -21,7 +23,7 @@ void* Library() {
         for (const QString& path :
              {dir + "/" + LibraryName, dir + "/../lib/tavisto/" + LibraryName}) {
             if (void* h = dlopen(path.toLocal8Bit().constData(), RTLD_NOW | RTLD_LOCAL)) return h;
-            if (why.empty()) why = dlerror();
+            why += (why.empty() ? "" : "; ") + std::string(dlerror());
         }
         throw EAppError(Fmt(TMsg::tr("The page view cannot be loaded: %s"), why));
     }();
