@@ -254,12 +254,15 @@ TEST_F(BookTest, PagesReadOnDemandEqualTheWholeBodysPages) {
     const int32_t pages = b.GetIntProperty("PagesCount");
     ASSERT_GT(pages, 10);
     ASSERT_EQ(b.ReservedB.size(), size_t(pages)) << "the conversion stores the index";
-    for (const char* variant : {"stored", "none", "foreign"}) {
+    for (const char* variant : {"stored", "none", "foreign", "beyond 64 bits", "signed"}) {
         TBookInfo v = NewBook("m.tvst");
         v.LoadFromBookFile();
-        if (std::string(variant) == "none") v.ReservedB.clear();
-        if (std::string(variant) == "foreign")
+        const std::string what = variant;
+        if (what == "none") v.ReservedB.clear();
+        if (what == "foreign")
             for (auto& l : v.ReservedB) l = std::to_string(std::stoll(l) + 3);
+        if (what == "beyond 64 bits") v.ReservedB[1] = "9999999999999999999";
+        if (what == "signed") v.ReservedB[1] = "+" + v.ReservedB[1];
         for (int32_t n = 0; n <= pages + 1; ++n) {
             TLines whole, onDemand;
             b.ExtractPage(n, whole);

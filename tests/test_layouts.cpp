@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "ConvertUtil.h"
+#include "core/unitErrors.h"
 #include "core/unitFiles.h"
 #include "core/unitHeadings.h"
 #include "core/unitParagraphs.h"
@@ -247,6 +248,27 @@ TEST(Layouts, ChoosingByHandKeepsTheReadingPosition) {
     EXPECT_EQ(RebuildBook(b, nullptr).Name(), "lines");
     EXPECT_EQ(b.LastParagraph, first);
     EXPECT_EQ(b.GetProperty("TotalParagraphs"), "300");
+}
+
+TEST(Layouts, ARebuildOfABookWithANulInItsTextWritesNothing) {
+    // A NUL in the text of a book whose stored page index is whole: the book
+    // opens, and a rebuild would once read it short and write the stub back.
+    std::string text;
+    for (int i = 1; i <= 400; ++i) text += "  Paragraph " + std::to_string(i) + " goes on.\r\n";
+    TempDir dir;
+    TBookInfo made = ConvertText(dir, text);
+    made.SaveAsNewBook("t");
+    std::string bytes = ReadFile(made.FullPath());
+    const size_t at = bytes.find("Paragraph 20 ");
+    ASSERT_NE(at, std::string::npos);
+    bytes[at + 2] = '\0';
+    WriteFile(made.FullPath(), bytes);
+    TBookInfo b(made.Folder());
+    b.FileName = made.FileName;
+    b.LoadFromBookFile();
+    const TLayout::TKind classic = TLayout::Classic;
+    EXPECT_THROW(RebuildBook(b, &classic), EBookDamaged);
+    EXPECT_EQ(ReadFile(made.FullPath()), bytes);
 }
 
 TEST(Titles, TheBooksOwnTitleAndAuthor) {

@@ -331,6 +331,39 @@ TEST_F(ReaderLogicTest, TheBookBeingReadIsClosedBeforeItIsDeleted) {
     EXPECT_FALSE(FileExists(dir / ("MyBooks/" + name))) << "nothing brings it back";
 }
 
+TEST_F(ReaderLogicTest, ABookFileReplacedWhileOpenIsWrittenOnlyWhenItHoldsTheSameText) {
+    const std::string name = AddBook(300);
+    WriteFile(dir / "c.txt", "  Another book altogether.\r\n");
+    TBookInfo c = ConvertToBook(dir / "c.txt", BooksFolder());
+    c.SaveToBookFile();
+    const std::string path = BooksFolder() + name;
+    auto replaceWith = [&](const std::string& bytes) {
+        WriteFile(dir / "new", bytes);
+        ASSERT_EQ(std::rename((dir / "new").c_str(), path.c_str()), 0);
+    };
+    // The same book copied over itself (a new inode): the position goes in.
+    reader.SwitchToBook(name);
+    Complete();
+    reader.ShowParagraph(200);
+    replaceWith(ReadFile(path));
+    reader.SwitchToBook(c.FileName);
+    EXPECT_EQ(status.note, "");
+    TBookInfo saved(BooksFolder());
+    saved.FileName = name;
+    saved.LoadFromBookFile();
+    EXPECT_EQ(saved.LastParagraph, 200);
+    // Another book put in its place: left as it is, and said.
+    reader.SwitchToBook(name);
+    Complete();
+    reader.ShowParagraph(250);
+    const std::string another = ReadFile(BooksFolder() + c.FileName);
+    replaceWith(another);
+    std::string said;
+    reader.Close([&](const std::string& e) { said = e; });
+    EXPECT_NE(said.find("replaced"), std::string::npos) << said;
+    EXPECT_EQ(ReadFile(path), another);
+}
+
 TEST_F(ReaderLogicTest, AnswersAboutAPageThatIsGoneAreDropped) {
     reader.OpenBook(AddBook(400));
     reader.LoadPage();
@@ -697,4 +730,37 @@ TEST_F(ReadAloudTest, TheEndOfTheBookEndsIt) {
     speech.Finish();
     EXPECT_EQ(ended, 1);
     EXPECT_FALSE(aloud.Active());
+}
+
+TEST_F(ReadAloudTest, ABookSwitchOrRebuildEndsItAndKeepsEachBooksOwnPlace) {
+    Open(300, 250);
+    int ended = 0;
+    aloud.OnEnded = [&] { ++ended; };
+    const std::string other = AddBook(50);
+    for (const bool rebuild : {false, true}) {
+        SCOPED_TRACE(rebuild ? "rebuild" : "switch");
+        aloud.Start();
+        aloud.TogglePause();
+        const std::string first = reader.CurrentBook->FileName;
+        if (rebuild) {
+            ASSERT_TRUE(reader.ReleaseBook(first));
+        } else {
+            reader.SwitchToBook(other);
+            Complete();
+            view.idAtTop = view.idAtProbe = "par1";
+            reader.tmProgressTimer();
+        }
+        EXPECT_FALSE(aloud.Active());
+        EXPECT_EQ(ended, rebuild ? 2 : 1);
+        EXPECT_EQ(reader.SpokenParagraph, 0);
+        if (rebuild) reader.ReopenBook(first);
+        Complete();
+    }
+    reader.Close([](const std::string& e) { FAIL() << e; });
+    for (const auto& [name, paragraph] : {std::pair{std::string("r.tvst"), 250}, {other, 1}}) {
+        TBookInfo b(BooksFolder());
+        b.FileName = name;
+        b.LoadFromBookFile();
+        EXPECT_EQ(b.LastParagraph, paragraph) << name;
+    }
 }

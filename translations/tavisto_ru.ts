@@ -192,6 +192,10 @@
         <source>The page view cannot be loaded: %s</source>
         <translation>Не удаётся загрузить просмотр страниц: %s</translation>
     </message>
+    <message>
+        <source>The book file %s was replaced by another book: its position was not saved</source>
+        <translation>Файл книги %s заменён другой книгой: место чтения не сохранено</translation>
+    </message>
 </context>
 <context>
     <name>Tavisto</name>

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 
@@ -29,9 +30,12 @@ constexpr size_t ReadChunk = 1 << 20;
 
 // Drops the line of blanks that may end a book's contents, filling the last
 // block of its header (see NameBodyFile).
+bool IsBlankLine(const std::string& line) {
+    return line.find_first_not_of(' ') == std::string::npos;
+}
+
 void DropRoom(TLines& contents) {
-    if (!contents.empty() && contents.back().find_first_not_of(' ') == std::string::npos)
-        contents.pop_back();
+    if (!contents.empty() && IsBlankLine(contents.back())) contents.pop_back();
 }
 
 }  // namespace
@@ -161,6 +165,7 @@ void TBookInfo::LoadFromBookFile() {
     loaded.LastPage = loaded.GetIntProperty("LastPage");
     loaded.LastParagraph = loaded.GetIntProperty("LastParagraph");
     file->fd = s->TakeHandle();
+    IdentityOf(file->fd.Get(), loaded.identity_);
     loaded.file_ = std::move(file);
     loaded.bodyInMemory_ = false;
     loaded.loaded_ = true;
@@ -212,7 +217,12 @@ void TBookInfo::ForEachLine(const std::function<void(std::string_view)>& fn) {
         return;
     }
     TLineSplitter split;
-    ReadBodyText([&](std::string_view piece) { split.Feed(piece.data(), piece.size(), fn); });
+    bool whole = true;
+    ReadBodyText([&](std::string_view piece) {
+        if (whole) whole = split.Feed(piece.data(), piece.size(), fn);
+    });
+    // A NUL byte has no place in a book's text: read on, the rest would be lost.
+    if (!whole) Damaged(FullPath());
     split.Finish(fn);
 }
 
@@ -241,10 +251,21 @@ TLines& TBookInfo::EditBody() {
     return body_;
 }
 
-void TBookInfo::WriteHeader(TStream& s) const {
+void TBookInfo::WriteHeader(TStream& s, const std::string* room) const {
     WriteStr(s, Title);
     WriteStringList(s, Properties);
-    WriteStringList(s, ReservedA);
+    // Reading drops one line of blanks at the contents' end, the room: a
+    // contents list that ends in a blank line of its own gets an empty one
+    // after it, so that it reads back as it was.
+    const bool guard = !room && !ReservedA.empty() && IsBlankLine(ReservedA.back());
+    if (guard || room) {
+        TLines contents = ReservedA;
+        if (guard) contents.emplace_back();
+        if (room) contents.push_back(*room);
+        WriteStringList(s, contents);
+    } else {
+        WriteStringList(s, ReservedA);
+    }
     WriteStringList(s, ReservedB);
 }
 
@@ -297,6 +318,54 @@ void TBookInfo::ReadFromSaved(uint64_t offset) {
     }
 }
 
+bool TBookInfo::IdentityOf(int fd, TFileIdentity& id) {
+    struct stat st;
+    if (::fstat(fd, &st) != 0) return false;
+    id.device = uint64_t(st.st_dev);
+    id.inode = uint64_t(st.st_ino);
+    id.size = uint64_t(st.st_size);
+    id.modified = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return true;
+}
+
+void TBookInfo::RememberFile() {
+    try {
+        TFd fd(OpenRegularFile(FullPath()));
+        IdentityOf(fd.Get(), identity_);
+    } catch (const EFileError&) {
+        identity_ = {};
+    }
+}
+
+bool TBookInfo::HoldsSameText() {
+    TBookInfo now(folder_);
+    now.FileName = FileName;
+    try {
+        now.LoadFromBookFile();
+    } catch (const EAppError&) {
+        return false;
+    }
+    if (now.BodySize() != BodySize() || now.Properties.empty() ||
+        now.GetProperty("TotalParagraphs") != GetProperty("TotalParagraphs") ||
+        now.GetProperty("PagesCount") != GetProperty("PagesCount") ||
+        (!now.ReservedB.empty() && !ReservedB.empty() && now.ReservedB != ReservedB))
+        return false;
+    // The first and the last bytes of the two texts.
+    const uint64_t size = BodySize(), piece = std::min<uint64_t>(size, 4096);
+    for (const uint64_t from : {uint64_t(0), size - piece}) {
+        std::string mine, theirs;
+        auto take = [&](std::string& into) {
+            return [&into, piece](std::string_view s) {
+                if (into.size() < piece) into.append(s.substr(0, size_t(piece) - into.size()));
+            };
+        };
+        ReadBodyText(take(mine), from);
+        now.ReadBodyText(take(theirs), from);
+        if (mine != theirs) return false;
+    }
+    return true;
+}
+
 void TBookInfo::SaveToBookFile() {
     // A record of which only the header was read holds no text: written, it
     // would replace the book with an empty one.
@@ -307,6 +376,7 @@ void TBookInfo::SaveToBookFile() {
     const uint64_t offset = WriteBook(f);
     f.Commit();
     ReadFromSaved(offset);
+    RememberFile();
 }
 
 // The book's text lies alone in a file of no name: the header goes in front of
@@ -325,18 +395,12 @@ bool TBookInfo::NameBodyFile() {
         (paragraphs > 0 && ReservedA.size() >= size_t(paragraphs)))
         return false;
     TMemoryStream head;
-    WriteHeader(head);
+    std::string room;
+    WriteHeader(head, &room);
     WriteI32(head, int32_t(file_->size));
-    const size_t blanks = size_t((block - (head.Size() + 2) % block) % block);
+    room.assign(size_t((block - head.Size() % block) % block), ' ');
     head.Clear();
-    ReservedA.emplace_back(blanks, ' ');
-    try {
-        WriteHeader(head);
-    } catch (...) {
-        ReservedA.pop_back();
-        throw;
-    }
-    ReservedA.pop_back();
+    WriteHeader(head, &room);
     WriteI32(head, int32_t(file_->size));
     if (!InsertRoomInFront(fd, head.Size())) return false;
     file_->offset = head.Size();
@@ -350,11 +414,15 @@ void TBookInfo::SaveAsNewBook(const std::string& baseName) {
         if (PathTaken(folder_ + name)) continue;
         FileName = name;
         Title = name;
-        if (!bodyInMemory_ && file_->unnamed && NameBodyFile()) return;
+        if (!bodyInMemory_ && file_->unnamed && NameBodyFile()) {
+            IdentityOf(file_->fd.Get(), identity_);
+            return;
+        }
         TSafeFileStream f(FullPath());
         const uint64_t offset = WriteBook(f);
         if (f.CommitAsNew()) {
             ReadFromSaved(offset);
+            RememberFile();
             return;
         }
         // Another writer took the name between the look and the save: the next one.
@@ -364,6 +432,22 @@ void TBookInfo::SaveAsNewBook(const std::string& baseName) {
 void TBookInfo::SavePosition() {
     // A book whose file was removed while it was open is not made again.
     if (loaded_ && !PathTaken(FullPath())) return;
+    // Another book put in its place (a copy, another program) is not written
+    // over; the same book under a new inode takes the position.
+    if (loaded_) {
+        TFileIdentity now;
+        bool same = false;
+        try {
+            TFd fd(OpenRegularFile(FullPath()));
+            same = IdentityOf(fd.Get(), now) && now == identity_;
+        } catch (const EFileError&) {
+        }
+        if (!same && !HoldsSameText())
+            throw EBookReplaced(Fmt(
+                TMsg::tr(
+                    "The book file %s was replaced by another book: its position was not saved"),
+                FullPath()));
+    }
     if (const int percent = PositionPercent(); percent >= 0)
         SetProperty("ReadPercent", IntToStr(percent));
     SetProperty("LastPage", IntToStr(LastPage));
@@ -437,17 +521,17 @@ void TBookInfo::IndexFilePages() {
     bool stored = p > 0 && ReservedB.size() == size_t(p);
     uint64_t prev = 0;
     for (size_t i = 0; stored && i < ReservedB.size(); ++i) {
-        int64_t v = -1;
+        // Digits only, and a number within the text (never one out of range).
+        uint64_t v = 0;
         const std::string& l = ReservedB[i];
-        if (l.empty() || l.size() > 19 || l.find_first_not_of("0123456789") != std::string::npos)
+        const auto [end, err] = std::from_chars(l.data(), l.data() + l.size(), v);
+        if (l.empty() || l[0] == '+' || err != std::errc() || end != l.data() + l.size())
             stored = false;
-        else
-            v = std::stoll(l);
-        if (!stored || uint64_t(v) >= file_->size || (i > 0 && uint64_t(v) <= prev)) {
+        if (!stored || v >= file_->size || (i > 0 && v <= prev)) {
             stored = false;
             break;
         }
-        fileMarkers_[i] = prev = uint64_t(v);
+        fileMarkers_[i] = prev = v;
     }
     // A quick look that it belongs to this text; each page read checks its own ends.
     if (stored && MarkerAt(fileMarkers_.front(), 1) && MarkerAt(fileMarkers_.back(), p)) {

@@ -80,7 +80,10 @@ class TBookInfo {
     void SaveAsNewBook(const std::string& baseName);
     void ReadFrom(TStream& s, bool headerOnly);
     void WriteTo(TStream& s);
-    // Saves the position; a loaded book whose file is gone is not written.
+    // Saves the position; a loaded book whose file is gone is not written. A
+    // loaded book whose file was replaced since (another device, inode, size
+    // or time) is written only when the file holds the same text; else the
+    // file is left alone and EBookReplaced says so.
     void SavePosition();
     // Raises "Cannot delete %s" when the file cannot be deleted.
     void DeleteBookFile();
@@ -125,12 +128,25 @@ class TBookInfo {
     bool MarkerAt(uint64_t offset, int32_t n);
     void IndexFilePages();
     void ReadBodyIntoMemory();
-    void WriteHeader(TStream& s) const;
+    // room: a line of blanks that ends the contents, to fill the header's last block.
+    void WriteHeader(TStream& s, const std::string* room = nullptr) const;
     // Header and text into f; the text of a book on file is copied by the kernel.
     // Returns where the text begins in f.
     uint64_t WriteBook(TSafeFileStream& f);
     // After a save: the text is read from the new file from now on.
     void ReadFromSaved(uint64_t offset);
+    // The book file as it was opened or last saved, to tell it from another
+    // put in its place.
+    struct TFileIdentity {
+        uint64_t device = 0, inode = 0, size = 0;
+        int64_t modified = 0;  // nanoseconds
+        bool operator==(const TFileIdentity&) const = default;
+    };
+    static bool IdentityOf(int fd, TFileIdentity& id);
+    void RememberFile();
+    // The file now at FullPath() holds this record's text (as far as its
+    // length, counts, page index and first and last bytes tell).
+    bool HoldsSameText();
 
     std::string folder_;
     bool loaded_ = false;
@@ -138,6 +154,7 @@ class TBookInfo {
     TLines body_;
     bool bodyInMemory_ = true;
     std::unique_ptr<TBodyFile> file_;
+    TFileIdentity identity_;
     // First occurrence of each page marker "<PageN>" in the body text, found once.
     std::unordered_map<int32_t, TextPos> pages_;
     bool pagesIndexed_ = false;

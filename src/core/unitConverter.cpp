@@ -530,24 +530,32 @@ TLayout RebuildBook(TBookInfo& book, const TLayout::TKind* kind) {
     };
     TLayoutStats stats(charset);
     const int32_t oldParagraph = book.LastParagraph;
-    uint64_t lineOfPosition = UINT64_MAX, index = 0;
+    uint64_t lineOfPosition = UINT64_MAX, index = 0, textBytes = 0;
     eachLine([&](std::string_view line, int32_t n) {
         if (n == oldParagraph && lineOfPosition == UINT64_MAX) lineOfPosition = index;
         ++index;
+        textBytes += line.size();
         stats.Add(line);
     });
+    const uint64_t lines = index;
     const TLayout layout = kind ? stats.Make(*kind) : stats.Decide();
     TBookWriter writer(book.Folder(), charset, layout, false);
     int32_t paragraph = 1, page = 1;
     index = 0;
+    uint64_t bytesAgain = 0;
     eachLine([&](std::string_view line, int32_t) {
         const int32_t p = writer.Add(line);
+        bytesAgain += line.size();
         // The paragraph that now holds the line the old one began with.
         if (index++ == lineOfPosition) {
             paragraph = p;
             page = std::max(writer.marker.Pages(), 1);
         }
     });
+    // The book is made again from all of its text or not at all: a second
+    // reading that differs from the first leaves the record as it was.
+    if (index != lines || bytesAgain != textBytes || (textBytes > 0 && writer.builder.Count() < 1))
+        throw EBookDamaged(Fmt(TMsg::tr("Book file %s is damaged"), book.FullPath()));
     writer.Finish(book.FileName, book, layout);
     writer.Contents(book);
     book.LastParagraph = paragraph;

@@ -35,6 +35,13 @@ class EBookDamaged : public EAppError {
     using EAppError::EAppError;
 };
 
+// The book file was replaced by another book while it was open: the open one's
+// position is not written over it.
+class EBookReplaced : public EAppError {
+  public:
+    using EAppError::EAppError;
+};
+
 // A text that cannot become a book (no text, too large).
 class ETextRefused : public EAppError {
   public:

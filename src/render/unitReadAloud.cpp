@@ -26,11 +26,19 @@ std::vector<std::string> ParagraphSentences(const TLines& pageLines, int32_t n, 
 TReadAloud::TReadAloud(TReader& reader, ISpeechEngine& engine) : reader_(reader), engine_(engine) {
     engine_.OnSpoken = [this] { Spoken(); };
     reader_.OnJump = [this] { FollowReader(); };
+    reader_.OnBookChanged = [this] { BookGone(); };
 }
 
 TReadAloud::~TReadAloud() {
     engine_.OnSpoken = nullptr;
     reader_.OnJump = nullptr;
+    reader_.OnBookChanged = nullptr;
+}
+
+void TReadAloud::BookGone() {
+    if (!active_) return;
+    Stop();
+    if (OnEnded) OnEnded();
 }
 
 std::string TReadAloud::Sentence() const {
@@ -105,11 +113,6 @@ void TReadAloud::SpeakSentence() {
 
 void TReadAloud::Spoken() {
     if (!active_) return;
-    if (book_ != reader_.BookSerial() || !reader_.CurrentBook) {
-        Stop();
-        if (OnEnded) OnEnded();
-        return;
-    }
     if (++index_ < sentences_.size()) return SpeakSentence();
     SpeakFrom(paragraph_ + 1);
 }

@@ -43,6 +43,8 @@ class TReadAloud {
   private:
     // Speech goes on from the paragraph the reader moved to.
     void FollowReader();
+    // The book read was closed, rebuilt or replaced by another: reading ends.
+    void BookGone();
     void SpeakFrom(int32_t paragraph);
     void SpeakSentence();
     void Spoken();

@@ -152,10 +152,17 @@ void TReader::Adopt(std::unique_ptr<TBookInfo> book, TLines& page) {
     if (CurrentBook->GetProperty("Language").empty()) DecideLanguage(page);
     PageLines.swap(page);
     Contents = ParseContents(CurrentBook->ReservedA);
-    ++bookSerial_;
-    probeAsked_ = 0;
+    BookChanged();
     TopParagraph = -1;
     hitParagraph_ = 0;
+}
+
+void TReader::BookChanged() {
+    ++bookSerial_;
+    probeAsked_ = 0;
+    // The paragraph read aloud was the old book's place, never the new one's.
+    SpokenParagraph = 0;
+    if (OnBookChanged) OnBookChanged();
 }
 
 void TReader::OpenBook(const std::string& fileName) {
@@ -183,10 +190,12 @@ void TReader::LoadRecentBook(const std::function<void(const std::string&)>& repo
 void TReader::SwitchToBook(const std::string& fileName) {
     // The current book is saved first, so that choosing it again reads back the
     // position just written; a book that then fails to load leaves it current.
-    if (CurrentBook) CurrentBook->SavePosition();
+    std::string replaced;
+    if (CurrentBook) replaced = SaveOrSayWhy();
     TLines page;
     auto book = LoadBook(fileName, page);
     Adopt(std::move(book), page);
+    status_.ShowNote(replaced);
     RestorePosition = true;
     LoadPage();
     RecentBook = CurrentBook->FileName;
@@ -199,11 +208,21 @@ bool TReader::IsCurrentBook(const std::string& fileName) const {
 
 bool TReader::ReleaseBook(const std::string& fileName) {
     if (!IsCurrentBook(fileName)) return false;
-    CurrentBook->SavePosition();
+    const std::string replaced = SaveOrSayWhy();
     const std::string recent = RecentBook;
     CloseBook();
     RecentBook = recent;
+    status_.ShowNote(replaced);
     return true;
+}
+
+std::string TReader::SaveOrSayWhy() {
+    try {
+        CurrentBook->SavePosition();
+    } catch (const EBookReplaced& e) {
+        return e.what();
+    }
+    return {};
 }
 
 void TReader::ReopenBook(const std::string& fileName) {
@@ -221,8 +240,7 @@ void TReader::CloseBook() {
     }
     CurrentBook.reset();
     Contents.clear();
-    ++bookSerial_;
-    probeAsked_ = 0;
+    BookChanged();
     PageLines.clear();
     CurDocument = CurWindow = 0;
     RestorePosition = NextPageRequested = PrevPageRequested = false;
@@ -292,7 +310,7 @@ void TReader::Close(const std::function<void(const std::string&)>& reportError) 
     PageLines.clear();
     CurrentBook.reset();
     Contents.clear();
-    ++bookSerial_;
+    BookChanged();
     FreeOptionList();
 }
 

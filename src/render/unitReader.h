@@ -64,6 +64,9 @@ class TReader {
     // Fired after the reader moved the view by hand: paging, a page turn, a
     // jump to a paragraph (read aloud goes on from the new place).
     std::function<void()> OnJump;
+    // Fired when the book open is closed or another takes its place (a switch,
+    // a rebuild, the end): whatever was bound to the old book lets go of it.
+    std::function<void()> OnBookChanged;
 
     // Renders the current book's page LastPage into Templates/vpage.html and shows
     // it; pages loaded ahead before are void. Does nothing when no book is open.
@@ -173,6 +176,11 @@ class TReader {
     void ShowPage(int32_t page, TArrival arrival, int32_t paragraph = 0);
     void ReportPlace();
     bool Alive(uint64_t book) const { return CurrentBook && book == bookSerial_; }
+    // Saves the position of the book open; a book file replaced by another
+    // book is left alone, and what is returned says so (empty when saved).
+    std::string SaveOrSayWhy();
+    // Another book, or none: the old one's answers, mark and spoken paragraph go.
+    void BookChanged();
 
     THtmlView& view_;
     ITimerControl& tmScroll_;
