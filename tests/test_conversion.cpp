@@ -268,6 +268,14 @@ TEST(PageHtml, ButtonsByPositionAndSnippetBytes) {
     EXPECT_EQ(build(false, true),
               "<html>" + std::string(BackSnippet) + "\r\n" + text + "</html>\r\n");
     EXPECT_EQ(build(true, true), "<html>\r\n" + text + "</html>\r\n");
+    // Placeholders spelled in the book's text stay text; the template's are filled.
+    WriteFile(dir / "vpage.tml", "<html lang=\"&Language;\">&Page_Text;&Pg_Dn;</html>");
+    TLines spelled{p1 + "&Pg_Dn; &Language;"};
+    TPageStructure values;
+    values.TemplateValues = {"Language=ru"};
+    BuildVPage(spelled, dir / "vpage.tml", true, false, &values);
+    EXPECT_EQ(JoinLines(spelled), "<html lang=\"ru\">" + p1 + "&Pg_Dn; &Language;\r\n" +
+                                      ContinueSnippet + "</html>\r\n");
     TLines page{"kept"};
     EXPECT_THROW(BuildVPage(page, dir / "missing.tml", true, true), EFileError);
     EXPECT_EQ(page, TLines{"kept"});

@@ -103,11 +103,19 @@ void BuildVPage(TLines& pageLines, const std::string& templatePath, bool isFirst
     if (structure) MarkStructure(pageLines, *structure);
     if (structure && structure->Hyphenator)
         structure->Hyphenator->Hyphenate(pageLines, structure->Page);
+    // The template's own placeholders first, the text last: a placeholder
+    // spelled in the book's text is text.
     ReplacePlaceholder(t, "Pg_Up",
                        isFirstPage ? "" : Captioned(BackSnippet, "BACK", TMsg::tr("BACK")));
-    ReplacePlaceholder(t, "Page_Text", JoinLines(pageLines));
     ReplacePlaceholder(
         t, "Pg_Dn", isLastPage ? "" : Captioned(ContinueSnippet, "CONTINUE", TMsg::tr("CONTINUE")));
+    if (structure)
+        for (const auto& line : structure->TemplateValues) {
+            const size_t eq = line.find('=');
+            ReplacePlaceholder(t, line.substr(0, eq),
+                               eq == std::string::npos ? "" : line.substr(eq + 1));
+        }
+    ReplacePlaceholder(t, "Page_Text", JoinLines(pageLines));
     SplitText(JoinLines(t), pageLines);
 }
 

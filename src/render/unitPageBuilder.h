@@ -19,6 +19,9 @@ struct TPageStructure {
     const std::vector<THeading>* Contents = nullptr;  // in paragraph order
     TCodePage Page = TCodePage::Win1252;
     const THyphenator* Hyphenator = nullptr;
+    // More placeholders of the template (name=value lines: the charset, the
+    // language), filled in the template alone, never in the book's text.
+    TLines TemplateValues;
 };
 
 // Fills the page template with the page's lines and the BACK and CONTINUE buttons.

@@ -41,10 +41,11 @@ void TReader::BuildPage(int32_t n, TLines& lines) {
     const std::string language = CurrentBook->GetProperty("Language");
     if (ValueOf(OptionList, "hyphenate") != "0")
         structure.Hyphenator = THyphenator::ForLanguage(language);
+    structure.TemplateValues = {
+        "Charset=" + PageCharset(CurrentBook->GetProperty("Charset")),
+        "Language=" + std::string(language == "ru" || language == "en" ? language : "")};
     BuildVPage(lines, tpl + "vpage.tml", CurrentBook->IsFirstPage, CurrentBook->IsLastPage,
                &structure);
-    ReplacePlaceholder(lines, "Charset", PageCharset(CurrentBook->GetProperty("Charset")));
-    ReplacePlaceholder(lines, "Language", language == "ru" || language == "en" ? language : "");
 }
 
 void TReader::RenderPage() {
