@@ -157,7 +157,7 @@ TEST_F(BookTest, EmptyBlocksLoadAsEmptyLists) {
     EXPECT_EQ(b.Title, "");
     EXPECT_TRUE(b.Properties.empty());
     EXPECT_TRUE(b.Body().empty());
-    EXPECT_EQ(b.LastPage, -1);
+    EXPECT_EQ(b.LastPage, 1) << "a page the book does not name: its start";
     TLines page{"x"};
     b.ExtractPage(1, page);
     EXPECT_TRUE(page.empty());
@@ -271,6 +271,27 @@ TEST_F(BookTest, PagesReadOnDemandEqualTheWholeBodysPages) {
             ASSERT_EQ(v.IsLastPage, b.IsLastPage);
         }
         EXPECT_EQ(v.ReservedB, b.ReservedB) << variant << ": a wrong index is made again";
+    }
+}
+
+TEST_F(BookTest, ARememberedPageTheBookDoesNotHaveGivesWayToTheParagraphsPage) {
+    TLines lines;
+    for (int i = 1; i <= 3000; ++i)
+        lines.push_back("Line " + std::to_string(i) + std::string(60, 'a'));
+    TBookInfo b = ConvertedBook("p.tvst", lines);
+    const int32_t pages = b.GetIntProperty("PagesCount");
+    ASSERT_GT(pages, 3);
+    const int32_t paragraph = b.FirstParagraphOfPage(3) + 1;
+    for (const char* page : std::initializer_list<const char*>{"99999", "0", "-5", nullptr}) {
+        TBookInfo v = NewBook("p.tvst");
+        v.LoadFromBookFile();
+        v.SetProperty("LastParagraph", std::to_string(paragraph));
+        v.Properties.erase(v.Properties.begin() + IndexOfName(v.Properties, "LastPage"));
+        if (page) v.SetProperty("LastPage", page);
+        v.SaveToBookFile();
+        TBookInfo again = NewBook("p.tvst");
+        again.LoadFromBookFile();
+        EXPECT_EQ(again.LastPage, 3) << (page ? page : "none");
     }
 }
 

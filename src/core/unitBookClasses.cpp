@@ -170,6 +170,17 @@ void TBookInfo::LoadFromBookFile() {
     loaded.bodyInMemory_ = false;
     loaded.loaded_ = true;
     *this = std::move(loaded);
+    // A page the book does not have (0, past its end, none) gives way to the
+    // page of the paragraph, or to the start.
+    const int32_t pages = GetIntProperty("PagesCount");
+    if (LastPage < 1 || LastPage > std::max(pages, 1)) {
+        LastPage = 1;
+        try {
+            if (LastParagraph > 0) LastPage = PageOfParagraph(LastParagraph);
+        } catch (const EAppError&) {
+            // A text that cannot be searched says so when its page is read.
+        }
+    }
 }
 
 void TBookInfo::ReadFrom(TStream& s, bool headerOnly) {
