@@ -744,6 +744,23 @@ int TBookInfo::PositionPercent() {
     return std::clamp(int(std::lround((page - 1 + within) / pages * 100.0)), 0, 100);
 }
 
+int32_t TBookInfo::ParagraphAtPercent(double percent) {
+    const int32_t pages = GetIntProperty("PagesCount");
+    const int32_t total = GetIntProperty("TotalParagraphs");
+    percent = std::clamp(percent, 0.0, 100.0);
+    if (pages < 1) return std::max(1, int32_t(std::lround(percent / 100.0 * std::max(total, 0))));
+    // PositionPercent turned round: the page, then the part of it.
+    const double at = percent / 100.0 * pages;
+    const int32_t page = std::clamp(int32_t(at) + 1, 1, pages);
+    const int32_t first = FirstParagraphOfPage(page);
+    const int32_t next = page < pages ? FirstParagraphOfPage(page + 1) : total;
+    if (first < 1) return 1;
+    if (next <= first) return first;
+    const int32_t n = first + int32_t(std::lround((at - (page - 1)) * (next - first)));
+    // The next page's first paragraph belongs to the next page, except at the end.
+    return std::min(n, page < pages ? next - 1 : next);
+}
+
 void TBookInfo::NextPage(TLines& lines) {
     if (LastPage < GetIntProperty("PagesCount")) {
         ++LastPage;

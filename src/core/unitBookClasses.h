@@ -103,6 +103,8 @@ class TBookInfo {
     // measured as the page numbers are: pages before it, and the part of its page
     // before the paragraph. -1 when the book counts no pages.
     int PositionPercent();
+    // The paragraph that PositionPercent puts at percent (0 to 100).
+    int32_t ParagraphAtPercent(double percent);
     void NextPage(TLines& lines);
     void PrevPage(TLines& lines);
 

@@ -388,9 +388,7 @@ void TReader::ClearMark() {
 
 void TReader::GoToPercent(double percent) {
     if (!CurrentBook) return;
-    const int32_t total = CurrentBook->GetIntProperty("TotalParagraphs");
-    percent = std::clamp(percent, 0.0, 100.0);
-    ShowParagraph(std::max(1, int32_t(std::lround(percent / 100.0 * total))));
+    ShowParagraph(CurrentBook->ParagraphAtPercent(percent));
 }
 
 bool TReader::GoTo(const std::string& where) {
