@@ -8,6 +8,7 @@
 #include "TestUtil.h"
 #include "core/unitErrors.h"
 #include "core/unitFiles.h"
+#include "core/unitTextConversions.h"
 #include "options/unitIniFile.h"
 #include "options/unitOptStorage.h"
 
@@ -170,6 +171,20 @@ TEST_F(OptionsTest, RecentBooksNewestFirstAtMostTenAndOnlyBareNames) {
     SaveOptions();
     LoadOptions();
     EXPECT_EQ(RecentBooks.size(), 2u);
+}
+
+TEST_F(OptionsTest, ANameWithLineBreaksNeverWritesAnEntryOfItsOwn) {
+    // An archive member named to smuggle a section into config.dat.
+    const std::string name = "Chapter one\r\n[Style]\r\nbgcolor=000000\r\n.txt";
+    LoadOptions();
+    const std::string bg = ValueOf(OptionList, "bgcolor");
+    RecentBook = name;
+    NoteRecentBook(name);
+    SaveOptions();
+    LoadOptions();
+    EXPECT_EQ(ValueOf(OptionList, "bgcolor"), bg);
+    EXPECT_EQ(Config().find("000000"), std::string::npos) << Config();
+    EXPECT_EQ(BookBaseName("/tmp/" + name), "Chapter one  [Style]  bgcolor=000000  ");
 }
 
 TEST(UserFolder, FollowsTheXdgRules) {

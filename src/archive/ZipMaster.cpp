@@ -104,7 +104,7 @@ bool LooksLikeArchive(const std::string& path) {
 
 std::string TZipMaster::BareName(const std::string& memberPath) {
     size_t cut = memberPath.find_last_of("/\\:");
-    return cut == std::string::npos ? memberPath : memberPath.substr(cut + 1);
+    return ControlsToSpaces(cut == std::string::npos ? memberPath : memberPath.substr(cut + 1));
 }
 
 void TZipMaster::SetZipFileName(const std::string& path) {

@@ -191,6 +191,12 @@ std::string IntToStr(int64_t v) {
     return std::to_string(v);
 }
 
+std::string ControlsToSpaces(std::string s) {
+    for (char& c : s)
+        if ((unsigned char)c < 0x20 || c == 0x7F) c = ' ';
+    return s;
+}
+
 std::string EscapeControls(std::string_view s) {
     static const char hex[] = "0123456789abcdef";
     std::string out;

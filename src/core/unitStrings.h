@@ -124,3 +124,6 @@ std::string IntToStr(int64_t v);
 // Control bytes below 0x20 (tab aside) and DEL written as \xHH, so that a text
 // from a file can be printed or shown without acting on the terminal.
 std::string EscapeControls(std::string_view s);
+// Control bytes below 0x20 and DEL as spaces: what a name from outside (an
+// archive's member, a text's file) may become a file name as.
+std::string ControlsToSpaces(std::string s);

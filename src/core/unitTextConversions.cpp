@@ -212,7 +212,7 @@ bool EnsureContents(TBookInfo& book) {
 }
 
 std::string BookBaseName(const std::string& sourcePath) {
-    std::string name = sourcePath.substr(sourcePath.rfind('/') + 1);
+    std::string name = ControlsToSpaces(sourcePath.substr(sourcePath.rfind('/') + 1));
     size_t dot = name.rfind('.');
     std::string base = dot == std::string::npos ? name : name.substr(0, dot);
     // A text named ".txt" or "...txt" must not make a hidden book.

@@ -108,7 +108,11 @@ void TIniFile::DeleteKey(const std::string& section, const std::string& key) {
 
 void TIniFile::WriteString(const std::string& section, const std::string& key,
                            const std::string& value) {
-    std::string entry = key + "=" + value;
+    // A line break (or a NUL) would end the line early and make the rest
+    // another entry, even another section: such a value is written empty.
+    std::string entry =
+        key + "=" +
+        (value.find_first_of(std::string("\r\n\0", 3)) == std::string::npos ? value : "");
     long s = FindSection(section);
     if (s < 0) {
         if (!lines_.empty() && !Trim(lines_.back().text).empty()) Insert(lines_.size(), "");

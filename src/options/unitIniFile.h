@@ -20,6 +20,7 @@ class TIniFile {
                            const std::string& def) const;
     // Sets [section] key=value in memory: an existing key keeps its place, a new
     // key goes after the last entry of its section, a new section at the end.
+    // A value that holds a line break or a NUL cannot be one line: it goes empty.
     void WriteString(const std::string& section, const std::string& key, const std::string& value);
     // Removes [section] key when it is there.
     void DeleteKey(const std::string& section, const std::string& key);
