@@ -30,7 +30,7 @@ struct NullView : THtmlView {
     void Clear() override {}
     uint64_t Document() const override { return doc; }
     void AskIds(int, int, TIdsAnswer) override {}
-    void ScrollParagraphIntoView(const std::string&) override {}
+    void ScrollParagraphIntoView(const std::string&, int32_t) override {}
     void ScrollToBottom() override {}
     void ScrollBy(int, int, std::function<void(TScrollState)>) override {}
     void Highlight(const std::string&, const std::u16string&) override {}

@@ -155,6 +155,55 @@ TEST_F(ReaderTest, OpensAtTheRememberedPlaceTurnsPagesAndSavesOnExit) {
     EXPECT_TRUE(errors.empty()) << errors.front();
 }
 
+TEST_F(ReaderTest, TheLineAtTheTopComesBackAfterAReopenAResizeAndAFontChange) {
+    // A book of long paragraphs, paged into the middle of one.
+    std::string text = "            A Test Book\r\n";
+    for (int i = 2; i <= 40; ++i) {
+        text += "  Paragraph " + std::to_string(i) + " begins";
+        for (int w = 0; w < 300; ++w) text += " word" + std::to_string(w);
+        text += ".\r\n";
+    }
+    RecentBook = prog.AddBook("long.txt", text);
+    SaveOptions();
+    Start();
+    ASSERT_TRUE(PageShown());
+    // The place at the top: the paragraph and the character beginning the line there.
+    auto top = [&] {
+        const QVariantList l = PageScript(frmMain->WB, "window.tavistoTop()").toList();
+        return l.size() == 2 ? std::make_pair(l[0].toString().toStdString(), l[1].toInt())
+                             : std::make_pair(std::string(), -1);
+    };
+    for (int i = 0; i < 4; ++i) {
+        const double before = Offset();
+        frmMain->btPgDnClick();
+        ASSERT_TRUE(WaitFor([&] { return Offset() != before; }));
+    }
+    const auto paged = top();
+    ASSERT_GT(paged.second, 0) << "the top edge lies inside " << paged.first;
+    ASSERT_TRUE(WaitFor([&] { return R().CurrentBook->LastCharacter == paged.second; }));
+    // Closed and opened again: the very same line.
+    frmMain->btExitClick();
+    DestroyForms();
+    Start();
+    ASSERT_TRUE(PageShown());
+    ASSERT_TRUE(WaitFor([&] { return top() == paged; })) << top().first << " " << top().second;
+    // Narrower, and at a larger font: the line that holds the same character.
+    auto holdsIt = [&] {
+        const auto now = top();
+        return now.first == paged.first && now.second <= paged.second &&
+               paged.second - now.second < 120;
+    };
+    frmMain->resize(frmMain->width() - 240, frmMain->height() - 100);
+    ASSERT_TRUE(WaitFor([&] { return FrontView(frmMain->WB)->width() < 1000 && holdsIt(); }))
+        << top().first << " " << top().second;
+    SetValue(OptionList, "norm_size", "36");
+    R().CopyPositionToProperties();
+    R().RenderInPlace();
+    ASSERT_TRUE(PageShown());
+    ASSERT_TRUE(WaitFor(holdsIt)) << top().first << " " << top().second;
+    EXPECT_TRUE(errors.empty()) << errors.front();
+}
+
 TEST_F(ReaderTest, RenderingTwiceGivesTheSameFiles) {
     std::string name = prog.AddBook("two.txt", ManyParagraphs(200));
     RecentBook = name;

@@ -34,13 +34,16 @@ struct FakeView : THtmlView {
     uint64_t Document() const override { return doc; }
     void AskIds(int x, int y, TIdsAnswer answer) override {
         probes.emplace_back(x, y);
-        auto reply = [this, answer] { answer(this->answer, idAtProbe, idAtTop); };
+        auto reply = [this, answer] { answer(this->answer, idAtProbe, idAtTop, topCharacter); };
         if (hold)
             held.push_back(reply);
         else
             reply();
     }
-    void ScrollParagraphIntoView(const std::string& id) override { scrolledTo.push_back(id); }
+    void ScrollParagraphIntoView(const std::string& id, int32_t character) override {
+        scrolledTo.push_back(id);
+        scrolledToCharacter = character;
+    }
     void ScrollToBottom() override { ++toBottom; }
     void ScrollBy(int dx, int dy, std::function<void(TScrollState)> done) override {
         scrolls.emplace_back(dx, dy);
@@ -61,6 +64,7 @@ struct FakeView : THtmlView {
     uint64_t doc = 0, loadingDoc = 0;
     bool answer = true, hold = false, cleared = false;
     std::string idAtProbe, idAtTop;
+    int32_t topCharacter = 0, scrolledToCharacter = 0;
     TScrollState edge;
     int width = 801, height = 700, toBottom = 0;
     std::vector<std::string> navigated, scrolledTo;
@@ -601,6 +605,23 @@ TEST_F(ReaderLogicTest, RenderedAgainThePageStartsWithTheParagraphAtTheTop) {
     reader.ApplyCharset("cp866");
     Complete();
     EXPECT_EQ(view.scrolledTo.back(), "par12") << "not one paragraph further down";
+    // Paged into paragraph 12: the line of its character 345 is at the top,
+    // after a render in place and after the book is closed and opened again.
+    view.topCharacter = 345;
+    reader.tmProgressTimer();
+    reader.CopyPositionToProperties();
+    reader.RenderInPlace();
+    Complete();
+    EXPECT_EQ(view.scrolledToCharacter, 345);
+    const std::string name = reader.CurrentBook->FileName;
+    reader.SwitchToBook(name);
+    Complete();
+    EXPECT_EQ(view.scrolledTo.back(), "par12");
+    EXPECT_EQ(view.scrolledToCharacter, 345);
+    // A jump is to a paragraph's start.
+    reader.ShowParagraph(300);
+    Complete();
+    EXPECT_EQ(view.scrolledToCharacter, 0);
 }
 
 TEST_F(ReaderLogicTest, AutoScrollFollowsTheClockAndGoesOnIntoTheNextPage) {

@@ -83,7 +83,7 @@ TEST(CrashSafety, KilledPositionSavesLeaveAWholeBook) {
             r.FileName = "k.tvst";
             ASSERT_NO_THROW(r.LoadFromBookFile()) << "round " << round;
             ASSERT_EQ(r.Body(), body) << "round " << round;
-            ASSERT_EQ(r.Properties.size(), 5u);  // with ReadPercent
+            ASSERT_EQ(r.Properties.size(), 6u);  // with ReadPercent and LastCharacter
             // The old content or a newer one, never anything in between.
             ASSERT_GE(r.LastParagraph, last) << "round " << round;
             last = r.LastParagraph;

@@ -164,6 +164,10 @@ void TBookInfo::LoadFromBookFile() {
     }
     loaded.LastPage = loaded.GetIntProperty("LastPage");
     loaded.LastParagraph = loaded.GetIntProperty("LastParagraph");
+    // Written by newer readers only: anything but a count is the paragraph's start.
+    if (!TryDecimalToInt(loaded.GetProperty("LastCharacter"), loaded.LastCharacter) ||
+        loaded.LastCharacter < 0)
+        loaded.LastCharacter = 0;
     file->fd = s->TakeHandle();
     IdentityOf(file->fd.Get(), loaded.identity_);
     loaded.file_ = std::move(file);
@@ -463,6 +467,7 @@ void TBookInfo::SavePosition() {
         SetProperty("ReadPercent", IntToStr(percent));
     SetProperty("LastPage", IntToStr(LastPage));
     SetProperty("LastParagraph", IntToStr(LastParagraph));
+    SetProperty("LastCharacter", IntToStr(LastCharacter));
     SaveToBookFile();
 }
 

@@ -36,6 +36,9 @@ class TBookInfo {
     TLines ReservedA;  // the contents: "paragraph<TAB>level<TAB>heading" per line
     TLines ReservedB;  // the page index: the body offset of each page's marker
     int32_t LastParagraph = 0;
+    // The character of LastParagraph that begins the line at the top of the
+    // view (0: the paragraph's start), so that the same line comes back.
+    int32_t LastCharacter = 0;
     int32_t LastPage = 1;
     bool IsLastPage = false;
     bool IsFirstPage = false;

@@ -559,8 +559,10 @@ TLayout RebuildBook(TBookInfo& book, const TLayout::TKind* kind) {
     writer.Finish(book.FileName, book, layout);
     writer.Contents(book);
     book.LastParagraph = paragraph;
+    book.LastCharacter = 0;
     book.LastPage = page;
     book.SetProperty("LastParagraph", IntToStr(paragraph));
+    book.SetProperty("LastCharacter", "0");
     book.SetProperty("LastPage", IntToStr(page));
     return layout;
 }

@@ -27,14 +27,19 @@ class THtmlView {
     // The current document, 0 while none has loaded. It may still be the previous
     // page's during a load.
     virtual uint64_t Document() const = 0;
-    // Asks for the id of the innermost element at a point in view pixels and the
-    // id of the first paragraph at the view's top edge. ok is false when the view
-    // could not answer.
-    using TIdsAnswer =
-        std::function<void(bool ok, const std::string& atPoint, const std::string& atTop)>;
+    // Asks for the id of the innermost element at a point in view pixels, the
+    // id of the first paragraph at the view's top edge and the character of it
+    // that begins the line there (0 when the paragraph begins below the edge;
+    // characters as the page's text counts them, soft hyphens aside). ok is
+    // false when the view could not answer.
+    using TIdsAnswer = std::function<void(bool ok, const std::string& atPoint,
+                                          const std::string& atTop, int32_t topCharacter)>;
     virtual void AskIds(int x, int y, TIdsAnswer answer) = 0;
-    // Scrolls the first "p" element with this id to the top of the view.
-    virtual void ScrollParagraphIntoView(const std::string& id) = 0;
+    // Scrolls the first "p" element with this id so that the line holding its
+    // character (counted as AskIds counts) stands at the top of the view; the
+    // paragraph's start when it has no such character. The view keeps that line
+    // at the top when its size changes, until the page is scrolled.
+    virtual void ScrollParagraphIntoView(const std::string& id, int32_t character) = 0;
     // Scrolls to the end of the page.
     virtual void ScrollToBottom() = 0;
     // Relative scroll of the document's window, clamped at its edges; done (when

@@ -66,6 +66,13 @@ void TReader::RenderPage() {
 }
 
 namespace {
+// The character of the remembered paragraph at the top, 0 when none (a book
+// saved by an older reader, or a value that is none).
+int32_t CharacterProperty(const TBookInfo& book) {
+    int32_t n = 0;
+    return TryDecimalToInt(book.GetProperty("LastCharacter"), n) && n > 0 ? n : 0;
+}
+
 const char* const AheadFiles[2] = {"vpage-next.html", "vpage-previous.html"};
 }
 
@@ -155,6 +162,7 @@ void TReader::Adopt(std::unique_ptr<TBookInfo> book, TLines& page) {
     Contents = ParseContents(CurrentBook->ReservedA);
     BookChanged();
     TopParagraph = -1;
+    TopCharacter = 0;
     hitParagraph_ = 0;
 }
 
@@ -258,10 +266,16 @@ void TReader::CopyPositionToProperties() {
     CurrentBook->SetProperty("LastPage", IntToStr(CurrentBook->LastPage));
     // The paragraph at the top edge (or the one read aloud): rendered again,
     // the page starts with it.
-    const int32_t top = SpokenParagraph > 0 ? SpokenParagraph
-                        : TopParagraph > 0  ? TopParagraph
-                                            : CurrentBook->LastParagraph;
+    int32_t top = CurrentBook->LastParagraph, character = CurrentBook->LastCharacter;
+    if (SpokenParagraph > 0) {
+        top = SpokenParagraph;
+        character = 0;
+    } else if (TopParagraph > 0) {
+        top = TopParagraph;
+        character = TopCharacter;
+    }
     CurrentBook->SetProperty("LastParagraph", IntToStr(top));
+    CurrentBook->SetProperty("LastCharacter", IntToStr(character));
 }
 
 void TReader::ApplyCharset(const std::string& charset) {
@@ -339,6 +353,7 @@ void TReader::ShowPage(int32_t page, TArrival arrival, int32_t paragraph) {
         CurrentBook->LastParagraph = first;
         TopParagraph = first;
     }
+    CurrentBook->LastCharacter = TopCharacter = 0;
     ReportPlace();
 }
 
@@ -353,6 +368,7 @@ void TReader::ShowParagraph(int32_t n) {
         if (!highlight_.empty()) view_.Highlight("par" + IntToStr(n), highlight_);
         highlight_.clear();
         CurrentBook->LastParagraph = TopParagraph = n;
+        CurrentBook->LastCharacter = TopCharacter = 0;
         ReportPlace();
         Jumped();
         return;
@@ -505,19 +521,22 @@ void TReader::GetCurPar(std::function<void(int32_t)> answer) {
     std::weak_ptr<char> alive = alive_;
     view_.AskIds(view_.ViewWidth() / 2, ProbeY,
                  [this, alive, asked, book, doc, answer](bool ok, const std::string& atPoint,
-                                                         const std::string& atTop) {
+                                                         const std::string& atTop, int32_t topCharacter) {
                      if (alive.expired()) return;
                      if (probeAsked_ == asked) probeAsked_ = 0;
                      // The page or the book it was asked of is gone, or a new page is
                      // on its way (the view may still answer of the old one): void.
                      if (!Alive(book) || doc != CurDocument || loading_) return;
-                     if (int32_t top = ParagraphOfId(atTop); top > 0) TopParagraph = top;
+                     if (int32_t top = ParagraphOfId(atTop); top > 0) {
+                         TopParagraph = top;
+                         TopCharacter = topCharacter;
+                     }
                      answer(ok ? ParagraphOfId(atPoint) : -1);
                  });
 }
 
-void TReader::GotoParagraph(int32_t n) {
-    view_.ScrollParagraphIntoView("par" + IntToStr(n));
+void TReader::GotoParagraph(int32_t n, int32_t character) {
+    view_.ScrollParagraphIntoView("par" + IntToStr(n), character);
 }
 
 void TReader::WBDocumentComplete() {
@@ -526,7 +545,8 @@ void TReader::WBDocumentComplete() {
     probeAsked_ = 0;
     loading_ = false;
     if (RestorePosition && CurrentBook) {
-        GotoParagraph(CurrentBook->GetIntProperty("LastParagraph"));
+        GotoParagraph(CurrentBook->GetIntProperty("LastParagraph"),
+                      CharacterProperty(*CurrentBook));
     } else if (arrival_ == TArrival::Paragraph && CurrentBook) {
         GotoParagraph(arrivalParagraph_);
         if (!highlight_.empty()) view_.Highlight("par" + IntToStr(arrivalParagraph_), highlight_);
@@ -554,10 +574,12 @@ int TReader::Percent() {
 }
 
 void TReader::RecordParagraph(int32_t cur) {
-    if (SpokenParagraph > 0) cur = SpokenParagraph;
+    const bool spoken = SpokenParagraph > 0;
+    if (spoken) cur = SpokenParagraph;
     if (cur < 0 || !CurrentBook) return;
     const bool moved = CurrentBook->LastParagraph != cur;
     CurrentBook->LastParagraph = cur;
+    CurrentBook->LastCharacter = !spoken && cur == TopParagraph ? TopCharacter : 0;
     if (moved) ReportPlace();
     const int pct = Percent();
     if (pct < 0) return;

@@ -52,8 +52,10 @@ class TReader {
     uint64_t CurWindow = 0;
     int32_t LastPercent = 0;
     int ProgressPosition = 0;  // the progress bar's position, 0 to 100
-    // The first paragraph at the top edge of the view, -1 when not known.
+    // The first paragraph at the top edge of the view, -1 when not known, and
+    // the character of it that begins the line there.
     int32_t TopParagraph = -1;
+    int32_t TopCharacter = 0;
     // The book's headings.
     std::vector<THeading> Contents;
     // Milliseconds of a steady clock; tests give their own.
@@ -130,7 +132,8 @@ class TReader {
     // Asks the view for the paragraph at the probe point; answer gets its number,
     // or -1. An answer that comes after the page or the book changed is dropped.
     void GetCurPar(std::function<void(int32_t)> answer);
-    void GotoParagraph(int32_t n);
+    // Scrolls the page shown to paragraph n, the line of its character at the top.
+    void GotoParagraph(int32_t n, int32_t character = 0);
     void WBDocumentComplete();
     void tmProgressTimer();
     // Auto-scroll follows the clock: each tick scrolls by the pixels the time

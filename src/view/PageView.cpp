@@ -149,8 +149,8 @@ void TPageView::AskIds(int x, int y, TIdsAnswer answer) {
     if (Front()) Front()->AskIds(x, y, std::move(answer));
 }
 
-void TPageView::ScrollParagraphIntoView(const std::string& id) {
-    if (Front()) Front()->ScrollParagraphIntoView(id);
+void TPageView::ScrollParagraphIntoView(const std::string& id, int32_t character) {
+    if (Front()) Front()->ScrollParagraphIntoView(id, character);
 }
 
 void TPageView::ScrollToBottom() {

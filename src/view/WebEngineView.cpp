@@ -1,11 +1,14 @@
 #include "WebEngineView.h"
 
+#include <algorithm>
+
 #include <QBuffer>
 #include <QMutex>
 #include <QUrl>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineUrlRequestJob>
@@ -131,6 +134,55 @@ QString JsString(const QString& s) {
     return "'" + out + "'";
 }
 
+// Helpers of the program's own on every page (in the scripts' world of the
+// program, out of the page's reach): the place at the top edge as a paragraph
+// and a character of it, and a scroll that puts such a place at the top.
+// Characters are counted in the paragraph's text nodes, soft hyphens aside, so
+// that the count holds with hyphenation on or off and at any font or width.
+// The place is kept (looked at again a tenth of a second after the page
+// scrolled), and restored when the view's size changes.
+const char* const PlaceScript = R"(
+(function(){
+if (window.tavistoTop) return;
+function paragraphs(){return document.getElementsByTagName('p');}
+function topParagraph(){var ps=paragraphs(),lo=0,hi=ps.length;
+  while(lo<hi){var m=(lo+hi)>>1;if(ps[m].getBoundingClientRect().bottom>1)hi=m;else lo=m+1;}
+  return lo<ps.length?ps[lo]:null;}
+function characterAt(p,node,offset){
+  var w=document.createTreeWalker(p,NodeFilter.SHOW_TEXT),n=0;
+  for(var t=w.nextNode();t;t=w.nextNode()){var d=t.data,end=t===node?offset:d.length;
+    for(var i=0;i<end;i++)if(d.charCodeAt(i)!==173)n++;
+    if(t===node)return n;}
+  return 0;}
+var kept=null,going=0;
+window.tavistoTop=function(){var p=topParagraph();if(!p)return ['',0];
+  var r=p.getBoundingClientRect(),ch=0;
+  if(r.top<0){var c=document.caretRangeFromPoint(Math.max(r.left,0)+1,1);
+    if(c&&c.startContainer.nodeType===3&&p.contains(c.startContainer))
+      ch=characterAt(p,c.startContainer,c.startOffset);}
+  return [p.id,ch];};
+window.tavistoGo=function(id,ch){var ps=paragraphs(),p=null;
+  for(var i=0;i<ps.length;i++)if(ps[i].id===id){p=ps[i];break;}
+  if(!p)return false;
+  kept=[id,ch];going=window.scrollY;
+  if(ch>0){var w=document.createTreeWalker(p,NodeFilter.SHOW_TEXT),n=0;
+    for(var t=w.nextNode();t;t=w.nextNode()){var d=t.data;
+      for(var k=0;k<d.length;k++){if(d.charCodeAt(k)===173)continue;
+        if(n>=ch){var r=document.createRange();r.setStart(t,k);r.setEnd(t,k+1);
+          var rs=r.getClientRects();
+          if(rs.length&&rs[0].height>0){window.scrollBy(0,rs[0].top);going=window.scrollY;return true;}}
+        n++;}}}
+  p.scrollIntoView(true);going=window.scrollY;return true;};
+var looking=0;
+window.addEventListener('scroll',function(){
+  if(window.scrollY===going||looking)return;
+  looking=setTimeout(function(){looking=0;kept=window.tavistoTop();going=window.scrollY;},100);
+},{passive:true});
+window.addEventListener('resize',function(){
+  var k=kept||window.tavistoTop();if(k[0])window.tavistoGo(k[0],k[1]);});
+})();
+)";
+
 }  // namespace
 
 class TWebEnginePage : public QWebEnginePage {
@@ -161,6 +213,13 @@ TWebEngineView::TWebEngineView(QWidget* parent) : QWebEngineView(parent) {
     page_ = new TWebEnginePage(this);
     setPage(page_);
     setContextMenuPolicy(Qt::NoContextMenu);
+    QWebEngineScript place;
+    place.setName("tavisto-place");
+    place.setSourceCode(PlaceScript);
+    place.setInjectionPoint(QWebEngineScript::DocumentReady);
+    place.setWorldId(QWebEngineScript::ApplicationWorld);
+    place.setRunsOnSubFrames(false);
+    page_->scripts().insert(place);
     auto* s = page_->settings();
     s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
     s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
@@ -259,29 +318,26 @@ void TWebEngineView::Run(const QString& script, std::function<void(const QVarian
 }
 
 void TWebEngineView::AskIds(int x, int y, TIdsAnswer answer) {
-    // The element at the point, and the first paragraph whose box reaches below
-    // the top edge (found by halving: the paragraphs stand in document order).
+    // The element at the point, and the place at the top edge.
     const QString js = QString(
                            "(function(){var e=document.elementFromPoint(%1,%2);"
-                           "var ps=document.getElementsByTagName('p');var lo=0,hi=ps.length;"
-                           "while(lo<hi){var m=(lo+hi)>>1;"
-                           "if(ps[m].getBoundingClientRect().bottom>1)hi=m;else lo=m+1;}"
-                           "return [e?e.id:null, lo<ps.length?ps[lo].id:''];})()")
+                           "var t=window.tavistoTop?window.tavistoTop():['',0];"
+                           "return [e?e.id:null,t[0],t[1]];})()")
                            .arg(x)
                            .arg(y);
     Run(js, [answer](const QVariant& v) {
         const QVariantList l = v.toList();
-        if (l.size() != 2) return answer(false, {}, {});
+        if (l.size() != 3) return answer(false, {}, {}, 0);
         const bool ok = !l[0].isNull() && l[0].isValid();
-        answer(ok, l[0].toString().toStdString(), l[1].toString().toStdString());
+        answer(ok, l[0].toString().toStdString(), l[1].toString().toStdString(),
+               std::max(0, l[2].toInt()));
     });
 }
 
-void TWebEngineView::ScrollParagraphIntoView(const std::string& id) {
-    Run(QString("(function(n){var c=document.getElementsByTagName('p');"
-                "for(var i=0;i<c.length;i++){if(c[i].id===n){c[i].scrollIntoView(true);"
-                "return true;}}return false;})(%1)")
-            .arg(JsString(QString::fromStdString(id))));
+void TWebEngineView::ScrollParagraphIntoView(const std::string& id, int32_t character) {
+    Run(QString("window.tavistoGo&&window.tavistoGo(%1,%2)")
+            .arg(JsString(QString::fromStdString(id)))
+            .arg(std::max(0, character)));
 }
 
 void TWebEngineView::ScrollToBottom() {

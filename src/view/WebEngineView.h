@@ -23,7 +23,7 @@ class TWebEngineView : public QWebEngineView, public IWebPage {
     void Clear() override;
     uint64_t Document() const override { return document_; }
     void AskIds(int x, int y, TIdsAnswer answer) override;
-    void ScrollParagraphIntoView(const std::string& id) override;
+    void ScrollParagraphIntoView(const std::string& id, int32_t character) override;
     void ScrollToBottom() override;
     void ScrollBy(int dx, int dy, std::function<void(TScrollState)> done = {}) override;
     void Highlight(const std::string& paragraphId, const std::u16string& text) override;
