@@ -145,8 +145,6 @@ int main(int argc, char** argv) {
         struct Silent : ISpeechEngine {
             void Say(const std::string&, const std::string&) override {}
             void Stop() override {}
-            void Pause() override {}
-            void Resume() override {}
         } silent;
         {
             TReadAloud aloud(r, silent);

@@ -663,13 +663,10 @@ struct FakeSpeech : ISpeechEngine {
         language = lang;
     }
     void Stop() override { ++stops; }
-    void Pause() override { paused = true; }
-    void Resume() override { paused = false; }
     void Finish() { OnSpoken(); }
     std::vector<std::string> said;
     std::string language;
     int stops = 0;
-    bool paused = false;
 };
 
 struct ReadAloudTest : ReaderLogicTest {
@@ -721,10 +718,16 @@ TEST_F(ReadAloudTest, PauseStopAndAJumpGoOnFromTheNewPlace) {
     Open(300, 5);
     aloud.Start();
     EXPECT_EQ(Said(), "Paragraph 5 begins.");
+    // Space stops the words; Space again says the sentence again.
+    const size_t words = speech.said.size();
+    const int stopsBefore = speech.stops;
     aloud.TogglePause();
-    EXPECT_TRUE(speech.paused && aloud.Paused());
+    EXPECT_TRUE(aloud.Paused());
+    EXPECT_EQ(speech.stops, stopsBefore + 1);
     aloud.TogglePause();
-    EXPECT_FALSE(speech.paused);
+    EXPECT_FALSE(aloud.Paused());
+    ASSERT_EQ(speech.said.size(), words + 1);
+    EXPECT_EQ(Said(), "Paragraph 5 begins.");
     // A jump (Contents, Go to, Find) while speaking: speech goes on from there.
     const int stops = speech.stops;
     reader.ShowParagraph(250);
@@ -759,6 +762,33 @@ TEST_F(ReadAloudTest, ThePositionIsTheParagraphBeingSpoken) {
     again.FileName = name;
     again.LoadFromBookFile();
     EXPECT_EQ(again.LastParagraph, 42);
+}
+
+TEST_F(ReadAloudTest, PgUpAtThePagesTopGoesOnFromWhatTheViewShows) {
+    Open(300, 1);
+    const int32_t second = reader.CurrentBook->FirstParagraphOfPage(2);
+    reader.ShowParagraph(second);
+    Complete();
+    aloud.Start();
+    // Back to page 1, shown from its end: speech goes on from its top line.
+    view.edge.atTop = true;
+    reader.btPgUpClick();
+    view.idAtTop = view.idAtProbe = "par" + std::to_string(second - 3);
+    Complete();
+    EXPECT_EQ(Said(), "Paragraph " + std::to_string(second - 3) + " begins.");
+}
+
+TEST_F(ReadAloudTest, AnEngineThatCannotSpeakEndsItWithItsReason) {
+    Open(30, 3);
+    int ended = 0;
+    std::string why;
+    aloud.OnEnded = [&] { ++ended; };
+    aloud.OnFailed = [&](const std::string& w) { why = w; };
+    aloud.Start();
+    speech.OnFailed("no sound");
+    EXPECT_FALSE(aloud.Active());
+    EXPECT_EQ(ended, 1);
+    EXPECT_EQ(why, "no sound");
 }
 
 TEST_F(ReadAloudTest, TheEndOfTheBookEndsIt) {

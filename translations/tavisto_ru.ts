@@ -219,6 +219,14 @@
         <source>The speech engine does not start: %1</source>
         <translation>Синтезатор речи не запускается: %1</translation>
     </message>
+    <message>
+        <source>The speech engine does not speak: is there a sound output?</source>
+        <translation>Синтезатор речи молчит: подключён ли вывод звука?</translation>
+    </message>
+    <message>
+        <source>The speech engine failed: %1</source>
+        <translation>Сбой синтезатора речи: %1</translation>
+    </message>
 </context>
 <context>
     <name>TfrmAbout</name>

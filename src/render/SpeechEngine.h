@@ -13,8 +13,9 @@ class ISpeechEngine {
     virtual void Say(const std::string& text, const std::string& language) = 0;
     // Ends what is being spoken; OnSpoken does not follow.
     virtual void Stop() = 0;
-    virtual void Pause() = 0;
-    virtual void Resume() = 0;
     // The text given last has been spoken to its end.
     std::function<void()> OnSpoken;
+    // The engine cannot speak (it failed, or it did not begin within a few
+    // seconds): what went wrong, in the program's words.
+    std::function<void(const std::string&)> OnFailed;
 };

@@ -25,12 +25,14 @@ std::vector<std::string> ParagraphSentences(const TLines& pageLines, int32_t n, 
 
 TReadAloud::TReadAloud(TReader& reader, ISpeechEngine& engine) : reader_(reader), engine_(engine) {
     engine_.OnSpoken = [this] { Spoken(); };
+    engine_.OnFailed = [this](const std::string& why) { Failed(why); };
     reader_.OnJump = [this] { FollowReader(); };
     reader_.OnBookChanged = [this] { BookGone(); };
 }
 
 TReadAloud::~TReadAloud() {
     engine_.OnSpoken = nullptr;
+    engine_.OnFailed = nullptr;
     reader_.OnJump = nullptr;
     reader_.OnBookChanged = nullptr;
 }
@@ -78,11 +80,20 @@ void TReadAloud::Stop() {
 
 void TReadAloud::TogglePause() {
     if (!active_) return;
+    // Engines pause unreliably (speech-dispatcher over espeak-ng may never
+    // resume): a pause stops the sentence, and going on says it again.
     paused_ = !paused_;
     if (paused_)
-        engine_.Pause();
-    else
-        engine_.Resume();
+        engine_.Stop();
+    else if (index_ < sentences_.size())
+        SpeakSentence();
+}
+
+void TReadAloud::Failed(const std::string& why) {
+    if (!active_) return;
+    Stop();
+    if (OnEnded) OnEnded();
+    if (OnFailed) OnFailed(why);
 }
 
 void TReadAloud::SpeakFrom(int32_t paragraph) {
@@ -107,8 +118,8 @@ void TReadAloud::SpeakSentence() {
     const std::string& s = sentences_[index_];
     reader_.SpokenParagraph = paragraph_;
     reader_.ShowText(paragraph_, Utf8ToUtf16(s));
-    engine_.Say(s, reader_.CurrentBook->GetProperty("Language"));
-    if (paused_) engine_.Pause();
+    // Paused, the place moves with the reader and the words wait for Space.
+    if (!paused_) engine_.Say(s, reader_.CurrentBook->GetProperty("Language"));
 }
 
 void TReadAloud::Spoken() {
@@ -121,12 +132,14 @@ void TReadAloud::FollowReader() {
     if (!active_ || !reader_.CurrentBook || book_ != reader_.BookSerial()) return;
     engine_.Stop();
     const uint64_t move = ++moves_;
-    // The place moved to is the paragraph at the top of the view. A page on
-    // its way knows it already; a page scrolled is asked.
+    // The place moved to is the paragraph at the top of the view, asked once
+    // the view stands there: a page turned back is shown from its end.
     reader_.SpokenParagraph = 0;
-    if (reader_.Loading()) return SpeakFrom(std::max(reader_.TopParagraph, 1));
-    reader_.GetCurPar([this, move](int32_t cur) {
+    reader_.WhenShown([this, move] {
         if (move != moves_ || !active_) return;
-        SpeakFrom(std::max(reader_.TopParagraph > 0 ? reader_.TopParagraph : cur, 1));
+        reader_.GetCurPar([this, move](int32_t cur) {
+            if (move != moves_ || !active_) return;
+            SpeakFrom(std::max(reader_.TopParagraph > 0 ? reader_.TopParagraph : cur, 1));
+        });
     });
 }

@@ -39,12 +39,15 @@ class TReadAloud {
     // Fired when reading ends by itself: at the end of the book, or when the
     // book it read is closed or another is opened.
     std::function<void()> OnEnded;
+    // Fired after OnEnded when reading ended because the engine cannot speak.
+    std::function<void(const std::string&)> OnFailed;
 
   private:
     // Speech goes on from the paragraph the reader moved to.
     void FollowReader();
     // The book read was closed, rebuilt or replaced by another: reading ends.
     void BookGone();
+    void Failed(const std::string& why);
     void SpeakFrom(int32_t paragraph);
     void SpeakSentence();
     void Spoken();

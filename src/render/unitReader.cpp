@@ -74,7 +74,7 @@ int32_t CharacterProperty(const TBookInfo& book) {
 }
 
 const char* const AheadFiles[2] = {"vpage-next.html", "vpage-previous.html"};
-}
+}  // namespace
 
 void TReader::KeepAhead(TAheadPage& a, int32_t page, bool sent) {
     a.book = bookSerial_;
@@ -169,6 +169,7 @@ void TReader::Adopt(std::unique_ptr<TBookInfo> book, TLines& page) {
 void TReader::BookChanged() {
     ++bookSerial_;
     probeAsked_ = 0;
+    whenShown_ = nullptr;
     // The paragraph read aloud was the old book's place, never the new one's.
     SpokenParagraph = 0;
     if (OnBookChanged) OnBookChanged();
@@ -519,20 +520,21 @@ void TReader::GetCurPar(std::function<void(int32_t)> answer) {
     probeAsked_ = asked;
     probeTicks_ = 0;
     std::weak_ptr<char> alive = alive_;
-    view_.AskIds(view_.ViewWidth() / 2, ProbeY,
-                 [this, alive, asked, book, doc, answer](bool ok, const std::string& atPoint,
-                                                         const std::string& atTop, int32_t topCharacter) {
-                     if (alive.expired()) return;
-                     if (probeAsked_ == asked) probeAsked_ = 0;
-                     // The page or the book it was asked of is gone, or a new page is
-                     // on its way (the view may still answer of the old one): void.
-                     if (!Alive(book) || doc != CurDocument || loading_) return;
-                     if (int32_t top = ParagraphOfId(atTop); top > 0) {
-                         TopParagraph = top;
-                         TopCharacter = topCharacter;
-                     }
-                     answer(ok ? ParagraphOfId(atPoint) : -1);
-                 });
+    view_.AskIds(
+        view_.ViewWidth() / 2, ProbeY,
+        [this, alive, asked, book, doc, answer](bool ok, const std::string& atPoint,
+                                                const std::string& atTop, int32_t topCharacter) {
+            if (alive.expired()) return;
+            if (probeAsked_ == asked) probeAsked_ = 0;
+            // The page or the book it was asked of is gone, or a new page is
+            // on its way (the view may still answer of the old one): void.
+            if (!Alive(book) || doc != CurDocument || loading_) return;
+            if (int32_t top = ParagraphOfId(atTop); top > 0) {
+                TopParagraph = top;
+                TopCharacter = topCharacter;
+            }
+            answer(ok ? ParagraphOfId(atPoint) : -1);
+        });
 }
 
 void TReader::GotoParagraph(int32_t n, int32_t character) {
@@ -560,6 +562,15 @@ void TReader::WBDocumentComplete() {
     scrollStart_ = lastScrollAt_ = Clock();
     scrolled_ = 0;
     tmProgress_.SetEnabled(true);
+    if (auto f = std::move(whenShown_)) {
+        whenShown_ = nullptr;
+        f();
+    }
+}
+
+void TReader::WhenShown(std::function<void()> f) {
+    if (!loading_) return f();
+    whenShown_ = std::move(f);
 }
 
 int TReader::Percent() {

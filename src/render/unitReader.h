@@ -126,6 +126,10 @@ class TReader {
     void ClearMark();
     // A page was sent to the view and has not completed.
     bool Loading() const { return loading_; }
+    // Runs f once the page on its way has loaded and stands where it is shown
+    // (at once when none is on its way); a later call, or another book, takes
+    // its place.
+    void WhenShown(std::function<void()> f);
     // Changes whenever another book is opened, or the book is closed.
     uint64_t BookSerial() const { return bookSerial_; }
 
@@ -198,6 +202,7 @@ class TReader {
     TArrival arrival_ = TArrival::Top;
     int32_t arrivalParagraph_ = 0;
     std::u16string highlight_;
+    std::function<void()> whenShown_;
     std::string searchText_;
     int32_t hitParagraph_ = 0;
     uint64_t hitOffset_ = UINT64_MAX;

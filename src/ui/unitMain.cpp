@@ -582,6 +582,7 @@ TQtSpeech& TfrmMain::Speech() {
         speech_->SetRate(SpeechRate);
         aloud_ = std::make_unique<TReadAloud>(*reader_, *speech_);
         aloud_->OnEnded = [this] { btReadAloud->setChecked(false); };
+        aloud_->OnFailed = [](const std::string& why) { ShowErrorBox(why); };
     }
     return *speech_;
 }

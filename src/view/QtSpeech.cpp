@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QStandardPaths>
 #include <QTextToSpeech>
+#include <QTimer>
 #include <QVoice>
 
 #include <algorithm>
@@ -19,8 +20,24 @@ TQtSpeech::TQtSpeech() {
     if (engines.isEmpty()) return;
     // speech-dispatcher speaks Russian and English (through espeak-ng).
     tts_ = new QTextToSpeech(engines.contains("speechd") ? "speechd" : engines.first(), this);
+    startLimit_ = new QTimer(this);
+    startLimit_->setSingleShot(true);
+    startLimit_->setInterval(StartLimitMs);
+    connect(startLimit_, &QTimer::timeout, this, [this] {
+        if (!waiting_ || started_) return;
+        tts_->stop();
+        Fail(QCoreApplication::translate(
+            "Tavisto", "The speech engine does not speak: is there a sound output?"));
+    });
     connect(tts_, &QTextToSpeech::stateChanged, this, [this](QTextToSpeech::State s) {
-        if (s == QTextToSpeech::Speaking) started_ = true;
+        if (s == QTextToSpeech::Error) {
+            return Fail(QCoreApplication::translate("Tavisto", "The speech engine failed: %1")
+                            .arg(tts_->errorString()));
+        }
+        if (s == QTextToSpeech::Speaking) {
+            started_ = true;
+            startLimit_->stop();
+        }
         if (s != QTextToSpeech::Ready || !waiting_ || !started_) return;
         waiting_ = started_ = false;
         if (OnSpoken) OnSpoken();
@@ -71,20 +88,21 @@ void TQtSpeech::Say(const std::string& text, const std::string& language) {
     UseLanguage(language);
     waiting_ = true;
     started_ = false;
+    startLimit_->start();
     tts_->say(QString::fromStdString(text));
 }
 
 void TQtSpeech::Stop() {
     waiting_ = started_ = false;
+    if (startLimit_) startLimit_->stop();
     if (tts_) tts_->stop();
 }
 
-void TQtSpeech::Pause() {
-    if (tts_) tts_->pause();
-}
-
-void TQtSpeech::Resume() {
-    if (tts_) tts_->resume();
+void TQtSpeech::Fail(const QString& why) {
+    const bool spoke = waiting_;
+    waiting_ = started_ = false;
+    startLimit_->stop();
+    if (spoke && OnFailed) OnFailed(why.toStdString());
 }
 
 QStringList TQtSpeech::Voices(const std::string& language) const {

@@ -10,6 +10,7 @@
 #include "render/SpeechEngine.h"
 
 class QTextToSpeech;
+class QTimer;
 
 class TQtSpeech : public QObject, public ISpeechEngine {
   public:
@@ -25,8 +26,6 @@ class TQtSpeech : public QObject, public ISpeechEngine {
 
     void Say(const std::string& text, const std::string& language) override;
     void Stop() override;
-    void Pause() override;
-    void Resume() override;
 
     // The names of the voices of a language ("ru", "en").
     QStringList Voices(const std::string& language) const;
@@ -39,8 +38,13 @@ class TQtSpeech : public QObject, public ISpeechEngine {
 
   private:
     void UseLanguage(const std::string& language);
+    void Fail(const QString& why);
+    // A text given and not begun within this time: the engine does not speak
+    // (speech-dispatcher without a sound output accepts texts and stays silent).
+    static constexpr int StartLimitMs = 5000;
 
     QTextToSpeech* tts_ = nullptr;
+    QTimer* startLimit_ = nullptr;
     bool waiting_ = false;  // a text was given and has not been spoken to its end
     bool started_ = false;  // and the engine has begun to speak it
     std::string language_, voice_;
