@@ -778,6 +778,20 @@ TEST_F(ReadAloudTest, PgUpAtThePagesTopGoesOnFromWhatTheViewShows) {
     EXPECT_EQ(Said(), "Paragraph " + std::to_string(second - 3) + " begins.");
 }
 
+TEST_F(ReadAloudTest, APageRenderedAgainWhileTheTopIsAskedIsAskedAgain) {
+    Open(300, 10);
+    aloud.Start();
+    view.hold = true;
+    view.idAtTop = view.idAtProbe = "par12";
+    reader.btPgDnClick();
+    reader.CopyPositionToProperties();  // Style or F11 while the view is asked
+    reader.RenderInPlace();
+    view.Answer();  // of the page replaced
+    Complete();
+    view.Answer();
+    EXPECT_EQ(Said(), "Paragraph 12 begins.");
+}
+
 TEST_F(ReadAloudTest, AnEngineThatCannotSpeakEndsItWithItsReason) {
     Open(30, 3);
     int ended = 0;

@@ -169,7 +169,7 @@ void TReader::Adopt(std::unique_ptr<TBookInfo> book, TLines& page) {
 void TReader::BookChanged() {
     ++bookSerial_;
     probeAsked_ = 0;
-    whenShown_ = nullptr;
+    whenShown_.clear();
     // The paragraph read aloud was the old book's place, never the new one's.
     SpokenParagraph = 0;
     if (OnBookChanged) OnBookChanged();
@@ -526,9 +526,12 @@ void TReader::GetCurPar(std::function<void(int32_t)> answer) {
                                                 const std::string& atTop, int32_t topCharacter) {
             if (alive.expired()) return;
             if (probeAsked_ == asked) probeAsked_ = 0;
-            // The page or the book it was asked of is gone, or a new page is
-            // on its way (the view may still answer of the old one): void.
-            if (!Alive(book) || doc != CurDocument || loading_) return;
+            // The book it was asked of is gone: void. The page was replaced, or
+            // a new one is on its way (the view may still answer of the old
+            // one): the new page is asked once it stands.
+            if (!Alive(book)) return;
+            if (doc != CurDocument || loading_)
+                return WhenShown([this, answer] { GetCurPar(answer); });
             if (int32_t top = ParagraphOfId(atTop); top > 0) {
                 TopParagraph = top;
                 TopCharacter = topCharacter;
@@ -562,15 +565,14 @@ void TReader::WBDocumentComplete() {
     scrollStart_ = lastScrollAt_ = Clock();
     scrolled_ = 0;
     tmProgress_.SetEnabled(true);
-    if (auto f = std::move(whenShown_)) {
-        whenShown_ = nullptr;
-        f();
-    }
+    auto waiting = std::move(whenShown_);
+    whenShown_.clear();
+    for (auto& f : waiting) f();
 }
 
 void TReader::WhenShown(std::function<void()> f) {
     if (!loading_) return f();
-    whenShown_ = std::move(f);
+    whenShown_.push_back(std::move(f));
 }
 
 int TReader::Percent() {

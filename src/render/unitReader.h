@@ -127,14 +127,14 @@ class TReader {
     // A page was sent to the view and has not completed.
     bool Loading() const { return loading_; }
     // Runs f once the page on its way has loaded and stands where it is shown
-    // (at once when none is on its way); a later call, or another book, takes
-    // its place.
+    // (at once when none is on its way); another book drops it.
     void WhenShown(std::function<void()> f);
     // Changes whenever another book is opened, or the book is closed.
     uint64_t BookSerial() const { return bookSerial_; }
 
     // Asks the view for the paragraph at the probe point; answer gets its number,
-    // or -1. An answer that comes after the page or the book changed is dropped.
+    // or -1. An answer that comes after the book changed is dropped; one of a
+    // page replaced meanwhile (a render in place) is asked again of the new page.
     void GetCurPar(std::function<void(int32_t)> answer);
     // Scrolls the page shown to paragraph n, the line of its character at the top.
     void GotoParagraph(int32_t n, int32_t character = 0);
@@ -202,7 +202,7 @@ class TReader {
     TArrival arrival_ = TArrival::Top;
     int32_t arrivalParagraph_ = 0;
     std::u16string highlight_;
-    std::function<void()> whenShown_;
+    std::vector<std::function<void()>> whenShown_;
     std::string searchText_;
     int32_t hitParagraph_ = 0;
     uint64_t hitOffset_ = UINT64_MAX;
