@@ -1,8 +1,8 @@
 // The Tavisto reader.
-#include <QFileInfo>
 #include <QImageReader>
 #include <QMessageBox>
-#include <QUrl>
+
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
@@ -17,6 +17,12 @@
 int main(int argc, char** argv) {
     // A file size limit makes write() fail with EFBIG, which is reported like a full disk.
     std::signal(SIGXFSZ, SIG_IGN);
+    // The web engine refuses to start as root with its sandbox on, and the
+    // reader would end without a word: as root it runs without, and says so.
+    if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+        std::fprintf(stderr, "tavisto: run as root: the web view's sandbox is off\n");
+    }
     PrepareRendering();
     TApplication app(argc, argv);
     app.setApplicationName("Tavisto");
@@ -29,21 +35,18 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    // The files to open, as absolute paths: a running reader has a folder of its own.
-    QStringList files;
+    // The files to open, as absolute paths (a running reader has a folder of
+    // its own), byte for byte: a name need not be UTF-8.
     std::vector<std::string> paths;
-    for (const QString& a : app.arguments().mid(1)) {
-        const QString path = a.startsWith("file://") ? QUrl(a).toLocalFile() : a;
-        if (path.isEmpty() || path.startsWith("-")) continue;
-        files << QFileInfo(path).absoluteFilePath();
-        paths.push_back(files.back().toStdString());
-    }
+    for (int i = 1; i < argc; ++i)
+        if (const std::string path = AbsoluteArgumentPath(argv[i]); !path.empty())
+            paths.push_back(path);
 
     // One reader per library: a second one would overwrite the first one's
     // positions and options when it ends. It writes nothing before this point.
     TInstanceGuard instance(ProgramFolder);
     if (!instance.Acquire()) {
-        if (instance.HandOver(files)) return 0;
+        if (instance.HandOver(paths)) return 0;
         QMessageBox::information(
             nullptr, "Tavisto",
             QCoreApplication::translate("Tavisto", "Tavisto is already running."));
@@ -59,11 +62,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tavisto: no JPEG reader: the splash picture cannot be shown\n");
     TPageView::ViewAfterFirstPaint = true;
     CreateForms();
-    instance.Listen([](const QStringList& handed) {
+    instance.Listen([](const TInstanceGuard::TFiles& handed) {
         if (!frmMain || frmMain->Closed()) return;
-        std::vector<std::string> files;
-        for (const QString& f : handed) files.push_back(f.toStdString());
-        frmMain->OpenFilesLater(files);
+        frmMain->OpenFilesLater(handed);
     });
     InstallQuitSignals(QuitReader);
     StartReader(paths);

@@ -38,6 +38,8 @@ bool PrivateFolder(const QByteArray& path) {
 constexpr qint64 MaxMessageBytes = 64 * 1024;
 constexpr int MaxMessagePaths = 100;
 constexpr int MessageTimeoutMs = 3000;
+// The names of the temporary folder tried for the socket's folder.
+constexpr int MaxFolderTries = 16;
 
 }  // namespace
 
@@ -48,9 +50,16 @@ QString TInstanceGuard::SocketPath() const {
     // path: the hand-over is then not offered at all.
     QByteArray dir = qgetenv("XDG_RUNTIME_DIR");
     if (dir.isEmpty() || !PrivateFolder(dir)) {
-        dir = QFile::encodeName(QDir::tempPath()) + "/tavisto-" + QByteArray::number(::getuid());
-        if (::mkdir(dir.constData(), 0700) != 0 && errno != EEXIST) return {};
-        if (!PrivateFolder(dir)) return {};
+        // A name someone else took first is passed by: every start of this
+        // user's goes the same way, and so meets at the same folder.
+        const QByteArray base =
+            QFile::encodeName(QDir::tempPath()) + "/tavisto-" + QByteArray::number(::getuid());
+        for (int i = 0;; ++i) {
+            if (i == MaxFolderTries) return {};
+            dir = i == 0 ? base : base + "-" + QByteArray::number(i);
+            if (::mkdir(dir.constData(), 0700) != 0 && errno != EEXIST) return {};
+            if (PrivateFolder(dir)) break;
+        }
     }
     const QByteArray hash =
         QCryptographicHash::hash(QByteArray::fromStdString(folder_), QCryptographicHash::Sha1)
@@ -72,7 +81,7 @@ bool TInstanceGuard::Acquire() {
     return false;
 }
 
-bool TInstanceGuard::Listen(std::function<void(const QStringList&)> onFiles) {
+bool TInstanceGuard::Listen(std::function<void(const TFiles&)> onFiles) {
     const QString path = SocketPath();
     if (path.isEmpty()) {
         std::fprintf(stderr,
@@ -106,10 +115,10 @@ bool TInstanceGuard::Listen(std::function<void(const QStringList&)> onFiles) {
                 }
                 const QByteArray msg = all.left(all.startsWith("\n") ? 1 : all.indexOf("\n\n") + 2);
                 s->read(msg.size());
-                QStringList files;
+                TFiles files;
                 for (const QByteArray& line : msg.split('\n'))
                     if (!line.isEmpty())
-                        files << QString::fromUtf8(QByteArray::fromPercentEncoding(line));
+                        files.push_back(QByteArray::fromPercentEncoding(line).toStdString());
                 if (files.size() > MaxMessagePaths) {
                     s->abort();
                     return;
@@ -124,7 +133,7 @@ bool TInstanceGuard::Listen(std::function<void(const QStringList&)> onFiles) {
     return true;
 }
 
-bool TInstanceGuard::HandOver(const QStringList& files, int timeoutMs) const {
+bool TInstanceGuard::HandOver(const TFiles& files, int timeoutMs) const {
     QDeadlineTimer deadline(timeoutMs);
     // The first reader may still be starting; it listens once its windows exist.
     const QString path = SocketPath();
@@ -134,7 +143,8 @@ bool TInstanceGuard::HandOver(const QStringList& files, int timeoutMs) const {
         s.connectToServer(path);
         if (s.waitForConnected(500)) {
             QByteArray msg;
-            for (const QString& f : files) msg += f.toUtf8().toPercentEncoding("/") + '\n';
+            for (const std::string& f : files)
+                msg += QByteArray::fromStdString(f).toPercentEncoding("/") + '\n';
             msg += '\n';
             s.write(msg);
             if (!s.waitForBytesWritten(2000)) return false;

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 class QLocalServer;
 
@@ -21,14 +22,17 @@ class TInstanceGuard : public QObject {
     // (possibly none: that start only wants the window raised). A message is at
     // most 64 KB and 100 files, sent whole within 3 seconds; a start that breaks
     // these is dropped. False (said on standard error) when it cannot listen.
-    bool Listen(std::function<void(const QStringList&)> onFiles);
+    // Paths are bytes, as the file system has them (a name need not be UTF-8).
+    using TFiles = std::vector<std::string>;
+    bool Listen(std::function<void(const TFiles&)> onFiles);
     // A later start: hands files (absolute paths) to the reader holding the
     // lock; true once it confirmed them.
-    bool HandOver(const QStringList& files, int timeoutMs = 5000) const;
+    bool HandOver(const TFiles& files, int timeoutMs = 5000) const;
 
     // The socket's path, named for the program folder, in a folder only this
     // user can enter ($XDG_RUNTIME_DIR, else a private folder of the temporary
-    // folder); empty when there is none.
+    // folder: "tavisto-UID", or when another user or a link holds that name,
+    // "tavisto-UID-1" and on); empty when there is none.
     QString SocketPath() const;
 
   private:

@@ -3,6 +3,10 @@
 #include <QApplication>
 #include <QDialog>
 
+#include <unistd.h>
+
+#include <cstdlib>
+
 #include "options/unitOptStorage.h"
 #include "unitAbout.h"
 #include "unitApp.h"
@@ -72,4 +76,22 @@ void QuitReader() {
         if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible()) d->reject();
     if (frmMain) frmMain->CloseBySignal();
     QCoreApplication::exit(0);
+}
+
+std::string AbsoluteArgumentPath(const char* argument) {
+    std::string path = argument;
+    if (path.rfind("file://", 0) == 0) {
+        path.erase(0, 7);
+        if (path.rfind("localhost/", 0) == 0) path.erase(0, 9);
+        path = QByteArray::fromPercentEncoding(QByteArray::fromStdString(path)).toStdString();
+    }
+    if (path.empty() || path[0] == '-') return {};
+    if (path[0] != '/') {
+        char* here = ::getcwd(nullptr, 0);
+        if (!here) return {};
+        const std::string folder = here;
+        std::free(here);
+        path = folder + (folder.back() == '/' ? "" : "/") + path;
+    }
+    return path;
 }

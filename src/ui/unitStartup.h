@@ -10,6 +10,11 @@ void CreateForms(int splashTickMs = 1000);
 // Given files (the command line), skips the splash and opens them instead; the
 // recent book opens when the first of them cannot be.
 void StartReader(const std::vector<std::string>& files = {});
+
+// A file named on the command line (a path, or a file:// address) as an
+// absolute path in the file system's bytes (a name need not be UTF-8); empty
+// for an option.
+std::string AbsoluteArgumentPath(const char* argument);
 // Destroys the windows in reverse order.
 void DestroyForms();
 // The session ends (SIGTERM, SIGINT, SIGHUP): every open dialog is answered with
