@@ -1,9 +1,11 @@
 // How a page is set: its words hyphenated by the book's language, in every
 // charset, and the style values the page's look is made from.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "ConvertUtil.h"
 #include "core/unitCodePages.h"
+#include "core/unitErrors.h"
 #include "core/unitFiles.h"
 #include "core/unitTextConversions.h"
 #include "options/unitOptStorage.h"
@@ -93,4 +95,27 @@ TEST(PageSetting, IndentOrSpaceBetweenParagraphs) {
     v = PageStyleValues(options);
     EXPECT_EQ(ValueOf(v, "text_indent"), "0");
     EXPECT_EQ(ValueOf(v, "par_gap"), "0.8em");
+}
+
+TEST(PageSetting, APatternFileThatIsNoneIsRefusedBeforeLibhyphenReadsIt) {
+    TempDir dir;
+    std::string garbage;
+    for (int i = 0; i < 4000; ++i) garbage += char((i * 7919) % 256);
+    const std::vector<std::pair<const char*, std::string>> files{
+        {"binary", garbage},
+        {"a line past libhyphen's buffer", "UTF-8\n" + std::string(300, 'a') + "1b\n"},
+        {"a charset past its buffer", std::string(40, 'K') + "\n.ab1c\n"},
+        {"no patterns", "KOI8-R\n"},
+    };
+    for (const auto& [what, bytes] : files) {
+        WriteFile(dir / "h.dic", bytes);
+        EXPECT_THROW(THyphenator h(dir / "h.dic"), EFileError) << what;
+    }
+    // 300 MB (of holes): refused by its size, without reading it.
+    WriteFile(dir / "big.dic", "UTF-8\n.ab1c\n");
+    ASSERT_EQ(::truncate((dir / "big.dic").c_str(), 300 << 20), 0);
+    EXPECT_THROW(THyphenator h(dir / "big.dic"), EFileError);
+    WriteFile(dir / "h.dic", "UTF-8\nLEFTHYPHENMIN 2\n% a comment\na1b\n");
+    THyphenator ok(dir / "h.dic");
+    EXPECT_EQ(ok.Show("ababab"), "aba-bab");
 }

@@ -196,6 +196,10 @@
         <source>The book file %s was replaced by another book: its position was not saved</source>
         <translation>Файл книги %s заменён другой книгой: место чтения не сохранено</translation>
     </message>
+    <message>
+        <source>The hyphenation patterns %s cannot be used: hyphenation is off</source>
+        <translation>Шаблоны переносов %s непригодны: переносы выключены</translation>
+    </message>
 </context>
 <context>
     <name>Tavisto</name>

@@ -1,8 +1,10 @@
 #include "unitHyphenation.h"
 
 #include <hyphen.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -20,6 +22,36 @@ constexpr int MinLetters = 2;
 constexpr size_t MinWord = 5;
 // Longer runs of letters are no words the patterns know.
 constexpr size_t MaxWord = 60;
+// The patterns of any language fit in far less; a larger file is none.
+constexpr off_t MaxPatternBytes = 4 << 20;
+// libhyphen's own limits: a charset's name, and a line.
+constexpr size_t MaxCharsetName = 19, MaxPatternLine = 99;
+
+// What libhyphen is given must be what it reads safely (it trusts its file:
+// garbage has freed memory twice): a charset's name, then lines of text of
+// its length, each a pattern, a keyword or a comment.
+bool LooksLikePatterns(const std::string& text) {
+    if (text.find('\0') != std::string::npos) return false;
+    size_t at = 0, lines = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        std::string_view line(text.data() + at, end - at);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (lines == 0) {
+            if (line.empty() || line.size() > MaxCharsetName) return false;
+            for (const char c : line)
+                if (!std::isalnum((unsigned char)c) && c != '-' && c != '_') return false;
+        } else {
+            if (line.size() > MaxPatternLine) return false;
+            for (const char c : line)
+                if ((unsigned char)c < 0x20 && c != '\t') return false;
+        }
+        ++lines;
+        at = end + 1;
+    }
+    return lines > 1;
+}
 }  // namespace
 
 struct THyphenator::TDict {
@@ -34,15 +66,19 @@ struct THyphenator::TDict {
 
 THyphenator::THyphenator(const std::string& dicPath) : dict_(std::make_unique<TDict>()) {
     // A regular file only; raises "Cannot open file %s" otherwise.
-    const int fd = OpenRegularFile(dicPath);
-    FILE* f = ::fdopen(fd, "r");
-    if (!f) {
-        ::close(fd);
-        throw EFileError(Fmt(TMsg::tr("Cannot open file %s"), dicPath));
-    }
+    TFd fd(OpenRegularFile(dicPath));
+    struct stat st;
+    const std::string unusable =
+        Fmt(TMsg::tr("The hyphenation patterns %s cannot be used: hyphenation is off"), dicPath);
+    if (::fstat(fd.Get(), &st) != 0 || st.st_size > MaxPatternBytes) throw EFileError(unusable);
+    std::string text(size_t(st.st_size), '\0');
+    if (!ReadAt(fd.Get(), text.data(), text.size(), 0) || !LooksLikePatterns(text))
+        throw EFileError(unusable);
+    FILE* f = ::fmemopen(text.data(), text.size(), "r");
+    if (!f) throw EFileError(unusable);
     dict_->dict = hnj_hyphen_load_file(f);
     std::fclose(f);
-    if (!dict_->dict) throw EFileError(Fmt(TMsg::tr("Cannot open file %s"), dicPath));
+    if (!dict_->dict) throw EFileError(unusable);
     const std::string cset = dict_->dict->cset;
     dict_->utf8 = dict_->dict->utf8 != 0;
     dict_->page = CodePageOf(cset);
@@ -58,12 +94,14 @@ const THyphenator* THyphenator::ForLanguage(const std::string& language) {
     const auto file = files.find(language);
     if (file == files.end()) return nullptr;
     const std::string path = Folder + file->second;
+    const bool tried = loaded.count(path) != 0;
     auto& slot = loaded[path];
-    if (!slot && FileExists(path)) {
+    if (!tried && FileExists(path)) {
         try {
             slot = std::make_unique<THyphenator>(path);
-        } catch (const EAppError&) {
-            return nullptr;  // pages are shown unhyphenated
+        } catch (const EAppError& e) {
+            // Pages are shown unhyphenated; said once.
+            std::fprintf(stderr, "tavisto: %s\n", e.what());
         }
     }
     return slot.get();

@@ -13,14 +13,16 @@
 class THyphenator {
   public:
     // Loads a pattern file (hyph_*.dic). Raises "Cannot open file %s" when it
-    // cannot be read.
+    // cannot be read, and says it cannot be used when it is no pattern file
+    // (too large, binary, lines longer than libhyphen reads).
     explicit THyphenator(const std::string& dicPath);
     ~THyphenator();
     THyphenator(const THyphenator&) = delete;
     THyphenator& operator=(const THyphenator&) = delete;
 
     // The patterns of a language ("ru", "en"), loaded once from the folder the
-    // system keeps them in; null when the language has none there.
+    // system keeps them in; null when the language has none there, or none
+    // that can be used (said once on standard error).
     static const THyphenator* ForLanguage(const std::string& language);
     // Where ForLanguage looks; tests point it elsewhere.
     static std::string Folder;
