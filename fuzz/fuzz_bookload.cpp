@@ -4,13 +4,16 @@
 // with every byte of its text, and loads again to the same record.
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
 #include "FuzzFolder.h"
+#include "core/unitBodyLines.h"
 #include "core/unitBookClasses.h"
 #include "core/unitCodePages.h"
+#include "core/unitConverter.h"
 #include "core/unitErrors.h"
 #include "core/unitFiles.h"
 #include "core/unitHeadings.h"
@@ -42,6 +45,16 @@ void SetPage(TLines page, TCodePage cp) {
         for (size_t i = 0; i < page.size(); ++i)
             if (WithoutSoftHyphens(set[i]) != WithoutSoftHyphens(page[i])) __builtin_trap();
     }
+}
+
+// The letters and digits of a book's text, its tags and markers aside.
+uint64_t LettersOf(TBookInfo& b) {
+    uint64_t n = 0;
+    b.ForEachLine([&](std::string_view line) {
+        int32_t tag = 0;
+        for (const char c : TextOfBodyLine(line, tag)) n += std::isalnum((unsigned char)c) != 0;
+    });
+    return n;
 }
 
 std::string BodyOf(TBookInfo& b) {
@@ -86,5 +99,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     again.LoadFromBookFile();
     if (again.Title != book.Title || again.Properties != book.Properties || BodyOf(again) != body)
         __builtin_trap();
+    // A rebuild in another layout reads all of the text or refuses: it never
+    // makes a book of less text than it read.
+    try {
+        const uint64_t letters = LettersOf(again);
+        const TLayout::TKind kind = TLayout::Classic;
+        RebuildBook(again, &kind);
+        if (LettersOf(again) < letters) __builtin_trap();
+    } catch (const EAppError&) {
+    }
     return 0;
 }
