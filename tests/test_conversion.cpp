@@ -62,10 +62,11 @@ TLines LiteralVirtualPages(const TLines& body, int& pages) {
 
 }  // namespace
 
-TEST(Symbols, EscapesAngleBracketsOnly) {
+TEST(Symbols, EscapesMarkupCharactersOnly) {
     EXPECT_EQ(ConvertLine("a < b"), "a &lt; b");
     EXPECT_EQ(ConvertLine("a > b"), "a &gt; b");
-    EXPECT_EQ(ConvertLine("<b>bold</b> & \"q\" \xE9"), "&lt;b&gt;bold&lt;/b&gt; & \"q\" \xE9");
+    EXPECT_EQ(ConvertLine("<b>bold</b> & \"q\" \xE9 &lt;"),
+              "&lt;b&gt;bold&lt;/b&gt; &amp; \"q\" \xE9 &amp;lt;");
 }
 
 TEST(Dashes, HyphenatedWordsJoinDashesStayAndOthersGoBeforeASpace) {
@@ -351,9 +352,10 @@ TEST_F(PipelineTest, LineEndingsNulAndPropertyOrder) {
                   (std::vector<std::string>{"Loading Source Text", "Converting symbols",
                                             "Removing Dashes", "Analyzing Charset",
                                             "Creating paragraphs", "Creating Virtual Pages"}));
-        EXPECT_EQ(b.Properties, (TLines{"Charset=Windows-1252", "LastPage=1", "LastParagraph=1",
-                                        "Language=en", "TotalParagraphs=2", "PagesCount=1",
-                                        "Layout=classic", "BookTitle=one", "Headings=0"}));
+        EXPECT_EQ(b.Properties,
+                  (TLines{"Charset=Windows-1252", "LastPage=1", "LastParagraph=1", "Language=en",
+                          "TotalParagraphs=2", "PagesCount=1", "Layout=classic",
+                          "Escaped=amp lt gt", "BookTitle=one", "Headings=0"}));
         EXPECT_EQ(b.Title, b.FileName);
     }
     EXPECT_EQ(bodies[0], bodies[1]);
@@ -439,7 +441,7 @@ TEST_F(PipelineTest, GoldenBookFile) {
     const std::string props =
         "Charset=Windows-1252\r\nLastPage=1\r\nLastParagraph=1\r\nLanguage=en\r\n"
         "TotalParagraphs=9\r\n"
-        "PagesCount=3\r\nLayout=classic\r\nHeadings=1\r\n";
+        "PagesCount=3\r\nLayout=classic\r\nEscaped=amp lt gt\r\nHeadings=1\r\n";
     const std::string contents = "4\t2\tChapter Two\r\n";
     std::string text;
     for (const auto& l : body) text += l + "\r\n";

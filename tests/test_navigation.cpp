@@ -143,9 +143,12 @@ TEST(Search, AnAmpersandBeforeATagIsTextAndTheMarkupIsNever) {
     EXPECT_EQ(find("Smith &"), std::vector<int32_t>{1});
     for (const char* markup : {"class", "pnorm", "par2", "Page"})
         EXPECT_TRUE(find(markup).empty()) << markup;
-    EXPECT_EQ(find("& Co <b>"), std::vector<int32_t>{2})
-        << "references read as the reader sees them";
+    // A text that spells out references is found as it is written (and shown
+    // so: the conversion escapes its "&").
+    EXPECT_EQ(find("&amp; Co &lt;b&gt;"), std::vector<int32_t>{2});
+    EXPECT_TRUE(find("& Co <b>").empty());
     EXPECT_EQ(find("&x; a&b"), std::vector<int32_t>{2}) << "what is no reference is text";
+    EXPECT_EQ(b.GetProperty("Escaped"), "amp lt gt");
 }
 
 TEST(Search, AnyCaseInEveryCharsetAcrossLinesAndEscapes) {

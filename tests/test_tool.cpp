@@ -49,16 +49,17 @@ TEST(ConvertTool, ConvertsBooksThatLoadBack) {
     const std::string source = SourceIdentity(dir / "story.txt");
     EXPECT_EQ(b.Properties,
               (TLines{"Charset=Windows-1252", "LastPage=1", "LastParagraph=1", "Language=en",
-                      "TotalParagraphs=2", "PagesCount=1", "Layout=classic", "BookTitle=Story",
-                      "Headings=0", "Source=" + source}));
+                      "TotalParagraphs=2", "PagesCount=1", "Layout=classic", "Escaped=amp lt gt",
+                      "BookTitle=Story", "Headings=0", "Source=" + source}));
 
     ToolRun info = Exec("--info " + (dir / "lib/story.tvst"));
     EXPECT_EQ(info.status, 0);
-    EXPECT_EQ(info.out,
-              "story.tvst\nCharset=Windows-1252\nLastPage=1\nLastParagraph=1\nLanguage=en\n"
-              "TotalParagraphs=2\n"
-              "PagesCount=1\nLayout=classic\nBookTitle=Story\nHeadings=0\nSource=" +
-                  source + "\n3\n");
+    EXPECT_EQ(
+        info.out,
+        "story.tvst\nCharset=Windows-1252\nLastPage=1\nLastParagraph=1\nLanguage=en\n"
+        "TotalParagraphs=2\n"
+        "PagesCount=1\nLayout=classic\nEscaped=amp lt gt\nBookTitle=Story\nHeadings=0\nSource=" +
+            source + "\n3\n");
 
     WriteFile(dir / "lib/bad.tvst", Bytes({5, 0, 'a'}));
     ToolRun bad = Exec("--info " + (dir / "lib/bad.tvst"));

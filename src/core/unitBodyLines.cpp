@@ -112,6 +112,8 @@ std::string ConvertLine(std::string_view line) {
             out += "&lt;";
         else if (c == '>')
             out += "&gt;";
+        else if (c == '&')
+            out += "&amp;";
         else
             out += c;
     }

@@ -70,7 +70,7 @@ class TBinaryWatch {
 
 // The lines of a text file as the conversion reads them: split at CR LF, CR or
 // LF (a line end at the very end adds no line), NUL bytes as spaces, UTF-16 (by
-// its byte-order mark) as UTF-8, "<" and ">" escaped, and a line-end dash
+// its byte-order mark) as UTF-8, "<", ">" and "&" escaped, and a line-end dash
 // dropped before a line that begins with a space. Read as often as needed, in
 // pieces: no more than a line and a piece are ever held.
 class TTextReader {
@@ -152,7 +152,8 @@ class TTextReader {
             *p++ = ' ';
         // Most pieces of a text hold no angle bracket at all: their lines need
         // no look for one.
-        angles_ = std::memchr(data, '<', n) || std::memchr(data, '>', n);
+        angles_ =
+            std::memchr(data, '<', n) || std::memchr(data, '>', n) || std::memchr(data, '&', n);
         split_.Feed(data, n, [&](std::string_view line) {
             // A line begun in an earlier piece lies in the splitter's memory.
             const bool inPiece = line.data() >= data && line.data() < data + n;
@@ -209,7 +210,8 @@ class TTextReader {
         // A line carried over from the pieces before may hold an angle bracket
         // although this piece holds none.
         if ((angles_ || transient) && (std::memchr(line.data(), '<', line.size()) ||
-                                       std::memchr(line.data(), '>', line.size()))) {
+                                       std::memchr(line.data(), '>', line.size()) ||
+                                       std::memchr(line.data(), '&', line.size()))) {
             ConvertLine(line).swap(escaped_[next_]);
             line = escaped_[next_];
             next_ ^= 1;  // the line held back may be the other one
@@ -364,6 +366,9 @@ struct TBookWriter {
         for (uint64_t at : marker.Offsets()) book.ReservedB.push_back(IntToStr(int64_t(at)));
         book.SetProperty("PagesCount", IntToStr(marker.Pages()));
         book.SetProperty("Layout", layout.Name());
+        // "&" is escaped as "<" and ">" are (books made before wrote it as it
+        // stood, and are read as they always were); a rebuild keeps the mark.
+        if (escaped) book.SetProperty("Escaped", "amp lt gt");
     }
 
     void Contents(TBookInfo& book) {
