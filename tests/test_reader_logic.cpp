@@ -368,6 +368,25 @@ TEST_F(ReaderLogicTest, ABookFileReplacedWhileOpenIsWrittenOnlyWhenItHoldsTheSam
     EXPECT_EQ(ReadFile(path), another);
 }
 
+TEST_F(ReaderLogicTest, ASwitchGoesOnWhenThePositionCannotBeWrittenAndSaysSo) {
+    const std::string big = AddBook(3000), small = AddBook(10);
+    reader.SwitchToBook(big);
+    Complete();
+    reader.ShowParagraph(2000);
+    const std::string before = ReadFile(BooksFolder() + big);
+    // On a full disk (the book cannot be written again; a page still can).
+    EXPECT_EQ(ErrorUnderFileSizeLimit(100000,
+                                      [&] {
+                                          reader.SwitchToBook(small);
+                                          if (!reader.IsCurrentBook(small))
+                                              throw std::runtime_error("the switch stopped");
+                                          if (status.note.empty())
+                                              throw std::runtime_error("nothing was said");
+                                      }),
+              "");
+    EXPECT_EQ(ReadFile(BooksFolder() + big), before) << "the last good position stays";
+}
+
 TEST_F(ReaderLogicTest, AnswersAboutAPageThatIsGoneAreDropped) {
     reader.OpenBook(AddBook(400));
     reader.LoadPage();

@@ -199,7 +199,8 @@ void TReader::LoadRecentBook(const std::function<void(const std::string&)>& repo
 
 void TReader::SwitchToBook(const std::string& fileName) {
     // The current book is saved first, so that choosing it again reads back the
-    // position just written; a book that then fails to load leaves it current.
+    // position just written (a save that fails is said, and the switch goes
+    // on); a book that then fails to load leaves it current.
     std::string replaced;
     if (CurrentBook) replaced = SaveOrSayWhy();
     TLines page;
@@ -227,9 +228,11 @@ bool TReader::ReleaseBook(const std::string& fileName) {
 }
 
 std::string TReader::SaveOrSayWhy() {
+    // A position that cannot be written (a full disk) leaves the book file
+    // with the last one that could: the reader goes on, and is told.
     try {
         CurrentBook->SavePosition();
-    } catch (const EBookReplaced& e) {
+    } catch (const EAppError& e) {
         return e.what();
     }
     return {};

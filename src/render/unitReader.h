@@ -183,8 +183,8 @@ class TReader {
     void ShowPage(int32_t page, TArrival arrival, int32_t paragraph = 0);
     void ReportPlace();
     bool Alive(uint64_t book) const { return CurrentBook && book == bookSerial_; }
-    // Saves the position of the book open; a book file replaced by another
-    // book is left alone, and what is returned says so (empty when saved).
+    // Saves the position of the book open; what is returned says why it was
+    // not (a book file replaced by another book, a full disk), empty when it was.
     std::string SaveOrSayWhy();
     // Another book, or none: the old one's answers, mark and spoken paragraph go.
     void BookChanged();
