@@ -295,6 +295,29 @@ TEST_F(BookTest, ARememberedPageTheBookDoesNotHaveGivesWayToTheParagraphsPage) {
     }
 }
 
+TEST_F(BookTest, ContentsTooLargeToReadStayInTheFileThroughASave) {
+    TLines lines;
+    for (int i = 1; i <= 50; ++i) lines.push_back("Line " + std::to_string(i));
+    TBookInfo b = ConvertedBook("c.tvst", lines);
+    const std::string heading(200, 'h');
+    b.ReservedA.assign(MaxContentsBytes / 200 + 10, "1\t1\t" + heading);
+    b.ReservedA.back() = "50\t1\tThe last heading";
+    b.SaveToBookFile();
+    TBookInfo v = NewBook("c.tvst");
+    v.LoadFromBookFile();
+    EXPECT_TRUE(v.ReservedA.empty() && v.ContentsLeftInFile());
+    for (int round = 0; round < 2; ++round) {  // the second from the file the first wrote
+        v.LastParagraph = 40 + round;
+        v.SavePosition();
+    }
+    TBookInfo w = NewBook("c.tvst");
+    w.LoadFromBookFile();
+    EXPECT_EQ(w.LastParagraph, 41);
+    const std::string bytes = ReadFile(dir / "c.tvst");
+    EXPECT_NE(bytes.find("50\t1\tThe last heading\r\n"), std::string::npos);
+    EXPECT_EQ(w.Body(), b.Body());
+}
+
 TEST_F(BookTest, TruncatedBookFileIsDamagedAtEveryCutPoint) {
     TBookInfo b = NewBook("full.tvst");
     b.Title = "full.tvst";

@@ -200,6 +200,10 @@
         <source>The hyphenation patterns %s cannot be used: hyphenation is off</source>
         <translation>Шаблоны переносов %s непригодны: переносы выключены</translation>
     </message>
+    <message>
+        <source>The book&apos;s contents are too large to be shown</source>
+        <translation>Оглавление книги слишком велико, чтобы его показать</translation>
+    </message>
 </context>
 <context>
     <name>Tavisto</name>

@@ -147,9 +147,29 @@ void TBookInfo::LoadFromBookFile() {
             const int32_t n = loaded.GetIntProperty(count);
             return n > 0 ? size_t(n) : MaxUncountedLines;
         };
-        if (!ReadStringList(*s, loaded.ReservedA, most("TotalParagraphs")) ||
-            !ReadStringList(*s, loaded.ReservedB, most("PagesCount")))
-            Damaged(s->Path());
+        // Contents larger than any book's are not taken in (a crafted book
+        // could make the reader hold gigabytes); they stay in the file, and a
+        // save copies them from there.
+        const int32_t contents = ReadI32(*s);
+        if (contents > 0 && uint64_t(contents) > MaxContentsBytes) {
+            if (s->Remaining() < contents) Damaged(s->Path());
+            file->contentsAt = uint64_t(s->Position());
+            file->contentsBytes = uint64_t(contents);
+            s->Skip(uint64_t(contents));
+        } else {
+            TMemoryStream block;
+            WriteI32(block, contents);
+            if (contents > 0) {
+                if (s->Remaining() < contents) Damaged(s->Path());
+                std::string bytes(size_t(contents), '\0');
+                s->ReadBuffer(bytes.data(), bytes.size());
+                block.Write(bytes.data(), bytes.size());
+            }
+            block.SetPosition(0);
+            if (!ReadStringList(block, loaded.ReservedA, most("TotalParagraphs")))
+                Damaged(s->Path());
+        }
+        if (!ReadStringList(*s, loaded.ReservedB, most("PagesCount"))) Damaged(s->Path());
         DropRoom(loaded.ReservedA);
         // The text stays in the file; its block is the rest of the file, exactly.
         const int32_t n = ReadI32(*s);
@@ -269,6 +289,20 @@ TLines& TBookInfo::EditBody() {
 void TBookInfo::WriteHeader(TStream& s, const std::string* room) const {
     WriteStr(s, Title);
     WriteStringList(s, Properties);
+    if (ReservedA.empty() && !room && ContentsLeftInFile()) {
+        // Copied from the file as they stand, a piece at a time.
+        WriteI32(s, int32_t(file_->contentsBytes));
+        std::string piece(std::min<uint64_t>(file_->contentsBytes, ReadChunk), '\0');
+        for (uint64_t at = 0; at < file_->contentsBytes;) {
+            const size_t n = size_t(std::min<uint64_t>(piece.size(), file_->contentsBytes - at));
+            if (!ReadAt(file_->fd.Get(), piece.data(), n, file_->contentsAt + at))
+                throw EBookDamaged(Fmt(TMsg::tr("Book file %s is damaged"), FullPath()));
+            s.Write(piece.data(), n);
+            at += n;
+        }
+        WriteStringList(s, ReservedB);
+        return;
+    }
     // Reading drops one line of blanks at the contents' end, the room: a
     // contents list that ends in a blank line of its own gets an empty one
     // after it, so that it reads back as it was.
@@ -327,6 +361,9 @@ void TBookInfo::ReadFromSaved(uint64_t offset) {
         if (::fstat(fd.Get(), &st) == 0 && uint64_t(st.st_size) == offset + file_->size) {
             file_->fd = std::move(fd);
             file_->offset = offset;
+            // Contents left in the file lie after the title and properties.
+            if (file_->contentsBytes)
+                file_->contentsAt = 2 + (Title.size() & 0xFFFF) + 4 + JoinedLength(Properties) + 4;
         }
     } catch (const EFileError&) {
         // The old file stays open and holds the same text.

@@ -18,6 +18,10 @@
 // command line are used only when they are.
 bool IsBareFileName(const std::string& name);
 
+// Contents larger than this are left in the book file: no book has so many
+// headings, and a crafted one would make the reader hold gigabytes.
+constexpr uint64_t MaxContentsBytes = 16 << 20;
+
 // One book: title, book file name, properties, converted text and reading position.
 // Its book file is Folder + FileName; Folder is the library folder with a trailing '/'.
 //
@@ -61,6 +65,9 @@ class TBookInfo {
     void AdoptBodyFile(TFd fd, uint64_t size, bool unnamed = false);
 
     const std::string& Folder() const { return folder_; }
+    // The book's contents were too large to be read: ReservedA is empty, and
+    // a save keeps them as they are in the file.
+    bool ContentsLeftInFile() const { return file_ && file_->contentsBytes > 0; }
     // Raises "Cannot open file %s" when FileName is not a bare file name.
     std::string FullPath() const;
 
@@ -122,6 +129,8 @@ class TBookInfo {
         uint64_t offset = 0;
         uint64_t size = 0;
         bool unnamed = false;
+        // Contents too large to be read (see MaxContentsBytes): where they lie.
+        uint64_t contentsAt = 0, contentsBytes = 0;
     };
     bool NameBodyFile();
     void IndexPages();

@@ -160,6 +160,8 @@ void TReader::Adopt(std::unique_ptr<TBookInfo> book, TLines& page) {
     if (CurrentBook->GetProperty("Language").empty()) DecideLanguage(page);
     PageLines.swap(page);
     Contents = ParseContents(CurrentBook->ReservedA);
+    if (CurrentBook->ContentsLeftInFile())
+        status_.ShowNote(TMsg::tr("The book's contents are too large to be shown"));
     BookChanged();
     TopParagraph = -1;
     TopCharacter = 0;
