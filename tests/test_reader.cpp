@@ -8,6 +8,8 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <QLabel>
 
@@ -887,4 +889,34 @@ TEST_F(ReaderTest, ARussianBookIsReadAloudByTheRealEngineAndTheSentenceMarked) {
     frmMain->btReadAloud->setChecked(false);
     frmMain->btReadAloudClick();
     EXPECT_FALSE(frmMain->Aloud()->Active());
+}
+
+TEST_F(ReaderTest, ASpeechDaemonThatNeverAnswersHoldsNeitherTheWindowNorReadAloud) {
+    // A socket that takes the connection and never says a word.
+    TempDir dir;
+    const std::string path = dir / "speechd.sock";
+    const int server = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", path.c_str());
+    ASSERT_EQ(::bind(server, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(::listen(server, 4), 0);
+    ::setenv("SPEECHD_ADDRESS", ("unix_socket:" + path).c_str(), 1);
+    RecentBook = prog.AddBook("quiet.txt", ManyParagraphs(20));
+    SaveOptions();
+    Start();
+    ASSERT_TRUE(PageShown());
+    frmMain->btReadAloud->setChecked(true);
+    frmMain->btReadAloudClick();
+    // The window goes on (this wait runs its events), and reading aloud ends
+    // with the reason once the engine has not begun in time.
+    const double before = Offset();
+    frmMain->btPgDnClick();
+    EXPECT_TRUE(WaitFor([&] { return Offset() != before; }));
+    EXPECT_TRUE(WaitFor([&] { return !errors.empty(); }, 15000));
+    EXPECT_FALSE(frmMain->Aloud()->Active());
+    EXPECT_FALSE(frmMain->btReadAloud->isChecked());
+    ::unsetenv("SPEECHD_ADDRESS");
+    DestroyForms();
+    ::close(server);  // the engine's thread, still waiting, is let go
 }
