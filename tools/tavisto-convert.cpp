@@ -230,6 +230,11 @@ void ConvertOne(const std::string& file, const std::string& source, const std::s
 char scratchPath[4096];
 int scratchFd = -1;
 
+// The signals whose default ends the run and that can be caught: each empties
+// the folder first (a closed pipe on the output, an alarm, a user's signal).
+constexpr int EndingSignals[] = {SIGTERM, SIGHUP,  SIGINT,  SIGQUIT,   SIGUSR1,
+                                 SIGUSR2, SIGALRM, SIGPIPE, SIGVTALRM, SIGPROF};
+
 void RemoveScratchOnSignal(int sig) {
     // Only calls that are safe in a signal handler: the folder is read with
     // getdents64 and emptied with unlinkat.
@@ -298,7 +303,7 @@ int ConvertArchive(const std::string& archive, const std::string& library,
         throw EFileError(Fmt("Cannot create file %s", scratch));
     std::memcpy(scratchPath, scratch.c_str(), scratch.size() + 1);
     scratchFd = ::open(scratchPath, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    for (int sig : {SIGTERM, SIGHUP, SIGINT}) std::signal(sig, RemoveScratchOnSignal);
+    for (int sig : EndingSignals) std::signal(sig, RemoveScratchOnSignal);
     zip.ExtrBaseDir = scratch + "/";
     int status = 0;
     for (const TArcRow& row : rows) {
@@ -312,7 +317,7 @@ int ConvertArchive(const std::string& archive, const std::string& library,
         }
         ::unlink(text.c_str());
     }
-    for (int sig : {SIGTERM, SIGHUP, SIGINT}) std::signal(sig, SIG_DFL);
+    for (int sig : EndingSignals) std::signal(sig, SIG_DFL);
     EmptyFolder(scratch);
     ::rmdir(scratch.c_str());
     if (scratchFd >= 0) ::close(scratchFd);
