@@ -197,6 +197,19 @@ std::string ControlsToSpaces(std::string s) {
     return s;
 }
 
+namespace {
+// The length of the well-formed UTF-8 character at s[i] (a lead byte there),
+// 0 when it is none.
+size_t Utf8SequenceAt(std::string_view s, size_t i) {
+    const unsigned char c = (unsigned char)s[i];
+    const size_t n = c < 0xE0 ? 2 : c < 0xF0 ? 3 : c < 0xF5 ? 4 : 0;
+    if (n == 0 || i + n > s.size()) return 0;
+    for (size_t k = 1; k < n; ++k)
+        if (((unsigned char)s[i + k] & 0xC0) != 0x80) return 0;
+    return n;
+}
+}  // namespace
+
 std::string EscapeControls(std::string_view s) {
     static const char hex[] = "0123456789abcdef";
     std::string out;
@@ -215,6 +228,13 @@ std::string EscapeControls(std::string_view s) {
             // A C1 control in UTF-8 (U+0080 to U+009F): a terminal acts on it too.
             escape(c);
             escape((unsigned char)s[++i]);
+        } else if (const size_t n = c >= 0xC2 ? Utf8SequenceAt(s, i) : 0; n > 1) {
+            out.append(s.substr(i, n));  // a character of UTF-8, whole
+            i += n - 1;
+        } else if (c >= 0x80 && c <= 0x9F) {
+            // A byte of another charset, or of broken UTF-8, that a terminal in
+            // its eight-bit mode reads as a control (0x9B begins a sequence).
+            escape(c);
         } else {
             out += s[i];
         }

@@ -121,8 +121,9 @@ bool TryDecimalToInt(std::string_view s, int32_t& out);
 
 std::string IntToStr(int64_t v);
 
-// Control bytes below 0x20 (tab aside) and DEL written as \xHH, so that a text
-// from a file can be printed or shown without acting on the terminal.
+// Control bytes below 0x20 (tab aside), DEL, C1 controls in UTF-8 and bytes
+// 0x80 to 0x9F outside a UTF-8 character written as \xHH, so that a text from
+// a file can be printed or shown without acting on the terminal.
 std::string EscapeControls(std::string_view s);
 // Control bytes below 0x20 and DEL as spaces: what a name from outside (an
 // archive's member, a text's file) may become a file name as.
