@@ -318,6 +318,27 @@ TEST_F(BookTest, ContentsTooLargeToReadStayInTheFileThroughASave) {
     EXPECT_EQ(w.Body(), b.Body());
 }
 
+TEST_F(BookTest, APageCountBeyondTheTextsMarkersShowsNoBlankPages) {
+    TLines lines;
+    for (int i = 1; i <= 3000; ++i)
+        lines.push_back("Line " + std::to_string(i) + std::string(60, 'a'));
+    TBookInfo b = ConvertedBook("p.tvst", lines);
+    const std::string pages = b.GetProperty("PagesCount");
+    TBookInfo v = NewBook("p.tvst");
+    v.LoadFromBookFile();
+    v.ReservedB.clear();
+    v.SetProperty("PagesCount", "9999");
+    v.SaveToBookFile();
+    TBookInfo w = NewBook("p.tvst");
+    w.LoadFromBookFile();
+    TLines page;
+    w.ExtractPage(1, page);
+    EXPECT_EQ(w.GetProperty("PagesCount"), pages);
+    w.ExtractPage(std::stoi(pages), page);
+    EXPECT_TRUE(w.IsLastPage);
+    EXPECT_FALSE(page.empty());
+}
+
 TEST_F(BookTest, TruncatedBookFileIsDamagedAtEveryCutPoint) {
     TBookInfo b = NewBook("full.tvst");
     b.Title = "full.tvst";

@@ -549,6 +549,16 @@ void TBookInfo::IndexPages() {
         }
     }
     pagesIndexed_ = true;
+    // As for a book on file: no blank pages past the last marker.
+    int32_t found = GetIntProperty("PagesCount");
+    const int32_t counted = found;
+    while (found > 1 && !pages_.count(found)) --found;
+    if (found < counted && pages_.count(found)) CountPagesTo(found);
+}
+
+void TBookInfo::CountPagesTo(int32_t pages) {
+    SetProperty("PagesCount", IntToStr(pages));
+    LastPage = std::min(LastPage, pages);
 }
 
 bool TBookInfo::FindMarker(int32_t n, TextPos& pos) const {
@@ -634,6 +644,15 @@ void TBookInfo::IndexFilePages() {
         scan(text, true);
     }
     markerScan_ = fileIndexed_ = true;
+    // A count of pages beyond the markers the text holds (a crafted or cut
+    // book) would show blank pages at its end: the book has as many pages as
+    // its last marker says, kept with the next save.
+    size_t found = fileMarkers_.size();
+    while (found > 1 && fileMarkers_[found - 1] == npos) --found;
+    if (found < fileMarkers_.size() && fileMarkers_[found - 1] != npos) {
+        fileMarkers_.resize(found);
+        CountPagesTo(int32_t(found));
+    }
     // Kept in the book with the next save of the position.
     if (p > 0 && std::find(fileMarkers_.begin(), fileMarkers_.end(), npos) == fileMarkers_.end()) {
         ReservedB.clear();

@@ -134,6 +134,9 @@ class TBookInfo {
     };
     bool NameBodyFile();
     void IndexPages();
+    // The text's markers end at page pages, before the count said: the count
+    // becomes that (kept with the next save).
+    void CountPagesTo(int32_t pages);
     bool FindMarker(int32_t n, TextPos& pos) const;
     void ReadHeader(TStream& s);
     // Raises when a number the reader uses is none, or a count cannot fit room bytes.
