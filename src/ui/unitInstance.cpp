@@ -38,6 +38,9 @@ bool PrivateFolder(const QByteArray& path) {
 constexpr qint64 MaxMessageBytes = 64 * 1024;
 constexpr int MaxMessagePaths = 100;
 constexpr int MessageTimeoutMs = 3000;
+// Starts heard at once; more are dropped (each holds a message's room, and
+// thousands of idle connections held hundreds of megabytes).
+constexpr int MaxStartsAtOnce = 16;
 // The names of the temporary folder tried for the socket's folder.
 constexpr int MaxFolderTries = 16;
 
@@ -101,6 +104,13 @@ bool TInstanceGuard::Listen(std::function<void(const TFiles&)> onFiles) {
     }
     connect(server_, &QLocalServer::newConnection, this, [this, onFiles] {
         while (QLocalSocket* s = server_->nextPendingConnection()) {
+            if (heard_ >= MaxStartsAtOnce) {
+                s->abort();
+                s->deleteLater();
+                continue;
+            }
+            ++heard_;
+            connect(s, &QObject::destroyed, this, [this] { --heard_; });
             connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
             // A start that sends nothing whole in time is dropped.
             QTimer::singleShot(MessageTimeoutMs, s, [s] { s->abort(); });

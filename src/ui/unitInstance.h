@@ -21,7 +21,8 @@ class TInstanceGuard : public QObject {
     // Listens for later starts; onFiles gets the files each of them handed over
     // (possibly none: that start only wants the window raised). A message is at
     // most 64 KB and 100 files, sent whole within 3 seconds; a start that breaks
-    // these is dropped. False (said on standard error) when it cannot listen.
+    // these is dropped, and so is one beyond 16 connected at once. False (said
+    // on standard error) when it cannot listen.
     // Paths are bytes, as the file system has them (a name need not be UTF-8).
     using TFiles = std::vector<std::string>;
     bool Listen(std::function<void(const TFiles&)> onFiles);
@@ -39,4 +40,5 @@ class TInstanceGuard : public QObject {
     std::string folder_;
     int lockFd_ = -1;
     QLocalServer* server_ = nullptr;
+    int heard_ = 0;  // the later starts connected now
 };
