@@ -529,3 +529,15 @@ TEST_F(DialogTest, OnARussianDesktopEveryWindowSpeaksRussian) {
     EXPECT_NE(ReadFile(prog / "Templates/vpage.html").find("&#1044;&#1040;&#1051;&#1045;&#1045;"),
               std::string::npos);
 }
+
+TEST(MessageBoxes, ALongPathOrManyLinesFitTheScreen) {
+    const QString path = "/home/" + QString(5490, 'd') + "/book.txt";
+    const QString fitted = FitForBox("Cannot open file " + path);
+    EXPECT_LE(fitted.size(), 300);
+    EXPECT_TRUE(fitted.startsWith("Cannot open file /home/ddd"));
+    EXPECT_TRUE(fitted.endsWith("/book.txt"));
+    QStringList many;
+    for (int i = 0; i < 500; ++i) many << "line";
+    EXPECT_LE(FitForBox(many.join('\n')).count('\n'), 20);
+    EXPECT_EQ(FitForBox("Not found"), "Not found");
+}

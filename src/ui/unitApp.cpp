@@ -34,13 +34,26 @@ static QString Text(const std::string& s) {
     return QString::fromUtf8(s.data(), qsizetype(s.size()));
 }
 
+QString FitForBox(const QString& text) {
+    // A path of thousands of characters made a box taller than the screen.
+    constexpr int MaxLine = 300, Head = 150, Tail = 140, MaxLines = 20;
+    QStringList lines = text.split('\n');
+    if (lines.size() > MaxLines) {
+        lines = lines.mid(0, MaxLines);
+        lines << QString(QChar(0x2026));
+    }
+    for (QString& line : lines)
+        if (line.size() > MaxLine) line = line.left(Head) + QChar(0x2026) + line.right(Tail);
+    return lines.join('\n');
+}
+
 namespace {
 // A message box whose text is shown as it stands: messages carry names and
 // values from books, archives and the command line, never markup or links.
 int PlainBox(QMessageBox::Icon icon, const QString& caption, const std::string& text,
              QMessageBox::StandardButtons buttons,
              QMessageBox::StandardButton byDefault = QMessageBox::NoButton) {
-    QMessageBox box(icon, caption, Text(text), buttons, QApplication::activeWindow());
+    QMessageBox box(icon, caption, FitForBox(Text(text)), buttons, QApplication::activeWindow());
     box.setTextFormat(Qt::PlainText);
     box.setTextInteractionFlags(Qt::TextSelectableByMouse);
     if (byDefault != QMessageBox::NoButton) box.setDefaultButton(byDefault);

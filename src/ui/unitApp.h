@@ -12,6 +12,9 @@
 
 // Shows text in the standard error box (or hands it to ErrorBoxHook when set).
 void ShowErrorBox(const std::string& text);
+// A box's text made to fit a screen: a line of more than 300 characters keeps
+// its start and end around an ellipsis, and more than 20 lines end in one.
+QString FitForBox(const QString& text);
 // Shows an information message box (or hands it to MessageBoxHook when set).
 void ShowMessageBox(const std::string& text);
 // Asks a Yes/No question, No the default; true for Yes (or asks ConfirmHook when set).
