@@ -46,7 +46,24 @@ int main(int argc, char** argv) {
     // positions and options when it ends. It writes nothing before this point.
     TInstanceGuard instance(ProgramFolder);
     if (!instance.Acquire()) {
-        if (instance.HandOver(paths)) return 0;
+        TInstanceGuard::TFiles left;
+        if (instance.HandOver(TInstanceGuard::FitMessage(paths, left))) {
+            // One start hands over so many files at most: the rest are named.
+            if (!left.empty()) {
+                std::string names;
+                for (size_t i = 0; i < left.size() && i < 5; ++i)
+                    names += "\n" + left[i].substr(0, 200);
+                if (left.size() > 5) names += "\n...";
+                ShowMessageBox(
+                    QCoreApplication::translate("Tavisto",
+                                                "%1 files were not opened: a start hands at most "
+                                                "100 files to the reader running.")
+                        .arg(left.size())
+                        .toStdString() +
+                    names);
+            }
+            return 0;
+        }
         QMessageBox::information(
             nullptr, "Tavisto",
             QCoreApplication::translate("Tavisto", "Tavisto is already running."));

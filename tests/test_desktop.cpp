@@ -305,6 +305,17 @@ TEST(CommandLine, FileNamesArePassedAsTheirBytes) {
         EXPECT_EQ(AbsoluteArgumentPath(argument.c_str()), path) << argument;
 }
 
+TEST(InstanceGuard, AHandOverCarriesWhatFitsAndNamesTheRest) {
+    TInstanceGuard::TFiles many, left;
+    for (int i = 0; i < 150; ++i) many.push_back("/b/" + std::to_string(i) + ".txt");
+    EXPECT_EQ(TInstanceGuard::FitMessage(many, left).size(), 100u);
+    EXPECT_EQ(left.size(), 50u);
+    const TInstanceGuard::TFiles huge{"/b/a.txt", "/" + std::string(70000, 'x'), "/b/c.txt"};
+    EXPECT_EQ(TInstanceGuard::FitMessage(huge, left),
+              (TInstanceGuard::TFiles{"/b/a.txt", "/b/c.txt"}));
+    EXPECT_EQ(left.size(), 1u);
+}
+
 TEST(InstanceGuard, TheSocketIsPrivateAndAHandOverIsBounded) {
     TempDir d, tmp;
     const QByteArray oldRun = qgetenv("XDG_RUNTIME_DIR"), oldTmp = qgetenv("TMPDIR");

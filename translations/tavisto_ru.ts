@@ -235,6 +235,10 @@
         <source>The speech engine failed: %1</source>
         <translation>Сбой синтезатора речи: %1</translation>
     </message>
+    <message>
+        <source>%1 files were not opened: a start hands at most 100 files to the reader running.</source>
+        <translation>Не открыто файлов: %1. Запуск передаёт работающей программе не больше 100 файлов.</translation>
+    </message>
 </context>
 <context>
     <name>TfrmAbout</name>

@@ -143,6 +143,28 @@ bool TInstanceGuard::Listen(std::function<void(const TFiles&)> onFiles) {
     return true;
 }
 
+namespace {
+QByteArray MessageLine(const std::string& file) {
+    return QByteArray::fromStdString(file).toPercentEncoding("/") + '\n';
+}
+}  // namespace
+
+TInstanceGuard::TFiles TInstanceGuard::FitMessage(const TFiles& files, TFiles& left) {
+    TFiles fit;
+    left.clear();
+    qint64 bytes = 1;  // the empty line that ends the message
+    for (const std::string& f : files) {
+        const qint64 line = MessageLine(f).size();
+        if (int(fit.size()) < MaxMessagePaths && bytes + line <= MaxMessageBytes) {
+            fit.push_back(f);
+            bytes += line;
+        } else {
+            left.push_back(f);
+        }
+    }
+    return fit;
+}
+
 bool TInstanceGuard::HandOver(const TFiles& files, int timeoutMs) const {
     QDeadlineTimer deadline(timeoutMs);
     // The first reader may still be starting; it listens once its windows exist.
@@ -153,8 +175,7 @@ bool TInstanceGuard::HandOver(const TFiles& files, int timeoutMs) const {
         s.connectToServer(path);
         if (s.waitForConnected(500)) {
             QByteArray msg;
-            for (const std::string& f : files)
-                msg += QByteArray::fromStdString(f).toPercentEncoding("/") + '\n';
+            for (const std::string& f : files) msg += MessageLine(f);
             msg += '\n';
             s.write(msg);
             if (!s.waitForBytesWritten(2000)) return false;

@@ -29,6 +29,9 @@ class TInstanceGuard : public QObject {
     // A later start: hands files (absolute paths) to the reader holding the
     // lock; true once it confirmed them.
     bool HandOver(const TFiles& files, int timeoutMs = 5000) const;
+    // The files one hand-over can carry (the first ones, within its limits);
+    // the others go to left.
+    static TFiles FitMessage(const TFiles& files, TFiles& left);
 
     // The socket's path, named for the program folder, in a folder only this
     // user can enter ($XDG_RUNTIME_DIR, else a private folder of the temporary
