@@ -1,6 +1,5 @@
 // The Tavisto reader.
 #include <QImageReader>
-#include <QMessageBox>
 
 #include <unistd.h>
 
@@ -64,9 +63,10 @@ int main(int argc, char** argv) {
             }
             return 0;
         }
-        QMessageBox::information(
-            nullptr, "Tavisto",
-            QCoreApplication::translate("Tavisto", "Tavisto is already running."));
+        const std::string running =
+            QCoreApplication::translate("Tavisto", "Tavisto is already running.").toStdString();
+        std::fprintf(stderr, "tavisto: %s\n", running.c_str());
+        ShowMessageBox(running);
         return 1;
     }
     try {

@@ -55,6 +55,9 @@ int PlainBox(QMessageBox::Icon icon, const QString& caption, const std::string& 
              QMessageBox::StandardButton byDefault = QMessageBox::NoButton) {
     QMessageBox box(icon, caption, FitForBox(Text(text)), buttons, QApplication::activeWindow());
     box.setTextFormat(Qt::PlainText);
+    // Above the splash at start-up, and above a reader's full-screen window
+    // when another start speaks.
+    box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     box.setTextInteractionFlags(Qt::TextSelectableByMouse);
     if (byDefault != QMessageBox::NoButton) box.setDefaultButton(byDefault);
     return box.exec();
