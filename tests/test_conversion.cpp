@@ -384,6 +384,15 @@ TEST_F(PipelineTest, NulBytesAreSpacesAndBinaryFilesAreRefused) {
         EXPECT_EQ(std::string(err.what()), (dir / "picture.txt") + " is not a text file");
     }
     EXPECT_NO_THROW(ConvertToBook(dir / "escapes.txt", Lib())) << "0.9% control bytes is text";
+    // 150 KB of random bytes after 100 KB of text: between the places looked at
+    // first, and refused by the look at the end.
+    std::string tail;
+    for (int i = 0; i < 100000 / 30; ++i)
+        tail += "  A line of a text, number " + std::to_string(i % 1000) + "\r\n";
+    uint32_t r = 12345;
+    for (int i = 0; i < 150000; ++i) tail += char((r = r * 1103515245 + 12345) >> 24);
+    WriteFile(dir / "tail.txt", tail);
+    EXPECT_THROW(ConvertToBook(dir / "tail.txt", Lib()), ETextRefused);
 }
 
 TEST_F(PipelineTest, SourcesWithoutTextAreRefused) {

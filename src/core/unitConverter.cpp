@@ -25,13 +25,20 @@ constexpr size_t MaxLineBytes = 1 << 20;
 
 // Whether a text is a text at all, decided by where its bytes stand, not by how
 // they were read: its first 64 KB, then the first 4 KB of every 256 KB after
-// them, so that a text turning into binary bytes (or a hole of NULs) is refused
-// when it is met, before any book is saved.
+// them, and its last 4 KB, so that a text turning into binary bytes (or a hole
+// of NULs) is refused when it is met, before any book is saved.
 class TBinaryWatch {
   public:
     explicit TBinaryWatch(std::string path) : path_(std::move(path)) {}
     // Bytes of the text from offset at.
     void Feed(const char* p, size_t n, uint64_t at) {
+        // The last bytes so far, for the look at the end.
+        if (n >= TailBytes) {
+            tail_.assign(p + n - TailBytes, TailBytes);
+        } else {
+            tail_.append(p, n);
+            if (tail_.size() > TailBytes) tail_.erase(0, tail_.size() - TailBytes);
+        }
         while (n > 0) {
             const uint64_t start = window_ * Chunk, len = window_ ? 4096 : 65536;
             if (at + n <= start) return;
@@ -58,13 +65,16 @@ class TBinaryWatch {
     // A text shorter than the first window is judged by all it has.
     void Finish() {
         if (window_ == 0 && !held_.empty()) Check(held_);
+        // The end, which the windows may have passed by.
+        if (window_ > 0) Check(tail_);
     }
 
   private:
+    static constexpr size_t TailBytes = 4096;
     void Check(std::string_view sample) const {
         if (LooksBinary(sample)) throw ETextRefused(Fmt(TMsg::tr("%s is not a text file"), path_));
     }
-    std::string path_, held_;
+    std::string path_, held_, tail_;
     uint64_t window_ = 0;
 };
 
