@@ -339,6 +339,27 @@ TEST_F(BookTest, APageCountBeyondTheTextsMarkersShowsNoBlankPages) {
     EXPECT_FALSE(page.empty());
 }
 
+TEST_F(BookTest, APageTooLargeToShowIsRefusedAndARebuildCutsIt) {
+    // A book of one page of 6 MB, made by hand.
+    TBookInfo b = NewBook("big.tvst");
+    TLines body{"<Page1><p id=\"par1\" class=\"pnorm\">start"};
+    for (int i = 0; i < 60000; ++i)
+        body.push_back("  a line of the one page " + std::string(80, 'x'));
+    b.EditBody() = body;
+    b.SetProperty("PagesCount", "1");
+    b.SetProperty("TotalParagraphs", "1");
+    b.SaveToBookFile();
+    TBookInfo v = NewBook("big.tvst");
+    v.LoadFromBookFile();
+    TLines page;
+    EXPECT_THROW(v.ExtractPage(1, page), ETextRefused);
+    const TLayout::TKind kind = TLayout::Classic;
+    RebuildBook(v, &kind);
+    EXPECT_GT(v.GetIntProperty("PagesCount"), 100);
+    v.ExtractPage(50, page);
+    EXPECT_FALSE(page.empty());
+}
+
 TEST_F(BookTest, TruncatedBookFileIsDamagedAtEveryCutPoint) {
     TBookInfo b = NewBook("full.tvst");
     b.Title = "full.tvst";

@@ -204,6 +204,10 @@
         <source>The book&apos;s contents are too large to be shown</source>
         <translation>Оглавление книги слишком велико, чтобы его показать</translation>
     </message>
+    <message>
+        <source>Page %s of the book %s is too large to be shown: choose its paragraphs again (Books, Paragraphs) to cut it into pages</source>
+        <translation>Страница %s книги %s слишком велика, чтобы её показать: выберите абзацы заново (Книги, Абзацы), и книга будет разбита на страницы</translation>
+    </message>
 </context>
 <context>
     <name>Tavisto</name>

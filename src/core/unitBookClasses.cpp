@@ -690,6 +690,13 @@ void TBookInfo::ExtractPageFromFile(int32_t n, TLines& lines) {
     }
     start += Marker(n).size();
     if (end <= start) return;
+    // The conversion makes pages of some 16 to 32 KB; a larger one was made
+    // elsewhere, and shown whole it would take the reader gigabytes.
+    if (end - start > MaxPageBytes)
+        throw ETextRefused(Fmt(TMsg::tr("Page %s of the book %s is too large to be shown: "
+                                        "choose its paragraphs again (Books, Paragraphs) to "
+                                        "cut it into pages"),
+                               IntToStr(n), FileName));
     std::string text(size_t(end - start), '\0');
     if (!ReadAt(file_->fd.Get(), text.data(), text.size(), file_->offset + start))
         throw EBookDamaged(Fmt(TMsg::tr("Book file %s is damaged"), FullPath()));

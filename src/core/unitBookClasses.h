@@ -21,6 +21,8 @@ bool IsBareFileName(const std::string& name);
 // Contents larger than this are left in the book file: no book has so many
 // headings, and a crafted one would make the reader hold gigabytes.
 constexpr uint64_t MaxContentsBytes = 16 << 20;
+// A page larger than this is not read from a book file (see ExtractPage).
+constexpr uint64_t MaxPageBytes = 4 << 20;
 
 // One book: title, book file name, properties, converted text and reading position.
 // Its book file is Folder + FileName; Folder is the library folder with a trailing '/'.
@@ -102,6 +104,8 @@ class TBookInfo {
     int32_t GetIntProperty(const std::string& name) const;
     void SetProperty(const std::string& name, const std::string& value);
 
+    // Page n's lines. Raises ETextRefused for a page of a book on file larger
+    // than MaxPageBytes (never made by the conversion).
     void ExtractPage(int32_t n, TLines& lines);
     // Where page n's marker stands in the body text (0 when it has none).
     uint64_t PageOffset(int32_t n);
