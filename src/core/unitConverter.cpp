@@ -535,11 +535,20 @@ TBookInfo ConvertToBook(const std::string& sourcePath, const std::string& folder
 
 TLayout RebuildBook(TBookInfo& book, const TLayout::TKind* kind) {
     const std::string charset = book.GetProperty("Charset");
-    // The book's own lines, their tags and markers taken off.
+    // The book's own lines, their tags and markers taken off. A "<" left in
+    // the text is the book's own (a conversion writes none; a crafted book
+    // may): escaped, so that it never reads as a marker in the new book.
+    std::string escapedLine;
     auto eachLine = [&](const std::function<void(std::string_view, int32_t)>& fn) {
         book.ForEachLine([&](std::string_view line) {
             int32_t n = 0;
-            const std::string_view text = TextOfBodyLine(line, n);
+            std::string_view text = TextOfBodyLine(line, n);
+            if (std::memchr(text.data(), '<', text.size())) {
+                escapedLine.clear();
+                for (const char c : text)
+                    escapedLine += c == '<' ? std::string_view("&lt;") : std::string_view(&c, 1);
+                text = escapedLine;
+            }
             fn(text, n);
         });
     };
