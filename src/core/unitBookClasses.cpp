@@ -397,10 +397,10 @@ bool TBookInfo::HoldsSameText() {
     } catch (const EAppError&) {
         return false;
     }
+    // The page index and count are not compared: this record may have made
+    // them again from the text since it was opened.
     if (now.BodySize() != BodySize() || now.Properties.empty() ||
-        now.GetProperty("TotalParagraphs") != GetProperty("TotalParagraphs") ||
-        now.GetProperty("PagesCount") != GetProperty("PagesCount") ||
-        (!now.ReservedB.empty() && !ReservedB.empty() && now.ReservedB != ReservedB))
+        now.GetProperty("TotalParagraphs") != GetProperty("TotalParagraphs"))
         return false;
     // The first and the last bytes of the two texts.
     const uint64_t size = BodySize(), piece = std::min<uint64_t>(size, 4096);

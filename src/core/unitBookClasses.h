@@ -166,7 +166,7 @@ class TBookInfo {
     static bool IdentityOf(int fd, TFileIdentity& id);
     void RememberFile();
     // The file now at FullPath() holds this record's text (as far as its
-    // length, counts, page index and first and last bytes tell).
+    // length, paragraph count and first and last bytes tell).
     bool HoldsSameText();
 
     std::string folder_;
