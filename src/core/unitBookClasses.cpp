@@ -156,18 +156,8 @@ void TBookInfo::LoadFromBookFile() {
             file->contentsAt = uint64_t(s->Position());
             file->contentsBytes = uint64_t(contents);
             s->Skip(uint64_t(contents));
-        } else {
-            TMemoryStream block;
-            WriteI32(block, contents);
-            if (contents > 0) {
-                if (s->Remaining() < contents) Damaged(s->Path());
-                std::string bytes(size_t(contents), '\0');
-                s->ReadBuffer(bytes.data(), bytes.size());
-                block.Write(bytes.data(), bytes.size());
-            }
-            block.SetPosition(0);
-            if (!ReadStringList(block, loaded.ReservedA, most("TotalParagraphs")))
-                Damaged(s->Path());
+        } else if (!ReadStringListOf(*s, contents, loaded.ReservedA, most("TotalParagraphs"))) {
+            Damaged(s->Path());
         }
         if (!ReadStringList(*s, loaded.ReservedB, most("PagesCount"))) Damaged(s->Path());
         DropRoom(loaded.ReservedA);

@@ -202,9 +202,12 @@ void ReadStringList(TStream& s, TLines& lines) {
 }
 
 bool ReadStringList(TStream& s, TLines& lines, size_t maxLines) {
+    return ReadStringListOf(s, ReadI32(s), lines, maxLines);
+}
+
+bool ReadStringListOf(TStream& s, int32_t n, TLines& lines, size_t maxLines) {
     // The block is split as it is read, piece by piece, into a list of its own,
     // which replaces the caller's only when the whole block was there.
-    int32_t n = ReadI32(s);
     TLines out;
     bool fits = true;
     if (n >= 1) {

@@ -103,6 +103,8 @@ void ReadStringList(TStream& s, TLines& lines);
 // The same for a list that may hold at most maxLines lines: a longer one is
 // passed over without being kept (lines empty) and false is returned.
 bool ReadStringList(TStream& s, TLines& lines, size_t maxLines);
+// The same, its length n already read.
+bool ReadStringListOf(TStream& s, int32_t n, TLines& lines, size_t maxLines);
 // Passes over a byte block (a line list) without reading it into memory.
 void SkipBlock(TStream& s);
 
