@@ -6,11 +6,11 @@
 #include <csignal>
 #include <cstdio>
 
-#include "options/unitOptStorage.h"
-#include "unitApp.h"
-#include "unitInstance.h"
-#include "unitMain.h"
-#include "unitStartup.h"
+#include "options/Options.h"
+#include "ui/Application.h"
+#include "ui/InstanceGuard.h"
+#include "ui/MainWindow.h"
+#include "ui/Startup.h"
 #include "view/PageView.h"
 
 int main(int argc, char** argv) {
@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tavisto: run as root: the web view's sandbox is off\n");
     }
     PrepareRendering();
-    TApplication app(argc, argv);
+    Application app(argc, argv);
     app.setApplicationName("Tavisto");
     app.setDesktopFileName("tavisto");
     InstallTranslation(QLocale::system());
@@ -43,10 +43,10 @@ int main(int argc, char** argv) {
 
     // One reader per library: a second one would overwrite the first one's
     // positions and options when it ends. It writes nothing before this point.
-    TInstanceGuard instance(ProgramFolder);
+    InstanceGuard instance(ProgramFolder);
     if (!instance.Acquire()) {
-        TInstanceGuard::TFiles left;
-        if (instance.HandOver(TInstanceGuard::FitMessage(paths, left))) {
+        InstanceGuard::FileList left;
+        if (instance.HandOver(InstanceGuard::FitMessage(paths, left))) {
             // One start hands over so many files at most: the rest are named.
             if (!left.empty()) {
                 std::string names;
@@ -77,9 +77,9 @@ int main(int argc, char** argv) {
 
     if (!QImageReader::supportedImageFormats().contains("jpeg"))
         std::fprintf(stderr, "tavisto: no JPEG reader: the splash picture cannot be shown\n");
-    TPageView::ViewAfterFirstPaint = true;
+    PageView::ViewAfterFirstPaint = true;
     CreateForms();
-    instance.Listen([](const TInstanceGuard::TFiles& handed) {
+    instance.Listen([](const InstanceGuard::FileList& handed) {
         if (!frmMain || frmMain->Closed()) return;
         frmMain->OpenFilesLater(handed);
     });

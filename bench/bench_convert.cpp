@@ -15,8 +15,8 @@
 
 #include "BenchUtil.h"
 #include "TextGen.h"
-#include "core/unitConverter.h"
-#include "core/unitFiles.h"
+#include "base/Files.h"
+#include "convert/Converter.h"
 
 namespace {
 
@@ -81,7 +81,7 @@ void Measure(const std::string& dir, uint64_t mb, const std::string& kind,
     for (int run = 0; run < Runs; ++run) {
         auto [secs, mbytes] = InChild([&] {
             auto t = BenchClock::now();
-            TBookInfo book = ConvertToBook(src, lib);
+            BookFile book = ConvertToBook(src, lib);
             book.SaveAsNewBook("gen");
             return SecondsSince(t);
         });

@@ -15,24 +15,24 @@
 
 #include "BenchUtil.h"
 #include "TextGen.h"
-#include "core/unitConverter.h"
-#include "core/unitFiles.h"
-#include "core/unitSearch.h"
-#include "options/unitOptStorage.h"
-#include "render/unitReader.h"
+#include "base/Files.h"
+#include "convert/Converter.h"
+#include "options/Options.h"
+#include "reading/ReadingSession.h"
+#include "search/TextMatcher.h"
 
 namespace {
 
 constexpr int Runs = 5;
 
-struct NullView : THtmlView {
+struct NullView : HtmlView {
     void Navigate(const std::string&) override { ++doc; }
     void Clear() override {}
     uint64_t Document() const override { return doc; }
-    void AskIds(int, int, TIdsAnswer) override {}
+    void AskIds(int, int, IdsAnswer) override {}
     void ScrollParagraphIntoView(const std::string&, int32_t) override {}
     void ScrollToBottom() override {}
-    void ScrollBy(int, int, std::function<void(TScrollState)>) override {}
+    void ScrollBy(int, int, std::function<void(ScrollState)>) override {}
     void Highlight(const std::string&, const std::u16string&) override {}
     int ViewWidth() const override { return 1000; }
     int ViewHeight() const override { return 700; }
@@ -46,7 +46,7 @@ struct NullTimer : ITimerControl {
     bool on = false;
     uint16_t iv = 20;
 };
-struct NullStatus : TReaderStatus {
+struct NullStatus : ReadingStatus {
     void SetTitlePanel(const std::string&) override {}
     void RepaintProgress(int) override {}
 };
@@ -61,7 +61,7 @@ double ResidentMB() {
 
 double ReadWholeFileSeconds(const std::string& path) {
     auto t = BenchClock::now();
-    TFd fd(OpenRegularFile(path));
+    FileDescriptor fd(OpenRegularFile(path));
     std::string buf(1 << 20, '\0');
     for (uint64_t at = 0;;) {
         ssize_t n = ::pread(fd.Get(), buf.data(), buf.size(), off_t(at));
@@ -80,12 +80,12 @@ void Measure(uint64_t mb) {
         std::fwrite(text.data(), 1, text.size(), f);
         std::fclose(f);
     }
-    TBookInfo made = ConvertToBook(src, BooksFolder());
+    BookFile made = ConvertToBook(src, BooksFolder());
     made.SaveAsNewBook("book");
     const std::string name = made.FileName, path = BooksFolder() + name;
     const int pages = made.GetIntProperty("PagesCount");
     const int32_t paragraphs = made.GetIntProperty("TotalParagraphs");
-    const size_t headings = made.ReservedA.size();
+    const size_t headings = made.Contents.size();
     ::unlink(src.c_str());
 
     NullView view;
@@ -94,7 +94,7 @@ void Measure(uint64_t mb) {
     std::vector<double> opens, turns, saves, reads, searches, memory;
     double before = ResidentMB();
     for (int run = 0; run < Runs; ++run) {
-        TReader reader(view, scroll, progress, status);
+        ReadingSession reader(view, scroll, progress, status);
         auto t = BenchClock::now();
         reader.OpenBook(name);
         reader.LoadPage();
@@ -111,9 +111,9 @@ void Measure(uint64_t mb) {
         reader.CurrentBook->SavePosition();
         saves.push_back(SecondsSince(s));
         reads.push_back(ReadWholeFileSeconds(path));
-        const TTextMatcher needle("NEEDLE in the  haystack",
-                                  reader.CurrentBook->GetProperty("Charset"));
-        TSearchHit hit;
+        const TextMatcher needle("NEEDLE in the  haystack",
+                                 reader.CurrentBook->GetProperty("Charset"));
+        SearchHit hit;
         auto f = BenchClock::now();
         FindNext(*reader.CurrentBook, needle, 1, UINT64_MAX, hit);
         searches.push_back(SecondsSince(f));

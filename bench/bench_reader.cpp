@@ -25,13 +25,13 @@
 #include "BenchUtil.h"
 #include "GuiUtil.h"
 #include "TextGen.h"
-#include "core/unitConverter.h"
-#include "options/unitOptStorage.h"
-#include "ui/unitApp.h"
-#include "ui/unitMain.h"
-#include "ui/unitStartup.h"
+#include "convert/Converter.h"
+#include "options/Options.h"
+#include "ui/Application.h"
+#include "ui/MainWindow.h"
+#include "ui/Startup.h"
 #include "view/PageView.h"
-#include "view/ThdTimer.h"
+#include "view/ThreadedTimer.h"
 
 namespace {
 
@@ -92,12 +92,12 @@ std::string MakeBook(uint64_t mb) {
     FILE* f = std::fopen(src.c_str(), "wb");
     std::fwrite(text.data(), 1, text.size(), f);
     std::fclose(f);
-    TBookInfo b = ConvertToBook(src, BooksFolder());
+    BookFile b = ConvertToBook(src, BooksFolder());
     b.LastPage = b.GetIntProperty("PagesCount") / 2;
     b.SaveAsNewBook("book" + std::to_string(mb));
     ::unlink(src.c_str());
     // Open at the middle page, the position kept in the book.
-    TBookInfo at(BooksFolder());
+    BookFile at(BooksFolder());
     at.FileName = b.FileName;
     at.LoadFromBookFile();
     at.LastPage = at.GetIntProperty("PagesCount") / 2;
@@ -106,7 +106,7 @@ std::string MakeBook(uint64_t mb) {
     return b.FileName;
 }
 
-bool Shown(TReader& r) {
+bool Shown(ReadingSession& r) {
     return r.CurDocument && r.CurDocument == frmMain->WB->Document() && !r.RestorePosition;
 }
 
@@ -132,14 +132,14 @@ int main(int argc, char** argv) {
     LoadOptions();
     RecentBook = small;
     PrepareRendering();
-    TApplication app(argc, argv);
+    Application app(argc, argv);
     ErrorBoxHook = [](const std::string& m) { std::fprintf(stderr, "error: %s\n", m.c_str()); };
     MessageBoxHook = ErrorBoxHook;
     CreateForms(50);
     frmMain->showNormal();
     frmMain->resize(1200, 800);
     Pause(2000);  // the splash's wait, and the view's start
-    TReader& r = frmMain->Reader();
+    ReadingSession& r = frmMain->Reader();
     std::printf("view drawn %s\n", x ? "into an X window (xvfb)" : "headless (offscreen)");
 
     // Opening: from LoadRecentBook (after the splash) to the first page shown.
@@ -189,19 +189,19 @@ int main(int argc, char** argv) {
         std::vector<double> rates, cpu, main;
         for (int run = 0; run < 3; ++run) {
             PageScript(frmMain->WB, "window.scrollTo(0, 0)");
-            frmMain->tmScroll->SetInterval(uint16_t(interval));
+            frmMain->scrollTimer->SetInterval(uint16_t(interval));
             const double start = PageOffset(frmMain->WB);
             const int runMs = interval == 200 ? 8000 : 3000;
             const double cpu0 = CpuSeconds(), main0 = CpuSeconds(true);
             QElapsedTimer t;
-            frmMain->btAutoScroll->setChecked(true);
-            frmMain->btAutoScrollClick();
+            frmMain->autoScrollAction->setChecked(true);
+            frmMain->ToggleAutoScroll();
             t.start();
             Pause(runMs);
             const double secs = double(t.nsecsElapsed()) / 1e9;
             const double moved = PageOffset(frmMain->WB) - start;
-            frmMain->btAutoScroll->setChecked(false);
-            frmMain->btAutoScrollClick();
+            frmMain->autoScrollAction->setChecked(false);
+            frmMain->ToggleAutoScroll();
             cpu.push_back((CpuSeconds() - cpu0) / secs);
             main.push_back((CpuSeconds(true) - main0) / secs);
             // The pixels the clock called for by the end: one per whole interval.
@@ -214,7 +214,7 @@ int main(int argc, char** argv) {
             Show(SpreadOf(cpu), "%", 100).c_str(), Show(SpreadOf(main), "%", 100).c_str());
         std::fflush(stdout);
     }
-    frmMain->tmProgress->SetEnabled(false);
+    frmMain->progressTimer->SetEnabled(false);
     DestroyForms();
     std::system(("rm -rf '" + work + "'").c_str());
     return 0;

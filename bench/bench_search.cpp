@@ -10,11 +10,11 @@
 
 #include "BenchUtil.h"
 #include "TextGen.h"
-#include "core/unitCodePages.h"
-#include "core/unitConverter.h"
-#include "core/unitFiles.h"
-#include "core/unitSearch.h"
-#include "options/unitOptStorage.h"
+#include "base/Files.h"
+#include "convert/Converter.h"
+#include "options/Options.h"
+#include "search/TextMatcher.h"
+#include "text/Charsets.h"
 
 namespace {
 
@@ -24,32 +24,32 @@ void Measure(const char* what, bool cyrillic, bool utf8, const std::string& need
     const std::string src = ProgramFolder + "book.txt";
     {
         std::string text = GenerateText(100 << 20, cyrillic, 5);
-        if (utf8) text = ToUtf8(text, TCodePage::Win1251);
+        if (utf8) text = ToUtf8(text, CodePage::Win1251);
         text += "\r\n  " + (utf8 || !cyrillic ? needle : std::string()) + "\r\n";
         if (cyrillic && !utf8) {
             // The needle as windows-1251 writes it.
             std::string b;
             for (size_t i = 0; i < needle.size();) {
                 unsigned char c;
-                EncodeChar(DecodeChar(needle, i, TCodePage::Utf8), TCodePage::Win1251, c);
+                EncodeChar(DecodeChar(needle, i, CodePage::Utf8), CodePage::Win1251, c);
                 b += char(c);
             }
             text.insert(text.size() - 2, b);
         }
         SaveFileSafely(src, text);
     }
-    TBookInfo book = ConvertToBook(src, BooksFolder());
+    BookFile book = ConvertToBook(src, BooksFolder());
     book.SaveAsNewBook("book");
     ::unlink(src.c_str());
     const int32_t last = book.GetIntProperty("TotalParagraphs");
-    const TTextMatcher m(needle, book.GetProperty("Charset"));
+    const TextMatcher m(needle, book.GetProperty("Charset"));
     std::vector<double> searches, floors;
     for (int run = 0; run < Runs; ++run) {
         auto f = BenchClock::now();
         uint64_t bytes = 0;
         book.ReadBodyText([&](std::string_view piece) { bytes += piece.size(); });
         floors.push_back(SecondsSince(f));
-        TSearchHit hit;
+        SearchHit hit;
         auto s = BenchClock::now();
         FindNext(book, m, 1, UINT64_MAX, hit);
         searches.push_back(SecondsSince(s));

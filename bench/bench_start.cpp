@@ -29,7 +29,7 @@
 
 #include "BenchUtil.h"
 #include "TextGen.h"
-#include "core/unitFiles.h"
+#include "base/Files.h"
 
 namespace {
 

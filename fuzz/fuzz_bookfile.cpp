@@ -4,14 +4,14 @@
 #include <cstdint>
 #include <string>
 
-#include "core/unitBookClasses.h"
-#include "core/unitErrors.h"
+#include "base/Errors.h"
+#include "book/BookFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     for (bool headerOnly : {false, true}) {
-        TBookInfo book("/nonexistent/");
-        TMemoryStream in(bytes);
+        BookFile book("/nonexistent/");
+        MemoryStream in(bytes);
         try {
             book.ReadFrom(in, headerOnly);
         } catch (const EReadError&) {
@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         if (headerOnly) continue;
         try {
-            TLines page;
+            LineList page;
             const int32_t pages = book.GetIntProperty("PagesCount");
             for (int32_t n = 0; n <= 3 && n <= pages + 1; ++n) book.ExtractPage(n, page);
             book.LastPage = book.GetIntProperty("LastPage");
@@ -27,13 +27,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             book.PrevPage(page);
         } catch (const EConvertError&) {
         }
-        TMemoryStream out;
+        MemoryStream out;
         book.WriteTo(out);
-        TBookInfo again("/nonexistent/");
-        TMemoryStream back(out.Data());
+        BookFile again("/nonexistent/");
+        MemoryStream back(out.Data());
         again.ReadFrom(back, false);
         if (again.Title != book.Title || again.Properties != book.Properties ||
-            again.ReservedA != book.ReservedA || again.ReservedB != book.ReservedB ||
+            again.Contents != book.Contents || again.PageIndex != book.PageIndex ||
             again.Body() != book.Body())
             __builtin_trap();
     }

@@ -10,18 +10,18 @@
 #include <string>
 
 #include "FuzzFolder.h"
-#include "core/unitBodyLines.h"
-#include "core/unitBookClasses.h"
-#include "core/unitCodePages.h"
-#include "core/unitConverter.h"
-#include "core/unitErrors.h"
-#include "core/unitFiles.h"
-#include "core/unitHeadings.h"
-#include "core/unitSearch.h"
-#include "core/unitTextConversions.h"
-#include "render/unitHyphenation.h"
-#include "render/unitPageBuilder.h"
-#include "render/unitReadAloud.h"
+#include "base/Errors.h"
+#include "base/Files.h"
+#include "book/BodyLines.h"
+#include "book/BookFile.h"
+#include "convert/Converter.h"
+#include "convert/Headings.h"
+#include "convert/TextAnalysis.h"
+#include "reading/Hyphenator.h"
+#include "reading/PageBuilder.h"
+#include "reading/ReadAloud.h"
+#include "search/TextMatcher.h"
+#include "text/Charsets.h"
 
 namespace {
 
@@ -32,14 +32,14 @@ std::string WithoutSoftHyphens(std::string s) {
 
 // The page as the view gets it: hyphenation adds soft hyphens and nothing else;
 // read aloud, its first paragraphs give sentences of a breath each.
-void SetPage(TLines page, TCodePage cp) {
+void SetPage(LineList page, CodePage cp) {
     for (int32_t n = 1; n <= 8; ++n)
         for (const std::string& s : ParagraphSentences(page, n, cp))
-            if (s.empty() || CharCount(s, TCodePage::Utf8) > 300) __builtin_trap();
+            if (s.empty() || CharCount(s, CodePage::Utf8) > 300) __builtin_trap();
     EscapeForeignMarkup(page);
-    TLines set = page;
+    LineList set = page;
     for (const char* language : {"ru", "en"}) {
-        const THyphenator* h = THyphenator::ForLanguage(language);
+        const Hyphenator* h = Hyphenator::ForLanguage(language);
         if (!h) continue;
         h->Hyphenate(set, cp);
         for (size_t i = 0; i < page.size(); ++i)
@@ -48,7 +48,7 @@ void SetPage(TLines page, TCodePage cp) {
 }
 
 // The letters and digits of a book's text, its tags and markers aside.
-uint64_t LettersOf(TBookInfo& b) {
+uint64_t LettersOf(BookFile& b) {
     uint64_t n = 0;
     b.ForEachLine([&](std::string_view line) {
         int32_t tag = 0;
@@ -57,7 +57,7 @@ uint64_t LettersOf(TBookInfo& b) {
     return n;
 }
 
-std::string BodyOf(TBookInfo& b) {
+std::string BodyOf(BookFile& b) {
     std::string text;
     b.ReadBodyText([&](std::string_view piece) { text.append(piece); });
     return text;
@@ -67,7 +67,7 @@ std::string BodyOf(TBookInfo& b) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     SaveFileSafely(Folder() + "f.tvst", bytes);
-    TBookInfo book(Folder());
+    BookFile book(Folder());
     book.FileName = "f.tvst";
     try {
         book.LoadFromBookFile();
@@ -78,8 +78,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string body = BodyOf(book);
     try {
         EnsureContents(book);
-        ParseContents(book.ReservedA);
-        TLines page;
+        ParseContents(book.Contents);
+        LineList page;
         const int32_t pages = book.GetIntProperty("PagesCount");
         for (int32_t n = 0; n <= pages + 1 && n <= 64; ++n) {
             book.ExtractPage(n, page);
@@ -87,14 +87,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             book.FirstParagraphOfPage(n);
         }
         book.PageOfParagraph(book.LastParagraph);
-        TTextMatcher matcher("a", book.GetProperty("Charset"));
+        TextMatcher matcher("a", book.GetProperty("Charset"));
         int hits = 0;
-        matcher.Scan(book, 0, [&](const TSearchHit&) { return ++hits < 100; });
+        matcher.Scan(book, 0, [&](const SearchHit&) { return ++hits < 100; });
         book.SavePosition();
     } catch (const EAppError&) {
         return 0;  // refused as it was read: nothing of it was written
     }
-    TBookInfo again(Folder());
+    BookFile again(Folder());
     again.FileName = "f.tvst";
     again.LoadFromBookFile();
     if (again.Title != book.Title || again.Properties != book.Properties || BodyOf(again) != body)
@@ -103,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // makes a book of less text than it read.
     try {
         const uint64_t letters = LettersOf(again);
-        const TLayout::TKind kind = TLayout::Classic;
+        const Layout::Shape kind = Layout::Classic;
         RebuildBook(again, &kind);
         if (LettersOf(again) < letters) __builtin_trap();
     } catch (const EAppError&) {

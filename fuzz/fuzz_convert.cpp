@@ -6,15 +6,15 @@
 #include <string>
 
 #include "FuzzFolder.h"
-#include "core/unitConverter.h"
-#include "core/unitDataStreaming.h"
-#include "core/unitErrors.h"
-#include "core/unitFiles.h"
+#include "base/Errors.h"
+#include "base/Files.h"
+#include "base/Streams.h"
+#include "convert/Converter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text = Folder() + "fuzz.txt";
     SaveFileSafely(text, std::string(reinterpret_cast<const char*>(data), size));
-    TBookInfo book(Folder());
+    BookFile book(Folder());
     try {
         book = ConvertToBook(text, Folder());
     } catch (const ETextRefused&) {
@@ -24,15 +24,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int32_t paragraphs = book.GetIntProperty("TotalParagraphs");
     if (pages < 1 || paragraphs < 1) __builtin_trap();
     if (book.Body()[0].rfind("<Page1><p id=\"par1\" class=\"pnorm\">", 0) != 0) __builtin_trap();
-    TLines page;
+    LineList page;
     for (int32_t n = 1; n <= pages && n <= 4; ++n) {
         book.ExtractPage(n, page);
         if (page.empty() || page[0].rfind("<p id=\"par", 0) != 0) __builtin_trap();
     }
-    TMemoryStream out;
+    MemoryStream out;
     book.WriteTo(out);
-    TBookInfo back(Folder());
-    TMemoryStream in(out.Data());
+    BookFile back(Folder());
+    MemoryStream in(out.Data());
     back.ReadFrom(in, false);
     if (back.Body() != book.Body() || back.Properties != book.Properties) __builtin_trap();
     return 0;

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "core/unitStrings.h"
-#include "render/unitStrSubs.h"
+#include "base/Strings.h"
+#include "reading/Placeholders.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t cut = bytes.find('\n');
     std::string valuesText = cut == std::string::npos ? std::string() : bytes.substr(0, cut);
     std::string tmpl = cut == std::string::npos ? bytes : bytes.substr(cut + 1);
-    TLines values;
+    LineList values;
     size_t from = 0;
     while (from <= valuesText.size()) {
         size_t bar = valuesText.find('|', from);
@@ -20,11 +20,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         values.push_back(valuesText.substr(from, bar - from));
         from = bar + 1;
     }
-    TLines lines = SplitText(tmpl);
-    TLines all = lines;
+    LineList lines = SplitText(tmpl);
+    LineList all = lines;
     ReplaceAllPlaceholders(all, values);
     for (const char* name : {"Charset", "Pg_Up", "Page_Text", "Pg_Dn"}) {
-        TLines one = lines;
+        LineList one = lines;
         ReplacePlaceholder(one, name, values.empty() ? std::string() : values[0]);
     }
     return 0;

@@ -8,15 +8,15 @@
 #include <string>
 
 #include "FuzzFolder.h"
-#include "core/unitConverter.h"
-#include "core/unitDataStreaming.h"
-#include "core/unitErrors.h"
-#include "core/unitFiles.h"
+#include "base/Errors.h"
+#include "base/Files.h"
+#include "base/Streams.h"
+#include "convert/Converter.h"
 
 namespace {
 
-std::string Bytes(TBookInfo& b) {
-    TMemoryStream out;
+std::string Bytes(BookFile& b) {
+    MemoryStream out;
     b.WriteTo(out);
     return out.Data();
 }
@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     SaveFileSafely(text, std::string(reinterpret_cast<const char*>(data), size));
     auto book = [&](size_t piece) {
         try {
-            TBookInfo b = ConvertToBook(text, Folder(), nullptr, nullptr, piece);
+            BookFile b = ConvertToBook(text, Folder(), nullptr, nullptr, piece);
             return Bytes(b);
         } catch (const EAppError& e) {
             return std::string("refused: ") + e.what();

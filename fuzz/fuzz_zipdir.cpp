@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "archive/ZipMaster.h"
+#include "archive/ZipArchive.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string path = [] {
@@ -19,13 +19,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!f) return 0;
     std::fwrite(data, 1, size, f);
     std::fclose(f);
-    TZipMaster zip;
+    ZipArchive zip;
     try {
         zip.SetZipFileName(path);
     } catch (const EArchiveError&) {
         return 0;
     }
-    for (const TArcRow& row : TextMembers(zip)) {
+    for (const ArchiveRow& row : TextMembers(zip)) {
         if (row.Name.find('/') != std::string::npos) __builtin_trap();
         if (row.Path + row.Name != row.Member && row.Member.find(':') == std::string::npos)
             __builtin_trap();

@@ -5,20 +5,19 @@
 #include <vector>
 
 #include "TestUtil.h"
-#include "core/unitBodyLines.h"
-#include "core/unitConverter.h"
-#include "core/unitHeadings.h"
+#include "book/BodyLines.h"
+#include "convert/Converter.h"
+#include "convert/Headings.h"
 
 // The text, written to dir/t.txt, converted into a book of the library dir.
-inline TBookInfo ConvertText(const TempDir& dir, const std::string& text,
-                             const TLayout::TKind* kind = nullptr,
-                             size_t pieceSize = ReadPieceSize) {
+inline BookFile ConvertText(const TempDir& dir, const std::string& text,
+                            const Layout::Shape* kind = nullptr, size_t pieceSize = ReadPieceSize) {
     WriteFile(dir / "t.txt", text);
     return ConvertToBook(dir / "t.txt", dir.Path(), nullptr, kind, pieceSize);
 }
 
 // The class of each body line's paragraph tag, in order ("-" for a line without one).
-inline std::vector<std::string> Classes(TBookInfo& b) {
+inline std::vector<std::string> Classes(BookFile& b) {
     std::vector<std::string> out;
     for (const auto& l : b.Body()) {
         std::string_view cls;
@@ -29,8 +28,8 @@ inline std::vector<std::string> Classes(TBookInfo& b) {
 }
 
 // Each body line's text, its marker and tag taken off.
-inline TLines Texts(TBookInfo& b) {
-    TLines out;
+inline LineList Texts(BookFile& b) {
+    LineList out;
     for (const auto& l : b.Body()) {
         int32_t n = 0;
         out.emplace_back(TextOfBodyLine(l, n));
@@ -47,10 +46,10 @@ inline std::string Iconv(const std::string& utf8, const std::string& charset) {
 }
 
 // The book's contents as "level text" lines, texts in UTF-8.
-inline std::vector<std::string> Contents(TBookInfo& b) {
+inline std::vector<std::string> Contents(BookFile& b) {
     std::vector<std::string> out;
-    const TCodePage cp = CodePageOf(b.GetProperty("Charset"));
-    for (const THeading& h : ParseContents(b.ReservedA))
+    const CodePage cp = CodePageOf(b.GetProperty("Charset"));
+    for (const Heading& h : ParseContents(b.Contents))
         out.push_back(std::to_string(h.Level) + " " + ToUtf8(h.Text, cp));
     return out;
 }

@@ -14,10 +14,10 @@
 #include <string>
 
 #include "TestUtil.h"
-#include "core/unitBookClasses.h"
-#include "core/unitConverter.h"
-#include "core/unitTextConversions.h"
-#include "options/unitOptStorage.h"
+#include "book/BookFile.h"
+#include "convert/Converter.h"
+#include "convert/TextAnalysis.h"
+#include "options/Options.h"
 #include "view/PageView.h"
 #include "view/WebEngineView.h"
 
@@ -53,10 +53,10 @@ inline QVariant PageScript(QWebEngineView* view, const QString& script, int time
 }
 
 // The web view of the page shown.
-inline TWebEngineView* FrontView(TPageView* view) {
-    return static_cast<TWebEngineView*>(view->Front());
+inline WebEngineView* FrontView(PageView* view) {
+    return static_cast<WebEngineView*>(view->Front());
 }
-inline QVariant PageScript(TPageView* view, const QString& script, int timeoutMs = 5000) {
+inline QVariant PageScript(PageView* view, const QString& script, int timeoutMs = 5000) {
     return PageScript(FrontView(view), script, timeoutMs);
 }
 
@@ -65,7 +65,7 @@ inline double PageOffset(QWebEngineView* view) {
     QVariant v = PageScript(view, "window.pageYOffset");
     return v.isValid() ? v.toDouble() : -1;
 }
-inline double PageOffset(TPageView* view) {
+inline double PageOffset(PageView* view) {
     return PageOffset(FrontView(view));
 }
 
@@ -94,14 +94,14 @@ struct ProgramDir {
     // Converts a text into MyBooks/ and returns the book file's name.
     std::string AddBook(const std::string& textName, const std::string& text) {
         WriteFile(dir / textName, text);
-        TBookInfo b = ConvertToBook(dir / textName, BooksFolder());
+        BookFile b = ConvertToBook(dir / textName, BooksFolder());
         b.SaveToBookFile();
         return b.FileName;
     }
     // The same, with a reading position stored in the book file.
     std::string AddBookAt(const std::string& textName, const std::string& text, int32_t page,
                           int32_t paragraph) {
-        TBookInfo b(BooksFolder());
+        BookFile b(BooksFolder());
         b.FileName = AddBook(textName, text);
         b.LoadFromBookFile();
         b.LastPage = page > 0 ? page : b.PageOfParagraph(paragraph);  // 0: the paragraph's

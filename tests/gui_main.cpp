@@ -4,7 +4,7 @@
 #include <csignal>
 #include <cstdlib>
 
-#include "ui/unitApp.h"
+#include "ui/Application.h"
 
 int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);
@@ -12,6 +12,6 @@ int main(int argc, char** argv) {
     ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
     PrepareRendering();
     ::testing::InitGoogleTest(&argc, argv);
-    TApplication app(argc, argv);
+    Application app(argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -20,23 +20,23 @@
 #include <string>
 #include <vector>
 
-#include "core/unitConverter.h"
-#include "core/unitFiles.h"
-#include "core/unitHeadings.h"
-#include "core/unitStyleValues.h"
-#include "options/unitOptStorage.h"
-#include "render/unitReadAloud.h"
-#include "ui/unitAbout.h"
-#include "ui/unitApp.h"
-#include "ui/unitArcView.h"
-#include "ui/unitBooks.h"
-#include "ui/unitCharsets.h"
-#include "ui/unitMain.h"
-#include "ui/unitScrollSpeed.h"
-#include "ui/unitStartup.h"
-#include "ui/unitStyleOpts.h"
+#include "base/Files.h"
+#include "convert/Converter.h"
+#include "convert/Headings.h"
+#include "options/Options.h"
+#include "options/StyleValues.h"
+#include "reading/ReadAloud.h"
+#include "ui/AboutDialog.h"
+#include "ui/Application.h"
+#include "ui/ArchiveDialog.h"
+#include "ui/BooksDialog.h"
+#include "ui/CharsetDialog.h"
+#include "ui/MainWindow.h"
+#include "ui/ScrollSpeedDialog.h"
+#include "ui/Startup.h"
+#include "ui/StyleDialog.h"
 #include "view/PageView.h"
-#include "view/ThdTimer.h"
+#include "view/ThreadedTimer.h"
 
 namespace {
 
@@ -57,7 +57,7 @@ void FillLibrary(const std::string& texts) {
     int i = 0;
     for (const std::string& n : names) {
         try {
-            TBookInfo b = ConvertToBook(texts + "/" + n, BooksFolder());
+            BookFile b = ConvertToBook(texts + "/" + n, BooksFolder());
             const int32_t total = b.GetIntProperty("TotalParagraphs");
             b.LastParagraph = std::max(1, total * ((i * 37) % 101) / 100);
             b.SetProperty("LastParagraph", std::to_string(b.LastParagraph));
@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
         return 1;
     LoadOptions();
     PrepareRendering();
-    TApplication app(argc, argv);
+    Application app(argc, argv);
     // On a Russian desktop (LANG=ru_RU.UTF-8): the windows in Russian, the
     // guide's Russian edition, and only the pictures that show the language.
     const bool russian = InstallTranslation(QLocale::system()) == "ru";
@@ -118,7 +118,7 @@ int main(int argc, char** argv) {
     MessageBoxHook = ErrorBoxHook;
     CreateForms(100);
     StartReader();
-    TReader& r = frmMain->Reader();
+    ReadingSession& r = frmMain->Reader();
     bool ok = QTest::qWaitFor(
         [&] {
             return r.CurDocument && r.CurDocument == frmMain->WB->Document() && !r.RestorePosition;
@@ -147,7 +147,7 @@ int main(int argc, char** argv) {
             void Stop() override {}
         } silent;
         {
-            TReadAloud aloud(r, silent);
+            ReadAloud aloud(r, silent);
             r.ShowParagraph(8);
             QTest::qWait(800);
             aloud.Start();
@@ -155,7 +155,7 @@ int main(int argc, char** argv) {
             ok = Shot(out + "readaloud-" + suffix + ".png") && ok;
             aloud.Stop();
         }
-        frmMain->tmProgress->SetEnabled(false);
+        frmMain->progressTimer->SetEnabled(false);
         DestroyForms();
         Run("rm -rf '" + work + "'");
         return ok ? 0 : 1;
@@ -189,7 +189,7 @@ int main(int argc, char** argv) {
     }
 
     // Night: the page and the window in its colours.
-    const TLines day = OptionList;
+    const LineList day = OptionList;
     SetValue(OptionList, "norm_color", StylePresets[2].NormColor);
     SetValue(OptionList, "titl_color", StylePresets[2].TitlColor);
     SetValue(OptionList, "bgcolor", StylePresets[2].BgColor);
@@ -209,7 +209,7 @@ int main(int argc, char** argv) {
         r.SwitchToBook("nekrasov-moroz-krasny-nos.tvst");
         ok = shown(doc) && ok;
         // Its first part's heading, wherever it was left.
-        const auto contents = ParseContents(r.CurrentBook->ReservedA);
+        const auto contents = ParseContents(r.CurrentBook->Contents);
         if (!contents.empty()) r.ShowParagraph(std::max(1, contents[0].Paragraph - 2));
         QTest::qWait(2500);
         ok = Shot(out + "structure-" + suffix + ".png") && ok;
@@ -222,7 +222,7 @@ int main(int argc, char** argv) {
     QTest::qWait(1500);
     ok = Shot(out + "nobook-" + suffix + ".png") && ok;
 
-    frmMain->tmProgress->SetEnabled(false);
+    frmMain->progressTimer->SetEnabled(false);
     DestroyForms();
     Run("rm -rf '" + work + "'");
     return ok ? 0 : 1;

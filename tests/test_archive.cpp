@@ -7,8 +7,8 @@
 #include <cstring>
 
 #include "TestUtil.h"
-#include "archive/ZipMaster.h"
-#include "core/unitFiles.h"
+#include "archive/ZipArchive.h"
+#include "base/Files.h"
 
 namespace {
 
@@ -53,10 +53,10 @@ TEST_F(ArchiveTest, ListsTextMembersWithPathsSizesAndDates) {
                  "src' && touch -d '2001-05-15 12:00' a.txt docs/b.txt && "
                  "zip -q -r ../ex.zip a.txt docs c.TXT d.doc"),
               0);
-    TZipMaster zip;
+    ZipArchive zip;
     zip.SetZipFileName(dir / "ex.zip");
     EXPECT_EQ(zip.EntryCount(), 4u) << "the folder entry is left out";
-    std::vector<TArcRow> rows = TextMembers(zip);
+    std::vector<ArchiveRow> rows = TextMembers(zip);
     ASSERT_EQ(rows.size(), 3u) << ".TXT is .txt";
     EXPECT_EQ(rows[0].Name, "a.txt");
     EXPECT_EQ(rows[0].Path, "");
@@ -74,14 +74,14 @@ TEST_F(ArchiveTest, ExtractsByBareNameOverwritingAnOlderFile) {
     WriteFile(dir / "src/docs/b.txt", "new text");
     ASSERT_EQ(Sh("cd '" + dir.Path() + "src' && zip -q -r ../ex.zip docs"), 0);
     WriteFile(dir / "TEMP/b.txt", "an older file of the same name");
-    TZipMaster zip;
+    ZipArchive zip;
     zip.SetZipFileName(dir / "ex.zip");
-    zip.FSpecArgs = {"docs/b.txt"};
+    zip.Members = {"docs/b.txt"};
     zip.ExtrBaseDir = dir / "TEMP/";
     zip.ExtractMembers();
     EXPECT_EQ(ReadFile(dir / "TEMP/b.txt"), "new text");
     EXPECT_FALSE(FileExists(dir / "TEMP/docs") || DirectoryExists(dir / "TEMP/docs"));
-    zip.FSpecArgs = {"docs/none.txt"};
+    zip.Members = {"docs/none.txt"};
     EXPECT_THROW(zip.ExtractMembers(), EArchiveError);
 }
 
@@ -91,7 +91,7 @@ TEST_F(ArchiveTest, UnreadableArchivesSayWhy) {
     std::string good = ReadFile(dir / "good.zip");
     WriteFile(dir / "cut.zip", good.substr(0, good.size() / 2));
     for (const char* name : {"garbage.zip", "cut.zip", "missing.zip"}) {
-        TZipMaster zip;
+        ZipArchive zip;
         try {
             zip.SetZipFileName(dir / name);
             FAIL() << name;
@@ -109,13 +109,13 @@ TEST_F(ArchiveTest, NoPathFromTheArchiveReachesTheDisk) {
                                {"/abs/olute.txt", "absolute"},
                                {"sub/..", "dots"},
                                {"sub\\.", "dot"}});
-    TZipMaster zip;
+    ZipArchive zip;
     zip.SetZipFileName(dir / "evil.zip");
     zip.ExtrBaseDir = dir / "TEMP/";
-    std::vector<TArcRow> rows = TextMembers(zip);
+    std::vector<ArchiveRow> rows = TextMembers(zip);
     ASSERT_EQ(rows.size(), 2u);
     for (const auto& r : rows) {
-        zip.FSpecArgs = {r.Member};
+        zip.Members = {r.Member};
         zip.ExtractMembers();
     }
     EXPECT_EQ(ReadFile(dir / "TEMP/escape.txt"), "outside?");
@@ -123,7 +123,7 @@ TEST_F(ArchiveTest, NoPathFromTheArchiveReachesTheDisk) {
     EXPECT_FALSE(FileExists(dir / "escape.txt"));
     EXPECT_FALSE(FileExists(dir.Path() + "../escape.txt"));
     for (const char* m : {"sub/..", "sub/."}) {
-        zip.FSpecArgs = {m};
+        zip.Members = {m};
         EXPECT_THROW(zip.ExtractMembers(), EArchiveError) << m;
     }
 }
@@ -136,7 +136,7 @@ TEST_F(ArchiveTest, NamesWithoutTheUtf8FlagAreDecoded) {
              {"\x8e\xe2\xe7\xa5\xe2 \xa7\xa0 2001.txt", "y"},
              {"\xd0\x9d\xd0\xbe\xd1\x81.txt", "z"}},
             /*dos=*/true);
-    TZipMaster zip;
+    ZipArchive zip;
     zip.SetZipFileName(dir / "dos.zip");
     ASSERT_EQ(zip.EntryCount(), 3u);
     EXPECT_EQ(zip.Entries[0].FileName, "caf\xC3\xA9.txt");
@@ -161,14 +161,14 @@ TEST_F(ArchiveTest, AnArchiveIsKnownByItsBytesWhateverItsName) {
     for (const char* name : {"SHELF.ZIP", "named.txt", "named.bin", "empty.bin"})
         EXPECT_TRUE(LooksLikeArchive(dir / name)) << name;
     EXPECT_FALSE(LooksLikeArchive(dir / "plain.txt"));
-    TZipMaster zip;
+    ZipArchive zip;
     zip.SetZipFileName(dir / "named.bin");
     EXPECT_EQ(TextMembers(zip).size(), 1u) << "STORY.TXT is a text member";
 }
 
 TEST_F(ArchiveTest, WithoutTextMembersTheListIsEmpty) {
     MakeZip(dir / "none.zip", {{"a.doc", "x"}, {"c.txt.bak", "z"}});
-    TZipMaster zip;
+    ZipArchive zip;
     zip.SetZipFileName(dir / "none.zip");
     EXPECT_EQ(zip.EntryCount(), 2u);
     EXPECT_TRUE(TextMembers(zip).empty());
@@ -178,9 +178,9 @@ TEST_F(ArchiveTest, ExtractionCutShortKeepsTheEarlierFile) {
     MakeZip(dir / "big.zip", {{"big.txt", std::string(200000, 'q')}});
     WriteFile(dir / "TEMP/big.txt", "earlier");
     std::string error = ErrorUnderFileSizeLimit(8192, [&] {
-        TZipMaster zip;
+        ZipArchive zip;
         zip.SetZipFileName(dir / "big.zip");
-        zip.FSpecArgs = {"big.txt"};
+        zip.Members = {"big.txt"};
         zip.ExtrBaseDir = dir / "TEMP/";
         zip.ExtractMembers();
     });
@@ -196,9 +196,9 @@ TEST_F(ArchiveTest, TwoMembersOfOneNameAreTwoRows) {
     for (size_t at; (at = bytes.find("othr.txt")) != std::string::npos;)
         bytes.replace(at, 8, "same.txt");
     WriteFile(dir / "dup.zip", bytes);
-    TZipMaster zip;
+    ZipArchive zip;
     zip.SetZipFileName(dir / "dup.zip");
-    std::vector<TArcRow> rows = TextMembers(zip);
+    std::vector<ArchiveRow> rows = TextMembers(zip);
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].Name, rows[1].Name);
     zip.ExtrBaseDir = dir / "TEMP/";

@@ -6,27 +6,27 @@
 #include <random>
 
 #include "ConvertUtil.h"
-#include "core/unitBookClasses.h"
-#include "core/unitErrors.h"
-#include "core/unitFiles.h"
-#include "core/unitTextConversions.h"
+#include "base/Errors.h"
+#include "base/Files.h"
+#include "book/BookFile.h"
+#include "convert/TextAnalysis.h"
 
 namespace {
 
 struct BookTest : ::testing::Test {
     TempDir dir;
     std::string Folder() const { return dir.Path(); }
-    TBookInfo NewBook(const std::string& name) {
-        TBookInfo b(Folder());
+    BookFile NewBook(const std::string& name) {
+        BookFile b(Folder());
         b.FileName = name;
         return b;
     }
     // A book of the given lines, one paragraph each, converted and saved as name.
-    TBookInfo ConvertedBook(const std::string& name, const TLines& lines) {
+    BookFile ConvertedBook(const std::string& name, const LineList& lines) {
         std::string text;
         for (const auto& l : lines) text += l + "\r\n";
-        const TLayout::TKind kind = TLayout::Lines;
-        TBookInfo b = ConvertText(dir, text, &kind);
+        const Layout::Shape kind = Layout::Lines;
+        BookFile b = ConvertText(dir, text, &kind);
         b.FileName = name;
         b.SaveToBookFile();
         return b;
@@ -35,7 +35,7 @@ struct BookTest : ::testing::Test {
 
 // The page text as the search-based definition gives it: positions in the body
 // joined with CR LF, first occurrences, end before the next page's marker.
-TLines ReferenceExtract(TBookInfo& b, int32_t n) {
+LineList ReferenceExtract(BookFile& b, int32_t n) {
     std::string t = JoinLines(b.Body());
     std::string m = "<Page" + std::to_string(n) + ">";
     size_t pos = t.find(m);
@@ -57,7 +57,7 @@ TLines ReferenceExtract(TBookInfo& b, int32_t n) {
 }  // namespace
 
 TEST_F(BookTest, NewRecordSavedAtOnceIsThe69ByteFile) {
-    TBookInfo b = NewBook("new.tvst");
+    BookFile b = NewBook("new.tvst");
     EXPECT_EQ(b.LastPage, 1);
     EXPECT_EQ(b.LastParagraph, 0);
     b.SaveToBookFile();
@@ -69,7 +69,7 @@ TEST_F(BookTest, NewRecordSavedAtOnceIsThe69ByteFile) {
 }
 
 TEST_F(BookTest, PropertiesFollowTheNameValueRules) {
-    TBookInfo b = NewBook("x.tvst");
+    BookFile b = NewBook("x.tvst");
     b.SetProperty("charset", "cp866");
     EXPECT_EQ(b.Properties[0], "charset=cp866");
     EXPECT_EQ(b.GetProperty("CHARSET"), "cp866");
@@ -97,26 +97,26 @@ TEST_F(BookTest, PropertiesFollowTheNameValueRules) {
 }
 
 TEST_F(BookTest, SaveAndLoadGiveBackEveryField) {
-    TBookInfo b = NewBook("round.tvst");
+    BookFile b = NewBook("round.tvst");
     b.Title = "round.tvst";
-    b.ReservedA = {"ra"};
-    b.ReservedB = {"rb1", "rb2"};
+    b.Contents = {"ra"};
+    b.PageIndex = {"rb1", "rb2"};
     b.EditBody() = {"<Page1><p id=\"par1\" class=\"pnorm\">Hi", "", "\xE9\xFF bytes"};
     b.SetProperty("LastPage", "1");
     b.SetProperty("LastParagraph", "7");
     b.SaveToBookFile();
 
-    TBookInfo c = NewBook("round.tvst");
+    BookFile c = NewBook("round.tvst");
     c.LoadFromBookFile();
     EXPECT_EQ(c.Title, b.Title);
     EXPECT_EQ(c.Properties, b.Properties);
-    EXPECT_EQ(c.ReservedA, b.ReservedA);
-    EXPECT_EQ(c.ReservedB, b.ReservedB);
+    EXPECT_EQ(c.Contents, b.Contents);
+    EXPECT_EQ(c.PageIndex, b.PageIndex);
     EXPECT_EQ(c.Body(), b.Body());
     EXPECT_EQ(c.LastParagraph, 7);
     EXPECT_EQ(c.LastPage, 1);
 
-    TBookInfo h = NewBook("round.tvst");
+    BookFile h = NewBook("round.tvst");
     h.LastPage = 5;
     h.LoadHeader();
     EXPECT_EQ(h.Title, "round.tvst");
@@ -132,7 +132,7 @@ TEST_F(BookTest, SaveAndLoadGiveBackEveryField) {
 }
 
 TEST_F(BookTest, MissingFileIsReportedAndKeepsTheRecord) {
-    TBookInfo b = NewBook("absent.tvst");
+    BookFile b = NewBook("absent.tvst");
     b.LastPage = 4;
     try {
         b.LoadFromBookFile();
@@ -152,47 +152,47 @@ TEST_F(BookTest, MissingFileIsReportedAndKeepsTheRecord) {
 
 TEST_F(BookTest, EmptyBlocksLoadAsEmptyLists) {
     WriteFile(dir / "e.tvst", Bytes({0, 0}) + std::string(16, '\0'));
-    TBookInfo b = NewBook("e.tvst");
+    BookFile b = NewBook("e.tvst");
     b.LoadFromBookFile();
     EXPECT_EQ(b.Title, "");
     EXPECT_TRUE(b.Properties.empty());
     EXPECT_TRUE(b.Body().empty());
     EXPECT_EQ(b.LastPage, 1) << "a page the book does not name: its start";
-    TLines page{"x"};
+    LineList page{"x"};
     b.ExtractPage(1, page);
     EXPECT_TRUE(page.empty());
 }
 
 TEST_F(BookTest, ExtractPageTakesTheTextBetweenMarkers) {
-    TBookInfo b = NewBook("p.tvst");
+    BookFile b = NewBook("p.tvst");
     b.EditBody() = {"<Page1><p id=\"par1\" class=\"pnorm\">one", "more",
                     "<Page2><p id=\"par2\" class=\"pnorm\">two",
                     "<Page3><p id=\"par3\" class=\"pnorm\">three", "end"};
     b.SetProperty("PagesCount", "3");
-    TLines page;
+    LineList page;
     b.ExtractPage(1, page);
-    EXPECT_EQ(page, (TLines{"<p id=\"par1\" class=\"pnorm\">one", "more"}));
+    EXPECT_EQ(page, (LineList{"<p id=\"par1\" class=\"pnorm\">one", "more"}));
     EXPECT_TRUE(b.IsFirstPage);
     EXPECT_FALSE(b.IsLastPage);
     b.ExtractPage(3, page);
-    EXPECT_EQ(page, (TLines{"<p id=\"par3\" class=\"pnorm\">three", "end"}));
+    EXPECT_EQ(page, (LineList{"<p id=\"par3\" class=\"pnorm\">three", "end"}));
     EXPECT_TRUE(b.IsLastPage);
     EXPECT_FALSE(b.IsFirstPage);
     b.ExtractPage(7, page);
     EXPECT_TRUE(page.empty()) << "a page without its marker is empty";
 
     b.LastPage = 3;
-    TLines keep{"kept"};
+    LineList keep{"kept"};
     b.NextPage(keep);
     EXPECT_EQ(b.LastPage, 3);
-    EXPECT_EQ(keep, TLines{"kept"});
+    EXPECT_EQ(keep, LineList{"kept"});
     b.LastPage = 1;
     b.PrevPage(keep);
     EXPECT_EQ(b.LastPage, 1);
-    EXPECT_EQ(keep, TLines{"kept"});
+    EXPECT_EQ(keep, LineList{"kept"});
     b.NextPage(keep);
     EXPECT_EQ(b.LastPage, 2);
-    EXPECT_EQ(keep, TLines{"<p id=\"par2\" class=\"pnorm\">two"});
+    EXPECT_EQ(keep, LineList{"<p id=\"par2\" class=\"pnorm\">two"});
 
     // Without "PagesCount" every page is the last one.
     b.SetProperty("PagesCount", "");
@@ -204,7 +204,7 @@ TEST_F(BookTest, ExtractPageTakesTheTextBetweenMarkers) {
     b.EditBody()[0] = "<Page1>changed";
     b.SetProperty("PagesCount", "3");
     b.ExtractPage(1, page);
-    EXPECT_EQ(page, (TLines{"changed", "more"}));
+    EXPECT_EQ(page, (LineList{"changed", "more"}));
 }
 
 TEST_F(BookTest, ExtractPageMatchesTheSearchDefinitionOnOddBodies) {
@@ -215,8 +215,8 @@ TEST_F(BookTest, ExtractPageMatchesTheSearchDefinitionOnOddBodies) {
                             "<Page",   "<Page-1>", "<Page0>",  "x",       "yy",
                             "<",       ">",        " ",        "<Page2"};
     for (int round = 0; round < 400; ++round) {
-        TBookInfo b = NewBook("r.tvst");
-        TLines body;
+        BookFile b = NewBook("r.tvst");
+        LineList body;
         int nlines = int(rng() % 6) + 1;
         for (int i = 0; i < nlines; ++i) {
             std::string line;
@@ -228,7 +228,7 @@ TEST_F(BookTest, ExtractPageMatchesTheSearchDefinitionOnOddBodies) {
         int pc = int(rng() % 5) - 1;
         if (pc >= 0) b.SetProperty("PagesCount", std::to_string(pc));
         b.SaveToBookFile();
-        TBookInfo f = NewBook("r.tvst");
+        BookFile f = NewBook("r.tvst");
         if (pc > int(1 + JoinedLength(body) / 7)) {
             // More pages than markers could fit: the book does not add up.
             EXPECT_THROW(f.LoadFromBookFile(), EBookDamaged) << "round " << round;
@@ -236,7 +236,7 @@ TEST_F(BookTest, ExtractPageMatchesTheSearchDefinitionOnOddBodies) {
         }
         f.LoadFromBookFile();
         for (int32_t n : {-1, 0, 1, 2, 3, 9, 10}) {
-            TLines got, onDemand;
+            LineList got, onDemand;
             b.ExtractPage(n, got);
             f.ExtractPage(n, onDemand);
             ASSERT_EQ(got, ReferenceExtract(b, n)) << "round " << round << " page " << n;
@@ -248,69 +248,69 @@ TEST_F(BookTest, ExtractPageMatchesTheSearchDefinitionOnOddBodies) {
 TEST_F(BookTest, PagesReadOnDemandEqualTheWholeBodysPages) {
     // A book of many pages, with its page index and without, and one whose index
     // belongs to another text: every page comes out as from the whole body.
-    TLines lines;
+    LineList lines;
     for (int i = 1; i <= 3000; ++i) lines.push_back(std::string(size_t(20 + i % 90), 'a' + i % 26));
-    TBookInfo b = ConvertedBook("m.tvst", lines);
+    BookFile b = ConvertedBook("m.tvst", lines);
     const int32_t pages = b.GetIntProperty("PagesCount");
     ASSERT_GT(pages, 10);
-    ASSERT_EQ(b.ReservedB.size(), size_t(pages)) << "the conversion stores the index";
+    ASSERT_EQ(b.PageIndex.size(), size_t(pages)) << "the conversion stores the index";
     for (const char* variant : {"stored", "none", "foreign", "beyond 64 bits", "signed"}) {
-        TBookInfo v = NewBook("m.tvst");
+        BookFile v = NewBook("m.tvst");
         v.LoadFromBookFile();
         const std::string what = variant;
-        if (what == "none") v.ReservedB.clear();
+        if (what == "none") v.PageIndex.clear();
         if (what == "foreign")
-            for (auto& l : v.ReservedB) l = std::to_string(std::stoll(l) + 3);
-        if (what == "beyond 64 bits") v.ReservedB[1] = "9999999999999999999";
-        if (what == "signed") v.ReservedB[1] = "+" + v.ReservedB[1];
+            for (auto& l : v.PageIndex) l = std::to_string(std::stoll(l) + 3);
+        if (what == "beyond 64 bits") v.PageIndex[1] = "9999999999999999999";
+        if (what == "signed") v.PageIndex[1] = "+" + v.PageIndex[1];
         for (int32_t n = 0; n <= pages + 1; ++n) {
-            TLines whole, onDemand;
+            LineList whole, onDemand;
             b.ExtractPage(n, whole);
             v.ExtractPage(n, onDemand);
             ASSERT_EQ(onDemand, whole) << variant << " page " << n;
             ASSERT_EQ(v.IsLastPage, b.IsLastPage);
         }
-        EXPECT_EQ(v.ReservedB, b.ReservedB) << variant << ": a wrong index is made again";
+        EXPECT_EQ(v.PageIndex, b.PageIndex) << variant << ": a wrong index is made again";
     }
 }
 
 TEST_F(BookTest, ARememberedPageTheBookDoesNotHaveGivesWayToTheParagraphsPage) {
-    TLines lines;
+    LineList lines;
     for (int i = 1; i <= 3000; ++i)
         lines.push_back("Line " + std::to_string(i) + std::string(60, 'a'));
-    TBookInfo b = ConvertedBook("p.tvst", lines);
+    BookFile b = ConvertedBook("p.tvst", lines);
     const int32_t pages = b.GetIntProperty("PagesCount");
     ASSERT_GT(pages, 3);
     const int32_t paragraph = b.FirstParagraphOfPage(3) + 1;
     for (const char* page : std::initializer_list<const char*>{"99999", "0", "-5", nullptr}) {
-        TBookInfo v = NewBook("p.tvst");
+        BookFile v = NewBook("p.tvst");
         v.LoadFromBookFile();
         v.SetProperty("LastParagraph", std::to_string(paragraph));
         v.Properties.erase(v.Properties.begin() + IndexOfName(v.Properties, "LastPage"));
         if (page) v.SetProperty("LastPage", page);
         v.SaveToBookFile();
-        TBookInfo again = NewBook("p.tvst");
+        BookFile again = NewBook("p.tvst");
         again.LoadFromBookFile();
         EXPECT_EQ(again.LastPage, 3) << (page ? page : "none");
     }
 }
 
 TEST_F(BookTest, ContentsTooLargeToReadStayInTheFileThroughASave) {
-    TLines lines;
+    LineList lines;
     for (int i = 1; i <= 50; ++i) lines.push_back("Line " + std::to_string(i));
-    TBookInfo b = ConvertedBook("c.tvst", lines);
+    BookFile b = ConvertedBook("c.tvst", lines);
     const std::string heading(200, 'h');
-    b.ReservedA.assign(MaxContentsBytes / 200 + 10, "1\t1\t" + heading);
-    b.ReservedA.back() = "50\t1\tThe last heading";
+    b.Contents.assign(MaxContentsBytes / 200 + 10, "1\t1\t" + heading);
+    b.Contents.back() = "50\t1\tThe last heading";
     b.SaveToBookFile();
-    TBookInfo v = NewBook("c.tvst");
+    BookFile v = NewBook("c.tvst");
     v.LoadFromBookFile();
-    EXPECT_TRUE(v.ReservedA.empty() && v.ContentsLeftInFile());
+    EXPECT_TRUE(v.Contents.empty() && v.ContentsLeftInFile());
     for (int round = 0; round < 2; ++round) {  // the second from the file the first wrote
         v.LastParagraph = 40 + round;
         v.SavePosition();
     }
-    TBookInfo w = NewBook("c.tvst");
+    BookFile w = NewBook("c.tvst");
     w.LoadFromBookFile();
     EXPECT_EQ(w.LastParagraph, 41);
     const std::string bytes = ReadFile(dir / "c.tvst");
@@ -319,19 +319,19 @@ TEST_F(BookTest, ContentsTooLargeToReadStayInTheFileThroughASave) {
 }
 
 TEST_F(BookTest, APageCountBeyondTheTextsMarkersShowsNoBlankPages) {
-    TLines lines;
+    LineList lines;
     for (int i = 1; i <= 3000; ++i)
         lines.push_back("Line " + std::to_string(i) + std::string(60, 'a'));
-    TBookInfo b = ConvertedBook("p.tvst", lines);
+    BookFile b = ConvertedBook("p.tvst", lines);
     const std::string pages = b.GetProperty("PagesCount");
-    TBookInfo v = NewBook("p.tvst");
+    BookFile v = NewBook("p.tvst");
     v.LoadFromBookFile();
-    v.ReservedB.clear();
+    v.PageIndex.clear();
     v.SetProperty("PagesCount", "9999");
     v.SaveToBookFile();
-    TBookInfo w = NewBook("p.tvst");
+    BookFile w = NewBook("p.tvst");
     w.LoadFromBookFile();
-    TLines page;
+    LineList page;
     w.ExtractPage(1, page);
     EXPECT_EQ(w.GetProperty("PagesCount"), pages);
     w.ExtractPage(std::stoi(pages), page);
@@ -341,19 +341,19 @@ TEST_F(BookTest, APageCountBeyondTheTextsMarkersShowsNoBlankPages) {
 
 TEST_F(BookTest, APageTooLargeToShowIsRefusedAndARebuildCutsIt) {
     // A book of one page of 6 MB, made by hand.
-    TBookInfo b = NewBook("big.tvst");
-    TLines body{"<Page1><p id=\"par1\" class=\"pnorm\">start"};
+    BookFile b = NewBook("big.tvst");
+    LineList body{"<Page1><p id=\"par1\" class=\"pnorm\">start"};
     for (int i = 0; i < 60000; ++i)
         body.push_back("  a line of the one page " + std::string(80, 'x'));
     b.EditBody() = body;
     b.SetProperty("PagesCount", "1");
     b.SetProperty("TotalParagraphs", "1");
     b.SaveToBookFile();
-    TBookInfo v = NewBook("big.tvst");
+    BookFile v = NewBook("big.tvst");
     v.LoadFromBookFile();
-    TLines page;
+    LineList page;
     EXPECT_THROW(v.ExtractPage(1, page), ETextRefused);
-    const TLayout::TKind kind = TLayout::Classic;
+    const Layout::Shape kind = Layout::Classic;
     RebuildBook(v, &kind);
     EXPECT_GT(v.GetIntProperty("PagesCount"), 100);
     v.ExtractPage(50, page);
@@ -361,7 +361,7 @@ TEST_F(BookTest, APageTooLargeToShowIsRefusedAndARebuildCutsIt) {
 }
 
 TEST_F(BookTest, TruncatedBookFileIsDamagedAtEveryCutPoint) {
-    TBookInfo b = NewBook("full.tvst");
+    BookFile b = NewBook("full.tvst");
     b.Title = "full.tvst";
     b.EditBody() = {"<Page1><p id=\"par1\" class=\"pnorm\">text", "two"};
     b.SetProperty("PagesCount", "1");
@@ -370,13 +370,13 @@ TEST_F(BookTest, TruncatedBookFileIsDamagedAtEveryCutPoint) {
     const size_t headerEnd = full.size() - (4 + JoinedLength(b.Body()));
     for (size_t cut = 0; cut < full.size(); ++cut) {
         WriteFile(dir / "cut.tvst", full.substr(0, cut));
-        TBookInfo r = NewBook("cut.tvst");
+        BookFile r = NewBook("cut.tvst");
         r.Title = "before";
         r.EditBody() = {"old"};
         EXPECT_THROW(r.LoadFromBookFile(), EBookDamaged) << "cut at " << cut;
         EXPECT_EQ(r.Title, "before");
-        EXPECT_EQ(r.Body(), TLines{"old"});
-        TBookInfo h = NewBook("cut.tvst");
+        EXPECT_EQ(r.Body(), LineList{"old"});
+        BookFile h = NewBook("cut.tvst");
         if (cut < headerEnd)
             EXPECT_THROW(h.LoadHeader(), EBookDamaged) << "header cut at " << cut;
         else
@@ -386,7 +386,7 @@ TEST_F(BookTest, TruncatedBookFileIsDamagedAtEveryCutPoint) {
     std::string bogus =
         full.substr(0, headerEnd) + Bytes({0xF0, 0xFF, 0xFF, 0x7F}) + std::string(1000, 'z');
     WriteFile(dir / "claim.tvst", bogus);
-    TBookInfo c = NewBook("claim.tvst");
+    BookFile c = NewBook("claim.tvst");
     try {
         c.LoadFromBookFile();
         FAIL() << "no error";
@@ -398,9 +398,9 @@ TEST_F(BookTest, TruncatedBookFileIsDamagedAtEveryCutPoint) {
 TEST_F(BookTest, BooksWhoseNumbersLieAreRefusedAndNeverWritten) {
     // A whole book, then the same with one length or count that does not add up:
     // each is refused as damaged (or its number named), and its file stays.
-    TLines lines;
+    LineList lines;
     for (int i = 1; i <= 400; ++i) lines.push_back(std::string(80, char('a' + i % 26)));
-    TBookInfo b = ConvertedBook("good.tvst", lines);
+    BookFile b = ConvertedBook("good.tvst", lines);
     const std::string good = ReadFile(dir / "good.tvst");
     const uint64_t bodyLen = JoinedLength(b.Body());
     const size_t lenAt = good.size() - bodyLen - 4;
@@ -410,7 +410,7 @@ TEST_F(BookTest, BooksWhoseNumbersLieAreRefusedAndNeverWritten) {
         return t;
     };
     auto withProperty = [&](const std::string& name, const std::string& value) {
-        TBookInfo c = NewBook("good.tvst");
+        BookFile c = NewBook("good.tvst");
         c.LoadFromBookFile();
         c.SetProperty(name, value);
         c.FileName = "tmp.tvst";
@@ -427,10 +427,10 @@ TEST_F(BookTest, BooksWhoseNumbersLieAreRefusedAndNeverWritten) {
         {"pages x", withProperty("PagesCount", "x")},
         {"contents longer than the paragraphs",
          [&] {
-             TBookInfo c = NewBook("good.tvst");
+             BookFile c = NewBook("good.tvst");
              c.LoadFromBookFile();
              c.SetProperty("TotalParagraphs", "3");
-             c.ReservedA.assign(1000, "");
+             c.Contents.assign(1000, "");
              c.FileName = "tmp.tvst";
              c.SaveToBookFile();
              return ReadFile(dir / "tmp.tvst");
@@ -438,7 +438,7 @@ TEST_F(BookTest, BooksWhoseNumbersLieAreRefusedAndNeverWritten) {
     };
     for (const auto& [what, bytes] : lies) {
         WriteFile(dir / "lie.tvst", bytes);
-        TBookInfo r = NewBook("lie.tvst");
+        BookFile r = NewBook("lie.tvst");
         EXPECT_THROW(r.LoadFromBookFile(), EAppError) << what;
         EXPECT_FALSE(r.Loaded()) << what;
         EXPECT_EQ(ReadFile(dir / "lie.tvst"), bytes) << what;
@@ -449,11 +449,11 @@ TEST_F(BookTest, BooksWhoseNumbersLieAreRefusedAndNeverWritten) {
     std::string lf = good.substr(lenAt + 4);
     for (size_t at; (at = lf.find("\r\n")) != std::string::npos;) lf.erase(at, 1);
     WriteFile(dir / "lf.tvst", withLength(int32_t(lf.size())).substr(0, lenAt + 4) + lf);
-    TBookInfo l = NewBook("lf.tvst");
+    BookFile l = NewBook("lf.tvst");
     l.LoadFromBookFile();
-    l.ReservedB.clear();
+    l.PageIndex.clear();
     for (int32_t n = 1; n <= b.GetIntProperty("PagesCount"); ++n) {
-        TLines want, got;
+        LineList want, got;
         b.ExtractPage(n, want);
         l.ExtractPage(n, got);
         ASSERT_EQ(got, want) << "page " << n;
@@ -461,21 +461,21 @@ TEST_F(BookTest, BooksWhoseNumbersLieAreRefusedAndNeverWritten) {
     std::string nul = good;
     nul[good.size() - 10] = '\0';
     WriteFile(dir / "nul.tvst", nul);
-    TBookInfo z = NewBook("nul.tvst");
+    BookFile z = NewBook("nul.tvst");
     z.LoadFromBookFile();
-    z.ReservedB.clear();
-    TLines page;
+    z.PageIndex.clear();
+    LineList page;
     EXPECT_THROW(z.ExtractPage(1, page), EBookDamaged);
 }
 
 TEST_F(BookTest, SaveCutShortByFileSizeLimitKeepsTheOldFile) {
-    TBookInfo b = NewBook("keep.tvst");
+    BookFile b = NewBook("keep.tvst");
     b.EditBody() = {"short"};
     b.SaveToBookFile();
     std::string before = ReadFile(dir / "keep.tvst");
 
     std::string error = ErrorUnderFileSizeLimit(4096, [&] {
-        TBookInfo big(dir.Path());
+        BookFile big(dir.Path());
         big.FileName = "keep.tvst";
         big.EditBody().assign(2000, std::string(70, 'w'));
         big.SaveToBookFile();
@@ -502,7 +502,7 @@ TEST_F(BookTest, TemporariesOfDeadWritersAreRemovedWhateverTheirAge) {
     WriteFile(dir / ("s.tvst" + live), "a save under way in another process");
     WriteFile(dir / "s.tvst.tmp-abc123", "not a temporary of ours");
     WriteFile(dir / ("report.tmp-" + std::to_string(gone) + "-backup"), "a user's file");
-    TBookInfo b = NewBook("s.tvst");
+    BookFile b = NewBook("s.tvst");
     b.SaveToBookFile();
     EXPECT_FALSE(FileExists(dir / ("s.tvst" + dead)));
     EXPECT_FALSE(FileExists(dir / ("other.tvst" + dead)));
@@ -512,14 +512,14 @@ TEST_F(BookTest, TemporariesOfDeadWritersAreRemovedWhateverTheirAge) {
 }
 
 TEST_F(BookTest, SaveIntoMissingFolderFails) {
-    TBookInfo b(dir / "nope/");
+    BookFile b(dir / "nope/");
     b.FileName = "a.tvst";
     EXPECT_THROW(b.SaveToBookFile(), EFileError);
 }
 
 TEST_F(BookTest, ListScansSortsAndKeepsUnreadableBooks) {
     for (const char* t : {"b.tvst", "A.tvst", "a(1).tvst"}) {
-        TBookInfo b = NewBook(t);
+        BookFile b = NewBook(t);
         b.Title = t;
         b.SaveToBookFile();
     }
@@ -527,7 +527,7 @@ TEST_F(BookTest, ListScansSortsAndKeepsUnreadableBooks) {
     WriteFile(dir / "broken.tvst", Bytes({9, 0, 'x'}));
     ASSERT_EQ(::mkfifo((dir / "fifo.tvst").c_str(), 0644), 0);
     ASSERT_EQ(::mkdir((dir / "folder.tvst").c_str(), 0755), 0);
-    TBookInfoList list(dir.Path());
+    BookList list(dir.Path());
     list.ScanFolder();  // a FIFO would block a plain open for ever
     EXPECT_EQ(list.Count(), 4u);
     list.SortByTitle();

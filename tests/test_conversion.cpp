@@ -3,11 +3,11 @@
 #include <random>
 
 #include "ConvertUtil.h"
-#include "core/unitBodyLines.h"
-#include "core/unitCodePages.h"
-#include "core/unitErrors.h"
-#include "core/unitTextConversions.h"
-#include "render/unitPageBuilder.h"
+#include "base/Errors.h"
+#include "book/BodyLines.h"
+#include "convert/TextAnalysis.h"
+#include "reading/PageBuilder.h"
+#include "text/Charsets.h"
 
 namespace {
 
@@ -16,16 +16,16 @@ std::string Tag(int n, const char* cls) {
 }
 
 // The lines joined as a text file holds them.
-std::string TextOf(const TLines& lines) {
+std::string TextOf(const LineList& lines) {
     std::string t;
     for (const auto& l : lines) t += l + "\r\n";
     return t;
 }
 
 // Page markers put into tagged lines as the conversion puts them.
-TLines MarkPages(const TLines& body, int& pages) {
-    TPageMarker marker;
-    TLines out;
+LineList MarkPages(const LineList& body, int& pages) {
+    PageMarker marker;
+    LineList out;
     for (const auto& l : body) {
         std::string line;
         marker.Line({l}, [&](std::string_view piece) { line.append(piece); });
@@ -38,7 +38,7 @@ TLines MarkPages(const TLines& body, int& pages) {
 
 // Inserting each marker into the joined text and skipping VPageSize bytes, as
 // literally as it can be written.
-TLines LiteralVirtualPages(const TLines& body, int& pages) {
+LineList LiteralVirtualPages(const LineList& body, int& pages) {
     std::string t = JoinLines(body);
     size_t p = 1;
     pages = 0;
@@ -50,7 +50,7 @@ TLines LiteralVirtualPages(const TLines& body, int& pages) {
             p += 16000;
         }
     }
-    TLines out;
+    LineList out;
     size_t from = 0;
     while (from < t.size()) {
         size_t crlf = t.find("\r\n", from);
@@ -74,14 +74,14 @@ TEST(Dashes, HyphenatedWordsJoinDashesStayAndOthersGoBeforeASpace) {
     // A letter, "-", and a lower-case letter going on with the paragraph: one
     // word. A dash after a space stays. Otherwise the dash goes before a line
     // that begins with a space (a paragraph's start, here).
-    TBookInfo b = ConvertText(dir, TextOf({"end-", "   next", "hyphen-", "ated word", "keep-",
-                                           "Letter", "tab-", "\tx", "two--", " y", "say -", " z",
-                                           "say --", " z", "-", " z", "blank-", "", "last-"}));
-    EXPECT_EQ(Texts(b),
-              (TLines{"end", "   next", "hyphenated word", "keep-", "Letter", "tab-", "\tx", "two-",
-                      " y", "say -", " z", "say --", " z", "", " z", "blank-", "", "last-"}));
-    TBookInfo one = ConvertText(dir, "only-");
-    EXPECT_EQ(Texts(one), TLines{"only-"});
+    BookFile b = ConvertText(dir, TextOf({"end-", "   next", "hyphen-", "ated word", "keep-",
+                                          "Letter", "tab-", "\tx", "two--", " y", "say -", " z",
+                                          "say --", " z", "-", " z", "blank-", "", "last-"}));
+    EXPECT_EQ(Texts(b), (LineList{"end", "   next", "hyphenated word", "keep-", "Letter", "tab-",
+                                  "\tx", "two-", " y", "say -", " z", "say --", " z", "", " z",
+                                  "blank-", "", "last-"}));
+    BookFile one = ConvertText(dir, "only-");
+    EXPECT_EQ(Texts(one), LineList{"only-"});
 }
 
 TEST(Charset, AverageDecidesWesternOrCyrillic) {
@@ -115,7 +115,7 @@ TEST(Charset, ProbeWordsTellTheCyrillicPagesApart) {
     EXPECT_EQ(AnalyzeCharset({"\xED\xE2\xAE \xE2\xA5\xAA\xE1\xE2 \xA1\xEB\xAB\xAE \xAF\xE0\xAE"}),
               "cp866");
     // Only the first 64000 bytes count.
-    TLines western(1000, std::string(70, 'e'));
+    LineList western(1000, std::string(70, 'e'));
     western.push_back(std::string(3000, '\xF0'));
     EXPECT_EQ(AnalyzeCharset(western), "Windows-1252");
 }
@@ -150,7 +150,7 @@ TEST(Charset, CharactersAreCountedAsOneByOneOverAnyBytesAndLength) {
             const std::string_view v = std::string_view(s).substr(round % 3, len);
             size_t chars = 0;
             for (char c : v) chars += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-            ASSERT_EQ(CharCount(v, TCodePage::Utf8), chars) << len;
+            ASSERT_EQ(CharCount(v, CodePage::Utf8), chars) << len;
             ASSERT_EQ(ShownLength(v, true), chars) << len;
         }
     EXPECT_EQ(ShownLength("\xd0\xb0&lt;b&amp;", true), 4u);
@@ -164,7 +164,7 @@ TEST(Paragraphs, IndentAndLengthDecideTheClass) {
     EXPECT_EQ(LeadingSpaces("\tx"), 0);
 
     TempDir dir;
-    TBookInfo b =
+    BookFile b =
         ConvertText(dir, TextOf({
                              std::string(20, ' ') + "Title",     // 1: first line is always pnorm
                              " one space continues",             // -
@@ -192,20 +192,20 @@ TEST(Paragraphs, IndentAndLengthDecideTheClass) {
 TEST(Paragraphs, RunningLengthRule) {
     // The first paragraph counts its tag: a first line of 32 bytes leaves R at 59.
     TempDir dir;
-    const TLayout::TKind classic = TLayout::Classic;
-    TBookInfo a = ConvertText(dir, TextOf({std::string(32, 'x'), "  short"}), &classic);
+    const Layout::Shape classic = Layout::Classic;
+    BookFile a = ConvertText(dir, TextOf({std::string(32, 'x'), "  short"}), &classic);
     EXPECT_EQ(Classes(a)[1], "pnor0");
-    TBookInfo b = ConvertText(dir, TextOf({std::string(33, 'x'), "  short"}), &classic);
+    BookFile b = ConvertText(dir, TextOf({std::string(33, 'x'), "  short"}), &classic);
     EXPECT_EQ(Classes(b)[1], "pnorm");
     // Verse stays pnor0; after 60 bytes of continuation the next short line is pnorm.
-    TBookInfo v = ConvertText(dir,
-                              TextOf({"x", "  a", "  b", "  c", "  para", std::string(30, 'y'),
-                                      std::string(30, 'y'), "  d"}),
-                              &classic);
+    BookFile v = ConvertText(dir,
+                             TextOf({"x", "  a", "  b", "  c", "  para", std::string(30, 'y'),
+                                     std::string(30, 'y'), "  d"}),
+                             &classic);
     EXPECT_EQ(Classes(v), (std::vector<std::string>{"pnorm", "pnor0", "pnor0", "pnor0", "pnor0",
                                                     "-", "-", "pnorm"}));
-    TBookInfo one = ConvertText(dir, "single");
-    EXPECT_EQ(one.Body(), TLines{"<Page1>" + Tag(1, "pnorm") + "single"});
+    BookFile one = ConvertText(dir, "single");
+    EXPECT_EQ(one.Body(), LineList{"<Page1>" + Tag(1, "pnorm") + "single"});
     EXPECT_EQ(one.GetProperty("TotalParagraphs"), "1");
 }
 
@@ -215,16 +215,16 @@ TEST(VirtualPages, BoundaryAtExactly16000Bytes) {
     std::string first = Tag(1, "pnorm");
     first += std::string(16000 - 7 - 2 - first.size(), 'a');
     int pages = 0;
-    TLines b = MarkPages({first, Tag(2, "pnorm") + "b"}, pages);
+    LineList b = MarkPages({first, Tag(2, "pnorm") + "b"}, pages);
     EXPECT_EQ(pages, 2);
     EXPECT_EQ(b[1].substr(0, 7), "<Page2>");
     // One byte less and the second tag lies inside page 1.
     first.pop_back();
-    TLines c = MarkPages({first, Tag(2, "pnorm") + "b"}, pages);
+    LineList c = MarkPages({first, Tag(2, "pnorm") + "b"}, pages);
     EXPECT_EQ(pages, 1);
     EXPECT_EQ(c[1], Tag(2, "pnorm") + "b");
     // A single paragraph never breaks, however long.
-    TLines d = MarkPages({Tag(1, "pnorm") + "x", std::string(50000, 'y'), "z"}, pages);
+    LineList d = MarkPages({Tag(1, "pnorm") + "x", std::string(50000, 'y'), "z"}, pages);
     EXPECT_EQ(pages, 1);
     EXPECT_EQ(d.size(), 3u);
 }
@@ -232,7 +232,7 @@ TEST(VirtualPages, BoundaryAtExactly16000Bytes) {
 TEST(VirtualPages, OnePassEqualsLiteralInsertion) {
     std::mt19937 rng(42);
     for (int round = 0; round < 60; ++round) {
-        TLines body;
+        LineList body;
         int n = int(rng() % 3000) + 1;
         for (int i = 0; i < n; ++i) {
             std::string line;
@@ -244,7 +244,7 @@ TEST(VirtualPages, OnePassEqualsLiteralInsertion) {
             body.push_back(line);
         }
         int pages = 0, marked = 0;
-        TLines expect = LiteralVirtualPages(body, pages);
+        LineList expect = LiteralVirtualPages(body, pages);
         ASSERT_EQ(MarkPages(body, marked), expect) << "round " << round;
         ASSERT_EQ(marked, pages);
     }
@@ -257,8 +257,8 @@ TEST(PageHtml, ButtonsByPositionAndSnippetBytes) {
     WriteFile(dir / "vpage.tml", "<html>&Pg_Up;\r\n&Page_Text;&Pg_Dn;</html>\r\n");
     const std::string p1 = Tag(1, "pnorm");
     auto build = [&](bool first, bool last) {
-        TLines page{p1 + "one", "two"};
-        BuildVPage(page, dir / "vpage.tml", first, last);
+        LineList page{p1 + "one", "two"};
+        BuildPageHtml(page, dir / "vpage.tml", first, last);
         return JoinLines(page);
     };
     const std::string text = p1 + "one\r\ntwo\r\n";
@@ -271,27 +271,27 @@ TEST(PageHtml, ButtonsByPositionAndSnippetBytes) {
     EXPECT_EQ(build(true, true), "<html>\r\n" + text + "</html>\r\n");
     // Placeholders spelled in the book's text stay text; the template's are filled.
     WriteFile(dir / "vpage.tml", "<html lang=\"&Language;\">&Page_Text;&Pg_Dn;</html>");
-    TLines spelled{p1 + "&Pg_Dn; &Language;"};
-    TPageStructure values;
+    LineList spelled{p1 + "&Pg_Dn; &Language;"};
+    PageStructure values;
     values.TemplateValues = {"Language=ru"};
-    BuildVPage(spelled, dir / "vpage.tml", true, false, &values);
+    BuildPageHtml(spelled, dir / "vpage.tml", true, false, &values);
     EXPECT_EQ(JoinLines(spelled), "<html lang=\"ru\">" + p1 + "&Pg_Dn; &Language;\r\n" +
                                       ContinueSnippet + "</html>\r\n");
-    TLines page{"kept"};
-    EXPECT_THROW(BuildVPage(page, dir / "missing.tml", true, true), EFileError);
-    EXPECT_EQ(page, TLines{"kept"});
+    LineList page{"kept"};
+    EXPECT_THROW(BuildPageHtml(page, dir / "missing.tml", true, true), EFileError);
+    EXPECT_EQ(page, LineList{"kept"});
 }
 
 TEST(PageHtml, ABookFileCarriesNoMarkupOrCharsetOfItsOwn) {
     // A crafted book: markup in the text and a charset that closes its attribute.
-    TLines page{Tag(3, "ptitl") + "<script>alert(1)</script>", "<p id=\"par4\" class=\"x\">",
-                "<Page7>" + Tag(8, "pepig") + "<img src=x onerror=alert(2)>",
-                "<p id=\"par9\" class=\"pnorm\"", "a &lt; b <"};
+    LineList page{Tag(3, "ptitl") + "<script>alert(1)</script>", "<p id=\"par4\" class=\"x\">",
+                  "<Page7>" + Tag(8, "pepig") + "<img src=x onerror=alert(2)>",
+                  "<p id=\"par9\" class=\"pnorm\"", "a &lt; b <"};
     EscapeForeignMarkup(page);
-    EXPECT_EQ(page, (TLines{Tag(3, "ptitl") + "&lt;script>alert(1)&lt;/script>",
-                            "&lt;p id=\"par4\" class=\"x\">",
-                            "<Page7>" + Tag(8, "pepig") + "&lt;img src=x onerror=alert(2)>",
-                            "&lt;p id=\"par9\" class=\"pnorm\"", "a &lt; b &lt;"}));
+    EXPECT_EQ(page, (LineList{Tag(3, "ptitl") + "&lt;script>alert(1)&lt;/script>",
+                              "&lt;p id=\"par4\" class=\"x\">",
+                              "<Page7>" + Tag(8, "pepig") + "&lt;img src=x onerror=alert(2)>",
+                              "&lt;p id=\"par9\" class=\"pnorm\"", "a &lt; b &lt;"}));
     EXPECT_EQ(PageCharset("windows-1251"), "windows-1251");
     EXPECT_EQ(PageCharset("UTF-8\"><script>alert(3)</script>"), "Windows-1252");
     EXPECT_EQ(PageCharset(""), "Windows-1252");
@@ -328,7 +328,7 @@ struct PipelineTest : ::testing::Test {
     std::string Lib() const { return dir / "MyBooks/"; }
 };
 
-struct RecordingProgress : TConversionProgress {
+struct RecordingProgress : ConversionProgress {
     std::vector<std::string> stages;
     void StageStarted(const std::string& m) override { stages.push_back(m); }
 };
@@ -342,20 +342,20 @@ TEST_F(PipelineTest, LineEndingsNulAndPropertyOrder) {
     WriteFile(dir / "crlf.txt", "one\r\n  two\r\nthree\r\n");
     WriteFile(dir / "lf.txt", "one\n  two\nthree\n");
     WriteFile(dir / "cr.txt", "one\r  two\rthree\r");
-    TLines bodies[3];
+    LineList bodies[3];
     int i = 0;
     for (const char* f : {"crlf.txt", "lf.txt", "cr.txt"}) {
         RecordingProgress p;
-        TBookInfo b = ConvertToBook(dir / f, Lib(), &p);
+        BookFile b = ConvertToBook(dir / f, Lib(), &p);
         bodies[i++] = b.Body();
         EXPECT_EQ(p.stages,
                   (std::vector<std::string>{"Loading Source Text", "Converting symbols",
                                             "Removing Dashes", "Analyzing Charset",
                                             "Creating paragraphs", "Creating Virtual Pages"}));
         EXPECT_EQ(b.Properties,
-                  (TLines{"Charset=Windows-1252", "LastPage=1", "LastParagraph=1", "Language=en",
-                          "TotalParagraphs=2", "PagesCount=1", "Layout=classic",
-                          "Escaped=amp lt gt", "BookTitle=one", "Headings=0"}));
+                  (LineList{"Charset=Windows-1252", "LastPage=1", "LastParagraph=1", "Language=en",
+                            "TotalParagraphs=2", "PagesCount=1", "Layout=classic",
+                            "Escaped=amp lt gt", "BookTitle=one", "Headings=0"}));
         EXPECT_EQ(b.Title, b.FileName);
     }
     EXPECT_EQ(bodies[0], bodies[1]);
@@ -367,9 +367,9 @@ TEST_F(PipelineTest, NulBytesAreSpacesAndBinaryFilesAreRefused) {
     // A stray NUL keeps the text after it.
     const std::string filler(300, 'f');
     WriteFile(dir / "nul.txt", std::string("one\0two\r\n\0  three\r\n", 19) + filler);
-    TBookInfo n = ConvertToBook(dir / "nul.txt", Lib());
-    EXPECT_EQ(n.Body(), (TLines{"<Page1>" + Tag(1, "pnorm") + "one two",
-                                Tag(2, "pnor0") + "   three", filler}));
+    BookFile n = ConvertToBook(dir / "nul.txt", Lib());
+    EXPECT_EQ(n.Body(), (LineList{"<Page1>" + Tag(1, "pnorm") + "one two",
+                                  Tag(2, "pnor0") + "   three", filler}));
     // A picture or an archive named .txt is not a text: more than 1% control bytes.
     std::string png = "\x89PNG\r\n\x1a\n";
     for (int i = 0; i < 2000; ++i) png += char(i % 7 == 0 ? 0 : 'A' + i % 20);
@@ -422,7 +422,7 @@ TEST_F(PipelineTest, GoldenBookFile) {
     WriteFile(dir / "golden.txt", "  The <Title>\r\na continuation line ending in a dash-\r\n" +
                                       b8 + "\r\n   short verse\n          Chapter Two\r\n" + c8 +
                                       "\r\n" + d8 + "\r\n" + epi + "\r\n" + e8 + "\r\n" + f8);
-    TBookInfo book = ConvertToBook(dir / "golden.txt", Lib());
+    BookFile book = ConvertToBook(dir / "golden.txt", Lib());
     book.SaveToBookFile();
 
     // Worked out by hand. Offsets in the joined text (markers, tags, CR LF counted):
@@ -435,7 +435,7 @@ TEST_F(PipelineTest, GoldenBookFile) {
     //  line 7 7 + 8029 = 8036                                              -> line 8 at 24280
     //  line 8 40 spaces, pepig: 27 + 48 + 2 = 77                           -> line 9 at 24357
     //  line 9 8029                                -> line 10 at 32386 >= 32244: <Page3>
-    const TLines body = {
+    const LineList body = {
         "<Page1>" + Tag(1, "pnorm") + "  The &lt;Title&gt;",
         "a continuation line ending in a dash",
         Tag(2, "pnorm") + b8,
@@ -464,20 +464,20 @@ TEST_F(PipelineTest, GoldenBookFile) {
     ASSERT_EQ(got.size(), expect.size());
     EXPECT_TRUE(got == expect);
 
-    TLines page;
+    LineList page;
     book.ExtractPage(2, page);
-    EXPECT_EQ(page, (TLines{body[6].substr(7), body[7], body[8]}));
+    EXPECT_EQ(page, (LineList{body[6].substr(7), body[7], body[8]}));
 }
 
 TEST_F(PipelineTest, ANewBookTakesTheFileItsTextWasWrittenToAndReadsBackTheSame) {
-    auto bytes = [](TBookInfo& b) {
-        TMemoryStream out;
+    auto bytes = [](BookFile& b) {
+        MemoryStream out;
         b.WriteTo(out);
         return out.Data();
     };
     // Whether this file system can put room in front of a file, and name a
     // file of no name.
-    TFd probe(MakeUnnamedFile(Lib()));
+    FileDescriptor probe(MakeUnnamedFile(Lib()));
     const uint64_t block = BlockSizeOf(probe.Get());
     const bool inFront =
         block && WriteAt(probe.Get(), std::string(2 * block, 'x').data(), 2 * block, 0) &&
@@ -490,16 +490,16 @@ TEST_F(PipelineTest, ANewBookTakesTheFileItsTextWasWrittenToAndReadsBackTheSame)
     // The second has a heading for each paragraph: no room in its contents.
     for (const std::string& text : {prose, std::string("  Chapter 1\r\n  Chapter 2\r\n")}) {
         WriteFile(dir / "t.txt", text);
-        TBookInfo book = ConvertToBook(dir / "t.txt", Lib());
+        BookFile book = ConvertToBook(dir / "t.txt", Lib());
         const std::string made = bytes(book);
-        const size_t headings = ParseContents(book.ReservedA).size();
+        const size_t headings = ParseContents(book.Contents).size();
         book.SaveAsNewBook("t");
         EXPECT_TRUE(bytes(book) == made) << "the record reads its text where it now lies";
-        TBookInfo loaded(Lib());
+        BookFile loaded(Lib());
         loaded.FileName = book.FileName;
         loaded.LoadFromBookFile();
         EXPECT_TRUE(bytes(loaded) == made);
-        EXPECT_EQ(ParseContents(loaded.ReservedA).size(), headings);
+        EXPECT_EQ(ParseContents(loaded.Contents).size(), headings);
         if (inFront && text == prose) {
             const uint64_t header = uint64_t(FileSizeOf(Lib() + book.FileName)) - book.BodySize();
             EXPECT_EQ(header % block, 0u) << "the header fills whole blocks in front of the text";

@@ -18,15 +18,15 @@
 #include <thread>
 
 #include "GuiUtil.h"
-#include "core/unitConverter.h"
-#include "core/unitFiles.h"
-#include "options/unitIniFile.h"
-#include "ui/unitApp.h"
-#include "ui/unitBooks.h"
-#include "ui/unitInstance.h"
-#include "ui/unitMain.h"
-#include "ui/unitStartup.h"
-#include "ui/unitWindowPlace.h"
+#include "base/Files.h"
+#include "convert/Converter.h"
+#include "options/IniFile.h"
+#include "ui/Application.h"
+#include "ui/BooksDialog.h"
+#include "ui/InstanceGuard.h"
+#include "ui/MainWindow.h"
+#include "ui/Startup.h"
+#include "ui/WindowPlace.h"
 #include "view/PageView.h"
 
 namespace {
@@ -106,7 +106,7 @@ TEST(InstalledReader, SetsUpTheUserFolderOpensTheGivenTextAndTakesOverASecondSta
     EXPECT_TRUE(shown) << "the text given was not shown";
     EXPECT_EQ(handed, 0);
     EXPECT_TRUE(secondShown) << "the handed-over text was not shown";
-    TBookInfoList books(user + "MyBooks/");
+    BookList books(user + "MyBooks/");
     books.ScanFolder();
     EXPECT_EQ(books.Count(), 3u) << "the guide and the two texts";
 }
@@ -135,7 +135,7 @@ TEST(InstalledReader, SpeaksRussianOnARussianDesktop) {
     EXPECT_NE(page.find("lang=\"ru\""), std::string::npos);
     EXPECT_NE(page.find("&#1044;&#1040;&#1051;&#1045;&#1045;"), std::string::npos)
         << "CONTINUE in Russian";
-    EXPECT_EQ(TIniFile(user + "config.dat").ReadString("General", "RecentBook", ""),
+    EXPECT_EQ(IniFile(user + "config.dat").ReadString("General", "RecentBook", ""),
               RussianGuideBook);
 }
 
@@ -152,9 +152,9 @@ struct OpenFilesTest : ::testing::Test {
         DestroyForms();
         ErrorBoxHook = MessageBoxHook = nullptr;
     }
-    TReader& R() { return frmMain->Reader(); }
+    ReadingSession& R() { return frmMain->Reader(); }
     size_t Books() {
-        TBookInfoList l(BooksFolder());
+        BookList l(BooksFolder());
         l.ScanFolder();
         return l.Count();
     }
@@ -226,7 +226,7 @@ TEST(InstanceGuard, ASocketLeftByAKilledReaderDoesNotStopTheNext) {
     qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(run.Path()));
     {
         // What a killed reader leaves: a bound socket file nobody listens on.
-        TInstanceGuard dead(d.Path());
+        InstanceGuard dead(d.Path());
         const std::string path = dead.SocketPath().toStdString();
         sockaddr_un addr{};
         addr.sun_family = AF_UNIX;
@@ -236,17 +236,17 @@ TEST(InstanceGuard, ASocketLeftByAKilledReaderDoesNotStopTheNext) {
         ::close(s);
         ASSERT_TRUE(PathTaken(path));
     }
-    TInstanceGuard next(d.Path());
+    InstanceGuard next(d.Path());
     ASSERT_TRUE(next.Acquire());
-    TInstanceGuard::TFiles got;
-    next.Listen([&](const TInstanceGuard::TFiles& files) { got = files; });
-    TInstanceGuard later(d.Path());
+    InstanceGuard::FileList got;
+    next.Listen([&](const InstanceGuard::FileList& files) { got = files; });
+    InstanceGuard later(d.Path());
     EXPECT_FALSE(later.Acquire());
     bool handed = false;
     // The hand-over blocks; the listener answers from this thread's loop, so the
     // later start runs in a thread of its own.
     // Names are bytes: one of them is no UTF-8 at all.
-    const TInstanceGuard::TFiles files{"/books/a b.txt", "/books/ц.txt", "/books/caf\xe9.txt"};
+    const InstanceGuard::FileList files{"/books/a b.txt", "/books/ц.txt", "/books/caf\xe9.txt"};
     std::thread t([&] { handed = later.HandOver(files, 10000); });
     WaitFor([&] { return !got.empty(); }, 10000);
     t.join();
@@ -278,15 +278,15 @@ TEST(WindowPlace, SavedPlacesAreKeptReachable) {
 
 TEST_F(OpenFilesTest, TheWindowComesBackAsItWasLeft) {
     StartReader();
-    frmMain->btWindowed->setChecked(true);
-    frmMain->btWindowedClick();
+    frmMain->windowedAction->setChecked(true);
+    frmMain->ToggleWindowed();
     frmMain->setGeometry(40, 50, 700, 500);
-    frmMain->btExitClick();
+    frmMain->Exit();
     DestroyForms();
     LoadOptions();
     CreateForms(30);
     StartReader();
-    EXPECT_TRUE(frmMain->btWindowed->isChecked());
+    EXPECT_TRUE(frmMain->windowedAction->isChecked());
     EXPECT_EQ(frmMain->geometry(), QRect(40, 50, 700, 500));
 }
 
@@ -306,13 +306,13 @@ TEST(CommandLine, FileNamesArePassedAsTheirBytes) {
 }
 
 TEST(InstanceGuard, AHandOverCarriesWhatFitsAndNamesTheRest) {
-    TInstanceGuard::TFiles many, left;
+    InstanceGuard::FileList many, left;
     for (int i = 0; i < 150; ++i) many.push_back("/b/" + std::to_string(i) + ".txt");
-    EXPECT_EQ(TInstanceGuard::FitMessage(many, left).size(), 100u);
+    EXPECT_EQ(InstanceGuard::FitMessage(many, left).size(), 100u);
     EXPECT_EQ(left.size(), 50u);
-    const TInstanceGuard::TFiles huge{"/b/a.txt", "/" + std::string(70000, 'x'), "/b/c.txt"};
-    EXPECT_EQ(TInstanceGuard::FitMessage(huge, left),
-              (TInstanceGuard::TFiles{"/b/a.txt", "/b/c.txt"}));
+    const InstanceGuard::FileList huge{"/b/a.txt", "/" + std::string(70000, 'x'), "/b/c.txt"};
+    EXPECT_EQ(InstanceGuard::FitMessage(huge, left),
+              (InstanceGuard::FileList{"/b/a.txt", "/b/c.txt"}));
     EXPECT_EQ(left.size(), 1u);
 }
 
@@ -322,7 +322,7 @@ TEST(InstanceGuard, TheSocketIsPrivateAndAHandOverIsBounded) {
     qunsetenv("XDG_RUNTIME_DIR");
     qputenv("TMPDIR", QByteArray::fromStdString(tmp.Path()));
     const std::string own = tmp / ("tavisto-" + std::to_string(::getuid()));
-    TInstanceGuard g(d.Path());
+    InstanceGuard g(d.Path());
     // A folder another user made first, one open to all, a link: none is
     // used, and a folder of another name is made instead.
     const QString other = QString::fromStdString(own + "-1/");
@@ -344,7 +344,7 @@ TEST(InstanceGuard, TheSocketIsPrivateAndAHandOverIsBounded) {
     ASSERT_TRUE(g.SocketPath().startsWith(QString::fromStdString(own + "/")));
     ASSERT_TRUE(g.Acquire());
     int handed = 0;
-    ASSERT_TRUE(g.Listen([&](const TInstanceGuard::TFiles&) { ++handed; }));
+    ASSERT_TRUE(g.Listen([&](const InstanceGuard::FileList&) { ++handed; }));
 
     // Too long a message, too many files, a trickle that never ends: dropped.
     const auto dropped = [&](const QByteArray& msg, bool trickle) {

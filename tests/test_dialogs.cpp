@@ -18,23 +18,23 @@
 #include <QTimer>
 
 #include "GuiUtil.h"
-#include "core/unitErrors.h"
-#include "core/unitFiles.h"
-#include "core/unitStyleValues.h"
-#include "options/unitIniFile.h"
+#include "base/Errors.h"
+#include "base/Files.h"
+#include "options/IniFile.h"
+#include "options/StyleValues.h"
+#include "ui/AboutDialog.h"
+#include "ui/Application.h"
+#include "ui/BooksDialog.h"
+#include "ui/CharsetDialog.h"
 #include "ui/FontComboBox.h"
-#include "ui/SVFontCombos.h"
-#include "ui/unitAbout.h"
-#include "ui/unitApp.h"
-#include "ui/unitBooks.h"
-#include "ui/unitCharsets.h"
-#include "ui/unitMain.h"
-#include "ui/unitScrollSpeed.h"
-#include "ui/unitStartup.h"
-#include "ui/unitStyleOpts.h"
-#include "ui/unitVoice.h"
+#include "ui/FontSizeComboBox.h"
+#include "ui/MainWindow.h"
+#include "ui/ScrollSpeedDialog.h"
+#include "ui/Startup.h"
+#include "ui/StyleDialog.h"
+#include "ui/VoiceDialog.h"
 #include "view/PageView.h"
-#include "view/ThdTimer.h"
+#include "view/ThreadedTimer.h"
 
 namespace {
 
@@ -50,21 +50,21 @@ struct DialogTest : ::testing::Test {
         if (frmMain) DestroyForms();
         ErrorBoxHook = nullptr;
         MessageBoxHook = nullptr;
-        TfrmStyle::ColorDialogHook = nullptr;
+        StyleDialog::ColorDialogHook = nullptr;
     }
     void Create() { CreateForms(10); }
     // Opens a book and waits until its page has loaded.
     void OpenReader(const std::string& book) {
         RecentBook = book;
         StartReader();
-        TReader& r = frmMain->Reader();
+        ReadingSession& r = frmMain->Reader();
         ASSERT_TRUE(WaitFor([&] { return r.CurDocument && !r.RestorePosition; }));
     }
     int Speed(int in, bool ok = true) {
         frmScrollSpeed->ChosenInterval = in;
         WhenShown(frmScrollSpeed, [ok] {
             if (ok)
-                frmScrollSpeed->OKBtnClick();
+                frmScrollSpeed->Accept();
             else
                 frmScrollSpeed->reject();
         });
@@ -87,7 +87,7 @@ TEST_F(DialogTest, SpeedDialogClampsAndCancels) {
     WhenShown(frmScrollSpeed, [&] {
         shown = frmScrollSpeed->Interval->text().toStdString() + " / " +
                 frmScrollSpeed->Speed->text().toStdString();
-        frmScrollSpeed->TrackBar->setValue(3);
+        frmScrollSpeed->speedSlider->setValue(3);
         shown += " / " + frmScrollSpeed->Speed->text().toStdString();
         frmScrollSpeed->reject();
     });
@@ -100,28 +100,28 @@ TEST_F(DialogTest, SpeedButtonRestartsOnlyARunningAutoScroll) {
     OpenReader(prog.AddBook("s.txt", ManyParagraphs(100)));
     auto pick = [](int v) {
         WhenShown(frmScrollSpeed, [v] {
-            frmScrollSpeed->TrackBar->setValue(v);
-            frmScrollSpeed->OKBtnClick();
+            frmScrollSpeed->speedSlider->setValue(v);
+            frmScrollSpeed->Accept();
         });
-        frmMain->btScrollSpeedClick();
+        frmMain->ChooseScrollSpeed();
     };
-    frmMain->btAutoScroll->setChecked(true);
-    frmMain->btAutoScrollClick();
+    frmMain->autoScrollAction->setChecked(true);
+    frmMain->ToggleAutoScroll();
     pick(20);  // the same value keeps it running
-    EXPECT_TRUE(frmMain->tmScroll->Enabled());
+    EXPECT_TRUE(frmMain->scrollTimer->Enabled());
     pick(50);
-    EXPECT_TRUE(frmMain->tmScroll->Enabled());
-    EXPECT_EQ(frmMain->tmScroll->Interval(), 50);
+    EXPECT_TRUE(frmMain->scrollTimer->Enabled());
+    EXPECT_EQ(frmMain->scrollTimer->Interval(), 50);
     EXPECT_EQ(ScrollSpeed, 50);
-    EXPECT_EQ(TIniFile(prog / "config.dat").ReadString("General", "ScrollSpeed", ""), "50");
-    frmMain->btAutoScroll->setChecked(false);
-    frmMain->btAutoScrollClick();
+    EXPECT_EQ(IniFile(prog / "config.dat").ReadString("General", "ScrollSpeed", ""), "50");
+    frmMain->autoScrollAction->setChecked(false);
+    frmMain->ToggleAutoScroll();
     pick(120);
-    EXPECT_FALSE(frmMain->tmScroll->Enabled());
-    EXPECT_EQ(frmMain->tmScroll->Interval(), 120);
+    EXPECT_FALSE(frmMain->scrollTimer->Enabled());
+    EXPECT_EQ(frmMain->scrollTimer->Interval(), 120);
     WhenShown(frmScrollSpeed, [] { frmScrollSpeed->reject(); });
-    frmMain->btScrollSpeedClick();
-    EXPECT_EQ(frmMain->tmScroll->Interval(), 120);
+    frmMain->ChooseScrollSpeed();
+    EXPECT_EQ(frmMain->scrollTimer->Interval(), 120);
 }
 
 TEST_F(DialogTest, EncodingListRules) {
@@ -134,7 +134,7 @@ TEST_F(DialogTest, EncodingListRules) {
     EXPECT_EQ(box->item(2)->text().toStdString(), "");
     auto pickRow = [&](int row) {
         box->setCurrentRow(row);
-        frmCharsets->BitBtn1Click();
+        frmCharsets->Accept();
         return frmCharsets->SelectedCharset;
     };
     EXPECT_EQ(pickRow(0), "windows-1251");
@@ -161,9 +161,9 @@ TEST_F(DialogTest, EncodingRendersUnderTheChosenCharsetAndSavesLater) {
     const std::string before = ReadFile(prog / ("MyBooks/" + name));
     WhenShown(frmCharsets, [] {
         frmCharsets->Box->setCurrentRow(1);
-        frmCharsets->BitBtn1Click();
+        frmCharsets->Accept();
     });
-    frmMain->btEncodingClick();
+    frmMain->ChooseCharset();
     EXPECT_NE(ReadFile(prog / "Templates/vpage.html").find("<meta charset=\"windows-1251\">"),
               std::string::npos);
     EXPECT_EQ(ReadFile(prog / ("MyBooks/" + name)), before) << "nothing is written yet";
@@ -173,9 +173,9 @@ TEST_F(DialogTest, EncodingRendersUnderTheChosenCharsetAndSavesLater) {
         EXPECT_EQ(frmCharsets->Box->currentRow(), 1);
         frmCharsets->reject();
     });
-    frmMain->btEncodingClick();
-    frmMain->btExitClick();
-    TBookInfo saved(BooksFolder());
+    frmMain->ChooseCharset();
+    frmMain->Exit();
+    BookFile saved(BooksFolder());
     saved.FileName = name;
     saved.LoadFromBookFile();
     EXPECT_EQ(saved.GetProperty("Charset"), "windows-1251");
@@ -187,8 +187,8 @@ TEST_F(DialogTest, EncodingWithAnEmptyListChangesNothing) {
     Create();
     const std::string name = prog.AddBook("n.txt", ManyParagraphs(30));
     OpenReader(name);
-    WhenShown(frmCharsets, [] { frmCharsets->BitBtn1Click(); });
-    frmMain->btEncodingClick();
+    WhenShown(frmCharsets, [] { frmCharsets->Accept(); });
+    frmMain->ChooseCharset();
     EXPECT_EQ(frmMain->Reader().CurrentBook->GetProperty("Charset"), "Windows-1252");
     DestroyForms();
     // A missing list is reported once at start-up; the dialog still works.
@@ -199,8 +199,8 @@ TEST_F(DialogTest, EncodingWithAnEmptyListChangesNothing) {
     EXPECT_EQ(errors[0], "Cannot open file " + (prog / "Templates/charsets.dat"));
     EXPECT_EQ(frmCharsets->Box->count(), 0);
     // No book open: Encoding and Style do not fail.
-    WhenShown(frmCharsets, [] { frmCharsets->BitBtn1Click(); });
-    frmMain->btEncodingClick();
+    WhenShown(frmCharsets, [] { frmCharsets->Accept(); });
+    frmMain->ChooseCharset();
 }
 
 TEST_F(DialogTest, StyleColoursSizesAndCancel) {
@@ -209,40 +209,40 @@ TEST_F(DialogTest, StyleColoursSizesAndCancel) {
     WriteFile(prog / "config.dat", "[Style]\nbgcolor=#c0cbca\n");
     LoadOptions();
     Create();
-    const TLines original = OptionList;
+    const LineList original = OptionList;
     WhenShown(frmStyle, [] {
-        EXPECT_EQ(frmStyle->PreviewColor, (TColorValue{192, 203, 202}));
+        EXPECT_EQ(frmStyle->PreviewColor, (ColorValue{192, 203, 202}));
         // Typing a non-number into the size picker makes it 28.
-        frmStyle->comboSize->setEditText("4");
+        frmStyle->sizeBox->setEditText("4");
         EXPECT_EQ(ValueOf(WorkingOptions, "norm_size"), "4");
-        frmStyle->comboSize->setEditText("abc");
-        EXPECT_EQ(frmStyle->comboSize->currentText().toStdString(), "28");
+        frmStyle->sizeBox->setEditText("abc");
+        EXPECT_EQ(frmStyle->sizeBox->currentText().toStdString(), "28");
         EXPECT_EQ(ValueOf(WorkingOptions, "norm_size"), "28");
-        TfrmStyle::ColorDialogHook = [](TColorValue& c) {
+        StyleDialog::ColorDialogHook = [](ColorValue& c) {
             c = {55, 80, 96};
             return true;
         };
-        frmStyle->btTitleColorClick();
+        frmStyle->ChooseTitleColor();
         EXPECT_EQ(ValueOf(WorkingOptions, "titl_color"), "375060");
         frmStyle->reject();
     });
-    frmMain->ToolButton4Click();
+    frmMain->ShowStyle();
     EXPECT_EQ(OptionList, original) << "Cancel leaves the options as they were";
 
     // OK without touching the background writes it back unchanged.
-    WhenShown(frmStyle, [] { frmStyle->btOkClick(); });
-    frmMain->ToolButton4Click();
-    TIniFile ini(prog / "config.dat");
+    WhenShown(frmStyle, [] { frmStyle->Accept(); });
+    frmMain->ShowStyle();
+    IniFile ini(prog / "config.dat");
     EXPECT_EQ(ini.ReadString("Style", "bgcolor", ""), "#c0cbca");
     EXPECT_EQ(ini.ReadString("Style", "norm_size", ""), "28");
     // Picked anew, it is written as six upper-case digits.
     WhenShown(frmStyle, [] {
-        TfrmStyle::ColorDialogHook = [](TColorValue& c) { return c == TColorValue{192, 203, 202}; };
-        frmStyle->btBgColorClick();
-        frmStyle->btOkClick();
+        StyleDialog::ColorDialogHook = [](ColorValue& c) { return c == ColorValue{192, 203, 202}; };
+        frmStyle->ChooseBackground();
+        frmStyle->Accept();
     });
-    frmMain->ToolButton4Click();
-    EXPECT_EQ(TIniFile(prog / "config.dat").ReadString("Style", "bgcolor", ""), "C0CBCA");
+    frmMain->ShowStyle();
+    EXPECT_EQ(IniFile(prog / "config.dat").ReadString("Style", "bgcolor", ""), "C0CBCA");
     EXPECT_TRUE(errors.empty()) << errors.front();
 }
 
@@ -252,29 +252,30 @@ TEST_F(DialogTest, AFaceNotInstalledStaysChosenAndThePreviewSaysWhatIsShown) {
     std::string note, row;
     WhenShown(frmStyle, [&] {
         EXPECT_EQ(ValueOf(WorkingOptions, "norm_font"), "No Such Face At All");
-        row = frmStyle->comboFont->currentText().toStdString();
-        note = frmStyle->lbFallback->isVisible() ? frmStyle->lbFallback->text().toStdString() : "";
-        EXPECT_EQ(frmStyle->comboSize->count(), 0) << "an unknown face has no sizes";
-        frmStyle->btOkClick();
+        row = frmStyle->fontBox->currentText().toStdString();
+        note =
+            frmStyle->fallbackNote->isVisible() ? frmStyle->fallbackNote->text().toStdString() : "";
+        EXPECT_EQ(frmStyle->sizeBox->count(), 0) << "an unknown face has no sizes";
+        frmStyle->Accept();
     });
-    frmMain->ToolButton4Click();
+    frmMain->ShowStyle();
     EXPECT_EQ(row, "No Such Face At All (not installed)");
     const std::string used = QFontInfo(QFont("No Such Face At All")).family().toStdString();
     EXPECT_EQ(note,
               "No Such Face At All is not installed here: the page shows " + used + " instead.");
     EXPECT_TRUE(QFontDatabase::hasFamily(QString::fromStdString(used)));
-    EXPECT_EQ(TIniFile(prog / "config.dat").ReadString("Style", "norm_font", ""),
+    EXPECT_EQ(IniFile(prog / "config.dat").ReadString("Style", "norm_font", ""),
               "No Such Face At All")
         << "kept until the user picks another";
 
     // Picking an installed face drops the note and the row of the missing one.
     WhenShown(frmStyle, [&] {
-        frmStyle->comboFont->setCurrentIndex(1);
-        note = frmStyle->lbFallback->isVisible() ? "shown" : "";
-        row = frmStyle->comboFont->itemText(0).toStdString();
-        frmStyle->btOkClick();
+        frmStyle->fontBox->setCurrentIndex(1);
+        note = frmStyle->fallbackNote->isVisible() ? "shown" : "";
+        row = frmStyle->fontBox->itemText(0).toStdString();
+        frmStyle->Accept();
     });
-    frmMain->ToolButton4Click();
+    frmMain->ShowStyle();
     EXPECT_EQ(note, "");
     EXPECT_EQ(row.find("not installed"), std::string::npos);
     EXPECT_EQ(ValueOf(OptionList, "norm_font"), row);
@@ -285,14 +286,14 @@ TEST_F(DialogTest, APresetSetsTheThreeColoursWhichCanBeChangedAfter) {
     WhenShown(frmStyle, [] {
         for (QPushButton* b : frmStyle->findChildren<QPushButton*>())
             if (b->text() == "Night") b->click();
-        TfrmStyle::ColorDialogHook = [](TColorValue& c) {
+        StyleDialog::ColorDialogHook = [](ColorValue& c) {
             c = {255, 0, 0};
             return true;
         };
-        frmStyle->btTitleColorClick();
-        frmStyle->btOkClick();
+        frmStyle->ChooseTitleColor();
+        frmStyle->Accept();
     });
-    frmMain->ToolButton4Click();
+    frmMain->ShowStyle();
     EXPECT_EQ(ValueOf(OptionList, "norm_color"), StylePresets[2].NormColor);
     EXPECT_EQ(ValueOf(OptionList, "bgcolor"), StylePresets[2].BgColor);
     EXPECT_EQ(ValueOf(OptionList, "titl_color"), "FF0000");
@@ -302,8 +303,8 @@ TEST_F(DialogTest, StyleOkRerendersTheOpenBook) {
     Create();
     OpenReader(prog.AddBook("st.txt", ManyParagraphs(60)));
     WhenShown(frmStyle, [] {
-        frmStyle->comboSize->setEditText("31");
-        frmStyle->btOkClick();
+        frmStyle->sizeBox->setEditText("31");
+        frmStyle->Accept();
     });
     const auto shown = [] {
         return PageScript(frmMain->WB,
@@ -314,17 +315,17 @@ TEST_F(DialogTest, StyleOkRerendersTheOpenBook) {
             .toStdString();
     };
     const std::string before = shown();
-    frmMain->ToolButton4Click();
+    frmMain->ShowStyle();
     EXPECT_NE(ReadFile(prog / "Templates/vpage.css").find("font-size: 31px"), std::string::npos);
-    EXPECT_EQ(TIniFile(prog / "config.dat").ReadString("Style", "norm_size", ""), "31");
+    EXPECT_EQ(IniFile(prog / "config.dat").ReadString("Style", "norm_size", ""), "31");
     // The page on screen takes the new look at once, and again after a page turn.
     EXPECT_TRUE(WaitFor([&] { return shown().rfind("31px", 0) == 0; }))
         << before << " / " << shown();
     WhenShown(frmStyle, [] {
         frmStyle->ApplyPreset(StylePresets[2]);
-        frmStyle->btOkClick();
+        frmStyle->Accept();
     });
-    frmMain->ToolButton4Click();
+    frmMain->ShowStyle();
     EXPECT_TRUE(WaitFor([&] { return shown() != "31px " + before.substr(before.find(' ') + 1); }))
         << shown();
 }
@@ -333,15 +334,15 @@ TEST_F(DialogTest, PageSettingReachesThePageAtOnce) {
     Create();
     OpenReader(prog.AddBook("set.txt", ManyParagraphs(30)));
     WhenShown(frmStyle, [] {
-        frmStyle->comboSize->setEditText("20");
-        frmStyle->spWidth->setValue(45);
-        frmStyle->spSpacing->setValue(1.8);
-        frmStyle->comboAlign->setCurrentIndex(1);
-        frmStyle->cbIndent->setChecked(false);
-        frmStyle->spParSpace->setValue(1.0);
-        frmStyle->btOkClick();
+        frmStyle->sizeBox->setEditText("20");
+        frmStyle->widthBox->setValue(45);
+        frmStyle->spacingBox->setValue(1.8);
+        frmStyle->alignBox->setCurrentIndex(1);
+        frmStyle->indentBox->setChecked(false);
+        frmStyle->paragraphSpaceBox->setValue(1.0);
+        frmStyle->Accept();
     });
-    frmMain->ToolButton4Click();
+    frmMain->ShowStyle();
     // The column's width against 45 of the face's "0", the line height, the
     // alignment, the indent and the space after a paragraph.
     const QString js =
@@ -358,8 +359,8 @@ TEST_F(DialogTest, PageSettingReachesThePageAtOnce) {
         got = PageScript(frmMain->WB, js).toString();
         return got == "0 36px left 0px 20px";
     })) << got.toStdString();
-    EXPECT_EQ(TIniFile(prog / "config.dat").ReadString("Style", "line_spacing", ""), "1.8");
-    EXPECT_EQ(TIniFile(prog / "config.dat").ReadString("Style", "first_indent", ""), "0");
+    EXPECT_EQ(IniFile(prog / "config.dat").ReadString("Style", "line_spacing", ""), "1.8");
+    EXPECT_EQ(IniFile(prog / "config.dat").ReadString("Style", "first_indent", ""), "0");
 }
 
 TEST_F(DialogTest, NightColoursTheWholeWindowAndDayGivesTheDesktopBack) {
@@ -369,9 +370,9 @@ TEST_F(DialogTest, NightColoursTheWholeWindowAndDayGivesTheDesktopBack) {
     auto choose = [](int preset) {
         WhenShown(frmStyle, [preset] {
             frmStyle->ApplyPreset(StylePresets[preset]);
-            frmStyle->btOkClick();
+            frmStyle->Accept();
         });
-        frmMain->ToolButton4Click();
+        frmMain->ShowStyle();
         QApplication::processEvents();  // the palette reaches the widgets
     };
     choose(2);  // Night
@@ -397,7 +398,7 @@ TEST_F(DialogTest, WithNoBookOpenThePageSaysHowToOpenOne) {
 
 TEST_F(DialogTest, FontPickers) {
     Create();
-    TFontComboBox faces;
+    FontComboBox faces;
     std::vector<std::string> names;
     for (int i = 0; i < faces.count(); ++i) names.push_back(faces.itemText(i).toStdString());
     ASSERT_FALSE(names.empty());
@@ -409,7 +410,7 @@ TEST_F(DialogTest, FontPickers) {
     for (const auto& n : names)
         if (IsTrueTypeFace(n)) tt = n;
     ASSERT_FALSE(tt.empty()) << "the installed Liberation and DejaVu fonts are TrueType";
-    TFontSizeComboBox sizes;
+    FontSizeComboBox sizes;
     int clicks = 0;
     sizes.OnClick = [&] { ++clicks; };
     sizes.SetFontName(tt);
@@ -430,11 +431,11 @@ TEST_F(DialogTest, FontPickers) {
 }
 
 TEST_F(DialogTest, HexToColorRules) {
-    EXPECT_EQ(HexToColor("375060"), (TColorValue{0x37, 0x50, 0x60}));
-    EXPECT_EQ(HexToColor("#375060"), (TColorValue{0x37, 0x50, 0x60}));
-    EXPECT_EQ(HexToColor("37 50 60"), (TColorValue{0x37, 0x50, 0x60}));
-    EXPECT_EQ(HexToColor("FF"), (TColorValue{0, 0, 0xFF}));
-    EXPECT_EQ(HexToColor("000000000375060"), (TColorValue{0x37, 0x50, 0x60}));
+    EXPECT_EQ(HexToColor("375060"), (ColorValue{0x37, 0x50, 0x60}));
+    EXPECT_EQ(HexToColor("#375060"), (ColorValue{0x37, 0x50, 0x60}));
+    EXPECT_EQ(HexToColor("37 50 60"), (ColorValue{0x37, 0x50, 0x60}));
+    EXPECT_EQ(HexToColor("FF"), (ColorValue{0, 0, 0xFF}));
+    EXPECT_EQ(HexToColor("000000000375060"), (ColorValue{0x37, 0x50, 0x60}));
     EXPECT_EQ(HexDigitsOnly("#x1g2F"), "12F");
     try {
         HexToColor("#ggg");
@@ -451,10 +452,10 @@ TEST_F(DialogTest, AboutShowsTheVersionsAndItsLinkOpensTheGuide) {
     Create();
     OpenReader(prog.AddBook("other.txt", ManyParagraphs(5)));
     WhenShown(frmAbout, [] { frmAbout->accept(); });
-    frmMain->ToolButton1Click();
+    frmMain->ShowAbout();
     const std::string first = frmAbout->AboutText;
-    WhenShown(frmAbout, [] { frmAbout->lbGuideLinkClick(); });
-    frmMain->ToolButton1Click();
+    WhenShown(frmAbout, [] { frmAbout->OpenGuide(); });
+    frmMain->ShowAbout();
     EXPECT_EQ(frmAbout->AboutText, first) << "rebuilt, not appended to";
     EXPECT_NE(first.find(std::string("Qt ") + qVersion()), std::string::npos) << first;
     EXPECT_FALSE(frmAbout->isVisible());
@@ -524,7 +525,7 @@ TEST_F(DialogTest, OnARussianDesktopEveryWindowSpeaksRussian) {
     }
     EXPECT_TRUE(english.empty()) << ::testing::PrintToString(english);
     // A message of the lower layers, and the page's own buttons.
-    EXPECT_EQ(Fmt(TMsg::tr("Cannot open file %s"), "x"), "Не удаётся открыть файл x");
+    EXPECT_EQ(Fmt(Messages::tr("Cannot open file %s"), "x"), "Не удаётся открыть файл x");
     OpenReader(prog.AddBook("ru.txt", ManyParagraphs(300)));
     EXPECT_NE(ReadFile(prog / "Templates/vpage.html").find("&#1044;&#1040;&#1051;&#1045;&#1045;"),
               std::string::npos);

@@ -5,11 +5,11 @@
 #include <cstdio>
 
 #include "ConvertUtil.h"
-#include "core/unitErrors.h"
-#include "core/unitFiles.h"
-#include "core/unitHeadings.h"
-#include "core/unitParagraphs.h"
-#include "core/unitTextConversions.h"
+#include "base/Errors.h"
+#include "base/Files.h"
+#include "convert/Headings.h"
+#include "convert/Paragraphs.h"
+#include "convert/TextAnalysis.h"
 
 namespace {
 
@@ -32,9 +32,9 @@ std::string Tag(int32_t n, const char* cls) {
 // The paragraph rule exactly as it reads texts it reads right (tabs no indent),
 // lengths in the characters shown, and a heading or break standing flush after
 // a paragraph's text set apart with the line after it.
-TLines ClassicRule(TLines body, const std::string& charset) {
+LineList ClassicRule(LineList body, const std::string& charset) {
     const bool utf8 = charset == "UTF-8";
-    const THeadingLines headings(CodePageOf(charset));
+    const HeadingLines headings(CodePageOf(charset));
     uint64_t r = Tag(1, "pnorm").size() + ShownLength(body[0], utf8);
     bool hasText = body[0].find_first_not_of(' ') != std::string::npos, afterHeading = false;
     body[0] = Tag(1, "pnorm") + body[0];
@@ -64,7 +64,7 @@ TLines ClassicRule(TLines body, const std::string& charset) {
 
 struct Converted {
     std::string layout;
-    TLines body, classic;
+    LineList body, classic;
     std::string charset;
 };
 
@@ -72,7 +72,7 @@ struct Converted {
 // rule over the same lines.
 Converted Convert(const std::string& text) {
     TempDir dir;
-    TBookInfo b = ConvertText(dir, text);
+    BookFile b = ConvertText(dir, text);
     Converted c;
     c.classic = ClassicRule(Texts(b), b.GetProperty("Charset"));
     c.layout = b.GetProperty("Layout");
@@ -189,7 +189,7 @@ TEST(Utf16, BothByteOrdersGiveTheUtf8Book) {
         "\xD0\xB2\xD0\xB8\xD0\xB4\xD0\xBD\xD0\xBE\n  end\r";
     WriteFile(dir / "u8.txt", utf8);
     auto book = [&](const std::string& file) {
-        TBookInfo b = ConvertToBook(dir / file, dir / "lib/");
+        BookFile b = ConvertToBook(dir / file, dir / "lib/");
         return std::make_pair(b.Body(), b.GetProperty("Charset"));
     };
     const auto want = book("u8.txt");
@@ -207,7 +207,7 @@ TEST(Utf16, BothByteOrdersGiveTheUtf8Book) {
                                            "a\0\x00\xD8"
                                            "b\0c",
                                            9));
-    TBookInfo bad = ConvertToBook(dir / "bad.txt", dir / "lib/");
+    BookFile bad = ConvertToBook(dir / "bad.txt", dir / "lib/");
     EXPECT_EQ(bad.Body()[0],
               "<Page1><p id=\"par1\" class=\"pnorm\">a\xEF\xBF\xBD"
               "b\xEF\xBF\xBD");
@@ -220,11 +220,11 @@ TEST(Layouts, ChoosingByHandKeepsTheReadingPosition) {
     for (int i = 1; i <= 300; ++i)
         text += "Line " + std::to_string(i) + " " + std::string(130, char('a' + i % 26)) + "\r\n";
     TempDir dir;
-    TBookInfo b = ConvertText(dir, text);
+    BookFile b = ConvertText(dir, text);
     b.SaveAsNewBook("t");
     ASSERT_EQ(b.GetProperty("Layout"), "lines");
     b.LastParagraph = 250;
-    auto paragraphText = [](TBookInfo& book, int32_t n) {
+    auto paragraphText = [](BookFile& book, int32_t n) {
         // The text of paragraph n, as it stands in the body.
         std::string tag = "<p id=\"par" + std::to_string(n) + "\"", out;
         bool in = false;
@@ -234,11 +234,11 @@ TEST(Layouts, ChoosingByHandKeepsTheReadingPosition) {
         }
         return out;
     };
-    const TLayout::TKind classic = TLayout::Classic;
+    const Layout::Shape classic = Layout::Classic;
     EXPECT_EQ(RebuildBook(b, &classic).Name(), "classic");
     EXPECT_LT(b.GetIntProperty("TotalParagraphs"), 300) << "lines run together";
     EXPECT_NE(paragraphText(b, b.LastParagraph).find("Line 250 "), std::string::npos);
-    TLines page;
+    LineList page;
     b.ExtractPage(b.LastPage, page);
     EXPECT_NE(JoinLines(page).find("par" + std::to_string(b.LastParagraph) + "\""),
               std::string::npos);
@@ -256,17 +256,17 @@ TEST(Layouts, ARebuildOfABookWithANulInItsTextWritesNothing) {
     std::string text;
     for (int i = 1; i <= 400; ++i) text += "  Paragraph " + std::to_string(i) + " goes on.\r\n";
     TempDir dir;
-    TBookInfo made = ConvertText(dir, text);
+    BookFile made = ConvertText(dir, text);
     made.SaveAsNewBook("t");
     std::string bytes = ReadFile(made.FullPath());
     const size_t at = bytes.find("Paragraph 20 ");
     ASSERT_NE(at, std::string::npos);
     bytes[at + 2] = '\0';
     WriteFile(made.FullPath(), bytes);
-    TBookInfo b(made.Folder());
+    BookFile b(made.Folder());
     b.FileName = made.FileName;
     b.LoadFromBookFile();
-    const TLayout::TKind classic = TLayout::Classic;
+    const Layout::Shape classic = Layout::Classic;
     EXPECT_THROW(RebuildBook(b, &classic), EBookDamaged);
     EXPECT_EQ(ReadFile(made.FullPath()), bytes);
 }

@@ -8,15 +8,15 @@
 #include <QTreeWidget>
 
 #include "GuiUtil.h"
-#include "core/unitFiles.h"
-#include "ui/unitApp.h"
-#include "ui/unitArcView.h"
-#include "ui/unitBooks.h"
-#include "ui/unitMain.h"
-#include "ui/unitStartup.h"
-#include "ui/unitTextProcessor.h"
+#include "base/Files.h"
+#include "ui/Application.h"
+#include "ui/ArchiveDialog.h"
+#include "ui/BooksDialog.h"
+#include "ui/MainWindow.h"
+#include "ui/ProgressWindow.h"
+#include "ui/Startup.h"
 #include "view/PageView.h"
-#include "view/ThdTimer.h"
+#include "view/ThreadedTimer.h"
 
 namespace {
 
@@ -32,7 +32,7 @@ struct LibraryTest : ::testing::Test {
             questions.push_back(m);
             return answerYes;
         };
-        TfrmBooks::OpenFileHook = [this] { return fileAnswer; };
+        BooksDialog::OpenFileHook = [this] { return fileAnswer; };
         LoadOptions();
         CreateForms(10);
     }
@@ -41,9 +41,9 @@ struct LibraryTest : ::testing::Test {
         ErrorBoxHook = nullptr;
         MessageBoxHook = nullptr;
         ConfirmHook = nullptr;
-        TfrmBooks::OpenFileHook = nullptr;
+        BooksDialog::OpenFileHook = nullptr;
     }
-    QTreeWidget* List() { return frmBooks->listBooks; }
+    QTreeWidget* List() { return frmBooks->bookTree; }
     std::vector<std::string> Rows() {
         std::vector<std::string> r;
         for (int i = 0; i < List()->topLevelItemCount(); ++i)
@@ -70,8 +70,8 @@ TEST_F(LibraryTest, EmptyLibraryChoosesNothing) {
     frmBooks->show();
     EXPECT_TRUE(Rows().empty());
     EXPECT_TRUE(List()->selectedItems().isEmpty());
-    frmBooks->btDeleteClick();
-    frmBooks->listBooksDblClick();
+    frmBooks->DeleteSelected();
+    frmBooks->ChooseSelected();
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
     QCoreApplication::sendEvent(List(), &enter);
     EXPECT_TRUE(frmBooks->isVisible());
@@ -83,7 +83,7 @@ TEST_F(LibraryTest, BrowseTextAndArchiveThenDelete) {
     frmBooks->show();
     WriteFile(prog / "story.txt", ManyParagraphs(50));
     fileAnswer = prog / "story.txt";
-    frmBooks->btBrowseClick();
+    frmBooks->AddFromFile();
     EXPECT_TRUE(FileExists(prog / "MyBooks/story.tvst"));
     EXPECT_EQ(Rows(), std::vector<std::string>{"A Test Book"}) << "the book's own title";
     EXPECT_FALSE(frmTextProcessor->isVisible());
@@ -96,32 +96,32 @@ TEST_F(LibraryTest, BrowseTextAndArchiveThenDelete) {
               0);
     fileAnswer = prog / "tales.zip";
     WhenShown(frmArcView, [] {
-        ASSERT_EQ(frmArcView->lstFiles->topLevelItemCount(), 1);
-        frmArcView->lstFiles->setCurrentItem(frmArcView->lstFiles->topLevelItem(0));
-        QTest::keyClick(frmArcView->lstFiles, Qt::Key_Return);  // Enter, as a double-click
+        ASSERT_EQ(frmArcView->memberTree->topLevelItemCount(), 1);
+        frmArcView->memberTree->setCurrentItem(frmArcView->memberTree->topLevelItem(0));
+        QTest::keyClick(frmArcView->memberTree, Qt::Key_Return);  // Enter, as a double-click
     });
-    frmBooks->btBrowseClick();
+    frmBooks->AddFromFile();
     EXPECT_FALSE(FileExists(prog / "TEMP/tale.txt")) << "the extracted text is removed";
     EXPECT_TRUE(FileExists(prog / "MyBooks/tale.tvst"));
     EXPECT_EQ(Rows().size(), 2u);
 
     // Closing the viewer without a choice adds nothing and says nothing.
     WhenShown(frmArcView, [] { frmArcView->reject(); });
-    frmBooks->btBrowseClick();
+    frmBooks->AddFromFile();
     EXPECT_TRUE(messages.empty());
     EXPECT_EQ(Count(prog / "MyBooks"), 2);
 
     // Delete asks first; No keeps the book, Yes removes its file.
     List()->setCurrentItem(List()->topLevelItem(0));
     const std::string title = Rows()[0];
-    const std::string file = frmBooks->BookList->GetBook(0).FileName;
+    const std::string file = frmBooks->Books->GetBook(0).FileName;
     answerYes = false;
-    frmBooks->btDeleteClick();
+    frmBooks->DeleteSelected();
     EXPECT_EQ(Count(prog / "MyBooks"), 2);
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_EQ(questions[0], "Delete the book \"" + title + "\" and its reading position?");
     answerYes = true;
-    frmBooks->btDeleteClick();
+    frmBooks->DeleteSelected();
     EXPECT_FALSE(FileExists(prog / "MyBooks/" + file));
     EXPECT_EQ(Rows().size(), 1u);
     EXPECT_TRUE(errors.empty());
@@ -136,8 +136,8 @@ TEST_F(LibraryTest, FailedExtractionConvertsNothing) {
               0);
     frmBooks->show();
     fileAnswer = prog / "one.zip";
-    WhenShown(frmArcView, [] { frmArcView->lstFilesDblClick(); });
-    frmBooks->btBrowseClick();
+    WhenShown(frmArcView, [] { frmArcView->ExtractChosen(); });
+    frmBooks->AddFromFile();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find("one.txt"), std::string::npos) << messages[0];
     EXPECT_EQ(Count(prog / "MyBooks"), 0);
@@ -181,18 +181,18 @@ TEST_F(LibraryTest, BooksButtonOpensTheChosenBookAtItsPlace) {
     std::string b = prog.AddBook("b.txt", ManyParagraphs(300));
     RecentBook = a;
     StartReader();
-    TReader& r = frmMain->Reader();
+    ReadingSession& r = frmMain->Reader();
     ASSERT_TRUE(WaitFor([&] { return r.CurDocument && !r.RestorePosition; }))
         << (errors.empty() ? "" : errors[0]) << (r.CurrentBook ? " book" : " no book");
     auto choose = [&](const std::string& name) {
         WhenShown(frmBooks, [name] {
-            auto* list = frmBooks->listBooks;
+            auto* list = frmBooks->bookTree;
             for (int i = 0; i < list->topLevelItemCount(); ++i)
-                if (frmBooks->BookList->GetBook(size_t(i)).FileName == name)
+                if (frmBooks->Books->GetBook(size_t(i)).FileName == name)
                     list->setCurrentItem(list->topLevelItem(i));
-            frmBooks->listBooksDblClick();
+            frmBooks->ChooseSelected();
         });
-        frmMain->btBooksClick();
+        frmMain->ShowBooks();
     };
     r.CurrentBook->LastPage = 2;
     r.CurrentBook->LastParagraph = 150;
@@ -214,18 +214,18 @@ TEST_F(LibraryTest, BooksButtonOpensTheChosenBookAtItsPlace) {
 TEST_F(LibraryTest, DeletingTheBookBeingReadClosesItFirst) {
     const std::string name = prog.AddBookAt("open.txt", ManyParagraphs(60), 1, 12);
     RecentBook = name;
-    TReader& r = frmMain->Reader();
+    ReadingSession& r = frmMain->Reader();
     r.LoadRecentBook([&](const std::string& m) { errors.push_back(m); });
     ASSERT_TRUE(WaitFor([&] { return r.CurDocument && r.CurDocument == frmMain->WB->Document(); }));
     frmBooks->show();
     ASSERT_EQ(Rows().size(), 1u);
     List()->setCurrentItem(List()->topLevelItem(0));
-    frmBooks->btDeleteClick();
+    frmBooks->DeleteSelected();
     EXPECT_FALSE(r.CurrentBook) << "the book was closed";
     EXPECT_EQ(frmMain->WB->Document(), 0u) << "the view is empty";
     EXPECT_TRUE(RecentBook.empty());
     frmBooks->hide();
-    frmMain->btExitClick();
+    frmMain->Exit();
     EXPECT_FALSE(FileExists(prog / ("MyBooks/" + name))) << "Exit did not write it back";
     EXPECT_TRUE(errors.empty()) << errors.front();
 }
@@ -241,7 +241,7 @@ TEST_F(LibraryTest, BooksByTitleWithTheOneBeingReadSelectedAndRebuiltInPlace) {
     const std::string read = book("a.txt", "Pears", 60);
     book("m.txt", "Oranges", 122);
     RecentBook = read;
-    TReader& r = frmMain->Reader();
+    ReadingSession& r = frmMain->Reader();
     r.LoadRecentBook([&](const std::string& m) { errors.push_back(m); });
     frmBooks->show();
     EXPECT_EQ(Rows(), (std::vector<std::string>{"Apples", "Oranges", "Pears"}));
@@ -259,12 +259,12 @@ TEST_F(LibraryTest, BooksByTitleWithTheOneBeingReadSelectedAndRebuiltInPlace) {
     EXPECT_EQ(List()->topLevelItem(1)->text(1).toStdString(), "Some Author");
     // Its paragraphs built anew while it is open: saved, rebuilt, shown again.
     r.CurrentBook->LastParagraph = 80;
-    const TLayout::TKind classic = TLayout::Classic;
+    const Layout::Shape classic = Layout::Classic;
     frmBooks->RebuildSelected(&classic);
     ASSERT_TRUE(r.CurrentBook);
     EXPECT_EQ(r.CurrentBook->GetProperty("Layout"), "classic");
     EXPECT_LT(r.CurrentBook->GetIntProperty("TotalParagraphs"), 20);
-    TLines page;
+    LineList page;
     r.CurrentBook->ExtractPage(r.CurrentBook->LastPage, page);
     EXPECT_NE(JoinLines(page).find("Line 77 "), std::string::npos) << "paragraph 80 was line 77";
     EXPECT_TRUE(errors.empty()) << errors.front();
@@ -272,7 +272,7 @@ TEST_F(LibraryTest, BooksByTitleWithTheOneBeingReadSelectedAndRebuiltInPlace) {
 
 TEST_F(LibraryTest, TheOpenBooksParagraphsAreChosenFromTheMainWindowWithTheCurrentOneMarked) {
     RecentBook = prog.AddBook("v.txt", ManyParagraphs(40));
-    TReader& r = frmMain->Reader();
+    ReadingSession& r = frmMain->Reader();
     r.LoadRecentBook([&](const std::string& m) { errors.push_back(m); });
     ASSERT_TRUE(r.CurrentBook);
     // The Encoding button's menu: Paragraphs, the book's layout marked.

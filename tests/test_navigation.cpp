@@ -5,24 +5,24 @@
 #include <cstdio>
 
 #include "ConvertUtil.h"
-#include "core/unitFiles.h"
-#include "core/unitHeadings.h"
-#include "core/unitSearch.h"
-#include "core/unitTextConversions.h"
+#include "base/Files.h"
+#include "convert/Headings.h"
+#include "convert/TextAnalysis.h"
+#include "search/TextMatcher.h"
 
 namespace {
 
 // A converted book of a text.
-TBookInfo Book(const std::string& text) {
+BookFile Book(const std::string& text) {
     TempDir dir;
     return ConvertText(dir, text);
 }
 
 // The paragraph of every match of what in the book, in order.
-std::vector<int32_t> Found(TBookInfo& b, const std::string& what) {
-    TTextMatcher m(what, b.GetProperty("Charset"));
+std::vector<int32_t> Found(BookFile& b, const std::string& what) {
+    TextMatcher m(what, b.GetProperty("Charset"));
     std::vector<int32_t> at;
-    m.Scan(b, 0, [&](const TSearchHit& h) {
+    m.Scan(b, 0, [&](const SearchHit& h) {
         at.push_back(h.Paragraph);
         return true;
     });
@@ -44,16 +44,16 @@ std::string Gutenberg() {
 }  // namespace
 
 TEST(Contents, EnglishInTheProjectGutenbergLayout) {
-    TBookInfo b = Book(Gutenberg());
+    BookFile b = Book(Gutenberg());
     EXPECT_EQ(Contents(b),
               (std::vector<std::string>{"1 BOOK ONE: 1805", "2 CHAPTER I", "2 CHAPTER II",
                                         "1 BOOK TWO: 1806", "2 CHAPTER I", "2 CHAPTER II"}));
     EXPECT_EQ(b.GetProperty("Headings"), "6");
-    EXPECT_EQ(ClassifyHeading("XIV."), THeadingKind::Numeral);
-    EXPECT_EQ(ClassifyHeading("12."), THeadingKind::Numeral);
-    EXPECT_EQ(ClassifyHeading("Chapter the first"), THeadingKind::None) << "no number after it";
-    EXPECT_EQ(ClassifyHeading("Part of the crowd stayed"), THeadingKind::None);
-    EXPECT_EQ(ClassifyHeading("IIII"), THeadingKind::None);
+    EXPECT_EQ(ClassifyHeading("XIV."), HeadingKind::Numeral);
+    EXPECT_EQ(ClassifyHeading("12."), HeadingKind::Numeral);
+    EXPECT_EQ(ClassifyHeading("Chapter the first"), HeadingKind::None) << "no number after it";
+    EXPECT_EQ(ClassifyHeading("Part of the crowd stayed"), HeadingKind::None);
+    EXPECT_EQ(ClassifyHeading("IIII"), HeadingKind::None);
 }
 
 TEST(Contents, RussianHeadingsInEveryCharset) {
@@ -77,7 +77,7 @@ TEST(Contents, RussianHeadingsInEveryCharset) {
         "          \xD0\x9C\xD0\xBE\xD1\x80\xD0\xBE\xD0\xB7\r\n\r\n   "
         "\xD0\x9A\xD0\xBE\xD0\xBD\xD0\xB5\xD1\x86.\r\n";  // Мороз
     for (const char* charset : {"UTF-8", "CP1251", "CP866"}) {
-        TBookInfo b = Book(Iconv(text, charset));
+        BookFile b = Book(Iconv(text, charset));
         EXPECT_EQ(Contents(b),
                   (std::vector<std::string>{"1 \xD0\xA7\xD0\x90\xD0\xA1\xD0\xA2\xD0\xAC "
                                             "\xD0\x9F\xD0\x95\xD0\xA0\xD0\x92\xD0\x90\xD0\xAF",
@@ -93,23 +93,23 @@ TEST(Contents, RealTexts) {
         GTEST_SKIP() << "the real texts are not here: " << TAVISTO_TEXTS;
     const std::string dir = std::string(TAVISTO_TEXTS) + "/";
     for (const char* charset : {"UTF-8", "CP1251", "CP866"}) {
-        TBookInfo dochka = Book(Iconv(ReadFile(dir + "pushkin-kapitanskaya-dochka.txt"), charset));
+        BookFile dochka = Book(Iconv(ReadFile(dir + "pushkin-kapitanskaya-dochka.txt"), charset));
         int chapters = 0;
         for (const auto& c : Contents(dochka))
             chapters += c.rfind("2 \xD0\x93\xD0\x9B\xD0\x90\xD0\x92\xD0\x90 ", 0) == 0;
         EXPECT_EQ(chapters, 14) << "ГЛАВА I to XIV, " << charset;
-        TBookInfo sad = Book(Iconv(ReadFile(dir + "chekhov-vishnevy-sad.txt"), charset));
+        BookFile sad = Book(Iconv(ReadFile(dir + "chekhov-vishnevy-sad.txt"), charset));
         int acts = 0;
         for (const auto& c : Contents(sad))
             acts += c.find("\xD0\x94\xD0\xB5\xD0\xB9\xD1\x81\xD1\x82\xD0\xB2\xD0\xB8\xD0\xB5 ") !=
                     std::string::npos;
         EXPECT_EQ(acts, 4) << "Действие первое to четвертое, " << charset;
-        TBookInfo moroz = Book(Iconv(ReadFile(dir + "nekrasov-moroz-krasny-nos.txt"), charset));
+        BookFile moroz = Book(Iconv(ReadFile(dir + "nekrasov-moroz-krasny-nos.txt"), charset));
         std::vector<std::string> parts;
         for (const auto& c : Contents(moroz))
             if (c[0] == '1') parts.push_back(c);
         EXPECT_EQ(parts.size(), 2u) << "ЧАСТЬ ПЕРВАЯ, ЧАСТЬ ВТОРАЯ, " << charset;
-        TBookInfo detstvo = Book(Iconv(ReadFile(dir + "gorky-detstvo.txt"), charset));
+        BookFile detstvo = Book(Iconv(ReadFile(dir + "gorky-detstvo.txt"), charset));
         std::vector<std::string> c = Contents(detstvo);
         ASSERT_GE(c.size(), 13u) << charset;
         EXPECT_EQ(c[0], "2 I");
@@ -137,7 +137,7 @@ TEST(Contents, ATagCutShortIsNoTag) {
 TEST(Search, AnAmpersandBeforeATagIsTextAndTheMarkupIsNever) {
     // "Smith &" ends a paragraph, "and Sons" begins the next: the "&" does not
     // swallow the next paragraph's tag, and the tags' words are never found.
-    TBookInfo b = Book("  Dombey and Smith &\r\n  and Sons &amp; Co &lt;b&gt; &x; a&b\r\n");
+    BookFile b = Book("  Dombey and Smith &\r\n  and Sons &amp; Co &lt;b&gt; &x; a&b\r\n");
     auto find = [&](const std::string& what) { return Found(b, what); };
     EXPECT_EQ(find("Sons"), std::vector<int32_t>{2});
     EXPECT_EQ(find("Smith &"), std::vector<int32_t>{1});
@@ -160,7 +160,7 @@ TEST(Search, AnyCaseInEveryCharsetAcrossLinesAndEscapes) {
         "\xD0\x92\xD0\x95\xD0\x97\xD0\x9B\xD0\x9E\r\n\xD0\x98\xD0\x92\xD0\x90\xD0\x9D\xD0\xA3, "
         "a<b \xD1\x91\xD0\xBB\xD0\xBA\xD0\xB0.\r\n  \xD0\x9A\xD0\xBE\xD0\xBD\xD0\xB5\xD1\x86.\r\n";
     for (const char* charset : {"UTF-8", "CP1251", "CP866", "KOI8-R"}) {
-        TBookInfo b = Book(Iconv(text, charset));
+        BookFile b = Book(Iconv(text, charset));
         // Too few letters to tell KOI8-R by: the reader would choose it by hand.
         if (std::string(charset) == "KOI8-R") b.SetProperty("Charset", charset);
         auto find = [&](const std::string& what) { return Found(b, what); };
@@ -174,13 +174,13 @@ TEST(Search, AnyCaseInEveryCharsetAcrossLinesAndEscapes) {
         EXPECT_TRUE(find("\xD1\x82\xD0\xB0\xD0\xBA. \xD0\xBD\xD0\xB5").empty())
             << "no match runs across paragraphs, " << charset;
         EXPECT_TRUE(find("lt;").empty()) << charset;
-        TSearchHit hit;
+        SearchHit hit;
         // From paragraph 3 on, the next one wraps round to paragraph 2.
-        EXPECT_TRUE(FindNext(b, TTextMatcher("a<b", b.GetProperty("Charset")), 3, UINT64_MAX, hit));
+        EXPECT_TRUE(FindNext(b, TextMatcher("a<b", b.GetProperty("Charset")), 3, UINT64_MAX, hit));
         EXPECT_EQ(hit.Paragraph, 2);
         EXPECT_TRUE(FindPrevious(
-            b, TTextMatcher("\xD0\xBA\xD0\xBE\xD0\xBD\xD0\xB5\xD1\x86", b.GetProperty("Charset")),
-            1, UINT64_MAX, hit));
+            b, TextMatcher("\xD0\xBA\xD0\xBE\xD0\xBD\xD0\xB5\xD1\x86", b.GetProperty("Charset")), 1,
+            UINT64_MAX, hit));
         EXPECT_EQ(hit.Paragraph, 3) << "backward from the start wraps to the end";
     }
 }
@@ -212,11 +212,11 @@ TEST(Search, EveryMatchOfRandomTextsAsAPlainSearchFindsThem) {
             paragraphs.push_back(par);
             text += "  " + par + "\r\n";
         }
-        TBookInfo b = Book(utf8 ? text : Iconv(text, "CP1251"));
+        BookFile b = Book(utf8 ? text : Iconv(text, "CP1251"));
         if (!utf8) b.SetProperty("Charset", "windows-1251");
         // A plain search: fold, blanks as one space, every start.
         auto plainFold = [](const std::string& s) {
-            std::string f = FoldToUtf8(s, TCodePage::Utf8), out;
+            std::string f = FoldToUtf8(s, CodePage::Utf8), out;
             for (size_t i = 0; i < f.size(); ++i) {
                 const bool nbsp = f.compare(i, 2, "\xC2\xA0") == 0;
                 const bool blank = f[i] == ' ' || f[i] == '\r' || f[i] == '\n' || nbsp;

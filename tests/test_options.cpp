@@ -6,11 +6,11 @@
 #include <csignal>
 
 #include "TestUtil.h"
-#include "core/unitErrors.h"
-#include "core/unitFiles.h"
-#include "core/unitTextConversions.h"
-#include "options/unitIniFile.h"
-#include "options/unitOptStorage.h"
+#include "base/Errors.h"
+#include "base/Files.h"
+#include "convert/TextAnalysis.h"
+#include "options/IniFile.h"
+#include "options/Options.h"
 
 namespace {
 struct OptionsTest : ::testing::Test {
@@ -25,9 +25,9 @@ TEST_F(OptionsTest, DefaultsWithoutConfigAndTheFileASaveCreates) {
     EXPECT_EQ(RecentBook, DefaultRecentBook);
     EXPECT_EQ(ScrollSpeed, 20);
     EXPECT_EQ(OptionList,
-              (TLines{"norm_font=Liberation Serif", "norm_color=375060", "norm_size=28",
-                      "bgcolor=C0CBCA", "titl_color=BA37EC", "text_width=66", "line_spacing=1.45",
-                      "text_align=justify", "first_indent=1", "par_space=0.6", "hyphenate=1"}));
+              (LineList{"norm_font=Liberation Serif", "norm_color=375060", "norm_size=28",
+                        "bgcolor=C0CBCA", "titl_color=BA37EC", "text_width=66", "line_spacing=1.45",
+                        "text_align=justify", "first_indent=1", "par_space=0.6", "hyphenate=1"}));
     LoadOptions();
     EXPECT_EQ(OptionList.size(), StyleKeyCount) << "a second load does not duplicate lines";
     SaveOptions();
@@ -47,9 +47,9 @@ TEST_F(OptionsTest, ForeignSectionsOddCaseAndHexSpeed) {
     LoadOptions();
     EXPECT_EQ(ScrollSpeed, 30);
     EXPECT_EQ(RecentBook, "war.tvst");
-    EXPECT_EQ(TLines(OptionList.begin(), OptionList.begin() + 5),
-              (TLines{"norm_font=Times New Roman", "norm_color=375060", "norm_size=28",
-                      "bgcolor=C0CBCA", "titl_color=112233"}));
+    EXPECT_EQ(LineList(OptionList.begin(), OptionList.begin() + 5),
+              (LineList{"norm_font=Times New Roman", "norm_color=375060", "norm_size=28",
+                        "bgcolor=C0CBCA", "titl_color=112233"}));
     SaveOptions();
     EXPECT_EQ(Config(),
               "; my settings\r\n[Other]\r\nkeep=1\r\n\r\n[STYLE]\r\ntitl_color=112233\r\n"
@@ -81,17 +81,17 @@ TEST_F(OptionsTest, ValuesAreCheckedWhereTheyAreRead) {
                                       "first_indent=yes\npar_space=-1\nhyphenate=2\n"
                                       "[General]\nScrollSpeed=\n");
     LoadOptions();
-    EXPECT_EQ(OptionList,
-              (TLines{"norm_font=" + std::string(2047, 'F'), "norm_color=375060", "norm_size=28",
-                      "bgcolor=#c0cbca", "titl_color=BA37EC", "text_width=66", "line_spacing=1.45",
-                      "text_align=justify", "first_indent=1", "par_space=0.6", "hyphenate=1"}));
+    EXPECT_EQ(OptionList, (LineList{"norm_font=" + std::string(2047, 'F'), "norm_color=375060",
+                                    "norm_size=28", "bgcolor=#c0cbca", "titl_color=BA37EC",
+                                    "text_width=66", "line_spacing=1.45", "text_align=justify",
+                                    "first_indent=1", "par_space=0.6", "hyphenate=1"}));
     WriteFile(dir / "config.dat",
               "[Style]\ntext_width=45\nline_spacing=2\ntext_align=left\n"
               "first_indent=0\npar_space=1.25\nhyphenate=0\n");
     LoadOptions();
-    EXPECT_EQ(TLines(OptionList.begin() + 5, OptionList.end()),
-              (TLines{"text_width=45", "line_spacing=2", "text_align=left", "first_indent=0",
-                      "par_space=1.25", "hyphenate=0"}));
+    EXPECT_EQ(LineList(OptionList.begin() + 5, OptionList.end()),
+              (LineList{"text_width=45", "line_spacing=2", "text_align=left", "first_indent=0",
+                        "par_space=1.25", "hyphenate=0"}));
     EXPECT_EQ(ScrollSpeed, 20);
     for (auto [text, speed] : {std::pair{"0", 2}, {"1", 2}, {"500", 200}, {"0x1E", 30}}) {
         WriteFile(dir / "config.dat", std::string("[General]\nScrollSpeed=") + text +
@@ -113,7 +113,7 @@ TEST_F(OptionsTest, ValuesAreCheckedWhereTheyAreRead) {
     SetValue(OptionList, "norm_size", "");
     EXPECT_EQ(OptionList.size(), StyleKeyCount - 1);
     SaveOptions();
-    TIniFile ini(dir / "config.dat");
+    IniFile ini(dir / "config.dat");
     EXPECT_EQ(ini.ReadString("Style", "norm_size", "def"), "");
 }
 

@@ -4,19 +4,19 @@
 #include <unistd.h>
 
 #include "ConvertUtil.h"
-#include "core/unitCodePages.h"
-#include "core/unitErrors.h"
-#include "core/unitFiles.h"
-#include "core/unitTextConversions.h"
-#include "options/unitOptStorage.h"
-#include "render/unitHyphenation.h"
-#include "render/unitPageBuilder.h"
+#include "base/Errors.h"
+#include "base/Files.h"
+#include "convert/TextAnalysis.h"
+#include "options/Options.h"
+#include "reading/Hyphenator.h"
+#include "reading/PageBuilder.h"
+#include "text/Charsets.h"
 
 namespace {
 
-#define NEED_PATTERNS(lang)                                \
-    const THyphenator* h = THyphenator::ForLanguage(lang); \
-    if (!h) GTEST_SKIP() << "no hyphenation patterns for " lang " in " << THyphenator::Folder
+#define NEED_PATTERNS(lang)                              \
+    const Hyphenator* h = Hyphenator::ForLanguage(lang); \
+    if (!h) GTEST_SKIP() << "no hyphenation patterns for " lang " in " << Hyphenator::Folder
 
 std::string Without(std::string s, const std::string& what) {
     for (size_t at; (at = s.find(what)) != std::string::npos;) s.erase(at, what.size());
@@ -37,11 +37,11 @@ TEST(PageSetting, WordsBreakByTheirLanguagesPatterns) {
     }
     EXPECT_EQ(h->Show("кот"), "кот");
     EXPECT_EQ(h->Show("english"), "english");
-    const THyphenator* en = THyphenator::ForLanguage("en");
+    const Hyphenator* en = Hyphenator::ForLanguage("en");
     ASSERT_NE(en, nullptr);
     EXPECT_EQ(en->Show("hyphenation"), "hy-phen-ation");
     EXPECT_EQ(en->Show("переносами"), "переносами");
-    EXPECT_EQ(THyphenator::ForLanguage("xx"), nullptr);
+    EXPECT_EQ(Hyphenator::ForLanguage("xx"), nullptr);
 }
 
 TEST(PageSetting, APageIsHyphenatedTheSameInEveryCharsetAndOnlyInItsText) {
@@ -51,7 +51,7 @@ TEST(PageSetting, APageIsHyphenatedTheSameInEveryCharsetAndOnlyInItsText) {
         "происшествие: &lt;нос&gt; исчез, \"неизвестно\" куда. Short English";
     std::string first;
     for (const char* charset : {"UTF-8", "CP1251", "CP866", "KOI8-R"}) {
-        TLines page{Iconv(line, charset), Iconv("продолжение абзаца", charset)};
+        LineList page{Iconv(line, charset), Iconv("продолжение абзаца", charset)};
         const std::string name = std::string(charset) == "CP1251"  ? "windows-1251"
                                  : std::string(charset) == "CP866" ? "cp866"
                                                                    : charset;
@@ -78,7 +78,7 @@ TEST(PageSetting, ABooksLanguageComesFromItsLetters) {
         "The Project Gutenberg EBook\n\n  Мой дядя самых честных правил, когда не в шутку "
         "занемог, он уважать себя заставил и лучше выдумать не мог.\n";
     for (const char* charset : {"UTF-8", "CP1251", "CP866", "KOI8-R"}) {
-        TBookInfo b = ConvertText(dir, Iconv(russian, charset));
+        BookFile b = ConvertText(dir, Iconv(russian, charset));
         EXPECT_EQ(b.GetProperty("Language"), "ru") << charset;
     }
     EXPECT_EQ(ConvertText(dir, "  It was a dark and stormy night.\n").GetProperty("Language"),
@@ -87,8 +87,8 @@ TEST(PageSetting, ABooksLanguageComesFromItsLetters) {
 }
 
 TEST(PageSetting, IndentOrSpaceBetweenParagraphs) {
-    TLines options{"first_indent=1", "par_space=0.8"};
-    TLines v = PageStyleValues(options);
+    LineList options{"first_indent=1", "par_space=0.8"};
+    LineList v = PageStyleValues(options);
     EXPECT_EQ(ValueOf(v, "text_indent"), "1.6em");
     EXPECT_EQ(ValueOf(v, "par_gap"), "0");
     SetValue(options, "first_indent", "0");
@@ -109,13 +109,13 @@ TEST(PageSetting, APatternFileThatIsNoneIsRefusedBeforeLibhyphenReadsIt) {
     };
     for (const auto& [what, bytes] : files) {
         WriteFile(dir / "h.dic", bytes);
-        EXPECT_THROW(THyphenator h(dir / "h.dic"), EFileError) << what;
+        EXPECT_THROW(Hyphenator h(dir / "h.dic"), EFileError) << what;
     }
     // 300 MB (of holes): refused by its size, without reading it.
     WriteFile(dir / "big.dic", "UTF-8\n.ab1c\n");
     ASSERT_EQ(::truncate((dir / "big.dic").c_str(), 300 << 20), 0);
-    EXPECT_THROW(THyphenator h(dir / "big.dic"), EFileError);
+    EXPECT_THROW(Hyphenator h(dir / "big.dic"), EFileError);
     WriteFile(dir / "h.dic", "UTF-8\nLEFTHYPHENMIN 2\n% a comment\na1b\n");
-    THyphenator ok(dir / "h.dic");
+    Hyphenator ok(dir / "h.dic");
     EXPECT_EQ(ok.Show("ababab"), "aba-bab");
 }

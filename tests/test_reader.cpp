@@ -14,16 +14,16 @@
 #include <QLabel>
 
 #include "GuiUtil.h"
-#include "core/unitFiles.h"
-#include "options/unitIniFile.h"
-#include "render/unitHyphenation.h"
-#include "ui/unitApp.h"
-#include "ui/unitBooks.h"
-#include "ui/unitMain.h"
-#include "ui/unitSplash.h"
-#include "ui/unitStartup.h"
+#include "base/Files.h"
+#include "options/IniFile.h"
+#include "reading/Hyphenator.h"
+#include "ui/Application.h"
+#include "ui/BooksDialog.h"
+#include "ui/MainWindow.h"
+#include "ui/Splash.h"
+#include "ui/Startup.h"
 #include "view/PageView.h"
-#include "view/ThdTimer.h"
+#include "view/ThreadedTimer.h"
 
 namespace {
 
@@ -45,11 +45,11 @@ struct ReaderTest : ::testing::Test {
         CreateForms(30);
         StartReader();
     }
-    TReader& R() { return frmMain->Reader(); }
+    ReadingSession& R() { return frmMain->Reader(); }
     // The page rendered last has loaded and its position was restored.
     bool PageIsShown() {
         return R().CurDocument != 0 && R().CurDocument == frmMain->WB->Document() &&
-               !R().RestorePosition && frmMain->tmProgress->Enabled();
+               !R().RestorePosition && frmMain->progressTimer->Enabled();
     }
     bool PageShown() {
         return WaitFor([&] { return PageIsShown(); });
@@ -58,7 +58,7 @@ struct ReaderTest : ::testing::Test {
     // The paragraph at the probe point now, or -1.
     int CurPar() {
         int cur = -2;
-        R().GetCurPar([&](int32_t n) { cur = n; });
+        R().AskTopParagraph([&](int32_t n) { cur = n; });
         WaitFor([&] { return cur != -2; }, 2000);
         return cur;
     }
@@ -68,7 +68,7 @@ struct ReaderTest : ::testing::Test {
     }
     // Makes a book of 400 paragraphs the recent one, its place `into`
     // paragraphs into its page 2 (b loads it); the remembered paragraph.
-    int RecentBookOnPage2(const std::string& file, int into, TBookInfo& b) {
+    int RecentBookOnPage2(const std::string& file, int into, BookFile& b) {
         b.FileName = prog.AddBook(file, ManyParagraphs(400));
         b.LoadFromBookFile();
         const int remembered = FirstParagraphOf(b, 2) + into;
@@ -80,8 +80,8 @@ struct ReaderTest : ::testing::Test {
         return remembered;
     }
     // The first paragraph number of page n of a book.
-    static int FirstParagraphOf(TBookInfo& b, int page) {
-        TLines lines;
+    static int FirstParagraphOf(BookFile& b, int page) {
+        LineList lines;
         b.ExtractPage(page, lines);
         return std::stoi(lines.at(0).substr(10));
     }
@@ -90,7 +90,7 @@ struct ReaderTest : ::testing::Test {
 }  // namespace
 
 TEST_F(ReaderTest, OpensAtTheRememberedPlaceTurnsPagesAndSavesOnExit) {
-    TBookInfo b(BooksFolder());
+    BookFile b(BooksFolder());
     const int remembered = RecentBookOnPage2("multi.txt", 20, b);
     const std::string name = b.FileName;
     ASSERT_GE(b.GetIntProperty("PagesCount"), 4);
@@ -100,7 +100,7 @@ TEST_F(ReaderTest, OpensAtTheRememberedPlaceTurnsPagesAndSavesOnExit) {
     ASSERT_TRUE(PageShown());
     EXPECT_EQ(R().CurrentBook->LastPage, 2);
     EXPECT_EQ(frmMain->StatusTitle->FullText().toStdString(), "A Test Book");
-    EXPECT_EQ(frmMain->tmScroll->Interval(), 20);
+    EXPECT_EQ(frmMain->scrollTimer->Interval(), 20);
     int cur = -1;
     ASSERT_TRUE(WaitFor([&] { return (cur = CurPar()) > 0; }));
     EXPECT_TRUE(cur == remembered || cur == remembered + 1) << cur << " vs " << remembered;
@@ -109,14 +109,14 @@ TEST_F(ReaderTest, OpensAtTheRememberedPlaceTurnsPagesAndSavesOnExit) {
     // Pg Dn scrolls by the view's height less two text lines.
     const double before = Offset();
     const int step = frmMain->WB->height() - 2 * 28;
-    frmMain->btPgDnClick();
+    frmMain->PageDown();
     ASSERT_TRUE(WaitFor([&] { return Offset() != before; }));
     EXPECT_NEAR(Offset() - before, step, 1.0);
-    frmMain->btPgUpClick();
+    frmMain->PageUp();
     ASSERT_TRUE(WaitFor([&] { return std::abs(Offset() - before) < 1.0; }));
 
     // Other letter case is swallowed without effect.
-    R().WBShowMessage(u"nextpage");
+    R().ShowPageMessage(u"nextpage");
     EXPECT_FALSE(R().NextPageRequested);
     Alert("nextpage");
     QTest::qWait(50);
@@ -130,19 +130,19 @@ TEST_F(ReaderTest, OpensAtTheRememberedPlaceTurnsPagesAndSavesOnExit) {
     EXPECT_EQ(Offset(), 0.0);
     // The BACK button stands at the top; a paragraph reaches the probe point once
     // the reader scrolls on.
-    frmMain->btPgDnClick();
+    frmMain->PageDown();
     int page3 = -1;
     const int first3 = FirstParagraphOf(b, 3);
     ASSERT_TRUE(WaitFor([&] { return (page3 = R().CurrentBook->LastParagraph) >= first3; }));
 
     // Exit writes the position into the book file and the options into config.dat.
-    frmMain->btExitClick();
-    TBookInfo saved(BooksFolder());
+    frmMain->Exit();
+    BookFile saved(BooksFolder());
     saved.FileName = name;
     saved.LoadFromBookFile();
     EXPECT_EQ(saved.GetProperty("LastPage"), "3");
     EXPECT_EQ(saved.GetIntProperty("LastParagraph"), page3);
-    TIniFile ini(prog / "config.dat");
+    IniFile ini(prog / "config.dat");
     EXPECT_EQ(ini.ReadString("General", "RecentBook", ""), name);
     EXPECT_EQ(ini.ReadString("Style", "norm_size", ""), "28");
     EXPECT_EQ(ini.ReadString("Style", "bgcolor", ""), "C0CBCA");
@@ -177,14 +177,14 @@ TEST_F(ReaderTest, TheLineAtTheTopComesBackAfterAReopenAResizeAndAFontChange) {
     };
     for (int i = 0; i < 4; ++i) {
         const double before = Offset();
-        frmMain->btPgDnClick();
+        frmMain->PageDown();
         ASSERT_TRUE(WaitFor([&] { return Offset() != before; }));
     }
     const auto paged = top();
     ASSERT_GT(paged.second, 0) << "the top edge lies inside " << paged.first;
     ASSERT_TRUE(WaitFor([&] { return R().CurrentBook->LastCharacter == paged.second; }));
     // Closed and opened again: the very same line.
-    frmMain->btExitClick();
+    frmMain->Exit();
     DestroyForms();
     Start();
     ASSERT_TRUE(PageShown());
@@ -233,19 +233,19 @@ TEST_F(ReaderTest, NoBookOpenWindowToggleAndQuit) {
     Start();  // RecentBook names no file
     EXPECT_FALSE(frmSplash->isVisible());
     EXPECT_FALSE(R().CurrentBook);
-    EXPECT_EQ(frmMain->tmScroll->Interval(), 20);
-    frmMain->btAutoScroll->setChecked(true);
-    frmMain->btAutoScrollClick();
-    frmMain->btWindowed->setChecked(true);
-    frmMain->btWindowedClick();
-    EXPECT_FALSE(frmMain->btAutoScroll->isChecked());
-    EXPECT_FALSE(frmMain->tmScroll->Enabled());
+    EXPECT_EQ(frmMain->scrollTimer->Interval(), 20);
+    frmMain->autoScrollAction->setChecked(true);
+    frmMain->ToggleAutoScroll();
+    frmMain->windowedAction->setChecked(true);
+    frmMain->ToggleWindowed();
+    EXPECT_FALSE(frmMain->autoScrollAction->isChecked());
+    EXPECT_FALSE(frmMain->scrollTimer->Enabled());
     EXPECT_EQ(frmMain->WB->Document(), 0u) << "nothing is rendered";
     EXPECT_EQ(frmMain->windowTitle().toStdString(), "Tavisto 4.0 BETA");
-    frmMain->btWindowed->setChecked(false);
-    frmMain->btWindowedClick();
-    frmMain->btPgDnClick();
-    frmMain->btExitClick();
+    frmMain->windowedAction->setChecked(false);
+    frmMain->ToggleWindowed();
+    frmMain->PageDown();
+    frmMain->Exit();
     EXPECT_TRUE(FileExists(prog / "config.dat"));
     EXPECT_TRUE(errors.empty());
 }
@@ -259,13 +259,13 @@ TEST_F(ReaderTest, WindowToggleRendersAgainAtTheStoredParagraph) {
     // Read on since the book was opened: the toggle keeps the paragraph being read.
     R().ShowParagraph(90);
     ASSERT_TRUE(WaitFor([&] { return PageIsShown() && R().TopParagraph == 90; }));
-    frmMain->btAutoScroll->setChecked(true);
-    frmMain->btAutoScrollClick();
+    frmMain->autoScrollAction->setChecked(true);
+    frmMain->ToggleAutoScroll();
     const uint64_t doc = frmMain->WB->Document();
-    frmMain->btWindowed->setChecked(true);
-    frmMain->btWindowedClick();
-    EXPECT_FALSE(frmMain->tmScroll->Enabled());
-    EXPECT_FALSE(frmMain->btAutoScroll->isChecked());
+    frmMain->windowedAction->setChecked(true);
+    frmMain->ToggleWindowed();
+    EXPECT_FALSE(frmMain->scrollTimer->Enabled());
+    EXPECT_FALSE(frmMain->autoScrollAction->isChecked());
     // No place kept yet: about 70% of the screen, centred.
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     EXPECT_EQ(frmMain->geometry().size(), screen.size() * 7 / 10);
@@ -291,16 +291,16 @@ TEST_F(ReaderTest, TheParagraphAtTheTopStaysThereFromOneSessionToTheNext) {
         if (round == 0) R().ShowParagraph(48);  // on the page shown: a scroll
         // A few rounds of the position probe.
         int ticks = 0;
-        auto probe = frmMain->tmProgress->OnTimer;
-        frmMain->tmProgress->OnTimer = [&](TThreadedTimer* t) {
+        auto probe = frmMain->progressTimer->OnTimer;
+        frmMain->progressTimer->OnTimer = [&](ThreadedTimer* t) {
             probe(t);
             ++ticks;
         };
         ASSERT_TRUE(WaitFor([&] { return ticks >= 4; }));
         EXPECT_EQ(R().CurrentBook->LastParagraph, 48) << "round " << round;
-        frmMain->btExitClick();
+        frmMain->Exit();
         DestroyForms();
-        TBookInfo saved(BooksFolder());
+        BookFile saved(BooksFolder());
         saved.FileName = RecentBook;
         saved.LoadFromBookFile();
         EXPECT_EQ(saved.LastParagraph, 48) << "round " << round;
@@ -327,7 +327,7 @@ TEST_F(ReaderTest, ASeamBetweenPagesIsNoMoreThanTwoLinesHigh) {
     EXPECT_GT(below, 0.5) << "the button is there";
     EXPECT_LE(below, 2.0) << "lines below the text";
     const uint64_t doc = frmMain->WB->Document();
-    R().NextVPage();
+    R().NextPage();
     ASSERT_TRUE(WaitFor([&] { return frmMain->WB->Document() > doc && PageIsShown(); }));
     const double above = measure("return (ps[0].getBoundingClientRect().top+window.scrollY)/lh;");
     EXPECT_GT(above, 0.5);
@@ -339,9 +339,9 @@ TEST_F(ReaderTest, PagesLoadedAheadAreShownInPlaceEvenWhenTurnsCrowd) {
     SaveOptions();
     Start();
     ASSERT_TRUE(PageShown());
-    TBookInfo& b = *R().CurrentBook;
+    BookFile& b = *R().CurrentBook;
     ASSERT_GE(b.GetIntProperty("PagesCount"), 4);
-    TPageView& view = *frmMain->WB;
+    PageView& view = *frmMain->WB;
     const auto firstId = [&] {
         return PageScript(&view, "document.getElementsByTagName('p')[0].id").toString();
     };
@@ -356,27 +356,27 @@ TEST_F(ReaderTest, PagesLoadedAheadAreShownInPlaceEvenWhenTurnsCrowd) {
         return R().CurrentBook->LastPage == page && !R().Loading() && PageIsShown();
     };
     IWebPage* pageOne = view.Front();
-    ASSERT_TRUE(WaitFor([&] { return view.Preloaded(THtmlView::TAhead::Next); }));
+    ASSERT_TRUE(WaitFor([&] { return view.Preloaded(HtmlView::TAhead::Next); }));
     // A mark on page 1, then Pg Dn at its end: page 2, from its top, at once.
     view.Highlight(par(1).toStdString(), u"Paragraph");
     view.ScrollToBottom();
     ASSERT_TRUE(WaitFor(atEnd));
-    frmMain->btPgDnClick();
+    frmMain->PageDown();
     ASSERT_TRUE(WaitFor([&] { return on(2); }));
     EXPECT_NE(view.Front(), pageOne) << "shown from ahead, not loaded";
     EXPECT_EQ(firstId(), par(2));
     EXPECT_EQ(Offset(), 0.0);
     // PgUp at its top: page 1 again, from its end, unmarked.
-    frmMain->btPgUpClick();
+    frmMain->PageUp();
     ASSERT_TRUE(WaitFor([&] { return on(1); }));
     EXPECT_EQ(view.Front(), pageOne);
     EXPECT_TRUE(atEnd());
     EXPECT_EQ(PageScript(&view, "document.querySelectorAll('mark').length").toInt(), 0);
 
     // Two turns at once: the second comes while the first's page is on its way.
-    ASSERT_TRUE(WaitFor([&] { return view.Preloaded(THtmlView::TAhead::Next); }));
-    R().NextVPage();
-    R().NextVPage();
+    ASSERT_TRUE(WaitFor([&] { return view.Preloaded(HtmlView::TAhead::Next); }));
+    R().NextPage();
+    R().NextPage();
     ASSERT_TRUE(WaitFor([&] { return on(3); }));
     EXPECT_EQ(firstId(), par(3));
     EXPECT_EQ(Offset(), 0.0);
@@ -388,11 +388,11 @@ TEST_F(ReaderTest, PagesLoadedAheadAreShownInPlaceEvenWhenTurnsCrowd) {
 }
 
 TEST_F(ReaderTest, AViewMadeAfterTheFirstPaintShowsWhatWasSentBeforeIt) {
-    TBookInfo b(BooksFolder());
+    BookFile b(BooksFolder());
     const int remembered = RecentBookOnPage2("late.txt", 10, b);
-    TPageView::ViewAfterFirstPaint = true;
+    PageView::ViewAfterFirstPaint = true;
     Start();
-    TPageView::ViewAfterFirstPaint = false;
+    PageView::ViewAfterFirstPaint = false;
     EXPECT_EQ(frmMain->WB->Front(), nullptr) << "the window first";
     ASSERT_TRUE(WaitFor([&] { return frmMain->WB->Front() && !R().Loading() && PageIsShown(); }));
     int cur = -1;
@@ -400,10 +400,10 @@ TEST_F(ReaderTest, AViewMadeAfterTheFirstPaintShowsWhatWasSentBeforeIt) {
     EXPECT_TRUE(cur == remembered || cur == remembered + 1) << cur << " vs " << remembered;
     // Closed before its view is made, the book keeps its place.
     DestroyForms();
-    TPageView::ViewAfterFirstPaint = true;
+    PageView::ViewAfterFirstPaint = true;
     Start();
-    TPageView::ViewAfterFirstPaint = false;
-    frmMain->btExitClick();
+    PageView::ViewAfterFirstPaint = false;
+    frmMain->Exit();
     b.LoadFromBookFile();
     EXPECT_EQ(b.GetIntProperty("LastParagraph"), cur);
     EXPECT_TRUE(errors.empty());
@@ -448,7 +448,7 @@ TEST_F(ReaderTest, FirstRenderFailureIsShownOnceAndStartUpGoesOn) {
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0], "Cannot open file " + (prog / "Templates/vpage.tml"));
     EXPECT_FALSE(frmSplash->isVisible());
-    EXPECT_EQ(frmMain->tmScroll->Interval(), 35);
+    EXPECT_EQ(frmMain->scrollTimer->Interval(), 35);
 }
 
 TEST_F(ReaderTest, AFailureWhileTheViewsAnswerIsHandledIsShownAndTheReaderGoesOn) {
@@ -462,12 +462,12 @@ TEST_F(ReaderTest, AFailureWhileTheViewsAnswerIsHandledIsShownAndTheReaderGoesOn
     frmMain->WB->ScrollToBottom();
     ASSERT_TRUE(WaitFor([&] { return Offset() > 0; }));
     ::unlink((prog / "Templates/vpage.tml").c_str());
-    frmMain->btPgDnClick();
+    frmMain->PageDown();
     ASSERT_TRUE(WaitFor([&] { return !errors.empty(); }));
     EXPECT_EQ(errors[0], "Cannot open file " + (prog / "Templates/vpage.tml"));
     EXPECT_EQ(R().CurrentBook->LastPage, 1);
-    frmMain->btExitClick();
-    TBookInfo saved(BooksFolder());
+    frmMain->Exit();
+    BookFile saved(BooksFolder());
     saved.FileName = name;
     saved.LoadFromBookFile();
     EXPECT_EQ(saved.GetProperty("LastPage"), "1");
@@ -481,13 +481,13 @@ TEST_F(ReaderTest, AutoScrollMovesTheViewOnePixelPerTick) {
     Start();
     ASSERT_TRUE(PageShown());
     const double start = Offset();
-    frmMain->btAutoScroll->setChecked(true);
-    frmMain->btAutoScrollClick();
-    EXPECT_TRUE(frmMain->tmScroll->Enabled());
+    frmMain->autoScrollAction->setChecked(true);
+    frmMain->ToggleAutoScroll();
+    EXPECT_TRUE(frmMain->scrollTimer->Enabled());
     ASSERT_TRUE(WaitFor([&] { return Offset() >= start + 20; }, 5000));
-    frmMain->btAutoScroll->setChecked(false);
-    frmMain->btAutoScrollClick();
-    EXPECT_FALSE(frmMain->tmScroll->Enabled());
+    frmMain->autoScrollAction->setChecked(false);
+    frmMain->ToggleAutoScroll();
+    EXPECT_FALSE(frmMain->scrollTimer->Enabled());
 }
 
 TEST_F(ReaderTest, ADamagedRecentBookIsReportedAndNeverWritten) {
@@ -501,7 +501,7 @@ TEST_F(ReaderTest, ADamagedRecentBookIsReportedAndNeverWritten) {
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_NE(errors[0].find("cut.tvst is damaged"), std::string::npos) << errors[0];
     EXPECT_FALSE(R().CurrentBook);
-    frmMain->btExitClick();
+    frmMain->Exit();
     EXPECT_EQ(ReadFile(prog / "MyBooks/cut.tvst"), cut) << "the file that did not load is kept";
 }
 
@@ -514,10 +514,10 @@ TEST_F(ReaderTest, SigtermWithADialogOpenClosesItAndSaves) {
     InstallQuitSignals(QuitReader);
     R().CurrentBook->LastParagraph = 77;
     WhenShown(frmBooks, [] { ::raise(SIGTERM); });
-    frmMain->btBooksClick();  // returns once the signal answered the dialog
+    frmMain->ShowBooks();  // returns once the signal answered the dialog
     EXPECT_FALSE(frmBooks->isVisible());
     EXPECT_TRUE(frmMain->Closed());
-    TBookInfo saved(BooksFolder());
+    BookFile saved(BooksFolder());
     saved.FileName = name;
     saved.LoadFromBookFile();
     EXPECT_EQ(saved.LastParagraph, 77);
@@ -530,7 +530,7 @@ TEST_F(ReaderTest, ABookRemovedWhileItIsReadIsNotWrittenBackAtExit) {
     Start();
     ASSERT_TRUE(PageShown());
     ASSERT_EQ(::unlink((prog / ("MyBooks/" + name)).c_str()), 0);
-    frmMain->btExitClick();
+    frmMain->Exit();
     EXPECT_FALSE(PathTaken(prog / ("MyBooks/" + name)));
 }
 
@@ -541,7 +541,7 @@ TEST_F(ReaderTest, ABookCarriesNoScriptAndItsPageReadsNoFile) {
         std::string m = mark;
         return m.replace(m.find('%'), 1, by);
     };
-    TBookInfo evil(BooksFolder());
+    BookFile evil(BooksFolder());
     evil.FileName = "evil.tvst";
     evil.Title = "<img src=x>evil";
     evil.SetProperty("Charset", "UTF-8\"><script>" + owned("charset") + "</script>");
@@ -605,7 +605,7 @@ TEST_F(ReaderTest, AFoundTextIsShownMarked) {
 }
 
 TEST(Splash, PictureIsAJpegOfTheSplashSize) {
-    TfrmSplash splash(1000);
+    Splash splash(1000);
     QImageReader reader(":/splash.jpg", "jpeg");
     QImage img = reader.read();
     ASSERT_FALSE(img.isNull()) << reader.errorString().toStdString();
@@ -635,10 +635,10 @@ TEST(ReaderProgram, EndedBySigtermSavesPositionAndOptions) {
     ::waitpid(pid, &status, 0);
     ASSERT_TRUE(shown);
     EXPECT_TRUE(WIFEXITED(status)) << "ended by itself after saving";
-    TIniFile ini(prog / "config.dat");
+    IniFile ini(prog / "config.dat");
     EXPECT_EQ(ini.ReadString("General", "ScrollSpeed", ""), "33");
     EXPECT_EQ(ini.ReadString("Style", "norm_size", ""), "28") << "the options were written";
-    TBookInfo after(BooksFolder());
+    BookFile after(BooksFolder());
     after.FileName = name;
     after.LoadFromBookFile();
     EXPECT_EQ(after.GetProperty("LastPage"), "1");
@@ -776,8 +776,8 @@ const char* const EnglishParagraph =
 }  // namespace
 
 TEST_F(ReaderTest, WordsBreakAtLineEndsByTheBooksLanguageUnlessHyphenationIsOff) {
-    if (!THyphenator::ForLanguage("ru") || !THyphenator::ForLanguage("en"))
-        GTEST_SKIP() << "no hyphenation patterns in " << THyphenator::Folder;
+    if (!Hyphenator::ForLanguage("ru") || !Hyphenator::ForLanguage("en"))
+        GTEST_SKIP() << "no hyphenation patterns in " << Hyphenator::Folder;
     const std::string ru = prog.AddBook("ru.txt", std::string(RussianParagraph) + RussianParagraph);
     const std::string en = prog.AddBook("en.txt", std::string(EnglishParagraph) + EnglishParagraph);
     std::map<std::string, std::pair<double, int>> seen;
@@ -869,8 +869,8 @@ TEST_F(ReaderTest, ARussianBookIsReadAloudByTheRealEngineAndTheSentenceMarked) {
     SaveOptions();
     Start();
     ASSERT_TRUE(PageShown());
-    frmMain->btReadAloud->setChecked(true);
-    frmMain->btReadAloudClick();
+    frmMain->readAloudAction->setChecked(true);
+    frmMain->ToggleReadAloud();
     if (!frmMain->SpeechEngine()->Available())
         GTEST_SKIP() << "the real engine cannot run here: "
                      << frmMain->SpeechEngine()->WhyNot().toStdString();
@@ -886,8 +886,8 @@ TEST_F(ReaderTest, ARussianBookIsReadAloudByTheRealEngineAndTheSentenceMarked) {
     EXPECT_TRUE(WaitFor([&] { return frmMain->Aloud()->Sentence() == "День чудесный!"; }, 30000))
         << frmMain->Aloud()->Sentence();
     EXPECT_TRUE(WaitFor([&] { return marked() == "День чудесный!"; })) << marked();
-    frmMain->btReadAloud->setChecked(false);
-    frmMain->btReadAloudClick();
+    frmMain->readAloudAction->setChecked(false);
+    frmMain->ToggleReadAloud();
     EXPECT_FALSE(frmMain->Aloud()->Active());
 }
 
@@ -906,16 +906,16 @@ TEST_F(ReaderTest, ASpeechDaemonThatNeverAnswersHoldsNeitherTheWindowNorReadAlou
     SaveOptions();
     Start();
     ASSERT_TRUE(PageShown());
-    frmMain->btReadAloud->setChecked(true);
-    frmMain->btReadAloudClick();
+    frmMain->readAloudAction->setChecked(true);
+    frmMain->ToggleReadAloud();
     // The window goes on (this wait runs its events), and reading aloud ends
     // with the reason once the engine has not begun in time.
     const double before = Offset();
-    frmMain->btPgDnClick();
+    frmMain->PageDown();
     EXPECT_TRUE(WaitFor([&] { return Offset() != before; }));
     EXPECT_TRUE(WaitFor([&] { return !errors.empty(); }, 15000));
     EXPECT_FALSE(frmMain->Aloud()->Active());
-    EXPECT_FALSE(frmMain->btReadAloud->isChecked());
+    EXPECT_FALSE(frmMain->readAloudAction->isChecked());
     ::unsetenv("SPEECHD_ADDRESS");
     DestroyForms();
     ::close(server);  // the engine's thread, still waiting, is let go

@@ -4,19 +4,19 @@
 #include <cmath>
 
 #include "TestUtil.h"
-#include "core/unitConverter.h"
-#include "core/unitErrors.h"
-#include "core/unitFiles.h"
-#include "core/unitTextConversions.h"
-#include "options/unitOptStorage.h"
-#include "render/unitReadAloud.h"
-#include "render/unitReader.h"
+#include "base/Errors.h"
+#include "base/Files.h"
+#include "convert/Converter.h"
+#include "convert/TextAnalysis.h"
+#include "options/Options.h"
+#include "reading/ReadAloud.h"
+#include "reading/ReadingSession.h"
 
 namespace {
 
 // A view that answers from a table, at once or when told (held), and keeps what
 // was asked of it.
-struct FakeView : THtmlView {
+struct FakeView : HtmlView {
     // As the real view: the document stays the old one until the load ends.
     void Navigate(const std::string& p) override {
         navigated.push_back(p);
@@ -32,7 +32,7 @@ struct FakeView : THtmlView {
         doc = 0;
     }
     uint64_t Document() const override { return doc; }
-    void AskIds(int x, int y, TIdsAnswer answer) override {
+    void AskIds(int x, int y, IdsAnswer answer) override {
         probes.emplace_back(x, y);
         auto reply = [this, answer] { answer(this->answer, idAtProbe, idAtTop, topCharacter); };
         if (hold)
@@ -45,7 +45,7 @@ struct FakeView : THtmlView {
         scrolledToCharacter = character;
     }
     void ScrollToBottom() override { ++toBottom; }
-    void ScrollBy(int dx, int dy, std::function<void(TScrollState)> done) override {
+    void ScrollBy(int dx, int dy, std::function<void(ScrollState)> done) override {
         scrolls.emplace_back(dx, dy);
         if (done) done(edge);
     }
@@ -65,7 +65,7 @@ struct FakeView : THtmlView {
     bool answer = true, hold = false, cleared = false;
     std::string idAtProbe, idAtTop;
     int32_t topCharacter = 0, scrolledToCharacter = 0;
-    TScrollState edge;
+    ScrollState edge;
     int width = 801, height = 700, toBottom = 0;
     std::vector<std::string> navigated, scrolledTo;
     std::vector<std::pair<int, int>> probes, scrolls;
@@ -85,13 +85,13 @@ struct FakeTimer : ITimerControl {
     uint16_t interval = 20;
 };
 
-struct FakeStatus : TReaderStatus {
+struct FakeStatus : ReadingStatus {
     void SetTitlePanel(const std::string& t) override { title = t; }
     void RepaintProgress(int p) override { repaints.push_back(p); }
-    void ShowPlace(const TPlace& p) override { place = p; }
+    void ShowPlace(const ReadingPlace& p) override { place = p; }
     void ShowNote(const std::string& n) override { note = n; }
     void AutoScrollStopped() override { ++stopped; }
-    TPlace place;
+    ReadingPlace place;
     std::string note;
     int stopped = 0;
     std::string title;
@@ -103,16 +103,16 @@ struct ReaderLogicTest : ::testing::Test {
     FakeView view;
     FakeTimer scroll, progress;
     FakeStatus status;
-    TReader reader{view, scroll, progress, status};
+    ReadingSession reader{view, scroll, progress, status};
     // The page sent to the view has loaded.
     void Complete() {
         view.Loaded();
-        reader.WBDocumentComplete();
+        reader.PageLoaded();
     }
     // The paragraph the probe reports, -2 when no answer came.
     int Probe() {
         int got = -2;
-        reader.GetCurPar([&](int32_t n) { got = n; });
+        reader.AskTopParagraph([&](int32_t n) { got = n; });
         return got;
     }
     void SetUp() override {
@@ -128,7 +128,7 @@ struct ReaderLogicTest : ::testing::Test {
         for (int i = 1; i <= paragraphs; ++i)
             t += "  Paragraph " + std::to_string(i) + std::string(80, 'x') + "\r\n";
         WriteFile(dir / "b.txt", t);
-        TBookInfo b = ConvertToBook(dir / "b.txt", BooksFolder());
+        BookFile b = ConvertToBook(dir / "b.txt", BooksFolder());
         b.SaveToBookFile();
         return b.FileName;
     }
@@ -157,7 +157,7 @@ TEST_F(ReaderLogicTest, PercentAndPageComeFromOneMeasure) {
     // position lies among the pages, in the status bar, the progress bar and
     // the list of books alike.
     reader.OpenBook(AddBook(800));
-    TBookInfo& b = *reader.CurrentBook;
+    BookFile& b = *reader.CurrentBook;
     const int32_t pages = b.GetIntProperty("PagesCount");
     ASSERT_GE(pages, 4);
     reader.CurDocument = view.doc = 1;
@@ -165,8 +165,8 @@ TEST_F(ReaderLogicTest, PercentAndPageComeFromOneMeasure) {
     const int32_t third = b.FirstParagraphOfPage(3);
     b.LastPage = 3;
     view.idAtProbe = view.idAtTop = "par" + std::to_string(third);
-    reader.tmProgressTimer();
-    reader.tmProgressTimer();
+    reader.ProgressTick();
+    reader.ProgressTick();
     const int expected = int(std::lround(2.0 / pages * 100));
     EXPECT_EQ(status.repaints, std::vector<int>{expected}) << "only when the percent changes";
     EXPECT_EQ(status.place.Page, 3);
@@ -175,17 +175,17 @@ TEST_F(ReaderLogicTest, PercentAndPageComeFromOneMeasure) {
     b.LastPage = pages;
     const int32_t last = b.FirstParagraphOfPage(pages);
     view.idAtProbe = view.idAtTop = "par" + std::to_string(last + (800 - last) / 2);
-    reader.tmProgressTimer();
+    reader.ProgressTick();
     EXPECT_NEAR(status.place.Percent, (pages - 0.5) / pages * 100, 1.0);
     b.SavePosition();
-    TBookInfo listed(BooksFolder());
+    BookFile listed(BooksFolder());
     listed.FileName = b.FileName;
     listed.LoadHeader();
     EXPECT_EQ(ReadPercent(listed), status.place.Percent);
 }
 
 TEST_F(ReaderLogicTest, PagingStepsAndPageRequests) {
-    reader.btPgDnClick();
+    reader.PageDown();
     EXPECT_TRUE(view.scrolls.empty()) << "no page loaded yet";
     reader.OpenBook(AddBook(800));
     ASSERT_GE(reader.CurrentBook->GetIntProperty("PagesCount"), 3);
@@ -196,28 +196,28 @@ TEST_F(ReaderLogicTest, PagingStepsAndPageRequests) {
     EXPECT_EQ(view.scrolledTo, std::vector<std::string>{"par1"});
     EXPECT_FALSE(reader.RestorePosition);
     EXPECT_TRUE(progress.on);
-    reader.btPgDnClick();
-    reader.btPgUpClick();
+    reader.PageDown();
+    reader.PageUp();
     EXPECT_EQ(view.scrolls, (std::vector<std::pair<int, int>>{{0, 644}, {0, -644}}));
     view.height = 40;
-    reader.btPgDnClick();
+    reader.PageDown();
     EXPECT_EQ(view.scrolls.back(), std::make_pair(0, -16));
     SetValue(OptionList, "norm_size", "big");
-    EXPECT_THROW(reader.btPgDnClick(), EConvertError);
+    EXPECT_THROW(reader.PageDown(), EConvertError);
 
     // Requests wait for the tick; other spellings do nothing.
-    reader.WBShowMessage(u"NEXTPAGE");
-    reader.WBShowMessage(u"NextPage");
+    reader.ShowPageMessage(u"NEXTPAGE");
+    reader.ShowPageMessage(u"NextPage");
     EXPECT_EQ(reader.CurrentBook->LastPage, 1);
     const size_t renders = view.navigated.size();
-    reader.tmProgressTimer();
+    reader.ProgressTick();
     EXPECT_EQ(reader.CurrentBook->LastPage, 2);
     EXPECT_EQ(view.navigated.size(), renders + 1);
     EXPECT_FALSE(reader.NextPageRequested);
-    reader.WBShowMessage(u"PrevPage");
-    reader.tmProgressTimer();
-    reader.WBShowMessage(u"PrevPage");
-    reader.tmProgressTimer();
+    reader.ShowPageMessage(u"PrevPage");
+    reader.ProgressTick();
+    reader.ShowPageMessage(u"PrevPage");
+    reader.ProgressTick();
     EXPECT_EQ(reader.CurrentBook->LastPage, 1);
     EXPECT_EQ(view.navigated.size(), renders + 3) << "the first page is rendered again";
 }
@@ -263,7 +263,7 @@ TEST_F(ReaderLogicTest, RecentBookAndClosing) {
     EXPECT_FALSE(reader.CurrentBook);
     EXPECT_FALSE(progress.on);
     EXPECT_TRUE(FileExists(dir / "config.dat"));
-    TBookInfo b(BooksFolder());
+    BookFile b(BooksFolder());
     b.FileName = RecentBook;
     b.LoadFromBookFile();
     EXPECT_EQ(b.LastParagraph, 33);
@@ -310,7 +310,7 @@ TEST_F(ReaderLogicTest, FailedOpensNeverWriteAndForeignNamesAreIgnored) {
 }
 
 TEST_F(ReaderLogicTest, ACharsetThatCannotBeShownGivesWayToTheDetectedOne) {
-    TBookInfo b(BooksFolder());
+    BookFile b(BooksFolder());
     b.FileName = AddBook(30);
     b.LoadFromBookFile();
     b.SetProperty("Charset", "iso-2022-kr");
@@ -338,7 +338,7 @@ TEST_F(ReaderLogicTest, TheBookBeingReadIsClosedBeforeItIsDeleted) {
 TEST_F(ReaderLogicTest, ABookFileReplacedWhileOpenIsWrittenOnlyWhenItHoldsTheSameText) {
     const std::string name = AddBook(300);
     WriteFile(dir / "c.txt", "  Another book altogether.\r\n");
-    TBookInfo c = ConvertToBook(dir / "c.txt", BooksFolder());
+    BookFile c = ConvertToBook(dir / "c.txt", BooksFolder());
     c.SaveToBookFile();
     const std::string path = BooksFolder() + name;
     auto replaceWith = [&](const std::string& bytes) {
@@ -352,7 +352,7 @@ TEST_F(ReaderLogicTest, ABookFileReplacedWhileOpenIsWrittenOnlyWhenItHoldsTheSam
     replaceWith(ReadFile(path));
     reader.SwitchToBook(c.FileName);
     EXPECT_EQ(status.note, "");
-    TBookInfo saved(BooksFolder());
+    BookFile saved(BooksFolder());
     saved.FileName = name;
     saved.LoadFromBookFile();
     EXPECT_EQ(saved.LastParagraph, 200);
@@ -393,8 +393,8 @@ TEST_F(ReaderLogicTest, AnswersAboutAPageThatIsGoneAreDropped) {
     Complete();
     view.hold = true;
     view.idAtProbe = "par150";
-    reader.tmProgressTimer();
-    reader.tmProgressTimer();
+    reader.ProgressTick();
+    reader.ProgressTick();
     EXPECT_EQ(view.held.size(), 1u) << "one question at a time";
     // The book changes while the question is out: its answer must not land on
     // the new book (nor on a released one).
@@ -403,7 +403,7 @@ TEST_F(ReaderLogicTest, AnswersAboutAPageThatIsGoneAreDropped) {
     const int32_t before = reader.CurrentBook->LastParagraph;
     view.Answer();
     EXPECT_EQ(reader.CurrentBook->LastParagraph, before);
-    reader.tmProgressTimer();
+    reader.ProgressTick();
     reader.CloseBook();
     view.Answer();  // after the book is gone: nothing happens
     EXPECT_FALSE(reader.CurrentBook);
@@ -416,7 +416,7 @@ TEST_F(ReaderLogicTest, AnswersAboutAPageThatIsGoneAreDropped) {
     reader.RenderInPlace();  // a new page on its way
     view.idAtProbe = view.idAtTop = "par77";
     const int32_t was = reader.CurrentBook->LastParagraph;
-    reader.tmProgressTimer();
+    reader.ProgressTick();
     EXPECT_EQ(reader.CurrentBook->LastParagraph, was);
     EXPECT_NE(reader.TopParagraph, 77);
 }
@@ -429,10 +429,10 @@ TEST_F(ReaderLogicTest, PagingFlowsAcrossPagesAndThePositionFollowsAtOnce) {
     Complete();
     const int32_t second = reader.CurrentBook->FirstParagraphOfPage(2);
     // Pg Dn that moves stays on the page; at the bottom it goes on to the next.
-    reader.btPgDnClick();
+    reader.PageDown();
     EXPECT_EQ(reader.CurrentBook->LastPage, 1);
     view.edge = {false, false, true};
-    reader.btPgDnClick();
+    reader.PageDown();
     EXPECT_EQ(reader.CurrentBook->LastPage, 2);
     EXPECT_EQ(reader.CurrentBook->LastParagraph, second) << "sampled at once";
     EXPECT_EQ(status.place.Page, 2);
@@ -440,15 +440,15 @@ TEST_F(ReaderLogicTest, PagingFlowsAcrossPagesAndThePositionFollowsAtOnce) {
     EXPECT_EQ(view.toBottom, 0) << "shown from its top";
     // PgUp at the top goes back to the end of the previous page.
     view.edge = {false, true, false};
-    reader.btPgUpClick();
+    reader.PageUp();
     EXPECT_EQ(reader.CurrentBook->LastPage, 1);
     Complete();
     EXPECT_EQ(view.toBottom, 1);
     // Exit right after a page change keeps the new page's first paragraph.
     view.edge = {false, false, true};
-    reader.btPgDnClick();
+    reader.PageDown();
     reader.Close([](const std::string& m) { ADD_FAILURE() << m; });
-    TBookInfo saved(BooksFolder());
+    BookFile saved(BooksFolder());
     saved.FileName = "b.tvst";
     saved.LoadFromBookFile();
     EXPECT_EQ(saved.LastPage, 2);
@@ -480,27 +480,27 @@ struct AheadView : FakeView {
 // The reader over a view that keeps pages ahead.
 struct ReaderAheadTest : ReaderLogicTest {
     AheadView ahead;
-    TReader aheadReader{ahead, scroll, progress, status};
+    ReadingSession aheadReader{ahead, scroll, progress, status};
 };
 
 TEST_F(ReaderAheadTest, TurnsShowThePagesLoadedAheadAndNeverAStaleOne) {
     AheadView& view = ahead;
-    TReader& reader = aheadReader;
+    ReadingSession& reader = aheadReader;
     const std::string book = AddBook(800);
     const auto complete = [&] {
         view.Loaded();
-        reader.WBDocumentComplete();
+        reader.PageLoaded();
     };
     const auto id = [&](int32_t page) {
         return "id=\"par" + std::to_string(reader.CurrentBook->FirstParagraphOfPage(page)) + "\"";
     };
     reader.OpenBook(book);
     reader.LoadPage();
-    reader.tmProgressTimer();
+    reader.ProgressTick();
     EXPECT_TRUE(view.preloads.empty()) << "nothing ahead while the page loads";
     complete();
-    reader.tmProgressTimer();
-    reader.tmProgressTimer();
+    reader.ProgressTick();
+    reader.ProgressTick();
     ASSERT_EQ(view.preloads.size(), 1u) << "the next page; the first has no previous";
     EXPECT_EQ(view.preloads[0].first, 0);
     EXPECT_NE(view.preloads[0].second.find(id(2)), std::string::npos);
@@ -509,7 +509,7 @@ TEST_F(ReaderAheadTest, TurnsShowThePagesLoadedAheadAndNeverAStaleOne) {
     view.ready[0] = true;
     view.edge = {false, false, true};
     const size_t loads = view.navigated.size();
-    reader.btPgDnClick();
+    reader.PageDown();
     EXPECT_EQ(view.shown, std::vector<int>{0});
     EXPECT_EQ(view.navigated.size(), loads);
     EXPECT_EQ(reader.CurrentBook->LastPage, 2);
@@ -517,28 +517,28 @@ TEST_F(ReaderAheadTest, TurnsShowThePagesLoadedAheadAndNeverAStaleOne) {
     EXPECT_NE(ReadWholeFile(TemplatesFolder() + "vpage.html").find(id(2)), std::string::npos);
     complete();
     // The page left is the previous one now: only the next is loaded anew.
-    reader.tmProgressTimer();
-    reader.tmProgressTimer();
+    reader.ProgressTick();
+    reader.ProgressTick();
     ASSERT_EQ(view.preloads.size(), 2u);
     EXPECT_NE(view.preloads[1].second.find(id(3)), std::string::npos);
     view.edge = {false, true, false};
-    reader.btPgUpClick();
+    reader.PageUp();
     EXPECT_EQ(view.shown, (std::vector<int>{0, 1}));
     EXPECT_EQ(reader.CurrentBook->LastPage, 1);
 
     // A turn while the turn before is still on its way loads the page.
-    reader.NextVPage();
+    reader.NextPage();
     EXPECT_EQ(reader.CurrentBook->LastPage, 2);
     EXPECT_EQ(view.navigated.size(), loads + 1);
     complete();
 
     // Rendered anew (a style, a charset), what was ahead is never shown.
-    reader.tmProgressTimer();
+    reader.ProgressTick();
     view.ready = {true, true};
     reader.LoadPage();
     complete();
     view.ready = {true, true};
-    reader.NextVPage();
+    reader.NextPage();
     EXPECT_EQ(view.shown.size(), 2u);
     EXPECT_EQ(view.navigated.size(), loads + 3);
     EXPECT_EQ(reader.CurrentBook->LastPage, 3);
@@ -581,7 +581,7 @@ TEST_F(ReaderLogicTest, GoingToAPercentShowsThatPercent) {
     for (int i = 1; i <= 800; ++i)
         t += "  Paragraph " + std::to_string(i) + std::string(i <= 200 ? 2000 : 40, 'x') + "\r\n";
     WriteFile(dir / "u.txt", t);
-    TBookInfo b = ConvertToBook(dir / "u.txt", BooksFolder());
+    BookFile b = ConvertToBook(dir / "u.txt", BooksFolder());
     b.SaveToBookFile();
     reader.OpenBook(b.FileName);
     reader.LoadPage();
@@ -619,7 +619,7 @@ TEST_F(ReaderLogicTest, RenderedAgainThePageStartsWithTheParagraphAtTheTop) {
     // The probe point lies in paragraph 13 while 12 is at the top edge.
     view.idAtProbe = "par13";
     view.idAtTop = "par12";
-    reader.tmProgressTimer();
+    reader.ProgressTick();
     EXPECT_EQ(reader.CurrentBook->LastParagraph, 12) << "the position is the paragraph at the top";
     reader.ApplyCharset("cp866");
     Complete();
@@ -627,7 +627,7 @@ TEST_F(ReaderLogicTest, RenderedAgainThePageStartsWithTheParagraphAtTheTop) {
     // Paged into paragraph 12: the line of its character 345 is at the top,
     // after a render in place and after the book is closed and opened again.
     view.topCharacter = 345;
-    reader.tmProgressTimer();
+    reader.ProgressTick();
     reader.CopyPositionToProperties();
     reader.RenderInPlace();
     Complete();
@@ -652,23 +652,23 @@ TEST_F(ReaderLogicTest, AutoScrollFollowsTheClockAndGoesOnIntoTheNextPage) {
     reader.SetAutoScroll(true);
     EXPECT_TRUE(scroll.on);
     now += 100;  // five intervals of 20 ms
-    reader.tmScrollTimer();
+    reader.ScrollTick();
     now += 15;  // not yet a whole interval more
-    reader.tmScrollTimer();
+    reader.ScrollTick();
     now += 205;  // a late tick catches up
-    reader.tmScrollTimer();
+    reader.ScrollTick();
     EXPECT_EQ(view.scrolls, (std::vector<std::pair<int, int>>{{0, 5}, {0, 11}}));
     // At the end of a page it goes on with the next one, from its top.
     view.edge = {false, false, true};
     now += 20;
-    reader.tmScrollTimer();
+    reader.ScrollTick();
     EXPECT_EQ(reader.CurrentBook->LastPage, 2);
     EXPECT_TRUE(scroll.on);
     // At the end of the book it stops, and says so.
     reader.ShowParagraph(INT32_MAX);
     Complete();
     now += 20;
-    reader.tmScrollTimer();
+    reader.ScrollTick();
     EXPECT_FALSE(scroll.on);
     EXPECT_EQ(status.stopped, 1);
 }
@@ -690,7 +690,7 @@ struct FakeSpeech : ISpeechEngine {
 
 struct ReadAloudTest : ReaderLogicTest {
     FakeSpeech speech;
-    TReadAloud aloud{reader, speech};
+    ReadAloud aloud{reader, speech};
     // A book of two-sentence paragraphs; the reader at paragraph from, its page shown.
     void Open(int paragraphs, int32_t from) {
         std::string t;
@@ -698,7 +698,7 @@ struct ReadAloudTest : ReaderLogicTest {
             t += "  Paragraph " + std::to_string(i) + " begins. It goes on " +
                  std::string(200, 'x') + " to its end.\r\n";
         WriteFile(dir / "r.txt", t);
-        TBookInfo b = ConvertToBook(dir / "r.txt", BooksFolder());
+        BookFile b = ConvertToBook(dir / "r.txt", BooksFolder());
         b.SaveToBookFile();
         reader.OpenBook(b.FileName);
         reader.ShowParagraph(from);
@@ -711,7 +711,7 @@ struct ReadAloudTest : ReaderLogicTest {
 
 TEST_F(ReadAloudTest, SentenceBySentenceAcrossAVirtualPageThePageFollowing) {
     Open(300, 1);
-    TBookInfo& b = *reader.CurrentBook;
+    BookFile& b = *reader.CurrentBook;
     const int32_t second = b.FirstParagraphOfPage(2);
     reader.ShowParagraph(second - 1);
     aloud.Start();
@@ -755,7 +755,7 @@ TEST_F(ReadAloudTest, PauseStopAndAJumpGoOnFromTheNewPlace) {
     EXPECT_EQ(Said(), "Paragraph 250 begins.");
     // Paging inside the page: from the paragraph now at the top.
     view.idAtTop = "par252";
-    reader.btPgDnClick();
+    reader.PageDown();
     EXPECT_EQ(Said(), "Paragraph 252 begins.");
     aloud.Stop();
     EXPECT_FALSE(aloud.Active());
@@ -773,11 +773,11 @@ TEST_F(ReadAloudTest, ThePositionIsTheParagraphBeingSpoken) {
     EXPECT_EQ(Said(), "Paragraph 42 begins.");
     // The view's top shows an earlier paragraph; the position is the spoken one.
     view.idAtTop = view.idAtProbe = "par41";
-    reader.tmProgressTimer();
+    reader.ProgressTick();
     EXPECT_EQ(reader.CurrentBook->LastParagraph, 42);
     const std::string name = reader.CurrentBook->FileName;
     reader.Close([](const std::string& e) { FAIL() << e; });
-    TBookInfo again(BooksFolder());
+    BookFile again(BooksFolder());
     again.FileName = name;
     again.LoadFromBookFile();
     EXPECT_EQ(again.LastParagraph, 42);
@@ -791,7 +791,7 @@ TEST_F(ReadAloudTest, PgUpAtThePagesTopGoesOnFromWhatTheViewShows) {
     aloud.Start();
     // Back to page 1, shown from its end: speech goes on from its top line.
     view.edge.atTop = true;
-    reader.btPgUpClick();
+    reader.PageUp();
     view.idAtTop = view.idAtProbe = "par" + std::to_string(second - 3);
     Complete();
     EXPECT_EQ(Said(), "Paragraph " + std::to_string(second - 3) + " begins.");
@@ -802,7 +802,7 @@ TEST_F(ReadAloudTest, APageRenderedAgainWhileTheTopIsAskedIsAskedAgain) {
     aloud.Start();
     view.hold = true;
     view.idAtTop = view.idAtProbe = "par12";
-    reader.btPgDnClick();
+    reader.PageDown();
     reader.CopyPositionToProperties();  // Style or F11 while the view is asked
     reader.RenderInPlace();
     view.Answer();  // of the page replaced
@@ -851,7 +851,7 @@ TEST_F(ReadAloudTest, ABookSwitchOrRebuildEndsItAndKeepsEachBooksOwnPlace) {
             reader.SwitchToBook(other);
             Complete();
             view.idAtTop = view.idAtProbe = "par1";
-            reader.tmProgressTimer();
+            reader.ProgressTick();
         }
         EXPECT_FALSE(aloud.Active());
         EXPECT_EQ(ended, rebuild ? 2 : 1);
@@ -861,7 +861,7 @@ TEST_F(ReadAloudTest, ABookSwitchOrRebuildEndsItAndKeepsEachBooksOwnPlace) {
     }
     reader.Close([](const std::string& e) { FAIL() << e; });
     for (const auto& [name, paragraph] : {std::pair{std::string("r.tvst"), 250}, {other, 1}}) {
-        TBookInfo b(BooksFolder());
+        BookFile b(BooksFolder());
         b.FileName = name;
         b.LoadFromBookFile();
         EXPECT_EQ(b.LastParagraph, paragraph) << name;

@@ -11,14 +11,14 @@
 #include <thread>
 
 #include "TestUtil.h"
-#include "core/unitBookClasses.h"
-#include "core/unitConverter.h"
-#include "core/unitErrors.h"
-#include "core/unitFiles.h"
-#include "core/unitTextConversions.h"
-#include "options/unitIniFile.h"
-#include "options/unitOptStorage.h"
-#include "render/unitStrSubs.h"
+#include "base/Errors.h"
+#include "base/Files.h"
+#include "book/BookFile.h"
+#include "convert/Converter.h"
+#include "convert/TextAnalysis.h"
+#include "options/IniFile.h"
+#include "options/Options.h"
+#include "reading/Placeholders.h"
 
 namespace {
 
@@ -58,18 +58,18 @@ void KillWhileSaving(int rounds, Work work, Check check) {
 
 TEST(CrashSafety, KilledPositionSavesLeaveAWholeBook) {
     TempDir dir;
-    TBookInfo book(dir.Path());
+    BookFile book(dir.Path());
     book.FileName = "k.tvst";
     for (int i = 0; i < 6000; ++i)
         book.EditBody().push_back("<p id=\"par" + std::to_string(i) + "\">" + std::string(60, 'k'));
     book.SetProperty("PagesCount", "1");
     book.SavePosition();
-    const TLines body = book.Body();
+    const LineList body = book.Body();
     int32_t last = 0;
     KillWhileSaving(
         200,
         [&](auto saved) {
-            TBookInfo b(dir.Path());
+            BookFile b(dir.Path());
             b.FileName = "k.tvst";
             b.LoadFromBookFile();
             for (;;) {
@@ -79,7 +79,7 @@ TEST(CrashSafety, KilledPositionSavesLeaveAWholeBook) {
             }
         },
         [&](int round) {
-            TBookInfo r(dir.Path());
+            BookFile r(dir.Path());
             r.FileName = "k.tvst";
             ASSERT_NO_THROW(r.LoadFromBookFile()) << "round " << round;
             ASSERT_EQ(r.Body(), body) << "round " << round;
@@ -112,7 +112,7 @@ TEST(CrashSafety, KilledOptionSavesLeaveAWholeConfig) {
         [&](int round) {
             std::string text = ReadFile(dir / "config.dat");
             ASSERT_EQ(text.rfind("; kept\n[Other]\nx=1\n", 0), 0u) << "round " << round;
-            TIniFile ini(dir / "config.dat");
+            IniFile ini(dir / "config.dat");
             int32_t saves = std::stoi(ini.ReadString("General", "RecentBook", "x"));
             ASSERT_GE(saves, last) << "round " << round;
             ASSERT_EQ(ini.ReadString("Style", "titl_color", ""), "BA37EC") << "round " << round;
@@ -129,9 +129,9 @@ TEST(BadInput, BinaryFilesConvertAndHugeOrBrokenOnesAreRefused) {
     // Any byte but control bytes: an odd text, but a text.
     for (int i = 0; i < 200000; ++i) binary += char(i % 61 == 0 ? '\n' : 0x20 + rng() % 224);
     WriteFile(dir / "binary.txt", binary);
-    TBookInfo b = ConvertToBook(dir / "binary.txt", dir / "MyBooks/");
+    BookFile b = ConvertToBook(dir / "binary.txt", dir / "MyBooks/");
     b.SaveToBookFile();
-    TBookInfo back(dir / "MyBooks/");
+    BookFile back(dir / "MyBooks/");
     back.FileName = b.FileName;
     back.LoadFromBookFile();
     EXPECT_EQ(back.Body(), b.Body());
@@ -152,7 +152,7 @@ TEST(BadInput, BinaryFilesConvertAndHugeOrBrokenOnesAreRefused) {
         EXPECT_EQ(std::string(e.what()),
                   "Cannot create file " + (dir / "NoBooks/") + ": No such file or directory");
     }
-    TBookInfoList list(dir / "NoBooks/");
+    BookList list(dir / "NoBooks/");
     list.ScanFolder();
     EXPECT_EQ(list.Count(), 0u);
 }
@@ -167,11 +167,11 @@ TEST(BadInput, HugeConfigAndCharsetFiles) {
     LoadOptions();
     EXPECT_EQ(ValueOf(OptionList, "norm_font").size(), MaxIniValue);
     SaveOptions();
-    TIniFile ini(dir / "config.dat");
+    IniFile ini(dir / "config.dat");
     EXPECT_EQ(ini.ReadString("General", "key99999", ""), "value");
     EXPECT_EQ(ini.ReadString("General", "RecentBook", ""), DefaultRecentBook);
 
-    TLines table = SplitText(std::string(1 << 20, 'n') + "=UTF-8\r\nshort=cp866\r\n");
+    LineList table = SplitText(std::string(1 << 20, 'n') + "=UTF-8\r\nshort=cp866\r\n");
     std::vector<std::string> names = DisplayNames(table);
     ASSERT_EQ(names.size(), 2u);
     EXPECT_EQ(names[0].size(), size_t(1) << 20);
@@ -191,7 +191,7 @@ TEST(CrashSafety, AKilledConversionLeavesNoTemporaryAfterTheNextStart) {
         40,
         [&](auto saved) {
             for (;;) {
-                TBookInfo b = ConvertToBook(dir / "t.txt", BooksFolder());
+                BookFile b = ConvertToBook(dir / "t.txt", BooksFolder());
                 b.SaveAsNewBook("t");
                 saved();
             }
@@ -204,7 +204,7 @@ TEST(CrashSafety, AKilledConversionLeavesNoTemporaryAfterTheNextStart) {
                 const std::string name = e->d_name;
                 if (name == "." || name == "..") continue;
                 ASSERT_EQ(name.find(".tavisto-tmp-"), std::string::npos) << "round " << round;
-                TBookInfo b(BooksFolder());
+                BookFile b(BooksFolder());
                 b.FileName = name;
                 ASSERT_NO_THROW(b.LoadFromBookFile()) << name << " round " << round;
             }
@@ -226,7 +226,7 @@ TEST(BadInput, FifosRunawayLinesAndTemplates) {
     std::string cyrillic;
     while (cyrillic.size() < 40001) cyrillic += "\xD0\xB6";
     WriteFile(dir / "long.txt", "  start\r\n" + words + "\r\n" + cyrillic + "\r\n");
-    TBookInfo l = ConvertToBook(dir / "long.txt", dir / "MyBooks/");
+    BookFile l = ConvertToBook(dir / "long.txt", dir / "MyBooks/");
     size_t longest = 0;
     std::string joined;
     for (const auto& line : l.Body()) {
@@ -243,7 +243,7 @@ TEST(BadInput, FifosRunawayLinesAndTemplates) {
         }
     }
     EXPECT_EQ(l.GetProperty("TotalParagraphs"), "7");
-    TLines page;
+    LineList page;
     for (int32_t n = 1; n <= l.GetIntProperty("PagesCount"); ++n) {
         l.ExtractPage(n, page);
         EXPECT_LE(JoinedLength(page), 32000u + 200) << "page " << n;
@@ -251,7 +251,7 @@ TEST(BadInput, FifosRunawayLinesAndTemplates) {
 
     // A style template that expands without end is refused.
     WriteFile(dir / "big.tml", std::string(4 << 20, 'x') + "&f;&f;&f;&f;&f;");
-    TLines values{"f=" + std::string(4 << 20, 'y')};
+    LineList values{"f=" + std::string(4 << 20, 'y')};
     try {
         ApplyTemplate(dir / "big.tml", dir / "big.css", values);
         ADD_FAILURE() << "a 24 MB style sheet was written";
@@ -344,7 +344,7 @@ TEST(BadInput, ARunawayLineAHoleAndAStrayByte) {
     utf8.insert(20000, "\xFF");
     WriteFile(dir / "stray.txt", utf8);
     ASSERT_EQ(convert(dir / "stray.txt"), 0);
-    TBookInfo b(dir / "lib/");
+    BookFile b(dir / "lib/");
     b.FileName = "stray.tvst";
     b.LoadFromBookFile();
     EXPECT_EQ(b.GetProperty("Charset"), "UTF-8");

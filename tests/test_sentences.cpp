@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "ConvertUtil.h"
-#include "core/unitCodePages.h"
-#include "core/unitFiles.h"
-#include "core/unitSentences.h"
-#include "render/unitReadAloud.h"
+#include "base/Files.h"
+#include "reading/ReadAloud.h"
+#include "text/Charsets.h"
+#include "text/Sentences.h"
 
 namespace {
 
@@ -69,7 +69,7 @@ TEST(Sentences, ALongSentenceIsCutAtACommaOrASpace) {
     ASSERT_GT(parts.size(), 7u);
     std::string joined;
     for (const auto& p : parts) {
-        EXPECT_LE(CharCount(p, TCodePage::Utf8), 100u) << p;
+        EXPECT_LE(CharCount(p, CodePage::Utf8), 100u) << p;
         EXPECT_TRUE(p.back() == ',' || p == parts.back()) << p;
         joined += (joined.empty() ? "" : " ") + p;
     }
@@ -107,8 +107,8 @@ TEST(Sentences, RealParagraphsInEveryCharset) {
         for (const auto& par : paragraphs) text += "  " + par + "\r\n";
         Sentences first;
         for (const char* charset : {"UTF-8", "CP1251", "CP866", "KOI8-R"}) {
-            TBookInfo b = ConvertText(dir, Iconv(text, charset));
-            TLines page;
+            BookFile b = ConvertText(dir, Iconv(text, charset));
+            LineList page;
             b.ExtractPage(1, page);
             const Sentences s = ParagraphSentences(page, 3, CodePageOf(b.GetProperty("Charset")));
             if (first.empty()) first = s;

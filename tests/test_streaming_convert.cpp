@@ -7,22 +7,22 @@
 #include <random>
 
 #include "ConvertUtil.h"
-#include "core/unitErrors.h"
-#include "core/unitFiles.h"
+#include "base/Errors.h"
+#include "base/Files.h"
 
 namespace {
 
-std::string Bytes(TBookInfo& b) {
-    TMemoryStream out;
+std::string Bytes(BookFile& b) {
+    MemoryStream out;
     b.WriteTo(out);
     return out.Data();
 }
 
 // The book of a text read in pieces of the given size; for a refused text, the message.
 std::string Book(const std::string& path, const std::string& lib, size_t piece,
-                 const TLayout::TKind* kind = nullptr) {
+                 const Layout::Shape* kind = nullptr) {
     try {
-        TBookInfo b = ConvertToBook(path, lib, nullptr, kind, piece);
+        BookFile b = ConvertToBook(path, lib, nullptr, kind, piece);
         return Bytes(b);
     } catch (const EAppError& e) {
         return std::string("refused: ") + e.what();
@@ -32,7 +32,7 @@ std::string Book(const std::string& path, const std::string& lib, size_t piece,
 // Whether each piece size gives the book the usual reading gives.
 void ExpectSameBooks(const std::string& path, const std::string& lib,
                      std::initializer_list<size_t> pieces, const std::string& what,
-                     const TLayout::TKind* kind = nullptr) {
+                     const Layout::Shape* kind = nullptr) {
     const std::string usual = Book(path, lib, ReadPieceSize, kind);
     for (size_t piece : pieces) {
         const std::string got = Book(path, lib, piece, kind);
@@ -91,8 +91,8 @@ TEST(StreamingConversion, AnyReadPieceGivesTheSameBook) {
     for (int i = 0; i < 60; ++i) hangs += "    " + std::string(5000, 'y') + "\r\n";
     WriteFile(dir / "hangs.txt", hangs + "\r\nend\r\n");
     ExpectSameBooks(dir / "hangs.txt", lib, {4093}, "a long hanging block");
-    for (int k = TLayout::Classic; k <= TLayout::Verse; ++k) {
-        const TLayout::TKind kind = TLayout::TKind(k);
+    for (int k = Layout::Classic; k <= Layout::Verse; ++k) {
+        const Layout::Shape kind = Layout::Shape(k);
         ExpectSameBooks(dir / "markup.txt", lib, {1, 7}, "layout " + std::to_string(k), &kind);
     }
     // The guide, and the real texts in every charset they come in.
@@ -120,18 +120,18 @@ TEST(StreamingConversion, ABookBuiltAgainIsTheBookOfItsLayout) {
         text += (i % 7 ? "" : "  ") + std::string("Line ") + std::to_string(i) + " - " +
                 std::string(130, char('a' + i % 26)) + (i % 5 ? "-" : "") + "\r\n";
     WriteFile(dir / "t.txt", text);
-    TBookInfo made = ConvertToBook(dir / "t.txt", dir.Path());
+    BookFile made = ConvertToBook(dir / "t.txt", dir.Path());
     made.SaveAsNewBook("t");
-    for (int k = TLayout::Classic; k <= TLayout::Verse; ++k) {
-        const TLayout::TKind kind = TLayout::TKind(k);
-        TBookInfo rebuilt(dir.Path());
+    for (int k = Layout::Classic; k <= Layout::Verse; ++k) {
+        const Layout::Shape kind = Layout::Shape(k);
+        BookFile rebuilt(dir.Path());
         rebuilt.FileName = made.FileName;
         rebuilt.LoadFromBookFile();
         RebuildBook(rebuilt, &kind);
-        TBookInfo fresh = ConvertToBook(dir / "t.txt", dir.Path(), nullptr, &kind);
+        BookFile fresh = ConvertToBook(dir / "t.txt", dir.Path(), nullptr, &kind);
         EXPECT_TRUE(fresh.Body() == rebuilt.Body()) << "layout " << k;
-        EXPECT_EQ(fresh.ReservedA, rebuilt.ReservedA) << "layout " << k;
-        EXPECT_EQ(fresh.ReservedB, rebuilt.ReservedB) << "layout " << k;
+        EXPECT_EQ(fresh.Contents, rebuilt.Contents) << "layout " << k;
+        EXPECT_EQ(fresh.PageIndex, rebuilt.PageIndex) << "layout " << k;
         for (const char* p : {"TotalParagraphs", "PagesCount", "Layout", "Headings"})
             EXPECT_EQ(fresh.GetProperty(p), rebuilt.GetProperty(p)) << p << ", layout " << k;
     }

@@ -1,38 +1,38 @@
 #include <gtest/gtest.h>
 
 #include "TestUtil.h"
-#include "core/unitErrors.h"
-#include "render/unitStrSubs.h"
+#include "base/Errors.h"
+#include "reading/Placeholders.h"
 
 TEST(Placeholders, AllAreFilledWithoutRegardToCase) {
-    const TLines values{"norm_size=28", "norm_font=Arial", "bgcolor=C0CBCA"};
-    TLines t{"font-size: &norm_size;pt; &NORM_SIZE; &Norm_Font;", "x &unknown; y"};
+    const LineList values{"norm_size=28", "norm_font=Arial", "bgcolor=C0CBCA"};
+    LineList t{"font-size: &norm_size;pt; &NORM_SIZE; &Norm_Font;", "x &unknown; y"};
     ReplaceAllPlaceholders(t, values);
-    EXPECT_EQ(t, (TLines{"font-size: 28pt; 28 Arial", "x  y"}));
+    EXPECT_EQ(t, (LineList{"font-size: 28pt; 28 Arial", "x  y"}));
     // An '&' without a ';' after it removes everything to the end.
-    TLines cut{"keep &rest", "gone too"};
+    LineList cut{"keep &rest", "gone too"};
     ReplaceAllPlaceholders(cut, values);
-    EXPECT_EQ(cut, TLines{"keep "});
+    EXPECT_EQ(cut, LineList{"keep "});
     // A value holding its own placeholder is inserted once, and the scan ends.
-    TLines self{"[&loop;] and [&loop;]"};
+    LineList self{"[&loop;] and [&loop;]"};
     ReplaceAllPlaceholders(self, {"loop=&loop;"});
-    EXPECT_EQ(self, TLines{"[&loop;] and [&loop;]"});
+    EXPECT_EQ(self, LineList{"[&loop;] and [&loop;]"});
     // A value with line breaks adds lines.
-    TLines br{"a&v;b"};
+    LineList br{"a&v;b"};
     ReplaceAllPlaceholders(br, {"v=1\r\n2"});
-    EXPECT_EQ(br, (TLines{"a1", "2b"}));
+    EXPECT_EQ(br, (LineList{"a1", "2b"}));
 }
 
 TEST(Placeholders, SingleReplacementIsFirstOnlyAndCaseSensitive) {
-    TLines t{"&Charset; &Charset;"};
+    LineList t{"&Charset; &Charset;"};
     ReplacePlaceholder(t, "Charset", "cp866");
-    EXPECT_EQ(t, TLines{"cp866 &Charset;"});
-    TLines e{"[&Pg_Up;]"};
+    EXPECT_EQ(t, LineList{"cp866 &Charset;"});
+    LineList e{"[&Pg_Up;]"};
     ReplacePlaceholder(e, "Pg_Up", "");
-    EXPECT_EQ(e, TLines{"[]"});
-    TLines keep{"a\rb", "&charset;"};  // untouched, line structure included
+    EXPECT_EQ(e, LineList{"[]"});
+    LineList keep{"a\rb", "&charset;"};  // untouched, line structure included
     ReplacePlaceholder(keep, "Charset", "x");
-    EXPECT_EQ(keep, (TLines{"a\rb", "&charset;"}));
+    EXPECT_EQ(keep, (LineList{"a\rb", "&charset;"}));
 }
 
 TEST(Placeholders, ApplyTemplateFiles) {

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "ConvertUtil.h"
-#include "core/unitFiles.h"
-#include "core/unitHeadings.h"
+#include "base/Files.h"
+#include "convert/Headings.h"
 
 namespace {
 
@@ -70,11 +70,11 @@ TEST(Structure, FlushHeadingsAndDeeperIndentsBeginParagraphsInEveryCharset) {
     std::vector<std::string> classes;
     for (const char* charset : Charsets) {
         TempDir dir;
-        TBookInfo c = ConvertText(dir, Iconv(classic, charset));
+        BookFile c = ConvertText(dir, Iconv(classic, charset));
         EXPECT_EQ(c.GetIntProperty("TotalParagraphs"), 24 + 3) << charset;
         EXPECT_EQ(Contents(c), (std::vector<std::string>{"2 II", "2 III.", "2 Глава четвертая"}))
             << charset;
-        TBookInfo m = ConvertText(dir, Iconv(margin, charset));
+        BookFile m = ConvertText(dir, Iconv(margin, charset));
         EXPECT_EQ(m.GetIntProperty("TotalParagraphs"), 24) << charset;
         EXPECT_EQ(m.GetProperty("Layout"), "margin 2") << charset;
         // The same classes in every charset: lengths count characters, not bytes.
@@ -149,13 +149,13 @@ TEST(Structure, WordsHyphenatedAtLineEndsAreWholeAndDashesStay) {
     ASSERT_GT(split, 5);
     for (const char* charset : Charsets) {
         TempDir dir;
-        TBookInfo b = ConvertText(dir, Iconv(text, charset));
+        BookFile b = ConvertText(dir, Iconv(text, charset));
         std::string shown;
         for (const auto& t : Texts(b)) {
             AppendShownText(shown, t);
             shown += ' ';
         }
-        const TCodePage cp = CodePageOf(b.GetProperty("Charset"));
+        const CodePage cp = CodePageOf(b.GetProperty("Charset"));
         // (The words as the charset has them: iconv writes "--" for a dash it lacks.)
         EXPECT_TRUE(ToUtf8(Words(shown), cp) == ToUtf8(Iconv(words, charset), cp)) << charset;
     }
@@ -196,7 +196,7 @@ TEST(Structure, ContentsHoldTheChaptersAndNothingElse) {
     text += "\r\n          1887\r\n\r\n          КОНЕЦ\r\n";
     for (const char* charset : Charsets) {
         TempDir dir;
-        TBookInfo b = ConvertText(dir, Iconv(text, charset));
+        BookFile b = ConvertText(dir, Iconv(text, charset));
         std::string got, expect;
         for (const auto& c : Contents(b)) got += c + "\n";
         for (const auto& c : want) expect += c + "\n";
@@ -216,7 +216,7 @@ TEST(Structure, EnglishHeadingsOfEveryStyle) {
         text += "\r\n                CHORUS.\r\n\r\n" + para;
     }
     text += "\r\n                THE END\r\n";
-    TBookInfo b = ConvertText(dir, text);
+    BookFile b = ConvertText(dir, text);
     EXPECT_EQ(Contents(b),
               (std::vector<std::string>{"2 THE FIRST ACT", "3 1. The Beginning", "3 2. The Road",
                                         "2 CHAPTER XIV", "2 Chapter Twenty-First", "2 APPENDIX"}));
@@ -234,7 +234,7 @@ TEST(Structure, FlushWrappedProseEndsParagraphsAtShortLines) {
             for (const auto& line : Wrap(p, 70, charset == std::string("UTF-8")))
                 text += line + "\r\n";
         TempDir dir;
-        TBookInfo b = ConvertText(dir, text);
+        BookFile b = ConvertText(dir, text);
         EXPECT_EQ(b.GetProperty("Layout").rfind("wrapped ", 0), 0u) << charset;
         // A paragraph whose last line comes near the wrap runs on into the next.
         const int32_t n = b.GetIntProperty("TotalParagraphs");
@@ -247,7 +247,7 @@ TEST(Structure, PoemTitlesInACollectionAreItsContents) {
     NEED_TEXTS();
     // The stanzas of a poem, each poem under a title in capitals.
     std::vector<std::string> lines;
-    const THeadingLines headings(TCodePage::Utf8);
+    const HeadingLines headings(CodePage::Utf8);
     for (const auto& l :
          SplitText(ReadFile(std::string(TAVISTO_TEXTS) + "/pushkin-medny-vsadnik.txt"))) {
         const size_t n = ShownLength(l, true);
@@ -271,7 +271,7 @@ TEST(Structure, PoemTitlesInACollectionAreItsContents) {
     }
     for (const char* charset : Charsets) {
         TempDir dir;
-        TBookInfo b = ConvertText(dir, Iconv(text, charset));
+        BookFile b = ConvertText(dir, Iconv(text, charset));
         EXPECT_EQ(b.GetProperty("Layout"), "verse") << charset;
         EXPECT_EQ(Contents(b), want) << charset;
     }
@@ -295,7 +295,7 @@ TEST(Structure, BlocksWithAHangingIndentAreOneParagraphEach) {
     }
     for (const char* charset : Charsets) {
         TempDir dir;
-        TBookInfo b = ConvertText(dir, Iconv(text, charset));
+        BookFile b = ConvertText(dir, Iconv(text, charset));
         // Ten paragraphs, six notes (each with the blank line before it), the
         // blank line at the end.
         EXPECT_EQ(b.GetIntProperty("TotalParagraphs"), 10 + 6 + 1) << charset;

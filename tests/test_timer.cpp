@@ -7,7 +7,7 @@
 #include <chrono>
 #include <thread>
 
-#include "view/ThdTimer.h"
+#include "view/ThreadedTimer.h"
 
 namespace {
 void BusyUiThread(int ms) {
@@ -18,9 +18,9 @@ void BusyUiThread(int ms) {
 // the interval given. A timer that stays silent meanwhile has delivered nothing
 // in that time; no fixed wait stands in for it.
 bool WitnessTicks(int n, uint16_t interval) {
-    TThreadedTimer witness;
+    ThreadedTimer witness;
     int ticks = 0;
-    witness.OnTimer = [&](TThreadedTimer*) { ++ticks; };
+    witness.OnTimer = [&](ThreadedTimer*) { ++ticks; };
     witness.SetInterval(interval);
     witness.SetEnabled(true);
     return QTest::qWaitFor([&] { return ticks >= n; }, 10000);
@@ -28,12 +28,12 @@ bool WitnessTicks(int n, uint16_t interval) {
 }  // namespace
 
 TEST(ThreadedTimer, TicksArriveOnTheUiThreadAtTheInterval) {
-    TThreadedTimer t;
+    ThreadedTimer t;
     EXPECT_FALSE(t.Enabled());
     EXPECT_EQ(t.Interval(), 1000);
     int ticks = 0;
     bool onUi = true;
-    t.OnTimer = [&](TThreadedTimer* sender) {
+    t.OnTimer = [&](ThreadedTimer* sender) {
         EXPECT_EQ(sender, &t);
         onUi = onUi && QThread::currentThread() == qApp->thread();
         ++ticks;
@@ -50,9 +50,9 @@ TEST(ThreadedTimer, TicksArriveOnTheUiThreadAtTheInterval) {
 }
 
 TEST(ThreadedTimer, IntervalWritesAndDisabling) {
-    TThreadedTimer t;
+    ThreadedTimer t;
     int ticks = 0;
-    t.OnTimer = [&](TThreadedTimer*) { ++ticks; };
+    t.OnTimer = [&](ThreadedTimer*) { ++ticks; };
     t.SetInterval(15);
     t.SetEnabled(true);
     ASSERT_TRUE(QTest::qWaitFor([&] { return ticks >= 2; }, 5000));
@@ -75,9 +75,9 @@ TEST(ThreadedTimer, IntervalWritesAndDisabling) {
 }
 
 TEST(ThreadedTimer, IntervalZeroDeliversNoTicks) {
-    TThreadedTimer t;
+    ThreadedTimer t;
     int ticks = 0;
-    t.OnTimer = [&](TThreadedTimer*) { ++ticks; };
+    t.OnTimer = [&](ThreadedTimer*) { ++ticks; };
     t.SetInterval(0);
     t.SetEnabled(true);
     EXPECT_TRUE(t.Enabled());
@@ -90,9 +90,9 @@ TEST(ThreadedTimer, IntervalZeroDeliversNoTicks) {
 }
 
 TEST(ThreadedTimer, NoTickReachesTheHandlerAfterDisableEvenWhenHandedOver) {
-    TThreadedTimer t;
+    ThreadedTimer t;
     int ticks = 0;
-    t.OnTimer = [&](TThreadedTimer*) { ++ticks; };
+    t.OnTimer = [&](ThreadedTimer*) { ++ticks; };
     t.SetInterval(5);
     t.SetEnabled(true);
     BusyUiThread(60);  // the thread times out and waits for the UI thread
@@ -103,23 +103,23 @@ TEST(ThreadedTimer, NoTickReachesTheHandlerAfterDisableEvenWhenHandedOver) {
 
 TEST(ThreadedTimer, DestroyingWithAPendingHandOverDoesNotHang) {
     for (int i = 0; i < 20; ++i) {
-        auto* t = new TThreadedTimer;
+        auto* t = new ThreadedTimer;
         int ticks = 0;
-        t->OnTimer = [&](TThreadedTimer*) { ++ticks; };
+        t->OnTimer = [&](ThreadedTimer*) { ++ticks; };
         t->SetInterval(1);
         t->SetEnabled(true);
         BusyUiThread(10);
         delete t;  // returns: a hang would end the test by its time-out
     }
-    TThreadedTimer never;  // a timer never enabled ends cleanly too
+    ThreadedTimer never;  // a timer never enabled ends cleanly too
 }
 
 TEST(ThreadedTimer, ASlowHandlerDelaysTicksInsteadOfQueueingThem) {
-    TThreadedTimer t;
+    ThreadedTimer t;
     std::vector<qint64> at;
     QElapsedTimer clock;
     clock.start();
-    t.OnTimer = [&](TThreadedTimer*) {
+    t.OnTimer = [&](ThreadedTimer*) {
         at.push_back(clock.elapsed());
         BusyUiThread(40);
     };
@@ -131,19 +131,19 @@ TEST(ThreadedTimer, ASlowHandlerDelaysTicksInsteadOfQueueingThem) {
 }
 
 TEST(ThreadedTimer, AnErrorInTheHandlerIsReportedAndTheTimerGoesOn) {
-    TThreadedTimer t;
+    ThreadedTimer t;
     std::vector<std::string> reported;
-    auto saved = TThreadedTimer::ErrorHandler;
-    TThreadedTimer::ErrorHandler = [&](const std::string& m) { reported.push_back(m); };
+    auto saved = ThreadedTimer::ErrorHandler;
+    ThreadedTimer::ErrorHandler = [&](const std::string& m) { reported.push_back(m); };
     int ticks = 0;
-    t.OnTimer = [&](TThreadedTimer*) {
+    t.OnTimer = [&](ThreadedTimer*) {
         if (++ticks == 1) throw std::runtime_error("boom");
     };
     t.SetInterval(10);
     t.SetEnabled(true);
     EXPECT_TRUE(QTest::qWaitFor([&] { return ticks >= 3; }, 5000));
     t.SetEnabled(false);
-    TThreadedTimer::ErrorHandler = saved;
+    ThreadedTimer::ErrorHandler = saved;
     ASSERT_EQ(reported.size(), 1u);
     EXPECT_EQ(reported[0], "boom");
 }

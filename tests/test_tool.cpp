@@ -7,10 +7,10 @@
 #include <cstdlib>
 
 #include "TestUtil.h"
-#include "core/unitBookClasses.h"
-#include "core/unitConverter.h"
-#include "core/unitFiles.h"
-#include "core/unitLibrary.h"
+#include "base/Files.h"
+#include "book/BookFile.h"
+#include "convert/Converter.h"
+#include "library/Library.h"
 
 namespace {
 struct ToolRun {
@@ -42,15 +42,15 @@ TEST(ConvertTool, ConvertsBooksThatLoadBack) {
     EXPECT_NE(r.out.find("story(1).tvst"), std::string::npos);
     EXPECT_NE(r.out.find("empty.txt holds no text"), std::string::npos);
 
-    TBookInfo b(dir / "lib/");
+    BookFile b(dir / "lib/");
     b.FileName = "story.tvst";
     b.LoadFromBookFile();
     EXPECT_EQ(b.Title, "story.tvst");
     const std::string source = SourceIdentity(dir / "story.txt");
     EXPECT_EQ(b.Properties,
-              (TLines{"Charset=Windows-1252", "LastPage=1", "LastParagraph=1", "Language=en",
-                      "TotalParagraphs=2", "PagesCount=1", "Layout=classic", "Escaped=amp lt gt",
-                      "BookTitle=Story", "Headings=0", "Source=" + source}));
+              (LineList{"Charset=Windows-1252", "LastPage=1", "LastParagraph=1", "Language=en",
+                        "TotalParagraphs=2", "PagesCount=1", "Layout=classic", "Escaped=amp lt gt",
+                        "BookTitle=Story", "Headings=0", "Source=" + source}));
 
     ToolRun info = Exec("--info " + (dir / "lib/story.tvst"));
     EXPECT_EQ(info.status, 0);
@@ -76,8 +76,8 @@ TEST(ConvertTool, ABookTheToolMadeIsTheOneTheReaderOpensForItsText) {
     WriteFile(dir / "tale.txt", "  A tale\r\n  told twice.\r\n");
     ToolRun r = Exec("--library " + (dir / "lib") + " " + (dir / "tale.txt"));
     ASSERT_EQ(r.status, 0) << r.out;
-    const TAddedBook again = AddTextToLibrary(dir / "tale.txt", dir / "lib/", dir / "tale.txt", "",
-                                              nullptr, nullptr, true);
+    const AddedBook again = AddTextToLibrary(dir / "tale.txt", dir / "lib/", dir / "tale.txt", "",
+                                             nullptr, nullptr, true);
     EXPECT_TRUE(again.Reused);
     EXPECT_EQ(again.FileName, "tale.tvst");
     WriteFile(dir / "tale.txt", "  A tale\r\n  told again, changed.\r\n");
@@ -97,7 +97,7 @@ TEST(ConvertTool, RefusesAMissingLibraryAndPrintsNoControlBytes) {
     }
     EXPECT_FALSE(FileExists("/plain.tvst"));
     // A book file from anyone: its title and properties reach the terminal escaped.
-    TBookInfo b(dir.Path());
+    BookFile b(dir.Path());
     b.FileName = "evil.tvst";
     b.Title = "t\x1b]0;owned\x07";
     b.SetProperty("Charset", "x\x1b[2J");
@@ -211,7 +211,7 @@ TEST(ConvertTool, ConversionsOfOneNameAtOnceEndInBooksOfTheirOwn) {
     for (int i = 0; i < 25; ++i) {
         const std::string name = i == 0 ? "same.tvst" : "same(" + std::to_string(i) + ").tvst";
         if (!FileExists(dir / ("lib/" + name))) continue;
-        TBookInfo b(dir / "lib/");
+        BookFile b(dir / "lib/");
         b.FileName = name;
         b.LoadFromBookFile();
         const std::string& l = b.Body().at(0);

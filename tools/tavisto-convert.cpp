@@ -23,17 +23,17 @@
 #include <string>
 #include <vector>
 
-#include "archive/ZipMaster.h"
-#include "core/unitBookClasses.h"
-#include "core/unitCodePages.h"
-#include "core/unitConverter.h"
-#include "core/unitErrors.h"
-#include "core/unitFiles.h"
-#include "core/unitHeadings.h"
-#include "core/unitLibrary.h"
-#include "core/unitSearch.h"
-#include "core/unitTextConversions.h"
-#include "options/unitOptStorage.h"
+#include "archive/ZipArchive.h"
+#include "base/Errors.h"
+#include "base/Files.h"
+#include "book/BookFile.h"
+#include "convert/Converter.h"
+#include "convert/Headings.h"
+#include "convert/TextAnalysis.h"
+#include "library/Library.h"
+#include "options/Options.h"
+#include "search/TextMatcher.h"
+#include "text/Charsets.h"
 
 namespace {
 
@@ -51,7 +51,7 @@ void Report(const std::string& text) {
 }
 
 // Shows the stage under way on standard error once a file has taken more than a moment.
-class StderrProgress : public TConversionProgress {
+class StderrProgress : public ConversionProgress {
   public:
     explicit StderrProgress(std::string name) : name_(std::move(name)) {}
     ~StderrProgress() override {
@@ -92,7 +92,7 @@ int Usage() {
 
 int Info(const std::string& path) {
     size_t slash = path.rfind('/');
-    TBookInfo book(FolderOf(path));
+    BookFile book(FolderOf(path));
     book.FileName = path.substr(slash == std::string::npos ? 0 : slash + 1);
     uint64_t lines = 0;
     try {
@@ -130,7 +130,7 @@ int Info(const std::string& path) {
 }
 
 // Loads a book named by a path; reports and returns false when it does not load.
-bool LoadBook(const std::string& path, TBookInfo& book) {
+bool LoadBook(const std::string& path, BookFile& book) {
     size_t slash = path.rfind('/');
     book.FileName = path.substr(slash == std::string::npos ? 0 : slash + 1);
     try {
@@ -143,27 +143,27 @@ bool LoadBook(const std::string& path, TBookInfo& book) {
 }
 
 int Contents(const std::string& path) {
-    TBookInfo book(FolderOf(path));
+    BookFile book(FolderOf(path));
     if (!LoadBook(path, book)) return 1;
     EnsureContents(book);
-    const TCodePage cp = CodePageOf(book.GetProperty("Charset"));
-    for (const THeading& h : ParseContents(book.ReservedA))
+    const CodePage cp = CodePageOf(book.GetProperty("Charset"));
+    for (const Heading& h : ParseContents(book.Contents))
         std::cout << h.Paragraph << "\t" << h.Level << "\t" << EscapeControls(ToUtf8(h.Text, cp))
                   << "\n";
     return 0;
 }
 
 int Find(const std::string& path, const std::string& text) {
-    TBookInfo book(FolderOf(path));
+    BookFile book(FolderOf(path));
     if (!LoadBook(path, book)) return 1;
-    TTextMatcher matcher(text, book.GetProperty("Charset"));
+    TextMatcher matcher(text, book.GetProperty("Charset"));
     std::vector<int32_t> found;
-    matcher.Scan(book, 0, [&](const TSearchHit& h) {
+    matcher.Scan(book, 0, [&](const SearchHit& h) {
         if (found.empty() || found.back() != h.Paragraph) found.push_back(h.Paragraph);
         return true;
     });
     // The beginning of each paragraph found, as the reader sees it.
-    const TCodePage cp = CodePageOf(book.GetProperty("Charset"));
+    const CodePage cp = CodePageOf(book.GetProperty("Charset"));
     size_t next = 0;
     int32_t current = 0;
     std::string begins;
@@ -173,7 +173,7 @@ int Find(const std::string& path, const std::string& text) {
             size_t chars = 0;
             for (size_t i = 0; i < utf8.size() && chars < 60;) {
                 const size_t at = i;
-                DecodeChar(utf8, i, TCodePage::Utf8);
+                DecodeChar(utf8, i, CodePage::Utf8);
                 shown.append(utf8, at, i - at);
                 ++chars;
             }
@@ -209,9 +209,9 @@ int Find(const std::string& path, const std::string& text) {
 // line. source and member: where the text came from.
 void ConvertOne(const std::string& file, const std::string& source, const std::string& member,
                 const std::string& shownName, const std::string& library,
-                const TLayout::TKind* layout) {
+                const Layout::Shape* layout) {
     StderrProgress progress(shownName);
-    TBookInfo book(library);
+    BookFile book(library);
     book.FileName =
         AddTextToLibrary(file, library, source, member, &progress, layout, false).FileName;
     book.LoadHeader();
@@ -292,10 +292,10 @@ void RemoveKilledRunsScratch() {
 // Every text member of an archive (those the archive window lists), one book
 // each, extracted into a folder of this run's own and removed after.
 int ConvertArchive(const std::string& archive, const std::string& library,
-                   const TLayout::TKind* layout) {
-    TZipMaster zip;
+                   const Layout::Shape* layout) {
+    ZipArchive zip;
     zip.SetZipFileName(archive);
-    std::vector<TArcRow> rows = TextMembers(zip);
+    std::vector<ArchiveRow> rows = TextMembers(zip);
     if (rows.empty()) throw EArchiveError(archive + " holds no text file");
     RemoveKilledRunsScratch();
     std::string scratch = TempRoot() + "/tavisto-convert-" + std::to_string(::getpid()) + "-XXXXXX";
@@ -306,7 +306,7 @@ int ConvertArchive(const std::string& archive, const std::string& library,
     for (int sig : EndingSignals) std::signal(sig, RemoveScratchOnSignal);
     zip.ExtrBaseDir = scratch + "/";
     int status = 0;
-    for (const TArcRow& row : rows) {
+    for (const ArchiveRow& row : rows) {
         const std::string text = zip.ExtrBaseDir + row.Name;
         try {
             zip.ExtractEntry(row.Entry);
@@ -359,8 +359,8 @@ int Run(const std::vector<std::string>& args) {
         return Find(args[1], args[2]);
     }
     std::string library;
-    TLayout::TKind layoutKind = TLayout::Classic;
-    const TLayout::TKind* layout = nullptr;  // automatic
+    Layout::Shape layoutKind = Layout::Classic;
+    const Layout::Shape* layout = nullptr;  // automatic
     size_t i = 0;
     while (i < args.size() && args[i].rfind("--", 0) == 0) {
         if (i + 1 >= args.size()) return Usage();
@@ -373,7 +373,7 @@ int Run(const std::vector<std::string>& args) {
             if (library.back() != '/') library += '/';
         } else if (args[i] == "--layout") {
             if (args[i + 1] != "auto") {
-                if (!TLayout::FromName(args[i + 1], layoutKind)) return Usage();
+                if (!Layout::FromName(args[i + 1], layoutKind)) return Usage();
                 layout = &layoutKind;
             }
         } else {

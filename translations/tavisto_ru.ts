@@ -2,14 +2,324 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ru">
 <context>
-    <name>TFontComboBox</name>
+    <name>AboutDialog</name>
+    <message>
+        <source>About</source>
+        <translation>О программе</translation>
+    </message>
+    <message>
+        <source>&lt;a href=&quot;guide&quot;&gt;Open the guide to Tavisto&lt;/a&gt;</source>
+        <translation>&lt;a href=&quot;guide&quot;&gt;Открыть руководство по Tavisto&lt;/a&gt;</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>ОК</translation>
+    </message>
+    <message>
+        <source>A reader for books in plain text files</source>
+        <translation>Читалка книг в простых текстовых файлах</translation>
+    </message>
+    <message>
+        <source>Copyright (c) 2026 the Tavisto contributors</source>
+        <translation>© 2026 авторы Tavisto</translation>
+    </message>
+    <message>
+        <source>Free to use and to pass on</source>
+        <translation>Можно свободно пользоваться и передавать другим</translation>
+    </message>
+</context>
+<context>
+    <name>ArchiveDialog</name>
+    <message>
+        <source>%1 KB</source>
+        <translation>%1 КБ</translation>
+    </message>
+    <message>
+        <source>Archive Viewer</source>
+        <translation>Просмотр архива</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Имя</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>Размер</translation>
+    </message>
+    <message>
+        <source>Date</source>
+        <translation>Дата</translation>
+    </message>
+    <message>
+        <source>Path</source>
+        <translation>Путь</translation>
+    </message>
+    <message>
+        <source>%1 holds no text file</source>
+        <translation>В %1 нет текстовых файлов</translation>
+    </message>
+</context>
+<context>
+    <name>BooksDialog</name>
+    <message>
+        <source>My Books</source>
+        <translation>Мои книги</translation>
+    </message>
+    <message>
+        <source>Browse</source>
+        <translation>Добавить</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>Удалить</translation>
+    </message>
+    <message>
+        <source>Title</source>
+        <translation>Название</translation>
+    </message>
+    <message>
+        <source>Author</source>
+        <translation>Автор</translation>
+    </message>
+    <message>
+        <source>Read</source>
+        <translation>Прочитано</translation>
+    </message>
+    <message>
+        <source>DoubleClick to Open</source>
+        <translation>Двойной щелчок — открыть</translation>
+    </message>
+    <message>
+        <source>automatic</source>
+        <translation>автоматически</translation>
+    </message>
+    <message>
+        <source>classic</source>
+        <translation>классическая</translation>
+    </message>
+    <message>
+        <source>one per line</source>
+        <translation>по строкам</translation>
+    </message>
+    <message>
+        <source>margin</source>
+        <translation>с полем</translation>
+    </message>
+    <message>
+        <source>verse</source>
+        <translation>стихи</translation>
+    </message>
+    <message>
+        <source>wrapped prose</source>
+        <translation>проза с переносом строк</translation>
+    </message>
+    <message>
+        <source>Paragraphs</source>
+        <translation>Абзацы</translation>
+    </message>
+    <message>
+        <source>Texts and Archives (*.txt *.zip);;Text Files (*.txt);;ZIP archives (*.zip)</source>
+        <translation>Тексты и архивы (*.txt *.zip);;Текстовые файлы (*.txt);;Архивы ZIP (*.zip)</translation>
+    </message>
+    <message>
+        <source>Delete the book &quot;%1&quot; and its reading position?</source>
+        <translation>Удалить книгу «%1» и место, где вы остановились?</translation>
+    </message>
+</context>
+<context>
+    <name>CharsetDialog</name>
+    <message>
+        <source>Encoding</source>
+        <translation>Кодировка</translation>
+    </message>
+    <message>
+        <source>Select a character set from the list then click OK</source>
+        <translation>Выберите кодировку в списке и нажмите ОК</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>ОК</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Отмена</translation>
+    </message>
+</context>
+<context>
+    <name>ContentsDialog</name>
+    <message>
+        <source>Contents</source>
+        <translation>Оглавление</translation>
+    </message>
+</context>
+<context>
+    <name>FontComboBox</name>
     <message>
         <source>%1 (not installed)</source>
         <translation>%1 (не установлен)</translation>
     </message>
 </context>
 <context>
-    <name>TMsg</name>
+    <name>MainWindow</name>
+    <message>
+        <source>Books</source>
+        <translation>Книги</translation>
+    </message>
+    <message>
+        <source>Your books (Ctrl+O); the arrow or a right click: the recent ones</source>
+        <translation>Ваши книги (Ctrl+O); стрелка или правый щелчок — недавние</translation>
+    </message>
+    <message>
+        <source>Contents</source>
+        <translation>Оглавление</translation>
+    </message>
+    <message>
+        <source>Contents (Ctrl+T)</source>
+        <translation>Оглавление (Ctrl+T)</translation>
+    </message>
+    <message>
+        <source>Find</source>
+        <translation>Поиск</translation>
+    </message>
+    <message>
+        <source>Find in the book (Ctrl+F; F3 next, Shift+F3 previous)</source>
+        <translation>Поиск в книге (Ctrl+F; F3 — следующее, Shift+F3 — предыдущее)</translation>
+    </message>
+    <message>
+        <source>Encoding</source>
+        <translation>Кодировка</translation>
+    </message>
+    <message>
+        <source>The character set the book is read in; the arrow: how its paragraphs are made</source>
+        <translation>Кодировка, в которой читается книга; стрелка — как строятся её абзацы</translation>
+    </message>
+    <message>
+        <source>Paragraphs</source>
+        <translation>Абзацы</translation>
+    </message>
+    <message>
+        <source>Style</source>
+        <translation>Стиль</translation>
+    </message>
+    <message>
+        <source>Font, size and colours</source>
+        <translation>Шрифт, размер, цвета и вёрстка</translation>
+    </message>
+    <message>
+        <source>AutoScroll</source>
+        <translation>Автопрокрутка</translation>
+    </message>
+    <message>
+        <source>Scroll by itself (A)</source>
+        <translation>Прокручивать самостоятельно (A)</translation>
+    </message>
+    <message>
+        <source>Speed</source>
+        <translation>Скорость</translation>
+    </message>
+    <message>
+        <source>How fast the page scrolls by itself</source>
+        <translation>Скорость автопрокрутки</translation>
+    </message>
+    <message>
+        <source>PgUp</source>
+        <translation>Вверх</translation>
+    </message>
+    <message>
+        <source>Page up (PgUp)</source>
+        <translation>На экран вверх (PgUp)</translation>
+    </message>
+    <message>
+        <source>Pg Dn</source>
+        <translation>Вниз</translation>
+    </message>
+    <message>
+        <source>Page down (Pg Dn, Space)</source>
+        <translation>На экран вниз (PgDn, пробел)</translation>
+    </message>
+    <message>
+        <source>About</source>
+        <translation>О программе</translation>
+    </message>
+    <message>
+        <source>About Tavisto (F1)</source>
+        <translation>О Tavisto (F1)</translation>
+    </message>
+    <message>
+        <source>Wnd</source>
+        <translation>Окно</translation>
+    </message>
+    <message>
+        <source>A window or full screen (F11; Esc leaves full screen)</source>
+        <translation>Окно или полный экран (F11; Esc выходит из полноэкранного режима)</translation>
+    </message>
+    <message>
+        <source>Min</source>
+        <translation>Свернуть</translation>
+    </message>
+    <message>
+        <source>Minimise</source>
+        <translation>Свернуть окно</translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation>Выход</translation>
+    </message>
+    <message>
+        <source>Save the place and quit (Ctrl+Q)</source>
+        <translation>Запомнить место и выйти (Ctrl+Q)</translation>
+    </message>
+    <message>
+        <source>(%1 more files failed)</source>
+        <translation>(и ещё файлов с ошибками: %1)</translation>
+    </message>
+    <message>
+        <source>No recent books</source>
+        <translation>Недавних книг нет</translation>
+    </message>
+    <message>
+        <source>page %1 of %2%3</source>
+        <translation>страница %1 из %2%3</translation>
+    </message>
+    <message>
+        <source>Find:</source>
+        <translation>Найти:</translation>
+    </message>
+    <message>
+        <source>Go to a percent (50%) or a paragraph number:</source>
+        <translation>Перейти к проценту (50%) или номеру абзаца:</translation>
+    </message>
+    <message>
+        <source>No book is open</source>
+        <translation>Книга не открыта</translation>
+    </message>
+    <message>
+        <source>Open one from &lt;b&gt;My Books&lt;/b&gt; (Ctrl+O), where &lt;b&gt;Browse&lt;/b&gt; adds a text file or a ZIP archive to your library.</source>
+        <translation>Откройте книгу в окне &lt;b&gt;Мои книги&lt;/b&gt; (Ctrl+O); кнопка &lt;b&gt;Добавить&lt;/b&gt; там добавляет в библиотеку текстовый файл или архив ZIP.</translation>
+    </message>
+    <message>
+        <source>Or drop a text file on this window, or pick a book you read lately from the arrow beside &lt;b&gt;Books&lt;/b&gt;.</source>
+        <translation>Или перетащите текстовый файл в это окно, или выберите недавнюю книгу стрелкой рядом с кнопкой &lt;b&gt;Книги&lt;/b&gt;.</translation>
+    </message>
+    <message>
+        <source>Read aloud</source>
+        <translation>Читать вслух</translation>
+    </message>
+    <message>
+        <source>Read the book aloud from the top of the page (R); Space pauses, Esc stops</source>
+        <translation>Читать книгу вслух с верха страницы (R); пробел — пауза, Esc — остановить</translation>
+    </message>
+    <message>
+        <source>Voice</source>
+        <translation>Голос</translation>
+    </message>
+    <message>
+        <source>The voice and the rate of reading aloud</source>
+        <translation>Голос и скорость чтения вслух</translation>
+    </message>
+</context>
+<context>
+    <name>Messages</name>
     <message>
         <source>Cannot read the archive %s:<byte value="xd"/>
 %s</source>
@@ -210,352 +520,18 @@
     </message>
 </context>
 <context>
-    <name>Tavisto</name>
+    <name>ProgressWindow</name>
     <message>
-        <source>Confirm</source>
-        <translation>Подтверждение</translation>
+        <source>Text Processor</source>
+        <translation>Обработка текста</translation>
     </message>
     <message>
-        <source>Unknown error</source>
-        <translation>Неизвестная ошибка</translation>
-    </message>
-    <message>
-        <source>Tavisto is already running.</source>
-        <translation>Tavisto уже запущен.</translation>
-    </message>
-    <message>
-        <source>No speech engine: install speech-dispatcher and espeak-ng</source>
-        <translation>Нет синтезатора речи: установите speech-dispatcher и espeak-ng</translation>
-    </message>
-    <message>
-        <source>The speech engine does not start: %1</source>
-        <translation>Синтезатор речи не запускается: %1</translation>
-    </message>
-    <message>
-        <source>The speech engine does not speak: is there a sound output?</source>
-        <translation>Синтезатор речи молчит: подключён ли вывод звука?</translation>
-    </message>
-    <message>
-        <source>The speech engine failed: %1</source>
-        <translation>Сбой синтезатора речи: %1</translation>
-    </message>
-    <message>
-        <source>%1 files were not opened: a start hands at most 100 files to the reader running.</source>
-        <translation>Не открыто файлов: %1. Запуск передаёт работающей программе не больше 100 файлов.</translation>
+        <source>Processing Text</source>
+        <translation>Обработка текста</translation>
     </message>
 </context>
 <context>
-    <name>TfrmAbout</name>
-    <message>
-        <source>About</source>
-        <translation>О программе</translation>
-    </message>
-    <message>
-        <source>&lt;a href=&quot;guide&quot;&gt;Open the guide to Tavisto&lt;/a&gt;</source>
-        <translation>&lt;a href=&quot;guide&quot;&gt;Открыть руководство по Tavisto&lt;/a&gt;</translation>
-    </message>
-    <message>
-        <source>OK</source>
-        <translation>ОК</translation>
-    </message>
-    <message>
-        <source>A reader for books in plain text files</source>
-        <translation>Читалка книг в простых текстовых файлах</translation>
-    </message>
-    <message>
-        <source>Copyright (c) 2026 the Tavisto contributors</source>
-        <translation>© 2026 авторы Tavisto</translation>
-    </message>
-    <message>
-        <source>Free to use and to pass on</source>
-        <translation>Можно свободно пользоваться и передавать другим</translation>
-    </message>
-</context>
-<context>
-    <name>TfrmArcView</name>
-    <message>
-        <source>%1 KB</source>
-        <translation>%1 КБ</translation>
-    </message>
-    <message>
-        <source>Archive Viewer</source>
-        <translation>Просмотр архива</translation>
-    </message>
-    <message>
-        <source>Name</source>
-        <translation>Имя</translation>
-    </message>
-    <message>
-        <source>Size</source>
-        <translation>Размер</translation>
-    </message>
-    <message>
-        <source>Date</source>
-        <translation>Дата</translation>
-    </message>
-    <message>
-        <source>Path</source>
-        <translation>Путь</translation>
-    </message>
-    <message>
-        <source>%1 holds no text file</source>
-        <translation>В %1 нет текстовых файлов</translation>
-    </message>
-</context>
-<context>
-    <name>TfrmBooks</name>
-    <message>
-        <source>My Books</source>
-        <translation>Мои книги</translation>
-    </message>
-    <message>
-        <source>Browse</source>
-        <translation>Добавить</translation>
-    </message>
-    <message>
-        <source>Delete</source>
-        <translation>Удалить</translation>
-    </message>
-    <message>
-        <source>Title</source>
-        <translation>Название</translation>
-    </message>
-    <message>
-        <source>Author</source>
-        <translation>Автор</translation>
-    </message>
-    <message>
-        <source>Read</source>
-        <translation>Прочитано</translation>
-    </message>
-    <message>
-        <source>DoubleClick to Open</source>
-        <translation>Двойной щелчок — открыть</translation>
-    </message>
-    <message>
-        <source>automatic</source>
-        <translation>автоматически</translation>
-    </message>
-    <message>
-        <source>classic</source>
-        <translation>классическая</translation>
-    </message>
-    <message>
-        <source>one per line</source>
-        <translation>по строкам</translation>
-    </message>
-    <message>
-        <source>margin</source>
-        <translation>с полем</translation>
-    </message>
-    <message>
-        <source>verse</source>
-        <translation>стихи</translation>
-    </message>
-    <message>
-        <source>wrapped prose</source>
-        <translation>проза с переносом строк</translation>
-    </message>
-    <message>
-        <source>Paragraphs</source>
-        <translation>Абзацы</translation>
-    </message>
-    <message>
-        <source>Texts and Archives (*.txt *.zip);;Text Files (*.txt);;ZIP archives (*.zip)</source>
-        <translation>Тексты и архивы (*.txt *.zip);;Текстовые файлы (*.txt);;Архивы ZIP (*.zip)</translation>
-    </message>
-    <message>
-        <source>Delete the book &quot;%1&quot; and its reading position?</source>
-        <translation>Удалить книгу «%1» и место, где вы остановились?</translation>
-    </message>
-</context>
-<context>
-    <name>TfrmCharsets</name>
-    <message>
-        <source>Encoding</source>
-        <translation>Кодировка</translation>
-    </message>
-    <message>
-        <source>Select a character set from the list then click OK</source>
-        <translation>Выберите кодировку в списке и нажмите ОК</translation>
-    </message>
-    <message>
-        <source>OK</source>
-        <translation>ОК</translation>
-    </message>
-    <message>
-        <source>Cancel</source>
-        <translation>Отмена</translation>
-    </message>
-</context>
-<context>
-    <name>TfrmContents</name>
-    <message>
-        <source>Contents</source>
-        <translation>Оглавление</translation>
-    </message>
-</context>
-<context>
-    <name>TfrmMain</name>
-    <message>
-        <source>Books</source>
-        <translation>Книги</translation>
-    </message>
-    <message>
-        <source>Your books (Ctrl+O); the arrow or a right click: the recent ones</source>
-        <translation>Ваши книги (Ctrl+O); стрелка или правый щелчок — недавние</translation>
-    </message>
-    <message>
-        <source>Contents</source>
-        <translation>Оглавление</translation>
-    </message>
-    <message>
-        <source>Contents (Ctrl+T)</source>
-        <translation>Оглавление (Ctrl+T)</translation>
-    </message>
-    <message>
-        <source>Find</source>
-        <translation>Поиск</translation>
-    </message>
-    <message>
-        <source>Find in the book (Ctrl+F; F3 next, Shift+F3 previous)</source>
-        <translation>Поиск в книге (Ctrl+F; F3 — следующее, Shift+F3 — предыдущее)</translation>
-    </message>
-    <message>
-        <source>Encoding</source>
-        <translation>Кодировка</translation>
-    </message>
-    <message>
-        <source>The character set the book is read in; the arrow: how its paragraphs are made</source>
-        <translation>Кодировка, в которой читается книга; стрелка — как строятся её абзацы</translation>
-    </message>
-    <message>
-        <source>Paragraphs</source>
-        <translation>Абзацы</translation>
-    </message>
-    <message>
-        <source>Style</source>
-        <translation>Стиль</translation>
-    </message>
-    <message>
-        <source>Font, size and colours</source>
-        <translation>Шрифт, размер, цвета и вёрстка</translation>
-    </message>
-    <message>
-        <source>AutoScroll</source>
-        <translation>Автопрокрутка</translation>
-    </message>
-    <message>
-        <source>Scroll by itself (A)</source>
-        <translation>Прокручивать самостоятельно (A)</translation>
-    </message>
-    <message>
-        <source>Speed</source>
-        <translation>Скорость</translation>
-    </message>
-    <message>
-        <source>How fast the page scrolls by itself</source>
-        <translation>Скорость автопрокрутки</translation>
-    </message>
-    <message>
-        <source>PgUp</source>
-        <translation>Вверх</translation>
-    </message>
-    <message>
-        <source>Page up (PgUp)</source>
-        <translation>На экран вверх (PgUp)</translation>
-    </message>
-    <message>
-        <source>Pg Dn</source>
-        <translation>Вниз</translation>
-    </message>
-    <message>
-        <source>Page down (Pg Dn, Space)</source>
-        <translation>На экран вниз (PgDn, пробел)</translation>
-    </message>
-    <message>
-        <source>About</source>
-        <translation>О программе</translation>
-    </message>
-    <message>
-        <source>About Tavisto (F1)</source>
-        <translation>О Tavisto (F1)</translation>
-    </message>
-    <message>
-        <source>Wnd</source>
-        <translation>Окно</translation>
-    </message>
-    <message>
-        <source>A window or full screen (F11; Esc leaves full screen)</source>
-        <translation>Окно или полный экран (F11; Esc выходит из полноэкранного режима)</translation>
-    </message>
-    <message>
-        <source>Min</source>
-        <translation>Свернуть</translation>
-    </message>
-    <message>
-        <source>Minimise</source>
-        <translation>Свернуть окно</translation>
-    </message>
-    <message>
-        <source>Exit</source>
-        <translation>Выход</translation>
-    </message>
-    <message>
-        <source>Save the place and quit (Ctrl+Q)</source>
-        <translation>Запомнить место и выйти (Ctrl+Q)</translation>
-    </message>
-    <message>
-        <source>(%1 more files failed)</source>
-        <translation>(и ещё файлов с ошибками: %1)</translation>
-    </message>
-    <message>
-        <source>No recent books</source>
-        <translation>Недавних книг нет</translation>
-    </message>
-    <message>
-        <source>page %1 of %2%3</source>
-        <translation>страница %1 из %2%3</translation>
-    </message>
-    <message>
-        <source>Find:</source>
-        <translation>Найти:</translation>
-    </message>
-    <message>
-        <source>Go to a percent (50%) or a paragraph number:</source>
-        <translation>Перейти к проценту (50%) или номеру абзаца:</translation>
-    </message>
-    <message>
-        <source>No book is open</source>
-        <translation>Книга не открыта</translation>
-    </message>
-    <message>
-        <source>Open one from &lt;b&gt;My Books&lt;/b&gt; (Ctrl+O), where &lt;b&gt;Browse&lt;/b&gt; adds a text file or a ZIP archive to your library.</source>
-        <translation>Откройте книгу в окне &lt;b&gt;Мои книги&lt;/b&gt; (Ctrl+O); кнопка &lt;b&gt;Добавить&lt;/b&gt; там добавляет в библиотеку текстовый файл или архив ZIP.</translation>
-    </message>
-    <message>
-        <source>Or drop a text file on this window, or pick a book you read lately from the arrow beside &lt;b&gt;Books&lt;/b&gt;.</source>
-        <translation>Или перетащите текстовый файл в это окно, или выберите недавнюю книгу стрелкой рядом с кнопкой &lt;b&gt;Книги&lt;/b&gt;.</translation>
-    </message>
-    <message>
-        <source>Read aloud</source>
-        <translation>Читать вслух</translation>
-    </message>
-    <message>
-        <source>Read the book aloud from the top of the page (R); Space pauses, Esc stops</source>
-        <translation>Читать книгу вслух с верха страницы (R); пробел — пауза, Esc — остановить</translation>
-    </message>
-    <message>
-        <source>Voice</source>
-        <translation>Голос</translation>
-    </message>
-    <message>
-        <source>The voice and the rate of reading aloud</source>
-        <translation>Голос и скорость чтения вслух</translation>
-    </message>
-</context>
-<context>
-    <name>TfrmScrollSpeed</name>
+    <name>ScrollSpeedDialog</name>
     <message>
         <source>%1 ms per pixel</source>
         <translation>%1 мс на пиксель</translation>
@@ -590,7 +566,7 @@
     </message>
 </context>
 <context>
-    <name>TfrmStyle</name>
+    <name>StyleDialog</name>
     <message>
         <source>Style Settings</source>
         <translation>Настройки стиля</translation>
@@ -697,18 +673,42 @@
     </message>
 </context>
 <context>
-    <name>TfrmTextProcessor</name>
+    <name>Tavisto</name>
     <message>
-        <source>Text Processor</source>
-        <translation>Обработка текста</translation>
+        <source>Confirm</source>
+        <translation>Подтверждение</translation>
     </message>
     <message>
-        <source>Processing Text</source>
-        <translation>Обработка текста</translation>
+        <source>Unknown error</source>
+        <translation>Неизвестная ошибка</translation>
+    </message>
+    <message>
+        <source>Tavisto is already running.</source>
+        <translation>Tavisto уже запущен.</translation>
+    </message>
+    <message>
+        <source>No speech engine: install speech-dispatcher and espeak-ng</source>
+        <translation>Нет синтезатора речи: установите speech-dispatcher и espeak-ng</translation>
+    </message>
+    <message>
+        <source>The speech engine does not start: %1</source>
+        <translation>Синтезатор речи не запускается: %1</translation>
+    </message>
+    <message>
+        <source>The speech engine does not speak: is there a sound output?</source>
+        <translation>Синтезатор речи молчит: подключён ли вывод звука?</translation>
+    </message>
+    <message>
+        <source>The speech engine failed: %1</source>
+        <translation>Сбой синтезатора речи: %1</translation>
+    </message>
+    <message>
+        <source>%1 files were not opened: a start hands at most 100 files to the reader running.</source>
+        <translation>Не открыто файлов: %1. Запуск передаёт работающей программе не больше 100 файлов.</translation>
     </message>
 </context>
 <context>
-    <name>TfrmVoice</name>
+    <name>VoiceDialog</name>
     <message>
         <source>Voice</source>
         <translation>Голос</translation>

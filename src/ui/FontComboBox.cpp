@@ -1,4 +1,4 @@
-#include "FontComboBox.h"
+#include "ui/FontComboBox.h"
 
 #include <QApplication>
 #include <QFontDatabase>
@@ -9,7 +9,7 @@
 
 #include <map>
 
-#include "core/unitStyleValues.h"
+#include "options/StyleValues.h"
 
 bool IsTrueTypeFace(const std::string& family) {
     static std::map<std::string, bool> cache;
@@ -58,13 +58,13 @@ QPixmap TrueTypeMark(const QColor& background) {
 
 }  // namespace
 
-const QString TFontComboBox::SampleText = QString::fromUtf8("Aa \xd0\x91\xd0\xb1");
+const QString FontComboBox::SampleText = QString::fromUtf8("Aa \xd0\x91\xd0\xb1");
 
 namespace {
 
-class TFaceDelegate : public QStyledItemDelegate {
+class FaceDelegate : public QStyledItemDelegate {
   public:
-    explicit TFaceDelegate(TFontComboBox* box) : QStyledItemDelegate(box), box_(box) {}
+    explicit FaceDelegate(FontComboBox* box) : QStyledItemDelegate(box), box_(box) {}
     void paint(QPainter* p, const QStyleOptionViewItem& opt,
                const QModelIndex& index) const override {
         const QString face = index.data().toString();
@@ -86,7 +86,7 @@ class TFaceDelegate : public QStyledItemDelegate {
             QFont sample = box_->font();
             sample.setFamily(index.data(Qt::UserRole).toString());
             p->setFont(sample);
-            p->drawText(text, Qt::AlignRight | Qt::AlignTop, TFontComboBox::SampleText);
+            p->drawText(text, Qt::AlignRight | Qt::AlignTop, FontComboBox::SampleText);
         }
         p->restore();
     }
@@ -98,14 +98,14 @@ class TFaceDelegate : public QStyledItemDelegate {
     }
 
   private:
-    TFontComboBox* box_;
+    FontComboBox* box_;
 };
 
 }  // namespace
 
-TFontComboBox::TFontComboBox(QWidget* parent) : QComboBox(parent) {
+FontComboBox::FontComboBox(QWidget* parent) : QComboBox(parent) {
     setEditable(false);
-    setItemDelegate(new TFaceDelegate(this));
+    setItemDelegate(new FaceDelegate(this));
     setMaxVisibleItems(16);
     connect(this, qOverload<int>(&QComboBox::currentIndexChanged), this, [this](int i) {
         if (!UpdateAllForms || i < 0) return;
@@ -118,7 +118,7 @@ TFontComboBox::TFontComboBox(QWidget* parent) : QComboBox(parent) {
     Reset();
 }
 
-void TFontComboBox::Reset() {
+void FontComboBox::Reset() {
     std::vector<std::string> families;
     for (const QString& f : QFontDatabase::families()) families.push_back(f.toStdString());
     std::vector<std::string> faces = PrepareFaceList(families);
@@ -131,7 +131,7 @@ void TFontComboBox::Reset() {
     blockSignals(old);
 }
 
-bool TFontComboBox::ShowFace(const std::string& face) {
+bool FontComboBox::ShowFace(const std::string& face) {
     const bool old = blockSignals(true);
     if (count() > 0 && itemData(0, Qt::UserRole + 1).toBool()) removeItem(0);
     const QString name = QString::fromStdString(face);
@@ -151,21 +151,21 @@ bool TFontComboBox::ShowFace(const std::string& face) {
     return !f.italic();
 }
 
-std::string TFontComboBox::CurrentFace() const {
+std::string FontComboBox::CurrentFace() const {
     return currentData().toString().toStdString();
 }
 
-void TFontComboBox::SetTTonly(bool v) {
+void FontComboBox::SetTTonly(bool v) {
     ttOnly_ = v;
     Reset();
 }
 
-void TFontComboBox::SetUseItemFont(bool v) {
+void FontComboBox::SetUseItemFont(bool v) {
     useItemFont_ = v;
     Reset();
 }
 
-void TFontComboBox::changeEvent(QEvent* e) {
+void FontComboBox::changeEvent(QEvent* e) {
     QComboBox::changeEvent(e);
     if (e->type() == QEvent::FontChange) update();
 }

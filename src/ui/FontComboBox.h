@@ -12,11 +12,11 @@
 // True for faces whose fonts have TrueType or OpenType outlines.
 bool IsTrueTypeFace(const std::string& family);
 
-class TFontComboBox : public QComboBox {
-    Q_DECLARE_TR_FUNCTIONS(TFontComboBox)
+class FontComboBox : public QComboBox {
+    Q_DECLARE_TR_FUNCTIONS(FontComboBox)
 
   public:
-    explicit TFontComboBox(QWidget* parent = nullptr);
+    explicit FontComboBox(QWidget* parent = nullptr);
 
     bool TTonly() const { return ttOnly_; }
     void SetTTonly(bool v);

@@ -1,4 +1,4 @@
-#include "PageView.h"
+#include "view/PageView.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -6,11 +6,11 @@
 
 #include <climits>
 
-#include "core/unitErrors.h"
+#include "base/Errors.h"
 
-bool TPageView::ViewAfterFirstPaint = false;
+bool PageView::ViewAfterFirstPaint = false;
 
-TPageView::TPageView(QWidget* parent) : QWidget(parent) {
+PageView::PageView(QWidget* parent) : QWidget(parent) {
     // The views ahead are made when first needed: the first page waits for one view only.
     if (!ViewAfterFirstPaint) {
         MakeFront();
@@ -21,14 +21,14 @@ TPageView::TPageView(QWidget* parent) : QWidget(parent) {
     QTimer::singleShot(300, this, [this] { MakeFront(); });
 }
 
-void TPageView::AfterFirstPaint(std::function<void()> f) {
+void PageView::AfterFirstPaint(std::function<void()> f) {
     if (Front() || viewFailed_)
         f();
     else
         afterPaint_.push_back(std::move(f));
 }
 
-void TPageView::MakeFront() {
+void PageView::MakeFront() {
     if (Front() || viewFailed_) return;
     // What waited for the window runs first (it may open a dialog, in whose
     // event loop the view can come to be made).
@@ -53,7 +53,7 @@ void TPageView::MakeFront() {
     pendingClear_ = false;
 }
 
-void TPageView::paintEvent(QPaintEvent*) {
+void PageView::paintEvent(QPaintEvent*) {
     if (Front()) return;
     QPainter(this).fillRect(rect(), colour_);
     if (frontAsked_) return;
@@ -62,12 +62,12 @@ void TPageView::paintEvent(QPaintEvent*) {
     QTimer::singleShot(0, this, [this] { MakeFront(); });
 }
 
-void TPageView::SetPageColour(const QColor& colour) {
+void PageView::SetPageColour(const QColor& colour) {
     colour_ = colour;
     if (!Front()) update();
 }
 
-IWebPage* TPageView::MakeView() {
+IWebPage* PageView::MakeView() {
     IWebPage* view = MakeWebPage(this);
     view->EmptyPageHtml = EmptyPageHtml;
     view->Widget()->setGeometry(rect());
@@ -91,13 +91,13 @@ IWebPage* TPageView::MakeView() {
     return view;
 }
 
-int TPageView::PlaceOf(const IWebPage* view) const {
+int PageView::PlaceOf(const IWebPage* view) const {
     for (int place = 0; place < 2; ++place)
         if (views_[ahead_[place]] == view) return place;
     return -1;
 }
 
-void TPageView::FrontLoaded() {
+void PageView::FrontLoaded() {
     frontLoaded_ = true;
     document_ = ++serial_;
     Deliver([this] {
@@ -105,7 +105,7 @@ void TPageView::FrontLoaded() {
     });
 }
 
-void TPageView::Completed(IWebPage* view) {
+void PageView::Completed(IWebPage* view) {
     if (view == Front()) return FrontLoaded();
     const int place = PlaceOf(view);
     if (place < 0 || !pending_[place]) return;
@@ -113,12 +113,12 @@ void TPageView::Completed(IWebPage* view) {
     ready_[place] = !failed_[place];
 }
 
-void TPageView::resizeEvent(QResizeEvent*) {
+void PageView::resizeEvent(QResizeEvent*) {
     for (auto* v : views_)
         if (v) v->Widget()->setGeometry(rect());
 }
 
-void TPageView::Navigate(const std::string& localPath) {
+void PageView::Navigate(const std::string& localPath) {
     ++turn_;
     frontLoaded_ = false;
     if (!Front()) {
@@ -129,7 +129,7 @@ void TPageView::Navigate(const std::string& localPath) {
     Front()->Navigate(localPath);
 }
 
-void TPageView::Clear() {
+void PageView::Clear() {
     ++turn_;
     frontLoaded_ = false;
     document_ = 0;
@@ -145,27 +145,27 @@ void TPageView::Clear() {
 }
 
 // Before the view is made there is no page to ask or to move.
-void TPageView::AskIds(int x, int y, TIdsAnswer answer) {
+void PageView::AskIds(int x, int y, IdsAnswer answer) {
     if (Front()) Front()->AskIds(x, y, std::move(answer));
 }
 
-void TPageView::ScrollParagraphIntoView(const std::string& id, int32_t character) {
+void PageView::ScrollParagraphIntoView(const std::string& id, int32_t character) {
     if (Front()) Front()->ScrollParagraphIntoView(id, character);
 }
 
-void TPageView::ScrollToBottom() {
+void PageView::ScrollToBottom() {
     if (Front()) Front()->ScrollToBottom();
 }
 
-void TPageView::ScrollBy(int dx, int dy, std::function<void(TScrollState)> done) {
+void PageView::ScrollBy(int dx, int dy, std::function<void(ScrollState)> done) {
     if (Front()) Front()->ScrollBy(dx, dy, std::move(done));
 }
 
-void TPageView::Highlight(const std::string& paragraphId, const std::u16string& text) {
+void PageView::Highlight(const std::string& paragraphId, const std::u16string& text) {
     if (Front()) Front()->Highlight(paragraphId, text);
 }
 
-void TPageView::Preload(TAhead place, const std::string& localPath) {
+void PageView::Preload(TAhead place, const std::string& localPath) {
     if (!Front()) return;
     const int p = int(place);
     ready_[p] = failed_[p] = false;
@@ -175,7 +175,7 @@ void TPageView::Preload(TAhead place, const std::string& localPath) {
     view->Navigate(localPath);
 }
 
-bool TPageView::ShowPreloaded(TAhead place) {
+bool PageView::ShowPreloaded(TAhead place) {
     const int p = int(place), other = 1 - p;
     if (!ready_[p]) return false;
     IWebPage* before = Front();
@@ -210,6 +210,6 @@ bool TPageView::ShowPreloaded(TAhead place) {
     return true;
 }
 
-void TPageView::DropPreloaded() {
+void PageView::DropPreloaded() {
     ready_ = pending_ = failed_ = {};
 }

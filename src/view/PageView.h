@@ -9,20 +9,20 @@
 #include <functional>
 #include <vector>
 
-#include "WebPage.h"
-#include "render/HtmlView.h"
+#include "reading/HtmlView.h"
+#include "view/WebPage.h"
 
-class TPageView : public QWidget, public THtmlView {
+class PageView : public QWidget, public HtmlView {
   public:
-    explicit TPageView(QWidget* parent = nullptr);
+    explicit PageView(QWidget* parent = nullptr);
 
     void Navigate(const std::string& localPath) override;
     void Clear() override;
     uint64_t Document() const override { return document_; }
-    void AskIds(int x, int y, TIdsAnswer answer) override;
+    void AskIds(int x, int y, IdsAnswer answer) override;
     void ScrollParagraphIntoView(const std::string& id, int32_t character) override;
     void ScrollToBottom() override;
-    void ScrollBy(int dx, int dy, std::function<void(TScrollState)> done = {}) override;
+    void ScrollBy(int dx, int dy, std::function<void(ScrollState)> done = {}) override;
     void Highlight(const std::string& paragraphId, const std::u16string& text) override;
     int ViewWidth() const override { return width(); }
     int ViewHeight() const override { return height(); }

@@ -1,4 +1,4 @@
-#include "QtSpeech.h"
+#include "view/QtSpeech.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -30,9 +30,9 @@ constexpr int VoicesWaitMs = 3000;
 // The engine, on its own thread: everything here runs there, and what it has to
 // tell goes to the window's thread as a queued call on the owner (dropped when
 // the owner is gone).
-class TSpeechWorker : public QObject {
+class SpeechWorker : public QObject {
   public:
-    TSpeechWorker(TQtSpeech* owner, std::shared_ptr<std::atomic<bool>> ownerAlive)
+    SpeechWorker(QtSpeech* owner, std::shared_ptr<std::atomic<bool>> ownerAlive)
         : owner_(owner), ownerAlive_(std::move(ownerAlive)) {}
 
     void Start(std::function<void(bool, QString, QMap<QString, QStringList>)> ready) {
@@ -94,7 +94,7 @@ class TSpeechWorker : public QObject {
 
     void Changed(QTextToSpeech::State s) {
         const uint64_t text = text_;
-        TQtSpeech* owner = owner_;
+        QtSpeech* owner = owner_;
         if (s == QTextToSpeech::Error) {
             const QString why =
                 QCoreApplication::translate("Tavisto", "The speech engine failed: %1")
@@ -121,7 +121,7 @@ class TSpeechWorker : public QObject {
             if (v.name().toStdString() == voice_) tts_->setVoice(v);
     }
 
-    TQtSpeech* owner_;
+    QtSpeech* owner_;
     std::shared_ptr<std::atomic<bool>> ownerAlive_;
     QTextToSpeech* tts_ = nullptr;
     uint64_t text_ = 0;
@@ -131,12 +131,12 @@ class TSpeechWorker : public QObject {
     bool chosen_ = false;  // the voice of language_ is set
 };
 
-TQtSpeech::TQtSpeech() {
+QtSpeech::QtSpeech() {
     startLimit_ = new QTimer(this);
     startLimit_->setSingleShot(true);
     startLimit_->setInterval(StartLimitMs);
     connect(startLimit_, &QTimer::timeout, this, [this] {
-        TSpeechWorker* w = worker_;
+        SpeechWorker* w = worker_;
         QMetaObject::invokeMethod(
             w, [w] { w->Stop(); }, Qt::QueuedConnection);
         Failed(text_, QCoreApplication::translate(
@@ -144,7 +144,7 @@ TQtSpeech::TQtSpeech() {
     });
     thread_ = new QThread;
     thread_->setObjectName("speech");
-    worker_ = new TSpeechWorker(this, alive_);
+    worker_ = new SpeechWorker(this, alive_);
     worker_->moveToThread(thread_);
     thread_->start();
     QMetaObject::invokeMethod(
@@ -157,10 +157,10 @@ TQtSpeech::TQtSpeech() {
         Qt::QueuedConnection);
 }
 
-TQtSpeech::~TQtSpeech() {
+QtSpeech::~QtSpeech() {
     text_ = 0;
     *alive_ = false;
-    TSpeechWorker* w = worker_;
+    SpeechWorker* w = worker_;
     QMetaObject::invokeMethod(
         w,
         [w] {
@@ -174,7 +174,7 @@ TQtSpeech::~TQtSpeech() {
     if (thread_->wait(2000)) delete thread_;
 }
 
-QString TQtSpeech::WhyNotInstalled() {
+QString QtSpeech::WhyNotInstalled() {
     const QStringList engines = QTextToSpeech::availableEngines();
     const bool speechd = engines.contains("speechd");
     if (engines.isEmpty() || (speechd && engines.size() == 1 &&
@@ -183,15 +183,15 @@ QString TQtSpeech::WhyNotInstalled() {
     return {};
 }
 
-bool TQtSpeech::Available() const {
+bool QtSpeech::Available() const {
     return !failed_;
 }
 
-QString TQtSpeech::WhyNot() const {
+QString QtSpeech::WhyNot() const {
     return failed_ ? why_ : QString();
 }
 
-void TQtSpeech::Ready(bool ok, const QString& why, const QMap<QString, QStringList>& voices) {
+void QtSpeech::Ready(bool ok, const QString& why, const QMap<QString, QStringList>& voices) {
     ready_ = true;
     failed_ = !ok;
     why_ = why;
@@ -199,7 +199,7 @@ void TQtSpeech::Ready(bool ok, const QString& why, const QMap<QString, QStringLi
     if (!ok && text_) Failed(text_, why);
 }
 
-void TQtSpeech::Say(const std::string& text, const std::string& language) {
+void QtSpeech::Say(const std::string& text, const std::string& language) {
     if (failed_) {
         // Said through the failure channel, as any engine failure is.
         const uint64_t t = ++text_;
@@ -210,38 +210,38 @@ void TQtSpeech::Say(const std::string& text, const std::string& language) {
     const uint64_t t = ++text_;
     startLimit_->start();
     const QString words = QString::fromStdString(text);
-    TSpeechWorker* w = worker_;
+    SpeechWorker* w = worker_;
     QMetaObject::invokeMethod(
         w, [w, t, words, language] { w->Say(t, words, language); }, Qt::QueuedConnection);
 }
 
-void TQtSpeech::Stop() {
+void QtSpeech::Stop() {
     text_ = 0;
     startLimit_->stop();
-    TSpeechWorker* w = worker_;
+    SpeechWorker* w = worker_;
     QMetaObject::invokeMethod(
         w, [w] { w->Stop(); }, Qt::QueuedConnection);
 }
 
-void TQtSpeech::Began(uint64_t text) {
+void QtSpeech::Began(uint64_t text) {
     if (text == text_) startLimit_->stop();
 }
 
-void TQtSpeech::Spoken(uint64_t text) {
+void QtSpeech::Spoken(uint64_t text) {
     if (text != text_ || !text) return;
     text_ = 0;
     startLimit_->stop();
     if (OnSpoken) OnSpoken();
 }
 
-void TQtSpeech::Failed(uint64_t text, const QString& why) {
+void QtSpeech::Failed(uint64_t text, const QString& why) {
     if (text != text_ || !text) return;
     text_ = 0;
     startLimit_->stop();
     if (OnFailed) OnFailed(why.toStdString());
 }
 
-QStringList TQtSpeech::Voices(const std::string& language) {
+QStringList QtSpeech::Voices(const std::string& language) {
     if (!ready_) {
         QEventLoop wait;
         QTimer::singleShot(VoicesWaitMs, &wait, &QEventLoop::quit);
@@ -255,14 +255,14 @@ QStringList TQtSpeech::Voices(const std::string& language) {
     return voices_.value(QString::fromStdString(language));
 }
 
-void TQtSpeech::SetVoice(const std::string& name) {
-    TSpeechWorker* w = worker_;
+void QtSpeech::SetVoice(const std::string& name) {
+    SpeechWorker* w = worker_;
     QMetaObject::invokeMethod(
         w, [w, name] { w->SetVoice(name); }, Qt::QueuedConnection);
 }
 
-void TQtSpeech::SetRate(int rate) {
-    TSpeechWorker* w = worker_;
+void QtSpeech::SetRate(int rate) {
+    SpeechWorker* w = worker_;
     QMetaObject::invokeMethod(
         w, [w, rate] { w->SetRate(rate); }, Qt::QueuedConnection);
 }

@@ -16,17 +16,17 @@
 #include <memory>
 #include <string>
 
-#include "render/SpeechEngine.h"
+#include "reading/SpeechEngine.h"
 
 class QThread;
 class QTimer;
-class TSpeechWorker;
+class SpeechWorker;
 
-class TQtSpeech : public QObject, public ISpeechEngine {
+class QtSpeech : public QObject, public ISpeechEngine {
   public:
     // Starts the engine's thread; the engine itself is made there.
-    TQtSpeech();
-    ~TQtSpeech() override;
+    QtSpeech();
+    ~QtSpeech() override;
 
     // What is missing for speech on this machine, without starting anything;
     // empty when an engine is installed.
@@ -54,7 +54,7 @@ class TQtSpeech : public QObject, public ISpeechEngine {
     static constexpr int StartLimitMs = 5000;
 
   private:
-    friend class TSpeechWorker;
+    friend class SpeechWorker;
     // News from the engine's thread, on the window's thread.
     void Ready(bool ok, const QString& why, const QMap<QString, QStringList>& voices);
     void Began(uint64_t text);
@@ -63,7 +63,7 @@ class TQtSpeech : public QObject, public ISpeechEngine {
 
     std::shared_ptr<std::atomic<bool>> alive_ = std::make_shared<std::atomic<bool>>(true);
     QThread* thread_ = nullptr;
-    TSpeechWorker* worker_ = nullptr;
+    SpeechWorker* worker_ = nullptr;
     QTimer* startLimit_ = nullptr;
     uint64_t text_ = 0;    // the text given last; 0 after Stop
     bool ready_ = false;   // the engine has started (or failed to)

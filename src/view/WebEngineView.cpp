@@ -1,4 +1,4 @@
-#include "WebEngineView.h"
+#include "view/WebEngineView.h"
 
 #include <algorithm>
 
@@ -15,8 +15,8 @@
 #include <QWebEngineUrlScheme>
 #include <QWebEngineUrlSchemeHandler>
 
-#include "core/unitErrors.h"
-#include "core/unitFiles.h"
+#include "base/Errors.h"
+#include "base/Files.h"
 
 namespace {
 
@@ -47,7 +47,7 @@ QString FileOfPath(const QString& path) {
 
 // A book is untrusted: its page may load its own style sheet and the pictures of
 // its folder, and nothing else, from anywhere.
-class TPageInterceptor : public QWebEngineUrlRequestInterceptor {
+class PageInterceptor : public QWebEngineUrlRequestInterceptor {
   public:
     using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
     void interceptRequest(QWebEngineUrlRequestInfo& info) override {
@@ -80,7 +80,7 @@ class TPageInterceptor : public QWebEngineUrlRequestInterceptor {
     }
 };
 
-class TPageSchemeHandler : public QWebEngineUrlSchemeHandler {
+class PageSchemeHandler : public QWebEngineUrlSchemeHandler {
   public:
     using QWebEngineUrlSchemeHandler::QWebEngineUrlSchemeHandler;
     void requestStarted(QWebEngineUrlRequestJob* job) override {
@@ -120,8 +120,8 @@ QWebEngineProfile* PageProfile() {
     static QWebEngineProfile* profile = [] {
         auto* p = new QWebEngineProfile();  // off the record: no disk cache, no cookies kept
         p->setHttpCacheType(QWebEngineProfile::NoCache);
-        p->setUrlRequestInterceptor(new TPageInterceptor(p));
-        p->installUrlSchemeHandler(PageScheme, new TPageSchemeHandler(p));
+        p->setUrlRequestInterceptor(new PageInterceptor(p));
+        p->installUrlSchemeHandler(PageScheme, new PageSchemeHandler(p));
         return p;
     }();
     return profile;
@@ -185,9 +185,9 @@ window.addEventListener('resize',function(){
 
 }  // namespace
 
-class TWebEnginePage : public QWebEnginePage {
+class WebEnginePage : public QWebEnginePage {
   public:
-    TWebEnginePage(TWebEngineView* view) : QWebEnginePage(PageProfile(), view), view_(view) {}
+    WebEnginePage(WebEngineView* view) : QWebEnginePage(PageProfile(), view), view_(view) {}
 
   protected:
     void javaScriptAlert(const QUrl&, const QString& msg) override {
@@ -206,11 +206,11 @@ class TWebEnginePage : public QWebEnginePage {
     QWebEnginePage* createWindow(WebWindowType) override { return nullptr; }
 
   private:
-    TWebEngineView* view_;
+    WebEngineView* view_;
 };
 
-TWebEngineView::TWebEngineView(QWidget* parent) : QWebEngineView(parent) {
-    page_ = new TWebEnginePage(this);
+WebEngineView::WebEngineView(QWidget* parent) : QWebEngineView(parent) {
+    page_ = new WebEnginePage(this);
     setPage(page_);
     setContextMenuPolicy(Qt::NoContextMenu);
     QWebEngineScript place;
@@ -240,23 +240,23 @@ TWebEngineView::TWebEngineView(QWidget* parent) : QWebEngineView(parent) {
             });
 }
 
-TWebEngineView::~TWebEngineView() {
+WebEngineView::~WebEngineView() {
     OnDocumentComplete = nullptr;
     OnShowMessage = nullptr;
 }
 
-void TWebEngineView::RegisterPageScheme() {
+void WebEngineView::RegisterPageScheme() {
     QWebEngineUrlScheme scheme(PageScheme);
     scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
     QWebEngineUrlScheme::registerScheme(scheme);
 }
 
-QStringList TWebEngineView::RefusedRequests() {
+QStringList WebEngineView::RefusedRequests() {
     QMutexLocker lock(&guard);
     return refused;
 }
 
-void TWebEngineView::Navigate(const std::string& localPath) {
+void WebEngineView::Navigate(const std::string& localPath) {
     // Each render is a fresh navigation, shown from its top, under an address of
     // its own (see FileOfPath) even though the files are always the same.
     static quint64 counter = 0;
@@ -274,25 +274,25 @@ void TWebEngineView::Navigate(const std::string& localPath) {
     page_->load(url);
 }
 
-QUrl TWebEngineView::EmptyPageUrl() const {
+QUrl WebEngineView::EmptyPageUrl() const {
     if (EmptyPageHtml.isEmpty()) return QUrl("about:blank");
     return QUrl("data:text/html;charset=utf-8," +
                 QString::fromLatin1(QUrl::toPercentEncoding(EmptyPageHtml)));
 }
 
-void TWebEngineView::Clear() {
+void WebEngineView::Clear() {
     lastUrl_ = QUrl();
     document_ = 0;
     page_->load(EmptyPageUrl());
 }
 
-void TWebEngineView::ShowMessage(const std::u16string& text) {
+void WebEngineView::ShowMessage(const std::u16string& text) {
     Deliver([&] {
         if (OnShowMessage) OnShowMessage(text);
     });
 }
 
-void TWebEngineView::PageLoaded(bool ok) {
+void WebEngineView::PageLoaded(bool ok) {
     // A page that failed to load is said; the reader goes on with what is shown.
     if (!ok)
         Deliver([this] {
@@ -305,7 +305,7 @@ void TWebEngineView::PageLoaded(bool ok) {
     });
 }
 
-void TWebEngineView::Run(const QString& script, std::function<void(const QVariant&)> answer) {
+void WebEngineView::Run(const QString& script, std::function<void(const QVariant&)> answer) {
     if (!answer) {
         page_->runJavaScript(script, QWebEngineScript::ApplicationWorld);
         return;
@@ -317,7 +317,7 @@ void TWebEngineView::Run(const QString& script, std::function<void(const QVarian
                          });
 }
 
-void TWebEngineView::AskIds(int x, int y, TIdsAnswer answer) {
+void WebEngineView::AskIds(int x, int y, IdsAnswer answer) {
     // The element at the point, and the place at the top edge.
     const QString js = QString(
                            "(function(){var e=document.elementFromPoint(%1,%2);"
@@ -334,17 +334,17 @@ void TWebEngineView::AskIds(int x, int y, TIdsAnswer answer) {
     });
 }
 
-void TWebEngineView::ScrollParagraphIntoView(const std::string& id, int32_t character) {
+void WebEngineView::ScrollParagraphIntoView(const std::string& id, int32_t character) {
     Run(QString("window.tavistoGo&&window.tavistoGo(%1,%2)")
             .arg(JsString(QString::fromStdString(id)))
             .arg(std::max(0, character)));
 }
 
-void TWebEngineView::ScrollToBottom() {
+void WebEngineView::ScrollToBottom() {
     Run("window.scrollTo(0, document.documentElement.scrollHeight)");
 }
 
-void TWebEngineView::ScrollBy(int dx, int dy, std::function<void(TScrollState)> done) {
+void WebEngineView::ScrollBy(int dx, int dy, std::function<void(ScrollState)> done) {
     const QString js = QString(
                            "(function(){var y=window.scrollY;window.scrollBy(%1,%2);"
                            "var e=document.documentElement;var n=window.scrollY;"
@@ -354,7 +354,7 @@ void TWebEngineView::ScrollBy(int dx, int dy, std::function<void(TScrollState)> 
     if (!done) return Run(js);
     Run(js, [done](const QVariant& v) {
         const QVariantList l = v.toList();
-        TScrollState st;
+        ScrollState st;
         if (l.size() == 3) {
             st.moved = l[0].toBool();
             st.atTop = l[1].toBool();
@@ -364,7 +364,7 @@ void TWebEngineView::ScrollBy(int dx, int dy, std::function<void(TScrollState)> 
     });
 }
 
-void TWebEngineView::Highlight(const std::string& paragraphId, const std::u16string& text) {
+void WebEngineView::Highlight(const std::string& paragraphId, const std::u16string& text) {
     // Finds the text in the paragraph's own text, letter case, runs of white
     // space and soft hyphens aside, and wraps it in <mark> elements, one per text node it spans.
     const QString js =

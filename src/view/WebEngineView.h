@@ -10,22 +10,22 @@
 
 #include <memory>
 
-#include "WebPage.h"
+#include "view/WebPage.h"
 
-class TWebEnginePage;
+class WebEnginePage;
 
-class TWebEngineView : public QWebEngineView, public IWebPage {
+class WebEngineView : public QWebEngineView, public IWebPage {
   public:
-    explicit TWebEngineView(QWidget* parent = nullptr);
-    ~TWebEngineView() override;
+    explicit WebEngineView(QWidget* parent = nullptr);
+    ~WebEngineView() override;
 
     void Navigate(const std::string& localPath) override;
     void Clear() override;
     uint64_t Document() const override { return document_; }
-    void AskIds(int x, int y, TIdsAnswer answer) override;
+    void AskIds(int x, int y, IdsAnswer answer) override;
     void ScrollParagraphIntoView(const std::string& id, int32_t character) override;
     void ScrollToBottom() override;
-    void ScrollBy(int dx, int dy, std::function<void(TScrollState)> done = {}) override;
+    void ScrollBy(int dx, int dy, std::function<void(ScrollState)> done = {}) override;
     void Highlight(const std::string& paragraphId, const std::u16string& text) override;
     int ViewWidth() const override { return width(); }
     int ViewHeight() const override { return height(); }
@@ -47,7 +47,7 @@ class TWebEngineView : public QWebEngineView, public IWebPage {
     // result unless the view is gone by then.
     void Run(const QString& script, std::function<void(const QVariant&)> answer = {});
 
-    TWebEnginePage* page_;
+    WebEnginePage* page_;
     uint64_t document_ = 0;
     QUrl lastUrl_;
     std::shared_ptr<char> alive_ = std::make_shared<char>();

@@ -7,11 +7,11 @@
 
 #include <string>
 
-#include "render/HtmlView.h"
+#include "reading/HtmlView.h"
 
 class QWidget;
 
-class IWebPage : public THtmlView {
+class IWebPage : public HtmlView {
   public:
     // The view itself, to be placed, stacked and focused.
     virtual QWidget* Widget() = 0;

@@ -3,15 +3,15 @@
 
 #include <string>
 
-#include "WebEngineView.h"
+#include "view/WebEngineView.h"
 
 extern "C" {
 
 __attribute__((visibility("default"))) IWebPage* TavistoMakeWebPage(QWidget* parent) {
     // Before the engine's first object.
-    static const bool registered = (TWebEngineView::RegisterPageScheme(), true);
+    static const bool registered = (WebEngineView::RegisterPageScheme(), true);
     (void)registered;
-    return new TWebEngineView(parent);
+    return new WebEngineView(parent);
 }
 
 __attribute__((visibility("default"))) const char* TavistoWebEngineVersions() {

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "WebPage.h"
-#include "core/unitErrors.h"
+#include "base/Errors.h"
+#include "view/WebPage.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ void* Library() {
             if (void* h = dlopen(path.toLocal8Bit().constData(), RTLD_NOW | RTLD_LOCAL)) return h;
             why += (why.empty() ? "" : "; ") + std::string(dlerror());
         }
-        throw EAppError(Fmt(TMsg::tr("The page view cannot be loaded: %s"), why));
+        throw EAppError(Fmt(Messages::tr("The page view cannot be loaded: %s"), why));
     }();
     return handle;
 }
@@ -34,7 +34,8 @@ void* Library() {
 
 IWebPage* MakeWebPage(QWidget* parent) {
     auto make = reinterpret_cast<IWebPage* (*)(QWidget*)>(dlsym(Library(), "TavistoMakeWebPage"));
-    if (!make) throw EAppError(Fmt(TMsg::tr("The page view cannot be loaded: %s"), LibraryName));
+    if (!make)
+        throw EAppError(Fmt(Messages::tr("The page view cannot be loaded: %s"), LibraryName));
     return make(parent);
 }
 

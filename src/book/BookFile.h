@@ -1,0 +1,224 @@
+// The book record, its book file, and the list of books in a library folder.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "base/Files.h"
+#include "base/Streams.h"
+#include "base/Strings.h"
+#include "text/Charsets.h"
+
+// A book file name is a bare name inside the library folder: not empty, no
+// separator, neither "." nor "..". Names from config.dat, the list or the
+// command line are used only when they are.
+bool IsBareFileName(const std::string& name);
+
+// Contents larger than this are left in the book file: no book has so many
+// headings, and a crafted one would make the reader hold gigabytes.
+constexpr uint64_t MaxContentsBytes = 16 << 20;
+// A page larger than this is not read from a book file (see ExtractPage).
+constexpr uint64_t MaxPageBytes = 4 << 20;
+
+// One book: title, book file name, properties, converted text and reading position.
+// Its book file is Folder + FileName; Folder is the library folder with a trailing '/'.
+//
+// A book opened for reading keeps its text in the file: only the header and the
+// page index are in memory, and a page is read from the file when it is shown.
+// A book being made (the conversion) or edited holds its text as lines.
+class BookFile {
+  public:
+    explicit BookFile(std::string folder);
+    BookFile(BookFile&&) = default;
+    BookFile& operator=(BookFile&&) = default;
+
+    std::string Title;
+    std::string FileName;
+    LineList Properties;
+    LineList Contents;   // the contents: "paragraph<TAB>level<TAB>heading" per line
+    LineList PageIndex;  // the page index: the body offset of each page's marker
+    int32_t LastParagraph = 0;
+    // The character of LastParagraph that begins the line at the top of the
+    // view (0: the paragraph's start), so that the same line comes back.
+    int32_t LastCharacter = 0;
+    int32_t LastPage = 1;
+    bool IsLastPage = false;
+    bool IsFirstPage = false;
+
+    // The converted text as lines. A book opened for reading reads it from its
+    // file here (the whole text: for tools and tests, never for the reader).
+    const LineList& Body();
+    // Write access to the lines; the page index is made again when next needed.
+    LineList& EditBody();
+    // The body text (lines with CR LF), handed over in pieces, from memory or file.
+    void ReadBodyText(const std::function<void(std::string_view)>& sink, uint64_t from = 0);
+    // The body's lines one by one, split as a line list is split, without ever
+    // holding more than a piece of the text.
+    void ForEachLine(const std::function<void(std::string_view)>& line);
+    uint64_t BodySize() const;
+    // The text now lies in this file, from its start, size bytes of it (a
+    // conversion writes it there); the page index in PageIndex belongs to it.
+    // unnamed: a file of no name (MakeUnnamedFile) that holds nothing else,
+    // which a save as a new book may put the header in and name.
+    void AdoptBodyFile(FileDescriptor fd, uint64_t size, bool unnamed = false);
+
+    const std::string& Folder() const { return folder_; }
+    // The book's contents were too large to be read: Contents is empty, and
+    // a save keeps them as they are in the file.
+    bool ContentsLeftInFile() const { return file_ && file_->contentsBytes > 0; }
+    // Raises "Cannot open file %s" when FileName is not a bare file name.
+    std::string FullPath() const;
+
+    // Opens the book file for reading: the header, with the text left in the
+    // file. Raises "Error reading from \r\n%s" when the file cannot be opened,
+    // "Book file %s is damaged" when it is not a whole book file (its text's
+    // length is not the rest of the file, a count does not fit its bytes), and
+    // the integer error (naming book and property) for a number that is none;
+    // the record keeps what it held before.
+    void LoadFromBookFile();
+    // The title and the properties only; the same errors for the file's blocks.
+    void LoadHeader();
+    // True once LoadFromBookFile succeeded. A record read with LoadHeader alone
+    // is never saved (SaveToBookFile raises "Unable to write to %s: ...").
+    bool Loaded() const { return loaded_; }
+    void SaveToBookFile();
+    // Saves a new book under a name that nothing in the folder bears yet:
+    // FileName and Title become name.tvst, name(1).tvst, ... whichever is free at
+    // the moment of saving, even with other writers in the same folder.
+    void SaveAsNewBook(const std::string& baseName);
+    void ReadFrom(Stream& s, bool headerOnly);
+    void WriteTo(Stream& s);
+    // Saves the position; a loaded book whose file is gone is not written. A
+    // loaded book whose file was replaced since (another device, inode, size
+    // or time) is written only when the file holds the same text; else the
+    // file is left alone and EBookReplaced says so.
+    void SavePosition();
+    // Raises "Cannot delete %s" when the file cannot be deleted.
+    void DeleteBookFile();
+
+    std::string GetProperty(const std::string& name) const;
+    int32_t GetIntProperty(const std::string& name) const;
+    void SetProperty(const std::string& name, const std::string& value);
+
+    // Page n's lines. Raises ETextRefused for a page of a book on file larger
+    // than MaxPageBytes (never made by the conversion).
+    void ExtractPage(int32_t n, LineList& lines);
+    // Where page n's marker stands in the body text (0 when it has none).
+    uint64_t PageOffset(int32_t n);
+    // The number of the paragraph page n begins with (0 when not known).
+    int32_t FirstParagraphOfPage(int32_t n);
+    // The page that holds paragraph n (1 when none does).
+    int32_t PageOfParagraph(int32_t n);
+    // How far the position (LastPage, LastParagraph) lies in the book, 0 to 100,
+    // measured as the page numbers are: pages before it, and the part of its page
+    // before the paragraph. -1 when the book counts no pages.
+    int PositionPercent();
+    // The paragraph that PositionPercent puts at percent (0 to 100).
+    int32_t ParagraphAtPercent(double percent);
+    void NextPage(LineList& lines);
+    void PrevPage(LineList& lines);
+
+  private:
+    struct TextPos {
+        size_t line;
+        size_t col;
+    };
+    // The book file a record was opened from, and where its text lies in it.
+    struct BodyFile {
+        FileDescriptor fd;
+        uint64_t offset = 0;
+        uint64_t size = 0;
+        bool unnamed = false;
+        // Contents too large to be read (see MaxContentsBytes): where they lie.
+        uint64_t contentsAt = 0, contentsBytes = 0;
+    };
+    bool NameBodyFile();
+    void IndexPages();
+    // The text's markers end at page pages, before the count said: the count
+    // becomes that (kept with the next save).
+    void CountPagesTo(int32_t pages);
+    bool FindMarker(int32_t n, TextPos& pos) const;
+    void ReadHeader(Stream& s);
+    // Raises when a number the reader uses is none, or a count cannot fit room bytes.
+    void CheckCounts(uint64_t room) const;
+    void ExtractPageFromFile(int32_t n, LineList& lines);
+    bool MarkerAt(uint64_t offset, int32_t n);
+    void IndexFilePages();
+    void ReadBodyIntoMemory();
+    // room: a line of blanks that ends the contents, to fill the header's last block.
+    void WriteHeader(Stream& s, const std::string* room = nullptr) const;
+    // Header and text into f; the text of a book on file is copied by the kernel.
+    // Returns where the text begins in f.
+    uint64_t WriteBook(SafeFileStream& f);
+    // After a save: the text is read from the new file from now on.
+    void ReadFromSaved(uint64_t offset);
+    // The book file as it was opened or last saved, to tell it from another
+    // put in its place.
+    struct FileIdentity {
+        uint64_t device = 0, inode = 0, size = 0;
+        int64_t modified = 0;  // nanoseconds
+        bool operator==(const FileIdentity&) const = default;
+    };
+    static bool IdentityOf(int fd, FileIdentity& id);
+    void RememberFile();
+    // The file now at FullPath() holds this record's text (as far as its
+    // length, paragraph count and first and last bytes tell).
+    bool HoldsSameText();
+
+    std::string folder_;
+    bool loaded_ = false;
+    bool headerOnly_ = false;  // filled by LoadHeader alone: never saved
+    LineList body_;
+    bool bodyInMemory_ = true;
+    std::unique_ptr<BodyFile> file_;
+    FileIdentity identity_;
+    // First occurrence of each page marker "<PageN>" in the body text, found once.
+    std::unordered_map<int32_t, TextPos> pages_;
+    bool pagesIndexed_ = false;
+    // For a book on file: the body offset of each page marker, pages 1 to
+    // PagesCount (npos when absent); markerScan_ once the whole text was searched.
+    std::vector<uint64_t> fileMarkers_;
+    std::unordered_map<int32_t, uint64_t> oddMarkers_;
+    bool fileIndexed_ = false;
+    bool markerScan_ = false;
+};
+
+// What the list and the status bar show of a book, in UTF-8: its own title
+// ("BookTitle") or else its file name; its author; how far it was read, in
+// percent (as saved with the position; from its paragraphs for a book saved
+// before that; 0 for a book never read; -1 when not known).
+std::string DisplayTitle(const BookFile& b);
+std::string DisplayAuthor(const BookFile& b);
+int ReadPercent(const BookFile& b);
+// cur / total * 100, rounded to the nearest, halves to the even one.
+int PercentOf(int32_t cur, int32_t total);
+
+// The display titles compared without regard to letter case: <0, 0 or >0.
+int CompareBookTitles(const BookFile& a, const BookFile& b);
+
+// The books of one library folder, each loaded header-only. Owns its records.
+class BookList {
+  public:
+    explicit BookList(std::string folder);
+    BookFile& AddNew();
+    BookFile& GetBook(size_t index) { return *books_.at(index); }
+    size_t Count() const { return books_.size(); }
+    void Clear() { books_.clear(); }
+    // Rebuilds the list. A book file that cannot be read is listed with an empty
+    // title and its message kept in Errors; what is not a regular file is skipped.
+    void ScanFolder();
+    std::vector<std::string> Errors;
+    void SortByTitle();
+    // The captions a list view shows (display titles), one per record in list order.
+    std::vector<std::string> Captions() const;
+    // The row of the book whose file is fileName, or -1.
+    long IndexOf(const std::string& fileName) const;
+
+  private:
+    std::string folder_;
+    std::vector<std::unique_ptr<BookFile>> books_;
+};

@@ -1,0 +1,194 @@
+// Paragraph building: which lines of a text begin paragraphs, their numbers and
+// classes, one line at a time, so that a whole book and a streamed one are
+// tagged by the same rules. Before the lines are tagged, one look at the whole
+// text decides its layout: the rule that reads most texts right ("classic"), or
+// one of the layouts that rule would misread.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "convert/Headings.h"
+#include "text/Charsets.h"
+
+// The least distance in bytes from one page marker to the next.
+constexpr size_t VPageSize = 16000;
+
+// No piece of a line and no paragraph grows beyond this many bytes of text: a
+// longer line is cut into pieces, and a line that would carry a paragraph past
+// it begins a new one. A virtual page thus holds at most about twice as much.
+constexpr size_t MaxPieceSize = 16000;
+
+int LeadingSpaces(std::string_view line);
+// The indent for the layouts: as LeadingSpaces, but a leading tab counts as four spaces.
+int EffectiveIndent(std::string_view line);
+
+// Where a piece of at most max bytes of s ends: after the last space in it, or,
+// without one, at the last character boundary (of UTF-8 when utf8) that does not
+// split a character reference such as "&lt;".
+size_t PieceEnd(std::string_view s, size_t max, bool utf8);
+
+struct Layout {
+    enum Shape { Classic, Lines, Margin, Verse, Wrapped };
+    Shape Kind = Classic;
+    // The common left margin taken off every line's indent (margin and verse).
+    int MarginWidth = 0;
+    // The column prose is wrapped at (wrapped): a line that ends a sentence and
+    // leaves room for the next line's first word ends its paragraph.
+    int WrapWidth = 0;
+    // The lines (counted from 0) that hang under the first line of a block: a
+    // paragraph set with a hanging indent (notes, a licence) between blank
+    // lines, in ascending order. They continue the paragraph whatever their indent.
+    std::vector<uint64_t> Hanging;
+    // "classic", "lines", "margin N", "verse", "wrapped N": the book property "Layout".
+    std::string Name() const;
+    // A name as the user gives it ("auto" is none of these); false when unknown.
+    static bool FromName(std::string_view name, Shape& kind);
+};
+
+// What the layout decision learns from one pass over a text's lines.
+class LayoutStats {
+  public:
+    explicit LayoutStats(const std::string& charset);
+    void Add(std::string_view line);
+    // The layout the text is read with: classic unless that rule would clearly
+    // misread it.
+    Layout Decide() const;
+    // The given kind, with the margin this text has for it.
+    Layout Make(Layout::Shape kind) const;
+    // The largest indent M that 90% of the non-empty lines reach.
+    int CommonMargin() const;
+    // The lines (counted from 0) whose hanging is known: all but the later
+    // lines of a block that may still hang.
+    uint64_t Settled() const;
+    // The lines found to hang so far, in ascending order.
+    const std::vector<uint64_t>& Hanging() const { return hanging_; }
+    // The text has ended, and its last block with it.
+    void Finish() { EndBlock(false); }
+
+  private:
+    // The column the lines are wrapped at, or 0 when they are not wrapped.
+    size_t WrapColumn() const;
+    // The block between blank lines just ended: its lines hang or not.
+    void EndBlock(bool blankCounted);
+    CodePage page_;
+    struct BlockLine {
+        int indent;
+        size_t length;  // characters, the indent included
+    };
+    std::vector<BlockLine> block_;  // the current block, while it may hang
+    bool blockTooLong_ = false;
+    bool mayHang_ = false;  // the block's indents so far are a hanging indent's
+    std::vector<uint64_t> hanging_;
+    uint64_t lines_ = 0, filled_ = 0, classicPars_ = 0;
+    uint64_t longLines_ = 0, shortLines_ = 0, capitals_ = 0, lettered_ = 0;
+    std::vector<uint64_t> lengths_;  // non-empty lines by length in characters
+    std::vector<uint64_t> indents_;  // non-empty lines by indent
+};
+
+class ParagraphBuilder {
+  public:
+    // charset: the book's, for cutting long lines between characters.
+    ParagraphBuilder(const std::string& charset, Layout layout = {});
+    // Takes the next line of the text (escaped, dashes removed) and hands the
+    // body line, or the lines of its pieces, to emit: the number and class of
+    // the paragraph it begins (0 and null for a line that continues one) and
+    // its text.
+    using Emit = std::function<void(int32_t number, const char* cls, std::string_view text)>;
+    void Add(std::string_view line, const Emit& emit);
+    // The number of the last paragraph.
+    int32_t Count() const { return n_; }
+    // The line (counted from 0) hangs under its block's first line, as the
+    // layout's Hanging says; told before the line is added.
+    void Hangs(uint64_t line) { layout_.Hanging.push_back(line); }
+
+  private:
+    void Piece(std::string_view piece, bool begins, const char* cls, const Emit& emit);
+
+    bool utf8_;
+    Layout layout_;
+    HeadingLines headings_;
+    bool afterHeading_ = false;  // the line before stood alone as a heading
+    bool endsSentence_ = false;  // the line before ended a sentence (wrapped)
+    size_t before_ = 0;          // and was so many characters long
+    bool hasText_ = false;       // the current paragraph has more than blanks
+    uint64_t line_ = 0;          // lines taken so far
+    size_t hang_ = 0;            // the next of the layout's hanging lines
+    int32_t n_ = 0;
+    uint64_t r_ = 0;         // text the current paragraph's later lines added
+    uint64_t parBytes_ = 0;  // text of the current paragraph
+};
+
+// Cuts the tagged text into virtual pages as the lines pass: a page marker goes
+// in front of the first "<" that lies VPageSize bytes or more after the start
+// of the previous marker, counted in the text joined with CR LF.
+class PageMarker {
+  public:
+    // Writes a line, given as consecutive parts, and its CR LF through write,
+    // with the markers the line calls for.
+    template <class W>
+    void Line(std::initializer_list<std::string_view> parts, W&& write) {
+        uint64_t out = 0;  // bytes of this line written, markers included
+        for (std::string_view part : parts) {
+            size_t from = 0;
+            for (;;) {
+                const void* hit = part.size() > from
+                                      ? std::memchr(part.data() + from, '<', part.size() - from)
+                                      : nullptr;
+                const size_t lt =
+                    hit ? size_t(static_cast<const char*>(hit) - part.data()) : part.size();
+                if (lt > from) write(part.substr(from, lt - from));
+                out += lt - from;
+                if (!hit) break;
+                const uint64_t at = off_ + out;
+                if (at >= next_) {
+                    char buf[32];
+                    const size_t n = Marker(buf, at);
+                    write(std::string_view(buf, n));
+                    out += n;
+                }
+                write(std::string_view("<", 1));
+                ++out;
+                from = lt + 1;
+            }
+        }
+        write(std::string_view("\r\n", 2));
+        off_ += out + 2;
+    }
+    // The same for a tagged line whose text holds no "<" (an escaped one): the
+    // tag's "<" is the only place a marker can go.
+    template <class W>
+    void TaggedLine(std::string_view tag, std::string_view text, W&& write) {
+        uint64_t out = 0;
+        if (!tag.empty()) {
+            if (off_ >= next_) {
+                char buf[32];
+                const size_t n = Marker(buf, off_);
+                write(std::string_view(buf, n));
+                out += n;
+            }
+            write(tag);
+            out += tag.size();
+        }
+        write(text);
+        write(std::string_view("\r\n", 2));
+        off_ += out + text.size() + 2;
+    }
+    int32_t Pages() const { return k_; }
+    // Where each marker stands in the marked text.
+    const std::vector<uint64_t>& Offsets() const { return offsets_; }
+    uint64_t Size() const { return off_; }
+
+  private:
+    // A new page begins at offset at: its marker goes into buf; returns its length.
+    size_t Marker(char* buf, uint64_t at);
+    uint64_t off_ = 0;   // the current line's start in the marked text
+    uint64_t next_ = 0;  // the first offset at which a "<" receives a marker
+    int32_t k_ = 0;
+    std::vector<uint64_t> offsets_;
+};

@@ -1,0 +1,361 @@
+#include "convert/TextAnalysis.h"
+
+#include <algorithm>
+
+#include "base/Files.h"
+#include "convert/Headings.h"
+#include "convert/Paragraphs.h"
+#include "text/Charsets.h"
+
+const char* const ProbeWords[10] = {
+    "\xF7\xE5\xEB\xEE\xE2\xE5\xEA",  // chelovek
+    "\xEC\xEE\xE6\xED\xEE",          // mozhno
+    "\xED\xF3\xE6\xED\xEE",          // nuzhno
+    "\xE1\xF3\xE4\xE5\xF2",          // budet
+    "\xE7\xE4\xE5\xF1\xFC",          // zdes'
+    "\xED\xE0\xE4\xEE",              // nado
+    "\xE1\xE5\xE4\xED\xEE",          // bedno
+    "\xF1\xF2\xF0\xE0\xED\xED\xEE",  // stranno
+    "\xE2\xE8\xE4\xED\xEE",          // vidno
+    "\xE1\xFB\xEB\xEE",              // bylo
+};
+
+int64_t RoundHalfEvenDiv(uint64_t sum, uint64_t count) {
+    uint64_t q = sum / count, r = sum % count;
+    if (2 * r > count || (2 * r == count && (q & 1))) ++q;
+    return int64_t(q);
+}
+
+bool LooksLikeUtf8(std::string_view s, bool cutAtEnd, bool tolerant) {
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    size_t n = s.size();
+    if (n >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) return true;
+    uint64_t multi = 0, bad = 0;
+    size_t i = 0;
+    while (i < n) {
+        unsigned char c = p[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        size_t len = 0;
+        unsigned lo = 0x80, hi = 0xBF;  // allowed range of the second byte
+        if (c >= 0xC2 && c <= 0xDF) {
+            len = 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            if (c == 0xE0) lo = 0xA0;  // no overlong forms
+            if (c == 0xED) hi = 0x9F;  // no surrogates
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+            if (c == 0xF0) lo = 0x90;
+            if (c == 0xF4) hi = 0x8F;  // nothing above U+10FFFF
+        }
+        bool valid = len > 0;
+        for (size_t k = 1; valid && k < len; ++k) {
+            if (i + k >= n) {
+                if (cutAtEnd) return bad * 1000 <= multi;
+                valid = false;
+                break;
+            }
+            unsigned b = p[i + k];
+            if (k == 1 ? (b < lo || b > hi) : (b < 0x80 || b > 0xBF)) valid = false;
+        }
+        if (!valid) {
+            // A stray byte: the view shows it as U+FFFD in a text that is UTF-8 otherwise.
+            if (!tolerant) return false;
+            ++bad;
+            ++i;
+            continue;
+        }
+        ++multi;
+        i += len;
+    }
+    return multi > 0 && bad * 1000 <= multi;
+}
+
+static bool IsDelimiter(unsigned char c) {
+    return c == ' ' || c == ',' || c == '-' || c == '.' || c == ';';
+}
+
+namespace {
+
+// How a sample reads as Russian in a single-byte code page, by its bytes above
+// ASCII: its score counts frequent lower-case letters most and capitals
+// nothing; garbage counts the characters no Russian text is written with (box
+// drawing, letters of other alphabets, odd symbols).
+struct RussianReading {
+    int64_t score = 0;
+    uint64_t garbage = 0;
+};
+
+RussianReading ReadAsRussian(std::string_view sample, CodePage cp) {
+    static const std::u32string_view frequent = U"оеаинтсрвлкмдпу", neutral = U"\u00A0«»–—…„“”№’";
+    int weight[256] = {};
+    for (int b = 0x80; b < 0x100; ++b) {
+        const char ch = char(b);
+        size_t i = 0;
+        const char32_t c = DecodeChar(std::string_view(&ch, 1), i, cp);
+        if (frequent.find(c) != std::u32string_view::npos)
+            weight[b] = 2;
+        else if ((c >= 0x0430 && c <= 0x044F) || c == 0x0451)
+            weight[b] = 1;
+        else if ((c >= 0x0410 && c <= 0x042F) || c == 0x0401 || neutral.find(c) != neutral.npos)
+            weight[b] = 0;
+        else
+            weight[b] = -1;
+    }
+    RussianReading r;
+    for (unsigned char c : sample) {
+        if (weight[c] < 0)
+            ++r.garbage;
+        else
+            r.score += weight[c];
+    }
+    return r;
+}
+
+}  // namespace
+
+std::string TextLanguage(const LineList& lines, CodePage cp) {
+    uint64_t cyrillic = 0, latin = 0;
+    for (const auto& l : lines) {
+        for (size_t i = 0; i < l.size();) {
+            const char32_t c = DecodeChar(l, i, cp);
+            if (c < 0x80) {
+                latin += (c | 0x20) >= 'a' && (c | 0x20) <= 'z';
+            } else if (IsLetter(c)) {
+                if (c >= 0x400 && c < 0x530)
+                    ++cyrillic;
+                else
+                    ++latin;
+            }
+        }
+    }
+    if (cyrillic == 0 && latin == 0) return "";
+    return cyrillic >= latin ? "ru" : "en";
+}
+
+std::string AnalyzeCharset(const LineList& lines) {
+    std::string sample;
+    sample.reserve(CharsetSampleSize + 2);
+    for (const auto& l : lines) {
+        if (sample.size() >= CharsetSampleSize) break;
+        sample += l;
+        sample += "\r\n";
+    }
+    bool cut = sample.size() > CharsetSampleSize;
+    if (cut) sample.resize(CharsetSampleSize);
+
+    // Most texts written today are UTF-8; their bytes decode as nothing else.
+    if (LooksLikeUtf8(sample, cut, true)) return "UTF-8";
+
+    uint64_t sum = 0, count = 0;
+    for (unsigned char c : sample) {
+        if (c > 0x41) {
+            sum += c;
+            ++count;
+        }
+    }
+    // A sample without letters has no average; it is taken as Western text.
+    if (count == 0) return "Windows-1252";
+    if (RoundHalfEvenDiv(sum, count) < 128) return "Windows-1252";
+
+    bool found = false;
+    for (const char* word : ProbeWords) {
+        std::string_view w(word);
+        size_t at = sample.find(w);
+        if (at == std::string::npos || at <= 1) continue;
+        size_t after = at + w.size();
+        if (after >= sample.size()) continue;
+        if (IsDelimiter((unsigned char)sample[at - 1]) && IsDelimiter((unsigned char)sample[after]))
+            found = true;
+    }
+    const std::string rule = found ? "windows-1251" : "cp866";
+    // Where the rule's page reads as garbage (a tenth of the letters or more)
+    // and another reads as Russian, the letters decide: a short text without a
+    // probe word, and KOI8-R, which the rule does not know. A sample of a few
+    // letters is left to the rule.
+    uint64_t high = 0;
+    for (unsigned char c : sample) high += c >= 0x80;
+    if (high < 64) return rule;
+    const std::pair<const char*, CodePage> pages[] = {{"cp866", CodePage::Cp866},
+                                                      {"windows-1251", CodePage::Win1251},
+                                                      {"KOI8-R", CodePage::Koi8r}};
+    if (ReadAsRussian(sample, CodePageOf(rule)).garbage * 10 < high) return rule;
+    const char* best = nullptr;
+    int64_t bestScore = 0;
+    for (const auto& [name, cp] : pages) {
+        const RussianReading r = ReadAsRussian(sample, cp);
+        if (r.garbage * 33 < high && (!best || r.score > bestScore)) {
+            best = name;
+            bestScore = r.score;
+        }
+    }
+    if (best) return best;
+    return rule;
+}
+
+void FindContents(BookFile& book) {
+    const std::string layout = book.GetProperty("Layout");
+    HeadingFinder finder(book.GetProperty("Charset"), layout == "lines" || layout == "verse");
+    book.ForEachLine([&](std::string_view line) { finder.Add(line); });
+    finder.Finish();
+    book.Contents = ContentsLines(finder.Headings());
+    book.SetProperty("Headings", IntToStr(int64_t(finder.Headings().size())));
+}
+
+bool EnsureContents(BookFile& book) {
+    if (!book.GetProperty("Headings").empty()) return false;
+    FindContents(book);
+    return true;
+}
+
+std::string BookBaseName(const std::string& sourcePath) {
+    std::string name = ControlsToSpaces(sourcePath.substr(sourcePath.rfind('/') + 1));
+    size_t dot = name.rfind('.');
+    std::string base = dot == std::string::npos ? name : name.substr(0, dot);
+    // A text named ".txt" or "...txt" must not make a hidden book.
+    base.erase(0, base.find_first_not_of('.'));
+    return base.empty() ? "book" : base;
+}
+
+std::string ChooseBookFileName(const std::string& sourcePath, const std::string& booksFolder) {
+    const std::string base = BookBaseName(sourcePath);
+    std::string candidate = base + ".tvst";
+    // A name is taken by anything that stands there, a folder included.
+    if (!PathTaken(booksFolder + candidate)) return candidate;
+    for (uint64_t i = 1;; ++i) {
+        candidate = base + "(" + IntToStr(int64_t(i)) + ").tvst";
+        if (!PathTaken(booksFolder + candidate)) return candidate;
+    }
+}
+
+bool LooksBinary(std::string_view sample) {
+    size_t bad = 0;
+    for (char ch : sample) {
+        unsigned char c = (unsigned char)ch;
+        if (c < 0x20 && c != '\t' && c != '\r' && c != '\n' && c != '\f') ++bad;
+    }
+    return bad * 100 > sample.size();
+}
+
+namespace {
+
+// A line's text without its surrounding blanks (no-break spaces included) and
+// with the conversion's escapes undone.
+std::string PlainText(std::string_view line, CodePage cp) {
+    std::string out;
+    AppendShownText(out, TrimBlanks(line, cp));
+    return out;
+}
+
+// A person's name: two to four words, each beginning with a capital.
+bool NameLike(const std::string& utf8) {
+    int words = 0;
+    bool wordStart = true;
+    for (size_t i = 0; i < utf8.size();) {
+        char32_t c = DecodeChar(utf8, i, CodePage::Utf8);
+        if (c == ' ' || c == 0xA0) {
+            wordStart = true;
+            continue;
+        }
+        if (wordStart) {
+            if (!IsUpper(c)) return false;
+            ++words;
+            wordStart = false;
+        } else if (!IsLetter(c) && c != '.' && c != '-' && c != '\'') {
+            return false;
+        }
+    }
+    return words >= 2 && words <= 4;
+}
+
+}  // namespace
+
+void FindTitleAndAuthor(const LineList& lines, const std::string& charset, std::string& title,
+                        std::string& author, const Layout& layout) {
+    const CodePage cp = CodePageOf(charset);
+    title.clear();
+    author.clear();
+    // A Project Gutenberg header names both.
+    for (size_t i = 0; i < lines.size() && i < 100; ++i) {
+        if (lines[i].rfind("Title:", 0) == 0 && title.empty())
+            title = PlainText(lines[i].substr(6), cp);
+        if (lines[i].rfind("Author:", 0) == 0 && author.empty())
+            author = PlainText(lines[i].substr(7), cp);
+    }
+    // So does its first line: "The Project Gutenberg EBook of Title, by Author".
+    for (size_t i = 0; i < lines.size() && i < 20; ++i) {
+        const std::string folded = LowerAscii(lines[i]);
+        const size_t pg = folded.find("project gutenberg");
+        const size_t of = pg == std::string::npos ? pg : folded.find(" of ", pg);
+        if (of == std::string::npos) continue;
+        std::string named = PlainText(lines[i].substr(of + 4), cp);
+        while (!named.empty() && (named.back() == '*' || named.back() == ' ')) named.pop_back();
+        const size_t by = named.rfind(", by ");
+        if (author.empty() && by != std::string::npos) author = named.substr(by + 5);
+        if (title.empty()) title = named.substr(0, by);
+        break;
+    }
+    if (!title.empty()) return;
+    author.clear();
+    // Otherwise the short lines that open the text, when they stand apart from
+    // what follows: the first words of a wrapped paragraph are no title.
+    struct TopLines {
+        std::string text;
+        bool titleParagraph;  // indented as a title
+        bool apart;           // a blank line (or the end) after it
+    };
+    std::vector<TopLines> top;
+    for (size_t i = 0; i < lines.size() && i < 15 && top.size() < 3; ++i) {
+        std::string t = PlainText(lines[i], cp);
+        if (t.empty()) continue;
+        if (CharCount(t, cp) > MaxHeadingChars) break;
+        const int indent = EffectiveIndent(lines[i]);
+        // Apart: a blank line after it, or a line that begins a paragraph.
+        bool apart = i + 1 >= lines.size() || PlainText(lines[i + 1], cp).empty();
+        if (!apart) {
+            const int next = EffectiveIndent(lines[i + 1]);
+            apart = layout.Kind == Layout::Margin ? next > layout.MarginWidth
+                    : layout.Kind == Layout::Lines || layout.Kind == Layout::Verse ? true
+                                                                                   : next > 1;
+        }
+        top.push_back({std::move(t), indent > 6 && indent <= 35, apart});
+    }
+    if (top.empty()) return;
+    auto utf8 = [&](const std::string& t) { return ToUtf8(t, cp); };
+    auto heading = [&](const TopLines& t) {
+        // A part or chapter heading, set between marks ("* ЧАСТЬ ПЕРВАЯ *") or not.
+        const std::string u = utf8(t.text);
+        const std::string_view core = WithoutMarks(u);
+        return core.empty() || ClassifyHeading(core) != HeadingKind::None;
+    };
+    // A text that opens with a title paragraph: the title, and a name after it
+    // for the author.
+    if (top[0].titleParagraph && !heading(top[0])) {
+        title = top[0].text;
+        if (top.size() > 1 && NameLike(utf8(top[1].text))) author = top[1].text;
+        return;
+    }
+    // Flush lines: an author's name and a title, "Name. Title", or a title
+    // alone. A text that opens with a heading (a cast list, a chapter) names none.
+    if (heading(top[0])) return;
+    size_t dot = top[0].text.find(". ");
+    if (dot != std::string::npos && top[0].apart && NameLike(utf8(top[0].text.substr(0, dot)))) {
+        author = top[0].text.substr(0, dot);
+        title = PlainText(top[0].text.substr(dot + 2), cp);
+        return;
+    }
+    if (NameLike(utf8(top[0].text)) && top.size() > 1 && !heading(top[1]) && top[1].apart) {
+        author = top[0].text;
+        title = top[1].text;
+        return;
+    }
+    const bool named =
+        top.size() > 1 && top[0].apart == false && NameLike(utf8(top[1].text)) && top[1].apart;
+    if (!top[0].apart && !named) return;
+    title = top[0].text;
+    if (named || (top.size() > 1 && top[0].apart && NameLike(utf8(top[1].text))))
+        author = top[1].text;
+}

@@ -1,0 +1,64 @@
+// What the conversion of a plain text into a book decides from the text: its
+// escapes, its charset, its title and author, its contents, its file name.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/Strings.h"
+#include "book/BodyLines.h"
+#include "book/BookFile.h"
+#include "convert/Paragraphs.h"
+
+// Told what the conversion is doing; the progress window listens to it.
+class ConversionProgress {
+  public:
+    virtual ~ConversionProgress() = default;
+    // A new stage begins ("Loading Source Text", "Converting symbols", ...).
+    virtual void StageStarted(const std::string& message) = 0;
+    // How far the current stage has come, 0 to 1; called now and then in long stages.
+    virtual void StageProgress(double /*fraction*/) {}
+};
+
+constexpr size_t CharsetSampleSize = 64000;
+
+// "UTF-8", "cp866", "windows-1251", "KOI8-R" or "Windows-1252".
+std::string AnalyzeCharset(const LineList& lines);
+// The language of a text from its letters, as a language tag: "ru" when most
+// letters are Cyrillic, "en" when most are Latin, "" when it has no letters.
+std::string TextLanguage(const LineList& lines, CodePage cp);
+// The probe words, as windows-1251 bytes.
+extern const char* const ProbeWords[10];
+// Round to nearest, halves to the even neighbour, of sum / count (count > 0).
+int64_t RoundHalfEvenDiv(uint64_t sum, uint64_t count);
+// True when the sample starts with the UTF-8 byte-order mark, or holds a
+// multi-byte sequence and is valid UTF-8 throughout (a sequence cut off at the
+// end is allowed when cutAtEnd). tolerant: a stray byte for every thousand
+// valid multi-byte sequences is allowed too (a text damaged in a few places).
+bool LooksLikeUtf8(std::string_view sample, bool cutAtEnd, bool tolerant = false);
+
+// Finds the book's headings (one pass over its text) and keeps them as its
+// contents, in its first reserved list, with their number as "Headings".
+void FindContents(BookFile& book);
+// The same for a book converted before books had contents; false when it has them.
+bool EnsureContents(BookFile& book);
+// The name a book takes from its source: the source's file name without its
+// extension ("book" when nothing is left).
+std::string BookBaseName(const std::string& sourcePath);
+// The book file name for a source: its base name with ".tvst", or name(1).tvst,
+// name(2).tvst... when that is taken in booksFolder (by anything, a folder too).
+std::string ChooseBookFileName(const std::string& sourcePath, const std::string& booksFolder);
+
+// The book's own title and author where its first lines (escaped, as the
+// conversion holds them) state them: a Project Gutenberg header or first line,
+// or the short lines that open the text, standing apart from what follows in
+// the text's layout. A heading or the first words of a paragraph are no
+// title. Empty when they do not; in the book's charset.
+void FindTitleAndAuthor(const LineList& lines, const std::string& charset, std::string& title,
+                        std::string& author, const Layout& layout = {});
+
+// A sample that is not text: more than 1% of its bytes are NUL or control bytes
+// other than tab, CR, LF and FF.
+bool LooksBinary(std::string_view sample);

@@ -1,0 +1,127 @@
+#include "reading/PageBuilder.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "base/Errors.h"
+#include "base/Files.h"
+#include "book/BodyLines.h"
+#include "reading/Hyphenator.h"
+#include "reading/Placeholders.h"
+#include "text/Charsets.h"
+
+const char* const BackSnippet =
+    " <br> <center>   <input type=\"button\" value=\"        BACK        \""
+    "onClick=\"alert('PrevPage');\"></center> <br><hr><br>";
+const char* const ContinueSnippet =
+    " <br><br><hr> <center>   <input type=\"button\" value=\"        CONTINUE        \""
+    "onClick=\"alert('NextPage');\"></center> <br><br>";
+
+void EscapeForeignMarkup(LineList& pageLines) {
+    for (auto& line : pageLines) {
+        if (!std::memchr(line.data(), '<', line.size())) continue;
+        std::string out;
+        out.reserve(line.size() + 16);
+        for (size_t i = 0; i < line.size(); ++i) {
+            if (line[i] == '<' && !BodyMarkupAt(line, i))
+                out += "&lt;";
+            else
+                out += line[i];
+        }
+        line.swap(out);
+    }
+}
+
+std::string PageCharset(const std::string& charset) {
+    return IsKnownCharset(charset) ? charset : "Windows-1252";
+}
+
+void MarkStructure(LineList& pageLines, const PageStructure& structure) {
+    for (size_t i = 0; i < pageLines.size(); ++i) {
+        std::string_view cls;
+        size_t textAt = 0;
+        const int32_t n = ParagraphTagOf(pageLines[i], cls, textAt);
+        if (!n) continue;
+        // The paragraph's text: this line's and the untagged lines after it.
+        std::string text(std::string_view(pageLines[i]).substr(textAt));
+        for (size_t j = i + 1; j < pageLines.size(); ++j) {
+            std::string_view nextCls;
+            size_t nextAt = 0;
+            if (ParagraphTagOf(pageLines[j], nextCls, nextAt)) break;
+            text.append(" ").append(pageLines[j]);
+        }
+        const char* mark = nullptr;
+        if (structure.Contents) {
+            const auto& c = *structure.Contents;
+            auto at = std::lower_bound(c.begin(), c.end(), n,
+                                       [](const Heading& h, int32_t p) { return h.Paragraph < p; });
+            if (at != c.end() && at->Paragraph == n)
+                mark = at->Level <= 1 ? "ph1" : at->Level == 2 ? "ph2" : "ph3";
+        }
+        if (!mark) {
+            const std::string_view t = TrimBlanks(text, structure.Page);
+            if (t.empty()) {
+                mark = "pgap";
+            } else if (t.size() <= 40) {
+                std::string shown;
+                AppendShownText(shown, t);
+                if (IsSeparator(ToUtf8(shown, structure.Page))) mark = "pbrk";
+            }
+        }
+        if (!mark) continue;
+        // The tag of this line ends with "\">" just before its text.
+        pageLines[i].insert(textAt - 2, std::string(" ") + mark);
+    }
+}
+
+namespace {
+// A button snippet with its caption in the program's language. Letters beyond
+// ASCII are written as character references, which read right in any charset
+// the page is declared in.
+std::string Captioned(const char* snippet, const char* caption, const std::string& shown) {
+    std::string s = snippet;
+    if (shown == caption) return s;
+    std::string ref;
+    for (size_t i = 0; i < shown.size();) {
+        const char32_t c = DecodeChar(shown, i, CodePage::Utf8);
+        if (c < 0x80 && c != '"' && c != '&' && c != '<')
+            ref += char(c);
+        else
+            ref += "&#" + std::to_string(uint32_t(c)) + ";";
+    }
+    s.replace(s.find(caption), std::strlen(caption), ref);
+    return s;
+}
+}  // namespace
+
+void BuildPageHtml(LineList& pageLines, const std::string& templatePath, bool isFirstPage,
+                   bool isLastPage, const PageStructure* structure) {
+    LineList t;
+    LoadLinesFromFile(templatePath, t);
+    EscapeForeignMarkup(pageLines);
+    if (structure) MarkStructure(pageLines, *structure);
+    if (structure && structure->Hyphens) structure->Hyphens->Hyphenate(pageLines, structure->Page);
+    // The template's own placeholders first, the text last: a placeholder
+    // spelled in the book's text is text.
+    ReplacePlaceholder(t, "Pg_Up",
+                       isFirstPage ? "" : Captioned(BackSnippet, "BACK", Messages::tr("BACK")));
+    ReplacePlaceholder(
+        t, "Pg_Dn",
+        isLastPage ? "" : Captioned(ContinueSnippet, "CONTINUE", Messages::tr("CONTINUE")));
+    if (structure)
+        for (const auto& line : structure->TemplateValues) {
+            const size_t eq = line.find('=');
+            ReplacePlaceholder(t, line.substr(0, eq),
+                               eq == std::string::npos ? "" : line.substr(eq + 1));
+        }
+    ReplacePlaceholder(t, "Page_Text", JoinLines(pageLines));
+    SplitText(JoinLines(t), pageLines);
+}
+
+LineList PageStyleValues(const LineList& options) {
+    LineList values = options;
+    const bool indent = ValueOf(options, "first_indent") != "0";
+    SetValue(values, "text_indent", indent ? "1.6em" : "0");
+    SetValue(values, "par_gap", indent ? "0" : ValueOf(options, "par_space") + "em");
+    return values;
+}

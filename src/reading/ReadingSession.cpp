@@ -1,0 +1,722 @@
+#include "reading/ReadingSession.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "base/Errors.h"
+#include "base/Files.h"
+#include "convert/TextAnalysis.h"
+#include "options/Options.h"
+#include "reading/Hyphenator.h"
+#include "reading/PageBuilder.h"
+#include "reading/Placeholders.h"
+#include "search/TextMatcher.h"
+#include "text/Charsets.h"
+
+ReadingSession::ReadingSession(HtmlView& view, ITimerControl& scrollTimer,
+                               ITimerControl& progressTimer, ReadingStatus& status)
+    : view_(view), tmScroll_(scrollTimer), tmProgress_(progressTimer), status_(status) {
+    Clock = [] {
+        return int64_t(std::chrono::duration_cast<std::chrono::milliseconds>(
+                           std::chrono::steady_clock::now().time_since_epoch())
+                           .count());
+    };
+}
+
+void ReadingSession::LoadPage() {
+    if (!CurrentBook) return;  // nothing to render: the view stays as it is
+    ++render_;
+    for (auto& a : ahead_) a = {};
+    view_.DropPreloaded();
+    RenderPage();
+}
+
+void ReadingSession::BuildPage(int32_t n, LineList& lines) {
+    const std::string tpl = TemplatesFolder();
+    CurrentBook->ExtractPage(n, lines);
+    PageStructure structure;
+    structure.Page = CodePageOf(CurrentBook->GetProperty("Charset"));
+    structure.Contents = &Contents;
+    const std::string language = CurrentBook->GetProperty("Language");
+    if (ValueOf(OptionList, "hyphenate") != "0")
+        structure.Hyphens = Hyphenator::ForLanguage(language);
+    structure.TemplateValues = {
+        "Charset=" + PageCharset(CurrentBook->GetProperty("Charset")),
+        "Language=" + std::string(language == "ru" || language == "en" ? language : "")};
+    BuildPageHtml(lines, tpl + "vpage.tml", CurrentBook->IsFirstPage, CurrentBook->IsLastPage,
+                  &structure);
+}
+
+void ReadingSession::RenderPage() {
+    const std::string tpl = TemplatesFolder();
+    ApplyTemplate(tpl + "style.tml", tpl + "vpage.css", PageStyleValues(OptionList));
+    BuildPage(CurrentBook->LastPage, PageLines);
+    SaveLinesToFile(tpl + "vpage.html", PageLines);
+    probeAsked_ = 0;
+    view_.Navigate(tpl + "vpage.html");
+    CurDocument = view_.Document();
+    loading_ = true;
+    std::string title = DisplayTitle(*CurrentBook);
+    if (title == CurrentBook->FileName && title.size() > 5 &&
+        SameText(std::string_view(title).substr(title.size() - 5), ".tvst"))
+        title.resize(title.size() - 5);
+    status_.SetTitlePanel(title);
+    ReportPlace();
+}
+
+namespace {
+// The character of the remembered paragraph at the top, 0 when none (a book
+// saved by an older reader, or a value that is none).
+int32_t CharacterProperty(const BookFile& book) {
+    int32_t n = 0;
+    return TryDecimalToInt(book.GetProperty("LastCharacter"), n) && n > 0 ? n : 0;
+}
+
+const char* const AheadFiles[2] = {"vpage-next.html", "vpage-previous.html"};
+}  // namespace
+
+void ReadingSession::KeepAhead(AheadPage& a, int32_t page, bool sent) {
+    a.book = bookSerial_;
+    a.render = render_;
+    a.page = page;
+    a.sent = sent;
+}
+
+bool ReadingSession::HoldsAhead(const AheadPage& a, int32_t page) const {
+    return a.book == bookSerial_ && a.render == render_ && a.page == page;
+}
+
+void ReadingSession::PreloadAhead() {
+    if (!CurrentBook || loading_ || !CurWindow) return;
+    const int32_t n = CurrentBook->LastPage, pages = CurrentBook->GetIntProperty("PagesCount");
+    for (const int place : {0, 1}) {
+        const int32_t page = place == 0 ? n + 1 : n - 1;
+        AheadPage& a = ahead_[place];
+        if (page < 1 || page > pages || HoldsAhead(a, page)) continue;
+        KeepAhead(a, page, false);
+        // A page that cannot be built now is built by the turn to it, which says why.
+        try {
+            BuildPage(page, a.lines);
+            const std::string file = TemplatesFolder() + AheadFiles[place];
+            SaveLinesToFile(file, a.lines);
+            view_.Preload(HtmlView::TAhead(place), file);
+            a.sent = true;
+        } catch (const std::exception&) {
+            a.lines.clear();
+        }
+        return;
+    }
+}
+
+bool ReadingSession::TurnToPreloaded(int32_t page, Arrival arrival) {
+    if (arrival == Arrival::Paragraph || loading_ || !CurWindow) return false;
+    const int place = arrival == Arrival::Top ? 0 : 1;
+    AheadPage& a = ahead_[place];
+    if (!a.sent || !HoldsAhead(a, page) || !view_.ShowPreloaded(HtmlView::TAhead(place)))
+        return false;
+    // The page shown before is the other place's now; this place is empty.
+    AheadPage& other = ahead_[1 - place];
+    KeepAhead(other, CurrentBook->LastPage, true);
+    other.lines.swap(PageLines);
+    PageLines.swap(a.lines);
+    a = {};
+    CurrentBook->LastPage = page;
+    // vpage.html is the page shown, as after a render.
+    const std::string tpl = TemplatesFolder();
+    std::rename((tpl + AheadFiles[place]).c_str(), (tpl + "vpage.html").c_str());
+    probeAsked_ = 0;
+    CurDocument = view_.Document();
+    loading_ = true;
+    return true;
+}
+
+std::unique_ptr<BookFile> ReadingSession::LoadBook(const std::string& fileName, LineList& page) {
+    if (!IsBareFileName(fileName))
+        throw EFileError(Fmt(Messages::tr("Cannot open file %s"), BooksFolder() + fileName));
+    auto book = std::make_unique<BookFile>(BooksFolder());
+    book->FileName = fileName;
+    book->LoadFromBookFile();
+    // A book converted before books had contents gets them now, once; they are
+    // kept with the next save of the position.
+    EnsureContents(*book);
+    book->ExtractPage(book->LastPage, page);
+    return book;
+}
+
+void ReadingSession::Adopt(std::unique_ptr<BookFile> book, LineList& page) {
+    CurrentBook = std::move(book);
+    status_.ShowNote("");  // a word about the book before is void
+    // A charset the page cannot be shown and searched in gives way to the one
+    // the page's own bytes tell; kept with the next save.
+    const std::string charset = CurrentBook->GetProperty("Charset");
+    if (!IsKnownCharset(charset)) {
+        const std::string detected = AnalyzeCharset(page);
+        CurrentBook->SetProperty("Charset", detected);
+        status_.ShowNote(Fmt(Messages::tr("The charset %s cannot be shown: read as %s"),
+                             EscapeControls(charset).substr(0, 40), detected));
+    }
+    // A book converted before books knew their language learns it from its page.
+    if (CurrentBook->GetProperty("Language").empty()) DecideLanguage(page);
+    PageLines.swap(page);
+    Contents = ParseContents(CurrentBook->Contents);
+    if (CurrentBook->ContentsLeftInFile())
+        status_.ShowNote(Messages::tr("The book's contents are too large to be shown"));
+    BookChanged();
+    TopParagraph = -1;
+    TopCharacter = 0;
+    hitParagraph_ = 0;
+}
+
+void ReadingSession::BookChanged() {
+    ++bookSerial_;
+    probeAsked_ = 0;
+    whenShown_.clear();
+    // The paragraph read aloud was the old book's place, never the new one's.
+    SpokenParagraph = 0;
+    if (OnBookChanged) OnBookChanged();
+}
+
+void ReadingSession::OpenBook(const std::string& fileName) {
+    LineList page;
+    auto book = LoadBook(fileName, page);
+    Adopt(std::move(book), page);
+}
+
+void ReadingSession::LoadRecentBook(const std::function<void(const std::string&)>& reportError) {
+    try {
+        // A name that is not a bare file name counts as a book that is not there.
+        if (IsBareFileName(RecentBook) && FileExists(BooksFolder() + RecentBook)) {
+            OpenBook(RecentBook);
+            NoteRecentBook(RecentBook);
+            RestorePosition = true;
+            LoadPage();
+            tmProgress_.SetEnabled(true);
+        }
+    } catch (const std::exception& e) {
+        reportError(e.what());
+    }
+    tmScroll_.SetInterval(uint16_t(uint32_t(ScrollSpeed) & 0xFFFF));
+}
+
+void ReadingSession::SwitchToBook(const std::string& fileName) {
+    // The current book is saved first, so that choosing it again reads back the
+    // position just written (a save that fails is said, and the switch goes
+    // on); a book that then fails to load leaves it current.
+    std::string replaced;
+    if (CurrentBook) replaced = SaveOrSayWhy();
+    LineList page;
+    auto book = LoadBook(fileName, page);
+    Adopt(std::move(book), page);
+    status_.ShowNote(replaced);
+    RestorePosition = true;
+    LoadPage();
+    RecentBook = CurrentBook->FileName;
+    NoteRecentBook(RecentBook);
+}
+
+bool ReadingSession::IsCurrentBook(const std::string& fileName) const {
+    return CurrentBook && CurrentBook->FileName == fileName;
+}
+
+bool ReadingSession::ReleaseBook(const std::string& fileName) {
+    if (!IsCurrentBook(fileName)) return false;
+    const std::string replaced = SaveOrSayWhy();
+    const std::string recent = RecentBook;
+    CloseBook();
+    RecentBook = recent;
+    status_.ShowNote(replaced);
+    return true;
+}
+
+std::string ReadingSession::SaveOrSayWhy() {
+    // A position that cannot be written (a full disk) leaves the book file
+    // with the last one that could: the reader goes on, and is told.
+    try {
+        CurrentBook->SavePosition();
+    } catch (const EAppError& e) {
+        return e.what();
+    }
+    return {};
+}
+
+void ReadingSession::ReopenBook(const std::string& fileName) {
+    OpenBook(fileName);
+    RestorePosition = true;
+    LoadPage();
+}
+
+void ReadingSession::CloseBook() {
+    if (!CurrentBook) return;
+    if (RecentBook == CurrentBook->FileName) RecentBook.clear();
+    if (tmScroll_.Enabled()) {
+        tmScroll_.SetEnabled(false);
+        status_.AutoScrollStopped();
+    }
+    CurrentBook.reset();
+    Contents.clear();
+    BookChanged();
+    PageLines.clear();
+    CurDocument = CurWindow = 0;
+    RestorePosition = NextPageRequested = PrevPageRequested = false;
+    view_.Clear();
+    status_.ShowNote("");
+    status_.SetTitlePanel("");
+    ProgressPosition = LastPercent = 0;
+    status_.RepaintProgress(0);
+    status_.ShowPlace({});
+}
+
+void ReadingSession::CopyPositionToProperties() {
+    if (!CurrentBook) return;
+    CurrentBook->SetProperty("LastPage", IntToStr(CurrentBook->LastPage));
+    // The paragraph at the top edge (or the one read aloud): rendered again,
+    // the page starts with it.
+    int32_t top = CurrentBook->LastParagraph, character = CurrentBook->LastCharacter;
+    if (SpokenParagraph > 0) {
+        top = SpokenParagraph;
+        character = 0;
+    } else if (TopParagraph > 0) {
+        top = TopParagraph;
+        character = TopCharacter;
+    }
+    CurrentBook->SetProperty("LastParagraph", IntToStr(top));
+    CurrentBook->SetProperty("LastCharacter", IntToStr(character));
+}
+
+void ReadingSession::ApplyCharset(const std::string& charset) {
+    if (!CurrentBook) return;
+    CurrentBook->SetProperty("Charset", charset);
+    // Letters read in another charset may be of another alphabet.
+    LineList page;
+    CurrentBook->ExtractPage(CurrentBook->LastPage, page);
+    DecideLanguage(page);
+    CopyPositionToProperties();
+    RenderInPlace();
+}
+
+void ReadingSession::DecideLanguage(const LineList& page) {
+    LineList text;
+    text.reserve(page.size());
+    for (const auto& line : page) {
+        int32_t n = 0;
+        text.emplace_back(TextOfBodyLine(line, n));
+    }
+    const std::string language =
+        TextLanguage(text, CodePageOf(CurrentBook->GetProperty("Charset")));
+    if (language != CurrentBook->GetProperty("Language"))
+        CurrentBook->SetProperty("Language", language);
+}
+
+void ReadingSession::RenderInPlace() {
+    if (!CurrentBook) return;
+    RestorePosition = true;
+    LoadPage();
+}
+
+void ReadingSession::Close(const std::function<void(const std::string&)>& reportError) {
+    tmScroll_.SetEnabled(false);
+    tmProgress_.SetEnabled(false);
+    try {
+        if (CurrentBook && SpokenParagraph > 0) CurrentBook->LastParagraph = SpokenParagraph;
+        if (CurrentBook) CurrentBook->SavePosition();
+    } catch (const std::exception& e) {
+        reportError(e.what());
+    }
+    try {
+        SaveOptions();
+    } catch (const std::exception& e) {
+        reportError(e.what());
+    }
+    PageLines.clear();
+    CurrentBook.reset();
+    Contents.clear();
+    BookChanged();
+    FreeOptionList();
+}
+
+void ReadingSession::ShowPage(int32_t page, Arrival arrival, int32_t paragraph) {
+    // The page becomes the book's only once it is built: a page that cannot be
+    // (a full disk, a damaged book) leaves the reader where it was.
+    const int32_t was = CurrentBook->LastPage;
+    arrival_ = arrival;
+    arrivalParagraph_ = paragraph;
+    RestorePosition = false;
+    try {
+        if (!TurnToPreloaded(page, arrival)) {
+            CurrentBook->LastPage = page;
+            RenderPage();
+        }
+    } catch (...) {
+        CurrentBook->LastPage = was;
+        arrival_ = Arrival::Top;
+        throw;
+    }
+    hitParagraph_ = 0;  // a search goes on from wherever the reader now is
+    // The position is the new page's at once, not when the probe next looks.
+    const int32_t first = paragraph > 0 ? paragraph : CurrentBook->FirstParagraphOfPage(page);
+    if (first > 0) {
+        CurrentBook->LastParagraph = first;
+        TopParagraph = first;
+    }
+    CurrentBook->LastCharacter = TopCharacter = 0;
+    ReportPlace();
+}
+
+void ReadingSession::ShowParagraph(int32_t n) {
+    if (!CurrentBook) return;
+    const int32_t total = CurrentBook->GetIntProperty("TotalParagraphs");
+    n = std::max(1, total > 0 ? std::min(n, total) : n);
+    const int32_t page = CurrentBook->PageOfParagraph(n);
+    if (page == CurrentBook->LastPage && CurWindow && !loading_) {
+        // On the page shown: scroll, no render.
+        GotoParagraph(n);
+        if (!highlight_.empty()) view_.Highlight("par" + IntToStr(n), highlight_);
+        highlight_.clear();
+        CurrentBook->LastParagraph = TopParagraph = n;
+        CurrentBook->LastCharacter = TopCharacter = 0;
+        ReportPlace();
+        Jumped();
+        return;
+    }
+    ShowPage(page, Arrival::Paragraph, n);
+    Jumped();
+}
+
+void ReadingSession::ShowText(int32_t n, const std::u16string& text) {
+    if (!CurrentBook) return;
+    const int32_t page = CurrentBook->PageOfParagraph(n);
+    if (page == CurrentBook->LastPage && loading_ && arrival_ == Arrival::Paragraph) {
+        // The page is on its way: the mark waits for it.
+        arrivalParagraph_ = n;
+        highlight_ = text;
+        return;
+    }
+    if (page == CurrentBook->LastPage && CurWindow && !loading_) {
+        view_.Highlight("par" + IntToStr(n), text);
+        if (CurrentBook->LastParagraph != n) {
+            CurrentBook->LastParagraph = n;
+            ReportPlace();
+        }
+        return;
+    }
+    highlight_ = text;
+    ShowPage(page, Arrival::Paragraph, n);
+}
+
+void ReadingSession::ClearMark() {
+    if (CurWindow && !loading_) view_.Highlight("", u"");
+}
+
+void ReadingSession::GoToPercent(double percent) {
+    if (!CurrentBook) return;
+    ShowParagraph(CurrentBook->ParagraphAtPercent(percent));
+}
+
+bool ReadingSession::GoTo(const std::string& where) {
+    std::string w = where;
+    while (!w.empty() && w.back() == ' ') w.pop_back();
+    while (!w.empty() && w.front() == ' ') w.erase(0, 1);
+    // What went wrong is said in a few words, to fit the status bar.
+    const std::string bad = Messages::tr("Go to: a percent (50%) or a paragraph number");
+    if (!w.empty() && w.back() == '%') {
+        w.pop_back();
+        char* end = nullptr;
+        const double p = std::strtod(w.c_str(), &end);
+        if (w.empty() || *end || p < 0 || p > 100) {
+            status_.ShowNote(bad);
+            return false;
+        }
+        status_.ShowNote("");
+        GoToPercent(p);
+        return true;
+    }
+    int32_t n = 0;
+    if (!TryDecimalToInt(w, n) || n < 1) {
+        status_.ShowNote(bad);
+        return false;
+    }
+    const int32_t total = CurrentBook ? CurrentBook->GetIntProperty("TotalParagraphs") : 0;
+    status_.ShowNote(
+        total > 0 && n > total
+            ? Fmt(Messages::tr("The book has %d paragraphs: the last is shown"), IntToStr(total))
+            : std::string());
+    ShowParagraph(n);
+    return true;
+}
+
+bool ReadingSession::Find(const std::string& text, bool forward) {
+    if (!CurrentBook || text.empty()) return false;
+    if (text != searchText_) {
+        searchText_ = text;
+        hitParagraph_ = 0;
+    }
+    const TextMatcher matcher(text, CurrentBook->GetProperty("Charset"));
+    const int32_t from = hitParagraph_
+                             ? hitParagraph_
+                             : (TopParagraph > 0 ? TopParagraph : CurrentBook->LastParagraph);
+    const uint64_t offset = hitParagraph_ ? hitOffset_ : UINT64_MAX;
+    SearchHit hit;
+    const bool found = forward
+                           ? FindNext(*CurrentBook, matcher, std::max(from, 1), offset, hit)
+                           : FindPrevious(*CurrentBook, matcher, std::max(from, 1), offset, hit);
+    if (!found) {
+        status_.ShowNote(Messages::tr("Not found"));
+        view_.Highlight("", u"");  // the last hit is no longer marked
+        return false;
+    }
+    // A search that went past the book's end (or start) and on from the other says so.
+    const int32_t at = std::max(from, 1);
+    const bool wrapped =
+        forward ? !(hit.Paragraph > at ||
+                    (hit.Paragraph == at && (offset == UINT64_MAX || hit.Offset > offset)))
+                : !(hit.Paragraph < at ||
+                    (hit.Paragraph == at && offset != UINT64_MAX && hit.Offset < offset));
+    status_.ShowNote(!wrapped  ? std::string()
+                     : forward ? Messages::tr("Passed the end: found from the start")
+                               : Messages::tr("Passed the start: found from the end"));
+    highlight_ = Utf8ToUtf16(text);
+    ShowParagraph(hit.Paragraph);
+    hitParagraph_ = hit.Paragraph;
+    hitOffset_ = hit.Offset;
+    return true;
+}
+
+bool ReadingSession::FindAgain(bool forward) {
+    return !searchText_.empty() && Find(searchText_, forward);
+}
+
+int ReadingSession::CurrentHeading() const {
+    if (!CurrentBook || Contents.empty()) return -1;
+    const int32_t at = CurrentBook->LastParagraph;
+    auto it = std::upper_bound(Contents.begin(), Contents.end(), at,
+                               [](int32_t p, const Heading& h) { return p < h.Paragraph; });
+    return int(it - Contents.begin()) - 1;
+}
+
+void ReadingSession::ReportPlace() {
+    if (!CurrentBook) return;
+    ReadingPlace place;
+    place.Title = DisplayTitle(*CurrentBook);
+    if (place.Title == CurrentBook->FileName && place.Title.size() > 5)
+        place.Title.resize(place.Title.size() - 5);
+    const int h = CurrentHeading();
+    if (h >= 0)
+        place.Heading =
+            ToUtf8(Contents[size_t(h)].Text, CodePageOf(CurrentBook->GetProperty("Charset")));
+    place.Page = CurrentBook->LastPage;
+    place.Pages = std::max(CurrentBook->GetIntProperty("PagesCount"), 0);
+    // Percent and page from one measure: where the position lies among the pages.
+    place.Percent = Percent();
+    status_.ShowPlace(place);
+}
+
+int32_t ReadingSession::ParagraphOfId(const std::string& id) {
+    if (id.size() <= 3 || id.compare(0, 3, "par") != 0) return -1;
+    int32_t n = -1;
+    if (!TryDecimalToInt(std::string_view(id).substr(3), n)) return -1;
+    return n;
+}
+
+void ReadingSession::AskTopParagraph(std::function<void(int32_t)> answer) {
+    if (!CurDocument) return answer(-1);
+    const uint64_t asked = ++probeSerial_;
+    const uint64_t book = bookSerial_, doc = CurDocument;
+    probeAsked_ = asked;
+    probeTicks_ = 0;
+    std::weak_ptr<char> alive = alive_;
+    view_.AskIds(
+        view_.ViewWidth() / 2, ProbeY,
+        [this, alive, asked, book, doc, answer](bool ok, const std::string& atPoint,
+                                                const std::string& atTop, int32_t topCharacter) {
+            if (alive.expired()) return;
+            if (probeAsked_ == asked) probeAsked_ = 0;
+            // The book it was asked of is gone: void. The page was replaced, or
+            // a new one is on its way (the view may still answer of the old
+            // one): the new page is asked once it stands.
+            if (!Alive(book)) return;
+            if (doc != CurDocument || loading_)
+                return WhenShown([this, answer] { AskTopParagraph(answer); });
+            if (int32_t top = ParagraphOfId(atTop); top > 0) {
+                TopParagraph = top;
+                TopCharacter = topCharacter;
+            }
+            answer(ok ? ParagraphOfId(atPoint) : -1);
+        });
+}
+
+void ReadingSession::GotoParagraph(int32_t n, int32_t character) {
+    view_.ScrollParagraphIntoView("par" + IntToStr(n), character);
+}
+
+void ReadingSession::PageLoaded() {
+    CurDocument = view_.Document();
+    CurWindow = CurDocument;
+    probeAsked_ = 0;
+    loading_ = false;
+    if (RestorePosition && CurrentBook) {
+        GotoParagraph(CurrentBook->GetIntProperty("LastParagraph"),
+                      CharacterProperty(*CurrentBook));
+    } else if (arrival_ == Arrival::Paragraph && CurrentBook) {
+        GotoParagraph(arrivalParagraph_);
+        if (!highlight_.empty()) view_.Highlight("par" + IntToStr(arrivalParagraph_), highlight_);
+    } else if (arrival_ == Arrival::Bottom) {
+        view_.ScrollToBottom();
+    }
+    RestorePosition = false;
+    arrival_ = Arrival::Top;
+    highlight_.clear();
+    // A new page scrolls on from where it is shown.
+    scrollStart_ = lastScrollAt_ = Clock();
+    scrolled_ = 0;
+    tmProgress_.SetEnabled(true);
+    auto waiting = std::move(whenShown_);
+    whenShown_.clear();
+    for (auto& f : waiting) f();
+}
+
+void ReadingSession::WhenShown(std::function<void()> f) {
+    if (!loading_) return f();
+    whenShown_.push_back(std::move(f));
+}
+
+int ReadingSession::Percent() {
+    // Measured again only when the place changed: a tick that finds the reader
+    // where it was reads nothing from the book.
+    const PercentKey key{bookSerial_, CurrentBook->LastPage, CurrentBook->LastParagraph};
+    if (key != percentKey_) {
+        percentKey_ = key;
+        percent_ = CurrentBook->PositionPercent();
+    }
+    return percent_;
+}
+
+void ReadingSession::RecordParagraph(int32_t cur) {
+    const bool spoken = SpokenParagraph > 0;
+    if (spoken) cur = SpokenParagraph;
+    if (cur < 0 || !CurrentBook) return;
+    const bool moved = CurrentBook->LastParagraph != cur;
+    CurrentBook->LastParagraph = cur;
+    CurrentBook->LastCharacter = !spoken && cur == TopParagraph ? TopCharacter : 0;
+    if (moved) ReportPlace();
+    const int pct = Percent();
+    if (pct < 0) return;
+    ProgressPosition = pct;
+    if (ProgressPosition != LastPercent) {
+        LastPercent = ProgressPosition;
+        status_.RepaintProgress(ProgressPosition);
+    }
+}
+
+void ReadingSession::ProgressTick() {
+    // Page requests of the page's buttons are served first.
+    if (NextPageRequested) NextPage();
+    if (PrevPageRequested) PreviousPage();
+    NextPageRequested = false;
+    PrevPageRequested = false;
+    if (!CurrentBook) return;
+    PreloadAhead();
+    // One question at a time; one that got no answer for two seconds is given up.
+    if (probeAsked_ && ++probeTicks_ < 8) return;
+    // The reading position is the paragraph at the top edge (its first line
+    // there, or the paragraph crossing it), not the one at the probe point below
+    // it: shown again at the top, the same paragraph is read back, so the
+    // position never creeps forward from one session to the next.
+    AskTopParagraph(
+        [this](int32_t cur) { RecordParagraph(TopParagraph > 0 ? TopParagraph : cur); });
+}
+
+void ReadingSession::SetAutoScroll(bool on) {
+    scrollStart_ = lastScrollAt_ = Clock();
+    scrolled_ = 0;
+    tmScroll_.SetEnabled(on);
+}
+
+void ReadingSession::ScrollTick() {
+    if (!CurWindow || !CurrentBook) return;
+    const int64_t now = Clock();
+    const int interval = std::max<int>(1, tmScroll_.Interval());
+    if (loading_) {
+        scrollStart_ = now;  // a page being loaded does not run up pixels
+        scrolled_ = 0;
+        return;
+    }
+    // As many pixels as the time since scrolling began calls for: a late tick
+    // catches up instead of losing its pixel.
+    const int64_t due = (now - scrollStart_) / interval;
+    const int64_t step = due - scrolled_;
+    if (step <= 0) return;
+    // No more than one move a frame (60 a second): at short intervals the
+    // pixels of several ticks go in one move, the rate stays the clock's.
+    if (scrolled_ > 0 && now - lastScrollAt_ < 16) return;
+    lastScrollAt_ = now;
+    scrolled_ = due;
+    const uint64_t book = bookSerial_, doc = CurDocument;
+    std::weak_ptr<char> alive = alive_;
+    view_.ScrollBy(0, int(std::min<int64_t>(step, 10000)),
+                   [this, alive, book, doc](ScrollState st) {
+                       if (alive.expired() || !Alive(book) || doc != CurDocument || loading_)
+                           return;
+                       if (st.moved || !st.atBottom || !tmScroll_.Enabled()) return;
+                       // The end of the page: on into the next one; the end of the book: stop.
+                       if (CurrentBook->LastPage < CurrentBook->GetIntProperty("PagesCount")) {
+                           ShowPage(CurrentBook->LastPage + 1, Arrival::Top);
+                       } else {
+                           tmScroll_.SetEnabled(false);
+                           status_.AutoScrollStopped();
+                       }
+                   });
+}
+
+int ReadingSession::PageStep() {
+    return view_.ViewHeight() - 2 * StrToInt(ValueOf(OptionList, "norm_size"));
+}
+
+void ReadingSession::PageDown() {
+    if (!CurWindow) return;
+    const int step = PageStep();
+    const uint64_t book = bookSerial_, doc = CurDocument;
+    std::weak_ptr<char> alive = alive_;
+    view_.ScrollBy(0, step, [this, alive, book, doc, step](ScrollState st) {
+        if (alive.expired() || !Alive(book) || doc != CurDocument || loading_) return;
+        // Already at the bottom: on to the next page, from its top.
+        if (step > 0 && !st.moved && st.atBottom &&
+            CurrentBook->LastPage < CurrentBook->GetIntProperty("PagesCount"))
+            ShowPage(CurrentBook->LastPage + 1, Arrival::Top);
+        Jumped();
+    });
+}
+
+void ReadingSession::PageUp() {
+    if (!CurWindow) return;
+    const int step = PageStep();
+    const uint64_t book = bookSerial_, doc = CurDocument;
+    std::weak_ptr<char> alive = alive_;
+    view_.ScrollBy(0, -step, [this, alive, book, doc, step](ScrollState st) {
+        if (alive.expired() || !Alive(book) || doc != CurDocument || loading_) return;
+        // Already at the top: back to the previous page, shown from its end.
+        if (step > 0 && !st.moved && st.atTop && CurrentBook->LastPage > 1)
+            ShowPage(CurrentBook->LastPage - 1, Arrival::Bottom);
+        Jumped();
+    });
+}
+
+void ReadingSession::ShowPageMessage(const std::u16string& text) {
+    if (text == u"PrevPage") PrevPageRequested = true;
+    if (text == u"NextPage") NextPageRequested = true;
+}
+
+void ReadingSession::NextPage() {
+    if (!CurrentBook) return;
+    const int32_t n = CurrentBook->LastPage;
+    // At the last page the page is shown again.
+    ShowPage(n < CurrentBook->GetIntProperty("PagesCount") ? n + 1 : n, Arrival::Top);
+    Jumped();
+}
+
+void ReadingSession::PreviousPage() {
+    if (!CurrentBook) return;
+    const int32_t n = CurrentBook->LastPage;
+    ShowPage(n > 1 ? n - 1 : n, Arrival::Top);
+    Jumped();
+}

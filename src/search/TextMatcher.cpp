@@ -1,0 +1,449 @@
+#include "search/TextMatcher.h"
+
+#include <algorithm>
+#include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "book/BodyLines.h"
+#include "text/Charsets.h"
+
+namespace {
+
+bool Blank(char32_t c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == 0xA0;
+}
+
+// The folded form of a two-byte UTF-8 sequence (Latin-1 and Cyrillic letters);
+// false when the pair is no letter of those.
+bool FoldPair(unsigned char lead, unsigned char trail, unsigned char& l2, unsigned char& t2) {
+    char32_t c = char32_t((lead & 0x1F) << 6 | (trail & 0x3F));
+    char32_t f = FoldCase(c);
+    if (f == c) return false;
+    l2 = static_cast<unsigned char>(0xC0 | (f >> 6));
+    t2 = static_cast<unsigned char>(0x80 | (f & 0x3F));
+    return true;
+}
+
+}  // namespace
+
+TextMatcher::TextMatcher(const std::string& text, const std::string& charset) {
+    const CodePage cp = CodePageOf(charset);
+    utf8_ = cp == CodePage::Utf8;
+    for (int b = 0; b < 256; ++b) {
+        unsigned char out = static_cast<unsigned char>(b);
+        if (b < 0x80 || !utf8_) {
+            std::string one(1, char(b));
+            size_t i = 0;
+            char32_t c = DecodeChar(one, i, utf8_ ? CodePage::Win1252 : cp);
+            if (Blank(c)) {
+                out = ' ';
+            } else if (!EncodeChar(FoldCase(c), utf8_ ? CodePage::Win1252 : cp, out) ||
+                       (utf8_ && b >= 0x80)) {
+                out = static_cast<unsigned char>(b);
+            }
+        }
+        fold_[b] = out;
+    }
+    // The needle, written as the book writes its text, folded, blanks collapsed.
+    std::string needle;
+    bool lastBlank = false;
+    for (size_t i = 0; i < text.size();) {
+        char32_t c = FoldCase(DecodeChar(text, i, CodePage::Utf8));
+        if (Blank(c)) {
+            if (!lastBlank && !needle.empty()) needle += ' ';
+            lastBlank = true;
+            continue;
+        }
+        lastBlank = false;
+        if (utf8_) {
+            AppendUtf8(needle, c);
+        } else {
+            unsigned char b;
+            if (!EncodeChar(c, cp, b)) return;  // no such character in this book
+            needle += char(fold_[b]);
+        }
+    }
+    while (!needle.empty() && needle.back() == ' ') needle.pop_back();
+    needle_ = needle;
+    // A byte that is plain text or a blank (no tag, no reference, no letter of
+    // two bytes to fold) and folds to something else than the needle's first
+    // (which is never a blank).
+    for (int b = 0; b < 256; ++b) {
+        const bool special =
+            b == '<' || b == '&' || (utf8_ && (b == 0xC2 || b == 0xC3 || b == 0xD0 || b == 0xD1));
+        skip_[b] =
+            !needle_.empty() && !special && fold_[b] != static_cast<unsigned char>(needle_[0]);
+        plain_[b] = !special;
+        pairOf_[b] = -1;
+    }
+    if (utf8_) {
+        const unsigned char leads[] = {0xC2, 0xC3, 0xD0, 0xD1};
+        for (int l = 0; l < 4; ++l) {
+            pairOf_[leads[l]] = l;
+            for (int t = 0; t < 64; ++t) {
+                unsigned char l2 = leads[l], t2 = static_cast<unsigned char>(0x80 + t);
+                if (l2 == 0xC2 && t2 == 0xA0) {
+                    pair_[l][t] = 0;
+                    continue;
+                }
+                FoldPair(leads[l], static_cast<unsigned char>(0x80 + t), l2, t2);
+                pair_[l][t] = uint16_t(l2 << 8 | t2);
+            }
+        }
+    }
+    if (utf8_ && !needle_.empty()) {
+        const auto n0 = static_cast<unsigned char>(needle_[0]);
+        const int n1 = needle_.size() > 1 ? static_cast<unsigned char>(needle_[1]) : -1;
+        for (int l = 0; l < 4; ++l)
+            for (int t = 0; t < 64; ++t) {
+                const uint16_t f = pair_[l][t];
+                pairSkip_[l][t] = f == 0                                              ? 2
+                                  : ((f >> 8) != n0 || (n1 >= 0 && (f & 0xFF) != n1)) ? 1
+                                                                                      : 0;
+            }
+    }
+    // The quick pass: the bytes a match can begin with, and the second
+    // character's after them.
+    if (!needle_.empty()) {
+        const auto n0 = static_cast<unsigned char>(needle_[0]);
+        auto variants = [&](size_t at, unsigned char* keys, int& count) {
+            count = 0;
+            const auto c = static_cast<unsigned char>(needle_[at]);
+            if (c == ' ' || c == '<' || c == '>' || c == '&') return 0;
+            if (utf8_ && c >= 0x80) {
+                // A two-byte letter: the trail bytes of its cases (their leads checked after).
+                if (at + 1 >= needle_.size()) return 0;
+                const uint16_t pair =
+                    uint16_t(c << 8 | static_cast<unsigned char>(needle_[at + 1]));
+                for (int l = 0; l < 4; ++l)
+                    for (int t = 0; t < 64; ++t)
+                        if (pair_[l][t] == pair) {
+                            const auto key = static_cast<unsigned char>(0x80 + t);
+                            if (std::find(keys, keys + count, key) != keys + count) continue;
+                            if (count == 4) return count = 0, 0;
+                            keys[count++] = key;
+                        }
+                return count ? 2 : 0;
+            }
+            for (int b = 0; b < 256; ++b) {
+                if (fold_[b] != c || b == '<' || b == '&' || (utf8_ && b >= 0x80)) continue;
+                if (count == 4) return count = 0, 0;
+                keys[count++] = static_cast<unsigned char>(b);
+            }
+            return count ? 1 : 0;
+        };
+        const int firstLength = variants(0, keyA_, nA_);
+        if (firstLength == 2)
+            firstPair_ = uint16_t(n0 << 8 | static_cast<unsigned char>(needle_[1]));
+        if (nA_ && size_t(firstLength) < needle_.size()) {
+            const int secondLength = variants(size_t(firstLength), keyB_, nB_);
+            dB_ = secondLength;  // the second character's last byte, after the first's
+        }
+    }
+    fail_.assign(needle_.size(), 0);
+    for (size_t i = 1, k = 0; i < needle_.size(); ++i) {
+        while (k > 0 && needle_[i] != needle_[k]) k = fail_[k - 1];
+        if (needle_[i] == needle_[k]) ++k;
+        fail_[i] = k;
+    }
+}
+
+size_t TextMatcher::NextStop(const unsigned char* bytes, size_t i, size_t n) const {
+    const size_t reach = nB_ ? size_t(dB_) : 0;  // the bytes looked at after a candidate
+    auto stopsAt = [&](size_t p) {
+        const unsigned char b = bytes[p];
+        if (b == '<' || b == '&') return true;
+        if (std::find(keyA_, keyA_ + nA_, b) == keyA_ + nA_) return false;
+        // The second character beyond the piece: looked at when it comes.
+        return !nB_ || p + reach >= n ||
+               std::find(keyB_, keyB_ + nB_, bytes[p + reach]) != keyB_ + nB_;
+    };
+#if defined(__SSE2__)
+    const __m128i lt = _mm_set1_epi8('<'), amp = _mm_set1_epi8('&');
+    __m128i a[4], b[4];
+    for (int k = 0; k < 4; ++k) {
+        a[k] = _mm_set1_epi8(char(keyA_[k < nA_ ? k : 0]));
+        b[k] = _mm_set1_epi8(char(keyB_[k < nB_ ? k : 0]));
+    }
+    while (i + 16 + reach <= n) {
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+        __m128i ma = _mm_cmpeq_epi8(c, a[0]);
+        for (int k = 1; k < nA_; ++k) ma = _mm_or_si128(ma, _mm_cmpeq_epi8(c, a[k]));
+        if (nB_) {
+            const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i + reach));
+            __m128i mb = _mm_cmpeq_epi8(d, b[0]);
+            for (int k = 1; k < nB_; ++k) mb = _mm_or_si128(mb, _mm_cmpeq_epi8(d, b[k]));
+            ma = _mm_and_si128(ma, mb);
+        }
+        ma = _mm_or_si128(ma, _mm_or_si128(_mm_cmpeq_epi8(c, lt), _mm_cmpeq_epi8(c, amp)));
+        if (const int mask = _mm_movemask_epi8(ma))
+            return i + size_t(__builtin_ctz(unsigned(mask)));
+        i += 16;
+    }
+#endif
+    for (; i < n; ++i)
+        if (stopsAt(i)) return i;
+    return n;
+}
+
+void TextMatcher::Scan(BookFile& book, uint64_t from,
+                       const std::function<bool(const SearchHit&)>& hit) const {
+    if (needle_.empty()) return;
+    const size_t m = needle_.size();
+    struct MatchStart {
+        uint64_t offset;
+        int32_t paragraph;
+    };
+    std::vector<MatchStart> ring(m);
+    uint64_t emitted = 0;
+    size_t k = 0;
+    int32_t paragraph = 0;
+    bool lastBlank = true, stop = false;
+    std::string tag, entity;
+    bool inTag = false;
+    uint64_t entityAt = 0;
+    int lead = -1;
+    uint64_t leadAt = 0;
+
+    auto emit = [&](unsigned char b, uint64_t at) {
+        if (b == ' ') {
+            if (lastBlank) return;
+            lastBlank = true;
+        } else {
+            lastBlank = false;
+        }
+        ring[emitted % m] = {at, paragraph};
+        ++emitted;
+        while (k > 0 && static_cast<unsigned char>(needle_[k]) != b) k = fail_[k - 1];
+        if (static_cast<unsigned char>(needle_[k]) == b) ++k;
+        if (k == m) {
+            const MatchStart& s = ring[(emitted - m) % m];
+            if (!hit({s.paragraph, s.offset})) stop = true;
+            k = fail_[k - 1];
+        }
+    };
+    // A byte of plain text (no tag, no reference).
+    auto plain = [&](unsigned char b, uint64_t at) {
+        if (utf8_) {
+            if (lead >= 0) {
+                unsigned char l2, t2;
+                const auto l = static_cast<unsigned char>(lead);
+                lead = -1;
+                if (l == 0xC2 && b == 0xA0) return emit(' ', leadAt);
+                if (FoldPair(l, b, l2, t2)) {
+                    emit(l2, leadAt);
+                    return emit(t2, at);
+                }
+                emit(l, leadAt);
+                // b may begin a pair of its own
+            }
+            if (b == 0xC2 || b == 0xC3 || b == 0xD0 || b == 0xD1) {
+                lead = b;
+                leadAt = at;
+                return;
+            }
+        }
+        emit(fold_[b], at);
+    };
+    auto flushLead = [&] {
+        if (lead >= 0) {
+            emit(static_cast<unsigned char>(lead), leadAt);
+            lead = -1;
+        }
+    };
+
+    uint64_t offset = from;
+    book.ReadBodyText(
+        [&](std::string_view piece) {
+            if (stop) return;
+            const auto* bytes = reinterpret_cast<const unsigned char*>(piece.data());
+            for (size_t i = 0; i < piece.size() && !stop; ++i, ++offset) {
+                // Between matches, the bytes that can neither begin one nor
+                // change the state are passed over at once.
+                if (k == 0 && !inTag && lead < 0 && entity.empty() && nA_) {
+                    // No match begins before the next stop: a letter of two
+                    // bytes is met at its lead, which must be the first's own.
+                    size_t j = i;
+                    const size_t n = piece.size();
+                    for (;;) {
+                        j = NextStop(bytes, j, n);
+                        if (j < n && bytes[j] == '<') {
+                            // A tag whole in the piece is read at once: a paragraph's
+                            // tag gives the paragraph of what follows.
+                            const auto* close = static_cast<const unsigned char*>(
+                                std::memchr(bytes + j, '>', std::min<size_t>(n - j, 64)));
+                            if (!close) break;
+                            const size_t end = size_t(close - bytes) + 1;
+                            std::string_view cls;
+                            size_t textAt = 0;
+                            if (const int32_t p = ParagraphTagOf(
+                                    std::string_view(reinterpret_cast<const char*>(bytes) + j,
+                                                     end - j),
+                                    cls, textAt))
+                                paragraph = p;
+                            j = end;
+                            continue;
+                        }
+                        if (j == n || !firstPair_ || bytes[j] == '&') break;
+                        if (j == i) break;  // no lead before it here: read as it comes
+                        const int l = pairOf_[bytes[j - 1]];
+                        if (l >= 0 && pair_[l][bytes[j] - 0x80] == firstPair_) {
+                            --j;
+                            break;
+                        }
+                        ++j;
+                    }
+                    if (j > i) {
+                        lastBlank = false;
+                        offset += j - i;
+                        i = j;
+                        if (i == piece.size()) break;
+                    }
+                } else if (k == 0 && !inTag && lead < 0 && entity.empty()) {
+                    size_t j = i;
+                    bool blank = lastBlank;
+                    const size_t n = piece.size();
+                    const int n1 = needle_.size() > 1 ? static_cast<unsigned char>(needle_[1]) : -1;
+                    for (;;) {
+                        while (j < n && skip_[bytes[j]]) blank = fold_[bytes[j++]] == ' ';
+                        if (j + 1 >= n) break;
+                        const auto b0 = bytes[j], b1 = bytes[j + 1];
+                        if (utf8_ && pairOf_[b0] >= 0 && (b1 & 0xC0) == 0x80) {
+                            // A letter of two bytes that cannot begin a match.
+                            const uint8_t what = pairSkip_[pairOf_[b0]][b1 - 0x80];
+                            if (!what) break;
+                            blank = what == 2;  // 2: a no-break space
+                            j += 2;
+                            continue;
+                        }
+                        // The needle's first byte, but not its second after it.
+                        if (n1 >= 0 && plain_[b0] && plain_[b1] && fold_[b1] != n1 &&
+                            !(fold_[b1] == ' ' && n1 == ' ')) {
+                            blank = false;
+                            ++j;
+                            continue;
+                        }
+                        break;
+                    }
+                    if (j > i) {
+                        lastBlank = blank;
+                        offset += j - i;
+                        i = j;
+                        if (i == piece.size()) break;
+                    }
+                }
+                const auto b = bytes[i];
+                if (inTag) {
+                    if (b != '>' && tag.size() < 64) {
+                        tag += char(b);
+                        continue;
+                    }
+                    inTag = false;
+                    // A paragraph tag begins a paragraph: no match runs across it.
+                    tag += '>';
+                    std::string_view cls;
+                    size_t textAt = 0;
+                    if (const int32_t n = ParagraphTagOf(tag, cls, textAt)) {
+                        paragraph = n;
+                        k = 0;
+                        lastBlank = true;
+                    }
+                    continue;
+                }
+                if (!entity.empty()) {
+                    // A reference is "&", letters, ";": "&lt;", "&gt;", "&amp;".
+                    // Any other byte ends it as text and is read as itself (a
+                    // tag, a line end, another "&").
+                    const bool name = (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z');
+                    if (name && entity.size() < 4) {
+                        entity += char(b);
+                        continue;
+                    }
+                    std::string bytes;
+                    bytes.swap(entity);
+                    if (b == ';') {
+                        bytes += ';';
+                        if (const char shown = EscapedChar(bytes)) {
+                            emit(static_cast<unsigned char>(shown), entityAt);
+                            continue;
+                        }
+                        for (size_t j = 0; j < bytes.size(); ++j)
+                            plain(static_cast<unsigned char>(bytes[j]), entityAt + j);
+                        continue;
+                    }
+                    for (size_t j = 0; j < bytes.size(); ++j)
+                        plain(static_cast<unsigned char>(bytes[j]), entityAt + j);
+                }
+                if (b == '<') {
+                    flushLead();
+                    inTag = true;
+                    tag = "<";
+                } else if (b == '&') {
+                    flushLead();
+                    entity = "&";
+                    entityAt = offset;
+                } else {
+                    plain(b, offset);
+                }
+            }
+        },
+        from);
+}
+
+namespace {
+
+// The body offset of the page holding paragraph n.
+uint64_t StartOf(BookFile& book, int32_t paragraph) {
+    return book.PageOffset(book.PageOfParagraph(paragraph));
+}
+
+}  // namespace
+
+bool FindNext(BookFile& book, const TextMatcher& m, int32_t paragraph, uint64_t offset,
+              SearchHit& found) {
+    if (!m.Valid()) return false;
+    auto after = [&](const SearchHit& h) {
+        return h.Paragraph > paragraph ||
+               (h.Paragraph == paragraph && (offset == UINT64_MAX || h.Offset > offset));
+    };
+    bool got = false;
+    m.Scan(book, StartOf(book, paragraph), [&](const SearchHit& h) {
+        if (!after(h)) return true;
+        found = h;
+        got = true;
+        return false;
+    });
+    if (got) return true;
+    // On from the start of the book.
+    m.Scan(book, 0, [&](const SearchHit& h) {
+        found = h;
+        got = true;
+        return false;
+    });
+    return got;
+}
+
+bool FindPrevious(BookFile& book, const TextMatcher& m, int32_t paragraph, uint64_t offset,
+                  SearchHit& found) {
+    if (!m.Valid()) return false;
+    auto before = [&](const SearchHit& h) {
+        return h.Paragraph < paragraph ||
+               (h.Paragraph == paragraph && offset != UINT64_MAX && h.Offset < offset);
+    };
+    bool got = false, last = false;
+    SearchHit lastHit;
+    m.Scan(book, 0, [&](const SearchHit& h) {
+        if (before(h)) {
+            found = h;
+            got = true;
+        }
+        lastHit = h;
+        last = true;
+        return true;
+    });
+    if (got) return true;
+    if (last) found = lastHit;  // on from the end of the book
+    return last;
+}

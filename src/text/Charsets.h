@@ -1,0 +1,59 @@
+// The single-byte code pages a book may be written in, and UTF-8: decoding to
+// Unicode, letter case for Latin and Cyrillic, and UTF-8 output. Books keep
+// their bytes; this is for the decisions and displays that need characters.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+enum class CodePage { Utf8, Cp866, Win1251, Win1252, Koi8r, Cp437 };
+
+// The code page of a charset name as books carry it ("UTF-8", "cp866",
+// "windows-1251", "KOI8-R", "Windows-1252", ...), without regard to case; any other name
+// reads as Windows-1252.
+CodePage CodePageOf(std::string_view charset);
+// A charset a page can be declared in and read right: UTF-8 or one of the
+// single-byte sets that keep ASCII as it is (without regard to case). A
+// stateful or multi-byte one (ISO-2022, UTF-16) would make markup unreadable.
+bool IsKnownCharset(std::string_view charset);
+
+// The character at s[i], advancing i past it. A byte that does not begin a valid
+// UTF-8 sequence decodes as U+FFFD and advances by one.
+char32_t DecodeChar(std::string_view s, size_t& i, CodePage cp);
+// s without the blanks around it: spaces, tabs and no-break spaces.
+std::string_view TrimBlanks(std::string_view s, CodePage cp);
+// The number of characters in s.
+size_t CharCount(std::string_view s, CodePage cp);
+// The UTF-8 continuation bytes (10xxxxxx) in s: its bytes less its characters.
+size_t Utf8ContinuationBytes(std::string_view s);
+void AppendUtf8(std::string& out, char32_t c);
+std::string ToUtf8(std::string_view s, CodePage cp);
+std::u16string Utf8ToUtf16(std::string_view utf8);
+// A single-byte page's byte for a character, or false when the page has none.
+bool EncodeChar(char32_t c, CodePage cp, unsigned char& out);
+
+// Letters of the Latin and Cyrillic alphabets.
+bool IsLetter(char32_t c);
+bool IsUpper(char32_t c);
+bool IsLower(char32_t c);
+char32_t ToLower(char32_t c);
+// Lower case and ё as е: the folding searches and comparisons use.
+char32_t FoldCase(char32_t c);
+// Folds s to lower case in UTF-8.
+std::string FoldToUtf8(std::string_view s, CodePage cp);
+
+// UTF-16 text, in either byte order, turned into UTF-8 as it is read, piece by
+// piece. Surrogate pairs become one character; anything that is not valid
+// UTF-16 (a lone surrogate, an odd last byte) becomes U+FFFD.
+class Utf16Decoder {
+  public:
+    explicit Utf16Decoder(bool bigEndian) : bigEndian_(bigEndian) {}
+    void Feed(const char* data, size_t size, std::string& out);
+    void Finish(std::string& out);
+
+  private:
+    bool bigEndian_;
+    int pendingByte_ = -1;  // the first byte of a unit split between pieces
+    char32_t highSurrogate_ = 0;
+};

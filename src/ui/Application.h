@@ -1,0 +1,54 @@
+// The application object: one standard error box for whatever escapes an event
+// handler, and the message boxes core code asks for.
+#pragma once
+
+#include <QLocale>
+
+#include <QApplication>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// Shows text in the standard error box (or hands it to ErrorBoxHook when set).
+void ShowErrorBox(const std::string& text);
+// A box's text made to fit a screen: a line of more than 300 characters keeps
+// its start and end around an ellipsis, and more than 20 lines end in one.
+QString FitForBox(const QString& text);
+// Shows an information message box (or hands it to MessageBoxHook when set).
+void ShowMessageBox(const std::string& text);
+// Asks a Yes/No question, No the default; true for Yes (or asks ConfirmHook when set).
+bool AskYesNo(const std::string& text);
+
+// Tests set these so that no box waits for a click.
+extern std::function<void(const std::string&)> ErrorBoxHook;
+extern std::function<void(const std::string&)> MessageBoxHook;
+extern std::function<bool(const std::string&)> ConfirmHook;
+
+// Every dialog opens centred on the main window (on a bare X server nothing
+// else places it), and never larger than the screen.
+void CentreDialogsOn(QWidget* main);
+
+class QMimeData;
+// The local files a drop carries (a file manager's URL list), as paths.
+std::vector<std::string> LocalFilesOf(const QMimeData* data);
+
+// Chooses how the view's frames reach the screen; call before the application
+// object exists.
+void PrepareRendering();
+// The program's language follows the desktop's: Russian on a Russian desktop
+// (LANG=ru_RU.UTF-8), English otherwise. Installs the translation of the
+// windows, of Qt's own dialogs and of the lower layers' messages, and chooses
+// the guide's edition; a locale of another language takes them away again.
+// Returns the language: "ru" or "en".
+std::string InstallTranslation(const QLocale& locale);
+
+// On SIGTERM, SIGINT or SIGHUP (a logout, a kill, Ctrl+C) the program closes its
+// main window as "Exit" would, so the reading position and the options are saved.
+void InstallQuitSignals(std::function<void()> quit);
+
+class Application : public QApplication {
+  public:
+    Application(int& argc, char** argv);
+    bool notify(QObject* receiver, QEvent* event) override;
+};

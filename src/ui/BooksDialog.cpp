@@ -1,0 +1,314 @@
+#include "ui/BooksDialog.h"
+
+#include <QActionGroup>
+#include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QStatusBar>
+#include <QTextDocument>
+#include <QTimer>
+#include <QToolBar>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <unistd.h>
+
+#include "convert/Converter.h"
+#include "library/Library.h"
+#include "options/Options.h"
+#include "ui/Application.h"
+#include "ui/ArchiveDialog.h"
+#include "ui/ProgressWindow.h"
+
+BooksDialog* frmBooks = nullptr;
+std::function<std::string()> BooksDialog::OpenFileHook;
+
+BooksDialog::BooksDialog() {
+    frmBooks = this;
+    setWindowTitle(tr("My Books"));
+    resize(544, 375);
+    Books = std::make_unique<BookList>(BooksFolder());
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    auto* bar = new QToolBar(this);
+    bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    QFont nf("Liberation Sans Narrow");
+    nf.setPixelSize(12);
+    bar->setFont(nf);
+    connect(bar->addAction(tr("Browse")), &QAction::triggered, this, [this] {
+        try {
+            AddFromFile();
+        } catch (const std::exception& e) {
+            ShowErrorBox(e.what());
+        }
+    });
+    connect(bar->addAction(tr("Delete")), &QAction::triggered, this, [this] { DeleteSelected(); });
+    layout->addWidget(bar);
+    bookTree = new QTreeWidget(this);
+    bookTree->setRootIsDecorated(false);
+    bookTree->setSelectionMode(QAbstractItemView::SingleSelection);
+    bookTree->setSelectionBehavior(QAbstractItemView::SelectRows);
+    bookTree->setHeaderLabels({tr("Title"), tr("Author"), tr("Read")});
+    bookTree->header()->setSectionsClickable(false);
+    bookTree->header()->setStretchLastSection(false);
+    bookTree->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    bookTree->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    bookTree->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+    bookTree->setToolTip(tr("DoubleClick to Open"));
+    QFont lf("Liberation Sans");
+    lf.setPixelSize(15);
+    bookTree->setFont(lf);
+    bookTree->installEventFilter(this);
+    connect(bookTree, &QTreeWidget::itemDoubleClicked, this, [this] { ChooseSelected(); });
+    layout->addWidget(bookTree, 1);
+    setAcceptDrops(true);
+    auto* status = new QStatusBar(this);
+    status->setSizeGripEnabled(false);
+    layout->addWidget(status);
+}
+
+void BooksDialog::ScanAndReport() {
+    Books->ScanFolder();
+    for (const auto& m : Books->Errors) ShowMessageBox(m);
+}
+
+void BooksDialog::showEvent(QShowEvent* e) {
+    QDialog::showEvent(e);
+    SelectedBook = nullptr;
+    ScanAndReport();
+    Books->SortByTitle();
+    FillList();
+    bookTree->setFocus();
+}
+
+bool BooksDialog::eventFilter(QObject* o, QEvent* e) {
+    if (o == bookTree && e->type() == QEvent::KeyPress) {
+        auto* k = static_cast<QKeyEvent*>(e);
+        if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) {
+            ChooseSelected();  // Enter acts exactly as a double-click
+            return true;
+        }
+    }
+    return QDialog::eventFilter(o, e);
+}
+
+void BooksDialog::FillList() {
+    bookTree->clear();
+    auto text = [](const std::string& s) {
+        return QString::fromUtf8(s.data(), qsizetype(s.size()));
+    };
+    const std::string reading = CurrentBookName ? CurrentBookName() : std::string();
+    for (size_t i = 0; i < Books->Count(); ++i) {
+        const BookFile& b = Books->GetBook(i);
+        auto* item = new QTreeWidgetItem(bookTree);
+        item->setText(0, text(DisplayTitle(b)));
+        item->setText(1, text(DisplayAuthor(b)));
+        const int read = !reading.empty() && b.FileName == reading && CurrentBookPercent
+                             ? CurrentBookPercent()
+                             : ReadPercent(b);
+        item->setText(2, read < 0 ? QString() : QString("%1%").arg(read));
+        item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+        item->setToolTip(0, Qt::convertFromPlainText(text(b.FileName)));
+    }
+    // The book being read is the row selected; else the first.
+    const long current = CurrentBookName ? Books->IndexOf(CurrentBookName()) : -1;
+    if (current >= 0)
+        bookTree->setCurrentItem(bookTree->topLevelItem(int(current)));
+    else if (bookTree->topLevelItemCount() > 0)
+        bookTree->setCurrentItem(bookTree->topLevelItem(0));
+}
+
+void BooksDialog::Rebuild() {
+    SelectedBook = nullptr;
+    ScanAndReport();
+    Books->SortByTitle();
+    FillList();
+}
+
+void BooksDialog::FillLayoutMenu(QMenu* menu, const std::string& layout,
+                                 const std::function<void(const Layout::Shape*)>& choose) {
+    static const std::pair<const char*, int> choices[] = {
+        {QT_TR_NOOP("automatic"), -1},
+        {QT_TR_NOOP("classic"), Layout::Classic},
+        {QT_TR_NOOP("one per line"), Layout::Lines},
+        {QT_TR_NOOP("margin"), Layout::Margin},
+        {QT_TR_NOOP("verse"), Layout::Verse},
+        {QT_TR_NOOP("wrapped prose"), Layout::Wrapped}};
+    // The layout the book is read with now; "automatic" is a way to choose, not one.
+    const std::string now = layout.substr(0, layout.find(' '));
+    Layout::Shape current = Layout::Classic;
+    const bool known = Layout::FromName(now, current);
+    auto* group = new QActionGroup(menu);
+    for (const auto& [name, kind] : choices) {
+        QAction* a = menu->addAction(tr(name));
+        if (kind >= 0) {
+            a->setCheckable(true);
+            a->setChecked(known && kind == int(current));
+            group->addAction(a);
+        }
+        QObject::connect(a, &QAction::triggered, menu, [choose, kind = kind] {
+            const Layout::Shape k = Layout::Shape(kind);
+            try {
+                choose(kind < 0 ? nullptr : &k);
+            } catch (const std::exception& e) {
+                ShowErrorBox(e.what());
+            }
+        });
+    }
+}
+
+void BooksDialog::contextMenuEvent(QContextMenuEvent* e) {
+    QTreeWidgetItem* item = bookTree->currentItem();
+    if (!item || !item->isSelected()) return;
+    const BookFile& b = Books->GetBook(size_t(bookTree->indexOfTopLevelItem(item)));
+    QMenu menu(this);
+    FillLayoutMenu(menu.addMenu(tr("Paragraphs")), b.GetProperty("Layout"),
+                   [this](const Layout::Shape* kind) { RebuildSelected(kind); });
+    menu.exec(e->globalPos());
+}
+
+void BooksDialog::RebuildSelected(const Layout::Shape* kind) {
+    QTreeWidgetItem* item = bookTree->currentItem();
+    if (!item || !item->isSelected()) return;
+    RebuildBookFile(Books->GetBook(size_t(bookTree->indexOfTopLevelItem(item))).FileName, kind);
+}
+
+void BooksDialog::RebuildBookFile(const std::string& name, const Layout::Shape* kind) {
+    const bool wasOpen = OnReleasingBook && OnReleasingBook(name);
+    try {
+        BookFile book(BooksFolder());
+        book.FileName = name;
+        book.LoadFromBookFile();
+        RebuildBook(book, kind);
+        book.SaveToBookFile();
+    } catch (...) {
+        if (wasOpen && OnBookRewritten) OnBookRewritten(name);
+        Rebuild();
+        throw;
+    }
+    if (wasOpen && OnBookRewritten) OnBookRewritten(name);
+    Rebuild();
+}
+
+std::string BooksDialog::AskForFile() {
+    if (OpenFileHook) return OpenFileHook();
+    QString f = QFileDialog::getOpenFileName(
+        this, tr("Browse"), QString::fromStdString(ProgramFolder),
+        tr("Texts and Archives (*.txt *.zip);;Text Files (*.txt);;ZIP archives (*.zip)"));
+    return f.toStdString();
+}
+
+void BooksDialog::AddFromFile() {
+    std::string f = AskForFile();
+    if (f.empty()) return;
+    SelectedBook = nullptr;
+    AddToLibrary(f, false);
+}
+
+std::string BooksDialog::AddToLibrary(std::string f, bool reuse) {
+    bool extracted = false;
+    std::string member;
+    const std::string archive = f;
+    // An archive by its name in any letter case, or by its first bytes.
+    if (LooksLikeArchive(f)) {
+        frmArcView->ArchiveFileName = f;
+        frmArcView->LoadArchive();
+        // Closed without a choice: the user's answer, nothing to say.
+        if (frmArcView->exec() != QDialog::Accepted) return {};
+        f = frmArcView->ExtractedFileName;
+        member = frmArcView->ExtractedMember;
+        extracted = true;
+    }
+    std::string name;
+    try {
+        // The progress window shows only while a text is converted.
+        struct ShownRows : ConversionProgress {
+            bool begun = false;
+            void StageStarted(const std::string& m) override {
+                if (!begun) frmTextProcessor->Begin();
+                begun = true;
+                frmTextProcessor->StageStarted(m);
+            }
+            void StageProgress(double f) override { frmTextProcessor->StageProgress(f); }
+        } progress;
+        name =
+            AddTextToLibrary(f, BooksFolder(), archive, member, &progress, nullptr, reuse).FileName;
+        frmTextProcessor->End();
+    } catch (...) {
+        // Nothing was saved; the progress window closes and the list drops the
+        // half-converted record before the error is shown.
+        frmTextProcessor->End();
+        if (extracted) ::unlink(f.c_str());
+        Rebuild();
+        throw;
+    }
+    // The text taken out of an archive has served its purpose.
+    if (extracted) ::unlink(f.c_str());
+    Rebuild();
+    return name;
+}
+
+void BooksDialog::DeleteSelected() {
+    QTreeWidgetItem* item = bookTree->currentItem();
+    if (!item || !item->isSelected()) return;
+    int index = bookTree->indexOfTopLevelItem(item);
+    if (!AskYesNo(tr("Delete the book \"%1\" and its reading position?")
+                      .arg(item->text(0))
+                      .toStdString()))
+        return;
+    BookFile& book = Books->GetBook(size_t(index));
+    // The reader lets go of the book first, so that nothing writes it back.
+    if (OnDeletingBook) OnDeletingBook(book.FileName);
+    try {
+        book.DeleteBookFile();
+        ForgetRecentBook(book.FileName);
+    } catch (const std::exception& e) {
+        ShowMessageBox(e.what());
+    }
+    Rebuild();
+}
+
+void BooksDialog::dragEnterEvent(QDragEnterEvent* e) {
+    if (!LocalFilesOf(e->mimeData()).empty()) e->acceptProposedAction();
+}
+
+void BooksDialog::dragMoveEvent(QDragMoveEvent* e) {
+    if (!LocalFilesOf(e->mimeData()).empty()) e->acceptProposedAction();
+}
+
+void BooksDialog::dropEvent(QDropEvent* e) {
+    std::vector<std::string> files = LocalFilesOf(e->mimeData());
+    if (files.empty()) return;
+    e->acceptProposedAction();
+    // The drop ends before the work (and its windows) begins.
+    QTimer::singleShot(0, this, [this, files] { AddDropped(files); });
+}
+
+void BooksDialog::AddDropped(const std::vector<std::string>& files) {
+    std::string first;
+    for (size_t i = 0; i < files.size(); ++i) {
+        try {
+            const std::string name = AddToLibrary(files[i], true);
+            if (i == 0) first = name;
+        } catch (const std::exception& ex) {
+            ShowErrorBox(ex.what());
+        }
+    }
+    const long row = first.empty() ? -1 : Books->IndexOf(first);
+    if (row < 0) return;
+    SelectedBook = &Books->GetBook(size_t(row));
+    accept();
+}
+
+void BooksDialog::ChooseSelected() {
+    QTreeWidgetItem* item = bookTree->currentItem();
+    if (!item || !item->isSelected()) return;
+    SelectedBook = &Books->GetBook(size_t(bookTree->indexOfTopLevelItem(item)));
+    accept();
+}

@@ -1,0 +1,80 @@
+// The "My Books" window: the books of MyBooks/ by title; adds books from text
+// files and ZIP archives, deletes them, and hands the chosen one back.
+#pragma once
+
+#include <QCoreApplication>
+
+#include <QDialog>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "book/BookFile.h"
+#include "convert/Paragraphs.h"
+
+class QTreeWidget;
+
+class QMenu;
+
+class BooksDialog : public QDialog {
+    Q_DECLARE_TR_FUNCTIONS(BooksDialog)
+
+  public:
+    BooksDialog();
+    std::unique_ptr<BookList> Books;
+    BookFile* SelectedBook = nullptr;
+    QTreeWidget* bookTree = nullptr;
+
+    void FillList();
+    void AddFromFile();
+    // Takes a text or a ZIP archive (through the archive window) into the
+    // library and returns the book's file name; empty when the archive window
+    // was left without a choice. reuse: a file converted before and unchanged
+    // since (its "Source") is not converted again, its book is returned.
+    std::string AddToLibrary(std::string path, bool reuse);
+    void DeleteSelected();
+    void ChooseSelected();
+
+    // The file dialog's answer; tests set it so that no dialog waits.
+    static std::function<std::string()> OpenFileHook;
+    // Told before a book file is deleted, so that the reader lets go of it.
+    std::function<void(const std::string& fileName)> OnDeletingBook;
+    // Told before and after a book file is rewritten (its paragraphs built
+    // anew): the reader saves and lets go of it, then opens it again.
+    std::function<bool(const std::string& fileName)> OnReleasingBook;
+    std::function<void(const std::string& fileName)> OnBookRewritten;
+    // The book being read, whose row is selected when the list is filled.
+    std::function<std::string()> CurrentBookName;
+    // How far the book being read is read now (its file holds the last save's).
+    std::function<int()> CurrentBookPercent;
+
+    // Builds the selected book's paragraphs anew in another layout (null: decided again).
+    void RebuildSelected(const Layout::Shape* kind);
+    // The same for a book of the library by its file name.
+    void RebuildBookFile(const std::string& name, const Layout::Shape* kind);
+    // Fills a menu with the paragraph layouts, the one named by layout (a book's
+    // "Layout" property) marked; choose gets the kind (null: automatic).
+    static void FillLayoutMenu(QMenu* menu, const std::string& layout,
+                               const std::function<void(const Layout::Shape*)>& choose);
+
+    // Files dropped on the window: added as the command line adds them, and the
+    // first one's book chosen.
+    void AddDropped(const std::vector<std::string>& files);
+
+  protected:
+    void showEvent(QShowEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dragMoveEvent(QDragMoveEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
+    bool eventFilter(QObject* o, QEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
+
+  private:
+    std::string AskForFile();
+    void Rebuild();
+    void ScanAndReport();
+};
+
+extern BooksDialog* frmBooks;

@@ -1,0 +1,696 @@
+#include "ui/MainWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QColor>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QHBoxLayout>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QPalette>
+#include <QProgressBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTextDocument>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "base/Files.h"
+#include "options/Options.h"
+#include "options/StyleValues.h"
+#include "ui/AboutDialog.h"
+#include "ui/Application.h"
+#include "ui/BooksDialog.h"
+#include "ui/CharsetDialog.h"
+#include "ui/ContentsDialog.h"
+#include "ui/ScrollSpeedDialog.h"
+#include "ui/Splash.h"
+#include "ui/StyleDialog.h"
+#include "ui/VoiceDialog.h"
+#include "ui/WindowPlace.h"
+#include "view/PageView.h"
+#include "view/ThreadedTimer.h"
+
+MainWindow* frmMain = nullptr;
+
+namespace {
+// Failures of one hand-over told in full; the rest are counted.
+constexpr size_t MaxFailuresTold = 10;
+}  // namespace
+
+void ElidedLabel::SetFullText(const QString& text) {
+    full_ = text;
+    setToolTip(Qt::convertFromPlainText(text));
+    update();
+}
+
+void ElidedLabel::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    const QRect r = contentsRect().adjusted(4, 0, -4, 0);
+    p.drawText(r, Qt::AlignVCenter | Qt::AlignLeft,
+               fontMetrics().elidedText(full_, Qt::ElideRight, r.width()));
+}
+
+namespace {
+
+// Runs a handler and shows what escapes it in the standard error box.
+template <class F>
+void Guard(F&& f) {
+    try {
+        f();
+    } catch (const std::exception& e) {
+        ShowErrorBox(e.what());
+    }
+}
+
+QToolBar* MakeToolBar(QWidget* parent, int buttonWidth) {
+    auto* bar = new QToolBar(parent);
+    bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    QFont f("Liberation Sans Narrow");
+    f.setStyleHint(QFont::SansSerif);
+    f.setPixelSize(11);
+    bar->setFont(f);
+    bar->setStyleSheet(
+        QString("QToolButton { min-width: %1px; min-height: 23px; }").arg(buttonWidth - 8));
+    return bar;
+}
+
+}  // namespace
+
+MainWindow::MainWindow() {
+    frmMain = this;
+    setWindowTitle("Tavisto 4.0 BETA");
+    auto* central = new QWidget(this);
+    auto* vbox = new QVBoxLayout(central);
+    vbox->setContentsMargins(0, 0, 0, 0);
+    vbox->setSpacing(0);
+
+    auto* toolPanel = new QWidget(central);
+    toolPanel->setFixedHeight(33);
+    auto* hbox = new QHBoxLayout(toolPanel);
+    hbox->setContentsMargins(2, 0, 2, 0);
+    QToolBar* toolBar2 = MakeToolBar(toolPanel, 48);
+    QToolBar* toolBar3 = MakeToolBar(toolPanel, 30);
+    hbox->addWidget(toolBar2);
+    hbox->addStretch(1);
+    hbox->addWidget(toolBar3);
+    vbox->addWidget(toolPanel);
+
+    auto add = [](QToolBar* bar, const QString& caption, auto handler, bool check = false) {
+        QAction* a = bar->addAction(caption);
+        a->setCheckable(check);
+        QObject::connect(a, &QAction::triggered, bar, [handler] { Guard(handler); });
+        return a;
+    };
+    auto keys = [](QAction* a, const QString& tip, std::initializer_list<QKeySequence> seq) {
+        a->setToolTip(tip);
+        a->setShortcuts(QList<QKeySequence>(seq));
+        a->setShortcutContext(Qt::WindowShortcut);
+        return a;
+    };
+    QAction* books = keys(add(toolBar2, tr("Books"), [this] { ShowBooks(); }),
+                          tr("Your books (Ctrl+O); the arrow or a right click: the recent ones"),
+                          {QKeySequence::Open});
+    // The recent books: the button's menu, and its right click.
+    if (auto* button = qobject_cast<QToolButton*>(toolBar2->widgetForAction(books))) {
+        auto* recent = new QMenu(button);
+        connect(recent, &QMenu::aboutToShow, this, [this, recent] { FillRecentMenu(recent); });
+        button->setMenu(recent);
+        button->setPopupMode(QToolButton::MenuButtonPopup);
+        button->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(button, &QWidget::customContextMenuRequested, button,
+                [button] { button->showMenu(); });
+    }
+    keys(add(toolBar2, tr("Contents"), [this] { ShowContents(); }), tr("Contents (Ctrl+T)"),
+         {QKeySequence("Ctrl+T")});
+    keys(add(toolBar2, tr("Find"), [this] { AskFind(); }),
+         tr("Find in the book (Ctrl+F; F3 next, Shift+F3 previous)"), {QKeySequence::Find});
+    toolBar2->addSeparator();
+    QAction* encoding = add(toolBar2, tr("Encoding"), [this] { ChooseCharset(); });
+    encoding->setToolTip(
+        tr("The character set the book is read in; the arrow: how its paragraphs are made"));
+    // The open book's paragraph layout: the button's menu.
+    if (auto* button = qobject_cast<QToolButton*>(toolBar2->widgetForAction(encoding))) {
+        auto* menu = new QMenu(button);
+        connect(menu, &QMenu::aboutToShow, this, [this, menu] {
+            menu->clear();
+            QMenu* paragraphs = menu->addMenu(tr("Paragraphs"));
+            if (!reader_->CurrentBook) {
+                paragraphs->setEnabled(false);
+                return;
+            }
+            const std::string name = reader_->CurrentBook->FileName;
+            BooksDialog::FillLayoutMenu(
+                paragraphs, reader_->CurrentBook->GetProperty("Layout"),
+                [name](const Layout::Shape* kind) { frmBooks->RebuildBookFile(name, kind); });
+        });
+        button->setMenu(menu);
+        button->setPopupMode(QToolButton::MenuButtonPopup);
+    }
+    add(toolBar2, tr("Style"), [this] { ShowStyle(); })->setToolTip(tr("Font, size and colours"));
+    toolBar2->addSeparator();
+    autoScrollAction = keys(add(
+                                toolBar2, tr("AutoScroll"), [this] { ToggleAutoScroll(); }, true),
+                            tr("Scroll by itself (A)"), {QKeySequence(Qt::Key_A)});
+    add(toolBar2, tr("Speed"), [this] {
+        ChooseScrollSpeed();
+    })->setToolTip(tr("How fast the page scrolls by itself"));
+    readAloudAction = keys(add(
+                               toolBar2, tr("Read aloud"), [this] { ToggleReadAloud(); }, true),
+                           tr("Read the book aloud from the top of the page (R); Space pauses, "
+                              "Esc stops"),
+                           {QKeySequence(Qt::Key_R)});
+    QAction* voice = add(toolBar2, tr("Voice"), [this] { ChooseVoice(); });
+    voice->setToolTip(tr("The voice and the rate of reading aloud"));
+    // Without a speech engine nothing can be read aloud, and the buttons say why.
+    if (const QString why = QtSpeech::WhyNotInstalled(); !why.isEmpty()) {
+        for (QAction* a : {readAloudAction, voice}) {
+            a->setEnabled(false);
+            a->setToolTip(why);
+        }
+    }
+    toolBar2->addSeparator();
+    keys(add(toolBar2, tr("PgUp"), [this] { PageUp(); }), tr("Page up (PgUp)"),
+         {QKeySequence(Qt::Key_PageUp)});
+    keys(add(toolBar2, tr("Pg Dn"), [this] { PageDown(); }), tr("Page down (Pg Dn, Space)"),
+         {QKeySequence(Qt::Key_PageDown)});
+    // Keys without a button.
+    auto shortcut = [this](QKeySequence seq, auto handler) {
+        auto* a = new QAction(this);
+        a->setShortcut(seq);
+        a->setShortcutContext(Qt::WindowShortcut);
+        connect(a, &QAction::triggered, this, [handler] { Guard(handler); });
+        addAction(a);
+    };
+    shortcut(QKeySequence(Qt::Key_F3), [this] { reader_->FindAgain(true); });
+    shortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3), [this] { reader_->FindAgain(false); });
+    shortcut(QKeySequence("Ctrl+G"), [this] { AskGoTo(); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Home), [this] { reader_->ShowParagraph(1); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_End), [this] { reader_->ShowParagraph(INT32_MAX); });
+    keys(add(toolBar3, tr("About"), [this] { ShowAbout(); }), tr("About Tavisto (F1)"),
+         {QKeySequence::HelpContents});
+    windowedAction = keys(add(
+                              toolBar3, tr("Wnd"), [this] { ToggleWindowed(); }, true),
+                          tr("A window or full screen (F11; Esc leaves full screen)"),
+                          {QKeySequence(Qt::Key_F11)});
+    add(toolBar3, tr("Min"), [this] { Minimize(); })->setToolTip(tr("Minimise"));
+    keys(add(toolBar3, tr("Exit"), [this] { Exit(); }), tr("Save the place and quit (Ctrl+Q)"),
+         {QKeySequence::Quit});
+    shortcut(QKeySequence(Qt::Key_Space), [this] { SpaceKey(); });
+    // A checkable action's shortcut toggles its check before the handler runs,
+    // as a click does. Escape stops reading aloud, or else leaves full screen.
+    shortcut(QKeySequence(Qt::Key_Escape), [this] {
+        if (aloud_ && aloud_->Active()) {
+            readAloudAction->setChecked(false);
+            return ToggleReadAloud();
+        }
+        if (windowedAction->isChecked()) return;
+        windowedAction->setChecked(true);
+        ToggleWindowed();
+    });
+
+    WB = new PageView(central);
+    // Files dropped anywhere on the window are opened; the view never gets them.
+    setAcceptDrops(true);
+    qApp->installEventFilter(this);
+    vbox->addWidget(WB, 1);
+    setCentralWidget(central);
+
+    // Title, heading, page, percent and the bar: the texts give way (elided),
+    // the bar keeps its width.
+    StatusTitle = new ElidedLabel(this);
+    StatusHeading = new ElidedLabel(this);
+    StatusPage = new QLabel(this);
+    StatusNote = new ElidedLabel(this);
+    auto* progressPanel = new QWidget(this);
+    progressPanel->setFixedWidth(255);
+    ProgressBar = new QProgressBar(progressPanel);
+    ProgressBar->setRange(0, 100);
+    ProgressBar->setTextVisible(false);
+    ProgressBar->setGeometry(2, 2, 250, 15);
+    statusBar()->setFixedHeight(21);
+    statusBar()->setSizeGripEnabled(false);
+    statusBar()->addWidget(StatusTitle, 3);
+    statusBar()->addWidget(StatusHeading, 2);
+    statusBar()->addWidget(StatusNote, 1);
+    statusBar()->addPermanentWidget(StatusPage);
+    statusBar()->addPermanentWidget(progressPanel);
+
+    scrollTimer = new ThreadedTimer(this);
+    scrollTimer->SetInterval(20);
+    progressTimer = new ThreadedTimer(this);
+    progressTimer->SetInterval(250);
+    reader_ = std::make_unique<ReadingSession>(*WB, *scrollTimer, *progressTimer, *this);
+    scrollTimer->OnTimer = [this](ThreadedTimer*) { reader_->ScrollTick(); };
+    progressTimer->OnTimer = [this](ThreadedTimer*) { reader_->ProgressTick(); };
+    // Everything the view hands over passes its error guard into the error box.
+    WB->OnError = [](const std::string& m) { ShowErrorBox(m); };
+    WB->OnDocumentComplete = [this] { reader_->PageLoaded(); };
+    WB->OnShowMessage = [this](const std::u16string& m) { reader_->ShowPageMessage(m); };
+    WB->setFocus();
+}
+
+void MainWindow::WireBooksWindow() {
+    // Deleting the book being read closes it first: nothing is saved for it.
+    frmBooks->OnDeletingBook = [this](const std::string& name) {
+        if (reader_->IsCurrentBook(name)) reader_->CloseBook();
+    };
+    frmBooks->OnReleasingBook = [this](const std::string& name) {
+        return reader_->ReleaseBook(name);
+    };
+    frmBooks->OnBookRewritten = [this](const std::string& name) { reader_->ReopenBook(name); };
+    // About's link: the guide, put back from the installation when it was deleted.
+    frmAbout->OnOpenGuide = [this] {
+        Guard([this] {
+            if (!PortableMode && !DataFolder.empty())
+                CopyFileIfMissing(DataFolder + GuideBook, BooksFolder() + GuideBook);
+            reader_->SwitchToBook(GuideBook);
+        });
+    };
+    frmBooks->CurrentBookPercent = [this] {
+        return reader_->CurrentBook ? reader_->CurrentBook->PositionPercent() : -1;
+    };
+    frmBooks->CurrentBookName = [this] {
+        return reader_->CurrentBook ? reader_->CurrentBook->FileName : std::string();
+    };
+}
+
+MainWindow::~MainWindow() {
+    WB->OnDocumentComplete = nullptr;
+    WB->OnShowMessage = nullptr;
+    WB->OnError = nullptr;
+    delete scrollTimer;
+    delete progressTimer;
+    scrollTimer = progressTimer = nullptr;
+    if (frmMain == this) frmMain = nullptr;
+}
+
+void MainWindow::ShowFullScreen() {
+    if (closed_) return;
+    setWindowFlag(Qt::FramelessWindowHint, true);
+    // Without a window manager nothing maximises the window: it gets the
+    // screen's size from here.
+    if (QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen())
+        setGeometry(s->availableGeometry());
+    showMaximized();
+}
+
+void MainWindow::ShowWindowed() {
+    setWindowFlag(Qt::FramelessWindowHint, false);
+    QScreen* primary = QGuiApplication::primaryScreen();
+    QList<QRect> screens;
+    for (QScreen* s : QGuiApplication::screens()) screens << s->geometry();
+    const QRect available = primary ? primary->availableGeometry() : QRect(0, 0, 1024, 768);
+    showNormal();
+    setGeometry(PlaceWindow(RectFromText(WindowRect), screens, available));
+}
+
+void MainWindow::ShowAsSaved() {
+    if (closed_) return;
+    ApplyPageColours();
+    if (WindowMode == WindowModeWindow) {
+        windowedAction->setChecked(true);
+        ShowWindowed();
+    } else {
+        ShowFullScreen();
+    }
+}
+
+bool MainWindow::OpenFiles(const std::vector<std::string>& files) {
+    bool opened = false;
+    // The failures of one hand-over are told in one box, however many files failed.
+    std::string failures;
+    size_t failed = 0;
+    for (size_t i = 0; i < files.size() && !closed_; ++i) {
+        try {
+            const std::string name = frmBooks->AddToLibrary(files[i], true);
+            if (i == 0 && !name.empty()) {
+                reader_->SwitchToBook(name);
+                opened = true;
+            }
+        } catch (const std::exception& e) {
+            if (++failed <= MaxFailuresTold)
+                failures += (failures.empty() ? "" : "\n\n") + std::string(e.what());
+        }
+    }
+    if (failed > MaxFailuresTold)
+        failures +=
+            "\n\n" + tr("(%1 more files failed)").arg(failed - MaxFailuresTold).toStdString();
+    if (!failures.empty()) ShowErrorBox(failures);
+    return opened;
+}
+
+void MainWindow::OpenFilesLater(const std::vector<std::string>& files) {
+    pending_.insert(pending_.end(), files.begin(), files.end());
+    if (isMinimized()) showNormal();
+    raise();
+    activateWindow();
+    OpenPending();
+}
+
+void MainWindow::OpenPending() {
+    if (pending_.empty() || closed_) return;
+    // A dialog being answered keeps its own work, and the start its own: the
+    // files wait for them.
+    if (QApplication::activeModalWidget() || !isVisible() ||
+        (frmSplash && frmSplash->isVisible())) {
+        QTimer::singleShot(300, this, [this] { OpenPending(); });
+        return;
+    }
+    QTimer::singleShot(0, this, [this] {
+        std::vector<std::string> files;
+        files.swap(pending_);
+        OpenFiles(files);
+    });
+}
+
+void MainWindow::FillRecentMenu(QMenu* menu) {
+    menu->clear();
+    std::vector<std::pair<std::string, std::string>> rows;  // file name, title
+    for (const std::string& name : RecentBooks) {
+        if (reader_->IsCurrentBook(name) || !FileExists(BooksFolder() + name)) continue;
+        BookFile b(BooksFolder());
+        b.FileName = name;
+        std::string title = name;
+        try {
+            b.LoadHeader();
+            title = DisplayTitle(b);
+        } catch (const std::exception&) {
+            // Listed by its file name; opening it shows what is wrong.
+        }
+        rows.emplace_back(name, title);
+    }
+    for (const auto& [name, title] : rows) {
+        // Two books of one title are told apart by their files.
+        const bool repeated = std::count_if(rows.begin(), rows.end(),
+                                            [&](const auto& r) { return r.second == title; }) > 1;
+        const std::string shown = repeated ? title + "  (" + name + ")" : title;
+        QAction* a = menu->addAction(QString::fromUtf8(shown.data(), qsizetype(shown.size())));
+        const std::string book = name;
+        connect(a, &QAction::triggered, this,
+                [this, book] { Guard([&] { reader_->SwitchToBook(book); }); });
+    }
+    if (menu->isEmpty()) menu->addAction(tr("No recent books"))->setEnabled(false);
+}
+
+bool MainWindow::eventFilter(QObject* o, QEvent* e) {
+    const QEvent::Type t = e->type();
+    if (t != QEvent::DragEnter && t != QEvent::DragMove && t != QEvent::Drop)
+        return QMainWindow::eventFilter(o, e);
+    auto* w = qobject_cast<QWidget*>(o);
+    if (!w || w->window() != this) return QMainWindow::eventFilter(o, e);
+    auto* drop = static_cast<QDropEvent*>(e);
+    const std::vector<std::string> files = LocalFilesOf(drop->mimeData());
+    if (files.empty()) {
+        drop->ignore();
+        return true;
+    }
+    drop->setDropAction(Qt::CopyAction);
+    drop->accept();
+    if (t == QEvent::Drop) OpenFilesLater(files);
+    return true;
+}
+
+void MainWindow::LoadRecentBook() {
+    if (closed_) {  // closed by a signal while the splash was up
+        if (frmSplash) frmSplash->hide();
+        return;
+    }
+    reader_->LoadRecentBook([](const std::string& m) { ShowErrorBox(m); });
+    if (frmSplash) frmSplash->hide();
+}
+
+void MainWindow::SetTitlePanel(const std::string& text) {
+    StatusTitle->SetFullText(QString::fromUtf8(text.data(), qsizetype(text.size())));
+}
+
+void MainWindow::ShowPlace(const ReadingPlace& place) {
+    StatusTitle->SetFullText(QString::fromStdString(place.Title));
+    // The book's own title as its first heading is said once.
+    StatusHeading->SetFullText(
+        place.Heading == place.Title ? QString() : QString::fromStdString(place.Heading));
+    StatusPage->setText(
+        place.Pages > 0
+            ? tr("page %1 of %2%3")
+                  .arg(place.Page)
+                  .arg(place.Pages)
+                  .arg(place.Percent >= 0 ? QString("  %1%").arg(place.Percent) : QString())
+            : QString());
+}
+
+void MainWindow::ShowNote(const std::string& note) {
+    StatusNote->SetFullText(QString::fromStdString(note));
+}
+
+void MainWindow::AutoScrollStopped() {
+    autoScrollAction->setChecked(false);
+}
+
+void MainWindow::ShowContents() {
+    ReadingSession& r = *reader_;
+    if (!r.CurrentBook) return;
+    frmContents->Fill(r.Contents, r.CurrentBook->GetProperty("Charset"), r.CurrentHeading());
+    if (frmContents->exec() != QDialog::Accepted || frmContents->SelectedParagraph < 1) return;
+    r.ShowParagraph(frmContents->SelectedParagraph);
+}
+
+std::function<std::string(const char*, const std::string&)> MainWindow::AskTextHook;
+
+std::string MainWindow::AskText(const char* prompt, const std::string& start) {
+    if (AskTextHook) return AskTextHook(prompt, start);
+    bool ok = false;
+    QString text = QInputDialog::getText(this, "Tavisto", tr(prompt), QLineEdit::Normal,
+                                         QString::fromStdString(start), &ok);
+    return ok ? text.toStdString() : std::string();
+}
+
+void MainWindow::AskFind() {
+    if (!reader_->CurrentBook) return;
+    const std::string text = AskText(QT_TR_NOOP("Find:"), reader_->SearchText());
+    if (!text.empty()) reader_->Find(text, true);
+}
+
+void MainWindow::AskGoTo() {
+    if (!reader_->CurrentBook) return;
+    const std::string where =
+        AskText(QT_TR_NOOP("Go to a percent (50%) or a paragraph number:"), "");
+    if (where.empty()) return;
+    reader_->GoTo(where);  // a word on the status bar when it cannot
+}
+
+void MainWindow::RepaintProgress(int percent) {
+    ProgressBar->setValue(percent);
+}
+
+void MainWindow::ShowBooks() {
+    if (frmBooks->exec() != QDialog::Accepted || !frmBooks->SelectedBook) return;
+    std::string name = frmBooks->SelectedBook->FileName;
+    reader_->SwitchToBook(name);
+}
+
+void MainWindow::ChooseCharset() {
+    const std::string current =
+        reader_->CurrentBook ? reader_->CurrentBook->GetProperty("Charset") : std::string();
+    if (frmCharsets->ExecFor(current) != QDialog::Accepted || !frmCharsets->HasSelection()) return;
+    reader_->ApplyCharset(frmCharsets->SelectedCharset);
+}
+
+void MainWindow::ShowStyle() {
+    reader_->CopyPositionToProperties();
+    if (frmStyle->exec() != QDialog::Accepted) return;
+    ApplyPageColours();
+    reader_->RenderInPlace();
+}
+
+namespace {
+QColor OptionColour(const char* key) {
+    try {
+        const ColorValue c = HexToColor(ValueOf(OptionList, key));
+        return QColor(c.r, c.g, c.b);
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+}  // namespace
+
+void MainWindow::ApplyPageColours() {
+    static const QPalette desktop = QApplication::palette();
+    const QColor bg = OptionColour("bgcolor"), text = OptionColour("norm_color"),
+                 accent = OptionColour("titl_color");
+    QPalette p = desktop;
+    if (bg.isValid() && text.isValid() && bg.lightness() < 96) {
+        const QColor raised = bg.lighter(160), sunken = bg.lighter(125);
+        for (auto role : {QPalette::Window, QPalette::Button, QPalette::AlternateBase})
+            p.setColor(role, raised);
+        p.setColor(QPalette::Base, sunken);
+        for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText,
+                          QPalette::ToolTipText, QPalette::BrightText})
+            p.setColor(role, text);
+        p.setColor(QPalette::ToolTipBase, raised);
+        p.setColor(QPalette::PlaceholderText, text.darker(140));
+        if (accent.isValid()) p.setColor(QPalette::Highlight, accent.darker(130));
+        p.setColor(QPalette::HighlightedText, text.lighter(130));
+        for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+            p.setColor(QPalette::Disabled, role, text.darker(200));
+    }
+    QApplication::setPalette(p);
+    // With no book open the view shows how to open one, in the page's colours.
+    const QString page = bg.isValid() ? bg.name() : QString("#ffffff");
+    const QString ink = text.isValid() ? text.name() : QString("#000000");
+    WB->SetPageColour(QColor(page));
+    WB->EmptyPageHtml =
+        QString(
+            "<html><body style=\"background:%1;color:%2;font-family:'Liberation Sans',"
+            "sans-serif;font-size:18px;margin:0;display:flex;align-items:center;"
+            "justify-content:center;height:100vh\"><div style=\"max-width:32em;"
+            "line-height:1.6\"><h2 style=\"font-weight:normal\">%3</h2><p>%4</p><p>%5</p>"
+            "</div></body></html>")
+            .arg(page, ink, tr("No book is open"),
+                 tr("Open one from <b>My Books</b> (Ctrl+O), where <b>Browse</b> adds a text "
+                    "file or a ZIP archive to your library."),
+                 tr("Or drop a text file on this window, or pick a book you read lately from "
+                    "the arrow beside <b>Books</b>."));
+    if (!reader_->CurrentBook) WB->Clear();
+}
+
+void MainWindow::ToggleAutoScroll() {
+    // The page cannot both scroll by itself and follow the voice.
+    if (autoScrollAction->isChecked() && aloud_ && aloud_->Active()) {
+        aloud_->Stop();
+        readAloudAction->setChecked(false);
+    }
+    reader_->SetAutoScroll(autoScrollAction->isChecked());
+}
+
+QtSpeech& MainWindow::Speech() {
+    if (!speech_) {
+        speech_ = std::make_unique<QtSpeech>();
+        speech_->SetVoice(SpeechVoice);
+        speech_->SetRate(SpeechRate);
+        aloud_ = std::make_unique<ReadAloud>(*reader_, *speech_);
+        aloud_->OnEnded = [this] { readAloudAction->setChecked(false); };
+        aloud_->OnFailed = [](const std::string& why) { ShowErrorBox(why); };
+    }
+    return *speech_;
+}
+
+void MainWindow::ToggleReadAloud() {
+    if (!readAloudAction->isChecked()) {
+        if (aloud_) aloud_->Stop();
+        return;
+    }
+    if (!reader_->CurrentBook || !Speech().Available()) {
+        readAloudAction->setChecked(false);
+        if (reader_->CurrentBook) ShowErrorBox(Speech().WhyNot().toStdString());
+        return;
+    }
+    autoScrollAction->setChecked(false);
+    reader_->SetAutoScroll(false);
+    aloud_->Start();
+}
+
+void MainWindow::ChooseVoice() {
+    QtSpeech& speech = Speech();
+    const std::string language =
+        reader_->CurrentBook ? reader_->CurrentBook->GetProperty("Language") : std::string();
+    const QStringList voices = speech.Voices(language.empty() ? "en" : language);
+    if (frmVoice->ExecFor(voices, SpeechVoice, SpeechRate) != QDialog::Accepted) return;
+    SpeechVoice = frmVoice->Voice;
+    SpeechRate = frmVoice->Rate;
+    speech.SetVoice(SpeechVoice);
+    speech.SetRate(SpeechRate);
+    SaveOptions();
+}
+
+void MainWindow::SpaceKey() {
+    if (aloud_ && aloud_->Active())
+        aloud_->TogglePause();
+    else
+        PageDown();
+}
+
+void MainWindow::ChooseScrollSpeed() {
+    frmScrollSpeed->ChosenInterval = scrollTimer->Interval();
+    if (frmScrollSpeed->exec() != QDialog::Accepted) return;
+    scrollTimer->SetInterval(uint16_t(frmScrollSpeed->ChosenInterval));
+    if (autoScrollAction->isChecked()) scrollTimer->SetEnabled(true);
+    ScrollSpeed = frmScrollSpeed->ChosenInterval;
+    SaveOptions();
+}
+
+void MainWindow::PageUp() {
+    reader_->PageUp();
+}
+void MainWindow::PageDown() {
+    reader_->PageDown();
+}
+void MainWindow::ShowAbout() {
+    frmAbout->exec();
+}
+
+void MainWindow::ToggleWindowed() {
+    // The page is rendered again at the paragraph being read, not where the
+    // book was opened.
+    reader_->CopyPositionToProperties();
+    progressTimer->SetEnabled(false);
+    scrollTimer->SetEnabled(false);
+    autoScrollAction->setChecked(false);
+    if (windowedAction->isChecked()) {
+        ShowWindowed();
+    } else {
+        WindowRect = RectText(geometry());
+        ShowFullScreen();
+    }
+    QApplication::processEvents();
+    reader_->RenderInPlace();  // with no book open nothing is rendered
+}
+
+void MainWindow::Minimize() {
+    showMinimized();
+}
+
+void MainWindow::Exit() {
+    progressTimer->SetEnabled(false);
+    scrollTimer->SetEnabled(false);
+    WB->hide();
+    QApplication::processEvents();
+    setWindowFlag(Qt::FramelessWindowHint, false);
+    showNormal();
+    QApplication::processEvents();
+    close();
+}
+
+void MainWindow::closeEvent(QCloseEvent* e) {
+    SaveAndClose();
+    e->accept();
+}
+
+void MainWindow::SaveAndClose() {
+    if (closed_) return;
+    closed_ = true;
+    WindowMode = windowedAction->isChecked() ? WindowModeWindow : WindowModeFull;
+    if (windowedAction->isChecked()) WindowRect = RectText(geometry());
+    reader_->Close([this](const std::string& m) {
+        if (bySignal_)
+            std::fprintf(stderr, "tavisto: %s\n", EscapeControls(m).c_str());
+        else
+            ShowErrorBox(m);
+    });
+    if (aloud_) aloud_->Stop();
+}
+
+void MainWindow::CloseBySignal() {
+    bySignal_ = true;
+    close();
+}

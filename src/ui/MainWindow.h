@@ -1,0 +1,142 @@
+// The main reader window: tool bars, the HTML view, the status bar and the two
+// reader timers. Its logic lives in ReadingSession; the window wires controls to it.
+#pragma once
+
+#include <QCoreApplication>
+
+#include <QLabel>
+#include <QMainWindow>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "reading/ReadAloud.h"
+#include "reading/ReadingSession.h"
+#include "view/QtSpeech.h"
+
+class QAction;
+class QMenu;
+class QLabel;
+class QProgressBar;
+class QToolBar;
+class ThreadedTimer;
+class PageView;
+
+// A label that shows as much of its text as fits, with "…" for the rest; it
+// never pushes its neighbours aside.
+class ElidedLabel : public QLabel {
+  public:
+    using QLabel::QLabel;
+    void SetFullText(const QString& text);
+    QString FullText() const { return full_; }
+    QSize minimumSizeHint() const override { return {20, QLabel::minimumSizeHint().height()}; }
+    QSize sizeHint() const override { return {20, QLabel::sizeHint().height()}; }
+
+  protected:
+    void paintEvent(QPaintEvent*) override;
+
+  private:
+    QString full_;
+};
+
+class MainWindow : public QMainWindow, public ReadingStatus {
+    Q_DECLARE_TR_FUNCTIONS(MainWindow)
+
+  public:
+    MainWindow();
+    ~MainWindow() override;
+
+    ReadingSession& Reader() { return *reader_; }
+    PageView* WB = nullptr;
+    ThreadedTimer* scrollTimer = nullptr;
+    ThreadedTimer* progressTimer = nullptr;
+    QAction* autoScrollAction = nullptr;
+    QAction* windowedAction = nullptr;
+    ElidedLabel* StatusTitle = nullptr;
+    ElidedLabel* StatusHeading = nullptr;
+    QLabel* StatusPage = nullptr;
+    ElidedLabel* StatusNote = nullptr;
+    QProgressBar* ProgressBar = nullptr;
+
+    // Opens the recent book, sets the auto-scroll interval and closes the splash.
+    void LoadRecentBook();
+    // Connects the windows created after this one.
+    void WireBooksWindow();
+    // Shows the window full screen: no border, maximised.
+    void ShowFullScreen();
+    // Shows the window as it was left: full screen, or a window at its saved place.
+    void ShowAsSaved();
+    // Opens files given on the command line, handed over by a later start or
+    // dropped: the first is opened (its book when converted before, else
+    // converted into the library), the others only added. Each failure shows
+    // the error box. True when the first one opened.
+    bool OpenFiles(const std::vector<std::string>& files);
+    // Files handed over by a later start wait until no dialog is open.
+    void OpenFilesLater(const std::vector<std::string>& files);
+    // Fills a menu with the recent books (not the one being read).
+    void FillRecentMenu(QMenu* menu);
+    // The window takes the page's colours where the page is dark (Night): tool
+    // bar, status bar, scroll bars and dialogs alike; a light page leaves the
+    // desktop's own palette. The page shown with no book open follows too.
+    void ApplyPageColours();
+    bool Closed() const { return closed_; }
+    // Closes as Exit does, telling failures on standard error instead of a box.
+    void CloseBySignal();
+
+    void ShowBooks();
+    void ShowContents();
+    void AskFind();
+    void AskGoTo();
+    void ChooseCharset();
+    void ShowStyle();
+    void ToggleAutoScroll();
+    void ChooseScrollSpeed();
+    // Read aloud: starts or stops (R), and the voice dialog.
+    void ToggleReadAloud();
+    void ChooseVoice();
+    // Space: pauses and resumes reading aloud, pages down otherwise.
+    void SpaceKey();
+    void PageUp();
+    void PageDown();
+    void ShowAbout();
+    void ToggleWindowed();
+    void Minimize();
+    void Exit();
+
+    // ReadingStatus
+    void SetTitlePanel(const std::string& text) override;
+    void RepaintProgress(int percent) override;
+    void ShowPlace(const ReadingPlace& place) override;
+    void ShowNote(const std::string& note) override;
+    void AutoScrollStopped() override;
+
+    // The answer of the text dialogs (Find, Go to); tests set it.
+    static std::function<std::string(const char* prompt, const std::string& start)> AskTextHook;
+
+  protected:
+    void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* o, QEvent* e) override;
+
+  private:
+    std::string AskText(const char* prompt, const std::string& start);
+    void SaveAndClose();
+    void ShowWindowed();
+    void OpenPending();
+    bool closed_ = false;
+    bool bySignal_ = false;
+    std::vector<std::string> pending_;
+    std::unique_ptr<ReadingSession> reader_;
+    // Made at the first reading aloud: a speech engine may take its time to start.
+    QtSpeech& Speech();
+    std::unique_ptr<QtSpeech> speech_;
+    std::unique_ptr<ReadAloud> aloud_;
+
+  public:
+    QAction* readAloudAction = nullptr;
+    // Reading aloud, once it was started (tests).
+    ReadAloud* Aloud() { return aloud_.get(); }
+    QtSpeech* SpeechEngine() { return speech_.get(); }
+};
+
+extern MainWindow* frmMain;
