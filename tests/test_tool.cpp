@@ -76,14 +76,13 @@ TEST(ConvertTool, ABookTheToolMadeIsTheOneTheReaderOpensForItsText) {
     WriteFile(dir / "tale.txt", "  A tale\r\n  told twice.\r\n");
     ToolRun r = Exec("--library " + (dir / "lib") + " " + (dir / "tale.txt"));
     ASSERT_EQ(r.status, 0) << r.out;
-    const AddedBook again = AddTextToLibrary(dir / "tale.txt", dir / "lib/", dir / "tale.txt", "",
-                                             nullptr, nullptr, true);
+    const Library library(dir / "lib/");
+    const AddedBook again =
+        library.Add(dir / "tale.txt", dir / "tale.txt", "", nullptr, nullptr, true);
     EXPECT_TRUE(again.Reused);
     EXPECT_EQ(again.FileName, "tale.tvst");
     WriteFile(dir / "tale.txt", "  A tale\r\n  told again, changed.\r\n");
-    EXPECT_FALSE(AddTextToLibrary(dir / "tale.txt", dir / "lib/", dir / "tale.txt", "", nullptr,
-                                  nullptr, true)
-                     .Reused)
+    EXPECT_FALSE(library.Add(dir / "tale.txt", dir / "tale.txt", "", nullptr, nullptr, true).Reused)
         << "a changed text is converted anew";
 }
 
@@ -224,4 +223,39 @@ TEST(ConvertTool, ConversionsOfOneNameAtOnceEndInBooksOfTheirOwn) {
     EXPECT_EQ(first, 10);
     EXPECT_EQ(second, 10);
     EXPECT_EQ(files, 20);
+}
+
+TEST(Library, WhoeverHoldsABookLetsGoBeforeItsFileChangesAndGetsItBack) {
+    struct Holder : LibraryListener {
+        std::string log;
+        bool ReleaseBook(const std::string& n) override {
+            return log += "release " + n + ";", true;
+        }
+        void BookRewritten(const std::string& n) override { log += "back " + n + ";"; }
+        void BookDeleting(const std::string& n) override { log += "deleting " + n + ";"; }
+        void BookDeleted(const std::string& n) override { log += "deleted " + n + ";"; }
+    } holder;
+    TempDir dir;
+    WriteFile(dir / "tale.txt", "  A tale\r\n  told twice.\r\n");
+    Library library(dir.Path());
+    library.Subscribe(&holder);
+    const std::string name =
+        library.Add(dir / "tale.txt", "", "", nullptr, nullptr, false).FileName;
+    const Layout::Shape lines = Layout::Lines;
+    library.Rebuild(name, &lines);
+    EXPECT_EQ(holder.log, "release tale.tvst;back tale.tvst;");
+    // A failed rewrite gives the book back all the same, and leaves the file.
+    holder.log.clear();
+    WriteFile(dir / "damaged.tvst", "not a book");
+    EXPECT_ANY_THROW(library.Rebuild("damaged.tvst", &lines));
+    EXPECT_EQ(holder.log, "release damaged.tvst;back damaged.tvst;");
+    EXPECT_EQ(ReadFile(dir / "damaged.tvst"), "not a book");
+    holder.log.clear();
+    library.Delete(name);
+    EXPECT_EQ(holder.log, "deleting tale.tvst;deleted tale.tvst;");
+    EXPECT_FALSE(FileExists(dir / name));
+    library.Unsubscribe(&holder);
+    holder.log.clear();
+    EXPECT_ANY_THROW(library.Delete(name));
+    EXPECT_EQ(holder.log, "");
 }

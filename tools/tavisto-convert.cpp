@@ -212,8 +212,7 @@ void ConvertOne(const std::string& file, const std::string& source, const std::s
                 const Layout::Shape* layout) {
     StderrProgress progress(shownName);
     BookFile book(library);
-    book.FileName =
-        AddTextToLibrary(file, library, source, member, &progress, layout, false).FileName;
+    book.FileName = Library(library).Add(file, source, member, &progress, layout, false).FileName;
     book.LoadHeader();
     // Names come from archives and file systems: nothing of them reaches the terminal raw.
     std::cout << EscapeControls(book.FileName) << "\t"

@@ -18,7 +18,6 @@
 
 #include <unistd.h>
 
-#include "convert/Converter.h"
 #include "library/Library.h"
 #include "options/Options.h"
 #include "ui/Application.h"
@@ -28,7 +27,7 @@
 BooksDialog* frmBooks = nullptr;
 std::function<std::string()> BooksDialog::OpenFileHook;
 
-BooksDialog::BooksDialog() {
+BooksDialog::BooksDialog(Library& library) : library_(&library) {
     frmBooks = this;
     setWindowTitle(tr("My Books"));
     resize(544, 375);
@@ -176,23 +175,13 @@ void BooksDialog::contextMenuEvent(QContextMenuEvent* e) {
 void BooksDialog::RebuildSelected(const Layout::Shape* kind) {
     QTreeWidgetItem* item = bookTree->currentItem();
     if (!item || !item->isSelected()) return;
-    RebuildBookFile(Books->GetBook(size_t(bookTree->indexOfTopLevelItem(item))).FileName, kind);
-}
-
-void BooksDialog::RebuildBookFile(const std::string& name, const Layout::Shape* kind) {
-    const bool wasOpen = OnReleasingBook && OnReleasingBook(name);
+    const std::string name = Books->GetBook(size_t(bookTree->indexOfTopLevelItem(item))).FileName;
     try {
-        BookFile book(BooksFolder());
-        book.FileName = name;
-        book.LoadFromBookFile();
-        RebuildBook(book, kind);
-        book.SaveToBookFile();
+        library_->Rebuild(name, kind);
     } catch (...) {
-        if (wasOpen && OnBookRewritten) OnBookRewritten(name);
         Rebuild();
         throw;
     }
-    if (wasOpen && OnBookRewritten) OnBookRewritten(name);
     Rebuild();
 }
 
@@ -237,8 +226,7 @@ std::string BooksDialog::AddToLibrary(std::string f, bool reuse) {
             }
             void StageProgress(double f) override { frmTextProcessor->StageProgress(f); }
         } progress;
-        name =
-            AddTextToLibrary(f, BooksFolder(), archive, member, &progress, nullptr, reuse).FileName;
+        name = library_->Add(f, archive, member, &progress, nullptr, reuse).FileName;
         frmTextProcessor->End();
     } catch (...) {
         // Nothing was saved; the progress window closes and the list drops the
@@ -262,12 +250,8 @@ void BooksDialog::DeleteSelected() {
                       .arg(item->text(0))
                       .toStdString()))
         return;
-    BookFile& book = Books->GetBook(size_t(index));
-    // The reader lets go of the book first, so that nothing writes it back.
-    if (OnDeletingBook) OnDeletingBook(book.FileName);
     try {
-        book.DeleteBookFile();
-        ForgetRecentBook(book.FileName);
+        library_->Delete(Books->GetBook(size_t(index)).FileName);
     } catch (const std::exception& e) {
         ShowMessageBox(e.what());
     }

@@ -14,6 +14,7 @@
 #include "book/BookFile.h"
 #include "convert/Paragraphs.h"
 
+class Library;
 class QTreeWidget;
 
 class QMenu;
@@ -22,7 +23,7 @@ class BooksDialog : public QDialog {
     Q_DECLARE_TR_FUNCTIONS(BooksDialog)
 
   public:
-    BooksDialog();
+    explicit BooksDialog(Library& library);
     std::unique_ptr<BookList> Books;
     BookFile* SelectedBook = nullptr;
     QTreeWidget* bookTree = nullptr;
@@ -39,12 +40,6 @@ class BooksDialog : public QDialog {
 
     // The file dialog's answer; tests set it so that no dialog waits.
     static std::function<std::string()> OpenFileHook;
-    // Told before a book file is deleted, so that the reader lets go of it.
-    std::function<void(const std::string& fileName)> OnDeletingBook;
-    // Told before and after a book file is rewritten (its paragraphs built
-    // anew): the reader saves and lets go of it, then opens it again.
-    std::function<bool(const std::string& fileName)> OnReleasingBook;
-    std::function<void(const std::string& fileName)> OnBookRewritten;
     // The book being read, whose row is selected when the list is filled.
     std::function<std::string()> CurrentBookName;
     // How far the book being read is read now (its file holds the last save's).
@@ -52,8 +47,6 @@ class BooksDialog : public QDialog {
 
     // Builds the selected book's paragraphs anew in another layout (null: decided again).
     void RebuildSelected(const Layout::Shape* kind);
-    // The same for a book of the library by its file name.
-    void RebuildBookFile(const std::string& name, const Layout::Shape* kind);
     // Fills a menu with the paragraph layouts, the one named by layout (a book's
     // "Layout" property) marked; choose gets the kind (null: automatic).
     static void FillLayoutMenu(QMenu* menu, const std::string& layout,
@@ -72,6 +65,7 @@ class BooksDialog : public QDialog {
     void contextMenuEvent(QContextMenuEvent* e) override;
 
   private:
+    Library* library_;
     std::string AskForFile();
     void Rebuild();
     void ScanAndReport();

@@ -88,8 +88,9 @@ QToolBar* MakeToolBar(QWidget* parent, int buttonWidth) {
 
 }  // namespace
 
-MainWindow::MainWindow() {
+MainWindow::MainWindow() : library_(BooksFolder()) {
     frmMain = this;
+    library_.Subscribe(this);
     setWindowTitle("Tavisto 4.0 BETA");
     auto* central = new QWidget(this);
     auto* vbox = new QVBoxLayout(central);
@@ -153,7 +154,7 @@ MainWindow::MainWindow() {
             const std::string name = reader_->CurrentBook->FileName;
             BooksDialog::FillLayoutMenu(
                 paragraphs, reader_->CurrentBook->GetProperty("Layout"),
-                [name](const Layout::Shape* kind) { frmBooks->RebuildBookFile(name, kind); });
+                [this, name](const Layout::Shape* kind) { library_.Rebuild(name, kind); });
         });
         button->setMenu(menu);
         button->setPopupMode(QToolButton::MenuButtonPopup);
@@ -261,15 +262,24 @@ MainWindow::MainWindow() {
     WB->setFocus();
 }
 
+bool MainWindow::ReleaseBook(const std::string& name) {
+    return reader_->ReleaseBook(name);
+}
+
+void MainWindow::BookRewritten(const std::string& name) {
+    reader_->ReopenBook(name);
+}
+
+// Deleting the book being read closes it first: nothing is saved for it.
+void MainWindow::BookDeleting(const std::string& name) {
+    if (reader_->IsCurrentBook(name)) reader_->CloseBook();
+}
+
+void MainWindow::BookDeleted(const std::string& name) {
+    ForgetRecentBook(name);
+}
+
 void MainWindow::WireBooksWindow() {
-    // Deleting the book being read closes it first: nothing is saved for it.
-    frmBooks->OnDeletingBook = [this](const std::string& name) {
-        if (reader_->IsCurrentBook(name)) reader_->CloseBook();
-    };
-    frmBooks->OnReleasingBook = [this](const std::string& name) {
-        return reader_->ReleaseBook(name);
-    };
-    frmBooks->OnBookRewritten = [this](const std::string& name) { reader_->ReopenBook(name); };
     // About's link: the guide, put back from the installation when it was deleted.
     frmAbout->OnOpenGuide = [this] {
         Guard([this] {

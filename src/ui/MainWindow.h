@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "library/Library.h"
 #include "reading/ReadAloud.h"
 #include "reading/ReadingSession.h"
 #include "view/QtSpeech.h"
@@ -40,7 +41,7 @@ class ElidedLabel : public QLabel {
     QString full_;
 };
 
-class MainWindow : public QMainWindow, public ReadingStatus {
+class MainWindow : public QMainWindow, public ReadingStatus, public LibraryListener {
     Q_DECLARE_TR_FUNCTIONS(MainWindow)
 
   public:
@@ -48,6 +49,8 @@ class MainWindow : public QMainWindow, public ReadingStatus {
     ~MainWindow() override;
 
     ReadingSession& Reader() { return *reader_; }
+    // The books of MyBooks/, which the windows add, rebuild and delete.
+    Library& BookLibrary() { return library_; }
     PageView* WB = nullptr;
     ThreadedTimer* scrollTimer = nullptr;
     ThreadedTimer* progressTimer = nullptr;
@@ -111,6 +114,12 @@ class MainWindow : public QMainWindow, public ReadingStatus {
     void ShowNote(const std::string& note) override;
     void AutoScrollStopped() override;
 
+    // LibraryListener: the book being read is let go of before its file changes.
+    bool ReleaseBook(const std::string& name) override;
+    void BookRewritten(const std::string& name) override;
+    void BookDeleting(const std::string& name) override;
+    void BookDeleted(const std::string& name) override;
+
     // The answer of the text dialogs (Find, Go to); tests set it.
     static std::function<std::string(const char* prompt, const std::string& start)> AskTextHook;
 
@@ -126,6 +135,7 @@ class MainWindow : public QMainWindow, public ReadingStatus {
     bool closed_ = false;
     bool bySignal_ = false;
     std::vector<std::string> pending_;
+    Library library_;
     std::unique_ptr<ReadingSession> reader_;
     // Made at the first reading aloud: a speech engine may take its time to start.
     QtSpeech& Speech();

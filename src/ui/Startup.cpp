@@ -27,7 +27,7 @@
 void CreateForms(int splashTickMs) {
     new MainWindow();
     new AboutDialog();
-    new BooksDialog();
+    new BooksDialog(frmMain->BookLibrary());
     new ProgressWindow();
     new CharsetDialog();
     new ArchiveDialog();
