@@ -31,6 +31,20 @@ bool FoldPair(unsigned char lead, unsigned char trail, unsigned char& l2, unsign
 TextMatcher::TextMatcher(const std::string& text, const std::string& charset) {
     const CodePage cp = CodePageOf(charset);
     utf8_ = cp == CodePage::Utf8;
+    MakeFolding(cp);
+    if (!MakeNeedle(text, cp)) return;
+    MakeSkipTables();
+    if (utf8_) MakePairTables();
+    if (!needle_.empty()) MakeQuickPass();
+    fail_.assign(needle_.size(), 0);
+    for (size_t i = 1, k = 0; i < needle_.size(); ++i) {
+        while (k > 0 && needle_[i] != needle_[k]) k = fail_[k - 1];
+        if (needle_[i] == needle_[k]) ++k;
+        fail_[i] = k;
+    }
+}
+
+void TextMatcher::MakeFolding(CodePage cp) {
     for (int b = 0; b < 256; ++b) {
         unsigned char out = static_cast<unsigned char>(b);
         if (b < 0x80 || !utf8_) {
@@ -46,7 +60,11 @@ TextMatcher::TextMatcher(const std::string& text, const std::string& charset) {
         }
         fold_[b] = out;
     }
-    // The needle, written as the book writes its text, folded, blanks collapsed.
+}
+
+// The needle, written as the book writes its text, folded, blanks collapsed;
+// false when a character of it has no place in the book's charset.
+bool TextMatcher::MakeNeedle(const std::string& text, CodePage cp) {
     std::string needle;
     bool lastBlank = false;
     for (size_t i = 0; i < text.size();) {
@@ -61,12 +79,16 @@ TextMatcher::TextMatcher(const std::string& text, const std::string& charset) {
             AppendUtf8(needle, c);
         } else {
             unsigned char b;
-            if (!EncodeChar(c, cp, b)) return;  // no such character in this book
+            if (!EncodeChar(c, cp, b)) return false;  // no such character in this book
             needle += char(fold_[b]);
         }
     }
     while (!needle.empty() && needle.back() == ' ') needle.pop_back();
     needle_ = needle;
+    return true;
+}
+
+void TextMatcher::MakeSkipTables() {
     // A byte that is plain text or a blank (no tag, no reference, no letter of
     // two bytes to fold) and folds to something else than the needle's first
     // (which is never a blank).
@@ -78,75 +100,68 @@ TextMatcher::TextMatcher(const std::string& text, const std::string& charset) {
         plain_[b] = !special;
         pairOf_[b] = -1;
     }
-    if (utf8_) {
-        const unsigned char leads[] = {0xC2, 0xC3, 0xD0, 0xD1};
-        for (int l = 0; l < 4; ++l) {
-            pairOf_[leads[l]] = l;
-            for (int t = 0; t < 64; ++t) {
-                unsigned char l2 = leads[l], t2 = static_cast<unsigned char>(0x80 + t);
-                if (l2 == 0xC2 && t2 == 0xA0) {
-                    pair_[l][t] = 0;
-                    continue;
-                }
-                FoldPair(leads[l], static_cast<unsigned char>(0x80 + t), l2, t2);
-                pair_[l][t] = uint16_t(l2 << 8 | t2);
+}
+
+void TextMatcher::MakePairTables() {
+    const unsigned char leads[] = {0xC2, 0xC3, 0xD0, 0xD1};
+    for (int l = 0; l < 4; ++l) {
+        pairOf_[leads[l]] = l;
+        for (int t = 0; t < 64; ++t) {
+            unsigned char l2 = leads[l], t2 = static_cast<unsigned char>(0x80 + t);
+            if (l2 == 0xC2 && t2 == 0xA0) {
+                pair_[l][t] = 0;
+                continue;
             }
+            FoldPair(leads[l], static_cast<unsigned char>(0x80 + t), l2, t2);
+            pair_[l][t] = uint16_t(l2 << 8 | t2);
         }
     }
-    if (utf8_ && !needle_.empty()) {
-        const auto n0 = static_cast<unsigned char>(needle_[0]);
-        const int n1 = needle_.size() > 1 ? static_cast<unsigned char>(needle_[1]) : -1;
-        for (int l = 0; l < 4; ++l)
-            for (int t = 0; t < 64; ++t) {
-                const uint16_t f = pair_[l][t];
-                pairSkip_[l][t] = f == 0                                              ? 2
-                                  : ((f >> 8) != n0 || (n1 >= 0 && (f & 0xFF) != n1)) ? 1
-                                                                                      : 0;
-            }
-    }
+    if (needle_.empty()) return;
+    const auto n0 = static_cast<unsigned char>(needle_[0]);
+    const int n1 = needle_.size() > 1 ? static_cast<unsigned char>(needle_[1]) : -1;
+    for (int l = 0; l < 4; ++l)
+        for (int t = 0; t < 64; ++t) {
+            const uint16_t f = pair_[l][t];
+            pairSkip_[l][t] = f == 0                                              ? 2
+                              : ((f >> 8) != n0 || (n1 >= 0 && (f & 0xFF) != n1)) ? 1
+                                                                                  : 0;
+        }
+}
+
+void TextMatcher::MakeQuickPass() {
     // The quick pass: the bytes a match can begin with, and the second
     // character's after them.
-    if (!needle_.empty()) {
-        const auto n0 = static_cast<unsigned char>(needle_[0]);
-        auto variants = [&](size_t at, unsigned char* keys, int& count) {
-            count = 0;
-            const auto c = static_cast<unsigned char>(needle_[at]);
-            if (c == ' ' || c == '<' || c == '>' || c == '&') return 0;
-            if (utf8_ && c >= 0x80) {
-                // A two-byte letter: the trail bytes of its cases (their leads checked after).
-                if (at + 1 >= needle_.size()) return 0;
-                const uint16_t pair =
-                    uint16_t(c << 8 | static_cast<unsigned char>(needle_[at + 1]));
-                for (int l = 0; l < 4; ++l)
-                    for (int t = 0; t < 64; ++t)
-                        if (pair_[l][t] == pair) {
-                            const auto key = static_cast<unsigned char>(0x80 + t);
-                            if (std::find(keys, keys + count, key) != keys + count) continue;
-                            if (count == 4) return count = 0, 0;
-                            keys[count++] = key;
-                        }
-                return count ? 2 : 0;
-            }
-            for (int b = 0; b < 256; ++b) {
-                if (fold_[b] != c || b == '<' || b == '&' || (utf8_ && b >= 0x80)) continue;
-                if (count == 4) return count = 0, 0;
-                keys[count++] = static_cast<unsigned char>(b);
-            }
-            return count ? 1 : 0;
-        };
-        const int firstLength = variants(0, keyA_, nA_);
-        if (firstLength == 2)
-            firstPair_ = uint16_t(n0 << 8 | static_cast<unsigned char>(needle_[1]));
-        if (nA_ && size_t(firstLength) < needle_.size()) {
-            const int secondLength = variants(size_t(firstLength), keyB_, nB_);
-            dB_ = secondLength;  // the second character's last byte, after the first's
+    const auto n0 = static_cast<unsigned char>(needle_[0]);
+    auto variants = [&](size_t at, unsigned char* keys, int& count) {
+        count = 0;
+        const auto c = static_cast<unsigned char>(needle_[at]);
+        if (c == ' ' || c == '<' || c == '>' || c == '&') return 0;
+        if (utf8_ && c >= 0x80) {
+            // A two-byte letter: the trail bytes of its cases (their leads checked after).
+            if (at + 1 >= needle_.size()) return 0;
+            const uint16_t pair = uint16_t(c << 8 | static_cast<unsigned char>(needle_[at + 1]));
+            for (int l = 0; l < 4; ++l)
+                for (int t = 0; t < 64; ++t)
+                    if (pair_[l][t] == pair) {
+                        const auto key = static_cast<unsigned char>(0x80 + t);
+                        if (std::find(keys, keys + count, key) != keys + count) continue;
+                        if (count == 4) return count = 0, 0;
+                        keys[count++] = key;
+                    }
+            return count ? 2 : 0;
         }
-    }
-    fail_.assign(needle_.size(), 0);
-    for (size_t i = 1, k = 0; i < needle_.size(); ++i) {
-        while (k > 0 && needle_[i] != needle_[k]) k = fail_[k - 1];
-        if (needle_[i] == needle_[k]) ++k;
-        fail_[i] = k;
+        for (int b = 0; b < 256; ++b) {
+            if (fold_[b] != c || b == '<' || b == '&' || (utf8_ && b >= 0x80)) continue;
+            if (count == 4) return count = 0, 0;
+            keys[count++] = static_cast<unsigned char>(b);
+        }
+        return count ? 1 : 0;
+    };
+    const int firstLength = variants(0, keyA_, nA_);
+    if (firstLength == 2) firstPair_ = uint16_t(n0 << 8 | static_cast<unsigned char>(needle_[1]));
+    if (nA_ && size_t(firstLength) < needle_.size()) {
+        const int secondLength = variants(size_t(firstLength), keyB_, nB_);
+        dB_ = secondLength;  // the second character's last byte, after the first's
     }
 }
 
@@ -188,208 +203,248 @@ size_t TextMatcher::NextStop(const unsigned char* bytes, size_t i, size_t n) con
     return n;
 }
 
-void TextMatcher::Scan(BookFile& book, uint64_t from,
-                       const std::function<bool(const SearchHit&)>& hit) const {
-    if (needle_.empty()) return;
-    const size_t m = needle_.size();
+// One scan's state. The body text streams by in pieces; each byte is read as
+// the reader sees it (tags give paragraph numbers and are no text, references
+// are their characters, letters folded) and fed to the needle's automaton.
+class TextMatcher::Scanner {
+  public:
+    Scanner(const TextMatcher& m, uint64_t from, const std::function<bool(const SearchHit&)>& hit)
+        : m_(&m), hit_(&hit), ring_(m.needle_.size()), offset_(from) {}
+    // The state is worked on in a copy of the scanner's own: nothing else can
+    // reach it, so the compiler keeps it in registers across the piece.
+    void Feed(std::string_view piece) {
+        Scanner s = std::move(*this);
+        s.Read(piece);
+        *this = std::move(s);
+    }
+
+  private:
     struct MatchStart {
         uint64_t offset;
         int32_t paragraph;
     };
-    std::vector<MatchStart> ring(m);
-    uint64_t emitted = 0;
-    size_t k = 0;
-    int32_t paragraph = 0;
-    bool lastBlank = true, stop = false;
-    std::string tag, entity;
-    bool inTag = false;
-    uint64_t entityAt = 0;
-    int lead = -1;
-    uint64_t leadAt = 0;
-
-    auto emit = [&](unsigned char b, uint64_t at) {
-        if (b == ' ') {
-            if (lastBlank) return;
-            lastBlank = true;
-        } else {
-            lastBlank = false;
-        }
-        ring[emitted % m] = {at, paragraph};
-        ++emitted;
-        while (k > 0 && static_cast<unsigned char>(needle_[k]) != b) k = fail_[k - 1];
-        if (static_cast<unsigned char>(needle_[k]) == b) ++k;
-        if (k == m) {
-            const MatchStart& s = ring[(emitted - m) % m];
-            if (!hit({s.paragraph, s.offset})) stop = true;
-            k = fail_[k - 1];
-        }
-    };
+    // The hot path, one byte at a time: kept in the loop that calls it.
+    [[gnu::always_inline]] void Emit(unsigned char b, uint64_t at);
     // A byte of plain text (no tag, no reference).
-    auto plain = [&](unsigned char b, uint64_t at) {
-        if (utf8_) {
-            if (lead >= 0) {
-                unsigned char l2, t2;
-                const auto l = static_cast<unsigned char>(lead);
-                lead = -1;
-                if (l == 0xC2 && b == 0xA0) return emit(' ', leadAt);
-                if (FoldPair(l, b, l2, t2)) {
-                    emit(l2, leadAt);
-                    return emit(t2, at);
-                }
-                emit(l, leadAt);
-                // b may begin a pair of its own
-            }
-            if (b == 0xC2 || b == 0xC3 || b == 0xD0 || b == 0xD1) {
-                lead = b;
-                leadAt = at;
-                return;
-            }
-        }
-        emit(fold_[b], at);
-    };
-    auto flushLead = [&] {
-        if (lead >= 0) {
-            emit(static_cast<unsigned char>(lead), leadAt);
-            lead = -1;
-        }
-    };
+    [[gnu::always_inline]] void Plain(unsigned char b, uint64_t at);
+    void FlushLead();
+    // No match under way, no tag, reference or letter half read.
+    bool Between() const { return k_ == 0 && !inTag_ && lead_ < 0 && entity_.empty(); }
+    // Between matches, the bytes that can neither begin one nor change the
+    // state are passed over at once: the place after them (i when none).
+    [[gnu::always_inline]] size_t PassToStop(const unsigned char* bytes, size_t i, size_t n);
+    [[gnu::always_inline]] size_t PassUnmatchable(const unsigned char* bytes, size_t i, size_t n);
+    [[gnu::always_inline]] void EndTag();
+    // Takes b into the reference being read; false when b is still to be read.
+    [[gnu::always_inline]] bool TakeIntoReference(unsigned char b);
+    void Read(std::string_view piece);
 
-    uint64_t offset = from;
-    book.ReadBodyText(
-        [&](std::string_view piece) {
-            if (stop) return;
-            const auto* bytes = reinterpret_cast<const unsigned char*>(piece.data());
-            for (size_t i = 0; i < piece.size() && !stop; ++i, ++offset) {
-                // Between matches, the bytes that can neither begin one nor
-                // change the state are passed over at once.
-                if (k == 0 && !inTag && lead < 0 && entity.empty() && nA_) {
-                    // No match begins before the next stop: a letter of two
-                    // bytes is met at its lead, which must be the first's own.
-                    size_t j = i;
-                    const size_t n = piece.size();
-                    for (;;) {
-                        j = NextStop(bytes, j, n);
-                        if (j < n && bytes[j] == '<') {
-                            // A tag whole in the piece is read at once: a paragraph's
-                            // tag gives the paragraph of what follows.
-                            const auto* close = static_cast<const unsigned char*>(
-                                std::memchr(bytes + j, '>', std::min<size_t>(n - j, 64)));
-                            if (!close) break;
-                            const size_t end = size_t(close - bytes) + 1;
-                            std::string_view cls;
-                            size_t textAt = 0;
-                            if (const int32_t p = ParagraphTagOf(
-                                    std::string_view(reinterpret_cast<const char*>(bytes) + j,
-                                                     end - j),
-                                    cls, textAt))
-                                paragraph = p;
-                            j = end;
-                            continue;
-                        }
-                        if (j == n || !firstPair_ || bytes[j] == '&') break;
-                        if (j == i) break;  // no lead before it here: read as it comes
-                        const int l = pairOf_[bytes[j - 1]];
-                        if (l >= 0 && pair_[l][bytes[j] - 0x80] == firstPair_) {
-                            --j;
-                            break;
-                        }
-                        ++j;
-                    }
-                    if (j > i) {
-                        lastBlank = false;
-                        offset += j - i;
-                        i = j;
-                        if (i == piece.size()) break;
-                    }
-                } else if (k == 0 && !inTag && lead < 0 && entity.empty()) {
-                    size_t j = i;
-                    bool blank = lastBlank;
-                    const size_t n = piece.size();
-                    const int n1 = needle_.size() > 1 ? static_cast<unsigned char>(needle_[1]) : -1;
-                    for (;;) {
-                        while (j < n && skip_[bytes[j]]) blank = fold_[bytes[j++]] == ' ';
-                        if (j + 1 >= n) break;
-                        const auto b0 = bytes[j], b1 = bytes[j + 1];
-                        if (utf8_ && pairOf_[b0] >= 0 && (b1 & 0xC0) == 0x80) {
-                            // A letter of two bytes that cannot begin a match.
-                            const uint8_t what = pairSkip_[pairOf_[b0]][b1 - 0x80];
-                            if (!what) break;
-                            blank = what == 2;  // 2: a no-break space
-                            j += 2;
-                            continue;
-                        }
-                        // The needle's first byte, but not its second after it.
-                        if (n1 >= 0 && plain_[b0] && plain_[b1] && fold_[b1] != n1 &&
-                            !(fold_[b1] == ' ' && n1 == ' ')) {
-                            blank = false;
-                            ++j;
-                            continue;
-                        }
-                        break;
-                    }
-                    if (j > i) {
-                        lastBlank = blank;
-                        offset += j - i;
-                        i = j;
-                        if (i == piece.size()) break;
-                    }
-                }
-                const auto b = bytes[i];
-                if (inTag) {
-                    if (b != '>' && tag.size() < 64) {
-                        tag += char(b);
-                        continue;
-                    }
-                    inTag = false;
-                    // A paragraph tag begins a paragraph: no match runs across it.
-                    tag += '>';
-                    std::string_view cls;
-                    size_t textAt = 0;
-                    if (const int32_t n = ParagraphTagOf(tag, cls, textAt)) {
-                        paragraph = n;
-                        k = 0;
-                        lastBlank = true;
-                    }
-                    continue;
-                }
-                if (!entity.empty()) {
-                    // A reference is "&", letters, ";": "&lt;", "&gt;", "&amp;".
-                    // Any other byte ends it as text and is read as itself (a
-                    // tag, a line end, another "&").
-                    const bool name = (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z');
-                    if (name && entity.size() < 4) {
-                        entity += char(b);
-                        continue;
-                    }
-                    std::string bytes;
-                    bytes.swap(entity);
-                    if (b == ';') {
-                        bytes += ';';
-                        if (const char shown = EscapedChar(bytes)) {
-                            emit(static_cast<unsigned char>(shown), entityAt);
-                            continue;
-                        }
-                        for (size_t j = 0; j < bytes.size(); ++j)
-                            plain(static_cast<unsigned char>(bytes[j]), entityAt + j);
-                        continue;
-                    }
-                    for (size_t j = 0; j < bytes.size(); ++j)
-                        plain(static_cast<unsigned char>(bytes[j]), entityAt + j);
-                }
-                if (b == '<') {
-                    flushLead();
-                    inTag = true;
-                    tag = "<";
-                } else if (b == '&') {
-                    flushLead();
-                    entity = "&";
-                    entityAt = offset;
-                } else {
-                    plain(b, offset);
-                }
+    const TextMatcher* m_;
+    const std::function<bool(const SearchHit&)>* hit_;
+    std::vector<MatchStart> ring_;
+    uint64_t emitted_ = 0;
+    size_t k_ = 0;  // the needle's bytes matched so far
+    int32_t paragraph_ = 0;
+    bool lastBlank_ = true, stop_ = false;
+    std::string tag_, entity_;
+    bool inTag_ = false;
+    uint64_t entityAt_ = 0;
+    int lead_ = -1;  // UTF-8: the lead byte of a letter whose trail is to come
+    uint64_t leadAt_ = 0;
+    uint64_t offset_;
+};
+
+inline void TextMatcher::Scanner::Emit(unsigned char b, uint64_t at) {
+    if (b == ' ') {
+        if (lastBlank_) return;
+        lastBlank_ = true;
+    } else {
+        lastBlank_ = false;
+    }
+    const size_t m = m_->needle_.size();
+    ring_[emitted_ % m] = {at, paragraph_};
+    ++emitted_;
+    while (k_ > 0 && static_cast<unsigned char>(m_->needle_[k_]) != b) k_ = m_->fail_[k_ - 1];
+    if (static_cast<unsigned char>(m_->needle_[k_]) == b) ++k_;
+    if (k_ == m) {
+        const MatchStart& s = ring_[(emitted_ - m) % m];
+        if (!(*hit_)({s.paragraph, s.offset})) stop_ = true;
+        k_ = m_->fail_[k_ - 1];
+    }
+}
+
+inline void TextMatcher::Scanner::Plain(unsigned char b, uint64_t at) {
+    if (m_->utf8_) {
+        if (lead_ >= 0) {
+            unsigned char l2, t2;
+            const auto l = static_cast<unsigned char>(lead_);
+            lead_ = -1;
+            if (l == 0xC2 && b == 0xA0) return Emit(' ', leadAt_);
+            if (FoldPair(l, b, l2, t2)) {
+                Emit(l2, leadAt_);
+                return Emit(t2, at);
             }
-        },
-        from);
+            Emit(l, leadAt_);
+            // b may begin a pair of its own
+        }
+        if (b == 0xC2 || b == 0xC3 || b == 0xD0 || b == 0xD1) {
+            lead_ = b;
+            leadAt_ = at;
+            return;
+        }
+    }
+    Emit(m_->fold_[b], at);
+}
+
+void TextMatcher::Scanner::FlushLead() {
+    if (lead_ >= 0) {
+        Emit(static_cast<unsigned char>(lead_), leadAt_);
+        lead_ = -1;
+    }
+}
+
+inline size_t TextMatcher::Scanner::PassToStop(const unsigned char* bytes, size_t i, size_t n) {
+    // No match begins before the next stop: a letter of two bytes is met at
+    // its lead, which must be the first's own.
+    size_t j = i;
+    for (;;) {
+        j = m_->NextStop(bytes, j, n);
+        if (j < n && bytes[j] == '<') {
+            // A tag whole in the piece is read at once: a paragraph's tag gives
+            // the paragraph of what follows.
+            const auto* close = static_cast<const unsigned char*>(
+                std::memchr(bytes + j, '>', std::min<size_t>(n - j, 64)));
+            if (!close) break;
+            const size_t end = size_t(close - bytes) + 1;
+            std::string_view cls;
+            size_t textAt = 0;
+            if (const int32_t p = ParagraphTagOf(
+                    std::string_view(reinterpret_cast<const char*>(bytes) + j, end - j), cls,
+                    textAt))
+                paragraph_ = p;
+            j = end;
+            continue;
+        }
+        if (j == n || !m_->firstPair_ || bytes[j] == '&') break;
+        if (j == i) break;  // no lead before it here: read as it comes
+        const int l = m_->pairOf_[bytes[j - 1]];
+        if (l >= 0 && m_->pair_[l][bytes[j] - 0x80] == m_->firstPair_) {
+            --j;
+            break;
+        }
+        ++j;
+    }
+    if (j > i) lastBlank_ = false;
+    return j;
+}
+
+inline size_t TextMatcher::Scanner::PassUnmatchable(const unsigned char* bytes, size_t i,
+                                                    size_t n) {
+    size_t j = i;
+    bool blank = lastBlank_;
+    const int n1 = m_->needle_.size() > 1 ? static_cast<unsigned char>(m_->needle_[1]) : -1;
+    for (;;) {
+        while (j < n && m_->skip_[bytes[j]]) blank = m_->fold_[bytes[j++]] == ' ';
+        if (j + 1 >= n) break;
+        const auto b0 = bytes[j], b1 = bytes[j + 1];
+        if (m_->utf8_ && m_->pairOf_[b0] >= 0 && (b1 & 0xC0) == 0x80) {
+            // A letter of two bytes that cannot begin a match.
+            const uint8_t what = m_->pairSkip_[m_->pairOf_[b0]][b1 - 0x80];
+            if (!what) break;
+            blank = what == 2;  // 2: a no-break space
+            j += 2;
+            continue;
+        }
+        // The needle's first byte, but not its second after it.
+        if (n1 >= 0 && m_->plain_[b0] && m_->plain_[b1] && m_->fold_[b1] != n1 &&
+            !(m_->fold_[b1] == ' ' && n1 == ' ')) {
+            blank = false;
+            ++j;
+            continue;
+        }
+        break;
+    }
+    if (j > i) lastBlank_ = blank;
+    return j;
+}
+
+inline void TextMatcher::Scanner::EndTag() {
+    inTag_ = false;
+    // A paragraph tag begins a paragraph: no match runs across it.
+    tag_ += '>';
+    std::string_view cls;
+    size_t textAt = 0;
+    if (const int32_t n = ParagraphTagOf(tag_, cls, textAt)) {
+        paragraph_ = n;
+        k_ = 0;
+        lastBlank_ = true;
+    }
+}
+
+inline bool TextMatcher::Scanner::TakeIntoReference(unsigned char b) {
+    // A reference is "&", letters, ";": "&lt;", "&gt;", "&amp;". Any other
+    // byte ends it as text and is read as itself (a tag, a line end, another "&").
+    const bool name = (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z');
+    if (name && entity_.size() < 4) {
+        entity_ += char(b);
+        return true;
+    }
+    std::string bytes;
+    bytes.swap(entity_);
+    if (b == ';') {
+        bytes += ';';
+        if (const char shown = EscapedChar(bytes)) {
+            Emit(static_cast<unsigned char>(shown), entityAt_);
+            return true;
+        }
+    }
+    for (size_t j = 0; j < bytes.size(); ++j)
+        Plain(static_cast<unsigned char>(bytes[j]), entityAt_ + j);
+    return b == ';';
+}
+
+void TextMatcher::Scanner::Read(std::string_view piece) {
+    if (stop_) return;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(piece.data());
+    const size_t n = piece.size();
+    const uint64_t base = offset_;  // byte i of the piece lies at base + i
+    offset_ += n;
+    for (size_t i = 0; i < n && !stop_; ++i) {
+        if (Between()) {
+            const size_t j = m_->nA_ ? PassToStop(bytes, i, n) : PassUnmatchable(bytes, i, n);
+            if (j > i) {
+                i = j;
+                if (i == n) break;
+            }
+        }
+        const auto b = bytes[i];
+        if (inTag_) {
+            if (b != '>' && tag_.size() < 64)
+                tag_ += char(b);
+            else
+                EndTag();
+            continue;
+        }
+        if (!entity_.empty() && TakeIntoReference(b)) continue;
+        if (b == '<') {
+            FlushLead();
+            inTag_ = true;
+            tag_ = "<";
+        } else if (b == '&') {
+            FlushLead();
+            entity_ = "&";
+            entityAt_ = base + i;
+        } else {
+            Plain(b, base + i);
+        }
+    }
+}
+
+void TextMatcher::Scan(BookFile& book, uint64_t from,
+                       const std::function<bool(const SearchHit&)>& hit) const {
+    if (needle_.empty()) return;
+    Scanner scanner(*this, from, hit);
+    book.ReadBodyText([&](std::string_view piece) { scanner.Feed(piece); }, from);
 }
 
 namespace {

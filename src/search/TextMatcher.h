@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "book/BookFile.h"
+#include "text/Charsets.h"
 
 struct SearchHit {
     int32_t Paragraph = 0;
@@ -28,6 +29,14 @@ class TextMatcher {
               const std::function<bool(const SearchHit&)>& hit) const;
 
   private:
+    class Scanner;
+    // The constructor's steps: the folded bytes, the needle, the tables that
+    // pass over text quickly and the failure function of the needle.
+    void MakeFolding(CodePage cp);
+    bool MakeNeedle(const std::string& text, CodePage cp);
+    void MakeSkipTables();
+    void MakePairTables();
+    void MakeQuickPass();
     bool utf8_;
     unsigned char fold_[256];  // single-byte pages: a byte's folded byte
     bool skip_[256];           // bytes passed over between matches
