@@ -12,524 +12,203 @@
 
 #include "base/Errors.h"
 #include "base/Files.h"
+#include "convert/BookWriter.h"
 #include "convert/Headings.h"
+#include "convert/TextReader.h"
 #include "text/Charsets.h"
 
 namespace {
 
-constexpr size_t Chunk = ReadPieceSize;
 // The pieces the layout is first guessed from.
 constexpr uint64_t GuessPieces = 4;
-// The longest line the reader holds; a longer one is handed on in parts.
-constexpr size_t MaxLineBytes = 1 << 20;
 
-// Whether a text is a text at all, decided by where its bytes stand, not by how
-// they were read: its first 64 KB, then the first 4 KB of every 256 KB after
-// them, and its last 4 KB, so that a text turning into binary bytes (or a hole
-// of NULs) is refused when it is met, before any book is saved.
-class BinaryWatch {
+}  // namespace
+
+namespace {
+
+// One text on its way to a book, in the steps the stages name.
+class Conversion {
   public:
-    explicit BinaryWatch(std::string path) : path_(std::move(path)) {}
-    // Bytes of the text from offset at.
-    void Feed(const char* p, size_t n, uint64_t at) {
-        // The last bytes so far, for the look at the end.
-        if (n >= TailBytes) {
-            tail_.assign(p + n - TailBytes, TailBytes);
-        } else {
-            tail_.append(p, n);
-            if (tail_.size() > TailBytes) tail_.erase(0, tail_.size() - TailBytes);
-        }
-        while (n > 0) {
-            const uint64_t start = window_ * Chunk, len = window_ ? 4096 : 65536;
-            if (at + n <= start) return;
-            if (at < start) {
-                p += start - at;
-                n -= size_t(start - at);
-                at = start;
-            }
-            const size_t take = size_t(std::min<uint64_t>(n, start + len - at));
-            if (held_.empty() && take == len) {
-                Check(std::string_view(p, take));
-            } else {
-                held_.append(p, take);
-                if (held_.size() < len) return;
-                Check(held_);
-                held_.clear();
-            }
-            ++window_;
-            p += take;
-            n -= take;
-            at += take;
-        }
-    }
-    // A text shorter than the first window is judged by all it has.
-    void Finish() {
-        if (window_ == 0 && !held_.empty()) Check(held_);
-        // The end, which the windows may have passed by.
-        if (window_ > 0) Check(tail_);
-    }
+    Conversion(const std::string& sourcePath, const std::string& folder,
+               ConversionProgress* progress, const Layout::Shape* kind, size_t pieceSize)
+        : path_(sourcePath),
+          folder_(folder),
+          progress_(progress),
+          kind_(kind),
+          text_(sourcePath, pieceSize),
+          guessBytes_(GuessPieces * uint64_t(std::max<size_t>(pieceSize, 1))) {}
+
+    BookFile Run();
 
   private:
-    static constexpr size_t TailBytes = 4096;
-    void Check(std::string_view sample) const {
-        if (LooksBinary(sample))
-            throw ETextRefused(Fmt(Messages::tr("%s is not a text file"), path_));
+    void Stage(const std::string& message) {
+        if (progress_) progress_->StageStarted(message);
     }
-    std::string path_, held_, tail_;
-    uint64_t window_ = 0;
+    std::function<void(double)> Fraction() {
+        return [this](double f) {
+            if (progress_) progress_->StageProgress(f);
+        };
+    }
+    // The charset and the language, from the text's first 64000 bytes (lines
+    // joined with CR LF).
+    void FindCharset();
+    // Every line is looked at for the layout, the first ones for the title.
+    void Look(std::string_view line) {
+        ++lines_;
+        // A title is looked for in short lines: of a long one its start is enough.
+        if (first_.size() < 100) first_.emplace_back(line.substr(0, 4096));
+        stats_->Add(line);
+    }
+    Layout Decide() const { return kind_ ? stats_->Make(*kind_) : stats_->Decide(); }
+    // Looks at the text's first pieces: true when they are the whole text.
+    bool LookAtStart();
+    // Builds the book in the layout the first pieces show while the whole text
+    // is looked at; the writer is dropped when the whole decides otherwise.
+    Layout BuildWhileLooking();
+    // Hands the writer the lines held back that the layout has settled.
+    void GiveSettled();
+    BookFile Finish(const Layout& layout);
+
+    std::string path_, folder_;
+    ConversionProgress* progress_;
+    const Layout::Shape* kind_;
+    TextReader text_;
+    const uint64_t guessBytes_;
+    std::string charset_, language_;
+    LineList first_;
+    uint64_t lines_ = 0;
+    std::unique_ptr<LayoutStats> stats_;
+    std::unique_ptr<BookWriter> writer_;
+    // Lines held back while a block may hang, and how many the writer was given.
+    std::deque<std::string> held_;
+    size_t heldBytes_ = 0, told_ = 0;
+    uint64_t given_ = 0;
 };
 
-// The lines of a text file as the conversion reads them: split at CR LF, CR or
-// LF (a line end at the very end adds no line), NUL bytes as spaces, UTF-16 (by
-// its byte-order mark) as UTF-8, "<", ">" and "&" escaped, and a line-end dash
-// dropped before a line that begins with a space. Read as often as needed, in
-// pieces: no more than a line and a piece are ever held.
-class TextReader {
-  public:
-    TextReader(const std::string& path, size_t pieceSize)
-        : path_(path), fd_(OpenRegularFile(path)), piece_(std::max<size_t>(pieceSize, 1)) {
-        struct stat st;
-        if (::fstat(fd_.Get(), &st) != 0)
-            throw EFileError(Fmt(Messages::tr("Cannot open file %s"), path));
-        size_ = uint64_t(st.st_size);
-        if (size_ > MaxBlockSize)
-            throw ETextRefused(Fmt(Messages::tr("%s is too large for a book file"), path));
-        unsigned char bom[2];
-        utf16_ = size_ >= 2 && ReadAt(fd_.Get(), bom, 2, 0) &&
-                 ((bom[0] == 0xFF && bom[1] == 0xFE) || (bom[0] == 0xFE && bom[1] == 0xFF));
-        bigEndian_ = utf16_ && bom[0] == 0xFE;
-    }
-    bool Utf16() const { return utf16_; }
-    // From now on a word hyphenated at a line end is joined: the charset tells
-    // letters and their case.
-    void JoinHyphenatedWords(CodePage page) {
-        join_ = true;
-        page_ = page;
-    }
-    // Ends the reading under way after the piece being read: its last lines are
-    // not handed on.
-    void Stop() { stop_ = true; }
+BookFile Conversion::Run() {
+    Stage(Messages::tr("Loading Source Text"));
+    FindCharset();
+    text_.JoinHyphenatedWords(CodePageOf(charset_));
+    const bool whole = LookAtStart();
+    if (lines_ == 0) throw ETextRefused(Fmt(Messages::tr("%s holds no text"), path_));
+    Stage(Messages::tr("Converting symbols"));
+    Stage(Messages::tr("Removing Dashes"));
+    Stage(Messages::tr("Analyzing Charset"));
+    Stage(Messages::tr("Creating paragraphs"));
+    return Finish(whole ? Decide() : BuildWhileLooking());
+}
 
-    void ForEachLine(const std::function<void(std::string_view)>& emit,
-                     const std::function<void(double)>& progress) {
-        std::string raw(piece_, '\0'), decoded;
-        std::unique_ptr<Utf16Decoder> utf16;
-        if (utf16_) utf16 = std::make_unique<Utf16Decoder>(bigEndian_);
-        split_ = LineSplitter(false);  // NUL bytes are spaces by then
-        pending_ = {};
-        hasPending_ = stop_ = false;
-        BinaryWatch binary(path_);
-        uint64_t at = utf16_ ? 2 : 0, textAt = 0;
-        for (;;) {
-            ssize_t got = ::pread(fd_.Get(), raw.data(), raw.size(), off_t(at));
-            if (got < 0) {
-                if (errno == EINTR) continue;
-                throw EFileError(Fmt(Messages::tr("Cannot open file %s"), path_));
+void Conversion::FindCharset() {
+    LineList sample;
+    uint64_t sampled = 0;
+    text_.ForEachLine(
+        [&](std::string_view line) {
+            if (sampled >= CharsetSampleSize) return;
+            sample.emplace_back(line);
+            if ((sampled += line.size() + 2) >= CharsetSampleSize) text_.Stop();
+        },
+        {});
+    charset_ = text_.Utf16() ? "UTF-8" : AnalyzeCharset(sample);
+    language_ = TextLanguage(sample, CodePageOf(charset_));
+}
+
+bool Conversion::LookAtStart() {
+    stats_ = std::make_unique<LayoutStats>(charset_);
+    bool whole = true;
+    uint64_t seen = 0;
+    text_.ForEachLine(
+        [&](std::string_view line) {
+            Look(line);
+            if ((seen += line.size() + 2) >= guessBytes_ && whole) {
+                whole = false;
+                text_.Stop();
             }
-            if (got == 0) break;
-            at += uint64_t(got);
-            // What is read counts, not what the file said of itself when opened.
-            if (at > MaxBlockSize)
-                throw ETextRefused(Fmt(Messages::tr("%s is too large for a book file"), path_));
-            char* data = raw.data();
-            size_t n = size_t(got);
-            if (utf16) {
-                decoded.clear();
-                utf16->Feed(data, n, decoded);
-                data = decoded.data();
-                n = decoded.size();
+        },
+        Fraction());
+    return whole;
+}
+
+// A block that may hang is held back until its end tells. The book is built
+// again when the whole text decides otherwise, or when a block held back grows
+// past a piece. Building stops as soon as the text so far reads in another
+// layout: the book will most likely be built again.
+Layout Conversion::BuildWhileLooking() {
+    Layout guess = Decide();
+    guess.Hanging.clear();
+    auto keeps = [&](const Layout& l) {
+        return l.Kind == guess.Kind && l.MarginWidth == guess.MarginWidth &&
+               l.WrapWidth == guess.WrapWidth;
+    };
+    uint64_t sinceCheck = 0;
+    first_.clear();
+    lines_ = 0;
+    stats_ = std::make_unique<LayoutStats>(charset_);
+    writer_ = std::make_unique<BookWriter>(folder_, charset_, guess, true);
+    auto drop = [&] {
+        writer_.reset();
+        held_.clear();
+    };
+    text_.ForEachLine(
+        [&](std::string_view line) {
+            Look(line);
+            if (!writer_) return;
+            if ((sinceCheck += line.size() + 2) >= guessBytes_) {
+                sinceCheck = 0;
+                if (!keeps(Decide())) return drop();
             }
-            binary.Feed(data, n, textAt);
-            textAt += n;
-            Split(data, n, emit);
-            if (stop_) return;
-            if (progress && size_ > 0) progress(double(at) / double(size_));
-        }
-        if (utf16) {
-            decoded.clear();
-            utf16->Finish(decoded);
-            binary.Feed(decoded.data(), decoded.size(), textAt);
-            Split(decoded.data(), decoded.size(), emit);
-        }
-        binary.Finish();
-        split_.Finish([&](std::string_view line) { WholeLine(line, emit, true); });
-        if (hasPending_) emit(pending_);
-    }
-
-  private:
-    void Split(char* data, size_t n, const std::function<void(std::string_view)>& emit) {
-        // A NUL byte is kept as a space: the text after it is the book's too.
-        for (char* p = data; (p = static_cast<char*>(std::memchr(p, 0, size_t(data + n - p))));)
-            *p++ = ' ';
-        // Most pieces of a text hold no angle bracket at all: their lines need
-        // no look for one.
-        angles_ =
-            std::memchr(data, '<', n) || std::memchr(data, '>', n) || std::memchr(data, '&', n);
-        split_.Feed(data, n, [&](std::string_view line) {
-            // A line begun in an earlier piece lies in the splitter's memory.
-            const bool inPiece = line.data() >= data && line.data() < data + n;
-            WholeLine(line, emit, !inPiece);
-        });
-        // A line is never held longer than MaxLineBytes, even before its end comes.
-        std::string& held = split_.Held();
-        while (held.size() > MaxLineBytes) {
-            const size_t cut = LongLineCut(held);
-            Line(std::string_view(held.data(), cut), emit, true);
-            held.erase(0, cut);
-        }
-        KeepPending();
-    }
-
-    void WholeLine(std::string_view line, const std::function<void(std::string_view)>& emit,
-                   bool transient) {
-        while (line.size() > MaxLineBytes) {
-            const size_t cut = LongLineCut(line);
-            Line(line.substr(0, cut), emit, true);
-            line.remove_prefix(cut);
-        }
-        Line(line, emit, transient);
-    }
-
-    // Where a line longer than MaxLineBytes is cut: its first MaxLineBytes (cut
-    // after a space, else between characters) go on as a line of their own.
-    // Where the cut falls depends on the text alone, not on how it was read; its
-    // pieces become paragraphs of their own in any case.
-    static size_t LongLineCut(std::string_view line) {
-        const std::string_view head = line.substr(0, MaxLineBytes);
-        size_t cut = head.rfind(' ');
-        if (cut != std::string_view::npos && cut >= MaxLineBytes / 2) return cut + 1;
-        cut = MaxLineBytes;
-        // Not inside a UTF-8 character: back over its continuation bytes.
-        for (int k = 0; k < 3 && (uint8_t(line[cut]) & 0xC0) == 0x80; ++k) --cut;
-        return cut;
-    }
-
-    // The line held back points into the piece; the next read reuses that
-    // memory, so it is copied now.
-    void KeepPending() {
-        if (hasPending_ && pending_.data() != pendingCopy_.data()) {
-            pendingCopy_.assign(pending_);
-            pending_ = pendingCopy_;
-        }
-    }
-
-    // One line of the text: escaped, then held until the next one shows
-    // whether its end dash goes or its last word goes on in it.
-    void Line(std::string_view line, const std::function<void(std::string_view)>& emit,
-              bool transient) {
-        bool copy = transient;
-        // A line carried over from the pieces before may hold an angle bracket
-        // although this piece holds none.
-        if ((angles_ || transient) && (std::memchr(line.data(), '<', line.size()) ||
-                                       std::memchr(line.data(), '>', line.size()) ||
-                                       std::memchr(line.data(), '&', line.size()))) {
-            ConvertLine(line).swap(escaped_[next_]);
-            line = escaped_[next_];
-            next_ ^= 1;  // the line held back may be the other one
-        }
-        if (hasPending_) {
-            if (!pending_.empty() && pending_.back() == '-' && !line.empty()) {
-                if (Hyphenated(line)) {
-                    // "Созд-" and "анное ...": one word, without the hyphen; the
-                    // next line's indent goes.
-                    const std::string_view rest = line.substr(line.find_first_not_of(" \t"));
-                    std::string joined;
-                    joined.reserve(pending_.size() + rest.size());
-                    joined.append(pending_.substr(0, pending_.size() - 1)).append(rest);
-                    pendingCopy_.swap(joined);
-                    pending_ = pendingCopy_;
-                    return;
-                }
-                // A dash after a space (" -", " --", a no-break space too) is a
-                // dash; any other goes before a line that begins with a space.
-                if (!AfterBlank(pending_) && line.front() == ' ') pending_.remove_suffix(1);
+            GiveSettled();
+            if (given_ < stats_->Settled()) {
+                writer_->Add(line);
+                ++given_;
+                return;
             }
-            emit(pending_);
-        }
-        if (copy) {
-            pendingCopy_.assign(line);
-            line = pendingCopy_;
-        }
-        pending_ = line;
-        hasPending_ = true;
-    }
+            held_.emplace_back(line);
+            if ((heldBytes_ += line.size()) > ReadPieceSize) drop();
+        },
+        Fraction());
+    stats_->Finish();
+    if (writer_) GiveSettled();
+    const Layout layout = Decide();
+    if (!keeps(layout)) writer_.reset();
+    return layout;
+}
 
-    // Whether the dash (or two) that ends s follows a blank.
-    bool AfterBlank(std::string_view s) const {
-        s.remove_suffix(s.size() >= 2 && s[s.size() - 2] == '-' ? 2 : 1);
-        const std::string_view t = TrimBlanks(s, page_);
-        return !s.empty() && t.data() + t.size() < s.data() + s.size();
+void Conversion::GiveSettled() {
+    for (; told_ < stats_->Hanging().size(); ++told_)
+        writer_->builder.Hangs(stats_->Hanging()[told_]);
+    for (; !held_.empty() && given_ < stats_->Settled(); ++given_) {
+        heldBytes_ -= held_.front().size();
+        writer_->Add(held_.front());
+        held_.pop_front();
     }
+}
 
-    // Whether the line held back ends with a word hyphenated before line: a
-    // letter and "-", and line goes on with the paragraph (no deeper indent)
-    // with a lower-case letter.
-    bool Hyphenated(std::string_view line) const {
-        if (!join_ || pending_.size() < 2 || pending_.size() + line.size() > MaxLineBytes)
-            return false;
-        const size_t b = line.find_first_not_of(" \t");
-        if (b == std::string_view::npos) return false;
-        // A line indented deeper than the one before begins a paragraph.
-        if (EffectiveIndent(line) > std::max(EffectiveIndent(pending_), 1)) return false;
-        size_t i = b;
-        if (!IsLower(DecodeChar(line, i, page_))) return false;
-        // The character before the hyphen: in UTF-8, back over continuation bytes.
-        size_t at = pending_.size() - 2;
-        if (page_ == CodePage::Utf8)
-            while (at > 0 && (static_cast<unsigned char>(pending_[at]) & 0xC0) == 0x80) --at;
-        size_t j = at;
-        const char32_t c = DecodeChar(pending_, j, page_);
-        return j == pending_.size() - 1 && IsLetter(c);
+BookFile Conversion::Finish(const Layout& layout) {
+    BookFile book(folder_);
+    book.SetProperty("Charset", charset_);
+    if (!language_.empty()) book.SetProperty("Language", language_);
+    std::string title, author;
+    FindTitleAndAuthor(first_, charset_, title, author, layout);
+    stats_.reset();
+    if (!writer_) {
+        writer_ = std::make_unique<BookWriter>(folder_, charset_, layout, true);
+        text_.ForEachLine([&](std::string_view line) { writer_->Add(line); }, Fraction());
     }
-
-    std::string path_;
-    FileDescriptor fd_;
-    size_t piece_;
-    uint64_t size_ = 0;
-    bool utf16_ = false, bigEndian_ = false;
-    LineSplitter split_{false};
-    std::string pendingCopy_, escaped_[2];
-    int next_ = 0;
-    std::string_view pending_;  // the line held back
-    bool hasPending_ = false, angles_ = true, stop_ = false, join_ = false;
-    CodePage page_ = CodePage::Win1252;
-};
-
-// The book's text, written through a buffer into a file of no name in the
-// library's folder; nothing of it is left when the program dies. The book's
-// header is put in front of it when the book is saved.
-class BodyWriter {
-  public:
-    explicit BodyWriter(const std::string& folder) : folder_(folder), fd_(MakeUnnamedFile(folder)) {
-        buf_.reserve(Chunk);
-    }
-    void Write(std::string_view s) {
-        if (buf_.size() + s.size() > Chunk) Flush();
-        if (s.size() >= Chunk) {
-            WriteAll(s);
-        } else {
-            buf_.append(s);
-        }
-    }
-    FileDescriptor Finish() {
-        Flush();
-        return std::move(fd_);
-    }
-
-  private:
-    void Flush() {
-        WriteAll(buf_);
-        buf_.clear();
-    }
-    void WriteAll(std::string_view s) {
-        while (!s.empty()) {
-            ssize_t w = ::write(fd_.Get(), s.data(), s.size());
-            if (w < 0 && errno == EINTR) continue;
-            if (w <= 0)
-                throw EFileError(Fmt(Messages::tr("Unable to write to %s"), folder_) + ": " +
-                                 std::strerror(w < 0 ? errno : ENOSPC));
-            s.remove_prefix(size_t(w));
-        }
-    }
-    std::string folder_;
-    FileDescriptor fd_;
-    std::string buf_;
-};
-
-// The second half of every build: paragraphs, page markers and headings as the
-// lines pass, the text written to a body file.
-struct BookWriter {
-    // escaped: the lines hold no "<" of their own (a converted text's).
-    BookWriter(const std::string& folder, const std::string& charset, const Layout& layout,
-               bool escaped)
-        : escaped(escaped),
-          body(folder),
-          builder(charset, layout),
-          headings(charset, layout.Kind == Layout::Lines || layout.Kind == Layout::Verse) {}
-
-    // Tags and writes one line; returns the paragraph holding its first byte.
-    int32_t Add(std::string_view line) {
-        int32_t first = 0;
-        builder.Add(line, [&](int32_t n, const char* cls, std::string_view text) {
-            char tag[48];
-            const size_t tagLength = n ? WriteParagraphTag(tag, n, cls) : 0;
-            auto write = [&](std::string_view piece) { body.Write(piece); };
-            if (escaped)
-                marker.TaggedLine(std::string_view(tag, tagLength), text, write);
-            else
-                marker.Line({std::string_view(tag, tagLength), text}, write);
-            headings.AddParts(n, n ? std::string_view(cls, 5) : std::string_view(), text);
-            if (!first) first = builder.Count();
-        });
-        return first;
-    }
-
-    // Puts what was built into the book record.
-    void Finish(const std::string& source, BookFile& book, const Layout& layout) {
-        headings.Finish();
-        // Escapes, tags and markers make the text longer than its source.
-        if (marker.Size() > MaxBlockSize)
-            throw ETextRefused(Fmt(Messages::tr("%s is too large for a book file"), source));
-        book.AdoptBodyFile(body.Finish(), marker.Size(), true);
-        book.SetProperty("TotalParagraphs", IntToStr(builder.Count()));
-        book.PageIndex.clear();
-        for (uint64_t at : marker.Offsets()) book.PageIndex.push_back(IntToStr(int64_t(at)));
-        book.SetProperty("PagesCount", IntToStr(marker.Pages()));
-        book.SetProperty("Layout", layout.Name());
-        // "&" is escaped as "<" and ">" are (books made before wrote it as it
-        // stood, and are read as they always were); a rebuild keeps the mark.
-        if (escaped) book.SetProperty("Escaped", "amp lt gt");
-    }
-
-    void Contents(BookFile& book) {
-        book.Contents = ContentsLines(headings.Headings());
-        book.SetProperty("Headings", IntToStr(int64_t(headings.Headings().size())));
-    }
-
-    bool escaped;
-    BodyWriter body;
-    ParagraphBuilder builder;
-    PageMarker marker;
-    HeadingFinder headings;
-};
+    Stage(Messages::tr("Creating Virtual Pages"));
+    writer_->Finish(path_, book, layout);
+    if (!title.empty()) book.SetProperty("BookTitle", title);
+    if (!author.empty()) book.SetProperty("Author", author);
+    writer_->Contents(book);
+    book.FileName = ChooseBookFileName(path_, folder_);
+    book.Title = book.FileName;
+    return book;
+}
 
 }  // namespace
 
 BookFile ConvertToBook(const std::string& sourcePath, const std::string& folder,
                        ConversionProgress* progress, const Layout::Shape* kind, size_t pieceSize) {
-    auto stage = [&](const std::string& msg) {
-        if (progress) progress->StageStarted(msg);
-    };
-    auto fraction = [&](double f) {
-        if (progress) progress->StageProgress(f);
-    };
-    stage(Messages::tr("Loading Source Text"));
-    TextReader text(sourcePath, pieceSize);
-    // The charset, from the text's first 64000 bytes (lines joined with CR LF).
-    LineList sample;
-    uint64_t sampled = 0;
-    text.ForEachLine(
-        [&](std::string_view line) {
-            if (sampled >= CharsetSampleSize) return;
-            sample.emplace_back(line);
-            if ((sampled += line.size() + 2) >= CharsetSampleSize) text.Stop();
-        },
-        {});
-    const std::string charset = text.Utf16() ? "UTF-8" : AnalyzeCharset(sample);
-    const std::string language = TextLanguage(sample, CodePageOf(charset));
-    LineList().swap(sample);
-    text.JoinHyphenatedWords(CodePageOf(charset));
-    // The layout is decided from every line, and the title from the first lines.
-    LineList first;
-    uint64_t lines = 0;
-    auto stats = std::make_unique<LayoutStats>(charset);
-    auto look = [&](std::string_view line) {
-        ++lines;
-        // A title is looked for in short lines: of a long one its start is enough.
-        if (first.size() < 100) first.emplace_back(line.substr(0, 4096));
-        stats->Add(line);
-    };
-    auto decide = [&] { return kind ? stats->Make(*kind) : stats->Decide(); };
-    // The text's first pieces: the whole of a short text, else a guess.
-    bool whole = true;
-    uint64_t seen = 0;
-    const uint64_t guessBytes = GuessPieces * uint64_t(std::max<size_t>(pieceSize, 1));
-    text.ForEachLine(
-        [&](std::string_view line) {
-            look(line);
-            if ((seen += line.size() + 2) >= guessBytes && whole) {
-                whole = false;
-                text.Stop();
-            }
-        },
-        fraction);
-    if (lines == 0) throw ETextRefused(Fmt(Messages::tr("%s holds no text"), sourcePath));
-    stage(Messages::tr("Converting symbols"));
-    stage(Messages::tr("Removing Dashes"));
-    stage(Messages::tr("Analyzing Charset"));
-    stage(Messages::tr("Creating paragraphs"));
-    std::unique_ptr<BookWriter> writer;
-    Layout layout;
-    if (whole) {
-        layout = decide();
-    } else {
-        // The book is built in the layout its first pieces show while the whole
-        // text is looked at, in one pass; a block that may hang is held back
-        // until its end tells. It is built again when the whole text decides
-        // otherwise, or when a block held back grows past a piece. Building
-        // stops as soon as the text so far reads in another layout: the book
-        // will most likely be built again.
-        Layout guess = decide();
-        guess.Hanging.clear();
-        auto keeps = [&](const Layout& l) {
-            return l.Kind == guess.Kind && l.MarginWidth == guess.MarginWidth &&
-                   l.WrapWidth == guess.WrapWidth;
-        };
-        uint64_t sinceCheck = 0;
-        first.clear();
-        lines = 0;
-        stats = std::make_unique<LayoutStats>(charset);
-        writer = std::make_unique<BookWriter>(folder, charset, guess, true);
-        std::deque<std::string> held;
-        size_t heldBytes = 0, told = 0;
-        uint64_t given = 0;
-        auto giveSettled = [&] {
-            for (; told < stats->Hanging().size(); ++told)
-                writer->builder.Hangs(stats->Hanging()[told]);
-            for (; !held.empty() && given < stats->Settled(); ++given) {
-                heldBytes -= held.front().size();
-                writer->Add(held.front());
-                held.pop_front();
-            }
-        };
-        text.ForEachLine(
-            [&](std::string_view line) {
-                look(line);
-                if (!writer) return;
-                if ((sinceCheck += line.size() + 2) >= guessBytes) {
-                    sinceCheck = 0;
-                    if (!keeps(decide())) {
-                        writer.reset();
-                        held.clear();
-                        return;
-                    }
-                }
-                giveSettled();
-                if (given < stats->Settled()) {
-                    writer->Add(line);
-                    ++given;
-                    return;
-                }
-                held.emplace_back(line);
-                if ((heldBytes += line.size()) > ReadPieceSize) {
-                    writer.reset();
-                    held.clear();
-                }
-            },
-            fraction);
-        stats->Finish();
-        if (writer) giveSettled();
-        layout = decide();
-        if (!keeps(layout)) writer.reset();
-    }
-    BookFile book(folder);
-    book.SetProperty("Charset", charset);
-    if (!language.empty()) book.SetProperty("Language", language);
-    std::string title, author;
-    FindTitleAndAuthor(first, charset, title, author, layout);
-    stats.reset();
-    if (!writer) {
-        writer = std::make_unique<BookWriter>(folder, charset, layout, true);
-        text.ForEachLine([&](std::string_view line) { writer->Add(line); }, fraction);
-    }
-    stage(Messages::tr("Creating Virtual Pages"));
-    writer->Finish(sourcePath, book, layout);
-    if (!title.empty()) book.SetProperty("BookTitle", title);
-    if (!author.empty()) book.SetProperty("Author", author);
-    writer->Contents(book);
-    book.FileName = ChooseBookFileName(sourcePath, folder);
-    book.Title = book.FileName;
-    return book;
+    return Conversion(sourcePath, folder, progress, kind, pieceSize).Run();
 }
 
 Layout RebuildBook(BookFile& book, const Layout::Shape* kind) {

@@ -1,0 +1,115 @@
+// Writing a book's text as its lines pass: paragraphs, page markers and
+// headings, into a file of no name that the book's save names.
+#pragma once
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "base/Errors.h"
+#include "base/Files.h"
+#include "book/BookFile.h"
+#include "convert/Converter.h"
+#include "convert/Headings.h"
+#include "convert/Paragraphs.h"
+
+// The book's text, written through a buffer into a file of no name in the
+// library's folder; nothing of it is left when the program dies. The book's
+// header is put in front of it when the book is saved.
+class BodyWriter {
+  public:
+    explicit BodyWriter(const std::string& folder) : folder_(folder), fd_(MakeUnnamedFile(folder)) {
+        buf_.reserve(ReadPieceSize);
+    }
+    void Write(std::string_view s) {
+        if (buf_.size() + s.size() > ReadPieceSize) Flush();
+        if (s.size() >= ReadPieceSize) {
+            WriteAll(s);
+        } else {
+            buf_.append(s);
+        }
+    }
+    FileDescriptor Finish() {
+        Flush();
+        return std::move(fd_);
+    }
+
+  private:
+    void Flush() {
+        WriteAll(buf_);
+        buf_.clear();
+    }
+    void WriteAll(std::string_view s) {
+        while (!s.empty()) {
+            ssize_t w = ::write(fd_.Get(), s.data(), s.size());
+            if (w < 0 && errno == EINTR) continue;
+            if (w <= 0)
+                throw EFileError(Fmt(Messages::tr("Unable to write to %s"), folder_) + ": " +
+                                 std::strerror(w < 0 ? errno : ENOSPC));
+            s.remove_prefix(size_t(w));
+        }
+    }
+    std::string folder_;
+    FileDescriptor fd_;
+    std::string buf_;
+};
+
+// The second half of every build: paragraphs, page markers and headings as the
+// lines pass, the text written to a body file.
+struct BookWriter {
+    // escaped: the lines hold no "<" of their own (a converted text's).
+    BookWriter(const std::string& folder, const std::string& charset, const Layout& layout,
+               bool escaped)
+        : escaped(escaped),
+          body(folder),
+          builder(charset, layout),
+          headings(charset, layout.Kind == Layout::Lines || layout.Kind == Layout::Verse) {}
+
+    // Tags and writes one line; returns the paragraph holding its first byte.
+    int32_t Add(std::string_view line) {
+        int32_t first = 0;
+        builder.Add(line, [&](int32_t n, const char* cls, std::string_view text) {
+            char tag[48];
+            const size_t tagLength = n ? WriteParagraphTag(tag, n, cls) : 0;
+            auto write = [&](std::string_view piece) { body.Write(piece); };
+            if (escaped)
+                marker.TaggedLine(std::string_view(tag, tagLength), text, write);
+            else
+                marker.Line({std::string_view(tag, tagLength), text}, write);
+            headings.AddParts(n, n ? std::string_view(cls, 5) : std::string_view(), text);
+            if (!first) first = builder.Count();
+        });
+        return first;
+    }
+
+    // Puts what was built into the book record.
+    void Finish(const std::string& source, BookFile& book, const Layout& layout) {
+        headings.Finish();
+        // Escapes, tags and markers make the text longer than its source.
+        if (marker.Size() > MaxBlockSize)
+            throw ETextRefused(Fmt(Messages::tr("%s is too large for a book file"), source));
+        book.AdoptBodyFile(body.Finish(), marker.Size(), true);
+        book.SetProperty("TotalParagraphs", IntToStr(builder.Count()));
+        book.PageIndex.clear();
+        for (uint64_t at : marker.Offsets()) book.PageIndex.push_back(IntToStr(int64_t(at)));
+        book.SetProperty("PagesCount", IntToStr(marker.Pages()));
+        book.SetProperty("Layout", layout.Name());
+        // "&" is escaped as "<" and ">" are (books made before wrote it as it
+        // stood, and are read as they always were); a rebuild keeps the mark.
+        if (escaped) book.SetProperty("Escaped", "amp lt gt");
+    }
+
+    void Contents(BookFile& book) {
+        book.Contents = ContentsLines(headings.Headings());
+        book.SetProperty("Headings", IntToStr(int64_t(headings.Headings().size())));
+    }
+
+    bool escaped;
+    BodyWriter body;
+    ParagraphBuilder builder;
+    PageMarker marker;
+    HeadingFinder headings;
+};

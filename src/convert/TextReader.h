@@ -1,0 +1,293 @@
+// Reading a source text for the conversion: its lines, in pieces, whatever its
+// size, and the watch that refuses a file that is no text.
+#pragma once
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "base/Errors.h"
+#include "base/Files.h"
+#include "convert/Converter.h"
+#include "convert/TextAnalysis.h"
+#include "text/Charsets.h"
+
+// The longest line the reader holds; a longer one is handed on in parts.
+constexpr size_t MaxLineBytes = 1 << 20;
+
+// Whether a text is a text at all, decided by where its bytes stand, not by how
+// they were read: its first 64 KB, then the first 4 KB of every 256 KB after
+// them, and its last 4 KB, so that a text turning into binary bytes (or a hole
+// of NULs) is refused when it is met, before any book is saved.
+class BinaryWatch {
+  public:
+    explicit BinaryWatch(std::string path) : path_(std::move(path)) {}
+    // Bytes of the text from offset at.
+    void Feed(const char* p, size_t n, uint64_t at) {
+        // The last bytes so far, for the look at the end.
+        if (n >= TailBytes) {
+            tail_.assign(p + n - TailBytes, TailBytes);
+        } else {
+            tail_.append(p, n);
+            if (tail_.size() > TailBytes) tail_.erase(0, tail_.size() - TailBytes);
+        }
+        while (n > 0) {
+            const uint64_t start = window_ * ReadPieceSize, len = window_ ? 4096 : 65536;
+            if (at + n <= start) return;
+            if (at < start) {
+                p += start - at;
+                n -= size_t(start - at);
+                at = start;
+            }
+            const size_t take = size_t(std::min<uint64_t>(n, start + len - at));
+            if (held_.empty() && take == len) {
+                Check(std::string_view(p, take));
+            } else {
+                held_.append(p, take);
+                if (held_.size() < len) return;
+                Check(held_);
+                held_.clear();
+            }
+            ++window_;
+            p += take;
+            n -= take;
+            at += take;
+        }
+    }
+    // A text shorter than the first window is judged by all it has.
+    void Finish() {
+        if (window_ == 0 && !held_.empty()) Check(held_);
+        // The end, which the windows may have passed by.
+        if (window_ > 0) Check(tail_);
+    }
+
+  private:
+    static constexpr size_t TailBytes = 4096;
+    void Check(std::string_view sample) const {
+        if (LooksBinary(sample))
+            throw ETextRefused(Fmt(Messages::tr("%s is not a text file"), path_));
+    }
+    std::string path_, held_, tail_;
+    uint64_t window_ = 0;
+};
+
+// The lines of a text file as the conversion reads them: split at CR LF, CR or
+// LF (a line end at the very end adds no line), NUL bytes as spaces, UTF-16 (by
+// its byte-order mark) as UTF-8, "<", ">" and "&" escaped, and a line-end dash
+// dropped before a line that begins with a space. Read as often as needed, in
+// pieces: no more than a line and a piece are ever held.
+class TextReader {
+  public:
+    TextReader(const std::string& path, size_t pieceSize)
+        : path_(path), fd_(OpenRegularFile(path)), piece_(std::max<size_t>(pieceSize, 1)) {
+        struct stat st;
+        if (::fstat(fd_.Get(), &st) != 0)
+            throw EFileError(Fmt(Messages::tr("Cannot open file %s"), path));
+        size_ = uint64_t(st.st_size);
+        if (size_ > MaxBlockSize)
+            throw ETextRefused(Fmt(Messages::tr("%s is too large for a book file"), path));
+        unsigned char bom[2];
+        utf16_ = size_ >= 2 && ReadAt(fd_.Get(), bom, 2, 0) &&
+                 ((bom[0] == 0xFF && bom[1] == 0xFE) || (bom[0] == 0xFE && bom[1] == 0xFF));
+        bigEndian_ = utf16_ && bom[0] == 0xFE;
+    }
+    bool Utf16() const { return utf16_; }
+    // From now on a word hyphenated at a line end is joined: the charset tells
+    // letters and their case.
+    void JoinHyphenatedWords(CodePage page) {
+        join_ = true;
+        page_ = page;
+    }
+    // Ends the reading under way after the piece being read: its last lines are
+    // not handed on.
+    void Stop() { stop_ = true; }
+
+    void ForEachLine(const std::function<void(std::string_view)>& emit,
+                     const std::function<void(double)>& progress) {
+        std::string raw(piece_, '\0'), decoded;
+        std::unique_ptr<Utf16Decoder> utf16;
+        if (utf16_) utf16 = std::make_unique<Utf16Decoder>(bigEndian_);
+        split_ = LineSplitter(false);  // NUL bytes are spaces by then
+        pending_ = {};
+        hasPending_ = stop_ = false;
+        BinaryWatch binary(path_);
+        uint64_t at = utf16_ ? 2 : 0, textAt = 0;
+        for (;;) {
+            ssize_t got = ::pread(fd_.Get(), raw.data(), raw.size(), off_t(at));
+            if (got < 0) {
+                if (errno == EINTR) continue;
+                throw EFileError(Fmt(Messages::tr("Cannot open file %s"), path_));
+            }
+            if (got == 0) break;
+            at += uint64_t(got);
+            // What is read counts, not what the file said of itself when opened.
+            if (at > MaxBlockSize)
+                throw ETextRefused(Fmt(Messages::tr("%s is too large for a book file"), path_));
+            char* data = raw.data();
+            size_t n = size_t(got);
+            if (utf16) {
+                decoded.clear();
+                utf16->Feed(data, n, decoded);
+                data = decoded.data();
+                n = decoded.size();
+            }
+            binary.Feed(data, n, textAt);
+            textAt += n;
+            Split(data, n, emit);
+            if (stop_) return;
+            if (progress && size_ > 0) progress(double(at) / double(size_));
+        }
+        if (utf16) {
+            decoded.clear();
+            utf16->Finish(decoded);
+            binary.Feed(decoded.data(), decoded.size(), textAt);
+            Split(decoded.data(), decoded.size(), emit);
+        }
+        binary.Finish();
+        split_.Finish([&](std::string_view line) { WholeLine(line, emit, true); });
+        if (hasPending_) emit(pending_);
+    }
+
+  private:
+    void Split(char* data, size_t n, const std::function<void(std::string_view)>& emit) {
+        // A NUL byte is kept as a space: the text after it is the book's too.
+        for (char* p = data; (p = static_cast<char*>(std::memchr(p, 0, size_t(data + n - p))));)
+            *p++ = ' ';
+        // Most pieces of a text hold no angle bracket at all: their lines need
+        // no look for one.
+        angles_ =
+            std::memchr(data, '<', n) || std::memchr(data, '>', n) || std::memchr(data, '&', n);
+        split_.Feed(data, n, [&](std::string_view line) {
+            // A line begun in an earlier piece lies in the splitter's memory.
+            const bool inPiece = line.data() >= data && line.data() < data + n;
+            WholeLine(line, emit, !inPiece);
+        });
+        // A line is never held longer than MaxLineBytes, even before its end comes.
+        std::string& held = split_.Held();
+        while (held.size() > MaxLineBytes) {
+            const size_t cut = LongLineCut(held);
+            Line(std::string_view(held.data(), cut), emit, true);
+            held.erase(0, cut);
+        }
+        KeepPending();
+    }
+
+    void WholeLine(std::string_view line, const std::function<void(std::string_view)>& emit,
+                   bool transient) {
+        while (line.size() > MaxLineBytes) {
+            const size_t cut = LongLineCut(line);
+            Line(line.substr(0, cut), emit, true);
+            line.remove_prefix(cut);
+        }
+        Line(line, emit, transient);
+    }
+
+    // Where a line longer than MaxLineBytes is cut: its first MaxLineBytes (cut
+    // after a space, else between characters) go on as a line of their own.
+    // Where the cut falls depends on the text alone, not on how it was read; its
+    // pieces become paragraphs of their own in any case.
+    static size_t LongLineCut(std::string_view line) {
+        const std::string_view head = line.substr(0, MaxLineBytes);
+        size_t cut = head.rfind(' ');
+        if (cut != std::string_view::npos && cut >= MaxLineBytes / 2) return cut + 1;
+        cut = MaxLineBytes;
+        // Not inside a UTF-8 character: back over its continuation bytes.
+        for (int k = 0; k < 3 && (uint8_t(line[cut]) & 0xC0) == 0x80; ++k) --cut;
+        return cut;
+    }
+
+    // The line held back points into the piece; the next read reuses that
+    // memory, so it is copied now.
+    void KeepPending() {
+        if (hasPending_ && pending_.data() != pendingCopy_.data()) {
+            pendingCopy_.assign(pending_);
+            pending_ = pendingCopy_;
+        }
+    }
+
+    // One line of the text: escaped, then held until the next one shows
+    // whether its end dash goes or its last word goes on in it.
+    void Line(std::string_view line, const std::function<void(std::string_view)>& emit,
+              bool transient) {
+        bool copy = transient;
+        // A line carried over from the pieces before may hold an angle bracket
+        // although this piece holds none.
+        if ((angles_ || transient) && (std::memchr(line.data(), '<', line.size()) ||
+                                       std::memchr(line.data(), '>', line.size()) ||
+                                       std::memchr(line.data(), '&', line.size()))) {
+            ConvertLine(line).swap(escaped_[next_]);
+            line = escaped_[next_];
+            next_ ^= 1;  // the line held back may be the other one
+        }
+        if (hasPending_) {
+            if (!pending_.empty() && pending_.back() == '-' && !line.empty()) {
+                if (Hyphenated(line)) {
+                    // "Созд-" and "анное ...": one word, without the hyphen; the
+                    // next line's indent goes.
+                    const std::string_view rest = line.substr(line.find_first_not_of(" \t"));
+                    std::string joined;
+                    joined.reserve(pending_.size() + rest.size());
+                    joined.append(pending_.substr(0, pending_.size() - 1)).append(rest);
+                    pendingCopy_.swap(joined);
+                    pending_ = pendingCopy_;
+                    return;
+                }
+                // A dash after a space (" -", " --", a no-break space too) is a
+                // dash; any other goes before a line that begins with a space.
+                if (!AfterBlank(pending_) && line.front() == ' ') pending_.remove_suffix(1);
+            }
+            emit(pending_);
+        }
+        if (copy) {
+            pendingCopy_.assign(line);
+            line = pendingCopy_;
+        }
+        pending_ = line;
+        hasPending_ = true;
+    }
+
+    // Whether the dash (or two) that ends s follows a blank.
+    bool AfterBlank(std::string_view s) const {
+        s.remove_suffix(s.size() >= 2 && s[s.size() - 2] == '-' ? 2 : 1);
+        const std::string_view t = TrimBlanks(s, page_);
+        return !s.empty() && t.data() + t.size() < s.data() + s.size();
+    }
+
+    // Whether the line held back ends with a word hyphenated before line: a
+    // letter and "-", and line goes on with the paragraph (no deeper indent)
+    // with a lower-case letter.
+    bool Hyphenated(std::string_view line) const {
+        if (!join_ || pending_.size() < 2 || pending_.size() + line.size() > MaxLineBytes)
+            return false;
+        const size_t b = line.find_first_not_of(" \t");
+        if (b == std::string_view::npos) return false;
+        // A line indented deeper than the one before begins a paragraph.
+        if (EffectiveIndent(line) > std::max(EffectiveIndent(pending_), 1)) return false;
+        size_t i = b;
+        if (!IsLower(DecodeChar(line, i, page_))) return false;
+        // The character before the hyphen: in UTF-8, back over continuation bytes.
+        size_t at = pending_.size() - 2;
+        if (page_ == CodePage::Utf8)
+            while (at > 0 && (static_cast<unsigned char>(pending_[at]) & 0xC0) == 0x80) --at;
+        size_t j = at;
+        const char32_t c = DecodeChar(pending_, j, page_);
+        return j == pending_.size() - 1 && IsLetter(c);
+    }
+
+    std::string path_;
+    FileDescriptor fd_;
+    size_t piece_;
+    uint64_t size_ = 0;
+    bool utf16_ = false, bigEndian_ = false;
+    LineSplitter split_{false};
+    std::string pendingCopy_, escaped_[2];
+    int next_ = 0;
+    std::string_view pending_;  // the line held back
+    bool hasPending_ = false, angles_ = true, stop_ = false, join_ = false;
+    CodePage page_ = CodePage::Win1252;
+};
