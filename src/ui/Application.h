@@ -6,12 +6,22 @@
 
 #include <QApplication>
 
+#include <exception>
 #include <functional>
 #include <string>
 #include <vector>
 
 // Shows text in the standard error box (or hands it to ErrorBoxHook when set).
 void ShowErrorBox(const std::string& text);
+// Runs a handler where an event enters, showing what escapes it in the error box.
+template <class F>
+void Guard(F&& f) {
+    try {
+        f();
+    } catch (const std::exception& e) {
+        ShowErrorBox(e.what());
+    }
+}
 // A box's text made to fit a screen: a line of more than 300 characters keeps
 // its start and end around an ellipsis, and more than 20 lines end in one.
 QString FitForBox(const QString& text);

@@ -47,47 +47,6 @@ namespace {
 constexpr size_t MaxFailuresTold = 10;
 }  // namespace
 
-void ElidedLabel::SetFullText(const QString& text) {
-    full_ = text;
-    setToolTip(Qt::convertFromPlainText(text));
-    update();
-}
-
-void ElidedLabel::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    const QRect r = contentsRect().adjusted(4, 0, -4, 0);
-    p.drawText(r, Qt::AlignVCenter | Qt::AlignLeft,
-               fontMetrics().elidedText(full_, Qt::ElideRight, r.width()));
-}
-
-namespace {
-
-// Runs a handler and shows what escapes it in the standard error box.
-template <class F>
-void Guard(F&& f) {
-    try {
-        f();
-    } catch (const std::exception& e) {
-        ShowErrorBox(e.what());
-    }
-}
-
-QToolBar* MakeToolBar(QWidget* parent, int buttonWidth) {
-    auto* bar = new QToolBar(parent);
-    bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    bar->setMovable(false);
-    bar->setFloatable(false);
-    QFont f("Liberation Sans Narrow");
-    f.setStyleHint(QFont::SansSerif);
-    f.setPixelSize(11);
-    bar->setFont(f);
-    bar->setStyleSheet(
-        QString("QToolButton { min-width: %1px; min-height: 23px; }").arg(buttonWidth - 8));
-    return bar;
-}
-
-}  // namespace
-
 MainWindow::MainWindow() : library_(BooksFolder()) {
     frmMain = this;
     library_.Subscribe(this);
@@ -96,131 +55,7 @@ MainWindow::MainWindow() : library_(BooksFolder()) {
     auto* vbox = new QVBoxLayout(central);
     vbox->setContentsMargins(0, 0, 0, 0);
     vbox->setSpacing(0);
-
-    auto* toolPanel = new QWidget(central);
-    toolPanel->setFixedHeight(33);
-    auto* hbox = new QHBoxLayout(toolPanel);
-    hbox->setContentsMargins(2, 0, 2, 0);
-    QToolBar* toolBar2 = MakeToolBar(toolPanel, 48);
-    QToolBar* toolBar3 = MakeToolBar(toolPanel, 30);
-    hbox->addWidget(toolBar2);
-    hbox->addStretch(1);
-    hbox->addWidget(toolBar3);
-    vbox->addWidget(toolPanel);
-
-    auto add = [](QToolBar* bar, const QString& caption, auto handler, bool check = false) {
-        QAction* a = bar->addAction(caption);
-        a->setCheckable(check);
-        QObject::connect(a, &QAction::triggered, bar, [handler] { Guard(handler); });
-        return a;
-    };
-    auto keys = [](QAction* a, const QString& tip, std::initializer_list<QKeySequence> seq) {
-        a->setToolTip(tip);
-        a->setShortcuts(QList<QKeySequence>(seq));
-        a->setShortcutContext(Qt::WindowShortcut);
-        return a;
-    };
-    QAction* books = keys(add(toolBar2, tr("Books"), [this] { ShowBooks(); }),
-                          tr("Your books (Ctrl+O); the arrow or a right click: the recent ones"),
-                          {QKeySequence::Open});
-    // The recent books: the button's menu, and its right click.
-    if (auto* button = qobject_cast<QToolButton*>(toolBar2->widgetForAction(books))) {
-        auto* recent = new QMenu(button);
-        connect(recent, &QMenu::aboutToShow, this, [this, recent] { FillRecentMenu(recent); });
-        button->setMenu(recent);
-        button->setPopupMode(QToolButton::MenuButtonPopup);
-        button->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(button, &QWidget::customContextMenuRequested, button,
-                [button] { button->showMenu(); });
-    }
-    keys(add(toolBar2, tr("Contents"), [this] { ShowContents(); }), tr("Contents (Ctrl+T)"),
-         {QKeySequence("Ctrl+T")});
-    keys(add(toolBar2, tr("Find"), [this] { AskFind(); }),
-         tr("Find in the book (Ctrl+F; F3 next, Shift+F3 previous)"), {QKeySequence::Find});
-    toolBar2->addSeparator();
-    QAction* encoding = add(toolBar2, tr("Encoding"), [this] { ChooseCharset(); });
-    encoding->setToolTip(
-        tr("The character set the book is read in; the arrow: how its paragraphs are made"));
-    // The open book's paragraph layout: the button's menu.
-    if (auto* button = qobject_cast<QToolButton*>(toolBar2->widgetForAction(encoding))) {
-        auto* menu = new QMenu(button);
-        connect(menu, &QMenu::aboutToShow, this, [this, menu] {
-            menu->clear();
-            QMenu* paragraphs = menu->addMenu(tr("Paragraphs"));
-            if (!reader_->CurrentBook) {
-                paragraphs->setEnabled(false);
-                return;
-            }
-            const std::string name = reader_->CurrentBook->FileName;
-            BooksDialog::FillLayoutMenu(
-                paragraphs, reader_->CurrentBook->GetProperty("Layout"),
-                [this, name](const Layout::Shape* kind) { library_.Rebuild(name, kind); });
-        });
-        button->setMenu(menu);
-        button->setPopupMode(QToolButton::MenuButtonPopup);
-    }
-    add(toolBar2, tr("Style"), [this] { ShowStyle(); })->setToolTip(tr("Font, size and colours"));
-    toolBar2->addSeparator();
-    autoScrollAction = keys(add(
-                                toolBar2, tr("AutoScroll"), [this] { ToggleAutoScroll(); }, true),
-                            tr("Scroll by itself (A)"), {QKeySequence(Qt::Key_A)});
-    add(toolBar2, tr("Speed"), [this] {
-        ChooseScrollSpeed();
-    })->setToolTip(tr("How fast the page scrolls by itself"));
-    readAloudAction = keys(add(
-                               toolBar2, tr("Read aloud"), [this] { ToggleReadAloud(); }, true),
-                           tr("Read the book aloud from the top of the page (R); Space pauses, "
-                              "Esc stops"),
-                           {QKeySequence(Qt::Key_R)});
-    QAction* voice = add(toolBar2, tr("Voice"), [this] { ChooseVoice(); });
-    voice->setToolTip(tr("The voice and the rate of reading aloud"));
-    // Without a speech engine nothing can be read aloud, and the buttons say why.
-    if (const QString why = QtSpeech::WhyNotInstalled(); !why.isEmpty()) {
-        for (QAction* a : {readAloudAction, voice}) {
-            a->setEnabled(false);
-            a->setToolTip(why);
-        }
-    }
-    toolBar2->addSeparator();
-    keys(add(toolBar2, tr("PgUp"), [this] { PageUp(); }), tr("Page up (PgUp)"),
-         {QKeySequence(Qt::Key_PageUp)});
-    keys(add(toolBar2, tr("Pg Dn"), [this] { PageDown(); }), tr("Page down (Pg Dn, Space)"),
-         {QKeySequence(Qt::Key_PageDown)});
-    // Keys without a button.
-    auto shortcut = [this](QKeySequence seq, auto handler) {
-        auto* a = new QAction(this);
-        a->setShortcut(seq);
-        a->setShortcutContext(Qt::WindowShortcut);
-        connect(a, &QAction::triggered, this, [handler] { Guard(handler); });
-        addAction(a);
-    };
-    shortcut(QKeySequence(Qt::Key_F3), [this] { reader_->FindAgain(true); });
-    shortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3), [this] { reader_->FindAgain(false); });
-    shortcut(QKeySequence("Ctrl+G"), [this] { AskGoTo(); });
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Home), [this] { reader_->ShowParagraph(1); });
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_End), [this] { reader_->ShowParagraph(INT32_MAX); });
-    keys(add(toolBar3, tr("About"), [this] { ShowAbout(); }), tr("About Tavisto (F1)"),
-         {QKeySequence::HelpContents});
-    windowedAction = keys(add(
-                              toolBar3, tr("Wnd"), [this] { ToggleWindowed(); }, true),
-                          tr("A window or full screen (F11; Esc leaves full screen)"),
-                          {QKeySequence(Qt::Key_F11)});
-    add(toolBar3, tr("Min"), [this] { Minimize(); })->setToolTip(tr("Minimise"));
-    keys(add(toolBar3, tr("Exit"), [this] { Exit(); }), tr("Save the place and quit (Ctrl+Q)"),
-         {QKeySequence::Quit});
-    shortcut(QKeySequence(Qt::Key_Space), [this] { SpaceKey(); });
-    // A checkable action's shortcut toggles its check before the handler runs,
-    // as a click does. Escape stops reading aloud, or else leaves full screen.
-    shortcut(QKeySequence(Qt::Key_Escape), [this] {
-        if (aloud_ && aloud_->Active()) {
-            readAloudAction->setChecked(false);
-            return ToggleReadAloud();
-        }
-        if (windowedAction->isChecked()) return;
-        windowedAction->setChecked(true);
-        ToggleWindowed();
-    });
-
+    vbox->addWidget(BuildToolBars(central));
     WB = new PageView(central);
     // Files dropped anywhere on the window are opened; the view never gets them.
     setAcceptDrops(true);
@@ -228,25 +63,7 @@ MainWindow::MainWindow() : library_(BooksFolder()) {
     vbox->addWidget(WB, 1);
     setCentralWidget(central);
 
-    // Title, heading, page, percent and the bar: the texts give way (elided),
-    // the bar keeps its width.
-    StatusTitle = new ElidedLabel(this);
-    StatusHeading = new ElidedLabel(this);
-    StatusPage = new QLabel(this);
-    StatusNote = new ElidedLabel(this);
-    auto* progressPanel = new QWidget(this);
-    progressPanel->setFixedWidth(255);
-    ProgressBar = new QProgressBar(progressPanel);
-    ProgressBar->setRange(0, 100);
-    ProgressBar->setTextVisible(false);
-    ProgressBar->setGeometry(2, 2, 250, 15);
-    statusBar()->setFixedHeight(21);
-    statusBar()->setSizeGripEnabled(false);
-    statusBar()->addWidget(StatusTitle, 3);
-    statusBar()->addWidget(StatusHeading, 2);
-    statusBar()->addWidget(StatusNote, 1);
-    statusBar()->addPermanentWidget(StatusPage);
-    statusBar()->addPermanentWidget(progressPanel);
+    BuildStatusBar();
 
     scrollTimer = new ThreadedTimer(this);
     scrollTimer->SetInterval(20);

@@ -128,6 +128,13 @@ class MainWindow : public QMainWindow, public ReadingStatus, public LibraryListe
     bool eventFilter(QObject* o, QEvent* e) override;
 
   private:
+    // The constructor's parts (MainWindowControls.cpp).
+    QWidget* BuildToolBars(QWidget* parent);
+    void BuildReadingButtons(QToolBar* bar);
+    void BuildWindowButtons(QToolBar* bar);
+    void Shortcut(QKeySequence seq, std::function<void()> handler);
+    void AddKeys();
+    void BuildStatusBar();
     std::string AskText(const char* prompt, const std::string& start);
     void SaveAndClose();
     void ShowWindowed();

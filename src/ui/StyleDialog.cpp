@@ -45,6 +45,21 @@ StyleDialog::StyleDialog() {
     frmStyle = this;
     setWindowTitle(tr("Style Settings"));
     setFixedSize(536, 520);
+    BuildPreview();
+    BuildFontChoice();
+    BuildColours();
+    BuildPageSettings();
+    auto* cancel = new QPushButton(tr("Cancel"), this);
+    cancel->setGeometry(352, 478, 85, 30);
+    auto* ok = new QPushButton(tr("OK"), this);
+    ok->setGeometry(444, 478, 85, 30);
+    ok->setDefault(true);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(ok, &QPushButton::clicked, this, [this] { Accept(); });
+    WorkingOptions.clear();  // Start
+}
+
+void StyleDialog::BuildPreview() {
     preview = new QFrame(this);
     preview->setFrameStyle(QFrame::Box | QFrame::Plain);
     preview->setGeometry(8, 8, 521, 177);
@@ -69,7 +84,9 @@ StyleDialog::StyleDialog() {
         "QLabel { background: #fff8d0; color: #333; border: 1px solid #c8b860; padding: 1px 4px; "
         "}");
     fallbackNote->hide();
+}
 
+void StyleDialog::BuildFontChoice() {
     fontBox = new FontComboBox(this);
     fontBox->setGeometry(8, 194, 401, 28);
     fontBox->setMaxVisibleItems(10);
@@ -82,7 +99,9 @@ StyleDialog::StyleDialog() {
     connect(fontBox, qOverload<int>(&QComboBox::currentIndexChanged), this,
             [this] { FontChanged(); });
     connect(sizeBox, &QComboBox::currentTextChanged, this, [this] { SizeChanged(); });
+}
 
+void StyleDialog::BuildColours() {
     auto* group = new QGroupBox(tr("   Colors   "), this);
     group->setGeometry(8, 230, 521, 104);
     auto* btNorm = new QPushButton(tr("Normal Text"), group);
@@ -106,7 +125,9 @@ StyleDialog::StyleDialog() {
         connect(b, &QPushButton::clicked, this, [this, &p] { ApplyPreset(p); });
         x += 136;
     }
+}
 
+void StyleDialog::BuildPageSettings() {
     auto* page = new QGroupBox(tr("   Page   "), this);
     page->setGeometry(8, 340, 521, 128);
     auto label = [page](const QString& text, int x, int y, int w) {
@@ -151,15 +172,6 @@ StyleDialog::StyleDialog() {
     connect(indentBox, &QCheckBox::toggled, this, changed);
     connect(paragraphSpaceBox, qOverload<double>(&QDoubleSpinBox::valueChanged), this, changed);
     connect(hyphensBox, &QCheckBox::toggled, this, changed);
-
-    auto* cancel = new QPushButton(tr("Cancel"), this);
-    cancel->setGeometry(352, 478, 85, 30);
-    auto* ok = new QPushButton(tr("OK"), this);
-    ok->setGeometry(444, 478, 85, 30);
-    ok->setDefault(true);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(ok, &QPushButton::clicked, this, [this] { Accept(); });
-    WorkingOptions.clear();  // Start
 }
 
 StyleDialog::~StyleDialog() {

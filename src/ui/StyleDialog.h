@@ -70,6 +70,12 @@ class StyleDialog : public QDialog {
     void showEvent(QShowEvent* e) override;
 
   private:
+    // The constructor's parts: the sample page, the face and size, the
+    // colours and their presets, how pages are set.
+    void BuildPreview();
+    void BuildFontChoice();
+    void BuildColours();
+    void BuildPageSettings();
     bool PickColor(ColorValue& c);
     // Runs the colour dialog from current and stores a confirmed colour under option.
     void ChooseColor(ColorValue current, const char* option);
