@@ -9,6 +9,7 @@
 #include "base/Errors.h"
 #include "base/Files.h"
 #include "book/BookFile.h"
+#include "book/BookList.h"
 #include "convert/TextAnalysis.h"
 
 namespace {
@@ -535,4 +536,47 @@ TEST_F(BookTest, ListScansSortsAndKeepsUnreadableBooks) {
     EXPECT_EQ(list.Captions(),
               (std::vector<std::string>{"a(1).tvst", "A.tvst", "b.tvst", "broken.tvst"}));
     EXPECT_EQ(list.Errors.size(), 1u);
+}
+
+namespace {
+
+// The book's pages as one store answers for them.
+struct PageAnswers {
+    std::vector<LineList> pages;
+    std::vector<uint64_t> offsets;
+    std::vector<int32_t> firsts, pageOf;
+    bool operator==(const PageAnswers&) const = default;
+};
+
+PageAnswers AskPages(BookFile& b) {
+    PageAnswers a;
+    const int32_t pages = b.GetIntProperty("PagesCount");
+    for (int32_t n = 0; n <= pages + 1; ++n) {
+        a.pages.emplace_back();
+        b.ExtractPage(n, a.pages.back());
+        a.offsets.push_back(b.PageOffset(n));
+        a.firsts.push_back(b.FirstParagraphOfPage(n));
+    }
+    for (int32_t p = 1; p <= b.GetIntProperty("TotalParagraphs"); p += 7)
+        a.pageOf.push_back(b.PageOfParagraph(p));
+    return a;
+}
+
+}  // namespace
+
+TEST_F(BookTest, TheTextInMemoryAndOnFileAnswerAlike) {
+    LineList lines;
+    for (int i = 1; i <= 900; ++i)
+        lines.push_back("Line " + std::to_string(i) + std::string(size_t(i % 97), 'x'));
+    ConvertedBook("both.tvst", lines);
+    BookFile onFile = NewBook("both.tvst");
+    onFile.LoadFromBookFile();
+    BookFile inMemory = NewBook("both.tvst");
+    inMemory.LoadFromBookFile();
+    inMemory.EditBody();  // the text read into lines
+    ASSERT_GT(onFile.GetIntProperty("PagesCount"), 3);
+    const PageAnswers file = AskPages(onFile);
+    EXPECT_TRUE(file == AskPages(inMemory));
+    EXPECT_EQ(file.pages[1].front().rfind("<p id=\"par1\"", 0), 0u);
+    EXPECT_EQ(onFile.BodySize(), inMemory.BodySize());
 }

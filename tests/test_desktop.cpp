@@ -19,6 +19,7 @@
 
 #include "GuiUtil.h"
 #include "base/Files.h"
+#include "book/BookList.h"
 #include "convert/Converter.h"
 #include "options/IniFile.h"
 #include "ui/Application.h"

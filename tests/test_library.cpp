@@ -9,6 +9,7 @@
 
 #include "GuiUtil.h"
 #include "base/Files.h"
+#include "book/BookList.h"
 #include "ui/Application.h"
 #include "ui/ArchiveDialog.h"
 #include "ui/BooksDialog.h"

@@ -6,6 +6,7 @@
 #include "TestUtil.h"
 #include "base/Errors.h"
 #include "base/Files.h"
+#include "book/BookList.h"
 #include "convert/Converter.h"
 #include "convert/TextAnalysis.h"
 #include "options/Options.h"

@@ -14,6 +14,7 @@
 #include "base/Errors.h"
 #include "base/Files.h"
 #include "book/BookFile.h"
+#include "book/BookList.h"
 #include "convert/Converter.h"
 #include "convert/TextAnalysis.h"
 #include "options/IniFile.h"

@@ -32,3 +32,7 @@ std::string (*Messages::Translate)(const char* text) = nullptr;
 std::string Messages::tr(const char* text) {
     return Translate ? Translate(text) : std::string(text);
 }
+
+EBookDamaged EBookDamaged::Of(const std::string& path) {
+    return EBookDamaged(Fmt(Messages::tr("Book file %s is damaged"), path));
+}

@@ -33,6 +33,8 @@ class EConvertError : public EAppError {
 class EBookDamaged : public EAppError {
   public:
     using EAppError::EAppError;
+    // "Book file %s is damaged".
+    static EBookDamaged Of(const std::string& path);
 };
 
 // The book file was replaced by another book while it was open: the open one's

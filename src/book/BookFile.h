@@ -11,6 +11,7 @@
 #include "base/Files.h"
 #include "base/Streams.h"
 #include "base/Strings.h"
+#include "book/BodyStore.h"
 #include "text/Charsets.h"
 
 // A book file name is a bare name inside the library folder: not empty, no
@@ -69,7 +70,7 @@ class BookFile {
     const std::string& Folder() const { return folder_; }
     // The book's contents were too large to be read: Contents is empty, and
     // a save keeps them as they are in the file.
-    bool ContentsLeftInFile() const { return file_ && file_->contentsBytes > 0; }
+    bool ContentsLeftInFile() const { return OnFile() && OnFile()->contentsBytes > 0; }
     // Raises "Cannot open file %s" when FileName is not a bare file name.
     std::string FullPath() const;
 
@@ -123,31 +124,23 @@ class BookFile {
     void PrevPage(LineList& lines);
 
   private:
-    struct TextPos {
-        size_t line;
-        size_t col;
-    };
-    // The book file a record was opened from, and where its text lies in it.
-    struct BodyFile {
-        FileDescriptor fd;
-        uint64_t offset = 0;
-        uint64_t size = 0;
-        bool unnamed = false;
-        // Contents too large to be read (see MaxContentsBytes): where they lie.
-        uint64_t contentsAt = 0, contentsBytes = 0;
-    };
+    // The store's reads, the failure named after this book ("Book file %s is damaged").
+    template <class F>
+    auto Reading(F&& f);
+    FileBody* OnFile() const { return dynamic_cast<FileBody*>(body_.get()); }
     bool NameBodyFile();
+    // The page index: where each page's marker stands in the text.
     void IndexPages();
+    bool Indexed();
     // The text's markers end at page pages, before the count said: the count
     // becomes that (kept with the next save).
     void CountPagesTo(int32_t pages);
-    bool FindMarker(int32_t n, TextPos& pos) const;
     void ReadHeader(Stream& s);
     // Raises when a number the reader uses is none, or a count cannot fit room bytes.
     void CheckCounts(uint64_t room) const;
-    void ExtractPageFromFile(int32_t n, LineList& lines);
+    // Where page n's marker stands (npos when the text has none).
+    uint64_t MarkerOf(int32_t n);
     bool MarkerAt(uint64_t offset, int32_t n);
-    void IndexFilePages();
     void ReadBodyIntoMemory();
     // room: a line of blanks that ends the contents, to fill the header's last block.
     void WriteHeader(Stream& s, const std::string* room = nullptr) const;
@@ -172,53 +165,14 @@ class BookFile {
     std::string folder_;
     bool loaded_ = false;
     bool headerOnly_ = false;  // filled by LoadHeader alone: never saved
-    LineList body_;
-    bool bodyInMemory_ = true;
-    std::unique_ptr<BodyFile> file_;
+    std::unique_ptr<BodyStore> body_ = std::make_unique<MemoryBody>();
     FileIdentity identity_;
-    // First occurrence of each page marker "<PageN>" in the body text, found once.
-    std::unordered_map<int32_t, TextPos> pages_;
-    bool pagesIndexed_ = false;
-    // For a book on file: the body offset of each page marker, pages 1 to
-    // PagesCount (npos when absent); markerScan_ once the whole text was searched.
-    std::vector<uint64_t> fileMarkers_;
+    // The body offset of each page marker, pages 1 to PagesCount (npos when
+    // absent), and of markers the count does not hold; markerScan_ once the
+    // whole text was searched (else the index came from PageIndex).
+    std::vector<uint64_t> markers_;
     std::unordered_map<int32_t, uint64_t> oddMarkers_;
-    bool fileIndexed_ = false;
+    bool indexed_ = false;
+    int32_t indexedPages_ = 0;  // the page count the index was made for
     bool markerScan_ = false;
-};
-
-// What the list and the status bar show of a book, in UTF-8: its own title
-// ("BookTitle") or else its file name; its author; how far it was read, in
-// percent (as saved with the position; from its paragraphs for a book saved
-// before that; 0 for a book never read; -1 when not known).
-std::string DisplayTitle(const BookFile& b);
-std::string DisplayAuthor(const BookFile& b);
-int ReadPercent(const BookFile& b);
-// cur / total * 100, rounded to the nearest, halves to the even one.
-int PercentOf(int32_t cur, int32_t total);
-
-// The display titles compared without regard to letter case: <0, 0 or >0.
-int CompareBookTitles(const BookFile& a, const BookFile& b);
-
-// The books of one library folder, each loaded header-only. Owns its records.
-class BookList {
-  public:
-    explicit BookList(std::string folder);
-    BookFile& AddNew();
-    BookFile& GetBook(size_t index) { return *books_.at(index); }
-    size_t Count() const { return books_.size(); }
-    void Clear() { books_.clear(); }
-    // Rebuilds the list. A book file that cannot be read is listed with an empty
-    // title and its message kept in Errors; what is not a regular file is skipped.
-    void ScanFolder();
-    std::vector<std::string> Errors;
-    void SortByTitle();
-    // The captions a list view shows (display titles), one per record in list order.
-    std::vector<std::string> Captions() const;
-    // The row of the book whose file is fileName, or -1.
-    long IndexOf(const std::string& fileName) const;
-
-  private:
-    std::string folder_;
-    std::vector<std::unique_ptr<BookFile>> books_;
 };

@@ -257,7 +257,7 @@ Layout RebuildBook(BookFile& book, const Layout::Shape* kind) {
     // The book is made again from all of its text or not at all: a second
     // reading that differs from the first leaves the record as it was.
     if (index != lines || bytesAgain != textBytes || (textBytes > 0 && writer.builder.Count() < 1))
-        throw EBookDamaged(Fmt(Messages::tr("Book file %s is damaged"), book.FullPath()));
+        throw EBookDamaged::Of(book.FullPath());
     writer.Finish(book.FileName, book, layout);
     writer.Contents(book);
     book.LastParagraph = paragraph;

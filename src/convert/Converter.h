@@ -12,6 +12,7 @@
 #include <string>
 
 #include "book/BookFile.h"
+#include "book/BookList.h"
 #include "convert/Paragraphs.h"
 #include "convert/TextAnalysis.h"
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "book/BookFile.h"
+#include "book/BookList.h"
 #include "convert/Converter.h"
 
 Library::Library(std::string folder) : folder_(std::move(folder)) {}

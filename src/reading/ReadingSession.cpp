@@ -1,4 +1,5 @@
 #include "reading/ReadingSession.h"
+#include "book/BookList.h"
 
 #include <algorithm>
 #include <cmath>

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "book/BookFile.h"
+#include "book/BookList.h"
 #include "convert/Paragraphs.h"
 
 class Library;

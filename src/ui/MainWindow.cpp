@@ -1,4 +1,5 @@
 #include "ui/MainWindow.h"
+#include "book/BookList.h"
 
 #include <QAction>
 #include <QApplication>

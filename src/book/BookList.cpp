@@ -1,0 +1,99 @@
+#include "book/BookList.h"
+
+#include <dirent.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "base/Errors.h"
+#include "base/Files.h"
+
+std::string DisplayTitle(const BookFile& b) {
+    const std::string own = b.GetProperty("BookTitle");
+    if (own.empty()) return b.FileName;
+    return ToUtf8(own, CodePageOf(b.GetProperty("Charset")));
+}
+
+std::string DisplayAuthor(const BookFile& b) {
+    return ToUtf8(b.GetProperty("Author"), CodePageOf(b.GetProperty("Charset")));
+}
+
+int PercentOf(int32_t cur, int32_t total) {
+    // nearbyint rounds in the default mode: to nearest, halves to even.
+    return int(std::nearbyint(double(cur) / double(total) * 100.0));
+}
+
+int ReadPercent(const BookFile& b) {
+    int32_t saved = 0;
+    if (TryDecimalToInt(b.GetProperty("ReadPercent"), saved) && saved >= 0 && saved <= 100)
+        return saved;
+    // Never read: at its start.
+    if (b.GetProperty("LastParagraph") == "1" && b.GetProperty("LastPage") == "1") return 0;
+    int32_t cur = 0, total = 0;
+    if (!TryDecimalToInt(b.GetProperty("LastParagraph"), cur) ||
+        !TryDecimalToInt(b.GetProperty("TotalParagraphs"), total) || total <= 0)
+        return -1;
+    return std::clamp(PercentOf(cur, total), 0, 100);
+}
+
+int CompareBookTitles(const BookFile& a, const BookFile& b) {
+    const std::string x = FoldToUtf8(DisplayTitle(a), CodePage::Utf8);
+    const std::string y = FoldToUtf8(DisplayTitle(b), CodePage::Utf8);
+    return x.compare(y) < 0 ? -1 : (x == y ? 0 : 1);
+}
+
+BookList::BookList(std::string folder) : folder_(std::move(folder)) {}
+
+BookFile& BookList::AddNew() {
+    books_.push_back(std::make_unique<BookFile>(folder_));
+    return *books_.back();
+}
+
+static bool EndsWithBookExtension(const char* name) {
+    size_t n = std::strlen(name);
+    return n >= 5 && SameText(std::string_view(name + n - 5, 5), ".tvst");
+}
+
+void BookList::ScanFolder() {
+    books_.clear();
+    Errors.clear();
+    DIR* d = ::opendir(folder_.c_str());
+    if (!d) return;
+    std::vector<std::string> names;
+    while (dirent* e = ::readdir(d)) {
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+        if (EndsWithBookExtension(e->d_name)) names.emplace_back(e->d_name);
+    }
+    ::closedir(d);
+    for (auto& name : names) {
+        // Folders, FIFOs and devices named like books are no books.
+        if (!FileExists(folder_ + name)) continue;
+        BookFile& b = AddNew();
+        b.FileName = name;
+        try {
+            b.LoadHeader();
+        } catch (const EAppError& e) {
+            // A damaged or unreadable file is listed with an empty title.
+            Errors.push_back(e.what());
+        }
+    }
+}
+
+void BookList::SortByTitle() {
+    std::stable_sort(books_.begin(), books_.end(),
+                     [](const auto& a, const auto& b) { return CompareBookTitles(*a, *b) < 0; });
+}
+
+long BookList::IndexOf(const std::string& fileName) const {
+    for (size_t i = 0; i < books_.size(); ++i)
+        if (books_[i]->FileName == fileName) return long(i);
+    return -1;
+}
+
+std::vector<std::string> BookList::Captions() const {
+    std::vector<std::string> out;
+    out.reserve(books_.size());
+    for (const auto& b : books_) out.push_back(DisplayTitle(*b));
+    return out;
+}
