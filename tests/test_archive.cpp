@@ -77,7 +77,7 @@ TEST_F(ArchiveTest, ExtractsByBareNameOverwritingAnOlderFile) {
     ZipArchive zip;
     zip.SetZipFileName(dir / "ex.zip");
     zip.Members = {"docs/b.txt"};
-    zip.ExtrBaseDir = dir / "TEMP/";
+    zip.ExtractTo = dir / "TEMP/";
     zip.ExtractMembers();
     EXPECT_EQ(ReadFile(dir / "TEMP/b.txt"), "new text");
     EXPECT_FALSE(FileExists(dir / "TEMP/docs") || DirectoryExists(dir / "TEMP/docs"));
@@ -111,7 +111,7 @@ TEST_F(ArchiveTest, NoPathFromTheArchiveReachesTheDisk) {
                                {"sub\\.", "dot"}});
     ZipArchive zip;
     zip.SetZipFileName(dir / "evil.zip");
-    zip.ExtrBaseDir = dir / "TEMP/";
+    zip.ExtractTo = dir / "TEMP/";
     std::vector<ArchiveRow> rows = TextMembers(zip);
     ASSERT_EQ(rows.size(), 2u);
     for (const auto& r : rows) {
@@ -144,7 +144,7 @@ TEST_F(ArchiveTest, NamesWithoutTheUtf8FlagAreDecoded) {
               "\xD0\x9E\xD1\x82\xD1\x87\xD0\xB5\xD1\x82 \xD0\xB7\xD0\xB0 2001.txt");
     EXPECT_EQ(zip.Entries[2].FileName, "\xd0\x9d\xd0\xbe\xd1\x81.txt");
     // The decoded name is the file's name on disk.
-    zip.ExtrBaseDir = dir / "TEMP/";
+    zip.ExtractTo = dir / "TEMP/";
     zip.ExtractEntry(1);
     EXPECT_EQ(
         ReadFile(dir / "TEMP/\xD0\x9E\xD1\x82\xD1\x87\xD0\xB5\xD1\x82 \xD0\xB7\xD0\xB0 2001.txt"),
@@ -181,7 +181,7 @@ TEST_F(ArchiveTest, ExtractionCutShortKeepsTheEarlierFile) {
         ZipArchive zip;
         zip.SetZipFileName(dir / "big.zip");
         zip.Members = {"big.txt"};
-        zip.ExtrBaseDir = dir / "TEMP/";
+        zip.ExtractTo = dir / "TEMP/";
         zip.ExtractMembers();
     });
     EXPECT_NE(error.find("Cannot extract big.txt"), std::string::npos) << error;
@@ -201,7 +201,7 @@ TEST_F(ArchiveTest, TwoMembersOfOneNameAreTwoRows) {
     std::vector<ArchiveRow> rows = TextMembers(zip);
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].Name, rows[1].Name);
-    zip.ExtrBaseDir = dir / "TEMP/";
+    zip.ExtractTo = dir / "TEMP/";
     zip.ExtractEntry(rows[1].Entry);
     EXPECT_EQ(ReadFile(dir / "TEMP/same.txt"), "the second");
     zip.ExtractEntry(rows[0].Entry);

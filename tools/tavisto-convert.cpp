@@ -303,10 +303,10 @@ int ConvertArchive(const std::string& archive, const std::string& library,
     std::memcpy(scratchPath, scratch.c_str(), scratch.size() + 1);
     scratchFd = ::open(scratchPath, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     for (int sig : EndingSignals) std::signal(sig, RemoveScratchOnSignal);
-    zip.ExtrBaseDir = scratch + "/";
+    zip.ExtractTo = scratch + "/";
     int status = 0;
     for (const ArchiveRow& row : rows) {
-        const std::string text = zip.ExtrBaseDir + row.Name;
+        const std::string text = zip.ExtractTo + row.Name;
         try {
             zip.ExtractEntry(row.Entry);
             ConvertOne(text, archive, row.Member, archive + ": " + row.Member, library, layout);

@@ -131,11 +131,11 @@ void ZipArchive::SetZipFileName(const std::string& path) {
 }
 
 void ZipArchive::ExtractMembers() {
-    for (const std::string& spec : Members) {
+    for (const std::string& member : Members) {
         size_t i = 0;
-        while (i < Entries.size() && Entries[i].FileName != spec) ++i;
+        while (i < Entries.size() && Entries[i].FileName != member) ++i;
         if (i == Entries.size())
-            throw EArchiveError(Fmt(Messages::tr("The archive holds no member %s"), spec));
+            throw EArchiveError(Fmt(Messages::tr("The archive holds no member %s"), member));
         ExtractEntry(i);
     }
 }
@@ -143,32 +143,32 @@ void ZipArchive::ExtractMembers() {
 void ZipArchive::ExtractEntry(size_t index) {
     ZipPtr z = OpenArchive(zipFileName_);
     const ZipEntry* entry = &Entries.at(index);
-    const std::string& spec = entry->FileName;
-    const std::string bare = BareName(spec);
+    const std::string& name = entry->FileName;
+    const std::string bare = BareName(name);
     // Only ever TEMP/ + a bare name: nothing of the archive's paths reaches the disk.
     if (bare.empty() || bare == "." || bare == ".." || bare.find('/') != std::string::npos ||
         bare.find('\0') != std::string::npos)
         throw EArchiveError(
-            Fmt(Messages::tr("Cannot extract %s: its name is not a file name"), spec));
+            Fmt(Messages::tr("Cannot extract %s: its name is not a file name"), name));
     if (entry->UncompressedSize > 2147483647u)
         throw EArchiveError(
-            Fmt(Messages::tr("Cannot extract %s: it is too large for a book"), spec));
+            Fmt(Messages::tr("Cannot extract %s: it is too large for a book"), name));
     // Room for the text and a margin, so that the disk is never filled up.
     constexpr uint64_t margin = 64ull << 20;
     struct statvfs vfs;
-    if (::statvfs(ExtrBaseDir.c_str(), &vfs) == 0) {
+    if (::statvfs(ExtractTo.c_str(), &vfs) == 0) {
         const uint64_t free = uint64_t(vfs.f_bavail) * vfs.f_frsize;
         if (entry->UncompressedSize + margin > free)
             throw EArchiveError(Fmt(Messages::tr("Cannot extract %s: not enough free space in %s"),
-                                    spec, ExtrBaseDir));
+                                    name, ExtractTo));
     }
 
-    const std::string target = ExtrBaseDir + bare;
+    const std::string target = ExtractTo + bare;
     std::string temp = TemporaryTemplate(target);
     int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0)
         throw EArchiveError(
-            Fmt(Messages::tr("Cannot extract %s: cannot create a file in %s"), spec, ExtrBaseDir));
+            Fmt(Messages::tr("Cannot extract %s: cannot create a file in %s"), name, ExtractTo));
     std::string failure;
     zip_file_t* f = zip_fopen_index(z.get(), entry->Index, 0);
     if (!f) {
@@ -190,7 +190,7 @@ void ZipArchive::ExtractEntry(size_t index) {
                 ssize_t w = ::write(fd, p, left);
                 if (w < 0 && errno == EINTR) continue;
                 if (w <= 0) {
-                    failure = std::string("cannot write to ") + ExtrBaseDir + " (" +
+                    failure = std::string("cannot write to ") + ExtractTo + " (" +
                               std::strerror(w < 0 ? errno : ENOSPC) + ")";
                     break;
                 }
@@ -211,7 +211,7 @@ void ZipArchive::ExtractEntry(size_t index) {
         failure = std::strerror(errno);
     if (!failure.empty()) {
         ::unlink(temp.c_str());
-        throw EArchiveError(Fmt(Messages::tr("Cannot extract %s:\r\n%s"), spec, failure));
+        throw EArchiveError(Fmt(Messages::tr("Cannot extract %s:\r\n%s"), name, failure));
     }
     ::chmod(target.c_str(), 0644);
 }

@@ -92,7 +92,7 @@ LayoutStats::LayoutStats(const std::string& charset)
 
 void LayoutStats::Add(std::string_view line) {
     const int indent = EffectiveIndent(line);
-    // The Part's rule on these lines: the first begins paragraph 1, then every
+    // The classic rule on these lines: the first begins paragraph 1, then every
     // line indented by two or more, or empty.
     if (lines_++ == 0 || indent > 1 || line.empty()) ++classicPars_;
     const size_t ws = WhiteBytes(line);

@@ -82,7 +82,7 @@ bool ArchiveDialog::ExtractSelected() {
     if (!item || !item->isSelected()) return false;
     const ArchiveRow& row = rows_.at(size_t(memberTree->indexOfTopLevelItem(item)));
     Zip.Members = {row.Member};
-    Zip.ExtrBaseDir = TempFolder();
+    Zip.ExtractTo = TempFolder();
     ExtractedFileName = TempFolder() + row.Name;
     ExtractedMember = row.Member;
     try {
