@@ -195,7 +195,7 @@ int main(int argc, char** argv) {
     SetValue(OptionList, "bgcolor", StylePresets[2].BgColor);
     frmMain->ApplyPageColours();
     uint64_t doc = r.CurDocument;
-    r.CopyPositionToProperties();
+    r.KeepPlace();
     r.RenderInPlace();
     ok = shown(doc) && ok;
     QTest::qWait(1500);

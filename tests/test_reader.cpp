@@ -199,7 +199,7 @@ TEST_F(ReaderTest, TheLineAtTheTopComesBackAfterAReopenAResizeAndAFontChange) {
     ASSERT_TRUE(WaitFor([&] { return FrontView(frmMain->WB)->width() < 1000 && holdsIt(); }))
         << top().first << " " << top().second;
     SetValue(OptionList, "norm_size", "36");
-    R().CopyPositionToProperties();
+    R().KeepPlace();
     R().RenderInPlace();
     ASSERT_TRUE(PageShown());
     ASSERT_TRUE(WaitFor(holdsIt)) << top().first << " " << top().second;

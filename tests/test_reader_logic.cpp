@@ -629,7 +629,7 @@ TEST_F(ReaderLogicTest, RenderedAgainThePageStartsWithTheParagraphAtTheTop) {
     // after a render in place and after the book is closed and opened again.
     view.topCharacter = 345;
     reader.ProgressTick();
-    reader.CopyPositionToProperties();
+    reader.KeepPlace();
     reader.RenderInPlace();
     Complete();
     EXPECT_EQ(view.scrolledToCharacter, 345);
@@ -804,7 +804,7 @@ TEST_F(ReadAloudTest, APageRenderedAgainWhileTheTopIsAskedIsAskedAgain) {
     view.hold = true;
     view.idAtTop = view.idAtProbe = "par12";
     reader.PageDown();
-    reader.CopyPositionToProperties();  // Style or F11 while the view is asked
+    reader.KeepPlace();  // Style or F11 while the view is asked
     reader.RenderInPlace();
     view.Answer();  // of the page replaced
     Complete();

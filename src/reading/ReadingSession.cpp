@@ -67,13 +67,6 @@ void ReadingSession::RenderPage() {
 }
 
 namespace {
-// The character of the remembered paragraph at the top, 0 when none (a book
-// saved by an older reader, or a value that is none).
-int32_t CharacterProperty(const BookFile& book) {
-    int32_t n = 0;
-    return TryDecimalToInt(book.GetProperty("LastCharacter"), n) && n > 0 ? n : 0;
-}
-
 const char* const AheadFiles[2] = {"vpage-next.html", "vpage-previous.html"};
 }  // namespace
 
@@ -268,21 +261,17 @@ void ReadingSession::CloseBook() {
     status_.ShowPlace({});
 }
 
-void ReadingSession::CopyPositionToProperties() {
+void ReadingSession::KeepPlace() {
     if (!CurrentBook) return;
-    CurrentBook->SetProperty("LastPage", IntToStr(CurrentBook->LastPage));
     // The paragraph at the top edge (or the one read aloud): rendered again,
     // the page starts with it.
-    int32_t top = CurrentBook->LastParagraph, character = CurrentBook->LastCharacter;
     if (SpokenParagraph > 0) {
-        top = SpokenParagraph;
-        character = 0;
+        CurrentBook->LastParagraph = SpokenParagraph;
+        CurrentBook->LastCharacter = 0;
     } else if (TopParagraph > 0) {
-        top = TopParagraph;
-        character = TopCharacter;
+        CurrentBook->LastParagraph = TopParagraph;
+        CurrentBook->LastCharacter = TopCharacter;
     }
-    CurrentBook->SetProperty("LastParagraph", IntToStr(top));
-    CurrentBook->SetProperty("LastCharacter", IntToStr(character));
 }
 
 void ReadingSession::ApplyCharset(const std::string& charset) {
@@ -292,7 +281,7 @@ void ReadingSession::ApplyCharset(const std::string& charset) {
     LineList page;
     CurrentBook->ExtractPage(CurrentBook->LastPage, page);
     DecideLanguage(page);
-    CopyPositionToProperties();
+    KeepPlace();
     RenderInPlace();
 }
 
@@ -556,8 +545,7 @@ void ReadingSession::PageLoaded() {
     probeAsked_ = 0;
     loading_ = false;
     if (RestorePosition && CurrentBook) {
-        GotoParagraph(CurrentBook->GetIntProperty("LastParagraph"),
-                      CharacterProperty(*CurrentBook));
+        GotoParagraph(CurrentBook->LastParagraph, CurrentBook->LastCharacter);
     } else if (arrival_ == Arrival::Paragraph && CurrentBook) {
         GotoParagraph(arrivalParagraph_);
         if (!highlight_.empty()) view_.Highlight("par" + IntToStr(arrivalParagraph_), highlight_);

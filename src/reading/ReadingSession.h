@@ -96,10 +96,11 @@ class ReadingSession {
     void ReopenBook(const std::string& fileName);
     // Encoding: sets the book's charset and renders the page again in place.
     void ApplyCharset(const std::string& charset);
-    // Copies the live position into the book's properties: the paragraph at the
-    // top of the view when it is known, so a page rendered again starts there.
-    void CopyPositionToProperties();
-    // Renders the page again and returns to the paragraph of "LastParagraph".
+    // Takes the live place as the book's position: the line at the top of the
+    // view when it is known (or the paragraph read aloud), so that a page
+    // rendered again starts there. The book file learns it when saved.
+    void KeepPlace();
+    // Renders the page again and returns to the book's position.
     void RenderInPlace();
     // Closing: stops the timers, saves the position and the options, releases the
     // book. Every step runs even when an earlier one fails; failures are reported.

@@ -335,7 +335,7 @@ void MainWindow::ChooseCharset() {
 }
 
 void MainWindow::ShowStyle() {
-    reader_->CopyPositionToProperties();
+    reader_->KeepPlace();
     if (frmStyle->exec() != QDialog::Accepted) return;
     ApplyPageColours();
     reader_->RenderInPlace();
@@ -470,7 +470,7 @@ void MainWindow::ShowAbout() {
 void MainWindow::ToggleWindowed() {
     // The page is rendered again at the paragraph being read, not where the
     // book was opened.
-    reader_->CopyPositionToProperties();
+    reader_->KeepPlace();
     progressTimer->SetEnabled(false);
     scrollTimer->SetEnabled(false);
     autoScrollAction->setChecked(false);
