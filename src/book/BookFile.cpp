@@ -127,7 +127,33 @@ void BookFile::IndexPages() {
     markers_.assign(p > 0 ? size_t(p) : 0, npos);
     oddMarkers_.clear();
     markerScan_ = false;
-    // The index the conversion stored: one offset per page, rising, inside the text.
+    if (TakeStoredIndex(p)) {
+        indexed_ = true;
+        indexedPages_ = p;
+        return;
+    }
+    ScanForMarkers(p);
+    markerScan_ = indexed_ = true;
+    // A count of pages beyond the markers the text holds (a crafted or cut
+    // book) would show blank pages at its end: the book has as many pages as
+    // its last marker says, kept with the next save.
+    size_t found = markers_.size();
+    while (found > 1 && markers_[found - 1] == npos) --found;
+    if (found < markers_.size() && markers_[found - 1] != npos) {
+        markers_.resize(found);
+        CountPagesTo(int32_t(found));
+    }
+    // Kept in the book with the next save of the position.
+    if (p > 0 && std::find(markers_.begin(), markers_.end(), npos) == markers_.end()) {
+        PageIndex.clear();
+        for (uint64_t off : markers_) PageIndex.push_back(IntToStr(int64_t(off)));
+    }
+    indexedPages_ = GetIntProperty("PagesCount");
+}
+
+// The index the conversion stored: one offset per page, rising, inside the
+// text; false when it is not that.
+bool BookFile::TakeStoredIndex(int32_t p) {
     bool stored = p > 0 && PageIndex.size() == size_t(p);
     uint64_t prev = 0;
     for (size_t i = 0; stored && i < PageIndex.size(); ++i) {
@@ -144,11 +170,10 @@ void BookFile::IndexPages() {
         markers_[i] = prev = v;
     }
     // A quick look that it belongs to this text; each page read checks its own ends.
-    if (stored && MarkerAt(markers_.front(), 1) && MarkerAt(markers_.back(), p)) {
-        indexed_ = true;
-        indexedPages_ = p;
-        return;
-    }
+    return stored && MarkerAt(markers_.front(), 1) && MarkerAt(markers_.back(), p);
+}
+
+void BookFile::ScanForMarkers(int32_t p) {
     // One pass over the text, in pieces: the first occurrence of every marker.
     // Lines may end in CR LF, LF or CR alike: a page is the bytes between its
     // markers, split into lines as any text is. A NUL byte has no place in a
@@ -191,22 +216,6 @@ void BookFile::IndexPages() {
         std::string text = pending;
         scan(text, true);
     }
-    markerScan_ = indexed_ = true;
-    // A count of pages beyond the markers the text holds (a crafted or cut
-    // book) would show blank pages at its end: the book has as many pages as
-    // its last marker says, kept with the next save.
-    size_t found = markers_.size();
-    while (found > 1 && markers_[found - 1] == npos) --found;
-    if (found < markers_.size() && markers_[found - 1] != npos) {
-        markers_.resize(found);
-        CountPagesTo(int32_t(found));
-    }
-    // Kept in the book with the next save of the position.
-    if (p > 0 && std::find(markers_.begin(), markers_.end(), npos) == markers_.end()) {
-        PageIndex.clear();
-        for (uint64_t off : markers_) PageIndex.push_back(IntToStr(int64_t(off)));
-    }
-    indexedPages_ = GetIntProperty("PagesCount");
 }
 
 bool BookFile::Indexed() {

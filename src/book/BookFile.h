@@ -131,6 +131,9 @@ class BookFile {
     bool NameBodyFile();
     // The page index: where each page's marker stands in the text.
     void IndexPages();
+    bool TakeStoredIndex(int32_t pages);
+    // The first occurrence of every marker, in one pass over the text.
+    void ScanForMarkers(int32_t pages);
     bool Indexed();
     // The text's markers end at page pages, before the count said: the count
     // becomes that (kept with the next save).

@@ -273,12 +273,12 @@ bool NameLike(const std::string& utf8) {
 
 }  // namespace
 
-void FindTitleAndAuthor(const LineList& lines, const std::string& charset, std::string& title,
-                        std::string& author, const Layout& layout) {
-    const CodePage cp = CodePageOf(charset);
-    title.clear();
-    author.clear();
-    // A Project Gutenberg header names both.
+namespace {
+
+// A Project Gutenberg header names both, and so does its first line: "The
+// Project Gutenberg EBook of Title, by Author".
+void FromGutenbergHeader(const LineList& lines, CodePage cp, std::string& title,
+                         std::string& author) {
     for (size_t i = 0; i < lines.size() && i < 100; ++i) {
         if (lines[i].rfind("Title:", 0) == 0 && title.empty())
             title = PlainText(lines[i].substr(6), cp);
@@ -298,15 +298,17 @@ void FindTitleAndAuthor(const LineList& lines, const std::string& charset, std::
         if (title.empty()) title = named.substr(0, by);
         break;
     }
-    if (!title.empty()) return;
-    author.clear();
-    // Otherwise the short lines that open the text, when they stand apart from
-    // what follows: the first words of a wrapped paragraph are no title.
-    struct TopLines {
-        std::string text;
-        bool titleParagraph;  // indented as a title
-        bool apart;           // a blank line (or the end) after it
-    };
+}
+
+struct TopLines {
+    std::string text;
+    bool titleParagraph;  // indented as a title
+    bool apart;           // a blank line (or the end) after it
+};
+
+// The short lines that open the text (three at most), and whether each stands
+// apart from what follows: the first words of a wrapped paragraph are no title.
+std::vector<TopLines> OpeningLines(const LineList& lines, CodePage cp, const Layout& layout) {
     std::vector<TopLines> top;
     for (size_t i = 0; i < lines.size() && i < 15 && top.size() < 3; ++i) {
         std::string t = PlainText(lines[i], cp);
@@ -323,6 +325,20 @@ void FindTitleAndAuthor(const LineList& lines, const std::string& charset, std::
         }
         top.push_back({std::move(t), indent > 6 && indent <= 35, apart});
     }
+    return top;
+}
+
+}  // namespace
+
+void FindTitleAndAuthor(const LineList& lines, const std::string& charset, std::string& title,
+                        std::string& author, const Layout& layout) {
+    const CodePage cp = CodePageOf(charset);
+    title.clear();
+    author.clear();
+    FromGutenbergHeader(lines, cp, title, author);
+    if (!title.empty()) return;
+    author.clear();
+    const std::vector<TopLines> top = OpeningLines(lines, cp, layout);
     if (top.empty()) return;
     auto utf8 = [&](const std::string& t) { return ToUtf8(t, cp); };
     auto heading = [&](const TopLines& t) {
