@@ -78,14 +78,13 @@ int main(int argc, char** argv) {
     if (!QImageReader::supportedImageFormats().contains("jpeg"))
         std::fprintf(stderr, "tavisto: no JPEG reader: the splash picture cannot be shown\n");
     PageView::ViewAfterFirstPaint = true;
-    CreateForms();
-    instance.Listen([](const InstanceGuard::FileList& handed) {
-        if (!frmMain || frmMain->Closed()) return;
-        frmMain->OpenFilesLater(handed);
+    MainWindow* window = CreateForms();
+    instance.Listen([window](const InstanceGuard::FileList& handed) {
+        if (!window->Closed()) window->OpenFilesLater(handed);
     });
     InstallQuitSignals(QuitReader);
     StartReader(paths);
-    int rc = frmMain->Closed() ? 0 : app.exec();
+    int rc = window->Closed() ? 0 : app.exec();
     DestroyForms();
     return rc;
 }

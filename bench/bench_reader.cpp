@@ -107,7 +107,7 @@ std::string MakeBook(uint64_t mb) {
 }
 
 bool Shown(ReadingSession& r) {
-    return r.CurDocument && r.CurDocument == frmMain->WB->Document() && !r.RestorePosition;
+    return r.CurDocument && r.CurDocument == ReaderWindow()->WB->Document() && !r.RestorePosition;
 }
 
 }  // namespace
@@ -136,14 +136,14 @@ int main(int argc, char** argv) {
     ErrorBoxHook = [](const std::string& m) { std::fprintf(stderr, "error: %s\n", m.c_str()); };
     MessageBoxHook = ErrorBoxHook;
     CreateForms(50);
-    frmMain->showNormal();
-    frmMain->resize(1200, 800);
+    ReaderWindow()->showNormal();
+    ReaderWindow()->resize(1200, 800);
     Pause(2000);  // the splash's wait, and the view's start
-    ReadingSession& r = frmMain->Reader();
+    ReadingSession& r = ReaderWindow()->Reader();
     std::printf("view drawn %s\n", x ? "into an X window (xvfb)" : "headless (offscreen)");
 
     // Opening: from LoadRecentBook (after the splash) to the first page shown.
-    frmMain->LoadRecentBook();
+    ReaderWindow()->LoadRecentBook();
     WaitFor([&] { return Shown(r); }, 30000);
     for (const std::string& name : {small, big}) {
         std::vector<double> opens, memory, turns;
@@ -167,9 +167,9 @@ int main(int argc, char** argv) {
         for (int i = 0; i < 30; ++i) {
             QElapsedTimer clock;
             clock.start();
-            const uint64_t doc = frmMain->WB->Document();
+            const uint64_t doc = ReaderWindow()->WB->Document();
             r.ShowParagraph(r.CurrentBook->FirstParagraphOfPage(1 + (i * 7919) % pages));
-            WaitFor([&] { return frmMain->WB->Document() > doc && Shown(r); }, 30000);
+            WaitFor([&] { return ReaderWindow()->WB->Document() > doc && Shown(r); }, 30000);
             turns.push_back(double(clock.nsecsElapsed()) / 1e6);
         }
         std::sort(turns.begin(), turns.end());
@@ -188,20 +188,20 @@ int main(int argc, char** argv) {
     for (int interval : {2, 5, 20, 200}) {
         std::vector<double> rates, cpu, main;
         for (int run = 0; run < 3; ++run) {
-            PageScript(frmMain->WB, "window.scrollTo(0, 0)");
-            frmMain->scrollTimer->SetInterval(uint16_t(interval));
-            const double start = PageOffset(frmMain->WB);
+            PageScript(ReaderWindow()->WB, "window.scrollTo(0, 0)");
+            ReaderWindow()->scrollTimer->SetInterval(uint16_t(interval));
+            const double start = PageOffset(ReaderWindow()->WB);
             const int runMs = interval == 200 ? 8000 : 3000;
             const double cpu0 = CpuSeconds(), main0 = CpuSeconds(true);
             QElapsedTimer t;
-            frmMain->autoScrollAction->setChecked(true);
-            frmMain->ToggleAutoScroll();
+            ReaderWindow()->autoScrollAction->setChecked(true);
+            ReaderWindow()->ToggleAutoScroll();
             t.start();
             Pause(runMs);
             const double secs = double(t.nsecsElapsed()) / 1e9;
-            const double moved = PageOffset(frmMain->WB) - start;
-            frmMain->autoScrollAction->setChecked(false);
-            frmMain->ToggleAutoScroll();
+            const double moved = PageOffset(ReaderWindow()->WB) - start;
+            ReaderWindow()->autoScrollAction->setChecked(false);
+            ReaderWindow()->ToggleAutoScroll();
             cpu.push_back((CpuSeconds() - cpu0) / secs);
             main.push_back((CpuSeconds(true) - main0) / secs);
             // The pixels the clock called for by the end: one per whole interval.
@@ -214,7 +214,7 @@ int main(int argc, char** argv) {
             Show(SpreadOf(cpu), "%", 100).c_str(), Show(SpreadOf(main), "%", 100).c_str());
         std::fflush(stdout);
     }
-    frmMain->progressTimer->SetEnabled(false);
+    ReaderWindow()->progressTimer->SetEnabled(false);
     DestroyForms();
     std::system(("rm -rf '" + work + "'").c_str());
     return 0;

@@ -118,23 +118,29 @@ int main(int argc, char** argv) {
     MessageBoxHook = ErrorBoxHook;
     CreateForms(100);
     StartReader();
-    ReadingSession& r = frmMain->Reader();
+    ReadingSession& r = ReaderWindow()->Reader();
     bool ok = QTest::qWaitFor(
         [&] {
-            return r.CurDocument && r.CurDocument == frmMain->WB->Document() && !r.RestorePosition;
+            return r.CurDocument && r.CurDocument == ReaderWindow()->WB->Document() &&
+                   !r.RestorePosition;
         },
         20000);
     QTest::qWait(1500);  // the compositor paints the loaded page
     ok = Shot(out + "main-" + suffix + ".png") && ok;
 
-    frmScrollSpeed->ChosenInterval = 20;
-    frmArcView->ArchiveFileName = work + "stories.zip";
-    frmArcView->LoadArchive();
+    ReaderWindow()->ScrollSpeedWindow()->ChosenInterval = 20;
+    ReaderWindow()->ArchiveWindow()->ArchiveFileName = work + "stories.zip";
+    ReaderWindow()->ArchiveWindow()->LoadArchive();
     const std::pair<const char*, QWidget*> dialogs[] = {
-        {"books", frmBooks},       {"archive", frmArcView},   {"style", frmStyle},
-        {"speed", frmScrollSpeed}, {"encoding", frmCharsets}, {"about", frmAbout}};
+        {"books", ReaderWindow()->BooksWindow()},
+        {"archive", ReaderWindow()->ArchiveWindow()},
+        {"style", ReaderWindow()->StyleWindow()},
+        {"speed", ReaderWindow()->ScrollSpeedWindow()},
+        {"encoding", ReaderWindow()->CharsetWindow()},
+        {"about", ReaderWindow()->AboutWindow()}};
     for (const auto& [name, d] : dialogs) {
-        if (russian && d != frmBooks && d != frmStyle) continue;
+        if (russian && d != ReaderWindow()->BooksWindow() && d != ReaderWindow()->StyleWindow())
+            continue;
         ShowDialog(d);
         ok = Shot(out + name + "-" + suffix + ".png") && ok;
         d->hide();
@@ -155,7 +161,7 @@ int main(int argc, char** argv) {
             ok = Shot(out + "readaloud-" + suffix + ".png") && ok;
             aloud.Stop();
         }
-        frmMain->progressTimer->SetEnabled(false);
+        ReaderWindow()->progressTimer->SetEnabled(false);
         DestroyForms();
         Run("rm -rf '" + work + "'");
         return ok ? 0 : 1;
@@ -164,17 +170,17 @@ int main(int argc, char** argv) {
     auto shown = [&](uint64_t doc) {
         return QTest::qWaitFor(
             [&] {
-                return r.CurDocument > doc && r.CurDocument == frmMain->WB->Document() &&
+                return r.CurDocument > doc && r.CurDocument == ReaderWindow()->WB->Document() &&
                        !r.RestorePosition;
             },
             20000);
     };
-    frmMain->WB->ScrollToBottom();
+    ReaderWindow()->WB->ScrollToBottom();
     QTest::qWait(1500);
     ok = Shot(out + "seam-" + suffix + ".png") && ok;
 
     // The open book's paragraph layout, from the Encoding button's arrow.
-    for (auto* b : frmMain->findChildren<QToolButton*>()) {
+    for (auto* b : ReaderWindow()->findChildren<QToolButton*>()) {
         if (b->text() != "Encoding" || !b->menu()) continue;
         QMenu* menu = b->menu();
         menu->popup(b->mapToGlobal(QPoint(0, b->height())));
@@ -193,7 +199,7 @@ int main(int argc, char** argv) {
     SetValue(OptionList, "norm_color", StylePresets[2].NormColor);
     SetValue(OptionList, "titl_color", StylePresets[2].TitlColor);
     SetValue(OptionList, "bgcolor", StylePresets[2].BgColor);
-    frmMain->ApplyPageColours();
+    ReaderWindow()->ApplyPageColours();
     uint64_t doc = r.CurDocument;
     r.KeepPlace();
     r.RenderInPlace();
@@ -203,7 +209,7 @@ int main(int argc, char** argv) {
 
     // A poem's parts: headings in the page's colours.
     OptionList = day;
-    frmMain->ApplyPageColours();
+    ReaderWindow()->ApplyPageColours();
     if (FileExists(BooksFolder() + "nekrasov-moroz-krasny-nos.tvst")) {
         doc = r.CurDocument;
         r.SwitchToBook("nekrasov-moroz-krasny-nos.tvst");
@@ -217,12 +223,12 @@ int main(int argc, char** argv) {
 
     // No book open: how to open one.
     OptionList = day;
-    frmMain->ApplyPageColours();
+    ReaderWindow()->ApplyPageColours();
     r.CloseBook();
     QTest::qWait(1500);
     ok = Shot(out + "nobook-" + suffix + ".png") && ok;
 
-    frmMain->progressTimer->SetEnabled(false);
+    ReaderWindow()->progressTimer->SetEnabled(false);
     DestroyForms();
     Run("rm -rf '" + work + "'");
     return ok ? 0 : 1;

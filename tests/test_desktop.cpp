@@ -153,7 +153,7 @@ struct OpenFilesTest : ::testing::Test {
         DestroyForms();
         ErrorBoxHook = MessageBoxHook = nullptr;
     }
-    ReadingSession& R() { return frmMain->Reader(); }
+    ReadingSession& R() { return ReaderWindow()->Reader(); }
     size_t Books() {
         BookList l(BooksFolder());
         l.ScanFolder();
@@ -171,7 +171,7 @@ TEST_F(OpenFilesTest, AFileConvertedBeforeOpensItsBookAtItsPlaceUntilTheFileChan
     R().CurrentBook->LastParagraph = 150;
 
     // The same file again (spelt another way): no new book, the place kept.
-    frmMain->OpenFiles({prog / "./tale.txt", prog / "missing.txt"});
+    ReaderWindow()->OpenFiles({prog / "./tale.txt", prog / "missing.txt"});
     EXPECT_EQ(R().CurrentBook->FileName, name);
     EXPECT_EQ(R().CurrentBook->GetProperty("LastParagraph"), "150");
     EXPECT_EQ(Books(), 1u);
@@ -179,7 +179,7 @@ TEST_F(OpenFilesTest, AFileConvertedBeforeOpensItsBookAtItsPlaceUntilTheFileChan
 
     // Changed since: converted anew.
     WriteFile(text, ManyParagraphs(201));
-    frmMain->OpenFiles({text});
+    ReaderWindow()->OpenFiles({text});
     EXPECT_NE(R().CurrentBook->FileName, name);
     EXPECT_EQ(Books(), 2u);
     EXPECT_EQ(RecentBooks.at(1), name) << "the book read before heads the recent list after";
@@ -194,7 +194,7 @@ TEST_F(OpenFilesTest, AnUnreadableFileLeavesTheRecentBookOpen) {
     // Fifty files that fail in one hand-over: one box.
     std::vector<std::string> many;
     for (int i = 0; i < 50; ++i) many.push_back(prog / ("gone" + std::to_string(i) + ".txt"));
-    frmMain->OpenFiles(many);
+    ReaderWindow()->OpenFiles(many);
     ASSERT_EQ(errors.size(), 2u);
     EXPECT_NE(errors[1].find("gone9.txt"), std::string::npos) << errors[1];
     EXPECT_NE(errors[1].find("40 more"), std::string::npos) << errors[1];
@@ -208,7 +208,7 @@ TEST_F(OpenFilesTest, FilesDroppedOnTheViewAreOpenedNotLoadedByIt) {
     data.setUrls({QUrl::fromLocalFile(QString::fromStdString(prog / "a.txt")),
                   QUrl::fromLocalFile(QString::fromStdString(prog / "b.txt"))});
     // Where a file manager drops it: on the page.
-    QWidget* page = frmMain->WB->Front()->Widget();
+    QWidget* page = ReaderWindow()->WB->Front()->Widget();
     QWidget* target = page->focusProxy() ? page->focusProxy() : page;
     QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &enter);
@@ -279,16 +279,16 @@ TEST(WindowPlace, SavedPlacesAreKeptReachable) {
 
 TEST_F(OpenFilesTest, TheWindowComesBackAsItWasLeft) {
     StartReader();
-    frmMain->windowedAction->setChecked(true);
-    frmMain->ToggleWindowed();
-    frmMain->setGeometry(40, 50, 700, 500);
-    frmMain->Exit();
+    ReaderWindow()->windowedAction->setChecked(true);
+    ReaderWindow()->ToggleWindowed();
+    ReaderWindow()->setGeometry(40, 50, 700, 500);
+    ReaderWindow()->Exit();
     DestroyForms();
     LoadOptions();
     CreateForms(30);
     StartReader();
-    EXPECT_TRUE(frmMain->windowedAction->isChecked());
-    EXPECT_EQ(frmMain->geometry(), QRect(40, 50, 700, 500));
+    EXPECT_TRUE(ReaderWindow()->windowedAction->isChecked());
+    EXPECT_EQ(ReaderWindow()->geometry(), QRect(40, 50, 700, 500));
 }
 
 }  // namespace
@@ -390,7 +390,7 @@ TEST_F(OpenFilesTest, TwoRecentBooksOfOneTitleAreToldApart) {
     StartReader();
     RecentBooks = {a, b};
     QMenu menu;
-    frmMain->FillRecentMenu(&menu);
+    ReaderWindow()->FillRecentMenu(&menu);
     ASSERT_EQ(menu.actions().size(), 2);
     const QString first = menu.actions()[0]->text(), second = menu.actions()[1]->text();
     EXPECT_NE(first, second);

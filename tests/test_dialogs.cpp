@@ -47,7 +47,7 @@ struct DialogTest : ::testing::Test {
         LoadOptions();
     }
     void TearDown() override {
-        if (frmMain) DestroyForms();
+        if (ReaderWindow()) DestroyForms();
         ErrorBoxHook = nullptr;
         MessageBoxHook = nullptr;
         StyleDialog::ColorDialogHook = nullptr;
@@ -57,19 +57,19 @@ struct DialogTest : ::testing::Test {
     void OpenReader(const std::string& book) {
         RecentBook = book;
         StartReader();
-        ReadingSession& r = frmMain->Reader();
+        ReadingSession& r = ReaderWindow()->Reader();
         ASSERT_TRUE(WaitFor([&] { return r.CurDocument && !r.RestorePosition; }));
     }
     int Speed(int in, bool ok = true) {
-        frmScrollSpeed->ChosenInterval = in;
-        WhenShown(frmScrollSpeed, [ok] {
+        ReaderWindow()->ScrollSpeedWindow()->ChosenInterval = in;
+        WhenShown(ReaderWindow()->ScrollSpeedWindow(), [ok] {
             if (ok)
-                frmScrollSpeed->Accept();
+                ReaderWindow()->ScrollSpeedWindow()->Accept();
             else
-                frmScrollSpeed->reject();
+                ReaderWindow()->ScrollSpeedWindow()->reject();
         });
-        frmScrollSpeed->exec();
-        return frmScrollSpeed->ChosenInterval;
+        ReaderWindow()->ScrollSpeedWindow()->exec();
+        return ReaderWindow()->ScrollSpeedWindow()->ChosenInterval;
     }
 };
 
@@ -83,15 +83,15 @@ TEST_F(DialogTest, SpeedDialogClampsAndCancels) {
     EXPECT_EQ(Speed(77, false), 77) << "Cancel returns nothing new";
     // The numbers beside the slider follow it, from the value it opened at.
     std::string shown;
-    frmScrollSpeed->ChosenInterval = 1;
-    WhenShown(frmScrollSpeed, [&] {
-        shown = frmScrollSpeed->Interval->text().toStdString() + " / " +
-                frmScrollSpeed->Speed->text().toStdString();
-        frmScrollSpeed->speedSlider->setValue(3);
-        shown += " / " + frmScrollSpeed->Speed->text().toStdString();
-        frmScrollSpeed->reject();
+    ReaderWindow()->ScrollSpeedWindow()->ChosenInterval = 1;
+    WhenShown(ReaderWindow()->ScrollSpeedWindow(), [&] {
+        shown = ReaderWindow()->ScrollSpeedWindow()->Interval->text().toStdString() + " / " +
+                ReaderWindow()->ScrollSpeedWindow()->Speed->text().toStdString();
+        ReaderWindow()->ScrollSpeedWindow()->speedSlider->setValue(3);
+        shown += " / " + ReaderWindow()->ScrollSpeedWindow()->Speed->text().toStdString();
+        ReaderWindow()->ScrollSpeedWindow()->reject();
     });
-    frmScrollSpeed->exec();
+    ReaderWindow()->ScrollSpeedWindow()->exec();
     EXPECT_EQ(shown, "2 ms per pixel / 500 pixels per second / 333 pixels per second");
 }
 
@@ -99,43 +99,44 @@ TEST_F(DialogTest, SpeedButtonRestartsOnlyARunningAutoScroll) {
     Create();
     OpenReader(prog.AddBook("s.txt", ManyParagraphs(100)));
     auto pick = [](int v) {
-        WhenShown(frmScrollSpeed, [v] {
-            frmScrollSpeed->speedSlider->setValue(v);
-            frmScrollSpeed->Accept();
+        WhenShown(ReaderWindow()->ScrollSpeedWindow(), [v] {
+            ReaderWindow()->ScrollSpeedWindow()->speedSlider->setValue(v);
+            ReaderWindow()->ScrollSpeedWindow()->Accept();
         });
-        frmMain->ChooseScrollSpeed();
+        ReaderWindow()->ChooseScrollSpeed();
     };
-    frmMain->autoScrollAction->setChecked(true);
-    frmMain->ToggleAutoScroll();
+    ReaderWindow()->autoScrollAction->setChecked(true);
+    ReaderWindow()->ToggleAutoScroll();
     pick(20);  // the same value keeps it running
-    EXPECT_TRUE(frmMain->scrollTimer->Enabled());
+    EXPECT_TRUE(ReaderWindow()->scrollTimer->Enabled());
     pick(50);
-    EXPECT_TRUE(frmMain->scrollTimer->Enabled());
-    EXPECT_EQ(frmMain->scrollTimer->Interval(), 50);
+    EXPECT_TRUE(ReaderWindow()->scrollTimer->Enabled());
+    EXPECT_EQ(ReaderWindow()->scrollTimer->Interval(), 50);
     EXPECT_EQ(ScrollSpeed, 50);
     EXPECT_EQ(IniFile(prog / "config.dat").ReadString("General", "ScrollSpeed", ""), "50");
-    frmMain->autoScrollAction->setChecked(false);
-    frmMain->ToggleAutoScroll();
+    ReaderWindow()->autoScrollAction->setChecked(false);
+    ReaderWindow()->ToggleAutoScroll();
     pick(120);
-    EXPECT_FALSE(frmMain->scrollTimer->Enabled());
-    EXPECT_EQ(frmMain->scrollTimer->Interval(), 120);
-    WhenShown(frmScrollSpeed, [] { frmScrollSpeed->reject(); });
-    frmMain->ChooseScrollSpeed();
-    EXPECT_EQ(frmMain->scrollTimer->Interval(), 120);
+    EXPECT_FALSE(ReaderWindow()->scrollTimer->Enabled());
+    EXPECT_EQ(ReaderWindow()->scrollTimer->Interval(), 120);
+    WhenShown(ReaderWindow()->ScrollSpeedWindow(),
+              [] { ReaderWindow()->ScrollSpeedWindow()->reject(); });
+    ReaderWindow()->ChooseScrollSpeed();
+    EXPECT_EQ(ReaderWindow()->scrollTimer->Interval(), 120);
 }
 
 TEST_F(DialogTest, EncodingListRules) {
     WriteFile(prog / "Templates/charsets.dat",
               "Cyr=windows-1251\r\ncyr=cp866\r\n\r\n=for empty names\nEq=a=b\rLast=KOI8-R");
     Create();
-    QListWidget* box = frmCharsets->Box;
+    QListWidget* box = ReaderWindow()->CharsetWindow()->Box;
     ASSERT_EQ(box->count(), 6);
     EXPECT_EQ(box->item(1)->text().toStdString(), "cyr");
     EXPECT_EQ(box->item(2)->text().toStdString(), "");
     auto pickRow = [&](int row) {
         box->setCurrentRow(row);
-        frmCharsets->Accept();
-        return frmCharsets->SelectedCharset;
+        ReaderWindow()->CharsetWindow()->Accept();
+        return ReaderWindow()->CharsetWindow()->SelectedCharset;
     };
     EXPECT_EQ(pickRow(0), "windows-1251");
     EXPECT_EQ(pickRow(1), "windows-1251") << "the first line of that name, without regard to case";
@@ -144,13 +145,13 @@ TEST_F(DialogTest, EncodingListRules) {
     EXPECT_EQ(pickRow(5), "KOI8-R");
 
     // Opened for a book in cp866: on its row; Down and Enter choose the next.
-    WhenShown(frmCharsets, [box] {
+    WhenShown(ReaderWindow()->CharsetWindow(), [box] {
         QTest::keyClick(box, Qt::Key_Down);
         QTest::keyClick(box, Qt::Key_Return);
     });
-    EXPECT_EQ(frmCharsets->ExecFor("CP866"), QDialog::Accepted);
+    EXPECT_EQ(ReaderWindow()->CharsetWindow()->ExecFor("CP866"), QDialog::Accepted);
     EXPECT_EQ(box->currentRow(), 2);
-    EXPECT_EQ(frmCharsets->SelectedCharset, "for empty names");
+    EXPECT_EQ(ReaderWindow()->CharsetWindow()->SelectedCharset, "for empty names");
 }
 
 TEST_F(DialogTest, EncodingRendersUnderTheChosenCharsetAndSavesLater) {
@@ -159,22 +160,22 @@ TEST_F(DialogTest, EncodingRendersUnderTheChosenCharsetAndSavesLater) {
     const std::string name = prog.AddBook("e.txt", ManyParagraphs(100));
     OpenReader(name);
     const std::string before = ReadFile(prog / ("MyBooks/" + name));
-    WhenShown(frmCharsets, [] {
-        frmCharsets->Box->setCurrentRow(1);
-        frmCharsets->Accept();
+    WhenShown(ReaderWindow()->CharsetWindow(), [] {
+        ReaderWindow()->CharsetWindow()->Box->setCurrentRow(1);
+        ReaderWindow()->CharsetWindow()->Accept();
     });
-    frmMain->ChooseCharset();
+    ReaderWindow()->ChooseCharset();
     EXPECT_NE(ReadFile(prog / "Templates/vpage.html").find("<meta charset=\"windows-1251\">"),
               std::string::npos);
     EXPECT_EQ(ReadFile(prog / ("MyBooks/" + name)), before) << "nothing is written yet";
-    EXPECT_EQ(frmMain->Reader().CurrentBook->GetProperty("Charset"), "windows-1251");
+    EXPECT_EQ(ReaderWindow()->Reader().CurrentBook->GetProperty("Charset"), "windows-1251");
     // Shown again, the dialog starts from the row chosen last.
-    WhenShown(frmCharsets, [] {
-        EXPECT_EQ(frmCharsets->Box->currentRow(), 1);
-        frmCharsets->reject();
+    WhenShown(ReaderWindow()->CharsetWindow(), [] {
+        EXPECT_EQ(ReaderWindow()->CharsetWindow()->Box->currentRow(), 1);
+        ReaderWindow()->CharsetWindow()->reject();
     });
-    frmMain->ChooseCharset();
-    frmMain->Exit();
+    ReaderWindow()->ChooseCharset();
+    ReaderWindow()->Exit();
     BookFile saved(BooksFolder());
     saved.FileName = name;
     saved.LoadFromBookFile();
@@ -187,9 +188,9 @@ TEST_F(DialogTest, EncodingWithAnEmptyListChangesNothing) {
     Create();
     const std::string name = prog.AddBook("n.txt", ManyParagraphs(30));
     OpenReader(name);
-    WhenShown(frmCharsets, [] { frmCharsets->Accept(); });
-    frmMain->ChooseCharset();
-    EXPECT_EQ(frmMain->Reader().CurrentBook->GetProperty("Charset"), "Windows-1252");
+    WhenShown(ReaderWindow()->CharsetWindow(), [] { ReaderWindow()->CharsetWindow()->Accept(); });
+    ReaderWindow()->ChooseCharset();
+    EXPECT_EQ(ReaderWindow()->Reader().CurrentBook->GetProperty("Charset"), "Windows-1252");
     DestroyForms();
     // A missing list is reported once at start-up; the dialog still works.
     ::unlink((prog / "Templates/charsets.dat").c_str());
@@ -197,10 +198,10 @@ TEST_F(DialogTest, EncodingWithAnEmptyListChangesNothing) {
     Create();
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0], "Cannot open file " + (prog / "Templates/charsets.dat"));
-    EXPECT_EQ(frmCharsets->Box->count(), 0);
+    EXPECT_EQ(ReaderWindow()->CharsetWindow()->Box->count(), 0);
     // No book open: Encoding and Style do not fail.
-    WhenShown(frmCharsets, [] { frmCharsets->Accept(); });
-    frmMain->ChooseCharset();
+    WhenShown(ReaderWindow()->CharsetWindow(), [] { ReaderWindow()->CharsetWindow()->Accept(); });
+    ReaderWindow()->ChooseCharset();
 }
 
 TEST_F(DialogTest, StyleColoursSizesAndCancel) {
@@ -210,38 +211,38 @@ TEST_F(DialogTest, StyleColoursSizesAndCancel) {
     LoadOptions();
     Create();
     const LineList original = OptionList;
-    WhenShown(frmStyle, [] {
-        EXPECT_EQ(frmStyle->PreviewColor, (ColorValue{192, 203, 202}));
+    WhenShown(ReaderWindow()->StyleWindow(), [] {
+        EXPECT_EQ(ReaderWindow()->StyleWindow()->PreviewColor, (ColorValue{192, 203, 202}));
         // Typing a non-number into the size picker makes it 28.
-        frmStyle->sizeBox->setEditText("4");
+        ReaderWindow()->StyleWindow()->sizeBox->setEditText("4");
         EXPECT_EQ(ValueOf(WorkingOptions, "norm_size"), "4");
-        frmStyle->sizeBox->setEditText("abc");
-        EXPECT_EQ(frmStyle->sizeBox->currentText().toStdString(), "28");
+        ReaderWindow()->StyleWindow()->sizeBox->setEditText("abc");
+        EXPECT_EQ(ReaderWindow()->StyleWindow()->sizeBox->currentText().toStdString(), "28");
         EXPECT_EQ(ValueOf(WorkingOptions, "norm_size"), "28");
         StyleDialog::ColorDialogHook = [](ColorValue& c) {
             c = {55, 80, 96};
             return true;
         };
-        frmStyle->ChooseTitleColor();
+        ReaderWindow()->StyleWindow()->ChooseTitleColor();
         EXPECT_EQ(ValueOf(WorkingOptions, "titl_color"), "375060");
-        frmStyle->reject();
+        ReaderWindow()->StyleWindow()->reject();
     });
-    frmMain->ShowStyle();
+    ReaderWindow()->ShowStyle();
     EXPECT_EQ(OptionList, original) << "Cancel leaves the options as they were";
 
     // OK without touching the background writes it back unchanged.
-    WhenShown(frmStyle, [] { frmStyle->Accept(); });
-    frmMain->ShowStyle();
+    WhenShown(ReaderWindow()->StyleWindow(), [] { ReaderWindow()->StyleWindow()->Accept(); });
+    ReaderWindow()->ShowStyle();
     IniFile ini(prog / "config.dat");
     EXPECT_EQ(ini.ReadString("Style", "bgcolor", ""), "#c0cbca");
     EXPECT_EQ(ini.ReadString("Style", "norm_size", ""), "28");
     // Picked anew, it is written as six upper-case digits.
-    WhenShown(frmStyle, [] {
+    WhenShown(ReaderWindow()->StyleWindow(), [] {
         StyleDialog::ColorDialogHook = [](ColorValue& c) { return c == ColorValue{192, 203, 202}; };
-        frmStyle->ChooseBackground();
-        frmStyle->Accept();
+        ReaderWindow()->StyleWindow()->ChooseBackground();
+        ReaderWindow()->StyleWindow()->Accept();
     });
-    frmMain->ShowStyle();
+    ReaderWindow()->ShowStyle();
     EXPECT_EQ(IniFile(prog / "config.dat").ReadString("Style", "bgcolor", ""), "C0CBCA");
     EXPECT_TRUE(errors.empty()) << errors.front();
 }
@@ -250,15 +251,17 @@ TEST_F(DialogTest, AFaceNotInstalledStaysChosenAndThePreviewSaysWhatIsShown) {
     SetValue(OptionList, "norm_font", "No Such Face At All");
     Create();
     std::string note, row;
-    WhenShown(frmStyle, [&] {
+    WhenShown(ReaderWindow()->StyleWindow(), [&] {
         EXPECT_EQ(ValueOf(WorkingOptions, "norm_font"), "No Such Face At All");
-        row = frmStyle->fontBox->currentText().toStdString();
-        note =
-            frmStyle->fallbackNote->isVisible() ? frmStyle->fallbackNote->text().toStdString() : "";
-        EXPECT_EQ(frmStyle->sizeBox->count(), 0) << "an unknown face has no sizes";
-        frmStyle->Accept();
+        row = ReaderWindow()->StyleWindow()->fontBox->currentText().toStdString();
+        note = ReaderWindow()->StyleWindow()->fallbackNote->isVisible()
+                   ? ReaderWindow()->StyleWindow()->fallbackNote->text().toStdString()
+                   : "";
+        EXPECT_EQ(ReaderWindow()->StyleWindow()->sizeBox->count(), 0)
+            << "an unknown face has no sizes";
+        ReaderWindow()->StyleWindow()->Accept();
     });
-    frmMain->ShowStyle();
+    ReaderWindow()->ShowStyle();
     EXPECT_EQ(row, "No Such Face At All (not installed)");
     const std::string used = QFontInfo(QFont("No Such Face At All")).family().toStdString();
     EXPECT_EQ(note,
@@ -269,13 +272,13 @@ TEST_F(DialogTest, AFaceNotInstalledStaysChosenAndThePreviewSaysWhatIsShown) {
         << "kept until the user picks another";
 
     // Picking an installed face drops the note and the row of the missing one.
-    WhenShown(frmStyle, [&] {
-        frmStyle->fontBox->setCurrentIndex(1);
-        note = frmStyle->fallbackNote->isVisible() ? "shown" : "";
-        row = frmStyle->fontBox->itemText(0).toStdString();
-        frmStyle->Accept();
+    WhenShown(ReaderWindow()->StyleWindow(), [&] {
+        ReaderWindow()->StyleWindow()->fontBox->setCurrentIndex(1);
+        note = ReaderWindow()->StyleWindow()->fallbackNote->isVisible() ? "shown" : "";
+        row = ReaderWindow()->StyleWindow()->fontBox->itemText(0).toStdString();
+        ReaderWindow()->StyleWindow()->Accept();
     });
-    frmMain->ShowStyle();
+    ReaderWindow()->ShowStyle();
     EXPECT_EQ(note, "");
     EXPECT_EQ(row.find("not installed"), std::string::npos);
     EXPECT_EQ(ValueOf(OptionList, "norm_font"), row);
@@ -283,17 +286,17 @@ TEST_F(DialogTest, AFaceNotInstalledStaysChosenAndThePreviewSaysWhatIsShown) {
 
 TEST_F(DialogTest, APresetSetsTheThreeColoursWhichCanBeChangedAfter) {
     Create();
-    WhenShown(frmStyle, [] {
-        for (QPushButton* b : frmStyle->findChildren<QPushButton*>())
+    WhenShown(ReaderWindow()->StyleWindow(), [] {
+        for (QPushButton* b : ReaderWindow()->StyleWindow()->findChildren<QPushButton*>())
             if (b->text() == "Night") b->click();
         StyleDialog::ColorDialogHook = [](ColorValue& c) {
             c = {255, 0, 0};
             return true;
         };
-        frmStyle->ChooseTitleColor();
-        frmStyle->Accept();
+        ReaderWindow()->StyleWindow()->ChooseTitleColor();
+        ReaderWindow()->StyleWindow()->Accept();
     });
-    frmMain->ShowStyle();
+    ReaderWindow()->ShowStyle();
     EXPECT_EQ(ValueOf(OptionList, "norm_color"), StylePresets[2].NormColor);
     EXPECT_EQ(ValueOf(OptionList, "bgcolor"), StylePresets[2].BgColor);
     EXPECT_EQ(ValueOf(OptionList, "titl_color"), "FF0000");
@@ -302,12 +305,12 @@ TEST_F(DialogTest, APresetSetsTheThreeColoursWhichCanBeChangedAfter) {
 TEST_F(DialogTest, StyleOkRerendersTheOpenBook) {
     Create();
     OpenReader(prog.AddBook("st.txt", ManyParagraphs(60)));
-    WhenShown(frmStyle, [] {
-        frmStyle->sizeBox->setEditText("31");
-        frmStyle->Accept();
+    WhenShown(ReaderWindow()->StyleWindow(), [] {
+        ReaderWindow()->StyleWindow()->sizeBox->setEditText("31");
+        ReaderWindow()->StyleWindow()->Accept();
     });
     const auto shown = [] {
-        return PageScript(frmMain->WB,
+        return PageScript(ReaderWindow()->WB,
                           "(function(){var p=document.querySelector('p.pnorm')||document.body;"
                           "var s=getComputedStyle(p);return s.fontSize+' '+"
                           "getComputedStyle(document.body).backgroundColor;})()")
@@ -315,17 +318,17 @@ TEST_F(DialogTest, StyleOkRerendersTheOpenBook) {
             .toStdString();
     };
     const std::string before = shown();
-    frmMain->ShowStyle();
+    ReaderWindow()->ShowStyle();
     EXPECT_NE(ReadFile(prog / "Templates/vpage.css").find("font-size: 31px"), std::string::npos);
     EXPECT_EQ(IniFile(prog / "config.dat").ReadString("Style", "norm_size", ""), "31");
     // The page on screen takes the new look at once, and again after a page turn.
     EXPECT_TRUE(WaitFor([&] { return shown().rfind("31px", 0) == 0; }))
         << before << " / " << shown();
-    WhenShown(frmStyle, [] {
-        frmStyle->ApplyPreset(StylePresets[2]);
-        frmStyle->Accept();
+    WhenShown(ReaderWindow()->StyleWindow(), [] {
+        ReaderWindow()->StyleWindow()->ApplyPreset(StylePresets[2]);
+        ReaderWindow()->StyleWindow()->Accept();
     });
-    frmMain->ShowStyle();
+    ReaderWindow()->ShowStyle();
     EXPECT_TRUE(WaitFor([&] { return shown() != "31px " + before.substr(before.find(' ') + 1); }))
         << shown();
 }
@@ -333,16 +336,16 @@ TEST_F(DialogTest, StyleOkRerendersTheOpenBook) {
 TEST_F(DialogTest, PageSettingReachesThePageAtOnce) {
     Create();
     OpenReader(prog.AddBook("set.txt", ManyParagraphs(30)));
-    WhenShown(frmStyle, [] {
-        frmStyle->sizeBox->setEditText("20");
-        frmStyle->widthBox->setValue(45);
-        frmStyle->spacingBox->setValue(1.8);
-        frmStyle->alignBox->setCurrentIndex(1);
-        frmStyle->indentBox->setChecked(false);
-        frmStyle->paragraphSpaceBox->setValue(1.0);
-        frmStyle->Accept();
+    WhenShown(ReaderWindow()->StyleWindow(), [] {
+        ReaderWindow()->StyleWindow()->sizeBox->setEditText("20");
+        ReaderWindow()->StyleWindow()->widthBox->setValue(45);
+        ReaderWindow()->StyleWindow()->spacingBox->setValue(1.8);
+        ReaderWindow()->StyleWindow()->alignBox->setCurrentIndex(1);
+        ReaderWindow()->StyleWindow()->indentBox->setChecked(false);
+        ReaderWindow()->StyleWindow()->paragraphSpaceBox->setValue(1.0);
+        ReaderWindow()->StyleWindow()->Accept();
     });
-    frmMain->ShowStyle();
+    ReaderWindow()->ShowStyle();
     // The column's width against 45 of the face's "0", the line height, the
     // alignment, the indent and the space after a paragraph.
     const QString js =
@@ -356,7 +359,7 @@ TEST_F(DialogTest, PageSettingReachesThePageAtOnce) {
         "');})()";
     QString got;
     EXPECT_TRUE(WaitFor([&] {
-        got = PageScript(frmMain->WB, js).toString();
+        got = PageScript(ReaderWindow()->WB, js).toString();
         return got == "0 36px left 0px 20px";
     })) << got.toStdString();
     EXPECT_EQ(IniFile(prog / "config.dat").ReadString("Style", "line_spacing", ""), "1.8");
@@ -366,30 +369,31 @@ TEST_F(DialogTest, PageSettingReachesThePageAtOnce) {
 TEST_F(DialogTest, NightColoursTheWholeWindowAndDayGivesTheDesktopBack) {
     Create();
     StartReader();
-    const QColor desktop = frmMain->palette().color(QPalette::Window);
+    const QColor desktop = ReaderWindow()->palette().color(QPalette::Window);
     auto choose = [](int preset) {
-        WhenShown(frmStyle, [preset] {
-            frmStyle->ApplyPreset(StylePresets[preset]);
-            frmStyle->Accept();
+        WhenShown(ReaderWindow()->StyleWindow(), [preset] {
+            ReaderWindow()->StyleWindow()->ApplyPreset(StylePresets[preset]);
+            ReaderWindow()->StyleWindow()->Accept();
         });
-        frmMain->ShowStyle();
+        ReaderWindow()->ShowStyle();
         QApplication::processEvents();  // the palette reaches the widgets
     };
     choose(2);  // Night
-    EXPECT_LT(frmMain->palette().color(QPalette::Window).lightness(), 96);
-    EXPECT_LT(frmMain->statusBar()->palette().color(QPalette::Window).lightness(), 96);
-    EXPECT_GT(frmMain->palette().color(QPalette::WindowText).lightness(), 150);
+    EXPECT_LT(ReaderWindow()->palette().color(QPalette::Window).lightness(), 96);
+    EXPECT_LT(ReaderWindow()->statusBar()->palette().color(QPalette::Window).lightness(), 96);
+    EXPECT_GT(ReaderWindow()->palette().color(QPalette::WindowText).lightness(), 150);
     choose(0);  // Day
-    EXPECT_EQ(frmMain->palette().color(QPalette::Window), desktop);
+    EXPECT_EQ(ReaderWindow()->palette().color(QPalette::Window), desktop);
 }
 
 TEST_F(DialogTest, WithNoBookOpenThePageSaysHowToOpenOne) {
     Create();
     StartReader();
-    ASSERT_FALSE(frmMain->Reader().CurrentBook);
+    ASSERT_FALSE(ReaderWindow()->Reader().CurrentBook);
     QString text;
     bool seen = WaitFor([&] {
-        text = PageScript(frmMain->WB, "document.body ? document.body.innerText : ''").toString();
+        text = PageScript(ReaderWindow()->WB, "document.body ? document.body.innerText : ''")
+                   .toString();
         return text.contains("Ctrl+O");
     });
     ASSERT_TRUE(seen);
@@ -451,16 +455,16 @@ TEST_F(DialogTest, AboutShowsTheVersionsAndItsLinkOpensTheGuide) {
     ASSERT_EQ(guide, DefaultRecentBook);
     Create();
     OpenReader(prog.AddBook("other.txt", ManyParagraphs(5)));
-    WhenShown(frmAbout, [] { frmAbout->accept(); });
-    frmMain->ShowAbout();
-    const std::string first = frmAbout->AboutText;
-    WhenShown(frmAbout, [] { frmAbout->OpenGuide(); });
-    frmMain->ShowAbout();
-    EXPECT_EQ(frmAbout->AboutText, first) << "rebuilt, not appended to";
+    WhenShown(ReaderWindow()->AboutWindow(), [] { ReaderWindow()->AboutWindow()->accept(); });
+    ReaderWindow()->ShowAbout();
+    const std::string first = ReaderWindow()->AboutWindow()->AboutText;
+    WhenShown(ReaderWindow()->AboutWindow(), [] { ReaderWindow()->AboutWindow()->OpenGuide(); });
+    ReaderWindow()->ShowAbout();
+    EXPECT_EQ(ReaderWindow()->AboutWindow()->AboutText, first) << "rebuilt, not appended to";
     EXPECT_NE(first.find(std::string("Qt ") + qVersion()), std::string::npos) << first;
-    EXPECT_FALSE(frmAbout->isVisible());
-    ASSERT_TRUE(frmMain->Reader().CurrentBook);
-    EXPECT_EQ(frmMain->Reader().CurrentBook->FileName, DefaultRecentBook);
+    EXPECT_FALSE(ReaderWindow()->AboutWindow()->isVisible());
+    ASSERT_TRUE(ReaderWindow()->Reader().CurrentBook);
+    EXPECT_EQ(ReaderWindow()->Reader().CurrentBook->FileName, DefaultRecentBook);
     EXPECT_TRUE(errors.empty());
 }
 
@@ -504,10 +508,13 @@ TEST_F(DialogTest, OnARussianDesktopEveryWindowSpeaksRussian) {
         if (text.remove(kept).contains(QRegularExpression("[A-Za-z]{2,}")))
             english.push_back(where.toStdString() + ": " + text.toStdString());
     };
-    for (QWidget* w : {static_cast<QWidget*>(frmMain), static_cast<QWidget*>(frmStyle),
-                       static_cast<QWidget*>(frmBooks), static_cast<QWidget*>(frmScrollSpeed),
-                       static_cast<QWidget*>(frmCharsets), static_cast<QWidget*>(frmAbout),
-                       static_cast<QWidget*>(frmVoice)}) {
+    for (QWidget* w : {static_cast<QWidget*>(ReaderWindow()),
+                       static_cast<QWidget*>(ReaderWindow()->StyleWindow()),
+                       static_cast<QWidget*>(ReaderWindow()->BooksWindow()),
+                       static_cast<QWidget*>(ReaderWindow()->ScrollSpeedWindow()),
+                       static_cast<QWidget*>(ReaderWindow()->CharsetWindow()),
+                       static_cast<QWidget*>(ReaderWindow()->AboutWindow()),
+                       static_cast<QWidget*>(ReaderWindow()->VoiceWindow())}) {
         check(w->metaObject()->className(), w->windowTitle());
         for (QWidget* c : w->findChildren<QWidget*>()) {
             if (qobject_cast<QComboBox*>(c) || qobject_cast<QListWidget*>(c)) continue;

@@ -44,7 +44,7 @@ struct LibraryTest : ::testing::Test {
         ConfirmHook = nullptr;
         BooksDialog::OpenFileHook = nullptr;
     }
-    QTreeWidget* List() { return frmBooks->bookTree; }
+    QTreeWidget* List() { return ReaderWindow()->BooksWindow()->bookTree; }
     std::vector<std::string> Rows() {
         std::vector<std::string> r;
         for (int i = 0; i < List()->topLevelItemCount(); ++i)
@@ -52,7 +52,7 @@ struct LibraryTest : ::testing::Test {
         return r;
     }
     void TriggerBrowse() {
-        for (QAction* a : frmBooks->findChildren<QAction*>())
+        for (QAction* a : ReaderWindow()->BooksWindow()->findChildren<QAction*>())
             if (a->text() == "Browse") a->trigger();
     }
     static int Count(const std::string& dir) {
@@ -68,26 +68,26 @@ struct LibraryTest : ::testing::Test {
 }  // namespace
 
 TEST_F(LibraryTest, EmptyLibraryChoosesNothing) {
-    frmBooks->show();
+    ReaderWindow()->BooksWindow()->show();
     EXPECT_TRUE(Rows().empty());
     EXPECT_TRUE(List()->selectedItems().isEmpty());
-    frmBooks->DeleteSelected();
-    frmBooks->ChooseSelected();
+    ReaderWindow()->BooksWindow()->DeleteSelected();
+    ReaderWindow()->BooksWindow()->ChooseSelected();
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
     QCoreApplication::sendEvent(List(), &enter);
-    EXPECT_TRUE(frmBooks->isVisible());
-    EXPECT_EQ(frmBooks->SelectedBook, nullptr);
+    EXPECT_TRUE(ReaderWindow()->BooksWindow()->isVisible());
+    EXPECT_EQ(ReaderWindow()->BooksWindow()->SelectedBook, nullptr);
     EXPECT_TRUE(questions.empty());
 }
 
 TEST_F(LibraryTest, BrowseTextAndArchiveThenDelete) {
-    frmBooks->show();
+    ReaderWindow()->BooksWindow()->show();
     WriteFile(prog / "story.txt", ManyParagraphs(50));
     fileAnswer = prog / "story.txt";
-    frmBooks->AddFromFile();
+    ReaderWindow()->BooksWindow()->AddFromFile();
     EXPECT_TRUE(FileExists(prog / "MyBooks/story.tvst"));
     EXPECT_EQ(Rows(), std::vector<std::string>{"A Test Book"}) << "the book's own title";
-    EXPECT_FALSE(frmTextProcessor->isVisible());
+    EXPECT_FALSE(ReaderWindow()->Progress()->isVisible());
 
     // A ZIP archive goes through the archive viewer first.
     ::mkdir((prog / "src").c_str(), 0755);
@@ -96,33 +96,35 @@ TEST_F(LibraryTest, BrowseTextAndArchiveThenDelete) {
     ASSERT_EQ(std::system(("cd '" + (prog / "src") + "' && zip -q -r ../tales.zip inner").c_str()),
               0);
     fileAnswer = prog / "tales.zip";
-    WhenShown(frmArcView, [] {
-        ASSERT_EQ(frmArcView->memberTree->topLevelItemCount(), 1);
-        frmArcView->memberTree->setCurrentItem(frmArcView->memberTree->topLevelItem(0));
-        QTest::keyClick(frmArcView->memberTree, Qt::Key_Return);  // Enter, as a double-click
+    WhenShown(ReaderWindow()->ArchiveWindow(), [] {
+        ASSERT_EQ(ReaderWindow()->ArchiveWindow()->memberTree->topLevelItemCount(), 1);
+        ReaderWindow()->ArchiveWindow()->memberTree->setCurrentItem(
+            ReaderWindow()->ArchiveWindow()->memberTree->topLevelItem(0));
+        QTest::keyClick(ReaderWindow()->ArchiveWindow()->memberTree,
+                        Qt::Key_Return);  // Enter, as a double-click
     });
-    frmBooks->AddFromFile();
+    ReaderWindow()->BooksWindow()->AddFromFile();
     EXPECT_FALSE(FileExists(prog / "TEMP/tale.txt")) << "the extracted text is removed";
     EXPECT_TRUE(FileExists(prog / "MyBooks/tale.tvst"));
     EXPECT_EQ(Rows().size(), 2u);
 
     // Closing the viewer without a choice adds nothing and says nothing.
-    WhenShown(frmArcView, [] { frmArcView->reject(); });
-    frmBooks->AddFromFile();
+    WhenShown(ReaderWindow()->ArchiveWindow(), [] { ReaderWindow()->ArchiveWindow()->reject(); });
+    ReaderWindow()->BooksWindow()->AddFromFile();
     EXPECT_TRUE(messages.empty());
     EXPECT_EQ(Count(prog / "MyBooks"), 2);
 
     // Delete asks first; No keeps the book, Yes removes its file.
     List()->setCurrentItem(List()->topLevelItem(0));
     const std::string title = Rows()[0];
-    const std::string file = frmBooks->Books->GetBook(0).FileName;
+    const std::string file = ReaderWindow()->BooksWindow()->Books->GetBook(0).FileName;
     answerYes = false;
-    frmBooks->DeleteSelected();
+    ReaderWindow()->BooksWindow()->DeleteSelected();
     EXPECT_EQ(Count(prog / "MyBooks"), 2);
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_EQ(questions[0], "Delete the book \"" + title + "\" and its reading position?");
     answerYes = true;
-    frmBooks->DeleteSelected();
+    ReaderWindow()->BooksWindow()->DeleteSelected();
     EXPECT_FALSE(FileExists(prog / "MyBooks/" + file));
     EXPECT_EQ(Rows().size(), 1u);
     EXPECT_TRUE(errors.empty());
@@ -135,23 +137,24 @@ TEST_F(LibraryTest, FailedExtractionConvertsNothing) {
     ASSERT_EQ(std::system(
                   ("rm -rf '" + (prog / "TEMP") + "' && touch '" + (prog / "TEMP") + "'").c_str()),
               0);
-    frmBooks->show();
+    ReaderWindow()->BooksWindow()->show();
     fileAnswer = prog / "one.zip";
-    WhenShown(frmArcView, [] { frmArcView->ExtractChosen(); });
-    frmBooks->AddFromFile();
+    WhenShown(ReaderWindow()->ArchiveWindow(),
+              [] { ReaderWindow()->ArchiveWindow()->ExtractChosen(); });
+    ReaderWindow()->BooksWindow()->AddFromFile();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find("one.txt"), std::string::npos) << messages[0];
     EXPECT_EQ(Count(prog / "MyBooks"), 0);
 }
 
 TEST_F(LibraryTest, ArchivesThatCannotBeOfferedSayWhyWithoutAWindow) {
-    frmBooks->show();
+    ReaderWindow()->BooksWindow()->show();
     MakeZipWithText(prog / "cut.zip", "one.txt", ManyParagraphs(5));
     const std::string whole = ReadFile(prog / "cut.zip");
     WriteFile(prog / "cut.zip", whole.substr(0, whole.size() - 10));
     MakeZipWithText(prog / "notes.zip", "notes.doc", "not a text");
     bool shown = false;
-    QObject::connect(frmArcView, &QDialog::finished, [&] { shown = true; });
+    QObject::connect(ReaderWindow()->ArchiveWindow(), &QDialog::finished, [&] { shown = true; });
     for (const char* zip : {"cut.zip", "notes.zip"}) {
         fileAnswer = prog / zip;
         TriggerBrowse();
@@ -166,13 +169,13 @@ TEST_F(LibraryTest, ArchivesThatCannotBeOfferedSayWhyWithoutAWindow) {
 }
 
 TEST_F(LibraryTest, FailedConversionClosesTheProgressWindowAndSavesNothing) {
-    frmBooks->show();
+    ReaderWindow()->BooksWindow()->show();
     WriteFile(prog / "empty.txt", "");
     fileAnswer = prog / "empty.txt";
     TriggerBrowse();
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0], (prog / "empty.txt") + " holds no text");
-    EXPECT_FALSE(frmTextProcessor->isVisible());
+    EXPECT_FALSE(ReaderWindow()->Progress()->isVisible());
     EXPECT_EQ(Count(prog / "MyBooks"), 0);
     EXPECT_TRUE(Rows().empty());
 }
@@ -182,18 +185,18 @@ TEST_F(LibraryTest, BooksButtonOpensTheChosenBookAtItsPlace) {
     std::string b = prog.AddBook("b.txt", ManyParagraphs(300));
     RecentBook = a;
     StartReader();
-    ReadingSession& r = frmMain->Reader();
+    ReadingSession& r = ReaderWindow()->Reader();
     ASSERT_TRUE(WaitFor([&] { return r.CurDocument && !r.RestorePosition; }))
         << (errors.empty() ? "" : errors[0]) << (r.CurrentBook ? " book" : " no book");
     auto choose = [&](const std::string& name) {
-        WhenShown(frmBooks, [name] {
-            auto* list = frmBooks->bookTree;
+        WhenShown(ReaderWindow()->BooksWindow(), [name] {
+            auto* list = ReaderWindow()->BooksWindow()->bookTree;
             for (int i = 0; i < list->topLevelItemCount(); ++i)
-                if (frmBooks->Books->GetBook(size_t(i)).FileName == name)
+                if (ReaderWindow()->BooksWindow()->Books->GetBook(size_t(i)).FileName == name)
                     list->setCurrentItem(list->topLevelItem(i));
-            frmBooks->ChooseSelected();
+            ReaderWindow()->BooksWindow()->ChooseSelected();
         });
-        frmMain->ShowBooks();
+        ReaderWindow()->ShowBooks();
     };
     r.CurrentBook->LastPage = 2;
     r.CurrentBook->LastParagraph = 150;
@@ -215,18 +218,19 @@ TEST_F(LibraryTest, BooksButtonOpensTheChosenBookAtItsPlace) {
 TEST_F(LibraryTest, DeletingTheBookBeingReadClosesItFirst) {
     const std::string name = prog.AddBookAt("open.txt", ManyParagraphs(60), 1, 12);
     RecentBook = name;
-    ReadingSession& r = frmMain->Reader();
+    ReadingSession& r = ReaderWindow()->Reader();
     r.LoadRecentBook([&](const std::string& m) { errors.push_back(m); });
-    ASSERT_TRUE(WaitFor([&] { return r.CurDocument && r.CurDocument == frmMain->WB->Document(); }));
-    frmBooks->show();
+    ASSERT_TRUE(
+        WaitFor([&] { return r.CurDocument && r.CurDocument == ReaderWindow()->WB->Document(); }));
+    ReaderWindow()->BooksWindow()->show();
     ASSERT_EQ(Rows().size(), 1u);
     List()->setCurrentItem(List()->topLevelItem(0));
-    frmBooks->DeleteSelected();
+    ReaderWindow()->BooksWindow()->DeleteSelected();
     EXPECT_FALSE(r.CurrentBook) << "the book was closed";
-    EXPECT_EQ(frmMain->WB->Document(), 0u) << "the view is empty";
+    EXPECT_EQ(ReaderWindow()->WB->Document(), 0u) << "the view is empty";
     EXPECT_TRUE(RecentBook.empty());
-    frmBooks->hide();
-    frmMain->Exit();
+    ReaderWindow()->BooksWindow()->hide();
+    ReaderWindow()->Exit();
     EXPECT_FALSE(FileExists(prog / ("MyBooks/" + name))) << "Exit did not write it back";
     EXPECT_TRUE(errors.empty()) << errors.front();
 }
@@ -242,18 +246,18 @@ TEST_F(LibraryTest, BooksByTitleWithTheOneBeingReadSelectedAndRebuiltInPlace) {
     const std::string read = book("a.txt", "Pears", 60);
     book("m.txt", "Oranges", 122);
     RecentBook = read;
-    ReadingSession& r = frmMain->Reader();
+    ReadingSession& r = ReaderWindow()->Reader();
     r.LoadRecentBook([&](const std::string& m) { errors.push_back(m); });
-    frmBooks->show();
+    ReaderWindow()->BooksWindow()->show();
     EXPECT_EQ(Rows(), (std::vector<std::string>{"Apples", "Oranges", "Pears"}));
     EXPECT_EQ(List()->currentItem()->text(0).toStdString(), "Pears") << "the book being read";
     EXPECT_EQ(List()->topLevelItem(1)->text(2).toStdString(), "100%");
     EXPECT_EQ(List()->topLevelItem(0)->text(2).toStdString(), "0%") << "never read";
     // The book being read: how far it is read now, not at its last save.
-    frmBooks->hide();
+    ReaderWindow()->BooksWindow()->hide();
     r.CurrentBook->LastParagraph = 100;
     r.CurrentBook->LastPage = r.CurrentBook->PageOfParagraph(100);
-    frmBooks->show();
+    ReaderWindow()->BooksWindow()->show();
     EXPECT_EQ(List()->topLevelItem(2)->text(2).toStdString(),
               std::to_string(r.CurrentBook->PositionPercent()) + "%");
     EXPECT_NE(r.CurrentBook->PositionPercent(), ReadPercent(*r.CurrentBook));
@@ -261,7 +265,7 @@ TEST_F(LibraryTest, BooksByTitleWithTheOneBeingReadSelectedAndRebuiltInPlace) {
     // Its paragraphs built anew while it is open: saved, rebuilt, shown again.
     r.CurrentBook->LastParagraph = 80;
     const Layout::Shape classic = Layout::Classic;
-    frmBooks->RebuildSelected(&classic);
+    ReaderWindow()->BooksWindow()->RebuildSelected(&classic);
     ASSERT_TRUE(r.CurrentBook);
     EXPECT_EQ(r.CurrentBook->GetProperty("Layout"), "classic");
     EXPECT_LT(r.CurrentBook->GetIntProperty("TotalParagraphs"), 20);
@@ -273,12 +277,12 @@ TEST_F(LibraryTest, BooksByTitleWithTheOneBeingReadSelectedAndRebuiltInPlace) {
 
 TEST_F(LibraryTest, TheOpenBooksParagraphsAreChosenFromTheMainWindowWithTheCurrentOneMarked) {
     RecentBook = prog.AddBook("v.txt", ManyParagraphs(40));
-    ReadingSession& r = frmMain->Reader();
+    ReadingSession& r = ReaderWindow()->Reader();
     r.LoadRecentBook([&](const std::string& m) { errors.push_back(m); });
     ASSERT_TRUE(r.CurrentBook);
     // The Encoding button's menu: Paragraphs, the book's layout marked.
     QMenu* menu = nullptr;
-    for (auto* b : frmMain->findChildren<QToolButton*>())
+    for (auto* b : ReaderWindow()->findChildren<QToolButton*>())
         if (b->text() == "Encoding") menu = b->menu();
     ASSERT_TRUE(menu);
     emit menu->aboutToShow();

@@ -36,7 +36,7 @@ struct ReaderTest : ::testing::Test {
         LoadOptions();
     }
     void TearDown() override {
-        if (frmMain) DestroyForms();
+        if (ReaderWindow()) DestroyForms();
         ErrorBoxHook = nullptr;
         MessageBoxHook = nullptr;
     }
@@ -45,16 +45,16 @@ struct ReaderTest : ::testing::Test {
         CreateForms(30);
         StartReader();
     }
-    ReadingSession& R() { return frmMain->Reader(); }
+    ReadingSession& R() { return ReaderWindow()->Reader(); }
     // The page rendered last has loaded and its position was restored.
     bool PageIsShown() {
-        return R().CurDocument != 0 && R().CurDocument == frmMain->WB->Document() &&
-               !R().RestorePosition && frmMain->progressTimer->Enabled();
+        return R().CurDocument != 0 && R().CurDocument == ReaderWindow()->WB->Document() &&
+               !R().RestorePosition && ReaderWindow()->progressTimer->Enabled();
     }
     bool PageShown() {
         return WaitFor([&] { return PageIsShown(); });
     }
-    double Offset() { return PageOffset(frmMain->WB); }
+    double Offset() { return PageOffset(ReaderWindow()->WB); }
     // The paragraph at the probe point now, or -1.
     int CurPar() {
         int cur = -2;
@@ -64,7 +64,7 @@ struct ReaderTest : ::testing::Test {
     }
     void Alert(const char* text) {
         QVariant v;
-        FrontView(frmMain->WB)->page()->runJavaScript(QString("alert('%1')").arg(text));
+        FrontView(ReaderWindow()->WB)->page()->runJavaScript(QString("alert('%1')").arg(text));
     }
     // Makes a book of 400 paragraphs the recent one, its place `into`
     // paragraphs into its page 2 (b loads it); the remembered paragraph.
@@ -96,11 +96,11 @@ TEST_F(ReaderTest, OpensAtTheRememberedPlaceTurnsPagesAndSavesOnExit) {
     ASSERT_GE(b.GetIntProperty("PagesCount"), 4);
 
     Start();
-    EXPECT_FALSE(frmSplash->isVisible());
+    EXPECT_FALSE(ReaderWindow()->SplashWindow()->isVisible());
     ASSERT_TRUE(PageShown());
     EXPECT_EQ(R().CurrentBook->LastPage, 2);
-    EXPECT_EQ(frmMain->StatusTitle->FullText().toStdString(), "A Test Book");
-    EXPECT_EQ(frmMain->scrollTimer->Interval(), 20);
+    EXPECT_EQ(ReaderWindow()->StatusTitle->FullText().toStdString(), "A Test Book");
+    EXPECT_EQ(ReaderWindow()->scrollTimer->Interval(), 20);
     int cur = -1;
     ASSERT_TRUE(WaitFor([&] { return (cur = CurPar()) > 0; }));
     EXPECT_TRUE(cur == remembered || cur == remembered + 1) << cur << " vs " << remembered;
@@ -108,11 +108,11 @@ TEST_F(ReaderTest, OpensAtTheRememberedPlaceTurnsPagesAndSavesOnExit) {
 
     // Pg Dn scrolls by the view's height less two text lines.
     const double before = Offset();
-    const int step = frmMain->WB->height() - 2 * 28;
-    frmMain->PageDown();
+    const int step = ReaderWindow()->WB->height() - 2 * 28;
+    ReaderWindow()->PageDown();
     ASSERT_TRUE(WaitFor([&] { return Offset() != before; }));
     EXPECT_NEAR(Offset() - before, step, 1.0);
-    frmMain->PageUp();
+    ReaderWindow()->PageUp();
     ASSERT_TRUE(WaitFor([&] { return std::abs(Offset() - before) < 1.0; }));
 
     // Other letter case is swallowed without effect.
@@ -123,20 +123,20 @@ TEST_F(ReaderTest, OpensAtTheRememberedPlaceTurnsPagesAndSavesOnExit) {
     EXPECT_FALSE(R().NextPageRequested);
 
     // "NextPage" turns to page 3 at a progress tick, shown from its top.
-    const uint64_t doc = frmMain->WB->Document();
+    const uint64_t doc = ReaderWindow()->WB->Document();
     Alert("NextPage");
     ASSERT_TRUE(WaitFor([&] { return R().CurrentBook->LastPage == 3; }, 5000));
-    ASSERT_TRUE(WaitFor([&] { return frmMain->WB->Document() > doc && PageIsShown(); }));
+    ASSERT_TRUE(WaitFor([&] { return ReaderWindow()->WB->Document() > doc && PageIsShown(); }));
     EXPECT_EQ(Offset(), 0.0);
     // The BACK button stands at the top; a paragraph reaches the probe point once
     // the reader scrolls on.
-    frmMain->PageDown();
+    ReaderWindow()->PageDown();
     int page3 = -1;
     const int first3 = FirstParagraphOf(b, 3);
     ASSERT_TRUE(WaitFor([&] { return (page3 = R().CurrentBook->LastParagraph) >= first3; }));
 
     // Exit writes the position into the book file and the options into config.dat.
-    frmMain->Exit();
+    ReaderWindow()->Exit();
     BookFile saved(BooksFolder());
     saved.FileName = name;
     saved.LoadFromBookFile();
@@ -171,20 +171,20 @@ TEST_F(ReaderTest, TheLineAtTheTopComesBackAfterAReopenAResizeAndAFontChange) {
     ASSERT_TRUE(PageShown());
     // The place at the top: the paragraph and the character beginning the line there.
     auto top = [&] {
-        const QVariantList l = PageScript(frmMain->WB, "window.tavistoTop()").toList();
+        const QVariantList l = PageScript(ReaderWindow()->WB, "window.tavistoTop()").toList();
         return l.size() == 2 ? std::make_pair(l[0].toString().toStdString(), l[1].toInt())
                              : std::make_pair(std::string(), -1);
     };
     for (int i = 0; i < 4; ++i) {
         const double before = Offset();
-        frmMain->PageDown();
+        ReaderWindow()->PageDown();
         ASSERT_TRUE(WaitFor([&] { return Offset() != before; }));
     }
     const auto paged = top();
     ASSERT_GT(paged.second, 0) << "the top edge lies inside " << paged.first;
     ASSERT_TRUE(WaitFor([&] { return R().CurrentBook->LastCharacter == paged.second; }));
     // Closed and opened again: the very same line.
-    frmMain->Exit();
+    ReaderWindow()->Exit();
     DestroyForms();
     Start();
     ASSERT_TRUE(PageShown());
@@ -195,8 +195,8 @@ TEST_F(ReaderTest, TheLineAtTheTopComesBackAfterAReopenAResizeAndAFontChange) {
         return now.first == paged.first && now.second <= paged.second &&
                paged.second - now.second < 120;
     };
-    frmMain->resize(frmMain->width() - 240, frmMain->height() - 100);
-    ASSERT_TRUE(WaitFor([&] { return FrontView(frmMain->WB)->width() < 1000 && holdsIt(); }))
+    ReaderWindow()->resize(ReaderWindow()->width() - 240, ReaderWindow()->height() - 100);
+    ASSERT_TRUE(WaitFor([&] { return FrontView(ReaderWindow()->WB)->width() < 1000 && holdsIt(); }))
         << top().first << " " << top().second;
     SetValue(OptionList, "norm_size", "36");
     R().KeepPlace();
@@ -221,31 +221,31 @@ TEST_F(ReaderTest, RenderingTwiceGivesTheSameFiles) {
     EXPECT_EQ(ReadFile(prog / "Templates/vpage.html"), html);
     // A render that replaces one still loading: only the newer one completes.
     ASSERT_TRUE(PageShown());
-    const uint64_t doc = frmMain->WB->Document();
+    const uint64_t doc = ReaderWindow()->WB->Document();
     R().LoadPage();
     R().LoadPage();
-    ASSERT_TRUE(WaitFor([&] { return frmMain->WB->Document() > doc; }));
+    ASSERT_TRUE(WaitFor([&] { return ReaderWindow()->WB->Document() > doc; }));
     QTest::qWait(200);
-    EXPECT_EQ(frmMain->WB->Document(), doc + 1);
+    EXPECT_EQ(ReaderWindow()->WB->Document(), doc + 1);
 }
 
 TEST_F(ReaderTest, NoBookOpenWindowToggleAndQuit) {
     Start();  // RecentBook names no file
-    EXPECT_FALSE(frmSplash->isVisible());
+    EXPECT_FALSE(ReaderWindow()->SplashWindow()->isVisible());
     EXPECT_FALSE(R().CurrentBook);
-    EXPECT_EQ(frmMain->scrollTimer->Interval(), 20);
-    frmMain->autoScrollAction->setChecked(true);
-    frmMain->ToggleAutoScroll();
-    frmMain->windowedAction->setChecked(true);
-    frmMain->ToggleWindowed();
-    EXPECT_FALSE(frmMain->autoScrollAction->isChecked());
-    EXPECT_FALSE(frmMain->scrollTimer->Enabled());
-    EXPECT_EQ(frmMain->WB->Document(), 0u) << "nothing is rendered";
-    EXPECT_EQ(frmMain->windowTitle().toStdString(), "Tavisto 4.0 BETA");
-    frmMain->windowedAction->setChecked(false);
-    frmMain->ToggleWindowed();
-    frmMain->PageDown();
-    frmMain->Exit();
+    EXPECT_EQ(ReaderWindow()->scrollTimer->Interval(), 20);
+    ReaderWindow()->autoScrollAction->setChecked(true);
+    ReaderWindow()->ToggleAutoScroll();
+    ReaderWindow()->windowedAction->setChecked(true);
+    ReaderWindow()->ToggleWindowed();
+    EXPECT_FALSE(ReaderWindow()->autoScrollAction->isChecked());
+    EXPECT_FALSE(ReaderWindow()->scrollTimer->Enabled());
+    EXPECT_EQ(ReaderWindow()->WB->Document(), 0u) << "nothing is rendered";
+    EXPECT_EQ(ReaderWindow()->windowTitle().toStdString(), "Tavisto 4.0 BETA");
+    ReaderWindow()->windowedAction->setChecked(false);
+    ReaderWindow()->ToggleWindowed();
+    ReaderWindow()->PageDown();
+    ReaderWindow()->Exit();
     EXPECT_TRUE(FileExists(prog / "config.dat"));
     EXPECT_TRUE(errors.empty());
 }
@@ -259,22 +259,22 @@ TEST_F(ReaderTest, WindowToggleRendersAgainAtTheStoredParagraph) {
     // Read on since the book was opened: the toggle keeps the paragraph being read.
     R().ShowParagraph(90);
     ASSERT_TRUE(WaitFor([&] { return PageIsShown() && R().TopParagraph == 90; }));
-    frmMain->autoScrollAction->setChecked(true);
-    frmMain->ToggleAutoScroll();
-    const uint64_t doc = frmMain->WB->Document();
-    frmMain->windowedAction->setChecked(true);
-    frmMain->ToggleWindowed();
-    EXPECT_FALSE(frmMain->scrollTimer->Enabled());
-    EXPECT_FALSE(frmMain->autoScrollAction->isChecked());
+    ReaderWindow()->autoScrollAction->setChecked(true);
+    ReaderWindow()->ToggleAutoScroll();
+    const uint64_t doc = ReaderWindow()->WB->Document();
+    ReaderWindow()->windowedAction->setChecked(true);
+    ReaderWindow()->ToggleWindowed();
+    EXPECT_FALSE(ReaderWindow()->scrollTimer->Enabled());
+    EXPECT_FALSE(ReaderWindow()->autoScrollAction->isChecked());
     // No place kept yet: about 70% of the screen, centred.
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-    EXPECT_EQ(frmMain->geometry().size(), screen.size() * 7 / 10);
-    EXPECT_LE((frmMain->geometry().center() - screen.center()).manhattanLength(), 2);
-    ASSERT_TRUE(WaitFor([&] { return frmMain->WB->Document() > doc && PageIsShown(); }));
+    EXPECT_EQ(ReaderWindow()->geometry().size(), screen.size() * 7 / 10);
+    EXPECT_LE((ReaderWindow()->geometry().center() - screen.center()).manhattanLength(), 2);
+    ASSERT_TRUE(WaitFor([&] { return ReaderWindow()->WB->Document() > doc && PageIsShown(); }));
     int cur = -1;
     ASSERT_TRUE(WaitFor([&] { return (cur = CurPar()) > 0; }));
     EXPECT_TRUE(cur == 90 || cur == 91) << cur;
-    EXPECT_EQ(frmMain->windowTitle().toStdString(), "Tavisto 4.0 BETA");
+    EXPECT_EQ(ReaderWindow()->windowTitle().toStdString(), "Tavisto 4.0 BETA");
     EXPECT_TRUE(errors.empty());
 }
 
@@ -291,14 +291,14 @@ TEST_F(ReaderTest, TheParagraphAtTheTopStaysThereFromOneSessionToTheNext) {
         if (round == 0) R().ShowParagraph(48);  // on the page shown: a scroll
         // A few rounds of the position probe.
         int ticks = 0;
-        auto probe = frmMain->progressTimer->OnTimer;
-        frmMain->progressTimer->OnTimer = [&](ThreadedTimer* t) {
+        auto probe = ReaderWindow()->progressTimer->OnTimer;
+        ReaderWindow()->progressTimer->OnTimer = [&](ThreadedTimer* t) {
             probe(t);
             ++ticks;
         };
         ASSERT_TRUE(WaitFor([&] { return ticks >= 4; }));
         EXPECT_EQ(R().CurrentBook->LastParagraph, 48) << "round " << round;
-        frmMain->Exit();
+        ReaderWindow()->Exit();
         DestroyForms();
         BookFile saved(BooksFolder());
         saved.FileName = RecentBook;
@@ -315,7 +315,7 @@ TEST_F(ReaderTest, ASeamBetweenPagesIsNoMoreThanTwoLinesHigh) {
     // From the last paragraph's end to the page's end (CONTINUE), and on the
     // next page from its start to the first paragraph (BACK).
     const auto measure = [&](const char* js) {
-        return PageScript(frmMain->WB,
+        return PageScript(ReaderWindow()->WB,
                           QString("(function(){var ps=document.getElementsByTagName('p');"
                                   "var lh=parseFloat(getComputedStyle(ps[0]).lineHeight);%1})()")
                               .arg(js))
@@ -326,9 +326,9 @@ TEST_F(ReaderTest, ASeamBetweenPagesIsNoMoreThanTwoLinesHigh) {
         "return (document.documentElement.scrollHeight-(r.bottom+window.scrollY))/lh;");
     EXPECT_GT(below, 0.5) << "the button is there";
     EXPECT_LE(below, 2.0) << "lines below the text";
-    const uint64_t doc = frmMain->WB->Document();
+    const uint64_t doc = ReaderWindow()->WB->Document();
     R().NextPage();
-    ASSERT_TRUE(WaitFor([&] { return frmMain->WB->Document() > doc && PageIsShown(); }));
+    ASSERT_TRUE(WaitFor([&] { return ReaderWindow()->WB->Document() > doc && PageIsShown(); }));
     const double above = measure("return (ps[0].getBoundingClientRect().top+window.scrollY)/lh;");
     EXPECT_GT(above, 0.5);
     EXPECT_LE(above, 2.0) << "lines above the text";
@@ -341,7 +341,7 @@ TEST_F(ReaderTest, PagesLoadedAheadAreShownInPlaceEvenWhenTurnsCrowd) {
     ASSERT_TRUE(PageShown());
     BookFile& b = *R().CurrentBook;
     ASSERT_GE(b.GetIntProperty("PagesCount"), 4);
-    PageView& view = *frmMain->WB;
+    PageView& view = *ReaderWindow()->WB;
     const auto firstId = [&] {
         return PageScript(&view, "document.getElementsByTagName('p')[0].id").toString();
     };
@@ -361,13 +361,13 @@ TEST_F(ReaderTest, PagesLoadedAheadAreShownInPlaceEvenWhenTurnsCrowd) {
     view.Highlight(par(1).toStdString(), u"Paragraph");
     view.ScrollToBottom();
     ASSERT_TRUE(WaitFor(atEnd));
-    frmMain->PageDown();
+    ReaderWindow()->PageDown();
     ASSERT_TRUE(WaitFor([&] { return on(2); }));
     EXPECT_NE(view.Front(), pageOne) << "shown from ahead, not loaded";
     EXPECT_EQ(firstId(), par(2));
     EXPECT_EQ(Offset(), 0.0);
     // PgUp at its top: page 1 again, from its end, unmarked.
-    frmMain->PageUp();
+    ReaderWindow()->PageUp();
     ASSERT_TRUE(WaitFor([&] { return on(1); }));
     EXPECT_EQ(view.Front(), pageOne);
     EXPECT_TRUE(atEnd());
@@ -393,8 +393,9 @@ TEST_F(ReaderTest, AViewMadeAfterTheFirstPaintShowsWhatWasSentBeforeIt) {
     PageView::ViewAfterFirstPaint = true;
     Start();
     PageView::ViewAfterFirstPaint = false;
-    EXPECT_EQ(frmMain->WB->Front(), nullptr) << "the window first";
-    ASSERT_TRUE(WaitFor([&] { return frmMain->WB->Front() && !R().Loading() && PageIsShown(); }));
+    EXPECT_EQ(ReaderWindow()->WB->Front(), nullptr) << "the window first";
+    ASSERT_TRUE(
+        WaitFor([&] { return ReaderWindow()->WB->Front() && !R().Loading() && PageIsShown(); }));
     int cur = -1;
     ASSERT_TRUE(WaitFor([&] { return (cur = CurPar()) > 0; }));
     EXPECT_TRUE(cur == remembered || cur == remembered + 1) << cur << " vs " << remembered;
@@ -403,7 +404,7 @@ TEST_F(ReaderTest, AViewMadeAfterTheFirstPaintShowsWhatWasSentBeforeIt) {
     PageView::ViewAfterFirstPaint = true;
     Start();
     PageView::ViewAfterFirstPaint = false;
-    frmMain->Exit();
+    ReaderWindow()->Exit();
     b.LoadFromBookFile();
     EXPECT_EQ(b.GetIntProperty("LastParagraph"), cur);
     EXPECT_TRUE(errors.empty());
@@ -421,17 +422,19 @@ TEST_F(ReaderTest, GoToPutsTheParagraphsFirstLineWhollyAtTheTop) {
     Start();
     ASSERT_TRUE(PageShown());
     const auto top = [&](int n) {
-        return PageScript(frmMain->WB, QString("(function(){var p=document.getElementById('par%1');"
-                                               "return p?p.getBoundingClientRect().top:-999;})()")
-                                           .arg(n))
+        return PageScript(ReaderWindow()->WB,
+                          QString("(function(){var p=document.getElementById('par%1');"
+                                  "return p?p.getBoundingClientRect().top:-999;})()")
+                              .arg(n))
             .toDouble();
     };
     for (int n : {57, 640, 133}) {  // on the page shown, on another, back
-        const uint64_t doc = frmMain->WB->Document();
+        const uint64_t doc = ReaderWindow()->WB->Document();
         const bool turn = R().CurrentBook->PageOfParagraph(n) != R().CurrentBook->LastPage;
         R().ShowParagraph(n);
         if (turn) {
-            ASSERT_TRUE(WaitFor([&] { return frmMain->WB->Document() > doc && PageIsShown(); }));
+            ASSERT_TRUE(
+                WaitFor([&] { return ReaderWindow()->WB->Document() > doc && PageIsShown(); }));
         }
         double at = -999;
         ASSERT_TRUE(WaitFor([&] { return std::abs(at = top(n)) < 1.0; })) << n << ": " << at;
@@ -447,8 +450,8 @@ TEST_F(ReaderTest, FirstRenderFailureIsShownOnceAndStartUpGoesOn) {
     Start();
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0], "Cannot open file " + (prog / "Templates/vpage.tml"));
-    EXPECT_FALSE(frmSplash->isVisible());
-    EXPECT_EQ(frmMain->scrollTimer->Interval(), 35);
+    EXPECT_FALSE(ReaderWindow()->SplashWindow()->isVisible());
+    EXPECT_EQ(ReaderWindow()->scrollTimer->Interval(), 35);
 }
 
 TEST_F(ReaderTest, AFailureWhileTheViewsAnswerIsHandledIsShownAndTheReaderGoesOn) {
@@ -459,14 +462,14 @@ TEST_F(ReaderTest, AFailureWhileTheViewsAnswerIsHandledIsShownAndTheReaderGoesOn
     SaveOptions();
     Start();
     ASSERT_TRUE(PageShown());
-    frmMain->WB->ScrollToBottom();
+    ReaderWindow()->WB->ScrollToBottom();
     ASSERT_TRUE(WaitFor([&] { return Offset() > 0; }));
     ::unlink((prog / "Templates/vpage.tml").c_str());
-    frmMain->PageDown();
+    ReaderWindow()->PageDown();
     ASSERT_TRUE(WaitFor([&] { return !errors.empty(); }));
     EXPECT_EQ(errors[0], "Cannot open file " + (prog / "Templates/vpage.tml"));
     EXPECT_EQ(R().CurrentBook->LastPage, 1);
-    frmMain->Exit();
+    ReaderWindow()->Exit();
     BookFile saved(BooksFolder());
     saved.FileName = name;
     saved.LoadFromBookFile();
@@ -481,13 +484,13 @@ TEST_F(ReaderTest, AutoScrollMovesTheViewOnePixelPerTick) {
     Start();
     ASSERT_TRUE(PageShown());
     const double start = Offset();
-    frmMain->autoScrollAction->setChecked(true);
-    frmMain->ToggleAutoScroll();
-    EXPECT_TRUE(frmMain->scrollTimer->Enabled());
+    ReaderWindow()->autoScrollAction->setChecked(true);
+    ReaderWindow()->ToggleAutoScroll();
+    EXPECT_TRUE(ReaderWindow()->scrollTimer->Enabled());
     ASSERT_TRUE(WaitFor([&] { return Offset() >= start + 20; }, 5000));
-    frmMain->autoScrollAction->setChecked(false);
-    frmMain->ToggleAutoScroll();
-    EXPECT_FALSE(frmMain->scrollTimer->Enabled());
+    ReaderWindow()->autoScrollAction->setChecked(false);
+    ReaderWindow()->ToggleAutoScroll();
+    EXPECT_FALSE(ReaderWindow()->scrollTimer->Enabled());
 }
 
 TEST_F(ReaderTest, ADamagedRecentBookIsReportedAndNeverWritten) {
@@ -501,7 +504,7 @@ TEST_F(ReaderTest, ADamagedRecentBookIsReportedAndNeverWritten) {
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_NE(errors[0].find("cut.tvst is damaged"), std::string::npos) << errors[0];
     EXPECT_FALSE(R().CurrentBook);
-    frmMain->Exit();
+    ReaderWindow()->Exit();
     EXPECT_EQ(ReadFile(prog / "MyBooks/cut.tvst"), cut) << "the file that did not load is kept";
 }
 
@@ -513,10 +516,10 @@ TEST_F(ReaderTest, SigtermWithADialogOpenClosesItAndSaves) {
     ASSERT_TRUE(PageShown());
     InstallQuitSignals(QuitReader);
     R().CurrentBook->LastParagraph = 77;
-    WhenShown(frmBooks, [] { ::raise(SIGTERM); });
-    frmMain->ShowBooks();  // returns once the signal answered the dialog
-    EXPECT_FALSE(frmBooks->isVisible());
-    EXPECT_TRUE(frmMain->Closed());
+    WhenShown(ReaderWindow()->BooksWindow(), [] { ::raise(SIGTERM); });
+    ReaderWindow()->ShowBooks();  // returns once the signal answered the dialog
+    EXPECT_FALSE(ReaderWindow()->BooksWindow()->isVisible());
+    EXPECT_TRUE(ReaderWindow()->Closed());
     BookFile saved(BooksFolder());
     saved.FileName = name;
     saved.LoadFromBookFile();
@@ -530,7 +533,7 @@ TEST_F(ReaderTest, ABookRemovedWhileItIsReadIsNotWrittenBackAtExit) {
     Start();
     ASSERT_TRUE(PageShown());
     ASSERT_EQ(::unlink((prog / ("MyBooks/" + name)).c_str()), 0);
-    frmMain->Exit();
+    ReaderWindow()->Exit();
     EXPECT_FALSE(PathTaken(prog / ("MyBooks/" + name)));
 }
 
@@ -554,14 +557,18 @@ TEST_F(ReaderTest, ABookCarriesNoScriptAndItsPageReadsNoFile) {
     SaveOptions();
     Start();
     ASSERT_TRUE(PageShown());
-    const QString html = PageScript(frmMain->WB, "document.documentElement.outerHTML").toString();
+    const QString html =
+        PageScript(ReaderWindow()->WB, "document.documentElement.outerHTML").toString();
     EXPECT_TRUE(
-        PageScript(frmMain->WB, "document.documentElement.getAttribute('data-owned')").isNull())
+        PageScript(ReaderWindow()->WB, "document.documentElement.getAttribute('data-owned')")
+            .isNull())
         << html.toStdString();
-    EXPECT_EQ(PageScript(frmMain->WB, "document.characterSet").toString(), "windows-1252");
-    EXPECT_EQ(PageScript(frmMain->WB, "document.getElementsByTagName('script').length").toInt(), 0);
+    EXPECT_EQ(PageScript(ReaderWindow()->WB, "document.characterSet").toString(), "windows-1252");
+    EXPECT_EQ(
+        PageScript(ReaderWindow()->WB, "document.getElementsByTagName('script').length").toInt(),
+        0);
     // Even a script of the page's own could not read a local file.
-    FrontView(frmMain->WB)
+    FrontView(ReaderWindow()->WB)
         ->page()
         ->runJavaScript(
             "fetch('file:///etc/hostname').then(r => r.text())"
@@ -572,8 +579,8 @@ TEST_F(ReaderTest, ABookCarriesNoScriptAndItsPageReadsNoFile) {
             "catch (e) { document.body.setAttribute('data-xhr', 'no'); }");
     QString read, xhr;
     ASSERT_TRUE(WaitFor([&] {
-        read = PageScript(frmMain->WB, "document.body.getAttribute('data-read')").toString();
-        xhr = PageScript(frmMain->WB, "document.body.getAttribute('data-xhr')").toString();
+        read = PageScript(ReaderWindow()->WB, "document.body.getAttribute('data-read')").toString();
+        xhr = PageScript(ReaderWindow()->WB, "document.body.getAttribute('data-xhr')").toString();
         return !read.isEmpty() && !xhr.isEmpty();
     }));
     EXPECT_EQ(read, "no");
@@ -594,14 +601,15 @@ TEST_F(ReaderTest, AFoundTextIsShownMarked) {
     ASSERT_TRUE(PageShown());
     QString marked;
     ASSERT_TRUE(WaitFor([&] {
-        marked = PageScript(frmMain->WB, "(document.querySelector('mark') || {}).textContent || ''")
+        marked = PageScript(ReaderWindow()->WB,
+                            "(document.querySelector('mark') || {}).textContent || ''")
                      .toString();
         return !marked.isEmpty();
     })) << "no mark on the page";
     // The mark holds the words whole, a soft hyphen inside them or not.
     EXPECT_EQ(marked.remove(QChar(0xAD)).simplified().toStdString(), "Needle In the HAYSTACK");
     EXPECT_FALSE(R().Find("no such words anywhere"));
-    EXPECT_EQ(frmMain->StatusNote->FullText().toStdString(), "Not found");
+    EXPECT_EQ(ReaderWindow()->StatusNote->FullText().toStdString(), "Not found");
 }
 
 TEST(Splash, PictureIsAJpegOfTheSplashSize) {
@@ -723,8 +731,8 @@ TEST_F(ReaderTest, HeadingsBreaksAndStanzaGapsShowOnThePage) {
     Start();
     ASSERT_TRUE(PageShown());
     auto style = [&](const QString& selector, const char* property) {
-        return PageScript(frmMain->WB, "getComputedStyle(document.querySelector('" + selector +
-                                           "'))." + property)
+        return PageScript(ReaderWindow()->WB, "getComputedStyle(document.querySelector('" +
+                                                  selector + "'))." + property)
             .toString();
     };
     EXPECT_EQ(style("p.ph2", "fontWeight"), "700");
@@ -734,9 +742,10 @@ TEST_F(ReaderTest, HeadingsBreaksAndStanzaGapsShowOnThePage) {
     EXPECT_EQ(style("p.pbrk", "textAlign"), "center");
     // The gap between the stanzas is about a line high; a second empty line adds nothing.
     const double gap =
-        PageScript(frmMain->WB, "document.querySelectorAll('p.pgap')[1].offsetHeight").toDouble();
+        PageScript(ReaderWindow()->WB, "document.querySelectorAll('p.pgap')[1].offsetHeight")
+            .toDouble();
     EXPECT_GT(gap, 8)
-        << PageScript(frmMain->WB, "document.body.innerHTML").toString().toStdString();
+        << PageScript(ReaderWindow()->WB, "document.body.innerHTML").toString().toStdString();
     EXPECT_TRUE(errors.empty()) << errors.front();
 }
 
@@ -789,10 +798,11 @@ TEST_F(ReaderTest, WordsBreakAtLineEndsByTheBooksLanguageUnlessHyphenationIsOff)
             SetValue(OptionList, "hyphenate", hyphenate);
             R().RenderInPlace();
             ASSERT_TRUE(PageShown());
-            const QStringList got = PageScript(frmMain->WB, LineSetting).toString().split(' ');
+            const QStringList got =
+                PageScript(ReaderWindow()->WB, LineSetting).toString().split(' ');
             ASSERT_EQ(got.size(), 2);
             seen[book + hyphenate] = {got[0].toDouble(), got[1].toInt()};
-            EXPECT_EQ(PageScript(frmMain->WB, "document.documentElement.lang").toString(),
+            EXPECT_EQ(PageScript(ReaderWindow()->WB, "document.documentElement.lang").toString(),
                       book == ru ? "ru" : "en");
             DestroyForms();
         }
@@ -869,26 +879,28 @@ TEST_F(ReaderTest, ARussianBookIsReadAloudByTheRealEngineAndTheSentenceMarked) {
     SaveOptions();
     Start();
     ASSERT_TRUE(PageShown());
-    frmMain->readAloudAction->setChecked(true);
-    frmMain->ToggleReadAloud();
-    if (!frmMain->SpeechEngine()->Available())
+    ReaderWindow()->readAloudAction->setChecked(true);
+    ReaderWindow()->ToggleReadAloud();
+    if (!ReaderWindow()->SpeechEngine()->Available())
         GTEST_SKIP() << "the real engine cannot run here: "
-                     << frmMain->SpeechEngine()->WhyNot().toStdString();
-    ASSERT_TRUE(frmMain->Aloud()->Active()) << ::testing::PrintToString(errors);
+                     << ReaderWindow()->SpeechEngine()->WhyNot().toStdString();
+    ASSERT_TRUE(ReaderWindow()->Aloud()->Active()) << ::testing::PrintToString(errors);
     const auto marked = [] {
-        return PageScript(frmMain->WB, "(document.querySelector('mark') || {}).textContent || ''")
+        return PageScript(ReaderWindow()->WB,
+                          "(document.querySelector('mark') || {}).textContent || ''")
             .toString()
             .remove(QChar(0xAD))
             .toStdString();
     };
     EXPECT_TRUE(WaitFor([&] { return marked() == "Мороз и солнце."; })) << marked();
     // Spoken to its end, the engine back from speaking: the next sentence comes.
-    EXPECT_TRUE(WaitFor([&] { return frmMain->Aloud()->Sentence() == "День чудесный!"; }, 30000))
-        << frmMain->Aloud()->Sentence();
+    EXPECT_TRUE(
+        WaitFor([&] { return ReaderWindow()->Aloud()->Sentence() == "День чудесный!"; }, 30000))
+        << ReaderWindow()->Aloud()->Sentence();
     EXPECT_TRUE(WaitFor([&] { return marked() == "День чудесный!"; })) << marked();
-    frmMain->readAloudAction->setChecked(false);
-    frmMain->ToggleReadAloud();
-    EXPECT_FALSE(frmMain->Aloud()->Active());
+    ReaderWindow()->readAloudAction->setChecked(false);
+    ReaderWindow()->ToggleReadAloud();
+    EXPECT_FALSE(ReaderWindow()->Aloud()->Active());
 }
 
 TEST_F(ReaderTest, ASpeechDaemonThatNeverAnswersHoldsNeitherTheWindowNorReadAloud) {
@@ -906,16 +918,16 @@ TEST_F(ReaderTest, ASpeechDaemonThatNeverAnswersHoldsNeitherTheWindowNorReadAlou
     SaveOptions();
     Start();
     ASSERT_TRUE(PageShown());
-    frmMain->readAloudAction->setChecked(true);
-    frmMain->ToggleReadAloud();
+    ReaderWindow()->readAloudAction->setChecked(true);
+    ReaderWindow()->ToggleReadAloud();
     // The window goes on (this wait runs its events), and reading aloud ends
     // with the reason once the engine has not begun in time.
     const double before = Offset();
-    frmMain->PageDown();
+    ReaderWindow()->PageDown();
     EXPECT_TRUE(WaitFor([&] { return Offset() != before; }));
     EXPECT_TRUE(WaitFor([&] { return !errors.empty(); }, 15000));
-    EXPECT_FALSE(frmMain->Aloud()->Active());
-    EXPECT_FALSE(frmMain->readAloudAction->isChecked());
+    EXPECT_FALSE(ReaderWindow()->Aloud()->Active());
+    EXPECT_FALSE(ReaderWindow()->readAloudAction->isChecked());
     ::unsetenv("SPEECHD_ADDRESS");
     DestroyForms();
     ::close(server);  // the engine's thread, still waiting, is let go

@@ -6,10 +6,7 @@
 
 #include "view/WebPage.h"
 
-AboutDialog* frmAbout = nullptr;
-
 AboutDialog::AboutDialog() {
-    frmAbout = this;
     setWindowTitle(tr("About"));
     resize(440, 320);
     auto* layout = new QVBoxLayout(this);

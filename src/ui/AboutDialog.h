@@ -27,5 +27,3 @@ class AboutDialog : public QDialog {
   protected:
     void showEvent(QShowEvent* e) override;
 };
-
-extern AboutDialog* frmAbout;

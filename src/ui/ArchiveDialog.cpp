@@ -9,8 +9,6 @@
 #include "options/Options.h"
 #include "ui/Application.h"
 
-ArchiveDialog* frmArcView = nullptr;
-
 QString SizeText(uint64_t bytes) {
     return ArchiveDialog::tr("%1 KB").arg(QLocale().toString(double(bytes) / 1024.0, 'f', 1));
 }
@@ -24,7 +22,6 @@ QString DateText(uint32_t dos) {
 }
 
 ArchiveDialog::ArchiveDialog() {
-    frmArcView = this;
     setWindowTitle(tr("Archive Viewer"));
     resize(723, 307);
     QFont f("Liberation Sans");

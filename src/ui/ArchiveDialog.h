@@ -39,8 +39,6 @@ class ArchiveDialog : public QDialog {
     std::vector<ArchiveRow> rows_;
 };
 
-extern ArchiveDialog* frmArcView;
-
 // A member's size in KB and its date and time, as the locale writes them.
 QString SizeText(uint64_t bytes);
 QString DateText(uint32_t dosDateTime);

@@ -20,15 +20,16 @@
 
 #include "library/Library.h"
 #include "options/Options.h"
+#include "reading/ReadingSession.h"
 #include "ui/Application.h"
 #include "ui/ArchiveDialog.h"
 #include "ui/ProgressWindow.h"
 
-BooksDialog* frmBooks = nullptr;
 std::function<std::string()> BooksDialog::OpenFileHook;
 
-BooksDialog::BooksDialog(Library& library) : library_(&library) {
-    frmBooks = this;
+BooksDialog::BooksDialog(Library& library, const ReadingSession& reading, ArchiveDialog& archive,
+                         ProgressWindow& progress)
+    : library_(&library), reading_(&reading), archive_(&archive), progress_(&progress) {
     setWindowTitle(tr("My Books"));
     resize(544, 375);
     Books = std::make_unique<BookList>(BooksFolder());
@@ -102,21 +103,23 @@ void BooksDialog::FillList() {
     auto text = [](const std::string& s) {
         return QString::fromUtf8(s.data(), qsizetype(s.size()));
     };
-    const std::string reading = CurrentBookName ? CurrentBookName() : std::string();
+    // The book being read is read as far as its session says now (its file
+    // holds the last save's).
+    const BookFile* open = reading_->CurrentBook.get();
+    const std::string reading = open ? open->FileName : std::string();
     for (size_t i = 0; i < Books->Count(); ++i) {
         const BookFile& b = Books->GetBook(i);
         auto* item = new QTreeWidgetItem(bookTree);
         item->setText(0, text(DisplayTitle(b)));
         item->setText(1, text(DisplayAuthor(b)));
-        const int read = !reading.empty() && b.FileName == reading && CurrentBookPercent
-                             ? CurrentBookPercent()
-                             : ReadPercent(b);
+        const int read = open && b.FileName == reading ? reading_->CurrentBook->PositionPercent()
+                                                       : ReadPercent(b);
         item->setText(2, read < 0 ? QString() : QString("%1%").arg(read));
         item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
         item->setToolTip(0, Qt::convertFromPlainText(text(b.FileName)));
     }
     // The book being read is the row selected; else the first.
-    const long current = CurrentBookName ? Books->IndexOf(CurrentBookName()) : -1;
+    const long current = open ? Books->IndexOf(reading) : -1;
     if (current >= 0)
         bookTree->setCurrentItem(bookTree->topLevelItem(int(current)));
     else if (bookTree->topLevelItemCount() > 0)
@@ -206,32 +209,34 @@ std::string BooksDialog::AddToLibrary(std::string f, bool reuse) {
     const std::string archive = f;
     // An archive by its name in any letter case, or by its first bytes.
     if (LooksLikeArchive(f)) {
-        frmArcView->ArchiveFileName = f;
-        frmArcView->LoadArchive();
+        archive_->ArchiveFileName = f;
+        archive_->LoadArchive();
         // Closed without a choice: the user's answer, nothing to say.
-        if (frmArcView->exec() != QDialog::Accepted) return {};
-        f = frmArcView->ExtractedFileName;
-        member = frmArcView->ExtractedMember;
+        if (archive_->exec() != QDialog::Accepted) return {};
+        f = archive_->ExtractedFileName;
+        member = archive_->ExtractedMember;
         extracted = true;
     }
     std::string name;
     try {
         // The progress window shows only while a text is converted.
         struct ShownRows : ConversionProgress {
+            ProgressWindow* window;
             bool begun = false;
             void StageStarted(const std::string& m) override {
-                if (!begun) frmTextProcessor->Begin();
+                if (!begun) window->Begin();
                 begun = true;
-                frmTextProcessor->StageStarted(m);
+                window->StageStarted(m);
             }
-            void StageProgress(double f) override { frmTextProcessor->StageProgress(f); }
+            void StageProgress(double f) override { window->StageProgress(f); }
         } progress;
+        progress.window = progress_;
         name = library_->Add(f, archive, member, &progress, nullptr, reuse).FileName;
-        frmTextProcessor->End();
+        progress_->End();
     } catch (...) {
         // Nothing was saved; the progress window closes and the list drops the
         // half-converted record before the error is shown.
-        frmTextProcessor->End();
+        progress_->End();
         if (extracted) ::unlink(f.c_str());
         Rebuild();
         throw;

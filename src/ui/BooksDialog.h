@@ -15,7 +15,10 @@
 #include "book/BookList.h"
 #include "convert/Paragraphs.h"
 
+class ArchiveDialog;
 class Library;
+class ProgressWindow;
+class ReadingSession;
 class QTreeWidget;
 
 class QMenu;
@@ -24,7 +27,11 @@ class BooksDialog : public QDialog {
     Q_DECLARE_TR_FUNCTIONS(BooksDialog)
 
   public:
-    explicit BooksDialog(Library& library);
+    // The archive window chooses a text of an archive; the progress window
+    // shows a conversion under way.
+    // reading: the book being read, whose row is selected when the list is filled.
+    BooksDialog(Library& library, const ReadingSession& reading, ArchiveDialog& archive,
+                ProgressWindow& progress);
     std::unique_ptr<BookList> Books;
     BookFile* SelectedBook = nullptr;
     QTreeWidget* bookTree = nullptr;
@@ -41,10 +48,6 @@ class BooksDialog : public QDialog {
 
     // The file dialog's answer; tests set it so that no dialog waits.
     static std::function<std::string()> OpenFileHook;
-    // The book being read, whose row is selected when the list is filled.
-    std::function<std::string()> CurrentBookName;
-    // How far the book being read is read now (its file holds the last save's).
-    std::function<int()> CurrentBookPercent;
 
     // Builds the selected book's paragraphs anew in another layout (null: decided again).
     void RebuildSelected(const Layout::Shape* kind);
@@ -67,9 +70,10 @@ class BooksDialog : public QDialog {
 
   private:
     Library* library_;
+    const ReadingSession* reading_;
+    ArchiveDialog* archive_;
+    ProgressWindow* progress_;
     std::string AskForFile();
     void Rebuild();
     void ScanAndReport();
 };
-
-extern BooksDialog* frmBooks;

@@ -9,11 +9,8 @@
 #include "options/Options.h"
 #include "ui/Application.h"
 
-CharsetDialog* frmCharsets = nullptr;
-
 CharsetDialog::CharsetDialog()
     : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
-    frmCharsets = this;
     setWindowTitle(tr("Encoding"));
     setFixedSize(499, 485);
     QFont f("Liberation Sans");

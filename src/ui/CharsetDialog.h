@@ -27,5 +27,3 @@ class CharsetDialog : public QDialog {
     // taking the keys: arrows move, Enter chooses.
     int ExecFor(const std::string& charset);
 };
-
-extern CharsetDialog* frmCharsets;

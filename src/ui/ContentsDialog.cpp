@@ -7,14 +7,11 @@
 
 #include "text/Charsets.h"
 
-ContentsDialog* frmContents = nullptr;
-
 namespace {
 constexpr int ParagraphRole = Qt::UserRole;
 }
 
 ContentsDialog::ContentsDialog() {
-    frmContents = this;
     setWindowTitle(tr("Contents"));
     resize(460, 520);
     auto* layout = new QVBoxLayout(this);

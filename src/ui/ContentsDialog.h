@@ -25,5 +25,3 @@ class ContentsDialog : public QDialog {
   private:
     void Choose();
 };
-
-extern ContentsDialog* frmContents;

@@ -9,5 +9,3 @@ class Icons : public QWidget {
     Icons();
     QIcon BookIcon, TextIcon;
 };
-
-extern Icons* frmImageLists;

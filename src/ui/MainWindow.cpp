@@ -30,9 +30,12 @@
 #include "options/StyleValues.h"
 #include "ui/AboutDialog.h"
 #include "ui/Application.h"
+#include "ui/ArchiveDialog.h"
 #include "ui/BooksDialog.h"
 #include "ui/CharsetDialog.h"
 #include "ui/ContentsDialog.h"
+#include "ui/Icons.h"
+#include "ui/ProgressWindow.h"
 #include "ui/ScrollSpeedDialog.h"
 #include "ui/Splash.h"
 #include "ui/StyleDialog.h"
@@ -41,15 +44,12 @@
 #include "view/PageView.h"
 #include "view/ThreadedTimer.h"
 
-MainWindow* frmMain = nullptr;
-
 namespace {
 // Failures of one hand-over told in full; the rest are counted.
 constexpr size_t MaxFailuresTold = 10;
 }  // namespace
 
 MainWindow::MainWindow() : library_(BooksFolder()) {
-    frmMain = this;
     library_.Subscribe(this);
     setWindowTitle("Tavisto 4.0 BETA");
     auto* central = new QWidget(this);
@@ -97,31 +97,55 @@ void MainWindow::BookDeleted(const std::string& name) {
     ForgetRecentBook(name);
 }
 
-void MainWindow::WireBooksWindow() {
+void MainWindow::WireDialogs() {
     // About's link: the guide, put back from the installation when it was deleted.
-    frmAbout->OnOpenGuide = [this] {
+    about_->OnOpenGuide = [this] {
         Guard([this] {
             if (!PortableMode && !DataFolder.empty())
                 CopyFileIfMissing(DataFolder + GuideBook, BooksFolder() + GuideBook);
             reader_->SwitchToBook(GuideBook);
         });
     };
-    frmBooks->CurrentBookPercent = [this] {
-        return reader_->CurrentBook ? reader_->CurrentBook->PositionPercent() : -1;
-    };
-    frmBooks->CurrentBookName = [this] {
-        return reader_->CurrentBook ? reader_->CurrentBook->FileName : std::string();
-    };
+}
+
+void MainWindow::CreateDialogs(int splashTickMs) {
+    about_ = std::make_unique<AboutDialog>();
+    progress_ = std::make_unique<ProgressWindow>();
+    archive_ = std::make_unique<ArchiveDialog>();
+    books_ = std::make_unique<BooksDialog>(library_, *reader_, *archive_, *progress_);
+    charsets_ = std::make_unique<CharsetDialog>();
+    style_ = std::make_unique<StyleDialog>();
+    scrollSpeed_ = std::make_unique<ScrollSpeedDialog>();
+    voice_ = std::make_unique<VoiceDialog>();
+    icons_ = std::make_unique<Icons>();
+    contents_ = std::make_unique<ContentsDialog>();
+    splash_ = std::make_unique<Splash>(splashTickMs);
+    WireDialogs();
+    CentreDialogsOn(this);
+}
+
+void MainWindow::DestroyDialogs() {
+    splash_.reset();
+    contents_.reset();
+    icons_.reset();
+    voice_.reset();
+    scrollSpeed_.reset();
+    style_.reset();
+    archive_.reset();
+    charsets_.reset();
+    progress_.reset();
+    books_.reset();
+    about_.reset();
 }
 
 MainWindow::~MainWindow() {
+    DestroyDialogs();
     WB->OnDocumentComplete = nullptr;
     WB->OnShowMessage = nullptr;
     WB->OnError = nullptr;
     delete scrollTimer;
     delete progressTimer;
     scrollTimer = progressTimer = nullptr;
-    if (frmMain == this) frmMain = nullptr;
 }
 
 void MainWindow::ShowFullScreen() {
@@ -162,7 +186,7 @@ bool MainWindow::OpenFiles(const std::vector<std::string>& files) {
     size_t failed = 0;
     for (size_t i = 0; i < files.size() && !closed_; ++i) {
         try {
-            const std::string name = frmBooks->AddToLibrary(files[i], true);
+            const std::string name = books_->AddToLibrary(files[i], true);
             if (i == 0 && !name.empty()) {
                 reader_->SwitchToBook(name);
                 opened = true;
@@ -191,8 +215,7 @@ void MainWindow::OpenPending() {
     if (pending_.empty() || closed_) return;
     // A dialog being answered keeps its own work, and the start its own: the
     // files wait for them.
-    if (QApplication::activeModalWidget() || !isVisible() ||
-        (frmSplash && frmSplash->isVisible())) {
+    if (QApplication::activeModalWidget() || !isVisible() || (splash_ && splash_->isVisible())) {
         QTimer::singleShot(300, this, [this] { OpenPending(); });
         return;
     }
@@ -252,11 +275,11 @@ bool MainWindow::eventFilter(QObject* o, QEvent* e) {
 
 void MainWindow::LoadRecentBook() {
     if (closed_) {  // closed by a signal while the splash was up
-        if (frmSplash) frmSplash->hide();
+        if (splash_) splash_->hide();
         return;
     }
     reader_->LoadRecentBook([](const std::string& m) { ShowErrorBox(m); });
-    if (frmSplash) frmSplash->hide();
+    if (splash_) splash_->hide();
 }
 
 void MainWindow::SetTitlePanel(const std::string& text) {
@@ -288,9 +311,9 @@ void MainWindow::AutoScrollStopped() {
 void MainWindow::ShowContents() {
     ReadingSession& r = *reader_;
     if (!r.CurrentBook) return;
-    frmContents->Fill(r.Contents, r.CurrentBook->GetProperty("Charset"), r.CurrentHeading());
-    if (frmContents->exec() != QDialog::Accepted || frmContents->SelectedParagraph < 1) return;
-    r.ShowParagraph(frmContents->SelectedParagraph);
+    contents_->Fill(r.Contents, r.CurrentBook->GetProperty("Charset"), r.CurrentHeading());
+    if (contents_->exec() != QDialog::Accepted || contents_->SelectedParagraph < 1) return;
+    r.ShowParagraph(contents_->SelectedParagraph);
 }
 
 std::function<std::string(const char*, const std::string&)> MainWindow::AskTextHook;
@@ -322,21 +345,21 @@ void MainWindow::RepaintProgress(int percent) {
 }
 
 void MainWindow::ShowBooks() {
-    if (frmBooks->exec() != QDialog::Accepted || !frmBooks->SelectedBook) return;
-    std::string name = frmBooks->SelectedBook->FileName;
+    if (books_->exec() != QDialog::Accepted || !books_->SelectedBook) return;
+    std::string name = books_->SelectedBook->FileName;
     reader_->SwitchToBook(name);
 }
 
 void MainWindow::ChooseCharset() {
     const std::string current =
         reader_->CurrentBook ? reader_->CurrentBook->GetProperty("Charset") : std::string();
-    if (frmCharsets->ExecFor(current) != QDialog::Accepted || !frmCharsets->HasSelection()) return;
-    reader_->ApplyCharset(frmCharsets->SelectedCharset);
+    if (charsets_->ExecFor(current) != QDialog::Accepted || !charsets_->HasSelection()) return;
+    reader_->ApplyCharset(charsets_->SelectedCharset);
 }
 
 void MainWindow::ShowStyle() {
     reader_->KeepPlace();
-    if (frmStyle->exec() != QDialog::Accepted) return;
+    if (style_->exec() != QDialog::Accepted) return;
     ApplyPageColours();
     reader_->RenderInPlace();
 }
@@ -433,9 +456,9 @@ void MainWindow::ChooseVoice() {
     const std::string language =
         reader_->CurrentBook ? reader_->CurrentBook->GetProperty("Language") : std::string();
     const QStringList voices = speech.Voices(language.empty() ? "en" : language);
-    if (frmVoice->ExecFor(voices, SpeechVoice, SpeechRate) != QDialog::Accepted) return;
-    SpeechVoice = frmVoice->Voice;
-    SpeechRate = frmVoice->Rate;
+    if (voice_->ExecFor(voices, SpeechVoice, SpeechRate) != QDialog::Accepted) return;
+    SpeechVoice = voice_->Voice;
+    SpeechRate = voice_->Rate;
     speech.SetVoice(SpeechVoice);
     speech.SetRate(SpeechRate);
     SaveOptions();
@@ -449,11 +472,11 @@ void MainWindow::SpaceKey() {
 }
 
 void MainWindow::ChooseScrollSpeed() {
-    frmScrollSpeed->ChosenInterval = scrollTimer->Interval();
-    if (frmScrollSpeed->exec() != QDialog::Accepted) return;
-    scrollTimer->SetInterval(uint16_t(frmScrollSpeed->ChosenInterval));
+    scrollSpeed_->ChosenInterval = scrollTimer->Interval();
+    if (scrollSpeed_->exec() != QDialog::Accepted) return;
+    scrollTimer->SetInterval(uint16_t(scrollSpeed_->ChosenInterval));
     if (autoScrollAction->isChecked()) scrollTimer->SetEnabled(true);
-    ScrollSpeed = frmScrollSpeed->ChosenInterval;
+    ScrollSpeed = scrollSpeed_->ChosenInterval;
     SaveOptions();
 }
 
@@ -464,7 +487,7 @@ void MainWindow::PageDown() {
     reader_->PageDown();
 }
 void MainWindow::ShowAbout() {
-    frmAbout->exec();
+    about_->exec();
 }
 
 void MainWindow::ToggleWindowed() {

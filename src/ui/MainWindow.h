@@ -16,6 +16,17 @@
 #include "reading/ReadingSession.h"
 #include "view/QtSpeech.h"
 
+class AboutDialog;
+class ArchiveDialog;
+class BooksDialog;
+class CharsetDialog;
+class ContentsDialog;
+class Icons;
+class ProgressWindow;
+class ScrollSpeedDialog;
+class Splash;
+class StyleDialog;
+class VoiceDialog;
 class QAction;
 class QMenu;
 class QLabel;
@@ -64,8 +75,21 @@ class MainWindow : public QMainWindow, public ReadingStatus, public LibraryListe
 
     // Opens the recent book, sets the auto-scroll interval and closes the splash.
     void LoadRecentBook();
-    // Connects the windows created after this one.
-    void WireBooksWindow();
+    // Makes the dialogs this window opens, after it and in their fixed order
+    // (the splash last), and destroys them in the reverse order.
+    void CreateDialogs(int splashTickMs);
+    void DestroyDialogs();
+    // The dialogs (tests and the screenshots reach them here).
+    AboutDialog* AboutWindow() { return about_.get(); }
+    ArchiveDialog* ArchiveWindow() { return archive_.get(); }
+    BooksDialog* BooksWindow() { return books_.get(); }
+    CharsetDialog* CharsetWindow() { return charsets_.get(); }
+    ContentsDialog* ContentsWindow() { return contents_.get(); }
+    ProgressWindow* Progress() { return progress_.get(); }
+    ScrollSpeedDialog* ScrollSpeedWindow() { return scrollSpeed_.get(); }
+    Splash* SplashWindow() { return splash_.get(); }
+    StyleDialog* StyleWindow() { return style_.get(); }
+    VoiceDialog* VoiceWindow() { return voice_.get(); }
     // Shows the window full screen: no border, maximised.
     void ShowFullScreen();
     // Shows the window as it was left: full screen, or a window at its saved place.
@@ -142,7 +166,19 @@ class MainWindow : public QMainWindow, public ReadingStatus, public LibraryListe
     bool closed_ = false;
     bool bySignal_ = false;
     std::vector<std::string> pending_;
+    void WireDialogs();
     Library library_;
+    std::unique_ptr<AboutDialog> about_;
+    std::unique_ptr<ProgressWindow> progress_;
+    std::unique_ptr<ArchiveDialog> archive_;
+    std::unique_ptr<BooksDialog> books_;
+    std::unique_ptr<CharsetDialog> charsets_;
+    std::unique_ptr<StyleDialog> style_;
+    std::unique_ptr<ScrollSpeedDialog> scrollSpeed_;
+    std::unique_ptr<VoiceDialog> voice_;
+    std::unique_ptr<Icons> icons_;
+    std::unique_ptr<ContentsDialog> contents_;
+    std::unique_ptr<Splash> splash_;
     std::unique_ptr<ReadingSession> reader_;
     // Made at the first reading aloud: a speech engine may take its time to start.
     QtSpeech& Speech();
@@ -155,5 +191,3 @@ class MainWindow : public QMainWindow, public ReadingStatus, public LibraryListe
     ReadAloud* Aloud() { return aloud_.get(); }
     QtSpeech* SpeechEngine() { return speech_.get(); }
 };
-
-extern MainWindow* frmMain;

@@ -10,8 +10,6 @@
 
 #include <cmath>
 
-ProgressWindow* frmTextProcessor = nullptr;
-
 namespace {
 
 // Pages flying from one folder to another: the work-in-progress animation.
@@ -50,7 +48,6 @@ class PagesAnimation : public QWidget {
 ProgressWindow::ProgressWindow()
     : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowStaysOnTopHint) {
-    frmTextProcessor = this;
     setWindowTitle(tr("Text Processor"));
     setFixedSize(310, 180);
     setModal(false);

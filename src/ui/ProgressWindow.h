@@ -35,5 +35,3 @@ class ProgressWindow : public QDialog, public ConversionProgress {
     QTimer* anim_ = nullptr;
     int lastPercent_ = -1;
 };
-
-extern ProgressWindow* frmTextProcessor;

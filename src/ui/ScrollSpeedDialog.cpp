@@ -5,8 +5,6 @@
 #include <QPushButton>
 #include <QSlider>
 
-ScrollSpeedDialog* frmScrollSpeed = nullptr;
-
 std::string IntervalText(int ms) {
     return ScrollSpeedDialog::tr("%1 ms per pixel").arg(ms).toStdString();
 }
@@ -20,7 +18,6 @@ std::string SpeedText(int ms) {
 }
 
 ScrollSpeedDialog::ScrollSpeedDialog() {
-    frmScrollSpeed = this;
     setWindowTitle(tr("Autoscroll Speed"));
     setFixedSize(475, 198);
     auto* bevel = new QFrame(this);

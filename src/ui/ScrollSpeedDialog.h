@@ -28,5 +28,3 @@ class ScrollSpeedDialog : public QDialog {
   protected:
     void showEvent(QShowEvent* e) override;
 };
-
-extern ScrollSpeedDialog* frmScrollSpeed;

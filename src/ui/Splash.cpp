@@ -6,10 +6,7 @@
 #include <QPixmap>
 #include <QScreen>
 
-#include "ui/MainWindow.h"
 #include "view/ThreadedTimer.h"
-
-Splash* frmSplash = nullptr;
 
 // The picture is compiled into the program; a static library's resources are
 // registered explicitly.
@@ -19,7 +16,6 @@ static void InitSplashResource() {
 
 Splash::Splash(int tickMs)
     : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
-    frmSplash = this;
     InitSplashResource();
     setFixedSize(203, 289);
     auto* image = new QLabel(this);
@@ -34,15 +30,14 @@ Splash::Splash(int tickMs)
 
 Splash::~Splash() {
     delete ThreadedTimer1;
-    if (frmSplash == this) frmSplash = nullptr;
 }
 
-void Splash::Start() {
+void Splash::Start(const std::function<void()>& afterWait) {
     if (QScreen* s = screen()) move(s->geometry().center() - rect().center());
     show();
     SplashTicks = 0;
     while (SplashTicks < 2) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     ThreadedTimer1->SetEnabled(false);
-    if (frmMain) frmMain->LoadRecentBook();
+    afterWait();
     hide();
 }

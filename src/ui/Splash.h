@@ -4,18 +4,18 @@
 
 #include <QWidget>
 
+#include <functional>
+
 class ThreadedTimer;
 
 class Splash : public QWidget {
   public:
     explicit Splash(int tickMs = 1000);
     ~Splash() override;
-    // The creation handler: shows the splash, waits two ticks, then has the main
-    // window open the recent book (which hides the splash).
-    void Start();
+    // Shows the splash, waits two ticks, then runs afterWait (the recent book
+    // opened), and hides.
+    void Start(const std::function<void()>& afterWait);
 
     ThreadedTimer* ThreadedTimer1 = nullptr;
     int SplashTicks = 0;
 };
-
-extern Splash* frmSplash;

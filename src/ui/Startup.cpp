@@ -24,57 +24,49 @@
 #include "view/PageView.h"
 #include "view/ThreadedTimer.h"
 
-void CreateForms(int splashTickMs) {
-    new MainWindow();
-    new AboutDialog();
-    new BooksDialog(frmMain->BookLibrary());
-    new ProgressWindow();
-    new CharsetDialog();
-    new ArchiveDialog();
-    new StyleDialog();
-    new ScrollSpeedDialog();
-    new VoiceDialog();
-    new Icons();
-    new ContentsDialog();
-    new Splash(splashTickMs);
-    frmMain->WireBooksWindow();
-    CentreDialogsOn(frmMain);
+namespace {
+// The reader's window, which owns the dialogs it opens; made and destroyed here.
+MainWindow* reader = nullptr;
+}  // namespace
+
+MainWindow* CreateForms(int splashTickMs) {
+    reader = new MainWindow();
+    reader->CreateDialogs(splashTickMs);
+    return reader;
+}
+
+MainWindow* ReaderWindow() {
+    return reader;
 }
 
 void StartReader(const std::vector<std::string>& files) {
+    MainWindow* window = reader;
     if (files.empty()) {
-        frmSplash->Start();
-        frmMain->ShowAsSaved();
+        window->SplashWindow()->Start([window] { window->LoadRecentBook(); });
+        window->ShowAsSaved();
         return;
     }
     // Opened from a file manager: the file at once, without the splash's wait,
     // as soon as the window is on the screen.
-    frmMain->ShowAsSaved();
-    frmMain->WB->AfterFirstPaint([files] {
-        if (!frmMain->OpenFiles(files)) frmMain->LoadRecentBook();
-        frmMain->scrollTimer->SetInterval(uint16_t(ScrollSpeed));
+    window->ShowAsSaved();
+    window->WB->AfterFirstPaint([window, files] {
+        if (!window->OpenFiles(files)) window->LoadRecentBook();
+        window->scrollTimer->SetInterval(uint16_t(ScrollSpeed));
     });
 }
 
 void DestroyForms() {
-    delete frmSplash;
-    delete frmContents;
-    delete frmImageLists;
-    delete frmVoice;
-    delete frmScrollSpeed;
-    delete frmStyle;
-    delete frmArcView;
-    delete frmCharsets;
-    delete frmTextProcessor;
-    delete frmBooks;
-    delete frmAbout;
-    delete frmMain;
+    MainWindow* window = reader;
+    reader = nullptr;
+    if (!window) return;
+    window->DestroyDialogs();
+    delete window;
 }
 
 void QuitReader() {
     for (QWidget* w : QApplication::topLevelWidgets())
         if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible()) d->reject();
-    if (frmMain) frmMain->CloseBySignal();
+    if (reader) reader->CloseBySignal();
     QCoreApplication::exit(0);
 }
 

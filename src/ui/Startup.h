@@ -4,8 +4,13 @@
 #include <string>
 #include <vector>
 
-// Creates every window in the fixed order; the splash comes last.
-void CreateForms(int splashTickMs = 1000);
+class MainWindow;
+
+// Creates the reader's window and its dialogs in the fixed order (the splash
+// last), and returns it.
+MainWindow* CreateForms(int splashTickMs = 1000);
+// The window CreateForms made, until DestroyForms; null before and after.
+MainWindow* ReaderWindow();
 // Runs the splash's wait and opens the recent book, then shows the main window.
 // Given files (the command line), skips the splash and opens them instead; the
 // recent book opens when the first of them cannot be.

@@ -17,7 +17,6 @@
 #include "ui/FontComboBox.h"
 #include "ui/FontSizeComboBox.h"
 
-StyleDialog* frmStyle = nullptr;
 LineList WorkingOptions;
 bool PreviewReady = true;
 std::function<bool(ColorValue&)> StyleDialog::ColorDialogHook;
@@ -42,7 +41,6 @@ double DecimalOption(const char* key, double fallback) {
 }  // namespace
 
 StyleDialog::StyleDialog() {
-    frmStyle = this;
     setWindowTitle(tr("Style Settings"));
     setFixedSize(536, 520);
     BuildPreview();
@@ -176,7 +174,6 @@ void StyleDialog::BuildPageSettings() {
 
 StyleDialog::~StyleDialog() {
     WorkingOptions.clear();  // FormDestroy
-    if (frmStyle == this) frmStyle = nullptr;
 }
 
 void StyleDialog::showEvent(QShowEvent* e) {

@@ -83,5 +83,3 @@ class StyleDialog : public QDialog {
     // The preview's text set as the page would set it.
     void ShowPageSetting();
 };
-
-extern StyleDialog* frmStyle;

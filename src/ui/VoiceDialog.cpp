@@ -5,10 +5,7 @@
 #include <QPushButton>
 #include <QSlider>
 
-VoiceDialog* frmVoice = nullptr;
-
 VoiceDialog::VoiceDialog() {
-    frmVoice = this;
     setWindowTitle(tr("Voice"));
     setFixedSize(420, 170);
     auto* lbVoice = new QLabel(tr("Voice:"), this);
@@ -34,9 +31,7 @@ VoiceDialog::VoiceDialog() {
     connect(ok, &QPushButton::clicked, this, [this] { Accept(); });
 }
 
-VoiceDialog::~VoiceDialog() {
-    if (frmVoice == this) frmVoice = nullptr;
-}
+VoiceDialog::~VoiceDialog() {}
 
 void VoiceDialog::ShowRate() {
     rateLabel->setText(QString::number(rateSlider->value()));

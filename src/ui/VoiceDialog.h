@@ -31,5 +31,3 @@ class VoiceDialog : public QDialog {
   private:
     void ShowRate();
 };
-
-extern VoiceDialog* frmVoice;
