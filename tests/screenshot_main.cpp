@@ -128,18 +128,19 @@ int main(int argc, char** argv) {
     QTest::qWait(1500);  // the compositor paints the loaded page
     ok = Shot(out + "main-" + suffix + ".png") && ok;
 
-    ReaderWindow()->ScrollSpeedWindow()->ChosenInterval = 20;
-    ReaderWindow()->ArchiveWindow()->ArchiveFileName = work + "stories.zip";
-    ReaderWindow()->ArchiveWindow()->LoadArchive();
+    ReaderWindow()->Window<ScrollSpeedDialog>()->ChosenInterval = 20;
+    ReaderWindow()->Window<ArchiveDialog>()->ArchiveFileName = work + "stories.zip";
+    ReaderWindow()->Window<ArchiveDialog>()->LoadArchive();
     const std::pair<const char*, QWidget*> dialogs[] = {
-        {"books", ReaderWindow()->BooksWindow()},
-        {"archive", ReaderWindow()->ArchiveWindow()},
-        {"style", ReaderWindow()->StyleWindow()},
-        {"speed", ReaderWindow()->ScrollSpeedWindow()},
-        {"encoding", ReaderWindow()->CharsetWindow()},
-        {"about", ReaderWindow()->AboutWindow()}};
+        {"books", ReaderWindow()->Window<BooksDialog>()},
+        {"archive", ReaderWindow()->Window<ArchiveDialog>()},
+        {"style", ReaderWindow()->Window<StyleDialog>()},
+        {"speed", ReaderWindow()->Window<ScrollSpeedDialog>()},
+        {"encoding", ReaderWindow()->Window<CharsetDialog>()},
+        {"about", ReaderWindow()->Window<AboutDialog>()}};
     for (const auto& [name, d] : dialogs) {
-        if (russian && d != ReaderWindow()->BooksWindow() && d != ReaderWindow()->StyleWindow())
+        if (russian && d != ReaderWindow()->Window<BooksDialog>() &&
+            d != ReaderWindow()->Window<StyleDialog>())
             continue;
         ShowDialog(d);
         ok = Shot(out + name + "-" + suffix + ".png") && ok;

@@ -61,15 +61,15 @@ struct DialogTest : ::testing::Test {
         ASSERT_TRUE(WaitFor([&] { return r.CurDocument && !r.RestorePosition; }));
     }
     int Speed(int in, bool ok = true) {
-        ReaderWindow()->ScrollSpeedWindow()->ChosenInterval = in;
-        WhenShown(ReaderWindow()->ScrollSpeedWindow(), [ok] {
+        ReaderWindow()->Window<ScrollSpeedDialog>()->ChosenInterval = in;
+        WhenShown(ReaderWindow()->Window<ScrollSpeedDialog>(), [ok] {
             if (ok)
-                ReaderWindow()->ScrollSpeedWindow()->Accept();
+                ReaderWindow()->Window<ScrollSpeedDialog>()->Accept();
             else
-                ReaderWindow()->ScrollSpeedWindow()->reject();
+                ReaderWindow()->Window<ScrollSpeedDialog>()->reject();
         });
-        ReaderWindow()->ScrollSpeedWindow()->exec();
-        return ReaderWindow()->ScrollSpeedWindow()->ChosenInterval;
+        ReaderWindow()->Window<ScrollSpeedDialog>()->exec();
+        return ReaderWindow()->Window<ScrollSpeedDialog>()->ChosenInterval;
     }
 };
 
@@ -83,15 +83,15 @@ TEST_F(DialogTest, SpeedDialogClampsAndCancels) {
     EXPECT_EQ(Speed(77, false), 77) << "Cancel returns nothing new";
     // The numbers beside the slider follow it, from the value it opened at.
     std::string shown;
-    ReaderWindow()->ScrollSpeedWindow()->ChosenInterval = 1;
-    WhenShown(ReaderWindow()->ScrollSpeedWindow(), [&] {
-        shown = ReaderWindow()->ScrollSpeedWindow()->Interval->text().toStdString() + " / " +
-                ReaderWindow()->ScrollSpeedWindow()->Speed->text().toStdString();
-        ReaderWindow()->ScrollSpeedWindow()->speedSlider->setValue(3);
-        shown += " / " + ReaderWindow()->ScrollSpeedWindow()->Speed->text().toStdString();
-        ReaderWindow()->ScrollSpeedWindow()->reject();
+    ReaderWindow()->Window<ScrollSpeedDialog>()->ChosenInterval = 1;
+    WhenShown(ReaderWindow()->Window<ScrollSpeedDialog>(), [&] {
+        shown = ReaderWindow()->Window<ScrollSpeedDialog>()->Interval->text().toStdString() +
+                " / " + ReaderWindow()->Window<ScrollSpeedDialog>()->Speed->text().toStdString();
+        ReaderWindow()->Window<ScrollSpeedDialog>()->speedSlider->setValue(3);
+        shown += " / " + ReaderWindow()->Window<ScrollSpeedDialog>()->Speed->text().toStdString();
+        ReaderWindow()->Window<ScrollSpeedDialog>()->reject();
     });
-    ReaderWindow()->ScrollSpeedWindow()->exec();
+    ReaderWindow()->Window<ScrollSpeedDialog>()->exec();
     EXPECT_EQ(shown, "2 ms per pixel / 500 pixels per second / 333 pixels per second");
 }
 
@@ -99,9 +99,9 @@ TEST_F(DialogTest, SpeedButtonRestartsOnlyARunningAutoScroll) {
     Create();
     OpenReader(prog.AddBook("s.txt", ManyParagraphs(100)));
     auto pick = [](int v) {
-        WhenShown(ReaderWindow()->ScrollSpeedWindow(), [v] {
-            ReaderWindow()->ScrollSpeedWindow()->speedSlider->setValue(v);
-            ReaderWindow()->ScrollSpeedWindow()->Accept();
+        WhenShown(ReaderWindow()->Window<ScrollSpeedDialog>(), [v] {
+            ReaderWindow()->Window<ScrollSpeedDialog>()->speedSlider->setValue(v);
+            ReaderWindow()->Window<ScrollSpeedDialog>()->Accept();
         });
         ReaderWindow()->ChooseScrollSpeed();
     };
@@ -119,8 +119,8 @@ TEST_F(DialogTest, SpeedButtonRestartsOnlyARunningAutoScroll) {
     pick(120);
     EXPECT_FALSE(ReaderWindow()->scrollTimer->Enabled());
     EXPECT_EQ(ReaderWindow()->scrollTimer->Interval(), 120);
-    WhenShown(ReaderWindow()->ScrollSpeedWindow(),
-              [] { ReaderWindow()->ScrollSpeedWindow()->reject(); });
+    WhenShown(ReaderWindow()->Window<ScrollSpeedDialog>(),
+              [] { ReaderWindow()->Window<ScrollSpeedDialog>()->reject(); });
     ReaderWindow()->ChooseScrollSpeed();
     EXPECT_EQ(ReaderWindow()->scrollTimer->Interval(), 120);
 }
@@ -129,14 +129,14 @@ TEST_F(DialogTest, EncodingListRules) {
     WriteFile(prog / "Templates/charsets.dat",
               "Cyr=windows-1251\r\ncyr=cp866\r\n\r\n=for empty names\nEq=a=b\rLast=KOI8-R");
     Create();
-    QListWidget* box = ReaderWindow()->CharsetWindow()->Box;
+    QListWidget* box = ReaderWindow()->Window<CharsetDialog>()->Box;
     ASSERT_EQ(box->count(), 6);
     EXPECT_EQ(box->item(1)->text().toStdString(), "cyr");
     EXPECT_EQ(box->item(2)->text().toStdString(), "");
     auto pickRow = [&](int row) {
         box->setCurrentRow(row);
-        ReaderWindow()->CharsetWindow()->Accept();
-        return ReaderWindow()->CharsetWindow()->SelectedCharset;
+        ReaderWindow()->Window<CharsetDialog>()->Accept();
+        return ReaderWindow()->Window<CharsetDialog>()->SelectedCharset;
     };
     EXPECT_EQ(pickRow(0), "windows-1251");
     EXPECT_EQ(pickRow(1), "windows-1251") << "the first line of that name, without regard to case";
@@ -145,13 +145,13 @@ TEST_F(DialogTest, EncodingListRules) {
     EXPECT_EQ(pickRow(5), "KOI8-R");
 
     // Opened for a book in cp866: on its row; Down and Enter choose the next.
-    WhenShown(ReaderWindow()->CharsetWindow(), [box] {
+    WhenShown(ReaderWindow()->Window<CharsetDialog>(), [box] {
         QTest::keyClick(box, Qt::Key_Down);
         QTest::keyClick(box, Qt::Key_Return);
     });
-    EXPECT_EQ(ReaderWindow()->CharsetWindow()->ExecFor("CP866"), QDialog::Accepted);
+    EXPECT_EQ(ReaderWindow()->Window<CharsetDialog>()->ExecFor("CP866"), QDialog::Accepted);
     EXPECT_EQ(box->currentRow(), 2);
-    EXPECT_EQ(ReaderWindow()->CharsetWindow()->SelectedCharset, "for empty names");
+    EXPECT_EQ(ReaderWindow()->Window<CharsetDialog>()->SelectedCharset, "for empty names");
 }
 
 TEST_F(DialogTest, EncodingRendersUnderTheChosenCharsetAndSavesLater) {
@@ -160,9 +160,9 @@ TEST_F(DialogTest, EncodingRendersUnderTheChosenCharsetAndSavesLater) {
     const std::string name = prog.AddBook("e.txt", ManyParagraphs(100));
     OpenReader(name);
     const std::string before = ReadFile(prog / ("MyBooks/" + name));
-    WhenShown(ReaderWindow()->CharsetWindow(), [] {
-        ReaderWindow()->CharsetWindow()->Box->setCurrentRow(1);
-        ReaderWindow()->CharsetWindow()->Accept();
+    WhenShown(ReaderWindow()->Window<CharsetDialog>(), [] {
+        ReaderWindow()->Window<CharsetDialog>()->Box->setCurrentRow(1);
+        ReaderWindow()->Window<CharsetDialog>()->Accept();
     });
     ReaderWindow()->ChooseCharset();
     EXPECT_NE(ReadFile(prog / "Templates/vpage.html").find("<meta charset=\"windows-1251\">"),
@@ -170,9 +170,9 @@ TEST_F(DialogTest, EncodingRendersUnderTheChosenCharsetAndSavesLater) {
     EXPECT_EQ(ReadFile(prog / ("MyBooks/" + name)), before) << "nothing is written yet";
     EXPECT_EQ(ReaderWindow()->Reader().CurrentBook->GetProperty("Charset"), "windows-1251");
     // Shown again, the dialog starts from the row chosen last.
-    WhenShown(ReaderWindow()->CharsetWindow(), [] {
-        EXPECT_EQ(ReaderWindow()->CharsetWindow()->Box->currentRow(), 1);
-        ReaderWindow()->CharsetWindow()->reject();
+    WhenShown(ReaderWindow()->Window<CharsetDialog>(), [] {
+        EXPECT_EQ(ReaderWindow()->Window<CharsetDialog>()->Box->currentRow(), 1);
+        ReaderWindow()->Window<CharsetDialog>()->reject();
     });
     ReaderWindow()->ChooseCharset();
     ReaderWindow()->Exit();
@@ -188,7 +188,8 @@ TEST_F(DialogTest, EncodingWithAnEmptyListChangesNothing) {
     Create();
     const std::string name = prog.AddBook("n.txt", ManyParagraphs(30));
     OpenReader(name);
-    WhenShown(ReaderWindow()->CharsetWindow(), [] { ReaderWindow()->CharsetWindow()->Accept(); });
+    WhenShown(ReaderWindow()->Window<CharsetDialog>(),
+              [] { ReaderWindow()->Window<CharsetDialog>()->Accept(); });
     ReaderWindow()->ChooseCharset();
     EXPECT_EQ(ReaderWindow()->Reader().CurrentBook->GetProperty("Charset"), "Windows-1252");
     DestroyForms();
@@ -198,9 +199,10 @@ TEST_F(DialogTest, EncodingWithAnEmptyListChangesNothing) {
     Create();
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0], "Cannot open file " + (prog / "Templates/charsets.dat"));
-    EXPECT_EQ(ReaderWindow()->CharsetWindow()->Box->count(), 0);
+    EXPECT_EQ(ReaderWindow()->Window<CharsetDialog>()->Box->count(), 0);
     // No book open: Encoding and Style do not fail.
-    WhenShown(ReaderWindow()->CharsetWindow(), [] { ReaderWindow()->CharsetWindow()->Accept(); });
+    WhenShown(ReaderWindow()->Window<CharsetDialog>(),
+              [] { ReaderWindow()->Window<CharsetDialog>()->Accept(); });
     ReaderWindow()->ChooseCharset();
 }
 
@@ -211,36 +213,38 @@ TEST_F(DialogTest, StyleColoursSizesAndCancel) {
     LoadOptions();
     Create();
     const LineList original = OptionList;
-    WhenShown(ReaderWindow()->StyleWindow(), [] {
-        EXPECT_EQ(ReaderWindow()->StyleWindow()->PreviewColor, (ColorValue{192, 203, 202}));
+    WhenShown(ReaderWindow()->Window<StyleDialog>(), [] {
+        EXPECT_EQ(ReaderWindow()->Window<StyleDialog>()->PreviewColor, (ColorValue{192, 203, 202}));
         // Typing a non-number into the size picker makes it 28.
-        ReaderWindow()->StyleWindow()->sizeBox->setEditText("4");
+        ReaderWindow()->Window<StyleDialog>()->sizeBox->setEditText("4");
         EXPECT_EQ(ValueOf(WorkingOptions, "norm_size"), "4");
-        ReaderWindow()->StyleWindow()->sizeBox->setEditText("abc");
-        EXPECT_EQ(ReaderWindow()->StyleWindow()->sizeBox->currentText().toStdString(), "28");
+        ReaderWindow()->Window<StyleDialog>()->sizeBox->setEditText("abc");
+        EXPECT_EQ(ReaderWindow()->Window<StyleDialog>()->sizeBox->currentText().toStdString(),
+                  "28");
         EXPECT_EQ(ValueOf(WorkingOptions, "norm_size"), "28");
         StyleDialog::ColorDialogHook = [](ColorValue& c) {
             c = {55, 80, 96};
             return true;
         };
-        ReaderWindow()->StyleWindow()->ChooseTitleColor();
+        ReaderWindow()->Window<StyleDialog>()->ChooseTitleColor();
         EXPECT_EQ(ValueOf(WorkingOptions, "titl_color"), "375060");
-        ReaderWindow()->StyleWindow()->reject();
+        ReaderWindow()->Window<StyleDialog>()->reject();
     });
     ReaderWindow()->ShowStyle();
     EXPECT_EQ(OptionList, original) << "Cancel leaves the options as they were";
 
     // OK without touching the background writes it back unchanged.
-    WhenShown(ReaderWindow()->StyleWindow(), [] { ReaderWindow()->StyleWindow()->Accept(); });
+    WhenShown(ReaderWindow()->Window<StyleDialog>(),
+              [] { ReaderWindow()->Window<StyleDialog>()->Accept(); });
     ReaderWindow()->ShowStyle();
     IniFile ini(prog / "config.dat");
     EXPECT_EQ(ini.ReadString("Style", "bgcolor", ""), "#c0cbca");
     EXPECT_EQ(ini.ReadString("Style", "norm_size", ""), "28");
     // Picked anew, it is written as six upper-case digits.
-    WhenShown(ReaderWindow()->StyleWindow(), [] {
+    WhenShown(ReaderWindow()->Window<StyleDialog>(), [] {
         StyleDialog::ColorDialogHook = [](ColorValue& c) { return c == ColorValue{192, 203, 202}; };
-        ReaderWindow()->StyleWindow()->ChooseBackground();
-        ReaderWindow()->StyleWindow()->Accept();
+        ReaderWindow()->Window<StyleDialog>()->ChooseBackground();
+        ReaderWindow()->Window<StyleDialog>()->Accept();
     });
     ReaderWindow()->ShowStyle();
     EXPECT_EQ(IniFile(prog / "config.dat").ReadString("Style", "bgcolor", ""), "C0CBCA");
@@ -251,15 +255,15 @@ TEST_F(DialogTest, AFaceNotInstalledStaysChosenAndThePreviewSaysWhatIsShown) {
     SetValue(OptionList, "norm_font", "No Such Face At All");
     Create();
     std::string note, row;
-    WhenShown(ReaderWindow()->StyleWindow(), [&] {
+    WhenShown(ReaderWindow()->Window<StyleDialog>(), [&] {
         EXPECT_EQ(ValueOf(WorkingOptions, "norm_font"), "No Such Face At All");
-        row = ReaderWindow()->StyleWindow()->fontBox->currentText().toStdString();
-        note = ReaderWindow()->StyleWindow()->fallbackNote->isVisible()
-                   ? ReaderWindow()->StyleWindow()->fallbackNote->text().toStdString()
+        row = ReaderWindow()->Window<StyleDialog>()->fontBox->currentText().toStdString();
+        note = ReaderWindow()->Window<StyleDialog>()->fallbackNote->isVisible()
+                   ? ReaderWindow()->Window<StyleDialog>()->fallbackNote->text().toStdString()
                    : "";
-        EXPECT_EQ(ReaderWindow()->StyleWindow()->sizeBox->count(), 0)
+        EXPECT_EQ(ReaderWindow()->Window<StyleDialog>()->sizeBox->count(), 0)
             << "an unknown face has no sizes";
-        ReaderWindow()->StyleWindow()->Accept();
+        ReaderWindow()->Window<StyleDialog>()->Accept();
     });
     ReaderWindow()->ShowStyle();
     EXPECT_EQ(row, "No Such Face At All (not installed)");
@@ -272,11 +276,11 @@ TEST_F(DialogTest, AFaceNotInstalledStaysChosenAndThePreviewSaysWhatIsShown) {
         << "kept until the user picks another";
 
     // Picking an installed face drops the note and the row of the missing one.
-    WhenShown(ReaderWindow()->StyleWindow(), [&] {
-        ReaderWindow()->StyleWindow()->fontBox->setCurrentIndex(1);
-        note = ReaderWindow()->StyleWindow()->fallbackNote->isVisible() ? "shown" : "";
-        row = ReaderWindow()->StyleWindow()->fontBox->itemText(0).toStdString();
-        ReaderWindow()->StyleWindow()->Accept();
+    WhenShown(ReaderWindow()->Window<StyleDialog>(), [&] {
+        ReaderWindow()->Window<StyleDialog>()->fontBox->setCurrentIndex(1);
+        note = ReaderWindow()->Window<StyleDialog>()->fallbackNote->isVisible() ? "shown" : "";
+        row = ReaderWindow()->Window<StyleDialog>()->fontBox->itemText(0).toStdString();
+        ReaderWindow()->Window<StyleDialog>()->Accept();
     });
     ReaderWindow()->ShowStyle();
     EXPECT_EQ(note, "");
@@ -286,15 +290,15 @@ TEST_F(DialogTest, AFaceNotInstalledStaysChosenAndThePreviewSaysWhatIsShown) {
 
 TEST_F(DialogTest, APresetSetsTheThreeColoursWhichCanBeChangedAfter) {
     Create();
-    WhenShown(ReaderWindow()->StyleWindow(), [] {
-        for (QPushButton* b : ReaderWindow()->StyleWindow()->findChildren<QPushButton*>())
+    WhenShown(ReaderWindow()->Window<StyleDialog>(), [] {
+        for (QPushButton* b : ReaderWindow()->Window<StyleDialog>()->findChildren<QPushButton*>())
             if (b->text() == "Night") b->click();
         StyleDialog::ColorDialogHook = [](ColorValue& c) {
             c = {255, 0, 0};
             return true;
         };
-        ReaderWindow()->StyleWindow()->ChooseTitleColor();
-        ReaderWindow()->StyleWindow()->Accept();
+        ReaderWindow()->Window<StyleDialog>()->ChooseTitleColor();
+        ReaderWindow()->Window<StyleDialog>()->Accept();
     });
     ReaderWindow()->ShowStyle();
     EXPECT_EQ(ValueOf(OptionList, "norm_color"), StylePresets[2].NormColor);
@@ -305,9 +309,9 @@ TEST_F(DialogTest, APresetSetsTheThreeColoursWhichCanBeChangedAfter) {
 TEST_F(DialogTest, StyleOkRerendersTheOpenBook) {
     Create();
     OpenReader(prog.AddBook("st.txt", ManyParagraphs(60)));
-    WhenShown(ReaderWindow()->StyleWindow(), [] {
-        ReaderWindow()->StyleWindow()->sizeBox->setEditText("31");
-        ReaderWindow()->StyleWindow()->Accept();
+    WhenShown(ReaderWindow()->Window<StyleDialog>(), [] {
+        ReaderWindow()->Window<StyleDialog>()->sizeBox->setEditText("31");
+        ReaderWindow()->Window<StyleDialog>()->Accept();
     });
     const auto shown = [] {
         return PageScript(ReaderWindow()->WB,
@@ -324,9 +328,9 @@ TEST_F(DialogTest, StyleOkRerendersTheOpenBook) {
     // The page on screen takes the new look at once, and again after a page turn.
     EXPECT_TRUE(WaitFor([&] { return shown().rfind("31px", 0) == 0; }))
         << before << " / " << shown();
-    WhenShown(ReaderWindow()->StyleWindow(), [] {
-        ReaderWindow()->StyleWindow()->ApplyPreset(StylePresets[2]);
-        ReaderWindow()->StyleWindow()->Accept();
+    WhenShown(ReaderWindow()->Window<StyleDialog>(), [] {
+        ReaderWindow()->Window<StyleDialog>()->ApplyPreset(StylePresets[2]);
+        ReaderWindow()->Window<StyleDialog>()->Accept();
     });
     ReaderWindow()->ShowStyle();
     EXPECT_TRUE(WaitFor([&] { return shown() != "31px " + before.substr(before.find(' ') + 1); }))
@@ -336,14 +340,14 @@ TEST_F(DialogTest, StyleOkRerendersTheOpenBook) {
 TEST_F(DialogTest, PageSettingReachesThePageAtOnce) {
     Create();
     OpenReader(prog.AddBook("set.txt", ManyParagraphs(30)));
-    WhenShown(ReaderWindow()->StyleWindow(), [] {
-        ReaderWindow()->StyleWindow()->sizeBox->setEditText("20");
-        ReaderWindow()->StyleWindow()->widthBox->setValue(45);
-        ReaderWindow()->StyleWindow()->spacingBox->setValue(1.8);
-        ReaderWindow()->StyleWindow()->alignBox->setCurrentIndex(1);
-        ReaderWindow()->StyleWindow()->indentBox->setChecked(false);
-        ReaderWindow()->StyleWindow()->paragraphSpaceBox->setValue(1.0);
-        ReaderWindow()->StyleWindow()->Accept();
+    WhenShown(ReaderWindow()->Window<StyleDialog>(), [] {
+        ReaderWindow()->Window<StyleDialog>()->sizeBox->setEditText("20");
+        ReaderWindow()->Window<StyleDialog>()->widthBox->setValue(45);
+        ReaderWindow()->Window<StyleDialog>()->spacingBox->setValue(1.8);
+        ReaderWindow()->Window<StyleDialog>()->alignBox->setCurrentIndex(1);
+        ReaderWindow()->Window<StyleDialog>()->indentBox->setChecked(false);
+        ReaderWindow()->Window<StyleDialog>()->paragraphSpaceBox->setValue(1.0);
+        ReaderWindow()->Window<StyleDialog>()->Accept();
     });
     ReaderWindow()->ShowStyle();
     // The column's width against 45 of the face's "0", the line height, the
@@ -371,9 +375,9 @@ TEST_F(DialogTest, NightColoursTheWholeWindowAndDayGivesTheDesktopBack) {
     StartReader();
     const QColor desktop = ReaderWindow()->palette().color(QPalette::Window);
     auto choose = [](int preset) {
-        WhenShown(ReaderWindow()->StyleWindow(), [preset] {
-            ReaderWindow()->StyleWindow()->ApplyPreset(StylePresets[preset]);
-            ReaderWindow()->StyleWindow()->Accept();
+        WhenShown(ReaderWindow()->Window<StyleDialog>(), [preset] {
+            ReaderWindow()->Window<StyleDialog>()->ApplyPreset(StylePresets[preset]);
+            ReaderWindow()->Window<StyleDialog>()->Accept();
         });
         ReaderWindow()->ShowStyle();
         QApplication::processEvents();  // the palette reaches the widgets
@@ -455,14 +459,17 @@ TEST_F(DialogTest, AboutShowsTheVersionsAndItsLinkOpensTheGuide) {
     ASSERT_EQ(guide, DefaultRecentBook);
     Create();
     OpenReader(prog.AddBook("other.txt", ManyParagraphs(5)));
-    WhenShown(ReaderWindow()->AboutWindow(), [] { ReaderWindow()->AboutWindow()->accept(); });
+    WhenShown(ReaderWindow()->Window<AboutDialog>(),
+              [] { ReaderWindow()->Window<AboutDialog>()->accept(); });
     ReaderWindow()->ShowAbout();
-    const std::string first = ReaderWindow()->AboutWindow()->AboutText;
-    WhenShown(ReaderWindow()->AboutWindow(), [] { ReaderWindow()->AboutWindow()->OpenGuide(); });
+    const std::string first = ReaderWindow()->Window<AboutDialog>()->AboutText;
+    WhenShown(ReaderWindow()->Window<AboutDialog>(),
+              [] { ReaderWindow()->Window<AboutDialog>()->OpenGuide(); });
     ReaderWindow()->ShowAbout();
-    EXPECT_EQ(ReaderWindow()->AboutWindow()->AboutText, first) << "rebuilt, not appended to";
+    EXPECT_EQ(ReaderWindow()->Window<AboutDialog>()->AboutText, first)
+        << "rebuilt, not appended to";
     EXPECT_NE(first.find(std::string("Qt ") + qVersion()), std::string::npos) << first;
-    EXPECT_FALSE(ReaderWindow()->AboutWindow()->isVisible());
+    EXPECT_FALSE(ReaderWindow()->Window<AboutDialog>()->isVisible());
     ASSERT_TRUE(ReaderWindow()->Reader().CurrentBook);
     EXPECT_EQ(ReaderWindow()->Reader().CurrentBook->FileName, DefaultRecentBook);
     EXPECT_TRUE(errors.empty());
@@ -509,12 +516,12 @@ TEST_F(DialogTest, OnARussianDesktopEveryWindowSpeaksRussian) {
             english.push_back(where.toStdString() + ": " + text.toStdString());
     };
     for (QWidget* w : {static_cast<QWidget*>(ReaderWindow()),
-                       static_cast<QWidget*>(ReaderWindow()->StyleWindow()),
-                       static_cast<QWidget*>(ReaderWindow()->BooksWindow()),
-                       static_cast<QWidget*>(ReaderWindow()->ScrollSpeedWindow()),
-                       static_cast<QWidget*>(ReaderWindow()->CharsetWindow()),
-                       static_cast<QWidget*>(ReaderWindow()->AboutWindow()),
-                       static_cast<QWidget*>(ReaderWindow()->VoiceWindow())}) {
+                       static_cast<QWidget*>(ReaderWindow()->Window<StyleDialog>()),
+                       static_cast<QWidget*>(ReaderWindow()->Window<BooksDialog>()),
+                       static_cast<QWidget*>(ReaderWindow()->Window<ScrollSpeedDialog>()),
+                       static_cast<QWidget*>(ReaderWindow()->Window<CharsetDialog>()),
+                       static_cast<QWidget*>(ReaderWindow()->Window<AboutDialog>()),
+                       static_cast<QWidget*>(ReaderWindow()->Window<VoiceDialog>())}) {
         check(w->metaObject()->className(), w->windowTitle());
         for (QWidget* c : w->findChildren<QWidget*>()) {
             if (qobject_cast<QComboBox*>(c) || qobject_cast<QListWidget*>(c)) continue;

@@ -44,7 +44,7 @@ struct LibraryTest : ::testing::Test {
         ConfirmHook = nullptr;
         BooksDialog::OpenFileHook = nullptr;
     }
-    QTreeWidget* List() { return ReaderWindow()->BooksWindow()->bookTree; }
+    QTreeWidget* List() { return ReaderWindow()->Window<BooksDialog>()->bookTree; }
     std::vector<std::string> Rows() {
         std::vector<std::string> r;
         for (int i = 0; i < List()->topLevelItemCount(); ++i)
@@ -52,7 +52,7 @@ struct LibraryTest : ::testing::Test {
         return r;
     }
     void TriggerBrowse() {
-        for (QAction* a : ReaderWindow()->BooksWindow()->findChildren<QAction*>())
+        for (QAction* a : ReaderWindow()->Window<BooksDialog>()->findChildren<QAction*>())
             if (a->text() == "Browse") a->trigger();
     }
     static int Count(const std::string& dir) {
@@ -68,26 +68,26 @@ struct LibraryTest : ::testing::Test {
 }  // namespace
 
 TEST_F(LibraryTest, EmptyLibraryChoosesNothing) {
-    ReaderWindow()->BooksWindow()->show();
+    ReaderWindow()->Window<BooksDialog>()->show();
     EXPECT_TRUE(Rows().empty());
     EXPECT_TRUE(List()->selectedItems().isEmpty());
-    ReaderWindow()->BooksWindow()->DeleteSelected();
-    ReaderWindow()->BooksWindow()->ChooseSelected();
+    ReaderWindow()->Window<BooksDialog>()->DeleteSelected();
+    ReaderWindow()->Window<BooksDialog>()->ChooseSelected();
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
     QCoreApplication::sendEvent(List(), &enter);
-    EXPECT_TRUE(ReaderWindow()->BooksWindow()->isVisible());
-    EXPECT_EQ(ReaderWindow()->BooksWindow()->SelectedBook, nullptr);
+    EXPECT_TRUE(ReaderWindow()->Window<BooksDialog>()->isVisible());
+    EXPECT_EQ(ReaderWindow()->Window<BooksDialog>()->SelectedBook, nullptr);
     EXPECT_TRUE(questions.empty());
 }
 
 TEST_F(LibraryTest, BrowseTextAndArchiveThenDelete) {
-    ReaderWindow()->BooksWindow()->show();
+    ReaderWindow()->Window<BooksDialog>()->show();
     WriteFile(prog / "story.txt", ManyParagraphs(50));
     fileAnswer = prog / "story.txt";
-    ReaderWindow()->BooksWindow()->AddFromFile();
+    ReaderWindow()->Window<BooksDialog>()->AddFromFile();
     EXPECT_TRUE(FileExists(prog / "MyBooks/story.tvst"));
     EXPECT_EQ(Rows(), std::vector<std::string>{"A Test Book"}) << "the book's own title";
-    EXPECT_FALSE(ReaderWindow()->Progress()->isVisible());
+    EXPECT_FALSE(ReaderWindow()->Window<ProgressWindow>()->isVisible());
 
     // A ZIP archive goes through the archive viewer first.
     ::mkdir((prog / "src").c_str(), 0755);
@@ -96,35 +96,36 @@ TEST_F(LibraryTest, BrowseTextAndArchiveThenDelete) {
     ASSERT_EQ(std::system(("cd '" + (prog / "src") + "' && zip -q -r ../tales.zip inner").c_str()),
               0);
     fileAnswer = prog / "tales.zip";
-    WhenShown(ReaderWindow()->ArchiveWindow(), [] {
-        ASSERT_EQ(ReaderWindow()->ArchiveWindow()->memberTree->topLevelItemCount(), 1);
-        ReaderWindow()->ArchiveWindow()->memberTree->setCurrentItem(
-            ReaderWindow()->ArchiveWindow()->memberTree->topLevelItem(0));
-        QTest::keyClick(ReaderWindow()->ArchiveWindow()->memberTree,
+    WhenShown(ReaderWindow()->Window<ArchiveDialog>(), [] {
+        ASSERT_EQ(ReaderWindow()->Window<ArchiveDialog>()->memberTree->topLevelItemCount(), 1);
+        ReaderWindow()->Window<ArchiveDialog>()->memberTree->setCurrentItem(
+            ReaderWindow()->Window<ArchiveDialog>()->memberTree->topLevelItem(0));
+        QTest::keyClick(ReaderWindow()->Window<ArchiveDialog>()->memberTree,
                         Qt::Key_Return);  // Enter, as a double-click
     });
-    ReaderWindow()->BooksWindow()->AddFromFile();
+    ReaderWindow()->Window<BooksDialog>()->AddFromFile();
     EXPECT_FALSE(FileExists(prog / "TEMP/tale.txt")) << "the extracted text is removed";
     EXPECT_TRUE(FileExists(prog / "MyBooks/tale.tvst"));
     EXPECT_EQ(Rows().size(), 2u);
 
     // Closing the viewer without a choice adds nothing and says nothing.
-    WhenShown(ReaderWindow()->ArchiveWindow(), [] { ReaderWindow()->ArchiveWindow()->reject(); });
-    ReaderWindow()->BooksWindow()->AddFromFile();
+    WhenShown(ReaderWindow()->Window<ArchiveDialog>(),
+              [] { ReaderWindow()->Window<ArchiveDialog>()->reject(); });
+    ReaderWindow()->Window<BooksDialog>()->AddFromFile();
     EXPECT_TRUE(messages.empty());
     EXPECT_EQ(Count(prog / "MyBooks"), 2);
 
     // Delete asks first; No keeps the book, Yes removes its file.
     List()->setCurrentItem(List()->topLevelItem(0));
     const std::string title = Rows()[0];
-    const std::string file = ReaderWindow()->BooksWindow()->Books->GetBook(0).FileName;
+    const std::string file = ReaderWindow()->Window<BooksDialog>()->Books->GetBook(0).FileName;
     answerYes = false;
-    ReaderWindow()->BooksWindow()->DeleteSelected();
+    ReaderWindow()->Window<BooksDialog>()->DeleteSelected();
     EXPECT_EQ(Count(prog / "MyBooks"), 2);
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_EQ(questions[0], "Delete the book \"" + title + "\" and its reading position?");
     answerYes = true;
-    ReaderWindow()->BooksWindow()->DeleteSelected();
+    ReaderWindow()->Window<BooksDialog>()->DeleteSelected();
     EXPECT_FALSE(FileExists(prog / "MyBooks/" + file));
     EXPECT_EQ(Rows().size(), 1u);
     EXPECT_TRUE(errors.empty());
@@ -137,24 +138,25 @@ TEST_F(LibraryTest, FailedExtractionConvertsNothing) {
     ASSERT_EQ(std::system(
                   ("rm -rf '" + (prog / "TEMP") + "' && touch '" + (prog / "TEMP") + "'").c_str()),
               0);
-    ReaderWindow()->BooksWindow()->show();
+    ReaderWindow()->Window<BooksDialog>()->show();
     fileAnswer = prog / "one.zip";
-    WhenShown(ReaderWindow()->ArchiveWindow(),
-              [] { ReaderWindow()->ArchiveWindow()->ExtractChosen(); });
-    ReaderWindow()->BooksWindow()->AddFromFile();
+    WhenShown(ReaderWindow()->Window<ArchiveDialog>(),
+              [] { ReaderWindow()->Window<ArchiveDialog>()->ExtractChosen(); });
+    ReaderWindow()->Window<BooksDialog>()->AddFromFile();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find("one.txt"), std::string::npos) << messages[0];
     EXPECT_EQ(Count(prog / "MyBooks"), 0);
 }
 
 TEST_F(LibraryTest, ArchivesThatCannotBeOfferedSayWhyWithoutAWindow) {
-    ReaderWindow()->BooksWindow()->show();
+    ReaderWindow()->Window<BooksDialog>()->show();
     MakeZipWithText(prog / "cut.zip", "one.txt", ManyParagraphs(5));
     const std::string whole = ReadFile(prog / "cut.zip");
     WriteFile(prog / "cut.zip", whole.substr(0, whole.size() - 10));
     MakeZipWithText(prog / "notes.zip", "notes.doc", "not a text");
     bool shown = false;
-    QObject::connect(ReaderWindow()->ArchiveWindow(), &QDialog::finished, [&] { shown = true; });
+    QObject::connect(ReaderWindow()->Window<ArchiveDialog>(), &QDialog::finished,
+                     [&] { shown = true; });
     for (const char* zip : {"cut.zip", "notes.zip"}) {
         fileAnswer = prog / zip;
         TriggerBrowse();
@@ -169,13 +171,13 @@ TEST_F(LibraryTest, ArchivesThatCannotBeOfferedSayWhyWithoutAWindow) {
 }
 
 TEST_F(LibraryTest, FailedConversionClosesTheProgressWindowAndSavesNothing) {
-    ReaderWindow()->BooksWindow()->show();
+    ReaderWindow()->Window<BooksDialog>()->show();
     WriteFile(prog / "empty.txt", "");
     fileAnswer = prog / "empty.txt";
     TriggerBrowse();
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0], (prog / "empty.txt") + " holds no text");
-    EXPECT_FALSE(ReaderWindow()->Progress()->isVisible());
+    EXPECT_FALSE(ReaderWindow()->Window<ProgressWindow>()->isVisible());
     EXPECT_EQ(Count(prog / "MyBooks"), 0);
     EXPECT_TRUE(Rows().empty());
 }
@@ -189,12 +191,13 @@ TEST_F(LibraryTest, BooksButtonOpensTheChosenBookAtItsPlace) {
     ASSERT_TRUE(WaitFor([&] { return r.CurDocument && !r.RestorePosition; }))
         << (errors.empty() ? "" : errors[0]) << (r.CurrentBook ? " book" : " no book");
     auto choose = [&](const std::string& name) {
-        WhenShown(ReaderWindow()->BooksWindow(), [name] {
-            auto* list = ReaderWindow()->BooksWindow()->bookTree;
+        WhenShown(ReaderWindow()->Window<BooksDialog>(), [name] {
+            auto* list = ReaderWindow()->Window<BooksDialog>()->bookTree;
             for (int i = 0; i < list->topLevelItemCount(); ++i)
-                if (ReaderWindow()->BooksWindow()->Books->GetBook(size_t(i)).FileName == name)
+                if (ReaderWindow()->Window<BooksDialog>()->Books->GetBook(size_t(i)).FileName ==
+                    name)
                     list->setCurrentItem(list->topLevelItem(i));
-            ReaderWindow()->BooksWindow()->ChooseSelected();
+            ReaderWindow()->Window<BooksDialog>()->ChooseSelected();
         });
         ReaderWindow()->ShowBooks();
     };
@@ -222,14 +225,14 @@ TEST_F(LibraryTest, DeletingTheBookBeingReadClosesItFirst) {
     r.LoadRecentBook([&](const std::string& m) { errors.push_back(m); });
     ASSERT_TRUE(
         WaitFor([&] { return r.CurDocument && r.CurDocument == ReaderWindow()->WB->Document(); }));
-    ReaderWindow()->BooksWindow()->show();
+    ReaderWindow()->Window<BooksDialog>()->show();
     ASSERT_EQ(Rows().size(), 1u);
     List()->setCurrentItem(List()->topLevelItem(0));
-    ReaderWindow()->BooksWindow()->DeleteSelected();
+    ReaderWindow()->Window<BooksDialog>()->DeleteSelected();
     EXPECT_FALSE(r.CurrentBook) << "the book was closed";
     EXPECT_EQ(ReaderWindow()->WB->Document(), 0u) << "the view is empty";
     EXPECT_TRUE(RecentBook.empty());
-    ReaderWindow()->BooksWindow()->hide();
+    ReaderWindow()->Window<BooksDialog>()->hide();
     ReaderWindow()->Exit();
     EXPECT_FALSE(FileExists(prog / ("MyBooks/" + name))) << "Exit did not write it back";
     EXPECT_TRUE(errors.empty()) << errors.front();
@@ -248,16 +251,16 @@ TEST_F(LibraryTest, BooksByTitleWithTheOneBeingReadSelectedAndRebuiltInPlace) {
     RecentBook = read;
     ReadingSession& r = ReaderWindow()->Reader();
     r.LoadRecentBook([&](const std::string& m) { errors.push_back(m); });
-    ReaderWindow()->BooksWindow()->show();
+    ReaderWindow()->Window<BooksDialog>()->show();
     EXPECT_EQ(Rows(), (std::vector<std::string>{"Apples", "Oranges", "Pears"}));
     EXPECT_EQ(List()->currentItem()->text(0).toStdString(), "Pears") << "the book being read";
     EXPECT_EQ(List()->topLevelItem(1)->text(2).toStdString(), "100%");
     EXPECT_EQ(List()->topLevelItem(0)->text(2).toStdString(), "0%") << "never read";
     // The book being read: how far it is read now, not at its last save.
-    ReaderWindow()->BooksWindow()->hide();
+    ReaderWindow()->Window<BooksDialog>()->hide();
     r.CurrentBook->LastParagraph = 100;
     r.CurrentBook->LastPage = r.CurrentBook->PageOfParagraph(100);
-    ReaderWindow()->BooksWindow()->show();
+    ReaderWindow()->Window<BooksDialog>()->show();
     EXPECT_EQ(List()->topLevelItem(2)->text(2).toStdString(),
               std::to_string(r.CurrentBook->PositionPercent()) + "%");
     EXPECT_NE(r.CurrentBook->PositionPercent(), ReadPercent(*r.CurrentBook));
@@ -265,7 +268,7 @@ TEST_F(LibraryTest, BooksByTitleWithTheOneBeingReadSelectedAndRebuiltInPlace) {
     // Its paragraphs built anew while it is open: saved, rebuilt, shown again.
     r.CurrentBook->LastParagraph = 80;
     const Layout::Shape classic = Layout::Classic;
-    ReaderWindow()->BooksWindow()->RebuildSelected(&classic);
+    ReaderWindow()->Window<BooksDialog>()->RebuildSelected(&classic);
     ASSERT_TRUE(r.CurrentBook);
     EXPECT_EQ(r.CurrentBook->GetProperty("Layout"), "classic");
     EXPECT_LT(r.CurrentBook->GetIntProperty("TotalParagraphs"), 20);

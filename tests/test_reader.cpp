@@ -96,7 +96,7 @@ TEST_F(ReaderTest, OpensAtTheRememberedPlaceTurnsPagesAndSavesOnExit) {
     ASSERT_GE(b.GetIntProperty("PagesCount"), 4);
 
     Start();
-    EXPECT_FALSE(ReaderWindow()->SplashWindow()->isVisible());
+    EXPECT_FALSE(ReaderWindow()->Window<Splash>()->isVisible());
     ASSERT_TRUE(PageShown());
     EXPECT_EQ(R().CurrentBook->LastPage, 2);
     EXPECT_EQ(ReaderWindow()->StatusTitle->FullText().toStdString(), "A Test Book");
@@ -231,7 +231,7 @@ TEST_F(ReaderTest, RenderingTwiceGivesTheSameFiles) {
 
 TEST_F(ReaderTest, NoBookOpenWindowToggleAndQuit) {
     Start();  // RecentBook names no file
-    EXPECT_FALSE(ReaderWindow()->SplashWindow()->isVisible());
+    EXPECT_FALSE(ReaderWindow()->Window<Splash>()->isVisible());
     EXPECT_FALSE(R().CurrentBook);
     EXPECT_EQ(ReaderWindow()->scrollTimer->Interval(), 20);
     ReaderWindow()->autoScrollAction->setChecked(true);
@@ -450,7 +450,7 @@ TEST_F(ReaderTest, FirstRenderFailureIsShownOnceAndStartUpGoesOn) {
     Start();
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0], "Cannot open file " + (prog / "Templates/vpage.tml"));
-    EXPECT_FALSE(ReaderWindow()->SplashWindow()->isVisible());
+    EXPECT_FALSE(ReaderWindow()->Window<Splash>()->isVisible());
     EXPECT_EQ(ReaderWindow()->scrollTimer->Interval(), 35);
 }
 
@@ -516,9 +516,9 @@ TEST_F(ReaderTest, SigtermWithADialogOpenClosesItAndSaves) {
     ASSERT_TRUE(PageShown());
     InstallQuitSignals(QuitReader);
     R().CurrentBook->LastParagraph = 77;
-    WhenShown(ReaderWindow()->BooksWindow(), [] { ::raise(SIGTERM); });
+    WhenShown(ReaderWindow()->Window<BooksDialog>(), [] { ::raise(SIGTERM); });
     ReaderWindow()->ShowBooks();  // returns once the signal answered the dialog
-    EXPECT_FALSE(ReaderWindow()->BooksWindow()->isVisible());
+    EXPECT_FALSE(ReaderWindow()->Window<BooksDialog>()->isVisible());
     EXPECT_TRUE(ReaderWindow()->Closed());
     BookFile saved(BooksFolder());
     saved.FileName = name;

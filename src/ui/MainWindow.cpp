@@ -99,7 +99,7 @@ void MainWindow::BookDeleted(const std::string& name) {
 
 void MainWindow::WireDialogs() {
     // About's link: the guide, put back from the installation when it was deleted.
-    about_->OnOpenGuide = [this] {
+    Window<AboutDialog>()->OnOpenGuide = [this] {
         Guard([this] {
             if (!PortableMode && !DataFolder.empty())
                 CopyFileIfMissing(DataFolder + GuideBook, BooksFolder() + GuideBook);
@@ -109,33 +109,30 @@ void MainWindow::WireDialogs() {
 }
 
 void MainWindow::CreateDialogs(int splashTickMs) {
-    about_ = std::make_unique<AboutDialog>();
-    progress_ = std::make_unique<ProgressWindow>();
-    archive_ = std::make_unique<ArchiveDialog>();
-    books_ = std::make_unique<BooksDialog>(library_, *reader_, *archive_, *progress_);
-    charsets_ = std::make_unique<CharsetDialog>();
-    style_ = std::make_unique<StyleDialog>();
-    scrollSpeed_ = std::make_unique<ScrollSpeedDialog>();
-    voice_ = std::make_unique<VoiceDialog>();
-    icons_ = std::make_unique<Icons>();
-    contents_ = std::make_unique<ContentsDialog>();
-    splash_ = std::make_unique<Splash>(splashTickMs);
+    Make<AboutDialog>();
+    auto& progress = Make<ProgressWindow>();
+    auto& archive = Make<ArchiveDialog>();
+    Make<BooksDialog>(library_, *reader_, archive, progress);
+    Make<CharsetDialog>();
+    Make<StyleDialog>();
+    Make<ScrollSpeedDialog>();
+    Make<VoiceDialog>();
+    Make<Icons>();
+    Make<ContentsDialog>();
+    Make<Splash>(splashTickMs);
     WireDialogs();
     CentreDialogsOn(this);
 }
 
+namespace {
+template <class Tuple, size_t... I>
+void ResetBackwards(Tuple& t, std::index_sequence<I...>) {
+    (std::get<sizeof...(I) - 1 - I>(t).reset(), ...);
+}
+}  // namespace
+
 void MainWindow::DestroyDialogs() {
-    splash_.reset();
-    contents_.reset();
-    icons_.reset();
-    voice_.reset();
-    scrollSpeed_.reset();
-    style_.reset();
-    archive_.reset();
-    charsets_.reset();
-    progress_.reset();
-    books_.reset();
-    about_.reset();
+    ResetBackwards(dialogs_, std::make_index_sequence<std::tuple_size_v<decltype(dialogs_)>>());
 }
 
 MainWindow::~MainWindow() {
@@ -186,7 +183,7 @@ bool MainWindow::OpenFiles(const std::vector<std::string>& files) {
     size_t failed = 0;
     for (size_t i = 0; i < files.size() && !closed_; ++i) {
         try {
-            const std::string name = books_->AddToLibrary(files[i], true);
+            const std::string name = Window<BooksDialog>()->AddToLibrary(files[i], true);
             if (i == 0 && !name.empty()) {
                 reader_->SwitchToBook(name);
                 opened = true;
@@ -215,7 +212,8 @@ void MainWindow::OpenPending() {
     if (pending_.empty() || closed_) return;
     // A dialog being answered keeps its own work, and the start its own: the
     // files wait for them.
-    if (QApplication::activeModalWidget() || !isVisible() || (splash_ && splash_->isVisible())) {
+    if (QApplication::activeModalWidget() || !isVisible() ||
+        (Window<Splash>() && Window<Splash>()->isVisible())) {
         QTimer::singleShot(300, this, [this] { OpenPending(); });
         return;
     }
@@ -275,11 +273,11 @@ bool MainWindow::eventFilter(QObject* o, QEvent* e) {
 
 void MainWindow::LoadRecentBook() {
     if (closed_) {  // closed by a signal while the splash was up
-        if (splash_) splash_->hide();
+        if (Window<Splash>()) Window<Splash>()->hide();
         return;
     }
     reader_->LoadRecentBook([](const std::string& m) { ShowErrorBox(m); });
-    if (splash_) splash_->hide();
+    if (Window<Splash>()) Window<Splash>()->hide();
 }
 
 void MainWindow::SetTitlePanel(const std::string& text) {
@@ -311,9 +309,12 @@ void MainWindow::AutoScrollStopped() {
 void MainWindow::ShowContents() {
     ReadingSession& r = *reader_;
     if (!r.CurrentBook) return;
-    contents_->Fill(r.Contents, r.CurrentBook->GetProperty("Charset"), r.CurrentHeading());
-    if (contents_->exec() != QDialog::Accepted || contents_->SelectedParagraph < 1) return;
-    r.ShowParagraph(contents_->SelectedParagraph);
+    Window<ContentsDialog>()->Fill(r.Contents, r.CurrentBook->GetProperty("Charset"),
+                                   r.CurrentHeading());
+    if (Window<ContentsDialog>()->exec() != QDialog::Accepted ||
+        Window<ContentsDialog>()->SelectedParagraph < 1)
+        return;
+    r.ShowParagraph(Window<ContentsDialog>()->SelectedParagraph);
 }
 
 std::function<std::string(const char*, const std::string&)> MainWindow::AskTextHook;
@@ -345,21 +346,24 @@ void MainWindow::RepaintProgress(int percent) {
 }
 
 void MainWindow::ShowBooks() {
-    if (books_->exec() != QDialog::Accepted || !books_->SelectedBook) return;
-    std::string name = books_->SelectedBook->FileName;
+    if (Window<BooksDialog>()->exec() != QDialog::Accepted || !Window<BooksDialog>()->SelectedBook)
+        return;
+    std::string name = Window<BooksDialog>()->SelectedBook->FileName;
     reader_->SwitchToBook(name);
 }
 
 void MainWindow::ChooseCharset() {
     const std::string current =
         reader_->CurrentBook ? reader_->CurrentBook->GetProperty("Charset") : std::string();
-    if (charsets_->ExecFor(current) != QDialog::Accepted || !charsets_->HasSelection()) return;
-    reader_->ApplyCharset(charsets_->SelectedCharset);
+    if (Window<CharsetDialog>()->ExecFor(current) != QDialog::Accepted ||
+        !Window<CharsetDialog>()->HasSelection())
+        return;
+    reader_->ApplyCharset(Window<CharsetDialog>()->SelectedCharset);
 }
 
 void MainWindow::ShowStyle() {
     reader_->KeepPlace();
-    if (style_->exec() != QDialog::Accepted) return;
+    if (Window<StyleDialog>()->exec() != QDialog::Accepted) return;
     ApplyPageColours();
     reader_->RenderInPlace();
 }
@@ -456,9 +460,10 @@ void MainWindow::ChooseVoice() {
     const std::string language =
         reader_->CurrentBook ? reader_->CurrentBook->GetProperty("Language") : std::string();
     const QStringList voices = speech.Voices(language.empty() ? "en" : language);
-    if (voice_->ExecFor(voices, SpeechVoice, SpeechRate) != QDialog::Accepted) return;
-    SpeechVoice = voice_->Voice;
-    SpeechRate = voice_->Rate;
+    if (Window<VoiceDialog>()->ExecFor(voices, SpeechVoice, SpeechRate) != QDialog::Accepted)
+        return;
+    SpeechVoice = Window<VoiceDialog>()->Voice;
+    SpeechRate = Window<VoiceDialog>()->Rate;
     speech.SetVoice(SpeechVoice);
     speech.SetRate(SpeechRate);
     SaveOptions();
@@ -472,11 +477,11 @@ void MainWindow::SpaceKey() {
 }
 
 void MainWindow::ChooseScrollSpeed() {
-    scrollSpeed_->ChosenInterval = scrollTimer->Interval();
-    if (scrollSpeed_->exec() != QDialog::Accepted) return;
-    scrollTimer->SetInterval(uint16_t(scrollSpeed_->ChosenInterval));
+    Window<ScrollSpeedDialog>()->ChosenInterval = scrollTimer->Interval();
+    if (Window<ScrollSpeedDialog>()->exec() != QDialog::Accepted) return;
+    scrollTimer->SetInterval(uint16_t(Window<ScrollSpeedDialog>()->ChosenInterval));
     if (autoScrollAction->isChecked()) scrollTimer->SetEnabled(true);
-    ScrollSpeed = scrollSpeed_->ChosenInterval;
+    ScrollSpeed = Window<ScrollSpeedDialog>()->ChosenInterval;
     SaveOptions();
 }
 
@@ -487,7 +492,7 @@ void MainWindow::PageDown() {
     reader_->PageDown();
 }
 void MainWindow::ShowAbout() {
-    about_->exec();
+    Window<AboutDialog>()->exec();
 }
 
 void MainWindow::ToggleWindowed() {

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 #include "library/Library.h"
@@ -79,17 +80,11 @@ class MainWindow : public QMainWindow, public ReadingStatus, public LibraryListe
     // (the splash last), and destroys them in the reverse order.
     void CreateDialogs(int splashTickMs);
     void DestroyDialogs();
-    // The dialogs (tests and the screenshots reach them here).
-    AboutDialog* AboutWindow() { return about_.get(); }
-    ArchiveDialog* ArchiveWindow() { return archive_.get(); }
-    BooksDialog* BooksWindow() { return books_.get(); }
-    CharsetDialog* CharsetWindow() { return charsets_.get(); }
-    ContentsDialog* ContentsWindow() { return contents_.get(); }
-    ProgressWindow* Progress() { return progress_.get(); }
-    ScrollSpeedDialog* ScrollSpeedWindow() { return scrollSpeed_.get(); }
-    Splash* SplashWindow() { return splash_.get(); }
-    StyleDialog* StyleWindow() { return style_.get(); }
-    VoiceDialog* VoiceWindow() { return voice_.get(); }
+    // A dialog of this window (tests and the screenshots reach them here).
+    template <class Dialog>
+    Dialog* Window() const {
+        return std::get<std::unique_ptr<Dialog>>(dialogs_).get();
+    }
     // Shows the window full screen: no border, maximised.
     void ShowFullScreen();
     // Shows the window as it was left: full screen, or a window at its saved place.
@@ -168,17 +163,18 @@ class MainWindow : public QMainWindow, public ReadingStatus, public LibraryListe
     std::vector<std::string> pending_;
     void WireDialogs();
     Library library_;
-    std::unique_ptr<AboutDialog> about_;
-    std::unique_ptr<ProgressWindow> progress_;
-    std::unique_ptr<ArchiveDialog> archive_;
-    std::unique_ptr<BooksDialog> books_;
-    std::unique_ptr<CharsetDialog> charsets_;
-    std::unique_ptr<StyleDialog> style_;
-    std::unique_ptr<ScrollSpeedDialog> scrollSpeed_;
-    std::unique_ptr<VoiceDialog> voice_;
-    std::unique_ptr<Icons> icons_;
-    std::unique_ptr<ContentsDialog> contents_;
-    std::unique_ptr<Splash> splash_;
+    // Made in this order, destroyed in the reverse one.
+    template <class... D>
+    using Owned = std::tuple<std::unique_ptr<D>...>;
+    Owned<AboutDialog, ProgressWindow, ArchiveDialog, BooksDialog, CharsetDialog, StyleDialog,
+          ScrollSpeedDialog, VoiceDialog, Icons, ContentsDialog, Splash>
+        dialogs_;
+    template <class Dialog, class... Args>
+    Dialog& Make(Args&&... args) {
+        auto& slot = std::get<std::unique_ptr<Dialog>>(dialogs_);
+        slot = std::make_unique<Dialog>(std::forward<Args>(args)...);
+        return *slot;
+    }
     std::unique_ptr<ReadingSession> reader_;
     // Made at the first reading aloud: a speech engine may take its time to start.
     QtSpeech& Speech();

@@ -42,7 +42,7 @@ MainWindow* ReaderWindow() {
 void StartReader(const std::vector<std::string>& files) {
     MainWindow* window = reader;
     if (files.empty()) {
-        window->SplashWindow()->Start([window] { window->LoadRecentBook(); });
+        window->Window<Splash>()->Start([window] { window->LoadRecentBook(); });
         window->ShowAsSaved();
         return;
     }
