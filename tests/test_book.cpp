@@ -173,12 +173,12 @@ TEST_F(BookTest, ExtractPageTakesTheTextBetweenMarkers) {
     LineList page;
     b.ExtractPage(1, page);
     EXPECT_EQ(page, (LineList{"<p id=\"par1\" class=\"pnorm\">one", "more"}));
-    EXPECT_TRUE(b.IsFirstPage);
-    EXPECT_FALSE(b.IsLastPage);
+    EXPECT_TRUE(b.IsFirstPage(1));
+    EXPECT_FALSE(b.IsLastPage(1));
     b.ExtractPage(3, page);
     EXPECT_EQ(page, (LineList{"<p id=\"par3\" class=\"pnorm\">three", "end"}));
-    EXPECT_TRUE(b.IsLastPage);
-    EXPECT_FALSE(b.IsFirstPage);
+    EXPECT_TRUE(b.IsLastPage(3));
+    EXPECT_FALSE(b.IsFirstPage(3));
     b.ExtractPage(7, page);
     EXPECT_TRUE(page.empty()) << "a page without its marker is empty";
 
@@ -198,7 +198,7 @@ TEST_F(BookTest, ExtractPageTakesTheTextBetweenMarkers) {
     // Without "PagesCount" every page is the last one.
     b.SetProperty("PagesCount", "");
     b.ExtractPage(1, page);
-    EXPECT_TRUE(b.IsLastPage);
+    EXPECT_TRUE(b.IsLastPage(1));
     EXPECT_EQ(page.size(), 5u);
 
     // A change of the body is seen by the next extraction.
@@ -269,7 +269,7 @@ TEST_F(BookTest, PagesReadOnDemandEqualTheWholeBodysPages) {
             b.ExtractPage(n, whole);
             v.ExtractPage(n, onDemand);
             ASSERT_EQ(onDemand, whole) << variant << " page " << n;
-            ASSERT_EQ(v.IsLastPage, b.IsLastPage);
+            ASSERT_EQ(v.IsLastPage(n), b.IsLastPage(n));
         }
         EXPECT_EQ(v.PageIndex, b.PageIndex) << variant << ": a wrong index is made again";
     }
@@ -336,7 +336,7 @@ TEST_F(BookTest, APageCountBeyondTheTextsMarkersShowsNoBlankPages) {
     w.ExtractPage(1, page);
     EXPECT_EQ(w.GetProperty("PagesCount"), pages);
     w.ExtractPage(std::stoi(pages), page);
-    EXPECT_TRUE(w.IsLastPage);
+    EXPECT_TRUE(w.IsLastPage(std::stoi(pages)));
     EXPECT_FALSE(page.empty());
 }
 

@@ -239,8 +239,6 @@ uint64_t BookFile::MarkerOf(int32_t n) {
 void BookFile::ExtractPage(int32_t n, LineList& lines) {
     const int32_t p = GetIntProperty("PagesCount");
     lines.clear();
-    IsLastPage = n >= p;
-    IsFirstPage = n <= 1;
     // The page runs from just after its marker to just before the next page's
     // marker (or to the end of the text for the last page). A missing marker
     // gives an empty page.

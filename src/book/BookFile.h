@@ -47,8 +47,6 @@ class BookFile {
     // view (0: the paragraph's start), so that the same line comes back.
     int32_t LastCharacter = 0;
     int32_t LastPage = 1;
-    bool IsLastPage = false;
-    bool IsFirstPage = false;
 
     // The converted text as lines. A book opened for reading reads it from its
     // file here (the whole text: for tools and tests, never for the reader).
@@ -105,6 +103,9 @@ class BookFile {
     int32_t GetIntProperty(const std::string& name) const;
     void SetProperty(const std::string& name, const std::string& value);
 
+    // Page n opens the book, or ends it (every page does when the book counts none).
+    static bool IsFirstPage(int32_t n) { return n <= 1; }
+    bool IsLastPage(int32_t n) const { return n >= GetIntProperty("PagesCount"); }
     // Page n's lines. Raises ETextRefused for a page of a book on file larger
     // than MaxPageBytes (never made by the conversion).
     void ExtractPage(int32_t n, LineList& lines);

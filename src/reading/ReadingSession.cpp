@@ -45,7 +45,7 @@ void ReadingSession::BuildPage(int32_t n, LineList& lines) {
     structure.TemplateValues = {
         "Charset=" + PageCharset(CurrentBook->GetProperty("Charset")),
         "Language=" + std::string(language == "ru" || language == "en" ? language : "")};
-    BuildPageHtml(lines, tpl + "vpage.tml", CurrentBook->IsFirstPage, CurrentBook->IsLastPage,
+    BuildPageHtml(lines, tpl + "vpage.tml", BookFile::IsFirstPage(n), CurrentBook->IsLastPage(n),
                   &structure);
 }
 
