@@ -31,7 +31,7 @@ class ZipArchive {
 
     std::vector<ZipEntry> Entries;
     std::vector<std::string> Members;  // members to extract, as paths inside the archive
-    std::string ExtractTo;           // folder to extract into, with a trailing '/'
+    std::string ExtractTo;             // folder to extract into, with a trailing '/'
 
     // Extracts every member named in Members to ExtractTo + its bare name,
     // replacing an existing file only once the new one is complete. Raises
