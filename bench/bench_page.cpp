@@ -95,6 +95,7 @@ void Measure(uint64_t mb) {
     double before = ResidentMB();
     for (int run = 0; run < Runs; ++run) {
         ReadingSession reader(view, scroll, progress, status);
+        reader.SetPageOptions(OptionList);
         auto t = BenchClock::now();
         reader.OpenBook(name);
         reader.LoadPage();

@@ -202,6 +202,7 @@ int main(int argc, char** argv) {
     SetValue(OptionList, "bgcolor", StylePresets[2].BgColor);
     ReaderWindow()->ApplyPageColours();
     uint64_t doc = r.CurDocument;
+    r.SetPageOptions(OptionList);
     r.KeepPlace();
     r.RenderInPlace();
     ok = shown(doc) && ok;
@@ -210,6 +211,7 @@ int main(int argc, char** argv) {
 
     // A poem's parts: headings in the page's colours.
     OptionList = day;
+    r.SetPageOptions(OptionList);
     ReaderWindow()->ApplyPageColours();
     if (FileExists(BooksFolder() + "nekrasov-moroz-krasny-nos.tvst")) {
         doc = r.CurDocument;

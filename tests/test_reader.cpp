@@ -199,6 +199,7 @@ TEST_F(ReaderTest, TheLineAtTheTopComesBackAfterAReopenAResizeAndAFontChange) {
     ASSERT_TRUE(WaitFor([&] { return FrontView(ReaderWindow()->WB)->width() < 1000 && holdsIt(); }))
         << top().first << " " << top().second;
     SetValue(OptionList, "norm_size", "36");
+    R().SetPageOptions(OptionList);
     R().KeepPlace();
     R().RenderInPlace();
     ASSERT_TRUE(PageShown());
@@ -796,6 +797,7 @@ TEST_F(ReaderTest, WordsBreakAtLineEndsByTheBooksLanguageUnlessHyphenationIsOff)
             SaveOptions();
             Start();
             SetValue(OptionList, "hyphenate", hyphenate);
+            R().SetPageOptions(OptionList);
             R().RenderInPlace();
             ASSERT_TRUE(PageShown());
             const QStringList got =

@@ -123,6 +123,7 @@ struct ReaderLogicTest : ::testing::Test {
             ("cp '" + std::string(TAVISTO_DATA) + "/Templates/'* '" + dir.Path() + "Templates/'")
                 .c_str());
         LoadOptions();
+        reader.SetPageOptions(OptionList);
     }
     std::string AddBook(int paragraphs) {
         std::string t;
@@ -204,6 +205,7 @@ TEST_F(ReaderLogicTest, PagingStepsAndPageRequests) {
     reader.PageDown();
     EXPECT_EQ(view.scrolls.back(), std::make_pair(0, -16));
     SetValue(OptionList, "norm_size", "big");
+    reader.SetPageOptions(OptionList);
     EXPECT_THROW(reader.PageDown(), EConvertError);
 
     // Requests wait for the tick; other spellings do nothing.
@@ -482,6 +484,10 @@ struct AheadView : FakeView {
 struct ReaderAheadTest : ReaderLogicTest {
     AheadView ahead;
     ReadingSession aheadReader{ahead, scroll, progress, status};
+    void SetUp() override {
+        ReaderLogicTest::SetUp();
+        aheadReader.SetPageOptions(OptionList);
+    }
 };
 
 TEST_F(ReaderAheadTest, TurnsShowThePagesLoadedAheadAndNeverAStaleOne) {

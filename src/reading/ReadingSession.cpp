@@ -40,7 +40,7 @@ void ReadingSession::BuildPage(int32_t n, LineList& lines) {
     structure.Page = CodePageOf(CurrentBook->GetProperty("Charset"));
     structure.Contents = &Contents;
     const std::string language = CurrentBook->GetProperty("Language");
-    if (ValueOf(OptionList, "hyphenate") != "0")
+    if (ValueOf(pageOptions_, "hyphenate") != "0")
         structure.Hyphens = Hyphenator::ForLanguage(language);
     structure.TemplateValues = {
         "Charset=" + PageCharset(CurrentBook->GetProperty("Charset")),
@@ -51,7 +51,7 @@ void ReadingSession::BuildPage(int32_t n, LineList& lines) {
 
 void ReadingSession::RenderPage() {
     const std::string tpl = TemplatesFolder();
-    ApplyTemplate(tpl + "style.tml", tpl + "vpage.css", PageStyleValues(OptionList));
+    ApplyTemplate(tpl + "style.tml", tpl + "vpage.css", PageStyleValues(pageOptions_));
     BuildPage(CurrentBook->LastPage, PageLines);
     SaveLinesToFile(tpl + "vpage.html", PageLines);
     probeAsked_ = 0;

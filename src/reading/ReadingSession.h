@@ -70,6 +70,11 @@ class ReadingSession {
     // a rebuild, the end): whatever was bound to the old book lets go of it.
     std::function<void()> OnBookChanged;
 
+    // The options pages are set by (the style's values, "hyphenate",
+    // "norm_size"), handed over as a value whenever they change: the session
+    // reads no option of its own.
+    void SetPageOptions(LineList options) { pageOptions_ = std::move(options); }
+
     // Renders the current book's page LastPage into Templates/vpage.html and shows
     // it; pages loaded ahead before are void. Does nothing when no book is open.
     void LoadPage();
@@ -190,6 +195,7 @@ class ReadingSession {
     // Another book, or none: the old one's answers, mark and spoken paragraph go.
     void BookChanged();
 
+    LineList pageOptions_;
     HtmlView& view_;
     ITimerControl& tmScroll_;
     ITimerControl& tmProgress_;

@@ -78,7 +78,7 @@ void ReadingSession::ScrollTick() {
 }
 
 int ReadingSession::PageStep() {
-    return view_.ViewHeight() - 2 * StrToInt(ValueOf(OptionList, "norm_size"));
+    return view_.ViewHeight() - 2 * StrToInt(ValueOf(pageOptions_, "norm_size"));
 }
 
 void ReadingSession::PageDown() {

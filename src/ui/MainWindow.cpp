@@ -71,6 +71,7 @@ MainWindow::MainWindow() : library_(BooksFolder()) {
     progressTimer = new ThreadedTimer(this);
     progressTimer->SetInterval(250);
     reader_ = std::make_unique<ReadingSession>(*WB, *scrollTimer, *progressTimer, *this);
+    reader_->SetPageOptions(OptionList);
     scrollTimer->OnTimer = [this](ThreadedTimer*) { reader_->ScrollTick(); };
     progressTimer->OnTimer = [this](ThreadedTimer*) { reader_->ProgressTick(); };
     // Everything the view hands over passes its error guard into the error box.
@@ -364,6 +365,7 @@ void MainWindow::ChooseCharset() {
 void MainWindow::ShowStyle() {
     reader_->KeepPlace();
     if (Window<StyleDialog>()->exec() != QDialog::Accepted) return;
+    reader_->SetPageOptions(OptionList);
     ApplyPageColours();
     reader_->RenderInPlace();
 }
