@@ -357,7 +357,7 @@ TEST_F(ReaderTest, PagesLoadedAheadAreShownInPlaceEvenWhenTurnsCrowd) {
         return R().CurrentBook->LastPage == page && !R().Loading() && PageIsShown();
     };
     IWebPage* pageOne = view.Front();
-    ASSERT_TRUE(WaitFor([&] { return view.Preloaded(HtmlView::TAhead::Next); }));
+    ASSERT_TRUE(WaitFor([&] { return view.Preloaded(HtmlView::AheadPlace::Next); }));
     // A mark on page 1, then Pg Dn at its end: page 2, from its top, at once.
     view.Highlight(par(1).toStdString(), u"Paragraph");
     view.ScrollToBottom();
@@ -375,7 +375,7 @@ TEST_F(ReaderTest, PagesLoadedAheadAreShownInPlaceEvenWhenTurnsCrowd) {
     EXPECT_EQ(PageScript(&view, "document.querySelectorAll('mark').length").toInt(), 0);
 
     // Two turns at once: the second comes while the first's page is on its way.
-    ASSERT_TRUE(WaitFor([&] { return view.Preloaded(HtmlView::TAhead::Next); }));
+    ASSERT_TRUE(WaitFor([&] { return view.Preloaded(HtmlView::AheadPlace::Next); }));
     R().NextPage();
     R().NextPage();
     ASSERT_TRUE(WaitFor([&] { return on(3); }));

@@ -461,11 +461,11 @@ TEST_F(ReaderLogicTest, PagingFlowsAcrossPagesAndThePositionFollowsAtOnce) {
 // A view that keeps pages ahead: it says what it was given, and shows one
 // once the test says its load ended.
 struct AheadView : FakeView {
-    void Preload(TAhead place, const std::string& path) override {
+    void Preload(AheadPlace place, const std::string& path) override {
         preloads.emplace_back(int(place), ReadWholeFile(path));
         ready[int(place)] = false;
     }
-    bool ShowPreloaded(TAhead place) override {
+    bool ShowPreloaded(AheadPlace place) override {
         const int p = int(place);
         if (!ready[p]) return false;
         shown.push_back(p);

@@ -55,14 +55,14 @@ class HtmlView {
     // Pages loaded ahead, out of sight, so that a turn shows them at once: the
     // next page from its top, the previous one from its end. A view that keeps
     // none ignores Preload and refuses ShowPreloaded.
-    enum class TAhead { Next = 0, Previous = 1 };
+    enum class AheadPlace { Next = 0, Previous = 1 };
     // Starts loading a local file into a place ahead, replacing what it held.
-    virtual void Preload(TAhead, const std::string& /*localPath*/) {}
+    virtual void Preload(AheadPlace, const std::string& /*localPath*/) {}
     // Shows the page loaded ahead at once, when its load has ended: true then,
     // and OnDocumentComplete follows as after Navigate. The page shown before
     // takes the other place ahead (unmarked; from its end when it is now the
     // previous page, from its top when the next); the place shown from is empty.
-    virtual bool ShowPreloaded(TAhead) { return false; }
+    virtual bool ShowPreloaded(AheadPlace) { return false; }
     // Forgets the pages ahead.
     virtual void DropPreloaded() {}
 

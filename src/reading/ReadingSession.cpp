@@ -94,7 +94,7 @@ void ReadingSession::PreloadAhead() {
             BuildPage(page, a.lines);
             const std::string file = TemplatesFolder() + AheadFiles[place];
             SaveLinesToFile(file, a.lines);
-            view_.Preload(HtmlView::TAhead(place), file);
+            view_.Preload(HtmlView::AheadPlace(place), file);
             a.sent = true;
         } catch (const std::exception&) {
             a.lines.clear();
@@ -107,7 +107,7 @@ bool ReadingSession::TurnToPreloaded(int32_t page, Arrival arrival) {
     if (arrival == Arrival::Paragraph || loading_ || !CurWindow) return false;
     const int place = arrival == Arrival::Top ? 0 : 1;
     AheadPage& a = ahead_[place];
-    if (!a.sent || !HoldsAhead(a, page) || !view_.ShowPreloaded(HtmlView::TAhead(place)))
+    if (!a.sent || !HoldsAhead(a, page) || !view_.ShowPreloaded(HtmlView::AheadPlace(place)))
         return false;
     // The page shown before is the other place's now; this place is empty.
     AheadPage& other = ahead_[1 - place];

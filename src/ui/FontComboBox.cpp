@@ -155,7 +155,7 @@ std::string FontComboBox::CurrentFace() const {
     return currentData().toString().toStdString();
 }
 
-void FontComboBox::SetTTonly(bool v) {
+void FontComboBox::SetTrueTypeOnly(bool v) {
     ttOnly_ = v;
     Reset();
 }

@@ -18,8 +18,8 @@ class FontComboBox : public QComboBox {
   public:
     explicit FontComboBox(QWidget* parent = nullptr);
 
-    bool TTonly() const { return ttOnly_; }
-    void SetTTonly(bool v);
+    bool TrueTypeOnly() const { return ttOnly_; }
+    void SetTrueTypeOnly(bool v);
     bool UseItemFont() const { return useItemFont_; }
     void SetUseItemFont(bool v);
     bool UpdateAllForms = false;

@@ -88,7 +88,7 @@ void StyleDialog::BuildFontChoice() {
     fontBox = new FontComboBox(this);
     fontBox->setGeometry(8, 194, 401, 28);
     fontBox->setMaxVisibleItems(10);
-    fontBox->SetTTonly(false);
+    fontBox->SetTrueTypeOnly(false);
     fontBox->SetUseItemFont(true);
     fontBox->UpdateAllForms = false;
     sizeBox = new FontSizeComboBox(this);

@@ -165,7 +165,7 @@ void PageView::Highlight(const std::string& paragraphId, const std::u16string& t
     if (Front()) Front()->Highlight(paragraphId, text);
 }
 
-void PageView::Preload(TAhead place, const std::string& localPath) {
+void PageView::Preload(AheadPlace place, const std::string& localPath) {
     if (!Front()) return;
     const int p = int(place);
     ready_[p] = failed_[p] = false;
@@ -175,7 +175,7 @@ void PageView::Preload(TAhead place, const std::string& localPath) {
     view->Navigate(localPath);
 }
 
-bool PageView::ShowPreloaded(TAhead place) {
+bool PageView::ShowPreloaded(AheadPlace place) {
     const int p = int(place), other = 1 - p;
     if (!ready_[p]) return false;
     IWebPage* before = Front();
@@ -190,7 +190,7 @@ bool PageView::ShowPreloaded(TAhead place) {
     ready_[other] = frontLoaded_;
     pending_[other] = failed_[other] = false;
     before->Highlight("", u"");
-    if (place == TAhead::Next)
+    if (place == AheadPlace::Next)
         before->ScrollToBottom();
     else
         before->ScrollBy(0, INT_MIN / 2);

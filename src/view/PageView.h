@@ -26,8 +26,8 @@ class PageView : public QWidget, public HtmlView {
     void Highlight(const std::string& paragraphId, const std::u16string& text) override;
     int ViewWidth() const override { return width(); }
     int ViewHeight() const override { return height(); }
-    void Preload(TAhead place, const std::string& localPath) override;
-    bool ShowPreloaded(TAhead place) override;
+    void Preload(AheadPlace place, const std::string& localPath) override;
+    bool ShowPreloaded(AheadPlace place) override;
     void DropPreloaded() override;
 
     // The view of the page shown (none yet when made after the first paint).
@@ -40,7 +40,7 @@ class PageView : public QWidget, public HtmlView {
     void AfterFirstPaint(std::function<void()> f);
     void SetPageColour(const QColor& colour);
     // A page ahead has loaded there and can be shown.
-    bool Preloaded(TAhead place) const { return ready_[int(place)]; }
+    bool Preloaded(AheadPlace place) const { return ready_[int(place)]; }
     // What Clear shows (see IWebPage).
     QString EmptyPageHtml;
 
