@@ -180,7 +180,7 @@ TEST(Layouts, EnglishAndTabIndentedTexts) {
     EXPECT_EQ(t.body[1], "over a second line") << "the bytes stay";
 }
 
-TEST(Utf16, BothByteOrdersGiveTheUtf8Book) {
+TEST(Utf16, BothByteOrdersAndAUtf8MarkGiveTheUtf8Book) {
     TempDir dir;
     ::mkdir((dir / "lib").c_str(), 0755);
     // Russian text, an emoji (a surrogate pair) and a line break of each kind.
@@ -202,6 +202,9 @@ TEST(Utf16, BothByteOrdersGiveTheUtf8Book) {
                   0);
         EXPECT_EQ(book("u16.txt"), std::make_pair(want.first, std::string("UTF-8"))) << order;
     }
+    // The UTF-8 byte-order mark is no part of the first paragraph (nor of a title).
+    WriteFile(dir / "marked.txt", "\xEF\xBB\xBF" + utf8);
+    EXPECT_EQ(book("marked.txt"), want);
     // A lone surrogate and an odd last byte become U+FFFD.
     WriteFile(dir / "bad.txt", std::string("\xFF\xFE"
                                            "a\0\x00\xD8"

@@ -108,7 +108,7 @@ void Conversion::FindCharset() {
             if ((sampled += line.size() + 2) >= CharsetSampleSize) text_.Stop();
         },
         {});
-    charset_ = text_.Utf16() ? "UTF-8" : AnalyzeCharset(sample);
+    charset_ = text_.Unicode() ? "UTF-8" : AnalyzeCharset(sample);
     language_ = TextLanguage(sample, CodePageOf(charset_));
 }
 

@@ -95,8 +95,13 @@ class TextReader {
         utf16_ = size_ >= 2 && ReadAt(fd_.Get(), bom, 2, 0) &&
                  ((bom[0] == 0xFF && bom[1] == 0xFE) || (bom[0] == 0xFE && bom[1] == 0xFF));
         bigEndian_ = utf16_ && bom[0] == 0xFE;
+        // The UTF-8 mark says the charset; it is no part of the text.
+        unsigned char mark[3];
+        utf8Mark_ = !utf16_ && size_ >= 3 && ReadAt(fd_.Get(), mark, 3, 0) && mark[0] == 0xEF &&
+                    mark[1] == 0xBB && mark[2] == 0xBF;
     }
-    bool Utf16() const { return utf16_; }
+    // The text says it is Unicode (a byte-order mark): read as UTF-8.
+    bool Unicode() const { return utf16_ || utf8Mark_; }
     // From now on a word hyphenated at a line end is joined: the charset tells
     // letters and their case.
     void JoinHyphenatedWords(CodePage page) {
@@ -116,7 +121,7 @@ class TextReader {
         pending_ = {};
         hasPending_ = stop_ = false;
         BinaryWatch binary(path_);
-        uint64_t at = utf16_ ? 2 : 0, textAt = 0;
+        uint64_t at = utf16_ ? 2 : utf8Mark_ ? 3 : 0, textAt = 0;
         for (;;) {
             ssize_t got = ::pread(fd_.Get(), raw.data(), raw.size(), off_t(at));
             if (got < 0) {
@@ -283,7 +288,7 @@ class TextReader {
     FileDescriptor fd_;
     size_t piece_;
     uint64_t size_ = 0;
-    bool utf16_ = false, bigEndian_ = false;
+    bool utf16_ = false, bigEndian_ = false, utf8Mark_ = false;
     LineSplitter split_{false};
     std::string pendingCopy_, escaped_[2];
     int next_ = 0;
