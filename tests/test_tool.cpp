@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "ConvertUtil.h"
 #include "TestUtil.h"
 #include "base/Files.h"
 #include "book/BookFile.h"
@@ -60,6 +61,20 @@ TEST(ConvertTool, ConvertsBooksThatLoadBack) {
         "TotalParagraphs=2\n"
         "PagesCount=1\nLayout=classic\nEscaped=amp lt gt\nBookTitle=Story\nHeadings=0\nSource=" +
             source + "\n3\n");
+
+    // A title in windows-1251 is printed in UTF-8.
+    const std::string title = "\xD0\x9F\xD0\xBE\xD0\xB2\xD0\xB5\xD1\x81\xD1\x82\xD1\x8C";
+    std::string tale = "  " + title + "\r\n\r\n";
+    for (int i = 0; i < 40; ++i)
+        tale +=
+            "  \xD0\x9E\xD0\xBD \xD1\x88\xD1\x91\xD0\xBB \xD0\xBF\xD0\xBE "
+            "\xD0\xB4\xD0\xBE\xD1\x80\xD0\xBE\xD0\xB3\xD0\xB5 \xD0\xB8 "
+            "\xD0\xB4\xD1\x83\xD0\xBC\xD0\xB0\xD0\xBB.\r\n";
+    WriteFile(dir / "tale.txt", Iconv(tale, "CP1251"));
+    ASSERT_EQ(Exec("--library " + (dir / "lib") + " " + (dir / "tale.txt")).status, 0);
+    const std::string told = Exec("--info " + (dir / "lib/tale.tvst")).out;
+    EXPECT_NE(told.find("Charset=windows-1251"), std::string::npos) << told;
+    EXPECT_NE(told.find("BookTitle=" + title + "\n"), std::string::npos) << told;
 
     WriteFile(dir / "lib/bad.tvst", Bytes({5, 0, 'a'}));
     ToolRun bad = Exec("--info " + (dir / "lib/bad.tvst"));

@@ -122,9 +122,20 @@ int Info(const std::string& path) {
         Report(e.what());
         return 1;
     }
-    // A book file can come from anyone: nothing of it reaches the terminal raw.
+    // The title and author in UTF-8, as the reader shows them, whatever the
+    // book's charset; a book file can come from anyone: nothing of it reaches
+    // the terminal raw.
+    const std::string charset = book.GetProperty("Charset");
+    const CodePage page = CodePageOf(charset);
     std::cout << EscapeControls(book.Title) << "\n";
-    for (const auto& p : book.Properties) std::cout << EscapeControls(p) << "\n";
+    for (const auto& p : book.Properties) {
+        const bool shown = IsKnownCharset(charset) &&
+                           (p.rfind("BookTitle=", 0) == 0 || p.rfind("Author=", 0) == 0);
+        const size_t eq = p.find('=');
+        std::cout << EscapeControls(shown ? p.substr(0, eq + 1) + ToUtf8(p.substr(eq + 1), page)
+                                          : p)
+                  << "\n";
+    }
     std::cout << lines << "\n";
     return 0;
 }
