@@ -151,6 +151,10 @@
         <source>Contents</source>
         <translation>Оглавление</translation>
     </message>
+    <message>
+        <source>This book has no headings</source>
+        <translation>В этой книге нет заголовков</translation>
+    </message>
 </context>
 <context>
     <name>FontComboBox</name>

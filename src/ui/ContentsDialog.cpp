@@ -43,6 +43,11 @@ void ContentsDialog::Fill(const std::vector<Heading>& headings, const std::strin
         for (int l = h.Level + 1; l < 4; ++l) last[l] = nullptr;
         if (int(i) == current) selected = item;
     }
+    // A book without headings says so rather than opening an empty window.
+    if (headings.empty()) {
+        auto* none = new QTreeWidgetItem(Tree, {tr("This book has no headings")});
+        none->setFlags(Qt::ItemIsEnabled);
+    }
     Tree->expandAll();
     if (selected) {
         Tree->setCurrentItem(selected);
