@@ -48,12 +48,17 @@ std::string MemoryBody::Bytes(uint64_t at, uint64_t n) const {
 }
 
 void FileBody::Read(const std::function<void(std::string_view)>& sink, uint64_t from) const {
-    std::string buf(std::min<uint64_t>(size, ReadChunk), '\0');
-    for (uint64_t at = from; at < size;) {
-        size_t n = size_t(std::min<uint64_t>(buf.size(), size - at));
-        if (!ReadAt(fd.Get(), buf.data(), n, offset + at)) throw Unreadable{};
+    if (from < size) ReadRegion(offset + from, size - from, sink);
+}
+
+void FileBody::ReadRegion(uint64_t at, uint64_t bytes,
+                          const std::function<void(std::string_view)>& sink) const {
+    std::string buf(std::min<uint64_t>(bytes, ReadChunk), '\0');
+    for (uint64_t done = 0; done < bytes;) {
+        const size_t n = size_t(std::min<uint64_t>(buf.size(), bytes - done));
+        if (!ReadAt(fd.Get(), buf.data(), n, at + done)) throw Unreadable{};
         sink(std::string_view(buf.data(), n));
-        at += n;
+        done += n;
     }
 }
 

@@ -66,6 +66,15 @@ class FileBody : public BodyStore {
     uint64_t offset = 0;
     uint64_t size = 0;
     bool unnamed = false;
-    // Contents too large to be read (see MaxContentsBytes): where they lie.
+    // Contents too large to be read (see MaxContentsBytes): where they lie,
+    // and the bytes of them, handed over in pieces.
     uint64_t contentsAt = 0, contentsBytes = 0;
+    void ReadContents(const std::function<void(std::string_view)>& sink) const {
+        ReadRegion(contentsAt, contentsBytes, sink);
+    }
+
+  private:
+    // size bytes of the file from at on, in pieces; Unreadable when they are not there.
+    void ReadRegion(uint64_t at, uint64_t size,
+                    const std::function<void(std::string_view)>& sink) const;
 };

@@ -44,15 +44,6 @@ std::string BookFile::FullPath() const {
     return folder_ + FileName;
 }
 
-template <class F>
-auto BookFile::Reading(F&& f) {
-    try {
-        return f();
-    } catch (const BodyStore::Unreadable&) {
-        throw EBookDamaged::Of(FullPath());
-    }
-}
-
 void BookFile::ReadBodyText(const std::function<void(std::string_view)>& sink, uint64_t from) {
     Reading([&] { body_->Read(sink, from); });
 }

@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/Errors.h"
 #include "base/Files.h"
 #include "base/Streams.h"
 #include "base/Strings.h"
@@ -127,7 +128,7 @@ class BookFile {
   private:
     // The store's reads, the failure named after this book ("Book file %s is damaged").
     template <class F>
-    auto Reading(F&& f);
+    auto Reading(F&& f) const;
     FileBody* OnFile() const { return dynamic_cast<FileBody*>(body_.get()); }
     bool NameBodyFile();
     // The page index: where each page's marker stands in the text.
@@ -180,3 +181,12 @@ class BookFile {
     int32_t indexedPages_ = 0;  // the page count the index was made for
     bool markerScan_ = false;
 };
+
+template <class F>
+auto BookFile::Reading(F&& f) const {
+    try {
+        return f();
+    } catch (const BodyStore::Unreadable&) {
+        throw EBookDamaged::Of(FullPath());
+    }
+}

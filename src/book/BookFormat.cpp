@@ -25,9 +25,6 @@ void DropRoom(LineList& contents) {
     if (!contents.empty() && IsBlankLine(contents.back())) contents.pop_back();
 }
 
-// A piece of the contents copied from the file.
-constexpr size_t ReadChunk = 1 << 20;
-
 }  // namespace
 
 void BookFile::ReadHeader(Stream& s) {
@@ -191,14 +188,9 @@ void BookFile::WriteHeader(Stream& s, const std::string* room) const {
         // Copied from the file as they stand, a piece at a time.
         const FileBody& file = *OnFile();
         WriteI32(s, int32_t(file.contentsBytes));
-        std::string piece(std::min<uint64_t>(file.contentsBytes, ReadChunk), '\0');
-        for (uint64_t at = 0; at < file.contentsBytes;) {
-            const size_t n = size_t(std::min<uint64_t>(piece.size(), file.contentsBytes - at));
-            if (!ReadAt(file.fd.Get(), piece.data(), n, file.contentsAt + at))
-                throw EBookDamaged::Of(FullPath());
-            s.Write(piece.data(), n);
-            at += n;
-        }
+        Reading([&] {
+            file.ReadContents([&](std::string_view piece) { s.Write(piece.data(), piece.size()); });
+        });
         WriteStringList(s, PageIndex);
         return;
     }
