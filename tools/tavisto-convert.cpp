@@ -6,6 +6,7 @@
 //   tavisto-convert --info BOOK     title, properties and body line count
 //   tavisto-convert --toc BOOK      the contents: paragraph, level, heading
 //   tavisto-convert --find BOOK T   every paragraph holding T: paragraph, page, its beginning
+//   tavisto-convert --text BOOK     every paragraph: number, class, its text as the reader sees it
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -215,6 +216,40 @@ int Find(const std::string& path, const std::string& text) {
     return 0;
 }
 
+// Every paragraph on a line of its own, in UTF-8: its number, its class and its
+// text, its lines joined by a space, as the reader sees it.
+int Text(const std::string& path) {
+    BookFile book(FolderOf(path));
+    if (!LoadBook(path, book)) return 1;
+    const CodePage cp = CodePageOf(book.GetProperty("Charset"));
+    int32_t current = 0;
+    std::string cls, shown;
+    auto print = [&] {
+        if (current)
+            std::cout << current << "\t" << cls << "\t" << EscapeControls(ToUtf8(shown, cp))
+                      << "\n";
+    };
+    book.ForEachLine([&](std::string_view line) {
+        std::string_view c;
+        size_t textAt = 0;
+        if (int32_t n = ParagraphTagOf(line, c, textAt)) {
+            print();
+            current = n;
+            cls = c;
+            shown.clear();
+            line = line.substr(textAt);
+        }
+        std::string t;
+        AppendShownText(t, line);
+        const size_t b = t.find_first_not_of(' '), e = t.find_last_not_of(' ');
+        if (b == std::string::npos) return;
+        if (!shown.empty()) shown += ' ';
+        shown.append(t, b, e - b + 1);
+    });
+    print();
+    return 0;
+}
+
 // Adds one text to the library, as the reader adds it (its source recorded, so
 // that the reader opens this book for the same file), and prints the new book's
 // line. source and member: where the text came from.
@@ -367,6 +402,10 @@ int Run(const std::vector<std::string>& args) {
     if (args[0] == "--find") {
         if (args.size() != 3) return Usage();
         return Find(args[1], args[2]);
+    }
+    if (args[0] == "--text") {
+        if (args.size() != 2) return Usage();
+        return Text(args[1]);
     }
     std::string library;
     Layout::Shape layoutKind = Layout::Classic;
