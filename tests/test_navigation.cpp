@@ -49,42 +49,67 @@ TEST(Contents, EnglishInTheProjectGutenbergLayout) {
               (std::vector<std::string>{"1 BOOK ONE: 1805", "2 CHAPTER I", "2 CHAPTER II",
                                         "1 BOOK TWO: 1806", "2 CHAPTER I", "2 CHAPTER II"}));
     EXPECT_EQ(b.GetProperty("Headings"), "6");
-    EXPECT_EQ(ClassifyHeading("XIV."), HeadingKind::Numeral);
-    EXPECT_EQ(ClassifyHeading("12."), HeadingKind::Numeral);
-    EXPECT_EQ(ClassifyHeading("Chapter the first"), HeadingKind::None) << "no number after it";
-    EXPECT_EQ(ClassifyHeading("Part of the crowd stayed"), HeadingKind::None);
-    EXPECT_EQ(ClassifyHeading("IIII"), HeadingKind::None);
 }
 
-TEST(Contents, RussianHeadingsInEveryCharset) {
-    // Headings in capitals and in lower case, a numeral under a chapter, a
-    // separator, and a title paragraph standing alone.
+TEST(Contents, LinesOfOneShapeAndTheirNumbers) {
+    // Two lines of one kind of heading, and the numbers they carry.
+    const struct {
+        const char *a, *b;
+        int64_t va, vb;
+    } same[] = {
+        {"XIV.", "XV.", 14, 15},
+        {"ГЛАВА IX", "глава Х", 9, 10},  // a Cyrillic Х
+        {"Глава двадцать первая", "Глава двадцать вторая", 21, 22},
+        {"3 января", "5 февраля", 103, 205},
+        {"1. Дурное поведение", "12. Сержант гвардии", 1, 12},
+        {"* ЧАСТЬ ВТОРАЯ *", "ЧАСТЬ ТРЕТЬЯ", 2, 3},
+        {"— ІІ —", "— III —", 2, 3},
+        {"CHAPTER Twenty-First", "Chapter Second", 21, 2},
+    };
+    for (const auto& c : same) {
+        const LineShape a = ShapeOf(c.a), b = ShapeOf(c.b);
+        EXPECT_FALSE(a.Key.empty()) << c.a;
+        EXPECT_EQ(a.Value, c.va) << c.a;
+        EXPECT_EQ(b.Value, c.vb) << c.b;
+        // Marks frame a heading, they do not make another kind of it.
+        std::string ka, kb;
+        for (char ch : a.Key) ka += ch == '*' || ch == '-' || ch == ' ' ? "" : std::string(1, ch);
+        for (char ch : b.Key) kb += ch == '*' || ch == '-' || ch == ' ' ? "" : std::string(1, ch);
+        EXPECT_EQ(ka, kb) << c.a << " / " << c.b;
+    }
+    // Speech, sentences, a sentence going on, the end: no heading's shape.
+    for (const char* no : {"— Да, глава первая", "Он ушёл.", "и потом", "THE END", "Конец.",
+                           "«Глава 2»", "Part of the crowd stayed."})
+        EXPECT_TRUE(ShapeOf(no).Key.empty()) << no;
+    EXPECT_FALSE(ShapeOf("IIII").Numbered());
+}
+
+TEST(Contents, NestedHeadingsInEveryCharset) {
+    // Parts in capitals, chapters in lower case under them, numerals under the
+    // chapters; a break, a line centred alone and the end are none.
     // "Так было, и было так." lets the charset be told (a probe word between spaces).
-    std::string text =
-        "\xD0\x90\xD0\xB2\xD1\x82\xD0\xBE\xD1\x80 \xD0\xB1\xD1\x8B\xD0\xBB\xD0\xBE "
-        "\xD1\x82\xD0\xB0\xD0\xBA\r\n\r\n";
-    text +=
-        "\r\n\xD0\xA7\xD0\x90\xD0\xA1\xD0\xA2\xD0\xAC "
-        "\xD0\x9F\xD0\x95\xD0\xA0\xD0\x92\xD0\x90\xD0\xAF\r\n\r\n";  // ЧАСТЬ ПЕРВАЯ
-    text +=
-        "\r\n\xD0\xB3\xD0\xBB\xD0\xB0\xD0\xB2\xD0\xB0 "
-        "\xD0\xB2\xD1\x82\xD0\xBE\xD1\x80\xD0\xB0\xD1\x8F\r\n\r\n";  // глава вторая
-    text +=
-        "   \xD0\xA2\xD0\xB5\xD0\xBA\xD1\x81\xD1\x82 "
-        "\xD0\xB3\xD0\xBB\xD0\xB0\xD0\xB2\xD1\x8B.\r\n\r\n";  // Текст главы.
-    text += "IV\r\n\r\n   \xD0\x95\xD1\x89\xD1\x91.\r\n\r\n* * *\r\n\r\n";
-    text +=
-        "          \xD0\x9C\xD0\xBE\xD1\x80\xD0\xBE\xD0\xB7\r\n\r\n   "
-        "\xD0\x9A\xD0\xBE\xD0\xBD\xD0\xB5\xD1\x86.\r\n";  // Мороз
+    std::string text = "Автор было так\r\n\r\n";
+    std::vector<std::string> want;
+    const char* parts[] = {"ЧАСТЬ ПЕРВАЯ", "ЧАСТЬ ВТОРАЯ"};
+    const char* chapters[] = {"глава первая", "глава вторая"};
+    for (const char* part : parts) {
+        text += std::string("\r\n") + part + "\r\n\r\n";
+        want.push_back(std::string("1 ") + part);
+        for (const char* chapter : chapters) {
+            text += std::string("\r\n") + chapter + "\r\n\r\n";
+            want.push_back(std::string("2 ") + chapter);
+            for (const char* numeral : {"I", "II", "III"}) {
+                text += std::string(numeral) +
+                        "\r\n\r\n   Текст главы. Так было, и было так.\r\n   Ещё.\r\n\r\n";
+                want.push_back(std::string("3 ") + numeral);
+            }
+            text += "* * *\r\n\r\n          Мороз\r\n\r\n   Ещё.\r\n\r\n";
+        }
+    }
+    text += "          КОНЕЦ\r\n";
     for (const char* charset : {"UTF-8", "CP1251", "CP866"}) {
         BookFile b = Book(Iconv(text, charset));
-        EXPECT_EQ(Contents(b),
-                  (std::vector<std::string>{"1 \xD0\xA7\xD0\x90\xD0\xA1\xD0\xA2\xD0\xAC "
-                                            "\xD0\x9F\xD0\x95\xD0\xA0\xD0\x92\xD0\x90\xD0\xAF",
-                                            "2 \xD0\xB3\xD0\xBB\xD0\xB0\xD0\xB2\xD0\xB0 "
-                                            "\xD0\xB2\xD1\x82\xD0\xBE\xD1\x80\xD0\xB0\xD1\x8F",
-                                            "3 IV", "2 \xD0\x9C\xD0\xBE\xD1\x80\xD0\xBE\xD0\xB7"}))
-            << charset;
+        EXPECT_EQ(Contents(b), want) << charset;
     }
 }
 
@@ -204,7 +229,8 @@ TEST(Search, EveryMatchOfRandomTextsAsAPlainSearchFindsThem) {
         for (int p = 0; p < 30; ++p) {
             std::string par;
             for (int w = 0, n = 3 + int(next(20)); w < n; ++w) {
-                if (!par.empty()) par += next(6) ? " " : "\r\n";
+                // (A line that goes on with a paragraph, not one that could stand apart.)
+                if (!par.empty()) par += next(6) ? " " : "\r\nи ";
                 const std::string word = words[next(sizeof words / sizeof *words)];
                 par +=
                     utf8 || word.find("\xC3") == std::string::npos ? word : "cafe";  // no é in 1251

@@ -718,7 +718,7 @@ TEST(ReaderProgram, ASecondReaderOfTheSameLibraryWritesNothing) {
 }
 
 TEST_F(ReaderTest, HeadingsBreaksAndStanzaGapsShowOnThePage) {
-    // A chapter heading, two stanzas with a gap, a scene break.
+    // A chapter heading, two stanzas with a gap, a scene break, more chapters.
     std::string text =
         "   The first paragraph of the book, long enough to read as prose.\r\n\r\n"
         "CHAPTER I\r\n\r\n";
@@ -727,6 +727,9 @@ TEST_F(ReaderTest, HeadingsBreaksAndStanzaGapsShowOnThePage) {
         text += "\r\n";
     }
     text += "* * *\r\n   The text goes on after the break.\r\n";
+    // (The book's chapters show that it has them.)
+    for (const char* chapter : {"II", "III"})
+        text += std::string("\r\nCHAPTER ") + chapter + "\r\n\r\n   And goes on.\r\n";
     RecentBook = prog.AddBook("verse.txt", text);
     SaveOptions();
     Start();

@@ -1,53 +1,21 @@
-// What reads as a heading of a book: "Chapter IV", "ГЛАВА ПЕРВАЯ", "Book One:
-// 1805", "Пролог", a roman numeral or a number standing alone. Texts are
-// compared decoded and folded, so letter case is no matter in any charset.
+// The headings of a book, found from what the book repeats: short lines whose
+// shape recurs through the book with their numbers counting up are its
+// chapters (and parts, and sections under them, by how they nest); a short
+// line right under a numbered heading is that heading's title. Known words
+// only add weight. Texts are compared decoded and folded, so letter case is no
+// matter in any charset.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "base/Strings.h"
 #include "book/BodyLines.h"
+#include "convert/HeadingShapes.h"
 #include "text/Charsets.h"
-
-enum class HeadingKind {
-    None,
-    Part,     // Book, Part, Volume and their Russian equals: level 1
-    Chapter,  // Chapter, Глава, Act, Prologue, Preface, ...: level 2
-    Scene,    // Scene, Явление: under an act, level 3
-    Numeral,  // a roman numeral or a number alone: level 2, or 3 under a chapter
-};
-
-// At most this many characters make a heading.
-constexpr size_t MaxHeadingChars = 80;
-
-// Classifies a text (UTF-8) as a heading by its words alone.
-HeadingKind ClassifyHeading(std::string_view utf8);
-// A line of marks only ("* * *", "---", "~~~"): a separator, never a heading.
-bool IsSeparator(std::string_view utf8);
-// A heading set between marks ("* ЧАСТЬ ВТОРАЯ *") without them.
-std::string_view WithoutMarks(std::string_view text);
-// Whether a text ends as a sentence does: ".", "!", "?", "…" (UTF-8), or one of
-// them before a closing quote or bracket (written as the text writes it).
-bool EndsSentence(std::string_view text);
-
-// Whether a line of a text is a heading or a break by itself: a chapter or part
-// word with its number, a numeral alone, "* * *". Most lines are told apart at
-// their first byte or word.
-class HeadingLines {
-  public:
-    explicit HeadingLines(CodePage page);
-    // text: a line as the conversion holds it (escaped), in the page.
-    bool StandsAlone(std::string_view text) const;
-    // Whether the first word of text may begin a heading.
-    bool FirstWordMayBeginHeading(std::string_view text) const;
-
-  private:
-    CodePage page_;
-    bool initial_[256];
-};
 
 // One entry of a book's contents.
 struct Heading {
@@ -56,9 +24,9 @@ struct Heading {
     std::string Text;  // in the book's charset
 };
 
-// Finds the headings of a converted book, reading its tagged lines in order:
-// a short paragraph that is a title paragraph standing alone between empty
-// lines, or reads as a heading ("Chapter IV", a roman numeral alone).
+// Finds the headings of a converted book, reading its tagged lines in order.
+// Only the short paragraphs are kept as they pass; the headings are told at
+// the end, when the whole book has shown what it repeats.
 class HeadingFinder {
   public:
     // everyLine: every line is a paragraph of its own (the lines and verse layouts).
@@ -71,18 +39,38 @@ class HeadingFinder {
     const std::vector<Heading>& Headings() const { return headings_; }
 
   private:
+    // A short paragraph that may be a heading.
+    struct Candidate {
+        int32_t paragraph;
+        int64_t ordinal;  // among the paragraphs with text
+        int shape;        // into shapes_
+        int64_t value;
+        HeadingWord word;
+        bool capitals, apart, centred, top;
+        bool beforeProse;  // a paragraph of prose comes right after it
+        std::string text;  // shown, in the book's charset
+    };
     void Close(bool followedByBlank);
-    bool TwoCapitals(std::string_view text) const;
+    // The candidates taken as headings, their shapes grouped: numbered shapes
+    // that count up, then lines in capitals that recur, then one-off headings.
+    void TakeNumberedShapes(std::vector<int>& depth) const;
+    void TakeTitles(std::vector<int>& depth, std::vector<std::string>& text) const;
+    void TakeCapitals(std::vector<int>& depth) const;
+    void TakeOneOffs(std::vector<int>& depth) const;
+    void DropPrintedContents(std::vector<int>& depth, const std::vector<std::string>& text) const;
+
     CodePage page_;
     bool everyLine_;
-    HeadingLines lines_;
+    std::vector<Candidate> candidates_;
+    std::unordered_map<std::string, int> shapeIds_;
     std::vector<Heading> headings_;
-    bool underChapter_ = false;
+    int64_t ordinal_ = 0;    // paragraphs with text so far
+    bool prose_ = false;     // a paragraph of prose has passed: the book's top is over
     bool lastBlank_ = true;  // the line before (the start of the text counts as blank)
     // The paragraph being read.
     bool open_ = false;
     int32_t number_ = 0;
-    bool title_ = false;
+    bool centred_ = false;
     std::string content_;
     int contentLines_ = 0;
     bool blankBefore_ = false, blankAfter_ = false, broken_ = false;

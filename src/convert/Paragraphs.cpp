@@ -30,6 +30,14 @@ int EffectiveIndent(std::string_view line) {
     return n == line.size() ? width - 1 : width;
 }
 
+// An em or en dash: in UTF-8, or 0x97 and 0x96 of windows-1251 and Windows-1252.
+static bool StartsWithDash(std::string_view s, CodePage page) {
+    if (page == CodePage::Utf8)
+        return s.rfind("\xE2\x80\x94", 0) == 0 || s.rfind("\xE2\x80\x93", 0) == 0;
+    return (page == CodePage::Win1251 || page == CodePage::Win1252) && !s.empty() &&
+           (s[0] == '\x97' || s[0] == '\x96');
+}
+
 static bool ReferenceChar(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '#';
 }
@@ -219,7 +227,39 @@ Layout LayoutStats::Decide() const {
 }
 
 ParagraphBuilder::ParagraphBuilder(const std::string& charset, Layout layout)
-    : utf8_(charset == "UTF-8"), layout_(layout), headings_(CodePageOf(charset)) {}
+    : utf8_(charset == "UTF-8"), page_(CodePageOf(charset)), layout_(layout) {}
+
+size_t ParagraphBuilder::FullWidth() const {
+    // Until the text shows its own, the common width of wrapped texts.
+    if (measured_ < 30) return 72;
+    uint64_t seen = 0;
+    size_t w = 0;
+    while (w < lengths_.size() - 1 && (seen += lengths_[w]) * 10 < uint64_t(measured_) * 9) ++w;
+    return w > 100 ? 0 : w;
+}
+
+bool ParagraphBuilder::SetApart(std::string_view line, size_t textLen) const {
+    if (textLen > 60) return false;
+    // The line before ended a paragraph: a blank, a sentence's end or a colon,
+    // a line standing apart itself, a line broken well short of the text's
+    // width, or one longer than any wrapped line (a paragraph of one line).
+    const size_t full = FullWidth();
+    const bool ended = blankBefore_ || endsSentence_ || colon_ || afterHeading_ || full == 0 ||
+                       before_ * 4 < full * 3 || before_ * 3 > full * 4;
+    // And a heading is clearly shorter than a full line.
+    if (!ended || (full && textLen * 4 >= full * 3)) return false;
+    std::string shown;
+    AppendShownText(shown, TrimBlanks(line, page_));
+    const std::string utf8 = ToUtf8(shown, page_);
+    if (IsSeparator(utf8)) return true;
+    const LineShape shape = ShapeOf(utf8);
+    // A line of words alone looks much like a paragraph's last line: it
+    // stands apart only among the lines that open the book (its title and
+    // author), before any long line.
+    return !shape.Key.empty() &&
+           (shape.Numbered() || shape.Capitals || shape.Word != HeadingWord::None ||
+            (opening_ && textLen * 2 < (full ? full : 72)));
+}
 
 void ParagraphBuilder::Piece(std::string_view piece, bool begins, const char* cls,
                              const Emit& emit) {
@@ -269,10 +309,14 @@ void ParagraphBuilder::Add(std::string_view line, const Emit& emit) {
         case Layout::Wrapped: {
             // The line before ended a sentence, and this line's first word would
             // have fitted after it: it was broken short, at a paragraph's end.
+            // So was a line well short of the width, or one before a reply.
             const std::string_view word = line.substr(ws, line.find(' ', ws) - ws);
-            begins = ind > 1 || len == 0 ||
-                     (endsSentence_ &&
-                      before_ + 1 + ShownLength(word, utf8_) <= size_t(layout_.WrapWidth));
+            const size_t width = size_t(layout_.WrapWidth);
+            const bool fits = before_ + 1 + ShownLength(word, utf8_) <= width;
+            const bool reply =
+                ws < len && (line[ws] == '-' || StartsWithDash(line.substr(ws), page_));
+            begins = ind > 1 || len == 0 || (reply && (colon_ || endsSentence_)) ||
+                     (fits && (endsSentence_ || reply || before_ * 4 < width * 3));
             break;
         }
         case Layout::Lines:
@@ -304,20 +348,32 @@ void ParagraphBuilder::Add(std::string_view line, const Emit& emit) {
     if (hanging) ++hang_;
     // Lengths are the characters the reader sees, whatever the charset.
     const size_t textLen = ws == len ? (len ? 1 : 0) : ShownLength(line.substr(ws), utf8_);
+    const bool blank = ws == len;
+    const bool endsBefore = endsSentence_;
     if (layout_.Kind != Layout::Lines && layout_.Kind != Layout::Verse) {
-        const bool blank = ws == len;
-        // (A line of prose is too long to be looked at: most are.)
-        const bool heading = !blank && !hanging && textLen <= 60 && headings_.StandsAlone(line);
+        // A line indented as paragraphs are begins one anyway: only a flush or
+        // a centred line is looked at as a heading.
+        const bool heading = !blank && !hanging && (ind <= 1 || ind > 6) && SetApart(line, textLen);
         begins = (begins || (heading && hasText_) || (afterHeading_ && !blank)) && !hanging;
         afterHeading_ = heading;
     }
-    if (layout_.Kind == Layout::Wrapped) {
-        before_ = size_t(own) + textLen;
-        endsSentence_ = EndsSentence(line);
+    before_ = size_t(own) + textLen;
+    endsSentence_ = !blank && EndsSentence(line);
+    const size_t last = line.find_last_not_of(" \t");
+    colon_ = last != std::string_view::npos && line[last] == ':';
+    blankBefore_ = blank;
+    if (!blank) {
+        opening_ = opening_ && textLen <= 60 && line_ <= 12;
+        ++lengths_[std::min(before_, lengths_.size() - 1)];
+        ++measured_;
     }
     const char first = len == 0 ? 0 : (ws == len ? line[len - 1] : line[ws]);
     const char* cls = "pnorm";
-    if (len > 0 && textLen < 60 && first != '-' && r_ < 60) cls = "pnor0";
+    // Set as verse is: a short line after a short paragraph, in verse, or in
+    // prose after a line without a sentence's end (a poem quoted); a short
+    // paragraph of prose looks like any other.
+    const bool verse = layout_.Kind == Layout::Verse || !endsBefore;
+    if (len > 0 && textLen < 60 && first != '-' && r_ < 60 && verse) cls = "pnor0";
     if (ind > 6) cls = "ptitl";
     if (ind > 35) cls = "pepig";
     if (len <= MaxPieceSize) return Piece(line, begins, cls, emit);

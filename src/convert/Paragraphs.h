@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "convert/Headings.h"
+#include "convert/HeadingShapes.h"
 #include "text/Charsets.h"
 
 // The least distance in bytes from one page marker to the next.
@@ -109,16 +109,27 @@ class ParagraphBuilder {
 
   private:
     void Piece(std::string_view piece, bool begins, const char* cls, const Emit& emit);
+    // Whether a line (not blank) stands apart from the line before: it looks
+    // like a heading, and the line before ended where a paragraph ends.
+    bool SetApart(std::string_view line, size_t textLen) const;
+    // The column the lines so far are wrapped at: 0 when they are not wrapped.
+    size_t FullWidth() const;
 
     bool utf8_;
+    CodePage page_;
     Layout layout_;
-    HeadingLines headings_;
-    bool afterHeading_ = false;  // the line before stood alone as a heading
-    bool endsSentence_ = false;  // the line before ended a sentence (wrapped)
+    bool afterHeading_ = false;  // the line before stood apart
+    bool blankBefore_ = true;    // the line before was blank
+    bool opening_ = true;        // the short lines that open the book are being read
+    bool endsSentence_ = false;  // the line before ended a sentence
+    bool colon_ = false;         // or a colon
     size_t before_ = 0;          // and was so many characters long
-    bool hasText_ = false;       // the current paragraph has more than blanks
-    uint64_t line_ = 0;          // lines taken so far
-    size_t hang_ = 0;            // the next of the layout's hanging lines
+    // The lines so far by their length in characters, their indent included.
+    std::vector<uint32_t> lengths_ = std::vector<uint32_t>(201);
+    uint32_t measured_ = 0;
+    bool hasText_ = false;  // the current paragraph has more than blanks
+    uint64_t line_ = 0;     // lines taken so far
+    size_t hang_ = 0;       // the next of the layout's hanging lines
     int32_t n_ = 0;
     uint64_t r_ = 0;         // text the current paragraph's later lines added
     uint64_t parBytes_ = 0;  // text of the current paragraph

@@ -342,10 +342,11 @@ void FindTitleAndAuthor(const LineList& lines, const std::string& charset, std::
     if (top.empty()) return;
     auto utf8 = [&](const std::string& t) { return ToUtf8(t, cp); };
     auto heading = [&](const TopLines& t) {
-        // A part or chapter heading, set between marks ("* ЧАСТЬ ПЕРВАЯ *") or not.
+        // A part or chapter heading, set between marks ("* ЧАСТЬ ПЕРВАЯ *") or
+        // not: a number or a heading's word.
         const std::string u = utf8(t.text);
-        const std::string_view core = WithoutMarks(u);
-        return core.empty() || ClassifyHeading(core) != HeadingKind::None;
+        const LineShape shape = ShapeOf(u);
+        return IsSeparator(u) || shape.Numbered() || shape.Word != HeadingWord::None;
     };
     // A text that opens with a title paragraph: the title, and a name after it
     // for the author.

@@ -1,0 +1,380 @@
+#include "convert/HeadingShapes.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "text/Charsets.h"
+
+namespace {
+
+bool IsSpace(char32_t c) {
+    return c == ' ' || c == '\t' || c == 0xA0 || c == 0x2002 || c == 0x2003 || c == 0x2009 ||
+           c == 0x202F;
+}
+
+bool IsWordChar(char32_t c) {
+    return IsLetter(c) || (c >= '0' && c <= '9');
+}
+
+std::u32string Decode(std::string_view utf8) {
+    std::u32string out;
+    for (size_t i = 0; i < utf8.size();) out += DecodeChar(utf8, i, CodePage::Utf8);
+    return out;
+}
+
+void AppendText(std::string& out, std::u32string_view s) {
+    for (char32_t c : s) AppendUtf8(out, c);
+}
+
+struct Known {
+    const char* text;  // folded, UTF-8
+    HeadingWord word;
+};
+
+const Known KnownWords[] = {
+    {"book", HeadingWord::Part},          {"part", HeadingWord::Part},
+    {"volume", HeadingWord::Part},        {"книга", HeadingWord::Part},
+    {"часть", HeadingWord::Part},         {"том", HeadingWord::Part},
+    {"chapter", HeadingWord::Chapter},    {"глава", HeadingWord::Chapter},
+    {"act", HeadingWord::Chapter},        {"действие", HeadingWord::Chapter},
+    {"letter", HeadingWord::Chapter},     {"письмо", HeadingWord::Chapter},
+    {"scene", HeadingWord::Scene},        {"явление", HeadingWord::Scene},
+    {"картина", HeadingWord::Scene},      {"prologue", HeadingWord::Alone},
+    {"epilogue", HeadingWord::Alone},     {"preface", HeadingWord::Alone},
+    {"contents", HeadingWord::Alone},     {"пролог", HeadingWord::Alone},
+    {"эпилог", HeadingWord::Alone},       {"предисловие", HeadingWord::Alone},
+    {"оглавление", HeadingWord::Alone},   {"содержание", HeadingWord::Alone},
+    {"вступление", HeadingWord::Alone},   {"послесловие", HeadingWord::Alone},
+    {"introduction", HeadingWord::Alone}, {"appendix", HeadingWord::Alone},
+    {"notes", HeadingWord::Notes},        {"afterword", HeadingWord::Alone},
+    {"epilog", HeadingWord::Alone},       {"приложение", HeadingWord::Alone},
+    {"примечания", HeadingWord::Notes},   {"заключение", HeadingWord::Alone},
+    {"dramatis", HeadingWord::Alone},     {"действующие", HeadingWord::Alone},
+};
+
+struct NumberWord {
+    const char* text;  // folded, UTF-8
+    int value;
+    bool stem;  // matched as the start of a word (первая, первый, первое)
+};
+
+// Longer stems first where one begins another (девяност before девят).
+const NumberWord NumberWords[] = {
+    {"one", 1, false},          {"two", 2, false},         {"three", 3, false},
+    {"four", 4, false},         {"five", 5, false},        {"six", 6, false},
+    {"seven", 7, false},        {"eight", 8, false},       {"nine", 9, false},
+    {"ten", 10, false},         {"eleven", 11, false},     {"twelve", 12, false},
+    {"thirteen", 13, false},    {"fourteen", 14, false},   {"fifteen", 15, false},
+    {"sixteen", 16, false},     {"seventeen", 17, false},  {"eighteen", 18, false},
+    {"nineteen", 19, false},    {"twenty", 20, false},     {"thirty", 30, false},
+    {"forty", 40, false},       {"fifty", 50, false},      {"first", 1, false},
+    {"second", 2, false},       {"third", 3, false},       {"fourth", 4, false},
+    {"fifth", 5, false},        {"sixth", 6, false},       {"seventh", 7, false},
+    {"eighth", 8, false},       {"ninth", 9, false},       {"tenth", 10, false},
+    {"eleventh", 11, false},    {"twelfth", 12, false},    {"thirteenth", 13, false},
+    {"fourteenth", 14, false},  {"fifteenth", 15, false},  {"sixteenth", 16, false},
+    {"seventeenth", 17, false}, {"eighteenth", 18, false}, {"nineteenth", 19, false},
+    {"twentieth", 20, false},   {"thirtieth", 30, false},  {"fortieth", 40, false},
+    {"fiftieth", 50, false},    {"перв", 1, true},         {"втор", 2, true},
+    {"трет", 3, true},          {"четверт", 4, true},      {"четыре", 4, false},
+    {"пят", 5, true},           {"шест", 6, true},         {"седьм", 7, true},
+    {"семь", 7, false},         {"восьм", 8, true},        {"восемь", 8, false},
+    {"девяност", 90, true},     {"девят", 9, true},        {"десят", 10, true},
+    {"одиннадцат", 11, true},   {"двенадцат", 12, true},   {"тринадцат", 13, true},
+    {"четырнадцат", 14, true},  {"пятнадцат", 15, true},   {"шестнадцат", 16, true},
+    {"семнадцат", 17, true},    {"восемнадцат", 18, true}, {"девятнадцат", 19, true},
+    {"двадцат", 20, true},      {"тридцат", 30, true},     {"сороков", 40, true},
+    {"сорок", 40, false},       {"пятидесят", 50, true},   {"пятьдесят", 50, false},
+    {"один", 1, false},         {"два", 2, false},         {"три", 3, false},
+};
+
+const char* const Months[] = {"january", "february", "march",     "april",   "may",      "june",
+                              "july",    "august",   "september", "october", "november", "december",
+                              "января",  "февраля",  "марта",     "апреля",  "мая",      "июня",
+                              "июля",    "августа",  "сентября",  "октября", "ноября",   "декабря"};
+
+struct Decoded {
+    std::vector<std::pair<std::u32string, HeadingWord>> known;
+    std::vector<std::pair<std::u32string, const NumberWord*>> numbers;
+    std::vector<std::u32string> months;
+    Decoded() {
+        for (const Known& k : KnownWords) known.emplace_back(Decode(k.text), k.word);
+        for (const NumberWord& n : NumberWords) numbers.emplace_back(Decode(n.text), &n);
+        for (const char* m : Months) months.push_back(Decode(m));
+    }
+};
+
+const Decoded& Words() {
+    static const Decoded words;
+    return words;
+}
+
+// The value of a number's word (folded), or 0.
+int NumberWordValue(std::u32string_view w) {
+    for (const auto& [text, n] : Words().numbers) {
+        if (n->stem ? w.size() >= text.size() && w.size() <= text.size() + 3 &&
+                          w.compare(0, text.size(), text) == 0
+                    : w == text)
+            return n->value;
+    }
+    return 0;
+}
+
+// The month a word (folded) names, 1 to 12, or 0.
+int MonthOf(std::u32string_view w) {
+    const auto& m = Words().months;
+    for (size_t i = 0; i < m.size(); ++i)
+        if (w == m[i]) return int(i % 12) + 1;
+    return 0;
+}
+
+HeadingWord KnownWord(std::u32string_view w) {
+    for (const auto& [text, word] : Words().known)
+        if (w == text) return word;
+    return HeadingWord::None;
+}
+
+// A chapter's number in digits: four at most (a year is a date's).
+int DigitsValue(std::u32string_view w) {
+    if (w.empty() || w.size() > 4) return -1;
+    int v = 0;
+    for (char32_t c : w) {
+        if (c < '0' || c > '9') return -1;
+        v = v * 10 + int(c - '0');
+    }
+    return v;
+}
+
+struct Token {
+    std::u32string text;  // folded for a word; the character for a mark
+    bool word;
+    bool upper;  // a word in capitals
+};
+
+std::vector<Token> Tokens(std::u32string_view s) {
+    std::vector<Token> out;
+    for (size_t i = 0; i < s.size();) {
+        if (IsSpace(s[i])) {
+            ++i;
+            continue;
+        }
+        if (!IsWordChar(s[i])) {
+            // Dashes of every length are one mark.
+            const char32_t c = s[i] == 0x2014 || s[i] == 0x2013 ? U'-' : s[i];
+            out.push_back({std::u32string(1, c), false, false});
+            ++i;
+            continue;
+        }
+        Token t{{}, true, true};
+        bool letters = false;
+        for (; i < s.size() && IsWordChar(s[i]); ++i) {
+            if (IsLower(s[i])) t.upper = false;
+            letters = letters || IsLetter(s[i]);
+            t.text += FoldCase(s[i]);
+        }
+        t.upper = t.upper && letters;
+        out.push_back(std::move(t));
+    }
+    return out;
+}
+
+}  // namespace
+
+int RomanValue(std::u32string_view word) {
+    if (word.empty() || word.size() > 15) return 0;
+    std::u32string w;
+    for (char32_t c : word) {
+        c = FoldCase(c);
+        // Cyrillic letters that look like Latin ones: х, і, с, м.
+        if (c == 0x0445) c = 'x';
+        if (c == 0x0456) c = 'i';
+        if (c == 0x0441) c = 'c';
+        if (c == 0x043C) c = 'm';
+        w += c;
+    }
+    auto value = [](char32_t c) {
+        switch (c) {
+            case 'i':
+                return 1;
+            case 'v':
+                return 5;
+            case 'x':
+                return 10;
+            case 'l':
+                return 50;
+            case 'c':
+                return 100;
+            case 'd':
+                return 500;
+            case 'm':
+                return 1000;
+            default:
+                return 0;
+        }
+    };
+    int total = 0;
+    for (size_t i = 0; i < w.size(); ++i) {
+        const int v = value(w[i]);
+        if (!v) return 0;
+        const int next = i + 1 < w.size() ? value(w[i + 1]) : 0;
+        total += v < next ? -v : v;
+    }
+    if (total < 1 || total > 3999) return 0;
+    // Written the canonical way: "IIII" and "IC" are no numerals.
+    static const int values[] = {1000, 900, 500, 400, 100, 90, 50, 40, 10, 9, 5, 4, 1};
+    static const char* const marks[] = {"m",  "cm", "d",  "cd", "c",  "xc", "l",
+                                        "xl", "x",  "ix", "v",  "iv", "i"};
+    std::u32string canonical;
+    for (int k = 0, v = total; k < 13; ++k)
+        for (; v >= values[k]; v -= values[k])
+            for (const char* m = marks[k]; *m; ++m) canonical += char32_t(*m);
+    return canonical == w ? total : 0;
+}
+
+bool EndsSentence(std::string_view text) {
+    size_t e = text.find_last_not_of(" \t");
+    if (e == std::string_view::npos) return false;
+    auto at = [&](std::string_view tail) {
+        return e + 1 >= tail.size() && text.substr(e + 1 - tail.size(), tail.size()) == tail;
+    };
+    // Closing quotes and brackets, in UTF-8 and the 8-bit charsets: ", ', ), »
+    // (UTF-8, and 0xBB of windows-1251 and Windows-1252), ” and ’ (UTF-8, and
+    // 0x94, 0x92 of windows-1252), and the escape of ">".
+    for (bool more = true; more;) {
+        more = false;
+        for (std::string_view q : {"\"", "'", ")", "\xC2\xBB", "\xE2\x80\x9D", "\xE2\x80\x99",
+                                   "\xBB", "\x94", "\x92", "&gt;"})
+            if (at(q) && e + 1 > q.size()) {
+                e -= q.size();
+                more = true;
+                break;
+            }
+    }
+    const char c = text[e];
+    return c == '.' || c == '!' || c == '?' || at("\xE2\x80\xA6");
+}
+
+bool IsSeparator(std::string_view utf8) {
+    bool any = false;
+    for (size_t i = 0; i < utf8.size();) {
+        const char32_t c = DecodeChar(utf8, i, CodePage::Utf8);
+        if (IsWordChar(c)) return false;
+        any = any || !IsSpace(c);
+    }
+    return any;
+}
+
+bool ClosingWords(std::string_view utf8) {
+    std::string f = FoldToUtf8(utf8, CodePage::Utf8);
+    while (!f.empty() && (f.back() == '.' || f.back() == '!' || f.back() == ' ')) f.pop_back();
+    return f == "the end" || f == "конец" || f == "finis";
+}
+
+LineShape ShapeOf(std::string_view utf8) {
+    LineShape shape;
+    const std::u32string s = Decode(utf8);
+    if (s.empty() || s.size() > MaxHeadingChars) return shape;
+    const std::vector<Token> tokens = Tokens(s);
+    // Speech, a quotation and a sentence going on are no headings.
+    const Token* first = nullptr;
+    for (const Token& t : tokens)
+        if (t.word) {
+            first = &t;
+            break;
+        }
+    // A dash opens speech, but for a number framed by dashes ("— IV —").
+    const bool framed =
+        tokens.size() >= 3 && tokens.front().text == U"-" && tokens.back().text == U"-";
+    if (!first || (tokens.front().text == U"-" && !framed) || tokens.front().text == U"\"" ||
+        tokens.front().text == U"\u00AB" || tokens.front().text == U"\u201E" ||
+        tokens.front().text == U"(")
+        return shape;
+    // A heading begins with a capital or a digit; with a small letter only
+    // when its first word is a heading's ("глава IX").
+    if (!IsUpper(s[size_t(std::find_if(s.begin(), s.end(), IsWordChar) - s.begin())]) &&
+        !(first->text[0] >= '0' && first->text[0] <= '9') &&
+        KnownWord(first->text) == HeadingWord::None)
+        return shape;
+    if (ClosingWords(utf8)) return shape;
+    std::string key;
+    bool numberSeen = false, titleWords = false, capitals = true;
+    int letters = 0, month = 0;
+    int64_t value = -1, run = 0;  // run: a number written in words, summed
+    size_t words = 0;
+    auto endRun = [&] {
+        if (run > 0 && value < 0) value = run;
+        run = 0;
+    };
+    for (char32_t c : s) letters += IsLetter(c);
+    for (size_t k = 0; k < tokens.size(); ++k) {
+        const Token& t = tokens[k];
+        if (!t.word) {
+            // "Twenty-First": one number.
+            if (run > 0 && t.text == U"-" && k + 1 < tokens.size() && tokens[k + 1].word &&
+                NumberWordValue(tokens[k + 1].text))
+                continue;
+            endRun();
+            if (!titleWords) AppendText(key, t.text);
+            continue;
+        }
+        ++words;
+        capitals = capitals && (t.upper || !IsLetter(t.text[0]));
+        const int digits = DigitsValue(t.text);
+        const int wordValue = NumberWordValue(t.text);
+        // A roman numeral stands first, after a known word, or alone; "I" in
+        // a title's words is a pronoun.
+        const bool romanPlace =
+            !numberSeen &&
+            (k == 0 || KnownWord(tokens[0].text) != HeadingWord::None || !tokens[k - 1].word);
+        const int roman = romanPlace && (t.upper || t.text.size() > 1 || tokens.size() == 1)
+                              ? RomanValue(t.text)
+                              : 0;
+        if (const int m = MonthOf(t.text); m && (numberSeen || k + 1 < tokens.size())) {
+            endRun();
+            month = m;
+            key += "@ ";
+            continue;
+        }
+        // A number in brackets is a note's mark ("окно[1]"); after the words
+        // of a title only a word or two name a numbered thing ("Poem 12").
+        const bool bracketed = k > 0 && !tokens[k - 1].word &&
+                               (tokens[k - 1].text == U"[" || tokens[k - 1].text == U"(");
+        if ((digits >= 0 || roman) && (bracketed || (titleWords && words > 3))) continue;
+        if (digits >= 0 || roman || (wordValue && !titleWords)) {
+            if (digits >= 0 || roman) {
+                endRun();
+                if (value < 0) value = digits >= 0 ? digits : roman;
+            } else {
+                run += wordValue;
+            }
+            if (!numberSeen || key.size() < 2 || key.compare(key.size() - 2, 2, "# ") != 0)
+                key += "# ";
+            numberSeen = true;
+            continue;
+        }
+        endRun();
+        // "The First Act": the article before a number's word is no title.
+        if (words == 1 && t.text == U"the" && k + 1 < tokens.size() &&
+            NumberWordValue(tokens[k + 1].text)) {
+            --words;
+            continue;
+        }
+        if (words == 1) shape.Word = KnownWord(t.text);
+        if (!numberSeen && shape.Word != HeadingWord::None && words == 1) {
+            AppendText(key, t.text);
+            key += ' ';
+        } else if (!titleWords) {
+            // The words of a title: one mark for all, their case kept.
+            titleWords = true;
+            key += t.upper ? "W " : "w ";
+        }
+    }
+    endRun();
+    if (month && value >= 0) value += month * 100;
+    // A sentence ends no heading, but for the point after its number.
+    if (EndsSentence(utf8) && !(numberSeen && !titleWords && s.back() == '.')) return {};
+    shape.Value = value;
+    shape.Capitals = capitals && letters >= 2;
+    shape.Key = std::move(key);
+    return shape;
+}
