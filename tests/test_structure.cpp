@@ -5,6 +5,7 @@
 #include "ConvertUtil.h"
 #include "base/Files.h"
 #include "convert/Headings.h"
+#include "reading/PageBuilder.h"
 
 namespace {
 
@@ -305,5 +306,30 @@ TEST(Structure, BlocksWithAHangingIndentAreOneParagraphEach) {
         // Ten paragraphs, six notes (each with the blank line before it), the
         // blank line at the end.
         EXPECT_EQ(b.GetIntProperty("TotalParagraphs"), 10 + 6 + 1) << charset;
+    }
+}
+
+TEST(Structure, ATitleUnderANumberedHeadingJoinsItAndShowsWithIt) {
+    // Chapters numbered in roman figures, each with its title right under it.
+    const char* titles[] = {"Сержант гвардии", "Вожатый", "Крепость", "Поединок"};
+    const char* numbers[] = {"I", "II", "III", "IV"};
+    std::string text = "Повесть\r\n";
+    std::vector<std::string> want;
+    for (int c = 0; c < 4; ++c) {
+        text += std::string("\r\nГЛАВА ") + numbers[c] + "\r\n" + titles[c] +
+                "\r\n\r\n   Текст главы. Так было, и было так.\r\n";
+        want.push_back(std::string("2 ГЛАВА ") + numbers[c] + ". " + titles[c]);
+    }
+    for (const char* charset : Charsets) {
+        TempDir dir;
+        BookFile b = ConvertText(dir, Iconv(text, charset));
+        EXPECT_EQ(Contents(b), want) << charset;
+        // On the page the number and the title are the heading, nothing else.
+        const std::vector<Heading> contents = ParseContents(b.Contents);
+        LineList page = b.Body();
+        MarkStructure(page, {&contents, CodePageOf(b.GetProperty("Charset"))});
+        int marked = 0;
+        for (const auto& line : page) marked += line.find(" ph2\"") != std::string::npos;
+        EXPECT_EQ(marked, 8) << charset;
     }
 }

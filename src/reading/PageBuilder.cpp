@@ -37,6 +37,8 @@ std::string PageCharset(const std::string& charset) {
 }
 
 void MarkStructure(LineList& pageLines, const PageStructure& structure) {
+    const std::string* headingText = nullptr;  // the heading just marked
+    const char* headingMark = nullptr;
     for (size_t i = 0; i < pageLines.size(); ++i) {
         std::string_view cls;
         size_t textAt = 0;
@@ -51,15 +53,28 @@ void MarkStructure(LineList& pageLines, const PageStructure& structure) {
             text.append(" ").append(pageLines[j]);
         }
         const char* mark = nullptr;
+        const std::string_view t = TrimBlanks(text, structure.Page);
         if (structure.Contents) {
             const auto& c = *structure.Contents;
             auto at = std::lower_bound(c.begin(), c.end(), n,
                                        [](const Heading& h, int32_t p) { return h.Paragraph < p; });
-            if (at != c.end() && at->Paragraph == n)
+            if (at != c.end() && at->Paragraph == n) {
                 mark = at->Level <= 1 ? "ph1" : at->Level == 2 ? "ph2" : "ph3";
+                headingText = &at->Text;
+                headingMark = mark;
+            } else if (headingText && !t.empty()) {
+                // The title under a numbered heading: its contents entry ends
+                // with it ("Глава первая. Дурное поведение").
+                std::string shown;
+                AppendShownText(shown, t);
+                const std::string& h = *headingText;
+                if (h.size() > shown.size() + 1 &&
+                    h.compare(h.size() - shown.size(), shown.size(), shown) == 0)
+                    mark = headingMark;
+                headingText = nullptr;
+            }
         }
         if (!mark) {
-            const std::string_view t = TrimBlanks(text, structure.Page);
             if (t.empty()) {
                 mark = "pgap";
             } else if (t.size() <= 40) {
