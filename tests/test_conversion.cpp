@@ -71,15 +71,16 @@ TEST(Symbols, EscapesMarkupCharactersOnly) {
 
 TEST(Dashes, HyphenatedWordsJoinDashesStayAndOthersGoBeforeASpace) {
     TempDir dir;
-    // A letter, "-", and a lower-case letter going on with the paragraph: one
-    // word. A dash after a space stays. Otherwise the dash goes before a line
-    // that begins with a space (a paragraph's start, here).
+    // A letter, "-", and a letter going on with the paragraph: one word, an
+    // English one with its hyphen as written. A dash after a space stays.
+    // Otherwise the dash goes before a line that begins with a space (a
+    // paragraph's start, here).
     BookFile b = ConvertText(dir, TextOf({"end-", "   next", "hyphen-", "ated word", "keep-",
                                           "Letter", "tab-", "\tx", "two--", " y", "say -", " z",
                                           "say --", " z", "-", " z", "blank-", "", "last-"}));
-    EXPECT_EQ(Texts(b), (LineList{"end", "   next", "hyphenated word", "keep-", "Letter", "tab-",
-                                  "\tx", "two-", " y", "say -", " z", "say --", " z", "", " z",
-                                  "blank-", "", "last-"}));
+    EXPECT_EQ(Texts(b),
+              (LineList{"end", "   next", "hyphen-ated word", "keep-Letter", "tab-", "\tx", "two-",
+                        " y", "say -", " z", "say --", " z", "", " z", "blank-", "", "last-"}));
     BookFile one = ConvertText(dir, "only-");
     EXPECT_EQ(Texts(one), LineList{"only-"});
 }

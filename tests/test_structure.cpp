@@ -333,3 +333,26 @@ TEST(Structure, ATitleUnderANumberedHeadingJoinsItAndShowsWithIt) {
         EXPECT_EQ(marked, 8) << charset;
     }
 }
+
+TEST(Structure, ALineEndHyphenKeepsACompoundAsWritten) {
+    const std::string text =
+        "   Он сказал что-\r\nнибудь и ушёл кое-\r\nкак, по-\r\nрусски; всё созд-\r\n"
+        "анное им стояло, Иван-\r\nЦаревич тоже.\r\n";
+    for (const char* charset : Charsets) {
+        TempDir dir;
+        BookFile b = ConvertText(dir, Iconv(text, charset));
+        std::string all;
+        for (const auto& l : Texts(b)) all += l + " ";
+        const CodePage cp = CodePageOf(b.GetProperty("Charset"));
+        for (const char* word : {"что-нибудь", "кое-как", "по-русски", "созданное", "Иван-Царевич"})
+            EXPECT_NE(ToUtf8(all, cp).find(word), std::string::npos) << word << " " << charset;
+    }
+    TempDir dir;
+    BookFile en = ConvertText(dir,
+                              "   Through the looking-\r\nglass and into the WAISTCOAT-\r\n"
+                              "POCKET went the rabbit, quite satis-\r\nfied.\r\n");
+    std::string all;
+    for (const auto& l : Texts(en)) all += l + " ";
+    for (const char* word : {"looking-glass", "WAISTCOAT-POCKET", "satis-fied"})
+        EXPECT_NE(all.find(word), std::string::npos) << word;
+}

@@ -376,3 +376,49 @@ void FindTitleAndAuthor(const LineList& lines, const std::string& charset, std::
     if (named || (top.size() > 1 && top[0].apart && NameLike(utf8(top[1].text))))
         author = top[1].text;
 }
+
+namespace {
+
+// The letters of a word, folded, UTF-8.
+std::string FoldedLetters(std::string_view s, CodePage page, bool fromEnd) {
+    std::u32string letters;
+    for (size_t i = 0; i < s.size();) {
+        const char32_t c = DecodeChar(s, i, page);
+        if (IsLetter(c)) {
+            letters += FoldCase(c);
+        } else if (!fromEnd) {
+            break;
+        } else {
+            letters.clear();
+        }
+    }
+    std::string out;
+    for (char32_t c : letters) AppendUtf8(out, c);
+    return out;
+}
+
+bool EndsWith(const std::string& s, std::string_view tail) {
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+}  // namespace
+
+bool KeepsHyphen(std::string_view before, std::string_view after, CodePage page) {
+    if (before.empty() || after.empty()) return false;
+    size_t i = 0;
+    const char32_t next = DecodeChar(after, i, page);
+    if (IsUpper(next)) return true;
+    const std::string first = FoldedLetters(before.substr(0, before.size() - 1), page, true);
+    const std::string second = FoldedLetters(after, page, false);
+    if (first.empty() || second.empty()) return false;
+    // English: a word is hyphenated at a line's end only where it is written so.
+    if (static_cast<unsigned char>(first.back()) < 0x80) return true;
+    for (std::string_view particle : {"то", "либо", "нибудь", "ка", "таки", "тка", "де"})
+        if (second == particle) return true;
+    if (first == "кое" || first == "кой") return true;
+    // "по-русски", "по-моему", "по-прежнему".
+    if (first == "по")
+        for (std::string_view tail : {"ски", "цки", "ому", "ему", "ьи"})
+            if (EndsWith(second, tail)) return true;
+    return false;
+}

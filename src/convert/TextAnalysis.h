@@ -59,6 +59,14 @@ std::string ChooseBookFileName(const std::string& sourcePath, const std::string&
 void FindTitleAndAuthor(const LineList& lines, const std::string& charset, std::string& title,
                         std::string& author, const Layout& layout = {});
 
+// Whether a word split at a line's end by a hyphen (before: the line up to
+// and with its "-"; after: the next line from its first letter) keeps it: a
+// compound split at its own hyphen ("что-" "нибудь", "кое-" "что",
+// "looking-" "glass", "WAISTCOAT-" "POCKET"), not a word split at a syllable
+// ("Созд-" "анное"). English words keep it; Russian ones when a particle or
+// prefix shows the compound, or the next part begins with a capital.
+bool KeepsHyphen(std::string_view before, std::string_view after, CodePage page);
+
 // A sample that is not text: more than 1% of its bytes are NUL or control bytes
 // other than tab, CR, LF and FF.
 bool LooksBinary(std::string_view sample);

@@ -232,12 +232,15 @@ class TextReader {
         if (hasPending_) {
             if (!pending_.empty() && pending_.back() == '-' && !line.empty()) {
                 if (Hyphenated(line)) {
-                    // "Созд-" and "анное ...": one word, without the hyphen; the
+                    // "Созд-" and "анное ...": one word, without the hyphen;
+                    // "что-" and "нибудь": one word as written, with it. The
                     // next line's indent goes.
                     const std::string_view rest = line.substr(line.find_first_not_of(" \t"));
+                    const bool keep = KeepsHyphen(pending_, rest, page_);
                     std::string joined;
                     joined.reserve(pending_.size() + rest.size());
-                    joined.append(pending_.substr(0, pending_.size() - 1)).append(rest);
+                    joined.append(pending_.substr(0, pending_.size() - (keep ? 0 : 1)))
+                        .append(rest);
                     pendingCopy_.swap(joined);
                     pending_ = pendingCopy_;
                     return;
@@ -274,7 +277,7 @@ class TextReader {
         // A line indented deeper than the one before begins a paragraph.
         if (EffectiveIndent(line) > std::max(EffectiveIndent(pending_), 1)) return false;
         size_t i = b;
-        if (!IsLower(DecodeChar(line, i, page_))) return false;
+        if (!IsLetter(DecodeChar(line, i, page_))) return false;
         // The character before the hyphen: in UTF-8, back over continuation bytes.
         size_t at = pending_.size() - 2;
         if (page_ == CodePage::Utf8)
