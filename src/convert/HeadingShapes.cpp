@@ -270,111 +270,146 @@ bool ClosingWords(std::string_view utf8) {
     return f == "the end" || f == "конец" || f == "finis";
 }
 
-LineShape ShapeOf(std::string_view utf8) {
-    LineShape shape;
-    const std::u32string s = Decode(utf8);
-    if (s.empty() || s.size() > MaxHeadingChars) return shape;
-    const std::vector<Token> tokens = Tokens(s);
-    // Speech, a quotation and a sentence going on are no headings.
-    const Token* first = nullptr;
-    for (const Token& t : tokens)
-        if (t.word) {
-            first = &t;
-            break;
-        }
+namespace {
+
+// Whether a line may begin as a heading does: not as speech, a quotation or
+// a sentence going on, and not as a book's last words.
+bool BeginsAsHeading(const std::u32string& s, const std::vector<Token>& tokens,
+                     std::string_view utf8) {
+    const auto first =
+        std::find_if(tokens.begin(), tokens.end(), [](const Token& t) { return t.word; });
+    if (first == tokens.end()) return false;
     // A dash opens speech, but for a number framed by dashes ("— IV —").
-    const bool framed =
-        tokens.size() >= 3 && tokens.front().text == U"-" && tokens.back().text == U"-";
-    if (!first || (tokens.front().text == U"-" && !framed) || tokens.front().text == U"\"" ||
-        tokens.front().text == U"\u00AB" || tokens.front().text == U"\u201E" ||
-        tokens.front().text == U"(")
-        return shape;
+    const std::u32string& opening = tokens.front().text;
+    const bool framed = tokens.size() >= 3 && opening == U"-" && tokens.back().text == U"-";
+    if ((opening == U"-" && !framed) || opening == U"\"" || opening == U"\u00AB" ||
+        opening == U"\u201E" || opening == U"(")
+        return false;
     // A heading begins with a capital or a digit; with a small letter only
     // when its first word is a heading's ("глава IX").
     if (!IsUpper(s[size_t(std::find_if(s.begin(), s.end(), IsWordChar) - s.begin())]) &&
         !(first->text[0] >= '0' && first->text[0] <= '9') &&
         KnownWord(first->text) == HeadingWord::None)
-        return shape;
-    if (ClosingWords(utf8)) return shape;
-    std::string key;
-    bool numberSeen = false, titleWords = false, capitals = true;
-    int letters = 0, month = 0;
-    int64_t value = -1, run = 0;  // run: a number written in words, summed
-    size_t words = 0;
-    auto endRun = [&] {
-        if (run > 0 && value < 0) value = run;
-        run = 0;
-    };
-    for (char32_t c : s) letters += IsLetter(c);
-    for (size_t k = 0; k < tokens.size(); ++k) {
-        const Token& t = tokens[k];
-        if (!t.word) {
-            // "Twenty-First": one number.
-            if (run > 0 && t.text == U"-" && k + 1 < tokens.size() && tokens[k + 1].word &&
-                NumberWordValue(tokens[k + 1].text))
-                continue;
-            endRun();
-            if (!titleWords) AppendText(key, t.text);
-            continue;
+        return false;
+    return !ClosingWords(utf8);
+}
+
+// Reads a line's tokens in order into its shape.
+class ShapeReader {
+  public:
+    explicit ShapeReader(const std::vector<Token>& tokens) : tokens_(tokens) {}
+
+    LineShape Read() {
+        for (k_ = 0; k_ < tokens_.size(); ++k_) {
+            if (tokens_[k_].word)
+                Word(tokens_[k_]);
+            else
+                Mark(tokens_[k_]);
         }
-        ++words;
-        capitals = capitals && (t.upper || !IsLetter(t.text[0]));
+        EndRun();
+        if (month_ && value_ >= 0) value_ += month_ * 100;
+        shape_.Value = value_;
+        shape_.Capitals = capitals_;
+        shape_.Key = std::move(key_);
+        return shape_;
+    }
+    // The line has a number and no title's words after it ("IV.", "Глава 2.").
+    bool NumberOnly() const { return numberSeen_ && !titleWords_; }
+
+  private:
+    bool NextIsNumberWord() const {
+        return k_ + 1 < tokens_.size() && tokens_[k_ + 1].word &&
+               NumberWordValue(tokens_[k_ + 1].text);
+    }
+    void EndRun() {
+        if (run_ > 0 && value_ < 0) value_ = run_;
+        run_ = 0;
+    }
+    void Mark(const Token& t) {
+        // "Twenty-First": one number.
+        if (run_ > 0 && t.text == U"-" && NextIsNumberWord()) return;
+        EndRun();
+        if (!titleWords_) AppendText(key_, t.text);
+    }
+    void Number(int64_t value) {
+        if (value >= 0) {
+            EndRun();
+            if (value_ < 0) value_ = value;
+        }
+        if (!numberSeen_ || key_.size() < 2 || key_.compare(key_.size() - 2, 2, "# ") != 0)
+            key_ += "# ";
+        numberSeen_ = true;
+    }
+    void Word(const Token& t) {
+        ++words_;
+        capitals_ = capitals_ && (t.upper || !IsLetter(t.text[0]));
         const int digits = DigitsValue(t.text);
         const int wordValue = NumberWordValue(t.text);
         // A roman numeral stands first, after a known word, or alone; "I" in
         // a title's words is a pronoun.
-        const bool romanPlace =
-            !numberSeen &&
-            (k == 0 || KnownWord(tokens[0].text) != HeadingWord::None || !tokens[k - 1].word);
-        const int roman = romanPlace && (t.upper || t.text.size() > 1 || tokens.size() == 1)
+        const bool romanPlace = !numberSeen_ && (k_ == 0 || !tokens_[k_ - 1].word ||
+                                                 KnownWord(tokens_[0].text) != HeadingWord::None);
+        const int roman = romanPlace && (t.upper || t.text.size() > 1 || tokens_.size() == 1)
                               ? RomanValue(t.text)
                               : 0;
-        if (const int m = MonthOf(t.text); m && (numberSeen || k + 1 < tokens.size())) {
-            endRun();
-            month = m;
-            key += "@ ";
-            continue;
+        if (const int m = MonthOf(t.text); m && (numberSeen_ || k_ + 1 < tokens_.size())) {
+            EndRun();
+            month_ = m;
+            key_ += "@ ";
+            return;
         }
-        // A number in brackets is a note's mark ("окно[1]"); after the words
-        // of a title only a word or two name a numbered thing ("Poem 12").
-        const bool bracketed = k > 0 && !tokens[k - 1].word &&
-                               (tokens[k - 1].text == U"[" || tokens[k - 1].text == U"(");
-        if ((digits >= 0 || roman) && (bracketed || (titleWords && words > 3))) continue;
-        if (digits >= 0 || roman || (wordValue && !titleWords)) {
-            if (digits >= 0 || roman) {
-                endRun();
-                if (value < 0) value = digits >= 0 ? digits : roman;
-            } else {
-                run += wordValue;
-            }
-            if (!numberSeen || key.size() < 2 || key.compare(key.size() - 2, 2, "# ") != 0)
-                key += "# ";
-            numberSeen = true;
-            continue;
+        if (digits >= 0 || roman) {
+            // A number in brackets is a note's mark ("окно[1]"); after the words
+            // of a title only a word or two name a numbered thing ("Poem 12").
+            const bool bracketed = k_ > 0 && !tokens_[k_ - 1].word &&
+                                   (tokens_[k_ - 1].text == U"[" || tokens_[k_ - 1].text == U"(");
+            if (!bracketed && !(titleWords_ && words_ > 3)) Number(digits >= 0 ? digits : roman);
+            return;
         }
-        endRun();
+        if (wordValue && !titleWords_) {
+            run_ += wordValue;
+            Number(-1);
+            return;
+        }
+        EndRun();
         // "The First Act": the article before a number's word is no title.
-        if (words == 1 && t.text == U"the" && k + 1 < tokens.size() &&
-            NumberWordValue(tokens[k + 1].text)) {
-            --words;
-            continue;
+        if (words_ == 1 && t.text == U"the" && NextIsNumberWord()) {
+            --words_;
+            return;
         }
-        if (words == 1) shape.Word = KnownWord(t.text);
-        if (!numberSeen && shape.Word != HeadingWord::None && words == 1) {
-            AppendText(key, t.text);
-            key += ' ';
-        } else if (!titleWords) {
+        if (words_ == 1) shape_.Word = KnownWord(t.text);
+        if (!numberSeen_ && shape_.Word != HeadingWord::None && words_ == 1) {
+            AppendText(key_, t.text);
+            key_ += ' ';
+        } else if (!titleWords_) {
             // The words of a title: one mark for all, their case kept.
-            titleWords = true;
-            key += t.upper ? "W " : "w ";
+            titleWords_ = true;
+            key_ += t.upper ? "W " : "w ";
         }
     }
-    endRun();
-    if (month && value >= 0) value += month * 100;
+
+    const std::vector<Token>& tokens_;
+    size_t k_ = 0, words_ = 0;
+    LineShape shape_;
+    std::string key_;
+    bool numberSeen_ = false, titleWords_ = false, capitals_ = true;
+    int month_ = 0;
+    int64_t value_ = -1, run_ = 0;  // run_: a number written in words, summed
+};
+
+}  // namespace
+
+LineShape ShapeOf(std::string_view utf8) {
+    const std::u32string s = Decode(utf8);
+    if (s.empty() || s.size() > MaxHeadingChars) return {};
+    const std::vector<Token> tokens = Tokens(s);
+    if (!BeginsAsHeading(s, tokens, utf8)) return {};
+    ShapeReader reader(tokens);
+    LineShape shape = reader.Read();
     // A sentence ends no heading, but for the point after its number.
-    if (EndsSentence(utf8) && !(numberSeen && !titleWords && s.back() == '.')) return {};
-    shape.Value = value;
-    shape.Capitals = capitals && letters >= 2;
-    shape.Key = std::move(key);
+    if (EndsSentence(utf8) && !(reader.NumberOnly() && s.back() == '.')) return {};
+    int letters = 0;
+    for (char32_t c : s) letters += IsLetter(c);
+    shape.Capitals = shape.Capitals && letters >= 2;
     return shape;
 }
