@@ -92,6 +92,13 @@ bool Layout::FromName(std::string_view name, Shape& kind) {
     return false;
 }
 
+size_t LengthReachedBy(const std::vector<uint64_t>& lengths, uint64_t lines, int percent) {
+    uint64_t seen = 0;
+    size_t w = 0;
+    while (w + 1 < lengths.size() && (seen += lengths[w]) * 100 < lines * uint64_t(percent)) ++w;
+    return w;
+}
+
 // Lengths in characters and indents are counted up to these, the rest together.
 constexpr size_t LengthCap = 1000, IndentCap = 200;
 
@@ -178,9 +185,7 @@ size_t LayoutStats::WrapColumn() const {
     // Hard-wrapped lines end near a common column: nearly all are at most that
     // long, and most come close to it.
     if (filled_ == 0) return 0;
-    uint64_t seen = 0;
-    size_t w = 0;
-    while (w < LengthCap && (seen += lengths_[w]) * 100 < filled_ * 95) ++w;
+    const size_t w = LengthReachedBy(lengths_, filled_, 95);
     if (w > 100) return 0;
     uint64_t near = 0;
     for (size_t l = (w * 4 + 4) / 5; l <= w; ++l) near += lengths_[l];
@@ -229,13 +234,14 @@ Layout LayoutStats::Decide() const {
 ParagraphBuilder::ParagraphBuilder(const std::string& charset, Layout layout)
     : utf8_(charset == "UTF-8"), page_(CodePageOf(charset)), layout_(layout) {}
 
-size_t ParagraphBuilder::FullWidth() const {
-    // Until the text shows its own, the common width of wrapped texts.
-    if (measured_ < 30) return 72;
-    uint64_t seen = 0;
-    size_t w = 0;
-    while (w < lengths_.size() - 1 && (seen += lengths_[w]) * 10 < uint64_t(measured_) * 9) ++w;
-    return w > 100 ? 0 : w;
+void ParagraphBuilder::Measure(size_t length) {
+    ++lengths_[std::min(length, lengths_.size() - 1)];
+    ++measured_;
+    // Until the text shows its own, the common width of wrapped texts; then
+    // learned again now and then (the few first hundred lines each time).
+    if (measured_ < 30 || (measured_ > 256 && measured_ % 64 != 0)) return;
+    const size_t w = LengthReachedBy(lengths_, measured_, 90);
+    fullWidth_ = w > 100 ? 0 : w;
 }
 
 bool ParagraphBuilder::SetApart(std::string_view line, size_t textLen) const {
@@ -243,7 +249,7 @@ bool ParagraphBuilder::SetApart(std::string_view line, size_t textLen) const {
     // The line before ended a paragraph: a blank, a sentence's end or a colon,
     // a line standing apart itself, a line broken well short of the text's
     // width, or one longer than any wrapped line (a paragraph of one line).
-    const size_t full = FullWidth();
+    const size_t full = fullWidth_;
     const bool ended = blankBefore_ || endsSentence_ || colon_ || afterHeading_ || full == 0 ||
                        before_ * 4 < full * 3 || before_ * 3 > full * 4;
     // And a heading is clearly shorter than a full line.
@@ -364,8 +370,7 @@ void ParagraphBuilder::Add(std::string_view line, const Emit& emit) {
     blankBefore_ = blank;
     if (!blank) {
         opening_ = opening_ && textLen <= 60 && line_ <= 12;
-        ++lengths_[std::min(before_, lengths_.size() - 1)];
-        ++measured_;
+        Measure(before_);
     }
     const char first = len == 0 ? 0 : (ws == len ? line[len - 1] : line[ws]);
     const char* cls = "pnorm";

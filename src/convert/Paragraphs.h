@@ -33,6 +33,10 @@ int EffectiveIndent(std::string_view line);
 // split a character reference such as "&lt;".
 size_t PieceEnd(std::string_view s, size_t max, bool utf8);
 
+// The least length that percent of the lines reach, from a count of lines by
+// their length (the last entry counts the longer ones too).
+size_t LengthReachedBy(const std::vector<uint64_t>& lengths, uint64_t lines, int percent);
+
 struct Layout {
     enum Shape { Classic, Lines, Margin, Verse, Wrapped };
     Shape Kind = Classic;
@@ -112,8 +116,8 @@ class ParagraphBuilder {
     // Whether a line (not blank) stands apart from the line before: it looks
     // like a heading, and the line before ended where a paragraph ends.
     bool SetApart(std::string_view line, size_t textLen) const;
-    // The column the lines so far are wrapped at: 0 when they are not wrapped.
-    size_t FullWidth() const;
+    // Counts a line of so many characters into the width the text is wrapped at.
+    void Measure(size_t length);
 
     bool utf8_;
     CodePage page_;
@@ -125,8 +129,10 @@ class ParagraphBuilder {
     bool colon_ = false;         // or a colon
     size_t before_ = 0;          // and was so many characters long
     // The lines so far by their length in characters, their indent included.
-    std::vector<uint32_t> lengths_ = std::vector<uint32_t>(201);
-    uint32_t measured_ = 0;
+    std::vector<uint64_t> lengths_ = std::vector<uint64_t>(201);
+    uint64_t measured_ = 0;
+    // The column the lines so far are wrapped at: 0 when they are not wrapped.
+    size_t fullWidth_ = 72;
     bool hasText_ = false;  // the current paragraph has more than blanks
     uint64_t line_ = 0;     // lines taken so far
     size_t hang_ = 0;       // the next of the layout's hanging lines
