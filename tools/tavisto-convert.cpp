@@ -20,6 +20,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -165,6 +166,33 @@ int Contents(const std::string& path) {
     return 0;
 }
 
+// Hands each paragraph of a book to fn: its number, class and text as the
+// reader sees it (its lines joined by a space, the first limit bytes or so).
+void EachParagraph(BookFile& book, size_t limit,
+                   const std::function<void(int32_t, std::string_view, const std::string&)>& fn) {
+    int32_t current = 0;
+    std::string cls, shown;
+    book.ForEachLine([&](std::string_view line) {
+        std::string_view c;
+        size_t textAt = 0;
+        if (int32_t n = ParagraphTagOf(line, c, textAt)) {
+            if (current) fn(current, cls, shown);
+            current = n;
+            cls = c;
+            shown.clear();
+            line = line.substr(textAt);
+        }
+        if (shown.size() >= limit) return;
+        std::string t;
+        AppendShownText(t, line);
+        const size_t b = t.find_first_not_of(' '), e = t.find_last_not_of(' ');
+        if (b == std::string::npos) return;
+        if (!shown.empty()) shown += ' ';
+        shown.append(t, b, e - b + 1);
+    });
+    if (current) fn(current, cls, shown);
+}
+
 int Find(const std::string& path, const std::string& text) {
     BookFile book(FolderOf(path));
     if (!LoadBook(path, book)) return 1;
@@ -177,42 +205,19 @@ int Find(const std::string& path, const std::string& text) {
     // The beginning of each paragraph found, as the reader sees it.
     const CodePage cp = CodePageOf(book.GetProperty("Charset"));
     size_t next = 0;
-    int32_t current = 0;
-    std::string begins;
-    auto print = [&] {
-        if (next < found.size() && current == found[next]) {
-            std::string utf8 = ToUtf8(begins, cp), shown;
-            size_t chars = 0;
-            for (size_t i = 0; i < utf8.size() && chars < 60;) {
-                const size_t at = i;
-                DecodeChar(utf8, i, CodePage::Utf8);
-                shown.append(utf8, at, i - at);
-                ++chars;
-            }
-            std::cout << current << "\t" << book.PageOfParagraph(current) << "\t"
-                      << EscapeControls(shown) << "\n";
-            ++next;
+    EachParagraph(book, 400, [&](int32_t n, std::string_view, const std::string& begins) {
+        if (next >= found.size() || n != found[next]) return;
+        std::string utf8 = ToUtf8(begins, cp), shown;
+        size_t chars = 0;
+        for (size_t i = 0; i < utf8.size() && chars < 60;) {
+            const size_t at = i;
+            DecodeChar(utf8, i, CodePage::Utf8);
+            shown.append(utf8, at, i - at);
+            ++chars;
         }
-    };
-    book.ForEachLine([&](std::string_view line) {
-        std::string_view cls;
-        size_t textAt = 0;
-        if (int32_t n = ParagraphTagOf(line, cls, textAt)) {
-            print();
-            current = n;
-            begins.clear();
-            line = line.substr(textAt);
-        }
-        if (begins.size() < 400) {
-            std::string t;
-            AppendShownText(t, line);
-            size_t b = t.find_first_not_of(' ');
-            if (b == std::string::npos) return;
-            if (!begins.empty()) begins += ' ';
-            begins += t.substr(b);
-        }
+        std::cout << n << "\t" << book.PageOfParagraph(n) << "\t" << EscapeControls(shown) << "\n";
+        ++next;
     });
-    print();
     return 0;
 }
 
@@ -222,31 +227,9 @@ int Text(const std::string& path) {
     BookFile book(FolderOf(path));
     if (!LoadBook(path, book)) return 1;
     const CodePage cp = CodePageOf(book.GetProperty("Charset"));
-    int32_t current = 0;
-    std::string cls, shown;
-    auto print = [&] {
-        if (current)
-            std::cout << current << "\t" << cls << "\t" << EscapeControls(ToUtf8(shown, cp))
-                      << "\n";
-    };
-    book.ForEachLine([&](std::string_view line) {
-        std::string_view c;
-        size_t textAt = 0;
-        if (int32_t n = ParagraphTagOf(line, c, textAt)) {
-            print();
-            current = n;
-            cls = c;
-            shown.clear();
-            line = line.substr(textAt);
-        }
-        std::string t;
-        AppendShownText(t, line);
-        const size_t b = t.find_first_not_of(' '), e = t.find_last_not_of(' ');
-        if (b == std::string::npos) return;
-        if (!shown.empty()) shown += ' ';
-        shown.append(t, b, e - b + 1);
+    EachParagraph(book, SIZE_MAX, [&](int32_t n, std::string_view cls, const std::string& text) {
+        std::cout << n << "\t" << cls << "\t" << EscapeControls(ToUtf8(text, cp)) << "\n";
     });
-    print();
     return 0;
 }
 
