@@ -266,6 +266,17 @@ TEST(Titles, TheBooksOwnTitleAndAuthor) {
     EXPECT_EQ(
         find("It was a bright cold day in April, and the clocks\r\nwere striking thirteen.\r\n"),
         "|");
+    // A name in any of its forms, before or after the title, or on one line with it.
+    const std::pair<const char*, const char*> named[] = {
+        {"BY LEO TOLSTOY\r\n\r\nWar and Peace\r\n\r\n  Text", "War and Peace|Leo Tolstoy"},
+        {"Чехов А. П.\r\nСтепь\r\n\r\n   Текст.", "Степь|Чехов А. П."},
+        {"Степь\r\n\r\nА. П. Чехов\r\n\r\n   Текст.", "Степь|А. П. Чехов"},
+        {"Чехов А. П. Степь.\r\n\r\n   Текст.", "Степь|Чехов А. П."},
+        {"Антон Павлович Чехов. СТЕПЬ.\r\n\r\n   Текст.", "СТЕПЬ|Антон Павлович Чехов"},
+        {"МЕДНЫЙ ВСАДНИК\r\nАлександр Пушкин\r\n\r\n   Текст.", "МЕДНЫЙ ВСАДНИК|Александр Пушкин"},
+        {"PART TWO\r\n\r\n   Text.", "|"},
+    };
+    for (const auto& [text, want] : named) EXPECT_EQ(find(text, "UTF-8"), want) << text;
     // In the text's own charset: cp866 bytes stay cp866.
     EXPECT_EQ(
         find("\x80\xad\xe2\xae\xad \x97\xa5\xe5\xae\xa2\r\n\x80\x8d\x9e\x92\x80\r\n", "cp866"),

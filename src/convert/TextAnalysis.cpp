@@ -250,16 +250,32 @@ std::string PlainText(std::string_view line, CodePage cp) {
     return out;
 }
 
-// A person's name: two to four words, each beginning with a capital.
+// A person's name: two to four words, each beginning with a capital (an
+// initial with its point is a word: "А. П. Чехов", "Чехов А. П."), none of
+// them a title's little word ("The Quiet Room" is no one's name) and no
+// point but an initial's.
 bool NameLike(const std::string& utf8) {
     int words = 0;
     bool wordStart = true;
+    std::string word;
+    // A title's little word, or a word ended by a point that is no initial
+    // ("Брюсов. Бемоль" is a name and a title).
+    auto little = [&] {
+        static const char* const titleWords[] = {"the", "a", "an", "of", "and", "in", "on"};
+        const std::string f = FoldToUtf8(word, CodePage::Utf8);
+        if (!f.empty() && f.back() == '.' && CharCount(f, CodePage::Utf8) > 2) return true;
+        return std::find(std::begin(titleWords), std::end(titleWords), f) != std::end(titleWords);
+    };
     for (size_t i = 0; i < utf8.size();) {
-        char32_t c = DecodeChar(utf8, i, CodePage::Utf8);
+        const size_t at = i;
+        const char32_t c = DecodeChar(utf8, i, CodePage::Utf8);
         if (c == ' ' || c == 0xA0) {
+            if (!word.empty() && little()) return false;
+            word.clear();
             wordStart = true;
             continue;
         }
+        word.append(utf8, at, i - at);
         if (wordStart) {
             if (!IsUpper(c)) return false;
             ++words;
@@ -268,7 +284,35 @@ bool NameLike(const std::string& utf8) {
             return false;
         }
     }
-    return words >= 2 && words <= 4;
+    return words >= 2 && words <= 4 && !little();
+}
+
+// Whether a text's letters are all capitals.
+bool AllCapitals(const std::string& utf8) {
+    for (size_t i = 0; i < utf8.size();)
+        if (IsLower(DecodeChar(utf8, i, CodePage::Utf8))) return false;
+    return true;
+}
+
+// "LEO TOLSTOY" as "Leo Tolstoy", in the text's charset.
+std::string WordsCapitalized(std::string_view text, CodePage cp) {
+    std::string out;
+    bool wordStart = true;
+    for (size_t i = 0; i < text.size();) {
+        const size_t at = i;
+        char32_t c = DecodeChar(text, i, cp);
+        const bool letter = IsLetter(c);
+        if (letter && !wordStart) c = ToLower(c);
+        wordStart = !letter && c != '\'';
+        unsigned char byte = 0;
+        if (cp == CodePage::Utf8)
+            AppendUtf8(out, c);
+        else if (EncodeChar(c, cp, byte))
+            out += char(byte);
+        else
+            out.append(text, at, i - at);
+    }
+    return out;
 }
 
 }  // namespace
@@ -300,32 +344,55 @@ void FromGutenbergHeader(const LineList& lines, CodePage cp, std::string& title,
     }
 }
 
-struct TopLines {
-    std::string text;
-    bool titleParagraph;  // indented as a title
-    bool apart;           // a blank line (or the end) after it
-};
-
-// The short lines that open the text (three at most), and whether each stands
-// apart from what follows: the first words of a wrapped paragraph are no title.
-std::vector<TopLines> OpeningLines(const LineList& lines, CodePage cp, const Layout& layout) {
-    std::vector<TopLines> top;
-    for (size_t i = 0; i < lines.size() && i < 15 && top.size() < 3; ++i) {
+// The short lines that open a text before its first heading, its first
+// paragraph of prose or its epigraph, each standing apart from what follows:
+// the first words of a wrapped paragraph are none of them.
+std::vector<std::string> OpeningLines(const LineList& lines, CodePage cp, const Layout& layout) {
+    std::vector<std::string> top;
+    for (size_t i = 0; i < lines.size() && i < 15 && top.size() < 4; ++i) {
         std::string t = PlainText(lines[i], cp);
         if (t.empty()) continue;
         if (CharCount(t, cp) > MaxHeadingChars) break;
-        const int indent = EffectiveIndent(lines[i]);
-        // Apart: a blank line after it, or a line that begins a paragraph.
-        bool apart = i + 1 >= lines.size() || PlainText(lines[i + 1], cp).empty();
+        const std::string u = ToUtf8(t, cp);
+        const LineShape shape = ShapeOf(u);
+        if (IsSeparator(u) || shape.Numbered() || shape.Word != HeadingWord::None) break;
+        // Apart: a blank line or the end after it, a line that begins a
+        // paragraph, or, after a short line, one that begins as a line of its own does.
+        size_t n = i + 1;
+        bool apart = n >= lines.size() || PlainText(lines[n], cp).empty();
         if (!apart) {
-            const int next = EffectiveIndent(lines[i + 1]);
-            apart = layout.Kind == Layout::Margin ? next > layout.MarginWidth
-                    : layout.Kind == Layout::Lines || layout.Kind == Layout::Verse ? true
-                                                                                   : next > 1;
+            const int next = EffectiveIndent(lines[n]);
+            const std::string nextText = ToUtf8(PlainText(lines[n], cp), CodePage::Utf8);
+            size_t k = 0;
+            const char32_t first = DecodeChar(nextText, k, CodePage::Utf8);
+            apart = layout.Kind == Layout::Lines || layout.Kind == Layout::Verse ||
+                    (layout.Kind == Layout::Margin ? next > layout.MarginWidth : next > 1) ||
+                    (CharCount(u, CodePage::Utf8) <= 50 && !IsLower(first));
         }
-        top.push_back({std::move(t), indent > 6 && indent <= 35, apart});
+        if (!apart) break;
+        top.push_back(std::move(t));
     }
     return top;
+}
+
+// "Author. Title" on one line: the longest start before a point that is a
+// person's name.
+bool SplitNameAndTitle(const std::string& line, CodePage cp, std::string& author,
+                       std::string& title) {
+    bool found = false;
+    for (size_t dot = line.find(". "); dot != std::string::npos; dot = line.find(". ", dot + 1)) {
+        const std::string name = line.substr(0, dot);
+        std::string rest = line.substr(dot + 2);
+        while (!rest.empty() && (rest.back() == '.' || rest.back() == ' ')) rest.pop_back();
+        while (!rest.empty() && (rest.front() == '.' || rest.front() == ' ')) rest.erase(0, 1);
+        if (CharCount(rest, cp) < 2 || !NameLike(ToUtf8(name, cp))) continue;
+        // An initial keeps its point: "Чехов А. П.".
+        const bool initial = CharCount(name.substr(name.rfind(' ') + 1), cp) == 1;
+        author = initial ? name + "." : name;
+        title = rest;
+        found = true;
+    }
+    return found;
 }
 
 }  // namespace
@@ -338,43 +405,41 @@ void FindTitleAndAuthor(const LineList& lines, const std::string& charset, std::
     FromGutenbergHeader(lines, cp, title, author);
     if (!title.empty()) return;
     author.clear();
-    const std::vector<TopLines> top = OpeningLines(lines, cp, layout);
-    if (top.empty()) return;
-    auto utf8 = [&](const std::string& t) { return ToUtf8(t, cp); };
-    auto heading = [&](const TopLines& t) {
-        // A part or chapter heading, set between marks ("* ЧАСТЬ ПЕРВАЯ *") or
-        // not: a number or a heading's word.
-        const std::string u = utf8(t.text);
-        const LineShape shape = ShapeOf(u);
-        return IsSeparator(u) || shape.Numbered() || shape.Word != HeadingWord::None;
-    };
-    // A text that opens with a title paragraph: the title, and a name after it
-    // for the author.
-    if (top[0].titleParagraph && !heading(top[0])) {
-        title = top[0].text;
-        if (top.size() > 1 && NameLike(utf8(top[1].text))) author = top[1].text;
-        return;
+    std::vector<std::string> top = OpeningLines(lines, cp, layout);
+    // A line that ends a sentence is an epigraph's or the text's, not a title,
+    // unless it names both ("Валерий Брюсов. Бемоль").
+    for (size_t i = 0; i < top.size(); ++i) {
+        if (!EndsSentence(top[i]) && top[i].find(". ") == std::string::npos) continue;
+        if (NameLike(ToUtf8(top[i], cp))) continue;  // "Чехов А. П."
+        if (i == 0 && SplitNameAndTitle(top[0], cp, author, title)) return;
+        top.resize(i);
+        break;
     }
-    // Flush lines: an author's name and a title, "Name. Title", or a title
-    // alone. A text that opens with a heading (a cast list, a chapter) names none.
-    if (heading(top[0])) return;
-    size_t dot = top[0].text.find(". ");
-    if (dot != std::string::npos && top[0].apart && NameLike(utf8(top[0].text.substr(0, dot)))) {
-        author = top[0].text.substr(0, dot);
-        title = PlainText(top[0].text.substr(dot + 2), cp);
-        return;
+    // "by Lewis Carroll", "BY LEO TOLSTOY": the author.
+    long name = -1;
+    for (size_t i = 0; i < top.size() && name < 0; ++i) {
+        const std::string folded = FoldToUtf8(top[i].substr(0, 3), cp);
+        if (folded == "by " && NameLike(ToUtf8(top[i].substr(3), cp))) {
+            const std::string n = top[i].substr(3);
+            author = AllCapitals(ToUtf8(n, cp)) ? WordsCapitalized(n, cp) : n;
+            name = long(i);
+        }
     }
-    if (NameLike(utf8(top[0].text)) && top.size() > 1 && !heading(top[1]) && top[1].apart) {
-        author = top[0].text;
-        title = top[1].text;
-        return;
-    }
-    const bool named =
-        top.size() > 1 && top[0].apart == false && NameLike(utf8(top[1].text)) && top[1].apart;
-    if (!top[0].apart && !named) return;
-    title = top[0].text;
-    if (named || (top.size() > 1 && top[0].apart && NameLike(utf8(top[1].text))))
-        author = top[1].text;
+    // A name in small letters before one in capitals (a title set so: "МЕДНЫЙ
+    // ВСАДНИК"); a name in capitals when nothing else is one.
+    for (int pass = 0; pass < 2 && name < 0; ++pass)
+        for (size_t i = 0; i < top.size() && name < 0; ++i) {
+            const std::string u = ToUtf8(top[i], cp);
+            if (NameLike(u) && (pass == 1 || !AllCapitals(u)) && top.size() > 1) {
+                author = top[i];
+                name = long(i);
+            }
+        }
+    for (size_t i = 0; i < top.size(); ++i)
+        if (long(i) != name) {
+            title = top[i];
+            break;
+        }
 }
 
 namespace {
