@@ -11,7 +11,15 @@
 
 std::string DisplayTitle(const BookFile& b) {
     const std::string own = b.GetProperty("BookTitle");
-    if (own.empty()) return b.FileName;
+    if (own.empty()) {
+        // The file's name without its extension, underscores and points as
+        // spaces: "war_and.peace.tvst" is "war and peace".
+        std::string name = b.FileName.substr(0, b.FileName.rfind('.'));
+        if (name.empty()) return b.FileName;
+        std::replace(name.begin(), name.end(), '_', ' ');
+        std::replace(name.begin(), name.end(), '.', ' ');
+        return name;
+    }
     return ToUtf8(own, CodePageOf(b.GetProperty("Charset")));
 }
 

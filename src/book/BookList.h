@@ -8,7 +8,7 @@
 #include "book/BookFile.h"
 
 // What the list and the status bar show of a book, in UTF-8: its own title
-// ("BookTitle") or else its file name; its author; how far it was read, in
+// ("BookTitle") or else its file name without its extension; its author; how far it was read, in
 // percent (as saved with the position; from its paragraphs for a book saved
 // before that; 0 for a book never read; -1 when not known).
 std::string DisplayTitle(const BookFile& b);
