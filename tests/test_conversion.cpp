@@ -180,14 +180,15 @@ TEST(Paragraphs, IndentAndLengthDecideTheClass) {
                              "\ttab begins",               // 9: a tab is four spaces of indent
                              "  " + std::string(59, 'n'),  // 10: 59 after indent, R is 0 -> pnor0
                              "  " + std::string(60, 'n'),  // 11: 60 after indent -> pnorm
+                             std::string(8, ' ') + std::string(70, 'p'),  // 12: prose set deep
                          }));
     EXPECT_EQ(b.GetProperty("Layout"), "classic");
-    EXPECT_EQ(Classes(b),
-              (std::vector<std::string>{"pnorm", "pnor0", "-", "pnorm", "-", "pnor0", "pnorm",
-                                        "ptitl", "ptitl", "pepig", "pnor0", "pnor0", "pnorm"}));
+    EXPECT_EQ(Classes(b), (std::vector<std::string>{"pnorm", "pnor0", "-", "pnorm", "-", "pnor0",
+                                                    "pnorm", "ptitl", "ptitl", "pepig", "pnor0",
+                                                    "pnor0", "pnorm", "pnorm"}));
     EXPECT_EQ(b.Body()[0], "<Page1>" + Tag(1, "pnorm") + std::string(20, ' ') + "Title");
     EXPECT_EQ(b.Body()[12].substr(0, 30), Tag(11, "pnorm") + "  ");
-    EXPECT_EQ(b.GetProperty("TotalParagraphs"), "11");
+    EXPECT_EQ(b.GetProperty("TotalParagraphs"), "12");
 }
 
 TEST(Paragraphs, RunningLengthRule) {

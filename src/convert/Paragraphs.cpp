@@ -379,8 +379,10 @@ void ParagraphBuilder::Add(std::string_view line, const Emit& emit) {
     // paragraph of prose looks like any other.
     const bool verse = layout_.Kind == Layout::Verse || !endsBefore;
     if (len > 0 && textLen < 60 && first != '-' && r_ < 60 && verse) cls = "pnor0";
-    if (ind > 6) cls = "ptitl";
-    if (ind > 35) cls = "pepig";
+    // Set deep: a title or an epigraph, when short; a paragraph of prose that
+    // begins deep is prose.
+    if (ind > 6 && textLen < 60) cls = "ptitl";
+    if (ind > 35 && textLen < 60) cls = "pepig";
     if (len <= MaxPieceSize) return Piece(line, begins, cls, emit);
     // A runaway line: its pieces after the first begin paragraphs of their own.
     size_t end = PieceEnd(line, MaxPieceSize, utf8_);
