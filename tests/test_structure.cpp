@@ -356,3 +356,31 @@ TEST(Structure, ALineEndHyphenKeepsACompoundAsWritten) {
     for (const char* word : {"looking-glass", "WAISTCOAT-POCKET", "satis-fied"})
         EXPECT_NE(all.find(word), std::string::npos) << word;
 }
+
+TEST(Structure, APlaysSpeakersAreShownAsSuchAndNeverInTheContents) {
+    NEED_TEXTS();
+    const std::vector<std::string> speech = StoryParagraphs("gorky-detstvo.txt", 30);
+    const char* names[] = {"ЛОПАХИН", "ДУНЯША.", "ГАЕВ", "ВАРЯ", "ФИРС."};
+    std::string text = "ВИШНЁВЫЙ САД\r\n\r\n";
+    std::vector<std::string> want;
+    for (int act = 0; act < 2; ++act) {
+        const std::string heading = act ? "ДЕЙСТВИЕ ВТОРОЕ" : "ДЕЙСТВИЕ ПЕРВОЕ";
+        text += "\r\n" + heading + "\r\n\r\n";
+        want.push_back("2 " + heading);
+        for (int s = 0; s < 15; ++s)
+            text += std::string(names[(s * 3 + act) % 5]) + "\r\n   " +
+                    speech[size_t(act * 15 + s)] + "\r\n\r\n";
+    }
+    for (const char* charset : Charsets) {
+        TempDir dir;
+        BookFile b = ConvertText(dir, Iconv(text, charset));
+        EXPECT_EQ(Contents(b), want) << charset;
+        const std::vector<Heading> contents = ParseContents(b.Contents);
+        LineList page = b.Body();
+        MarkStructure(page, {&contents, CodePageOf(b.GetProperty("Charset")), nullptr,
+                             b.GetProperty("Speakers")});
+        int speakers = 0;
+        for (const auto& line : page) speakers += line.find(" pspk\"") != std::string::npos;
+        EXPECT_EQ(speakers, 30) << charset;
+    }
+}

@@ -105,6 +105,11 @@ struct BookWriter {
     void Contents(BookFile& book) {
         book.Contents = ContentsLines(headings.Headings());
         book.SetProperty("Headings", IntToStr(int64_t(headings.Headings().size())));
+        // A play's speakers, for the page to show as such: "name|name|...".
+        std::string speakers;
+        for (const auto& name : headings.Speakers())
+            speakers += (speakers.empty() ? "" : "|") + name;
+        if (!speakers.empty()) book.SetProperty("Speakers", speakers);
     }
 
     bool escaped;

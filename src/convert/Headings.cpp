@@ -90,6 +90,7 @@ void HeadingFinder::Close(bool followedByBlank) {
         prose_ = true;
         return;
     }
+    if (contentLines_ == 1) CountName(utf8);
     LineShape shape = ShapeOf(utf8);
     if (shape.Key.empty() || IsSeparator(utf8)) return;
     // Kept: what may be a heading, and the line under a numbered one (its title).
@@ -101,6 +102,55 @@ void HeadingFinder::Close(bool followedByBlank) {
     const auto id = shapeIds_.emplace(WithoutMarks(shape.Key), int(shapeIds_.size())).first->second;
     candidates_.push_back({number_, ordinal_, id, shape.Value, shape.Word, shape.Capitals,
                            blankBefore_ && blankAfter_, centred_, !prose_, false, content_});
+}
+
+// The name said before a speech: "ЛОПАХИН", "ЛОПАХИН.", "HAMLET:".
+static std::string SpeakerName(std::string_view utf8) {
+    std::string name(utf8);
+    while (!name.empty() && (name.back() == '.' || name.back() == ':' || name.back() == ' '))
+        name.pop_back();
+    if (name.empty() || CharCount(name, CodePage::Utf8) > 40) return {};
+    int letters = 0;
+    for (size_t i = 0; i < name.size();) {
+        const char32_t c = DecodeChar(name, i, CodePage::Utf8);
+        if (IsLower(c) || (c >= '0' && c <= '9')) return {};
+        letters += IsLetter(c);
+    }
+    return letters >= 2 ? name : std::string();
+}
+
+void HeadingFinder::CountName(const std::string& utf8) {
+    const std::string name = SpeakerName(utf8);
+    // A book of a thousand names in capitals is no play: enough are counted.
+    if (name.empty() || (names_.size() >= 4096 && !names_.count(name))) return;
+    ++names_[name];
+}
+
+void HeadingFinder::FindSpeakers() {
+    // A few names, each said three times or more, dozens of times together.
+    int said = 0;
+    std::vector<std::string> names;
+    for (const auto& [name, count] : names_)
+        if (count >= 3) {
+            said += count;
+            names.push_back(name);
+        }
+    if (said < 20 || names.size() > 60) return;
+    std::sort(names.begin(), names.end());
+    for (const auto& n : names) {
+        // Back into the book's charset, as the page holds the text.
+        std::string own;
+        for (size_t i = 0; i < n.size();) {
+            const size_t at = i;
+            const char32_t c = DecodeChar(n, i, CodePage::Utf8);
+            unsigned char byte = 0;
+            if (page_ == CodePage::Utf8)
+                own.append(n, at, i - at);
+            else if (EncodeChar(c, page_, byte))
+                own += char(byte);
+        }
+        speakers_.push_back(own);
+    }
 }
 
 void HeadingFinder::TakeNumberedShapes(std::vector<int>& depth) const {
@@ -179,7 +229,9 @@ void HeadingFinder::TakeCapitals(std::vector<int>& depth) const {
     std::map<int, std::vector<size_t>> groups;
     for (size_t i = 0; i < candidates_.size(); ++i) {
         const Candidate& c = candidates_[i];
-        if (depth[i] == 0 && c.value < 0 && c.capitals && (!c.top || c.beforeProse))
+        const auto said = names_.find(SpeakerName(ToUtf8(c.text, page_)));
+        const bool speaker = said != names_.end() && said->second >= 3;
+        if (depth[i] == 0 && c.value < 0 && c.capitals && (!c.top || c.beforeProse) && !speaker)
             groups[c.shape].push_back(i);
     }
     int top = 0;
@@ -217,6 +269,7 @@ void HeadingFinder::TakeOneOffs(std::vector<int>& depth) const {
 
 void HeadingFinder::Finish() {
     Close(true);
+    FindSpeakers();
     std::vector<int> depth(candidates_.size());
     std::vector<std::string> text(candidates_.size());
     for (size_t i = 0; i < candidates_.size(); ++i) text[i] = candidates_[i].text;
@@ -235,6 +288,7 @@ void HeadingFinder::Finish() {
         headings_.push_back({candidates_[i].paragraph, level, std::move(text[i])});
     }
     candidates_.clear();
+    names_.clear();
 }
 
 void HeadingFinder::DropPrintedContents(std::vector<int>& depth,

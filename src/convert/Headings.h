@@ -37,6 +37,9 @@ class HeadingFinder {
     void AddParts(int32_t number, std::string_view cls, std::string_view text);
     void Finish();
     const std::vector<Heading>& Headings() const { return headings_; }
+    // The names of a play's speakers: short lines in capitals, each said
+    // again and again, dozens of times together (shown text, the book's charset).
+    const std::vector<std::string>& Speakers() const { return speakers_; }
 
   private:
     // A short paragraph that may be a heading.
@@ -57,6 +60,8 @@ class HeadingFinder {
     void TakeTitles(std::vector<int>& depth, std::vector<std::string>& text) const;
     void TakeCapitals(std::vector<int>& depth) const;
     void TakeOneOffs(std::vector<int>& depth) const;
+    void CountName(const std::string& utf8);
+    void FindSpeakers();
     void DropPrintedContents(std::vector<int>& depth, const std::vector<std::string>& text) const;
 
     CodePage page_;
@@ -64,6 +69,8 @@ class HeadingFinder {
     std::vector<Candidate> candidates_;
     std::unordered_map<std::string, int> shapeIds_;
     std::vector<Heading> headings_;
+    std::unordered_map<std::string, int> names_;  // lines in capitals, folded, and their count
+    std::vector<std::string> speakers_;
     int64_t ordinal_ = 0;    // paragraphs with text so far
     bool prose_ = false;     // a paragraph of prose has passed: the book's top is over
     bool lastBlank_ = true;  // the line before (the start of the text counts as blank)

@@ -74,6 +74,17 @@ void MarkStructure(LineList& pageLines, const PageStructure& structure) {
                 headingText = nullptr;
             }
         }
+        if (!mark && !structure.Speakers.empty() && !t.empty() && t.size() <= 160) {
+            std::string name;
+            AppendShownText(name, t);
+            while (!name.empty() && (name.back() == '.' || name.back() == ':')) name.pop_back();
+            const std::string_view all = structure.Speakers;
+            for (size_t at = all.find(name); !name.empty() && at != std::string_view::npos;
+                 at = all.find(name, at + 1))
+                if ((at == 0 || all[at - 1] == '|') &&
+                    (at + name.size() == all.size() || all[at + name.size()] == '|'))
+                    mark = "pspk";
+        }
         if (!mark) {
             if (t.empty()) {
                 mark = "pgap";

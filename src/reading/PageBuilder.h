@@ -19,6 +19,9 @@ struct PageStructure {
     const std::vector<Heading>* Contents = nullptr;  // in paragraph order
     CodePage Page = CodePage::Win1252;
     const Hyphenator* Hyphens = nullptr;
+    // A play's speakers, as the book keeps them ("name|name"): a paragraph of
+    // a name alone (a point or colon after it) is marked "pspk".
+    std::string Speakers;
     // More placeholders of the template (name=value lines: the charset, the
     // language), filled in the template alone, never in the book's text.
     LineList TemplateValues;
