@@ -234,6 +234,26 @@ int RomanValue(std::u32string_view word) {
 bool EndsSentence(std::string_view text) {
     size_t e = text.find_last_not_of(" \t");
     if (e == std::string_view::npos) return false;
+    // Most lines end in a letter: only the last bytes of the marks below go on.
+    switch (static_cast<unsigned char>(text[e])) {
+        case '.':
+        case '!':
+        case '?':
+            return true;
+        case '"':
+        case '\'':
+        case ')':
+        case ';':
+        case 0xBB:
+        case 0x9D:
+        case 0x99:
+        case 0x94:
+        case 0x92:
+        case 0xA6:
+            break;
+        default:
+            return false;
+    }
     auto at = [&](std::string_view tail) {
         return e + 1 >= tail.size() && text.substr(e + 1 - tail.size(), tail.size()) == tail;
     };

@@ -51,6 +51,7 @@ void HeadingFinder::AddParts(int32_t n, std::string_view cls, std::string_view t
         centred_ = cls == "ptitl" || cls == "pepig";
         content_.clear();
         contentLines_ = 0;
+        contentChars_ = 0;
         blankBefore_ = blankAfter_ = broken_ = false;
     }
     if (open_) {
@@ -59,8 +60,10 @@ void HeadingFinder::AddParts(int32_t n, std::string_view cls, std::string_view t
             if (blankAfter_) broken_ = true;  // text, a gap, text: no heading
             ++contentLines_;
             // Only a short paragraph can be a heading: a longer one is not copied.
-            if (broken_ || contentLines_ > 3 || content_.size() + t.size() > 600 ||
-                CharCount(t, page_) > MaxHeadingChars) {
+            contentChars_ += CharCount(t, page_) + (contentLines_ > 1 ? 1 : 0);
+            // (A first line of prose that ends a sentence is prose: most are.)
+            if (broken_ || contentLines_ > 3 || contentChars_ > MaxHeadingChars ||
+                (contentLines_ == 1 && contentChars_ > 40 && EndsSentence(t))) {
                 broken_ = true;
             } else {
                 if (!content_.empty()) content_ += ' ';
@@ -85,6 +88,9 @@ void HeadingFinder::Close(bool followedByBlank) {
         return;
     }
     if (!blankAfter_) blankAfter_ = followedByBlank;
+    // A line of prose that ends a sentence is neither a heading (a number's
+    // is shorter) nor a speaker's name: most short paragraphs end so.
+    if (contentChars_ > 40 && EndsSentence(content_)) return;
     const std::string utf8 = ToUtf8(content_, page_);
     if (CharCount(utf8, CodePage::Utf8) > MaxHeadingChars) {
         prose_ = true;

@@ -80,6 +80,7 @@ class HeadingFinder {
     bool centred_ = false;
     std::string content_;
     int contentLines_ = 0;
+    size_t contentChars_ = 0;
     bool blankBefore_ = false, blankAfter_ = false, broken_ = false;
 };
 

@@ -473,7 +473,11 @@ bool KeepsHyphen(std::string_view before, std::string_view after, CodePage page)
     size_t i = 0;
     const char32_t next = DecodeChar(after, i, page);
     if (IsUpper(next)) return true;
-    const std::string first = FoldedLetters(before.substr(0, before.size() - 1), page, true);
+    // The word before the hyphen: from the last blank on.
+    const size_t blank = before.find_last_of(" \t");
+    const size_t from = blank == std::string_view::npos ? 0 : blank + 1;
+    const std::string first =
+        FoldedLetters(before.substr(from, before.size() - 1 - from), page, true);
     const std::string second = FoldedLetters(after, page, false);
     if (first.empty() || second.empty()) return false;
     // English: a word is hyphenated at a line's end only where it is written so.
