@@ -275,6 +275,8 @@ TEST(Titles, TheBooksOwnTitleAndAuthor) {
         {"Антон Павлович Чехов. СТЕПЬ.\r\n\r\n   Текст.", "СТЕПЬ|Антон Павлович Чехов"},
         {"МЕДНЫЙ ВСАДНИК\r\nАлександр Пушкин\r\n\r\n   Текст.", "МЕДНЫЙ ВСАДНИК|Александр Пушкин"},
         {"PART TWO\r\n\r\n   Text.", "|"},
+        {"Записки охотника\r\n================\r\nИван Тургенев\r\n\r\n   Текст.",
+         "Записки охотника|Иван Тургенев"},
     };
     for (const auto& [text, want] : named) EXPECT_EQ(find(text, "UTF-8"), want) << text;
     // In the text's own charset: cp866 bytes stay cp866.

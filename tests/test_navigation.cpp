@@ -65,6 +65,8 @@ TEST(Contents, LinesOfOneShapeAndTheirNumbers) {
         {"* ЧАСТЬ ВТОРАЯ *", "ЧАСТЬ ТРЕТЬЯ", 2, 3},
         {"— ІІ —", "— III —", 2, 3},
         {"CHAPTER Twenty-First", "Chapter Second", 21, 2},
+        {"Тетрадь первая", "Тетрадь вторая", 1, 2},
+        {"[ IV ]", "[ V ]", 4, 5},
     };
     for (const auto& c : same) {
         const LineShape a = ShapeOf(c.a), b = ShapeOf(c.b);
@@ -82,6 +84,7 @@ TEST(Contents, LinesOfOneShapeAndTheirNumbers) {
                            "«Глава 2»", "Part of the crowd stayed."})
         EXPECT_TRUE(ShapeOf(no).Key.empty()) << no;
     EXPECT_FALSE(ShapeOf("IIII").Numbered());
+    EXPECT_FALSE(ShapeOf("В Европу прорубить окно[1]").Numbered()) << "a note's mark";
 }
 
 TEST(Contents, NestedHeadingsInEveryCharset) {

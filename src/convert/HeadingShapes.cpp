@@ -381,12 +381,13 @@ class ShapeReader {
         if (digits >= 0 || roman) {
             // A number in brackets is a note's mark ("окно[1]"); after the words
             // of a title only a word or two name a numbered thing ("Poem 12").
-            const bool bracketed = k_ > 0 && !tokens_[k_ - 1].word &&
+            const bool bracketed = k_ > 0 && words_ > 1 && !tokens_[k_ - 1].word &&
                                    (tokens_[k_ - 1].text == U"[" || tokens_[k_ - 1].text == U"(");
             if (!bracketed && !(titleWords_ && words_ > 3)) Number(digits >= 0 ? digits : roman);
             return;
         }
-        if (wordValue && !titleWords_) {
+        // ("Тетрадь первая": a word and its number.)
+        if (wordValue && (!titleWords_ || words_ <= 2)) {
             run_ += wordValue;
             Number(-1);
             return;

@@ -354,12 +354,14 @@ std::vector<std::string> OpeningLines(const LineList& lines, CodePage cp, const 
         if (t.empty()) continue;
         if (CharCount(t, cp) > MaxHeadingChars) break;
         const std::string u = ToUtf8(t, cp);
+        if (IsSeparator(u)) continue;  // a line under a title
         const LineShape shape = ShapeOf(u);
-        if (IsSeparator(u) || shape.Numbered() || shape.Word != HeadingWord::None) break;
+        if (shape.Numbered() || shape.Word != HeadingWord::None) break;
         // Apart: a blank line or the end after it, a line that begins a
         // paragraph, or, after a short line, one that begins as a line of its own does.
         size_t n = i + 1;
-        bool apart = n >= lines.size() || PlainText(lines[n], cp).empty();
+        bool apart = n >= lines.size() || PlainText(lines[n], cp).empty() ||
+                     IsSeparator(ToUtf8(PlainText(lines[n], cp), cp));
         if (!apart) {
             const int next = EffectiveIndent(lines[n]);
             const std::string nextText = ToUtf8(PlainText(lines[n], cp), CodePage::Utf8);
