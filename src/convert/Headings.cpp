@@ -308,6 +308,9 @@ void HeadingFinder::DropPrintedContents(std::vector<int>& depth,
             taken.push_back(i);
             folded.push_back(FoldToUtf8(text[i], page_));
         }
+    // Where each text is said last.
+    std::unordered_map<std::string, size_t> last;
+    for (size_t i = 0; i < folded.size(); ++i) last[folded[i]] = i;
     for (size_t run = 0; run < taken.size();) {
         size_t end = run + 1;
         while (end < taken.size() &&
@@ -315,11 +318,7 @@ void HeadingFinder::DropPrintedContents(std::vector<int>& depth,
             ++end;
         std::vector<size_t> again;
         for (size_t i = run; i < end; ++i)
-            for (size_t j = i + 1; j < taken.size(); ++j)
-                if (folded[j] == folded[i]) {
-                    again.push_back(i);
-                    break;
-                }
+            if (last[folded[i]] > i) again.push_back(i);
         // (A part, its chapter and the chapter's first section stand so too.)
         if (again.size() >= 4 && again.size() * 3 >= (end - run) * 2)
             for (size_t i : again) depth[taken[i]] = 0;

@@ -480,10 +480,11 @@ bool KeepsHyphen(std::string_view before, std::string_view after, CodePage page)
     const size_t from = blank == std::string_view::npos ? 0 : blank + 1;
     const std::string first =
         FoldedLetters(before.substr(from, before.size() - 1 - from), page, true);
-    const std::string second = FoldedLetters(after, page, false);
-    if (first.empty() || second.empty()) return false;
+    if (first.empty()) return false;
     // English: a word is hyphenated at a line's end only where it is written so.
     if (static_cast<unsigned char>(first.back()) < 0x80) return true;
+    const std::string second = FoldedLetters(after, page, false);
+    if (second.empty()) return false;
     for (std::string_view particle : {"то", "либо", "нибудь", "ка", "таки", "тка", "де"})
         if (second == particle) return true;
     if (first == "кое" || first == "кой") return true;
