@@ -244,6 +244,17 @@ void ParagraphBuilder::Measure(size_t length) {
     fullWidth_ = w > 100 ? 0 : w;
 }
 
+bool ParagraphBuilder::AfterAnEnd(std::string_view line, size_t ws) const {
+    // The line before ended a sentence well short of the width the text is
+    // wrapped at, and this line's first word would have fitted after it: it
+    // was broken there, at a paragraph's end (an epigraph's line, a verse
+    // quoted). In a text not wrapped, a short line ending a sentence is one.
+    if (!endsSentence_ || ws == line.size()) return false;
+    if (fullWidth_ == 0) return before_ < 60;
+    const std::string_view word = line.substr(ws, line.find(' ', ws) - ws);
+    return before_ * 4 < fullWidth_ * 3 && before_ + 1 + ShownLength(word, utf8_) <= fullWidth_;
+}
+
 bool ParagraphBuilder::SetApart(std::string_view line, size_t textLen) const {
     if (textLen > 60) return false;
     // The line before ended a paragraph: a blank, a sentence's end or a colon,
@@ -310,7 +321,7 @@ void ParagraphBuilder::Add(std::string_view line, const Emit& emit) {
     bool begins = false;
     switch (layout_.Kind) {
         case Layout::Classic:
-            begins = ind > 1 || len == 0;
+            begins = ind > 1 || len == 0 || AfterAnEnd(line, ws);
             break;
         case Layout::Wrapped: {
             // The line before ended a sentence, and this line's first word would
@@ -339,7 +350,7 @@ void ParagraphBuilder::Add(std::string_view line, const Emit& emit) {
                 // Any indent beyond the margin begins a paragraph: a margin of
                 // two with first lines at three is common in texts typed by hand.
                 ind = own - layout_.MarginWidth;
-                begins = ind > 0 || len == 0;
+                begins = ind > 0 || len == 0 || AfterAnEnd(line, ws);
             } else {
                 begins = true;
             }

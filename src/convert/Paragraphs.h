@@ -116,6 +116,9 @@ class ParagraphBuilder {
     // Whether a line (not blank) stands apart from the line before: it looks
     // like a heading, and the line before ended where a paragraph ends.
     bool SetApart(std::string_view line, size_t textLen) const;
+    // Whether a line at the paragraphs' margin begins one all the same: the
+    // line before ended its paragraph short. ws: the line's leading blanks.
+    bool AfterAnEnd(std::string_view line, size_t ws) const;
     // Counts a line of so many characters into the width the text is wrapped at.
     void Measure(size_t length);
 
