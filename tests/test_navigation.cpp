@@ -85,6 +85,7 @@ TEST(Contents, LinesOfOneShapeAndTheirNumbers) {
         EXPECT_TRUE(ShapeOf(no).Key.empty()) << no;
     EXPECT_FALSE(ShapeOf("IIII").Numbered());
     EXPECT_FALSE(ShapeOf("В Европу прорубить окно[1]").Numbered()) << "a note's mark";
+    EXPECT_FALSE(ShapeOf("А. С. Пушкин").Numbered()) << "initials, a Cyrillic С among them";
 }
 
 TEST(Contents, NestedHeadingsInEveryCharset) {

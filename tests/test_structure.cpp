@@ -384,3 +384,36 @@ TEST(Structure, APlaysSpeakersAreShownAsSuchAndNeverInTheContents) {
         EXPECT_EQ(speakers, 30) << charset;
     }
 }
+
+TEST(Structure, AnEpigraphUnderAHeadingIsSetApartWithItsName) {
+    NEED_TEXTS();
+    const std::vector<std::string> story = StoryParagraphs("pushkin-kapitanskaya-dochka.txt", 6);
+    // Each chapter: its number, an epigraph of one or two lines and the name
+    // it is from, then the text (a dialogue line first in the last one).
+    const char* names[] = {"Пословица.", "А. С. Пушкин", "Княжнин."};
+    std::string text = "Повесть\r\n";
+    for (int c = 0; c < 3; ++c) {
+        text += std::string("\r\nГЛАВА ") + (c == 0 ? "I" : c == 1 ? "II" : "III") + "\r\n\r\n";
+        text +=
+            "Береги честь смолоду.\r\n" + std::string(c ? "Что посеешь, то и пожнёшь.\r\n" : "");
+        text += std::string(names[c]) + "\r\n\r\n";
+        if (c == 2) text += "— Да, — сказал он.\r\n";
+        text += "   " + story[size_t(c * 2)] + "\r\n   " + story[size_t(c * 2 + 1)] + "\r\n";
+    }
+    for (const char* charset : Charsets) {
+        TempDir dir;
+        BookFile b = ConvertText(dir, Iconv(text, charset));
+        const std::vector<Heading> contents = ParseContents(b.Contents);
+        LineList page = b.Body();
+        PageStructure s{&contents, CodePageOf(b.GetProperty("Charset"))};
+        s.Epigraphs = b.GetProperty("Epigraphs");
+        MarkStructure(page, s);
+        int lines = 0, named = 0;
+        for (const auto& line : page) {
+            lines += line.find(" pepi\"") != std::string::npos;
+            named += line.find(" pepa\"") != std::string::npos;
+        }
+        EXPECT_EQ(lines, 5) << charset << " " << s.Epigraphs;
+        EXPECT_EQ(named, 3) << charset;
+    }
+}

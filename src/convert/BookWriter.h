@@ -110,6 +110,11 @@ struct BookWriter {
         for (const auto& name : headings.Speakers())
             speakers += (speakers.empty() ? "" : "|") + name;
         if (!speakers.empty()) book.SetProperty("Speakers", speakers);
+        // Epigraphs, for the page to set apart: "first-name first-name ...".
+        std::string epigraphs;
+        for (const auto& [first, name] : headings.Epigraphs())
+            epigraphs += (epigraphs.empty() ? "" : " ") + IntToStr(first) + "-" + IntToStr(name);
+        if (!epigraphs.empty()) book.SetProperty("Epigraphs", epigraphs);
     }
 
     bool escaped;

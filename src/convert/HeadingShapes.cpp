@@ -369,9 +369,14 @@ class ShapeReader {
         // a title's words is a pronoun.
         const bool romanPlace = !numberSeen_ && (k_ == 0 || !tokens_[k_ - 1].word ||
                                                  KnownWord(tokens_[0].text) != HeadingWord::None);
-        const int roman = romanPlace && (t.upper || t.text.size() > 1 || tokens_.size() == 1)
-                              ? RomanValue(t.text)
-                              : 0;
+        // A Cyrillic letter and a point before more words is an initial ("А.
+        // С. Пушкин"), not a numeral.
+        const bool initial = t.text.size() == 1 && t.text[0] >= 0x400 && k_ + 2 < tokens_.size() &&
+                             tokens_[k_ + 1].text == U".";
+        const int roman =
+            romanPlace && !initial && (t.upper || t.text.size() > 1 || tokens_.size() == 1)
+                ? RomanValue(t.text)
+                : 0;
         if (const int m = MonthOf(t.text); m && (numberSeen_ || k_ + 1 < tokens_.size())) {
             EndRun();
             month_ = m;

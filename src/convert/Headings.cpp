@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 
+#include "convert/TextAnalysis.h"
 #include "text/Charsets.h"
 
 namespace {
@@ -81,6 +82,7 @@ void HeadingFinder::Close(bool followedByBlank) {
     open_ = false;
     if (contentLines_ == 0) return;
     ++ordinal_;
+    NoteShortRun(contentChars_ > MaxHeadingChars || contentLines_ > 2);
     if (broken_) {
         prose_ = true;
         if (!candidates_.empty() && candidates_.back().ordinal == ordinal_ - 1)
@@ -108,6 +110,58 @@ void HeadingFinder::Close(bool followedByBlank) {
     const auto id = shapeIds_.emplace(WithoutMarks(shape.Key), int(shapeIds_.size())).first->second;
     candidates_.push_back({number_, ordinal_, id, shape.Value, shape.Word, shape.Capitals,
                            blankBefore_ && blankAfter_, centred_, !prose_, false, content_});
+}
+
+// An epigraph's attribution: a name ("А. С. Пушкин", "— Княжнин.") or one
+// word standing for one ("Пословица.").
+static bool Attribution(std::string_view utf8) {
+    size_t b = 0;
+    while (b < utf8.size() && (utf8[b] == ' ' || utf8[b] == '-')) ++b;
+    if (utf8.compare(b, 3, "\xE2\x80\x94") == 0) b += 3;
+    std::string name(TrimBlanks(utf8.substr(b), CodePage::Utf8));
+    if (!name.empty() && name.back() == '.') name.pop_back();
+    if (name.empty() || CharCount(name, CodePage::Utf8) > 40) return false;
+    const LineShape shape = ShapeOf(name);
+    if (shape.Numbered() || shape.Word != HeadingWord::None) return false;  // "ГЛАВА I"
+    if (NameLike(name)) return true;
+    size_t i = 0;
+    if (!IsUpper(DecodeChar(name, i, CodePage::Utf8))) return false;
+    while (i < name.size())
+        if (!IsLetter(DecodeChar(name, i, CodePage::Utf8))) return false;
+    return true;
+}
+
+void HeadingFinder::NoteShortRun(bool prose) {
+    // A name, then a gap: the epigraph has ended, whatever follows.
+    const bool named = !shortRun_.empty() && shortRun_.back().second && blankBefore_;
+    if (prose || named) {
+        if (shortRun_.size() >= 2 && shortRun_.back().second) {
+            std::vector<int32_t> run;
+            for (const auto& s : shortRun_) run.push_back(s.first);
+            namedRuns_.push_back(std::move(run));
+        }
+        shortRun_.clear();
+        if (prose) return;
+    }
+    // A heading, its title, up to eight lines of an epigraph and its name.
+    if (shortRun_.size() < 12)
+        shortRun_.push_back({number_, !broken_ && Attribution(ToUtf8(content_, page_))});
+}
+
+void HeadingFinder::FindEpigraphs(const std::vector<int>& depth) {
+    // An epigraph stands right under a heading (or its title): the short
+    // lines after it up to a name, before the text.
+    std::vector<int32_t> headings;
+    for (size_t i = 0; i < candidates_.size(); ++i)
+        if (depth[i] != 0) headings.push_back(candidates_[i].paragraph);
+    for (const auto& run : namedRuns_) {
+        size_t last = run.size();
+        for (size_t k = 0; k < run.size(); ++k)
+            if (std::binary_search(headings.begin(), headings.end(), run[k])) last = k;
+        if (last < run.size() && run.size() - last >= 3 && run.size() - last <= 10)
+            epigraphs_.push_back({run[last + 1], run.back()});
+    }
+    namedRuns_.clear();
 }
 
 // The name said before a speech: "ЛОПАХИН", "ЛОПАХИН.", "HAMLET:".
@@ -284,6 +338,7 @@ void HeadingFinder::Finish() {
     TakeCapitals(depth);
     TakeOneOffs(depth);
     DropPrintedContents(depth, text);
+    FindEpigraphs(depth);
     // One level alone is the chapters'; levels nested are parts, chapters and
     // what is under them.
     int deepest = 0;

@@ -40,6 +40,9 @@ class HeadingFinder {
     // The names of a play's speakers: short lines in capitals, each said
     // again and again, dozens of times together (shown text, the book's charset).
     const std::vector<std::string>& Speakers() const { return speakers_; }
+    // The epigraphs under headings: the paragraph of each one's first line and
+    // of its attribution (a name, "Пословица.").
+    const std::vector<std::pair<int32_t, int32_t>>& Epigraphs() const { return epigraphs_; }
 
   private:
     // A short paragraph that may be a heading.
@@ -60,6 +63,8 @@ class HeadingFinder {
     void TakeTitles(std::vector<int>& depth, std::vector<std::string>& text) const;
     void TakeCapitals(std::vector<int>& depth) const;
     void TakeOneOffs(std::vector<int>& depth) const;
+    void NoteShortRun(bool prose);
+    void FindEpigraphs(const std::vector<int>& depth);
     void CountName(const std::string& utf8);
     void FindSpeakers();
     void DropPrintedContents(std::vector<int>& depth, const std::vector<std::string>& text) const;
@@ -71,6 +76,11 @@ class HeadingFinder {
     std::vector<Heading> headings_;
     std::unordered_map<std::string, int> names_;  // lines in capitals, folded, and their count
     std::vector<std::string> speakers_;
+    // The short paragraphs since the last of prose, and whether each is a name.
+    std::vector<std::pair<int32_t, bool>> shortRun_;
+    // Runs of short paragraphs that ended in a name before prose.
+    std::vector<std::vector<int32_t>> namedRuns_;
+    std::vector<std::pair<int32_t, int32_t>> epigraphs_;
     int64_t ordinal_ = 0;    // paragraphs with text so far
     bool prose_ = false;     // a paragraph of prose has passed: the book's top is over
     bool lastBlank_ = true;  // the line before (the start of the text counts as blank)

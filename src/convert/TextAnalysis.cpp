@@ -250,6 +250,8 @@ std::string PlainText(std::string_view line, CodePage cp) {
     return out;
 }
 
+}  // namespace
+
 // A person's name: two to four words, each beginning with a capital (an
 // initial with its point is a word: "А. П. Чехов", "Чехов А. П."), none of
 // them a title's little word ("The Quiet Room" is no one's name) and no
@@ -286,6 +288,8 @@ bool NameLike(const std::string& utf8) {
     }
     return words >= 2 && words <= 4 && !little();
 }
+
+namespace {
 
 // Whether a text's letters are all capitals.
 bool AllCapitals(const std::string& utf8) {

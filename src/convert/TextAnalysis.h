@@ -67,6 +67,10 @@ void FindTitleAndAuthor(const LineList& lines, const std::string& charset, std::
 // prefix shows the compound, or the next part begins with a capital.
 bool KeepsHyphen(std::string_view before, std::string_view after, CodePage page);
 
+// A person's name (UTF-8): two to four words, each beginning with a capital,
+// an initial with its point a word ("А. П. Чехов", "Чехов А. П.").
+bool NameLike(const std::string& utf8);
+
 // A sample that is not text: more than 1% of its bytes are NUL or control bytes
 // other than tab, CR, LF and FF.
 bool LooksBinary(std::string_view sample);

@@ -36,6 +36,23 @@ std::string PageCharset(const std::string& charset) {
     return IsKnownCharset(charset) ? charset : "Windows-1252";
 }
 
+// "pepi" for a line of an epigraph, "pepa" for its name, as "first-name ..." says.
+static const char* EpigraphMark(std::string_view epigraphs, int32_t n) {
+    while (!epigraphs.empty()) {
+        const size_t end = std::min(epigraphs.find(' '), epigraphs.size());
+        const std::string_view one = epigraphs.substr(0, end);
+        epigraphs.remove_prefix(std::min(end + 1, epigraphs.size()));
+        const size_t dash = one.find('-');
+        int32_t first = 0, name = 0;
+        if (dash == std::string_view::npos || !TryDecimalToInt(one.substr(0, dash), first) ||
+            !TryDecimalToInt(one.substr(dash + 1), name))
+            continue;
+        if (n == name) return "pepa";
+        if (n >= first && n < name) return "pepi";
+    }
+    return nullptr;
+}
+
 void MarkStructure(LineList& pageLines, const PageStructure& structure) {
     const std::string* headingText = nullptr;  // the heading just marked
     const char* headingMark = nullptr;
@@ -74,6 +91,7 @@ void MarkStructure(LineList& pageLines, const PageStructure& structure) {
                 headingText = nullptr;
             }
         }
+        if (!mark) mark = EpigraphMark(structure.Epigraphs, n);
         if (!mark && !structure.Speakers.empty() && !t.empty() && t.size() <= 160) {
             std::string name;
             AppendShownText(name, t);

@@ -22,6 +22,9 @@ struct PageStructure {
     // A play's speakers, as the book keeps them ("name|name"): a paragraph of
     // a name alone (a point or colon after it) is marked "pspk".
     std::string Speakers;
+    // Epigraphs, as the book keeps them ("first-name first-name"): their lines
+    // are marked "pepi", their names "pepa".
+    std::string Epigraphs;
     // More placeholders of the template (name=value lines: the charset, the
     // language), filled in the template alone, never in the book's text.
     LineList TemplateValues;

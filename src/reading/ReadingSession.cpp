@@ -40,6 +40,7 @@ void ReadingSession::BuildPage(int32_t n, LineList& lines) {
     structure.Page = CodePageOf(CurrentBook->GetProperty("Charset"));
     structure.Contents = &Contents;
     structure.Speakers = CurrentBook->GetProperty("Speakers");
+    structure.Epigraphs = CurrentBook->GetProperty("Epigraphs");
     const std::string language = CurrentBook->GetProperty("Language");
     if (ValueOf(pageOptions_, "hyphenate") != "0")
         structure.Hyphens = Hyphenator::ForLanguage(language);
