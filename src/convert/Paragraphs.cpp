@@ -366,7 +366,7 @@ void ParagraphBuilder::Add(std::string_view line, const Emit& emit) {
     // Lengths are the characters the reader sees, whatever the charset.
     const size_t textLen = ws == len ? (len ? 1 : 0) : ShownLength(line.substr(ws), utf8_);
     const bool blank = ws == len;
-    const bool endsBefore = endsSentence_;
+    const bool endsBefore = endsSentence_ || colon_;
     if (layout_.Kind != Layout::Lines && layout_.Kind != Layout::Verse) {
         // A line indented as paragraphs are begins one anyway: only a flush or
         // a centred line is looked at as a heading.
@@ -386,9 +386,10 @@ void ParagraphBuilder::Add(std::string_view line, const Emit& emit) {
     const char first = len == 0 ? 0 : (ws == len ? line[len - 1] : line[ws]);
     const char* cls = "pnorm";
     // Set as verse is: a short line after a short paragraph, in verse, or in
-    // prose after a line without a sentence's end (a poem quoted); a short
-    // paragraph of prose looks like any other.
-    const bool verse = layout_.Kind == Layout::Verse || !endsBefore;
+    // prose after a line without a sentence's end or a colon (a poem quoted);
+    // a short paragraph of prose, a reply above all, looks like any other.
+    const bool reply = ws < len && StartsWithDash(line.substr(ws), page_);
+    const bool verse = layout_.Kind == Layout::Verse || (!endsBefore && !reply);
     if (len > 0 && textLen < 60 && first != '-' && r_ < 60 && verse) cls = "pnor0";
     // Set deep: a title or an epigraph, when short; a paragraph of prose that
     // begins deep is prose.
