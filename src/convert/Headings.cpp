@@ -112,8 +112,8 @@ void HeadingFinder::Close(bool followedByBlank) {
                            blankBefore_ && blankAfter_, centred_, !prose_, false, content_});
 }
 
-// An epigraph's attribution: a name ("А. С. Пушкин", "— Княжнин.") or one
-// word standing for one ("Пословица.").
+// An epigraph's attribution: a name ("А. С. Пушкин", "— Княжнин.") or a few
+// words standing for one ("Пословица.", "Старинная песня.").
 static bool Attribution(std::string_view utf8) {
     size_t b = 0;
     while (b < utf8.size() && (utf8[b] == ' ' || utf8[b] == '-')) ++b;
@@ -124,11 +124,17 @@ static bool Attribution(std::string_view utf8) {
     const LineShape shape = ShapeOf(name);
     if (shape.Numbered() || shape.Word != HeadingWord::None) return false;  // "ГЛАВА I"
     if (NameLike(name)) return true;
-    size_t i = 0;
+    // Or a word or three of letters: "Пословица", "Старинная песня".
+    size_t i = 0, words = 1;
     if (!IsUpper(DecodeChar(name, i, CodePage::Utf8))) return false;
-    while (i < name.size())
-        if (!IsLetter(DecodeChar(name, i, CodePage::Utf8))) return false;
-    return true;
+    while (i < name.size()) {
+        const char32_t c = DecodeChar(name, i, CodePage::Utf8);
+        if (c == ' ')
+            ++words;
+        else if (!IsLetter(c))
+            return false;
+    }
+    return words <= 3 && CharCount(name, CodePage::Utf8) <= 25;
 }
 
 void HeadingFinder::NoteShortRun(bool prose) {
@@ -291,7 +297,10 @@ void HeadingFinder::TakeCapitals(std::vector<int>& depth) const {
         const Candidate& c = candidates_[i];
         const auto said = names_.find(SpeakerName(ToUtf8(c.text, page_)));
         const bool speaker = said != names_.end() && said->second >= 3;
-        if (depth[i] == 0 && c.value < 0 && c.capitals && (!c.top || c.beforeProse) && !speaker)
+        // (In a play a name in capitals right above a speech is one more speaker.)
+        const bool apart = speakers_.empty() || c.apart || c.centred;
+        if (depth[i] == 0 && c.value < 0 && c.capitals && (!c.top || c.beforeProse) && !speaker &&
+            apart)
             groups[c.shape].push_back(i);
     }
     int top = 0;
