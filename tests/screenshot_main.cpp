@@ -69,6 +69,31 @@ void FillLibrary(const std::string& texts) {
     }
 }
 
+// A play set as many are: each speaker's name in capitals on a line of its
+// own above the speech ("Поля. Как это..." becomes "ПОЛЯ" and "Как это...").
+void MakePlay(const std::string& source, const std::string& work) {
+    if (!FileExists(source)) return;
+    std::string play;
+    for (const auto& line : SplitText(ReadWholeFile(source))) {
+        const size_t dot = line.find(". ");
+        const std::string name = dot == std::string::npos ? "" : line.substr(0, dot);
+        const bool speaker = !name.empty() && name.find(' ') == std::string::npos &&
+                             QString::fromStdString(name).at(0).isUpper();
+        if (speaker)
+            play += QString::fromStdString(name).toUpper().toStdString() + "\r\n   " +
+                    line.substr(dot + 2) + "\r\n";
+        else
+            play += line + "\r\n";
+    }
+    SaveFileSafely(work + "play.txt", play);
+    try {
+        BookFile b = ConvertToBook(work + "play.txt", BooksFolder());
+        b.SaveAsNewBook("play");
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "play: %s\n", e.what());
+    }
+}
+
 // Shows a dialog over the reader and waits until the window manager framed it.
 void ShowDialog(QWidget* d) {
     d->show();
@@ -100,7 +125,10 @@ int main(int argc, char** argv) {
              "Templates/' && cp '" + data + "/'*.tvst '" + work + "MyBooks/'"))
         return 1;
     ProgramFolder = work;
-    if (argc > 4) FillLibrary(argv[4]);
+    if (argc > 4) {
+        FillLibrary(argv[4]);
+        MakePlay(std::string(argv[4]) + "/gorky-meshchane.txt", work);
+    }
     // An archive of stories for the archive window.
     for (const char* n : {"Chekhov/Anyuta.txt", "Chekhov/The Bishop.txt", "Gogol - The Nose.txt"})
         SaveFileSafely(work + "zip/" + n, std::string(3000 + 700 * std::string(n).size(), 'x'));
@@ -222,6 +250,29 @@ int main(int argc, char** argv) {
         if (!contents.empty()) r.ShowParagraph(std::max(1, contents[0].Paragraph - 2));
         QTest::qWait(2500);
         ok = Shot(out + "structure-" + suffix + ".png") && ok;
+    }
+
+    // A book's structure as a reader meets it: a numbered chapter with its
+    // title and epigraph, replies in prose, a play's speakers.
+    const std::pair<const char*, const char*> pages[] = {
+        {"pushkin-kapitanskaya-dochka.tvst", "heading"},
+        {"gorky-detstvo.tvst", "dialogue"},
+        {"play.tvst", "play"},
+    };
+    for (const auto& [book, name] : pages) {
+        if (!FileExists(BooksFolder() + book)) continue;
+        doc = r.CurDocument;
+        r.SwitchToBook(book);
+        ok = shown(doc) && ok;
+        const auto contents = ParseContents(r.CurrentBook->Contents);
+        // The second chapter's heading; in the play a few speeches into its first act.
+        const std::string shot = name;
+        int32_t at = shot == "dialogue" ? 38 : 1;
+        if (shot != "dialogue" && contents.size() > 1)
+            at = contents[1].Paragraph + (shot == "play" ? 14 : -1);
+        r.ShowParagraph(at);
+        QTest::qWait(2500);
+        ok = Shot(out + name + "-" + suffix + ".png") && ok;
     }
 
     // No book open: how to open one.
