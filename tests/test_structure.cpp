@@ -417,3 +417,30 @@ TEST(Structure, AnEpigraphUnderAHeadingIsSetApartWithItsName) {
         EXPECT_EQ(named, 3) << charset;
     }
 }
+
+TEST(Structure, ABlockSetDeeperIsParagraphsByItsOwnFirstLines) {
+    NEED_TEXTS();
+    const std::vector<std::string> story = StoryParagraphs("gogol-nos.txt", 10);
+    // Prose, then a letter set deeper (first lines at ten, the rest at six),
+    // a verse quoted at eight, prose again.
+    std::string text;
+    auto prose = [&](size_t p) {
+        const auto lines = Wrap(story[p], 70);
+        for (size_t i = 0; i < lines.size(); ++i) text += (i ? "" : "   ") + lines[i] + "\r\n";
+    };
+    for (size_t p = 0; p < 4; ++p) prose(p);
+    for (size_t p = 4; p < 7; ++p) {
+        const auto lines = Wrap(story[p], 60);
+        for (size_t i = 0; i < lines.size(); ++i)
+            text += std::string(i ? 6 : 10, ' ') + lines[i] + "\r\n";
+    }
+    for (const char* verse : {"Мороз и солнце; день чудесный!", "Еще ты дремлешь, друг прелестный",
+                              "Пора, красавица, проснись:"})
+        text += std::string(8, ' ') + verse + "\r\n";
+    for (size_t p = 7; p < 10; ++p) prose(p);
+    for (const char* charset : Charsets) {
+        TempDir dir;
+        BookFile b = ConvertText(dir, Iconv(text, charset));
+        EXPECT_EQ(b.GetIntProperty("TotalParagraphs"), 4 + 3 + 3 + 3) << charset;
+    }
+}

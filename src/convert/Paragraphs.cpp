@@ -244,6 +244,16 @@ void ParagraphBuilder::Measure(size_t length) {
     fullWidth_ = w > 100 ? 0 : w;
 }
 
+bool ParagraphBuilder::BlockGoesOn(int indent) const {
+    // A line set less deep than the line before, or at the block's margin,
+    // goes on with its paragraph when the line before was full (verse,
+    // short, is a line each).
+    // (Only in text wrapped as prose is: a longer line is a paragraph of its own.)
+    if (indent <= 1 || indentBefore_ <= 1 || fullWidth_ < 50 || blankBefore_) return false;
+    const bool full = before_ * 4 >= fullWidth_ * 3 && before_ * 3 <= fullWidth_ * 4;
+    return full && (indent < indentBefore_ || indent == blockMargin_);
+}
+
 bool ParagraphBuilder::AfterAnEnd(std::string_view line, size_t ws) const {
     // The line before ended a sentence well short of the width the text is
     // wrapped at, and this line's first word would have fitted after it: it
@@ -321,7 +331,7 @@ void ParagraphBuilder::Add(std::string_view line, const Emit& emit) {
     bool begins = false;
     switch (layout_.Kind) {
         case Layout::Classic:
-            begins = ind > 1 || len == 0 || AfterAnEnd(line, ws);
+            begins = (ind > 1 && !BlockGoesOn(own)) || len == 0 || AfterAnEnd(line, ws);
             break;
         case Layout::Wrapped: {
             // The line before ended a sentence, and this line's first word would
@@ -379,6 +389,15 @@ void ParagraphBuilder::Add(std::string_view line, const Emit& emit) {
     const size_t last = line.find_last_not_of(" \t");
     colon_ = last != std::string_view::npos && line[last] == ':';
     blankBefore_ = blank;
+    // A block set deeper than the paragraphs: its margin is learned where a
+    // line steps back from a deeper first line; a blank line ends it.
+    if (blank) {
+        blockMargin_ = 0;
+    } else {
+        if (own > 1 && own < indentBefore_ && !begins) blockMargin_ = own;
+        if (own <= 1) blockMargin_ = 0;
+        indentBefore_ = own;
+    }
     if (!blank) {
         opening_ = opening_ && textLen <= 60 && line_ <= 12;
         Measure(before_);
@@ -393,7 +412,8 @@ void ParagraphBuilder::Add(std::string_view line, const Emit& emit) {
     if (len > 0 && textLen < 60 && first != '-' && r_ < 60 && verse) cls = "pnor0";
     // Set deep: a title or an epigraph, when short; a paragraph of prose that
     // begins deep is prose.
-    if (ind > 6 && textLen < 60) cls = "ptitl";
+    const size_t titleMost = fullWidth_ ? std::min<size_t>(60, fullWidth_ * 2 / 3) : 60;
+    if (ind > 6 && textLen < titleMost) cls = "ptitl";
     if (ind > 35 && textLen < 60) cls = "pepig";
     if (len <= MaxPieceSize) return Piece(line, begins, cls, emit);
     // A runaway line: its pieces after the first begin paragraphs of their own.

@@ -119,18 +119,22 @@ class ParagraphBuilder {
     // Whether a line at the paragraphs' margin begins one all the same: the
     // line before ended its paragraph short. ws: the line's leading blanks.
     bool AfterAnEnd(std::string_view line, size_t ws) const;
+    // Whether a line indented as a paragraph's first goes on with a block set
+    // deeper (a letter, a quotation): its first lines deeper, the rest less.
+    bool BlockGoesOn(int indent) const;
     // Counts a line of so many characters into the width the text is wrapped at.
     void Measure(size_t length);
 
     bool utf8_;
     CodePage page_;
     Layout layout_;
-    bool afterHeading_ = false;  // the line before stood apart
-    bool blankBefore_ = true;    // the line before was blank
-    bool opening_ = true;        // the short lines that open the book are being read
-    bool endsSentence_ = false;  // the line before ended a sentence
-    bool colon_ = false;         // or a colon
-    size_t before_ = 0;          // and was so many characters long
+    bool afterHeading_ = false;               // the line before stood apart
+    bool blankBefore_ = true;                 // the line before was blank
+    int indentBefore_ = 0, blockMargin_ = 0;  // the line before's indent; the block's
+    bool opening_ = true;                     // the short lines that open the book are being read
+    bool endsSentence_ = false;               // the line before ended a sentence
+    bool colon_ = false;                      // or a colon
+    size_t before_ = 0;                       // and was so many characters long
     // The lines so far by their length in characters, their indent included.
     std::vector<uint64_t> lengths_ = std::vector<uint64_t>(201);
     uint64_t measured_ = 0;
