@@ -474,11 +474,31 @@ bool EndsWith(const std::string& s, std::string_view tail) {
 
 }  // namespace
 
-bool KeepsHyphen(std::string_view before, std::string_view after, CodePage page) {
+void NoteCompounds(std::string_view line, CodePage page, std::unordered_set<std::string>& seen) {
+    if (seen.size() >= 50000) return;
+    for (size_t at = line.find('-'); at != std::string_view::npos; at = line.find('-', at + 1)) {
+        if (at == 0 || at + 1 >= line.size()) continue;
+        // The word around it: back and on to the nearest blank or mark.
+        size_t b = line.find_last_of(" \t\"(,;:", at);
+        b = b == std::string_view::npos ? 0 : b + 1;
+        size_t e = line.find_first_of(" \t\"),;:.!?", at);
+        if (e == std::string_view::npos) e = line.size();
+        const std::string first = FoldedLetters(line.substr(b, at - b), page, true);
+        const std::string second = FoldedLetters(line.substr(at + 1, e - at - 1), page, false);
+        if (!first.empty() && !second.empty() && at - b <= 40 && e - at <= 40)
+            seen.insert(first + "-" + second);
+    }
+}
+
+bool KeepsHyphen(std::string_view before, std::string_view after, CodePage page,
+                 const std::unordered_set<std::string>* seen) {
     if (before.empty() || after.empty()) return false;
     size_t i = 0;
     const char32_t next = DecodeChar(after, i, page);
     if (IsUpper(next)) return true;
+    // English: a word is hyphenated at a line's end only where it is written so.
+    const char last = before.size() >= 2 ? before[before.size() - 2] : ' ';
+    if ((last >= 'a' && last <= 'z') || (last >= 'A' && last <= 'Z')) return true;
     // The word before the hyphen: from the last blank on.
     const size_t blank = before.find_last_of(" \t");
     const size_t from = blank == std::string_view::npos ? 0 : blank + 1;
@@ -489,6 +509,7 @@ bool KeepsHyphen(std::string_view before, std::string_view after, CodePage page)
     if (static_cast<unsigned char>(first.back()) < 0x80) return true;
     const std::string second = FoldedLetters(after, page, false);
     if (second.empty()) return false;
+    if (seen && seen->count(first + "-" + second)) return true;
     for (std::string_view particle : {"то", "либо", "нибудь", "ка", "таки", "тка", "де"})
         if (second == particle) return true;
     if (first == "кое" || first == "кой") return true;

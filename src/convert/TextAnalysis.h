@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "base/Strings.h"
@@ -65,7 +66,13 @@ void FindTitleAndAuthor(const LineList& lines, const std::string& charset, std::
 // "looking-" "glass", "WAISTCOAT-" "POCKET"), not a word split at a syllable
 // ("Созд-" "анное"). English words keep it; Russian ones when a particle or
 // prefix shows the compound, or the next part begins with a capital.
-bool KeepsHyphen(std::string_view before, std::string_view after, CodePage page);
+// seen: the compounds the book wrote whole before (folded, UTF-8, "что-то"):
+// one of them split at its hyphen keeps it.
+bool KeepsHyphen(std::string_view before, std::string_view after, CodePage page,
+                 const std::unordered_set<std::string>* seen = nullptr);
+// Adds the words with a hyphen inside that a line holds to seen (folded,
+// UTF-8), up to a bound.
+void NoteCompounds(std::string_view line, CodePage page, std::unordered_set<std::string>& seen);
 
 // A person's name (UTF-8): two to four words, each beginning with a capital,
 // an initial with its point a word ("А. П. Чехов", "Чехов А. П.").

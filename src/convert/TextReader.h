@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
 #include "base/Errors.h"
 #include "base/Files.h"
@@ -118,6 +119,7 @@ class TextReader {
         std::unique_ptr<Utf16Decoder> utf16;
         if (utf16_) utf16 = std::make_unique<Utf16Decoder>(bigEndian_);
         split_ = LineSplitter(false);  // NUL bytes are spaces by then
+        compounds_.clear();
         pending_ = {};
         hasPending_ = stop_ = false;
         BinaryWatch binary(path_);
@@ -229,6 +231,9 @@ class TextReader {
             line = escaped_[next_];
             next_ ^= 1;  // the line held back may be the other one
         }
+        // The compounds the text writes whole, for its words split at a hyphen.
+        if (join_ && std::memchr(line.data(), '-', line.size()))
+            NoteCompounds(line, page_, compounds_);
         if (hasPending_) {
             if (!pending_.empty() && pending_.back() == '-' && !line.empty()) {
                 if (Hyphenated(line)) {
@@ -236,7 +241,7 @@ class TextReader {
                     // "что-" and "нибудь": one word as written, with it. The
                     // next line's indent goes.
                     const std::string_view rest = line.substr(line.find_first_not_of(" \t"));
-                    const bool keep = KeepsHyphen(pending_, rest, page_);
+                    const bool keep = KeepsHyphen(pending_, rest, page_, &compounds_);
                     std::string joined;
                     joined.reserve(pending_.size() + rest.size());
                     joined.append(pending_.substr(0, pending_.size() - (keep ? 0 : 1)))
@@ -294,6 +299,7 @@ class TextReader {
     bool utf16_ = false, bigEndian_ = false, utf8Mark_ = false;
     LineSplitter split_{false};
     std::string pendingCopy_, escaped_[2];
+    std::unordered_set<std::string> compounds_;
     int next_ = 0;
     std::string_view pending_;  // the line held back
     bool hasPending_ = false, angles_ = true, stop_ = false, join_ = false;
