@@ -97,9 +97,14 @@ struct Decoded {
     std::vector<std::pair<std::u32string, HeadingWord>> known;
     std::vector<std::pair<std::u32string, const NumberWord*>> numbers;
     std::vector<std::u32string> months;
+    std::u32string initials;  // the first letters of the number words
     Decoded() {
         for (const Known& k : KnownWords) known.emplace_back(Decode(k.text), k.word);
-        for (const NumberWord& n : NumberWords) numbers.emplace_back(Decode(n.text), &n);
+        for (const NumberWord& n : NumberWords) {
+            numbers.emplace_back(Decode(n.text), &n);
+            if (initials.find(numbers.back().first[0]) == std::u32string::npos)
+                initials += numbers.back().first[0];
+        }
         for (const char* m : Months) months.push_back(Decode(m));
     }
 };
@@ -111,6 +116,8 @@ const Decoded& Words() {
 
 // The value of a number's word (folded), or 0.
 int NumberWordValue(std::u32string_view w) {
+    if (w.size() < 3 || w.size() > 16 || Words().initials.find(w[0]) == std::u32string::npos)
+        return 0;
     for (const auto& [text, n] : Words().numbers) {
         if (n->stem ? w.size() >= text.size() && w.size() <= text.size() + 3 &&
                           w.compare(0, text.size(), text) == 0
@@ -363,6 +370,8 @@ class ShapeReader {
     void Word(const Token& t) {
         ++words_;
         capitals_ = capitals_ && (t.upper || !IsLetter(t.text[0]));
+        // Past a title's first words nothing more is a number or a known word.
+        if (titleWords_ && words_ > 3) return;
         const int digits = DigitsValue(t.text);
         const int wordValue = NumberWordValue(t.text);
         // A roman numeral stands first, after a known word, or alone; "I" in
@@ -425,7 +434,31 @@ class ShapeReader {
 
 }  // namespace
 
+// Whether a line's first word may begin a heading, told from the word alone:
+// most lines of prose fail here, before the line is taken apart.
+static bool FirstWordMay(std::string_view utf8) {
+    size_t i = 0;
+    char32_t c = 0;
+    while (i < utf8.size() && IsSpace(c = DecodeChar(utf8, i, CodePage::Utf8))) {
+    }
+    // Speech and quotations open so; a number framed by dashes ends as it began.
+    if (c == '-' || c == 0x2014 || c == 0x2013) {
+        const size_t e = utf8.find_last_not_of(' ');
+        return utf8[e] == '-' || (e >= 2 && utf8.compare(e - 2, 3, "\xE2\x80\x94") == 0) ||
+               (e >= 2 && utf8.compare(e - 2, 3, "\xE2\x80\x93") == 0);
+    }
+    if (c == '"' || c == 0xAB || c == 0x201E || c == '(') return false;
+    if (!IsLetter(c) || IsUpper(c)) return true;
+    std::u32string word(1, FoldCase(c));
+    while (i < utf8.size() && word.size() < 16 && IsLetter(c = DecodeChar(utf8, i, CodePage::Utf8)))
+        word += FoldCase(c);
+    return KnownWord(word) != HeadingWord::None;
+}
+
 LineShape ShapeOf(std::string_view utf8) {
+    if (!FirstWordMay(utf8)) return {};
+    // A sentence ends no heading but a number's, which is short ("Глава 2.").
+    if (utf8.size() > 60 && EndsSentence(utf8)) return {};
     const std::u32string s = Decode(utf8);
     if (s.empty() || s.size() > MaxHeadingChars) return {};
     const std::vector<Token> tokens = Tokens(s);

@@ -121,20 +121,23 @@ static bool Attribution(std::string_view utf8) {
     std::string name(TrimBlanks(utf8.substr(b), CodePage::Utf8));
     if (!name.empty() && name.back() == '.') name.pop_back();
     if (name.empty() || CharCount(name, CodePage::Utf8) > 40) return false;
-    const LineShape shape = ShapeOf(name);
-    if (shape.Numbered() || shape.Word != HeadingWord::None) return false;  // "ГЛАВА I"
-    if (NameLike(name)) return true;
-    // Or a word or three of letters: "Пословица", "Старинная песня".
-    size_t i = 0, words = 1;
-    if (!IsUpper(DecodeChar(name, i, CodePage::Utf8))) return false;
-    while (i < name.size()) {
-        const char32_t c = DecodeChar(name, i, CodePage::Utf8);
-        if (c == ' ')
-            ++words;
-        else if (!IsLetter(c))
-            return false;
+    // A name, or a word or three of letters: "Пословица", "Старинная песня".
+    bool named = NameLike(name);
+    if (!named) {
+        size_t i = 0, words = 1;
+        if (!IsUpper(DecodeChar(name, i, CodePage::Utf8))) return false;
+        while (i < name.size()) {
+            const char32_t c = DecodeChar(name, i, CodePage::Utf8);
+            if (c == ' ')
+                ++words;
+            else if (!IsLetter(c))
+                return false;
+        }
+        named = words <= 3 && CharCount(name, CodePage::Utf8) <= 25;
     }
-    return words <= 3 && CharCount(name, CodePage::Utf8) <= 25;
+    // But not a heading ("ГЛАВА I").
+    const LineShape shape = named ? ShapeOf(name) : LineShape();
+    return named && !shape.Numbered() && shape.Word == HeadingWord::None;
 }
 
 void HeadingFinder::NoteShortRun(bool prose) {
