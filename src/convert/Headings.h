@@ -49,7 +49,7 @@ class HeadingFinder {
     struct Candidate {
         int32_t paragraph;
         int64_t ordinal;  // among the paragraphs with text
-        int shape;        // into shapes_
+        int shape;        // its shape, grouped without marks
         int64_t value;
         HeadingWord word;
         bool capitals, apart, centred, top;

@@ -322,17 +322,11 @@ void ParagraphBuilder::Piece(std::string_view piece, bool begins, const char* cl
     }
 }
 
-void ParagraphBuilder::Add(std::string_view line, const Emit& emit) {
+bool ParagraphBuilder::BeginsByLayout(std::string_view line, int own, size_t ws, int& ind) const {
     const size_t len = line.size();
-    const int own = EffectiveIndent(line);
-    const size_t ws = WhiteBytes(line);
-    // The indent the rules see: the layout's margin comes off it.
-    int ind = own;
-    bool begins = false;
     switch (layout_.Kind) {
         case Layout::Classic:
-            begins = (ind > 1 && !BlockGoesOn(own)) || len == 0 || AfterAnEnd(line, ws);
-            break;
+            return (ind > 1 && !BlockGoesOn(own)) || len == 0 || AfterAnEnd(line, ws);
         case Layout::Wrapped: {
             // The line before ended a sentence, and this line's first word would
             // have fitted after it: it was broken short, at a paragraph's end.
@@ -342,30 +336,72 @@ void ParagraphBuilder::Add(std::string_view line, const Emit& emit) {
             const bool fits = before_ + 1 + ShownLength(word, utf8_) <= width;
             const bool reply =
                 ws < len && (line[ws] == '-' || StartsWithDash(line.substr(ws), page_));
-            begins = ind > 1 || len == 0 || (reply && (colon_ || endsSentence_)) ||
-                     (fits && (endsSentence_ || reply || before_ * 4 < width * 3));
-            break;
+            return ind > 1 || len == 0 || (reply && (colon_ || endsSentence_)) ||
+                   (fits && (endsSentence_ || reply || before_ * 4 < width * 3));
         }
         case Layout::Lines:
-            begins = true;
-            break;
+            return true;
         case Layout::Verse:
             if (layout_.MarginWidth > 0 && own >= layout_.MarginWidth)
                 ind = own - layout_.MarginWidth;
-            begins = true;
-            break;
+            return true;
         case Layout::Margin:
             // A line at the margin continues; one with less indent stands alone.
-            if (own >= layout_.MarginWidth) {
-                // Any indent beyond the margin begins a paragraph: a margin of
-                // two with first lines at three is common in texts typed by hand.
-                ind = own - layout_.MarginWidth;
-                begins = ind > 0 || len == 0 || AfterAnEnd(line, ws);
-            } else {
-                begins = true;
-            }
-            break;
+            if (own < layout_.MarginWidth) return true;
+            // Any indent beyond the margin begins a paragraph: a margin of two
+            // with first lines at three is common in texts typed by hand.
+            ind = own - layout_.MarginWidth;
+            return ind > 0 || len == 0 || AfterAnEnd(line, ws);
     }
+    return false;
+}
+
+void ParagraphBuilder::Remember(std::string_view line, int own, size_t textLen, bool begins) {
+    const bool blank = line.find_first_not_of(" \t") == std::string_view::npos;
+    before_ = size_t(own) + textLen;
+    endsSentence_ = !blank && EndsSentence(line);
+    const size_t last = line.find_last_not_of(" \t");
+    colon_ = last != std::string_view::npos && line[last] == ':';
+    blankBefore_ = blank;
+    // A block set deeper than the paragraphs: its margin is learned where a
+    // line steps back from a deeper first line; a blank line ends it.
+    if (blank) {
+        blockMargin_ = 0;
+        return;
+    }
+    if (own > 1 && own < indentBefore_ && !begins) blockMargin_ = own;
+    if (own <= 1) blockMargin_ = 0;
+    indentBefore_ = own;
+    opening_ = opening_ && textLen <= 60 && line_ <= 12;
+    Measure(before_);
+}
+
+const char* ParagraphBuilder::ClassOf(std::string_view line, size_t ws, int ind, size_t textLen,
+                                      bool endedBefore) const {
+    const size_t len = line.size();
+    const char first = len == 0 ? 0 : (ws == len ? line[len - 1] : line[ws]);
+    const char* cls = "pnorm";
+    // Set as verse is: a short line after a short paragraph, in verse, or in
+    // prose after a line without a sentence's end or a colon (a poem quoted);
+    // a short paragraph of prose, a reply above all, looks like any other.
+    const bool reply = ws < len && StartsWithDash(line.substr(ws), page_);
+    const bool verse = layout_.Kind == Layout::Verse || (!endedBefore && !reply);
+    if (len > 0 && textLen < 60 && first != '-' && r_ < 60 && verse) cls = "pnor0";
+    // Set deep: a title or an epigraph, when short; a paragraph of prose that
+    // begins deep is prose.
+    const size_t titleMost = fullWidth_ ? std::min<size_t>(60, fullWidth_ * 2 / 3) : 60;
+    if (ind > 6 && textLen < titleMost) cls = "ptitl";
+    if (ind > 35 && textLen < 60) cls = "pepig";
+    return cls;
+}
+
+void ParagraphBuilder::Add(std::string_view line, const Emit& emit) {
+    const size_t len = line.size();
+    const int own = EffectiveIndent(line);
+    const size_t ws = WhiteBytes(line);
+    // The indent the rules see: the layout's margin comes off it.
+    int ind = own;
+    bool begins = BeginsByLayout(line, own, ws, ind);
     // A heading or a break standing flush on its own line, after a paragraph's
     // last line, is no part of that paragraph; nor is the line after it.
     // (A paragraph of blank lines so far may take it: it shows alone there.)
@@ -376,7 +412,7 @@ void ParagraphBuilder::Add(std::string_view line, const Emit& emit) {
     // Lengths are the characters the reader sees, whatever the charset.
     const size_t textLen = ws == len ? (len ? 1 : 0) : ShownLength(line.substr(ws), utf8_);
     const bool blank = ws == len;
-    const bool endsBefore = endsSentence_ || colon_;
+    const bool endedBefore = endsSentence_ || colon_;
     if (layout_.Kind != Layout::Lines && layout_.Kind != Layout::Verse) {
         // A line indented as paragraphs are begins one anyway: only a flush or
         // a centred line is looked at as a heading.
@@ -384,37 +420,8 @@ void ParagraphBuilder::Add(std::string_view line, const Emit& emit) {
         begins = (begins || (heading && hasText_) || (afterHeading_ && !blank)) && !hanging;
         afterHeading_ = heading;
     }
-    before_ = size_t(own) + textLen;
-    endsSentence_ = !blank && EndsSentence(line);
-    const size_t last = line.find_last_not_of(" \t");
-    colon_ = last != std::string_view::npos && line[last] == ':';
-    blankBefore_ = blank;
-    // A block set deeper than the paragraphs: its margin is learned where a
-    // line steps back from a deeper first line; a blank line ends it.
-    if (blank) {
-        blockMargin_ = 0;
-    } else {
-        if (own > 1 && own < indentBefore_ && !begins) blockMargin_ = own;
-        if (own <= 1) blockMargin_ = 0;
-        indentBefore_ = own;
-    }
-    if (!blank) {
-        opening_ = opening_ && textLen <= 60 && line_ <= 12;
-        Measure(before_);
-    }
-    const char first = len == 0 ? 0 : (ws == len ? line[len - 1] : line[ws]);
-    const char* cls = "pnorm";
-    // Set as verse is: a short line after a short paragraph, in verse, or in
-    // prose after a line without a sentence's end or a colon (a poem quoted);
-    // a short paragraph of prose, a reply above all, looks like any other.
-    const bool reply = ws < len && StartsWithDash(line.substr(ws), page_);
-    const bool verse = layout_.Kind == Layout::Verse || (!endsBefore && !reply);
-    if (len > 0 && textLen < 60 && first != '-' && r_ < 60 && verse) cls = "pnor0";
-    // Set deep: a title or an epigraph, when short; a paragraph of prose that
-    // begins deep is prose.
-    const size_t titleMost = fullWidth_ ? std::min<size_t>(60, fullWidth_ * 2 / 3) : 60;
-    if (ind > 6 && textLen < titleMost) cls = "ptitl";
-    if (ind > 35 && textLen < 60) cls = "pepig";
+    Remember(line, own, textLen, begins);
+    const char* cls = ClassOf(line, ws, ind, textLen, endedBefore);
     if (len <= MaxPieceSize) return Piece(line, begins, cls, emit);
     // A runaway line: its pieces after the first begin paragraphs of their own.
     size_t end = PieceEnd(line, MaxPieceSize, utf8_);

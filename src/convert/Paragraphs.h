@@ -113,6 +113,14 @@ class ParagraphBuilder {
 
   private:
     void Piece(std::string_view piece, bool begins, const char* cls, const Emit& emit);
+    // Whether a line begins a paragraph by the layout's own rule; ind: the
+    // indent the rules see, the layout's margin taken off.
+    bool BeginsByLayout(std::string_view line, int own, size_t ws, int& ind) const;
+    // What the next line is judged by: this one's length, end, indent.
+    void Remember(std::string_view line, int own, size_t textLen, bool begins);
+    // The class of the paragraph a line begins.
+    const char* ClassOf(std::string_view line, size_t ws, int ind, size_t textLen,
+                        bool endedBefore) const;
     // Whether a line (not blank) stands apart from the line before: it looks
     // like a heading, and the line before ended where a paragraph ends.
     bool SetApart(std::string_view line, size_t textLen) const;
