@@ -444,3 +444,34 @@ TEST(Structure, ABlockSetDeeperIsParagraphsByItsOwnFirstLines) {
         EXPECT_EQ(b.GetIntProperty("TotalParagraphs"), 4 + 3 + 3 + 3) << charset;
     }
 }
+
+TEST(Structure, HeadingStylesOfEveryKindAreFoundByTheirRepetition) {
+    NEED_TEXTS();
+    const std::vector<std::string> story = StoryParagraphs("gorky-detstvo.txt", 12);
+    // Four chapters in each style, flush between blank lines, the text indented.
+    const std::vector<std::vector<std::string>> styles = {
+        {"§ 1", "§ 2", "§ 3", "§ 4"},
+        {"3 января", "5 января", "9 февраля", "1 марта"},
+        {"Письмо первое", "Письмо второе", "Письмо третье", "Письмо четвертое"},
+        {"=== I ===", "=== II ===", "=== III ===", "=== IV ==="},
+        {"# 1", "# 2", "# 3", "# 4"},
+        {"Тетрадь первая", "Тетрадь вторая", "Тетрадь третья", "Тетрадь четвертая"},
+    };
+    for (const auto& style : styles) {
+        std::string text = "Повесть\r\n\r\nИван Петров\r\n";
+        std::vector<std::string> want;
+        for (size_t c = 0; c < style.size(); ++c) {
+            text += "\r\n" + style[c] + "\r\n\r\n";
+            want.push_back("2 " + style[c]);
+            for (size_t p = 0; p < 3; ++p) text += "   " + story[c * 3 + p] + "\r\n";
+        }
+        for (const std::string charset : Charsets) {
+            // (cp866 and KOI8-R have no "§".)
+            if (style[0].rfind("§", 0) == 0 && (charset == "CP866" || charset == "KOI8-R"))
+                continue;
+            TempDir dir;
+            BookFile b = ConvertText(dir, Iconv(text, charset));
+            EXPECT_EQ(Contents(b), want) << style[0] << " " << charset;
+        }
+    }
+}
