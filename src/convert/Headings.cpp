@@ -60,8 +60,10 @@ void HeadingFinder::AddParts(int32_t n, std::string_view cls, std::string_view t
             if (contentLines_ == 0) blankBefore_ = lastBlank_;
             if (blankAfter_) broken_ = true;  // text, a gap, text: no heading
             ++contentLines_;
-            // Only a short paragraph can be a heading: a longer one is not copied.
-            contentChars_ += CharCount(t, page_) + (contentLines_ > 1 ? 1 : 0);
+            // Only a short paragraph can be a heading: a longer one is not copied
+            // (nor counted further).
+            if (contentChars_ <= MaxHeadingChars)
+                contentChars_ += CharCount(t, page_) + (contentLines_ > 1 ? 1 : 0);
             // (A first line of prose that ends a sentence is prose: most are.)
             if (broken_ || contentLines_ > 3 || contentChars_ > MaxHeadingChars ||
                 (contentLines_ == 1 && contentChars_ > 40 && EndsSentence(t))) {

@@ -239,7 +239,8 @@ void ParagraphBuilder::Measure(size_t length) {
     ++measured_;
     // Until the text shows its own, the common width of wrapped texts; then
     // learned again now and then (the few first hundred lines each time).
-    if (measured_ < 30 || (measured_ > 256 && measured_ % 64 != 0)) return;
+    if (measured_ < 30 || (measured_ > 256 && measured_ % (measured_ > 8192 ? 1024 : 64) != 0))
+        return;
     const size_t w = LengthReachedBy(lengths_, measured_, 90);
     fullWidth_ = w > 100 ? 0 : w;
 }
@@ -356,12 +357,13 @@ bool ParagraphBuilder::BeginsByLayout(std::string_view line, int own, size_t ws,
     return false;
 }
 
-void ParagraphBuilder::Remember(std::string_view line, int own, size_t textLen, bool begins) {
-    const bool blank = line.find_first_not_of(" \t") == std::string_view::npos;
+void ParagraphBuilder::Remember(std::string_view line, bool blank, int own, size_t textLen,
+                                bool begins) {
     before_ = size_t(own) + textLen;
-    endsSentence_ = !blank && EndsSentence(line);
-    const size_t last = line.find_last_not_of(" \t");
-    colon_ = last != std::string_view::npos && line[last] == ':';
+    size_t end = line.size();
+    while (end > 0 && (line[end - 1] == ' ' || line[end - 1] == '\t')) --end;
+    endsSentence_ = !blank && EndsSentence(line.substr(0, end));
+    colon_ = end > 0 && line[end - 1] == ':';
     blankBefore_ = blank;
     // A block set deeper than the paragraphs: its margin is learned where a
     // line steps back from a deeper first line; a blank line ends it.
@@ -420,7 +422,7 @@ void ParagraphBuilder::Add(std::string_view line, const Emit& emit) {
         begins = (begins || (heading && hasText_) || (afterHeading_ && !blank)) && !hanging;
         afterHeading_ = heading;
     }
-    Remember(line, own, textLen, begins);
+    Remember(line, blank, own, textLen, begins);
     const char* cls = ClassOf(line, ws, ind, textLen, endedBefore);
     if (len <= MaxPieceSize) return Piece(line, begins, cls, emit);
     // A runaway line: its pieces after the first begin paragraphs of their own.

@@ -117,7 +117,7 @@ class ParagraphBuilder {
     // indent the rules see, the layout's margin taken off.
     bool BeginsByLayout(std::string_view line, int own, size_t ws, int& ind) const;
     // What the next line is judged by: this one's length, end, indent.
-    void Remember(std::string_view line, int own, size_t textLen, bool begins);
+    void Remember(std::string_view line, bool blank, int own, size_t textLen, bool begins);
     // The class of the paragraph a line begins.
     const char* ClassOf(std::string_view line, size_t ws, int ind, size_t textLen,
                         bool endedBefore) const;
