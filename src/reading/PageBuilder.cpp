@@ -1,7 +1,9 @@
 #include "reading/PageBuilder.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
+#include <unordered_set>
 
 #include "base/Errors.h"
 #include "base/Files.h"
@@ -36,24 +38,48 @@ std::string PageCharset(const std::string& charset) {
     return IsKnownCharset(charset) ? charset : "Windows-1252";
 }
 
-// "pepi" for a line of an epigraph, "pepa" for its name, as "first-name ..." says.
-static const char* EpigraphMark(std::string_view epigraphs, int32_t n) {
-    while (!epigraphs.empty()) {
-        const size_t end = std::min(epigraphs.find(' '), epigraphs.size());
-        const std::string_view one = epigraphs.substr(0, end);
-        epigraphs.remove_prefix(std::min(end + 1, epigraphs.size()));
-        const size_t dash = one.find('-');
-        int32_t first = 0, name = 0;
-        if (dash == std::string_view::npos || !TryDecimalToInt(one.substr(0, dash), first) ||
-            !TryDecimalToInt(one.substr(dash + 1), name))
-            continue;
-        if (n == name) return "pepa";
-        if (n >= first && n < name) return "pepi";
+namespace {
+
+// The epigraphs and speakers a book keeps, read once for a page; a book
+// file comes from anyone, so at most so many of each are taken.
+struct BookMarks {
+    std::vector<std::pair<int32_t, int32_t>> epigraphs;  // first line, name
+    std::unordered_set<std::string> speakers;
+
+    explicit BookMarks(const PageStructure& s) {
+        std::string_view e = s.Epigraphs;
+        while (!e.empty() && epigraphs.size() < 100000) {
+            const size_t end = std::min(e.find(' '), e.size());
+            const std::string_view one = e.substr(0, end);
+            e.remove_prefix(std::min(end + 1, e.size()));
+            const size_t dash = one.find('-');
+            int32_t first = 0, name = 0;
+            if (dash != std::string_view::npos && TryDecimalToInt(one.substr(0, dash), first) &&
+                TryDecimalToInt(one.substr(dash + 1), name) && first <= name)
+                epigraphs.push_back({first, name});
+        }
+        std::sort(epigraphs.begin(), epigraphs.end());
+        std::string_view all = s.Speakers;
+        while (!all.empty() && speakers.size() < 1000) {
+            const size_t bar = std::min(all.find('|'), all.size());
+            speakers.emplace(all.substr(0, bar));
+            all.remove_prefix(std::min(bar + 1, all.size()));
+        }
     }
-    return nullptr;
-}
+    // "pepi" for a line of an epigraph, "pepa" for its name.
+    const char* Epigraph(int32_t n) const {
+        auto at = std::upper_bound(epigraphs.begin(), epigraphs.end(),
+                                   std::pair<int32_t, int32_t>(n, INT32_MAX));
+        if (at == epigraphs.begin()) return nullptr;
+        --at;
+        return n == at->second ? "pepa" : n < at->second ? "pepi" : nullptr;
+    }
+};
+
+}  // namespace
 
 void MarkStructure(LineList& pageLines, const PageStructure& structure) {
+    const BookMarks marks(structure);
     const std::string* headingText = nullptr;  // the heading just marked
     const char* headingMark = nullptr;
     for (size_t i = 0; i < pageLines.size(); ++i) {
@@ -91,17 +117,12 @@ void MarkStructure(LineList& pageLines, const PageStructure& structure) {
                 headingText = nullptr;
             }
         }
-        if (!mark) mark = EpigraphMark(structure.Epigraphs, n);
-        if (!mark && !structure.Speakers.empty() && !t.empty() && t.size() <= 160) {
+        if (!mark) mark = marks.Epigraph(n);
+        if (!mark && !marks.speakers.empty() && !t.empty() && t.size() <= 160) {
             std::string name;
             AppendShownText(name, t);
             while (!name.empty() && (name.back() == '.' || name.back() == ':')) name.pop_back();
-            const std::string_view all = structure.Speakers;
-            for (size_t at = all.find(name); !name.empty() && at != std::string_view::npos;
-                 at = all.find(name, at + 1))
-                if ((at == 0 || all[at - 1] == '|') &&
-                    (at + name.size() == all.size() || all[at + name.size()] == '|'))
-                    mark = "pspk";
+            if (marks.speakers.count(name)) mark = "pspk";
         }
         if (!mark) {
             if (t.empty()) {
