@@ -49,6 +49,21 @@ std::vector<std::string> Wrap(const std::string& text, size_t width, bool utf8 =
     return lines;
 }
 
+// How many paragraphs of a converted book's first page the page builder
+// marks so ("ph2", "pspk", "pepi"), with what the book keeps.
+int MarkedOnPage(BookFile& b, const char* mark) {
+    const std::vector<Heading> contents = ParseContents(b.Contents);
+    LineList page = b.Body();
+    PageStructure s{&contents, CodePageOf(b.GetProperty("Charset"))};
+    s.Speakers = b.GetProperty("Speakers");
+    s.Epigraphs = b.GetProperty("Epigraphs");
+    MarkStructure(page, s);
+    int n = 0;
+    for (const auto& line : page)
+        n += line.find(" " + std::string(mark) + "\"") != std::string::npos;
+    return n;
+}
+
 }  // namespace
 
 TEST(Structure, FlushHeadingsAndDeeperIndentsBeginParagraphsInEveryCharset) {
@@ -325,12 +340,7 @@ TEST(Structure, ATitleUnderANumberedHeadingJoinsItAndShowsWithIt) {
         BookFile b = ConvertText(dir, Iconv(text, charset));
         EXPECT_EQ(Contents(b), want) << charset;
         // On the page the number and the title are the heading, nothing else.
-        const std::vector<Heading> contents = ParseContents(b.Contents);
-        LineList page = b.Body();
-        MarkStructure(page, {&contents, CodePageOf(b.GetProperty("Charset"))});
-        int marked = 0;
-        for (const auto& line : page) marked += line.find(" ph2\"") != std::string::npos;
-        EXPECT_EQ(marked, 8) << charset;
+        EXPECT_EQ(MarkedOnPage(b, "ph2"), 8) << charset;
     }
 }
 
@@ -375,13 +385,7 @@ TEST(Structure, APlaysSpeakersAreShownAsSuchAndNeverInTheContents) {
         TempDir dir;
         BookFile b = ConvertText(dir, Iconv(text, charset));
         EXPECT_EQ(Contents(b), want) << charset;
-        const std::vector<Heading> contents = ParseContents(b.Contents);
-        LineList page = b.Body();
-        MarkStructure(page, {&contents, CodePageOf(b.GetProperty("Charset")), nullptr,
-                             b.GetProperty("Speakers")});
-        int speakers = 0;
-        for (const auto& line : page) speakers += line.find(" pspk\"") != std::string::npos;
-        EXPECT_EQ(speakers, 30) << charset;
+        EXPECT_EQ(MarkedOnPage(b, "pspk"), 30) << charset;
     }
 }
 
@@ -403,18 +407,8 @@ TEST(Structure, AnEpigraphUnderAHeadingIsSetApartWithItsName) {
     for (const char* charset : Charsets) {
         TempDir dir;
         BookFile b = ConvertText(dir, Iconv(text, charset));
-        const std::vector<Heading> contents = ParseContents(b.Contents);
-        LineList page = b.Body();
-        PageStructure s{&contents, CodePageOf(b.GetProperty("Charset"))};
-        s.Epigraphs = b.GetProperty("Epigraphs");
-        MarkStructure(page, s);
-        int lines = 0, named = 0;
-        for (const auto& line : page) {
-            lines += line.find(" pepi\"") != std::string::npos;
-            named += line.find(" pepa\"") != std::string::npos;
-        }
-        EXPECT_EQ(lines, 5) << charset << " " << s.Epigraphs;
-        EXPECT_EQ(named, 3) << charset;
+        EXPECT_EQ(MarkedOnPage(b, "pepi"), 5) << charset << " " << b.GetProperty("Epigraphs");
+        EXPECT_EQ(MarkedOnPage(b, "pepa"), 3) << charset;
     }
 }
 
