@@ -15,6 +15,7 @@
 #include "base/Files.h"
 #include "book/BookFile.h"
 #include "book/BookList.h"
+#include "book/HeaderJournal.h"
 #include "convert/Converter.h"
 #include "convert/TextAnalysis.h"
 #include "options/IniFile.h"
@@ -58,38 +59,102 @@ void KillWhileSaving(int rounds, Work work, Check check) {
 }  // namespace
 
 TEST(CrashSafety, KilledPositionSavesLeaveAWholeBook) {
+    // Saved whole each time, and written in place through the journal (which
+    // is repaired, as at a start, before the book is read).
+    for (const bool inPlace : {false, true}) {
+        SCOPED_TRACE(inPlace ? "in place" : "whole");
+        TempDir dir;
+        HeaderJournal journal(dir / "header.journal");
+        BookFile book(dir.Path());
+        book.FileName = "k.tvst";
+        for (int i = 0; i < 6000; ++i)
+            book.EditBody().push_back("<p id=\"par" + std::to_string(i) + "\">" +
+                                      std::string(60, 'k'));
+        book.SetProperty("PagesCount", "1");
+        book.SavePosition();
+        const LineList body = book.Body();
+        int32_t last = 0;
+        KillWhileSaving(
+            100,
+            [&](auto saved) {
+                BookFile b(dir.Path());
+                b.FileName = "k.tvst";
+                b.LoadFromBookFile();
+                for (;;) {
+                    // Now and then the header outgrows its room and is saved whole.
+                    if (b.LastParagraph % 50 == 0)
+                        b.SetProperty("Note", std::string(size_t(b.LastParagraph) * 10, 'n'));
+                    ++b.LastParagraph;
+                    b.SavePosition(inPlace ? &journal : nullptr);
+                    saved();
+                }
+            },
+            [&](int round) {
+                journal.Repair();
+                BookFile r(dir.Path());
+                r.FileName = "k.tvst";
+                ASSERT_NO_THROW(r.LoadFromBookFile()) << "round " << round;
+                ASSERT_EQ(r.Body(), body) << "round " << round;
+                // The old content or a newer one, never anything in between.
+                ASSERT_GE(r.LastParagraph, last) << "round " << round;
+                last = r.LastParagraph;
+            });
+        EXPECT_GT(last, 0) << "some saves completed";
+    }
+}
+
+TEST(CrashSafety, AHeaderWriteCutShortIsUndoneAtTheNextStart) {
     TempDir dir;
+    const std::string path = dir / "h.tvst";
+    HeaderJournal journal(dir / "header.journal");
     BookFile book(dir.Path());
-    book.FileName = "k.tvst";
-    for (int i = 0; i < 6000; ++i)
-        book.EditBody().push_back("<p id=\"par" + std::to_string(i) + "\">" + std::string(60, 'k'));
-    book.SetProperty("PagesCount", "1");
+    book.FileName = "h.tvst";
+    for (int i = 0; i < 500; ++i)
+        book.EditBody().push_back("<p id=\"par" + std::to_string(i) + "\">text");
     book.SavePosition();
-    const LineList body = book.Body();
-    int32_t last = 0;
-    KillWhileSaving(
-        200,
-        [&](auto saved) {
-            BookFile b(dir.Path());
-            b.FileName = "k.tvst";
-            b.LoadFromBookFile();
-            for (;;) {
-                ++b.LastParagraph;
-                b.SavePosition();
-                saved();
-            }
-        },
-        [&](int round) {
-            BookFile r(dir.Path());
-            r.FileName = "k.tvst";
-            ASSERT_NO_THROW(r.LoadFromBookFile()) << "round " << round;
-            ASSERT_EQ(r.Body(), body) << "round " << round;
-            ASSERT_EQ(r.Properties.size(), 6u);  // with ReadPercent and LastCharacter
-            // The old content or a newer one, never anything in between.
-            ASSERT_GE(r.LastParagraph, last) << "round " << round;
-            last = r.LastParagraph;
-        });
-    EXPECT_GT(last, 0) << "some saves completed";
+    auto position = [&] {
+        BookFile r(dir.Path());
+        r.FileName = "h.tvst";
+        r.LoadFromBookFile();
+        EXPECT_EQ(r.Body().size(), 500u);
+        return std::to_string(r.LastParagraph) + "/" + std::to_string(r.LastCharacter);
+    };
+    BookFile open(dir.Path());
+    open.FileName = "h.tvst";
+    open.LoadFromBookFile();
+    open.LastParagraph = 300;
+    struct stat before, after;
+    ::stat(path.c_str(), &before);
+    open.SavePosition(&journal);
+    ::stat(path.c_str(), &after);
+    EXPECT_EQ(before.st_ino, after.st_ino) << "saved in place, not copied";
+    const std::string old = ReadFile(path).substr(0, ReadFile(path).find("<p id="));
+    // The next position, as a save writes it: the same length, two places changed.
+    std::string header = old;
+    header.replace(header.find("LastParagraph=300"), 17, "LastParagraph=301");
+    header.replace(header.find("LastCharacter=0"), 15, "LastCharacter=7");
+    // How much of it reached the disk before the crash.
+    const struct {
+        size_t written;
+        const char* after;
+    } cases[] = {{0, "300/0"}, {header.find("LastCharacter"), "300/0"}, {old.size(), "301/7"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.written);
+        FileDescriptor fd(::open(path.c_str(), O_RDWR));
+        ASSERT_TRUE(WriteAt(fd.Get(), old.data(), old.size(), 0));
+        journal.Begin(fd.Get(), path, old, header);
+        ASSERT_TRUE(WriteAt(fd.Get(), header.data(), c.written, 0));
+        journal.Repair();
+        EXPECT_EQ(position(), c.after);
+    }
+    // A journal outlived by a whole save (another file now) leaves it alone.
+    FileDescriptor fd(::open(path.c_str(), O_RDWR));
+    journal.Begin(fd.Get(), path, ReadFile(path).substr(0, old.size()), header);
+    open.SetProperty("Note", std::string(9000, 'n'));
+    open.SavePosition(&journal);
+    const std::string saved = ReadFile(path);
+    EXPECT_FALSE(journal.Repair());
+    EXPECT_EQ(ReadFile(path), saved);
 }
 
 TEST(CrashSafety, KilledOptionSavesLeaveAWholeConfig) {

@@ -43,10 +43,10 @@ std::string FolderOf(const std::string& path) {
     return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
 }
 
-int TryOpenRegularFile(const std::string& path, int& err) {
+int TryOpenRegularFile(const std::string& path, int& err, int access) {
     // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer
     // for ever. Whatever was opened is then refused unless it is a regular file.
-    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    int fd = ::open(path.c_str(), access | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         err = errno;
         return -1;
@@ -142,8 +142,6 @@ static mode_t UsualMode() {
     ::umask(mask);
     return 0666 & ~mask;
 }
-
-static void SyncFolderOf(const std::string& path);
 
 int NameUnnamedFile(int fd, const std::string& path) {
     if (::fchmod(fd, UsualMode()) != 0 || ::fsync(fd) != 0) return errno;
@@ -328,7 +326,7 @@ void SafeFile::Finish() {
     }
 }
 
-static void SyncFolderOf(const std::string& path) {
+void SyncFolderOf(const std::string& path) {
     // Makes the rename itself durable.
     int dfd = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dfd >= 0) {

@@ -2,6 +2,8 @@
 // saves that never leave a half-written file behind.
 #pragma once
 
+#include <fcntl.h>
+
 #include <cstdint>
 #include <string>
 
@@ -22,8 +24,8 @@ std::string FolderOf(const std::string& path);
 // descriptor (blocking again, close-on-exec); raises "Cannot open file %s".
 int OpenRegularFile(const std::string& path);
 // The same without raising: -1 with the reason in err (EINVAL for what is not a
-// regular file).
-int TryOpenRegularFile(const std::string& path, int& err);
+// regular file). access: O_RDONLY, or O_RDWR for a file written in place.
+int TryOpenRegularFile(const std::string& path, int& err, int access = O_RDONLY);
 
 // Closes a descriptor when it goes out of scope.
 class FileDescriptor {
@@ -61,6 +63,10 @@ bool InsertRoomInFront(int fd, uint64_t n);
 // permissions, once its bytes reached the disk; a name that is taken is never
 // replaced. Returns 0 or the reason (EEXIST: the name is taken).
 int NameUnnamedFile(int fd, const std::string& path);
+
+// Makes the entries of path's folder durable: a file made or renamed there
+// is still there after a crash.
+void SyncFolderOf(const std::string& path);
 
 // Reads a whole file; raises "Cannot open file %s" when it cannot be opened or read.
 std::string ReadWholeFile(const std::string& path);

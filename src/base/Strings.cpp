@@ -241,3 +241,9 @@ std::string EscapeControls(std::string_view s) {
     }
     return out;
 }
+
+uint64_t ContentHash(std::string_view text) {
+    uint64_t h = 0xcbf29ce484222325;
+    for (unsigned char c : text) h = (h ^ c) * 0x100000001b3;
+    return h;
+}

@@ -120,6 +120,8 @@ int32_t StrToInt(std::string_view s);
 bool TryDecimalToInt(std::string_view s, int32_t& out);
 
 std::string IntToStr(int64_t v);
+// The 64-bit FNV-1a hash of a text.
+uint64_t ContentHash(std::string_view text);
 
 // Control bytes below 0x20 (tab aside), DEL, C1 controls in UTF-8 and bytes
 // 0x80 to 0x9F outside a UTF-8 character written as \xHH, so that a text from

@@ -32,6 +32,13 @@ constexpr uint64_t MaxPageBytes = 4 << 20;
 // A book opened for reading keeps its text in the file: only the header and the
 // page index are in memory, and a page is read from the file when it is shown.
 // A book being made (the conversion) or edited holds its text as lines.
+class HeaderJournal;
+
+// A header saved whole keeps this much room at least, and ends on a block:
+// a position can then be saved in place for a long time to come.
+constexpr uint64_t MinHeaderRoom = 512;
+constexpr uint64_t HeaderBlock = 4096;
+
 class BookFile {
   public:
     explicit BookFile(std::string folder);
@@ -95,8 +102,10 @@ class BookFile {
     // Saves the position; a loaded book whose file is gone is not written. A
     // loaded book whose file was replaced since (another device, inode, size
     // or time) is written only when the file holds the same text; else the
-    // file is left alone and EBookReplaced says so.
-    void SavePosition();
+    // file is left alone and EBookReplaced says so. With a journal, the header
+    // is written in place when it fits the room it keeps (the text is not
+    // copied); else, and without one, the whole book is saved anew.
+    void SavePosition(HeaderJournal* journal = nullptr);
     // Raises "Cannot delete %s" when the file cannot be deleted.
     void DeleteBookFile();
 
@@ -152,6 +161,16 @@ class BookFile {
     // Header and text into f; the text of a book on file is copied by the kernel.
     // Returns where the text begins in f.
     uint64_t WriteBook(SafeFileStream& f);
+    // A line of blanks after the contents keeps them within the lines reading allows.
+    bool RoomLineFits() const;
+    // The header and the text's length, exactly size bytes (the room line
+    // fills them up); empty when they need more.
+    std::string HeaderOfSize(uint64_t size) const;
+    // The size of the header with MinHeaderRoom, rounded up to block.
+    uint64_t RoomyHeaderSize(uint64_t block) const;
+    // The header written over the file's own, through the journal; false
+    // (nothing written) when it does not fit or the file is not the one read.
+    bool SaveHeaderInPlace(HeaderJournal& journal);
     // After a save: the text is read from the new file from now on.
     void ReadFromSaved(uint64_t offset);
     // The book file as it was opened or last saved, to tell it from another

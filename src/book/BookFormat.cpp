@@ -12,6 +12,7 @@
 #include "base/Files.h"
 #include "book/BodyLines.h"
 #include "book/BookFile.h"
+#include "book/HeaderJournal.h"
 
 namespace {
 
@@ -222,19 +223,73 @@ void BookFile::AdoptBodyFile(FileDescriptor fd, uint64_t size, bool unnamed) {
     indexed_ = markerScan_ = false;
 }
 
+bool BookFile::RoomLineFits() const {
+    // The contents may hold a line per paragraph, the room among them. A
+    // record with no text (a new one) has no position to keep and stays bare.
+    int32_t paragraphs = 0;
+    if (!TryDecimalToInt(GetProperty("TotalParagraphs"), paragraphs)) paragraphs = 0;
+    return BodySize() > 0 &&
+           Contents.size() < (paragraphs > 0 ? size_t(paragraphs) : MaxUncountedLines);
+}
+
+std::string BookFile::HeaderOfSize(uint64_t size) const {
+    if (!RoomLineFits()) return {};
+    MemoryStream head;
+    std::string room;
+    WriteHeader(head, &room);
+    WriteI32(head, int32_t(BodySize()));
+    if (head.Size() > size) return {};
+    room.assign(size_t(size - head.Size()), ' ');
+    head.Clear();
+    WriteHeader(head, &room);
+    WriteI32(head, int32_t(BodySize()));
+    return std::move(head.MutableData());
+}
+
+uint64_t BookFile::RoomyHeaderSize(uint64_t block) const {
+    MemoryStream head;
+    std::string room;
+    WriteHeader(head, &room);
+    WriteI32(head, int32_t(BodySize()));
+    return (head.Size() + MinHeaderRoom + block - 1) / block * block;
+}
+
 uint64_t BookFile::WriteBook(SafeFileStream& f) {
-    FileBody* file = OnFile();
-    if (!file) {
-        WriteTo(f);
-        return 0;
+    // The header keeps room for the position to be saved in place later;
+    // contents left in the file are copied as they stand, a piece at a time.
+    if (ContentsLeftInFile() || !RoomLineFits()) {
+        WriteHeader(f);
+        WriteI32(f, int32_t(BodySize()));
+    } else {
+        const std::string header = HeaderOfSize(RoomyHeaderSize(HeaderBlock));
+        f.Write(header.data(), header.size());
     }
-    // The text is copied from the old file to the new one by the kernel; the
-    // process never holds it.
-    WriteHeader(f);
-    WriteI32(f, int32_t(file->size));
     const uint64_t offset = f.Written();
-    f.CopyFrom(file->fd.Get(), file->offset, file->size);
+    // The text of a book on file is copied by the kernel: the process never holds it.
+    if (FileBody* file = OnFile())
+        f.CopyFrom(file->fd.Get(), file->offset, file->size);
+    else
+        ReadBodyText([&](std::string_view piece) { f.Write(piece.data(), piece.size()); });
     return offset;
+}
+
+bool BookFile::SaveHeaderInPlace(HeaderJournal& journal) {
+    FileBody* file = OnFile();
+    if (!loaded_ || !file || file->offset == 0 || ContentsLeftInFile()) return false;
+    const std::string header = HeaderOfSize(file->offset);
+    if (header.empty()) return false;  // it outgrew its room
+    // The file under the book's name is the one the text is read from.
+    int err = 0;
+    FileDescriptor fd(TryOpenRegularFile(FullPath(), err, O_RDWR));
+    struct stat mine, named;
+    if (!fd || ::fstat(fd.Get(), &named) != 0 || ::fstat(file->fd.Get(), &mine) != 0 ||
+        mine.st_dev != named.st_dev || mine.st_ino != named.st_ino)
+        return false;
+    std::string old(header.size(), '\0');
+    if (!ReadAt(fd.Get(), old.data(), old.size(), 0)) return false;
+    if (old != header) journal.Overwrite(fd.Get(), FullPath(), old, header);
+    RememberFile();
+    return true;
 }
 
 void BookFile::ReadFromSaved(uint64_t offset) {
@@ -321,29 +376,19 @@ void BookFile::SaveToBookFile() {
 // it there, and the file takes the book's name, so that the text is written
 // once. The header is made a whole number of the file system's blocks by a
 // line of blanks that ends the contents (read as no heading, and dropped when
-// the book is read). False when the file system cannot, or the name was taken
-// meanwhile; the text is then read from the file wherever it now lies.
+// the book is read), which is also the room a position saved in place takes. False when the file
+// system cannot, or the name was taken meanwhile; the text is then read from the file wherever it
+// now lies.
 bool BookFile::NameBodyFile() {
     FileBody& file = *OnFile();
     file.unnamed = false;
     const int fd = file.fd.Get();
     const uint64_t block = BlockSizeOf(fd);
-    // The contents may hold a line per paragraph, the blank one among them.
-    const int32_t paragraphs = GetIntProperty("TotalParagraphs");
-    if (block == 0 || file.offset != 0 || file.size == 0 ||
-        (paragraphs > 0 && Contents.size() >= size_t(paragraphs)))
-        return false;
-    MemoryStream head;
-    std::string room;
-    WriteHeader(head, &room);
-    WriteI32(head, int32_t(file.size));
-    room.assign(size_t((block - head.Size() % block) % block), ' ');
-    head.Clear();
-    WriteHeader(head, &room);
-    WriteI32(head, int32_t(file.size));
-    if (!InsertRoomInFront(fd, head.Size())) return false;
-    file.offset = head.Size();
-    return WriteAt(fd, head.Data().data(), head.Size(), 0) && NameUnnamedFile(fd, FullPath()) == 0;
+    if (block == 0 || file.offset != 0 || file.size == 0 || !RoomLineFits()) return false;
+    const std::string header = HeaderOfSize(RoomyHeaderSize(block));
+    if (!InsertRoomInFront(fd, header.size())) return false;
+    file.offset = header.size();
+    return WriteAt(fd, header.data(), header.size(), 0) && NameUnnamedFile(fd, FullPath()) == 0;
 }
 
 void BookFile::SaveAsNewBook(const std::string& baseName) {
@@ -368,7 +413,7 @@ void BookFile::SaveAsNewBook(const std::string& baseName) {
     }
 }
 
-void BookFile::SavePosition() {
+void BookFile::SavePosition(HeaderJournal* journal) {
     // A book whose file was removed while it was open is not made again.
     if (loaded_ && !PathTaken(FullPath())) return;
     // Another book put in its place (a copy, another program) is not written
@@ -392,5 +437,6 @@ void BookFile::SavePosition() {
     SetProperty("LastPage", IntToStr(LastPage));
     SetProperty("LastParagraph", IntToStr(LastParagraph));
     SetProperty("LastCharacter", IntToStr(LastCharacter));
+    if (journal && SaveHeaderInPlace(*journal)) return;
     SaveToBookFile();
 }

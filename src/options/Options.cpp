@@ -12,6 +12,7 @@
 #include "base/Errors.h"
 #include "base/Files.h"
 #include "book/BookFile.h"
+#include "book/HeaderJournal.h"
 #include "options/StyleValues.h"
 
 #include "options/IniFile.h"
@@ -77,12 +78,6 @@ void LocateProgramFolder() {
     DataFolder = up + "share/tavisto/";
 }
 
-uint64_t ContentHash(std::string_view text) {
-    uint64_t h = 0xcbf29ce484222325;
-    for (unsigned char c : text) h = (h ^ c) * 0x100000001b3;
-    return h;
-}
-
 bool RenewTemplate(const std::string& shipped, const std::string& path,
                    std::initializer_list<uint64_t> earlier) {
     // A template is small: a large file is the reader's own.
@@ -139,6 +134,8 @@ void ForgetRecentBook(const std::string& fileName) {
 }
 
 std::string TidyProgramFolder() {
+    // A position save cut short by a crash gives its book the old header back.
+    HeaderJournal(HeaderJournalPath()).Repair();
     RemoveDeadTemporaries(ProgramFolder, true);
     RemoveDeadTemporaries(BooksFolder(), true);
     RemoveDeadTemporaries(TemplatesFolder(), true);
@@ -160,6 +157,9 @@ std::string TemplatesFolder() {
 }
 std::string TempFolder() {
     return ProgramFolder + "TEMP/";
+}
+std::string HeaderJournalPath() {
+    return ProgramFolder + "header.journal";
 }
 
 int32_t ParseScrollSpeed(const std::string& text) {

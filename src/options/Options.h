@@ -51,8 +51,6 @@ void SetUpProgramFolder();
 // an earlier version shipped, never edited. True when it was replaced.
 bool RenewTemplate(const std::string& shipped, const std::string& path,
                    std::initializer_list<uint64_t> earlier);
-// The 64-bit FNV-1a hash of a text.
-uint64_t ContentHash(std::string_view text);
 // The folder of the running program's file, with a trailing '/'.
 std::string ExecutableFolder();
 // ${XDG_DATA_HOME:-$HOME/.local/share}/tavisto/ from the two variables' values
@@ -84,14 +82,16 @@ void SaveOptions();
 void FreeOptionList();
 
 // Clears what earlier runs left in the program folder: temporaries of writers
-// that are gone, and the texts of TEMP/. Only the reader holding the library's
-// lock calls it, at start-up. A TEMP that is no real folder (a link) is
-// replaced by one; what to tell the reader then is returned (else empty).
+// that are gone, and the texts of TEMP/; undoes a position save cut short.
+// Only the reader holding the library's lock calls it, at start-up. A TEMP that is no real folder
+// (a link) is replaced by one; what to tell the reader then is returned (else empty).
 std::string TidyProgramFolder();
 
 std::string BooksFolder();      // ProgramFolder + "MyBooks/"
 std::string TemplatesFolder();  // ProgramFolder + "Templates/"
 std::string TempFolder();       // ProgramFolder + "TEMP/"
+// The journal of position saves written in place (see HeaderJournal).
+std::string HeaderJournalPath();
 
 // Parses a ScrollSpeed text: decimal with sign, or hexadecimal after "$", "0x" or
 // "x"; anything else gives 20.

@@ -7,6 +7,7 @@
 
 #include "base/Errors.h"
 #include "base/Files.h"
+#include "book/HeaderJournal.h"
 #include "convert/TextAnalysis.h"
 #include "options/Options.h"
 #include "reading/Hyphenator.h"
@@ -229,7 +230,8 @@ std::string ReadingSession::SaveOrSayWhy() {
     // A position that cannot be written (a full disk) leaves the book file
     // with the last one that could: the reader goes on, and is told.
     try {
-        CurrentBook->SavePosition();
+        HeaderJournal journal(HeaderJournalPath());
+        CurrentBook->SavePosition(&journal);
     } catch (const EAppError& e) {
         return e.what();
     }
@@ -311,7 +313,8 @@ void ReadingSession::Close(const std::function<void(const std::string&)>& report
     tmProgress_.SetEnabled(false);
     try {
         if (CurrentBook && SpokenParagraph > 0) CurrentBook->LastParagraph = SpokenParagraph;
-        if (CurrentBook) CurrentBook->SavePosition();
+        HeaderJournal journal(HeaderJournalPath());
+        if (CurrentBook) CurrentBook->SavePosition(&journal);
     } catch (const std::exception& e) {
         reportError(e.what());
     }
