@@ -44,9 +44,11 @@ int main(int argc, char** argv) {
     // One reader per library: a second one would overwrite the first one's
     // positions and options when it ends. It writes nothing before this point.
     InstanceGuard instance(ProgramFolder);
-    if (!instance.Acquire()) {
-        InstanceGuard::FileList left;
-        if (instance.HandOver(InstanceGuard::FitMessage(paths, left))) {
+    InstanceGuard::Outcome start = InstanceGuard::Outcome::TookOver;
+    InstanceGuard::FileList left;
+    if (!instance.Acquire()) start = instance.HandOver(InstanceGuard::FitMessage(paths, left));
+    if (start != InstanceGuard::Outcome::TookOver) {
+        if (start == InstanceGuard::Outcome::HandedOver) {
             // One start hands over so many files at most: the rest are named.
             if (!left.empty()) {
                 std::string names;
@@ -80,7 +82,9 @@ int main(int argc, char** argv) {
     PageView::ViewAfterFirstPaint = true;
     MainWindow* window = CreateForms();
     instance.Listen([window](const InstanceGuard::FileList& handed) {
-        if (!window->Closed()) window->OpenFilesLater(handed);
+        if (window->Closed()) return false;
+        window->OpenFilesLater(handed);
+        return true;
     });
     InstallQuitSignals(QuitReader);
     StartReader(paths);

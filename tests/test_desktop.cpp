@@ -15,6 +15,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <thread>
 
 #include "GuiUtil.h"
@@ -240,7 +241,10 @@ TEST(InstanceGuard, ASocketLeftByAKilledReaderDoesNotStopTheNext) {
     InstanceGuard next(d.Path());
     ASSERT_TRUE(next.Acquire());
     InstanceGuard::FileList got;
-    next.Listen([&](const InstanceGuard::FileList& files) { got = files; });
+    next.Listen([&](const InstanceGuard::FileList& files) {
+        got = files;
+        return true;
+    });
     InstanceGuard later(d.Path());
     EXPECT_FALSE(later.Acquire());
     bool handed = false;
@@ -248,12 +252,38 @@ TEST(InstanceGuard, ASocketLeftByAKilledReaderDoesNotStopTheNext) {
     // later start runs in a thread of its own.
     // Names are bytes: one of them is no UTF-8 at all.
     const InstanceGuard::FileList files{"/books/a b.txt", "/books/ц.txt", "/books/caf\xe9.txt"};
-    std::thread t([&] { handed = later.HandOver(files, 10000); });
+    std::thread t(
+        [&] { handed = later.HandOver(files, 10000) == InstanceGuard::Outcome::HandedOver; });
     WaitFor([&] { return !got.empty(); }, 10000);
     t.join();
     qputenv("XDG_RUNTIME_DIR", oldRun);
     EXPECT_TRUE(handed);
     EXPECT_EQ(got, files);
+}
+
+TEST(InstanceGuard, AStartWhileTheReaderIsGoingAwayWaitsAndOpensTheFilesItself) {
+    TempDir d, run;
+    const QByteArray oldRun = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(run.Path()));
+    auto going = std::make_unique<InstanceGuard>(d.Path());
+    ASSERT_TRUE(going->Acquire());
+    bool asked = false;
+    // Its window is closed and it is saving: it refuses the files.
+    going->Listen([&](const InstanceGuard::FileList&) { return !(asked = true); });
+    InstanceGuard later(d.Path());
+    std::atomic<InstanceGuard::Outcome> outcome{InstanceGuard::Outcome::Failed};
+    std::atomic<bool> done{false};
+    std::thread t([&] {
+        outcome = later.HandOver({"/books/a.txt"}, 10000);
+        done = true;
+    });
+    ASSERT_TRUE(WaitFor([&] { return asked; }, 10000));
+    EXPECT_FALSE(done) << "it waits for the reader to be gone";
+    going.reset();  // the reader ends: its lock is free
+    t.join();
+    qputenv("XDG_RUNTIME_DIR", oldRun);
+    EXPECT_EQ(outcome, InstanceGuard::Outcome::TookOver);
+    EXPECT_FALSE(InstanceGuard(d.Path()).Acquire()) << "the later start holds the lock";
 }
 
 TEST(WindowPlace, SavedPlacesAreKeptReachable) {
@@ -345,7 +375,7 @@ TEST(InstanceGuard, TheSocketIsPrivateAndAHandOverIsBounded) {
     ASSERT_TRUE(g.SocketPath().startsWith(QString::fromStdString(own + "/")));
     ASSERT_TRUE(g.Acquire());
     int handed = 0;
-    ASSERT_TRUE(g.Listen([&](const InstanceGuard::FileList&) { ++handed; }));
+    ASSERT_TRUE(g.Listen([&](const InstanceGuard::FileList&) { return ++handed > 0; }));
 
     // Too long a message, too many files, a trickle that never ends: dropped.
     const auto dropped = [&](const QByteArray& msg, bool trickle) {

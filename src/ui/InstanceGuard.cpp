@@ -84,7 +84,7 @@ bool InstanceGuard::Acquire() {
     return false;
 }
 
-bool InstanceGuard::Listen(std::function<void(const FileList&)> onFiles) {
+bool InstanceGuard::Listen(std::function<bool(const FileList&)> onFiles) {
     const QString path = SocketPath();
     if (path.isEmpty()) {
         std::fprintf(stderr,
@@ -133,10 +133,11 @@ bool InstanceGuard::Listen(std::function<void(const FileList&)> onFiles) {
                     s->abort();
                     return;
                 }
-                s->write("ok\n");
+                // A reader going away says no, and the start waits for it to be gone.
+                const bool taken = onFiles(files);
+                s->write(taken ? "ok\n" : "no\n");
                 s->flush();
                 s->disconnectFromServer();
-                onFiles(files);
             });
         }
     });
@@ -165,26 +166,38 @@ InstanceGuard::FileList InstanceGuard::FitMessage(const FileList& files, FileLis
     return fit;
 }
 
-bool InstanceGuard::HandOver(const FileList& files, int timeoutMs) const {
+InstanceGuard::Outcome InstanceGuard::HandOver(const FileList& files, int timeoutMs) {
     QDeadlineTimer deadline(timeoutMs);
-    // The first reader may still be starting; it listens once its windows exist.
+    // The first reader may still be starting (it listens once its windows
+    // exist), or going away (saving the position, and its lock soon free).
     const QString path = SocketPath();
-    if (path.isEmpty()) return false;
     while (!deadline.hasExpired()) {
+        if (Acquire()) return Outcome::TookOver;
         QLocalSocket s;
-        s.connectToServer(path);
-        if (s.waitForConnected(500)) {
+        if (!path.isEmpty()) s.connectToServer(path);
+        if (!path.isEmpty() && s.waitForConnected(200)) {
             QByteArray msg;
             for (const std::string& f : files) msg += MessageLine(f);
             msg += '\n';
             s.write(msg);
-            if (!s.waitForBytesWritten(2000)) return false;
-            while (!s.canReadLine() &&
+            if (!s.waitForBytesWritten(2000)) return Outcome::Failed;
+            // Sent once only: the answer is waited for until the reader closes
+            // the connection (it ended, or is going away).
+            while (!s.canReadLine() && s.state() == QLocalSocket::ConnectedState &&
                    s.waitForReadyRead(int(qMax<qint64>(deadline.remainingTime(), 1))))
                 ;
-            return s.readLine().startsWith("ok");
+            if (s.readLine().startsWith("ok")) return Outcome::HandedOver;
+            return WaitForLock(deadline) ? Outcome::TookOver : Outcome::Failed;
         }
-        QThread::msleep(100);
+        QThread::msleep(50);
     }
-    return false;
+    return Outcome::Failed;
+}
+
+bool InstanceGuard::WaitForLock(const QDeadlineTimer& deadline) {
+    while (!Acquire()) {
+        if (deadline.hasExpired()) return false;
+        QThread::msleep(20);
+    }
+    return true;
 }
