@@ -577,9 +577,16 @@ TEST_F(ReaderLogicTest, GoingToAPercentOrAParagraph) {
     EXPECT_NE(status.note.find("800"), std::string::npos) << status.note;
     reader.OpenBook(reader.CurrentBook->FileName);
     EXPECT_EQ(status.note, "") << "a note goes when the book changes";
-    reader.ShowParagraph(INT32_MAX);  // Ctrl+End
-    EXPECT_EQ(reader.CurrentBook->LastParagraph, 800);
-    EXPECT_EQ(reader.CurrentBook->LastPage, reader.CurrentBook->GetIntProperty("PagesCount"));
+    // Ctrl+End: the end itself, not the top of the last paragraph; from
+    // another page and on the last one.
+    for (int round = 0; round < 2; ++round) {
+        const int before = view.toBottom;
+        reader.ShowEnd();
+        Complete();
+        EXPECT_EQ(reader.CurrentBook->LastParagraph, 800);
+        EXPECT_EQ(reader.CurrentBook->LastPage, reader.CurrentBook->GetIntProperty("PagesCount"));
+        EXPECT_EQ(view.toBottom, before + 1);
+    }
     reader.ShowParagraph(1);  // Ctrl+Home
     EXPECT_EQ(reader.CurrentBook->LastPage, 1);
 }

@@ -114,6 +114,8 @@ class ReadingSession {
     // Shows paragraph n, wherever in the book, at the top of the view (turning
     // to its page when needed; GotoParagraph only scrolls the page shown).
     void ShowParagraph(int32_t n);
+    // "Ctrl+End": the book's last page, scrolled to its end.
+    void ShowEnd();
     // The paragraph at percent of the book.
     void GoToPercent(double percent);
     // "Ctrl+G": a percent ("50%") or a paragraph number; false when it is neither.

@@ -36,6 +36,22 @@ void ReadingSession::ShowParagraph(int32_t n) {
     Jumped();
 }
 
+void ReadingSession::ShowEnd() {
+    if (!CurrentBook) return;
+    const int32_t total = std::max(CurrentBook->GetIntProperty("TotalParagraphs"), 0);
+    const int32_t page = total > 0 ? CurrentBook->PageOfParagraph(total)
+                                   : std::max(CurrentBook->GetIntProperty("PagesCount"), 1);
+    if (page == CurrentBook->LastPage && CurWindow && !loading_) {
+        view_.ScrollToBottom();
+        if (total > 0) CurrentBook->LastParagraph = TopParagraph = total;
+        CurrentBook->LastCharacter = TopCharacter = 0;
+        ReportPlace();
+    } else {
+        ShowPage(page, Arrival::Bottom, total);
+    }
+    Jumped();
+}
+
 void ReadingSession::ShowText(int32_t n, const std::u16string& text) {
     if (!CurrentBook) return;
     const int32_t page = CurrentBook->PageOfParagraph(n);

@@ -178,7 +178,7 @@ void MainWindow::AddKeys() {
     shortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3), [this] { reader_->FindAgain(false); });
     shortcut(QKeySequence("Ctrl+G"), [this] { AskGoTo(); });
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_Home), [this] { reader_->ShowParagraph(1); });
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_End), [this] { reader_->ShowParagraph(INT32_MAX); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_End), [this] { reader_->ShowEnd(); });
     shortcut(QKeySequence(Qt::Key_Space), [this] { SpaceKey(); });
     // A checkable action's shortcut toggles its check before the handler runs,
     // as a click does. Escape stops reading aloud, or else leaves full screen.
