@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "ui/Application.h"
+#include "ui/MainWindow.h"
 
 int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);
@@ -13,5 +14,7 @@ int main(int argc, char** argv) {
     PrepareRendering();
     ::testing::InitGoogleTest(&argc, argv);
     Application app(argc, argv);
+    // No speech engine started behind every test's page: those of read aloud start it.
+    MainWindow::StartSpeechEarly = false;
     return RUN_ALL_TESTS();
 }

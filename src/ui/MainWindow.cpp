@@ -76,7 +76,12 @@ MainWindow::MainWindow() : library_(BooksFolder()) {
     progressTimer->OnTimer = [this](ThreadedTimer*) { reader_->ProgressTick(); };
     // Everything the view hands over passes its error guard into the error box.
     WB->OnError = [](const std::string& m) { ShowErrorBox(m); };
-    WB->OnDocumentComplete = [this] { reader_->PageLoaded(); };
+    WB->OnDocumentComplete = [this] {
+        reader_->PageLoaded();
+        // Its thread starts it: the window's thread only asks.
+        if (StartSpeechEarly && !speech_ && reader_->CurrentBook && readAloudAction->isEnabled())
+            QTimer::singleShot(0, this, [this] { Speech(); });
+    };
     WB->OnShowMessage = [this](const std::u16string& m) { reader_->ShowPageMessage(m); };
     WB->setFocus();
 }
@@ -429,6 +434,8 @@ void MainWindow::ToggleAutoScroll() {
     }
     reader_->SetAutoScroll(autoScrollAction->isChecked());
 }
+
+bool MainWindow::StartSpeechEarly = true;
 
 QtSpeech& MainWindow::Speech() {
     if (!speech_) {

@@ -139,6 +139,10 @@ class MainWindow : public QMainWindow, public ReadingStatus, public LibraryListe
     void BookDeleting(const std::string& name) override;
     void BookDeleted(const std::string& name) override;
 
+    // The speech engine is started (and lists its voices) in the background
+    // once a book's page is shown, so that the first Read aloud speaks at
+    // once; tests that do not read aloud turn it off.
+    static bool StartSpeechEarly;
     // The answer of the text dialogs (Find, Go to); tests set it.
     static std::function<std::string(const char* prompt, const std::string& start)> AskTextHook;
 
