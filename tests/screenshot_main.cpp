@@ -10,6 +10,7 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include <dirent.h>
@@ -32,6 +33,7 @@
 #include "ui/BooksDialog.h"
 #include "ui/CharsetDialog.h"
 #include "ui/MainWindow.h"
+#include "ui/ProgressWindow.h"
 #include "ui/ScrollSpeedDialog.h"
 #include "ui/Startup.h"
 #include "ui/StyleDialog.h"
@@ -236,6 +238,33 @@ int main(int argc, char** argv) {
     ok = shown(doc) && ok;
     QTest::qWait(1500);
     ok = Shot(out + "night-" + suffix + ".png") && ok;
+
+    // A long text converted in Night: the window keeps the page's colours
+    // behind the progress box. The picture is taken while it converts (the
+    // progress box lets timers run).
+    {
+        const std::string text = work + "long.txt";
+        std::string all;
+        for (int i = 0; all.size() < (size_t(150) << 20); ++i)
+            all += "  Paragraph " + std::to_string(i) +
+                   " of a long text, said again and again "
+                   "until it is long enough to take a while.\r\n";
+        SaveFileSafely(text, all);
+        all.clear();
+        all.shrink_to_fit();
+        bool taken = false;
+        QTimer grab;
+        grab.setInterval(300);
+        QObject::connect(&grab, &QTimer::timeout, [&] {
+            if (auto* p = ReaderWindow()->Window<ProgressWindow>(); !taken && p && p->isVisible())
+                taken = Shot(out + "converting-" + suffix + ".png");
+        });
+        grab.start();
+        doc = r.CurDocument;
+        ReaderWindow()->OpenFiles({text});
+        grab.stop();
+        ok = taken && shown(doc) && ok;
+    }
 
     // A poem's parts: headings in the page's colours.
     OptionList = day;

@@ -64,12 +64,15 @@ void PageView::paintEvent(QPaintEvent*) {
 
 void PageView::SetPageColour(const QColor& colour) {
     colour_ = colour;
+    for (auto* v : views_)
+        if (v) v->SetBackground(colour);
     if (!Front()) update();
 }
 
 IWebPage* PageView::MakeView() {
     IWebPage* view = MakeWebPage(this);
     view->EmptyPageHtml = EmptyPageHtml;
+    view->SetBackground(colour_);
     view->Widget()->setGeometry(rect());
     // News of a page ahead is kept quiet: only the page shown speaks to the reader.
     view->OnDocumentComplete = [this, view] { Completed(view); };

@@ -280,6 +280,10 @@ QUrl WebEngineView::EmptyPageUrl() const {
                 QString::fromLatin1(QUrl::toPercentEncoding(EmptyPageHtml)));
 }
 
+void WebEngineView::SetBackground(const QColor& colour) {
+    page_->setBackgroundColor(colour);
+}
+
 void WebEngineView::Clear() {
     lastUrl_ = QUrl();
     document_ = 0;

@@ -21,6 +21,7 @@ class WebEngineView : public QWebEngineView, public IWebPage {
 
     void Navigate(const std::string& localPath) override;
     void Clear() override;
+    void SetBackground(const QColor& colour) override;
     uint64_t Document() const override { return document_; }
     void AskIds(int x, int y, IdsAnswer answer) override;
     void ScrollParagraphIntoView(const std::string& id, int32_t character) override;

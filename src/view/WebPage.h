@@ -9,12 +9,16 @@
 
 #include "reading/HtmlView.h"
 
+class QColor;
 class QWidget;
 
 class IWebPage : public HtmlView {
   public:
     // The view itself, to be placed, stacked and focused.
     virtual QWidget* Widget() = 0;
+    // The colour shown where the page has painted nothing yet (before its
+    // first page, while a text converts), instead of white.
+    virtual void SetBackground(const QColor& colour) = 0;
     // What Clear shows: a page of the program's own (empty: a blank page).
     QString EmptyPageHtml;
 };
