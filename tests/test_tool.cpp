@@ -99,6 +99,15 @@ TEST(ConvertTool, ABookTheToolMadeIsTheOneTheReaderOpensForItsText) {
     WriteFile(dir / "tale.txt", "  A tale\r\n  told again, changed.\r\n");
     EXPECT_FALSE(library.Add(dir / "tale.txt", dir / "tale.txt", "", nullptr, nullptr, true).Reused)
         << "a changed text is converted anew";
+    // Found among the books named after the text, and under any other name.
+    auto reopened = [&] {
+        const AddedBook b =
+            library.Add(dir / "tale.txt", dir / "tale.txt", "", nullptr, nullptr, true);
+        return b.Reused ? b.FileName : "";
+    };
+    EXPECT_EQ(reopened(), "tale(1).tvst");
+    ASSERT_EQ(::rename((dir / "lib/tale(1).tvst").c_str(), (dir / "lib/tale(1)x.tvst").c_str()), 0);
+    EXPECT_EQ(reopened(), "tale(1)x.tvst");
 }
 
 TEST(ConvertTool, RefusesAMissingLibraryAndPrintsNoControlBytes) {

@@ -63,7 +63,17 @@ static bool EndsWithBookExtension(const char* name) {
     return n >= 5 && SameText(std::string_view(name + n - 5, 5), ".tvst");
 }
 
-void BookList::ScanFolder() {
+// name is stem.tvst or stem(N).tvst, as a new book of that stem is named.
+static bool NamedAfter(std::string_view name, std::string_view stem) {
+    if (name.size() < stem.size() + 5 || name.substr(0, stem.size()) != stem) return false;
+    std::string_view rest = name.substr(stem.size(), name.size() - stem.size() - 5);
+    if (rest.empty()) return true;
+    if (rest.size() < 3 || rest.front() != '(' || rest.back() != ')') return false;
+    rest = rest.substr(1, rest.size() - 2);
+    return rest.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+void BookList::ScanFolder(std::string_view stem) {
     books_.clear();
     Errors.clear();
     DIR* d = ::opendir(folder_.c_str());
@@ -71,7 +81,8 @@ void BookList::ScanFolder() {
     std::vector<std::string> names;
     while (dirent* e = ::readdir(d)) {
         if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
-        if (EndsWithBookExtension(e->d_name)) names.emplace_back(e->d_name);
+        if (EndsWithBookExtension(e->d_name) && (stem.empty() || NamedAfter(e->d_name, stem)))
+            names.emplace_back(e->d_name);
     }
     ::closedir(d);
     for (auto& name : names) {

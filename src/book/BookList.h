@@ -30,7 +30,8 @@ class BookList {
     void Clear() { books_.clear(); }
     // Rebuilds the list. A book file that cannot be read is listed with an empty
     // title and its message kept in Errors; what is not a regular file is skipped.
-    void ScanFolder();
+    // With a stem, only the books named after it: stem.tvst, stem(1).tvst, ...
+    void ScanFolder(std::string_view stem = {});
     std::vector<std::string> Errors;
     void SortByTitle();
     // The captions a list view shows (display titles), one per record in list order.

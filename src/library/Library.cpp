@@ -21,10 +21,15 @@ AddedBook Library::Add(const std::string& textPath, const std::string& source,
                        const Layout::Shape* layout, bool reuse) const {
     const std::string identity = SourceIdentity(source, member);
     if (reuse && !identity.empty()) {
-        BookList books(folder_);
-        books.ScanFolder();  // a damaged book is no match
-        if (long i = FindBookOfSource(books, identity); i >= 0)
-            return {books.GetBook(size_t(i)).FileName, true};
+        // The books named after the text first, then (books named otherwise
+        // by earlier versions) the whole folder: a text opened again finds its
+        // book without every header of a large library being read.
+        for (const std::string& stem : {BookBaseName(textPath), std::string()}) {
+            BookList books(folder_);
+            books.ScanFolder(stem);  // a damaged book is no match
+            if (long i = FindBookOfSource(books, identity); i >= 0)
+                return {books.GetBook(size_t(i)).FileName, true};
+        }
     }
     BookFile book = ConvertToBook(textPath, folder_, progress, layout);
     if (!identity.empty()) book.SetProperty("Source", identity);

@@ -128,6 +128,9 @@ void BooksDialog::FillList() {
 
 void BooksDialog::Rebuild() {
     SelectedBook = nullptr;
+    // A list not shown is read again when it is (a file opened from the
+    // command line does not read every book's header).
+    if (!isVisible()) return;
     ScanAndReport();
     Books->SortByTitle();
     FillList();
