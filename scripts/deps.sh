@@ -6,7 +6,7 @@ PACKAGES=(
   build-essential cmake pkg-config clang-format
   googletest libgtest-dev libbenchmark-dev
   qt6-base-dev qt6-webengine-dev libgl-dev libfontconfig-dev
-  libzip-dev zip unzip
+  libzip-dev zip unzip libexpat1-dev
   clang libclang-rt-14-dev
   xvfb xauth fonts-liberation fonts-dejavu-core
   desktop-file-utils appstream openbox

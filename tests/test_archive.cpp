@@ -49,15 +49,17 @@ TEST_F(ArchiveTest, ListsTextMembersWithPathsSizesAndDates) {
     WriteFile(dir / "src/docs/b.txt", "");
     WriteFile(dir / "src/c.TXT", "c");
     WriteFile(dir / "src/d.doc", "d");
+    WriteFile(dir / "src/e.fb2", "<FictionBook/>");
     ASSERT_EQ(Sh("cd '" + dir.Path() +
                  "src' && touch -d '2001-05-15 12:00' a.txt docs/b.txt && "
-                 "zip -q -r ../ex.zip a.txt docs c.TXT d.doc"),
+                 "zip -q -r ../ex.zip a.txt docs c.TXT d.doc e.fb2"),
               0);
     ZipArchive zip;
     zip.SetZipFileName(dir / "ex.zip");
-    EXPECT_EQ(zip.EntryCount(), 4u) << "the folder entry is left out";
+    EXPECT_EQ(zip.EntryCount(), 5u) << "the folder entry is left out";
     std::vector<ArchiveRow> rows = TextMembers(zip);
-    ASSERT_EQ(rows.size(), 3u) << ".TXT is .txt";
+    ASSERT_EQ(rows.size(), 4u) << ".TXT is .txt, and a FictionBook is a text";
+    EXPECT_EQ(rows[3].Name, "e.fb2");
     EXPECT_EQ(rows[0].Name, "a.txt");
     EXPECT_EQ(rows[0].Path, "");
     EXPECT_EQ(rows[0].Size, 2048u);

@@ -222,7 +222,8 @@ std::vector<ArchiveRow> TextMembers(const ZipArchive& zip) {
         const std::string& p = e.FileName;
         size_t dot = p.rfind('.');
         if (dot == std::string::npos || p.find_first_of("/:", dot) != std::string::npos) continue;
-        if (!SameText(std::string_view(p).substr(dot), ".txt")) continue;
+        const std::string_view ext = std::string_view(p).substr(dot);
+        if (!SameText(ext, ".txt") && !SameText(ext, ".fb2")) continue;
         ArchiveRow r;
         r.Entry = size_t(&e - zip.Entries.data());
         r.Name = ZipArchive::BareName(p);

@@ -48,7 +48,8 @@ class ZipArchive {
     std::string zipFileName_;
 };
 
-// One row of the archive viewer: a member whose extension is ".txt" in any case.
+// One row of the archive viewer: a member whose extension is ".txt" or ".fb2"
+// in any case.
 struct ArchiveRow {
     size_t Entry = 0;       // index into the archive's Entries
     std::string Name;       // bare name

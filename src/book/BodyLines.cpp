@@ -1,5 +1,6 @@
 #include "book/BodyLines.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 
@@ -62,15 +63,54 @@ std::string_view TextOfBodyLine(std::string_view line, int32_t& n) {
     return line;
 }
 
+namespace {
+
+// The marks a text's own markup becomes, as they stand, and the picture's
+// start: nothing else of a source ever reaches a page as markup.
+constexpr std::string_view InlineMarks[] = {
+    "<em>",  "</em>",  "<strong>", "</strong>", "<s>",         "</s>", "<sup>",       "</sup>",
+    "<sub>", "</sub>", "<code>",   "</code>",   NoteMarkStart, "</a>", NoteTextStart, "</span>",
+};
+constexpr std::string_view PictureStart = "<img class=\"pimg\" alt=\"\" src=\"data:image/";
+
+bool Base64Char(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
+           c == '/' || c == '=';
+}
+
+}  // namespace
+
+size_t InlineMarkAt(std::string_view s, size_t at) {
+    const std::string_view rest = s.substr(std::min(at, s.size()));
+    for (std::string_view mark : InlineMarks)
+        if (rest.substr(0, mark.size()) == mark) return mark.size();
+    if (rest.substr(0, PictureStart.size()) != PictureStart) return 0;
+    size_t i = PictureStart.size();
+    bool typed = false;
+    for (std::string_view type : {"jpeg;base64,", "png;base64,", "gif;base64,"})
+        if (rest.substr(i, type.size()) == type) {
+            i += type.size();
+            typed = true;
+            break;
+        }
+    if (!typed) return 0;
+    while (i < rest.size() && Base64Char(rest[i])) ++i;
+    return rest.substr(i, 2) == "\">" ? i + 2 : 0;
+}
+
 bool BodyMarkupAt(std::string_view s, size_t at) {
     int32_t n = 0;
     if (PageMarkerAt(s, at, n)) return true;
     if (s.compare(at, 5, "<Page") == 0) return false;
+    if (InlineMarkAt(s, at)) return true;
     std::string_view cls;
     size_t textAt = 0;
     if (!ParagraphTagOf(s.substr(at), cls, textAt)) return false;
     // Only the classes the conversion writes: anything else is a book's own text.
-    return cls == "pnorm" || cls == "pnor0" || cls == "ptitl" || cls == "pepig";
+    for (std::string_view known : {"pnorm", "pnor0", "ptitl", "pepig", "psubt", "pauth", "pvers",
+                                   "pcite", "ptabl", "pimag", "pnote"})
+        if (cls == known) return true;
+    return false;
 }
 
 char EscapedChar(std::string_view reference) {
@@ -89,6 +129,18 @@ size_t ShownLength(std::string_view text, bool utf8) {
 
 void AppendShownText(std::string& out, std::string_view text) {
     for (size_t i = 0; i < text.size(); ++i) {
+        // Marks show no letters; a note's text shows where the notes are.
+        if (text[i] == '<') {
+            if (const size_t n = InlineMarkAt(text, i)) {
+                size_t next = i + n;
+                if (text.substr(i, n) == NoteTextStart) {
+                    const size_t close = text.find("</span>", next);
+                    next = close == std::string_view::npos ? text.size() : close + 7;
+                }
+                i = next - 1;  // and the loop's step
+                continue;
+            }
+        }
         if (text[i] == '&') {
             // The longest reference written is "&amp;".
             const size_t semi = text.substr(i, 5).find(';');

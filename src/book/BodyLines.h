@@ -19,11 +19,20 @@ int32_t ParagraphTagOf(std::string_view line, std::string_view& cls, size_t& tex
 // A body line's text without its page marker and paragraph tag; n learns the
 // tag's number (0 when the line has none).
 std::string_view TextOfBodyLine(std::string_view line, int32_t& n);
-// Whether s[at] begins a page marker or a whole paragraph tag: the only markup
-// a body holds.
+// Whether s[at] begins a page marker, a whole paragraph tag or an inline
+// mark: the only markup a body holds.
 bool BodyMarkupAt(std::string_view s, size_t at);
+// The inline marks a book made from a marked-up text holds: "<em>", "<strong>",
+// "<s>", "<sup>", "<sub>", "<code>" and their ends; a note's mark (its text
+// in a span inside it); a picture as data in "<img class="pimg" alt=""
+// src="data:image/jpeg;base64,...">" (jpeg, png or gif). The length of the
+// one that begins at s[at], 0 when none does.
+size_t InlineMarkAt(std::string_view s, size_t at);
+constexpr std::string_view NoteMarkStart = "<a class=\"note\" tabindex=\"0\">";
+constexpr std::string_view NoteTextStart = "<span class=\"ntext\">";
 // Appends a body text as the reader sees it: "&lt;", "&gt;" and "&amp;" as the
-// characters they stand for, everything else as it is.
+// characters they stand for, inline marks and a note's text left out,
+// everything else as it is.
 void AppendShownText(std::string& out, std::string_view text);
 // The characters a body text shows: a UTF-8 sequence (when utf8) counts one,
 // and so do "&lt;", "&gt;" and "&amp;".

@@ -13,6 +13,7 @@
 #include "base/Errors.h"
 #include "base/Files.h"
 #include "convert/BookWriter.h"
+#include "convert/FictionBook.h"
 #include "convert/Headings.h"
 #include "convert/TextReader.h"
 #include "text/Charsets.h"
@@ -208,10 +209,16 @@ BookFile Conversion::Finish(const Layout& layout) {
 
 BookFile ConvertToBook(const std::string& sourcePath, const std::string& folder,
                        ConversionProgress* progress, const Layout::Shape* kind, size_t pieceSize) {
+    // A FictionBook states its structure: no layout is guessed for it.
+    if (IsFictionBookFile(sourcePath)) return ConvertFictionBook(sourcePath, folder, progress);
     return Conversion(sourcePath, folder, progress, kind, pieceSize).Run();
 }
 
 Layout RebuildBook(BookFile& book, const Layout::Shape* kind) {
+    if (book.GetProperty("Format") == "FictionBook")
+        throw EAppError(Fmt(Messages::tr("%s was made from a FictionBook file: its paragraphs are "
+                                         "the file's own and are not built again"),
+                            book.FileName));
     const std::string charset = book.GetProperty("Charset");
     // The book's own lines, their tags and markers taken off. A "<" left in
     // the text is the book's own (a conversion writes none; a crafted book

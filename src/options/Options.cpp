@@ -105,7 +105,8 @@ void SetUpProgramFolder() {
     // headings and gaps, the page's setting) reaches a reader who never changed the copy.
     if (FileExists(DataFolder + "style.tml"))
         RenewTemplate(DataFolder + "style.tml", TemplatesFolder() + "style.tml",
-                      {0x62f2a3197d8d8ec0, 0x6f6dcd42be24120d, 0x29f73ee0543bb09d});
+                      {0x62f2a3197d8d8ec0, 0x6f6dcd42be24120d, 0x29f73ee0543bb09d,
+                       0xda2726ee8bd617ff, 0x2fb9b03844e47f8a, 0xc78700c2ed60e956});
     // The page declares its language, for the view's own rules.
     if (FileExists(DataFolder + "vpage.tml"))
         RenewTemplate(DataFolder + "vpage.tml", TemplatesFolder() + "vpage.tml",

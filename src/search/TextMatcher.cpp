@@ -419,10 +419,12 @@ void TextMatcher::Scanner::Read(std::string_view piece) {
         }
         const auto b = bytes[i];
         if (inTag_) {
-            if (b != '>' && tag_.size() < 64)
-                tag_ += char(b);
-            else
+            // A tag's first bytes are enough to know it (a picture's data
+            // runs on to its '>', and is no text).
+            if (b == '>')
                 EndTag();
+            else if (tag_.size() < 64)
+                tag_ += char(b);
             continue;
         }
         if (!entity_.empty() && TakeIntoReference(b)) continue;

@@ -195,7 +195,8 @@ std::string BooksDialog::AskForFile() {
     if (OpenFileHook) return OpenFileHook();
     QString f = QFileDialog::getOpenFileName(
         this, tr("Browse"), QString::fromStdString(ProgramFolder),
-        tr("Texts and Archives (*.txt *.zip);;Text Files (*.txt);;ZIP archives (*.zip)"));
+        tr("Books and Archives (*.txt *.fb2 *.zip);;Text Files (*.txt);;FictionBook Files "
+           "(*.fb2);;ZIP archives (*.zip)"));
     return f.toStdString();
 }
 
