@@ -1,9 +1,9 @@
 // Conversion speed and memory: the conversion the program runs, on generated
 // texts of 100 MB (Latin, windows-1251, Russian in UTF-8) and 400 MB in the
 // page cache, and on a text of one's own when given, against the floor of
-// copying the text (cat text > copy) and writing as many bytes as the book,
-// measured in the same run. Five runs each; medians and ranges. Run from the
-// build folder: bench/bench_convert [DIR [FILE]].
+// reading the text and writing and syncing as many bytes as the book, measured
+// in the same run; and a FictionBook against the same text. Five runs each; medians and ranges. Run
+// from the build folder: bench/bench_convert [DIR [FILE]].
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,12 +22,16 @@ namespace {
 
 constexpr int Runs = 5;
 
-// cat text > copy, then as many bytes as the book written and synced (the
-// conversion syncs its book).
+// The text read (from the page cache), then as many bytes as the book
+// written and synced (the conversion syncs its book): nothing more.
 double Floor(const std::string& src, const std::string& dir, uint64_t bookSize) {
     auto t = BenchClock::now();
-    std::string cmd = "cat '" + src + "' > '" + dir + "/floor.copy'";
-    if (std::system(cmd.c_str()) != 0) return -1;
+    {
+        FileDescriptor in(OpenRegularFile(src));
+        std::string buf(1 << 20, '\0');
+        while (::read(in.Get(), buf.data(), buf.size()) > 0) {
+        }
+    }
     int fd = ::open((dir + "/floor.book").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     std::string block(1 << 20, 'b');
     for (uint64_t left = bookSize; left > 0;) {
@@ -107,6 +111,68 @@ void Measure(const std::string& dir, uint64_t mb, const std::string& kind,
             .c_str());
 }
 
+// The same Russian text as a FictionBook (its paragraphs in sections of 200,
+// each with a title) and as a plain text, converted in turn: the FictionBook's
+// time against the text's.
+void MeasureFictionBook(const std::string& dir, uint64_t mb) {
+    const std::string text = Utf8Of1251(GenerateText((mb << 20) * 10 / 18, true));
+    std::string fb2 =
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<FictionBook xmlns:l=\"x\"><description>"
+        "<title-info><book-title>Bench</book-title><lang>ru</lang></title-info></description>"
+        "<body><section><title><p>1</p></title>";
+    fb2.reserve(text.size() + text.size() / 8);
+    int paragraphs = 0, sections = 1;
+    bool open = false;
+    for (const std::string& line : SplitText(text)) {
+        const bool starts = !line.empty() && line[0] == ' ';
+        if (starts || !open) {
+            if (open) fb2 += "</p>\n";
+            if (++paragraphs % 200 == 0)
+                fb2 +=
+                    "</section><section><title><p>" + std::to_string(++sections) + "</p></title>";
+            fb2 += "<p>";
+            open = true;
+        }
+        for (char c : line) {
+            if (c == '<')
+                fb2 += "&lt;";
+            else if (c == '&')
+                fb2 += "&amp;";
+            else
+                fb2 += c;
+        }
+        fb2 += ' ';
+    }
+    fb2 += "</p></section></body></FictionBook>\n";
+    const std::string txt = dir + "/gen.txt", book = dir + "/gen.fb2", lib = dir + "/lib/";
+    SaveFileSafely(txt, text);
+    SaveFileSafely(book, fb2);
+    ::mkdir(lib.c_str(), 0755);
+    std::vector<double> texts, books, ratios, memory;
+    for (int run = 0; run < Runs; ++run) {
+        for (const std::string& src : {txt, book}) {
+            auto [secs, mbytes] = InChild([&] {
+                auto t = BenchClock::now();
+                BookFile b = ConvertToBook(src, lib);
+                b.SaveAsNewBook("gen");
+                return SecondsSince(t);
+            });
+            ::unlink((lib + "gen.tvst").c_str());
+            (src == txt ? texts : books).push_back(secs);
+            if (src == book) memory.push_back(mbytes);
+        }
+        ratios.push_back(books.back() / texts.back());
+    }
+    std::printf(
+        "%4llu MB FictionBook (%d paragraphs, %d sections): %s against the same text %s | ratio "
+        "%s | peak %s\n",
+        (unsigned long long)(fb2.size() >> 20), paragraphs, sections,
+        Show(SpreadOf(books), "s").c_str(), Show(SpreadOf(texts), "s").c_str(),
+        Show(SpreadOf(ratios), "x").c_str(), Show(SpreadOf(memory), "MB").c_str());
+    std::fflush(stdout);
+    std::system(("rm -rf '" + lib + "' '" + txt + "' '" + book + "'").c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -117,6 +183,7 @@ int main(int argc, char** argv) {
     Measure(work, 100, "1251");
     Measure(work, 100, "utf-8");
     Measure(work, 400, "latin");
+    MeasureFictionBook(work, 100);
     // A real text besides: bench_convert DIR FILE
     if (argc > 2) Measure(work, 0, "given", argv[2]);
     ::rmdir(work.c_str());

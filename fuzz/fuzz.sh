@@ -17,7 +17,7 @@ run() {
     fuzz/out/$t fuzz/corpus/$t >fuzz/out/$t.log 2>&1 || true
   echo "fuzz_$t: $(grep -E 'stat::number_of_executed_units' fuzz/out/$t.log | awk '{print $2}') runs in ${SECS}s"
 }
-targets=(bookfile bookload config charsets placeholders convert zipdir stream)
+targets=(bookfile bookload config charsets placeholders convert fb2 zipdir stream)
 for ((i = 0; i < ${#targets[@]}; i += 2)); do
   run "${targets[i]}" &
   [ -n "${targets[i+1]:-}" ] && run "${targets[i+1]}" &

@@ -10,8 +10,11 @@
 #include "base/Files.h"
 #include "base/Streams.h"
 #include "convert/Converter.h"
+#include "convert/FictionBook.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // A FictionBook is read by its own reader (fuzz_fb2).
+    if (LooksLikeFictionBook(std::string_view(reinterpret_cast<const char*>(data), size))) return 0;
     const std::string text = Folder() + "fuzz.txt";
     SaveFileSafely(text, std::string(reinterpret_cast<const char*>(data), size));
     BookFile book(Folder());

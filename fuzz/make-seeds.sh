@@ -22,5 +22,7 @@ cp data/Templates/charsets.dat $C/charsets/
 mkdir -p $W/z/docs && cp $W/short.txt $W/z/a.txt && cp $W/utf8.txt $W/z/docs/b.txt && echo x > $W/z/c.doc
 (cd $W/z && zip -q -r ../arch.zip a.txt docs c.doc)
 cp $W/arch.zip $C/zipdir/arch.zip
+# fb2/: the tests' sample FictionBook (written by hand, kept as it is).
+mkdir -p $C/fb2
 rm -rf "$W"
 echo "seeds in $C"

@@ -9,7 +9,7 @@ export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 passed=0
 failed=0
-for t in bookfile bookload config charsets placeholders convert zipdir stream; do
+for t in bookfile bookload config charsets placeholders convert fb2 zipdir stream; do
   dirs=(fuzz/corpus/$t)
   [ -d fuzz/regressions/$t ] && dirs+=(fuzz/regressions/$t)
   n=$(find "${dirs[@]}" -type f | wc -l)

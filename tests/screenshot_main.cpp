@@ -5,13 +5,18 @@
 // the reader runs in a program folder of its own made from them, so the user's
 // library is left alone. The books of TEXTS_FOLDER, when given, fill My Books.
 // Run it on an X server with a window manager: the pictures are of the screen.
+#include <QBuffer>
 #include <QGuiApplication>
+#include <QImage>
+#include <QLinearGradient>
 #include <QMenu>
+#include <QPainter>
 #include <QPixmap>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QTreeWidget>
 
 #include <dirent.h>
 
@@ -21,6 +26,8 @@
 #include <string>
 #include <vector>
 
+#include "Fb2Sample.h"
+#include "GuiUtil.h"
 #include "base/Files.h"
 #include "convert/Converter.h"
 #include "convert/Headings.h"
@@ -302,6 +309,49 @@ int main(int argc, char** argv) {
         r.ShowParagraph(at);
         QTest::qWait(2500);
         ok = Shot(out + name + "-" + suffix + ".png") && ok;
+    }
+
+    // A FictionBook: its title, epigraph, marked words and a note shown; then
+    // its poem, picture and table; then My Books with its cover and annotation.
+    {
+        QImage cover(300, 420, QImage::Format_RGB32);
+        QPainter paint(&cover);
+        QLinearGradient sky(0, 0, 0, 420);
+        sky.setColorAt(0, QColor("#2c3e66"));
+        sky.setColorAt(1, QColor("#c9a66b"));
+        paint.fillRect(cover.rect(), sky);
+        paint.setPen(QColor("#f4ecd8"));
+        paint.setFont(QFont("Liberation Serif", 26, QFont::Bold));
+        paint.drawText(QRect(20, 60, 260, 160), Qt::AlignCenter | Qt::TextWordWrap,
+                       QString::fromUtf8("Капитанская дочка"));
+        paint.setFont(QFont("Liberation Serif", 16));
+        paint.drawText(QRect(20, 300, 260, 60), Qt::AlignCenter, QString::fromUtf8("А. С. Пушкин"));
+        paint.end();
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        cover.save(&buffer, "PNG");
+        const std::string fb2 = work + "kapitanskaya-dochka.fb2";
+        SaveFileSafely(fb2, SampleFictionBook("utf-8", png.toBase64().toStdString()));
+        doc = r.CurDocument;
+        ReaderWindow()->OpenFiles({fb2});
+        ok = shown(doc) && ok;
+        r.ShowParagraph(5);
+        QTest::qWait(1000);
+        PageScript(ReaderWindow()->WB, "document.querySelector('a.note').focus()");
+        QTest::qWait(1500);
+        ok = Shot(out + "fb2-page-" + suffix + ".png") && ok;
+        PageScript(ReaderWindow()->WB, "document.activeElement.blur()");
+        r.ShowParagraph(13);
+        QTest::qWait(2000);
+        ok = Shot(out + "fb2-poem-" + suffix + ".png") && ok;
+        BooksDialog* books = ReaderWindow()->Window<BooksDialog>();
+        ShowDialog(books);
+        const long row = books->Books->IndexOf(r.CurrentBook->FileName);
+        if (row >= 0) books->bookTree->setCurrentItem(books->bookTree->topLevelItem(int(row)));
+        QTest::qWait(500);
+        ok = Shot(out + "fb2-books-" + suffix + ".png") && ok;
+        books->hide();
     }
 
     // No book open: how to open one.

@@ -118,12 +118,12 @@
         <translation>Абзацы</translation>
     </message>
     <message>
-        <source>Texts and Archives (*.txt *.zip);;Text Files (*.txt);;ZIP archives (*.zip)</source>
-        <translation>Тексты и архивы (*.txt *.zip);;Текстовые файлы (*.txt);;Архивы ZIP (*.zip)</translation>
-    </message>
-    <message>
         <source>Delete the book &quot;%1&quot; and its reading position?</source>
         <translation>Удалить книгу «%1» и место, где вы остановились?</translation>
+    </message>
+    <message>
+        <source>Books and Archives (*.txt *.fb2 *.zip);;Text Files (*.txt);;FictionBook Files (*.fb2);;ZIP archives (*.zip)</source>
+        <translation>Книги и архивы (*.txt *.fb2 *.zip);;Текстовые файлы (*.txt);;Файлы FictionBook (*.fb2);;Архивы ZIP (*.zip)</translation>
     </message>
 </context>
 <context>
@@ -521,6 +521,22 @@
     <message>
         <source>Page %s of the book %s is too large to be shown: choose its paragraphs again (Books, Paragraphs) to cut it into pages</source>
         <translation>Страница %s книги %s слишком велика, чтобы её показать: выберите абзацы заново (Книги, Абзацы), и книга будет разбита на страницы</translation>
+    </message>
+    <message>
+        <source>%s was made from a FictionBook file: its paragraphs are the file&apos;s own and are not built again</source>
+        <translation>%s сделана из файла FictionBook: её абзацы взяты из самого файла и заново не строятся</translation>
+    </message>
+    <message>
+        <source>%s is not read: it declares entities (line %s)</source>
+        <translation>%s не прочитан: в нём объявлены сущности (строка %s)</translation>
+    </message>
+    <message>
+        <source>%s is not a FictionBook file</source>
+        <translation>%s — не файл FictionBook</translation>
+    </message>
+    <message>
+        <source>%s is not a well-formed FictionBook file: line %s (%s)</source>
+        <translation>%s — повреждённый файл FictionBook: строка %s (%s)</translation>
     </message>
 </context>
 <context>

@@ -20,7 +20,39 @@ std::string DisplayTitle(const BookFile& b) {
         std::replace(name.begin(), name.end(), '.', ' ');
         return name;
     }
-    return ToUtf8(own, CodePageOf(b.GetProperty("Charset")));
+    std::string title = ToUtf8(own, CodePageOf(b.GetProperty("Charset")));
+    // "Series|3": the series a book is one of, and its number there.
+    const std::string series =
+        ToUtf8(b.GetProperty("Sequence"), CodePageOf(b.GetProperty("Charset")));
+    if (!series.empty()) {
+        const size_t bar = series.find('|');
+        title += " (" + series.substr(0, bar) +
+                 (bar == std::string::npos ? "" : ", " + series.substr(bar + 1)) + ")";
+    }
+    return title;
+}
+
+CoverPicture CoverOf(const BookFile& listed) {
+    if (listed.GetProperty("Cover").empty()) return {};
+    BookFile book(listed.Folder());
+    book.FileName = listed.FileName;
+    LineList page;
+    try {
+        book.LoadFromBookFile();
+        book.ExtractPage(1, page);
+    } catch (const EAppError&) {
+        return {};
+    }
+    static const std::string_view start = "src=\"data:image/";
+    for (const std::string& line : page) {
+        const size_t at = line.find(start);
+        if (at == std::string::npos) continue;
+        const size_t kind = at + start.size(), semi = line.find(";base64,", kind),
+                     end = semi == std::string::npos ? semi : line.find('"', semi);
+        if (end == std::string::npos) return {};
+        return {line.substr(kind, semi - kind), line.substr(semi + 8, end - semi - 8)};
+    }
+    return {};
 }
 
 std::string DisplayAuthor(const BookFile& b) {

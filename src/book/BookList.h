@@ -8,7 +8,8 @@
 #include "book/BookFile.h"
 
 // What the list and the status bar show of a book, in UTF-8: its own title
-// ("BookTitle") or else its file name without its extension; its author; how far it was read, in
+// ("BookTitle", with its series and number when it has them: "Title (Series,
+// 3)") or else its file name without its extension; its author; how far it was read, in
 // percent (as saved with the position; from its paragraphs for a book saved
 // before that; 0 for a book never read; -1 when not known).
 std::string DisplayTitle(const BookFile& b);
@@ -16,6 +17,14 @@ std::string DisplayAuthor(const BookFile& b);
 int ReadPercent(const BookFile& b);
 // cur / total * 100, rounded to the nearest, halves to the even one.
 int PercentOf(int32_t cur, int32_t total);
+
+// A book's cover picture (a book made from a FictionBook that has one): its
+// data as base64 and its kind ("jpeg", "png", "gif"), read from the book's
+// first page; empty when it has none or it cannot be read.
+struct CoverPicture {
+    std::string Kind, Base64;
+};
+CoverPicture CoverOf(const BookFile& listed);
 
 // The display titles compared without regard to letter case: <0, 0 or >0.
 int CompareBookTitles(const BookFile& a, const BookFile& b);

@@ -25,6 +25,9 @@ constexpr size_t MaxPictureChars = size_t(2) << 20;
 // The notes' texts are kept for the marks that show them, up to so much.
 constexpr size_t MaxNoteChars = 4000;
 constexpr size_t MaxNotesBytes = size_t(16) << 20;
+// A paragraph longer than this goes on in another of its class: memory never
+// holds more of the text than this.
+constexpr size_t MaxParagraphBytes = size_t(1) << 20;
 // Deeper nesting than any book's is refused.
 constexpr size_t MaxDepth = 256;
 // In the book's first pass, where a note's text and a picture go: the
@@ -502,6 +505,11 @@ void Reader::Characters(std::string_view s) {
         space_ = true;
         i = blank + 1;
     }
+    if (text_.size() >= MaxParagraphBytes) {
+        const char* cls = cls_;
+        EndParagraph();
+        BeginParagraph(cls);
+    }
 }
 
 void Reader::EndParagraph() {
@@ -545,7 +553,7 @@ void Reader::EndParagraph() {
         }
         for (char& c : shown)
             if (c == '\t') c = ' ';
-        titleText_ += shown;
+        if (titleText_.size() < 1000) titleText_ += shown.substr(0, 1000);
     }
 }
 

@@ -5,10 +5,13 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMimeData>
+#include <QPixmap>
 #include <QStatusBar>
 #include <QTextDocument>
 #include <QTimer>
@@ -31,7 +34,7 @@ BooksDialog::BooksDialog(Library& library, const ReadingSession& reading, Archiv
                          ProgressWindow& progress)
     : library_(&library), reading_(&reading), archive_(&archive), progress_(&progress) {
     setWindowTitle(tr("My Books"));
-    resize(544, 375);
+    resize(760, 420);
     Books = std::make_unique<BookList>(BooksFolder());
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -66,7 +69,25 @@ BooksDialog::BooksDialog(Library& library, const ReadingSession& reading, Archiv
     bookTree->setFont(lf);
     bookTree->installEventFilter(this);
     connect(bookTree, &QTreeWidget::itemDoubleClicked, this, [this] { ChooseSelected(); });
-    layout->addWidget(bookTree, 1);
+    // Beside the list, the chosen book's cover and annotation, when it has them.
+    auto* row = new QHBoxLayout;
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(bookTree, 1);
+    aboutBook_ = new QWidget(this);
+    auto* about = new QVBoxLayout(aboutBook_);
+    cover_ = new QLabel(aboutBook_);
+    cover_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    annotation_ = new QLabel(aboutBook_);
+    annotation_->setWordWrap(true);
+    annotation_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    annotation_->setTextFormat(Qt::PlainText);
+    about->addWidget(cover_);
+    about->addWidget(annotation_, 1);
+    aboutBook_->setFixedWidth(200);
+    aboutBook_->hide();
+    row->addWidget(aboutBook_);
+    layout->addLayout(row, 1);
+    connect(bookTree, &QTreeWidget::currentItemChanged, this, [this] { ShowAboutBook(); });
     setAcceptDrops(true);
     auto* status = new QStatusBar(this);
     status->setSizeGripEnabled(false);
@@ -297,6 +318,26 @@ void BooksDialog::AddDropped(const std::vector<std::string>& files) {
     if (row < 0) return;
     SelectedBook = &Books->GetBook(size_t(row));
     accept();
+}
+
+void BooksDialog::ShowAboutBook() {
+    QTreeWidgetItem* item = bookTree->currentItem();
+    const int row = item ? bookTree->indexOfTopLevelItem(item) : -1;
+    if (row < 0 || size_t(row) >= Books->Count()) return aboutBook_->hide();
+    const BookFile& b = Books->GetBook(size_t(row));
+    const CoverPicture cover = CoverOf(b);
+    QPixmap picture;
+    if (!cover.Base64.empty())
+        picture.loadFromData(QByteArray::fromBase64(QByteArray::fromStdString(cover.Base64)));
+    const std::string annotation = b.GetProperty("Annotation");
+    cover_->setVisible(!picture.isNull());
+    if (!picture.isNull())
+        cover_->setPixmap(picture.scaled(180, 260, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    // Its paragraphs are kept joined by " / ".
+    QString text = QString::fromStdString(annotation);
+    text.replace(" / ", "\n\n");
+    annotation_->setText(text);
+    aboutBook_->setVisible(!picture.isNull() || !annotation.empty());
 }
 
 void BooksDialog::ChooseSelected() {

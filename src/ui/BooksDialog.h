@@ -19,6 +19,7 @@ class ArchiveDialog;
 class Library;
 class ProgressWindow;
 class ReadingSession;
+class QLabel;
 class QTreeWidget;
 
 class QMenu;
@@ -71,6 +72,10 @@ class BooksDialog : public QDialog {
   private:
     Library* library_;
     const ReadingSession* reading_;
+    // The chosen book's cover and annotation beside the list.
+    void ShowAboutBook();
+    QWidget* aboutBook_ = nullptr;
+    QLabel *cover_ = nullptr, *annotation_ = nullptr;
     ArchiveDialog* archive_;
     ProgressWindow* progress_;
     std::string AskForFile();
