@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -146,18 +147,15 @@ Decoder DecoderFor(std::string_view start) {
 
 // ---- Writing the book's lines ---------------------------------------------
 
-void AppendEscaped(std::string& out, std::string_view text) {
-    for (char c : text) {
-        if (c == '<')
-            out += "&lt;";
-        else if (c == '>')
-            out += "&gt;";
-        else if (c == '&')
-            out += "&amp;";
-        else
-            out += c;
-    }
-}
+// What a byte of an element's text is: white space, a byte written as a
+// reference ("<", ">", "&"), or any other.
+enum ByteKind : uint8_t { Other, Blank, Escaped };
+constexpr auto ByteKinds = [] {
+    std::array<uint8_t, 256> k{};
+    for (unsigned char c : {' ', '\t', '\r', '\n'}) k[c] = Blank;
+    for (unsigned char c : {'<', '>', '&'}) k[c] = Escaped;
+    return k;
+}();
 
 // A picture kept for the pass that writes the book: where its base64 lies in
 // the pictures' file.
@@ -237,18 +235,16 @@ class Reader {
     void BeginParagraph(const char* cls) {
         cls_ = cls;
         text_.clear();
-        plain_.clear();
         inParagraph_ = true;
-        space_ = false;
+        space_ = started_ = false;
     }
     void EndParagraph();
     void WriteParagraph(const char* cls, std::string_view text);
     void Mark(std::string_view mark) {
         if (!inParagraph_) return;
         // A space before an opening mark stays before it.
-        if (space_ && !plain_.empty() && mark.substr(0, 2) != "</" && mark[0] == '<') {
+        if (space_ && started_ && mark.substr(0, 2) != "</" && mark[0] == '<') {
             text_ += ' ';
-            plain_ += ' ';
             space_ = false;
         }
         text_ += mark;
@@ -273,7 +269,8 @@ class Reader {
     // The paragraph being gathered.
     bool inParagraph_ = false, space_ = false, cellOpen_ = false, stanzaGap_ = false;
     const char* cls_ = "pnorm";
-    std::string text_, plain_;
+    std::string text_;
+    bool started_ = false;  // the paragraph has text
     // A title's lines: the contents entry they make.
     int32_t titleFirst_ = 0;
     std::string titleText_;
@@ -487,23 +484,28 @@ void Reader::Characters(std::string_view s) {
         return;
     }
     if (!inParagraph_) return;
-    // White space of any kind is one space, none at a paragraph's start.
-    for (size_t i = 0; i < s.size();) {
-        const size_t blank = s.find_first_of(" \t\r\n", i);
-        const std::string_view word =
-            s.substr(i, blank == std::string_view::npos ? s.npos : blank - i);
-        if (!word.empty()) {
-            if (space_ && !plain_.empty()) {
-                text_ += ' ';
-                plain_ += ' ';
-            }
-            space_ = false;
-            AppendEscaped(text_, word);
-            plain_.append(word);
+    // White space of any kind is one space, none at a paragraph's start; runs
+    // of other bytes go in whole.
+    const char* p = s.data();
+    const char* const end = p + s.size();
+    while (p < end) {
+        const char* q = p;
+        while (q < end && !ByteKinds[uint8_t(*q)]) ++q;
+        if (q == p && ByteKinds[uint8_t(*p)] == Blank) {
+            space_ = true;
+            ++p;
+            continue;
         }
-        if (blank == std::string_view::npos) break;
-        space_ = true;
-        i = blank + 1;
+        if (space_ && started_) text_ += ' ';
+        space_ = false;
+        started_ = true;
+        if (q > p) {
+            text_.append(p, size_t(q - p));
+            p = q;
+        } else {
+            text_ += *p == '<' ? "&lt;" : *p == '>' ? "&gt;" : "&amp;";
+            ++p;
+        }
     }
     if (text_.size() >= MaxParagraphBytes) {
         const char* cls = cls_;
@@ -596,13 +598,25 @@ void Reader::Parse() {
     XML_SetCharacterDataHandler(parser_, Text);
     XML_SetEntityDeclHandler(parser_, Entity);
     for (bool last = false; !last;) {
-        const ssize_t n = ::pread(fd.Get(), piece.data(), piece.size(), off_t(at));
+        // UTF-8 is read straight into the parser's buffer; other charsets
+        // are made UTF-8 on the way.
+        const bool direct = at > 0 && decoder.kind == Encoding::Utf8;
+        char* into =
+            direct ? static_cast<char*>(XML_GetBuffer(parser_, int(piece.size()))) : piece.data();
+        if (!into) throw std::bad_alloc();
+        const ssize_t n = ::pread(fd.Get(), into, piece.size(), off_t(at));
         if (n < 0) throw EFileError(Fmt(Messages::tr("Cannot open file %s"), path_));
         if (at == 0) decoder = DecoderFor(std::string_view(piece.data(), size_t(n)));
         at += uint64_t(n);
         last = n == 0;
-        const std::string utf8 = decoder.Decode(std::string_view(piece.data(), size_t(n)));
-        if (XML_Parse(parser_, utf8.data(), int(utf8.size()), last) != XML_STATUS_OK) {
+        XML_Status status;
+        if (direct) {
+            status = XML_ParseBuffer(parser_, int(n), last);
+        } else {
+            const std::string utf8 = decoder.Decode(std::string_view(piece.data(), size_t(n)));
+            status = XML_Parse(parser_, utf8.data(), int(utf8.size()), last);
+        }
+        if (status != XML_STATUS_OK) {
             const int line = int(XML_GetCurrentLineNumber(parser_));
             if (refused_)
                 throw ETextRefused(Fmt(Fmt(Messages::tr("%s is not read: it declares entities "
@@ -671,7 +685,8 @@ BookFile Reader::Finish() {
             size_t textAt = 0;
             ParagraphTagOf(line, cls, textAt);
             const std::string_view text = line.substr(textAt);
-            if (text.find_first_of(std::string_view("\x01\x02", 2)) == std::string_view::npos)
+            if (!std::memchr(text.data(), NoteSlot, text.size()) &&
+                !std::memchr(text.data(), PictureSlot, text.size()))
                 marker.TaggedLine(line.substr(0, textAt), text, write);
             else
                 marker.TaggedLine(line.substr(0, textAt), Expanded(text), write);
