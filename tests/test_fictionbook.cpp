@@ -164,6 +164,11 @@ TEST(FictionBook, ACharsetTheDeclarationGetsWrongIsFound) {
         BookFile book = ConvertFictionBook(dir / name, dir / "lib/");
         EXPECT_EQ(book.GetProperty("BookTitle"), "Капитанская дочка") << name;
     }
+    // With no note and no picture the first pass is the book.
+    WriteFile(dir / "c.fb2", "<FictionBook><body><p>один</p><p>два</p></body></FictionBook>");
+    BookFile plain = ConvertFictionBook(dir / "c.fb2", dir / "lib/");
+    EXPECT_EQ(plain.Body(), (LineList{"<Page1><p id=\"par1\" class=\"pnorm\">один",
+                                      "<p id=\"par2\" class=\"pnorm\">два"}));
 }
 
 }  // namespace

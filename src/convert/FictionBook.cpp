@@ -252,6 +252,8 @@ class Reader {
     void EndPicture();
     void Parse();
     BookFile Finish();
+    // The book's properties, contents and page index, its text in body.
+    BookFile Describe(BookFile& book, FileDescriptor body, const PageMarker& marker);
     std::string Expanded(std::string_view text);
 
     std::string path_, folder_;
@@ -261,6 +263,8 @@ class Reader {
     std::vector<std::string> stack_;
     // The first pass's lines (tag and text, no page markers), and the pictures' data.
     BodyWriter lines_, pictures_;
+    PageMarker firstMarker_;
+    bool slots_ = false;  // a note's or a picture's place was written
     FileDescriptor pictureFd_;
     uint64_t picturesSize_ = 0;
     int32_t paragraphs_ = 0;
@@ -562,9 +566,11 @@ void Reader::EndParagraph() {
 void Reader::WriteParagraph(const char* cls, std::string_view text) {
     char tag[48];
     const size_t n = WriteParagraphTag(tag, ++paragraphs_, cls);
-    lines_.Write(std::string_view(tag, n));
-    lines_.Write(text);
-    lines_.Write("\r\n");
+    firstMarker_.TaggedLine(std::string_view(tag, n), text,
+                            [this](std::string_view s) { lines_.Write(s); });
+    if (std::memchr(text.data(), NoteSlot, text.size()) ||
+        std::memchr(text.data(), PictureSlot, text.size()))
+        slots_ = true;
 }
 
 void Reader::EndPicture() {
@@ -664,9 +670,11 @@ std::string Reader::Expanded(std::string_view text) {
 
 BookFile Reader::Finish() {
     BookFile book(folder_);
-    // The second pass: the lines with notes and pictures in their places,
-    // and the page markers.
     pictureFd_ = pictures_.Finish();
+    // A book with no note and no picture is written: its first pass is it.
+    if (!slots_) return Describe(book, lines_.Finish(), firstMarker_);
+    // Else a second pass puts the notes' texts and the pictures in their
+    // places, and the page markers where the longer lines call for them.
     FileDescriptor first = lines_.Finish();
     BodyWriter body(folder_);
     PageMarker marker;
@@ -684,18 +692,25 @@ BookFile Reader::Finish() {
             std::string_view cls;
             size_t textAt = 0;
             ParagraphTagOf(line, cls, textAt);
-            const std::string_view text = line.substr(textAt);
+            // The first pass's marker is left behind: the tag alone goes on.
+            const size_t tagAt = line.substr(0, 5) == "<Page" ? line.find('>') + 1 : 0;
+            const std::string_view tag = line.substr(tagAt, textAt - tagAt),
+                                   text = line.substr(textAt);
             if (!std::memchr(text.data(), NoteSlot, text.size()) &&
                 !std::memchr(text.data(), PictureSlot, text.size()))
-                marker.TaggedLine(line.substr(0, textAt), text, write);
+                marker.TaggedLine(tag, text, write);
             else
-                marker.TaggedLine(line.substr(0, textAt), Expanded(text), write);
+                marker.TaggedLine(tag, Expanded(text), write);
         }
         rest.erase(0, from);
     }
+    return Describe(book, body.Finish(), marker);
+}
+
+BookFile Reader::Describe(BookFile& book, FileDescriptor body, const PageMarker& marker) {
     if (marker.Size() > MaxBlockSize)
         throw ETextRefused(Fmt(Messages::tr("%s is too large for a book file"), path_));
-    book.AdoptBodyFile(body.Finish(), marker.Size(), true);
+    book.AdoptBodyFile(std::move(body), marker.Size(), true);
     book.SetProperty("Charset", "UTF-8");
     book.SetProperty("LastPage", "1");
     book.SetProperty("LastParagraph", "1");
@@ -737,7 +752,7 @@ BookFile Reader::Finish() {
         for (const auto& s : skipped_) names += (names.empty() ? "" : " ") + s;
         book.SetProperty("PicturesLeftOut", names.substr(0, 1000));
     }
-    return book;
+    return std::move(book);
 }
 
 BookFile Reader::Run() {
