@@ -5,6 +5,7 @@
 // in the same run; and a FictionBook against the same text. Five runs each; medians and ranges. Run
 // from the build folder: bench/bench_convert [DIR [FILE]].
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -151,6 +152,7 @@ void MeasureFictionBook(const std::string& dir, uint64_t mb) {
     // Not held while the children run (their peak would count them).
     std::string().swap(fb2);
     std::string().swap(text);
+    malloc_trim(0);
     ::mkdir(lib.c_str(), 0755);
     std::vector<double> texts, books, ratios, memory;
     for (int run = 0; run < Runs; ++run) {
