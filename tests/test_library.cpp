@@ -26,6 +26,7 @@ struct LibraryTest : ::testing::Test {
     std::vector<std::string> errors, messages, questions;
     bool answerYes = true;
     std::string fileAnswer;
+    std::vector<std::string> filesAnswer;  // several at once
     void SetUp() override {
         ErrorBoxHook = [this](const std::string& m) { errors.push_back(m); };
         MessageBoxHook = [this](const std::string& m) { messages.push_back(m); };
@@ -33,7 +34,9 @@ struct LibraryTest : ::testing::Test {
             questions.push_back(m);
             return answerYes;
         };
-        BooksDialog::OpenFileHook = [this] { return fileAnswer; };
+        BooksDialog::OpenFileHook = [this] {
+            return filesAnswer.empty() ? std::vector<std::string>{fileAnswer} : filesAnswer;
+        };
         LoadOptions();
         CreateForms(10);
     }
@@ -168,6 +171,19 @@ TEST_F(LibraryTest, ArchivesThatCannotBeOfferedSayWhyWithoutAWindow) {
     EXPECT_GT(errors[0].size(), ("Cannot read the archive " + (prog / "cut.zip") + ":\r\n").size())
         << "a reason follows";
     EXPECT_EQ(errors[1], (prog / "notes.zip") + " holds no text file");
+}
+
+TEST_F(LibraryTest, BrowseAddsEveryFileChosenAndTellsTheFailuresInOneBox) {
+    ReaderWindow()->Window<BooksDialog>()->show();
+    for (const char* name : {"one.txt", "two.txt", "three.txt"})
+        WriteFile(prog / name, ManyParagraphs(10));
+    WriteFile(prog / "empty.txt", "");
+    filesAnswer = {prog / "one.txt", prog / "empty.txt", prog / "two.txt", prog / "three.txt"};
+    TriggerBrowse();
+    EXPECT_EQ(Count(prog / "MyBooks"), 3);
+    EXPECT_EQ(Rows().size(), 3u);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0], (prog / "empty.txt") + " holds no text");
 }
 
 TEST_F(LibraryTest, FailedConversionClosesTheProgressWindowAndSavesNothing) {

@@ -2,9 +2,11 @@
 
 #include <QActionGroup>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -28,7 +30,7 @@
 #include "ui/ArchiveDialog.h"
 #include "ui/ProgressWindow.h"
 
-std::function<std::string()> BooksDialog::OpenFileHook;
+std::function<std::vector<std::string>()> BooksDialog::OpenFileHook;
 
 BooksDialog::BooksDialog(Library& library, const ReadingSession& reading, ArchiveDialog& archive,
                          ProgressWindow& progress)
@@ -212,20 +214,32 @@ void BooksDialog::RebuildSelected(const Layout::Shape* kind) {
     Rebuild();
 }
 
-std::string BooksDialog::AskForFile() {
+std::vector<std::string> BooksDialog::AskForFiles() {
     if (OpenFileHook) return OpenFileHook();
-    QString f = QFileDialog::getOpenFileName(
-        this, tr("Browse"), QString::fromStdString(ProgramFolder),
+    // The folder the last files came from, else the user's home.
+    static QString lastFolder;
+    const QStringList chosen = QFileDialog::getOpenFileNames(
+        this, tr("Browse"), lastFolder.isEmpty() ? QDir::homePath() : lastFolder,
         tr("Books and Archives (*.txt *.fb2 *.zip);;Text Files (*.txt);;FictionBook Files "
            "(*.fb2);;ZIP archives (*.zip)"));
-    return f.toStdString();
+    std::vector<std::string> files;
+    for (const QString& f : chosen) files.push_back(QFile::encodeName(f).toStdString());
+    if (!chosen.isEmpty()) lastFolder = QFileInfo(chosen.front()).absolutePath();
+    return files;
 }
 
 void BooksDialog::AddFromFile() {
-    std::string f = AskForFile();
-    if (f.empty()) return;
-    SelectedBook = nullptr;
-    AddToLibrary(f, false);
+    // Every file chosen is added; those that fail are told in one box.
+    std::string failures;
+    for (const std::string& f : AskForFiles()) {
+        SelectedBook = nullptr;
+        try {
+            AddToLibrary(f, false);
+        } catch (const std::exception& e) {
+            failures += (failures.empty() ? "" : "\n\n") + std::string(e.what());
+        }
+    }
+    if (!failures.empty()) throw EAppError(failures);
 }
 
 std::string BooksDialog::AddToLibrary(std::string f, bool reuse) {

@@ -48,7 +48,7 @@ class BooksDialog : public QDialog {
     void ChooseSelected();
 
     // The file dialog's answer; tests set it so that no dialog waits.
-    static std::function<std::string()> OpenFileHook;
+    static std::function<std::vector<std::string>()> OpenFileHook;
 
     // Builds the selected book's paragraphs anew in another layout (null: decided again).
     void RebuildSelected(const Layout::Shape* kind);
@@ -78,7 +78,7 @@ class BooksDialog : public QDialog {
     QLabel *cover_ = nullptr, *annotation_ = nullptr;
     ArchiveDialog* archive_;
     ProgressWindow* progress_;
-    std::string AskForFile();
+    std::vector<std::string> AskForFiles();
     void Rebuild();
     void ScanAndReport();
 };
