@@ -36,7 +36,7 @@ struct NullView : HtmlView {
     void ScrollParagraphIntoView(const std::string&, int32_t) override {}
     void ScrollToBottom() override {}
     void ScrollBy(int, int, std::function<void(ScrollState)>) override {}
-    void Highlight(const std::string&, const std::u16string&) override {}
+    void Highlight(const std::string&, const std::u16string&, int) override {}
     int ViewWidth() const override { return 1000; }
     int ViewHeight() const override { return 700; }
     uint64_t doc = 0;

@@ -591,7 +591,7 @@ TEST_F(ReaderTest, ABookCarriesNoScriptAndItsPageReadsNoFile) {
 TEST_F(ReaderTest, AFoundTextIsShownMarked) {
     std::string text = ManyParagraphs(300);
     const size_t at = text.find("Paragraph 250 of the test book");
-    text.replace(at, 9, "A Needle In\r\nthe HAYSTACK");
+    text.replace(at, 9, "A Needle In\r\nthe HAYSTACK, then a needle in the haystack");
     const std::string name = prog.AddBook("find.txt", text);
     RecentBook = name;
     SaveOptions();
@@ -609,6 +609,14 @@ TEST_F(ReaderTest, AFoundTextIsShownMarked) {
     })) << "no mark on the page";
     // The mark holds the words whole, a soft hyphen inside them or not.
     EXPECT_EQ(marked.remove(QChar(0xAD)).simplified().toStdString(), "Needle In the HAYSTACK");
+    // F3: the paragraph's second hit is marked in its turn.
+    ASSERT_TRUE(R().FindAgain(true));
+    EXPECT_TRUE(WaitFor([&] {
+        marked = PageScript(ReaderWindow()->WB,
+                            "(document.querySelector('mark') || {}).textContent || ''")
+                     .toString();
+        return marked.remove(QChar(0xAD)).simplified() == "needle in the haystack";
+    })) << marked.toStdString();
     EXPECT_FALSE(R().Find("no such words anywhere"));
     EXPECT_EQ(ReaderWindow()->StatusNote->FullText().toStdString(), "Not found");
 }

@@ -50,8 +50,9 @@ struct FakeView : HtmlView {
         scrolls.emplace_back(dx, dy);
         if (done) done(edge);
     }
-    void Highlight(const std::string& id, const std::u16string& text) override {
+    void Highlight(const std::string& id, const std::u16string& text, int nth) override {
         highlighted.emplace_back(id, text);
+        nths.push_back(nth);
     }
     int ViewWidth() const override { return width; }
     int ViewHeight() const override { return height; }
@@ -71,6 +72,7 @@ struct FakeView : HtmlView {
     std::vector<std::string> navigated, scrolledTo;
     std::vector<std::pair<int, int>> probes, scrolls;
     std::vector<std::pair<std::string, std::u16string>> highlighted;
+    std::vector<int> nths;
     std::vector<std::function<void()>> held;
 };
 
@@ -626,6 +628,28 @@ TEST_F(ReaderLogicTest, FindSaysWhenItWentRoundAndNotFoundClearsTheMark) {
     EXPECT_EQ(status.note, "Not found");
     ASSERT_EQ(view.highlighted.size(), marks + 1);
     EXPECT_EQ(view.highlighted.back().first, "") << "the old mark is taken off";
+}
+
+TEST_F(ReaderLogicTest, F3MarksEachHitOfAParagraphInTurn) {
+    WriteFile(dir / "h.txt",
+              "  Alpha one, and then alpha two, in the first paragraph of this text.\r\n"
+              "  Beta is all the second one says, and it says it at some length.\r\n"
+              "  Alpha three stands in the third paragraph, alone there.\r\n");
+    BookFile b = ConvertToBook(dir / "h.txt", BooksFolder());
+    b.SaveToBookFile();
+    reader.OpenBook(b.FileName);
+    reader.LoadPage();
+    Complete();
+    std::vector<std::pair<int32_t, int>> marked;  // paragraph, occurrence in it
+    auto mark = [&] { marked.emplace_back(reader.CurrentBook->LastParagraph, view.nths.back()); };
+    ASSERT_TRUE(reader.Find("alpha"));
+    mark();
+    for (const bool forward : {true, true, false}) {
+        ASSERT_TRUE(reader.FindAgain(forward));
+        Complete();
+        mark();
+    }
+    EXPECT_EQ(marked, (std::vector<std::pair<int32_t, int>>{{1, 0}, {1, 1}, {3, 0}, {1, 1}}));
 }
 
 TEST_F(ReaderLogicTest, RenderedAgainThePageStartsWithTheParagraphAtTheTop) {

@@ -45,10 +45,12 @@ class HtmlView {
     // Relative scroll of the document's window, clamped at its edges; done (when
     // given) learns where the page stands afterwards.
     virtual void ScrollBy(int dx, int dy, std::function<void(ScrollState)> done = {}) = 0;
-    // Marks the first occurrence of text (compared without regard to case, any
-    // run of white space matching any other) inside the paragraph and brings it
-    // into view. The mark made before goes in any case (an empty id: only that).
-    virtual void Highlight(const std::string& paragraphId, const std::u16string& text) = 0;
+    // Marks occurrence nth (0: the first) of text (compared without regard to
+    // case, any run of white space matching any other) inside the paragraph
+    // and brings it into view. The mark made before goes in any case (an empty
+    // id: only that).
+    virtual void Highlight(const std::string& paragraphId, const std::u16string& text,
+                           int nth = 0) = 0;
     virtual int ViewWidth() const = 0;
     virtual int ViewHeight() const = 0;
 

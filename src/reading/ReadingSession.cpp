@@ -422,7 +422,8 @@ void ReadingSession::PageLoaded() {
         GotoParagraph(CurrentBook->LastParagraph, CurrentBook->LastCharacter);
     } else if (arrival_ == Arrival::Paragraph && CurrentBook) {
         GotoParagraph(arrivalParagraph_);
-        if (!highlight_.empty()) view_.Highlight("par" + IntToStr(arrivalParagraph_), highlight_);
+        if (!highlight_.empty())
+            view_.Highlight("par" + IntToStr(arrivalParagraph_), highlight_, highlightNth_);
     } else if (arrival_ == Arrival::Bottom) {
         view_.ScrollToBottom();
     }

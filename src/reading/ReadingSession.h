@@ -14,6 +14,7 @@
 #include "convert/Headings.h"
 #include "reading/HtmlView.h"
 #include "reading/TimerControl.h"
+#include "search/TextMatcher.h"
 
 // Where the reader is, as the status bar shows it.
 struct ReadingPlace {
@@ -194,6 +195,8 @@ class ReadingSession {
     // Saves the position of the book open; what is returned says why it was
     // not (a book file replaced by another book, a full disk), empty when it was.
     std::string SaveOrSayWhy();
+    // The hits of the matcher in the hit's paragraph before it.
+    int HitsBefore(const TextMatcher& matcher, const SearchHit& hit);
     // Another book, or none: the old one's answers, mark and spoken paragraph go.
     void BookChanged();
 
@@ -211,6 +214,7 @@ class ReadingSession {
     Arrival arrival_ = Arrival::Top;
     int32_t arrivalParagraph_ = 0;
     std::u16string highlight_;
+    int highlightNth_ = 0;  // which of the paragraph's occurrences is the hit
     std::vector<std::function<void()>> whenShown_;
     std::string searchText_;
     int32_t hitParagraph_ = 0;

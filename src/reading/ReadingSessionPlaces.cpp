@@ -24,7 +24,7 @@ void ReadingSession::ShowParagraph(int32_t n) {
     if (page == CurrentBook->LastPage && CurWindow && !loading_) {
         // On the page shown: scroll, no render.
         GotoParagraph(n);
-        if (!highlight_.empty()) view_.Highlight("par" + IntToStr(n), highlight_);
+        if (!highlight_.empty()) view_.Highlight("par" + IntToStr(n), highlight_, highlightNth_);
         highlight_.clear();
         CurrentBook->LastParagraph = TopParagraph = n;
         CurrentBook->LastCharacter = TopCharacter = 0;
@@ -145,10 +145,23 @@ bool ReadingSession::Find(const std::string& text, bool forward) {
                      : forward ? Messages::tr("Passed the end: found from the start")
                                : Messages::tr("Passed the start: found from the end"));
     highlight_ = Utf8ToUtf16(text);
+    highlightNth_ = HitsBefore(matcher, hit);
     ShowParagraph(hit.Paragraph);
     hitParagraph_ = hit.Paragraph;
     hitOffset_ = hit.Offset;
     return true;
+}
+
+int ReadingSession::HitsBefore(const TextMatcher& matcher, const SearchHit& hit) {
+    // From the page the paragraph is on (a paragraph never spans two).
+    int before = 0;
+    const uint64_t from = CurrentBook->PageOffset(CurrentBook->PageOfParagraph(hit.Paragraph));
+    matcher.Scan(*CurrentBook, from, [&](const SearchHit& h) {
+        if (h.Paragraph > hit.Paragraph || h.Offset >= hit.Offset) return false;
+        before += h.Paragraph == hit.Paragraph;
+        return true;
+    });
+    return before;
 }
 
 bool ReadingSession::FindAgain(bool forward) {

@@ -164,8 +164,8 @@ void PageView::ScrollBy(int dx, int dy, std::function<void(ScrollState)> done) {
     if (Front()) Front()->ScrollBy(dx, dy, std::move(done));
 }
 
-void PageView::Highlight(const std::string& paragraphId, const std::u16string& text) {
-    if (Front()) Front()->Highlight(paragraphId, text);
+void PageView::Highlight(const std::string& paragraphId, const std::u16string& text, int nth) {
+    if (Front()) Front()->Highlight(paragraphId, text, nth);
 }
 
 void PageView::Preload(AheadPlace place, const std::string& localPath) {

@@ -23,7 +23,8 @@ class PageView : public QWidget, public HtmlView {
     void ScrollParagraphIntoView(const std::string& id, int32_t character) override;
     void ScrollToBottom() override;
     void ScrollBy(int dx, int dy, std::function<void(ScrollState)> done = {}) override;
-    void Highlight(const std::string& paragraphId, const std::u16string& text) override;
+    void Highlight(const std::string& paragraphId, const std::u16string& text,
+                   int nth = 0) override;
     int ViewWidth() const override { return width(); }
     int ViewHeight() const override { return height(); }
     void Preload(AheadPlace place, const std::string& localPath) override;

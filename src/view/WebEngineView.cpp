@@ -368,12 +368,12 @@ void WebEngineView::ScrollBy(int dx, int dy, std::function<void(ScrollState)> do
     });
 }
 
-void WebEngineView::Highlight(const std::string& paragraphId, const std::u16string& text) {
+void WebEngineView::Highlight(const std::string& paragraphId, const std::u16string& text, int nth) {
     // Finds the text in the paragraph's own text, letter case, runs of white
     // space and soft hyphens aside, and wraps it in <mark> elements, one per text node it spans.
     const QString js =
         QString(
-            "(function(id,q){var old=document.querySelectorAll('mark.tavisto');"
+            "(function(id,q,nth){var old=document.querySelectorAll('mark.tavisto');"
             "for(var i=0;i<old.length;i++){var m=old[i];"
             "m.replaceWith(document.createTextNode(m.textContent));}"
             "var p=document.getElementById(id);if(!p)return false;"
@@ -382,15 +382,17 @@ void WebEngineView::Highlight(const std::string& paragraphId, const std::u16stri
             "for(var k=0;k<n.data.length;k++){var c=n.data[k];if(c=='\\u00ad')continue;"
             "if(/\\s/.test(c)){if(s.length&&s[s.length-1]==' ')continue;c=' ';}"
             "s+=c.toLowerCase();map.push([n,k]);}}"
-            "q=q.replace(/\\s+/g,' ').toLowerCase();var at=s.indexOf(q);"
+            "q=q.replace(/\\s+/g,' ').toLowerCase();var at=-1;"
+            "for(var k=0;k<=nth;k++){at=s.indexOf(q,at+1);if(at<0)break;}"
             "if(at<0||!q.length)return false;var a=map[at],b=map[at+q.length-1];"
             "var r=document.createRange();r.setStart(a[0],a[1]);r.setEnd(b[0],b[1]+1);"
             "var mk=document.createElement('mark');mk.className='tavisto';"
             "try{r.surroundContents(mk);}catch(e){mk.appendChild(r.extractContents());"
             "r.insertNode(mk);}var b=mk.getBoundingClientRect();"
             "if(b.top<0||b.bottom>window.innerHeight)mk.scrollIntoView({block:'center'});"
-            "return true;})(%1,%2)")
+            "return true;})(%1,%2,%3)")
             .arg(JsString(QString::fromStdString(paragraphId)))
-            .arg(JsString(QString::fromStdU16String(text)));
+            .arg(JsString(QString::fromStdU16String(text)))
+            .arg(nth);
     Run(js);
 }
