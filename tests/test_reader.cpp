@@ -489,9 +489,12 @@ TEST_F(ReaderTest, AutoScrollMovesTheViewOnePixelPerTick) {
     ReaderWindow()->ToggleAutoScroll();
     EXPECT_TRUE(ReaderWindow()->scrollTimer->Enabled());
     ASSERT_TRUE(WaitFor([&] { return Offset() >= start + 20; }, 5000));
-    ReaderWindow()->autoScrollAction->setChecked(false);
-    ReaderWindow()->ToggleAutoScroll();
+    // Esc stops it, and only that: the window stays as it was.
+    const bool windowed = ReaderWindow()->windowedAction->isChecked();
+    QTest::keyClick(ReaderWindow(), Qt::Key_Escape);
     EXPECT_FALSE(ReaderWindow()->scrollTimer->Enabled());
+    EXPECT_FALSE(ReaderWindow()->autoScrollAction->isChecked());
+    EXPECT_EQ(ReaderWindow()->windowedAction->isChecked(), windowed);
 }
 
 TEST_F(ReaderTest, ADamagedRecentBookIsReportedAndNeverWritten) {

@@ -16,16 +16,16 @@
         <translation>ОК</translation>
     </message>
     <message>
-        <source>A reader for books in plain text files</source>
-        <translation>Читалка книг в простых текстовых файлах</translation>
-    </message>
-    <message>
         <source>Copyright (c) 2026 the Tavisto contributors</source>
         <translation>© 2026 авторы Tavisto</translation>
     </message>
     <message>
         <source>Free to use and to pass on</source>
         <translation>Можно свободно пользоваться и передавать другим</translation>
+    </message>
+    <message>
+        <source>A reader for books in plain text and FictionBook files</source>
+        <translation>Программа для чтения книг из текстовых файлов и файлов FictionBook</translation>
     </message>
 </context>
 <context>
@@ -143,6 +143,26 @@
     <message>
         <source>Cancel</source>
         <translation>Отмена</translation>
+    </message>
+    <message>
+        <source>Unicode</source>
+        <translation>Юникод</translation>
+    </message>
+    <message>
+        <source>Western European</source>
+        <translation>Западноевропейская</translation>
+    </message>
+    <message>
+        <source>Cyrillic</source>
+        <translation>Кириллица</translation>
+    </message>
+    <message>
+        <source>Central European</source>
+        <translation>Центральноевропейская</translation>
+    </message>
+    <message>
+        <source>Greek</source>
+        <translation>Греческая</translation>
     </message>
 </context>
 <context>
@@ -320,6 +340,10 @@
     <message>
         <source>The voice and the rate of reading aloud</source>
         <translation>Голос и скорость чтения вслух</translation>
+    </message>
+    <message>
+        <source>Go to</source>
+        <translation>Переход</translation>
     </message>
 </context>
 <context>
@@ -712,7 +736,7 @@
     </message>
     <message>
         <source>The speech engine does not start: %1</source>
-        <translation>Синтезатор речи не запускается: %1</translation>
+        <translation>Не удалось запустить синтезатор речи: %1</translation>
     </message>
     <message>
         <source>The speech engine does not speak: is there a sound output?</source>

@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/Application.h"
 #include "view/WebPage.h"
 
 AboutDialog::AboutDialog() {
@@ -34,13 +35,14 @@ AboutDialog::AboutDialog() {
 void AboutDialog::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
     // Rebuilt, not appended to, at every showing.
-    const std::string lines[] = {std::string("Tavisto ") + TAVISTO_VERSION,
-                                 tr("A reader for books in plain text files").toStdString(),
-                                 "",
-                                 tr("Copyright (c) 2026 the Tavisto contributors").toStdString(),
-                                 tr("Free to use and to pass on").toStdString(),
-                                 "",
-                                 std::string("Qt ") + qVersion() + ", " + WebEngineVersions()};
+    const std::string lines[] = {
+        ProgramCaption(),
+        tr("A reader for books in plain text and FictionBook files").toStdString(),
+        "",
+        tr("Copyright (c) 2026 the Tavisto contributors").toStdString(),
+        tr("Free to use and to pass on").toStdString(),
+        "",
+        std::string("Qt ") + qVersion() + ", " + WebEngineVersions()};
     AboutText.clear();
     for (const std::string& l : lines) {
         if (!AboutText.empty()) AboutText += "\r\n";

@@ -201,3 +201,7 @@ bool Application::notify(QObject* receiver, QEvent* event) {
     }
     return false;
 }
+
+std::string ProgramCaption() {
+    return std::string("Tavisto ") + TAVISTO_VERSION + " BETA";
+}

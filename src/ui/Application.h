@@ -12,6 +12,10 @@
 #include <vector>
 
 // Shows text in the standard error box (or hands it to ErrorBoxHook when set).
+// The program's name and version as its window and About show it:
+// "Tavisto 4.0 BETA".
+std::string ProgramCaption();
+
 void ShowErrorBox(const std::string& text);
 // Runs a handler where an event enters, showing what escapes it in the error box.
 template <class F>

@@ -9,6 +9,23 @@
 #include "options/Options.h"
 #include "ui/Application.h"
 
+QString CharsetDialog::ShownName(const std::string& name) {
+    // "Cyrillic (KOI8-R)": the region in the program's language, the charset's
+    // own name as it is.
+    static const char* const regions[] = {
+        QT_TR_NOOP("Unicode"),  QT_TR_NOOP("Western European"),
+        QT_TR_NOOP("Cyrillic"), QT_TR_NOOP("Central European"),
+        QT_TR_NOOP("Greek"),
+    };
+    const size_t paren = name.find(" (");
+    const std::string region = name.substr(0, paren);
+    for (const char* r : regions)
+        if (region == r)
+            return tr(r) +
+                   QString::fromStdString(paren == std::string::npos ? "" : name.substr(paren));
+    return QString::fromStdString(name);
+}
+
 CharsetDialog::CharsetDialog()
     : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     setWindowTitle(tr("Encoding"));
@@ -37,8 +54,7 @@ CharsetDialog::CharsetDialog()
     } catch (const std::exception& e) {
         ShowErrorBox(e.what());
     }
-    for (const auto& name : DisplayNames(CharsetTable))
-        Box->addItem(QString::fromUtf8(name.data(), qsizetype(name.size())));
+    for (const auto& name : DisplayNames(CharsetTable)) Box->addItem(ShownName(name));
     if (Box->count() > 0) Box->setCurrentRow(0);
 }
 

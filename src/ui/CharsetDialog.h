@@ -26,4 +26,6 @@ class CharsetDialog : public QDialog {
     // Shows the dialog on the row of the charset given (the book's), the list
     // taking the keys: arrows move, Enter chooses.
     int ExecFor(const std::string& charset);
+    // A display name of the table as the list shows it, in the program's language.
+    static QString ShownName(const std::string& name);
 };

@@ -51,7 +51,7 @@ constexpr size_t MaxFailuresTold = 10;
 
 MainWindow::MainWindow() : library_(BooksFolder()) {
     library_.Subscribe(this);
-    setWindowTitle("Tavisto 4.0 BETA");
+    setWindowTitle(QString::fromStdString(ProgramCaption()));
     auto* central = new QWidget(this);
     auto* vbox = new QVBoxLayout(central);
     vbox->setContentsMargins(0, 0, 0, 0);
@@ -325,24 +325,25 @@ void MainWindow::ShowContents() {
 
 std::function<std::string(const char*, const std::string&)> MainWindow::AskTextHook;
 
-std::string MainWindow::AskText(const char* prompt, const std::string& start) {
+std::string MainWindow::AskText(const char* title, const char* prompt, const std::string& start) {
     if (AskTextHook) return AskTextHook(prompt, start);
     bool ok = false;
-    QString text = QInputDialog::getText(this, "Tavisto", tr(prompt), QLineEdit::Normal,
+    QString text = QInputDialog::getText(this, tr(title), tr(prompt), QLineEdit::Normal,
                                          QString::fromStdString(start), &ok);
     return ok ? text.toStdString() : std::string();
 }
 
 void MainWindow::AskFind() {
     if (!reader_->CurrentBook) return;
-    const std::string text = AskText(QT_TR_NOOP("Find:"), reader_->SearchText());
+    const std::string text =
+        AskText(QT_TR_NOOP("Find"), QT_TR_NOOP("Find:"), reader_->SearchText());
     if (!text.empty()) reader_->Find(text, true);
 }
 
 void MainWindow::AskGoTo() {
     if (!reader_->CurrentBook) return;
-    const std::string where =
-        AskText(QT_TR_NOOP("Go to a percent (50%) or a paragraph number:"), "");
+    const std::string where = AskText(
+        QT_TR_NOOP("Go to"), QT_TR_NOOP("Go to a percent (50%) or a paragraph number:"), "");
     if (where.empty()) return;
     reader_->GoTo(where);  // a word on the status bar when it cannot
 }

@@ -158,7 +158,8 @@ class MainWindow : public QMainWindow, public ReadingStatus, public LibraryListe
     void Shortcut(QKeySequence seq, std::function<void()> handler);
     void AddKeys();
     void BuildStatusBar();
-    std::string AskText(const char* prompt, const std::string& start);
+    // A line of text asked in a box titled by what it does.
+    std::string AskText(const char* title, const char* prompt, const std::string& start);
     void SaveAndClose();
     void ShowWindowed();
     void OpenPending();

@@ -181,11 +181,16 @@ void MainWindow::AddKeys() {
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_End), [this] { reader_->ShowEnd(); });
     shortcut(QKeySequence(Qt::Key_Space), [this] { SpaceKey(); });
     // A checkable action's shortcut toggles its check before the handler runs,
-    // as a click does. Escape stops reading aloud, or else leaves full screen.
+    // as a click does. Escape stops reading aloud or scrolling by itself, or
+    // else leaves full screen.
     shortcut(QKeySequence(Qt::Key_Escape), [this] {
         if (aloud_ && aloud_->Active()) {
             readAloudAction->setChecked(false);
             return ToggleReadAloud();
+        }
+        if (autoScrollAction->isChecked()) {
+            autoScrollAction->setChecked(false);
+            return ToggleAutoScroll();
         }
         if (windowedAction->isChecked()) return;
         windowedAction->setChecked(true);

@@ -35,6 +35,9 @@ ScrollSpeedDialog::ScrollSpeedDialog() {
     slower->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     speedSlider = new QSlider(Qt::Horizontal, this);
     speedSlider->setRange(2, 200);
+    // Its value is the interval; faster (a shorter one) lies to the right.
+    speedSlider->setInvertedAppearance(true);
+    speedSlider->setInvertedControls(true);
     speedSlider->setTickInterval(10);
     speedSlider->setTickPosition(QSlider::TicksBelow);
     speedSlider->setGeometry(24, 52, 427, 44);
