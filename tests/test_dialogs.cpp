@@ -16,6 +16,8 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
 
 #include "GuiUtil.h"
 #include "base/Errors.h"
@@ -538,6 +540,36 @@ TEST_F(DialogTest, OnARussianDesktopEveryWindowSpeaksRussian) {
         }
     }
     EXPECT_TRUE(english.empty()) << ::testing::PrintToString(english);
+    // At 800 pixels wide no button's label is cut or covered, and what does
+    // not fit is under the bar's "»" button.
+    ReaderWindow()->windowedAction->setChecked(true);
+    ReaderWindow()->ToggleWindowed();
+    ReaderWindow()->resize(800, 600);
+    ReaderWindow()->show();
+    QApplication::processEvents();
+    QList<QToolBar*> bars = ReaderWindow()->findChildren<QToolBar*>();
+    ASSERT_EQ(bars.size(), 2);
+    if (bars[0]->x() > bars[1]->x()) std::swap(bars[0], bars[1]);
+    int hidden = 0;
+    for (QToolBar* bar : bars)
+        for (QToolButton* b : bar->findChildren<QToolButton*>()) {
+            if (b->objectName() == "qt_toolbar_ext_button") continue;
+            if (!b->isVisible()) {
+                ++hidden;
+                continue;
+            }
+            const QRect at(b->mapTo(ReaderWindow(), QPoint()), b->size());
+            EXPECT_GE(b->width(), b->sizeHint().width()) << b->text().toStdString();
+            EXPECT_LE(at.right(), ReaderWindow()->width()) << b->text().toStdString();
+            if (bar == bars[0]) {
+                EXPECT_LT(at.right(), bars[1]->mapTo(ReaderWindow(), QPoint()).x())
+                    << b->text().toStdString();
+            }
+        }
+    QToolButton* more = bars[0]->findChild<QToolButton*>("qt_toolbar_ext_button");
+    if (hidden) {
+        EXPECT_TRUE(more && more->isVisible()) << hidden << " buttons out of reach";
+    }
     // A message of the lower layers, and the page's own buttons.
     EXPECT_EQ(Fmt(Messages::tr("Cannot open file %s"), "x"), "Не удаётся открыть файл x");
     OpenReader(prog.AddBook("ru.txt", ManyParagraphs(300)));

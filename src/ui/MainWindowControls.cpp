@@ -67,11 +67,20 @@ QWidget* MainWindow::BuildToolBars(QWidget* parent) {
     hbox->setContentsMargins(2, 0, 2, 0);
     QToolBar* reading = MakeToolBar(toolPanel, 48);
     QToolBar* window = MakeToolBar(toolPanel, 30);
-    hbox->addWidget(reading);
-    hbox->addStretch(1);
+    // The reading bar takes the room the window's buttons leave; what does not
+    // fit there goes under its "»" button, never cut or under the others.
+    reading->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    reading->setMinimumWidth(60);
+    hbox->addWidget(reading, 1);
     hbox->addWidget(window);
     BuildReadingButtons(reading);
     BuildWindowButtons(window);
+    // A button is never narrower than its label: a bar short of room puts
+    // whole buttons under "»" instead of squeezing their labels.
+    for (QToolBar* bar : {reading, window})
+        for (QToolButton* b : bar->findChildren<QToolButton*>())
+            if (b->objectName() != "qt_toolbar_ext_button")
+                b->setMinimumWidth(b->sizeHint().width());
     AddKeys();
     return toolPanel;
 }
