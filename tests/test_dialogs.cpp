@@ -19,6 +19,8 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <cmath>
+
 #include "GuiUtil.h"
 #include "base/Errors.h"
 #include "base/Files.h"
@@ -388,6 +390,29 @@ TEST_F(DialogTest, NightColoursTheWholeWindowAndDayGivesTheDesktopBack) {
     EXPECT_LT(ReaderWindow()->palette().color(QPalette::Window).lightness(), 96);
     EXPECT_LT(ReaderWindow()->statusBar()->palette().color(QPalette::Window).lightness(), 96);
     EXPECT_GT(ReaderWindow()->palette().color(QPalette::WindowText).lightness(), 150);
+    // Every label readable: a contrast of 4.5 at least (WCAG), the tool bar's
+    // and About's link among them.
+    auto luminance = [](const QColor& c) {
+        auto lin = [](double v) {
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * lin(c.redF()) + 0.7152 * lin(c.greenF()) + 0.0722 * lin(c.blueF());
+    };
+    auto contrast = [&](const QColor& a, const QColor& b) {
+        const double x = luminance(a), y = luminance(b);
+        return (std::max(x, y) + 0.05) / (std::min(x, y) + 0.05);
+    };
+    for (QToolButton* b : ReaderWindow()->findChildren<QToolButton*>()) {
+        if (!b->isEnabled() || b->text().isEmpty()) continue;
+        const QPalette& pal = b->palette();
+        for (auto ground : {QPalette::Button, QPalette::Window})
+            EXPECT_GE(contrast(pal.color(QPalette::ButtonText), pal.color(ground)), 4.5)
+                << b->text().toStdString();
+    }
+    const QPalette about = ReaderWindow()->Window<AboutDialog>()->palette();
+    EXPECT_GE(contrast(about.color(QPalette::Link), about.color(QPalette::Window)), 4.5);
+    EXPECT_LT(contrast(about.color(QPalette::Light), about.color(QPalette::Window)), 3.0)
+        << "separators and frames are no bright lines on the dark window";
     choose(0);  // Day
     EXPECT_EQ(ReaderWindow()->palette().color(QPalette::Window), desktop);
 }

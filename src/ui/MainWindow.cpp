@@ -403,6 +403,16 @@ void MainWindow::ApplyPageColours() {
         p.setColor(QPalette::ToolTipBase, raised);
         p.setColor(QPalette::PlaceholderText, text.darker(140));
         if (accent.isValid()) p.setColor(QPalette::Highlight, accent.darker(130));
+        // The lines and frames the style draws (tool bar separators among
+        // them) in shades of the window, not the desktop's bright ones; links
+        // in the page's accent.
+        p.setColor(QPalette::Light, raised.lighter(150));
+        p.setColor(QPalette::Midlight, raised.lighter(125));
+        p.setColor(QPalette::Mid, raised.darker(125));
+        p.setColor(QPalette::Dark, raised.darker(150));
+        p.setColor(QPalette::Shadow, QColor(Qt::black));
+        for (auto role : {QPalette::Link, QPalette::LinkVisited})
+            p.setColor(role, accent.isValid() ? accent : text);
         p.setColor(QPalette::HighlightedText, text.lighter(130));
         for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
             p.setColor(QPalette::Disabled, role, text.darker(200));
