@@ -16,8 +16,10 @@ for size in 1280x800 800x600; do
     'openbox >/dev/null 2>&1 & exec "$@"' _ \
     build/tests/tavisto_screenshot build/share/tavisto docs "$size" "${texts[@]}"
 done
-# The main window, My Books and Style in Russian.
-LANG=ru_RU.UTF-8 LC_ALL= LC_MESSAGES= xvfb-run -a -s "-screen 0 1280x800x24" bash -c \
-  'openbox >/dev/null 2>&1 & exec "$@"' _ \
-  build/tests/tavisto_screenshot build/share/tavisto docs ru-1280x800 "${texts[@]}"
+# The main window, My Books and Style in Russian, on both screens.
+for size in 1280x800 800x600; do
+  LANG=ru_RU.UTF-8 LC_ALL= LC_MESSAGES= xvfb-run -a -s "-screen 0 ${size}x24" bash -c \
+    'openbox >/dev/null 2>&1 & exec "$@"' _ \
+    build/tests/tavisto_screenshot build/share/tavisto docs "ru-$size" "${texts[@]}"
+done
 echo "pictures written to docs/"

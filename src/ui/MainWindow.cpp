@@ -418,6 +418,12 @@ void MainWindow::ApplyPageColours() {
             p.setColor(QPalette::Disabled, role, text.darker(200));
     }
     QApplication::setPalette(p);
+    // A tool bar with a style sheet keeps the palette it was polished with
+    // (its separators stayed the desktop's): it is given the new one.
+    for (QToolBar* bar : findChildren<QToolBar*>()) {
+        bar->setPalette(p);
+        for (QWidget* w : bar->findChildren<QWidget*>()) w->setPalette(p);
+    }
     // With no book open the view shows how to open one, in the page's colours.
     const QString page = bg.isValid() ? bg.name() : QString("#ffffff");
     const QString ink = text.isValid() ? text.name() : QString("#000000");
