@@ -477,6 +477,56 @@ TEST_F(ReaderTest, AFailureWhileTheViewsAnswerIsHandledIsShownAndTheReaderGoesOn
     EXPECT_EQ(saved.GetProperty("LastPage"), "1");
 }
 
+TEST_F(ReaderTest, PageDownAndUpLeaveNoLineCutAtTheTop) {
+    RecentBook = prog.AddBook("lines.txt", ManyParagraphs(300));
+    // Lines that a screen holds no whole number of.
+    SetValue(OptionList, "line_spacing", "1.6");
+    SaveOptions();
+    Start();
+    ASSERT_TRUE(PageShown());
+    // The letter at the top edge's middle, cut by the edge.
+    const QString cut =
+        "(function(){var c=document.caretRangeFromPoint(window.innerWidth/2,1);"
+        "if(!c||c.startContainer.nodeType!=3||c.startOffset>=c.startContainer.length)"
+        "return false;var k=document.createRange();k.setStart(c.startContainer,c.startOffset);"
+        "k.setEnd(c.startContainer,c.startOffset+1);var r=k.getBoundingClientRect();"
+        "return r.top<-0.5&&r.bottom>0;})()";
+    for (int i = 0; i < 8; ++i) {
+        const double before = Offset();
+        if (i < 6)
+            ReaderWindow()->PageDown();
+        else
+            ReaderWindow()->PageUp();
+        ASSERT_TRUE(WaitFor([&] { return Offset() != before; })) << i;
+        EXPECT_FALSE(PageScript(ReaderWindow()->WB, cut).toBool()) << "step " << i;
+    }
+}
+
+TEST_F(ReaderTest, AClickAtThePagesEdgeTurnsAScreenUnlessTurnedOff) {
+    RecentBook = prog.AddBook("zones.txt", ManyParagraphs(300));
+    SaveOptions();
+    Start();
+    ASSERT_TRUE(PageShown());
+    QWidget* page = ReaderWindow()->WB->Front()->Widget();
+    QWidget* target = page->focusProxy() ? page->focusProxy() : page;
+    // How far a click moves the page (waiting a while for one that should not).
+    auto click = [&](double across, int waitMs = 5000) {
+        const double before = Offset();
+        QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier,
+                          QPoint(int(target->width() * across), target->height() / 2));
+        WaitFor([&] { return Offset() != before; }, waitMs);
+        return Offset() - before;
+    };
+    EXPECT_GT(click(0.9), 100) << "the right fifth: a screen on";
+    EXPECT_LT(click(0.1), -100) << "the left fifth: a screen back";
+    EXPECT_EQ(click(0.5, 500), 0) << "the middle: nothing";
+    SetValue(OptionList, "click_zones", "0");
+    R().SetPageOptions(OptionList);
+    R().RenderInPlace();
+    ASSERT_TRUE(PageShown());
+    EXPECT_EQ(click(0.9, 500), 0) << "turned off";
+}
+
 TEST_F(ReaderTest, AutoScrollMovesTheViewOnePixelPerTick) {
     std::string name = prog.AddBook("s.txt", ManyParagraphs(300));
     RecentBook = name;

@@ -45,6 +45,11 @@ class HtmlView {
     // Relative scroll of the document's window, clamped at its edges; done (when
     // given) learns where the page stands afterwards.
     virtual void ScrollBy(int dx, int dy, std::function<void(ScrollState)> done = {}) = 0;
+    // A screen on or back (PgDn, PgUp): the same, and then a line the top
+    // edge cuts is brought down whole.
+    virtual void ScrollByScreen(int dy, std::function<void(ScrollState)> done) {
+        ScrollBy(0, dy, std::move(done));
+    }
     // Marks occurrence nth (0: the first) of text (compared without regard to
     // case, any run of white space matching any other) inside the paragraph
     // and brings it into view. The mark made before goes in any case (an empty

@@ -86,7 +86,7 @@ void ReadingSession::PageDown() {
     const int step = PageStep();
     const uint64_t book = bookSerial_, doc = CurDocument;
     std::weak_ptr<char> alive = alive_;
-    view_.ScrollBy(0, step, [this, alive, book, doc, step](ScrollState st) {
+    view_.ScrollByScreen(step, [this, alive, book, doc, step](ScrollState st) {
         if (alive.expired() || !Alive(book) || doc != CurDocument || loading_) return;
         // Already at the bottom: on to the next page, from its top.
         if (step > 0 && !st.moved && st.atBottom &&
@@ -101,7 +101,7 @@ void ReadingSession::PageUp() {
     const int step = PageStep();
     const uint64_t book = bookSerial_, doc = CurDocument;
     std::weak_ptr<char> alive = alive_;
-    view_.ScrollBy(0, -step, [this, alive, book, doc, step](ScrollState st) {
+    view_.ScrollByScreen(-step, [this, alive, book, doc, step](ScrollState st) {
         if (alive.expired() || !Alive(book) || doc != CurDocument || loading_) return;
         // Already at the top: back to the previous page, shown from its end.
         if (step > 0 && !st.moved && st.atTop && CurrentBook->LastPage > 1)
@@ -113,6 +113,9 @@ void ReadingSession::PageUp() {
 void ReadingSession::ShowPageMessage(const std::u16string& text) {
     if (text == u"PrevPage") PrevPageRequested = true;
     if (text == u"NextPage") NextPageRequested = true;
+    // A click at the page's edge (the page asks only when the reader wants it).
+    if (text == u"ScreenDown") PageDown();
+    if (text == u"ScreenUp") PageUp();
 }
 
 void ReadingSession::NextPage() {

@@ -160,6 +160,10 @@ void PageView::ScrollToBottom() {
     if (Front()) Front()->ScrollToBottom();
 }
 
+void PageView::ScrollByScreen(int dy, std::function<void(ScrollState)> done) {
+    if (Front()) Front()->ScrollByScreen(dy, std::move(done));
+}
+
 void PageView::ScrollBy(int dx, int dy, std::function<void(ScrollState)> done) {
     if (Front()) Front()->ScrollBy(dx, dy, std::move(done));
 }

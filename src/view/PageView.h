@@ -23,6 +23,7 @@ class PageView : public QWidget, public HtmlView {
     void ScrollParagraphIntoView(const std::string& id, int32_t character) override;
     void ScrollToBottom() override;
     void ScrollBy(int dx, int dy, std::function<void(ScrollState)> done = {}) override;
+    void ScrollByScreen(int dy, std::function<void(ScrollState)> done) override;
     void Highlight(const std::string& paragraphId, const std::u16string& text,
                    int nth = 0) override;
     int ViewWidth() const override { return width(); }

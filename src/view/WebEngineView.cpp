@@ -144,6 +144,14 @@ QString JsString(const QString& s) {
 const char* const PlaceScript = R"(
 (function(){
 if (window.tavistoTop) return;
+// A click in the page's left or right fifth, on no link, button or selection,
+// turns a screen back or on, when the page says so (data-zones="1").
+document.addEventListener('click',function(e){
+  if(!document.body||document.body.dataset.zones!=='1'||e.button!==0)return;
+  if(e.target.closest&&e.target.closest('a,input,button'))return;
+  var s=window.getSelection();if(s&&!s.isCollapsed)return;
+  var w=window.innerWidth;
+  if(e.clientX<w/5)alert('ScreenUp');else if(e.clientX>w*4/5)alert('ScreenDown');});
 function paragraphs(){return document.getElementsByTagName('p');}
 function topParagraph(){var ps=paragraphs(),lo=0,hi=ps.length;
   while(lo<hi){var m=(lo+hi)>>1;if(ps[m].getBoundingClientRect().bottom>1)hi=m;else lo=m+1;}
@@ -349,12 +357,30 @@ void WebEngineView::ScrollToBottom() {
 }
 
 void WebEngineView::ScrollBy(int dx, int dy, std::function<void(ScrollState)> done) {
-    const QString js = QString(
-                           "(function(){var y=window.scrollY;window.scrollBy(%1,%2);"
-                           "var e=document.documentElement;var n=window.scrollY;"
-                           "return [n!=y, n<=0, n+window.innerHeight>=e.scrollHeight-1];})()")
-                           .arg(dx)
-                           .arg(dy);
+    Scroll(QString("window.scrollBy(%1,%2);").arg(dx).arg(dy), std::move(done));
+}
+
+void WebEngineView::ScrollByScreen(int dy, std::function<void(ScrollState)> done) {
+    // The letter at the top edge's middle: when the edge cuts it, the page
+    // goes back by the part cut, and its line is whole. Not at the page's
+    // end: there the next PgDn must find the page unmoved, to turn it.
+    Scroll(QString("window.scrollBy(0,%1);"
+                   "var c=window.scrollY!=y&&window.scrollY+window.innerHeight<"
+                   "document.documentElement.scrollHeight-1&&"
+                   "document.caretRangeFromPoint(window.innerWidth/2,1);"
+                   "if(c&&c.startContainer.nodeType==3&&"
+                   "c.startOffset<c.startContainer.length){"
+                   "var k=document.createRange();k.setStart(c.startContainer,c.startOffset);"
+                   "k.setEnd(c.startContainer,c.startOffset+1);var r=k.getBoundingClientRect();"
+                   "if(r.top<0&&r.bottom>0)window.scrollBy(0,Math.floor(r.top));}")
+               .arg(dy),
+           std::move(done));
+}
+
+void WebEngineView::Scroll(const QString& move, std::function<void(ScrollState)> done) {
+    const QString js = "(function(){var y=window.scrollY;" + move +
+                       "var e=document.documentElement;var n=window.scrollY;"
+                       "return [n!=y, n<=0, n+window.innerHeight>=e.scrollHeight-1];})()";
     if (!done) return Run(js);
     Run(js, [done](const QVariant& v) {
         const QVariantList l = v.toList();

@@ -27,6 +27,7 @@ class WebEngineView : public QWebEngineView, public IWebPage {
     void ScrollParagraphIntoView(const std::string& id, int32_t character) override;
     void ScrollToBottom() override;
     void ScrollBy(int dx, int dy, std::function<void(ScrollState)> done = {}) override;
+    void ScrollByScreen(int dy, std::function<void(ScrollState)> done) override;
     void Highlight(const std::string& paragraphId, const std::u16string& text,
                    int nth = 0) override;
     int ViewWidth() const override { return width(); }
@@ -48,6 +49,8 @@ class WebEngineView : public QWebEngineView, public IWebPage {
     // Runs a script of the program's own on the page; answer (if any) gets its
     // result unless the view is gone by then.
     void Run(const QString& script, std::function<void(const QVariant&)> answer = {});
+    // Runs move (a script that scrolls the page); done learns where it stands.
+    void Scroll(const QString& move, std::function<void(ScrollState)> done);
 
     WebEnginePage* page_;
     uint64_t document_ = 0;
