@@ -27,16 +27,17 @@ TEST_F(OptionsTest, DefaultsWithoutConfigAndTheFileASaveCreates) {
     EXPECT_EQ(OptionList,
               (LineList{"norm_font=Liberation Serif", "norm_color=375060", "norm_size=28",
                         "bgcolor=C0CBCA", "titl_color=BA37EC", "text_width=66", "line_spacing=1.45",
-                        "text_align=justify", "first_indent=1", "par_space=0.6", "hyphenate=1"}));
+                        "text_align=justify", "first_indent=1", "par_space=0.6", "hyphenate=1",
+                        "click_zones=1"}));
     LoadOptions();
     EXPECT_EQ(OptionList.size(), StyleKeyCount) << "a second load does not duplicate lines";
     SaveOptions();
-    EXPECT_EQ(
-        Config(),
-        "[General]\nRecentBook=A Guide to "
-        "Tavisto.tvst\nScrollSpeed=20\n\n[Style]\nnorm_font=Liberation Serif\n"
-        "norm_color=375060\nnorm_size=28\nbgcolor=C0CBCA\ntitl_color=BA37EC\ntext_width=66\n"
-        "line_spacing=1.45\ntext_align=justify\nfirst_indent=1\npar_space=0.6\nhyphenate=1\n");
+    EXPECT_EQ(Config(),
+              "[General]\nRecentBook=A Guide to "
+              "Tavisto.tvst\nScrollSpeed=20\n\n[Style]\nnorm_font=Liberation Serif\n"
+              "norm_color=375060\nnorm_size=28\nbgcolor=C0CBCA\ntitl_color=BA37EC\ntext_width=66\n"
+              "line_spacing=1.45\ntext_align=justify\nfirst_indent=1\npar_space=0.6\nhyphenate=1\n"
+              "click_zones=1\n");
 }
 
 TEST_F(OptionsTest, ForeignSectionsOddCaseAndHexSpeed) {
@@ -55,7 +56,8 @@ TEST_F(OptionsTest, ForeignSectionsOddCaseAndHexSpeed) {
               "; my settings\r\n[Other]\r\nkeep=1\r\n\r\n[STYLE]\r\ntitl_color=112233\r\n"
               "norm_font=Times New Roman\r\nextra=yes\r\nnorm_color=375060\r\nnorm_size=28\r\n"
               "bgcolor=C0CBCA\r\ntext_width=66\r\nline_spacing=1.45\r\ntext_align=justify\r\n"
-              "first_indent=1\r\npar_space=0.6\r\nhyphenate=1\r\n[general]\r\nScrollSpeed=30\r\n"
+              "first_indent=1\r\npar_space=0.6\r\nhyphenate=1\r\nclick_zones=1\r\n[general]"
+              "\r\nScrollSpeed=30\r\n"
               "RecentBook=war.tvst\r\n");
 }
 
@@ -78,20 +80,21 @@ TEST_F(OptionsTest, ValuesAreCheckedWhereTheyAreRead) {
     WriteFile(dir / "config.dat", "[Style]\nnorm_color=\nnorm_font=" + std::string(5000, 'F') +
                                       "\nnorm_size=big\nbgcolor=#c0cbca\ntitl_color=zz\n"
                                       "text_width=500\nline_spacing=1,5\ntext_align=center\n"
-                                      "first_indent=yes\npar_space=-1\nhyphenate=2\n"
+                                      "first_indent=yes\npar_space=-1\nhyphenate=2\nclick_zones=x\n"
                                       "[General]\nScrollSpeed=\n");
     LoadOptions();
-    EXPECT_EQ(OptionList, (LineList{"norm_font=" + std::string(2047, 'F'), "norm_color=375060",
-                                    "norm_size=28", "bgcolor=#c0cbca", "titl_color=BA37EC",
-                                    "text_width=66", "line_spacing=1.45", "text_align=justify",
-                                    "first_indent=1", "par_space=0.6", "hyphenate=1"}));
+    EXPECT_EQ(OptionList,
+              (LineList{"norm_font=" + std::string(2047, 'F'), "norm_color=375060", "norm_size=28",
+                        "bgcolor=#c0cbca", "titl_color=BA37EC", "text_width=66",
+                        "line_spacing=1.45", "text_align=justify", "first_indent=1",
+                        "par_space=0.6", "hyphenate=1", "click_zones=1"}));
     WriteFile(dir / "config.dat",
               "[Style]\ntext_width=45\nline_spacing=2\ntext_align=left\n"
-              "first_indent=0\npar_space=1.25\nhyphenate=0\n");
+              "first_indent=0\npar_space=1.25\nhyphenate=0\nclick_zones=0\n");
     LoadOptions();
     EXPECT_EQ(LineList(OptionList.begin() + 5, OptionList.end()),
               (LineList{"text_width=45", "line_spacing=2", "text_align=left", "first_indent=0",
-                        "par_space=1.25", "hyphenate=0"}));
+                        "par_space=1.25", "hyphenate=0", "click_zones=0"}));
     EXPECT_EQ(ScrollSpeed, 20);
     for (auto [text, speed] : {std::pair{"0", 2}, {"1", 2}, {"500", 200}, {"0x1E", 30}}) {
         WriteFile(dir / "config.dat", std::string("[General]\nScrollSpeed=") + text +

@@ -715,6 +715,14 @@
         <source>Color</source>
         <translation>Цвет</translation>
     </message>
+    <message>
+        <source>A click at the page&apos;s left or right edge turns a screen</source>
+        <translation>Щелчок у левого или правого края страницы листает экран</translation>
+    </message>
+    <message>
+        <source>A click in the left fifth of the page goes a screen back, in the right fifth a screen on</source>
+        <translation>Щелчок в левой пятой части страницы — на экран назад, в правой — на экран вперёд</translation>
+    </message>
 </context>
 <context>
     <name>Tavisto</name>

@@ -33,12 +33,12 @@ LineList OptionList;
 
 const char* const StyleKeys[StyleKeyCount] = {
     "norm_font",    "norm_color", "norm_size",    "bgcolor",   "titl_color", "text_width",
-    "line_spacing", "text_align", "first_indent", "par_space", "hyphenate"};
+    "line_spacing", "text_align", "first_indent", "par_space", "hyphenate",  "click_zones"};
 // The default face is one the dependencies install (fonts-liberation). The
 // column holds about 66 characters, the measure of a printed book.
 const char* const StyleDefaults[StyleKeyCount] = {
     "Liberation Serif", "375060", "28",  "C0CBCA", "BA37EC", "66", "1.45",
-    "justify",          "1",      "0.6", "1"};
+    "justify",          "1",      "0.6", "1",      "1"};
 
 std::string ExecutableFolder() {
     char buf[PATH_MAX + 1];
@@ -110,7 +110,7 @@ void SetUpProgramFolder() {
     // The page declares its language, for the view's own rules.
     if (FileExists(DataFolder + "vpage.tml"))
         RenewTemplate(DataFolder + "vpage.tml", TemplatesFolder() + "vpage.tml",
-                      {0x32ea36e27cf7d17d});
+                      {0x32ea36e27cf7d17d, 0xd19c4cb904f4c485});
     if (!FileExists(DataFolder + GuideBook)) GuideBook = DefaultRecentBook;
     const std::string guide = DataFolder + GuideBook;
     if (!PathTaken(ProgramFolder + "config.dat") && FileExists(guide))
@@ -204,7 +204,8 @@ static bool UsableStyleValue(const std::string& key, const std::string& v) {
     if (key == "line_spacing") return ReadDecimal(v, d) && d >= 1.2 - 1e-9 && d <= 2.0 + 1e-9;
     if (key == "par_space") return ReadDecimal(v, d) && d <= 2.0 + 1e-9;
     if (key == "text_align") return v == "justify" || v == "left";
-    if (key == "first_indent" || key == "hyphenate") return v == "0" || v == "1";
+    if (key == "first_indent" || key == "hyphenate" || key == "click_zones")
+        return v == "0" || v == "1";
     try {  // the three colours
         HexToColor(v);
         return true;

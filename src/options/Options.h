@@ -100,8 +100,9 @@ int32_t ParseScrollSpeed(const std::string& text);
 // The option names in their fixed order, and their defaults: the face, size and
 // colours of the text, then how pages are set (the column's width in
 // characters, the line spacing, "justify" or "left", a first-line indent ("1")
-// or a space of par_space lines between paragraphs ("0"), hyphenation).
-constexpr size_t StyleKeyCount = 11;
+// or a space of par_space lines between paragraphs ("0"), hyphenation, and
+// whether a click at the page's left or right edge turns a screen back or on).
+constexpr size_t StyleKeyCount = 12;
 // Reading aloud: the voice's name (empty: the first of the book's language) and
 // the rate, -10 to 10; kept in [Speech] once either is set.
 extern std::string SpeechVoice;

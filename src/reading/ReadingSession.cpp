@@ -47,7 +47,9 @@ void ReadingSession::BuildPage(int32_t n, LineList& lines) {
         structure.Hyphens = Hyphenator::ForLanguage(language);
     structure.TemplateValues = {
         "Charset=" + PageCharset(CurrentBook->GetProperty("Charset")),
-        "Language=" + std::string(language == "ru" || language == "en" ? language : "")};
+        "Language=" + std::string(language == "ru" || language == "en" ? language : ""),
+        // A click at the page's edges turns a screen, unless the reader said no.
+        std::string("Zones=") + (ValueOf(pageOptions_, "click_zones") == "0" ? "0" : "1")};
     BuildPageHtml(lines, tpl + "vpage.tml", BookFile::IsFirstPage(n), CurrentBook->IsLastPage(n),
                   &structure);
 }

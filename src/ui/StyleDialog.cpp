@@ -42,15 +42,15 @@ double DecimalOption(const char* key, double fallback) {
 
 StyleDialog::StyleDialog() {
     setWindowTitle(tr("Style Settings"));
-    setFixedSize(536, 520);
+    setFixedSize(536, 554);
     BuildPreview();
     BuildFontChoice();
     BuildColours();
     BuildPageSettings();
     auto* cancel = new QPushButton(tr("Cancel"), this);
-    cancel->setGeometry(352, 478, 85, 30);
+    cancel->setGeometry(352, 512, 85, 30);
     auto* ok = new QPushButton(tr("OK"), this);
-    ok->setGeometry(444, 478, 85, 30);
+    ok->setGeometry(444, 512, 85, 30);
     ok->setDefault(true);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(ok, &QPushButton::clicked, this, [this] { Accept(); });
@@ -127,7 +127,7 @@ void StyleDialog::BuildColours() {
 
 void StyleDialog::BuildPageSettings() {
     auto* page = new QGroupBox(tr("   Page   "), this);
-    page->setGeometry(8, 340, 521, 128);
+    page->setGeometry(8, 340, 521, 162);
     auto label = [page](const QString& text, int x, int y, int w) {
         auto* l = new QLabel(text, page);
         l->setGeometry(x, y, w, 26);
@@ -160,6 +160,11 @@ void StyleDialog::BuildPageSettings() {
     hyphensBox->setToolTip(tr("Break long words at the end of a line, by the book's language"));
     indentBox = new QCheckBox(tr("First-line indent"), page);
     indentBox->setGeometry(12, 92, 242, 26);
+    zonesBox = new QCheckBox(tr("A click at the page's left or right edge turns a screen"), page);
+    zonesBox->setGeometry(12, 126, 496, 26);
+    zonesBox->setToolTip(
+        tr("A click in the left fifth of the page goes a screen back, in the "
+           "right fifth a screen on"));
     label(tr("Space between paragraphs:"), 272, 92, 176);
     paragraphSpaceBox = decimal(448, 92, 60, 0, 0.1, 1);
     paragraphSpaceBox->setToolTip(tr("In lines, between paragraphs set without an indent"));
@@ -237,6 +242,7 @@ void StyleDialog::ShowPageSetting() {
     paragraphSpaceBox->setValue(parSpace);
     paragraphSpaceBox->setEnabled(!indent);
     hyphensBox->setChecked(ValueOf(WorkingOptions, "hyphenate") != "0");
+    zonesBox->setChecked(ValueOf(WorkingOptions, "click_zones") != "0");
     // The sample as the page sets it (the column's width is the page's own).
     // Qt's rich text takes lengths in pixels only.
     const int em = QFontInfo(textSample->font()).pixelSize();
@@ -259,6 +265,7 @@ void StyleDialog::PageSettingChanged() {
     SetValue(WorkingOptions, "first_indent", indentBox->isChecked() ? "1" : "0");
     SetValue(WorkingOptions, "par_space", DecimalText(paragraphSpaceBox->value()));
     SetValue(WorkingOptions, "hyphenate", hyphensBox->isChecked() ? "1" : "0");
+    SetValue(WorkingOptions, "click_zones", zonesBox->isChecked() ? "1" : "0");
     ShowStyle();
 }
 

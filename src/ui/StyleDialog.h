@@ -45,6 +45,7 @@ class StyleDialog : public QDialog {
     QCheckBox* indentBox = nullptr;
     QDoubleSpinBox* paragraphSpaceBox = nullptr;
     QCheckBox* hyphensBox = nullptr;
+    QCheckBox* zonesBox = nullptr;
 
     // What the preview shows now.
     ColorValue PreviewColor, TitleColor, NormalColor;
