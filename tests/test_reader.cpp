@@ -2,7 +2,10 @@
 
 #include <QAction>
 #include <QImageReader>
+#include <QMouseEvent>
 #include <QScreen>
+#include <QStatusBar>
+#include <QToolBar>
 #include <map>
 
 #include <fcntl.h>
@@ -525,6 +528,38 @@ TEST_F(ReaderTest, AClickAtThePagesEdgeTurnsAScreenUnlessTurnedOff) {
     R().RenderInPlace();
     ASSERT_TRUE(PageShown());
     EXPECT_EQ(click(0.9, 500), 0) << "turned off";
+}
+
+TEST_F(ReaderTest, F11LeavesThePageAloneAndTheBarsComeAtTheEdges) {
+    RecentBook = prog.AddBook("bare.txt", ManyParagraphs(100));
+    SaveOptions();
+    Start();
+    ASSERT_TRUE(PageShown());
+    QWidget* tools = ReaderWindow()->findChild<QToolBar*>()->parentWidget();
+    QWidget* status = ReaderWindow()->statusBar();
+    QTest::keyClick(ReaderWindow(), Qt::Key_F11);
+    ASSERT_TRUE(ReaderWindow()->Bare());
+    EXPECT_FALSE(tools->isVisible());
+    EXPECT_FALSE(status->isVisible());
+    auto moveTo = [&](int y) {
+        const QPoint at = ReaderWindow()->geometry().topLeft() + QPoint(200, y);
+        QMouseEvent move(QEvent::MouseMove, QPointF(200, y), QPointF(at), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(ReaderWindow(), &move);
+    };
+    // (visible: the tool bar, the status bar) as the mouse goes down the screen.
+    std::vector<std::pair<bool, bool>> seen;
+    for (int y : {1, 20, 300, ReaderWindow()->height() - 2, 300}) {
+        moveTo(y);
+        seen.emplace_back(tools->isVisible(), status->isVisible());
+    }
+    EXPECT_EQ(seen,
+              (std::vector<std::pair<bool, bool>>{
+                  {true, false}, {true, false}, {false, false}, {false, true}, {false, false}}));
+    QTest::keyClick(ReaderWindow(), Qt::Key_Escape);
+    EXPECT_FALSE(ReaderWindow()->Bare());
+    EXPECT_TRUE(tools->isVisible());
+    EXPECT_TRUE(status->isVisible());
 }
 
 TEST_F(ReaderTest, AutoScrollMovesTheViewOnePixelPerTick) {

@@ -274,10 +274,6 @@
         <translation>Окно</translation>
     </message>
     <message>
-        <source>A window or full screen (F11; Esc leaves full screen)</source>
-        <translation>Окно или полный экран (F11; Esc выходит из полноэкранного режима)</translation>
-    </message>
-    <message>
         <source>Min</source>
         <translation>Свернуть</translation>
     </message>
@@ -344,6 +340,10 @@
     <message>
         <source>Go to</source>
         <translation>Переход</translation>
+    </message>
+    <message>
+        <source>A window or the whole screen (F11: the page alone, Esc gives the window back)</source>
+        <translation>Окно или весь экран (F11: только страница, Esc возвращает окно)</translation>
     </message>
 </context>
 <context>

@@ -11,6 +11,7 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
 #include <QProgressBar>
@@ -56,7 +57,8 @@ MainWindow::MainWindow() : library_(BooksFolder()) {
     auto* vbox = new QVBoxLayout(central);
     vbox->setContentsMargins(0, 0, 0, 0);
     vbox->setSpacing(0);
-    vbox->addWidget(BuildToolBars(central));
+    toolPanel_ = BuildToolBars(central);
+    vbox->addWidget(toolPanel_);
     WB = new PageView(central);
     // Files dropped anywhere on the window are opened; the view never gets them.
     setAcceptDrops(true);
@@ -261,6 +263,7 @@ void MainWindow::FillRecentMenu(QMenu* menu) {
 
 bool MainWindow::eventFilter(QObject* o, QEvent* e) {
     const QEvent::Type t = e->type();
+    if (t == QEvent::MouseMove && bare_) RevealBars(static_cast<QMouseEvent*>(e)->globalPosition());
     if (t != QEvent::DragEnter && t != QEvent::DragMove && t != QEvent::Drop)
         return QMainWindow::eventFilter(o, e);
     auto* w = qobject_cast<QWidget*>(o);
@@ -519,6 +522,34 @@ void MainWindow::PageDown() {
 }
 void MainWindow::ShowAbout() {
     Window<AboutDialog>()->exec();
+}
+
+void MainWindow::ToggleBare() {
+    reader_->KeepPlace();
+    bare_ = !bare_;
+    toolPanel_->setVisible(!bare_);
+    statusBar()->setVisible(!bare_);
+    if (bare_) {
+        setWindowFlag(Qt::FramelessWindowHint, true);
+        showFullScreen();
+    } else if (windowedAction->isChecked()) {
+        ShowWindowed();
+    } else {
+        ShowFullScreen();
+    }
+    QApplication::processEvents();
+    reader_->RenderInPlace();
+}
+
+void MainWindow::RevealBars(QPointF global) {
+    // The bars come while the mouse is at their edge of the screen, and go
+    // when it leaves them.
+    const QRect r = geometry();
+    const double y = global.y();
+    const int edge = 4;
+    toolPanel_->setVisible(y <= r.top() + (toolPanel_->isVisible() ? toolPanel_->height() : edge));
+    statusBar()->setVisible(y >=
+                            r.bottom() - (statusBar()->isVisible() ? statusBar()->height() : edge));
 }
 
 void MainWindow::ToggleWindowed() {

@@ -123,6 +123,11 @@ class MainWindow : public QMainWindow, public ReadingStatus, public LibraryListe
     void PageDown();
     void ShowAbout();
     void ToggleWindowed();
+    // F11: the whole screen for the page, the tool bar and status bar hidden
+    // but shown while the mouse is at the top or bottom edge; F11 or Esc
+    // gives the window back as it was.
+    void ToggleBare();
+    bool Bare() const { return bare_; }
     void Minimize();
     void Exit();
 
@@ -164,6 +169,9 @@ class MainWindow : public QMainWindow, public ReadingStatus, public LibraryListe
     void ShowWindowed();
     void OpenPending();
     bool closed_ = false;
+    bool bare_ = false;  // the distraction-free full screen (ToggleBare)
+    QWidget* toolPanel_ = nullptr;
+    void RevealBars(QPointF global);
     bool bySignal_ = false;
     std::vector<std::string> pending_;
     void WireDialogs();

@@ -161,10 +161,10 @@ void MainWindow::BuildWindowButtons(QToolBar* bar) {
     auto keys = WithKeys;
     keys(add(bar, tr("About"), [this] { ShowAbout(); }), tr("About Tavisto (F1)"),
          {QKeySequence::HelpContents});
-    windowedAction = keys(add(
-                              bar, tr("Wnd"), [this] { ToggleWindowed(); }, true),
-                          tr("A window or full screen (F11; Esc leaves full screen)"),
-                          {QKeySequence(Qt::Key_F11)});
+    windowedAction = add(
+        bar, tr("Wnd"), [this] { ToggleWindowed(); }, true);
+    windowedAction->setToolTip(
+        tr("A window or the whole screen (F11: the page alone, Esc gives the window back)"));
     add(bar, tr("Min"), [this] { Minimize(); })->setToolTip(tr("Minimise"));
     keys(add(bar, tr("Exit"), [this] { Exit(); }), tr("Save the place and quit (Ctrl+Q)"),
          {QKeySequence::Quit});
@@ -189,6 +189,7 @@ void MainWindow::AddKeys() {
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_Home), [this] { reader_->ShowParagraph(1); });
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_End), [this] { reader_->ShowEnd(); });
     shortcut(QKeySequence(Qt::Key_Space), [this] { SpaceKey(); });
+    shortcut(QKeySequence(Qt::Key_F11), [this] { ToggleBare(); });
     // A checkable action's shortcut toggles its check before the handler runs,
     // as a click does. Escape stops reading aloud or scrolling by itself, or
     // else leaves full screen.
@@ -201,6 +202,7 @@ void MainWindow::AddKeys() {
             autoScrollAction->setChecked(false);
             return ToggleAutoScroll();
         }
+        if (bare_) return ToggleBare();
         if (windowedAction->isChecked()) return;
         windowedAction->setChecked(true);
         ToggleWindowed();
