@@ -630,6 +630,55 @@ TEST_F(ReaderLogicTest, FindSaysWhenItWentRoundAndNotFoundClearsTheMark) {
     EXPECT_EQ(view.highlighted.back().first, "") << "the old mark is taken off";
 }
 
+TEST(ReadingPace, CountsReadingOnlyNotPausesOrJumps) {
+    // The reader's steps: (seconds after the last, bytes on); 1,000 bytes
+    // every 10 seconds is 6,000 a minute.
+    const struct {
+        const char* what;
+        std::vector<std::pair<int, double>> steps;
+        double minutesFor60000;  // -1: not known yet
+    } cases[] = {
+        {"half a minute of reading", {{10, 1000}, {10, 1000}, {10, 1000}}, -1},
+        {"two minutes", std::vector<std::pair<int, double>>(12, {10, 1000}), 10},
+        {"with a pause of an hour",
+         {{10, 1000},
+          {10, 1000},
+          {10, 1000},
+          {3600, 1000},
+          {10, 1000},
+          {10, 1000},
+          {10, 1000},
+          {10, 1000},
+          {10, 1000},
+          {10, 1000},
+          {10, 1000}},
+         10},
+        {"with a jump on and one back",
+         {{10, 1000},
+          {10, 1000},
+          {10, 1000},
+          {5, 500000},
+          {10, 1000},
+          {10, 1000},
+          {10, -300000},
+          {10, 1000},
+          {10, 1000},
+          {10, 1000},
+          {10, 1000},
+          {10, 1000},
+          {10, 1000}},
+         10},
+    };
+    for (const auto& c : cases) {
+        ReadingPace pace;
+        int64_t ms = 0;
+        double at = 1000;
+        pace.Note(ms, at);
+        for (const auto& [seconds, bytes] : c.steps) pace.Note(ms += seconds * 1000, at += bytes);
+        EXPECT_NEAR(pace.MinutesFor(60000), c.minutesFor60000, 0.01) << c.what;
+    }
+}
+
 TEST_F(ReaderLogicTest, F3MarksEachHitOfAParagraphInTurn) {
     WriteFile(dir / "h.txt",
               "  Alpha one, and then alpha two, in the first paragraph of this text.\r\n"

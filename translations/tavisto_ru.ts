@@ -345,6 +345,22 @@
         <source>A window or the whole screen (F11: the page alone, Esc gives the window back)</source>
         <translation>Окно или весь экран (F11: только страница, Esc возвращает окно)</translation>
     </message>
+    <message>
+        <source>%1 min</source>
+        <translation>%1 мин</translation>
+    </message>
+    <message>
+        <source>%1 h %2 min</source>
+        <translation>%1 ч %2 мин</translation>
+    </message>
+    <message>
+        <source>%1 left in the chapter, %2 in the book</source>
+        <translation>до конца главы %1, книги — %2</translation>
+    </message>
+    <message>
+        <source>%1 left in the book</source>
+        <translation>до конца книги %1</translation>
+    </message>
 </context>
 <context>
     <name>Messages</name>

@@ -302,9 +302,14 @@ int32_t BookFile::PageOfParagraph(int32_t n) {
 }
 
 int BookFile::PositionPercent() {
+    const double at = PlaceOf(LastPage, LastParagraph);
+    return at < 0 ? -1 : std::clamp(int(std::lround(at * 100.0)), 0, 100);
+}
+
+double BookFile::PlaceOf(int32_t onPage, int32_t paragraph) {
     const int32_t pages = GetIntProperty("PagesCount");
     if (pages < 1) return -1;
-    const int32_t page = std::clamp(LastPage, 1, pages);
+    const int32_t page = std::clamp(onPage, 1, pages);
     // Within the page: by paragraphs, from its first to the next page's first
     // (on the last page, to the last paragraph: the book's end is 100%).
     double within = 0;
@@ -312,10 +317,10 @@ int BookFile::PositionPercent() {
     const int32_t next =
         page < pages ? FirstParagraphOfPage(page + 1) : GetIntProperty("TotalParagraphs");
     if (first > 0 && next > first)
-        within = std::clamp(double(LastParagraph - first) / double(next - first), 0.0, 1.0);
-    else if (page == pages && first > 0 && LastParagraph >= next)
+        within = std::clamp(double(paragraph - first) / double(next - first), 0.0, 1.0);
+    else if (page == pages && first > 0 && paragraph >= next)
         within = 1;
-    return std::clamp(int(std::lround((page - 1 + within) / pages * 100.0)), 0, 100);
+    return std::clamp((page - 1 + within) / pages, 0.0, 1.0);
 }
 
 int32_t BookFile::ParagraphAtPercent(double percent) {

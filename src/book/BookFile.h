@@ -129,6 +129,9 @@ class BookFile {
     // measured as the page numbers are: pages before it, and the part of its page
     // before the paragraph. -1 when the book counts no pages.
     int PositionPercent();
+    // Where paragraph (on page onPage) lies in the book, 0 to 1, measured as
+    // PositionPercent is; -1 when the book counts no pages.
+    double PlaceOf(int32_t onPage, int32_t paragraph);
     // The paragraph that PositionPercent puts at percent (0 to 100).
     int32_t ParagraphAtPercent(double percent);
     void NextPage(LineList& lines);

@@ -170,6 +170,7 @@ void ReadingSession::Adopt(std::unique_ptr<BookFile> book, LineList& page) {
 void ReadingSession::BookChanged() {
     ++bookSerial_;
     probeAsked_ = 0;
+    pace_.Reset();
     whenShown_.clear();
     // The paragraph read aloud was the old book's place, never the new one's.
     SpokenParagraph = 0;
@@ -374,6 +375,20 @@ void ReadingSession::ReportPlace() {
     place.Pages = std::max(CurrentBook->GetIntProperty("PagesCount"), 0);
     // Percent and page from one measure: where the position lies among the pages.
     place.Percent = Percent();
+    // Time left: to the next heading, and to the end.
+    const double at = CurrentBook->PlaceOf(CurrentBook->LastPage, CurrentBook->LastParagraph);
+    const double size = double(CurrentBook->BodySize());
+    if (at >= 0) {
+        place.MinutesLeftInBook = pace_.MinutesFor((1 - at) * size);
+        const size_t next = size_t(h + 1);
+        if (h >= 0 && next < Contents.size()) {
+            const int32_t p = Contents[next].Paragraph;
+            const double end = CurrentBook->PlaceOf(CurrentBook->PageOfParagraph(p), p);
+            place.MinutesLeftInChapter = pace_.MinutesFor((end - at) * size);
+        } else if (h >= 0) {
+            place.MinutesLeftInChapter = place.MinutesLeftInBook;
+        }
+    }
     status_.ShowPlace(place);
 }
 
@@ -464,7 +479,12 @@ void ReadingSession::RecordParagraph(int32_t cur) {
     const bool moved = CurrentBook->LastParagraph != cur;
     CurrentBook->LastParagraph = cur;
     CurrentBook->LastCharacter = !spoken && cur == TopParagraph ? TopCharacter : 0;
-    if (moved) ReportPlace();
+    if (moved) {
+        // The reader's pace, in bytes of the book's text.
+        const double at = CurrentBook->PlaceOf(CurrentBook->LastPage, cur);
+        if (at >= 0) pace_.Note(Clock(), at * double(CurrentBook->BodySize()));
+        ReportPlace();
+    }
     const int pct = Percent();
     if (pct < 0) return;
     ProgressPosition = pct;

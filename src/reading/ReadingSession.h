@@ -13,6 +13,7 @@
 #include "book/BookFile.h"
 #include "convert/Headings.h"
 #include "reading/HtmlView.h"
+#include "reading/ReadingPace.h"
 #include "reading/TimerControl.h"
 #include "search/TextMatcher.h"
 
@@ -22,6 +23,9 @@ struct ReadingPlace {
     std::string Heading;  // the heading of the contents the reading position is under
     int32_t Page = 0, Pages = 0;
     int Percent = -1;  // paragraph / TotalParagraphs, -1 when not known
+    // Minutes left in the chapter and in the book at the reader's own pace;
+    // -1 while the pace is not known.
+    double MinutesLeftInChapter = -1, MinutesLeftInBook = -1;
 };
 
 // The status bar as the reader logic sees it.
@@ -201,6 +205,7 @@ class ReadingSession {
     void BookChanged();
 
     LineList pageOptions_;
+    ReadingPace pace_;
     HtmlView& view_;
     ITimerControl& tmScroll_;
     ITimerControl& tmProgress_;

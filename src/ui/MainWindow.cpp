@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QApplication>
+
 #include <QCloseEvent>
 #include <QColor>
 #include <QDragEnterEvent>
@@ -22,6 +23,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <cmath>
 
 #include <algorithm>
 #include <cstdio>
@@ -298,12 +300,28 @@ void MainWindow::ShowPlace(const ReadingPlace& place) {
     // The book's own title as its first heading is said once.
     StatusHeading->SetFullText(
         place.Heading == place.Title ? QString() : QString::fromStdString(place.Heading));
+    // The time left, once the reader's pace is known: "12 min left in the
+    // chapter, 3 h 5 min in the book".
+    auto duration = [](double minutes) {
+        const int m = int(std::lround(minutes));
+        return m < 60 ? tr("%1 min").arg(std::max(m, 1))
+                      : tr("%1 h %2 min").arg(m / 60).arg(m % 60);
+    };
+    QString left;
+    if (place.MinutesLeftInBook >= 0)
+        left =
+            place.MinutesLeftInChapter >= 0
+                ? tr("%1 left in the chapter, %2 in the book")
+                      .arg(duration(place.MinutesLeftInChapter), duration(place.MinutesLeftInBook))
+                : tr("%1 left in the book").arg(duration(place.MinutesLeftInBook));
+    StatusPage->setToolTip(left);
     StatusPage->setText(
         place.Pages > 0
             ? tr("page %1 of %2%3")
-                  .arg(place.Page)
-                  .arg(place.Pages)
-                  .arg(place.Percent >= 0 ? QString("  %1%").arg(place.Percent) : QString())
+                      .arg(place.Page)
+                      .arg(place.Pages)
+                      .arg(place.Percent >= 0 ? QString("  %1%").arg(place.Percent) : QString()) +
+                  (left.isEmpty() ? QString() : "  ·  " + left)
             : QString());
 }
 
