@@ -125,6 +125,10 @@
         <source>Books and Archives (*.txt *.fb2 *.zip);;Text Files (*.txt);;FictionBook Files (*.fb2);;ZIP archives (*.zip)</source>
         <translation>Книги и архивы (*.txt *.fb2 *.zip);;Текстовые файлы (*.txt);;Файлы FictionBook (*.fb2);;Архивы ZIP (*.zip)</translation>
     </message>
+    <message>
+        <source>Filter by title or author</source>
+        <translation>Отбор по названию или автору</translation>
+    </message>
 </context>
 <context>
     <name>CharsetDialog</name>

@@ -132,8 +132,11 @@ void BookList::ScanFolder(std::string_view stem) {
 }
 
 void BookList::SortByTitle() {
-    std::stable_sort(books_.begin(), books_.end(),
-                     [](const auto& a, const auto& b) { return CompareBookTitles(*a, *b) < 0; });
+    // Books of one title in the order of their files (not the folder's, which is any).
+    std::stable_sort(books_.begin(), books_.end(), [](const auto& a, const auto& b) {
+        const int c = CompareBookTitles(*a, *b);
+        return c < 0 || (c == 0 && a->FileName < b->FileName);
+    });
 }
 
 long BookList::IndexOf(const std::string& fileName) const {

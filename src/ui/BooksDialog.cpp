@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QPixmap>
@@ -22,6 +23,8 @@
 #include <QVBoxLayout>
 
 #include <unistd.h>
+
+#include <map>
 
 #include "library/Library.h"
 #include "options/Options.h"
@@ -55,6 +58,11 @@ BooksDialog::BooksDialog(Library& library, const ReadingSession& reading, Archiv
     });
     connect(bar->addAction(tr("Delete")), &QAction::triggered, this, [this] { DeleteSelected(); });
     layout->addWidget(bar);
+    filterBox_ = new QLineEdit(this);
+    filterBox_->setPlaceholderText(tr("Filter by title or author"));
+    filterBox_->setClearButtonEnabled(true);
+    connect(filterBox_, &QLineEdit::textChanged, this, [this](const QString& t) { Filter(t); });
+    layout->addWidget(filterBox_);
     bookTree = new QTreeWidget(this);
     bookTree->setRootIsDecorated(false);
     bookTree->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -130,10 +138,16 @@ void BooksDialog::FillList() {
     // holds the last save's).
     const BookFile* open = reading_->CurrentBook.get();
     const std::string reading = open ? open->FileName : std::string();
+    // Two books of one title and author are told apart by their files.
+    std::map<std::pair<std::string, std::string>, int> seen;
+    for (size_t i = 0; i < Books->Count(); ++i)
+        ++seen[{DisplayTitle(Books->GetBook(i)), DisplayAuthor(Books->GetBook(i))}];
     for (size_t i = 0; i < Books->Count(); ++i) {
         const BookFile& b = Books->GetBook(i);
         auto* item = new QTreeWidgetItem(bookTree);
-        item->setText(0, text(DisplayTitle(b)));
+        const std::string title = DisplayTitle(b);
+        item->setText(0, text(seen[{title, DisplayAuthor(b)}] > 1 ? title + "  (" + b.FileName + ")"
+                                                                  : title));
         item->setText(1, text(DisplayAuthor(b)));
         const int read = open && b.FileName == reading ? reading_->CurrentBook->PositionPercent()
                                                        : ReadPercent(b);
@@ -147,6 +161,26 @@ void BooksDialog::FillList() {
         bookTree->setCurrentItem(bookTree->topLevelItem(int(current)));
     else if (bookTree->topLevelItemCount() > 0)
         bookTree->setCurrentItem(bookTree->topLevelItem(0));
+    Filter(filterBox_->text());
+}
+
+void BooksDialog::Filter(const QString& words) {
+    // Rows whose title or author hold the words typed, in any letter case.
+    for (int i = 0; i < bookTree->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = bookTree->topLevelItem(i);
+        item->setHidden(!words.isEmpty() && !item->text(0).contains(words, Qt::CaseInsensitive) &&
+                        !item->text(1).contains(words, Qt::CaseInsensitive));
+    }
+    // Enter never opens a row the filter hides.
+    QTreeWidgetItem* current = bookTree->currentItem();
+    if (current && current->isHidden()) {
+        bookTree->setCurrentItem(nullptr);
+        for (int i = 0; i < bookTree->topLevelItemCount(); ++i)
+            if (!bookTree->topLevelItem(i)->isHidden()) {
+                bookTree->setCurrentItem(bookTree->topLevelItem(i));
+                break;
+            }
+    }
 }
 
 void BooksDialog::Rebuild() {

@@ -20,6 +20,7 @@ class Library;
 class ProgressWindow;
 class ReadingSession;
 class QLabel;
+class QLineEdit;
 class QTreeWidget;
 
 class QMenu;
@@ -72,6 +73,9 @@ class BooksDialog : public QDialog {
   private:
     Library* library_;
     const ReadingSession* reading_;
+    // Shows only the rows whose title or author hold words.
+    void Filter(const QString& words);
+    QLineEdit* filterBox_ = nullptr;
     // The chosen book's cover and annotation beside the list.
     void ShowAboutBook();
     QWidget* aboutBook_ = nullptr;
