@@ -422,6 +422,20 @@ TEST_F(DialogTest, NightColoursTheWholeWindowAndDayGivesTheDesktopBack) {
     EXPECT_EQ(ReaderWindow()->palette().color(QPalette::Window), desktop);
 }
 
+TEST_F(DialogTest, TheVoiceDialogListsAVoiceOnceWithItsVariantsApart) {
+    Create();
+    VoiceDialog* d = ReaderWindow()->Window<VoiceDialog>();
+    const QStringList voices = {"Russian", "Russian+Adam", "Russian+Annie", "Russian+Boris"};
+    WhenShown(d, [d] {
+        EXPECT_EQ(d->voiceBox->count(), 2) << "the book's language, and Russian once";
+        EXPECT_EQ(d->variantBox->currentText(), "Annie");
+        d->variantBox->setCurrentIndex(d->variantBox->findText("Boris"));
+        d->Accept();
+    });
+    ASSERT_EQ(d->ExecFor(voices, "Russian+Annie", 0), QDialog::Accepted);
+    EXPECT_EQ(d->Voice, "Russian+Boris");
+}
+
 TEST_F(DialogTest, WithNoBookOpenThePageSaysHowToOpenOne) {
     Create();
     StartReader();

@@ -12,6 +12,7 @@
 #include "options/Options.h"
 #include "reading/ReadAloud.h"
 #include "reading/ReadingSession.h"
+#include "reading/VoiceChoice.h"
 
 namespace {
 
@@ -628,6 +629,30 @@ TEST_F(ReaderLogicTest, FindSaysWhenItWentRoundAndNotFoundClearsTheMark) {
     EXPECT_EQ(status.note, "Not found");
     ASSERT_EQ(view.highlighted.size(), marks + 1);
     EXPECT_EQ(view.highlighted.back().first, "") << "the old mark is taken off";
+}
+
+TEST(VoiceChoice, VariantsFoldUnderTheirVoiceAndEachLanguageHasASensibleOne) {
+    const std::vector<std::string> english = {
+        "English (Caribbean)",          "English (Caribbean)+Adam",      "English (Great Britain)",
+        "English (Great Britain)+Adam", "English (Great Britain)+Annie", "English (America)"};
+    EXPECT_EQ(MainVoices(english),
+              (std::vector<std::string>{"English (Caribbean)", "English (Great Britain)",
+                                        "English (America)"}));
+    EXPECT_EQ(VariantsOf(english, "English (Great Britain)"),
+              (std::vector<std::string>{"Adam", "Annie"}));
+    const struct {
+        std::vector<std::string> voices;
+        const char *language, *voice;
+    } defaults[] = {
+        {english, "en", "English (Great Britain)"},
+        {{"English (Caribbean)", "English (America)+Adam", "English (America)"},
+         "en",
+         "English (America)"},
+        {{"Russian+Adam", "Russian"}, "ru", "Russian"},
+        {{"Russian+Adam"}, "ru", "Russian+Adam"},
+        {{}, "ru", ""},
+    };
+    for (const auto& d : defaults) EXPECT_EQ(DefaultVoice(d.voices, d.language), d.voice);
 }
 
 TEST(ReadingPace, CountsReadingOnlyNotPausesOrJumps) {

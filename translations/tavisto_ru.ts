@@ -813,5 +813,37 @@
         <source>The book&apos;s language</source>
         <translation>Язык книги</translation>
     </message>
+    <message>
+        <source>Variant:</source>
+        <translation>Вариант:</translation>
+    </message>
+    <message>
+        <source>The same voice, spoken otherwise</source>
+        <translation>Тот же голос, но звучит иначе</translation>
+    </message>
+    <message>
+        <source>very slow</source>
+        <translation>очень медленно</translation>
+    </message>
+    <message>
+        <source>slow</source>
+        <translation>медленно</translation>
+    </message>
+    <message>
+        <source>normal</source>
+        <translation>обычно</translation>
+    </message>
+    <message>
+        <source>fast</source>
+        <translation>быстро</translation>
+    </message>
+    <message>
+        <source>very fast</source>
+        <translation>очень быстро</translation>
+    </message>
+    <message>
+        <source>none</source>
+        <translation>нет</translation>
+    </message>
 </context>
 </TS>

@@ -5,6 +5,7 @@
 #include <QDialog>
 
 #include <string>
+#include <vector>
 
 class QComboBox;
 class QLabel;
@@ -23,6 +24,7 @@ class VoiceDialog : public QDialog {
     void Accept();
 
     QComboBox* voiceBox = nullptr;
+    QComboBox* variantBox = nullptr;  // the chosen voice's variants
     QSlider* rateSlider = nullptr;
     QLabel* rateLabel = nullptr;
     std::string Voice;
@@ -30,4 +32,6 @@ class VoiceDialog : public QDialog {
 
   private:
     void ShowRate();
+    void ShowVariants(const std::string& variant);
+    std::vector<std::string> voices_;
 };

@@ -12,6 +12,8 @@
 #include <atomic>
 #include <memory>
 
+#include "reading/VoiceChoice.h"
+
 namespace {
 QLocale LocaleOf(const std::string& language) {
     return language == "ru" ? QLocale(QLocale::Russian, QLocale::Russia)
@@ -116,9 +118,14 @@ class SpeechWorker : public QObject {
         language_ = language;
         chosen_ = true;
         tts_->setLocale(LocaleOf(language));
-        if (voice_.empty()) return;
-        for (const QVoice& v : tts_->availableVoices())
-            if (v.name().toStdString() == voice_) tts_->setVoice(v);
+        // The reader's voice when it speaks this language, else the language's own.
+        const QList<QVoice> all = tts_->availableVoices();
+        std::vector<std::string> names;
+        for (const QVoice& v : all) names.push_back(v.name().toStdString());
+        const bool own = std::find(names.begin(), names.end(), voice_) != names.end();
+        const std::string chosen = own ? voice_ : DefaultVoice(names, language);
+        for (const QVoice& v : all)
+            if (v.name().toStdString() == chosen) tts_->setVoice(v);
     }
 
     QtSpeech* owner_;
