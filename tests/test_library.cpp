@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
@@ -196,6 +197,14 @@ TEST_F(LibraryTest, BrowseAddsEveryFileChosenAndTellsTheFailuresInOneBox) {
             shown.push_back(List()->topLevelItem(i)->text(0).toStdString());
     EXPECT_EQ(shown, std::vector<std::string>{"A Test Book  (two.tvst)"});
     EXPECT_EQ(List()->currentItem()->text(0).toStdString(), "A Test Book  (two.tvst)");
+    // A click on the Title head sorts the other way; a row still opens its own book.
+    ReaderWindow()->Window<BooksDialog>()->findChild<QLineEdit*>()->setText("");
+    List()->header()->setSortIndicator(0, Qt::DescendingOrder);
+    EXPECT_EQ(Rows().front(), "A Test Book  (two.tvst)");
+    List()->setCurrentItem(List()->topLevelItem(2));
+    ReaderWindow()->Window<BooksDialog>()->ChooseSelected();
+    ASSERT_TRUE(ReaderWindow()->Window<BooksDialog>()->SelectedBook);
+    EXPECT_EQ(ReaderWindow()->Window<BooksDialog>()->SelectedBook->FileName, "one.tvst");
 }
 
 TEST_F(LibraryTest, FailedConversionClosesTheProgressWindowAndSavesNothing) {

@@ -129,6 +129,10 @@
         <source>Filter by title or author</source>
         <translation>Отбор по названию или автору</translation>
     </message>
+    <message>
+        <source>Last read</source>
+        <translation>Читалась</translation>
+    </message>
 </context>
 <context>
     <name>CharsetDialog</name>

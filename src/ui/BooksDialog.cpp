@@ -2,6 +2,7 @@
 
 #include <QActionGroup>
 #include <QContextMenuEvent>
+#include <QDateTime>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -12,6 +13,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QMimeData>
 #include <QPixmap>
@@ -34,6 +36,26 @@
 #include "ui/ProgressWindow.h"
 
 std::function<std::vector<std::string>()> BooksDialog::OpenFileHook;
+
+namespace {
+// A row that sorts by what its columns mean: the percent read and the time
+// as numbers, the texts without regard to letter case.
+class BookItem : public QTreeWidgetItem {
+  public:
+    using QTreeWidgetItem::QTreeWidgetItem;
+    bool operator<(const QTreeWidgetItem& other) const override {
+        const int column = treeWidget() ? treeWidget()->sortColumn() : 0;
+        if (column >= 2)
+            return data(column, Qt::UserRole).toLongLong() <
+                   other.data(column, Qt::UserRole).toLongLong();
+        return text(column).compare(other.text(column), Qt::CaseInsensitive) < 0;
+    }
+};
+}  // namespace
+
+size_t BooksDialog::BookIndexOf(const QTreeWidgetItem* item) const {
+    return size_t(item->data(0, Qt::UserRole).toULongLong());
+}
 
 BooksDialog::BooksDialog(Library& library, const ReadingSession& reading, ArchiveDialog& archive,
                          ProgressWindow& progress)
@@ -67,12 +89,15 @@ BooksDialog::BooksDialog(Library& library, const ReadingSession& reading, Archiv
     bookTree->setRootIsDecorated(false);
     bookTree->setSelectionMode(QAbstractItemView::SingleSelection);
     bookTree->setSelectionBehavior(QAbstractItemView::SelectRows);
-    bookTree->setHeaderLabels({tr("Title"), tr("Author"), tr("Read")});
-    bookTree->header()->setSectionsClickable(false);
+    bookTree->setHeaderLabels({tr("Title"), tr("Author"), tr("Read"), tr("Last read")});
+    // A click on a column's head sorts by it; the list opens by title.
+    bookTree->header()->setSortIndicator(-1, Qt::AscendingOrder);
+    bookTree->setSortingEnabled(true);
     bookTree->header()->setStretchLastSection(false);
     bookTree->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     bookTree->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     bookTree->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+    bookTree->header()->setSectionResizeMode(3, QHeaderView::ResizeToContents);
     bookTree->setToolTip(tr("DoubleClick to Open"));
     QFont lf("Liberation Sans");
     lf.setPixelSize(15);
@@ -144,7 +169,8 @@ void BooksDialog::FillList() {
         ++seen[{DisplayTitle(Books->GetBook(i)), DisplayAuthor(Books->GetBook(i))}];
     for (size_t i = 0; i < Books->Count(); ++i) {
         const BookFile& b = Books->GetBook(i);
-        auto* item = new QTreeWidgetItem(bookTree);
+        auto* item = new BookItem(bookTree);
+        item->setData(0, Qt::UserRole, qulonglong(i));
         const std::string title = DisplayTitle(b);
         item->setText(0, text(seen[{title, DisplayAuthor(b)}] > 1 ? title + "  (" + b.FileName + ")"
                                                                   : title));
@@ -152,15 +178,26 @@ void BooksDialog::FillList() {
         const int read = open && b.FileName == reading ? reading_->CurrentBook->PositionPercent()
                                                        : ReadPercent(b);
         item->setText(2, read < 0 ? QString() : QString("%1%").arg(read));
+        item->setData(2, Qt::UserRole, read);
         item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+        // When the book's place was last saved: its file's time.
+        const QDateTime saved =
+            QFileInfo(QString::fromStdString(b.Folder() + b.FileName)).lastModified();
+        item->setText(3, QLocale().toString(saved, QLocale::ShortFormat));
+        item->setData(3, Qt::UserRole, saved.toMSecsSinceEpoch());
         item->setToolTip(0, Qt::convertFromPlainText(text(b.FileName)));
     }
+    // The rows in the order chosen by a click on a column's head, if any.
+    const int column = bookTree->header()->sortIndicatorSection();
+    if (column >= 0) bookTree->sortItems(column, bookTree->header()->sortIndicatorOrder());
     // The book being read is the row selected; else the first.
     const long current = open ? Books->IndexOf(reading) : -1;
-    if (current >= 0)
-        bookTree->setCurrentItem(bookTree->topLevelItem(int(current)));
-    else if (bookTree->topLevelItemCount() > 0)
-        bookTree->setCurrentItem(bookTree->topLevelItem(0));
+    QTreeWidgetItem* chosen =
+        bookTree->topLevelItemCount() > 0 ? bookTree->topLevelItem(0) : nullptr;
+    for (int i = 0; current >= 0 && i < bookTree->topLevelItemCount(); ++i)
+        if (BookIndexOf(bookTree->topLevelItem(i)) == size_t(current))
+            chosen = bookTree->topLevelItem(i);
+    if (chosen) bookTree->setCurrentItem(chosen);
     Filter(filterBox_->text());
 }
 
@@ -228,7 +265,7 @@ void BooksDialog::FillLayoutMenu(QMenu* menu, const std::string& layout,
 void BooksDialog::contextMenuEvent(QContextMenuEvent* e) {
     QTreeWidgetItem* item = bookTree->currentItem();
     if (!item || !item->isSelected()) return;
-    const BookFile& b = Books->GetBook(size_t(bookTree->indexOfTopLevelItem(item)));
+    const BookFile& b = Books->GetBook(BookIndexOf(item));
     QMenu menu(this);
     FillLayoutMenu(menu.addMenu(tr("Paragraphs")), b.GetProperty("Layout"),
                    [this](const Layout::Shape* kind) { RebuildSelected(kind); });
@@ -238,7 +275,7 @@ void BooksDialog::contextMenuEvent(QContextMenuEvent* e) {
 void BooksDialog::RebuildSelected(const Layout::Shape* kind) {
     QTreeWidgetItem* item = bookTree->currentItem();
     if (!item || !item->isSelected()) return;
-    const std::string name = Books->GetBook(size_t(bookTree->indexOfTopLevelItem(item))).FileName;
+    const std::string name = Books->GetBook(BookIndexOf(item)).FileName;
     try {
         library_->Rebuild(name, kind);
     } catch (...) {
@@ -323,13 +360,13 @@ std::string BooksDialog::AddToLibrary(std::string f, bool reuse) {
 void BooksDialog::DeleteSelected() {
     QTreeWidgetItem* item = bookTree->currentItem();
     if (!item || !item->isSelected()) return;
-    int index = bookTree->indexOfTopLevelItem(item);
+    const size_t index = BookIndexOf(item);
     if (!AskYesNo(tr("Delete the book \"%1\" and its reading position?")
                       .arg(item->text(0))
                       .toStdString()))
         return;
     try {
-        library_->Delete(Books->GetBook(size_t(index)).FileName);
+        library_->Delete(Books->GetBook(index).FileName);
     } catch (const std::exception& e) {
         ShowMessageBox(e.what());
     }
@@ -370,9 +407,8 @@ void BooksDialog::AddDropped(const std::vector<std::string>& files) {
 
 void BooksDialog::ShowAboutBook() {
     QTreeWidgetItem* item = bookTree->currentItem();
-    const int row = item ? bookTree->indexOfTopLevelItem(item) : -1;
-    if (row < 0 || size_t(row) >= Books->Count()) return aboutBook_->hide();
-    const BookFile& b = Books->GetBook(size_t(row));
+    if (!item || BookIndexOf(item) >= Books->Count()) return aboutBook_->hide();
+    const BookFile& b = Books->GetBook(BookIndexOf(item));
     const CoverPicture cover = CoverOf(b);
     QPixmap picture;
     if (!cover.Base64.empty())
@@ -391,6 +427,6 @@ void BooksDialog::ShowAboutBook() {
 void BooksDialog::ChooseSelected() {
     QTreeWidgetItem* item = bookTree->currentItem();
     if (!item || !item->isSelected()) return;
-    SelectedBook = &Books->GetBook(size_t(bookTree->indexOfTopLevelItem(item)));
+    SelectedBook = &Books->GetBook(BookIndexOf(item));
     accept();
 }

@@ -22,6 +22,7 @@ class ReadingSession;
 class QLabel;
 class QLineEdit;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 class QMenu;
 
@@ -73,6 +74,8 @@ class BooksDialog : public QDialog {
   private:
     Library* library_;
     const ReadingSession* reading_;
+    // The record of Books a row shows.
+    size_t BookIndexOf(const QTreeWidgetItem* item) const;
     // Shows only the rows whose title or author hold words.
     void Filter(const QString& words);
     QLineEdit* filterBox_ = nullptr;
