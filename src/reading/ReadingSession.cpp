@@ -375,19 +375,11 @@ void ReadingSession::ReportPlace() {
     place.Pages = std::max(CurrentBook->GetIntProperty("PagesCount"), 0);
     // Percent and page from one measure: where the position lies among the pages.
     place.Percent = Percent();
-    // Time left: to the next heading, and to the end.
-    const double at = CurrentBook->PlaceOf(CurrentBook->LastPage, CurrentBook->LastParagraph);
-    const double size = double(CurrentBook->BodySize());
+    // Time left: to the next heading (or the end), and to the end.
+    const double at = Place(), size = double(CurrentBook->BodySize());
     if (at >= 0) {
         place.MinutesLeftInBook = pace_.MinutesFor((1 - at) * size);
-        const size_t next = size_t(h + 1);
-        if (h >= 0 && next < Contents.size()) {
-            const int32_t p = Contents[next].Paragraph;
-            const double end = CurrentBook->PlaceOf(CurrentBook->PageOfParagraph(p), p);
-            place.MinutesLeftInChapter = pace_.MinutesFor((end - at) * size);
-        } else if (h >= 0) {
-            place.MinutesLeftInChapter = place.MinutesLeftInBook;
-        }
+        if (h >= 0) place.MinutesLeftInChapter = pace_.MinutesFor((EndOfHeading(h) - at) * size);
     }
     status_.ShowPlace(place);
 }
@@ -461,15 +453,34 @@ void ReadingSession::WhenShown(std::function<void()> f) {
     whenShown_.push_back(std::move(f));
 }
 
-int ReadingSession::Percent() {
+double ReadingSession::Place() {
     // Measured again only when the place changed: a tick that finds the reader
     // where it was reads nothing from the book.
-    const PercentKey key{bookSerial_, CurrentBook->LastPage, CurrentBook->LastParagraph};
-    if (key != percentKey_) {
-        percentKey_ = key;
-        percent_ = CurrentBook->PositionPercent();
+    const PlaceKey key{bookSerial_, CurrentBook->LastPage, CurrentBook->LastParagraph};
+    if (key != placeKey_) {
+        placeKey_ = key;
+        place_ = CurrentBook->PlaceOf(CurrentBook->LastPage, CurrentBook->LastParagraph);
     }
-    return percent_;
+    return place_;
+}
+
+int ReadingSession::Percent() {
+    const double at = Place();
+    return at < 0 ? -1 : std::clamp(int(std::lround(at * 100.0)), 0, 100);
+}
+
+double ReadingSession::EndOfHeading(int h) {
+    // Looked up once a chapter: its end does not move while it is read.
+    const std::pair<uint64_t, int> key{bookSerial_, h};
+    if (key != endKey_) {
+        endKey_ = key;
+        end_ = 1;
+        if (h >= 0 && size_t(h + 1) < Contents.size()) {
+            const int32_t p = Contents[size_t(h + 1)].Paragraph;
+            end_ = CurrentBook->PlaceOf(CurrentBook->PageOfParagraph(p), p);
+        }
+    }
+    return end_;
 }
 
 void ReadingSession::RecordParagraph(int32_t cur) {
@@ -481,8 +492,8 @@ void ReadingSession::RecordParagraph(int32_t cur) {
     CurrentBook->LastCharacter = !spoken && cur == TopParagraph ? TopCharacter : 0;
     if (moved) {
         // The reader's pace, in bytes of the book's text.
-        const double at = CurrentBook->PlaceOf(CurrentBook->LastPage, cur);
-        if (at >= 0) pace_.Note(Clock(), at * double(CurrentBook->BodySize()));
+        if (const double at = Place(); at >= 0)
+            pace_.Note(Clock(), at * double(CurrentBook->BodySize()));
         ReportPlace();
     }
     const int pct = Percent();

@@ -191,8 +191,12 @@ class ReadingSession {
     }
     // Sets the book's "Language" from the letters of its page.
     void DecideLanguage(const LineList& page);
-    // How far the current book is read (PositionPercent), kept per place.
+    // Where the position lies in the current book, 0 to 1 (-1: no pages),
+    // measured as PositionPercent is, and kept per place; Percent from it.
+    double Place();
     int Percent();
+    // Where the heading after heading h begins (1: the book's end), kept per heading.
+    double EndOfHeading(int h);
     void ShowPage(int32_t page, Arrival arrival, int32_t paragraph = 0);
     void ReportPlace();
     bool Alive(uint64_t book) const { return CurrentBook && book == bookSerial_; }
@@ -241,12 +245,14 @@ class ReadingSession {
     // Marks a place ahead as holding page, of this book and render.
     void KeepAhead(AheadPage& a, int32_t page, bool sent);
     bool HoldsAhead(const AheadPage& a, int32_t page) const;
-    struct PercentKey {
+    struct PlaceKey {
         uint64_t book = 0;
         int32_t page = 0, paragraph = 0;
-        bool operator==(const PercentKey&) const = default;
+        bool operator==(const PlaceKey&) const = default;
     };
-    PercentKey percentKey_;
-    int percent_ = -1;
+    PlaceKey placeKey_;
+    double place_ = -1;
+    std::pair<uint64_t, int> endKey_{0, -2};  // book, heading
+    double end_ = 1;
     std::shared_ptr<char> alive_ = std::make_shared<char>();
 };
