@@ -159,14 +159,16 @@ TEST(FictionBook, ACharsetTheDeclarationGetsWrongIsFound) {
     // Declared windows-1251, written in UTF-8; declared UTF-8, written in KOI8-R.
     WriteFile(dir / "a.fb2", SampleFictionBook("windows-1251", Png));
     WriteFile(dir / "b.fb2", Iconv(SampleFictionBook("utf-8", Png), "KOI8-R"));
+    // And UTF-16, with its byte order mark.
+    WriteFile(dir / "c.fb2", Iconv(SampleFictionBook("utf-16", Png), "UTF-16"));
     ::mkdir((dir / "lib").c_str(), 0755);
-    for (const char* name : {"a.fb2", "b.fb2"}) {
+    for (const char* name : {"a.fb2", "b.fb2", "c.fb2"}) {
         BookFile book = ConvertFictionBook(dir / name, dir / "lib/");
         EXPECT_EQ(book.GetProperty("BookTitle"), "Капитанская дочка") << name;
     }
     // With no note and no picture the first pass is the book.
-    WriteFile(dir / "c.fb2", "<FictionBook><body><p>один</p><p>два</p></body></FictionBook>");
-    BookFile plain = ConvertFictionBook(dir / "c.fb2", dir / "lib/");
+    WriteFile(dir / "d.fb2", "<FictionBook><body><p>один</p><p>два</p></body></FictionBook>");
+    BookFile plain = ConvertFictionBook(dir / "d.fb2", dir / "lib/");
     EXPECT_EQ(plain.Body(), (LineList{"<Page1><p id=\"par1\" class=\"pnorm\">один",
                                       "<p id=\"par2\" class=\"pnorm\">два"}));
 }

@@ -62,48 +62,16 @@ class Decoder {
         if (kind == Encoding::Utf8) return std::string(piece);
         if (kind == Encoding::EightBit) return ToUtf8(piece, page);
         std::string out;
-        pending_.append(piece);
-        size_t i = 0;
-        for (; i + 1 < pending_.size(); i += 2) {
-            const auto a = uint8_t(pending_[i]), b = uint8_t(pending_[i + 1]);
-            const char32_t unit =
-                kind == Encoding::Utf16Le ? char32_t(a | b << 8) : char32_t(b | a << 8);
-            if (unit >= 0xD800 && unit < 0xDC00) {
-                high_ = unit;
-                continue;
-            }
-            char32_t c = unit;
-            if (unit >= 0xDC00 && unit < 0xE000) {
-                if (!high_) continue;  // a lone half: nothing
-                c = 0x10000 + ((high_ - 0xD800) << 10) + (unit - 0xDC00);
-            }
-            high_ = 0;
-            AppendUtf8(out, c);
-        }
-        pending_.erase(0, i);
+        if (!utf16_) utf16_ = std::make_unique<Utf16Decoder>(kind == Encoding::Utf16Be);
+        if (piece.empty())
+            utf16_->Finish(out);
+        else
+            utf16_->Feed(piece.data(), piece.size(), out);
         return out;
     }
 
   private:
-    static void AppendUtf8(std::string& out, char32_t c) {
-        if (c < 0x80) {
-            out += char(c);
-        } else if (c < 0x800) {
-            out += char(0xC0 | c >> 6);
-            out += char(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += char(0xE0 | c >> 12);
-            out += char(0x80 | (c >> 6 & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        } else {
-            out += char(0xF0 | c >> 18);
-            out += char(0x80 | (c >> 12 & 0x3F));
-            out += char(0x80 | (c >> 6 & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
-    }
-    std::string pending_;
-    char32_t high_ = 0;
+    std::unique_ptr<Utf16Decoder> utf16_;
 };
 
 // The charset from the byte order mark or the declaration; a declaration the
@@ -170,6 +138,17 @@ std::string PictureKind(std::string_view base64) {
     if (base64.substr(0, 8) == "iVBORw0K") return "png";
     if (base64.substr(0, 4) == "R0lG") return "gif";
     return {};
+}
+
+// The inline mark a FictionBook element of marked text becomes (null: none).
+const char* InlineTag(std::string_view element) {
+    static constexpr std::pair<std::string_view, const char*> tags[] = {
+        {"emphasis", "em"}, {"strong", "strong"}, {"strikethrough", "s"},
+        {"sup", "sup"},     {"sub", "sub"},       {"code", "code"},
+    };
+    for (const auto& [name, tag] : tags)
+        if (element == name) return tag;
+    return nullptr;
 }
 
 // The element's name without its namespace prefix ("l:href" is "href").
@@ -408,12 +387,8 @@ void Reader::OpenInBody(std::string_view name, const char** attrs) {
         const std::string href = Attribute(attrs, "href");
         linkId_ = !href.empty() && href[0] == '#' && inParagraph_ ? SafeId(href) : std::string();
         if (!linkId_.empty()) Mark(NoteMarkStart);
-    } else if (name == "emphasis") {
-        Mark("<em>");
-    } else if (name == "strong" || name == "sup" || name == "sub" || name == "code") {
-        Mark("<" + std::string(name) + ">");
-    } else if (name == "strikethrough") {
-        Mark("<s>");
+    } else if (const char* tag = InlineTag(name)) {
+        Mark(std::string("<") + tag + ">");
     }
 }
 
@@ -458,12 +433,8 @@ void Reader::Close(std::string_view name) {
     } else if (name == "a") {
         if (!linkId_.empty()) Mark(std::string(1, NoteSlot) + linkId_ + NoteSlot + "</a>");
         linkId_.clear();
-    } else if (name == "emphasis") {
-        Mark("</em>");
-    } else if (name == "strong" || name == "sup" || name == "sub" || name == "code") {
-        Mark("</" + std::string(name) + ">");
-    } else if (name == "strikethrough") {
-        Mark("</s>");
+    } else if (const char* tag = InlineTag(name)) {
+        Mark(std::string("</") + tag + ">");
     }
 }
 
