@@ -658,40 +658,22 @@ TEST(VoiceChoice, VariantsFoldUnderTheirVoiceAndEachLanguageHasASensibleOne) {
 TEST(ReadingPace, CountsReadingOnlyNotPausesOrJumps) {
     // The reader's steps: (seconds after the last, bytes on); 1,000 bytes
     // every 10 seconds is 6,000 a minute.
+    using Steps = std::vector<std::pair<int, double>>;
+    auto reading = [](size_t n) { return Steps(n, {10, 1000}); };
+    auto then = [](Steps a, const Steps& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    };
     const struct {
         const char* what;
-        std::vector<std::pair<int, double>> steps;
+        Steps steps;
         double minutesFor60000;  // -1: not known yet
     } cases[] = {
-        {"half a minute of reading", {{10, 1000}, {10, 1000}, {10, 1000}}, -1},
-        {"two minutes", std::vector<std::pair<int, double>>(12, {10, 1000}), 10},
-        {"with a pause of an hour",
-         {{10, 1000},
-          {10, 1000},
-          {10, 1000},
-          {3600, 1000},
-          {10, 1000},
-          {10, 1000},
-          {10, 1000},
-          {10, 1000},
-          {10, 1000},
-          {10, 1000},
-          {10, 1000}},
-         10},
+        {"half a minute of reading", reading(3), -1},
+        {"two minutes", reading(12), 10},
+        {"with a pause of an hour", then(then(reading(3), {{3600, 1000}}), reading(7)), 10},
         {"with a jump on and one back",
-         {{10, 1000},
-          {10, 1000},
-          {10, 1000},
-          {5, 500000},
-          {10, 1000},
-          {10, 1000},
-          {10, -300000},
-          {10, 1000},
-          {10, 1000},
-          {10, 1000},
-          {10, 1000},
-          {10, 1000},
-          {10, 1000}},
+         then(then(then(then(reading(3), {{5, 500000}}), reading(2)), {{10, -300000}}), reading(6)),
          10},
     };
     for (const auto& c : cases) {
