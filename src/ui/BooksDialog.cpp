@@ -95,7 +95,7 @@ BooksDialog::BooksDialog(Library& library, const ReadingSession& reading, Archiv
     bookTree->setSortingEnabled(true);
     bookTree->header()->setStretchLastSection(false);
     bookTree->header()->setSectionResizeMode(0, QHeaderView::Stretch);
-    bookTree->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    bookTree->header()->setSectionResizeMode(1, QHeaderView::Stretch);
     bookTree->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
     bookTree->header()->setSectionResizeMode(3, QHeaderView::ResizeToContents);
     bookTree->setToolTip(tr("DoubleClick to Open"));
