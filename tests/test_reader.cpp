@@ -6,6 +6,8 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QWheelEvent>
+#include <cmath>
 #include <map>
 
 #include <fcntl.h>
@@ -58,6 +60,14 @@ struct ReaderTest : ::testing::Test {
         return WaitFor([&] { return PageIsShown(); });
     }
     double Offset() { return PageOffset(ReaderWindow()->WB); }
+    // The id of the first paragraph whose text reaches below the view's top edge.
+    QString TopId() {
+        return PageScript(ReaderWindow()->WB,
+                          "(function(){var ps=document.getElementsByTagName('p');"
+                          "for(var i=0;i<ps.length;i++)if(ps[i].getBoundingClientRect().bottom>1)"
+                          "return ps[i].id;return '';})()")
+            .toString();
+    }
     // The paragraph at the probe point now, or -1.
     int CurPar() {
         int cur = -2;
@@ -125,26 +135,31 @@ TEST_F(ReaderTest, OpensAtTheRememberedPlaceTurnsPagesAndSavesOnExit) {
     QTest::qWait(50);
     EXPECT_FALSE(R().NextPageRequested);
 
-    // "NextPage" turns to page 3 at a progress tick, shown from its top.
+    // Pages 1 and 3 are joined to page 2; the CONTINUE at the document's end
+    // ("NextPage") turns to page 4 at a progress tick, shown from its top.
+    ASSERT_TRUE(WaitFor([&] {
+        return PageScript(ReaderWindow()->WB,
+                          QString("!!document.getElementById('par%1')").arg(FirstParagraphOf(b, 3)))
+            .toBool();
+    }));
     const uint64_t doc = ReaderWindow()->WB->Document();
     Alert("NextPage");
-    ASSERT_TRUE(WaitFor([&] { return R().CurrentBook->LastPage == 3; }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return R().CurrentBook->LastPage == 4; }, 5000));
     ASSERT_TRUE(WaitFor([&] { return ReaderWindow()->WB->Document() > doc && PageIsShown(); }));
-    EXPECT_EQ(Offset(), 0.0);
-    // The BACK button stands at the top; a paragraph reaches the probe point once
-    // the reader scrolls on.
+    const int first4 = FirstParagraphOf(b, 4);
+    ASSERT_TRUE(WaitFor([&] { return TopId() == QString("par%1").arg(first4); }));
+    // A paragraph reaches the probe point once the reader scrolls on.
     ReaderWindow()->PageDown();
-    int page3 = -1;
-    const int first3 = FirstParagraphOf(b, 3);
-    ASSERT_TRUE(WaitFor([&] { return (page3 = R().CurrentBook->LastParagraph) >= first3; }));
+    int page4 = -1;
+    ASSERT_TRUE(WaitFor([&] { return (page4 = R().CurrentBook->LastParagraph) >= first4; }));
 
     // Exit writes the position into the book file and the options into config.dat.
     ReaderWindow()->Exit();
     BookFile saved(BooksFolder());
     saved.FileName = name;
     saved.LoadFromBookFile();
-    EXPECT_EQ(saved.GetProperty("LastPage"), "3");
-    EXPECT_EQ(saved.GetIntProperty("LastParagraph"), page3);
+    EXPECT_EQ(saved.GetProperty("LastPage"), "4");
+    EXPECT_EQ(saved.GetIntProperty("LastParagraph"), page4);
     IniFile ini(prog / "config.dat");
     EXPECT_EQ(ini.ReadString("General", "RecentBook", ""), name);
     EXPECT_EQ(ini.ReadString("Style", "norm_size", ""), "28");
@@ -154,9 +169,9 @@ TEST_F(ReaderTest, OpensAtTheRememberedPlaceTurnsPagesAndSavesOnExit) {
     // A restart reopens the same page at the same paragraph.
     Start();
     ASSERT_TRUE(PageShown());
-    EXPECT_EQ(R().CurrentBook->LastPage, 3);
+    EXPECT_EQ(R().CurrentBook->LastPage, 4);
     ASSERT_TRUE(WaitFor([&] { return (cur = CurPar()) > 0; }));
-    EXPECT_TRUE(cur == page3 || cur == page3 + 1) << cur << " vs " << page3;
+    EXPECT_TRUE(cur == page4 || cur == page4 + 1) << cur << " vs " << page4;
     EXPECT_TRUE(errors.empty()) << errors.front();
 }
 
@@ -311,83 +326,100 @@ TEST_F(ReaderTest, TheParagraphAtTheTopStaysThereFromOneSessionToTheNext) {
     }
 }
 
-TEST_F(ReaderTest, ASeamBetweenPagesIsNoMoreThanTwoLinesHigh) {
-    RecentBook = prog.AddBook("seam.txt", ManyParagraphs(400));
-    SaveOptions();
-    Start();
-    ASSERT_TRUE(PageShown());
-    // From the last paragraph's end to the page's end (CONTINUE), and on the
-    // next page from its start to the first paragraph (BACK).
-    const auto measure = [&](const char* js) {
-        return PageScript(ReaderWindow()->WB,
-                          QString("(function(){var ps=document.getElementsByTagName('p');"
-                                  "var lh=parseFloat(getComputedStyle(ps[0]).lineHeight);%1})()")
-                              .arg(js))
-            .toDouble();
-    };
-    const double below = measure(
-        "var r=ps[ps.length-1].getBoundingClientRect();"
-        "return (document.documentElement.scrollHeight-(r.bottom+window.scrollY))/lh;");
-    EXPECT_GT(below, 0.5) << "the button is there";
-    EXPECT_LE(below, 2.0) << "lines below the text";
-    const uint64_t doc = ReaderWindow()->WB->Document();
-    R().NextPage();
-    ASSERT_TRUE(WaitFor([&] { return ReaderWindow()->WB->Document() > doc && PageIsShown(); }));
-    const double above = measure("return (ps[0].getBoundingClientRect().top+window.scrollY)/lh;");
-    EXPECT_GT(above, 0.5);
-    EXPECT_LE(above, 2.0) << "lines above the text";
-}
-
-TEST_F(ReaderTest, PagesLoadedAheadAreShownInPlaceEvenWhenTurnsCrowd) {
-    RecentBook = prog.AddBook("ahead.txt", ManyParagraphs(600));
+TEST_F(ReaderTest, TheTextRunsOnAcrossAPagesEndUnderTheWheelAndTheArrows) {
+    RecentBook = prog.AddBook("seam.txt", ManyParagraphs(600));
     SaveOptions();
     Start();
     ASSERT_TRUE(PageShown());
     BookFile& b = *R().CurrentBook;
-    ASSERT_GE(b.GetIntProperty("PagesCount"), 4);
-    PageView& view = *ReaderWindow()->WB;
-    const auto firstId = [&] {
-        return PageScript(&view, "document.getElementsByTagName('p')[0].id").toString();
+    const int first2 = FirstParagraphOf(b, 2);
+    // Where a paragraph's top (or bottom) stands in the view (NaN: not in the document).
+    const auto y = [&](int n, const char* edge = "top") {
+        const QVariant v = PageScript(ReaderWindow()->WB,
+                                      QString("(function(){var p=document.getElementById('par%1');"
+                                              "return p?p.getBoundingClientRect().%2:null;})()")
+                                          .arg(n)
+                                          .arg(edge));
+        return v.isNull() ? std::nan("") : v.toDouble();
     };
+    // Page 2 is joined below page 1, with no more space at the seam than
+    // between any two paragraphs.
+    ASSERT_TRUE(WaitFor([&] { return !std::isnan(y(first2)); }));
+    EXPECT_NEAR(y(first2) - y(first2 - 1, "bottom"), y(first2 - 1) - y(first2 - 2, "bottom"), 1.0);
+
+    // The seam a screen and a half below the top edge, then the wheel and the
+    // arrow keys: the text moves by the same amount at every step, across it.
+    const double height = ReaderWindow()->WB->height();
+    PageScript(ReaderWindow()->WB, QString("window.scrollBy(0,%1)").arg(y(first2) - 1.5 * height));
+    QWidget* page = ReaderWindow()->WB->Front()->Widget();
+    QWidget* target = page->focusProxy() ? page->focusProxy() : page;
+    const auto steps = [&](auto move, int count) {
+        std::vector<double> moved;
+        for (int i = 0; i < count; ++i) {
+            const double before = y(first2);
+            move();
+            WaitFor([&] { return y(first2) != before; });
+            moved.push_back(before - y(first2));
+        }
+        return moved;
+    };
+    const QPoint at(target->width() / 2, target->height() / 2);
+    const auto wheel = steps(
+        [&] {
+            QWheelEvent e(at, target->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(target, &e);
+        },
+        int(2 * height / 40));
+    const auto arrows = steps([&] { QTest::keyClick(target, Qt::Key_Down); }, 10);
+    for (const auto* moved : {&wheel, &arrows}) {
+        ASSERT_GT(moved->front(), 10);
+        for (double d : *moved) EXPECT_NEAR(d, moved->front(), 1.0);
+    }
+    EXPECT_LT(y(first2), -height / 4) << "the seam was crossed";
+    // The page at the top is the book's page now: it shows and it is kept.
+    ASSERT_TRUE(WaitFor([&] { return R().CurrentBook->LastPage == 2; }));
+    EXPECT_TRUE(WaitFor([&] { return R().CurrentBook->LastParagraph >= first2; }));
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(ReaderTest, PagesLoadedAheadAreShownInPlaceEvenWhenTurnsCrowd) {
+    RecentBook = prog.AddBook("ahead.txt", ManyParagraphs(900));
+    SaveOptions();
+    Start();
+    ASSERT_TRUE(PageShown());
+    BookFile& b = *R().CurrentBook;
+    ASSERT_GE(b.GetIntProperty("PagesCount"), 6);
+    PageView& view = *ReaderWindow()->WB;
     const auto par = [&](int page) { return QString("par%1").arg(FirstParagraphOf(b, page)); };
-    const auto atEnd = [&] {
-        return PageScript(&view,
-                          "window.scrollY+window.innerHeight>="
-                          "document.documentElement.scrollHeight-1")
-            .toBool();
+    const auto holds = [&](int page) {
+        return PageScript(&view, "!!document.getElementById('" + par(page) + "')").toBool();
     };
     const auto on = [&](int page) {
-        return R().CurrentBook->LastPage == page && !R().Loading() && PageIsShown();
+        return R().CurrentBook->LastPage == page && !R().Loading() && PageIsShown() &&
+               TopId() == par(page);
     };
+    // Page 2 is joined below page 1, and page 3 waits ahead, past the document's end.
     IWebPage* pageOne = view.Front();
-    ASSERT_TRUE(WaitFor([&] { return view.Preloaded(HtmlView::AheadPlace::Next); }));
-    // A mark on page 1, then Pg Dn at its end: page 2, from its top, at once.
+    ASSERT_TRUE(WaitFor([&] { return holds(2) && view.Preloaded(HtmlView::AheadPlace::Next); }));
     view.Highlight(par(1).toStdString(), u"Paragraph");
     view.ScrollToBottom();
-    ASSERT_TRUE(WaitFor(atEnd));
     ReaderWindow()->PageDown();
-    ASSERT_TRUE(WaitFor([&] { return on(2); }));
+    ASSERT_TRUE(WaitFor([&] { return on(3); }));
     EXPECT_NE(view.Front(), pageOne) << "shown from ahead, not loaded";
-    EXPECT_EQ(firstId(), par(2));
-    EXPECT_EQ(Offset(), 0.0);
-    // PgUp at its top: page 1 again, from its end, unmarked.
-    ReaderWindow()->PageUp();
-    ASSERT_TRUE(WaitFor([&] { return on(1); }));
-    EXPECT_EQ(view.Front(), pageOne);
-    EXPECT_TRUE(atEnd());
     EXPECT_EQ(PageScript(&view, "document.querySelectorAll('mark').length").toInt(), 0);
 
-    // Two turns at once: the second comes while the first's page is on its way.
-    ASSERT_TRUE(WaitFor([&] { return view.Preloaded(HtmlView::AheadPlace::Next); }));
+    // Two turns at once: the second comes while the first's page is on its way;
+    // each page is shown from its top.
     R().NextPage();
     R().NextPage();
-    ASSERT_TRUE(WaitFor([&] { return on(3); }));
-    EXPECT_EQ(firstId(), par(3));
-    EXPECT_EQ(Offset(), 0.0);
-    // The page's CONTINUE still speaks to the reader, from whichever view shows it.
+    ASSERT_TRUE(WaitFor([&] { return !R().Loading() && on(R().CurrentBook->LastPage); }));
+    EXPECT_GE(R().CurrentBook->LastPage, 5);
+    // The CONTINUE at the document's end still speaks to the reader.
+    const int32_t was = R().CurrentBook->LastPage;
     Alert("NextPage");
-    ASSERT_TRUE(WaitFor([&] { return on(4); }));
-    EXPECT_EQ(firstId(), par(4));
+    ASSERT_TRUE(
+        WaitFor([&] { return R().CurrentBook->LastPage > was && on(R().CurrentBook->LastPage); }));
     EXPECT_TRUE(errors.empty());
 }
 

@@ -73,6 +73,20 @@ class HtmlView {
     // Forgets the pages ahead.
     virtual void DropPreloaded() {}
 
+    // Pages joined to the document shown, so that the text runs on across a
+    // page's end: html (a page's lines in UTF-8, between its BACK and CONTINUE
+    // buttons) goes below the document's last page (Next) or above its first
+    // (Previous), and nothing in sight moves. Only the buttons at the
+    // document's two ends show. shownPage is the page the document was loaded
+    // with; done learns whether the page was joined (a view that joins
+    // nothing, or a page template with no "page" block, says no).
+    virtual void JoinPage(AheadPlace /*where*/, int32_t /*page*/, int32_t /*shownPage*/,
+                          const std::string& /*html*/, std::function<void(bool)> done) {
+        done(false);
+    }
+    // Takes a page out of the document shown again, nothing in sight moving.
+    virtual void DropJoinedPage(int32_t /*page*/) {}
+
     // Fired once a page has loaded and its elements can be queried.
     std::function<void()> OnDocumentComplete;
     // A script message box the page wants to show; it is never shown.

@@ -159,20 +159,32 @@ std::string Captioned(const char* snippet, const char* caption, const std::strin
 }
 }  // namespace
 
+namespace {
+// The text of a page as shown: its markup escaped, its structure marked, its words hyphenated.
+void PreparePageText(LineList& pageLines, const PageStructure* structure) {
+    EscapeForeignMarkup(pageLines);
+    if (structure) MarkStructure(pageLines, *structure);
+    if (structure && structure->Hyphens) structure->Hyphens->Hyphenate(pageLines, structure->Page);
+}
+
+std::string BackButton(bool isFirstPage) {
+    return isFirstPage ? "" : Captioned(BackSnippet, "BACK", Messages::tr("BACK"));
+}
+
+std::string ContinueButton(bool isLastPage) {
+    return isLastPage ? "" : Captioned(ContinueSnippet, "CONTINUE", Messages::tr("CONTINUE"));
+}
+}  // namespace
+
 void BuildPageHtml(LineList& pageLines, const std::string& templatePath, bool isFirstPage,
                    bool isLastPage, const PageStructure* structure) {
     LineList t;
     LoadLinesFromFile(templatePath, t);
-    EscapeForeignMarkup(pageLines);
-    if (structure) MarkStructure(pageLines, *structure);
-    if (structure && structure->Hyphens) structure->Hyphens->Hyphenate(pageLines, structure->Page);
+    PreparePageText(pageLines, structure);
     // The template's own placeholders first, the text last: a placeholder
     // spelled in the book's text is text.
-    ReplacePlaceholder(t, "Pg_Up",
-                       isFirstPage ? "" : Captioned(BackSnippet, "BACK", Messages::tr("BACK")));
-    ReplacePlaceholder(
-        t, "Pg_Dn",
-        isLastPage ? "" : Captioned(ContinueSnippet, "CONTINUE", Messages::tr("CONTINUE")));
+    ReplacePlaceholder(t, "Pg_Up", BackButton(isFirstPage));
+    ReplacePlaceholder(t, "Pg_Dn", ContinueButton(isLastPage));
     if (structure)
         for (const auto& line : structure->TemplateValues) {
             const size_t eq = line.find('=');
@@ -181,6 +193,13 @@ void BuildPageHtml(LineList& pageLines, const std::string& templatePath, bool is
         }
     ReplacePlaceholder(t, "Page_Text", JoinLines(pageLines));
     SplitText(JoinLines(t), pageLines);
+}
+
+void BuildJoinedPage(LineList& pageLines, bool isFirstPage, bool isLastPage,
+                     const PageStructure* structure) {
+    PreparePageText(pageLines, structure);
+    pageLines.insert(pageLines.begin(), BackButton(isFirstPage));
+    pageLines.push_back(ContinueButton(isLastPage));
 }
 
 LineList PageStyleValues(const LineList& options) {

@@ -37,6 +37,12 @@ struct PageStructure {
 void BuildPageHtml(LineList& pageLines, const std::string& templatePath, bool isFirstPage,
                    bool isLastPage, const PageStructure* structure = nullptr);
 
+// A page as it is joined to the page shown, so that the text runs on across
+// their seam: the page's lines made ready as BuildPageHtml makes them, between
+// its BACK and CONTINUE buttons, with no template around them.
+void BuildJoinedPage(LineList& pageLines, bool isFirstPage, bool isLastPage,
+                     const PageStructure* structure);
+
 // Gives a page's paragraphs the classes their look needs beyond the book's own:
 // "ph1", "ph2", "ph3" for a heading of the contents by its level, "pgap" for an
 // empty one (a stanza or scene break), "pbrk" for a line of marks ("* * *").

@@ -34,7 +34,7 @@ void ReadingSession::LoadPage() {
     RenderPage();
 }
 
-void ReadingSession::BuildPage(int32_t n, LineList& lines) {
+void ReadingSession::BuildPage(int32_t n, LineList& lines, bool joined) {
     const std::string tpl = TemplatesFolder();
     CurrentBook->ExtractPage(n, lines);
     PageStructure structure;
@@ -50,8 +50,69 @@ void ReadingSession::BuildPage(int32_t n, LineList& lines) {
         "Language=" + std::string(language == "ru" || language == "en" ? language : ""),
         // A click at the page's edges turns a screen, unless the reader said no.
         std::string("Zones=") + (ValueOf(pageOptions_, "click_zones") == "0" ? "0" : "1")};
-    BuildPageHtml(lines, tpl + "vpage.tml", BookFile::IsFirstPage(n), CurrentBook->IsLastPage(n),
-                  &structure);
+    if (joined)
+        BuildJoinedPage(lines, BookFile::IsFirstPage(n), CurrentBook->IsLastPage(n), &structure);
+    else
+        BuildPageHtml(lines, tpl + "vpage.tml", BookFile::IsFirstPage(n),
+                      CurrentBook->IsLastPage(n), &structure);
+}
+
+void ReadingSession::KeepPagesJoined() {
+    JoinedPages& j = joined_;
+    if (!CurrentBook || loading_ || !CurWindow || !j.serial || j.joining || j.refused) return;
+    const int32_t top = CurrentBook->LastPage, pages = CurrentBook->GetIntProperty("PagesCount");
+    // Pages two away stay: going back and forth over a seam joins nothing anew.
+    for (; j.first < top - 2; ++j.first) {
+        view_.DropJoinedPage(j.first);
+        j.starts.erase(j.first);
+    }
+    for (; j.last > top + 2; --j.last) {
+        view_.DropJoinedPage(j.last);
+        j.starts.erase(j.last);
+    }
+    int32_t page = 0;
+    auto where = HtmlView::AheadPlace::Next;
+    if (j.last < std::min(top + 1, pages)) {
+        page = j.last + 1;
+    } else if (j.first > std::max(top - 1, 1)) {
+        page = j.first - 1;
+        where = HtmlView::AheadPlace::Previous;
+    }
+    if (!page) return;
+    LineList lines;
+    try {
+        BuildPage(page, lines, true);
+    } catch (const std::exception&) {
+        j.refused = true;  // the turn to that page says why
+        return;
+    }
+    const int32_t start = CurrentBook->FirstParagraphOfPage(page);
+    j.joining = true;
+    const uint64_t serial = j.serial, book = bookSerial_;
+    std::weak_ptr<char> alive = alive_;
+    view_.JoinPage(where, page, j.loaded,
+                   ToUtf8(JoinLines(lines), CodePageOf(CurrentBook->GetProperty("Charset"))),
+                   [this, alive, serial, book, where, page, start](bool ok) {
+                       if (alive.expired() || !Alive(book) || serial != joined_.serial) return;
+                       joined_.joining = false;
+                       if (!ok) {
+                           joined_.refused = true;
+                           return;
+                       }
+                       (where == HtmlView::AheadPlace::Next ? joined_.last : joined_.first) = page;
+                       joined_.starts[page] = start;
+                       KeepPagesJoined();
+                   });
+}
+
+void ReadingSession::FollowTop(int32_t n) {
+    if (!joined_.serial || loading_ || joined_.first == joined_.last) return;
+    int32_t page = CurrentBook->LastPage;
+    for (const auto& [p, start] : joined_.starts)
+        if (start > 0 && start <= n) page = p;
+    if (page == CurrentBook->LastPage) return;
+    CurrentBook->LastPage = page;
+    KeepPagesJoined();
 }
 
 void ReadingSession::RenderPage() {
@@ -60,6 +121,7 @@ void ReadingSession::RenderPage() {
     BuildPage(CurrentBook->LastPage, PageLines);
     SaveLinesToFile(tpl + "vpage.html", PageLines);
     probeAsked_ = 0;
+    joined_ = {};
     view_.Navigate(tpl + "vpage.html");
     CurDocument = view_.Document();
     loading_ = true;
@@ -88,9 +150,9 @@ bool ReadingSession::HoldsAhead(const AheadPage& a, int32_t page) const {
 
 void ReadingSession::PreloadAhead() {
     if (!CurrentBook || loading_ || !CurWindow) return;
-    const int32_t n = CurrentBook->LastPage, pages = CurrentBook->GetIntProperty("PagesCount");
+    const int32_t pages = CurrentBook->GetIntProperty("PagesCount");
     for (const int place : {0, 1}) {
-        const int32_t page = place == 0 ? n + 1 : n - 1;
+        const int32_t page = place == 0 ? LastShown() + 1 : FirstShown() - 1;
         AheadPage& a = ahead_[place];
         if (page < 1 || page > pages || HoldsAhead(a, page)) continue;
         KeepAhead(a, page, false);
@@ -114,9 +176,13 @@ bool ReadingSession::TurnToPreloaded(int32_t page, Arrival arrival) {
     AheadPage& a = ahead_[place];
     if (!a.sent || !HoldsAhead(a, page) || !view_.ShowPreloaded(HtmlView::AheadPlace(place)))
         return false;
-    // The page shown before is the other place's now; this place is empty.
+    // The page shown before is the other place's now (unless pages were joined
+    // to it: then it holds none); this place is empty.
     AheadPage& other = ahead_[1 - place];
-    KeepAhead(other, CurrentBook->LastPage, true);
+    if (FirstShown() == LastShown())
+        KeepAhead(other, CurrentBook->LastPage, true);
+    else
+        other = {};
     other.lines.swap(PageLines);
     PageLines.swap(a.lines);
     a = {};
@@ -125,6 +191,7 @@ bool ReadingSession::TurnToPreloaded(int32_t page, Arrival arrival) {
     const std::string tpl = TemplatesFolder();
     std::rename((tpl + AheadFiles[place]).c_str(), (tpl + "vpage.html").c_str());
     probeAsked_ = 0;
+    joined_ = {};
     CurDocument = view_.Document();
     loading_ = true;
     return true;
@@ -446,6 +513,14 @@ void ReadingSession::PageLoaded() {
     auto waiting = std::move(whenShown_);
     whenShown_.clear();
     for (auto& f : waiting) f();
+    // The pages around it are joined to it, so that the text runs on.
+    if (!CurrentBook || loading_) return;
+    const int32_t n = CurrentBook->LastPage;
+    joined_ = {};
+    joined_.serial = ++joinSerial_;
+    joined_.loaded = joined_.first = joined_.last = n;
+    joined_.starts[n] = CurrentBook->FirstParagraphOfPage(n);
+    KeepPagesJoined();
 }
 
 void ReadingSession::WhenShown(std::function<void()> f) {
@@ -487,6 +562,7 @@ void ReadingSession::RecordParagraph(int32_t cur) {
     const bool spoken = SpokenParagraph > 0;
     if (spoken) cur = SpokenParagraph;
     if (cur < 0 || !CurrentBook) return;
+    FollowTop(cur);
     const bool moved = CurrentBook->LastParagraph != cur;
     CurrentBook->LastParagraph = cur;
     CurrentBook->LastCharacter = !spoken && cur == TopParagraph ? TopCharacter : 0;

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -174,8 +175,9 @@ class ReadingSession {
   private:
     // Where a page that is being loaded is shown once it completes.
     enum class Arrival { Top, Bottom, Paragraph };
-    // Builds page n of the current book, ready for the view.
-    void BuildPage(int32_t n, LineList& lines);
+    // Builds page n of the current book, ready for the view: a whole document,
+    // or the page as it is joined to one (see HtmlView::JoinPage).
+    void BuildPage(int32_t n, LineList& lines, bool joined = false);
     // Renders page LastPage into vpage.html and sends it to the view.
     void RenderPage();
     // Loads the next page, else the previous one, ahead: one a call.
@@ -250,6 +252,29 @@ class ReadingSession {
         int32_t page = 0, paragraph = 0;
         bool operator==(const PlaceKey&) const = default;
     };
+    // The pages the document shown holds: the page loaded, and those joined
+    // above and below it so that the text runs on across their seams. serial
+    // is 0 while a page is on its way, and changes with each page loaded: the
+    // answer to a join asked of another document is dropped.
+    struct JoinedPages {
+        uint64_t serial = 0;
+        int32_t loaded = 0, first = 0, last = 0;
+        std::map<int32_t, int32_t> starts;  // page -> its first paragraph
+        bool joining = false, refused = false;
+    } joined_;
+    uint64_t joinSerial_ = 0;
+    // The first and last page of the document shown.
+    int32_t FirstShown() const { return joined_.serial ? joined_.first : CurrentBook->LastPage; }
+    int32_t LastShown() const { return joined_.serial ? joined_.last : CurrentBook->LastPage; }
+    // The page stands in the document shown, which can be scrolled to it.
+    bool Shows(int32_t page) const {
+        return CurWindow && !loading_ && page >= FirstShown() && page <= LastShown();
+    }
+    // Joins the pages next to the page at the top of the view (LastPage), one
+    // at a time, and lets go of those two pages away from it.
+    void KeepPagesJoined();
+    // The top of the view is at paragraph n: LastPage follows it into a joined page.
+    void FollowTop(int32_t n);
     PlaceKey placeKey_;
     double place_ = -1;
     std::pair<uint64_t, int> endKey_{0, -2};  // book, heading

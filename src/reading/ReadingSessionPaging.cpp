@@ -68,8 +68,8 @@ void ReadingSession::ScrollTick() {
                            return;
                        if (st.moved || !st.atBottom || !tmScroll_.Enabled()) return;
                        // The end of the page: on into the next one; the end of the book: stop.
-                       if (CurrentBook->LastPage < CurrentBook->GetIntProperty("PagesCount")) {
-                           ShowPage(CurrentBook->LastPage + 1, Arrival::Top);
+                       if (LastShown() < CurrentBook->GetIntProperty("PagesCount")) {
+                           ShowPage(LastShown() + 1, Arrival::Top);
                        } else {
                            tmScroll_.SetEnabled(false);
                            status_.AutoScrollStopped();
@@ -90,8 +90,8 @@ void ReadingSession::PageDown() {
         if (alive.expired() || !Alive(book) || doc != CurDocument || loading_) return;
         // Already at the bottom: on to the next page, from its top.
         if (step > 0 && !st.moved && st.atBottom &&
-            CurrentBook->LastPage < CurrentBook->GetIntProperty("PagesCount"))
-            ShowPage(CurrentBook->LastPage + 1, Arrival::Top);
+            LastShown() < CurrentBook->GetIntProperty("PagesCount"))
+            ShowPage(LastShown() + 1, Arrival::Top);
         Jumped();
     });
 }
@@ -104,8 +104,8 @@ void ReadingSession::PageUp() {
     view_.ScrollByScreen(-step, [this, alive, book, doc, step](ScrollState st) {
         if (alive.expired() || !Alive(book) || doc != CurDocument || loading_) return;
         // Already at the top: back to the previous page, shown from its end.
-        if (step > 0 && !st.moved && st.atTop && CurrentBook->LastPage > 1)
-            ShowPage(CurrentBook->LastPage - 1, Arrival::Bottom);
+        if (step > 0 && !st.moved && st.atTop && FirstShown() > 1)
+            ShowPage(FirstShown() - 1, Arrival::Bottom);
         Jumped();
     });
 }
@@ -120,15 +120,16 @@ void ReadingSession::ShowPageMessage(const std::u16string& text) {
 
 void ReadingSession::NextPage() {
     if (!CurrentBook) return;
-    const int32_t n = CurrentBook->LastPage;
-    // At the last page the page is shown again.
+    // The buttons stand at the ends of the document shown: on from its last
+    // page, back from its first. At the book's end the page is shown again.
+    const int32_t n = LastShown();
     ShowPage(n < CurrentBook->GetIntProperty("PagesCount") ? n + 1 : n, Arrival::Top);
     Jumped();
 }
 
 void ReadingSession::PreviousPage() {
     if (!CurrentBook) return;
-    const int32_t n = CurrentBook->LastPage;
+    const int32_t n = FirstShown();
     ShowPage(n > 1 ? n - 1 : n, Arrival::Top);
     Jumped();
 }

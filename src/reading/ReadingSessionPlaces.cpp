@@ -21,14 +21,16 @@ void ReadingSession::ShowParagraph(int32_t n) {
     const int32_t total = CurrentBook->GetIntProperty("TotalParagraphs");
     n = std::max(1, total > 0 ? std::min(n, total) : n);
     const int32_t page = CurrentBook->PageOfParagraph(n);
-    if (page == CurrentBook->LastPage && CurWindow && !loading_) {
-        // On the page shown: scroll, no render.
+    if (Shows(page)) {
+        // In the document shown: scroll, no render.
+        CurrentBook->LastPage = page;
         GotoParagraph(n);
         if (!highlight_.empty()) view_.Highlight("par" + IntToStr(n), highlight_, highlightNth_);
         highlight_.clear();
         CurrentBook->LastParagraph = TopParagraph = n;
         CurrentBook->LastCharacter = TopCharacter = 0;
         ReportPlace();
+        KeepPagesJoined();
         Jumped();
         return;
     }
@@ -41,11 +43,13 @@ void ReadingSession::ShowEnd() {
     const int32_t total = std::max(CurrentBook->GetIntProperty("TotalParagraphs"), 0);
     const int32_t page = total > 0 ? CurrentBook->PageOfParagraph(total)
                                    : std::max(CurrentBook->GetIntProperty("PagesCount"), 1);
-    if (page == CurrentBook->LastPage && CurWindow && !loading_) {
+    if (Shows(page) && page == LastShown()) {
+        CurrentBook->LastPage = page;
         view_.ScrollToBottom();
         if (total > 0) CurrentBook->LastParagraph = TopParagraph = total;
         CurrentBook->LastCharacter = TopCharacter = 0;
         ReportPlace();
+        KeepPagesJoined();
     } else {
         ShowPage(page, Arrival::Bottom, total);
     }
@@ -61,11 +65,13 @@ void ReadingSession::ShowText(int32_t n, const std::u16string& text) {
         highlight_ = text;
         return;
     }
-    if (page == CurrentBook->LastPage && CurWindow && !loading_) {
+    if (Shows(page)) {
         view_.Highlight("par" + IntToStr(n), text);
-        if (CurrentBook->LastParagraph != n) {
+        if (CurrentBook->LastParagraph != n || CurrentBook->LastPage != page) {
+            CurrentBook->LastPage = page;
             CurrentBook->LastParagraph = n;
             ReportPlace();
+            KeepPagesJoined();
         }
         return;
     }

@@ -172,6 +172,16 @@ void PageView::Highlight(const std::string& paragraphId, const std::u16string& t
     if (Front()) Front()->Highlight(paragraphId, text, nth);
 }
 
+void PageView::JoinPage(AheadPlace where, int32_t page, int32_t shownPage, const std::string& html,
+                        std::function<void(bool)> done) {
+    if (!Front()) return done(false);
+    Front()->JoinPage(where, page, shownPage, html, std::move(done));
+}
+
+void PageView::DropJoinedPage(int32_t page) {
+    if (Front()) Front()->DropJoinedPage(page);
+}
+
 void PageView::Preload(AheadPlace place, const std::string& localPath) {
     if (!Front()) return;
     const int p = int(place);

@@ -31,6 +31,9 @@ class PageView : public QWidget, public HtmlView {
     void Preload(AheadPlace place, const std::string& localPath) override;
     bool ShowPreloaded(AheadPlace place) override;
     void DropPreloaded() override;
+    void JoinPage(AheadPlace where, int32_t page, int32_t shownPage, const std::string& html,
+                  std::function<void(bool)> done) override;
+    void DropJoinedPage(int32_t page) override;
 
     // The view of the page shown (none yet when made after the first paint).
     IWebPage* Front() const { return views_[front_]; }

@@ -181,6 +181,34 @@ window.tavistoGo=function(id,ch){var ps=paragraphs(),p=null;
           if(rs.length&&rs[0].height>0){window.scrollBy(0,rs[0].top);going=window.scrollY;return true;}}
         n++;}}}
   p.scrollIntoView(true);going=window.scrollY;return true;};
+// Pages joined above or below the page loaded: the paragraph at the top edge
+// stays where it is, and only the document's first BACK and last CONTINUE
+// show (with the column's padding there only).
+function anchor(){var p=topParagraph();return p?[p,p.getBoundingClientRect().top]:null;}
+function settle(a){if(!a||!a[0].isConnected)return;
+  var d=a[0].getBoundingClientRect().top-a[1];if(d)window.scrollBy(0,d);going=window.scrollY;}
+function tidy(){var ds=document.querySelectorAll('div.page');
+  for(var i=0;i<ds.length;i++){var d=ds[i],kids=d.children,f=-1,l=-1,k;
+    for(k=0;k<kids.length;k++)if(kids[k].tagName==='P'){if(f<0)f=k;l=k;}
+    for(k=0;k<kids.length;k++){var e=kids[k];if(e.tagName==='P')continue;
+      e.style.display=(k<f||f<0?i===0:k>l?i===ds.length-1:true)?'':'none';}
+    d.style.paddingTop=i===0?'':'0';d.style.paddingBottom=i===ds.length-1?'':'0';}}
+window.tavistoJoin=function(after,page,shown,html){
+  var ds=document.querySelectorAll('div.page');if(!ds.length)return false;
+  if(ds.length===1&&!ds[0].dataset.page)ds[0].dataset.page=shown;
+  document.documentElement.style.overflowAnchor='none';
+  var a=anchor(),d=document.createElement('div'),edge=after?ds[ds.length-1]:ds[0];
+  // A page shown from its top keeps its first line at the top edge.
+  var top=!after&&window.scrollY<=0&&edge.querySelector('p');
+  d.className='page';d.dataset.page=page;d.innerHTML=html;
+  edge.parentNode.insertBefore(d,after?edge.nextSibling:edge);
+  tidy();
+  if(top){window.scrollBy(0,top.getBoundingClientRect().top);going=window.scrollY;}
+  else settle(a);
+  return true;};
+window.tavistoDrop=function(page){
+  var d=document.querySelector('div.page[data-page="'+page+'"]');if(!d)return false;
+  var a=anchor();d.remove();tidy();settle(a);return true;};
 var looking=0;
 window.addEventListener('scroll',function(){
   if(window.scrollY===going||looking)return;
@@ -392,6 +420,20 @@ void WebEngineView::Scroll(const QString& move, std::function<void(ScrollState)>
         }
         done(st);
     });
+}
+
+void WebEngineView::JoinPage(AheadPlace where, int32_t page, int32_t shownPage,
+                             const std::string& html, std::function<void(bool)> done) {
+    Run(QString("window.tavistoJoin?window.tavistoJoin(%1,%2,%3,%4):false")
+            .arg(where == AheadPlace::Next ? "true" : "false")
+            .arg(page)
+            .arg(shownPage)
+            .arg(JsString(QString::fromUtf8(html.data(), qsizetype(html.size())))),
+        [done](const QVariant& v) { done(v.toBool()); });
+}
+
+void WebEngineView::DropJoinedPage(int32_t page) {
+    Run(QString("window.tavistoDrop&&window.tavistoDrop(%1)").arg(page));
 }
 
 void WebEngineView::Highlight(const std::string& paragraphId, const std::u16string& text, int nth) {

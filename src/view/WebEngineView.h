@@ -30,6 +30,9 @@ class WebEngineView : public QWebEngineView, public IWebPage {
     void ScrollByScreen(int dy, std::function<void(ScrollState)> done) override;
     void Highlight(const std::string& paragraphId, const std::u16string& text,
                    int nth = 0) override;
+    void JoinPage(AheadPlace where, int32_t page, int32_t shownPage, const std::string& html,
+                  std::function<void(bool)> done) override;
+    void DropJoinedPage(int32_t page) override;
     int ViewWidth() const override { return width(); }
     int ViewHeight() const override { return height(); }
     QWidget* Widget() override { return this; }
