@@ -39,11 +39,13 @@
 #include "ui/ArchiveDialog.h"
 #include "ui/BooksDialog.h"
 #include "ui/CharsetDialog.h"
+#include "ui/HitListDialog.h"
 #include "ui/MainWindow.h"
 #include "ui/ProgressWindow.h"
 #include "ui/ScrollSpeedDialog.h"
 #include "ui/Startup.h"
 #include "ui/StyleDialog.h"
+#include "ui/VoiceDialog.h"
 #include "view/PageView.h"
 #include "view/ThreadedTimer.h"
 
@@ -183,6 +185,14 @@ int main(int argc, char** argv) {
         ok = Shot(out + name + "-" + suffix + ".png") && ok;
         d->hide();
     }
+    auto shown = [&](uint64_t doc) {
+        return QTest::qWaitFor(
+            [&] {
+                return r.CurDocument > doc && r.CurDocument == ReaderWindow()->WB->Document() &&
+                       !r.RestorePosition;
+            },
+            20000);
+    };
     // Reading on across a page's end: the last lines of page 1 run on into
     // page 2 in the middle of the view, with nothing between them.
     auto seam = [&](const std::string& file) {
@@ -192,8 +202,32 @@ int main(int argc, char** argv) {
         QTest::qWait(800);
         return Shot(file);
     };
+    // Every place a word is found, with its chapter and the words around it.
+    auto hits = [&](const char* word, const std::string& file) {
+        HitListDialog* list = ReaderWindow()->Window<HitListDialog>();
+        list->List(r, word);
+        const bool listed = QTest::qWaitFor([&] { return !list->Searching(); }, 20000);
+        ShowDialog(list);
+        const bool taken = Shot(file);
+        list->hide();
+        return listed && taken;
+    };
+    // The voices of espeak-ng's Russian, one entry each, and the rate in words.
+    auto voices = [&](const std::string& file) {
+        VoiceDialog* d = ReaderWindow()->Window<VoiceDialog>();
+        bool taken = false;
+        QTimer::singleShot(0, [&] {
+            if (!QTest::qWaitFor([&] { return d->isVisible(); }, 5000)) return;
+            ShowDialog(d);
+            taken = Shot(file);
+            d->reject();
+        });
+        d->ExecFor({"Russian", "Russian+Alex", "Russian+f1", "Russian+klatt", "Ukrainian",
+                    "English (Great Britain)", "English (America)", "English (Caribbean)"},
+                   "Russian", 0);
+        return taken;
+    };
     if (russian) {
-        ok = seam(out + "seam-" + suffix + ".png") && ok;
         // Reading aloud: the sentence being spoken marked (an engine that stays
         // silent on the first sentence).
         struct Silent : ISpeechEngine {
@@ -209,20 +243,24 @@ int main(int argc, char** argv) {
             ok = Shot(out + "readaloud-" + suffix + ".png") && ok;
             aloud.Stop();
         }
+        // At night: a page's end read on, every place a word is found, the voices.
+        SetValue(OptionList, "norm_color", StylePresets[2].NormColor);
+        SetValue(OptionList, "titl_color", StylePresets[2].TitlColor);
+        SetValue(OptionList, "bgcolor", StylePresets[2].BgColor);
+        ReaderWindow()->ApplyPageColours();
+        const uint64_t doc = r.CurDocument;
+        r.SetPageOptions(OptionList);
+        r.KeepPlace();
+        r.RenderInPlace();
+        ok = shown(doc) && ok;
+        ok = seam(out + "seam-night-" + suffix + ".png") && ok;
+        ok = hits("\u043a\u043d\u0438\u0433", out + "hits-" + suffix + ".png") && ok;
+        ok = voices(out + "voice-" + suffix + ".png") && ok;
         ReaderWindow()->progressTimer->SetEnabled(false);
         DestroyForms();
         Run("rm -rf '" + work + "'");
         return ok ? 0 : 1;
     }
-    // A seam between two pages: the end of the first page.
-    auto shown = [&](uint64_t doc) {
-        return QTest::qWaitFor(
-            [&] {
-                return r.CurDocument > doc && r.CurDocument == ReaderWindow()->WB->Document() &&
-                       !r.RestorePosition;
-            },
-            20000);
-    };
     ok = seam(out + "seam-" + suffix + ".png") && ok;
 
     // The open book's paragraph layout, from the Encoding button's arrow.

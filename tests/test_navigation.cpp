@@ -8,6 +8,7 @@
 #include "base/Files.h"
 #include "convert/Headings.h"
 #include "convert/TextAnalysis.h"
+#include "search/HitList.h"
 #include "search/TextMatcher.h"
 
 namespace {
@@ -280,6 +281,40 @@ TEST(Search, EveryMatchOfRandomTextsAsAPlainSearchFindsThem) {
                     expected.push_back(int32_t(p + 1));
             }
             EXPECT_EQ(Found(b, needle), expected) << "\"" << needle << "\" round " << round;
+        }
+    }
+}
+
+TEST(Search, AListOfEveryHitPageByPageWithItsContext) {
+    // Hits on many pages, two in one paragraph, in UTF-8 and in windows-1251;
+    // listed a page at a time, they are every hit a whole scan finds.
+    std::string text;
+    for (int p = 1; p <= 900; ++p) {
+        text += "  Абзац " + std::to_string(p) + " <длинного> текста, в котором страницы";
+        if (p % 60 == 0) text += " и Игла лежит & ждёт, и ещё одна игла";
+        text += " идут одна за другой до самого конца книги.\r\n";
+    }
+    for (const char* charset : {"UTF-8", "CP1251"}) {
+        BookFile b = Book(Iconv(text, charset));
+        ASSERT_GE(b.GetIntProperty("PagesCount"), 3) << charset;
+        HitList list(b, "игла");
+        std::vector<ListedHit> hits;
+        double done = 0;
+        while (list.ScanOn(1, hits)) {
+            EXPECT_GT(list.Done(), done);
+            done = list.Done();
+        }
+        EXPECT_EQ(list.Done(), 1.0);
+        const std::vector<int32_t> all = Found(b, "игла");
+        ASSERT_EQ(hits.size(), all.size()) << charset;
+        ASSERT_EQ(hits.size(), 30u);
+        for (size_t i = 0; i < hits.size(); ++i) {
+            EXPECT_EQ(hits[i].Hit.Paragraph, all[i]);
+            EXPECT_EQ(hits[i].Nth, int(i % 2)) << "the second in its paragraph";
+            const std::string& c = hits[i].Context;
+            EXPECT_NE(c.find("Игла лежит & ждёт"), std::string::npos) << c;
+            EXPECT_EQ(c.find("class"), std::string::npos) << c;
+            EXPECT_EQ(c.find("&amp;"), std::string::npos) << c;
         }
     }
 }

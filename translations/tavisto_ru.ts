@@ -192,6 +192,49 @@
     </message>
 </context>
 <context>
+    <name>HitListDialog</name>
+    <message>
+        <source>Find all</source>
+        <translation>Все места</translation>
+    </message>
+    <message>
+        <source>Find:</source>
+        <translation>Найти:</translation>
+    </message>
+    <message>
+        <source>Chapter</source>
+        <translation>Глава</translation>
+    </message>
+    <message>
+        <source>Text</source>
+        <translation>Текст</translation>
+    </message>
+    <message>
+        <source>Not found</source>
+        <translation>Не найдено</translation>
+    </message>
+    <message>
+        <source>The first %1 places are listed</source>
+        <translation>Показаны первые %1 мест</translation>
+    </message>
+    <message numerus="yes">
+        <source>Found in %n place(s)</source>
+        <translation>
+            <numerusform>Найдено в %n месте</numerusform>
+            <numerusform>Найдено в %n местах</numerusform>
+            <numerusform>Найдено в %n местах</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Found in %n place(s) so far, %1% of the book looked through</source>
+        <translation>
+            <numerusform>Пока найдено в %n месте, просмотрено %1% книги</numerusform>
+            <numerusform>Пока найдено в %n местах, просмотрено %1% книги</numerusform>
+            <numerusform>Пока найдено в %n местах, просмотрено %1% книги</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>Books</source>
@@ -212,10 +255,6 @@
     <message>
         <source>Find</source>
         <translation>Поиск</translation>
-    </message>
-    <message>
-        <source>Find in the book (Ctrl+F; F3 next, Shift+F3 previous)</source>
-        <translation>Поиск в книге (Ctrl+F; F3 — следующее, Shift+F3 — предыдущее)</translation>
     </message>
     <message>
         <source>Encoding</source>
@@ -368,6 +407,10 @@
     <message>
         <source>%1 left in the book</source>
         <translation>до конца книги %1</translation>
+    </message>
+    <message>
+        <source>Find in the book (Ctrl+F; F3 next, Shift+F3 previous; Ctrl+Shift+F every place)</source>
+        <translation>Найти в книге (Ctrl+F; F3 — следующее, Shift+F3 — предыдущее; Ctrl+Shift+F — все места)</translation>
     </message>
 </context>
 <context>

@@ -9,13 +9,19 @@ constexpr size_t ReadChunk = 1 << 20;
 
 }  // namespace
 
-void MemoryBody::Read(const std::function<void(std::string_view)>& sink, uint64_t from) const {
+void MemoryBody::Read(const std::function<void(std::string_view)>& sink, uint64_t from,
+                      uint64_t to) const {
+    if (from >= to) return;
     uint64_t at = 0;
     auto part = [&](std::string_view s) {
-        if (at + s.size() > from) sink(at >= from ? s : s.substr(size_t(from - at)));
+        if (at < to && at + s.size() > from) {
+            s = s.substr(0, size_t(std::min<uint64_t>(s.size(), to - at)));
+            sink(at >= from ? s : s.substr(size_t(from - at)));
+        }
         at += s.size();
     };
     for (const auto& l : lines_) {
+        if (at >= to) break;
         part(l);
         part("\r\n");
     }
@@ -47,8 +53,10 @@ std::string MemoryBody::Bytes(uint64_t at, uint64_t n) const {
     return out;
 }
 
-void FileBody::Read(const std::function<void(std::string_view)>& sink, uint64_t from) const {
-    if (from < size) ReadRegion(offset + from, size - from, sink);
+void FileBody::Read(const std::function<void(std::string_view)>& sink, uint64_t from,
+                    uint64_t to) const {
+    to = std::min(to, size);
+    if (from < to) ReadRegion(offset + from, to - from, sink);
 }
 
 void FileBody::ReadRegion(uint64_t at, uint64_t bytes,

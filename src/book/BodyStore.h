@@ -21,8 +21,9 @@ class BodyStore {
     virtual ~BodyStore() = default;
     // The text's length: its lines, each ended by CR LF.
     virtual uint64_t Size() const = 0;
-    // The text from byte from on, handed over in pieces.
-    virtual void Read(const std::function<void(std::string_view)>& sink, uint64_t from) const = 0;
+    // The text from byte from on (up to byte to), handed over in pieces.
+    virtual void Read(const std::function<void(std::string_view)>& sink, uint64_t from,
+                      uint64_t to = UINT64_MAX) const = 0;
     // The lines one by one, split as a line list is split.
     virtual void ForEachLine(const std::function<void(std::string_view)>& line) const = 0;
     // Bytes [at, at + n) of the text, fewer at its end.
@@ -40,7 +41,8 @@ class MemoryBody : public BodyStore {
     }
 
     uint64_t Size() const override { return JoinedLength(lines_); }
-    void Read(const std::function<void(std::string_view)>& sink, uint64_t from) const override;
+    void Read(const std::function<void(std::string_view)>& sink, uint64_t from,
+              uint64_t to = UINT64_MAX) const override;
     void ForEachLine(const std::function<void(std::string_view)>& line) const override;
     std::string Bytes(uint64_t at, uint64_t n) const override;
 
@@ -58,7 +60,8 @@ class FileBody : public BodyStore {
         : fd(std::move(fd)), offset(offset), size(size), unnamed(unnamed) {}
 
     uint64_t Size() const override { return size; }
-    void Read(const std::function<void(std::string_view)>& sink, uint64_t from) const override;
+    void Read(const std::function<void(std::string_view)>& sink, uint64_t from,
+              uint64_t to = UINT64_MAX) const override;
     void ForEachLine(const std::function<void(std::string_view)>& line) const override;
     std::string Bytes(uint64_t at, uint64_t n) const override;
 

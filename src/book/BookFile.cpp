@@ -44,8 +44,13 @@ std::string BookFile::FullPath() const {
     return folder_ + FileName;
 }
 
-void BookFile::ReadBodyText(const std::function<void(std::string_view)>& sink, uint64_t from) {
-    Reading([&] { body_->Read(sink, from); });
+void BookFile::ReadBodyText(const std::function<void(std::string_view)>& sink, uint64_t from,
+                            uint64_t to) {
+    Reading([&] { body_->Read(sink, from, to); });
+}
+
+std::string BookFile::BodyBytes(uint64_t at, uint64_t n) {
+    return Reading([&] { return body_->Bytes(at, n); });
 }
 
 void BookFile::ForEachLine(const std::function<void(std::string_view)>& fn) {

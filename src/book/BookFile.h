@@ -62,7 +62,10 @@ class BookFile {
     // Write access to the lines; the page index is made again when next needed.
     LineList& EditBody();
     // The body text (lines with CR LF), handed over in pieces, from memory or file.
-    void ReadBodyText(const std::function<void(std::string_view)>& sink, uint64_t from = 0);
+    void ReadBodyText(const std::function<void(std::string_view)>& sink, uint64_t from = 0,
+                      uint64_t to = UINT64_MAX);
+    // Bytes [at, at + n) of the body text, fewer at its end.
+    std::string BodyBytes(uint64_t at, uint64_t n);
     // The body's lines one by one, split as a line list is split, without ever
     // holding more than a piece of the text.
     void ForEachLine(const std::function<void(std::string_view)>& line);

@@ -131,8 +131,13 @@ class ReadingSession {
     bool Find(const std::string& text, bool forward = true);
     bool FindAgain(bool forward);
     const std::string& SearchText() const { return searchText_; }
+    // Shows a hit of text (the nth in its paragraph) marked, as Find shows
+    // one; F3 goes on from it.
+    void ShowHit(const std::string& text, const SearchHit& hit, int nth);
     // The heading the reading position is under (its index in Contents), or -1.
     int CurrentHeading() const;
+    // The heading paragraph n is under, or -1.
+    int HeadingOf(int32_t n) const;
     // Marks text in paragraph n and keeps it in sight, turning to the
     // paragraph's page when it is on another (read aloud's sentence).
     void ShowText(int32_t n, const std::u16string& text);

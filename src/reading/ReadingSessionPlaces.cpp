@@ -150,12 +150,18 @@ bool ReadingSession::Find(const std::string& text, bool forward) {
     status_.ShowNote(!wrapped  ? std::string()
                      : forward ? Messages::tr("Passed the end: found from the start")
                                : Messages::tr("Passed the start: found from the end"));
+    ShowHit(text, hit, HitsBefore(matcher, hit));
+    return true;
+}
+
+void ReadingSession::ShowHit(const std::string& text, const SearchHit& hit, int nth) {
+    if (!CurrentBook) return;
+    searchText_ = text;
     highlight_ = Utf8ToUtf16(text);
-    highlightNth_ = HitsBefore(matcher, hit);
+    highlightNth_ = nth;
     ShowParagraph(hit.Paragraph);
     hitParagraph_ = hit.Paragraph;
     hitOffset_ = hit.Offset;
-    return true;
 }
 
 int ReadingSession::HitsBefore(const TextMatcher& matcher, const SearchHit& hit) {
@@ -175,8 +181,11 @@ bool ReadingSession::FindAgain(bool forward) {
 }
 
 int ReadingSession::CurrentHeading() const {
-    if (!CurrentBook || Contents.empty()) return -1;
-    const int32_t at = CurrentBook->LastParagraph;
+    return CurrentBook ? HeadingOf(CurrentBook->LastParagraph) : -1;
+}
+
+int ReadingSession::HeadingOf(int32_t at) const {
+    if (Contents.empty()) return -1;
     auto it = std::upper_bound(Contents.begin(), Contents.end(), at,
                                [](int32_t p, const Heading& h) { return p < h.Paragraph; });
     return int(it - Contents.begin()) - 1;

@@ -443,10 +443,10 @@ void TextMatcher::Scanner::Read(std::string_view piece) {
 }
 
 void TextMatcher::Scan(BookFile& book, uint64_t from,
-                       const std::function<bool(const SearchHit&)>& hit) const {
+                       const std::function<bool(const SearchHit&)>& hit, uint64_t to) const {
     if (needle_.empty()) return;
     Scanner scanner(*this, from, hit);
-    book.ReadBodyText([&](std::string_view piece) { scanner.Feed(piece); }, from);
+    book.ReadBodyText([&](std::string_view piece) { scanner.Feed(piece); }, from, to);
 }
 
 namespace {

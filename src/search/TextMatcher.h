@@ -23,10 +23,10 @@ class TextMatcher {
     TextMatcher(const std::string& text, const std::string& charset);
     // False when the text is empty or cannot be written in the book's charset.
     bool Valid() const { return !needle_.empty(); }
-    // Every match from the body offset from on (a page marker's offset, or 0),
-    // in order; hit returns false to stop.
-    void Scan(BookFile& book, uint64_t from,
-              const std::function<bool(const SearchHit&)>& hit) const;
+    // Every match from the body offset from on (a page marker's offset, or 0)
+    // up to the offset to (another page marker's), in order; hit returns false to stop.
+    void Scan(BookFile& book, uint64_t from, const std::function<bool(const SearchHit&)>& hit,
+              uint64_t to = UINT64_MAX) const;
 
   private:
     class Scanner;

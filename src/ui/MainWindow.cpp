@@ -37,6 +37,7 @@
 #include "ui/BooksDialog.h"
 #include "ui/CharsetDialog.h"
 #include "ui/ContentsDialog.h"
+#include "ui/HitListDialog.h"
 #include "ui/Icons.h"
 #include "ui/ProgressWindow.h"
 #include "ui/ScrollSpeedDialog.h"
@@ -129,6 +130,7 @@ void MainWindow::CreateDialogs(int splashTickMs) {
     Make<VoiceDialog>();
     Make<Icons>();
     Make<ContentsDialog>();
+    Make<HitListDialog>();
     Make<Splash>(splashTickMs);
     WireDialogs();
     CentreDialogsOn(this);
@@ -359,6 +361,14 @@ void MainWindow::AskFind() {
     const std::string text =
         AskText(QT_TR_NOOP("Find"), QT_TR_NOOP("Find:"), reader_->SearchText());
     if (!text.empty()) reader_->Find(text, true);
+}
+
+void MainWindow::ListHits() {
+    if (!reader_->CurrentBook) return;
+    HitListDialog* d = Window<HitListDialog>();
+    d->List(*reader_, reader_->SearchText());
+    if (d->exec() != QDialog::Accepted || !d->Chosen()) return;
+    reader_->ShowHit(d->Text(), d->Chosen()->Hit, d->Chosen()->Nth);
 }
 
 void MainWindow::AskGoTo() {

@@ -22,6 +22,7 @@ class ArchiveDialog;
 class BooksDialog;
 class CharsetDialog;
 class ContentsDialog;
+class HitListDialog;
 class Icons;
 class ProgressWindow;
 class ScrollSpeedDialog;
@@ -109,6 +110,8 @@ class MainWindow : public QMainWindow, public ReadingStatus, public LibraryListe
     void ShowBooks();
     void ShowContents();
     void AskFind();
+    // Lists every place the search text is found; the one chosen is shown.
+    void ListHits();
     void AskGoTo();
     void ChooseCharset();
     void ShowStyle();
@@ -180,7 +183,7 @@ class MainWindow : public QMainWindow, public ReadingStatus, public LibraryListe
     template <class... D>
     using Owned = std::tuple<std::unique_ptr<D>...>;
     Owned<AboutDialog, ProgressWindow, ArchiveDialog, BooksDialog, CharsetDialog, StyleDialog,
-          ScrollSpeedDialog, VoiceDialog, Icons, ContentsDialog, Splash>
+          ScrollSpeedDialog, VoiceDialog, Icons, ContentsDialog, HitListDialog, Splash>
         dialogs_;
     template <class Dialog, class... Args>
     Dialog& Make(Args&&... args) {

@@ -104,7 +104,8 @@ void MainWindow::BuildReadingButtons(QToolBar* bar) {
     keys(add(bar, tr("Contents"), [this] { ShowContents(); }), tr("Contents (Ctrl+T)"),
          {QKeySequence("Ctrl+T")});
     keys(add(bar, tr("Find"), [this] { AskFind(); }),
-         tr("Find in the book (Ctrl+F; F3 next, Shift+F3 previous)"), {QKeySequence::Find});
+         tr("Find in the book (Ctrl+F; F3 next, Shift+F3 previous; Ctrl+Shift+F every place)"),
+         {QKeySequence::Find});
     bar->addSeparator();
     QAction* encoding = add(bar, tr("Encoding"), [this] { ChooseCharset(); });
     encoding->setToolTip(
@@ -184,6 +185,7 @@ void MainWindow::AddKeys() {
         Shortcut(seq, std::move(handler));
     };
     shortcut(QKeySequence(Qt::Key_F3), [this] { reader_->FindAgain(true); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F), [this] { ListHits(); });
     shortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3), [this] { reader_->FindAgain(false); });
     shortcut(QKeySequence("Ctrl+G"), [this] { AskGoTo(); });
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_Home), [this] { reader_->ShowParagraph(1); });
