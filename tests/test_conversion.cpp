@@ -264,10 +264,10 @@ TEST(PageHtml, ButtonsByPositionAndSnippetBytes) {
         return JoinLines(page);
     };
     const std::string text = p1 + "one\r\ntwo\r\n";
-    EXPECT_EQ(build(true, false),
-              "<html>\r\n" + text + std::string(ContinueSnippet) + "</html>\r\n");
-    EXPECT_EQ(build(false, false), "<html>" + std::string(BackSnippet) + "\r\n" + text +
-                                       ContinueSnippet + "</html>\r\n");
+    const std::string next = "</p>" + std::string(ContinueSnippet);
+    EXPECT_EQ(build(true, false), "<html>\r\n" + text + next + "</html>\r\n");
+    EXPECT_EQ(build(false, false),
+              "<html>" + std::string(BackSnippet) + "\r\n" + text + next + "</html>\r\n");
     EXPECT_EQ(build(false, true),
               "<html>" + std::string(BackSnippet) + "\r\n" + text + "</html>\r\n");
     EXPECT_EQ(build(true, true), "<html>\r\n" + text + "</html>\r\n");
@@ -277,8 +277,8 @@ TEST(PageHtml, ButtonsByPositionAndSnippetBytes) {
     PageStructure values;
     values.TemplateValues = {"Language=ru"};
     BuildPageHtml(spelled, dir / "vpage.tml", true, false, &values);
-    EXPECT_EQ(JoinLines(spelled), "<html lang=\"ru\">" + p1 + "&Pg_Dn; &Language;\r\n" +
-                                      ContinueSnippet + "</html>\r\n");
+    EXPECT_EQ(JoinLines(spelled),
+              "<html lang=\"ru\">" + p1 + "&Pg_Dn; &Language;\r\n" + next + "</html>\r\n");
     LineList page{"kept"};
     EXPECT_THROW(BuildPageHtml(page, dir / "missing.tml", true, true), EFileError);
     EXPECT_EQ(page, LineList{"kept"});

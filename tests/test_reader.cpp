@@ -6,6 +6,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QTreeWidget>
 #include <QWheelEvent>
 #include <cmath>
 #include <map>
@@ -24,6 +25,7 @@
 #include "reading/Hyphenator.h"
 #include "ui/Application.h"
 #include "ui/BooksDialog.h"
+#include "ui/HitListDialog.h"
 #include "ui/MainWindow.h"
 #include "ui/Splash.h"
 #include "ui/Startup.h"
@@ -333,13 +335,16 @@ TEST_F(ReaderTest, TheTextRunsOnAcrossAPagesEndUnderTheWheelAndTheArrows) {
     ASSERT_TRUE(PageShown());
     BookFile& b = *R().CurrentBook;
     const int first2 = FirstParagraphOf(b, 2);
-    // Where a paragraph's top (or bottom) stands in the view (NaN: not in the document).
+    // Where a paragraph's text begins (or ends) in the view (NaN: not in the document).
     const auto y = [&](int n, const char* edge = "top") {
-        const QVariant v = PageScript(ReaderWindow()->WB,
-                                      QString("(function(){var p=document.getElementById('par%1');"
-                                              "return p?p.getBoundingClientRect().%2:null;})()")
-                                          .arg(n)
-                                          .arg(edge));
+        const QVariant v = PageScript(
+            ReaderWindow()->WB, QString("(function(){var p=document.getElementById('par%1');"
+                                        "if(!p)return null;var r=document.createRange();"
+                                        "r.selectNodeContents(p);var t=[].filter.call("
+                                        "r.getClientRects(),function(x){return x.width>0;});"
+                                        "return '%2'==='top'?t[0].top:t[t.length-1].bottom;})()")
+                                    .arg(n)
+                                    .arg(edge));
         return v.isNull() ? std::nan("") : v.toDouble();
     };
     // Page 2 is joined below page 1, with no more space at the seam than
@@ -736,6 +741,23 @@ TEST_F(ReaderTest, AFoundTextIsShownMarked) {
                             "(document.querySelector('mark') || {}).textContent || ''")
                      .toString();
         return marked.remove(QChar(0xAD)).simplified() == "needle in the haystack";
+    })) << marked.toStdString();
+    // Every place, listed with the words around it: the paragraph's two hits;
+    // the first, chosen, is shown marked again.
+    HitListDialog* list = ReaderWindow()->Window<HitListDialog>();
+    list->List(R(), "needle in the haystack");
+    ASSERT_TRUE(WaitFor([&] { return !list->Searching(); }));
+    ASSERT_EQ(list->Tree->topLevelItemCount(), 2);
+    EXPECT_TRUE(list->Tree->topLevelItem(0)->text(1).contains("A Needle In the HAYSTACK, then"));
+    list->Tree->setCurrentItem(list->Tree->topLevelItem(0));
+    emit list->Tree->itemActivated(list->Tree->currentItem(), 0);
+    ASSERT_NE(list->Chosen(), nullptr);
+    R().ShowHit(list->Text(), list->Chosen()->Hit, list->Chosen()->Nth);
+    EXPECT_TRUE(WaitFor([&] {
+        marked = PageScript(ReaderWindow()->WB,
+                            "(document.querySelector('mark') || {}).textContent || ''")
+                     .toString();
+        return marked.remove(QChar(0xAD)).simplified() == "Needle In the HAYSTACK";
     })) << marked.toStdString();
     EXPECT_FALSE(R().Find("no such words anywhere"));
     EXPECT_EQ(ReaderWindow()->StatusNote->FullText().toStdString(), "Not found");

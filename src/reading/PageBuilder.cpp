@@ -171,8 +171,11 @@ std::string BackButton(bool isFirstPage) {
     return isFirstPage ? "" : Captioned(BackSnippet, "BACK", Messages::tr("BACK"));
 }
 
+// The page's last paragraph is closed first: the button's line breaks stand
+// outside it, and go with the button when pages are joined.
 std::string ContinueButton(bool isLastPage) {
-    return isLastPage ? "" : Captioned(ContinueSnippet, "CONTINUE", Messages::tr("CONTINUE"));
+    return isLastPage ? ""
+                      : "</p>" + Captioned(ContinueSnippet, "CONTINUE", Messages::tr("CONTINUE"));
 }
 }  // namespace
 
