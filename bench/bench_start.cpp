@@ -73,10 +73,13 @@ int Differing(const QImage& a, const QImage& b) {
     return n;
 }
 
-void Key(KeySym sym) {
+void Key(KeySym sym, bool control = false) {
     const KeyCode code = XKeysymToKeycode(display, sym);
+    const KeyCode ctrl = XKeysymToKeycode(display, XK_Control_L);
+    if (control) XTestFakeKeyEvent(display, ctrl, True, 0);
     XTestFakeKeyEvent(display, code, True, 0);
     XTestFakeKeyEvent(display, code, False, 0);
+    if (control) XTestFakeKeyEvent(display, ctrl, False, 0);
     XFlush(display);
 }
 
@@ -113,7 +116,7 @@ void Stop(pid_t pid) {
 }
 
 struct TTimes {
-    std::vector<double> drawn, shown, turns, backs, warmTurns, warmBacks;
+    std::vector<double> drawn, shown, turns, backs, warmTurns, warmBacks, ends, starts;
 };
 
 // A portable reader of its own in a new folder, with a 3.3 MB text it has
@@ -141,7 +144,7 @@ std::string SetUp(const std::string& reader, const std::string& share) {
     return work;
 }
 
-void TimeReader(const std::string& work, TTimes& times) {
+void TimeReader(const std::string& work, TTimes& times, bool jumps) {
     const auto text = [](const QImage& i) { return DarkPixels(i) > 400; };
     const auto t0 = BenchClock::now();
     const pid_t pid = Start(work + "/tavisto", work + "/book.txt");
@@ -149,10 +152,10 @@ void TimeReader(const std::string& work, TTimes& times) {
     times.shown.push_back(Until(t0, text));
     // A key and the picture it changes: PgDn across the page's end into the
     // next, PgUp back to where the reader was (which is saved again).
-    const auto key = [&](KeySym sym, std::vector<double>& into) {
+    const auto key = [&](KeySym sym, std::vector<double>& into, bool control = false) {
         const QImage before = Grab();
         const auto t1 = BenchClock::now();
-        Key(sym);
+        Key(sym, control);
         into.push_back(
             Until(t1, [&](const QImage& i) { return Differing(i, before) > 3000 && text(i); }));
     };
@@ -164,6 +167,14 @@ void TimeReader(const std::string& work, TTimes& times) {
     key(XK_Next, times.warmTurns);
     Sleep(1000);
     key(XK_Prior, times.warmBacks);
+    if (jumps) {
+        // Ctrl+End to the book's end, Ctrl+Home back to its start: pages not
+        // loaded; the last run only, as it leaves the reader elsewhere.
+        Sleep(1000);
+        key(XK_End, times.ends, true);
+        Sleep(1000);
+        key(XK_Home, times.starts, true);
+    }
     Sleep(500);
     Stop(pid);
     Sleep(300);
@@ -197,8 +208,8 @@ int main(int argc, char** argv) {
     const std::string earlier = argc > 3 ? SetUp(argv[3], share) : std::string();
     TTimes now, then, bareWindow, bareWeb;
     for (int run = 0; run < Runs; ++run) {
-        TimeReader(work, now);
-        if (!earlier.empty()) TimeReader(earlier, then);
+        TimeReader(work, now, false);
+        if (!earlier.empty()) TimeReader(earlier, then, false);
         auto t0 = BenchClock::now();
         pid_t pid = Start(bench + "bench_bare_window", "");
         bareWindow.drawn.push_back(Until(t0, [](const QImage& i) { return PageColour(i); }));
@@ -212,8 +223,14 @@ int main(int argc, char** argv) {
         Stop(pid);
         Sleep(300);
     }
+    // The jumps, from where the runs above leave the reader, and back.
+    TTimes jumps;
+    for (int run = 0; run < Runs; ++run) TimeReader(work, jumps, true);
     std::printf("3.3 MB book, %d runs, medians (ranges)\n", Runs);
     Report("this build", now);
+    std::printf("  Ctrl+End %s, then Ctrl+Home %s\n",
+                Show(SpreadOf(jumps.ends), "ms", 1000).c_str(),
+                Show(SpreadOf(jumps.starts), "ms", 1000).c_str());
     if (!earlier.empty()) Report("earlier build", then);
     std::printf(
         "floor: a bare Qt window drawn %s | a bare Qt WebEngine view drawn %s, its text shown "

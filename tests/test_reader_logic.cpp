@@ -57,6 +57,13 @@ struct FakeView : HtmlView {
     }
     int ViewWidth() const override { return width; }
     int ViewHeight() const override { return height; }
+    // Joins pages when told to (+page below, -page above).
+    void JoinPage(AheadPlace where, int32_t page, int32_t, const std::string& html,
+                  std::function<void(bool)> done) override {
+        if (joins && !html.empty()) joined.push_back(where == AheadPlace::Next ? page : -page);
+        done(joins);
+    }
+    void DropJoinedPage(int32_t page) override { dropped.push_back(page); }
     // Delivers the answers held back, in order.
     void Answer() {
         auto h = std::move(held);
@@ -65,7 +72,8 @@ struct FakeView : HtmlView {
     }
 
     uint64_t doc = 0, loadingDoc = 0;
-    bool answer = true, hold = false, cleared = false;
+    bool answer = true, hold = false, cleared = false, joins = false;
+    std::vector<int32_t> joined, dropped;
     std::string idAtProbe, idAtTop;
     int32_t topCharacter = 0, scrolledToCharacter = 0;
     ScrollState edge;
@@ -554,6 +562,43 @@ TEST_F(ReaderAheadTest, TurnsShowThePagesLoadedAheadAndNeverAStaleOne) {
     EXPECT_EQ(view.shown.size(), 2u);
     EXPECT_EQ(view.navigated.size(), loads + 3);
     EXPECT_EQ(reader.CurrentBook->LastPage, 3);
+}
+
+TEST_F(ReaderLogicTest, ThePagesAroundTheTopAreJoinedAndThePageFollowsTheTop) {
+    view.joins = true;
+    reader.OpenBook(AddBook(1500));
+    BookFile& b = *reader.CurrentBook;
+    ASSERT_GE(b.GetIntProperty("PagesCount"), 9);
+    b.LastPage = 3;
+    b.LastParagraph = b.FirstParagraphOfPage(3);
+    reader.LoadPage();
+    Complete();
+    EXPECT_EQ(view.joined, (std::vector<int32_t>{4, -2})) << "the next page first";
+    // The top in a joined page: it is the book's page, and the text runs on.
+    const auto top = [&](int32_t page, int32_t into = 0) {
+        view.idAtProbe = view.idAtTop = "par" + std::to_string(b.FirstParagraphOfPage(page) + into);
+        reader.ProgressTick();
+    };
+    const size_t pages = view.navigated.size();
+    top(4);
+    EXPECT_EQ(b.LastPage, 4);
+    EXPECT_EQ(status.place.Page, 4);
+    top(5);
+    top(4, 1);  // back and forth over a seam joins and drops nothing more
+    EXPECT_EQ(view.joined, (std::vector<int32_t>{4, -2, 5, 6}));
+    EXPECT_EQ(view.dropped, std::vector<int32_t>{2}) << "two pages away from the top";
+    // A jump into a joined page is a scroll; the pages about it follow.
+    reader.ShowParagraph(b.FirstParagraphOfPage(6) + 2);
+    EXPECT_EQ(view.navigated.size(), pages) << "no page loaded";
+    EXPECT_EQ(b.LastPage, 6);
+    EXPECT_EQ(view.scrolledTo.back(), "par" + std::to_string(b.FirstParagraphOfPage(6) + 2));
+    EXPECT_EQ(view.joined.back(), 7);
+    EXPECT_EQ(view.dropped.back(), 3);
+    // Pg Dn at the end of what is shown turns to the page after it.
+    view.edge = {false, false, true};
+    reader.PageDown();
+    EXPECT_EQ(view.navigated.size(), pages + 1);
+    EXPECT_EQ(b.LastPage, 8);
 }
 
 TEST_F(ReaderLogicTest, GoingToAPercentOrAParagraph) {
