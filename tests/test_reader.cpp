@@ -192,7 +192,7 @@ TEST_F(ReaderTest, TheLineAtTheTopComesBackAfterAReopenAResizeAndAFontChange) {
     // The place at the top: the paragraph and the character beginning the line there.
     auto top = [&] {
         const QVariantList l = PageScript(ReaderWindow()->WB, "window.tavistoTop()").toList();
-        return l.size() == 2 ? std::make_pair(l[0].toString().toStdString(), l[1].toInt())
+        return l.size() == 3 ? std::make_pair(l[0].toString().toStdString(), l[1].toInt())
                              : std::make_pair(std::string(), -1);
     };
     for (int i = 0; i < 4; ++i) {
@@ -296,6 +296,41 @@ TEST_F(ReaderTest, WindowToggleRendersAgainAtTheStoredParagraph) {
     ASSERT_TRUE(WaitFor([&] { return (cur = CurPar()) > 0; }));
     EXPECT_TRUE(cur == 90 || cur == 91) << cur;
     EXPECT_EQ(ReaderWindow()->windowTitle().toStdString(), "Tavisto 4.0 BETA");
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(ReaderTest, TheLastPageShownComesBackAtOnceWhenNothingChanged) {
+    BookFile b(BooksFolder());
+    RecentBookOnPage2("picture.txt", 20, b);
+    const std::string other = prog.AddBook("other.txt", ManyParagraphs(50));
+    // Read a while, then quit: the page is kept as it was shown.
+    const auto run = [&](const std::function<void()>& change) {
+        LoadOptions();
+        change();
+        SaveOptions();
+        Start();
+        EXPECT_TRUE(PageShown());
+        const int shown = ReaderWindow()->WB->PicturesShown;
+        EXPECT_TRUE(WaitFor([&] { return !ReaderWindow()->WB->ShowsPicture(); }));
+        EXPECT_TRUE(WaitFor([&] {
+            return R().TopParagraph == R().CurrentBook->LastParagraph &&
+                   R().TopCharacter == R().CurrentBook->LastCharacter;
+        }));
+        ReaderWindow()->Exit();
+        DestroyForms();
+        return shown;
+    };
+    run([] {});
+    EXPECT_EQ(run([] {}), 1) << "the same book, size and style";
+    EXPECT_EQ(run([] { SetValue(OptionList, "norm_size", "30"); }), 0) << "another style";
+    EXPECT_EQ(run([] {}), 1);
+    EXPECT_EQ(run([] {
+                  WindowRect = "10,10,700,500";
+                  WindowMode = WindowModeWindow;
+              }),
+              0)
+        << "another size";
+    EXPECT_EQ(run([&] { RecentBook = other; }), 0) << "another book";
     EXPECT_TRUE(errors.empty());
 }
 

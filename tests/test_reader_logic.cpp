@@ -36,7 +36,7 @@ struct FakeView : HtmlView {
     uint64_t Document() const override { return doc; }
     void AskIds(int x, int y, IdsAnswer answer) override {
         probes.emplace_back(x, y);
-        auto reply = [this, answer] { answer(this->answer, idAtProbe, idAtTop, topCharacter); };
+        auto reply = [this, answer] { answer(this->answer, idAtProbe, idAtTop, topCharacter, 0); };
         if (hold)
             held.push_back(reply);
         else

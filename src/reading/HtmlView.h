@@ -30,10 +30,11 @@ class HtmlView {
     // Asks for the id of the innermost element at a point in view pixels, the
     // id of the first paragraph at the view's top edge and the character of it
     // that begins the line there (0 when the paragraph begins below the edge;
-    // characters as the page's text counts them, soft hyphens aside). ok is
-    // false when the view could not answer.
-    using IdsAnswer = std::function<void(bool ok, const std::string& atPoint,
-                                         const std::string& atTop, int32_t topCharacter)>;
+    // characters as the page's text counts them, soft hyphens aside), and
+    // the document's scroll position. ok is false when the view could not answer.
+    using IdsAnswer =
+        std::function<void(bool ok, const std::string& atPoint, const std::string& atTop,
+                           int32_t topCharacter, int32_t scrollTop)>;
     virtual void AskIds(int x, int y, IdsAnswer answer) = 0;
     // Scrolls the first "p" element with this id so that the line holding its
     // character (counted as AskIds counts) stands at the top of the view; the
@@ -42,6 +43,8 @@ class HtmlView {
     virtual void ScrollParagraphIntoView(const std::string& id, int32_t character) = 0;
     // Scrolls to the end of the page.
     virtual void ScrollToBottom() = 0;
+    // Runs f once the page has painted what was asked of it before.
+    virtual void WhenPainted(std::function<void()> f) { f(); }
     // Relative scroll of the document's window, clamped at its edges; done (when
     // given) learns where the page stands afterwards.
     virtual void ScrollBy(int dx, int dy, std::function<void(ScrollState)> done = {}) = 0;

@@ -2,6 +2,7 @@
 #include "book/BookList.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 
@@ -59,7 +60,8 @@ void ReadingSession::BuildPage(int32_t n, LineList& lines, bool joined) {
 
 void ReadingSession::KeepPagesJoined() {
     JoinedPages& j = joined_;
-    if (!CurrentBook || loading_ || !CurWindow || !j.serial || j.joining || j.refused) return;
+    if (!CurrentBook || loading_ || !CurWindow || !j.serial || j.joining) return;
+    if (j.refused) return Settled();
     const int32_t top = CurrentBook->LastPage, pages = CurrentBook->GetIntProperty("PagesCount");
     // Pages two away stay: going back and forth over a seam joins nothing anew.
     for (; j.first < top - 2; ++j.first) {
@@ -78,13 +80,13 @@ void ReadingSession::KeepPagesJoined() {
         page = j.first - 1;
         where = HtmlView::AheadPlace::Previous;
     }
-    if (!page) return;
+    if (!page) return Settled();
     LineList lines;
     try {
         BuildPage(page, lines, true);
     } catch (const std::exception&) {
         j.refused = true;  // the turn to that page says why
-        return;
+        return Settled();
     }
     const int32_t start = CurrentBook->FirstParagraphOfPage(page);
     j.joining = true;
@@ -97,7 +99,7 @@ void ReadingSession::KeepPagesJoined() {
                        joined_.joining = false;
                        if (!ok) {
                            joined_.refused = true;
-                           return;
+                           return Settled();
                        }
                        (where == HtmlView::AheadPlace::Next ? joined_.last : joined_.first) = page;
                        joined_.starts[page] = start;
@@ -239,6 +241,8 @@ void ReadingSession::BookChanged() {
     probeAsked_ = 0;
     pace_.Reset();
     whenShown_.clear();
+    whenSettled_.clear();
+    RestoreScroll = {};
     // The paragraph read aloud was the old book's place, never the new one's.
     SpokenParagraph = 0;
     if (OnBookChanged) OnBookChanged();
@@ -465,24 +469,27 @@ void ReadingSession::AskTopParagraph(std::function<void(int32_t)> answer) {
     probeAsked_ = asked;
     probeTicks_ = 0;
     std::weak_ptr<char> alive = alive_;
-    view_.AskIds(
-        view_.ViewWidth() / 2, ProbeY,
-        [this, alive, asked, book, doc, answer](bool ok, const std::string& atPoint,
-                                                const std::string& atTop, int32_t topCharacter) {
-            if (alive.expired()) return;
-            if (probeAsked_ == asked) probeAsked_ = 0;
-            // The book it was asked of is gone: void. The page was replaced, or
-            // a new one is on its way (the view may still answer of the old
-            // one): the new page is asked once it stands.
-            if (!Alive(book)) return;
-            if (doc != CurDocument || loading_)
-                return WhenShown([this, answer] { AskTopParagraph(answer); });
-            if (int32_t top = ParagraphOfId(atTop); top > 0) {
-                TopParagraph = top;
-                TopCharacter = topCharacter;
-            }
-            answer(ok ? ParagraphOfId(atPoint) : -1);
-        });
+    view_.AskIds(view_.ViewWidth() / 2, ProbeY,
+                 [this, alive, asked, book, doc, answer](bool ok, const std::string& atPoint,
+                                                         const std::string& atTop,
+                                                         int32_t topCharacter, int32_t scrollTop) {
+                     if (alive.expired()) return;
+                     if (probeAsked_ == asked) probeAsked_ = 0;
+                     // The book it was asked of is gone: void. The page was replaced, or
+                     // a new one is on its way (the view may still answer of the old
+                     // one): the new page is asked once it stands.
+                     if (!Alive(book)) return;
+                     if (doc != CurDocument || loading_)
+                         return WhenShown([this, answer] { AskTopParagraph(answer); });
+                     if (int32_t top = ParagraphOfId(atTop); top > 0) {
+                         TopParagraph = top;
+                         TopCharacter = topCharacter;
+                         TopScroll = scrollTop;
+                         TopFirstPage = FirstShown();
+                         TopLastPage = LastShown();
+                     }
+                     answer(ok ? ParagraphOfId(atPoint) : -1);
+                 });
 }
 
 void ReadingSession::GotoParagraph(int32_t n, int32_t character) {
@@ -510,17 +517,36 @@ void ReadingSession::PageLoaded() {
     scrollStart_ = lastScrollAt_ = Clock();
     scrolled_ = 0;
     tmProgress_.SetEnabled(true);
+    // The pages around it are joined to it, so that the text runs on (a key
+    // that waited for the page finds them there).
+    if (CurrentBook) {
+        const int32_t n = CurrentBook->LastPage;
+        joined_ = {};
+        joined_.serial = ++joinSerial_;
+        joined_.loaded = joined_.first = joined_.last = n;
+        joined_.starts[n] = CurrentBook->FirstParagraphOfPage(n);
+        KeepPagesJoined();
+    }
     auto waiting = std::move(whenShown_);
     whenShown_.clear();
     for (auto& f : waiting) f();
-    // The pages around it are joined to it, so that the text runs on.
-    if (!CurrentBook || loading_) return;
-    const int32_t n = CurrentBook->LastPage;
-    joined_ = {};
-    joined_.serial = ++joinSerial_;
-    joined_.loaded = joined_.first = joined_.last = n;
-    joined_.starts[n] = CurrentBook->FirstParagraphOfPage(n);
-    KeepPagesJoined();
+}
+
+void ReadingSession::WhenSettled(std::function<void()> f) {
+    if (!Settling()) return f();
+    whenSettled_.push_back(std::move(f));
+}
+
+void ReadingSession::Settled() {
+    if (RestoreScroll.scroll >= 0 && RestoreScroll.first == joined_.first &&
+        RestoreScroll.last == joined_.last) {
+        view_.ScrollBy(0, INT_MIN / 2);
+        view_.ScrollBy(0, RestoreScroll.scroll);
+    }
+    RestoreScroll = {};
+    auto waiting = std::move(whenSettled_);
+    whenSettled_.clear();
+    for (auto& f : waiting) f();
 }
 
 void ReadingSession::WhenShown(std::function<void()> f) {

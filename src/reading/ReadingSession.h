@@ -62,6 +62,17 @@ class ReadingSession {
     // the character of it that begins the line there.
     int32_t TopParagraph = -1;
     int32_t TopCharacter = 0;
+    // The document's scroll position then, and the pages it held.
+    int32_t TopScroll = 0, TopFirstPage = 0, TopLastPage = 0;
+    // Set with RestorePosition: once the page and the pages joined to it are
+    // pages first to last, the document is scrolled to scroll, exactly as it
+    // stood (the picture of the last page shown is put back pixel for pixel).
+    struct ExactPlace {
+        int32_t scroll = -1, first = 0, last = 0;
+    } RestoreScroll;
+    // Runs f once the page on its way has loaded, the pages next to it are
+    // joined and RestoreScroll is done (at once when nothing is on its way).
+    void WhenSettled(std::function<void()> f);
     // The book's headings.
     std::vector<Heading> Contents;
     // Milliseconds of a steady clock; tests give their own.
@@ -231,7 +242,12 @@ class ReadingSession {
     int32_t arrivalParagraph_ = 0;
     std::u16string highlight_;
     int highlightNth_ = 0;  // which of the paragraph's occurrences is the hit
-    std::vector<std::function<void()>> whenShown_;
+    std::vector<std::function<void()>> whenShown_, whenSettled_;
+    // Nothing more to join: the exact place is put back, and what waited runs.
+    void Settled();
+    bool Settling() const {
+        return CurrentBook && (loading_ || joined_.joining || RestoreScroll.scroll >= 0);
+    }
     std::string searchText_;
     int32_t hitParagraph_ = 0;
     uint64_t hitOffset_ = UINT64_MAX;

@@ -82,6 +82,9 @@ int ReadingSession::PageStep() {
 }
 
 void ReadingSession::PageDown() {
+    // A key while the page is on its way (the picture of the last page at a
+    // start, a turn) is applied to it once it stands.
+    if (Settling()) return WhenSettled([this] { PageDown(); });
     if (!CurWindow) return;
     const int step = PageStep();
     const uint64_t book = bookSerial_, doc = CurDocument;
@@ -97,6 +100,7 @@ void ReadingSession::PageDown() {
 }
 
 void ReadingSession::PageUp() {
+    if (Settling()) return WhenSettled([this] { PageUp(); });
     if (!CurWindow) return;
     const int step = PageStep();
     const uint64_t book = bookSerial_, doc = CurDocument;

@@ -180,6 +180,12 @@ void MainWindow::ShowWindowed() {
 void MainWindow::ShowAsSaved() {
     if (closed_) return;
     ApplyPageColours();
+    if (!RecentBook.empty()) {
+        const QImage image = LastPicture(PictureKey::Now(RecentBook), picture_);
+        if (!image.isNull()) WB->ShowPicture(image);
+        // The book may have opened before the window showed.
+        if (reader_->CurrentBook) TakeUpPicture();
+    }
     if (WindowMode == WindowModeWindow) {
         windowedAction->setChecked(true);
         ShowWindowed();
@@ -291,6 +297,20 @@ void MainWindow::LoadRecentBook() {
     }
     reader_->LoadRecentBook([](const std::string& m) { ShowErrorBox(m); });
     if (Window<Splash>()) Window<Splash>()->hide();
+    TakeUpPicture();
+}
+
+void MainWindow::TakeUpPicture() {
+    ReadingSession& r = *reader_;
+    const BookFile* b = r.CurrentBook.get();
+    if (!WB->HoldsPicture()) return;
+    if (!b || !r.Loading() || !r.RestorePosition || b->FileName != picture_.Book ||
+        b->LastParagraph != picture_.Paragraph || b->LastCharacter != picture_.Character)
+        return WB->DropPicture();
+    r.RestoreScroll = {picture_.Scroll, picture_.FirstPage, picture_.LastPage};
+    r.WhenSettled([this] { WB->WhenPainted([this] { WB->DropPicture(); }); });
+    // A page that never comes does not leave the picture standing.
+    QTimer::singleShot(3000, WB, [this] { WB->DropPicture(); });
 }
 
 void MainWindow::SetTitlePanel(const std::string& text) {
@@ -604,6 +624,7 @@ void MainWindow::Minimize() {
 void MainWindow::Exit() {
     progressTimer->SetEnabled(false);
     scrollTimer->SetEnabled(false);
+    exitPicture_ = WB->Grab();
     WB->hide();
     QApplication::processEvents();
     setWindowFlag(Qt::FramelessWindowHint, false);
@@ -622,12 +643,36 @@ void MainWindow::SaveAndClose() {
     closed_ = true;
     WindowMode = windowedAction->isChecked() ? WindowModeWindow : WindowModeFull;
     if (windowedAction->isChecked()) WindowRect = RectText(geometry());
+    // The page as it is shown, kept when it shows the position exactly.
+    ReadingSession& r = *reader_;
+    const QImage shown = !exitPicture_.isNull()          ? exitPicture_
+                         : isVisible() && !isMinimized() ? WB->Grab()
+                                                         : QImage();
+    PictureKey key;
+    if (r.CurrentBook && !r.Loading() && r.SpokenParagraph == 0 &&
+        r.TopParagraph == r.CurrentBook->LastParagraph &&
+        r.TopCharacter == r.CurrentBook->LastCharacter) {
+        key = PictureKey::Now({});
+        key.Book = r.CurrentBook->FileName;
+        key.Paragraph = r.TopParagraph;
+        key.Character = r.TopCharacter;
+        key.Scroll = r.TopScroll;
+        key.FirstPage = r.TopFirstPage;
+        key.LastPage = r.TopLastPage;
+    }
     reader_->Close([this](const std::string& m) {
         if (bySignal_)
             std::fprintf(stderr, "tavisto: %s\n", EscapeControls(m).c_str());
         else
             ShowErrorBox(m);
     });
+    // The book's stamp once its position is written.
+    if (!key.Book.empty()) {
+        const PictureKey now = PictureKey::Now(key.Book);
+        key.BookSize = now.BookSize;
+        key.BookTime = now.BookTime;
+    }
+    KeepLastPicture(shown, key);
     if (aloud_) aloud_->Stop();
 }
 

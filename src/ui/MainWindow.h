@@ -15,6 +15,7 @@
 #include "library/Library.h"
 #include "reading/ReadAloud.h"
 #include "reading/ReadingSession.h"
+#include "ui/LastPicture.h"
 #include "view/QtSpeech.h"
 
 class AboutDialog;
@@ -88,8 +89,13 @@ class MainWindow : public QMainWindow, public ReadingStatus, public LibraryListe
     }
     // Shows the window full screen: no border, maximised.
     void ShowFullScreen();
-    // Shows the window as it was left: full screen, or a window at its saved place.
+    // Shows the window as it was left: full screen, or a window at its saved
+    // place; at once with the picture of the page last shown, when there is one.
     void ShowAsSaved();
+    // After the start opened its book: the picture stays until the live page
+    // has painted the same lines when the book opened where the picture was
+    // taken; it goes at once otherwise.
+    void TakeUpPicture();
     // Opens files given on the command line, handed over by a later start or
     // dropped: the first is opened (its book when converted before, else
     // converted into the library), the others only added. Each failure shows
@@ -172,6 +178,10 @@ class MainWindow : public QMainWindow, public ReadingStatus, public LibraryListe
     void ShowWindowed();
     void OpenPending();
     bool closed_ = false;
+    // The picture of the last page shown: where it was taken, and, on the
+    // way out, what was on the screen.
+    PictureKey picture_;
+    QImage exitPicture_;
     bool bare_ = false;  // the distraction-free full screen (ToggleBare)
     QWidget* toolPanel_ = nullptr;
     void RevealBars(QPointF global);

@@ -50,7 +50,10 @@ void StartReader(const std::vector<std::string>& files) {
     // as soon as the window is on the screen.
     window->ShowAsSaved();
     window->WB->AfterFirstPaint([window, files] {
-        if (!window->OpenFiles(files)) window->LoadRecentBook();
+        if (!window->OpenFiles(files))
+            window->LoadRecentBook();
+        else
+            window->TakeUpPicture();
         window->scrollTimer->SetInterval(uint16_t(ScrollSpeed));
     });
 }

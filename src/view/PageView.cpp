@@ -1,6 +1,7 @@
 #include "view/PageView.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QPainter>
 #include <QTimer>
 
@@ -45,6 +46,7 @@ void PageView::MakeFront() {
         return;
     }
     Front()->Widget()->raise();
+    if (picture_) picture_->raise();
     setFocusProxy(Front()->Widget());
     if (hadFocus) Front()->Widget()->setFocus();
     if (pendingClear_) Front()->Clear();
@@ -119,6 +121,51 @@ void PageView::Completed(IWebPage* view) {
 void PageView::resizeEvent(QResizeEvent*) {
     for (auto* v : views_)
         if (v) v->Widget()->setGeometry(rect());
+    FitPicture();
+}
+
+void PageView::WhenPainted(std::function<void()> f) {
+    if (Front())
+        Front()->WhenPainted(std::move(f));
+    else
+        f();
+}
+
+void PageView::ShowPicture(const QImage& image) {
+    if (!picture_) {
+        picture_ = new QLabel(this);
+        picture_->setAttribute(Qt::WA_TransparentForMouseEvents);
+        picture_->setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+    picture_->setPixmap(QPixmap::fromImage(image));
+    pictureSize_ = image.size();
+    pictureCounted_ = false;
+    picture_->raise();
+    FitPicture();
+}
+
+void PageView::FitPicture() {
+    if (!picture_) return;
+    picture_->setGeometry(rect());
+    const QSize device = (QSizeF(size()) * devicePixelRatioF()).toSize();
+    const bool fits = device == pictureSize_;
+    if (fits && !pictureCounted_) ++PicturesShown;
+    pictureCounted_ = pictureCounted_ || fits;
+    picture_->setVisible(fits);
+}
+
+void PageView::DropPicture() {
+    delete picture_;
+    picture_ = nullptr;
+}
+
+bool PageView::ShowsPicture() const {
+    return picture_ && !picture_->isHidden();
+}
+
+QImage PageView::Grab() const {
+    if (!Front() || !frontLoaded_ || ShowsPicture()) return {};
+    return Front()->Widget()->grab().toImage();
 }
 
 void PageView::Navigate(const std::string& localPath) {
@@ -215,6 +262,7 @@ bool PageView::ShowPreloaded(AheadPlace place) {
     ready_[p] = pending_[p] = failed_[p] = false;
 
     Front()->Widget()->raise();
+    if (picture_) picture_->raise();
     setFocusProxy(Front()->Widget());
     if (hadFocus) Front()->Widget()->setFocus();
     // As after a load: the news comes from the event loop, never from inside

@@ -31,6 +31,7 @@ class PageView : public QWidget, public HtmlView {
     void Preload(AheadPlace place, const std::string& localPath) override;
     bool ShowPreloaded(AheadPlace place) override;
     void DropPreloaded() override;
+    void WhenPainted(std::function<void()> f) override;
     void JoinPage(AheadPlace where, int32_t page, int32_t shownPage, const std::string& html,
                   std::function<void(bool)> done) override;
     void DropJoinedPage(int32_t page) override;
@@ -48,6 +49,17 @@ class PageView : public QWidget, public HtmlView {
     bool Preloaded(AheadPlace place) const { return ready_[int(place)]; }
     // What Clear shows (see IWebPage).
     QString EmptyPageHtml;
+
+    // A picture over the views (the last page as it was shown, at a start)
+    // until DropPicture; shown only while it is of the view's size.
+    void ShowPicture(const QImage& image);
+    void DropPicture();
+    bool ShowsPicture() const;
+    bool HoldsPicture() const { return picture_; }
+    // How many times a picture came to be shown.
+    int PicturesShown = 0;
+    // The page shown as it is on the screen (null when none is shown).
+    QImage Grab() const;
 
   protected:
     void resizeEvent(QResizeEvent*) override;
@@ -78,4 +90,8 @@ class PageView : public QWidget, public HtmlView {
     std::string pendingPath_;
     bool pendingClear_ = false;
     std::vector<std::function<void()>> afterPaint_;
+    class QLabel* picture_ = nullptr;
+    QSize pictureSize_;  // in device pixels
+    bool pictureCounted_ = false;
+    void FitPicture();
 };

@@ -4,6 +4,7 @@
 
 #include <QBuffer>
 #include <QMutex>
+#include <QTimer>
 #include <QUrl>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineProfile>
@@ -163,12 +164,12 @@ function characterAt(p,node,offset){
     if(t===node)return n;}
   return 0;}
 var kept=null,going=0;
-window.tavistoTop=function(){var p=topParagraph();if(!p)return ['',0];
+window.tavistoTop=function(){var p=topParagraph();if(!p)return ['',0,0];
   var r=p.getBoundingClientRect(),ch=0;
   if(r.top<0){var c=document.caretRangeFromPoint(Math.max(r.left,0)+1,1);
     if(c&&c.startContainer.nodeType===3&&p.contains(c.startContainer))
       ch=characterAt(p,c.startContainer,c.startOffset);}
-  return [p.id,ch];};
+  return [p.id,ch,Math.round(window.scrollY)];};
 window.tavistoGo=function(id,ch){var ps=paragraphs(),p=null;
   for(var i=0;i<ps.length;i++)if(ps[i].id===id){p=ps[i];break;}
   if(!p)return false;
@@ -361,16 +362,16 @@ void WebEngineView::AskIds(int x, int y, IdsAnswer answer) {
     // The element at the point, and the place at the top edge.
     const QString js = QString(
                            "(function(){var e=document.elementFromPoint(%1,%2);"
-                           "var t=window.tavistoTop?window.tavistoTop():['',0];"
-                           "return [e?e.id:null,t[0],t[1]];})()")
+                           "var t=window.tavistoTop?window.tavistoTop():['',0,0];"
+                           "return [e?e.id:null,t[0],t[1],t[2]];})()")
                            .arg(x)
                            .arg(y);
     Run(js, [answer](const QVariant& v) {
         const QVariantList l = v.toList();
-        if (l.size() != 3) return answer(false, {}, {}, 0);
+        if (l.size() != 4) return answer(false, {}, {}, 0, 0);
         const bool ok = !l[0].isNull() && l[0].isValid();
         answer(ok, l[0].toString().toStdString(), l[1].toString().toStdString(),
-               std::max(0, l[2].toInt()));
+               std::max(0, l[2].toInt()), l[3].toInt());
     });
 }
 
@@ -378,6 +379,21 @@ void WebEngineView::ScrollParagraphIntoView(const std::string& id, int32_t chara
     Run(QString("window.tavistoGo&&window.tavistoGo(%1,%2)")
             .arg(JsString(QString::fromStdString(id)))
             .arg(std::max(0, character)));
+}
+
+void WebEngineView::WhenPainted(std::function<void()> f) {
+    // Two frames on: the first paints what was asked before, the second
+    // begins once it has been shown. Asked again until then.
+    Run("window.tavistoPainted=0;requestAnimationFrame(function(){"
+        "requestAnimationFrame(function(){window.tavistoPainted=1;});});");
+    AskPainted(std::move(f), 125);
+}
+
+void WebEngineView::AskPainted(std::function<void()> f, int left) {
+    Run("window.tavistoPainted===1", [this, f, left](const QVariant& v) {
+        if (v.toBool() || left <= 0) return f();
+        QTimer::singleShot(8, this, [this, f, left] { AskPainted(f, left - 1); });
+    });
 }
 
 void WebEngineView::ScrollToBottom() {

@@ -26,6 +26,7 @@ class WebEngineView : public QWebEngineView, public IWebPage {
     void AskIds(int x, int y, IdsAnswer answer) override;
     void ScrollParagraphIntoView(const std::string& id, int32_t character) override;
     void ScrollToBottom() override;
+    void WhenPainted(std::function<void()> f) override;
     void ScrollBy(int dx, int dy, std::function<void(ScrollState)> done = {}) override;
     void ScrollByScreen(int dy, std::function<void(ScrollState)> done) override;
     void Highlight(const std::string& paragraphId, const std::u16string& text,
@@ -54,6 +55,8 @@ class WebEngineView : public QWebEngineView, public IWebPage {
     void Run(const QString& script, std::function<void(const QVariant&)> answer = {});
     // Runs move (a script that scrolls the page); done learns where it stands.
     void Scroll(const QString& move, std::function<void(ScrollState)> done);
+    // Asks every few milliseconds, at most left times more, whether WhenPainted's frames are shown.
+    void AskPainted(std::function<void()> f, int left);
 
     WebEnginePage* page_;
     uint64_t document_ = 0;
