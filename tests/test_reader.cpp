@@ -331,6 +331,21 @@ TEST_F(ReaderTest, TheLastPageShownComesBackAtOnceWhenNothingChanged) {
               0)
         << "another size";
     EXPECT_EQ(run([&] { RecentBook = other; }), 0) << "another book";
+    // A key pressed while the picture stands, before the book has even opened,
+    // is applied to the live page once it stands where the picture showed it.
+    run([&] { RecentBook = b.FileName; });
+    BookFile saved(BooksFolder());
+    saved.FileName = b.FileName;
+    saved.LoadFromBookFile();
+    LoadOptions();
+    Start();
+    ASSERT_TRUE(ReaderWindow()->WB->HoldsPicture());
+    ReaderWindow()->PageDown();
+    EXPECT_TRUE(WaitFor([&] {
+        return PageIsShown() && !ReaderWindow()->WB->ShowsPicture() &&
+               R().TopParagraph > saved.LastParagraph;
+    }));
+    EXPECT_EQ(ReaderWindow()->WB->PicturesShown, 1);
     EXPECT_TRUE(errors.empty());
 }
 

@@ -302,6 +302,9 @@ void MainWindow::LoadRecentBook() {
 
 void MainWindow::TakeUpPicture() {
     ReadingSession& r = *reader_;
+    // The keys pressed before the book opened go to it (they wait for its page).
+    for (auto keys = std::move(keysBeforeBook_); auto& key : keys) r.WhenSettled(key);
+    keysBeforeBook_.clear();
     const BookFile* b = r.CurrentBook.get();
     if (!WB->HoldsPicture()) return;
     if (!b || !r.Loading() || !r.RestorePosition || b->FileName != picture_.Book ||
@@ -563,9 +566,14 @@ void MainWindow::ChooseScrollSpeed() {
 }
 
 void MainWindow::PageUp() {
+    // Before the book the picture shows has opened, the key waits for it.
+    if (!reader_->CurrentBook && WB->HoldsPicture())
+        return keysBeforeBook_.push_back([this] { reader_->PageUp(); });
     reader_->PageUp();
 }
 void MainWindow::PageDown() {
+    if (!reader_->CurrentBook && WB->HoldsPicture())
+        return keysBeforeBook_.push_back([this] { reader_->PageDown(); });
     reader_->PageDown();
 }
 void MainWindow::ShowAbout() {
@@ -640,6 +648,7 @@ void MainWindow::closeEvent(QCloseEvent* e) {
 
 void MainWindow::SaveAndClose() {
     if (closed_) return;
+
     closed_ = true;
     WindowMode = windowedAction->isChecked() ? WindowModeWindow : WindowModeFull;
     if (windowedAction->isChecked()) WindowRect = RectText(geometry());

@@ -182,6 +182,7 @@ class MainWindow : public QMainWindow, public ReadingStatus, public LibraryListe
     // way out, what was on the screen.
     PictureKey picture_;
     QImage exitPicture_;
+    std::vector<std::function<void()>> keysBeforeBook_;
     bool bare_ = false;  // the distraction-free full screen (ToggleBare)
     QWidget* toolPanel_ = nullptr;
     void RevealBars(QPointF global);
