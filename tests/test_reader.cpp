@@ -784,14 +784,18 @@ TEST_F(ReaderTest, AFoundTextIsShownMarked) {
     })) << "no mark on the page";
     // The mark holds the words whole, a soft hyphen inside them or not.
     EXPECT_EQ(marked.remove(QChar(0xAD)).simplified().toStdString(), "Needle In the HAYSTACK");
+    // The mark comes to hold these words.
+    const auto marks = [&](const char* words) {
+        return WaitFor([&] {
+            marked = PageScript(ReaderWindow()->WB,
+                                "(document.querySelector('mark') || {}).textContent || ''")
+                         .toString();
+            return marked.remove(QChar(0xAD)).simplified() == words;
+        });
+    };
     // F3: the paragraph's second hit is marked in its turn.
     ASSERT_TRUE(R().FindAgain(true));
-    EXPECT_TRUE(WaitFor([&] {
-        marked = PageScript(ReaderWindow()->WB,
-                            "(document.querySelector('mark') || {}).textContent || ''")
-                     .toString();
-        return marked.remove(QChar(0xAD)).simplified() == "needle in the haystack";
-    })) << marked.toStdString();
+    EXPECT_TRUE(marks("needle in the haystack")) << marked.toStdString();
     // Every place, listed with the words around it: the paragraph's two hits;
     // the first, chosen, is shown marked again.
     HitListDialog* list = ReaderWindow()->Window<HitListDialog>();
@@ -803,12 +807,7 @@ TEST_F(ReaderTest, AFoundTextIsShownMarked) {
     emit list->Tree->itemActivated(list->Tree->currentItem(), 0);
     ASSERT_NE(list->Chosen(), nullptr);
     R().ShowHit(list->Text(), list->Chosen()->Hit, list->Chosen()->Nth);
-    EXPECT_TRUE(WaitFor([&] {
-        marked = PageScript(ReaderWindow()->WB,
-                            "(document.querySelector('mark') || {}).textContent || ''")
-                     .toString();
-        return marked.remove(QChar(0xAD)).simplified() == "Needle In the HAYSTACK";
-    })) << marked.toStdString();
+    EXPECT_TRUE(marks("Needle In the HAYSTACK")) << marked.toStdString();
     EXPECT_FALSE(R().Find("no such words anywhere"));
     EXPECT_EQ(ReaderWindow()->StatusNote->FullText().toStdString(), "Not found");
 }
