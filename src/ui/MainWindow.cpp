@@ -238,6 +238,7 @@ void MainWindow::OpenPending() {
     QTimer::singleShot(0, this, [this] {
         std::vector<std::string> files;
         files.swap(pending_);
+        WB->DropPicture();  // another book's page is on its way
         OpenFiles(files);
     });
 }
@@ -410,6 +411,7 @@ void MainWindow::ShowBooks() {
     if (Window<BooksDialog>()->exec() != QDialog::Accepted || !Window<BooksDialog>()->SelectedBook)
         return;
     std::string name = Window<BooksDialog>()->SelectedBook->FileName;
+    WB->DropPicture();  // another book's page is on its way
     reader_->SwitchToBook(name);
 }
 
