@@ -346,6 +346,19 @@ TEST_F(ReaderTest, TheLastPageShownComesBackAtOnceWhenNothingChanged) {
                R().TopParagraph > saved.LastParagraph;
     }));
     EXPECT_EQ(ReaderWindow()->WB->PicturesShown, 1);
+    // A picture file whose size lies (its key still right) is not shown.
+    ReaderWindow()->Exit();
+    DestroyForms();
+    const std::string kept = ReadWholeFile(ProgramFolder + "lastpage.pic");
+    QList<QByteArray> head = QByteArray::fromStdString(kept.substr(0, kept.find('\n'))).split('\t');
+    ASSERT_EQ(head.size(), 12);
+    head[9] = head[10] = "16384";
+    WriteFile(ProgramFolder + "lastpage.pic",
+              head.join('\t').toStdString() + "\n" + kept.substr(0, 100));
+    LoadOptions();
+    Start();
+    EXPECT_FALSE(ReaderWindow()->WB->HoldsPicture());
+    EXPECT_TRUE(PageShown());
     EXPECT_TRUE(errors.empty());
 }
 
