@@ -33,9 +33,13 @@ bool PathTaken(const std::string& path) {
 }
 
 int64_t FileSizeOf(const std::string& path) {
+    return StampOf(path).size;
+}
+
+FileStamp StampOf(const std::string& path) {
     struct stat st;
-    if (::stat(path.c_str(), &st) != 0) return -1;
-    return int64_t(st.st_size);
+    if (::stat(path.c_str(), &st) != 0) return {};
+    return {int64_t(st.st_size), int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
 }
 
 std::string FolderOf(const std::string& path) {

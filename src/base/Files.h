@@ -16,6 +16,13 @@ bool DirectoryExists(const std::string& path);
 bool PathTaken(const std::string& path);
 // Size of a file in bytes, or -1 when it cannot be examined.
 int64_t FileSizeOf(const std::string& path);
+// A file's size and last change (nanoseconds), to tell whether it changed;
+// {-1, 0} when it cannot be examined.
+struct FileStamp {
+    int64_t size = -1, modified = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+FileStamp StampOf(const std::string& path);
 // The folder part of a path, with its trailing '/' ("./" when it has none).
 std::string FolderOf(const std::string& path);
 

@@ -29,7 +29,7 @@ std::function<void(const std::string&)> ErrorBoxHook;
 std::function<void(const std::string&)> MessageBoxHook;
 std::function<bool(const std::string&)> ConfirmHook;
 
-static QString Text(const std::string& s) {
+QString FromUtf8(const std::string& s) {
     // Messages carry file names in the system's bytes; show them as UTF-8 when they are.
     return QString::fromUtf8(s.data(), qsizetype(s.size()));
 }
@@ -53,7 +53,8 @@ namespace {
 int PlainBox(QMessageBox::Icon icon, const QString& caption, const std::string& text,
              QMessageBox::StandardButtons buttons,
              QMessageBox::StandardButton byDefault = QMessageBox::NoButton) {
-    QMessageBox box(icon, caption, FitForBox(Text(text)), buttons, QApplication::activeWindow());
+    QMessageBox box(icon, caption, FitForBox(FromUtf8(text)), buttons,
+                    QApplication::activeWindow());
     box.setTextFormat(Qt::PlainText);
     // Above the splash at start-up, and above a reader's full-screen window
     // when another start speaks.

@@ -26,6 +26,8 @@ void Guard(F&& f) {
         ShowErrorBox(e.what());
     }
 }
+// A text of the program's layers (UTF-8, or a file name's bytes) for Qt.
+QString FromUtf8(const std::string& s);
 // A box's text made to fit a screen: a line of more than 300 characters keeps
 // its start and end around an ellipsis, and more than 20 lines end in one.
 QString FitForBox(const QString& text);

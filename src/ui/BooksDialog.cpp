@@ -156,9 +156,7 @@ bool BooksDialog::eventFilter(QObject* o, QEvent* e) {
 
 void BooksDialog::FillList() {
     bookTree->clear();
-    auto text = [](const std::string& s) {
-        return QString::fromUtf8(s.data(), qsizetype(s.size()));
-    };
+    const auto text = FromUtf8;
     // The book being read is read as far as its session says now (its file
     // holds the last save's).
     const BookFile* open = reading_->CurrentBook.get();

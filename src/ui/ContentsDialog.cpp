@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "text/Charsets.h"
+#include "ui/Application.h"
 
 namespace {
 constexpr int ParagraphRole = Qt::UserRole;
@@ -37,7 +38,7 @@ void ContentsDialog::Fill(const std::vector<Heading>& headings, const std::strin
         for (int l = h.Level - 1; l >= 1 && !parent; --l) parent = last[l];
         auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(Tree);
         const std::string text = ToUtf8(h.Text, cp);
-        item->setText(0, QString::fromUtf8(text.data(), qsizetype(text.size())));
+        item->setText(0, FromUtf8(text));
         item->setData(0, ParagraphRole, h.Paragraph);
         last[h.Level] = item;
         for (int l = h.Level + 1; l < 4; ++l) last[l] = nullptr;

@@ -10,13 +10,10 @@
 
 #include "reading/ReadingSession.h"
 #include "text/Charsets.h"
+#include "ui/Application.h"
 
 namespace {
 constexpr int HitRole = Qt::UserRole;
-
-QString FromUtf8(const std::string& s) {
-    return QString::fromUtf8(s.data(), qsizetype(s.size()));
-}
 }  // namespace
 
 HitListDialog::HitListDialog() {

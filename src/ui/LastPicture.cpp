@@ -2,10 +2,9 @@
 
 #include <QFile>
 
-#include <sys/stat.h>
-
 #include <functional>
 
+#include "base/Files.h"
 #include "base/Strings.h"
 #include "options/Options.h"
 
@@ -15,25 +14,22 @@ std::string PicturePath() {
     return ProgramFolder + "lastpage.pic";
 }
 
-// A file's size and change time, or zeros.
-std::pair<int64_t, int64_t> Stamp(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return {0, 0};
-    return {int64_t(st.st_size), int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
-}
-
 }  // namespace
 
 PictureKey PictureKey::Now(const std::string& book) {
     PictureKey k;
     k.Book = book;
-    if (!book.empty()) std::tie(k.BookSize, k.BookTime) = Stamp(BooksFolder() + book);
+    if (!book.empty()) {
+        const FileStamp stamp = StampOf(BooksFolder() + book);
+        k.BookSize = stamp.size;
+        k.BookTime = stamp.modified;
+    }
     // The options and the page's templates as they are (a template edited by
     // hand changes its stamp).
     std::string style = JoinLines(OptionList);
     for (const char* t : {"vpage.tml", "style.tml"}) {
-        const auto [size, time] = Stamp(TemplatesFolder() + t);
-        style += "|" + std::to_string(size) + "|" + std::to_string(time);
+        const FileStamp stamp = StampOf(TemplatesFolder() + t);
+        style += "|" + std::to_string(stamp.size) + "|" + std::to_string(stamp.modified);
     }
     k.Style = std::hash<std::string>{}(style);
     return k;
@@ -41,7 +37,7 @@ PictureKey PictureKey::Now(const std::string& book) {
 
 void KeepLastPicture(const QImage& image, const PictureKey& key) {
     QFile f(QString::fromStdString(PicturePath()));
-    if (image.isNull() || key.Book.empty() || key.BookSize == 0) {
+    if (image.isNull() || key.Book.empty() || key.BookSize <= 0) {
         f.remove();
         return;
     }

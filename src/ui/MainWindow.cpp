@@ -264,7 +264,7 @@ void MainWindow::FillRecentMenu(QMenu* menu) {
         const bool repeated = std::count_if(rows.begin(), rows.end(),
                                             [&](const auto& r) { return r.second == title; }) > 1;
         const std::string shown = repeated ? title + "  (" + name + ")" : title;
-        QAction* a = menu->addAction(QString::fromUtf8(shown.data(), qsizetype(shown.size())));
+        QAction* a = menu->addAction(FromUtf8(shown));
         const std::string book = name;
         connect(a, &QAction::triggered, this,
                 [this, book] { Guard([&] { reader_->SwitchToBook(book); }); });
@@ -318,7 +318,7 @@ void MainWindow::TakeUpPicture() {
 }
 
 void MainWindow::SetTitlePanel(const std::string& text) {
-    StatusTitle->SetFullText(QString::fromUtf8(text.data(), qsizetype(text.size())));
+    StatusTitle->SetFullText(FromUtf8(text));
 }
 
 void MainWindow::ShowPlace(const ReadingPlace& place) {
