@@ -20,8 +20,13 @@
 InstanceGuard::InstanceGuard(std::string programFolder) : folder_(std::move(programFolder)) {}
 
 InstanceGuard::~InstanceGuard() {
-    if (server_) server_->close();
+    Release();
+}
+
+void InstanceGuard::Release() {
+    if (server_) server_->close();       // and its socket file gone
     if (lockFd_ >= 0) ::close(lockFd_);  // the lock goes with the descriptor
+    lockFd_ = -1;
 }
 
 namespace {

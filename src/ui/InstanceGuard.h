@@ -19,6 +19,8 @@ class InstanceGuard : public QObject {
 
     // Takes the lock; false when another reader of this program folder holds it.
     bool Acquire();
+    // Stops listening and lets the lock go (the destructor does the same).
+    void Release();
     // Listens for later starts; onFiles gets the files each of them handed over
     // (possibly none: that start only wants the window raised), and returns
     // false when this reader is going away: that start then waits for it. A message is at
