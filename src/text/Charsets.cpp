@@ -179,7 +179,7 @@ std::string_view TrimBlanks(std::string_view line, CodePage cp) {
     return line.substr(b, e - b);
 }
 
-char32_t DecodeChar(std::string_view s, size_t& i, CodePage cp) {
+char32_t charsets_detail::DecodeChar(std::string_view s, size_t& i, CodePage cp) {
     if (cp == CodePage::Utf8) return DecodeUtf8(s, i);
     unsigned char c = static_cast<unsigned char>(s[i++]);
     return c < 0x80 ? char32_t(c) : char32_t(TableOf(cp)[c - 0x80]);
@@ -224,6 +224,21 @@ void AppendUtf8(std::string& out, char32_t c) {
 std::string ToUtf8(std::string_view s, CodePage cp) {
     std::string out;
     out.reserve(s.size() * (cp == CodePage::Utf8 ? 1 : 2));
+    if (cp == CodePage::Utf8) {
+        // Valid sequences are copied as they are, in runs; a byte that begins
+        // none becomes U+FFFD.
+        size_t run = 0;
+        for (size_t i = 0; i < s.size();) {
+            const size_t at = i;
+            if (DecodeChar(s, i, cp) != 0xFFFD || s.compare(at, i - at, "\xEF\xBF\xBD") == 0)
+                continue;
+            out.append(s.substr(run, at - run));
+            AppendUtf8(out, 0xFFFD);
+            run = i;
+        }
+        out.append(s.substr(run));
+        return out;
+    }
     for (size_t i = 0; i < s.size();) AppendUtf8(out, DecodeChar(s, i, cp));
     return out;
 }
@@ -255,33 +270,6 @@ bool EncodeChar(char32_t c, CodePage cp, unsigned char& out) {
             return true;
         }
     return false;
-}
-
-bool IsUpper(char32_t c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) ||
-           (c >= 0x0400 && c <= 0x042F) || c == 0x0490;
-}
-
-bool IsLower(char32_t c) {
-    return (c >= 'a' && c <= 'z') || (c >= 0xDF && c <= 0xFF && c != 0xF7) ||
-           (c >= 0x0430 && c <= 0x045F) || c == 0x0491;
-}
-
-bool IsLetter(char32_t c) {
-    return IsUpper(c) || IsLower(c);
-}
-
-char32_t ToLower(char32_t c) {
-    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 0x20;
-    if (c >= 0x0410 && c <= 0x042F) return c + 0x20;
-    if (c >= 0x0400 && c <= 0x040F) return c + 0x50;
-    if (c == 0x0490) return 0x0491;
-    return c;
-}
-
-char32_t FoldCase(char32_t c) {
-    c = ToLower(c);
-    return c == 0x0451 ? char32_t(0x0435) : c;  // ё reads as е
 }
 
 std::string FoldToUtf8(std::string_view s, CodePage cp) {

@@ -18,9 +18,27 @@ CodePage CodePageOf(std::string_view charset);
 // stateful or multi-byte one (ISO-2022, UTF-16) would make markup unreadable.
 bool IsKnownCharset(std::string_view charset);
 
-// The character at s[i], advancing i past it. A byte that does not begin a valid
-// UTF-8 sequence decodes as U+FFFD and advances by one.
+namespace charsets_detail {
 char32_t DecodeChar(std::string_view s, size_t& i, CodePage cp);
+}
+// The character at s[i], advancing i past it. A byte that does not begin a valid
+// UTF-8 sequence decodes as U+FFFD and advances by one. ASCII and the two
+// bytes of a Cyrillic or Latin letter are decoded here, the rest out of line.
+inline char32_t DecodeChar(std::string_view s, size_t& i, CodePage cp) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) {
+        ++i;
+        return c;
+    }
+    if (cp == CodePage::Utf8 && c >= 0xC2 && c <= 0xDF && i + 1 < s.size()) {
+        const auto b = static_cast<unsigned char>(s[i + 1]);
+        if ((b & 0xC0) == 0x80) {
+            i += 2;
+            return char32_t((c & 0x1Fu) << 6 | (b & 0x3Fu));
+        }
+    }
+    return charsets_detail::DecodeChar(s, i, cp);
+}
 // s without the blanks around it: spaces, tabs and no-break spaces.
 std::string_view TrimBlanks(std::string_view s, CodePage cp);
 // The number of characters in s.
@@ -34,12 +52,29 @@ std::u16string Utf8ToUtf16(std::string_view utf8);
 bool EncodeChar(char32_t c, CodePage cp, unsigned char& out);
 
 // Letters of the Latin and Cyrillic alphabets.
-bool IsLetter(char32_t c);
-bool IsUpper(char32_t c);
-bool IsLower(char32_t c);
-char32_t ToLower(char32_t c);
+inline bool IsUpper(char32_t c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) ||
+           (c >= 0x0400 && c <= 0x042F) || c == 0x0490;
+}
+inline bool IsLower(char32_t c) {
+    return (c >= 'a' && c <= 'z') || (c >= 0xDF && c <= 0xFF && c != 0xF7) ||
+           (c >= 0x0430 && c <= 0x045F) || c == 0x0491;
+}
+inline bool IsLetter(char32_t c) {
+    return IsUpper(c) || IsLower(c);
+}
+inline char32_t ToLower(char32_t c) {
+    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 0x20;
+    if (c >= 0x0410 && c <= 0x042F) return c + 0x20;
+    if (c >= 0x0400 && c <= 0x040F) return c + 0x50;
+    if (c == 0x0490) return 0x0491;
+    return c;
+}
 // Lower case and ё as е: the folding searches and comparisons use.
-char32_t FoldCase(char32_t c);
+inline char32_t FoldCase(char32_t c) {
+    c = ToLower(c);
+    return c == 0x0451 ? char32_t(0x0435) : c;  // ё reads as е
+}
 // Folds s to lower case in UTF-8.
 std::string FoldToUtf8(std::string_view s, CodePage cp);
 
