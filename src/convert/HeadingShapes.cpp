@@ -17,8 +17,10 @@ bool IsWordChar(char32_t c) {
 }
 
 std::u32string Decode(std::string_view utf8) {
-    std::u32string out;
-    for (size_t i = 0; i < utf8.size();) out += DecodeChar(utf8, i, CodePage::Utf8);
+    std::u32string out(utf8.size(), U'\0');
+    size_t n = 0;
+    for (size_t i = 0; i < utf8.size();) out[n++] = DecodeChar(utf8, i, CodePage::Utf8);
+    out.resize(n);
     return out;
 }
 
@@ -93,19 +95,45 @@ const char* const Months[] = {"january", "february", "march",     "april",   "ma
                               "января",  "февраля",  "марта",     "апреля",  "мая",      "июня",
                               "июля",    "августа",  "сентября",  "октября", "ноября",   "декабря"};
 
+// Words (folded) with what they say, ordered by their first letter and
+// otherwise as given: a word is compared only with those of its letter.
+template <class T>
+class WordTable {
+  public:
+    void Add(const char* utf8, T what) { words_.emplace_back(Decode(utf8), what); }
+    void Order() {
+        std::stable_sort(words_.begin(), words_.end(),
+                         [](const auto& a, const auto& b) { return a.first[0] < b.first[0]; });
+    }
+    // The first word of w's letter that `matches` takes, or nullptr.
+    template <class Matches>
+    const T* Find(std::u32string_view w, Matches matches) const {
+        if (w.empty()) return nullptr;
+        auto it = std::partition_point(words_.begin(), words_.end(),
+                                       [&](const auto& e) { return e.first[0] < w[0]; });
+        for (; it != words_.end() && it->first[0] == w[0]; ++it)
+            if (matches(std::u32string_view(it->first), it->second)) return &it->second;
+        return nullptr;
+    }
+    const T* Find(std::u32string_view w) const {
+        return Find(w, [w](std::u32string_view text, const T&) { return w == text; });
+    }
+
+  private:
+    std::vector<std::pair<std::u32string, T>> words_;
+};
+
 struct Decoded {
-    std::vector<std::pair<std::u32string, HeadingWord>> known;
-    std::vector<std::pair<std::u32string, const NumberWord*>> numbers;
-    std::vector<std::u32string> months;
-    std::u32string initials;  // the first letters of the number words
+    WordTable<HeadingWord> known;
+    WordTable<const NumberWord*> numbers;
+    WordTable<int> months;
     Decoded() {
-        for (const Known& k : KnownWords) known.emplace_back(Decode(k.text), k.word);
-        for (const NumberWord& n : NumberWords) {
-            numbers.emplace_back(Decode(n.text), &n);
-            if (initials.find(numbers.back().first[0]) == std::u32string::npos)
-                initials += numbers.back().first[0];
-        }
-        for (const char* m : Months) months.push_back(Decode(m));
+        for (const Known& k : KnownWords) known.Add(k.text, k.word);
+        for (const NumberWord& n : NumberWords) numbers.Add(n.text, &n);
+        for (size_t i = 0; i < std::size(Months); ++i) months.Add(Months[i], int(i % 12) + 1);
+        known.Order();
+        numbers.Order();
+        months.Order();
     }
 };
 
@@ -116,29 +144,25 @@ const Decoded& Words() {
 
 // The value of a number's word (folded), or 0.
 int NumberWordValue(std::u32string_view w) {
-    if (w.size() < 3 || w.size() > 16 || Words().initials.find(w[0]) == std::u32string::npos)
-        return 0;
-    for (const auto& [text, n] : Words().numbers) {
-        if (n->stem ? w.size() >= text.size() && w.size() <= text.size() + 3 &&
-                          w.compare(0, text.size(), text) == 0
-                    : w == text)
-            return n->value;
-    }
-    return 0;
+    if (w.size() < 3 || w.size() > 16) return 0;
+    const NumberWord* const* n =
+        Words().numbers.Find(w, [w](std::u32string_view text, const NumberWord* n) {
+            return n->stem ? w.size() >= text.size() && w.size() <= text.size() + 3 &&
+                                 w.compare(0, text.size(), text) == 0
+                           : w == text;
+        });
+    return n ? (*n)->value : 0;
 }
 
 // The month a word (folded) names, 1 to 12, or 0.
 int MonthOf(std::u32string_view w) {
-    const auto& m = Words().months;
-    for (size_t i = 0; i < m.size(); ++i)
-        if (w == m[i]) return int(i % 12) + 1;
-    return 0;
+    const int* m = Words().months.Find(w);
+    return m ? *m : 0;
 }
 
 HeadingWord KnownWord(std::u32string_view w) {
-    for (const auto& [text, word] : Words().known)
-        if (w == text) return word;
-    return HeadingWord::None;
+    const HeadingWord* k = Words().known.Find(w);
+    return k ? *k : HeadingWord::None;
 }
 
 // A chapter's number in digits: four at most (a year is a date's).
@@ -153,34 +177,36 @@ int DigitsValue(std::u32string_view w) {
 }
 
 struct Token {
-    std::u32string text;  // folded for a word; the character for a mark
+    std::u32string_view text;  // folded for a word; the character for a mark
     bool word;
     bool upper;  // a word in capitals
 };
 
-std::vector<Token> Tokens(std::u32string_view s) {
+// The tokens of a line, their texts in `folded`: the line folded, its dashes
+// of every length one mark.
+std::vector<Token> Tokens(std::u32string_view s, std::u32string& folded) {
+    folded.resize(s.size());
     std::vector<Token> out;
+    out.reserve(16);
     for (size_t i = 0; i < s.size();) {
         if (IsSpace(s[i])) {
             ++i;
             continue;
         }
         if (!IsWordChar(s[i])) {
-            // Dashes of every length are one mark.
-            const char32_t c = s[i] == 0x2014 || s[i] == 0x2013 ? U'-' : s[i];
-            out.push_back({std::u32string(1, c), false, false});
+            folded[i] = s[i] == 0x2014 || s[i] == 0x2013 ? U'-' : s[i];
+            out.push_back({std::u32string_view(folded).substr(i, 1), false, false});
             ++i;
             continue;
         }
-        Token t{{}, true, true};
-        bool letters = false;
+        const size_t from = i;
+        bool upper = true, letters = false;
         for (; i < s.size() && IsWordChar(s[i]); ++i) {
-            if (IsLower(s[i])) t.upper = false;
+            if (IsLower(s[i])) upper = false;
             letters = letters || IsLetter(s[i]);
-            t.text += FoldCase(s[i]);
+            folded[i] = FoldCase(s[i]);
         }
-        t.upper = t.upper && letters;
-        out.push_back(std::move(t));
+        out.push_back({std::u32string_view(folded).substr(from, i - from), true, upper && letters});
     }
     return out;
 }
@@ -189,7 +215,9 @@ std::vector<Token> Tokens(std::u32string_view s) {
 
 int RomanValue(std::u32string_view word) {
     if (word.empty() || word.size() > 15) return 0;
-    std::u32string w;
+    char32_t letters[15];
+    const std::u32string_view w(letters, word.size());
+    size_t n = 0;
     for (char32_t c : word) {
         c = FoldCase(c);
         // Cyrillic letters that look like Latin ones: х, і, с, м.
@@ -197,7 +225,7 @@ int RomanValue(std::u32string_view word) {
         if (c == 0x0456) c = 'i';
         if (c == 0x0441) c = 'c';
         if (c == 0x043C) c = 'm';
-        w += c;
+        letters[n++] = c;
     }
     auto value = [](char32_t c) {
         switch (c) {
@@ -231,11 +259,12 @@ int RomanValue(std::u32string_view word) {
     static const int values[] = {1000, 900, 500, 400, 100, 90, 50, 40, 10, 9, 5, 4, 1};
     static const char* const marks[] = {"m",  "cm", "d",  "cd", "c",  "xc", "l",
                                         "xl", "x",  "ix", "v",  "iv", "i"};
-    std::u32string canonical;
+    size_t at = 0;
     for (int k = 0, v = total; k < 13; ++k)
         for (; v >= values[k]; v -= values[k])
-            for (const char* m = marks[k]; *m; ++m) canonical += char32_t(*m);
-    return canonical == w ? total : 0;
+            for (const char* m = marks[k]; *m; ++m)
+                if (at >= w.size() || w[at++] != char32_t(*m)) return 0;
+    return at == w.size() ? total : 0;
 }
 
 bool EndsSentence(std::string_view text) {
@@ -292,6 +321,9 @@ bool IsSeparator(std::string_view utf8) {
 }
 
 bool ClosingWords(std::string_view utf8) {
+    // The words are ten bytes at most, in either case: most lines are longer.
+    const size_t e = utf8.find_last_not_of(".! ");
+    if (e == std::string_view::npos || e >= 10) return false;
     std::string f = FoldToUtf8(utf8, CodePage::Utf8);
     while (!f.empty() && (f.back() == '.' || f.back() == '!' || f.back() == ' ')) f.pop_back();
     return f == "the end" || f == "конец" || f == "finis";
@@ -307,7 +339,7 @@ bool BeginsAsHeading(const std::u32string& s, const std::vector<Token>& tokens,
         std::find_if(tokens.begin(), tokens.end(), [](const Token& t) { return t.word; });
     if (first == tokens.end()) return false;
     // A dash opens speech, but for a number framed by dashes ("— IV —").
-    const std::u32string& opening = tokens.front().text;
+    const std::u32string_view opening = tokens.front().text;
     const bool framed = tokens.size() >= 3 && opening == U"-" && tokens.back().text == U"-";
     if ((opening == U"-" && !framed) || opening == U"\"" || opening == U"\u00AB" ||
         opening == U"\u201E" || opening == U"(")
@@ -461,7 +493,8 @@ LineShape ShapeOf(std::string_view utf8) {
     if (utf8.size() > 60 && EndsSentence(utf8)) return {};
     const std::u32string s = Decode(utf8);
     if (s.empty() || s.size() > MaxHeadingChars) return {};
-    const std::vector<Token> tokens = Tokens(s);
+    std::u32string folded;
+    const std::vector<Token> tokens = Tokens(s, folded);
     if (!BeginsAsHeading(s, tokens, utf8)) return {};
     ShapeReader reader(tokens);
     LineShape shape = reader.Read();
