@@ -2,13 +2,16 @@
 // texts of 100 MB (Latin, windows-1251, Russian in UTF-8) and 400 MB in the
 // page cache, and on a text of one's own when given, against the floor of
 // reading the text and writing and syncing as many bytes as the book, measured
-// in the same run; and a FictionBook against the same text. Five runs each; medians and ranges. Run
-// from the build folder: bench/bench_convert [DIR [FILE]].
+// in the same run; the real texts beside the repository (prose, plays, verse)
+// in four charsets; and a FictionBook against the same text. Five runs each; medians and ranges.
+// Run from the build folder: bench/bench_convert [DIR [FILE]].
+#include <dirent.h>
 #include <fcntl.h>
 #include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -62,8 +65,39 @@ std::string Utf8Of1251(const std::string& text) {
     return out;
 }
 
-// kind: "latin", "1251", or "utf-8" (Russian, about mb megabytes); or a
-// text of one's own, copied in (given, mb unused).
+// The real texts beside the repository (prose, plays and verse, in UTF-8),
+// one after another over and over to about mb megabytes, in a charset made by
+// iconv; "" when they are absent.
+std::string RealText(uint64_t mb, const std::string& charset) {
+    const char* folder = TAVISTO_TEXTS;
+    std::string all;
+    if (DIR* d = ::opendir(folder)) {
+        std::vector<std::string> names;
+        while (dirent* e = ::readdir(d))
+            if (std::string n = e->d_name; n.size() > 4 && n.substr(n.size() - 4) == ".txt")
+                names.push_back(n);
+        ::closedir(d);
+        std::sort(names.begin(), names.end());
+        for (const std::string& n : names) {
+            FILE* p = ::popen(
+                ("iconv -f UTF-8 -t " + charset + "//TRANSLIT '" + folder + "/" + n + "'").c_str(),
+                "r");
+            if (!p) continue;
+            char buf[65536];
+            for (size_t got; (got = std::fread(buf, 1, sizeof buf, p)) > 0;) all.append(buf, got);
+            ::pclose(p);
+        }
+    }
+    if (all.empty()) return {};
+    std::string out;
+    out.reserve((mb << 20) + all.size());
+    while (out.size() < (mb << 20)) out += all;
+    return out;
+}
+
+// kind: "latin", "1251", or "utf-8" (Russian, about mb megabytes), or a real
+// text in a charset ("real UTF-8", "real CP1251", ...); or a text of one's
+// own, copied in (given, mb unused).
 void Measure(const std::string& dir, uint64_t mb, const std::string& kind,
              const std::string& given = {}) {
     const bool cyrillic = kind != "latin";
@@ -72,8 +106,14 @@ void Measure(const std::string& dir, uint64_t mb, const std::string& kind,
         std::system(("cp '" + given + "' '" + src + "'").c_str());
         mb = uint64_t(FileSizeOf(src)) >> 20;
     } else {
-        std::string text = kind == "utf-8" ? Utf8Of1251(GenerateText((mb << 20) * 10 / 18, true))
-                                           : GenerateText(mb << 20, cyrillic);
+        std::string text = kind.rfind("real ", 0) == 0 ? RealText(mb, kind.substr(5))
+                           : kind == "utf-8" ? Utf8Of1251(GenerateText((mb << 20) * 10 / 18, true))
+                                             : GenerateText(mb << 20, cyrillic);
+        if (text.empty()) {
+            std::printf("%s: the real texts are not beside the repository (%s)\n", kind.c_str(),
+                        TAVISTO_TEXTS);
+            return;
+        }
         FILE* f = std::fopen(src.c_str(), "wb");
         std::fwrite(text.data(), 1, text.size(), f);
         std::fclose(f);
@@ -100,7 +140,7 @@ void Measure(const std::string& dir, uint64_t mb, const std::string& kind,
     }
     const Spread s = SpreadOf(streamed);
     std::printf(
-        "%4llu MB %-6s streaming: %s, %.0f MB/s | floor %s | ratio %s | peak %s (book %.0f MB, "
+        "%4llu MB %-11s streaming: %s, %.0f MB/s | floor %s | ratio %s | peak %s (book %.0f MB, "
         "index %.2f MB)\n",
         (unsigned long long)mb, kind.c_str(), Show(s, "s").c_str(), size / 1048576 / s.median,
         Show(SpreadOf(floors), "s").c_str(), Show(SpreadOf(ratios), "x").c_str(),
@@ -188,6 +228,8 @@ int main(int argc, char** argv) {
     Measure(work, 100, "latin");
     Measure(work, 100, "1251");
     Measure(work, 100, "utf-8");
+    for (const char* charset : {"UTF-8", "CP1251", "KOI8-R", "CP866"})
+        Measure(work, 100, std::string("real ") + charset);
     Measure(work, 400, "latin");
     MeasureFictionBook(work, 100);
     // A real text besides: bench_convert DIR FILE

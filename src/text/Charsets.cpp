@@ -239,7 +239,27 @@ std::string ToUtf8(std::string_view s, CodePage cp) {
         out.append(s.substr(run));
         return out;
     }
-    for (size_t i = 0; i < s.size();) AppendUtf8(out, DecodeChar(s, i, cp));
+    // A single-byte page: its characters are all below U+10000, three bytes
+    // at most, written straight into the string.
+    const char16_t* table = TableOf(cp);
+    out.resize(s.size() * 3);
+    char* o = out.data();
+    for (char ch : s) {
+        const auto b = static_cast<unsigned char>(ch);
+        if (b < 0x80) {
+            *o++ = ch;
+            continue;
+        }
+        const char32_t c = table[b - 0x80];
+        if (c < 0x800) {
+            *o++ = char(0xC0 | (c >> 6));
+        } else {
+            *o++ = char(0xE0 | (c >> 12));
+            *o++ = char(0x80 | ((c >> 6) & 0x3F));
+        }
+        *o++ = char(0x80 | (c & 0x3F));
+    }
+    out.resize(size_t(o - out.data()));
     return out;
 }
 
