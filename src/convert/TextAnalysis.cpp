@@ -478,6 +478,12 @@ void NoteCompounds(std::string_view line, CodePage page, std::unordered_set<std:
     if (seen.size() >= 50000) return;
     for (size_t at = line.find('-'); at != std::string_view::npos; at = line.find('-', at + 1)) {
         if (at == 0 || at + 1 >= line.size()) continue;
+        // A dash between blanks or marks, or a number's: no word on one side.
+        auto markOrDigit = [](char c) {
+            const auto b = static_cast<unsigned char>(c);
+            return b < 0x80 && !((b | 0x20) >= 'a' && (b | 0x20) <= 'z');
+        };
+        if (markOrDigit(line[at - 1]) || markOrDigit(line[at + 1])) continue;
         // The word around it: back and on to the nearest blank or mark.
         size_t b = line.find_last_of(" \t\"(,;:", at);
         b = b == std::string_view::npos ? 0 : b + 1;
