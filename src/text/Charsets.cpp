@@ -1,6 +1,9 @@
 #include "text/Charsets.h"
 
 #include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "base/Strings.h"
 
@@ -186,8 +189,16 @@ char32_t charsets_detail::DecodeChar(std::string_view s, size_t& i, CodePage cp)
 }
 
 size_t Utf8ContinuationBytes(std::string_view s) {
-    // Eight bytes at a time: a byte's top bit set and the next bit clear.
     size_t n = 0, i = 0;
+#ifdef __SSE2__
+    // Sixteen bytes at a time: as signed bytes, 10xxxxxx are those below -64.
+    const __m128i below = _mm_set1_epi8(-64);
+    for (; i + 16 <= s.size(); i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + i));
+        n += size_t(__builtin_popcount(unsigned(_mm_movemask_epi8(_mm_cmplt_epi8(v, below)))));
+    }
+#endif
+    // Eight bytes at a time: a byte's top bit set and the next bit clear.
     for (; i + 8 <= s.size(); i += 8) {
         uint64_t w;
         std::memcpy(&w, s.data() + i, 8);
