@@ -157,6 +157,44 @@ TEST(Charset, CharactersAreCountedAsOneByOneOverAnyBytesAndLength) {
     EXPECT_EQ(ShownLength("\xd0\xb0&lt;b&amp;", true), 4u);
 }
 
+TEST(Charset, TextIsTurnedIntoUtf8AsCharacterByCharacter) {
+    // The quick ways (letters decoded inline, UTF-8 copied by runs, single
+    // bytes written straight) against the decoder one character at a time:
+    // random bytes, valid sequences of every length, cut ones, U+FFFD itself.
+    auto byOne = [](std::string_view s, CodePage cp) {
+        std::string out;
+        for (size_t i = 0; i < s.size();) AppendUtf8(out, charsets_detail::DecodeChar(s, i, cp));
+        return out;
+    };
+    const char* const pieces[] = {"a",
+                                  "\xD0\xB6",
+                                  "\xE2\x80\x94",
+                                  "\xF0\x9F\x98\x80",
+                                  "\xEF\xBF\xBD",
+                                  "\xC0\xAF",
+                                  "\xE0\x80\x80",
+                                  "\xED\xA0\x80",
+                                  "\xD0",
+                                  "\xE2\x80",
+                                  "\x80",
+                                  "\xFF"};
+    std::mt19937 rng(7);
+    for (int round = 0; round < 2000; ++round) {
+        std::string s;
+        for (int k = int(rng() % 12); k > 0; --k)
+            s += rng() % 3 ? pieces[rng() % std::size(pieces)] : std::string(1, char(rng() % 256));
+        ASSERT_EQ(ToUtf8(s, CodePage::Utf8), byOne(s, CodePage::Utf8)) << s;
+        for (CodePage cp : {CodePage::Cp866, CodePage::Win1251, CodePage::Koi8r, CodePage::Win1252})
+            ASSERT_EQ(ToUtf8(s, cp), byOne(s, cp)) << s;
+        size_t i = 0, j = 0;
+        while (i < s.size()) {
+            ASSERT_EQ(DecodeChar(s, i, CodePage::Utf8),
+                      charsets_detail::DecodeChar(s, j, CodePage::Utf8));
+            ASSERT_EQ(i, j);
+        }
+    }
+}
+
 TEST(Paragraphs, IndentAndLengthDecideTheClass) {
     EXPECT_EQ(LeadingSpaces(""), 0);
     EXPECT_EQ(LeadingSpaces(" "), 0);
