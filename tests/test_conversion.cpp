@@ -138,10 +138,13 @@ TEST(Charset, Utf8IsRecognised) {
 }
 
 TEST(Charset, CharactersAreCountedAsOneByOneOverAnyBytesAndLength) {
-    // The count goes eight bytes at a time: every length and alignment, and
+    // The count goes many bytes at a time: every length and alignment, and
     // bytes of every kind, against one byte at a time.
     std::mt19937 rng(5);
-    for (size_t len = 0; len < 70; ++len)
+    std::vector<size_t> lengths;
+    for (size_t len = 0; len < 70; ++len) lengths.push_back(len);
+    for (size_t len : {4079, 4080, 4081, 4096, 8200}) lengths.push_back(len);  // long runs
+    for (size_t len : lengths)
         for (int round = 0; round < 20; ++round) {
             std::string s(len + 3, ' ');
             for (char& c : s) {
@@ -155,6 +158,7 @@ TEST(Charset, CharactersAreCountedAsOneByOneOverAnyBytesAndLength) {
             ASSERT_EQ(ShownLength(v, true), chars) << len;
         }
     EXPECT_EQ(ShownLength("\xd0\xb0&lt;b&amp;", true), 4u);
+    EXPECT_EQ(CharCount(std::string(8200, '\x80'), CodePage::Utf8), 0u);  // no count runs over
 }
 
 TEST(Charset, TextIsTurnedIntoUtf8AsCharacterByCharacter) {

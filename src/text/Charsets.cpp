@@ -192,10 +192,18 @@ size_t Utf8ContinuationBytes(std::string_view s) {
     size_t n = 0, i = 0;
 #ifdef __SSE2__
     // Sixteen bytes at a time: as signed bytes, 10xxxxxx are those below -64.
-    const __m128i below = _mm_set1_epi8(-64);
-    for (; i + 16 <= s.size(); i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + i));
-        n += size_t(__builtin_popcount(unsigned(_mm_movemask_epi8(_mm_cmplt_epi8(v, below)))));
+    // Each lane counts its own (a match is -1), up to 255 blocks; the lanes
+    // are then summed.
+    const __m128i below = _mm_set1_epi8(-64), zero = _mm_setzero_si128();
+    while (i + 16 <= s.size()) {
+        __m128i lanes = zero;
+        for (int k = 0; k < 255 && i + 16 <= s.size(); ++k, i += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + i));
+            lanes = _mm_sub_epi8(lanes, _mm_cmplt_epi8(v, below));
+        }
+        const __m128i sums = _mm_sad_epu8(lanes, zero);
+        n += size_t(_mm_cvtsi128_si64(sums)) +
+             size_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
     }
 #endif
     // Eight bytes at a time: a byte's top bit set and the next bit clear.
