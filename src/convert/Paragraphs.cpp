@@ -289,11 +289,12 @@ bool ParagraphBuilder::SetApart(std::string_view line, size_t textLen) const {
             (opening_ && textLen * 2 < (full ? full : 72)));
 }
 
-void ParagraphBuilder::Piece(std::string_view piece, bool begins, const char* cls,
-                             const Emit& emit) {
+void ParagraphBuilder::Piece(std::string_view piece, bool begins, const char* cls, const Emit& emit,
+                             size_t shown) {
     const size_t ws = WhiteBytes(piece);
-    const size_t textLen =
-        ws == piece.size() ? (piece.empty() ? 0 : 1) : ShownLength(piece.substr(ws), utf8_);
+    const size_t textLen = ws == piece.size()                ? (piece.empty() ? 0 : 1)
+                           : shown != std::string_view::npos ? shown
+                                                             : ShownLength(piece.substr(ws), utf8_);
     if (n_ == 0) {
         // The book's first line is paragraph 1, class "pnorm", whatever it holds;
         // its running length counts the tag.
@@ -424,7 +425,7 @@ void ParagraphBuilder::Add(std::string_view line, const Emit& emit) {
     }
     Remember(line, blank, own, textLen, begins);
     const char* cls = ClassOf(line, ws, ind, textLen, endedBefore);
-    if (len <= MaxPieceSize) return Piece(line, begins, cls, emit);
+    if (len <= MaxPieceSize) return Piece(line, begins, cls, emit, textLen);
     // A runaway line: its pieces after the first begin paragraphs of their own.
     size_t end = PieceEnd(line, MaxPieceSize, utf8_);
     Piece(line.substr(0, end), begins, cls, emit);

@@ -112,7 +112,9 @@ class ParagraphBuilder {
     void Hangs(uint64_t line) { layout_.Hanging.push_back(line); }
 
   private:
-    void Piece(std::string_view piece, bool begins, const char* cls, const Emit& emit);
+    // shown: the piece's characters after its indent, when known.
+    void Piece(std::string_view piece, bool begins, const char* cls, const Emit& emit,
+               size_t shown = std::string_view::npos);
     // Whether a line begins a paragraph by the layout's own rule; ind: the
     // indent the rules see, the layout's margin taken off.
     bool BeginsByLayout(std::string_view line, int own, size_t ws, int& ind) const;
