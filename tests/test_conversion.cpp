@@ -5,6 +5,7 @@
 #include "ConvertUtil.h"
 #include "base/Errors.h"
 #include "book/BodyLines.h"
+#include "convert/HeadingThread.h"
 #include "convert/TextAnalysis.h"
 #include "reading/PageBuilder.h"
 #include "text/Charsets.h"
@@ -197,6 +198,46 @@ TEST(Charset, TextIsTurnedIntoUtf8AsCharacterByCharacter) {
             ASSERT_EQ(i, j);
         }
     }
+}
+
+TEST(HeadingThread, FindsWhatTheFinderFindsInLineAndStopsWhenGivenUp) {
+    // A book of many batches (chapters, a speaker, prose), fed to one finder
+    // straight and to another through the thread: the same headings,
+    // speakers and epigraphs. Given up half way, the thread just stops.
+    const std::string prose(700, 'x');
+    auto feed = [&](auto& to, int chapters) {
+        int32_t n = 0;
+        for (int k = 1; k <= chapters; ++k) {
+            to.AddParts(++n, "pnorm",
+                        "\xD0\x93\xD0\x9B\xD0\x90\xD0\x92\xD0\x90 " + std::to_string(k));
+            to.AddParts(++n, "pnorm", "   " + prose);
+            to.AddParts(0, "", prose);  // the paragraph's next line
+            to.AddParts(++n, "pnorm", "\xD0\x9B\xD0\x9E\xD0\x9F\xD0\x90\xD0\xA5\xD0\x98\xD0\x9D.");
+            to.AddParts(++n, "pnorm", "   " + prose + ".");
+        }
+    };
+    HeadingFinder straight("UTF-8", false), aside("UTF-8", false);
+    feed(straight, 600);
+    straight.Finish();
+    {
+        HeadingThread thread(aside);
+        feed(thread, 600);
+        thread.Finish();
+    }
+    aside.Finish();
+    ASSERT_EQ(straight.Headings().size(), 600u);
+    ASSERT_EQ(aside.Headings().size(), straight.Headings().size());
+    for (size_t i = 0; i < straight.Headings().size(); ++i) {
+        EXPECT_EQ(aside.Headings()[i].Paragraph, straight.Headings()[i].Paragraph);
+        EXPECT_EQ(aside.Headings()[i].Text, straight.Headings()[i].Text);
+    }
+    ASSERT_FALSE(straight.Speakers().empty());
+    EXPECT_EQ(aside.Speakers(), straight.Speakers());
+    EXPECT_EQ(aside.Epigraphs(), straight.Epigraphs());
+
+    HeadingFinder dropped("UTF-8", false);
+    HeadingThread thread(dropped);
+    feed(thread, 600);
 }
 
 TEST(Paragraphs, IndentAndLengthDecideTheClass) {

@@ -13,6 +13,7 @@
 #include "base/Files.h"
 #include "book/BookFile.h"
 #include "convert/Converter.h"
+#include "convert/HeadingThread.h"
 #include "convert/Headings.h"
 #include "convert/Paragraphs.h"
 
@@ -66,7 +67,8 @@ struct BookWriter {
         : escaped(escaped),
           body(folder),
           builder(charset, layout),
-          headings(charset, layout.Kind == Layout::Lines || layout.Kind == Layout::Verse) {}
+          headings(charset, layout.Kind == Layout::Lines || layout.Kind == Layout::Verse),
+          headingsAside(headings) {}
 
     // Tags and writes one line; returns the paragraph holding its first byte.
     int32_t Add(std::string_view line) {
@@ -79,7 +81,7 @@ struct BookWriter {
                 marker.TaggedLine(std::string_view(tag, tagLength), text, write);
             else
                 marker.Line({std::string_view(tag, tagLength), text}, write);
-            headings.AddParts(n, n ? std::string_view(cls, 5) : std::string_view(), text);
+            headingsAside.AddParts(n, n ? std::string_view(cls, 5) : std::string_view(), text);
             if (!first) first = builder.Count();
         });
         return first;
@@ -87,6 +89,7 @@ struct BookWriter {
 
     // Puts what was built into the book record.
     void Finish(const std::string& source, BookFile& book, const Layout& layout) {
+        headingsAside.Finish();
         headings.Finish();
         // Escapes, tags and markers make the text longer than its source.
         if (marker.Size() > MaxBlockSize)
@@ -122,4 +125,5 @@ struct BookWriter {
     ParagraphBuilder builder;
     PageMarker marker;
     HeadingFinder headings;
+    HeadingThread headingsAside;  // feeds `headings` until Finish
 };

@@ -1,0 +1,77 @@
+#include "convert/HeadingThread.h"
+
+#include <algorithm>
+
+HeadingThread::~HeadingThread() {
+    if (!thread_.joinable()) return;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+}
+
+void HeadingThread::AddParts(int32_t number, std::string_view cls, std::string_view text) {
+    Part p{number,
+           {},
+           uint8_t(std::min(cls.size(), sizeof p.cls)),
+           uint32_t(filling_.text.size()),
+           uint32_t(text.size())};
+    std::copy_n(cls.data(), p.clsSize, p.cls);
+    filling_.text.append(text);
+    filling_.parts.push_back(p);
+    if (filling_.text.size() >= BatchBytes) Hand();
+}
+
+void HeadingThread::Hand() {
+    if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return waiting_.size() < MaxWaiting || error_; });
+        waiting_.push_back(std::move(filling_));
+    }
+    changed_.notify_all();
+    filling_ = {};
+    filling_.text.reserve(BatchBytes + (BatchBytes >> 2));
+}
+
+void HeadingThread::Finish() {
+    if (!thread_.joinable()) return Feed(filling_);
+    Hand();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ending_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+    if (error_) std::rethrow_exception(error_);
+}
+
+void HeadingThread::Run() {
+    for (;;) {
+        Batch batch;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            changed_.wait(lock, [this] { return !waiting_.empty() || ending_ || stopping_; });
+            if (stopping_ || waiting_.empty()) return;
+            batch = std::move(waiting_.front());
+            waiting_.pop_front();
+        }
+        changed_.notify_all();
+        try {
+            Feed(batch);
+        } catch (...) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            error_ = std::current_exception();
+            changed_.notify_all();
+            return;
+        }
+    }
+}
+
+void HeadingThread::Feed(const Batch& batch) {
+    const std::string_view text = batch.text;
+    for (const Part& p : batch.parts)
+        finder_.AddParts(p.number, std::string_view(p.cls, p.clsSize), text.substr(p.at, p.size));
+}
