@@ -2,6 +2,8 @@
 // any letter case of any of the book's charsets.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "ConvertUtil.h"
@@ -283,6 +285,28 @@ TEST(Search, EveryMatchOfRandomTextsAsAPlainSearchFindsThem) {
             EXPECT_EQ(Found(b, needle), expected) << "\"" << needle << "\" round " << round;
         }
     }
+}
+
+TEST(Search, FindingTheNextHitReadsTheBookNoFurther) {
+    // A book whose file lost its last part: a hit before it is found (the
+    // read stopped there); a scan to the end says the book is damaged.
+    std::string text;
+    for (int p = 1; p <= 30000; ++p)  // 3 MB: the body is read a megabyte at a time
+        text += "  Paragraph " + std::to_string(p) + (p == 5 ? " with a needle" : "") +
+                " of a text long enough for pages and pages to follow it.\r\n";
+    TempDir dir;
+    BookFile made = ConvertText(dir, text);
+    ASSERT_GE(made.GetIntProperty("PagesCount"), 5);
+    made.SaveAsNewBook("cut");
+    BookFile b(dir.Path());
+    b.FileName = made.FileName;
+    b.LoadFromBookFile();
+    b.PageOfParagraph(1);  // its pages found, as an open does
+    ASSERT_EQ(::truncate(b.FullPath().c_str(), off_t(FileSizeOf(b.FullPath()) - 1500000)), 0);
+    SearchHit hit;
+    EXPECT_TRUE(FindNext(b, TextMatcher("needle", "UTF-8"), 1, UINT64_MAX, hit));
+    EXPECT_EQ(hit.Paragraph, 5);
+    EXPECT_THROW(Found(b, "no such words"), EBookDamaged);
 }
 
 TEST(Search, AListOfEveryHitPageByPageWithItsContext) {

@@ -210,6 +210,8 @@ class TextMatcher::Scanner {
   public:
     Scanner(const TextMatcher& m, uint64_t from, const std::function<bool(const SearchHit&)>& hit)
         : m_(&m), hit_(&hit), ring_(m.needle_.size()), offset_(from) {}
+    // The hit callback said no more.
+    bool Stopped() const { return stop_; }
     // The state is worked on in a copy of the scanner's own: nothing else can
     // reach it, so the compiler keeps it in registers across the piece.
     void Feed(std::string_view piece) {
@@ -442,11 +444,25 @@ void TextMatcher::Scanner::Read(std::string_view piece) {
     }
 }
 
+namespace {
+// Thrown out of the body's read once the scan has what it wanted: the rest of
+// the book is not read.
+struct ScanEnded {};
+}  // namespace
+
 void TextMatcher::Scan(BookFile& book, uint64_t from,
                        const std::function<bool(const SearchHit&)>& hit, uint64_t to) const {
     if (needle_.empty()) return;
     Scanner scanner(*this, from, hit);
-    book.ReadBodyText([&](std::string_view piece) { scanner.Feed(piece); }, from, to);
+    try {
+        book.ReadBodyText(
+            [&](std::string_view piece) {
+                scanner.Feed(piece);
+                if (scanner.Stopped()) throw ScanEnded{};
+            },
+            from, to);
+    } catch (const ScanEnded&) {
+    }
 }
 
 namespace {
