@@ -287,12 +287,14 @@ TEST(Search, EveryMatchOfRandomTextsAsAPlainSearchFindsThem) {
     }
 }
 
-TEST(Search, FindingTheNextHitReadsTheBookNoFurther) {
-    // A book whose file lost its last part: a hit before it is found (the
-    // read stopped there); a scan to the end says the book is damaged.
+TEST(Search, FindingTheNextOrPreviousHitReadsTheBookNoFurther) {
+    // Back over many pages and round the ends; then the book's file loses its
+    // last part: a hit before it is found (the read stopped there), while a
+    // scan to the end says the book is damaged.
     std::string text;
     for (int p = 1; p <= 30000; ++p)  // 3 MB: the body is read a megabyte at a time
-        text += "  Paragraph " + std::to_string(p) + (p == 5 ? " with a needle" : "") +
+        text += "  Paragraph " + std::to_string(p) +
+                (p == 5 || p == 29000 ? " with a needle" : "") +
                 " of a text long enough for pages and pages to follow it.\r\n";
     TempDir dir;
     BookFile made = ConvertText(dir, text);
@@ -302,10 +304,21 @@ TEST(Search, FindingTheNextHitReadsTheBookNoFurther) {
     b.FileName = made.FileName;
     b.LoadFromBookFile();
     b.PageOfParagraph(1);  // its pages found, as an open does
-    ASSERT_EQ(::truncate(b.FullPath().c_str(), off_t(FileSizeOf(b.FullPath()) - 1500000)), 0);
     SearchHit hit;
+    // Back over many pages, and round from the start to the book's end.
+    const struct {
+        int32_t from;
+        int32_t found;
+    } back[] = {{29500, 29000}, {29000, 5}, {20000, 5}, {5, 29000}, {3, 29000}};
+    for (const auto& c : back) {
+        EXPECT_TRUE(FindPrevious(b, TextMatcher("needle", "UTF-8"), c.from, UINT64_MAX, hit));
+        EXPECT_EQ(hit.Paragraph, c.found) << "back from " << c.from;
+    }
+    ASSERT_EQ(::truncate(b.FullPath().c_str(), off_t(FileSizeOf(b.FullPath()) - 1500000)), 0);
     EXPECT_TRUE(FindNext(b, TextMatcher("needle", "UTF-8"), 1, UINT64_MAX, hit));
     EXPECT_EQ(hit.Paragraph, 5);
+    EXPECT_TRUE(FindPrevious(b, TextMatcher("needle", "UTF-8"), 10, UINT64_MAX, hit));
+    EXPECT_EQ(hit.Paragraph, 5) << "back from page 1";
     EXPECT_THROW(Found(b, "no such words"), EBookDamaged);
 }
 

@@ -505,18 +505,33 @@ bool FindPrevious(BookFile& book, const TextMatcher& m, int32_t paragraph, uint6
         return h.Paragraph < paragraph ||
                (h.Paragraph == paragraph && offset != UINT64_MAX && h.Offset < offset);
     };
-    bool got = false, last = false;
-    SearchHit lastHit;
-    m.Scan(book, 0, [&](const SearchHit& h) {
-        if (before(h)) {
-            found = h;
-            got = true;
-        }
-        lastHit = h;
-        last = true;
-        return true;
-    });
-    if (got) return true;
-    if (last) found = lastHit;  // on from the end of the book
-    return last;
+    auto any = [](const SearchHit&) { return true; };
+    const int32_t pages = std::max(book.GetIntProperty("PagesCount"), 1);
+    const int32_t here = std::clamp(book.PageOfParagraph(paragraph), 1, pages);
+    // The last hit that take takes in pages first to last (a paragraph never
+    // crosses a page).
+    auto lastIn = [&](int32_t first, int32_t last, const auto& take) {
+        const uint64_t from = first <= 1 ? 0 : book.PageOffset(first);
+        uint64_t to = last >= pages ? UINT64_MAX : book.PageOffset(last + 1);
+        if (to <= from) to = UINT64_MAX;  // a page without its marker
+        bool got = false;
+        m.Scan(
+            book, from,
+            [&](const SearchHit& h) {
+                if (take(h)) {
+                    found = h;
+                    got = true;
+                }
+                return true;
+            },
+            to);
+        return got;
+    };
+    // Back from the paragraph's page, then back from the book's end: in runs
+    // of pages that double, so that the pages read grow with the way to the hit.
+    for (int32_t last = here, run = 1; last >= 1; last -= run, run *= 2)
+        if (lastIn(std::max(1, last - run + 1), last, before)) return true;
+    for (int32_t last = pages, run = 1; last >= here; last -= run, run *= 2)
+        if (lastIn(std::max(here, last - run + 1), last, any)) return true;
+    return false;
 }
