@@ -105,7 +105,8 @@ void Measure(uint64_t mb) {
     NullView view;
     NullTimer scroll, progress;
     NullStatus status;
-    std::vector<double> opens, turns, saves, floors, wholeSaves, reads, searches, memory;
+    std::vector<double> opens, turns, saves, floors, wholeSaves, reads, searches, nexts, backs,
+        memory;
     double before = ResidentMB();
     for (int run = 0; run < Runs; ++run) {
         ReadingSession reader(view, scroll, progress, status);
@@ -142,18 +143,31 @@ void Measure(uint64_t mb) {
         searches.push_back(SecondsSince(f));
         if (hit.Paragraph != paragraphs)
             std::printf("    (the search ended at paragraph %d)\n", hit.Paragraph);
+        // F3 from the book's start and Shift+F3 from its end, each hit on the
+        // page it starts from: as quick on any book.
+        const TextMatcher chapter("Chapter", reader.CurrentBook->GetProperty("Charset"));
+        f = BenchClock::now();
+        FindNext(*reader.CurrentBook, chapter, 1, UINT64_MAX, hit);
+        nexts.push_back(SecondsSince(f));
+        f = BenchClock::now();
+        FindPrevious(*reader.CurrentBook, chapter, paragraphs, UINT64_MAX, hit);
+        backs.push_back(SecondsSince(f));
+        if (hit.Paragraph < paragraphs - 100)
+            std::printf("    (Shift+F3 went back to paragraph %d)\n", hit.Paragraph);
     }
     std::sort(turns.begin(), turns.end());
     std::printf(
         "%4llu MB book (%d pages, %zu headings): open + first page %s | page turn median %.3f ms, "
         "p95 "
         "%.3f ms | save position %s (floor: 64 bytes written in place and synced %s; a whole "
-        "save %s), reading the file %s | search to the end %s | memory after open +%s\n",
+        "save %s), reading the file %s | search to the end %s | F3, Shift+F3 to a hit near "
+        "%s, %s | memory after open +%s\n",
         (unsigned long long)mb, pages, headings, Show(SpreadOf(opens), "ms", 1000).c_str(),
         turns[turns.size() / 2] * 1000, turns[turns.size() * 95 / 100] * 1000,
         Show(SpreadOf(saves), "ms", 1000).c_str(), Show(SpreadOf(floors), "ms", 1000).c_str(),
         Show(SpreadOf(wholeSaves), "s").c_str(), Show(SpreadOf(reads), "s").c_str(),
-        Show(SpreadOf(searches), "s").c_str(), Show(SpreadOf(memory), "MB").c_str());
+        Show(SpreadOf(searches), "s").c_str(), Show(SpreadOf(nexts), "ms", 1000).c_str(),
+        Show(SpreadOf(backs), "ms", 1000).c_str(), Show(SpreadOf(memory), "MB").c_str());
     std::fflush(stdout);
     ::unlink(path.c_str());
 }
