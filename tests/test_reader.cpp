@@ -346,6 +346,26 @@ TEST_F(ReaderTest, TheLastPageShownComesBackAtOnceWhenNothingChanged) {
                R().TopParagraph > saved.LastParagraph;
     }));
     EXPECT_EQ(ReaderWindow()->WB->PicturesShown, 1);
+    // So is the wheel turned while the picture shows (back: the place is the
+    // book's last screen now).
+    ReaderWindow()->Exit();
+    DestroyForms();
+    saved.LoadFromBookFile();
+    LoadOptions();
+    Start();
+    ASSERT_TRUE(WaitFor([&] { return ReaderWindow()->WB->ShowsPicture(); }));
+    const QPoint at(ReaderWindow()->WB->width() / 2, ReaderWindow()->WB->height() / 2);
+    for (int notch = 0; notch < 3; ++notch) {
+        QWheelEvent e(at, ReaderWindow()->WB->mapToGlobal(at), QPoint(), QPoint(0, 120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(ReaderWindow()->WB, &e);
+    }
+    EXPECT_TRUE(WaitFor([&] {
+        return PageIsShown() && !ReaderWindow()->WB->ShowsPicture() &&
+               R().TopParagraph < saved.LastParagraph &&
+               R().TopParagraph == R().CurrentBook->LastParagraph &&
+               R().TopCharacter == R().CurrentBook->LastCharacter;
+    }));
     // A picture file whose size lies (its key still right) is not shown.
     ReaderWindow()->Exit();
     DestroyForms();

@@ -1,9 +1,11 @@
 #include "view/PageView.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include <climits>
 
@@ -138,6 +140,7 @@ void PageView::ShowPicture(const QImage& image) {
         picture_->setAttribute(Qt::WA_OpaquePaintEvent);
     }
     picture_->setPixmap(QPixmap::fromImage(image));
+    qApp->installEventFilter(this);
     pictureSize_ = image.size();
     pictureCounted_ = false;
     picture_->raise();
@@ -155,8 +158,65 @@ void PageView::FitPicture() {
 }
 
 void PageView::DropPicture() {
+    if (!picture_) return;
     delete picture_;
     picture_ = nullptr;
+    qApp->removeEventFilter(this);
+    // After the events of the moment: the live page may be painting its first frame.
+    if (!held_.empty()) QTimer::singleShot(0, this, [this] { GiveHeldInput(); });
+}
+
+bool PageView::eventFilter(QObject* watched, QEvent* e) {
+    const QEvent::Type t = e->type();
+    if (t != QEvent::Wheel && t != QEvent::KeyPress && t != QEvent::KeyRelease) return false;
+    auto* w = qobject_cast<QWidget*>(watched);
+    if (!ShowsPicture() || !w || (w != this && !isAncestorOf(w))) return false;
+    if (t == QEvent::Wheel) {
+        const auto* wheel = static_cast<QWheelEvent*>(e);
+        held_.push_back({true,
+                         w->mapTo(this, wheel->position()),
+                         wheel->angleDelta(),
+                         0,
+                         wheel->modifiers(),
+                         {}});
+        return true;
+    }
+    const auto* key = static_cast<QKeyEvent*>(e);
+    switch (key->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+        case Qt::Key_Space:
+            if (t == QEvent::KeyPress)
+                held_.push_back({false, {}, {}, key->key(), key->modifiers(), key->text()});
+            return true;
+        default:
+            return false;
+    }
+}
+
+void PageView::GiveHeldInput() {
+    auto held = std::move(held_);
+    held_.clear();
+    QWidget* page = Front() ? Front()->Widget() : nullptr;
+    if (!page) return;
+    QWidget* target = page->focusProxy() ? page->focusProxy() : page;
+    for (const HeldInput& in : held) {
+        if (in.wheel) {
+            const QPointF at = target->mapFrom(this, in.at);
+            QWheelEvent e(at, target->mapToGlobal(at), QPoint(), in.angle, Qt::NoButton,
+                          in.modifiers, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(target, &e);
+        } else {
+            QKeyEvent press(QEvent::KeyPress, in.key, in.modifiers, in.text);
+            QApplication::sendEvent(target, &press);
+            QKeyEvent release(QEvent::KeyRelease, in.key, in.modifiers, in.text);
+            QApplication::sendEvent(target, &release);
+        }
+    }
 }
 
 bool PageView::ShowsPicture() const {

@@ -51,7 +51,9 @@ class PageView : public QWidget, public HtmlView {
     QString EmptyPageHtml;
 
     // A picture over the views (the last page as it was shown, at a start)
-    // until DropPicture; shown only while it is of the view's size.
+    // until DropPicture; shown only while it is of the view's size. The wheel
+    // and the keys the page scrolls by, while it shows, wait for the live
+    // page: they are given to it when the picture goes.
     void ShowPicture(const QImage& image);
     void DropPicture();
     bool ShowsPicture() const;
@@ -94,4 +96,16 @@ class PageView : public QWidget, public HtmlView {
     QSize pictureSize_;  // in device pixels
     bool pictureCounted_ = false;
     void FitPicture();
+    // Input held while the picture shows.
+    struct HeldInput {
+        bool wheel;
+        QPointF at;  // in this view
+        QPoint angle;
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        QString text;
+    };
+    std::vector<HeldInput> held_;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+    void GiveHeldInput();
 };
