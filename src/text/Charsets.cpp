@@ -222,28 +222,39 @@ size_t CharCount(std::string_view s, CodePage cp) {
     return cp == CodePage::Utf8 ? s.size() - Utf8ContinuationBytes(s) : s.size();
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
+namespace {
+
+// Writes c in UTF-8 at o; returns the end of what it wrote (four bytes at most).
+char* PutUtf8(char* o, char32_t c) {
     if (c < 0x80) {
-        out += char(c);
+        *o++ = char(c);
     } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
+        *o++ = char(0xC0 | (c >> 6));
+        *o++ = char(0x80 | (c & 0x3F));
     } else if (c < 0x10000) {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
+        *o++ = char(0xE0 | (c >> 12));
+        *o++ = char(0x80 | ((c >> 6) & 0x3F));
+        *o++ = char(0x80 | (c & 0x3F));
     } else {
-        out += char(0xF0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
+        *o++ = char(0xF0 | (c >> 18));
+        *o++ = char(0x80 | ((c >> 12) & 0x3F));
+        *o++ = char(0x80 | ((c >> 6) & 0x3F));
+        *o++ = char(0x80 | (c & 0x3F));
     }
+    return o;
+}
+
+}  // namespace
+
+void AppendUtf8(std::string& out, char32_t c) {
+    char bytes[4];
+    out.append(bytes, size_t(PutUtf8(bytes, c) - bytes));
 }
 
 std::string ToUtf8(std::string_view s, CodePage cp) {
     std::string out;
-    out.reserve(s.size() * (cp == CodePage::Utf8 ? 1 : 2));
     if (cp == CodePage::Utf8) {
+        out.reserve(s.size());
         // Valid sequences are copied as they are, in runs; a byte that begins
         // none becomes U+FFFD.
         size_t run = 0;
@@ -265,18 +276,10 @@ std::string ToUtf8(std::string_view s, CodePage cp) {
     char* o = out.data();
     for (char ch : s) {
         const auto b = static_cast<unsigned char>(ch);
-        if (b < 0x80) {
+        if (b < 0x80)
             *o++ = ch;
-            continue;
-        }
-        const char32_t c = table[b - 0x80];
-        if (c < 0x800) {
-            *o++ = char(0xC0 | (c >> 6));
-        } else {
-            *o++ = char(0xE0 | (c >> 12));
-            *o++ = char(0x80 | ((c >> 6) & 0x3F));
-        }
-        *o++ = char(0x80 | (c & 0x3F));
+        else
+            o = PutUtf8(o, table[b - 0x80]);
     }
     out.resize(size_t(o - out.data()));
     return out;
