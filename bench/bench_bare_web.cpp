@@ -1,10 +1,15 @@
-// The floor for a page's text shown: a bare Qt WebEngine program that shows a
-// local page of text (argv[1]) in a maximized view, set up as the reader sets
-// up its engine (software drawing, no OpenGL context made).
+// The floors for the view: a bare Qt WebEngine program that shows a local page
+// (argv[1]) in a maximized view, set up as the reader sets up its engine
+// (software drawing, no OpenGL context made). With "--scroll MS WIDTH HEIGHT"
+// the view is of that size and the page's own script scrolls it one pixel
+// every MS ms: the least auto-scroll can cost in a Qt WebEngine view.
 #include <QApplication>
 #include <QOpenGLContext>
 #include <QUrl>
 #include <QWebEngineView>
+
+#include <cstdlib>
+#include <cstring>
 
 QT_BEGIN_NAMESPACE
 Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext* context);
@@ -18,6 +23,16 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QWebEngineView view;
     view.load(QUrl::fromLocalFile(QString::fromLocal8Bit(argv[1])));
-    view.showMaximized();
+    if (argc >= 6 && std::strcmp(argv[2], "--scroll") == 0) {
+        const int ms = std::atoi(argv[3]);
+        QObject::connect(&view, &QWebEngineView::loadFinished, [&view, ms] {
+            view.page()->runJavaScript(
+                QStringLiteral("setInterval(() => window.scrollBy(0, 1), %1)").arg(ms));
+        });
+        view.resize(std::atoi(argv[4]), std::atoi(argv[5]));
+        view.show();
+    } else {
+        view.showMaximized();
+    }
     return app.exec();
 }

@@ -11,6 +11,7 @@
 #include <dirent.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <cmath>
 #include <csignal>
@@ -25,6 +26,7 @@
 #include "BenchUtil.h"
 #include "GuiUtil.h"
 #include "TextGen.h"
+#include "base/Files.h"
 #include "convert/Converter.h"
 #include "options/Options.h"
 #include "ui/Application.h"
@@ -49,9 +51,9 @@ double ResidentMB() {
     return double(resident) * double(::sysconf(_SC_PAGESIZE)) / 1048576.0;
 }
 
-// CPU seconds used so far by this process and every process it started (the
-// view's renderer among them).
-double CpuSeconds(bool selfOnly = false) {
+// CPU seconds used so far by a process (this one unless given) and every
+// process it started (the view's renderer among them).
+double CpuSeconds(bool selfOnly = false, int self = ::getpid()) {
     std::map<int, int> parent;
     std::map<int, double> cpu;
     const double tick = double(::sysconf(_SC_CLK_TCK));
@@ -74,7 +76,6 @@ double CpuSeconds(bool selfOnly = false) {
         }
         ::closedir(d);
     }
-    const int self = ::getpid();
     if (selfOnly) return cpu[self];
     double total = 0;
     for (const auto& [pid, c] : cpu) {
@@ -230,6 +231,42 @@ int main(int argc, char** argv) {
             "main process)\n",
             interval, Show(SpreadOf(rates), "%", 100).c_str(),
             Show(SpreadOf(cpu), "%", 100).c_str(), Show(SpreadOf(main), "%", 100).c_str());
+        std::fflush(stdout);
+    }
+    // The floor in the same run: a bare Qt WebEngine view of the same size
+    // showing the same page, scrolled a pixel every 20 ms by the page's own
+    // script, with nothing of the reader around it.
+    {
+        const std::string self = argv[0], page = work + "/floor.html",
+                          bare = self.substr(0, self.rfind('/') + 1) + "bench_bare_web";
+        SaveFileSafely(page,
+                       PageScript(ReaderWindow()->WB, "document.documentElement.outerHTML")
+                           .toString()
+                           .toStdString());
+        const QSize size = FrontView(ReaderWindow()->WB)->size();
+        const std::string width = std::to_string(size.width()),
+                          height = std::to_string(size.height());
+        std::vector<double> cpu;
+        for (int run = 0; run < 3; ++run) {
+            const pid_t pid = ::fork();
+            if (pid == 0) {
+                ::execl(bare.c_str(), bare.c_str(), page.c_str(), "--scroll", "20", width.c_str(),
+                        height.c_str(), nullptr);
+                ::_exit(127);
+            }
+            Pause(2500);  // started, the page loaded and scrolling
+            const double cpu0 = CpuSeconds(false, pid);
+            QElapsedTimer t;
+            t.start();
+            Pause(3000);
+            cpu.push_back((CpuSeconds(false, pid) - cpu0) / (double(t.nsecsElapsed()) / 1e9));
+            ::kill(pid, SIGTERM);
+            ::waitpid(pid, nullptr, 0);
+        }
+        std::printf(
+            "floor: a bare Qt WebEngine view of the same page and size, scrolled by its own "
+            "script at 20 ms: CPU %s of a core\n",
+            Show(SpreadOf(cpu), "%", 100).c_str());
         std::fflush(stdout);
     }
     ReaderWindow()->progressTimer->SetEnabled(false);

@@ -6,7 +6,7 @@
 // The screen is grabbed every few milliseconds, as a camera would; keys go
 // through the X server (XTest). In the same runs, the floors: a bare Qt window
 // in the page's colour, and a bare Qt WebEngine view showing the reader's own
-// first page. A second reader (an earlier build) is timed alongside when given.
+// first page, then scrolling it on PgDn. A second reader (an earlier build) is timed alongside when given.
 // Run under Xvfb with a window manager:
 //   xvfb-run -a -s "-screen 0 1280x800x24" bash -c 'openbox & exec build/bench/bench_start
 //   build/app/tavisto build/share/tavisto [EARLIER_TAVISTO]'
@@ -255,6 +255,14 @@ int main(int argc, char** argv) {
         // Drawn first: the screen behind a window is dark too.
         bareWeb.drawn.push_back(Until(t0, [](const QImage& i) { return PageColour(i); }));
         bareWeb.shown.push_back(Until(t0, TextShown));
+        // PgDn a second later, scrolled by the engine itself: the least a key
+        // to a page moved on the screen can take.
+        Sleep(1000);
+        const QImage before = Grab();
+        const auto t1 = BenchClock::now();
+        Key(XK_Next);
+        bareWeb.warmTurns.push_back(
+            Until(t1, [&](const QImage& i) { return Differing(i, before) > 3000; }));
         Stop(pid);
         Sleep(300);
     }
@@ -277,10 +285,11 @@ int main(int argc, char** argv) {
     if (!earlier.empty()) Report("earlier build", then);
     std::printf(
         "floor: a bare Qt window drawn %s | a bare Qt WebEngine view drawn %s, its text shown "
-        "%s\n",
+        "%s, PgDn a second later %s\n",
         Show(SpreadOf(bareWindow.drawn), "ms", 1000).c_str(),
         Show(SpreadOf(bareWeb.drawn), "ms", 1000).c_str(),
-        Show(SpreadOf(bareWeb.shown), "ms", 1000).c_str());
+        Show(SpreadOf(bareWeb.shown), "ms", 1000).c_str(),
+        Show(SpreadOf(bareWeb.warmTurns), "ms", 1000).c_str());
     std::system(("rm -rf '" + work + "'" + (earlier.empty() ? "" : " '" + earlier + "'")).c_str());
     return 0;
 }
