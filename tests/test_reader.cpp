@@ -324,6 +324,20 @@ TEST_F(ReaderTest, TheLastPageShownComesBackAtOnceWhenNothingChanged) {
     EXPECT_EQ(run([] {}), 1) << "the same book, size and style";
     EXPECT_EQ(run([] { SetValue(OptionList, "norm_size", "30"); }), 0) << "another style";
     EXPECT_EQ(run([] {}), 1);
+    // The view made after the window's first paint, as the program makes it:
+    // the picture's paint is that first paint, and the view is made while the
+    // picture shows (not when a window never drawn would get it).
+    PageView::ViewAfterFirstPaint = true;
+    PageView::ViewAnywayAfterMs = 3600 * 1000;
+    LoadOptions();
+    Start();
+    PageView::ViewAfterFirstPaint = false;
+    PageView::ViewAnywayAfterMs = 300;
+    ASSERT_TRUE(WaitFor([&] { return ReaderWindow()->WB->Front() != nullptr; }));
+    EXPECT_TRUE(ReaderWindow()->WB->ShowsPicture());
+    EXPECT_TRUE(PageShown());
+    ReaderWindow()->Exit();
+    DestroyForms();
     EXPECT_EQ(run([] {
                   WindowRect = "10,10,700,500";
                   WindowMode = WindowModeWindow;

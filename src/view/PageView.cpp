@@ -12,6 +12,7 @@
 #include "base/Errors.h"
 
 bool PageView::ViewAfterFirstPaint = false;
+int PageView::ViewAnywayAfterMs = 300;
 
 PageView::PageView(QWidget* parent) : QWidget(parent) {
     // The views ahead are made when first needed: the first page waits for one view only.
@@ -21,7 +22,7 @@ PageView::PageView(QWidget* parent) : QWidget(parent) {
     }
     // Made after the first paint; a window that is not drawn soon (minimised) gets it anyway.
     setFocusPolicy(Qt::StrongFocus);
-    QTimer::singleShot(300, this, [this] { MakeFront(); });
+    QTimer::singleShot(ViewAnywayAfterMs, this, [this] { MakeFront(); });
 }
 
 void PageView::AfterFirstPaint(std::function<void()> f) {
@@ -60,8 +61,12 @@ void PageView::MakeFront() {
 void PageView::paintEvent(QPaintEvent*) {
     if (Front()) return;
     QPainter(this).fillRect(rect(), colour_);
-    if (frontAsked_) return;
-    // The picture reaches the screen when this event ends; the view is made next.
+    Painted();
+}
+
+void PageView::Painted() {
+    if (Front() || frontAsked_) return;
+    // What was painted reaches the screen when this event ends; the view is made next.
     frontAsked_ = true;
     QTimer::singleShot(0, this, [this] { MakeFront(); });
 }
@@ -168,6 +173,9 @@ void PageView::DropPicture() {
 
 bool PageView::eventFilter(QObject* watched, QEvent* e) {
     const QEvent::Type t = e->type();
+    // The picture covers this widget, which then is never painted: its paint
+    // is the window's first.
+    if (t == QEvent::Paint && watched == picture_) Painted();
     if (t != QEvent::Wheel && t != QEvent::KeyPress && t != QEvent::KeyRelease) return false;
     auto* w = qobject_cast<QWidget*>(watched);
     if (!ShowsPicture() || !w || (w != this && !isAncestorOf(w))) return false;

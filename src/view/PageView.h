@@ -41,6 +41,8 @@ class PageView : public QWidget, public HtmlView {
     // The web engine's view is made once the window has been drawn, in the
     // page's colour, instead of at once: the window shows before the engine starts.
     static bool ViewAfterFirstPaint;
+    // A window not drawn by then (minimised) gets its view anyway, so many ms on.
+    static int ViewAnywayAfterMs;
     // Runs f once the window has been drawn, before the view is made (at once
     // when the view is made already or at once).
     void AfterFirstPaint(std::function<void()> f);
@@ -87,6 +89,8 @@ class PageView : public QWidget, public HtmlView {
     uint64_t turn_ = 0;  // the latest turn or navigation; an older turn's news is dropped
     QColor colour_ = Qt::white;
     bool frontAsked_ = false;
+    // The window has been drawn (the colour, or the picture over it): the view is made next.
+    void Painted();
     bool viewFailed_ = false;  // the library could not be loaded
     // What the view of the page shown is to show once it is made.
     std::string pendingPath_;
