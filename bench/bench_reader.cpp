@@ -239,10 +239,9 @@ int main(int argc, char** argv) {
     {
         const std::string self = argv[0], page = work + "/floor.html",
                           bare = self.substr(0, self.rfind('/') + 1) + "bench_bare_web";
-        SaveFileSafely(page,
-                       PageScript(ReaderWindow()->WB, "document.documentElement.outerHTML")
-                           .toString()
-                           .toStdString());
+        SaveFileSafely(page, PageScript(ReaderWindow()->WB, "document.documentElement.outerHTML")
+                                 .toString()
+                                 .toStdString());
         const QSize size = FrontView(ReaderWindow()->WB)->size();
         const std::string width = std::to_string(size.width()),
                           height = std::to_string(size.height());

@@ -6,8 +6,8 @@
 // The screen is grabbed every few milliseconds, as a camera would; keys go
 // through the X server (XTest). In the same runs, the floors: a bare Qt window
 // in the page's colour, and a bare Qt WebEngine view showing the reader's own
-// first page, then scrolling it on PgDn. A second reader (an earlier build) is timed alongside when given.
-// Run under Xvfb with a window manager:
+// first page, then scrolling it on PgDn. A second reader (an earlier build) is timed alongside when
+// given. Run under Xvfb with a window manager:
 //   xvfb-run -a -s "-screen 0 1280x800x24" bash -c 'openbox & exec build/bench/bench_start
 //   build/app/tavisto build/share/tavisto [EARLIER_TAVISTO]'
 #include <QGuiApplication>
