@@ -1,8 +1,10 @@
 // The reader with a real WebEngine view: opening a 1 MB and a 500 MB book (to
 // the first page shown), the main process's memory with each open, page turns
 // to the page shown, and the auto-scroll rate actually reached at 2, 5, 20 and
-// 200 ms with the CPU it costs. Under xvfb-run it draws into a real X window;
-// without a display it runs headless. Prints medians and ranges.
+// 200 ms with the CPU it costs; the floor for that CPU, a bare view of the same
+// page scrolled by its own script (bench_bare_web). Under xvfb-run it draws
+// into a real X window; without a display it runs headless. Prints medians and
+// ranges.
 //   xvfb-run -a bench/bench_reader DATA_FOLDER
 #include <QElapsedTimer>
 #include <QEventLoop>
