@@ -29,7 +29,9 @@ void HeadingThread::Hand() {
     {
         std::unique_lock<std::mutex> lock(mutex_);
         changed_.wait(lock, [this] { return waiting_.size() < MaxWaiting || error_; });
-        waiting_.push_back(std::move(filling_));
+        // Once the finder has failed nobody reads the batches: they are dropped,
+        // and Finish tells the failure.
+        if (!error_) waiting_.push_back(std::move(filling_));
     }
     changed_.notify_all();
     filling_ = {};
