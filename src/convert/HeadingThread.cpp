@@ -32,9 +32,15 @@ void HeadingThread::Hand() {
         // Once the finder has failed nobody reads the batches: they are dropped,
         // and Finish tells the failure.
         if (!error_) waiting_.push_back(std::move(filling_));
+        filling_ = {};
+        if (!spare_.empty()) {
+            filling_ = std::move(spare_.back());
+            spare_.pop_back();
+        }
     }
     changed_.notify_all();
-    filling_ = {};
+    filling_.text.clear();
+    filling_.parts.clear();
     filling_.text.reserve(BatchBytes + (BatchBytes >> 2));
 }
 
@@ -69,6 +75,8 @@ void HeadingThread::Run() {
             changed_.notify_all();
             return;
         }
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (spare_.size() < MaxWaiting) spare_.push_back(std::move(batch));
     }
 }
 

@@ -52,6 +52,9 @@ class HeadingThread {
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<Batch> waiting_;
+    // Batches read, their memory kept for the next ones: a new batch's pages
+    // would be faulted in afresh.
+    std::vector<Batch> spare_;
     bool ending_ = false, stopping_ = false;
     std::exception_ptr error_;
     std::thread thread_;
