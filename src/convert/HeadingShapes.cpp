@@ -1,6 +1,7 @@
 #include "convert/HeadingShapes.h"
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 #include "text/Charsets.h"
@@ -16,11 +17,16 @@ bool IsWordChar(char32_t c) {
     return IsLetter(c) || (c >= '0' && c <= '9');
 }
 
-std::u32string Decode(std::string_view utf8) {
-    std::u32string out(utf8.size(), U'\0');
+void Decode(std::string_view utf8, std::u32string& out) {
+    out.resize(utf8.size());
     size_t n = 0;
     for (size_t i = 0; i < utf8.size();) out[n++] = DecodeChar(utf8, i, CodePage::Utf8);
     out.resize(n);
+}
+
+std::u32string Decode(std::string_view utf8) {
+    std::u32string out;
+    Decode(utf8, out);
     return out;
 }
 
@@ -104,15 +110,21 @@ class WordTable {
     void Order() {
         std::stable_sort(words_.begin(), words_.end(),
                          [](const auto& a, const auto& b) { return a.first[0] < b.first[0]; });
+        for (size_t i = words_.size(); i-- > 0;) {
+            const char32_t c = words_[i].first[0];
+            if (c >= Letters) continue;
+            letter_[c].first = uint16_t(i);
+            if (!letter_[c].second) letter_[c].second = uint16_t(i + 1);
+        }
     }
     // The first word of w's letter that `matches` takes, or nullptr.
     template <class Matches>
     const T* Find(std::u32string_view w, Matches matches) const {
-        if (w.empty()) return nullptr;
-        auto it = std::partition_point(words_.begin(), words_.end(),
-                                       [&](const auto& e) { return e.first[0] < w[0]; });
-        for (; it != words_.end() && it->first[0] == w[0]; ++it)
-            if (matches(std::u32string_view(it->first), it->second)) return &it->second;
+        if (w.empty() || w[0] >= Letters) return nullptr;
+        const auto [from, to] = letter_[w[0]];
+        for (size_t i = from; i < to; ++i)
+            if (matches(std::u32string_view(words_[i].first), words_[i].second))
+                return &words_[i].second;
         return nullptr;
     }
     const T* Find(std::u32string_view w) const {
@@ -120,7 +132,11 @@ class WordTable {
     }
 
   private:
+    // The words begin with Latin or Cyrillic letters, all below this.
+    static constexpr char32_t Letters = 0x460;
     std::vector<std::pair<std::u32string, T>> words_;
+    // Where the words of each first letter stand in words_: [first, second).
+    std::array<std::pair<uint16_t, uint16_t>, Letters> letter_{};
 };
 
 struct Decoded {
@@ -184,10 +200,9 @@ struct Token {
 
 // The tokens of a line, their texts in `folded`: the line folded, its dashes
 // of every length one mark.
-std::vector<Token> Tokens(std::u32string_view s, std::u32string& folded) {
+void Tokens(std::u32string_view s, std::u32string& folded, std::vector<Token>& out) {
     folded.resize(s.size());
-    std::vector<Token> out;
-    out.reserve(16);
+    out.clear();
     for (size_t i = 0; i < s.size();) {
         if (IsSpace(s[i])) {
             ++i;
@@ -208,7 +223,6 @@ std::vector<Token> Tokens(std::u32string_view s, std::u32string& folded) {
         }
         out.push_back({std::u32string_view(folded).substr(from, i - from), true, upper && letters});
     }
-    return out;
 }
 
 }  // namespace
@@ -481,20 +495,24 @@ static bool FirstWordMay(std::string_view utf8) {
     }
     if (c == '"' || c == 0xAB || c == 0x201E || c == '(') return false;
     if (!IsLetter(c) || IsUpper(c)) return true;
-    std::u32string word(1, FoldCase(c));
-    while (i < utf8.size() && word.size() < 16 && IsLetter(c = DecodeChar(utf8, i, CodePage::Utf8)))
-        word += FoldCase(c);
-    return KnownWord(word) != HeadingWord::None;
+    char32_t word[16] = {FoldCase(c)};
+    size_t n = 1;
+    while (i < utf8.size() && n < 16 && IsLetter(c = DecodeChar(utf8, i, CodePage::Utf8)))
+        word[n++] = FoldCase(c);
+    return KnownWord(std::u32string_view(word, n)) != HeadingWord::None;
 }
 
 LineShape ShapeOf(std::string_view utf8) {
     if (!FirstWordMay(utf8)) return {};
     // A sentence ends no heading but a number's, which is short ("Глава 2.").
     if (utf8.size() > 60 && EndsSentence(utf8)) return {};
-    const std::u32string s = Decode(utf8);
+    // Both threads of a conversion take lines apart: each keeps its own
+    // memory for it from one line to the next.
+    thread_local std::u32string s, folded;
+    thread_local std::vector<Token> tokens;
+    Decode(utf8, s);
     if (s.empty() || s.size() > MaxHeadingChars) return {};
-    std::u32string folded;
-    const std::vector<Token> tokens = Tokens(s, folded);
+    Tokens(s, folded, tokens);
     if (!BeginsAsHeading(s, tokens, utf8)) return {};
     ShapeReader reader(tokens);
     LineShape shape = reader.Read();
