@@ -450,21 +450,26 @@ void FindTitleAndAuthor(const LineList& lines, const std::string& charset, std::
 
 namespace {
 
-// The letters of a word, folded, UTF-8.
-std::string FoldedLetters(std::string_view s, CodePage page, bool fromEnd) {
-    std::u32string letters;
+// Appends the letters of a word, folded, in UTF-8: its first letters, or
+// (fromEnd) those after its last mark. Returns how many bytes it appended.
+size_t AppendFoldedLetters(std::string& out, std::string_view s, CodePage page, bool fromEnd) {
+    const size_t start = out.size();
     for (size_t i = 0; i < s.size();) {
         const char32_t c = DecodeChar(s, i, page);
         if (IsLetter(c)) {
-            letters += FoldCase(c);
+            AppendUtf8(out, FoldCase(c));
         } else if (!fromEnd) {
             break;
         } else {
-            letters.clear();
+            out.resize(start);
         }
     }
+    return out.size() - start;
+}
+
+std::string FoldedLetters(std::string_view s, CodePage page, bool fromEnd) {
     std::string out;
-    for (char32_t c : letters) AppendUtf8(out, c);
+    AppendFoldedLetters(out, s, page, fromEnd);
     return out;
 }
 
@@ -489,10 +494,14 @@ void NoteCompounds(std::string_view line, CodePage page, std::unordered_set<std:
         b = b == std::string_view::npos ? 0 : b + 1;
         size_t e = line.find_first_of(" \t\"),;:.!?", at);
         if (e == std::string_view::npos) e = line.size();
-        const std::string first = FoldedLetters(line.substr(b, at - b), page, true);
-        const std::string second = FoldedLetters(line.substr(at + 1, e - at - 1), page, false);
-        if (!first.empty() && !second.empty() && at - b <= 40 && e - at <= 40)
-            seen.insert(first + "-" + second);
+        if (at - b > 40 || e - at > 40) continue;
+        // (One key's memory for every dash of the text.)
+        thread_local std::string key;
+        key.clear();
+        if (!AppendFoldedLetters(key, line.substr(b, at - b), page, true)) continue;
+        key += '-';
+        if (!AppendFoldedLetters(key, line.substr(at + 1, e - at - 1), page, false)) continue;
+        seen.insert(key);
     }
 }
 
