@@ -276,9 +276,11 @@ bool ParagraphBuilder::SetApart(std::string_view line, size_t textLen) const {
                        before_ * 4 < full * 3 || before_ * 3 > full * 4;
     // And a heading is clearly shorter than a full line.
     if (!ended || (full && textLen * 4 >= full * 3)) return false;
-    std::string shown;
-    AppendShownText(shown, TrimBlanks(line, page_));
-    const std::string utf8 = ToUtf8(shown, page_);
+    shown_.clear();
+    AppendShownText(shown_, TrimBlanks(line, page_));
+    shownUtf8_.clear();
+    AppendAsUtf8(shownUtf8_, shown_, page_);
+    const std::string_view utf8 = shownUtf8_;
     if (IsSeparator(utf8)) return true;
     const LineShape shape = ShapeOf(utf8);
     // A line of words alone looks much like a paragraph's last line: it

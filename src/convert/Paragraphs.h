@@ -156,6 +156,8 @@ class ParagraphBuilder {
     int32_t n_ = 0;
     uint64_t r_ = 0;         // text the current paragraph's later lines added
     uint64_t parBytes_ = 0;  // text of the current paragraph
+    // A line's shown text, and in UTF-8, while it is looked at as a heading.
+    mutable std::string shown_, shownUtf8_;
 };
 
 // Cuts the tagged text into virtual pages as the lines pass: a page marker goes

@@ -251,10 +251,9 @@ void AppendUtf8(std::string& out, char32_t c) {
     out.append(bytes, size_t(PutUtf8(bytes, c) - bytes));
 }
 
-std::string ToUtf8(std::string_view s, CodePage cp) {
-    std::string out;
+void AppendAsUtf8(std::string& out, std::string_view s, CodePage cp) {
     if (cp == CodePage::Utf8) {
-        out.reserve(s.size());
+        out.reserve(out.size() + s.size());
         // Valid sequences are copied as they are, in runs; a byte that begins
         // none becomes U+FFFD.
         size_t run = 0;
@@ -267,13 +266,14 @@ std::string ToUtf8(std::string_view s, CodePage cp) {
             run = i;
         }
         out.append(s.substr(run));
-        return out;
+        return;
     }
     // A single-byte page: its characters are all below U+10000, three bytes
     // at most, written straight into the string.
     const char16_t* table = TableOf(cp);
-    out.resize(s.size() * 3);
-    char* o = out.data();
+    const size_t start = out.size();
+    out.resize(start + s.size() * 3);
+    char* o = out.data() + start;
     for (char ch : s) {
         const auto b = static_cast<unsigned char>(ch);
         if (b < 0x80)
@@ -282,6 +282,11 @@ std::string ToUtf8(std::string_view s, CodePage cp) {
             o = PutUtf8(o, table[b - 0x80]);
     }
     out.resize(size_t(o - out.data()));
+}
+
+std::string ToUtf8(std::string_view s, CodePage cp) {
+    std::string out;
+    AppendAsUtf8(out, s, cp);
     return out;
 }
 

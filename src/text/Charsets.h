@@ -47,6 +47,8 @@ size_t CharCount(std::string_view s, CodePage cp);
 size_t Utf8ContinuationBytes(std::string_view s);
 void AppendUtf8(std::string& out, char32_t c);
 std::string ToUtf8(std::string_view s, CodePage cp);
+// As ToUtf8, appended to out.
+void AppendAsUtf8(std::string& out, std::string_view s, CodePage cp);
 std::u16string Utf8ToUtf16(std::string_view utf8);
 // A single-byte page's byte for a character, or false when the page has none.
 bool EncodeChar(char32_t c, CodePage cp, unsigned char& out);
