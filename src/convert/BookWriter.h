@@ -71,19 +71,23 @@ struct BookWriter {
           headingsAside(headings) {}
 
     // Tags and writes one line; returns the paragraph holding its first byte.
-    int32_t Add(std::string_view line) {
+    // shown: as ParagraphBuilder::Add's.
+    int32_t Add(std::string_view line, size_t shown = std::string_view::npos) {
         int32_t first = 0;
-        builder.Add(line, [&](int32_t n, const char* cls, std::string_view text) {
-            char tag[48];
-            const size_t tagLength = n ? WriteParagraphTag(tag, n, cls) : 0;
-            auto write = [&](std::string_view piece) { body.Write(piece); };
-            if (escaped)
-                marker.TaggedLine(std::string_view(tag, tagLength), text, write);
-            else
-                marker.Line({std::string_view(tag, tagLength), text}, write);
-            headingsAside.AddParts(n, n ? std::string_view(cls, 5) : std::string_view(), text);
-            if (!first) first = builder.Count();
-        });
+        builder.Add(
+            line,
+            [&](int32_t n, const char* cls, std::string_view text) {
+                char tag[48];
+                const size_t tagLength = n ? WriteParagraphTag(tag, n, cls) : 0;
+                auto write = [&](std::string_view piece) { body.Write(piece); };
+                if (escaped)
+                    marker.TaggedLine(std::string_view(tag, tagLength), text, write);
+                else
+                    marker.Line({std::string_view(tag, tagLength), text}, write);
+                headingsAside.AddParts(n, n ? std::string_view(cls, 5) : std::string_view(), text);
+                if (!first) first = builder.Count();
+            },
+            shown);
         return first;
     }
 

@@ -54,11 +54,12 @@ class Conversion {
     // joined with CR LF).
     void FindCharset();
     // Every line is looked at for the layout, the first ones for the title.
-    void Look(std::string_view line) {
+    // Returns the characters shown of its text, as LayoutStats::Add.
+    size_t Look(std::string_view line) {
         ++lines_;
         // A title is looked for in short lines: of a long one its start is enough.
         if (first_.size() < 100) first_.emplace_back(line.substr(0, 4096));
-        stats_->Add(line);
+        return stats_->Add(line);
     }
     Layout Decide() const { return kind_ ? stats_->Make(*kind_) : stats_->Decide(); }
     // Looks at the text's first pieces: true when they are the whole text.
@@ -151,7 +152,7 @@ Layout Conversion::BuildWhileLooking() {
     };
     text_.ForEachLine(
         [&](std::string_view line) {
-            Look(line);
+            const size_t shown = Look(line);
             if (!writer_) return;
             if ((sinceCheck += line.size() + 2) >= guessBytes_) {
                 sinceCheck = 0;
@@ -159,7 +160,7 @@ Layout Conversion::BuildWhileLooking() {
             }
             GiveSettled();
             if (given_ < stats_->Settled()) {
-                writer_->Add(line);
+                writer_->Add(line, shown);
                 ++given_;
                 return;
             }

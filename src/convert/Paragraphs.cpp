@@ -105,7 +105,7 @@ constexpr size_t LengthCap = 1000, IndentCap = 200;
 LayoutStats::LayoutStats(const std::string& charset)
     : page_(CodePageOf(charset)), lengths_(LengthCap + 1), indents_(IndentCap + 1) {}
 
-void LayoutStats::Add(std::string_view line) {
+size_t LayoutStats::Add(std::string_view line) {
     const int indent = EffectiveIndent(line);
     // The classic rule on these lines: the first begins paragraph 1, then every
     // line indented by two or more, or empty.
@@ -113,7 +113,7 @@ void LayoutStats::Add(std::string_view line) {
     const size_t ws = WhiteBytes(line);
     if (ws == line.size()) {  // nothing but blanks
         EndBlock(true);
-        return;
+        return 0;
     }
     ++filled_;
     const std::string_view text = line.substr(ws);
@@ -143,6 +143,7 @@ void LayoutStats::Add(std::string_view line) {
         }
         if (c >= '0' && c <= '9') break;
     }
+    return textChars;
 }
 
 void LayoutStats::EndBlock(bool blankCounted) {
@@ -400,7 +401,7 @@ const char* ParagraphBuilder::ClassOf(std::string_view line, size_t ws, int ind,
     return cls;
 }
 
-void ParagraphBuilder::Add(std::string_view line, const Emit& emit) {
+void ParagraphBuilder::Add(std::string_view line, const Emit& emit, size_t shown) {
     const size_t len = line.size();
     const int own = EffectiveIndent(line);
     const size_t ws = WhiteBytes(line);
@@ -415,7 +416,9 @@ void ParagraphBuilder::Add(std::string_view line, const Emit& emit) {
     ++line_;
     if (hanging) ++hang_;
     // Lengths are the characters the reader sees, whatever the charset.
-    const size_t textLen = ws == len ? (len ? 1 : 0) : ShownLength(line.substr(ws), utf8_);
+    const size_t textLen = ws == len                         ? (len ? 1 : 0)
+                           : shown != std::string_view::npos ? shown
+                                                             : ShownLength(line.substr(ws), utf8_);
     const bool blank = ws == len;
     const bool endedBefore = endsSentence_ || colon_;
     if (layout_.Kind != Layout::Lines && layout_.Kind != Layout::Verse) {

@@ -59,7 +59,9 @@ struct Layout {
 class LayoutStats {
   public:
     explicit LayoutStats(const std::string& charset);
-    void Add(std::string_view line);
+    // Returns the characters shown of the line's text after its blanks (0 for
+    // a blank line), which the paragraph builder takes too.
+    size_t Add(std::string_view line);
     // The layout the text is read with: classic unless that rule would clearly
     // misread it.
     Layout Decide() const;
@@ -103,8 +105,9 @@ class ParagraphBuilder {
     // body line, or the lines of its pieces, to emit: the number and class of
     // the paragraph it begins (0 and null for a line that continues one) and
     // its text.
+    // shown: the characters shown of the line after its blanks, when known.
     using Emit = std::function<void(int32_t number, const char* cls, std::string_view text)>;
-    void Add(std::string_view line, const Emit& emit);
+    void Add(std::string_view line, const Emit& emit, size_t shown = std::string_view::npos);
     // The number of the last paragraph.
     int32_t Count() const { return n_; }
     // The line (counted from 0) hangs under its block's first line, as the
