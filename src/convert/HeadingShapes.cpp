@@ -504,8 +504,10 @@ static bool FirstWordMay(std::string_view utf8) {
 
 LineShape ShapeOf(std::string_view utf8) {
     if (!FirstWordMay(utf8)) return {};
-    // A sentence ends no heading but a number's, which is short ("Глава 2.").
-    if (utf8.size() > 60 && EndsSentence(utf8)) return {};
+    // A sentence ends no heading but a number's, which is short and ends at
+    // its point ("Глава 2.").
+    const bool ends = EndsSentence(utf8);
+    if (ends && (utf8.size() > 60 || utf8.back() != '.')) return {};
     // Both threads of a conversion take lines apart: each keeps its own
     // memory for it from one line to the next.
     thread_local std::u32string s, folded;
@@ -517,7 +519,7 @@ LineShape ShapeOf(std::string_view utf8) {
     ShapeReader reader(tokens);
     LineShape shape = reader.Read();
     // A sentence ends no heading, but for the point after its number.
-    if (EndsSentence(utf8) && !(reader.NumberOnly() && s.back() == '.')) return {};
+    if (ends && !(reader.NumberOnly() && s.back() == '.')) return {};
     int letters = 0;
     for (char32_t c : s) letters += IsLetter(c);
     shape.Capitals = shape.Capitals && letters >= 2;

@@ -84,6 +84,7 @@ void HeadingFinder::Close(bool followedByBlank) {
     open_ = false;
     if (contentLines_ == 0) return;
     ++ordinal_;
+    contentInUtf8_ = false;
     NoteShortRun(contentChars_ > MaxHeadingChars || contentLines_ > 2);
     if (broken_) {
         prose_ = true;
@@ -95,7 +96,7 @@ void HeadingFinder::Close(bool followedByBlank) {
     // A line of prose that ends a sentence is neither a heading (a number's
     // is shorter) nor a speaker's name: most short paragraphs end so.
     if (contentChars_ > 40 && EndsSentence(content_)) return;
-    const std::string utf8 = ToUtf8(content_, page_);
+    const std::string_view utf8 = ContentUtf8();
     if (CharCount(utf8, CodePage::Utf8) > MaxHeadingChars) {
         prose_ = true;
         return;
@@ -156,7 +157,16 @@ void HeadingFinder::NoteShortRun(bool prose) {
     }
     // A heading, its title, up to eight lines of an epigraph and its name.
     if (shortRun_.size() < 12)
-        shortRun_.push_back({number_, !broken_ && Attribution(ToUtf8(content_, page_))});
+        shortRun_.push_back({number_, !broken_ && Attribution(ContentUtf8())});
+}
+
+std::string_view HeadingFinder::ContentUtf8() {
+    if (!contentInUtf8_) {
+        contentUtf8_.clear();
+        AppendAsUtf8(contentUtf8_, content_, page_);
+        contentInUtf8_ = true;
+    }
+    return contentUtf8_;
 }
 
 void HeadingFinder::FindEpigraphs(const std::vector<int>& depth) {
@@ -190,7 +200,7 @@ static std::string SpeakerName(std::string_view utf8) {
     return letters >= 2 ? name : std::string();
 }
 
-void HeadingFinder::CountName(const std::string& utf8) {
+void HeadingFinder::CountName(std::string_view utf8) {
     const std::string name = SpeakerName(utf8);
     // A book of a thousand names in capitals is no play: enough are counted.
     if (name.empty() || (names_.size() >= 4096 && !names_.count(name))) return;

@@ -64,8 +64,10 @@ class HeadingFinder {
     void TakeCapitals(std::vector<int>& depth) const;
     void TakeOneOffs(std::vector<int>& depth) const;
     void NoteShortRun(bool prose);
+    // The paragraph being closed in UTF-8, made once for all that look at it.
+    std::string_view ContentUtf8();
     void FindEpigraphs(const std::vector<int>& depth);
-    void CountName(const std::string& utf8);
+    void CountName(std::string_view utf8);
     void FindSpeakers();
     void DropPrintedContents(std::vector<int>& depth, const std::vector<std::string>& text) const;
 
@@ -89,6 +91,8 @@ class HeadingFinder {
     int32_t number_ = 0;
     bool centred_ = false;
     std::string content_;
+    std::string contentUtf8_;  // as ContentUtf8 made it, while contentInUtf8_
+    bool contentInUtf8_ = false;
     int contentLines_ = 0;
     size_t contentChars_ = 0;
     bool blankBefore_ = false, blankAfter_ = false, broken_ = false;
