@@ -83,7 +83,11 @@ TEST(InstalledReader, SetsUpTheUserFolderOpensTheGivenTextAndTakesOverASecondSta
               "          The First Text\r\n  Opened from the command line.\r\n");
     WriteFile(root / "Second.TXT", "  A second text, handed over by a second start.\r\n");
 
-    // Relative paths, as a shell gives them.
+    // Relative paths, as a shell gives them (the folder is the tests' own again after).
+    char* here = ::getcwd(nullptr, 0);
+    ASSERT_TRUE(here);
+    const std::string before = here;
+    std::free(here);
     ASSERT_EQ(::chdir(root.Path().c_str()), 0);
     const pid_t first = Spawn(prefix + "/bin/tavisto", {"first.txt"}, env);
     // The page's text, its words' soft hyphens taken off.
@@ -104,7 +108,7 @@ TEST(InstalledReader, SetsUpTheUserFolderOpensTheGivenTextAndTakesOverASecondSta
     EXPECT_EQ(::waitpid(first, nullptr, WNOHANG), 0) << "the first reader goes on";
     ::kill(first, SIGTERM);
     ::waitpid(first, nullptr, 0);
-    ASSERT_EQ(::chdir("/"), 0);
+    ASSERT_EQ(::chdir(before.c_str()), 0);
     EXPECT_TRUE(shown) << "the text given was not shown";
     EXPECT_EQ(handed, 0);
     EXPECT_TRUE(secondShown) << "the handed-over text was not shown";
