@@ -14,7 +14,10 @@
 
 #include "convert/Headings.h"
 
-class HeadingThread {
+// The writer fills its batch while the finder, on the other thread, reads
+// the one before: each object stands in cache lines of its own (see
+// HeadingFinder), or every paragraph would pull a line back and forth.
+class alignas(64) HeadingThread {
   public:
     explicit HeadingThread(HeadingFinder& finder) : finder_(finder) {}
     // A writer given up: the thread stops, what it had not read is dropped.
@@ -48,8 +51,9 @@ class HeadingThread {
     void Feed(const Batch& batch);
 
     HeadingFinder& finder_;
-    Batch filling_;
-    std::mutex mutex_;
+    // The writer's own, apart from what the finder's thread reads.
+    alignas(64) Batch filling_;
+    alignas(64) std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<Batch> waiting_;
     // Batches read, their memory kept for the next ones: a new batch's pages
