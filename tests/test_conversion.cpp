@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <random>
 
 #include "ConvertUtil.h"
 #include "base/Errors.h"
 #include "book/BodyLines.h"
 #include "convert/HeadingThread.h"
+#include "convert/SyncBehind.h"
 #include "convert/TextAnalysis.h"
 #include "reading/PageBuilder.h"
 #include "text/Charsets.h"
@@ -238,6 +242,25 @@ TEST(HeadingThread, FindsWhatTheFinderFindsInLineAndStopsWhenGivenUp) {
     HeadingFinder dropped("UTF-8", false);
     HeadingThread thread(dropped);
     feed(thread, 600);
+}
+
+TEST(SyncBehind, TellsAFailedSyncAtTheEnd) {
+    // The file's own sync at the save would not report a failure the sync
+    // behind the writer met: Finish must. A pipe cannot be synced.
+    TempDir dir;
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    const FileDescriptor in(pipeEnds[0]), out(pipeEnds[1]);
+    const FileDescriptor file = MakeUnnamedFile(dir.Path());
+    const struct {
+        int fd;
+        int error;
+    } cases[] = {{out.Get(), EINVAL}, {file.Get(), 0}};
+    for (const auto& c : cases) {
+        SyncBehind sync(c.fd);
+        sync.Written(SyncBehind::Step);
+        EXPECT_EQ(sync.Finish(), c.error);
+    }
 }
 
 TEST(Paragraphs, IndentAndLengthDecideTheClass) {

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,14 +17,19 @@
 #include "convert/HeadingThread.h"
 #include "convert/Headings.h"
 #include "convert/Paragraphs.h"
+#include "convert/SyncBehind.h"
 
 // The book's text, written through a buffer into a file of no name in the
 // library's folder; nothing of it is left when the program dies. The book's
 // header is put in front of it when the book is saved.
 class BodyWriter {
   public:
-    explicit BodyWriter(const std::string& folder) : folder_(folder), fd_(MakeUnnamedFile(folder)) {
+    // final: the file becomes the book's (not a first draft), and is synced
+    // while it is written.
+    explicit BodyWriter(const std::string& folder, bool final = true)
+        : folder_(folder), fd_(MakeUnnamedFile(folder)) {
         buf_.reserve(ReadPieceSize);
+        if (final) sync_.emplace(fd_.Get());
     }
     void Write(std::string_view s) {
         if (buf_.size() + s.size() > ReadPieceSize) Flush();
@@ -35,6 +41,8 @@ class BodyWriter {
     }
     FileDescriptor Finish() {
         Flush();
+        if (const int err = sync_ ? sync_->Finish() : 0) Fail(err);
+        sync_.reset();
         return std::move(fd_);
     }
 
@@ -43,19 +51,23 @@ class BodyWriter {
         WriteAll(buf_);
         buf_.clear();
     }
+    [[noreturn]] void Fail(int err) const {
+        throw EFileError(Fmt(Messages::tr("Unable to write to %s"), folder_) + ": " +
+                         std::strerror(err));
+    }
     void WriteAll(std::string_view s) {
         while (!s.empty()) {
             ssize_t w = ::write(fd_.Get(), s.data(), s.size());
             if (w < 0 && errno == EINTR) continue;
-            if (w <= 0)
-                throw EFileError(Fmt(Messages::tr("Unable to write to %s"), folder_) + ": " +
-                                 std::strerror(w < 0 ? errno : ENOSPC));
+            if (w <= 0) Fail(w < 0 ? errno : ENOSPC);
             s.remove_prefix(size_t(w));
+            if (sync_) sync_->Written(uint64_t(w));
         }
     }
     std::string folder_;
     FileDescriptor fd_;
     std::string buf_;
+    std::optional<SyncBehind> sync_;  // destroyed before the file is closed
 };
 
 // The second half of every build: paragraphs, page markers and headings as the

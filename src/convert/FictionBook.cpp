@@ -179,7 +179,11 @@ std::string SafeId(std::string_view id) {
 class Reader {
   public:
     Reader(const std::string& path, const std::string& folder, ConversionProgress* progress)
-        : path_(path), folder_(folder), progress_(progress), lines_(folder), pictures_(folder) {}
+        : path_(path),
+          folder_(folder),
+          progress_(progress),
+          lines_(folder, false),
+          pictures_(folder, false) {}
 
     BookFile Run();
 
@@ -240,7 +244,8 @@ class Reader {
     XML_Parser parser_ = nullptr;
     bool refused_ = false, rooted_ = false;
     std::vector<std::string> stack_;
-    // The first pass's lines (tag and text, no page markers), and the pictures' data.
+    // The first pass's lines (tag and text, no page markers), and the pictures'
+    // data: drafts, not synced as they are written.
     BodyWriter lines_, pictures_;
     PageMarker firstMarker_;
     bool slots_ = false;  // a note's or a picture's place was written
