@@ -39,6 +39,8 @@ class BodyWriter {
             buf_.append(s);
         }
     }
+    // The file is a first draft after all: it is no longer synced.
+    void Draft() { sync_.reset(); }
     FileDescriptor Finish() {
         Flush();
         if (const int err = sync_ ? sync_->Finish() : 0) Fail(err);

@@ -182,7 +182,7 @@ class Reader {
         : path_(path),
           folder_(folder),
           progress_(progress),
-          lines_(folder, false),
+          lines_(folder),
           pictures_(folder, false) {}
 
     BookFile Run();
@@ -244,8 +244,8 @@ class Reader {
     XML_Parser parser_ = nullptr;
     bool refused_ = false, rooted_ = false;
     std::vector<std::string> stack_;
-    // The first pass's lines (tag and text, no page markers), and the pictures'
-    // data: drafts, not synced as they are written.
+    // The first pass's lines (tag and text, no page markers): the book, unless
+    // notes or pictures call for a second pass; and the pictures' data.
     BodyWriter lines_, pictures_;
     PageMarker firstMarker_;
     bool slots_ = false;  // a note's or a picture's place was written
@@ -544,9 +544,12 @@ void Reader::WriteParagraph(const char* cls, std::string_view text) {
     const size_t n = WriteParagraphTag(tag, ++paragraphs_, cls);
     firstMarker_.TaggedLine(std::string_view(tag, n), text,
                             [this](std::string_view s) { lines_.Write(s); });
-    if (std::memchr(text.data(), NoteSlot, text.size()) ||
-        std::memchr(text.data(), PictureSlot, text.size()))
+    if (!slots_ && (std::memchr(text.data(), NoteSlot, text.size()) ||
+                    std::memchr(text.data(), PictureSlot, text.size()))) {
+        // A second pass will write the book: this one is a draft.
         slots_ = true;
+        lines_.Draft();
+    }
 }
 
 void Reader::EndPicture() {
