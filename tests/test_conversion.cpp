@@ -8,7 +8,7 @@
 #include "ConvertUtil.h"
 #include "base/Errors.h"
 #include "book/BodyLines.h"
-#include "convert/HeadingThread.h"
+#include "convert/AsideThread.h"
 #include "convert/SyncBehind.h"
 #include "convert/TextAnalysis.h"
 #include "reading/PageBuilder.h"
@@ -204,7 +204,16 @@ TEST(Charset, TextIsTurnedIntoUtf8AsCharacterByCharacter) {
     }
 }
 
-TEST(HeadingThread, FindsWhatTheFinderFindsInLineAndStopsWhenGivenUp) {
+// A heading finder that reads its parts through the thread.
+struct FinderAside : PartsReader {
+    explicit FinderAside(HeadingFinder& finder) : finder(finder) {}
+    void AddParts(int32_t n, std::string_view cls, std::string_view text) override {
+        finder.AddParts(n, cls, text);
+    }
+    HeadingFinder& finder;
+};
+
+TEST(AsideThread, FindsWhatTheFinderFindsInLineAndStopsWhenGivenUp) {
     // A book of many batches (chapters, a speaker, prose), fed to one finder
     // straight and to another through the thread: the same headings,
     // speakers and epigraphs. Given up half way, the thread just stops.
@@ -224,7 +233,8 @@ TEST(HeadingThread, FindsWhatTheFinderFindsInLineAndStopsWhenGivenUp) {
     feed(straight, 600);
     straight.Finish();
     {
-        HeadingThread thread(aside);
+        FinderAside reader(aside);
+        AsideThread thread(reader);
         feed(thread, 600);
         thread.Finish();
     }
@@ -240,7 +250,8 @@ TEST(HeadingThread, FindsWhatTheFinderFindsInLineAndStopsWhenGivenUp) {
     EXPECT_EQ(aside.Epigraphs(), straight.Epigraphs());
 
     HeadingFinder dropped("UTF-8", false);
-    HeadingThread thread(dropped);
+    FinderAside reader(dropped);
+    AsideThread thread(reader);
     feed(thread, 600);
 }
 

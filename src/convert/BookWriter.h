@@ -13,8 +13,8 @@
 #include "base/Errors.h"
 #include "base/Files.h"
 #include "book/BookFile.h"
+#include "convert/AsideThread.h"
 #include "convert/Converter.h"
-#include "convert/HeadingThread.h"
 #include "convert/Headings.h"
 #include "convert/Paragraphs.h"
 #include "convert/SyncBehind.h"
@@ -73,7 +73,9 @@ class BodyWriter {
 };
 
 // The second half of every build: paragraphs, page markers and headings as the
-// lines pass, the text written to a body file.
+// lines pass, the text written to a body file. The paragraphs are tagged on
+// the caller's thread; a converted text is written, and every book's headings
+// found, on a thread beside it.
 struct BookWriter {
     // escaped: the lines hold no "<" of their own (a converted text's).
     BookWriter(const std::string& folder, const std::string& charset, const Layout& layout,
@@ -82,7 +84,8 @@ struct BookWriter {
           body(folder),
           builder(charset, layout),
           headings(charset, layout.Kind == Layout::Lines || layout.Kind == Layout::Verse),
-          headingsAside(headings) {}
+          aside_(*this),
+          asideThread_(aside_) {}
 
     // Tags and writes one line; returns the paragraph holding its first byte.
     // shown: as ParagraphBuilder::Add's.
@@ -91,14 +94,10 @@ struct BookWriter {
         builder.Add(
             line,
             [&](int32_t n, const char* cls, std::string_view text) {
-                char tag[48];
-                const size_t tagLength = n ? WriteParagraphTag(tag, n, cls) : 0;
-                auto write = [&](std::string_view piece) { body.Write(piece); };
-                if (escaped)
-                    marker.TaggedLine(std::string_view(tag, tagLength), text, write);
-                else
-                    marker.Line({std::string_view(tag, tagLength), text}, write);
-                headingsAside.AddParts(n, n ? std::string_view(cls, 5) : std::string_view(), text);
+                // A rebuild reads the pages as the lines pass: its text is
+                // written here.
+                if (!escaped) Write(n, cls, text);
+                asideThread_.AddParts(n, n ? std::string_view(cls, 5) : std::string_view(), text);
                 if (!first) first = builder.Count();
             },
             shown);
@@ -107,7 +106,7 @@ struct BookWriter {
 
     // Puts what was built into the book record.
     void Finish(const std::string& source, BookFile& book, const Layout& layout) {
-        headingsAside.Finish();
+        asideThread_.Finish();
         headings.Finish();
         // Escapes, tags and markers make the text longer than its source.
         if (marker.Size() > MaxBlockSize)
@@ -139,9 +138,37 @@ struct BookWriter {
     }
 
     bool escaped;
-    BodyWriter body;
-    ParagraphBuilder builder;
-    PageMarker marker;
+    // The writer's thread and the other write apart: each in lines of its own.
+    alignas(64) BodyWriter body;
+    alignas(64) ParagraphBuilder builder;
+    alignas(64) PageMarker marker;
     HeadingFinder headings;
-    HeadingThread headingsAside;  // feeds `headings` until Finish
+
+  private:
+    // Writes a part with its tag and the page marker it calls for.
+    void Write(int32_t n, const char* cls, std::string_view text) {
+        char tag[48];
+        const size_t tagLength = n ? WriteParagraphTag(tag, n, cls) : 0;
+        auto write = [&](std::string_view piece) { body.Write(piece); };
+        if (escaped)
+            marker.TaggedLine(std::string_view(tag, tagLength), text, write);
+        else
+            marker.Line({std::string_view(tag, tagLength), text}, write);
+    }
+    // The parts on the other thread: a converted text's are written there,
+    // and every book's looked at for headings.
+    struct Aside : PartsReader {
+        explicit Aside(BookWriter& writer) : writer(writer) {}
+        void AddParts(int32_t n, std::string_view cls, std::string_view text) override {
+            if (writer.escaped) {
+                char c[6] = {};
+                cls.copy(c, 5);
+                writer.Write(n, c, text);
+            }
+            writer.headings.AddParts(n, cls, text);
+        }
+        BookWriter& writer;
+    };
+    Aside aside_;
+    AsideThread asideThread_;  // has the parts until Finish
 };

@@ -1,8 +1,8 @@
-#include "convert/HeadingThread.h"
+#include "convert/AsideThread.h"
 
 #include <algorithm>
 
-HeadingThread::~HeadingThread() {
+AsideThread::~AsideThread() {
     if (!thread_.joinable()) return;
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -12,7 +12,7 @@ HeadingThread::~HeadingThread() {
     thread_.join();
 }
 
-void HeadingThread::AddParts(int32_t number, std::string_view cls, std::string_view text) {
+void AsideThread::AddParts(int32_t number, std::string_view cls, std::string_view text) {
     Part p{number,
            {},
            uint8_t(std::min(cls.size(), sizeof p.cls)),
@@ -24,12 +24,12 @@ void HeadingThread::AddParts(int32_t number, std::string_view cls, std::string_v
     if (filling_.text.size() >= BatchBytes) Hand();
 }
 
-void HeadingThread::Hand() {
+void AsideThread::Hand() {
     if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
     {
         std::unique_lock<std::mutex> lock(mutex_);
         changed_.wait(lock, [this] { return waiting_.size() < MaxWaiting || error_; });
-        // Once the finder has failed nobody reads the batches: they are dropped,
+        // Once the reader has failed nobody reads the batches: they are dropped,
         // and Finish tells the failure.
         if (!error_) waiting_.push_back(std::move(filling_));
         filling_ = {};
@@ -44,7 +44,7 @@ void HeadingThread::Hand() {
     filling_.text.reserve(BatchBytes + (BatchBytes >> 2));
 }
 
-void HeadingThread::Finish() {
+void AsideThread::Finish() {
     if (!thread_.joinable()) return Feed(filling_);
     Hand();
     {
@@ -56,7 +56,7 @@ void HeadingThread::Finish() {
     if (error_) std::rethrow_exception(error_);
 }
 
-void HeadingThread::Run() {
+void AsideThread::Run() {
     for (;;) {
         Batch batch;
         {
@@ -80,8 +80,8 @@ void HeadingThread::Run() {
     }
 }
 
-void HeadingThread::Feed(const Batch& batch) {
+void AsideThread::Feed(const Batch& batch) {
     const std::string_view text = batch.text;
     for (const Part& p : batch.parts)
-        finder_.AddParts(p.number, std::string_view(p.cls, p.clsSize), text.substr(p.at, p.size));
+        reader_.AddParts(p.number, std::string_view(p.cls, p.clsSize), text.substr(p.at, p.size));
 }

@@ -1,5 +1,5 @@
-// The headings looked for beside the writing: the paragraphs a book's writer
-// emits go to its heading finder on a thread of their own, in batches.
+// The second half of a book's writing, beside the first: the paragraphs the
+// writer tags go, in batches, to a reader of them on a thread of their own.
 #pragma once
 
 #include <condition_variable>
@@ -12,23 +12,30 @@
 #include <thread>
 #include <vector>
 
-#include "convert/Headings.h"
-
-// The writer fills its batch while the finder, on the other thread, reads
-// the one before: each object stands in cache lines of its own (see
-// HeadingFinder), or every paragraph would pull a line back and forth.
-class alignas(64) HeadingThread {
+// What takes a writer's tagged paragraphs, part by part.
+class PartsReader {
   public:
-    explicit HeadingThread(HeadingFinder& finder) : finder_(finder) {}
-    // A writer given up: the thread stops, what it had not read is dropped.
-    ~HeadingThread();
-    HeadingThread(const HeadingThread&) = delete;
-    HeadingThread& operator=(const HeadingThread&) = delete;
+    virtual ~PartsReader() = default;
+    // The number and class of the paragraph a part begins (0 and empty when
+    // it continues one) and its text.
+    virtual void AddParts(int32_t number, std::string_view cls, std::string_view text) = 0;
+};
 
-    // As HeadingFinder::AddParts; the text is copied.
+// The writer fills its batch while the reader, on the other thread, reads
+// the one before: each object stands in cache lines of its own, or every
+// paragraph would pull a line back and forth.
+class alignas(64) AsideThread {
+  public:
+    explicit AsideThread(PartsReader& reader) : reader_(reader) {}
+    // A writer given up: the thread stops, what it had not read is dropped.
+    ~AsideThread();
+    AsideThread(const AsideThread&) = delete;
+    AsideThread& operator=(const AsideThread&) = delete;
+
+    // As PartsReader::AddParts; the text is copied.
     void AddParts(int32_t number, std::string_view cls, std::string_view text);
-    // Waits until the finder has had every part: it is the caller's again.
-    // What the finder threw is thrown here.
+    // Waits until the reader has had every part: it is the caller's again.
+    // What the reader threw is thrown here.
     void Finish();
 
   private:
@@ -50,8 +57,8 @@ class alignas(64) HeadingThread {
     void Run();
     void Feed(const Batch& batch);
 
-    HeadingFinder& finder_;
-    // The writer's own, apart from what the finder's thread reads.
+    PartsReader& reader_;
+    // The writer's own, apart from what the reader's thread reads.
     alignas(64) Batch filling_;
     alignas(64) std::mutex mutex_;
     std::condition_variable changed_;
