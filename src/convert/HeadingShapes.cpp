@@ -17,17 +17,23 @@ bool IsWordChar(char32_t c) {
     return IsLetter(c) || (c >= '0' && c <= '9');
 }
 
-void Decode(std::string_view utf8, std::u32string& out) {
-    out.resize(utf8.size());
-    size_t n = 0;
-    for (size_t i = 0; i < utf8.size();) out[n++] = DecodeChar(utf8, i, CodePage::Utf8);
-    out.resize(n);
-}
-
 std::u32string Decode(std::string_view utf8) {
     std::u32string out;
-    Decode(utf8, out);
+    for (size_t i = 0; i < utf8.size();) out += DecodeChar(utf8, i, CodePage::Utf8);
     return out;
+}
+
+// The characters of utf8, as DecodeChar reads them.
+size_t DecodedLength(std::string_view utf8) {
+    size_t n = 0;
+    for (size_t i = 0; i < utf8.size(); ++n) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if (c < 0x80)
+            ++i;
+        else
+            DecodeChar(utf8, i, CodePage::Utf8);
+    }
+    return n;
 }
 
 void AppendText(std::string& out, std::u32string_view s) {
@@ -195,35 +201,86 @@ int DigitsValue(std::u32string_view w) {
 struct Token {
     std::u32string_view text;  // folded for a word; the character for a mark
     bool word;
-    bool upper;  // a word in capitals
+    bool upper;      // a word in capitals
+    char32_t first;  // as written
 };
 
-// The tokens of a line, their texts in `folded`: the line folded, its dashes
-// of every length one mark.
-void Tokens(std::u32string_view s, std::u32string& folded, std::vector<Token>& out) {
-    folded.resize(s.size());
-    out.clear();
-    for (size_t i = 0; i < s.size();) {
-        if (IsSpace(s[i])) {
-            ++i;
-            continue;
-        }
-        if (!IsWordChar(s[i])) {
-            folded[i] = s[i] == 0x2014 || s[i] == 0x2013 ? U'-' : s[i];
-            out.push_back({std::u32string_view(folded).substr(i, 1), false, false});
-            ++i;
-            continue;
-        }
-        const size_t from = i;
-        bool upper = true, letters = false;
-        for (; i < s.size() && IsWordChar(s[i]); ++i) {
-            if (IsLower(s[i])) upper = false;
-            letters = letters || IsLetter(s[i]);
-            folded[i] = FoldCase(s[i]);
-        }
-        out.push_back({std::u32string_view(folded).substr(from, i - from), true, upper && letters});
+// The tokens of a line, read as they are asked for: words (folded) and marks
+// (a character each, dashes of every length one mark); blanks part them. Most
+// lines are told by their first words.
+class LineTokens {
+  public:
+    // Both threads of a conversion take lines apart: each keeps its own memory.
+    explicit LineTokens(std::string_view utf8)
+        : utf8_(utf8), folded_(FoldedMemory()), tokens_(TokenMemory()) {
+        // Neither is ever moved: the tokens point into the one, their readers
+        // into the other.
+        folded_.resize(utf8.size());
+        tokens_.clear();
+        tokens_.reserve(utf8.size());
     }
-}
+    // Whether the line has a token k (counted from 0).
+    bool Has(size_t k) {
+        while (tokens_.size() <= k)
+            if (!ReadOne()) return false;
+        return true;
+    }
+    const Token& operator[](size_t k) const { return tokens_[k]; }
+    const Token& Last() {
+        while (ReadOne()) {
+        }
+        return tokens_.back();
+    }
+    // The letters of the tokens read.
+    int Letters() const { return letters_; }
+
+  private:
+    static std::u32string& FoldedMemory() {
+        thread_local std::u32string folded;
+        return folded;
+    }
+    static std::vector<Token>& TokenMemory() {
+        thread_local std::vector<Token> tokens;
+        return tokens;
+    }
+    bool ReadOne() {
+        char32_t c = 0;
+        do {
+            if (at_ >= utf8_.size()) return false;
+            c = DecodeChar(utf8_, at_, CodePage::Utf8);
+        } while (IsSpace(c));
+        const size_t from = n_;
+        if (!IsWordChar(c)) {
+            folded_[n_++] = c == 0x2014 || c == 0x2013 ? U'-' : c;
+            tokens_.push_back({std::u32string_view(folded_).substr(from, 1), false, false, c});
+            return true;
+        }
+        const char32_t first = c;
+        bool upper = true, letters = false;
+        for (;;) {
+            if (IsLower(c)) upper = false;
+            letters = letters || IsLetter(c);
+            letters_ += IsLetter(c);
+            folded_[n_++] = FoldCase(c);
+            const size_t next = at_;
+            if (at_ >= utf8_.size()) break;
+            c = DecodeChar(utf8_, at_, CodePage::Utf8);
+            if (!IsWordChar(c)) {
+                at_ = next;
+                break;
+            }
+        }
+        tokens_.push_back(
+            {std::u32string_view(folded_).substr(from, n_ - from), true, upper && letters, first});
+        return true;
+    }
+
+    std::string_view utf8_;
+    size_t at_ = 0, n_ = 0;  // bytes read, characters kept
+    int letters_ = 0;
+    std::u32string& folded_;
+    std::vector<Token>& tokens_;
+};
 
 }  // namespace
 
@@ -347,22 +404,21 @@ namespace {
 
 // Whether a line may begin as a heading does: not as speech, a quotation or
 // a sentence going on, and not as a book's last words.
-bool BeginsAsHeading(const std::u32string& s, const std::vector<Token>& tokens,
-                     std::string_view utf8) {
-    const auto first =
-        std::find_if(tokens.begin(), tokens.end(), [](const Token& t) { return t.word; });
-    if (first == tokens.end()) return false;
+bool BeginsAsHeading(LineTokens& tokens, std::string_view utf8) {
+    size_t k = 0;
+    while (tokens.Has(k) && !tokens[k].word) ++k;
+    if (!tokens.Has(k)) return false;
+    const Token& first = tokens[k];
     // A dash opens speech, but for a number framed by dashes ("— IV —").
-    const std::u32string_view opening = tokens.front().text;
-    const bool framed = tokens.size() >= 3 && opening == U"-" && tokens.back().text == U"-";
+    const std::u32string_view opening = tokens[0].text;
+    const bool framed = opening == U"-" && tokens.Has(2) && tokens.Last().text == U"-";
     if ((opening == U"-" && !framed) || opening == U"\"" || opening == U"\u00AB" ||
         opening == U"\u201E" || opening == U"(")
         return false;
     // A heading begins with a capital or a digit; with a small letter only
     // when its first word is a heading's ("глава IX").
-    if (!IsUpper(s[size_t(std::find_if(s.begin(), s.end(), IsWordChar) - s.begin())]) &&
-        !(first->text[0] >= '0' && first->text[0] <= '9') &&
-        KnownWord(first->text) == HeadingWord::None)
+    if (!IsUpper(first.first) && !(first.text[0] >= '0' && first.text[0] <= '9') &&
+        KnownWord(first.text) == HeadingWord::None)
         return false;
     return !ClosingWords(utf8);
 }
@@ -370,14 +426,16 @@ bool BeginsAsHeading(const std::u32string& s, const std::vector<Token>& tokens,
 // Reads a line's tokens in order into its shape.
 class ShapeReader {
   public:
-    explicit ShapeReader(const std::vector<Token>& tokens) : tokens_(tokens) {}
+    // wholeKey: as ShapeOf's.
+    ShapeReader(LineTokens& tokens, bool wholeKey) : tokens_(tokens), wholeKey_(wholeKey) {}
 
     LineShape Read() {
-        for (k_ = 0; k_ < tokens_.size(); ++k_) {
+        for (k_ = 0; tokens_.Has(k_); ++k_) {
             if (tokens_[k_].word)
                 Word(tokens_[k_]);
             else
                 Mark(tokens_[k_]);
+            if (!wholeKey_ && Plain()) break;
         }
         EndRun();
         if (month_ && value_ >= 0) value_ += month_ * 100;
@@ -390,9 +448,14 @@ class ShapeReader {
     bool NumberOnly() const { return numberSeen_ && !titleWords_; }
 
   private:
+    // Nothing after the title's third word can make the line numbered, in
+    // capitals, or of a known word: the rest would only lengthen its key.
+    bool Plain() const {
+        return titleWords_ && words_ >= 3 && !capitals_ && run_ == 0 && value_ < 0 &&
+               shape_.Word == HeadingWord::None;
+    }
     bool NextIsNumberWord() const {
-        return k_ + 1 < tokens_.size() && tokens_[k_ + 1].word &&
-               NumberWordValue(tokens_[k_ + 1].text);
+        return tokens_.Has(k_ + 1) && tokens_[k_ + 1].word && NumberWordValue(tokens_[k_ + 1].text);
     }
     void EndRun() {
         if (run_ > 0 && value_ < 0) value_ = run_;
@@ -426,13 +489,13 @@ class ShapeReader {
                                                  KnownWord(tokens_[0].text) != HeadingWord::None);
         // A Cyrillic letter and a point before more words is an initial ("А.
         // С. Пушкин"), not a numeral.
-        const bool initial = t.text.size() == 1 && t.text[0] >= 0x400 && k_ + 2 < tokens_.size() &&
+        const bool initial = t.text.size() == 1 && t.text[0] >= 0x400 && tokens_.Has(k_ + 2) &&
                              tokens_[k_ + 1].text == U".";
         const int roman =
-            romanPlace && !initial && (t.upper || t.text.size() > 1 || tokens_.size() == 1)
+            romanPlace && !initial && (t.upper || t.text.size() > 1 || !tokens_.Has(1))
                 ? RomanValue(t.text)
                 : 0;
-        if (const int m = MonthOf(t.text); m && (numberSeen_ || k_ + 1 < tokens_.size())) {
+        if (const int m = MonthOf(t.text); m && (numberSeen_ || tokens_.Has(k_ + 1))) {
             EndRun();
             month_ = m;
             key_ += "@ ";
@@ -469,7 +532,8 @@ class ShapeReader {
         }
     }
 
-    const std::vector<Token>& tokens_;
+    LineTokens& tokens_;
+    const bool wholeKey_;
     size_t k_ = 0, words_ = 0;
     LineShape shape_;
     std::string key_;
@@ -502,26 +566,21 @@ static bool FirstWordMay(std::string_view utf8) {
     return KnownWord(std::u32string_view(word, n)) != HeadingWord::None;
 }
 
-LineShape ShapeOf(std::string_view utf8) {
+LineShape ShapeOf(std::string_view utf8, bool wholeKey) {
     if (!FirstWordMay(utf8)) return {};
     // A sentence ends no heading but a number's, which is short and ends at
     // its point ("Глава 2.").
     const bool ends = EndsSentence(utf8);
     if (ends && (utf8.size() > 60 || utf8.back() != '.')) return {};
-    // Both threads of a conversion take lines apart: each keeps its own
-    // memory for it from one line to the next.
-    thread_local std::u32string s, folded;
-    thread_local std::vector<Token> tokens;
-    Decode(utf8, s);
-    if (s.empty() || s.size() > MaxHeadingChars) return {};
-    Tokens(s, folded, tokens);
-    if (!BeginsAsHeading(s, tokens, utf8)) return {};
-    ShapeReader reader(tokens);
+    if (utf8.empty() || (utf8.size() > MaxHeadingChars && DecodedLength(utf8) > MaxHeadingChars))
+        return {};
+    LineTokens tokens(utf8);
+    if (!BeginsAsHeading(tokens, utf8)) return {};
+    ShapeReader reader(tokens, wholeKey);
     LineShape shape = reader.Read();
     // A sentence ends no heading, but for the point after its number.
-    if (ends && !(reader.NumberOnly() && s.back() == '.')) return {};
-    int letters = 0;
-    for (char32_t c : s) letters += IsLetter(c);
-    shape.Capitals = shape.Capitals && letters >= 2;
+    if (ends && !(reader.NumberOnly() && utf8.back() == '.')) return {};
+    // (Capitals only once every token was read.)
+    shape.Capitals = shape.Capitals && tokens.Letters() >= 2;
     return shape;
 }

@@ -33,8 +33,10 @@ constexpr size_t MaxHeadingChars = 80;
 // The shape of a line's text (UTF-8, shown text, trimmed). A line that begins
 // as speech or a sentence's continuation does (a dash, a quote, a small
 // letter), or that ends a sentence other than after a number ("IV.",
-// "Глава 2."), has no shape.
-LineShape ShapeOf(std::string_view utf8);
+// "Глава 2."), has no shape. Without wholeKey, the key of a shape neither
+// numbered, nor in capitals, nor of a known word may be only its beginning:
+// enough for a caller that asks no more of such a line than whether it has one.
+LineShape ShapeOf(std::string_view utf8, bool wholeKey = true);
 
 // A line of marks only ("* * *", "---", "~~~"): a break, never a heading.
 bool IsSeparator(std::string_view utf8);

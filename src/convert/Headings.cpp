@@ -102,11 +102,11 @@ void HeadingFinder::Close(bool followedByBlank) {
         return;
     }
     if (contentLines_ == 1) CountName(utf8);
-    LineShape shape = ShapeOf(utf8);
-    if (shape.Key.empty() || IsSeparator(utf8)) return;
     // Kept: what may be a heading, and the line under a numbered one (its title).
     const bool underNumber = !candidates_.empty() && candidates_.back().ordinal == ordinal_ - 1 &&
                              candidates_.back().value >= 0;
+    const LineShape shape = ShapeOf(utf8, centred_ || underNumber);
+    if (shape.Key.empty() || IsSeparator(utf8)) return;
     if (!shape.Numbered() && !shape.Capitals && shape.Word == HeadingWord::None && !centred_ &&
         !underNumber)
         return;
@@ -139,7 +139,7 @@ static bool Attribution(std::string_view utf8) {
         named = words <= 3 && CharCount(name, CodePage::Utf8) <= 25;
     }
     // But not a heading ("ГЛАВА I").
-    const LineShape shape = named ? ShapeOf(name) : LineShape();
+    const LineShape shape = named ? ShapeOf(name, false) : LineShape();
     return named && !shape.Numbered() && shape.Word == HeadingWord::None;
 }
 

@@ -283,7 +283,7 @@ bool ParagraphBuilder::SetApart(std::string_view line, size_t textLen) const {
     AppendAsUtf8(shownUtf8_, shown_, page_);
     const std::string_view utf8 = shownUtf8_;
     if (IsSeparator(utf8)) return true;
-    const LineShape shape = ShapeOf(utf8);
+    const LineShape shape = ShapeOf(utf8, false);
     // A line of words alone looks much like a paragraph's last line: it
     // stands apart only among the lines that open the book (its title and
     // author), before any long line.
