@@ -89,6 +89,19 @@ TEST(Contents, LinesOfOneShapeAndTheirNumbers) {
     EXPECT_FALSE(ShapeOf("IIII").Numbered());
     EXPECT_FALSE(ShapeOf("В Европу прорубить окно[1]").Numbered()) << "a note's mark";
     EXPECT_FALSE(ShapeOf("А. С. Пушкин").Numbered()) << "initials, a Cyrillic С among them";
+
+    // A shape read only as far as it can change tells the same of a line.
+    for (const char* line : {"Он встал и вышел из комнаты", "Песня номер 12", "Песня о вещем Олеге",
+                             "ВСЕ СЛОВА ЭТОЙ СТРОКИ ЗАГЛАВНЫЕ", "ВСЕ СЛОВА ЗДЕСЬ, кроме двух",
+                             "Пролог к длинной поэме", "Глава двадцать первая и последняя",
+                             "3 января 1812 года, в Москве", "XIV.", "Он ушёл.",
+                             "Письмо к другу о многом", "The First Act of the play"}) {
+        const LineShape whole = ShapeOf(line), front = ShapeOf(line, false);
+        EXPECT_EQ(front.Key.empty(), whole.Key.empty()) << line;
+        EXPECT_EQ(front.Value, whole.Value) << line;
+        EXPECT_EQ(front.Capitals, whole.Capitals) << line;
+        EXPECT_EQ(front.Word, whole.Word) << line;
+    }
 }
 
 TEST(Contents, NestedHeadingsInEveryCharset) {
