@@ -158,17 +158,16 @@ void AppendShownText(std::string& out, std::string_view text) {
 
 std::string ConvertLine(std::string_view line) {
     std::string out;
-    out.reserve(line.size() + 8);
-    for (char c : line) {
-        if (c == '<')
-            out += "&lt;";
-        else if (c == '>')
-            out += "&gt;";
-        else if (c == '&')
-            out += "&amp;";
-        else
-            out += c;
+    out.reserve(line.size() + 16);
+    size_t from = 0;
+    for (size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c != '<' && c != '>' && c != '&') continue;
+        out.append(line, from, i - from);
+        out += c == '<' ? std::string_view("&lt;") : c == '>' ? "&gt;" : "&amp;";
+        from = i + 1;
     }
+    out.append(line, from);
     return out;
 }
 
