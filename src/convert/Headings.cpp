@@ -121,8 +121,8 @@ static bool Attribution(std::string_view utf8) {
     size_t b = 0;
     while (b < utf8.size() && (utf8[b] == ' ' || utf8[b] == '-')) ++b;
     if (utf8.compare(b, 3, "\xE2\x80\x94") == 0) b += 3;
-    std::string name(TrimBlanks(utf8.substr(b), CodePage::Utf8));
-    if (!name.empty() && name.back() == '.') name.pop_back();
+    std::string_view name = TrimBlanks(utf8.substr(b), CodePage::Utf8);
+    if (!name.empty() && name.back() == '.') name.remove_suffix(1);
     if (name.empty() || CharCount(name, CodePage::Utf8) > 40) return false;
     // A name, or a word or three of letters: "Пословица", "Старинная песня".
     bool named = NameLike(name);
@@ -186,10 +186,9 @@ void HeadingFinder::FindEpigraphs(const std::vector<int>& depth) {
 }
 
 // The name said before a speech: "ЛОПАХИН", "ЛОПАХИН.", "HAMLET:".
-static std::string SpeakerName(std::string_view utf8) {
-    std::string name(utf8);
+static std::string_view SpeakerName(std::string_view name) {
     while (!name.empty() && (name.back() == '.' || name.back() == ':' || name.back() == ' '))
-        name.pop_back();
+        name.remove_suffix(1);
     if (name.empty() || CharCount(name, CodePage::Utf8) > 40) return {};
     int letters = 0;
     for (size_t i = 0; i < name.size();) {
@@ -197,13 +196,15 @@ static std::string SpeakerName(std::string_view utf8) {
         if (IsLower(c) || (c >= '0' && c <= '9')) return {};
         letters += IsLetter(c);
     }
-    return letters >= 2 ? name : std::string();
+    return letters >= 2 ? name : std::string_view();
 }
 
 void HeadingFinder::CountName(std::string_view utf8) {
-    const std::string name = SpeakerName(utf8);
+    const std::string_view said = SpeakerName(utf8);
+    if (said.empty()) return;
     // A book of a thousand names in capitals is no play: enough are counted.
-    if (name.empty() || (names_.size() >= 4096 && !names_.count(name))) return;
+    const std::string name(said);
+    if (names_.size() >= 4096 && !names_.count(name)) return;
     ++names_[name];
 }
 
@@ -310,7 +311,7 @@ void HeadingFinder::TakeCapitals(std::vector<int>& depth) const {
     std::map<int, std::vector<size_t>> groups;
     for (size_t i = 0; i < candidates_.size(); ++i) {
         const Candidate& c = candidates_[i];
-        const auto said = names_.find(SpeakerName(ToUtf8(c.text, page_)));
+        const auto said = names_.find(std::string(SpeakerName(ToUtf8(c.text, page_))));
         const bool speaker = said != names_.end() && said->second >= 3;
         // (In a play a name in capitals right above a speech is one more speaker.)
         const bool apart = speakers_.empty() || c.apart || c.centred;

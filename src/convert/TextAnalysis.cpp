@@ -256,28 +256,34 @@ std::string PlainText(std::string_view line, CodePage cp) {
 // initial with its point is a word: "А. П. Чехов", "Чехов А. П."), none of
 // them a title's little word ("The Quiet Room" is no one's name) and no
 // point but an initial's.
-bool NameLike(const std::string& utf8) {
+bool NameLike(std::string_view utf8) {
     int words = 0;
     bool wordStart = true;
-    std::string word;
+    size_t from = 0;  // where the word begins
     // A title's little word, or a word ended by a point that is no initial
-    // ("Брюсов. Бемоль" is a name and a title).
-    auto little = [&] {
+    // ("Брюсов. Бемоль" is a name and a title). (Folding keeps a point, the
+    // number of characters, and turns no other letter into a Latin one.)
+    auto little = [&](size_t to) {
         static const char* const titleWords[] = {"the", "a", "an", "of", "and", "in", "on"};
-        const std::string f = FoldToUtf8(word, CodePage::Utf8);
-        if (!f.empty() && f.back() == '.' && CharCount(f, CodePage::Utf8) > 2) return true;
-        return std::find(std::begin(titleWords), std::end(titleWords), f) != std::end(titleWords);
+        const std::string_view word = utf8.substr(from, to - from);
+        if (word.back() == '.') {
+            size_t chars = 0;
+            for (size_t k = 0; k < word.size() && chars <= 2; ++chars)
+                DecodeChar(word, k, CodePage::Utf8);
+            if (chars > 2) return true;
+        }
+        return std::any_of(std::begin(titleWords), std::end(titleWords),
+                           [&](const char* w) { return SameText(word, w); });
     };
     for (size_t i = 0; i < utf8.size();) {
         const size_t at = i;
         const char32_t c = DecodeChar(utf8, i, CodePage::Utf8);
         if (c == ' ' || c == 0xA0) {
-            if (!word.empty() && little()) return false;
-            word.clear();
+            if (at > from && little(at)) return false;
+            from = i;
             wordStart = true;
             continue;
         }
-        word.append(utf8, at, i - at);
         if (wordStart) {
             if (!IsUpper(c)) return false;
             ++words;
@@ -286,7 +292,7 @@ bool NameLike(const std::string& utf8) {
             return false;
         }
     }
-    return words >= 2 && words <= 4 && !little();
+    return words >= 2 && words <= 4 && !(utf8.size() > from && little(utf8.size()));
 }
 
 namespace {

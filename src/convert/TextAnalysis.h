@@ -76,7 +76,7 @@ void NoteCompounds(std::string_view line, CodePage page, std::unordered_set<std:
 
 // A person's name (UTF-8): two to four words, each beginning with a capital,
 // an initial with its point a word ("А. П. Чехов", "Чехов А. П.").
-bool NameLike(const std::string& utf8);
+bool NameLike(std::string_view utf8);
 
 // A sample that is not text: more than 1% of its bytes are NUL or control bytes
 // other than tab, CR, LF and FF.
