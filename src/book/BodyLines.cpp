@@ -128,6 +128,7 @@ size_t ShownLength(std::string_view text, bool utf8) {
 }
 
 void AppendShownText(std::string& out, std::string_view text) {
+    size_t run = 0;  // where the bytes shown as they stand begin
     for (size_t i = 0; i < text.size(); ++i) {
         // Marks show no letters; a note's text shows where the notes are.
         if (text[i] == '<') {
@@ -137,6 +138,8 @@ void AppendShownText(std::string& out, std::string_view text) {
                     const size_t close = text.find("</span>", next);
                     next = close == std::string_view::npos ? text.size() : close + 7;
                 }
+                out.append(text, run, i - run);
+                run = next;
                 i = next - 1;  // and the loop's step
                 continue;
             }
@@ -146,14 +149,16 @@ void AppendShownText(std::string& out, std::string_view text) {
             const size_t semi = text.substr(i, 5).find(';');
             if (semi != std::string_view::npos) {
                 if (const char c = EscapedChar(text.substr(i, semi + 1))) {
+                    out.append(text, run, i - run);
                     out += c;
                     i += semi;
+                    run = i + 1;
                     continue;
                 }
             }
         }
-        out += text[i];
     }
+    if (run < text.size()) out.append(text, run);
 }
 
 std::string ConvertLine(std::string_view line) {

@@ -277,10 +277,16 @@ bool ParagraphBuilder::SetApart(std::string_view line, size_t textLen) const {
                        before_ * 4 < full * 3 || before_ * 3 > full * 4;
     // And a heading is clearly shorter than a full line.
     if (!ended || (full && textLen * 4 >= full * 3)) return false;
-    shown_.clear();
-    AppendShownText(shown_, TrimBlanks(line, page_));
+    // (A line with no "<" and no "&" shows as it stands.)
+    std::string_view shown = TrimBlanks(line, page_);
+    if (std::memchr(shown.data(), '<', shown.size()) ||
+        std::memchr(shown.data(), '&', shown.size())) {
+        shown_.clear();
+        AppendShownText(shown_, shown);
+        shown = shown_;
+    }
     shownUtf8_.clear();
-    AppendAsUtf8(shownUtf8_, shown_, page_);
+    AppendAsUtf8(shownUtf8_, shown, page_);
     const std::string_view utf8 = shownUtf8_;
     if (IsSeparator(utf8)) return true;
     const LineShape shape = ShapeOf(utf8, false);
