@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <random>
 
 #include "ConvertUtil.h"
@@ -629,6 +630,17 @@ TEST_F(PipelineTest, ANewBookTakesTheFileItsTextWasWrittenToAndReadsBackTheSame)
             EXPECT_EQ(header % block, 0u) << "the header fills whole blocks in front of the text";
         }
     }
+}
+
+TEST_F(PipelineTest, ADiskThatFillsStopsTheConversionWithItsReason) {
+    // The text is written on the thread beside the writer: its failure is
+    // the conversion's, in the program's words, and no book is left.
+    std::string text;
+    while (text.size() < (3 << 20)) text += "  A line of the chapter's prose, long enough.\r\n";
+    WriteFile(dir / "t.txt", text);
+    EXPECT_EQ(ErrorUnderFileSizeLimit(1 << 20, [&] { ConvertToBook(dir / "t.txt", Lib()); }),
+              "Unable to write to " + Lib() + ": File too large");
+    EXPECT_TRUE(std::filesystem::is_empty(Lib()));
 }
 
 TEST(Charset, LettersTellKoi8RAndShortTexts) {

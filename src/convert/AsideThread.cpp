@@ -29,9 +29,10 @@ void AsideThread::Hand() {
     {
         std::unique_lock<std::mutex> lock(mutex_);
         changed_.wait(lock, [this] { return waiting_.size() < MaxWaiting || error_; });
-        // Once the reader has failed nobody reads the batches: they are dropped,
-        // and Finish tells the failure.
-        if (!error_) waiting_.push_back(std::move(filling_));
+        // Once the reader has failed (a disk that is full) the writer stops
+        // at once with its reason: nobody reads its batches.
+        if (error_) std::rethrow_exception(error_);
+        waiting_.push_back(std::move(filling_));
         filling_ = {};
         if (!spare_.empty()) {
             filling_ = std::move(spare_.back());

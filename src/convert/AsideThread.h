@@ -32,7 +32,8 @@ class alignas(64) AsideThread {
     AsideThread(const AsideThread&) = delete;
     AsideThread& operator=(const AsideThread&) = delete;
 
-    // As PartsReader::AddParts; the text is copied.
+    // As PartsReader::AddParts; the text is copied. What the reader threw
+    // is thrown here, once it is known.
     void AddParts(int32_t number, std::string_view cls, std::string_view text);
     // Waits until the reader has had every part: it is the caller's again.
     // What the reader threw is thrown here.
