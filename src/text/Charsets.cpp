@@ -1,5 +1,6 @@
 #include "text/Charsets.h"
 
+#include <array>
 #include <cstring>
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -246,6 +247,31 @@ char* PutUtf8(char* o, char32_t c) {
 
 }  // namespace
 
+namespace {
+
+// A character of a single-byte page in UTF-8: its bytes and how many.
+struct EncodedChar {
+    char bytes[4];
+    uint8_t size;
+};
+
+const std::array<EncodedChar, 256>& EncodedPage(CodePage cp) {
+    static const auto pages = [] {
+        std::array<std::array<EncodedChar, 256>, 6> all{};
+        for (const CodePage page : {CodePage::Cp866, CodePage::Win1251, CodePage::Win1252,
+                                    CodePage::Koi8r, CodePage::Cp437})
+            for (unsigned b = 0; b < 256; ++b) {
+                EncodedChar& e = all[size_t(page)][b];
+                const char32_t c = b < 0x80 ? char32_t(b) : char32_t(TableOf(page)[b - 0x80]);
+                e.size = uint8_t(PutUtf8(e.bytes, c) - e.bytes);
+            }
+        return all;
+    }();
+    return pages[size_t(cp)];
+}
+
+}  // namespace
+
 void AppendUtf8(std::string& out, char32_t c) {
     char bytes[4];
     out.append(bytes, size_t(PutUtf8(bytes, c) - bytes));
@@ -269,17 +295,16 @@ void AppendAsUtf8(std::string& out, std::string_view s, CodePage cp) {
         return;
     }
     // A single-byte page: its characters are all below U+10000, three bytes
-    // at most, written straight into the string.
-    const char16_t* table = TableOf(cp);
+    // at most, written straight into the string from the page's own table of
+    // them (four bytes stored at a time, the fourth overwritten).
+    const std::array<EncodedChar, 256>& page = EncodedPage(cp);
     const size_t start = out.size();
-    out.resize(start + s.size() * 3);
+    out.resize(start + s.size() * 3 + 1);
     char* o = out.data() + start;
     for (char ch : s) {
-        const auto b = static_cast<unsigned char>(ch);
-        if (b < 0x80)
-            *o++ = ch;
-        else
-            o = PutUtf8(o, table[b - 0x80]);
+        const EncodedChar& e = page[static_cast<unsigned char>(ch)];
+        std::memcpy(o, e.bytes, 4);
+        o += e.size;
     }
     out.resize(size_t(o - out.data()));
 }
