@@ -23,19 +23,6 @@ std::u32string Decode(std::string_view utf8) {
     return out;
 }
 
-// The characters of utf8, as DecodeChar reads them.
-size_t DecodedLength(std::string_view utf8) {
-    size_t n = 0;
-    for (size_t i = 0; i < utf8.size(); ++n) {
-        const auto c = static_cast<unsigned char>(utf8[i]);
-        if (c < 0x80)
-            ++i;
-        else
-            DecodeChar(utf8, i, CodePage::Utf8);
-    }
-    return n;
-}
-
 void AppendText(std::string& out, std::u32string_view s) {
     for (char32_t c : s) AppendUtf8(out, c);
 }
@@ -572,8 +559,7 @@ LineShape ShapeOf(std::string_view utf8, bool wholeKey) {
     // its point ("Глава 2.").
     const bool ends = EndsSentence(utf8);
     if (ends && (utf8.size() > 60 || utf8.back() != '.')) return {};
-    if (utf8.empty() || (utf8.size() > MaxHeadingChars && DecodedLength(utf8) > MaxHeadingChars))
-        return {};
+    if (utf8.empty() || CharCount(utf8, CodePage::Utf8) > MaxHeadingChars) return {};
     LineTokens tokens(utf8);
     if (!BeginsAsHeading(tokens, utf8)) return {};
     ShapeReader reader(tokens, wholeKey);

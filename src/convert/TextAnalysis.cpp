@@ -266,12 +266,7 @@ bool NameLike(std::string_view utf8) {
     auto little = [&](size_t to) {
         static const char* const titleWords[] = {"the", "a", "an", "of", "and", "in", "on"};
         const std::string_view word = utf8.substr(from, to - from);
-        if (word.back() == '.') {
-            size_t chars = 0;
-            for (size_t k = 0; k < word.size() && chars <= 2; ++chars)
-                DecodeChar(word, k, CodePage::Utf8);
-            if (chars > 2) return true;
-        }
+        if (word.back() == '.' && CharCount(word, CodePage::Utf8) > 2) return true;
         return std::any_of(std::begin(titleWords), std::end(titleWords),
                            [&](const char* w) { return SameText(word, w); });
     };

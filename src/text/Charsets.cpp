@@ -245,10 +245,6 @@ char* PutUtf8(char* o, char32_t c) {
     return o;
 }
 
-}  // namespace
-
-namespace {
-
 // A character of a single-byte page in UTF-8: its bytes and how many.
 struct EncodedChar {
     char bytes[4];
