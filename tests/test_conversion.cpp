@@ -170,7 +170,8 @@ TEST(Charset, CharactersAreCountedAsOneByOneOverAnyBytesAndLength) {
 TEST(Charset, TextIsTurnedIntoUtf8AsCharacterByCharacter) {
     // The quick ways (letters decoded inline, UTF-8 copied by runs, single
     // bytes written straight) against the decoder one character at a time:
-    // random bytes, valid sequences of every length, cut ones, U+FFFD itself.
+    // random bytes, valid sequences of every length, cut ones, U+FFFD itself;
+    // every other text mostly letters, so that whole blocks of them are met.
     auto byOne = [](std::string_view s, CodePage cp) {
         std::string out;
         for (size_t i = 0; i < s.size();) AppendUtf8(out, charsets_detail::DecodeChar(s, i, cp));
@@ -191,9 +192,14 @@ TEST(Charset, TextIsTurnedIntoUtf8AsCharacterByCharacter) {
     std::mt19937 rng(7);
     for (int round = 0; round < 2000; ++round) {
         std::string s;
-        for (int k = int(rng() % 12); k > 0; --k)
-            s += rng() % 3 ? pieces[rng() % std::size(pieces)] : std::string(1, char(rng() % 256));
+        const bool letters = round % 2;
+        for (int k = int(rng() % (letters ? 60 : 12)); k > 0; --k)
+            s += letters && rng() % 24 ? pieces[rng() % 2]
+                 : rng() % 3           ? pieces[rng() % std::size(pieces)]
+                                       : std::string(1, char(rng() % 256));
         ASSERT_EQ(ToUtf8(s, CodePage::Utf8), byOne(s, CodePage::Utf8)) << s;
+        std::string memory;
+        ASSERT_EQ(AsUtf8(s, CodePage::Utf8, memory), byOne(s, CodePage::Utf8)) << s;
         for (CodePage cp : {CodePage::Cp866, CodePage::Win1251, CodePage::Koi8r, CodePage::Win1252})
             ASSERT_EQ(ToUtf8(s, cp), byOne(s, cp)) << s;
         size_t i = 0, j = 0;

@@ -162,11 +162,10 @@ void HeadingFinder::NoteShortRun(bool prose) {
 
 std::string_view HeadingFinder::ContentUtf8() {
     if (!contentInUtf8_) {
-        contentUtf8_.clear();
-        AppendAsUtf8(contentUtf8_, content_, page_);
+        contentAsUtf8_ = AsUtf8(content_, page_, contentUtf8_);
         contentInUtf8_ = true;
     }
-    return contentUtf8_;
+    return contentAsUtf8_;
 }
 
 void HeadingFinder::FindEpigraphs(const std::vector<int>& depth) {

@@ -92,7 +92,10 @@ class alignas(64) HeadingFinder {
     int32_t number_ = 0;
     bool centred_ = false;
     std::string content_;
-    std::string contentUtf8_;  // as ContentUtf8 made it, while contentInUtf8_
+    // As ContentUtf8 made it, while contentInUtf8_: content_ itself, or
+    // contentUtf8_.
+    std::string_view contentAsUtf8_;
+    std::string contentUtf8_;
     bool contentInUtf8_ = false;
     int contentLines_ = 0;
     size_t contentChars_ = 0;

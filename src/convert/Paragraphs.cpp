@@ -285,9 +285,7 @@ bool ParagraphBuilder::SetApart(std::string_view line, size_t textLen) const {
         AppendShownText(shown_, shown);
         shown = shown_;
     }
-    shownUtf8_.clear();
-    AppendAsUtf8(shownUtf8_, shown, page_);
-    const std::string_view utf8 = shownUtf8_;
+    const std::string_view utf8 = AsUtf8(shown, page_, shownUtf8_);
     if (IsSeparator(utf8)) return true;
     const LineShape shape = ShapeOf(utf8, false);
     // A line of words alone looks much like a paragraph's last line: it

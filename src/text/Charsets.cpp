@@ -219,6 +219,53 @@ size_t Utf8ContinuationBytes(std::string_view s) {
     return n;
 }
 
+size_t Utf8ValidLength(std::string_view s) {
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    const size_t n = s.size();
+    size_t i = 0;
+    while (i < n) {
+        size_t slowTo = n;  // read one character at a time up to here
+#ifdef __SSE2__
+        // Sixteen bytes at a time while they hold ASCII and two-byte characters
+        // only (Latin and Cyrillic letters): every byte C2..DF followed by one
+        // 80..BF, and every 80..BF preceded by one C2..DF. As signed bytes,
+        // 80..BF are below -64 and C2..DF between -63 and -32.
+        const __m128i contBelow = _mm_set1_epi8(-64), leadAbove = _mm_set1_epi8(-63),
+                      leadBelow = _mm_set1_epi8(-32);
+        unsigned carry = 0;  // the byte before i is a lead, its continuation at i
+        for (; i + 16 <= n; i += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+            const unsigned high = unsigned(_mm_movemask_epi8(v));
+            if (high == 0 && !carry) continue;
+            const unsigned cont = unsigned(_mm_movemask_epi8(_mm_cmplt_epi8(v, contBelow)));
+            const unsigned lead = unsigned(_mm_movemask_epi8(
+                _mm_and_si128(_mm_cmpgt_epi8(v, leadAbove), _mm_cmplt_epi8(v, leadBelow))));
+            // Any other byte above 0x7F (a dash, a quote), or a lead and a
+            // continuation out of step: this block is read character by character.
+            if ((high & ~(cont | lead)) != 0 || cont != (((lead << 1) | carry) & 0xFFFF)) {
+                slowTo = i + 16;
+                break;
+            }
+            carry = lead >> 15;
+        }
+        i -= carry;  // that lead is read again, with its continuation
+#endif
+        while (i < slowTo) {
+            const unsigned char c = p[i];
+            if (c < 0x80) {
+                ++i;
+            } else if (c >= 0xC2 && c <= 0xDF && i + 1 < n && (p[i + 1] & 0xC0) == 0x80) {
+                i += 2;
+            } else {
+                const size_t at = i;
+                if (DecodeUtf8(s, i) == 0xFFFD && s.compare(at, i - at, "\xEF\xBF\xBD") != 0)
+                    return at;
+            }
+        }
+    }
+    return n;
+}
+
 size_t CharCount(std::string_view s, CodePage cp) {
     return cp == CodePage::Utf8 ? s.size() - Utf8ContinuationBytes(s) : s.size();
 }
@@ -278,17 +325,13 @@ void AppendAsUtf8(std::string& out, std::string_view s, CodePage cp) {
         out.reserve(out.size() + s.size());
         // Valid sequences are copied as they are, in runs; a byte that begins
         // none becomes U+FFFD.
-        size_t run = 0;
-        for (size_t i = 0; i < s.size();) {
-            const size_t at = i;
-            if (DecodeChar(s, i, cp) != 0xFFFD || s.compare(at, i - at, "\xEF\xBF\xBD") == 0)
-                continue;
-            out.append(s.substr(run, at - run));
+        for (;;) {
+            const size_t valid = Utf8ValidLength(s);
+            out.append(s.substr(0, valid));
+            if (valid == s.size()) return;
             AppendUtf8(out, 0xFFFD);
-            run = i;
+            s.remove_prefix(valid + 1);
         }
-        out.append(s.substr(run));
-        return;
     }
     // A single-byte page: its characters are all below U+10000, three bytes
     // at most, written straight into the string from the page's own table of
@@ -309,6 +352,13 @@ std::string ToUtf8(std::string_view s, CodePage cp) {
     std::string out;
     AppendAsUtf8(out, s, cp);
     return out;
+}
+
+std::string_view AsUtf8(std::string_view s, CodePage cp, std::string& memory) {
+    if (cp == CodePage::Utf8 && Utf8ValidLength(s) == s.size()) return s;
+    memory.clear();
+    AppendAsUtf8(memory, s, cp);
+    return memory;
 }
 
 std::u16string Utf8ToUtf16(std::string_view utf8) {

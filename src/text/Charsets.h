@@ -45,10 +45,15 @@ std::string_view TrimBlanks(std::string_view s, CodePage cp);
 size_t CharCount(std::string_view s, CodePage cp);
 // The UTF-8 continuation bytes (10xxxxxx) in s: its bytes less its characters.
 size_t Utf8ContinuationBytes(std::string_view s);
+// The bytes of s that are valid UTF-8 before the first that is not.
+size_t Utf8ValidLength(std::string_view s);
 void AppendUtf8(std::string& out, char32_t c);
 std::string ToUtf8(std::string_view s, CodePage cp);
 // As ToUtf8, appended to out.
 void AppendAsUtf8(std::string& out, std::string_view s, CodePage cp);
+// As ToUtf8, but s itself when it is valid UTF-8 already; otherwise made in
+// memory, which the view returned then points into.
+std::string_view AsUtf8(std::string_view s, CodePage cp, std::string& memory);
 std::u16string Utf8ToUtf16(std::string_view utf8);
 // A single-byte page's byte for a character, or false when the page has none.
 bool EncodeChar(char32_t c, CodePage cp, unsigned char& out);
