@@ -367,6 +367,26 @@ TEST(Structure, ALineEndHyphenKeepsACompoundAsWritten) {
         EXPECT_NE(all.find(word), std::string::npos) << word;
 }
 
+TEST(Structure, ACompoundKeepsItsHyphenWhereSplitWhenWrittenWholeBefore) {
+    // Written whole half a megabyte before the split: kept there; written
+    // whole only after it: the split word is one word.
+    std::string filler;
+    for (int i = 0; i < 6000; ++i)
+        filler += "   Строка прозы, в которой ни одно слово не разбито.\r\n";
+    const std::string text = "   Дул северо-западный ветер.\r\n" + filler +
+                             "   Опять северо-\r\nзападный, потом юго-\r\nвосточный.\r\n" + filler +
+                             "   А юго-восточный был потом.\r\n";
+    for (const char* charset : Charsets) {
+        TempDir dir;
+        BookFile b = ConvertText(dir, Iconv(text, charset));
+        std::string all;
+        for (const auto& l : Texts(b)) all += l + " ";
+        all = ToUtf8(all, CodePageOf(b.GetProperty("Charset")));
+        EXPECT_NE(all.find("Опять северо-западный, потом юговосточный."), std::string::npos)
+            << charset;
+    }
+}
+
 TEST(Structure, APlaysSpeakersAreShownAsSuchAndNeverInTheContents) {
     NEED_TEXTS();
     const std::vector<std::string> speech = StoryParagraphs("gorky-detstvo.txt", 30);

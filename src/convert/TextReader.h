@@ -120,6 +120,8 @@ class TextReader {
         if (utf16_) utf16 = std::make_unique<Utf16Decoder>(bigEndian_);
         split_ = LineSplitter(false);  // NUL bytes are spaces by then
         compounds_.clear();
+        noting_ = false;
+        lines_ = 0;
         pending_ = {};
         hasPending_ = stop_ = false;
         BinaryWatch binary(path_);
@@ -222,6 +224,11 @@ class TextReader {
     void Line(std::string_view line, const std::function<void(std::string_view)>& emit,
               bool transient) {
         bool copy = transient;
+        ++lines_;
+        if (noteUpTo_ && lines_ > noteUpTo_) {
+            stop_ = true;
+            return;
+        }
         // A line carried over from the pieces before may hold an angle bracket
         // although this piece holds none.
         if ((angles_ || transient) && (std::memchr(line.data(), '<', line.size()) ||
@@ -232,8 +239,9 @@ class TextReader {
             next_ ^= 1;  // the line held back may be the other one
         }
         // The compounds the text writes whole, for its words split at a hyphen.
-        if (join_ && std::memchr(line.data(), '-', line.size()))
+        if ((noting_ || noteUpTo_) && std::memchr(line.data(), '-', line.size()))
             NoteCompounds(line, page_, compounds_);
+        if (noteUpTo_) return;
         if (hasPending_) {
             if (!pending_.empty() && pending_.back() == '-' && !line.empty()) {
                 if (Hyphenated(line)) {
@@ -241,6 +249,7 @@ class TextReader {
                     // "что-" and "нибудь": one word as written, with it. The
                     // next line's indent goes.
                     const std::string_view rest = line.substr(line.find_first_not_of(" \t"));
+                    if (!noting_) NoteCompoundsSoFar();
                     const bool keep = KeepsHyphen(pending_, rest, page_, &compounds_);
                     std::string joined;
                     joined.reserve(pending_.size() + rest.size());
@@ -262,6 +271,19 @@ class TextReader {
         }
         pending_ = line;
         hasPending_ = true;
+    }
+
+    // The compounds the text wrote whole up to the line being read. Most texts
+    // split no word at a line's end and never ask: the first time a word is
+    // split, the lines so far are read again for them, and from then on they
+    // are noted as the lines pass.
+    void NoteCompoundsSoFar() {
+        TextReader again(path_, piece_);
+        again.page_ = page_;
+        again.noteUpTo_ = lines_;
+        again.ForEachLine([](std::string_view) {}, {});
+        compounds_ = std::move(again.compounds_);
+        noting_ = true;
     }
 
     // Whether the dash (or two) that ends s follows a blank.
@@ -300,6 +322,9 @@ class TextReader {
     LineSplitter split_{false};
     std::string pendingCopy_, escaped_[2];
     std::unordered_set<std::string> compounds_;
+    bool noting_ = false;    // compounds_ holds those of every line so far
+    uint64_t lines_ = 0;     // lines read, as this reading counts them
+    uint64_t noteUpTo_ = 0;  // a reading again that only notes compounds, up to this line
     int next_ = 0;
     std::string_view pending_;  // the line held back
     bool hasPending_ = false, angles_ = true, stop_ = false, join_ = false;
