@@ -17,6 +17,28 @@ bool IsWordChar(char32_t c) {
     return IsLetter(c) || (c >= '0' && c <= '9');
 }
 
+// What the tokens ask of a character, at one look: from a table for those
+// below U+0460 (ASCII, Latin-1 and Cyrillic, nearly every one met).
+struct CharKind {
+    bool word, letter, lower;
+    char32_t folded;
+};
+
+constexpr char32_t KindsTabled = 0x460;
+
+// (Made when the program starts: no look whether it was made on every character.)
+const std::array<CharKind, KindsTabled> CharKinds = [] {
+    std::array<CharKind, KindsTabled> t{};
+    for (char32_t k = 0; k < KindsTabled; ++k)
+        t[k] = {IsWordChar(k), IsLetter(k), IsLower(k), FoldCase(k)};
+    return t;
+}();
+
+inline CharKind KindOf(char32_t c) {
+    if (c < KindsTabled) return CharKinds[c];
+    return {IsWordChar(c), IsLetter(c), IsLower(c), FoldCase(c)};
+}
+
 std::u32string Decode(std::string_view utf8) {
     std::u32string out;
     for (size_t i = 0; i < utf8.size();) out += DecodeChar(utf8, i, CodePage::Utf8);
@@ -146,9 +168,11 @@ struct Decoded {
     }
 };
 
+// (Made when the program starts, as CharKinds.)
+const Decoded DecodedWords;
+
 const Decoded& Words() {
-    static const Decoded words;
-    return words;
+    return DecodedWords;
 }
 
 // The value of a number's word (folded), or 0.
@@ -197,39 +221,37 @@ struct Token {
 // lines are told by their first words.
 class LineTokens {
   public:
-    // Both threads of a conversion take lines apart: each keeps its own memory.
-    explicit LineTokens(std::string_view utf8)
-        : utf8_(utf8), folded_(FoldedMemory()), tokens_(TokenMemory()) {
-        // Neither is ever moved: the tokens point into the one, their readers
-        // into the other.
-        folded_.resize(utf8.size());
-        tokens_.clear();
-        tokens_.reserve(utf8.size());
+    explicit LineTokens(std::string_view utf8) : utf8_(utf8) {
+        // Both threads of a conversion take lines apart: each keeps its own
+        // memory, grown to the longest line yet, and not moved while a line is
+        // read (the tokens point into the folded characters). A line has no
+        // more characters, nor tokens, than bytes.
+        thread_local std::vector<char32_t> folded;
+        thread_local std::vector<Token> tokens;
+        if (folded.size() < utf8.size()) {
+            folded.resize(utf8.size());
+            tokens.resize(utf8.size());
+        }
+        folded_ = folded.data();
+        tokens_ = tokens.data();
     }
     // Whether the line has a token k (counted from 0).
     bool Has(size_t k) {
-        while (tokens_.size() <= k)
+        while (count_ <= k)
             if (!ReadOne()) return false;
         return true;
     }
     const Token& operator[](size_t k) const { return tokens_[k]; }
+    // (Of a line with a token.)
     const Token& Last() {
         while (ReadOne()) {
         }
-        return tokens_.back();
+        return tokens_[count_ - 1];
     }
     // The letters of the tokens read.
     int Letters() const { return letters_; }
 
   private:
-    static std::u32string& FoldedMemory() {
-        thread_local std::u32string folded;
-        return folded;
-    }
-    static std::vector<Token>& TokenMemory() {
-        thread_local std::vector<Token> tokens;
-        return tokens;
-    }
     bool ReadOne() {
         char32_t c = 0;
         do {
@@ -237,54 +259,43 @@ class LineTokens {
             c = DecodeChar(utf8_, at_, CodePage::Utf8);
         } while (IsSpace(c));
         const size_t from = n_;
-        if (!IsWordChar(c)) {
+        CharKind kind = KindOf(c);
+        if (!kind.word) {
             folded_[n_++] = c == 0x2014 || c == 0x2013 ? U'-' : c;
-            tokens_.push_back({std::u32string_view(folded_).substr(from, 1), false, false, c});
+            tokens_[count_++] = {std::u32string_view(folded_ + from, 1), false, false, c};
             return true;
         }
         const char32_t first = c;
         bool upper = true, letters = false;
         for (;;) {
-            if (IsLower(c)) upper = false;
-            letters = letters || IsLetter(c);
-            letters_ += IsLetter(c);
-            folded_[n_++] = FoldCase(c);
+            upper = upper && !kind.lower;
+            letters = letters || kind.letter;
+            letters_ += kind.letter;
+            folded_[n_++] = kind.folded;
             const size_t next = at_;
             if (at_ >= utf8_.size()) break;
-            c = DecodeChar(utf8_, at_, CodePage::Utf8);
-            if (!IsWordChar(c)) {
+            kind = KindOf(DecodeChar(utf8_, at_, CodePage::Utf8));
+            if (!kind.word) {
                 at_ = next;
                 break;
             }
         }
-        tokens_.push_back(
-            {std::u32string_view(folded_).substr(from, n_ - from), true, upper && letters, first});
+        tokens_[count_++] = {std::u32string_view(folded_ + from, n_ - from), true, upper && letters,
+                             first};
         return true;
     }
 
     std::string_view utf8_;
-    size_t at_ = 0, n_ = 0;  // bytes read, characters kept
+    size_t at_ = 0, n_ = 0, count_ = 0;  // bytes read, characters kept, tokens read
     int letters_ = 0;
-    std::u32string& folded_;
-    std::vector<Token>& tokens_;
+    char32_t* folded_;
+    Token* tokens_;
 };
 
 }  // namespace
 
 int RomanValue(std::u32string_view word) {
     if (word.empty() || word.size() > 15) return 0;
-    char32_t letters[15];
-    const std::u32string_view w(letters, word.size());
-    size_t n = 0;
-    for (char32_t c : word) {
-        c = FoldCase(c);
-        // Cyrillic letters that look like Latin ones: х, і, с, м.
-        if (c == 0x0445) c = 'x';
-        if (c == 0x0456) c = 'i';
-        if (c == 0x0441) c = 'c';
-        if (c == 0x043C) c = 'm';
-        letters[n++] = c;
-    }
     auto value = [](char32_t c) {
         switch (c) {
             case 'i':
@@ -305,10 +316,23 @@ int RomanValue(std::u32string_view word) {
                 return 0;
         }
     };
+    char32_t letters[15];
+    const std::u32string_view w(letters, word.size());
+    size_t n = 0;
+    for (char32_t c : word) {
+        c = FoldCase(c);
+        // Cyrillic letters that look like Latin ones: х, і, с, м.
+        if (c == 0x0445) c = 'x';
+        if (c == 0x0456) c = 'i';
+        if (c == 0x0441) c = 'c';
+        if (c == 0x043C) c = 'm';
+        // Most words have a letter of no numeral, most often their first.
+        if (!value(c)) return 0;
+        letters[n++] = c;
+    }
     int total = 0;
     for (size_t i = 0; i < w.size(); ++i) {
         const int v = value(w[i]);
-        if (!v) return 0;
         const int next = i + 1 < w.size() ? value(w[i + 1]) : 0;
         total += v < next ? -v : v;
     }
@@ -441,6 +465,11 @@ class ShapeReader {
         return titleWords_ && words_ >= 3 && !capitals_ && run_ == 0 && value_ < 0 &&
                shape_.Word == HeadingWord::None;
     }
+    // Whether the line's first token is a known word ("Глава", "Act").
+    bool FirstIsKnown() {
+        if (firstKnown_ < 0) firstKnown_ = KnownWord(tokens_[0].text) != HeadingWord::None;
+        return firstKnown_;
+    }
     bool NextIsNumberWord() const {
         return tokens_.Has(k_ + 1) && tokens_[k_ + 1].word && NumberWordValue(tokens_[k_ + 1].text);
     }
@@ -472,8 +501,8 @@ class ShapeReader {
         const int wordValue = NumberWordValue(t.text);
         // A roman numeral stands first, after a known word, or alone; "I" in
         // a title's words is a pronoun.
-        const bool romanPlace = !numberSeen_ && (k_ == 0 || !tokens_[k_ - 1].word ||
-                                                 KnownWord(tokens_[0].text) != HeadingWord::None);
+        const bool romanPlace =
+            !numberSeen_ && (k_ == 0 || !tokens_[k_ - 1].word || FirstIsKnown());
         // A Cyrillic letter and a point before more words is an initial ("А.
         // С. Пушкин"), not a numeral.
         const bool initial = t.text.size() == 1 && t.text[0] >= 0x400 && tokens_.Has(k_ + 2) &&
@@ -526,6 +555,7 @@ class ShapeReader {
     std::string key_;
     bool numberSeen_ = false, titleWords_ = false, capitals_ = true;
     int month_ = 0;
+    int firstKnown_ = -1;           // as FirstIsKnown, once asked
     int64_t value_ = -1, run_ = 0;  // run_: a number written in words, summed
 };
 
