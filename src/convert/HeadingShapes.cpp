@@ -116,27 +116,29 @@ const char* const Months[] = {"january", "february", "march",     "april",   "ma
                               "января",  "февраля",  "марта",     "апреля",  "мая",      "июня",
                               "июля",    "августа",  "сентября",  "октября", "ноября",   "декабря"};
 
-// Words (folded) with what they say, ordered by their first letter and
-// otherwise as given: a word is compared only with those of its letter.
+// Words (folded) with what they say, of three letters at least, ordered by
+// their first two letters and otherwise as given: a word is compared only
+// with those that begin as it does (and a few others of the same bucket).
 template <class T>
 class WordTable {
   public:
     void Add(const char* utf8, T what) { words_.emplace_back(Decode(utf8), what); }
     void Order() {
-        std::stable_sort(words_.begin(), words_.end(),
-                         [](const auto& a, const auto& b) { return a.first[0] < b.first[0]; });
+        std::stable_sort(words_.begin(), words_.end(), [](const auto& a, const auto& b) {
+            return BucketOf(a.first) < BucketOf(b.first);
+        });
         for (size_t i = words_.size(); i-- > 0;) {
-            const char32_t c = words_[i].first[0];
-            if (c >= Letters) continue;
-            letter_[c].first = uint16_t(i);
-            if (!letter_[c].second) letter_[c].second = uint16_t(i + 1);
+            auto& [first, end] = buckets_[BucketOf(words_[i].first)];
+            first = uint16_t(i);
+            if (!end) end = uint16_t(i + 1);
         }
     }
-    // The first word of w's letter that `matches` takes, or nullptr.
+    // The first word of w's bucket that `matches` takes, or nullptr. A word
+    // a table's word begins (a stem) begins with the same two letters.
     template <class Matches>
     const T* Find(std::u32string_view w, Matches matches) const {
-        if (w.empty() || w[0] >= Letters) return nullptr;
-        const auto [from, to] = letter_[w[0]];
+        if (w.size() < 2) return nullptr;
+        const auto [from, to] = buckets_[BucketOf(w)];
         for (size_t i = from; i < to; ++i)
             if (matches(std::u32string_view(words_[i].first), words_[i].second))
                 return &words_[i].second;
@@ -147,11 +149,13 @@ class WordTable {
     }
 
   private:
-    // The words begin with Latin or Cyrillic letters, all below this.
-    static constexpr char32_t Letters = 0x460;
+    static constexpr size_t Buckets = 512;
+    static size_t BucketOf(std::u32string_view w) {
+        return (size_t(w[0]) * 31 + size_t(w[1])) % Buckets;
+    }
     std::vector<std::pair<std::u32string, T>> words_;
-    // Where the words of each first letter stand in words_: [first, second).
-    std::array<std::pair<uint16_t, uint16_t>, Letters> letter_{};
+    // Where the words of each bucket stand in words_: [first, second).
+    std::array<std::pair<uint16_t, uint16_t>, Buckets> buckets_{};
 };
 
 struct Decoded {
