@@ -163,7 +163,12 @@ void AppendShownText(std::string& out, std::string_view text) {
 
 std::string ConvertLine(std::string_view line) {
     std::string out;
-    out.reserve(line.size() + 16);
+    AppendConvertedLine(out, line);
+    return out;
+}
+
+void AppendConvertedLine(std::string& out, std::string_view line) {
+    out.reserve(out.size() + line.size() + 16);
     size_t from = 0;
     for (size_t i = 0; i < line.size(); ++i) {
         const char c = line[i];
@@ -173,7 +178,6 @@ std::string ConvertLine(std::string_view line) {
         from = i + 1;
     }
     out.append(line, from);
-    return out;
 }
 
 size_t ParagraphTagLength(int32_t n) {

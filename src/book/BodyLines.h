@@ -44,6 +44,8 @@ char EscapedChar(std::string_view reference);
 // A line of source text as a body holds it: "<" and ">" as "&lt;" and "&gt;",
 // every other byte as it is.
 std::string ConvertLine(std::string_view line);
+// As ConvertLine, appended to out.
+void AppendConvertedLine(std::string& out, std::string_view line);
 // The length of the paragraph tag for number n (and a class of five letters).
 size_t ParagraphTagLength(int32_t n);
 // Writes the paragraph tag for number n and class cls (five letters) into buf

@@ -234,7 +234,9 @@ class TextReader {
         if ((angles_ || transient) && (std::memchr(line.data(), '<', line.size()) ||
                                        std::memchr(line.data(), '>', line.size()) ||
                                        std::memchr(line.data(), '&', line.size()))) {
-            ConvertLine(line).swap(escaped_[next_]);
+            // (Into the memory of a line escaped before.)
+            escaped_[next_].clear();
+            AppendConvertedLine(escaped_[next_], line);
             line = escaped_[next_];
             next_ ^= 1;  // the line held back may be the other one
         }
