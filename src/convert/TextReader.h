@@ -167,10 +167,9 @@ class TextReader {
         // A NUL byte is kept as a space: the text after it is the book's too.
         for (char* p = data; (p = static_cast<char*>(std::memchr(p, 0, size_t(data + n - p))));)
             *p++ = ' ';
-        // Most pieces of a text hold no angle bracket at all: their lines need
-        // no look for one.
-        angles_ =
-            std::memchr(data, '<', n) || std::memchr(data, '>', n) || std::memchr(data, '&', n);
+        pieceAt_ = data;
+        pieceEnd_ = data + n;
+        std::fill(std::begin(nextMark_), std::end(nextMark_), -1);
         split_.Feed(data, n, [&](std::string_view line) {
             // A line begun in an earlier piece lies in the splitter's memory.
             const bool inPiece = line.data() >= data && line.data() < data + n;
@@ -229,11 +228,7 @@ class TextReader {
             stop_ = true;
             return;
         }
-        // A line carried over from the pieces before may hold an angle bracket
-        // although this piece holds none.
-        if ((angles_ || transient) && (std::memchr(line.data(), '<', line.size()) ||
-                                       std::memchr(line.data(), '>', line.size()) ||
-                                       std::memchr(line.data(), '&', line.size()))) {
+        if (Holds(line, 0, transient) || Holds(line, 1, transient) || Holds(line, 2, transient)) {
             // (Into the memory of a line escaped before.)
             escaped_[next_].clear();
             AppendConvertedLine(escaped_[next_], line);
@@ -288,6 +283,20 @@ class TextReader {
         noting_ = true;
     }
 
+    // Whether line holds "<", ">" or "&" (k, as in Marks). The lines of a piece
+    // come in order: where each mark is next met in it is kept, so that the
+    // piece is looked through once for each, not once for every line. A line
+    // held over from an earlier piece (transient) is looked through itself.
+    bool Holds(std::string_view line, int k, bool transient) {
+        if (transient) return std::memchr(line.data(), Marks[k], line.size());
+        const ptrdiff_t from = line.data() - pieceAt_;
+        if (nextMark_[k] < from) {
+            const void* at = std::memchr(line.data(), Marks[k], size_t(pieceEnd_ - line.data()));
+            nextMark_[k] = (at ? static_cast<const char*>(at) : pieceEnd_) - pieceAt_;
+        }
+        return nextMark_[k] < from + ptrdiff_t(line.size());
+    }
+
     // Whether the dash (or two) that ends s follows a blank.
     bool AfterBlank(std::string_view s) const {
         s.remove_suffix(s.size() >= 2 && s[s.size() - 2] == '-' ? 2 : 1);
@@ -329,6 +338,11 @@ class TextReader {
     uint64_t noteUpTo_ = 0;  // a reading again that only notes compounds, up to this line
     int next_ = 0;
     std::string_view pending_;  // the line held back
-    bool hasPending_ = false, angles_ = true, stop_ = false, join_ = false;
+    bool hasPending_ = false, stop_ = false, join_ = false;
+    // The piece being read, and where in it each of Marks is next met (-1:
+    // not looked for yet).
+    static constexpr char Marks[] = {'<', '>', '&'};
+    const char *pieceAt_ = nullptr, *pieceEnd_ = nullptr;
+    ptrdiff_t nextMark_[std::size(Marks)] = {};
     CodePage page_ = CodePage::Win1252;
 };
