@@ -507,7 +507,7 @@ void NoteCompounds(std::string_view line, CodePage page, std::unordered_set<std:
 }
 
 bool KeepsHyphen(std::string_view before, std::string_view after, CodePage page,
-                 const std::unordered_set<std::string>* seen) {
+                 const std::function<bool(const std::string&)>& writtenWhole) {
     if (before.empty() || after.empty()) return false;
     size_t i = 0;
     const char32_t next = DecodeChar(after, i, page);
@@ -525,7 +525,7 @@ bool KeepsHyphen(std::string_view before, std::string_view after, CodePage page,
     if (static_cast<unsigned char>(first.back()) < 0x80) return true;
     const std::string second = FoldedLetters(after, page, false);
     if (second.empty()) return false;
-    if (seen && seen->count(first + "-" + second)) return true;
+    if (writtenWhole && writtenWhole(first + "-" + second)) return true;
     for (std::string_view particle : {"то", "либо", "нибудь", "ка", "таки", "тка", "де"})
         if (second == particle) return true;
     if (first == "кое" || first == "кой") return true;

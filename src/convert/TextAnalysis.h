@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -66,10 +67,11 @@ void FindTitleAndAuthor(const LineList& lines, const std::string& charset, std::
 // "looking-" "glass", "WAISTCOAT-" "POCKET"), not a word split at a syllable
 // ("Созд-" "анное"). English words keep it; Russian ones when a particle or
 // prefix shows the compound, or the next part begins with a capital.
-// seen: the compounds the book wrote whole before (folded, UTF-8, "что-то"):
-// one of them split at its hyphen keeps it.
+// writtenWhole: whether the book wrote a compound (folded, UTF-8, "что-то")
+// whole before; one it did keeps its hyphen where split. Asked only when
+// nothing else decides.
 bool KeepsHyphen(std::string_view before, std::string_view after, CodePage page,
-                 const std::unordered_set<std::string>* seen = nullptr);
+                 const std::function<bool(const std::string&)>& writtenWhole = {});
 // Adds the words with a hyphen inside that a line holds to seen (folded,
 // UTF-8), up to a bound.
 void NoteCompounds(std::string_view line, CodePage page, std::unordered_set<std::string>& seen);

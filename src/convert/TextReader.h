@@ -246,13 +246,17 @@ class TextReader {
                     // "что-" and "нибудь": one word as written, with it. The
                     // next line's indent goes.
                     const std::string_view rest = line.substr(line.find_first_not_of(" \t"));
-                    if (!noting_) NoteCompoundsSoFar();
-                    const bool keep = KeepsHyphen(pending_, rest, page_, &compounds_);
-                    std::string joined;
-                    joined.reserve(pending_.size() + rest.size());
-                    joined.append(pending_.substr(0, pending_.size() - (keep ? 0 : 1)))
+                    const bool keep =
+                        KeepsHyphen(pending_, rest, page_, [this](const std::string& compound) {
+                            if (!noting_) NoteCompoundsSoFar();
+                            return compounds_.count(compound) > 0;
+                        });
+                    // (Built apart from the line held back, which may lie in
+                    // pendingCopy_; the memory goes back and forth.)
+                    joined_.clear();
+                    joined_.append(pending_.substr(0, pending_.size() - (keep ? 0 : 1)))
                         .append(rest);
-                    pendingCopy_.swap(joined);
+                    pendingCopy_.swap(joined_);
                     pending_ = pendingCopy_;
                     return;
                 }
@@ -331,7 +335,7 @@ class TextReader {
     uint64_t size_ = 0;
     bool utf16_ = false, bigEndian_ = false, utf8Mark_ = false;
     LineSplitter split_{false};
-    std::string pendingCopy_, escaped_[2];
+    std::string pendingCopy_, joined_, escaped_[2];
     std::unordered_set<std::string> compounds_;
     bool noting_ = false;    // compounds_ holds those of every line so far
     uint64_t lines_ = 0;     // lines read, as this reading counts them
