@@ -35,8 +35,8 @@ void AsideThread::Hand() {
         waiting_.push_back(std::move(filling_));
         filling_ = {};
         if (!spare_.empty()) {
-            filling_ = std::move(spare_.back());
-            spare_.pop_back();
+            filling_ = std::move(spare_.front());
+            spare_.pop_front();
         }
     }
     changed_.notify_all();
@@ -77,7 +77,7 @@ void AsideThread::Run() {
             return;
         }
         std::lock_guard<std::mutex> lock(mutex_);
-        if (spare_.size() < MaxWaiting) spare_.push_back(std::move(batch));
+        if (spare_.size() < MaxSpare) spare_.push_back(std::move(batch));
     }
 }
 

@@ -53,6 +53,7 @@ class alignas(64) AsideThread {
     // A text shorter than a batch is looked at on the caller's thread, at the end.
     static constexpr size_t BatchBytes = 256 << 10;
     static constexpr size_t MaxWaiting = 4;  // batches: the writer waits beyond
+    static constexpr size_t MaxSpare = 8;
 
     void Hand();
     void Run();
@@ -65,8 +66,10 @@ class alignas(64) AsideThread {
     std::condition_variable changed_;
     std::deque<Batch> waiting_;
     // Batches read, their memory kept for the next ones: a new batch's pages
-    // would be faulted in afresh.
-    std::vector<Batch> spare_;
+    // would be faulted in afresh. The one read longest ago is filled first:
+    // the one just read still lies in the reader's cache, and every line the
+    // writer wrote would be taken from it first.
+    std::deque<Batch> spare_;
     bool ending_ = false, stopping_ = false;
     std::exception_ptr error_;
     std::thread thread_;
