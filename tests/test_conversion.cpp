@@ -262,6 +262,39 @@ TEST(AsideThread, FindsWhatTheFinderFindsInLineAndStopsWhenGivenUp) {
     feed(thread, 600);
 }
 
+TEST(AsideThread, HandsEveryPartWholeAndInOrder) {
+    // Parts of every size, from none to more than a batch, through the thread
+    // (and through one never started): the same parts, byte for byte.
+    struct Collect : PartsReader {
+        std::vector<std::pair<int32_t, std::string>> parts;
+        void AddParts(int32_t n, std::string_view cls, std::string_view text) override {
+            parts.emplace_back(n, std::string(cls) + "|" + std::string(text));
+        }
+    };
+    std::mt19937 rng(3);
+    std::vector<std::pair<int32_t, std::string>> sent;
+    for (int32_t n = 0; n < 3000; ++n) {
+        const size_t size = n % 500 == 7 ? 700000 + rng() % 9 : rng() % (n % 3 ? 90 : 5000);
+        std::string text(size, ' ');
+        for (char& c : text) c = char('a' + rng() % 26);
+        sent.emplace_back(n, text);
+    }
+    for (const size_t count : {sent.size(), size_t(5)}) {
+        Collect reader;
+        {
+            AsideThread thread(reader);
+            for (size_t i = 0; i < count; ++i)
+                thread.AddParts(sent[i].first, i % 2 ? "pnorm" : "", sent[i].second);
+            thread.Finish();
+        }
+        ASSERT_EQ(reader.parts.size(), count);
+        for (size_t i = 0; i < count; ++i) {
+            EXPECT_EQ(reader.parts[i].first, sent[i].first);
+            ASSERT_EQ(reader.parts[i].second, (i % 2 ? "pnorm|" : "|") + sent[i].second) << i;
+        }
+    }
+}
+
 TEST(SyncBehind, TellsAFailedSyncAtTheEnd) {
     // The file's own sync at the save would not report a failure the sync
     // behind the writer met: Finish must. A pipe cannot be synced.

@@ -1,6 +1,10 @@
 #include "convert/AsideThread.h"
 
 #include <algorithm>
+#include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 AsideThread::~AsideThread() {
     if (!thread_.joinable()) return;
@@ -16,15 +20,52 @@ void AsideThread::AddParts(int32_t number, std::string_view cls, std::string_vie
     Part p{number,
            {},
            uint8_t(std::min(cls.size(), sizeof p.cls)),
-           uint32_t(filling_.text.size()),
+           uint32_t(filling_.used + staged_),
            uint32_t(text.size())};
     std::copy_n(cls.data(), p.clsSize, p.cls);
-    filling_.text.append(text);
     filling_.parts.push_back(p);
-    if (filling_.text.size() >= BatchBytes) Hand();
+    Stage(text);
+    if (filling_.used + staged_ >= BatchBytes) Hand();
+}
+
+void AsideThread::Stage(std::string_view text) {
+    while (!text.empty()) {
+        const size_t take = std::min(text.size(), StageBytes - staged_);
+        std::memcpy(stage_ + staged_, text.data(), take);
+        staged_ += take;
+        text.remove_prefix(take);
+        if (staged_ == StageBytes) WriteStage(StageBytes);
+    }
+}
+
+void AsideThread::WriteStage(size_t bytes) {
+    Batch& b = filling_;
+    if (b.text.size() < b.used + StageBytes) {
+#ifdef __SSE2__
+        _mm_sfence();  // what was written past the cache, before it is copied
+#endif
+        b.text.resize(std::max({b.used + StageBytes, BatchBytes + StageBytes, b.text.size() * 2}));
+    }
+    char* to = b.text.data() + b.used;
+    size_t done = 0;
+#ifdef __SSE2__
+    // A whole stage starts where whole stages end: sixteen bytes aligned, as
+    // the string's memory is.
+    if (bytes == StageBytes && reinterpret_cast<uintptr_t>(to) % 16 == 0)
+        for (; done < bytes; done += 16)
+            _mm_stream_si128(reinterpret_cast<__m128i*>(to + done),
+                             _mm_load_si128(reinterpret_cast<const __m128i*>(stage_ + done)));
+#endif
+    std::memcpy(to + done, stage_ + done, bytes - done);
+    b.used += bytes;
+    staged_ = 0;
 }
 
 void AsideThread::Hand() {
+    if (staged_) WriteStage(staged_);
+#ifdef __SSE2__
+    _mm_sfence();  // the text written past the cache is seen by the reader
+#endif
     if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
     {
         std::unique_lock<std::mutex> lock(mutex_);
@@ -40,13 +81,18 @@ void AsideThread::Hand() {
         }
     }
     changed_.notify_all();
-    filling_.text.clear();
+    filling_.used = 0;
     filling_.parts.clear();
-    filling_.text.reserve(BatchBytes + (BatchBytes >> 2));
+    // (Made once for each batch's memory: the spare ones have it.)
+    if (filling_.text.size() < BatchBytes + StageBytes)
+        filling_.text.resize(BatchBytes + StageBytes);
 }
 
 void AsideThread::Finish() {
-    if (!thread_.joinable()) return Feed(filling_);
+    if (!thread_.joinable()) {
+        if (staged_) WriteStage(staged_);
+        return Feed(filling_);
+    }
     Hand();
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -82,7 +128,7 @@ void AsideThread::Run() {
 }
 
 void AsideThread::Feed(const Batch& batch) {
-    const std::string_view text = batch.text;
+    const std::string_view text(batch.text.data(), batch.used);
     for (const Part& p : batch.parts)
         reader_.AddParts(p.number, std::string_view(p.cls, p.clsSize), text.substr(p.at, p.size));
 }

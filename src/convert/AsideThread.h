@@ -47,7 +47,8 @@ class alignas(64) AsideThread {
         uint32_t at, size;  // the text's place in the batch
     };
     struct Batch {
-        std::string text;
+        std::string text;  // its first `used` bytes: the parts' text
+        size_t used = 0;
         std::vector<Part> parts;
     };
     // A text shorter than a batch is looked at on the caller's thread, at the end.
@@ -55,6 +56,13 @@ class alignas(64) AsideThread {
     static constexpr size_t MaxWaiting = 4;  // batches: the writer waits beyond
     static constexpr size_t MaxSpare = 8;
 
+    // The text is gathered in a small stage and written to the batch a stage
+    // at a time, past the cache: the batch's memory was last read on the
+    // reader's core, and a line written there in the usual way would first
+    // be taken from it.
+    static constexpr size_t StageBytes = 4096;
+    void Stage(std::string_view text);
+    void WriteStage(size_t bytes);
     void Hand();
     void Run();
     void Feed(const Batch& batch);
@@ -62,6 +70,8 @@ class alignas(64) AsideThread {
     PartsReader& reader_;
     // The writer's own, apart from what the reader's thread reads.
     alignas(64) Batch filling_;
+    alignas(64) char stage_[StageBytes];
+    size_t staged_ = 0;
     alignas(64) std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<Batch> waiting_;
