@@ -16,14 +16,40 @@ AsideThread::~AsideThread() {
     thread_.join();
 }
 
+namespace {
+
+// Copies bytes to memory another core read last, past the cache where both
+// ends are sixteen bytes aligned and the length a multiple of sixteen.
+void StreamCopy(char* to, const char* from, size_t bytes) {
+    size_t done = 0;
+#ifdef __SSE2__
+    if (reinterpret_cast<uintptr_t>(to) % 16 == 0 && reinterpret_cast<uintptr_t>(from) % 16 == 0 &&
+        bytes % 16 == 0)
+        for (; done < bytes; done += 16)
+            _mm_stream_si128(reinterpret_cast<__m128i*>(to + done),
+                             _mm_load_si128(reinterpret_cast<const __m128i*>(from + done)));
+#endif
+    std::memcpy(to + done, from + done, bytes - done);
+}
+
+// What was written past the cache is seen: by this thread's copies, and by
+// the reader once the batch is handed over.
+void Fence() {
+#ifdef __SSE2__
+    _mm_sfence();
+#endif
+}
+
+}  // namespace
+
 void AsideThread::AddParts(int32_t number, std::string_view cls, std::string_view text) {
-    Part p{number,
-           {},
-           uint8_t(std::min(cls.size(), sizeof p.cls)),
-           uint32_t(filling_.used + staged_),
-           uint32_t(text.size())};
+    Part& p = partStage_[partsStaged_++];
+    p.number = number;
+    p.clsSize = uint8_t(std::min(cls.size(), sizeof p.cls));
     std::copy_n(cls.data(), p.clsSize, p.cls);
-    filling_.parts.push_back(p);
+    p.at = uint32_t(filling_.used + staged_);
+    p.size = uint32_t(text.size());
+    if (partsStaged_ == PartStage) WriteParts();
     Stage(text);
     if (filling_.used + staged_ >= BatchBytes) Hand();
 }
@@ -40,32 +66,36 @@ void AsideThread::Stage(std::string_view text) {
 
 void AsideThread::WriteStage(size_t bytes) {
     Batch& b = filling_;
-    if (b.text.size() < b.used + StageBytes) {
-#ifdef __SSE2__
-        _mm_sfence();  // what was written past the cache, before it is copied
-#endif
-        b.text.resize(std::max({b.used + StageBytes, BatchBytes + StageBytes, b.text.size() * 2}));
+    if (b.text.size() < b.used + bytes) {
+        Fence();
+        b.text.resize(std::max({b.used + bytes, BatchBytes + StageBytes, b.text.size() * 2}));
     }
-    char* to = b.text.data() + b.used;
-    size_t done = 0;
-#ifdef __SSE2__
-    // A whole stage starts where whole stages end: sixteen bytes aligned, as
-    // the string's memory is.
-    if (bytes == StageBytes && reinterpret_cast<uintptr_t>(to) % 16 == 0)
-        for (; done < bytes; done += 16)
-            _mm_stream_si128(reinterpret_cast<__m128i*>(to + done),
-                             _mm_load_si128(reinterpret_cast<const __m128i*>(stage_ + done)));
-#endif
-    std::memcpy(to + done, stage_ + done, bytes - done);
+    StreamCopy(b.text.data() + b.used, stage_, bytes);
     b.used += bytes;
     staged_ = 0;
 }
 
-void AsideThread::Hand() {
+void AsideThread::WriteParts() {
+    static_assert(sizeof(Part) * PartStage % 16 == 0, "a whole stage of parts streams");
+    Batch& b = filling_;
+    if (b.parts.size() < b.partsUsed + partsStaged_) {
+        Fence();
+        b.parts.resize(std::max({b.partsUsed + partsStaged_, 8 * PartStage, b.parts.size() * 2}));
+    }
+    StreamCopy(reinterpret_cast<char*>(b.parts.data() + b.partsUsed),
+               reinterpret_cast<const char*>(partStage_), partsStaged_ * sizeof(Part));
+    b.partsUsed += partsStaged_;
+    partsStaged_ = 0;
+}
+
+void AsideThread::Flush() {
     if (staged_) WriteStage(staged_);
-#ifdef __SSE2__
-    _mm_sfence();  // the text written past the cache is seen by the reader
-#endif
+    if (partsStaged_) WriteParts();
+    Fence();
+}
+
+void AsideThread::Hand() {
+    Flush();
     if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
     {
         std::unique_lock<std::mutex> lock(mutex_);
@@ -81,8 +111,7 @@ void AsideThread::Hand() {
         }
     }
     changed_.notify_all();
-    filling_.used = 0;
-    filling_.parts.clear();
+    filling_.used = filling_.partsUsed = 0;
     // (Made once for each batch's memory: the spare ones have it.)
     if (filling_.text.size() < BatchBytes + StageBytes)
         filling_.text.resize(BatchBytes + StageBytes);
@@ -90,7 +119,7 @@ void AsideThread::Hand() {
 
 void AsideThread::Finish() {
     if (!thread_.joinable()) {
-        if (staged_) WriteStage(staged_);
+        Flush();
         return Feed(filling_);
     }
     Hand();
@@ -129,6 +158,8 @@ void AsideThread::Run() {
 
 void AsideThread::Feed(const Batch& batch) {
     const std::string_view text(batch.text.data(), batch.used);
-    for (const Part& p : batch.parts)
+    for (size_t i = 0; i < batch.partsUsed; ++i) {
+        const Part& p = batch.parts[i];
         reader_.AddParts(p.number, std::string_view(p.cls, p.clsSize), text.substr(p.at, p.size));
+    }
 }

@@ -49,20 +49,25 @@ class alignas(64) AsideThread {
     struct Batch {
         std::string text;  // its first `used` bytes: the parts' text
         size_t used = 0;
-        std::vector<Part> parts;
+        std::vector<Part> parts;  // its first partsUsed
+        size_t partsUsed = 0;
     };
     // A text shorter than a batch is looked at on the caller's thread, at the end.
     static constexpr size_t BatchBytes = 256 << 10;
     static constexpr size_t MaxWaiting = 4;  // batches: the writer waits beyond
     static constexpr size_t MaxSpare = 8;
 
-    // The text is gathered in a small stage and written to the batch a stage
-    // at a time, past the cache: the batch's memory was last read on the
-    // reader's core, and a line written there in the usual way would first
-    // be taken from it.
+    // The text and the parts are gathered in small stages and written to the
+    // batch a stage at a time, past the cache: the batch's memory was last
+    // read on the reader's core, and a line written there in the usual way
+    // would first be taken from it.
     static constexpr size_t StageBytes = 4096;
+    static constexpr size_t PartStage = 256;  // parts: a multiple of 16 bytes
     void Stage(std::string_view text);
     void WriteStage(size_t bytes);
+    void WriteParts();
+    // Writes what is staged, and makes it seen.
+    void Flush();
     void Hand();
     void Run();
     void Feed(const Batch& batch);
@@ -71,7 +76,8 @@ class alignas(64) AsideThread {
     // The writer's own, apart from what the reader's thread reads.
     alignas(64) Batch filling_;
     alignas(64) char stage_[StageBytes];
-    size_t staged_ = 0;
+    alignas(64) Part partStage_[PartStage];
+    size_t staged_ = 0, partsStaged_ = 0;
     alignas(64) std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<Batch> waiting_;
