@@ -73,6 +73,18 @@ TEST(Symbols, EscapesMarkupCharactersOnly) {
     EXPECT_EQ(ConvertLine("a > b"), "a &gt; b");
     EXPECT_EQ(ConvertLine("<b>bold</b> & \"q\" \xE9 &lt;"),
               "&lt;b&gt;bold&lt;/b&gt; &amp; \"q\" \xE9 &amp;lt;");
+    // Lines of every length, the marks anywhere: as escaped byte by byte.
+    std::mt19937 rng(9);
+    for (int round = 0; round < 3000; ++round) {
+        std::string line(rng() % 90, 'x'), want;
+        for (char& c : line) {
+            const unsigned r = rng() % (round % 2 ? 5 : 60);  // marks often, or seldom
+            c = r < 3 ? "<>&"[r] : r % 2 ? 'a' : '\xE9';
+        }
+        for (char c : line)
+            want += c == '<' ? "&lt;" : c == '>' ? "&gt;" : c == '&' ? "&amp;" : std::string(1, c);
+        ASSERT_EQ(ConvertLine(line), want) << line;
+    }
 }
 
 TEST(Dashes, HyphenatedWordsJoinDashesStayAndOthersGoBeforeASpace) {

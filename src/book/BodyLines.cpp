@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "text/Charsets.h"
 
@@ -167,12 +170,28 @@ std::string ConvertLine(std::string_view line) {
     return out;
 }
 
+// Where the next "<", ">" or "&" of s stands from `at` on; s.size() when none
+// does. Sixteen bytes at a time: most lines hold one or two.
+static size_t NextToEscape(std::string_view s, size_t at) {
+#ifdef __SSE2__
+    const __m128i lt = _mm_set1_epi8('<'), gt = _mm_set1_epi8('>'), amp = _mm_set1_epi8('&');
+    for (; at + 16 <= s.size(); at += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + at));
+        const int hits = _mm_movemask_epi8(_mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(v, lt), _mm_cmpeq_epi8(v, gt)), _mm_cmpeq_epi8(v, amp)));
+        if (hits) return at + size_t(__builtin_ctz(unsigned(hits)));
+    }
+#endif
+    for (; at < s.size(); ++at)
+        if (s[at] == '<' || s[at] == '>' || s[at] == '&') return at;
+    return s.size();
+}
+
 void AppendConvertedLine(std::string& out, std::string_view line) {
     out.reserve(out.size() + line.size() + 16);
     size_t from = 0;
-    for (size_t i = 0; i < line.size(); ++i) {
+    for (size_t i = NextToEscape(line, 0); i < line.size(); i = NextToEscape(line, i + 1)) {
         const char c = line[i];
-        if (c != '<' && c != '>' && c != '&') continue;
         out.append(line, from, i - from);
         out += c == '<' ? std::string_view("&lt;") : c == '>' ? "&gt;" : "&amp;";
         from = i + 1;
