@@ -275,9 +275,10 @@ class TextReader {
     }
 
     // The compounds the text wrote whole up to the line being read. Most texts
-    // split no word at a line's end and never ask: the first time a word is
-    // split, the lines so far are read again for them, and from then on they
-    // are noted as the lines pass.
+    // never ask: they split no word at a line's end, or only words that decide
+    // without them (English ones, particles). The first time a split word is
+    // asked about them, the lines so far are read again for them, and from
+    // then on they are noted as the lines pass.
     void NoteCompoundsSoFar() {
         TextReader again(path_, piece_);
         again.page_ = page_;
