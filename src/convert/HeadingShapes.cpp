@@ -442,7 +442,10 @@ bool BeginsAsHeading(LineTokens& tokens, std::string_view utf8) {
 class ShapeReader {
   public:
     // wholeKey: as ShapeOf's.
-    ShapeReader(LineTokens& tokens, bool wholeKey) : tokens_(tokens), wholeKey_(wholeKey) {}
+    // numberOnly: the line has a shape only as a number alone (NumberOnly);
+    // it is read no further than that tells.
+    ShapeReader(LineTokens& tokens, bool wholeKey, bool numberOnly)
+        : tokens_(tokens), wholeKey_(wholeKey), numberOnly_(numberOnly) {}
 
     LineShape Read() {
         for (k_ = 0; tokens_.Has(k_); ++k_) {
@@ -451,6 +454,8 @@ class ShapeReader {
             else
                 Mark(tokens_[k_]);
             if (!wholeKey_ && Plain()) break;
+            // A line that counts only as a number alone has a title's word.
+            if (numberOnly_ && titleWords_) break;
         }
         EndRun();
         if (month_ && value_ >= 0) value_ += month_ * 100;
@@ -553,7 +558,7 @@ class ShapeReader {
     }
 
     LineTokens& tokens_;
-    const bool wholeKey_;
+    const bool wholeKey_, numberOnly_;
     size_t k_ = 0, words_ = 0;
     LineShape shape_;
     std::string key_;
@@ -596,7 +601,7 @@ LineShape ShapeOf(std::string_view utf8, bool wholeKey) {
     if (utf8.empty() || CharCount(utf8, CodePage::Utf8) > MaxHeadingChars) return {};
     LineTokens tokens(utf8);
     if (!BeginsAsHeading(tokens, utf8)) return {};
-    ShapeReader reader(tokens, wholeKey);
+    ShapeReader reader(tokens, wholeKey, ends);
     LineShape shape = reader.Read();
     // A sentence ends no heading, but for the point after its number.
     if (ends && !(reader.NumberOnly() && utf8.back() == '.')) return {};
