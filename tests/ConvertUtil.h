@@ -37,6 +37,13 @@ inline LineList Texts(BookFile& b) {
     return out;
 }
 
+// The book's whole text in UTF-8, its lines joined with spaces.
+inline std::string AllText(BookFile& b) {
+    std::string all;
+    for (const auto& l : Texts(b)) all += l + " ";
+    return ToUtf8(all, CodePageOf(b.GetProperty("Charset")));
+}
+
 // A UTF-8 text in another charset, made by iconv.
 inline std::string Iconv(const std::string& utf8, const std::string& charset) {
     if (charset == "UTF-8") return utf8;

@@ -351,18 +351,15 @@ TEST(Structure, ALineEndHyphenKeepsACompoundAsWritten) {
     for (const char* charset : Charsets) {
         TempDir dir;
         BookFile b = ConvertText(dir, Iconv(text, charset));
-        std::string all;
-        for (const auto& l : Texts(b)) all += l + " ";
-        const CodePage cp = CodePageOf(b.GetProperty("Charset"));
+        const std::string all = AllText(b);
         for (const char* word : {"что-нибудь", "кое-как", "по-русски", "созданное", "Иван-Царевич"})
-            EXPECT_NE(ToUtf8(all, cp).find(word), std::string::npos) << word << " " << charset;
+            EXPECT_NE(all.find(word), std::string::npos) << word << " " << charset;
     }
     TempDir dir;
     BookFile en = ConvertText(dir,
                               "   Through the looking-\r\nglass and into the WAISTCOAT-\r\n"
                               "POCKET went the rabbit, quite satis-\r\nfied.\r\n");
-    std::string all;
-    for (const auto& l : Texts(en)) all += l + " ";
+    const std::string all = AllText(en);
     for (const char* word : {"looking-glass", "WAISTCOAT-POCKET", "satis-fied"})
         EXPECT_NE(all.find(word), std::string::npos) << word;
 }
@@ -379,10 +376,7 @@ TEST(Structure, ACompoundKeepsItsHyphenWhereSplitWhenWrittenWholeBefore) {
     for (const char* charset : Charsets) {
         TempDir dir;
         BookFile b = ConvertText(dir, Iconv(text, charset));
-        std::string all;
-        for (const auto& l : Texts(b)) all += l + " ";
-        all = ToUtf8(all, CodePageOf(b.GetProperty("Charset")));
-        EXPECT_NE(all.find("Опять северо-западный, потом юговосточный."), std::string::npos)
+        EXPECT_NE(AllText(b).find("Опять северо-западный, потом юговосточный."), std::string::npos)
             << charset;
     }
 }
