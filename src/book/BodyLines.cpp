@@ -170,9 +170,7 @@ std::string ConvertLine(std::string_view line) {
     return out;
 }
 
-// Where the next "<", ">" or "&" of s stands from `at` on; s.size() when none
-// does. Sixteen bytes at a time: most lines hold one or two.
-static size_t NextToEscape(std::string_view s, size_t at) {
+size_t NextToEscape(std::string_view s, size_t at) {
 #ifdef __SSE2__
     const __m128i lt = _mm_set1_epi8('<'), gt = _mm_set1_epi8('>'), amp = _mm_set1_epi8('&');
     for (; at + 16 <= s.size(); at += 16) {

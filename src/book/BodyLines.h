@@ -44,6 +44,9 @@ char EscapedChar(std::string_view reference);
 // A line of source text as a body holds it: "<" and ">" as "&lt;" and "&gt;",
 // every other byte as it is.
 std::string ConvertLine(std::string_view line);
+// Where the next byte ConvertLine escapes ("<", ">" or "&") stands in s from
+// `at` on; s.size() when none does. Sixteen bytes at a time.
+size_t NextToEscape(std::string_view s, size_t at);
 // As ConvertLine, appended to out.
 void AppendConvertedLine(std::string& out, std::string_view line);
 // The length of the paragraph tag for number n (and a class of five letters).

@@ -169,7 +169,7 @@ class TextReader {
             *p++ = ' ';
         pieceAt_ = data;
         pieceEnd_ = data + n;
-        std::fill(std::begin(nextMark_), std::end(nextMark_), -1);
+        nextMark_ = -1;
         split_.Feed(data, n, [&](std::string_view line) {
             // A line begun in an earlier piece lies in the splitter's memory.
             const bool inPiece = line.data() >= data && line.data() < data + n;
@@ -228,7 +228,7 @@ class TextReader {
             stop_ = true;
             return;
         }
-        if (Holds(line, 0, transient) || Holds(line, 1, transient) || Holds(line, 2, transient)) {
+        if (HoldsMark(line, transient)) {
             // (Into the memory of a line escaped before.)
             escaped_[next_].clear();
             AppendConvertedLine(escaped_[next_], line);
@@ -288,18 +288,18 @@ class TextReader {
         noting_ = true;
     }
 
-    // Whether line holds "<", ">" or "&" (k, as in Marks). The lines of a piece
-    // come in order: where each mark is next met in it is kept, so that the
-    // piece is looked through once for each, not once for every line. A line
-    // held over from an earlier piece (transient) is looked through itself.
-    bool Holds(std::string_view line, int k, bool transient) {
-        if (transient) return std::memchr(line.data(), Marks[k], line.size());
+    // Whether line holds a byte to escape. The lines of a piece come in
+    // order: where the next one stands in the piece is kept, so that the piece
+    // is looked through once, not once for every line. A line held over from
+    // an earlier piece (transient) is looked through itself.
+    bool HoldsMark(std::string_view line, bool transient) {
+        if (transient) return NextToEscape(line, 0) < line.size();
         const ptrdiff_t from = line.data() - pieceAt_;
-        if (nextMark_[k] < from) {
-            const void* at = std::memchr(line.data(), Marks[k], size_t(pieceEnd_ - line.data()));
-            nextMark_[k] = (at ? static_cast<const char*>(at) : pieceEnd_) - pieceAt_;
+        if (nextMark_ < from) {
+            const std::string_view piece(pieceAt_, size_t(pieceEnd_ - pieceAt_));
+            nextMark_ = ptrdiff_t(NextToEscape(piece, size_t(from)));
         }
-        return nextMark_[k] < from + ptrdiff_t(line.size());
+        return nextMark_ < from + ptrdiff_t(line.size());
     }
 
     // Whether the dash (or two) that ends s follows a blank.
@@ -344,10 +344,9 @@ class TextReader {
     int next_ = 0;
     std::string_view pending_;  // the line held back
     bool hasPending_ = false, stop_ = false, join_ = false;
-    // The piece being read, and where in it each of Marks is next met (-1:
-    // not looked for yet).
-    static constexpr char Marks[] = {'<', '>', '&'};
+    // The piece being read, and where in it the next byte to escape stands
+    // (-1: not looked for yet).
     const char *pieceAt_ = nullptr, *pieceEnd_ = nullptr;
-    ptrdiff_t nextMark_[std::size(Marks)] = {};
+    ptrdiff_t nextMark_ = -1;
     CodePage page_ = CodePage::Win1252;
 };
