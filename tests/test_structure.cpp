@@ -483,3 +483,41 @@ TEST(Structure, HeadingStylesOfEveryKindAreFoundByTheirRepetition) {
         }
     }
 }
+
+TEST(Structure, ChapterNumbersSetApartTakeTheirTitlesAndNotTheNotesNumbers) {
+    NEED_TEXTS();
+    // The whole novel re-laid out two ways, its notes' numbers ("1") left on
+    // lines of their own: the numbers centred between blank lines as "~ 1 ~"
+    // and the text wrapped at 58 with "--" dashes; or "ГЛАВА I" centred,
+    // its title at the margin, the long lines tab-indented.
+    const LineList novel =
+        SplitText(ReadFile(std::string(TAVISTO_TEXTS) + "/pushkin-kapitanskaya-dochka.txt"));
+    for (const bool tilde : {true, false}) {
+        std::string text;
+        std::vector<std::string> want;
+        int chapter = 0;
+        for (size_t i = 0; i < novel.size(); ++i) {
+            std::string line = novel[i];
+            for (size_t at; (at = line.find("—")) != std::string::npos;) line.replace(at, 3, "--");
+            if (line.rfind("ГЛАВА ", 0) == 0 && i + 1 < novel.size()) {
+                const std::string number = tilde ? "~ " + std::to_string(++chapter) + " ~" : line;
+                text += "\n" + std::string(24, ' ') + number + "\n" + (tilde ? "\n" : "");
+                want.push_back("2 " + number + ". " + novel[i + 1]);
+                continue;
+            }
+            if (!tilde)
+                text += (ShownLength(line, true) > 60 ? "\t" : "") + line + "\n";
+            else if (ShownLength(line, true) <= 58)
+                text += line + "\n";
+            else
+                for (const auto& l : Wrap(line, 58)) text += l + "\n";
+        }
+        ASSERT_EQ(want.size(), 14u);
+        want.push_back("2 ПРИЛОЖЕНИЕ");
+        for (const char* charset : Charsets) {
+            TempDir dir;
+            BookFile b = ConvertText(dir, Iconv(text, charset));
+            EXPECT_EQ(Contents(b), want) << (tilde ? "~ N ~ " : "ГЛАВА ") << charset;
+        }
+    }
+}

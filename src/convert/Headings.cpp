@@ -111,7 +111,8 @@ void HeadingFinder::Close(bool followedByBlank) {
         !underNumber)
         return;
     const auto id = shapeIds_.emplace(WithoutMarks(shape.Key), int(shapeIds_.size())).first->second;
-    candidates_.push_back({number_, ordinal_, id, shape.Value, shape.Word, shape.Capitals,
+    const auto marks = shapeIds_.emplace(shape.Key, int(shapeIds_.size())).first->second;
+    candidates_.push_back({number_, ordinal_, id, marks, shape.Value, shape.Word, shape.Capitals,
                            blankBefore_ && blankAfter_, centred_, !prose_, false, content_});
 }
 
@@ -265,7 +266,7 @@ void HeadingFinder::TakeNumberedShapes(std::vector<int>& depth) const {
             gaps.push_back(candidates_[members[k]].ordinal - candidates_[members[k - 1]].ordinal);
         std::nth_element(gaps.begin(), gaps.begin() + gaps.size() / 2, gaps.end());
         if (!known && gaps[gaps.size() / 2] <= 2) continue;
-        taken.push_back({members, part});
+        taken.push_back({Counted(members), part});
     }
     // A shape whose every occurrence but a few is followed by lines of
     // another shape before its next stands above that shape (Part > Chapter).
@@ -287,13 +288,63 @@ void HeadingFinder::TakeNumberedShapes(std::vector<int>& depth) const {
     }
 }
 
+std::vector<size_t> HeadingFinder::Counted(const std::vector<size_t>& members) const {
+    // A number marked otherwise than most, whose like do not count up by
+    // themselves, out of the count between two that go on from each other
+    // ("~ 10 ~", a note's "1", "~ 11 ~"), is a note's or a list's. Numbers
+    // marked otherwise that count up by themselves are headings of their own
+    // ("~ ВТОРАЯ ~" between chapters "XV" and "XVI").
+    std::map<int, std::vector<int64_t>> byMarks;
+    for (size_t i : members) byMarks[candidates_[i].marks].push_back(candidates_[i].value);
+    int usual = -1;
+    size_t most = 0;
+    for (const auto& [marks, values] : byMarks)
+        if (values.size() > most) {
+            most = values.size();
+            usual = marks;
+        }
+    auto oneCount = [&](int marks) {
+        const std::vector<int64_t>& v = byMarks[marks];
+        for (size_t k = 1; k < v.size(); ++k)
+            if (v[k] <= v[k - 1]) return false;
+        return v.size() >= 2;
+    };
+    std::vector<size_t> kept;
+    for (size_t k = 0; k < members.size(); ++k) {
+        const Candidate& c = candidates_[members[k]];
+        if (!kept.empty() && k + 1 < members.size() && c.marks != usual && !oneCount(c.marks)) {
+            const int64_t before = candidates_[kept.back()].value;
+            if (candidates_[members[k + 1]].value == before + 1 && c.value != before + 1) continue;
+        }
+        kept.push_back(members[k]);
+    }
+    return kept;
+}
+
 void HeadingFinder::TakeTitles(std::vector<int>& depth, std::vector<std::string>& text) const {
+    // A line in capitals right under a heading of a shape is its title: set
+    // apart as the heading is, or, when the shape's headings have such a line
+    // under them two times in three, however it stands ("~ 2 ~" centred,
+    // "ВОЖАТЫЙ" at the margin).
+    std::map<int, std::pair<int, int>> titled;  // shape: headings, with a line in capitals under
+    for (size_t i = 0; i < candidates_.size(); ++i) {
+        if (depth[i] <= 0 || candidates_[i].value < 0) continue;
+        auto& [headings, under] = titled[candidates_[i].shape];
+        ++headings;
+        if (i + 1 < candidates_.size()) {
+            const Candidate& t = candidates_[i + 1];
+            under += t.ordinal == candidates_[i].ordinal + 1 && t.capitals && t.value < 0 &&
+                     t.word == HeadingWord::None;
+        }
+    }
     for (size_t i = 0; i + 1 < candidates_.size(); ++i) {
         const Candidate &h = candidates_[i], &t = candidates_[i + 1];
         if (depth[i] <= 0 || h.value < 0 || depth[i + 1] != 0 || t.ordinal != h.ordinal + 1 ||
-            t.value >= 0 || t.word != HeadingWord::None || (t.apart != h.apart && !t.apart) ||
-            t.centred != h.centred || (everyLine_ && !t.capitals))
+            t.value >= 0 || t.word != HeadingWord::None || (everyLine_ && !t.capitals))
             continue;
+        const auto [headings, under] = titled[h.shape];
+        const bool alike = (t.apart == h.apart || t.apart) && t.centred == h.centred;
+        if (!alike && !(t.capitals && headings >= 3 && under * 3 >= headings * 2)) continue;
         // "Глава первая" and "Дурное поведение", set apart alike: "Глава
         // первая. Дурное поведение".
         const char last = h.text.empty() ? '.' : h.text.back();

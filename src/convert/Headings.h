@@ -51,6 +51,7 @@ class alignas(64) HeadingFinder {
         int32_t paragraph;
         int64_t ordinal;  // among the paragraphs with text
         int shape;        // its shape, grouped without marks
+        int marks;        // its shape with them
         int64_t value;
         HeadingWord word;
         bool capitals, apart, centred, top;
@@ -61,6 +62,8 @@ class alignas(64) HeadingFinder {
     // The candidates taken as headings, their shapes grouped: numbered shapes
     // that count up, then lines in capitals that recur, then one-off headings.
     void TakeNumberedShapes(std::vector<int>& depth) const;
+    // The members of a numbered shape that keep its count.
+    std::vector<size_t> Counted(const std::vector<size_t>& members) const;
     void TakeTitles(std::vector<int>& depth, std::vector<std::string>& text) const;
     void TakeCapitals(std::vector<int>& depth) const;
     void TakeOneOffs(std::vector<int>& depth) const;
