@@ -502,7 +502,7 @@ TEST(Structure, ChapterNumbersSetApartTakeTheirTitlesAndNotTheNotesNumbers) {
             if (line.rfind("ГЛАВА ", 0) == 0 && i + 1 < novel.size()) {
                 const std::string number = tilde ? "~ " + std::to_string(++chapter) + " ~" : line;
                 text += "\n" + std::string(24, ' ') + number + "\n" + (tilde ? "\n" : "");
-                want.push_back("2 " + number + ". " + novel[i + 1]);
+                want.push_back("2 " + number + (tilde ? " " : ". ") + novel[i + 1]);
                 continue;
             }
             if (!tilde)

@@ -1,6 +1,7 @@
 #include "convert/Headings.h"
 
 #include <algorithm>
+#include <cctype>
 #include <map>
 #include <set>
 
@@ -345,10 +346,11 @@ void HeadingFinder::TakeTitles(std::vector<int>& depth, std::vector<std::string>
         const auto [headings, under] = titled[h.shape];
         const bool alike = (t.apart == h.apart || t.apart) && t.centred == h.centred;
         if (!alike && !(t.capitals && headings >= 3 && under * 3 >= headings * 2)) continue;
-        // "Глава первая" and "Дурное поведение", set apart alike: "Глава
-        // первая. Дурное поведение".
-        const char last = h.text.empty() ? '.' : h.text.back();
-        text[i] = h.text + (last == '.' || last == ':' ? " " : ". ") + t.text;
+        // "Глава первая" and "Дурное поведение": "Глава первая. Дурное
+        // поведение"; after a mark ("Глава 1.", "~ 2 ~") only a space.
+        const auto last = static_cast<unsigned char>(h.text.empty() ? '.' : h.text.back());
+        const bool word = last >= 0x80 || std::isalnum(last);
+        text[i] = h.text + (word ? ". " : " ") + t.text;
         depth[i + 1] = -1;
     }
 }
