@@ -486,38 +486,52 @@ TEST(Structure, HeadingStylesOfEveryKindAreFoundByTheirRepetition) {
 
 TEST(Structure, ChapterNumbersSetApartTakeTheirTitlesAndNotTheNotesNumbers) {
     NEED_TEXTS();
-    // The whole novel re-laid out two ways, its notes' numbers ("1") left on
-    // lines of their own: the numbers centred between blank lines as "~ 1 ~"
-    // and the text wrapped at 58 with "--" dashes; or "ГЛАВА I" centred,
-    // its title at the margin, the long lines tab-indented.
+    // The whole novel re-laid out, its notes' numbers ("1") left on lines of
+    // their own. "~ N ~": the numbers centred between blank lines, the text
+    // wrapped at 58 with "--" dashes. "margin": "ГЛАВА I" centred, its title
+    // at the margin, the long lines tab-indented. "centred": number and title
+    // both centred in 72 columns (the title a column deeper or less), the
+    // text wrapped at 72, each paragraph's first line indented by two.
     const LineList novel =
         SplitText(ReadFile(std::string(TAVISTO_TEXTS) + "/pushkin-kapitanskaya-dochka.txt"));
-    for (const bool tilde : {true, false}) {
+    auto centred = [](const std::string& s) {
+        return std::string((72 - ShownLength(s, true)) / 2, ' ') + s;
+    };
+    for (const std::string style : {"~ N ~", "margin", "centred"}) {
         std::string text;
         std::vector<std::string> want;
         int chapter = 0;
         for (size_t i = 0; i < novel.size(); ++i) {
             std::string line = novel[i];
             for (size_t at; (at = line.find("—")) != std::string::npos;) line.replace(at, 3, "--");
+            const size_t length = ShownLength(line, true);
             if (line.rfind("ГЛАВА ", 0) == 0 && i + 1 < novel.size()) {
-                const std::string number = tilde ? "~ " + std::to_string(++chapter) + " ~" : line;
-                text += "\n" + std::string(24, ' ') + number + "\n" + (tilde ? "\n" : "");
-                want.push_back("2 " + number + (tilde ? " " : ". ") + novel[i + 1]);
-                continue;
-            }
-            if (!tilde)
-                text += (ShownLength(line, true) > 60 ? "\t" : "") + line + "\n";
-            else if (ShownLength(line, true) <= 58)
+                const std::string number =
+                    style == "~ N ~" ? "~ " + std::to_string(++chapter) + " ~" : line;
+                const std::string& title = novel[++i];
+                if (style == "~ N ~")
+                    text += "\n" + std::string(24, ' ') + number + "\n\n" + title + "\n";
+                else if (style == "margin")
+                    text += "\n" + std::string(24, ' ') + number + "\n" + title + "\n";
+                else
+                    text += "\n" + centred(number) + "\n" + centred(title) + "\n\n";
+                want.push_back("2 " + number + (style == "~ N ~" ? " " : ". ") + title);
+            } else if (style == "margin") {
+                text += (length > 60 ? "\t" : "") + line + "\n";
+            } else if (length <= (style == "centred" ? 50u : 58u)) {
                 text += line + "\n";
-            else
-                for (const auto& l : Wrap(line, 58)) text += l + "\n";
+            } else {
+                const auto lines = Wrap(line, style == "centred" ? 70 : 58);
+                for (size_t k = 0; k < lines.size(); ++k)
+                    text += (style == "centred" && k == 0 ? "  " : "") + lines[k] + "\n";
+            }
         }
         ASSERT_EQ(want.size(), 14u);
         want.push_back("2 ПРИЛОЖЕНИЕ");
         for (const char* charset : Charsets) {
             TempDir dir;
             BookFile b = ConvertText(dir, Iconv(text, charset));
-            EXPECT_EQ(Contents(b), want) << (tilde ? "~ N ~ " : "ГЛАВА ") << charset;
+            EXPECT_EQ(Contents(b), want) << style << " " << charset;
         }
     }
 }

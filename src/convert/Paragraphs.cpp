@@ -159,7 +159,9 @@ void LayoutStats::EndBlock(bool blankCounted) {
         if (i > 0 && block_[i].indent != block_[1].indent) hangs = false;
         if (i + 1 < n && block_[i].length * 100 < longest * 80) hangs = false;
     }
-    if (hangs && longest >= 40) {
+    // (Its first line is filled with text, not with the blanks that centre
+    // a short title.)
+    if (hangs && longest >= 40 && block_[0].length - size_t(block_[0].indent) >= 40) {
         // The block's lines end before the blank line just counted, or at the end.
         const uint64_t first = lines_ - n - (blankCounted ? 1 : 0);
         for (uint64_t i = first + 1; i < first + n; ++i) hanging_.push_back(i);
