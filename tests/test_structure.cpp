@@ -430,7 +430,8 @@ TEST(Structure, ABlockSetDeeperIsParagraphsByItsOwnFirstLines) {
     NEED_TEXTS();
     const std::vector<std::string> story = StoryParagraphs("gogol-nos.txt", 10);
     // Prose, then a letter set deeper (first lines at ten, the rest at six),
-    // a verse quoted at eight, prose again.
+    // a verse quoted at eight, prose again, a verse quoted at the margin
+    // (its lines end no sentence), prose.
     std::string text;
     auto prose = [&](size_t p) {
         const auto lines = Wrap(story[p], 70);
@@ -445,11 +446,15 @@ TEST(Structure, ABlockSetDeeperIsParagraphsByItsOwnFirstLines) {
     for (const char* verse : {"Мороз и солнце; день чудесный!", "Еще ты дремлешь, друг прелестный",
                               "Пора, красавица, проснись:"})
         text += std::string(8, ' ') + verse + "\r\n";
-    for (size_t p = 7; p < 10; ++p) prose(p);
+    for (size_t p = 7; p < 9; ++p) prose(p);
+    for (const char* verse : {"Отсель грозить мы будем шведу,", "Здесь будет город заложен",
+                              "На зло надменному соседу.", "Природой здесь нам суждено"})
+        text += std::string(verse) + "\r\n";
+    prose(9);
     for (const char* charset : Charsets) {
         TempDir dir;
         BookFile b = ConvertText(dir, Iconv(text, charset));
-        EXPECT_EQ(b.GetIntProperty("TotalParagraphs"), 4 + 3 + 3 + 3) << charset;
+        EXPECT_EQ(b.GetIntProperty("TotalParagraphs"), 4 + 3 + 3 + 2 + 4 + 1) << charset;
     }
 }
 

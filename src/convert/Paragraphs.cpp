@@ -263,7 +263,15 @@ bool ParagraphBuilder::AfterAnEnd(std::string_view line, size_t ws) const {
     // wrapped at, and this line's first word would have fitted after it: it
     // was broken there, at a paragraph's end (an epigraph's line, a verse
     // quoted). In a text not wrapped, a short line ending a sentence is one.
-    if (!endsSentence_ || ws == line.size()) return false;
+    // So was one that did not end a sentence, in a text whose width is known
+    // by now, when this line begins with a capital: a line of verse.
+    if (ws == line.size()) return false;
+    if (!endsSentence_) {
+        size_t i = ws;
+        if (fullWidth_ == 0 || measured_ < 30 || blankBefore_ ||
+            !IsUpper(DecodeChar(line, i, page_)))
+            return false;
+    }
     if (fullWidth_ == 0) return before_ < 60;
     const std::string_view word = line.substr(ws, line.find(' ', ws) - ws);
     return before_ * 4 < fullWidth_ * 3 && before_ + 1 + ShownLength(word, utf8_) <= fullWidth_;
