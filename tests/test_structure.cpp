@@ -540,3 +540,40 @@ TEST(Structure, ChapterNumbersSetApartTakeTheirTitlesAndNotTheNotesNumbers) {
         }
     }
 }
+
+TEST(Structure, PageNumbersLeftInTheTextAreNoChapters) {
+    NEED_TEXTS();
+    // A text taken from a printed book: wrapped at 72, paragraphs indented by
+    // two, and every 44 lines, mid-sentence as often as not, the page's
+    // number centred between blank lines. The contents are as without them.
+    for (const auto& [name, number] : {std::pair{"gogol-nos.txt", "%d"},
+                                       std::pair{"pushkin-kapitanskaya-dochka.txt", "- %d -"}}) {
+        std::vector<std::string> lines;
+        for (const auto& line : SplitText(ReadFile(std::string(TAVISTO_TEXTS) + "/" + name))) {
+            if (ShownLength(line, true) <= 72) {
+                lines.push_back(line);
+                continue;
+            }
+            const auto wrapped = Wrap(line, 70);
+            for (size_t k = 0; k < wrapped.size(); ++k)
+                lines.push_back((k ? "" : "  ") + wrapped[k]);
+        }
+        std::string plain, paged;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            plain += lines[i] + "\n";
+            paged += lines[i] + "\n";
+            if (i % 44 == 43) {
+                char page[32];
+                std::snprintf(page, sizeof page, number, int(i / 44 + 2));
+                paged += "\n" + std::string(34, ' ') + page + "\n\n";
+            }
+        }
+        for (const char* charset : Charsets) {
+            TempDir a, b;
+            BookFile without = ConvertText(a, Iconv(plain, charset));
+            BookFile with = ConvertText(b, Iconv(paged, charset));
+            EXPECT_GE(Contents(without).size(), 4u) << name;
+            EXPECT_EQ(Contents(with), Contents(without)) << name << " " << charset;
+        }
+    }
+}

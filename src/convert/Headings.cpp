@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <map>
 #include <set>
 
@@ -58,9 +59,19 @@ void HeadingFinder::AddParts(int32_t n, std::string_view cls, std::string_view t
     }
     if (open_) {
         if (!blank) {
-            if (contentLines_ == 0) blankBefore_ = lastBlank_;
+            if (contentLines_ == 0) {
+                blankBefore_ = lastBlank_;
+                // The text right after a number goes on in a small letter: the
+                // number broke into a sentence.
+                if (!candidates_.empty() && candidates_.back().ordinal == ordinal_) {
+                    size_t i = 0;
+                    candidates_.back().breaksIn |= IsLower(DecodeChar(t, i, page_));
+                }
+            }
             if (blankAfter_) broken_ = true;  // text, a gap, text: no heading
             ++contentLines_;
+            tailLength_ = std::min(t.size(), sizeof tail_);
+            std::memcpy(tail_, t.data() + t.size() - tailLength_, tailLength_);
             // Only a short paragraph can be a heading: a longer one is not copied
             // (nor counted further).
             if (contentChars_ <= MaxHeadingChars)
@@ -86,6 +97,10 @@ void HeadingFinder::Close(bool followedByBlank) {
     if (contentLines_ == 0) return;
     ++ordinal_;
     contentInUtf8_ = false;
+    const bool afterUnfinished = unfinished_;
+    // ("…" is one byte of windows-1251: the end is looked at in UTF-8.)
+    unfinished_ =
+        broken_ && !EndsSentence(AsUtf8(std::string_view(tail_, tailLength_), page_, tailUtf8_));
     NoteShortRun(contentChars_ > MaxHeadingChars || contentLines_ > 2);
     if (broken_) {
         prose_ = true;
@@ -112,9 +127,13 @@ void HeadingFinder::Close(bool followedByBlank) {
         !underNumber)
         return;
     const auto id = shapeIds_.emplace(WithoutMarks(shape.Key), int(shapeIds_.size())).first->second;
-    const auto marks = shapeIds_.emplace(shape.Key, int(shapeIds_.size())).first->second;
+    // (Pages numbered in figures, chapters in words or roman ones.)
+    const bool figures = utf8.find_first_of("0123456789") != std::string_view::npos;
+    const auto marks =
+        shapeIds_.emplace(shape.Key + (figures ? "0" : ""), int(shapeIds_.size())).first->second;
     candidates_.push_back({number_, ordinal_, id, marks, shape.Value, shape.Word, shape.Capitals,
-                           blankBefore_ && blankAfter_, centred_, !prose_, false, content_});
+                           blankBefore_ && blankAfter_, centred_, !prose_, false, afterUnfinished,
+                           content_});
 }
 
 // An epigraph's attribution: a name ("А. С. Пушкин", "— Княжнин.") or a few
@@ -237,13 +256,26 @@ void HeadingFinder::FindSpeakers() {
 }
 
 void HeadingFinder::TakeNumberedShapes(std::vector<int>& depth) const {
+    // Numbers of a shape that break into a sentence, three times at least and
+    // one time in three, are the pages' of the book the text was taken from
+    // ("- 12 -" between "и он" and "сказал"): a chapter begins after a
+    // sentence's end, as good as always.
+    std::map<int, std::pair<int, int>> breaking;  // marks: numbers, of them breaking in
+    for (const Candidate& c : candidates_)
+        if (c.value >= 0) {
+            ++breaking[c.marks].first;
+            breaking[c.marks].second += c.breaksIn;
+        }
     // Under "Notes" a number is a note's, unless a heading's word names it.
     std::map<int, std::vector<size_t>> groups;
     bool notes = false;
     for (size_t i = 0; i < candidates_.size(); ++i) {
         const Candidate& c = candidates_[i];
         notes = notes || c.word == HeadingWord::Notes;
-        if (c.value >= 0 && !(notes && c.word == HeadingWord::None)) groups[c.shape].push_back(i);
+        const auto [numbers, breakIns] = breaking[c.marks];
+        if (c.value >= 0 && !(notes && c.word == HeadingWord::None) &&
+            (c.word != HeadingWord::None || breakIns < 3 || breakIns * 3 < numbers))
+            groups[c.shape].push_back(i);
     }
     struct Taken {
         std::vector<size_t> members;

@@ -51,11 +51,14 @@ class alignas(64) HeadingFinder {
         int32_t paragraph;
         int64_t ordinal;  // among the paragraphs with text
         int shape;        // its shape, grouped without marks
-        int marks;        // its shape with them
+        int marks;        // its shape with them, and whether its number is in figures
         int64_t value;
         HeadingWord word;
         bool capitals, apart, centred, top;
         bool beforeProse;  // a paragraph of prose comes right after it
+        // It broke into a sentence: the paragraph of prose right before it
+        // ended none, or the paragraph right after it begins with a small letter.
+        bool breaksIn;
         std::string text;  // shown, in the book's charset
     };
     void Close(bool followedByBlank);
@@ -103,6 +106,12 @@ class alignas(64) HeadingFinder {
     int contentLines_ = 0;
     size_t contentChars_ = 0;
     bool blankBefore_ = false, blankAfter_ = false, broken_ = false;
+    // The last bytes of the last line with text, and whether the last
+    // paragraph was of prose that ended no sentence.
+    char tail_[16] = {};
+    size_t tailLength_ = 0;
+    std::string tailUtf8_;
+    bool unfinished_ = false;
 };
 
 // The contents as the book file keeps them: "paragraph<TAB>level<TAB>text".
