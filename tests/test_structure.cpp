@@ -577,3 +577,35 @@ TEST(Structure, PageNumbersLeftInTheTextAreNoChapters) {
         }
     }
 }
+
+TEST(Structure, UnwrappedProseKeepsItsRepliesAndVerseAsLines) {
+    NEED_TEXTS();
+    // Each paragraph on one line: the long ones indented by two, the short
+    // ones (replies, verse, a letter's close) at the margin. Every line is a
+    // paragraph, as in the source: a short line at the margin is not the
+    // paragraph before going on.
+    size_t lines = 0;
+    std::string text;
+    for (const auto& line :
+         SplitText(ReadFile(std::string(TAVISTO_TEXTS) + "/pushkin-kapitanskaya-dochka.txt"))) {
+        text += (ShownLength(line, true) > 60 ? "  " : "") + line + "\n";
+        lines += line.find_first_not_of(' ') != std::string::npos;
+    }
+    for (const char* charset : Charsets) {
+        TempDir dir;
+        BookFile b = ConvertText(dir, Iconv(text, charset));
+        // (A paragraph of blank lines takes the text after them.)
+        size_t paragraphs = 0;
+        bool counted = true;
+        const LineList texts = Texts(b);
+        const std::vector<std::string> classes = Classes(b);
+        for (size_t i = 0; i < texts.size(); ++i) {
+            if (classes[i] != "-") counted = false;
+            if (!counted && texts[i].find_first_not_of(' ') != std::string::npos) {
+                ++paragraphs;
+                counted = true;
+            }
+        }
+        EXPECT_GE(paragraphs * 100, lines * 98) << charset;
+    }
+}

@@ -262,15 +262,14 @@ bool ParagraphBuilder::AfterAnEnd(std::string_view line, size_t ws) const {
     // The line before ended a sentence well short of the width the text is
     // wrapped at, and this line's first word would have fitted after it: it
     // was broken there, at a paragraph's end (an epigraph's line, a verse
-    // quoted). In a text not wrapped, a short line ending a sentence is one.
-    // So was one that did not end a sentence, in a text whose width is known
-    // by now, when this line begins with a capital: a line of verse.
+    // quoted). So was a short line that ended no sentence, in a text whose
+    // width is known by now, when this line begins with a capital: a line of
+    // verse. In a text not wrapped, any line ending a sentence or a colon is one.
     if (ws == line.size()) return false;
+    if (fullWidth_ == 0 && (endsSentence_ || colon_)) return true;
     if (!endsSentence_) {
         size_t i = ws;
-        if (fullWidth_ == 0 || measured_ < 30 || blankBefore_ ||
-            !IsUpper(DecodeChar(line, i, page_)))
-            return false;
+        if (measured_ < 30 || blankBefore_ || !IsUpper(DecodeChar(line, i, page_))) return false;
     }
     if (fullWidth_ == 0) return before_ < 60;
     const std::string_view word = line.substr(ws, line.find(' ', ws) - ws);
