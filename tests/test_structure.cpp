@@ -383,23 +383,30 @@ TEST(Structure, ACompoundKeepsItsHyphenWhereSplitWhenWrittenWholeBefore) {
 
 TEST(Structure, APlaysSpeakersAreShownAsSuchAndNeverInTheContents) {
     NEED_TEXTS();
-    const std::vector<std::string> speech = StoryParagraphs("gorky-detstvo.txt", 30);
+    const std::vector<std::string> speech = StoryParagraphs("gorky-detstvo.txt", 33);
     const char* names[] = {"ЛОПАХИН", "ДУНЯША.", "ГАЕВ", "ВАРЯ", "ФИРС."};
-    std::string text = "ВИШНЁВЫЙ САД\r\n\r\n";
-    std::vector<std::string> want;
-    for (int act = 0; act < 2; ++act) {
-        const std::string heading = act ? "ДЕЙСТВИЕ ВТОРОЕ" : "ДЕЙСТВИЕ ПЕРВОЕ";
-        text += "\r\n" + heading + "\r\n\r\n";
-        want.push_back("2 " + heading);
-        for (int s = 0; s < 15; ++s)
-            text += std::string(names[(s * 3 + act) % 5]) + "\r\n   " +
-                    speech[size_t(act * 15 + s)] + "\r\n\r\n";
-    }
-    for (const char* charset : Charsets) {
-        TempDir dir;
-        BookFile b = ConvertText(dir, Iconv(text, charset));
-        EXPECT_EQ(Contents(b), want) << charset;
-        EXPECT_EQ(MarkedOnPage(b, "pspk"), 30) << charset;
+    // The names at the margin, or centred with voices heard once among them.
+    for (const bool centred : {false, true}) {
+        const std::string indent(centred ? 20 : 0, ' ');
+        std::string text = "ВИШНЁВЫЙ САД\r\n\r\n";
+        std::vector<std::string> want;
+        for (int act = 0; act < 2; ++act) {
+            const std::string heading = act ? "ДЕЙСТВИЕ ВТОРОЕ" : "ДЕЙСТВИЕ ПЕРВОЕ";
+            text += "\r\n" + heading + "\r\n\r\n";
+            want.push_back("2 " + heading);
+            for (int s = 0; s < 15; ++s)
+                text += indent + names[(s * 3 + act) % 5] + "\r\n   " +
+                        speech[size_t(act * 15 + s)] + "\r\n\r\n";
+        }
+        if (centred)
+            for (const char* voice : {"ГОЛОС ВАРИ", "ГОЛОС ГАЕВА", "ГОЛОС ФИРСА"})
+                text += indent + voice + "\r\n   " + speech[30] + "\r\n\r\n";
+        for (const char* charset : Charsets) {
+            TempDir dir;
+            BookFile b = ConvertText(dir, Iconv(text, charset));
+            EXPECT_EQ(Contents(b), want) << charset << (centred ? " centred" : "");
+            EXPECT_EQ(MarkedOnPage(b, "pspk"), 30) << charset << (centred ? " centred" : "");
+        }
     }
 }
 

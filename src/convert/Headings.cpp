@@ -392,15 +392,23 @@ void HeadingFinder::TakeCapitals(std::vector<int>& depth) const {
     // chapters without numbers ("НА ДАЧЕ", "ГРОЗА"). The book's own title at
     // its top is none of them (the first chapter's title there has its text
     // right under it); a name said again and again is a play's speaker.
+    std::vector<bool> speaker(candidates_.size());
+    size_t spoken = 0, centred = 0;  // names said, of them centred
+    for (size_t i = 0; i < candidates_.size(); ++i) {
+        const auto said = names_.find(std::string(SpeakerName(ToUtf8(candidates_[i].text, page_))));
+        speaker[i] = said != names_.end() && said->second >= 3;
+        spoken += speaker[i];
+        centred += speaker[i] && candidates_[i].centred;
+    }
+    // (In a play a name in capitals right above a speech is one more speaker,
+    // and so is one centred where the play centres its speakers' names.)
+    const bool centredNames = spoken > 0 && centred * 2 >= spoken;
     std::map<int, std::vector<size_t>> groups;
     for (size_t i = 0; i < candidates_.size(); ++i) {
         const Candidate& c = candidates_[i];
-        const auto said = names_.find(std::string(SpeakerName(ToUtf8(c.text, page_))));
-        const bool speaker = said != names_.end() && said->second >= 3;
-        // (In a play a name in capitals right above a speech is one more speaker.)
-        const bool apart = speakers_.empty() || c.apart || c.centred;
-        if (depth[i] == 0 && c.value < 0 && c.capitals && (!c.top || c.beforeProse) && !speaker &&
-            apart)
+        const bool apart = speakers_.empty() || (c.centred ? !centredNames : c.apart);
+        if (depth[i] == 0 && c.value < 0 && c.capitals && (!c.top || c.beforeProse) &&
+            !speaker[i] && apart)
             groups[c.shape].push_back(i);
     }
     int top = 0;
