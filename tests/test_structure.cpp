@@ -503,13 +503,14 @@ TEST(Structure, ChapterNumbersSetApartTakeTheirTitlesAndNotTheNotesNumbers) {
     // wrapped at 58 with "--" dashes. "margin": "ГЛАВА I" centred, its title
     // at the margin, the long lines tab-indented. "centred": number and title
     // both centred in 72 columns (the title a column deeper or less), the
-    // text wrapped at 72, each paragraph's first line indented by two.
+    // text wrapped at 72, each paragraph's first line indented by two;
+    // "figures": the same with the numbers in figures, as the notes' are.
     const LineList novel =
         SplitText(ReadFile(std::string(TAVISTO_TEXTS) + "/pushkin-kapitanskaya-dochka.txt"));
     auto centred = [](const std::string& s) {
         return std::string((72 - ShownLength(s, true)) / 2, ' ') + s;
     };
-    for (const std::string style : {"~ N ~", "margin", "centred"}) {
+    for (const std::string style : {"~ N ~", "margin", "centred", "figures"}) {
         std::string text;
         std::vector<std::string> want;
         int chapter = 0;
@@ -518,8 +519,10 @@ TEST(Structure, ChapterNumbersSetApartTakeTheirTitlesAndNotTheNotesNumbers) {
             for (size_t at; (at = line.find("—")) != std::string::npos;) line.replace(at, 3, "--");
             const size_t length = ShownLength(line, true);
             if (line.rfind("ГЛАВА ", 0) == 0 && i + 1 < novel.size()) {
-                const std::string number =
-                    style == "~ N ~" ? "~ " + std::to_string(++chapter) + " ~" : line;
+                const std::string number = style == "~ N ~"
+                                               ? "~ " + std::to_string(++chapter) + " ~"
+                                           : style == "figures" ? std::to_string(++chapter)
+                                                                : line;
                 const std::string& title = novel[++i];
                 if (style == "~ N ~")
                     text += "\n" + std::string(24, ' ') + number + "\n\n" + title + "\n";
@@ -530,12 +533,12 @@ TEST(Structure, ChapterNumbersSetApartTakeTheirTitlesAndNotTheNotesNumbers) {
                 want.push_back("2 " + number + (style == "~ N ~" ? " " : ". ") + title);
             } else if (style == "margin") {
                 text += (length > 60 ? "\t" : "") + line + "\n";
-            } else if (length <= (style == "centred" ? 50u : 58u)) {
+            } else if (length <= (style == "~ N ~" ? 58u : 50u)) {
                 text += line + "\n";
             } else {
-                const auto lines = Wrap(line, style == "centred" ? 70 : 58);
+                const auto lines = Wrap(line, style == "~ N ~" ? 58 : 70);
                 for (size_t k = 0; k < lines.size(); ++k)
-                    text += (style == "centred" && k == 0 ? "  " : "") + lines[k] + "\n";
+                    text += (style != "~ N ~" && k == 0 ? "  " : "") + lines[k] + "\n";
             }
         }
         ASSERT_EQ(want.size(), 14u);

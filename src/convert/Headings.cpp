@@ -322,13 +322,14 @@ void HeadingFinder::TakeNumberedShapes(std::vector<int>& depth) const {
 }
 
 std::vector<size_t> HeadingFinder::Counted(const std::vector<size_t>& members) const {
-    // A number marked otherwise than most, whose like do not count up by
-    // themselves, out of the count between two that go on from each other
-    // ("~ 10 ~", a note's "1", "~ 11 ~"), is a note's or a list's. Numbers
-    // marked otherwise that count up by themselves are headings of their own
-    // ("~ ВТОРАЯ ~" between chapters "XV" and "XVI").
+    // A number marked or set otherwise than most (centred or not), whose like
+    // do not count up by themselves, out of the count between two that go on
+    // from each other ("~ 10 ~", a note's "1", "~ 11 ~"), is a note's or a
+    // list's. Numbers marked otherwise that count up by themselves are
+    // headings of their own ("~ ВТОРАЯ ~" between chapters "XV" and "XVI").
+    auto setting = [&](size_t i) { return candidates_[i].marks * 2 + candidates_[i].centred; };
     std::map<int, std::vector<int64_t>> byMarks;
-    for (size_t i : members) byMarks[candidates_[i].marks].push_back(candidates_[i].value);
+    for (size_t i : members) byMarks[setting(i)].push_back(candidates_[i].value);
     int usual = -1;
     size_t most = 0;
     for (const auto& [marks, values] : byMarks)
@@ -345,7 +346,8 @@ std::vector<size_t> HeadingFinder::Counted(const std::vector<size_t>& members) c
     std::vector<size_t> kept;
     for (size_t k = 0; k < members.size(); ++k) {
         const Candidate& c = candidates_[members[k]];
-        if (!kept.empty() && k + 1 < members.size() && c.marks != usual && !oneCount(c.marks)) {
+        const int set = setting(members[k]);
+        if (!kept.empty() && k + 1 < members.size() && set != usual && !oneCount(set)) {
             const int64_t before = candidates_[kept.back()].value;
             if (candidates_[members[k + 1]].value == before + 1 && c.value != before + 1) continue;
         }
