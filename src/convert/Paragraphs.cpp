@@ -268,8 +268,11 @@ bool ParagraphBuilder::AfterAnEnd(std::string_view line, size_t ws) const {
     if (ws == line.size()) return false;
     if (fullWidth_ == 0 && (endsSentence_ || colon_)) return true;
     if (!endsSentence_) {
+        if (measured_ < 30 || blankBefore_ ||
+            (fullWidth_ ? before_ * 4 >= fullWidth_ * 3 : before_ >= 60))
+            return false;
         size_t i = ws;
-        if (measured_ < 30 || blankBefore_ || !IsUpper(DecodeChar(line, i, page_))) return false;
+        if (!IsUpper(DecodeChar(line, i, page_))) return false;
     }
     if (fullWidth_ == 0) return before_ < 60;
     const std::string_view word = line.substr(ws, line.find(' ', ws) - ws);
