@@ -144,7 +144,12 @@ static bool Attribution(std::string_view utf8) {
     if (utf8.compare(b, 3, "\xE2\x80\x94") == 0) b += 3;
     std::string_view name = TrimBlanks(utf8.substr(b), CodePage::Utf8);
     if (!name.empty() && name.back() == '.') name.remove_suffix(1);
-    if (name.empty() || CharCount(name, CodePage::Utf8) > 40) return false;
+    if (name.empty()) return false;
+    // (A line of verse ends with a mark no name holds: no need to read it.)
+    const auto last = static_cast<unsigned char>(name.back());
+    if (last < 0x80 && !std::isalpha(last) && last != '.' && last != '-' && last != '\'')
+        return false;
+    if (CharCount(name, CodePage::Utf8) > 40) return false;
     // A name, or a word or three of letters: "Пословица", "Старинная песня".
     bool named = NameLike(name);
     if (!named) {
@@ -209,14 +214,14 @@ void HeadingFinder::FindEpigraphs(const std::vector<int>& depth) {
 static std::string_view SpeakerName(std::string_view name) {
     while (!name.empty() && (name.back() == '.' || name.back() == ':' || name.back() == ' '))
         name.remove_suffix(1);
-    if (name.empty() || CharCount(name, CodePage::Utf8) > 40) return {};
+    // (Most lines show a small letter at once.)
     int letters = 0;
     for (size_t i = 0; i < name.size();) {
         const char32_t c = DecodeChar(name, i, CodePage::Utf8);
         if (IsLower(c) || (c >= '0' && c <= '9')) return {};
         letters += IsLetter(c);
     }
-    return letters >= 2 ? name : std::string_view();
+    return letters >= 2 && CharCount(name, CodePage::Utf8) <= 40 ? name : std::string_view();
 }
 
 void HeadingFinder::CountName(std::string_view utf8) {
