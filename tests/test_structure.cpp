@@ -413,23 +413,28 @@ TEST(Structure, APlaysSpeakersAreShownAsSuchAndNeverInTheContents) {
 TEST(Structure, AnEpigraphUnderAHeadingIsSetApartWithItsName) {
     NEED_TEXTS();
     const std::vector<std::string> story = StoryParagraphs("pushkin-kapitanskaya-dochka.txt", 6);
-    // Each chapter: its number, an epigraph of one or two lines and the name
-    // it is from, then the text (a dialogue line first in the last one).
+    // Each chapter: its number (and a title in capitals, then a gap), an
+    // epigraph of one or two lines and the name it is from, then the text (a
+    // dialogue line first in the last one).
     const char* names[] = {"Пословица.", "А. С. Пушкин", "Княжнин."};
-    std::string text = "Повесть\r\n";
-    for (int c = 0; c < 3; ++c) {
-        text += std::string("\r\nГЛАВА ") + (c == 0 ? "I" : c == 1 ? "II" : "III") + "\r\n\r\n";
-        text +=
-            "Береги честь смолоду.\r\n" + std::string(c ? "Что посеешь, то и пожнёшь.\r\n" : "");
-        text += std::string(names[c]) + "\r\n\r\n";
-        if (c == 2) text += "— Да, — сказал он.\r\n";
-        text += "   " + story[size_t(c * 2)] + "\r\n   " + story[size_t(c * 2 + 1)] + "\r\n";
-    }
-    for (const char* charset : Charsets) {
-        TempDir dir;
-        BookFile b = ConvertText(dir, Iconv(text, charset));
-        EXPECT_EQ(MarkedOnPage(b, "pepi"), 5) << charset << " " << b.GetProperty("Epigraphs");
-        EXPECT_EQ(MarkedOnPage(b, "pepa"), 3) << charset;
+    const char* titles[] = {"СЕРЖАНТ ГВАРДИИ", "ВОЖАТЫЙ", "КРЕПОСТЬ"};
+    for (const bool titled : {false, true}) {
+        std::string text = "Повесть\r\n";
+        for (int c = 0; c < 3; ++c) {
+            text += std::string("\r\nГЛАВА ") + (c == 0 ? "I" : c == 1 ? "II" : "III") + "\r\n";
+            text += (titled ? std::string(titles[c]) + "\r\n" : "") + "\r\n";
+            text += "Береги честь смолоду.\r\n" +
+                    std::string(c ? "Что посеешь, то и пожнёшь.\r\n" : "");
+            text += std::string(names[c]) + "\r\n\r\n";
+            if (c == 2) text += "— Да, — сказал он.\r\n";
+            text += "   " + story[size_t(c * 2)] + "\r\n   " + story[size_t(c * 2 + 1)] + "\r\n";
+        }
+        for (const char* charset : Charsets) {
+            TempDir dir;
+            BookFile b = ConvertText(dir, Iconv(text, charset));
+            EXPECT_EQ(MarkedOnPage(b, "pepi"), 5) << charset << " " << b.GetProperty("Epigraphs");
+            EXPECT_EQ(MarkedOnPage(b, "pepa"), 3) << charset << (titled ? " titled" : "");
+        }
     }
 }
 

@@ -101,7 +101,10 @@ void HeadingFinder::Close(bool followedByBlank) {
     // ("…" is one byte of windows-1251: the end is looked at in UTF-8.)
     unfinished_ =
         broken_ && !EndsSentence(AsUtf8(std::string_view(tail_, tailLength_), page_, tailUtf8_));
-    NoteShortRun(contentChars_ > MaxHeadingChars || contentLines_ > 2);
+    // The line right under a numbered heading: its title, if any.
+    const bool underNumber = !candidates_.empty() && candidates_.back().ordinal == ordinal_ - 1 &&
+                             candidates_.back().value >= 0;
+    NoteShortRun(contentChars_ > MaxHeadingChars || contentLines_ > 2, underNumber);
     if (broken_) {
         prose_ = true;
         if (!candidates_.empty() && candidates_.back().ordinal == ordinal_ - 1)
@@ -119,8 +122,6 @@ void HeadingFinder::Close(bool followedByBlank) {
     }
     if (contentLines_ == 1) CountName(utf8);
     // Kept: what may be a heading, and the line under a numbered one (its title).
-    const bool underNumber = !candidates_.empty() && candidates_.back().ordinal == ordinal_ - 1 &&
-                             candidates_.back().value >= 0;
     const LineShape shape = ShapeOf(utf8, centred_ || underNumber);
     if (shape.Key.empty() || IsSeparator(utf8)) return;
     if (!shape.Numbered() && !shape.Capitals && shape.Word == HeadingWord::None && !centred_ &&
@@ -169,7 +170,7 @@ static bool Attribution(std::string_view utf8) {
     return named && !shape.Numbered() && shape.Word == HeadingWord::None;
 }
 
-void HeadingFinder::NoteShortRun(bool prose) {
+void HeadingFinder::NoteShortRun(bool prose, bool underNumber) {
     // A name, then a gap: the epigraph has ended, whatever follows.
     const bool named = !shortRun_.empty() && shortRun_.back().second && blankBefore_;
     if (prose || named) {
@@ -182,8 +183,11 @@ void HeadingFinder::NoteShortRun(bool prose) {
         if (prose) return;
     }
     // A heading, its title, up to eight lines of an epigraph and its name.
+    // (A title right under a number, "СЕРЖАНТ ГВАРДИИ", reads as a name too,
+    // but is none: it has no point at its end, as "Пословица." has.)
+    const bool title = underNumber && !content_.empty() && content_.back() != '.';
     if (shortRun_.size() < 12)
-        shortRun_.push_back({number_, !broken_ && Attribution(ContentUtf8())});
+        shortRun_.push_back({number_, !broken_ && !title && Attribution(ContentUtf8())});
 }
 
 std::string_view HeadingFinder::ContentUtf8() {
