@@ -624,3 +624,20 @@ TEST(Structure, UnwrappedProseKeepsItsRepliesAndVerseAsLines) {
         EXPECT_GE(paragraphs * 100, lines * 98) << charset;
     }
 }
+
+TEST(Structure, ALineThatLostItsMarginGoesOnWithItsParagraph) {
+    NEED_TEXTS();
+    // The story is wrapped under a margin of two; its very last line stands
+    // at the left edge, in the middle of a sentence.
+    const std::string story = ReadFile(std::string(TAVISTO_TEXTS) + "/bryusov-bemol.txt");
+    for (const char* charset : Charsets) {
+        TempDir dir;
+        BookFile b = ConvertText(dir, Iconv(story, charset));
+        const LineList texts = Texts(b);
+        const std::vector<std::string> classes = Classes(b);
+        size_t last = texts.size();
+        while (last > 0 && texts[last - 1].find_first_not_of(' ') == std::string::npos) --last;
+        ASSERT_GT(last, 0u);
+        EXPECT_EQ(classes[last - 1], "-") << charset;
+    }
+}

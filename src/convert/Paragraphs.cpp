@@ -367,8 +367,14 @@ bool ParagraphBuilder::BeginsByLayout(std::string_view line, int own, size_t ws,
                 ind = own - layout_.MarginWidth;
             return true;
         case Layout::Margin:
-            // A line at the margin continues; one with less indent stands alone.
-            if (own < layout_.MarginWidth) return true;
+            // A line at the margin continues; one with less indent stands
+            // alone, unless it goes on in a small letter with the sentence the
+            // line before left open (a margin lost in the file).
+            if (own < layout_.MarginWidth) {
+                size_t i = ws;
+                return ws == len || endsSentence_ || blankBefore_ ||
+                       !IsLower(DecodeChar(line, i, page_));
+            }
             // Any indent beyond the margin begins a paragraph: a margin of two
             // with first lines at three is common in texts typed by hand.
             ind = own - layout_.MarginWidth;
