@@ -641,3 +641,27 @@ TEST(Structure, ALineThatLostItsMarginGoesOnWithItsParagraph) {
         EXPECT_EQ(classes[last - 1], "-") << charset;
     }
 }
+
+TEST(Structure, ATextSavedWithDoubledLineEndsReadsAsWritten) {
+    NEED_TEXTS();
+    // The story wrapped at 72, each paragraph's first line indented by two;
+    // then the same with a blank line after every line, as a text saved with
+    // CR CR LF line ends has them.
+    std::string single, doubled;
+    for (const auto& line : SplitText(ReadFile(std::string(TAVISTO_TEXTS) + "/gogol-nos.txt"))) {
+        const auto lines = ShownLength(line, true) > 72 ? Wrap(line, 70) : LineList{line};
+        for (size_t k = 0; k < lines.size(); ++k) {
+            const std::string l = (k == 0 && lines.size() > 1 ? "  " : "") + lines[k];
+            single += l + "\n";
+            doubled += l + "\r\r\n";
+        }
+    }
+    for (const char* charset : Charsets) {
+        TempDir a, b;
+        BookFile one = ConvertText(a, Iconv(single, charset));
+        BookFile two = ConvertText(b, Iconv(doubled, charset));
+        EXPECT_EQ(two.GetIntProperty("TotalParagraphs"), one.GetIntProperty("TotalParagraphs"))
+            << charset;
+        EXPECT_EQ(Contents(two), Contents(one)) << charset;
+    }
+}

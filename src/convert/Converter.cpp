@@ -112,6 +112,7 @@ void Conversion::FindCharset() {
         {});
     charset_ = text_.Unicode() ? "UTF-8" : AnalyzeCharset(sample);
     language_ = TextLanguage(sample, CodePageOf(charset_));
+    if (DoubleSpaced(sample, CodePageOf(charset_))) text_.DropSingleBlankLines();
 }
 
 bool Conversion::LookAtStart() {

@@ -117,6 +117,27 @@ RussianReading ReadAsRussian(std::string_view sample, CodePage cp) {
 
 }  // namespace
 
+bool DoubleSpaced(const LineList& lines, CodePage cp) {
+    auto blank = [](const std::string& l) {
+        return l.find_first_not_of(" \t") == std::string::npos;
+    };
+    size_t text = 0, together = 0, apart = 0, goesOn = 0;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (blank(lines[i])) continue;
+        ++text;
+        if (i + 1 < lines.size() && !blank(lines[i + 1])) ++together;
+        if (i + 2 < lines.size() && blank(lines[i + 1]) && !blank(lines[i + 2])) {
+            ++apart;
+            // A sentence that goes on past the blank line, in a small letter.
+            const std::string& next = lines[i + 2];
+            size_t at = next.find_first_not_of(" \t");
+            goesOn += !EndsSentence(lines[i]) && IsLower(DecodeChar(next, at, cp));
+        }
+    }
+    return text >= 30 && together * 10 <= text && apart * 10 >= text * 6 &&
+           goesOn * 10 >= apart * 3;
+}
+
 std::string TextLanguage(const LineList& lines, CodePage cp) {
     uint64_t cyrillic = 0, latin = 0;
     for (const auto& l : lines) {

@@ -31,6 +31,10 @@ std::string AnalyzeCharset(const LineList& lines);
 // The language of a text from its letters, as a language tag: "ru" when most
 // letters are Cyrillic, "en" when most are Latin, "" when it has no letters.
 std::string TextLanguage(const LineList& lines, CodePage cp);
+// Whether a text's lines stand each after a blank line of its own, as a
+// text saved with doubled line ends has them: its paragraphs' lines go on
+// after a single blank line, in the middle of a sentence, again and again.
+bool DoubleSpaced(const LineList& lines, CodePage cp);
 // The probe words, as windows-1251 bytes.
 extern const char* const ProbeWords[10];
 // Round to nearest, halves to the even neighbour, of sum / count (count > 0).

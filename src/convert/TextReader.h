@@ -112,6 +112,10 @@ class TextReader {
     // Ends the reading under way after the piece being read: its last lines are
     // not handed on.
     void Stop() { stop_ = true; }
+    // From now on a text saved with doubled line ends is read as written:
+    // every line end is two, so of the blank lines between two lines every
+    // second one is the text's own.
+    void DropSingleBlankLines() { single_ = true; }
 
     void ForEachLine(const std::function<void(std::string_view)>& emit,
                      const std::function<void(double)>& progress) {
@@ -124,6 +128,7 @@ class TextReader {
         lines_ = 0;
         pending_ = {};
         hasPending_ = stop_ = false;
+        blanks_ = 0;
         BinaryWatch binary(path_);
         uint64_t at = utf16_ ? 2 : utf8Mark_ ? 3 : 0, textAt = 0;
         for (;;) {
@@ -159,7 +164,7 @@ class TextReader {
         }
         binary.Finish();
         split_.Finish([&](std::string_view line) { WholeLine(line, emit, true); });
-        if (hasPending_) emit(pending_);
+        if (hasPending_) Emit(pending_, emit);
     }
 
   private:
@@ -264,7 +269,7 @@ class TextReader {
                 // dash; any other goes before a line that begins with a space.
                 if (!AfterBlank(pending_) && line.front() == ' ') pending_.remove_suffix(1);
             }
-            emit(pending_);
+            Emit(pending_, emit);
         }
         if (copy) {
             pendingCopy_.assign(line);
@@ -272,6 +277,17 @@ class TextReader {
         }
         pending_ = line;
         hasPending_ = true;
+    }
+
+    // Hands a line on; of a text saved with doubled line ends, only every
+    // second blank line after a line with text.
+    void Emit(std::string_view line, const std::function<void(std::string_view)>& emit) {
+        if (single_) {
+            const bool blank = line.find_first_not_of(" \t") == std::string_view::npos;
+            blanks_ = blank ? blanks_ + 1 : 0;
+            if (blank && blanks_ % 2 == 1) return;
+        }
+        emit(line);
     }
 
     // The compounds the text wrote whole up to the line being read. Most texts
@@ -344,6 +360,8 @@ class TextReader {
     int next_ = 0;
     std::string_view pending_;  // the line held back
     bool hasPending_ = false, stop_ = false, join_ = false;
+    bool single_ = false;  // blank lines alone are dropped
+    uint64_t blanks_ = 0;  // blank lines since the last with text
     // The piece being read, and where in it the next byte to escape stands
     // (-1: not looked for yet).
     const char *pieceAt_ = nullptr, *pieceEnd_ = nullptr;
