@@ -556,11 +556,13 @@ TEST(Structure, ChapterNumbersSetApartTakeTheirTitlesAndNotTheNotesNumbers) {
     }
 }
 
-TEST(Structure, PageNumbersLeftInTheTextAreNoChapters) {
+TEST(Structure, PageNumbersLeftInTheTextAreDropped) {
     NEED_TEXTS();
     // A text taken from a printed book: wrapped at 72, paragraphs indented by
     // two, and every 44 lines, mid-sentence as often as not, the page's
-    // number centred between blank lines. The contents are as without them.
+    // number: centred between blank lines ("- 12 -"), or at the right edge
+    // right under the page's last line ("12"). The book is as without them:
+    // its paragraphs go on across the pages, its contents hold no page.
     for (const auto& [name, number] : {std::pair{"gogol-nos.txt", "%d"},
                                        std::pair{"pushkin-kapitanskaya-dochka.txt", "- %d -"}}) {
         std::vector<std::string> lines;
@@ -573,22 +575,31 @@ TEST(Structure, PageNumbersLeftInTheTextAreNoChapters) {
             for (size_t k = 0; k < wrapped.size(); ++k)
                 lines.push_back((k ? "" : "  ") + wrapped[k]);
         }
-        std::string plain, paged;
+        std::string plain, centred, right;
         for (size_t i = 0; i < lines.size(); ++i) {
             plain += lines[i] + "\n";
-            paged += lines[i] + "\n";
+            centred += lines[i] + "\n";
+            right += lines[i] + "\n";
             if (i % 44 == 43) {
                 char page[32];
                 std::snprintf(page, sizeof page, number, int(i / 44 + 2));
-                paged += "\n" + std::string(34, ' ') + page + "\n\n";
+                centred += "\n" + std::string(34, ' ') + page + "\n\n";
+                right += std::string(66, ' ') + std::to_string(i / 44 + 2) + "\n";
             }
         }
         for (const char* charset : Charsets) {
-            TempDir a, b;
+            TempDir a;
             BookFile without = ConvertText(a, Iconv(plain, charset));
-            BookFile with = ConvertText(b, Iconv(paged, charset));
             EXPECT_GE(Contents(without).size(), 4u) << name;
-            EXPECT_EQ(Contents(with), Contents(without)) << name << " " << charset;
+            for (const std::string* paged : {&centred, &right}) {
+                TempDir b;
+                BookFile with = ConvertText(b, Iconv(*paged, charset));
+                EXPECT_EQ(Contents(with), Contents(without)) << name << " " << charset;
+                EXPECT_EQ(with.GetIntProperty("TotalParagraphs"),
+                          without.GetIntProperty("TotalParagraphs"))
+                    << name << " " << charset;
+                EXPECT_TRUE(AllText(with) == AllText(without)) << name << " " << charset;
+            }
         }
     }
 }

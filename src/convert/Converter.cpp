@@ -112,7 +112,9 @@ void Conversion::FindCharset() {
         {});
     charset_ = text_.Unicode() ? "UTF-8" : AnalyzeCharset(sample);
     language_ = TextLanguage(sample, CodePageOf(charset_));
-    if (DoubleSpaced(sample, CodePageOf(charset_))) text_.DropSingleBlankLines();
+    const CodePage page = CodePageOf(charset_);
+    if (DoubleSpaced(sample, page)) text_.DropSingleBlankLines();
+    text_.DropPageNumbers(FindPageNumbers(sample, page));
 }
 
 bool Conversion::LookAtStart() {

@@ -1,6 +1,7 @@
 #include "convert/TextAnalysis.h"
 
 #include <algorithm>
+#include <map>
 
 #include "base/Files.h"
 #include "convert/Headings.h"
@@ -136,6 +137,63 @@ bool DoubleSpaced(const LineList& lines, CodePage cp) {
     }
     return text >= 30 && together * 10 <= text && apart * 10 >= text * 6 &&
            goesOn * 10 >= apart * 3;
+}
+
+std::string NumberForm(std::string_view line, CodePage cp, int64_t& value) {
+    const std::string_view t = TrimBlanks(line, cp);
+    if (t.empty() || t.size() > 16) return {};
+    std::string form;
+    value = -1;
+    for (size_t i = 0; i < t.size();) {
+        if (t[i] >= '0' && t[i] <= '9') {
+            if (value >= 0) return {};  // one number only
+            value = 0;
+            for (; i < t.size() && t[i] >= '0' && t[i] <= '9' && value < 100000; ++i)
+                value = value * 10 + (t[i] - '0');
+            form += '#';
+            continue;
+        }
+        const size_t at = i;
+        const char32_t c = DecodeChar(t, i, cp);
+        if (IsLetter(c) || c == '&') return {};
+        form.append(t, at, i - at);
+    }
+    return value >= 0 ? form : std::string();
+}
+
+PageNumbers FindPageNumbers(const LineList& lines, CodePage cp) {
+    auto blank = [](const std::string& l) {
+        return l.find_first_not_of(" \t") == std::string::npos;
+    };
+    struct Seen {
+        int64_t first = -1, last = -1;
+        size_t numbers = 0, onByOne = 0, breaking = 0;
+        size_t before = SIZE_MAX, after = SIZE_MAX;  // the fewest blank lines around one
+    };
+    std::map<std::string, Seen> forms;
+    std::string utf8;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        int64_t value = 0;
+        const std::string form = NumberForm(lines[i], cp, value);
+        if (form.empty()) continue;
+        Seen& s = forms[form];
+        s.onByOne += s.numbers > 0 && value == s.last + 1;
+        if (s.numbers++ == 0) s.first = value;
+        s.last = value;
+        size_t before = i, after = i + 1;
+        while (before > 0 && blank(lines[before - 1])) --before;
+        while (after < lines.size() && blank(lines[after])) ++after;
+        if (before == 0 || after == lines.size()) continue;
+        s.before = std::min(s.before, i - before);
+        s.after = std::min(s.after, after - i - 1);
+        size_t at = lines[after].find_first_not_of(" \t");
+        s.breaking += !EndsSentence(AsUtf8(lines[before - 1], cp, utf8)) &&
+                      IsLower(DecodeChar(lines[after], at, cp));
+    }
+    for (const auto& [form, s] : forms)
+        if (s.numbers >= 4 && s.onByOne * 4 >= (s.numbers - 1) * 3 && s.breaking * 3 >= s.numbers)
+            return {form, s.first, s.before, s.after};
+    return {};
 }
 
 std::string TextLanguage(const LineList& lines, CodePage cp) {

@@ -35,6 +35,21 @@ std::string TextLanguage(const LineList& lines, CodePage cp);
 // text saved with doubled line ends has them: its paragraphs' lines go on
 // after a single blank line, in the middle of a sentence, again and again.
 bool DoubleSpaced(const LineList& lines, CodePage cp);
+// A line that is a number and marks alone ("- 12 -", "12", "[12]"): its form,
+// the number as "#" ("- # -"), and its value; "" for any other line.
+std::string NumberForm(std::string_view line, CodePage cp, int64_t& value);
+// The page numbers a text kept from the book it was taken from: their form
+// ("- # -"; "" when there are none), the first one's value, and the blank
+// lines that always stand before and after them. They are numbers alone,
+// counting up by one again and again, that break into a sentence (the line
+// before ends none, the line after goes on in a small letter) one time in
+// three at least.
+struct PageNumbers {
+    std::string Form;
+    int64_t First = 0;
+    size_t BlanksBefore = 0, BlanksAfter = 0;
+};
+PageNumbers FindPageNumbers(const LineList& lines, CodePage cp);
 // The probe words, as windows-1251 bytes.
 extern const char* const ProbeWords[10];
 // Round to nearest, halves to the even neighbour, of sum / count (count > 0).

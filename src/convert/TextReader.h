@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <vector>
 
 #include "base/Errors.h"
 #include "base/Files.h"
@@ -116,6 +117,12 @@ class TextReader {
     // every line end is two, so of the blank lines between two lines every
     // second one is the text's own.
     void DropSingleBlankLines() { single_ = true; }
+    // From now on the page numbers a text kept from a printed book are
+    // dropped, with the blank lines around them: the paragraph they broke goes
+    // on. A page number is a line of their form that goes on with their count
+    // (a page or two may be missing); any other number stays, a note's "1"
+    // or a chapter's.
+    void DropPageNumbers(PageNumbers pages) { pages_ = std::move(pages); }
 
     void ForEachLine(const std::function<void(std::string_view)>& emit,
                      const std::function<void(double)>& progress) {
@@ -129,6 +136,9 @@ class TextReader {
         pending_ = {};
         hasPending_ = stop_ = false;
         blanks_ = 0;
+        heldBlanks_.clear();
+        dropAfter_ = 0;
+        lastPage_ = pages_.First - 1;
         BinaryWatch binary(path_);
         uint64_t at = utf16_ ? 2 : utf8Mark_ ? 3 : 0, textAt = 0;
         for (;;) {
@@ -164,7 +174,8 @@ class TextReader {
         }
         binary.Finish();
         split_.Finish([&](std::string_view line) { WholeLine(line, emit, true); });
-        if (hasPending_) Emit(pending_, emit);
+        FlushBlanks(emit);
+        if (hasPending_) emit(pending_);
     }
 
   private:
@@ -184,7 +195,7 @@ class TextReader {
         std::string& held = split_.Held();
         while (held.size() > MaxLineBytes) {
             const size_t cut = LongLineCut(held);
-            Line(std::string_view(held.data(), cut), emit, true);
+            Pass(std::string_view(held.data(), cut), emit, true);
             held.erase(0, cut);
         }
         KeepPending();
@@ -194,10 +205,10 @@ class TextReader {
                    bool transient) {
         while (line.size() > MaxLineBytes) {
             const size_t cut = LongLineCut(line);
-            Line(line.substr(0, cut), emit, true);
+            Pass(line.substr(0, cut), emit, true);
             line.remove_prefix(cut);
         }
-        Line(line, emit, transient);
+        Pass(line, emit, transient);
     }
 
     // Where a line longer than MaxLineBytes is cut: its first MaxLineBytes (cut
@@ -269,7 +280,7 @@ class TextReader {
                 // dash; any other goes before a line that begins with a space.
                 if (!AfterBlank(pending_) && line.front() == ' ') pending_.remove_suffix(1);
             }
-            Emit(pending_, emit);
+            emit(pending_);
         }
         if (copy) {
             pendingCopy_.assign(line);
@@ -281,13 +292,51 @@ class TextReader {
 
     // Hands a line on; of a text saved with doubled line ends, only every
     // second blank line after a line with text.
-    void Emit(std::string_view line, const std::function<void(std::string_view)>& emit) {
+    // A line on its way to Line, past what a text kept of its file or its
+    // printing: of a text saved with doubled line ends every second blank
+    // line, and the page numbers with the blank lines around them, which are
+    // held back until the next line with text shows whether one stands among
+    // them. (Before Line: a word split at a page's end is joined.)
+    void Pass(std::string_view line, const std::function<void(std::string_view)>& emit,
+              bool transient) {
+        const bool blank = line.find_first_not_of(" \t") == std::string_view::npos;
         if (single_) {
-            const bool blank = line.find_first_not_of(" \t") == std::string_view::npos;
             blanks_ = blank ? blanks_ + 1 : 0;
             if (blank && blanks_ % 2 == 1) return;
         }
-        emit(line);
+        if (!pages_.Form.empty()) {
+            if (blank) {
+                if (dropAfter_ > 0) {
+                    --dropAfter_;
+                    return;
+                }
+                // (Held back only while a page could still have them: a few,
+                // short.)
+                if (heldBlanks_.size() >= 64 || line.size() > 256) FlushBlanks(emit);
+                if (line.size() > 256) return Line(line, emit, transient);
+                heldBlanks_.emplace_back(line);
+                return;
+            }
+            int64_t value = 0;
+            if (line.size() <= 160 && NumberForm(line, page_, value) == pages_.Form &&
+                value > lastPage_ && value <= lastPage_ + 3) {
+                // (Blank lines beyond those the pages always have are the text's.)
+                lastPage_ = value;
+                heldBlanks_.resize(heldBlanks_.size() -
+                                   std::min(heldBlanks_.size(), pages_.BlanksBefore));
+                FlushBlanks(emit);
+                dropAfter_ = pages_.BlanksAfter;
+                return;
+            }
+            dropAfter_ = 0;
+            FlushBlanks(emit);
+        }
+        Line(line, emit, transient);
+    }
+
+    void FlushBlanks(const std::function<void(std::string_view)>& emit) {
+        for (const std::string& b : heldBlanks_) Line(b, emit, true);
+        heldBlanks_.clear();
     }
 
     // The compounds the text wrote whole up to the line being read. Most texts
@@ -298,6 +347,8 @@ class TextReader {
     void NoteCompoundsSoFar() {
         TextReader again(path_, piece_);
         again.page_ = page_;
+        again.single_ = single_;  // (the lines counted alike)
+        again.pages_ = pages_;
         again.noteUpTo_ = lines_;
         again.ForEachLine([](std::string_view) {}, {});
         compounds_ = std::move(again.compounds_);
@@ -360,8 +411,12 @@ class TextReader {
     int next_ = 0;
     std::string_view pending_;  // the line held back
     bool hasPending_ = false, stop_ = false, join_ = false;
-    bool single_ = false;  // blank lines alone are dropped
-    uint64_t blanks_ = 0;  // blank lines since the last with text
+    bool single_ = false;                  // blank lines alone are dropped
+    uint64_t blanks_ = 0;                  // blank lines since the last with text
+    PageNumbers pages_;                    // the page numbers dropped
+    int64_t lastPage_ = 0;                 // the last one dropped
+    std::vector<std::string> heldBlanks_;  // blank lines held back
+    size_t dropAfter_ = 0;                 // blank lines after a page number still to drop
     // The piece being read, and where in it the next byte to escape stands
     // (-1: not looked for yet).
     const char *pieceAt_ = nullptr, *pieceEnd_ = nullptr;
