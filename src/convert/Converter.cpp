@@ -64,6 +64,13 @@ class Conversion {
     Layout Decide() const { return kind_ ? stats_->Make(*kind_) : stats_->Decide(); }
     // Looks at the text's first pieces: true when they are the whole text.
     bool LookAtStart();
+    // A writer for the layout; told when the text's first pieces joined many
+    // words split at line ends.
+    std::unique_ptr<BookWriter> Writer(const Layout& layout) {
+        auto w = std::make_unique<BookWriter>(folder_, charset_, layout, true);
+        if (joinedLines_) w->builder.JoinedLines();
+        return w;
+    }
     // Builds the book in the layout the first pieces show while the whole text
     // is looked at; the writer is dropped when the whole decides otherwise.
     Layout BuildWhileLooking();
@@ -77,6 +84,7 @@ class Conversion {
     TextReader text_;
     const uint64_t guessBytes_;
     std::string charset_, language_;
+    bool joinedLines_ = false;
     LineList first_;
     uint64_t lines_ = 0;
     std::unique_ptr<LayoutStats> stats_;
@@ -130,6 +138,8 @@ bool Conversion::LookAtStart() {
             }
         },
         Fraction());
+    // One line in twenty at least joined with the next.
+    joinedLines_ = text_.Joins() * 20 >= text_.Lines();
     return whole;
 }
 
@@ -148,7 +158,7 @@ Layout Conversion::BuildWhileLooking() {
     first_.clear();
     lines_ = 0;
     stats_ = std::make_unique<LayoutStats>(charset_);
-    writer_ = std::make_unique<BookWriter>(folder_, charset_, guess, true);
+    writer_ = Writer(guess);
     auto drop = [&] {
         writer_.reset();
         held_.clear();
@@ -196,7 +206,7 @@ BookFile Conversion::Finish(const Layout& layout) {
     FindTitleAndAuthor(first_, charset_, title, author, layout);
     stats_.reset();
     if (!writer_) {
-        writer_ = std::make_unique<BookWriter>(folder_, charset_, layout, true);
+        writer_ = Writer(layout);
         text_.ForEachLine([&](std::string_view line) { writer_->Add(line); }, Fraction());
     }
     Stage(Messages::tr("Creating Virtual Pages"));

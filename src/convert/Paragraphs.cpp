@@ -246,6 +246,10 @@ void ParagraphBuilder::Measure(size_t length) {
         return;
     const size_t w = LengthReachedBy(lengths_, measured_, 90);
     fullWidth_ = w > 100 ? 0 : w;
+    // Not wrapped at all: lines of 200 characters and more, one in twelve at
+    // least. (A wrapped text whose words split at line ends are joined has
+    // lines of two widths, too long for a width but few so long.)
+    unwrapped_ = lengths_.back() * 12 >= measured_;
 }
 
 bool ParagraphBuilder::BlockGoesOn(int indent) const {
@@ -266,9 +270,9 @@ bool ParagraphBuilder::AfterAnEnd(std::string_view line, size_t ws) const {
     // width is known by now, when this line begins with a capital: a line of
     // verse. In a text not wrapped, any line ending a sentence or a colon is one.
     if (ws == line.size()) return false;
-    if (fullWidth_ == 0 && (endsSentence_ || colon_)) return true;
+    if (unwrapped_ && !joined_ && (endsSentence_ || colon_)) return true;
     if (!endsSentence_) {
-        if (measured_ < 30 || blankBefore_ ||
+        if (measured_ < 30 || blankBefore_ || joined_ ||
             (fullWidth_ ? before_ * 4 >= fullWidth_ * 3 : before_ >= 60))
             return false;
         size_t i = ws;

@@ -113,6 +113,11 @@ class ParagraphBuilder {
     // The line (counted from 0) hangs under its block's first line, as the
     // layout's Hanging says; told before the line is added.
     void Hangs(uint64_t line) { layout_.Hanging.push_back(line); }
+    // Many of the lines are words split at line ends joined with the next
+    // line: their lengths tell no width, so no line is taken for short or
+    // for a paragraph's whole by its length alone beyond what the rules
+    // always did.
+    void JoinedLines() { joined_ = true; }
 
   private:
     // shown: the piece's characters after its indent, when known.
@@ -153,9 +158,11 @@ class ParagraphBuilder {
     uint64_t measured_ = 0;
     // The column the lines so far are wrapped at: 0 when they are not wrapped.
     size_t fullWidth_ = 72;
-    bool hasText_ = false;  // the current paragraph has more than blanks
-    uint64_t line_ = 0;     // lines taken so far
-    size_t hang_ = 0;       // the next of the layout's hanging lines
+    bool unwrapped_ = false;  // the text is not wrapped: a line is a paragraph's whole
+    bool joined_ = false;     // many lines were joined at split words
+    bool hasText_ = false;    // the current paragraph has more than blanks
+    uint64_t line_ = 0;       // lines taken so far
+    size_t hang_ = 0;         // the next of the layout's hanging lines
     int32_t n_ = 0;
     uint64_t r_ = 0;         // text the current paragraph's later lines added
     uint64_t parBytes_ = 0;  // text of the current paragraph

@@ -102,6 +102,9 @@ class TextReader {
         utf8Mark_ = !utf16_ && size_ >= 3 && ReadAt(fd_.Get(), mark, 3, 0) && mark[0] == 0xEF &&
                     mark[1] == 0xBB && mark[2] == 0xBF;
     }
+    // The lines read and the words split at line ends joined, in the last reading.
+    uint64_t Lines() const { return lines_; }
+    uint64_t Joins() const { return joins_; }
     // The text says it is Unicode (a byte-order mark): read as UTF-8.
     bool Unicode() const { return utf16_ || utf8Mark_; }
     // From now on a word hyphenated at a line end is joined: the charset tells
@@ -132,7 +135,7 @@ class TextReader {
         split_ = LineSplitter(false);  // NUL bytes are spaces by then
         compounds_.clear();
         noting_ = false;
-        lines_ = 0;
+        lines_ = joins_ = 0;
         pending_ = {};
         hasPending_ = stop_ = false;
         blanks_ = 0;
@@ -274,6 +277,7 @@ class TextReader {
                         .append(rest);
                     pendingCopy_.swap(joined_);
                     pending_ = pendingCopy_;
+                    ++joins_;
                     return;
                 }
                 // A dash after a space (" -", " --", a no-break space too) is a
@@ -407,6 +411,7 @@ class TextReader {
     std::unordered_set<std::string> compounds_;
     bool noting_ = false;    // compounds_ holds those of every line so far
     uint64_t lines_ = 0;     // lines read, as this reading counts them
+    uint64_t joins_ = 0;     // words split at line ends joined
     uint64_t noteUpTo_ = 0;  // a reading again that only notes compounds, up to this line
     int next_ = 0;
     std::string_view pending_;  // the line held back
