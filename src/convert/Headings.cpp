@@ -455,6 +455,20 @@ void HeadingFinder::TakeOneOffs(std::vector<int>& depth) const {
     }
 }
 
+void HeadingFinder::TakeOneOffTitles(std::vector<int>& depth,
+                                     std::vector<std::string>& text) const {
+    // A heading said once ("ПРИЛОЖЕНИЕ") and a line in capitals right under
+    // it, set alike ("ПРОПУЩЕННАЯ ГЛАВА"): its title.
+    for (size_t i = 0; i + 1 < candidates_.size(); ++i) {
+        const Candidate &h = candidates_[i], &t = candidates_[i + 1];
+        if (depth[i] > 0 && h.word == HeadingWord::Alone && h.value < 0 && depth[i + 1] == 0 &&
+            t.ordinal == h.ordinal + 1 && t.capitals && t.value < 0 && t.centred == h.centred) {
+            text[i] = h.text + ". " + t.text;
+            depth[i + 1] = -1;
+        }
+    }
+}
+
 void HeadingFinder::Finish() {
     Close(true);
     FindSpeakers();
@@ -465,6 +479,7 @@ void HeadingFinder::Finish() {
     TakeTitles(depth, text);
     TakeCapitals(depth);
     TakeOneOffs(depth);
+    TakeOneOffTitles(depth, text);
     DropPrintedContents(depth, text);
     FindEpigraphs(depth);
     // One level alone is the chapters'; levels nested are parts, chapters and

@@ -70,6 +70,7 @@ class alignas(64) HeadingFinder {
     void TakeTitles(std::vector<int>& depth, std::vector<std::string>& text) const;
     void TakeCapitals(std::vector<int>& depth) const;
     void TakeOneOffs(std::vector<int>& depth) const;
+    void TakeOneOffTitles(std::vector<int>& depth, std::vector<std::string>& text) const;
     // underNumber: the paragraph stands right under a numbered heading.
     void NoteShortRun(bool prose, bool underNumber);
     // The paragraph being closed in UTF-8, made once for all that look at it.
