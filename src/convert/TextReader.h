@@ -303,6 +303,7 @@ class TextReader {
     // them. (Before Line: a word split at a page's end is joined.)
     void Pass(std::string_view line, const std::function<void(std::string_view)>& emit,
               bool transient) {
+        if (!single_ && pages_.Form.empty()) return Line(line, emit, transient);
         const bool blank = line.find_first_not_of(" \t") == std::string_view::npos;
         if (single_) {
             blanks_ = blank ? blanks_ + 1 : 0;
