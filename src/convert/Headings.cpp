@@ -22,6 +22,15 @@ std::string WithoutMarks(const std::string& key) {
     return out;
 }
 
+// A heading and its title as one: "Глава первая" and "Дурное поведение",
+// "Глава первая. Дурное поведение"; after a mark ("Глава 1.", "~ 2 ~") only a
+// space.
+std::string WithTitle(const std::string& heading, const std::string& title) {
+    const auto last = static_cast<unsigned char>(heading.empty() ? '.' : heading.back());
+    const bool word = last >= 0x80 || std::isalnum(last);
+    return heading + (word ? ". " : " ") + title;
+}
+
 // Numbers that count up: each next one larger than the one before, or a new
 // count beginning (chapters numbered anew in each part); two steps in three.
 bool CountsUp(const std::vector<int64_t>& values) {
@@ -389,11 +398,7 @@ void HeadingFinder::TakeTitles(std::vector<int>& depth, std::vector<std::string>
         const auto [headings, under] = titled[h.shape];
         const bool alike = (t.apart == h.apart || t.apart) && t.centred == h.centred;
         if (!alike && !(t.capitals && headings >= 3 && under * 3 >= headings * 2)) continue;
-        // "Глава первая" and "Дурное поведение": "Глава первая. Дурное
-        // поведение"; after a mark ("Глава 1.", "~ 2 ~") only a space.
-        const auto last = static_cast<unsigned char>(h.text.empty() ? '.' : h.text.back());
-        const bool word = last >= 0x80 || std::isalnum(last);
-        text[i] = h.text + (word ? ". " : " ") + t.text;
+        text[i] = WithTitle(h.text, t.text);
         depth[i + 1] = -1;
     }
 }
@@ -463,7 +468,7 @@ void HeadingFinder::TakeOneOffTitles(std::vector<int>& depth,
         const Candidate &h = candidates_[i], &t = candidates_[i + 1];
         if (depth[i] > 0 && h.word == HeadingWord::Alone && h.value < 0 && depth[i + 1] == 0 &&
             t.ordinal == h.ordinal + 1 && t.capitals && t.value < 0 && t.centred == h.centred) {
-            text[i] = h.text + ". " + t.text;
+            text[i] = WithTitle(h.text, t.text);
             depth[i + 1] = -1;
         }
     }

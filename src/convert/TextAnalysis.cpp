@@ -118,21 +118,24 @@ RussianReading ReadAsRussian(std::string_view sample, CodePage cp) {
 
 }  // namespace
 
+bool SentenceGoesOn(std::string_view before, std::string_view after, CodePage cp,
+                    std::string& utf8) {
+    size_t at = after.find_first_not_of(" \t");
+    return at != std::string_view::npos && !EndsSentence(AsUtf8(before, cp, utf8)) &&
+           IsLower(DecodeChar(after, at, cp));
+}
+
 bool DoubleSpaced(const LineList& lines, CodePage cp) {
-    auto blank = [](const std::string& l) {
-        return l.find_first_not_of(" \t") == std::string::npos;
-    };
     size_t text = 0, together = 0, apart = 0, goesOn = 0;
+    std::string utf8;
     for (size_t i = 0; i < lines.size(); ++i) {
-        if (blank(lines[i])) continue;
+        if (BlankLine(lines[i])) continue;
         ++text;
-        if (i + 1 < lines.size() && !blank(lines[i + 1])) ++together;
-        if (i + 2 < lines.size() && blank(lines[i + 1]) && !blank(lines[i + 2])) {
+        if (i + 1 < lines.size() && !BlankLine(lines[i + 1])) ++together;
+        if (i + 2 < lines.size() && BlankLine(lines[i + 1]) && !BlankLine(lines[i + 2])) {
             ++apart;
-            // A sentence that goes on past the blank line, in a small letter.
-            const std::string& next = lines[i + 2];
-            size_t at = next.find_first_not_of(" \t");
-            goesOn += !EndsSentence(lines[i]) && IsLower(DecodeChar(next, at, cp));
+            // A sentence that goes on past the blank line.
+            goesOn += SentenceGoesOn(lines[i], lines[i + 2], cp, utf8);
         }
     }
     return text >= 30 && together * 10 <= text && apart * 10 >= text * 6 &&
@@ -162,9 +165,6 @@ std::string NumberForm(std::string_view line, CodePage cp, int64_t& value) {
 }
 
 PageNumbers FindPageNumbers(const LineList& lines, CodePage cp) {
-    auto blank = [](const std::string& l) {
-        return l.find_first_not_of(" \t") == std::string::npos;
-    };
     struct Seen {
         int64_t first = -1, last = -1;
         size_t numbers = 0, onByOne = 0, breaking = 0;
@@ -181,14 +181,12 @@ PageNumbers FindPageNumbers(const LineList& lines, CodePage cp) {
         if (s.numbers++ == 0) s.first = value;
         s.last = value;
         size_t before = i, after = i + 1;
-        while (before > 0 && blank(lines[before - 1])) --before;
-        while (after < lines.size() && blank(lines[after])) ++after;
+        while (before > 0 && BlankLine(lines[before - 1])) --before;
+        while (after < lines.size() && BlankLine(lines[after])) ++after;
         if (before == 0 || after == lines.size()) continue;
         s.before = std::min(s.before, i - before);
         s.after = std::min(s.after, after - i - 1);
-        size_t at = lines[after].find_first_not_of(" \t");
-        s.breaking += !EndsSentence(AsUtf8(lines[before - 1], cp, utf8)) &&
-                      IsLower(DecodeChar(lines[after], at, cp));
+        s.breaking += SentenceGoesOn(lines[before - 1], lines[after], cp, utf8);
     }
     for (const auto& [form, s] : forms)
         if (s.numbers >= 4 && s.onByOne * 4 >= (s.numbers - 1) * 3 && s.breaking * 3 >= s.numbers)

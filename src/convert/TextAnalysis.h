@@ -31,6 +31,15 @@ std::string AnalyzeCharset(const LineList& lines);
 // The language of a text from its letters, as a language tag: "ru" when most
 // letters are Cyrillic, "en" when most are Latin, "" when it has no letters.
 std::string TextLanguage(const LineList& lines, CodePage cp);
+// Whether a line holds nothing but spaces and tabs.
+inline bool BlankLine(std::string_view line) {
+    return line.find_first_not_of(" \t") == std::string_view::npos;
+}
+// Whether the text goes on from before to after in the middle of a sentence:
+// before ends none, and after begins with a small letter. (utf8: memory for
+// before in UTF-8, where a sentence's end is told.)
+bool SentenceGoesOn(std::string_view before, std::string_view after, CodePage cp,
+                    std::string& utf8);
 // Whether a text's lines stand each after a blank line of its own, as a
 // text saved with doubled line ends has them: its paragraphs' lines go on
 // after a single blank line, in the middle of a sentence, again and again.

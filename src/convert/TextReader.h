@@ -294,8 +294,6 @@ class TextReader {
         hasPending_ = true;
     }
 
-    // Hands a line on; of a text saved with doubled line ends, only every
-    // second blank line after a line with text.
     // A line on its way to Line, past what a text kept of its file or its
     // printing: of a text saved with doubled line ends every second blank
     // line, and the page numbers with the blank lines around them, which are
@@ -304,7 +302,7 @@ class TextReader {
     void Pass(std::string_view line, const std::function<void(std::string_view)>& emit,
               bool transient) {
         if (!single_ && pages_.Form.empty()) return Line(line, emit, transient);
-        const bool blank = line.find_first_not_of(" \t") == std::string_view::npos;
+        const bool blank = BlankLine(line);
         if (single_) {
             blanks_ = blank ? blanks_ + 1 : 0;
             if (blank && blanks_ % 2 == 1) return;
