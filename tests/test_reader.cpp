@@ -600,18 +600,27 @@ TEST_F(ReaderTest, AFailureWhileTheViewsAnswerIsHandledIsShownAndTheReaderGoesOn
     SaveOptions();
     Start();
     ASSERT_TRUE(PageShown());
+    // Page 2 is joined below page 1 first: a join still on its way would grow the
+    // document under the key, which would then only scroll. Pages joined later
+    // cannot be built either.
+    bool settled = false;
+    R().WhenSettled([&] { settled = true; });
+    ASSERT_TRUE(WaitFor([&] { return settled; }));
+    ::unlink((prog / "Templates/vpage.tml").c_str());
     ReaderWindow()->WB->ScrollToBottom();
     ASSERT_TRUE(WaitFor([&] { return Offset() > 0; }));
-    ::unlink((prog / "Templates/vpage.tml").c_str());
     ReaderWindow()->PageDown();
     ASSERT_TRUE(WaitFor([&] { return !errors.empty(); }));
+    EXPECT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0], "Cannot open file " + (prog / "Templates/vpage.tml"));
-    EXPECT_EQ(R().CurrentBook->LastPage, 1);
+    // The top of the view is in page 1 or 2 (it follows into the joined page).
+    const int32_t stays = R().CurrentBook->LastPage;
+    EXPECT_LE(stays, 2);
     ReaderWindow()->Exit();
     BookFile saved(BooksFolder());
     saved.FileName = name;
     saved.LoadFromBookFile();
-    EXPECT_EQ(saved.GetProperty("LastPage"), "1");
+    EXPECT_EQ(saved.GetIntProperty("LastPage"), stays);
 }
 
 TEST_F(ReaderTest, PageDownAndUpLeaveNoLineCutAtTheTop) {
