@@ -676,3 +676,77 @@ TEST(Structure, ATextSavedWithDoubledLineEndsReadsAsWritten) {
         EXPECT_EQ(Contents(two), Contents(one)) << charset;
     }
 }
+
+TEST(Structure, HeavyHyphenationLeavesTheParagraphsAsTheyWere) {
+    NEED_TEXTS();
+    // "Детство" wrapped at 64 under first lines indented by four, once with
+    // words that do not fit carried over whole, once with every long one split
+    // to fill its line: a quarter of the lines end in "-". Joined again, the
+    // split words tell nothing of where the paragraphs end.
+    const LineList source = SplitText(ReadFile(std::string(TAVISTO_TEXTS) + "/gorky-detstvo.txt"));
+    int splits = 0, lines = 0;
+    auto layOut = [&](bool hyphenate) {
+        std::string text;
+        for (const auto& line : source) {
+            const std::string p = Words(line);
+            std::string out = "   ";
+            size_t chars = 3;
+            for (size_t at = 0; at < p.size();) {
+                size_t end = p.find(' ', at);
+                if (end == std::string::npos) end = p.size();
+                std::string word = p.substr(at, end - at);
+                at = end + 1;
+                if (chars + 1 + ShownLength(word, true) > 64) {
+                    // Cyrillic letters (two bytes each) before the hyphen, three after it.
+                    size_t letters = 0;
+                    while (letters * 2 + 1 < word.size() &&
+                           ((unsigned char)word[letters * 2] == 0xD0 ||
+                            (unsigned char)word[letters * 2] == 0xD1))
+                        ++letters;
+                    const size_t room = chars + 4 <= 64 ? 64 - chars - 2 : 0;
+                    const size_t k = std::min(room, letters >= 5 ? letters - 3 : 0);
+                    if (hyphenate && k >= 2) {
+                        text += out + " " + word.substr(0, k * 2) + "-\n";
+                        word = word.substr(k * 2);
+                        ++splits;
+                    } else {
+                        text += out + "\n";
+                    }
+                    lines += hyphenate;
+                    out.clear();
+                    chars = 0;
+                }
+                out += (chars ? " " : "") + word;
+                chars += (chars ? 1 : 0) + ShownLength(word, true);
+            }
+            text += out + "\n";
+        }
+        return text;
+    };
+    const std::string whole = layOut(false), split = layOut(true);
+    ASSERT_GT(splits * 4, lines);
+    // Each paragraph's words, without hyphens (no word written with one was split).
+    auto paragraphs = [](BookFile& b) {
+        std::vector<std::string> out;
+        const auto classes = Classes(b);
+        const auto texts = Texts(b);
+        for (size_t i = 0; i < texts.size(); ++i) {
+            if (classes[i] != "-" || out.empty()) out.emplace_back();
+            for (char c : ToUtf8(texts[i], CodePageOf(b.GetProperty("Charset"))))
+                if (c != '-') out.back() += c;
+            out.back() += ' ';
+        }
+        for (auto& p : out) p = Words(p);
+        return out;
+    };
+    for (const char* charset : Charsets) {
+        TempDir a, b;
+        BookFile plain = ConvertText(a, Iconv(whole, charset));
+        BookFile hyphenated = ConvertText(b, Iconv(split, charset));
+        const auto expected = paragraphs(plain), got = paragraphs(hyphenated);
+        EXPECT_GT(expected.size(), 2000u) << charset;
+        ASSERT_EQ(got.size(), expected.size()) << charset;
+        for (size_t i = 0; i < got.size(); ++i)
+            ASSERT_EQ(got[i], expected[i]) << charset << " " << i;
+    }
+}

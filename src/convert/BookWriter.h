@@ -88,8 +88,8 @@ struct BookWriter {
           asideThread_(aside_) {}
 
     // Tags and writes one line; returns the paragraph holding its first byte.
-    // shown: as ParagraphBuilder::Add's.
-    int32_t Add(std::string_view line, size_t shown = std::string_view::npos) {
+    // shown, joint: as ParagraphBuilder::Add's.
+    int32_t Add(std::string_view line, size_t shown = std::string_view::npos, Joint joint = {}) {
         int32_t first = 0;
         builder.Add(
             line,
@@ -100,7 +100,7 @@ struct BookWriter {
                 asideThread_.AddParts(n, n ? std::string_view(cls, 5) : std::string_view(), text);
                 if (!first) first = builder.Count();
             },
-            shown);
+            shown, joint);
         return first;
     }
 

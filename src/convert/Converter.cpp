@@ -59,7 +59,7 @@ class Conversion {
         ++lines_;
         // A title is looked for in short lines: of a long one its start is enough.
         if (first_.size() < 100) first_.emplace_back(line.substr(0, 4096));
-        return stats_->Add(line);
+        return stats_->Add(line, text_.LastJoint());
     }
     Layout Decide() const { return kind_ ? stats_->Make(*kind_) : stats_->Decide(); }
     // Looks at the text's first pieces: true when they are the whole text.
@@ -89,8 +89,9 @@ class Conversion {
     uint64_t lines_ = 0;
     std::unique_ptr<LayoutStats> stats_;
     std::unique_ptr<BookWriter> writer_;
-    // Lines held back while a block may hang, and how many the writer was given.
-    std::deque<std::string> held_;
+    // Lines held back while a block may hang (with their joints), and how
+    // many the writer was given.
+    std::deque<std::pair<std::string, Joint>> held_;
     size_t heldBytes_ = 0, told_ = 0;
     uint64_t given_ = 0;
 };
@@ -173,11 +174,11 @@ Layout Conversion::BuildWhileLooking() {
             }
             GiveSettled();
             if (given_ < stats_->Settled()) {
-                writer_->Add(line, shown);
+                writer_->Add(line, shown, text_.LastJoint());
                 ++given_;
                 return;
             }
-            held_.emplace_back(line);
+            held_.emplace_back(line, text_.LastJoint());
             if ((heldBytes_ += line.size()) > ReadPieceSize) drop();
         },
         Fraction());
@@ -192,8 +193,8 @@ void Conversion::GiveSettled() {
     for (; told_ < stats_->Hanging().size(); ++told_)
         writer_->builder.Hangs(stats_->Hanging()[told_]);
     for (; !held_.empty() && given_ < stats_->Settled(); ++given_) {
-        heldBytes_ -= held_.front().size();
-        writer_->Add(held_.front());
+        heldBytes_ -= held_.front().first.size();
+        writer_->Add(held_.front().first, std::string_view::npos, held_.front().second);
         held_.pop_front();
     }
 }
@@ -207,7 +208,11 @@ BookFile Conversion::Finish(const Layout& layout) {
     stats_.reset();
     if (!writer_) {
         writer_ = Writer(layout);
-        text_.ForEachLine([&](std::string_view line) { writer_->Add(line); }, Fraction());
+        text_.ForEachLine(
+            [&](std::string_view line) {
+                writer_->Add(line, std::string_view::npos, text_.LastJoint());
+            },
+            Fraction());
     }
     Stage(Messages::tr("Creating Virtual Pages"));
     writer_->Finish(path_, book, layout);

@@ -105,7 +105,7 @@ constexpr size_t LengthCap = 1000, IndentCap = 200;
 LayoutStats::LayoutStats(const std::string& charset)
     : page_(CodePageOf(charset)), lengths_(LengthCap + 1), indents_(IndentCap + 1) {}
 
-size_t LayoutStats::Add(std::string_view line) {
+size_t LayoutStats::Add(std::string_view line, Joint joint) {
     const int indent = EffectiveIndent(line);
     // The classic rule on these lines: the first begins paragraph 1, then every
     // line indented by two or more, or empty.
@@ -118,8 +118,20 @@ size_t LayoutStats::Add(std::string_view line) {
     ++filled_;
     const std::string_view text = line.substr(ws);
     const size_t textChars = ShownLength(text, page_ == CodePage::Utf8);
-    const size_t chars = size_t(indent) + textChars;
-    ++lengths_[std::min(chars, LengthCap)];
+    size_t chars = size_t(indent) + textChars;
+    // (Two lines of the text, joined at a word split: the longer tells most.)
+    if (joint.at > ws && joint.at < line.size()) {
+        const size_t head = ShownLength(line.substr(ws, joint.at - ws), page_ == CodePage::Utf8);
+        const size_t first = size_t(indent) + head + (line[joint.at - 1] == '-' ? 0 : 1);
+        const size_t second = size_t(joint.indent) + textChars - std::min(head, textChars);
+        ++lengths_[std::min(first, LengthCap)];
+        ++lengths_[std::min(second, LengthCap)];
+        measured_ += 2;
+        chars = std::max(first, second);
+    } else {
+        ++lengths_[std::min(chars, LengthCap)];
+        ++measured_;
+    }
     // Blocks of a few dozen lines at most are looked at for a hanging indent.
     if (!blockTooLong_ && block_.size() < 64) {
         block_.push_back({indent, chars});
@@ -187,12 +199,12 @@ int LayoutStats::CommonMargin() const {
 size_t LayoutStats::WrapColumn() const {
     // Hard-wrapped lines end near a common column: nearly all are at most that
     // long, and most come close to it.
-    if (filled_ == 0) return 0;
-    const size_t w = LengthReachedBy(lengths_, filled_, 95);
+    if (measured_ == 0) return 0;
+    const size_t w = LengthReachedBy(lengths_, measured_, 95);
     if (w > 100) return 0;
     uint64_t near = 0;
     for (size_t l = (w * 4 + 4) / 5; l <= w; ++l) near += lengths_[l];
-    return near * 2 >= filled_ ? w : 0;
+    return near * 2 >= measured_ ? w : 0;
 }
 
 Layout LayoutStats::Make(Layout::Shape kind) const {
@@ -388,8 +400,8 @@ bool ParagraphBuilder::BeginsByLayout(std::string_view line, int own, size_t ws,
 }
 
 void ParagraphBuilder::Remember(std::string_view line, bool blank, int own, size_t textLen,
-                                bool begins) {
-    before_ = size_t(own) + textLen;
+                                size_t length, int last, bool begins) {
+    before_ = length;
     size_t end = line.size();
     while (end > 0 && (line[end - 1] == ' ' || line[end - 1] == '\t')) --end;
     endsSentence_ = !blank && EndsSentence(line.substr(0, end));
@@ -403,7 +415,10 @@ void ParagraphBuilder::Remember(std::string_view line, bool blank, int own, size
     }
     if (own > 1 && own < indentBefore_ && !begins) blockMargin_ = own;
     if (own <= 1) blockMargin_ = 0;
-    indentBefore_ = own;
+    // (The last line of the text, when two were joined, went on with the first.)
+    if (last > 1 && last < own) blockMargin_ = last;
+    if (last <= 1) blockMargin_ = 0;
+    indentBefore_ = last;
     opening_ = opening_ && textLen <= 60 && line_ <= 12;
     Measure(before_);
 }
@@ -427,7 +442,7 @@ const char* ParagraphBuilder::ClassOf(std::string_view line, size_t ws, int ind,
     return cls;
 }
 
-void ParagraphBuilder::Add(std::string_view line, const Emit& emit, size_t shown) {
+void ParagraphBuilder::Add(std::string_view line, const Emit& emit, size_t shown, Joint joint) {
     const size_t len = line.size();
     const int own = EffectiveIndent(line);
     const size_t ws = WhiteBytes(line);
@@ -454,7 +469,17 @@ void ParagraphBuilder::Add(std::string_view line, const Emit& emit, size_t shown
         begins = (begins || (heading && hasText_) || (afterHeading_ && !blank)) && !hanging;
         afterHeading_ = heading;
     }
-    Remember(line, blank, own, textLen, begins);
+    // A line joined at a word split at its text line's end was two lines
+    // there: each tells the width, and the next line follows the second.
+    size_t length = size_t(own) + textLen;
+    int last = own;
+    if (joint.at > ws && joint.at < len) {
+        const size_t head = ShownLength(line.substr(ws, joint.at - ws), utf8_);
+        Measure(size_t(own) + head + (line[joint.at - 1] == '-' ? 0 : 1));
+        last = joint.indent;
+        length = size_t(last) + textLen - std::min(head, textLen);
+    }
+    Remember(line, blank, own, textLen, length, last, begins);
     const char* cls = ClassOf(line, ws, ind, textLen, endedBefore);
     if (len <= MaxPieceSize) return Piece(line, begins, cls, emit, textLen);
     // A runaway line: its pieces after the first begin paragraphs of their own.

@@ -37,6 +37,15 @@ size_t PieceEnd(std::string_view s, size_t max, bool utf8);
 // their length (the last entry counts the longer ones too).
 size_t LengthReachedBy(const std::vector<uint64_t>& lengths, uint64_t lines, int percent);
 
+// A line handed on that was two lines of the text, joined at a word split at
+// the first one's end: the second began at byte at of it (0: not joined), at
+// indent in the text (its blanks are gone from the line). Each of the two
+// tells its own length.
+struct Joint {
+    size_t at = 0;
+    int indent = 0;
+};
+
 struct Layout {
     enum Shape { Classic, Lines, Margin, Verse, Wrapped };
     Shape Kind = Classic;
@@ -61,7 +70,7 @@ class LayoutStats {
     explicit LayoutStats(const std::string& charset);
     // Returns the characters shown of the line's text after its blanks (0 for
     // a blank line), which the paragraph builder takes too.
-    size_t Add(std::string_view line);
+    size_t Add(std::string_view line, Joint joint = {});
     // The layout the text is read with: classic unless that rule would clearly
     // misread it.
     Layout Decide() const;
@@ -92,6 +101,7 @@ class LayoutStats {
     bool mayHang_ = false;  // the block's indents so far are a hanging indent's
     std::vector<uint64_t> hanging_;
     uint64_t lines_ = 0, filled_ = 0, classicPars_ = 0;
+    uint64_t measured_ = 0;  // the lengths counted: a joined line counts its two
     uint64_t longLines_ = 0, shortLines_ = 0, capitals_ = 0, lettered_ = 0;
     std::vector<uint64_t> lengths_;  // non-empty lines by length in characters
     std::vector<uint64_t> indents_;  // non-empty lines by indent
@@ -107,16 +117,17 @@ class ParagraphBuilder {
     // its text.
     // shown: the characters shown of the line after its blanks, when known.
     using Emit = std::function<void(int32_t number, const char* cls, std::string_view text)>;
-    void Add(std::string_view line, const Emit& emit, size_t shown = std::string_view::npos);
+    void Add(std::string_view line, const Emit& emit, size_t shown = std::string_view::npos,
+             Joint joint = {});
     // The number of the last paragraph.
     int32_t Count() const { return n_; }
     // The line (counted from 0) hangs under its block's first line, as the
     // layout's Hanging says; told before the line is added.
     void Hangs(uint64_t line) { layout_.Hanging.push_back(line); }
     // Many of the lines are words split at line ends joined with the next
-    // line: their lengths tell no width, so no line is taken for short or
-    // for a paragraph's whole by its length alone beyond what the rules
-    // always did.
+    // line: the text is wrapped prose, whatever its lines look like, so no
+    // line is taken for short or for a paragraph's whole by its length alone
+    // beyond what the rules always did.
     void JoinedLines() { joined_ = true; }
 
   private:
@@ -126,8 +137,10 @@ class ParagraphBuilder {
     // Whether a line begins a paragraph by the layout's own rule; ind: the
     // indent the rules see, the layout's margin taken off.
     bool BeginsByLayout(std::string_view line, int own, size_t ws, int& ind) const;
-    // What the next line is judged by: this one's length, end, indent.
-    void Remember(std::string_view line, bool blank, int own, size_t textLen, bool begins);
+    // What the next line is judged by: this one's end, and the length and
+    // indent of its last line in the text (length, last).
+    void Remember(std::string_view line, bool blank, int own, size_t textLen, size_t length,
+                  int last, bool begins);
     // The class of the paragraph a line begins.
     const char* ClassOf(std::string_view line, size_t ws, int ind, size_t textLen,
                         bool endedBefore) const;

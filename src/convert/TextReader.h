@@ -105,6 +105,8 @@ class TextReader {
     // The lines read and the words split at line ends joined, in the last reading.
     uint64_t Lines() const { return lines_; }
     uint64_t Joins() const { return joins_; }
+    // Where the line just handed on was joined at a word split at a line's end.
+    Joint LastJoint() const { return emittedJoin_; }
     // The text says it is Unicode (a byte-order mark): read as UTF-8.
     bool Unicode() const { return utf16_ || utf8Mark_; }
     // From now on a word hyphenated at a line end is joined: the charset tells
@@ -138,6 +140,7 @@ class TextReader {
         lines_ = joins_ = 0;
         pending_ = {};
         hasPending_ = stop_ = false;
+        pendingJoin_ = emittedJoin_ = {};
         blanks_ = 0;
         heldBlanks_.clear();
         dropAfter_ = 0;
@@ -178,7 +181,7 @@ class TextReader {
         binary.Finish();
         split_.Finish([&](std::string_view line) { WholeLine(line, emit, true); });
         FlushBlanks(emit);
-        if (hasPending_) emit(pending_);
+        if (hasPending_) Emit(pending_, emit);
     }
 
   private:
@@ -273,6 +276,7 @@ class TextReader {
                     // (Built apart from the line held back, which may lie in
                     // pendingCopy_; the memory goes back and forth.)
                     joined_.clear();
+                    pendingJoin_ = {pending_.size() - (keep ? 0 : 1), EffectiveIndent(line)};
                     joined_.append(pending_.substr(0, pending_.size() - (keep ? 0 : 1)))
                         .append(rest);
                     pendingCopy_.swap(joined_);
@@ -284,14 +288,20 @@ class TextReader {
                 // dash; any other goes before a line that begins with a space.
                 if (!AfterBlank(pending_) && line.front() == ' ') pending_.remove_suffix(1);
             }
-            emit(pending_);
+            Emit(pending_, emit);
         }
         if (copy) {
             pendingCopy_.assign(line);
             line = pendingCopy_;
         }
         pending_ = line;
+        pendingJoin_ = {};
         hasPending_ = true;
+    }
+
+    void Emit(std::string_view line, const std::function<void(std::string_view)>& emit) {
+        emittedJoin_ = pendingJoin_;
+        emit(line);
     }
 
     // A line on its way to Line, past what a text kept of its file or its
@@ -408,10 +418,11 @@ class TextReader {
     LineSplitter split_{false};
     std::string pendingCopy_, joined_, escaped_[2];
     std::unordered_set<std::string> compounds_;
-    bool noting_ = false;    // compounds_ holds those of every line so far
-    uint64_t lines_ = 0;     // lines read, as this reading counts them
-    uint64_t joins_ = 0;     // words split at line ends joined
-    uint64_t noteUpTo_ = 0;  // a reading again that only notes compounds, up to this line
+    bool noting_ = false;              // compounds_ holds those of every line so far
+    uint64_t lines_ = 0;               // lines read, as this reading counts them
+    uint64_t joins_ = 0;               // words split at line ends joined
+    Joint pendingJoin_, emittedJoin_;  // of the line held back, of the line handed on
+    uint64_t noteUpTo_ = 0;            // a reading again that only notes compounds, up to this line
     int next_ = 0;
     std::string_view pending_;  // the line held back
     bool hasPending_ = false, stop_ = false, join_ = false;
