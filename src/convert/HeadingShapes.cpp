@@ -353,7 +353,7 @@ int RomanValue(std::u32string_view word) {
     return at == w.size() ? total : 0;
 }
 
-bool EndsSentence(std::string_view text) {
+bool EndsSentence(std::string_view text, CodePage page) {
     size_t e = text.find_last_not_of(" \t");
     if (e == std::string_view::npos) return false;
     // Most lines end in a letter: only the last bytes of the marks below go on.
@@ -372,6 +372,7 @@ bool EndsSentence(std::string_view text) {
         case 0x94:
         case 0x92:
         case 0xA6:
+        case 0x85:
             break;
         default:
             return false;
@@ -393,7 +394,9 @@ bool EndsSentence(std::string_view text) {
             }
     }
     const char c = text[e];
-    return c == '.' || c == '!' || c == '?' || at("\xE2\x80\xA6");
+    // ("…" is one byte in the Windows code pages.)
+    const bool windows = page == CodePage::Win1251 || page == CodePage::Win1252;
+    return c == '.' || c == '!' || c == '?' || at("\xE2\x80\xA6") || (windows && c == '\x85');
 }
 
 bool IsSeparator(std::string_view utf8) {

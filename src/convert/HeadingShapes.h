@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "text/Charsets.h"
+
 // What a known word says of a heading: it only adds weight.
 enum class HeadingWord {
     None,
@@ -40,9 +42,10 @@ LineShape ShapeOf(std::string_view utf8, bool wholeKey = true);
 
 // A line of marks only ("* * *", "---", "~~~"): a break, never a heading.
 bool IsSeparator(std::string_view utf8);
-// Whether a text ends as a sentence does: ".", "!", "?", "…" (UTF-8), or one of
-// them before a closing quote or bracket (written as the text writes it).
-bool EndsSentence(std::string_view text);
+// Whether a text ends as a sentence does: ".", "!", "?", "…", or one of them
+// before a closing quote or bracket (written as the text writes it, in UTF-8
+// or in page).
+bool EndsSentence(std::string_view text, CodePage page = CodePage::Utf8);
 // The words that close a book: "THE END", "Конец", "Finis".
 bool ClosingWords(std::string_view utf8);
 // A roman numeral, Latin letters or the Cyrillic ones that look like them

@@ -404,7 +404,7 @@ void ParagraphBuilder::Remember(std::string_view line, bool blank, int own, size
     before_ = length;
     size_t end = line.size();
     while (end > 0 && (line[end - 1] == ' ' || line[end - 1] == '\t')) --end;
-    endsSentence_ = !blank && EndsSentence(line.substr(0, end));
+    endsSentence_ = !blank && EndsSentence(line.substr(0, end), page_);
     colon_ = end > 0 && line[end - 1] == ':';
     blankBefore_ = blank;
     // A block set deeper than the paragraphs: its margin is learned where a
