@@ -750,3 +750,29 @@ TEST(Structure, HeavyHyphenationLeavesTheParagraphsAsTheyWere) {
             ASSERT_EQ(got[i], expected[i]) << charset << " " << i;
     }
 }
+
+TEST(Structure, FirstLinesIndentedUnevenlyBeginTheirParagraphs) {
+    NEED_TEXTS();
+    // "Детство" typed by hand: wrapped at 64, its first lines indented by
+    // three or six as it came. A line less deep than the full line before is
+    // no quotation going on when that line ended a sentence with room left
+    // for the next line's first word.
+    const LineList source = SplitText(ReadFile(std::string(TAVISTO_TEXTS) + "/gorky-detstvo.txt"));
+    std::string uneven, even;
+    size_t n = 0;
+    for (const auto& line : source) {
+        const auto wrapped = Wrap(Words(line), 58);
+        for (size_t k = 0; k < wrapped.size(); ++k) {
+            uneven += (k ? "" : ++n % 2 ? "      " : "   ") + wrapped[k] + "\n";
+            even += (k ? "" : "   ") + wrapped[k] + "\n";
+        }
+    }
+    for (const char* charset : Charsets) {
+        TempDir a, b;
+        BookFile expected = ConvertText(a, Iconv(even, charset));
+        BookFile got = ConvertText(b, Iconv(uneven, charset));
+        EXPECT_GT(expected.GetIntProperty("TotalParagraphs"), 2800) << charset;
+        EXPECT_EQ(got.GetIntProperty("TotalParagraphs"), expected.GetIntProperty("TotalParagraphs"))
+            << charset;
+    }
+}

@@ -267,11 +267,13 @@ void ParagraphBuilder::Measure(size_t length) {
 bool ParagraphBuilder::BlockGoesOn(int indent) const {
     // A line set less deep than the line before, or at the block's margin,
     // goes on with its paragraph when the line before was full (verse,
-    // short, is a line each).
+    // short, is a line each) and ended no sentence: after one, it is a
+    // paragraph of its own, its first line indented less than the one
+    // before (texts typed by hand indent as it comes).
     // (Only in text wrapped as prose is: a longer line is a paragraph of its own.)
     if (indent <= 1 || indentBefore_ <= 1 || fullWidth_ < 50 || blankBefore_) return false;
     const bool full = before_ * 4 >= fullWidth_ * 3 && before_ * 3 <= fullWidth_ * 4;
-    return full && (indent < indentBefore_ || indent == blockMargin_);
+    return full && (indent < indentBefore_ || indent == blockMargin_) && !endsSentence_ && !colon_;
 }
 
 bool ParagraphBuilder::AfterAnEnd(std::string_view line, size_t ws) const {
