@@ -776,3 +776,31 @@ TEST(Structure, FirstLinesIndentedUnevenlyBeginTheirParagraphs) {
             << charset;
     }
 }
+
+TEST(Structure, RepliesSetFlushInTextWrappedByAMachineBeginParagraphs) {
+    NEED_TEXTS();
+    // "Капитанская дочка" wrapped at 64 by a tool that fills every line, its
+    // narrative indented, its replies set flush: after a line that ended a
+    // sentence, with room for the next word or not, a reply begins. (A few
+    // dashes wrapped to a line's start inside a paragraph begin one too: a
+    // reply quoted in the narrative, «…» — «…», looks like one.)
+    std::string flush, indented;
+    for (const auto& line :
+         SplitText(ReadFile(std::string(TAVISTO_TEXTS) + "/pushkin-kapitanskaya-dochka.txt"))) {
+        const std::string p = Words(line);
+        const bool reply = p.rfind("\xE2\x80\x94 ", 0) == 0;
+        const auto wrapped = Wrap(p, 61);
+        for (size_t k = 0; k < wrapped.size(); ++k) {
+            flush += (k || reply ? "" : "   ") + wrapped[k] + "\n";
+            indented += (k ? "" : "   ") + wrapped[k] + "\n";
+        }
+    }
+    for (const char* charset : Charsets) {
+        TempDir a, b;
+        BookFile expected = ConvertText(a, Iconv(indented, charset));
+        BookFile got = ConvertText(b, Iconv(flush, charset));
+        const int32_t n = expected.GetIntProperty("TotalParagraphs");
+        EXPECT_GT(n, 780) << charset;
+        EXPECT_NEAR(got.GetIntProperty("TotalParagraphs"), n, n / 100) << charset;
+    }
+}

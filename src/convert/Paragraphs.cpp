@@ -285,6 +285,8 @@ bool ParagraphBuilder::AfterAnEnd(std::string_view line, size_t ws) const {
     // verse. In a text not wrapped, any line ending a sentence or a colon is one.
     if (ws == line.size()) return false;
     if (unwrapped_ && !joined_ && (endsSentence_ || colon_)) return true;
+    // A text that sets its replies flush begins one after any sentence.
+    if ((endsSentence_ || colon_) && RepliesFlush() && Reply(line, ws)) return true;
     if (!endsSentence_) {
         if (measured_ < 30 || blankBefore_ || joined_ ||
             (fullWidth_ ? before_ * 4 >= fullWidth_ * 3 : before_ >= 60))
@@ -293,8 +295,54 @@ bool ParagraphBuilder::AfterAnEnd(std::string_view line, size_t ws) const {
         if (!IsUpper(DecodeChar(line, i, page_))) return false;
     }
     if (fullWidth_ == 0) return before_ < 60;
+    // (In a text wrapped by a machine, filling every line it can, a line
+    // never has room for the next one's first word inside a sentence: after
+    // a sentence, such room is a paragraph's end whatever the line's length.)
+    return (before_ * 4 < fullWidth_ * 3 || (endsSentence_ && Filled())) &&
+           WouldHaveFitted(line, ws);
+}
+
+bool ParagraphBuilder::WouldHaveFitted(std::string_view line, size_t ws) const {
     const std::string_view word = line.substr(ws, line.find(' ', ws) - ws);
-    return before_ * 4 < fullWidth_ * 3 && before_ + 1 + ShownLength(word, utf8_) <= fullWidth_;
+    return before_ + 1 + ShownLength(word, utf8_) <= fullWidth_;
+}
+
+void ParagraphBuilder::CountFill(std::string_view line, size_t ws, int own) {
+    // Lines at the margin that go on with the sentence of a line above them.
+    if (goesOn_ >= 4096 || ws == line.size() || blankBefore_ || endsSentence_ || colon_ ||
+        own > 1 || measured_ < 30 || fullWidth_ < 40 || before_ * 4 < fullWidth_ * 3)
+        return;
+    ++goesOn_;
+    roomLeft_ += WouldHaveFitted(line, ws);
+}
+
+bool ParagraphBuilder::Filled() const {
+    return goesOn_ >= 64 && roomLeft_ * 50 <= goesOn_;
+}
+
+bool ParagraphBuilder::Reply(std::string_view line, size_t ws) const {
+    if (ws == line.size() || (line[ws] != '-' && !StartsWithDash(line.substr(ws), page_)))
+        return false;
+    // (A dash before a small letter goes on with the author's words: "— сказал он".)
+    size_t i = ws;
+    for (int k = 0; k < 4 && i < line.size(); ++k) {
+        const char32_t c = DecodeChar(line, i, page_);
+        if (IsLetter(c)) return !IsLower(c);
+    }
+    return true;
+}
+
+void ParagraphBuilder::CountReplies(std::string_view line, size_t ws, int own) {
+    // Lines at the margin that begin with a dash, under a line of text: a
+    // dash a machine wrapped there follows a sentence's end now and then, a
+    // reply set flush nearly always.
+    if (replies_ >= 4096 || blankBefore_ || own > 1 || !Reply(line, ws)) return;
+    ++replies_;
+    repliesAfterEnd_ += endsSentence_ || colon_;
+}
+
+bool ParagraphBuilder::RepliesFlush() const {
+    return replies_ >= 16 && repliesAfterEnd_ * 4 >= replies_ * 3;
 }
 
 bool ParagraphBuilder::SetApart(std::string_view line, size_t textLen) const {
@@ -471,6 +519,8 @@ void ParagraphBuilder::Add(std::string_view line, const Emit& emit, size_t shown
         begins = (begins || (heading && hasText_) || (afterHeading_ && !blank)) && !hanging;
         afterHeading_ = heading;
     }
+    CountFill(line, ws, own);
+    CountReplies(line, ws, own);
     // A line joined at a word split at its text line's end was two lines
     // there: each tells the width, and the next line follows the second.
     size_t length = size_t(own) + textLen;

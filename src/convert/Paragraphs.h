@@ -150,6 +150,18 @@ class ParagraphBuilder {
     // Whether a line at the paragraphs' margin begins one all the same: the
     // line before ended its paragraph short. ws: the line's leading blanks.
     bool AfterAnEnd(std::string_view line, size_t ws) const;
+    // Whether the line's first word would have fitted after the line before.
+    bool WouldHaveFitted(std::string_view line, size_t ws) const;
+    // Counts whether a line that goes on with a sentence would have fitted
+    // its first word after the line before: every line of a text wrapped by
+    // a machine is filled (Filled).
+    void CountFill(std::string_view line, size_t ws, int own);
+    bool Filled() const;
+    // Whether the line begins with a dash; whether the text sets the replies
+    // it begins with one flush at its margin, as CountReplies counts them.
+    bool Reply(std::string_view line, size_t ws) const;
+    void CountReplies(std::string_view line, size_t ws, int own);
+    bool RepliesFlush() const;
     // Whether a line indented as a paragraph's first goes on with a block set
     // deeper (a letter, a quotation): its first lines deeper, the rest less.
     bool BlockGoesOn(int indent) const;
@@ -171,11 +183,13 @@ class ParagraphBuilder {
     uint64_t measured_ = 0;
     // The column the lines so far are wrapped at: 0 when they are not wrapped.
     size_t fullWidth_ = 72;
-    bool unwrapped_ = false;  // the text is not wrapped: a line is a paragraph's whole
-    bool joined_ = false;     // many lines were joined at split words
-    bool hasText_ = false;    // the current paragraph has more than blanks
-    uint64_t line_ = 0;       // lines taken so far
-    size_t hang_ = 0;         // the next of the layout's hanging lines
+    bool unwrapped_ = false;              // the text is not wrapped: a line is a paragraph's whole
+    bool joined_ = false;                 // many lines were joined at split words
+    uint64_t goesOn_ = 0, roomLeft_ = 0;  // as CountFill counts
+    uint64_t replies_ = 0, repliesAfterEnd_ = 0;  // as CountReplies counts
+    bool hasText_ = false;                        // the current paragraph has more than blanks
+    uint64_t line_ = 0;                           // lines taken so far
+    size_t hang_ = 0;                             // the next of the layout's hanging lines
     int32_t n_ = 0;
     uint64_t r_ = 0;         // text the current paragraph's later lines added
     uint64_t parBytes_ = 0;  // text of the current paragraph
