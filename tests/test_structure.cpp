@@ -804,3 +804,26 @@ TEST(Structure, RepliesSetFlushInTextWrappedByAMachineBeginParagraphs) {
         EXPECT_NEAR(got.GetIntProperty("TotalParagraphs"), n, n / 100) << charset;
     }
 }
+
+TEST(Structure, APlaysSpeechesBeginWithTheNamesOfThoseWhoSpeak) {
+    NEED_TEXTS();
+    // "Мещане" wrapped at 58 by a tool, its speeches one under another, each
+    // beginning with its speaker's name ("Петр.", "Елена (удивленно).").
+    // A speech after a full line that ended a sentence begins all the same
+    // (but for a few before the names are known, and stage directions).
+    const LineList play = SplitText(ReadFile(std::string(TAVISTO_TEXTS) + "/gorky-meshchane.txt"));
+    std::string speechLines, wrapped;
+    for (const auto& line : play) {
+        speechLines += line + "\n";
+        for (const auto& l : Wrap(Words(line), 58)) wrapped += l + "\n";
+        if (line.empty()) wrapped += "\n";
+    }
+    for (const char* charset : Charsets) {
+        TempDir a, b;
+        BookFile expected = ConvertText(a, Iconv(speechLines, charset));
+        BookFile got = ConvertText(b, Iconv(wrapped, charset));
+        const int32_t n = expected.GetIntProperty("TotalParagraphs");
+        EXPECT_GT(n, 1000) << charset;
+        EXPECT_NEAR(got.GetIntProperty("TotalParagraphs"), n, n * 3 / 100) << charset;
+    }
+}

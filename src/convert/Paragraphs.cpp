@@ -285,8 +285,10 @@ bool ParagraphBuilder::AfterAnEnd(std::string_view line, size_t ws) const {
     // verse. In a text not wrapped, any line ending a sentence or a colon is one.
     if (ws == line.size()) return false;
     if (unwrapped_ && !joined_ && (endsSentence_ || colon_)) return true;
-    // A text that sets its replies flush begins one after any sentence.
+    // A text that sets its replies flush begins one after any sentence; a
+    // play, a speech with the name of one who speaks often.
     if ((endsSentence_ || colon_) && RepliesFlush() && Reply(line, ws)) return true;
+    if (endsSentence_ && Speaks(line, ws)) return true;
     if (!endsSentence_) {
         if (measured_ < 30 || blankBefore_ || joined_ ||
             (fullWidth_ ? before_ * 4 >= fullWidth_ * 3 : before_ >= 60))
@@ -339,6 +341,54 @@ void ParagraphBuilder::CountReplies(std::string_view line, size_t ws, int own) {
     if (replies_ >= 4096 || blankBefore_ || own > 1 || !Reply(line, ws)) return;
     ++replies_;
     repliesAfterEnd_ += endsSentence_ || colon_;
+}
+
+std::string_view ParagraphBuilder::Cue(std::string_view line, size_t ws) const {
+    // One to three words of letters, each from a capital, then "." or " (":
+    // "Петр.", "Акулина Ивановна (моет посуду).", then the speech.
+    size_t i = ws;
+    for (int words = 0; words < 3 && i < line.size(); ++words) {
+        const size_t start = i;
+        for (bool first = true; i < line.size(); first = false) {
+            const size_t at = i;
+            const char32_t c = DecodeChar(line, i, page_);
+            if (!IsLetter(c)) {
+                i = at;
+                break;
+            }
+            if (first && !IsUpper(c)) return {};
+        }
+        if (i - start < 2 || i >= line.size() || i - ws > 40) return {};
+        if (line[i] == '.')
+            return i + 1 < line.size() ? line.substr(ws, i - ws) : std::string_view();
+        if (line[i] != ' ') return {};
+        if (i + 1 < line.size() && line[i + 1] == '(') return line.substr(ws, i - ws);
+        ++i;
+    }
+    return {};
+}
+
+void ParagraphBuilder::CountCue(std::string_view line, size_t ws) {
+    const std::string_view cue = Cue(line, ws);
+    if (cue.empty()) return;
+    auto it = cues_.find(std::string(cue));
+    if (it == cues_.end()) {
+        if (cues_.size() >= 1024) return;  // (no play has so many names)
+        it = cues_.emplace(std::string(cue), 0).first;
+    }
+    if (++it->second == 3) ++speakers_;
+    ++cued_;
+}
+
+bool ParagraphBuilder::Speaks(std::string_view line, size_t ws) const {
+    // A few names, each at the start of three paragraphs or more, of dozens,
+    // and of a third of all paragraphs at least (a novel's "Да." and "Нет."
+    // begin far fewer).
+    if (speakers_ < 3 || cued_ < 20 || cued_ * 3 < starts_) return false;
+    const std::string_view cue = Cue(line, ws);
+    if (cue.empty()) return false;
+    const auto it = cues_.find(std::string(cue));
+    return it != cues_.end() && it->second >= 3;
 }
 
 bool ParagraphBuilder::RepliesFlush() const {
@@ -521,6 +571,11 @@ void ParagraphBuilder::Add(std::string_view line, const Emit& emit, size_t shown
     }
     CountFill(line, ws, own);
     CountReplies(line, ws, own);
+    // (The names said at the first paragraphs' starts.)
+    if (begins && !blank && starts_ < 4096) {
+        ++starts_;
+        CountCue(line, ws);
+    }
     // A line joined at a word split at its text line's end was two lines
     // there: each tells the width, and the next line follows the second.
     size_t length = size_t(own) + textLen;

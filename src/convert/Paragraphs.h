@@ -11,6 +11,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "convert/HeadingShapes.h"
@@ -162,6 +163,12 @@ class ParagraphBuilder {
     bool Reply(std::string_view line, size_t ws) const;
     void CountReplies(std::string_view line, size_t ws, int own);
     bool RepliesFlush() const;
+    // A play's speech begins with the name of who speaks: Cue is the name a
+    // line may begin with, CountCue counts those that begin paragraphs, and
+    // Speaks says the line begins with one said often in a play.
+    std::string_view Cue(std::string_view line, size_t ws) const;
+    void CountCue(std::string_view line, size_t ws);
+    bool Speaks(std::string_view line, size_t ws) const;
     // Whether a line indented as a paragraph's first goes on with a block set
     // deeper (a letter, a quotation): its first lines deeper, the rest less.
     bool BlockGoesOn(int indent) const;
@@ -186,10 +193,13 @@ class ParagraphBuilder {
     bool unwrapped_ = false;              // the text is not wrapped: a line is a paragraph's whole
     bool joined_ = false;                 // many lines were joined at split words
     uint64_t goesOn_ = 0, roomLeft_ = 0;  // as CountFill counts
-    uint64_t replies_ = 0, repliesAfterEnd_ = 0;  // as CountReplies counts
-    bool hasText_ = false;                        // the current paragraph has more than blanks
-    uint64_t line_ = 0;                           // lines taken so far
-    size_t hang_ = 0;                             // the next of the layout's hanging lines
+    uint64_t replies_ = 0, repliesAfterEnd_ = 0;      // as CountReplies counts
+    std::unordered_map<std::string, uint32_t> cues_;  // names at paragraphs' starts
+    uint64_t cued_ = 0, speakers_ = 0;                // their count; names said three times
+    uint64_t starts_ = 0;                             // paragraphs begun
+    bool hasText_ = false;                            // the current paragraph has more than blanks
+    uint64_t line_ = 0;                               // lines taken so far
+    size_t hang_ = 0;                                 // the next of the layout's hanging lines
     int32_t n_ = 0;
     uint64_t r_ = 0;         // text the current paragraph's later lines added
     uint64_t parBytes_ = 0;  // text of the current paragraph
