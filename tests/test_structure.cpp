@@ -751,6 +751,24 @@ TEST(Structure, HeavyHyphenationLeavesTheParagraphsAsTheyWere) {
     }
 }
 
+namespace {
+
+// Converted in every charset, a text laid out another way has the paragraphs
+// of the text as expected (more than least), as many or within percent.
+void ExpectParagraphsAsIn(const std::string& expected, const std::string& laidOut, int32_t least,
+                          int percent = 0) {
+    for (const char* charset : Charsets) {
+        TempDir a, b;
+        BookFile want = ConvertText(a, Iconv(expected, charset));
+        BookFile got = ConvertText(b, Iconv(laidOut, charset));
+        const int32_t n = want.GetIntProperty("TotalParagraphs");
+        EXPECT_GT(n, least) << charset;
+        EXPECT_NEAR(got.GetIntProperty("TotalParagraphs"), n, n * percent / 100) << charset;
+    }
+}
+
+}  // namespace
+
 TEST(Structure, FirstLinesIndentedUnevenlyBeginTheirParagraphs) {
     NEED_TEXTS();
     // "Детство" typed by hand: wrapped at 64, its first lines indented by
@@ -767,14 +785,7 @@ TEST(Structure, FirstLinesIndentedUnevenlyBeginTheirParagraphs) {
             even += (k ? "" : "   ") + wrapped[k] + "\n";
         }
     }
-    for (const char* charset : Charsets) {
-        TempDir a, b;
-        BookFile expected = ConvertText(a, Iconv(even, charset));
-        BookFile got = ConvertText(b, Iconv(uneven, charset));
-        EXPECT_GT(expected.GetIntProperty("TotalParagraphs"), 2800) << charset;
-        EXPECT_EQ(got.GetIntProperty("TotalParagraphs"), expected.GetIntProperty("TotalParagraphs"))
-            << charset;
-    }
+    ExpectParagraphsAsIn(even, uneven, 2800);
 }
 
 TEST(Structure, RepliesSetFlushInTextWrappedByAMachineBeginParagraphs) {
@@ -795,14 +806,7 @@ TEST(Structure, RepliesSetFlushInTextWrappedByAMachineBeginParagraphs) {
             indented += (k ? "" : "   ") + wrapped[k] + "\n";
         }
     }
-    for (const char* charset : Charsets) {
-        TempDir a, b;
-        BookFile expected = ConvertText(a, Iconv(indented, charset));
-        BookFile got = ConvertText(b, Iconv(flush, charset));
-        const int32_t n = expected.GetIntProperty("TotalParagraphs");
-        EXPECT_GT(n, 780) << charset;
-        EXPECT_NEAR(got.GetIntProperty("TotalParagraphs"), n, n / 100) << charset;
-    }
+    ExpectParagraphsAsIn(indented, flush, 780, 1);
 }
 
 TEST(Structure, APlaysSpeechesBeginWithTheNamesOfThoseWhoSpeak) {
@@ -818,12 +822,5 @@ TEST(Structure, APlaysSpeechesBeginWithTheNamesOfThoseWhoSpeak) {
         for (const auto& l : Wrap(Words(line), 58)) wrapped += l + "\n";
         if (line.empty()) wrapped += "\n";
     }
-    for (const char* charset : Charsets) {
-        TempDir a, b;
-        BookFile expected = ConvertText(a, Iconv(speechLines, charset));
-        BookFile got = ConvertText(b, Iconv(wrapped, charset));
-        const int32_t n = expected.GetIntProperty("TotalParagraphs");
-        EXPECT_GT(n, 1000) << charset;
-        EXPECT_NEAR(got.GetIntProperty("TotalParagraphs"), n, n * 3 / 100) << charset;
-    }
+    ExpectParagraphsAsIn(speechLines, wrapped, 1000, 3);
 }
