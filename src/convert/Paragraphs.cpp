@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <utility>
 
 #include "base/Strings.h"
 #include "book/BodyLines.h"
@@ -36,6 +37,22 @@ static bool StartsWithDash(std::string_view s, CodePage page) {
         return s.rfind("\xE2\x80\x94", 0) == 0 || s.rfind("\xE2\x80\x93", 0) == 0;
     return (page == CodePage::Win1251 || page == CodePage::Win1252) && !s.empty() &&
            (s[0] == '\x97' || s[0] == '\x96');
+}
+
+// A line that begins with a dash after its blanks at ws: "-" or an em or en dash.
+static bool BeginsWithDash(std::string_view line, size_t ws, CodePage page) {
+    return ws < line.size() && (line[ws] == '-' || StartsWithDash(line.substr(ws), page));
+}
+
+// The lengths in characters of the two lines of the text a line was joined
+// from at a word split (joint): the first with its indent and its hyphen,
+// the second with the indent it had. textChars: the line's characters after
+// its blanks (ws bytes).
+static std::pair<size_t, size_t> JoinedLengths(std::string_view line, size_t ws, int indent,
+                                               size_t textChars, Joint joint, bool utf8) {
+    const size_t head = ShownLength(line.substr(ws, joint.at - ws), utf8);
+    return {size_t(indent) + head + (line[joint.at - 1] == '-' ? 0 : 1),
+            size_t(joint.indent) + textChars - std::min(head, textChars)};
 }
 
 static bool ReferenceChar(char c) {
@@ -121,9 +138,8 @@ size_t LayoutStats::Add(std::string_view line, Joint joint) {
     size_t chars = size_t(indent) + textChars;
     // (Two lines of the text, joined at a word split: the longer tells most.)
     if (joint.at > ws && joint.at < line.size()) {
-        const size_t head = ShownLength(line.substr(ws, joint.at - ws), page_ == CodePage::Utf8);
-        const size_t first = size_t(indent) + head + (line[joint.at - 1] == '-' ? 0 : 1);
-        const size_t second = size_t(joint.indent) + textChars - std::min(head, textChars);
+        const auto [first, second] =
+            JoinedLengths(line, ws, indent, textChars, joint, page_ == CodePage::Utf8);
         ++lengths_[std::min(first, LengthCap)];
         ++lengths_[std::min(second, LengthCap)];
         measured_ += 2;
@@ -323,8 +339,7 @@ bool ParagraphBuilder::Filled() const {
 }
 
 bool ParagraphBuilder::Reply(std::string_view line, size_t ws) const {
-    if (ws == line.size() || (line[ws] != '-' && !StartsWithDash(line.substr(ws), page_)))
-        return false;
+    if (!BeginsWithDash(line, ws, page_)) return false;
     // (A dash before a small letter goes on with the author's words: "— сказал он".)
     size_t i = ws;
     for (int k = 0; k < 4 && i < line.size(); ++k) {
@@ -471,8 +486,7 @@ bool ParagraphBuilder::BeginsByLayout(std::string_view line, int own, size_t ws,
             const std::string_view word = line.substr(ws, line.find(' ', ws) - ws);
             const size_t width = size_t(layout_.WrapWidth);
             const bool fits = before_ + 1 + ShownLength(word, utf8_) <= width;
-            const bool reply =
-                ws < len && (line[ws] == '-' || StartsWithDash(line.substr(ws), page_));
+            const bool reply = BeginsWithDash(line, ws, page_);
             return ind > 1 || len == 0 || (reply && (colon_ || endsSentence_)) ||
                    (fits && (endsSentence_ || reply || before_ * 4 < width * 3));
         }
@@ -581,10 +595,10 @@ void ParagraphBuilder::Add(std::string_view line, const Emit& emit, size_t shown
     size_t length = size_t(own) + textLen;
     int last = own;
     if (joint.at > ws && joint.at < len) {
-        const size_t head = ShownLength(line.substr(ws, joint.at - ws), utf8_);
-        Measure(size_t(own) + head + (line[joint.at - 1] == '-' ? 0 : 1));
+        const auto [first, second] = JoinedLengths(line, ws, own, textLen, joint, utf8_);
+        Measure(first);
         last = joint.indent;
-        length = size_t(last) + textLen - std::min(head, textLen);
+        length = second;
     }
     Remember(line, blank, own, textLen, length, last, begins);
     const char* cls = ClassOf(line, ws, ind, textLen, endedBefore);
