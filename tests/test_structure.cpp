@@ -556,15 +556,22 @@ TEST(Structure, ChapterNumbersSetApartTakeTheirTitlesAndNotTheNotesNumbers) {
     }
 }
 
-TEST(Structure, PageNumbersLeftInTheTextAreDropped) {
+TEST(Structure, PageNumbersAndRunningHeadsLeftInTheTextAreDropped) {
     NEED_TEXTS();
     // A text taken from a printed book: wrapped at 72, paragraphs indented by
     // two, and every 44 lines, mid-sentence as often as not, the page's
     // number: centred between blank lines ("- 12 -"), or at the right edge
-    // right under the page's last line ("12"). The book is as without them:
-    // its paragraphs go on across the pages, its contents hold no page.
-    for (const auto& [name, number] : {std::pair{"gogol-nos.txt", "%d"},
-                                       std::pair{"pushkin-kapitanskaya-dochka.txt", "- %d -"}}) {
+    // right under the page's last line ("12"); and the author and the title
+    // over every other page, under the number or with it in one line (the
+    // title the same as the one the text begins with). The book is as
+    // without them: its paragraphs go on across the pages, its contents hold
+    // no page, its title stays.
+    struct Book {
+        const char *name, *number, *author, *title;
+    };
+    for (const auto& [name, number, author, title] :
+         {Book{"gogol-nos.txt", "%d", "Н. В. ГОГОЛЬ", "НОС"},
+          Book{"pushkin-kapitanskaya-dochka.txt", "- %d -", "А. С. ПУШКИН", "КАПИТАНСКАЯ ДОЧКА"}}) {
         std::vector<std::string> lines;
         for (const auto& line : SplitText(ReadFile(std::string(TAVISTO_TEXTS) + "/" + name))) {
             if (ShownLength(line, true) <= 72) {
@@ -575,23 +582,29 @@ TEST(Structure, PageNumbersLeftInTheTextAreDropped) {
             for (size_t k = 0; k < wrapped.size(); ++k)
                 lines.push_back((k ? "" : "  ") + wrapped[k]);
         }
-        std::string plain, centred, right;
+        std::string plain, centred, right, headed, inOneLine;
         for (size_t i = 0; i < lines.size(); ++i) {
-            plain += lines[i] + "\n";
-            centred += lines[i] + "\n";
-            right += lines[i] + "\n";
+            for (std::string* t : {&plain, &centred, &right, &headed, &inOneLine})
+                *t += lines[i] + "\n";
             if (i % 44 == 43) {
+                const int n = int(i / 44 + 2);
                 char page[32];
-                std::snprintf(page, sizeof page, number, int(i / 44 + 2));
+                std::snprintf(page, sizeof page, number, n);
+                const std::string head = n % 2 ? title : author;
                 centred += "\n" + std::string(34, ' ') + page + "\n\n";
-                right += std::string(66, ' ') + std::to_string(i / 44 + 2) + "\n";
+                right += std::string(66, ' ') + std::to_string(n) + "\n";
+                headed += "\n" + std::string(34, ' ') + page + "\n\n" + std::string(28, ' ') +
+                          head + "\n\n";
+                inOneLine += n % 2 ? std::string(20, ' ') + head + std::string(20, ' ') + page
+                                   : page + std::string(20, ' ') + head;
+                inOneLine += "\n\n";
             }
         }
         for (const char* charset : Charsets) {
             TempDir a;
             BookFile without = ConvertText(a, Iconv(plain, charset));
             EXPECT_GE(Contents(without).size(), 4u) << name;
-            for (const std::string* paged : {&centred, &right}) {
+            for (const std::string* paged : {&centred, &right, &headed, &inOneLine}) {
                 TempDir b;
                 BookFile with = ConvertText(b, Iconv(*paged, charset));
                 EXPECT_EQ(Contents(with), Contents(without)) << name << " " << charset;

@@ -123,7 +123,9 @@ void Conversion::FindCharset() {
     language_ = TextLanguage(sample, CodePageOf(charset_));
     const CodePage page = CodePageOf(charset_);
     if (DoubleSpaced(sample, page)) text_.DropSingleBlankLines();
-    text_.DropPageNumbers(FindPageNumbers(sample, page));
+    RunningHeads heads = FindRunningHeads(sample, page);
+    text_.DropPageNumbers(FindPageNumbers(sample, page, heads));
+    text_.DropRunningHeads(std::move(heads));
 }
 
 bool Conversion::LookAtStart() {

@@ -164,7 +164,117 @@ std::string NumberForm(std::string_view line, CodePage cp, int64_t& value) {
     return value >= 0 ? form : std::string();
 }
 
-PageNumbers FindPageNumbers(const LineList& lines, CodePage cp) {
+std::string HeadText(std::string_view line, CodePage cp, bool* numbered) {
+    const std::string_view t = TrimBlanks(line, cp);
+    if (t.empty() || t.size() > 100) return {};
+    struct Word {
+        size_t at = 0, end = 0;
+        bool letter = false, digit = false;
+        char32_t first = 0;  // its first letter
+    };
+    std::vector<Word> words;
+    for (size_t i = 0; i < t.size();) {
+        const size_t at = i;
+        const char32_t c = DecodeChar(t, i, cp);
+        if (c == ' ' || c == '\t' || c == 0xA0) continue;
+        if (words.empty() || words.back().end < at) words.push_back({at, at});
+        Word& w = words.back();
+        w.end = i;
+        w.digit = w.digit || (c >= '0' && c <= '9');
+        if (!w.letter && IsLetter(c)) w.first = c;
+        w.letter = w.letter || IsLetter(c);
+    }
+    // A page number at either end ("12", "- 12 -"): words without a letter,
+    // one with a digit.
+    size_t from = 0, to = words.size();
+    bool digit = false;
+    while (from < to && !words[from].letter) digit = words[from++].digit || digit;
+    if (!digit) from = 0;
+    digit = false;
+    size_t end = to;
+    while (end > from && !words[end - 1].letter) digit = words[--end].digit || digit;
+    if (digit) to = end;
+    if (numbered) *numbered = from > 0 || to < words.size();
+    auto firstLetter = std::find_if(words.begin() + from, words.begin() + to,
+                                    [](const Word& w) { return w.letter; });
+    if (from == to || firstLetter == words.begin() + to || IsLower(firstLetter->first)) return {};
+    std::string text;
+    for (size_t k = from; k < to; ++k)
+        text.append(k > from ? " " : "").append(t, words[k].at, words[k].end - words[k].at);
+    return text;
+}
+
+namespace {
+
+// The neighbours of line i with text, past blank lines and those skipped:
+// the indexes of the one before and the one after (lines.size() for none).
+// A page's number and heads stand within a few lines of its text: no further
+// is looked.
+template <class Skip>
+std::pair<size_t, size_t> Neighbours(const LineList& lines, size_t i, const Skip& skip) {
+    constexpr size_t Furthest = 16;
+    auto passed = [&](size_t k) { return BlankLine(lines[k]) || skip(k); };
+    size_t before = i, after = i + 1;
+    while (before > 0 && i - before < Furthest && passed(before - 1)) --before;
+    while (after < lines.size() && after - i <= Furthest && passed(after)) ++after;
+    if (before > 0 && passed(before - 1)) before = 0;
+    if (after < lines.size() && passed(after)) after = lines.size();
+    return {before == 0 ? lines.size() : before - 1, after};
+}
+
+// The blank lines right before and after line i.
+std::pair<size_t, size_t> BlanksAround(const LineList& lines, size_t i) {
+    size_t before = 0, after = 0;
+    while (before < i && BlankLine(lines[i - 1 - before])) ++before;
+    while (i + 1 + after < lines.size() && BlankLine(lines[i + 1 + after])) ++after;
+    return {before, after};
+}
+
+}  // namespace
+
+RunningHeads FindRunningHeads(const LineList& lines, CodePage cp) {
+    // The lines each short text stands at, of those said four times at least.
+    std::map<std::string, std::vector<size_t>> said;
+    std::vector<std::string> texts(lines.size());
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (!BlankLine(lines[i]) && lines[i].size() <= 160)
+            said[texts[i] = HeadText(lines[i], cp)].push_back(i);
+    said.erase(std::string());
+    std::erase_if(said, [](const auto& s) { return s.second.size() < 4; });
+    auto skip = [&](size_t k) {
+        int64_t value = 0;
+        return said.count(texts[k]) > 0 || !NumberForm(lines[k], cp, value).empty();
+    };
+    RunningHeads heads;
+    heads.BlanksBefore = heads.BlanksAfter = SIZE_MAX;
+    std::string utf8;
+    for (const auto& [text, at] : said) {
+        // A page or more apart, as most of the times it is said are.
+        std::vector<size_t> gaps;
+        for (size_t k = 1; k < at.size(); ++k) gaps.push_back(at[k] - at[k - 1]);
+        std::nth_element(gaps.begin(), gaps.begin() + gaps.size() / 2, gaps.end());
+        if (gaps[gaps.size() / 2] < 20) continue;
+        size_t breaking = 0, before = SIZE_MAX, after = SIZE_MAX;
+        for (const size_t i : at) {
+            const auto [b, a] = Neighbours(lines, i, skip);
+            if (b == lines.size() || a == lines.size()) continue;
+            if (!SentenceGoesOn(lines[b], lines[a], cp, utf8)) continue;
+            // (Around those that are heads for sure: not a title said first.)
+            ++breaking;
+            const auto [blanksBefore, blanksAfter] = BlanksAround(lines, i);
+            before = std::min(before, blanksBefore);
+            after = std::min(after, blanksAfter);
+        }
+        if (breaking * 3 < at.size()) continue;
+        heads.Texts.push_back(text);
+        heads.BlanksBefore = std::min(heads.BlanksBefore, before);
+        heads.BlanksAfter = std::min(heads.BlanksAfter, after);
+    }
+    if (heads.Texts.empty()) return {};
+    return heads;
+}
+
+PageNumbers FindPageNumbers(const LineList& lines, CodePage cp, const RunningHeads& heads) {
     struct Seen {
         int64_t first = -1, last = -1;
         size_t numbers = 0, onByOne = 0, breaking = 0;
@@ -172,21 +282,29 @@ PageNumbers FindPageNumbers(const LineList& lines, CodePage cp) {
     };
     std::map<std::string, Seen> forms;
     std::string utf8;
+    auto isHead = [&](size_t k) {
+        return !heads.Texts.empty() && lines[k].size() <= 160 &&
+               std::find(heads.Texts.begin(), heads.Texts.end(), HeadText(lines[k], cp)) !=
+                   heads.Texts.end();
+    };
     for (size_t i = 0; i < lines.size(); ++i) {
         int64_t value = 0;
         const std::string form = NumberForm(lines[i], cp, value);
         if (form.empty()) continue;
         Seen& s = forms[form];
-        s.onByOne += s.numbers > 0 && value == s.last + 1;
+        const bool onByOne = s.numbers > 0 && value == s.last + 1;
+        s.onByOne += onByOne;
         if (s.numbers++ == 0) s.first = value;
         s.last = value;
-        size_t before = i, after = i + 1;
-        while (before > 0 && BlankLine(lines[before - 1])) --before;
-        while (after < lines.size() && BlankLine(lines[after])) ++after;
-        if (before == 0 || after == lines.size()) continue;
-        s.before = std::min(s.before, i - before);
-        s.after = std::min(s.after, after - i - 1);
-        s.breaking += SentenceGoesOn(lines[before - 1], lines[after], cp, utf8);
+        const auto [before, after] = Neighbours(lines, i, isHead);
+        if (before == lines.size() || after == lines.size()) continue;
+        // (Around the pages' numbers, not a note's "1".)
+        const auto [blanksBefore, blanksAfter] = BlanksAround(lines, i);
+        if (onByOne) {
+            s.before = std::min(s.before, blanksBefore);
+            s.after = std::min(s.after, blanksAfter);
+        }
+        s.breaking += SentenceGoesOn(lines[before], lines[after], cp, utf8);
     }
     for (const auto& [form, s] : forms)
         if (s.numbers >= 4 && s.onByOne * 4 >= (s.numbers - 1) * 3 && s.breaking * 3 >= s.numbers)

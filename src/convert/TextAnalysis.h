@@ -58,7 +58,26 @@ struct PageNumbers {
     int64_t First = 0;
     size_t BlanksBefore = 0, BlanksAfter = 0;
 };
-PageNumbers FindPageNumbers(const LineList& lines, CodePage cp);
+// A line that may head a printed page: its text with a page number at its
+// start or end taken off and its runs of blanks made one space ("12   НОС"
+// and "НОС" are "НОС"); "" for a line too long for one, or without a letter,
+// or beginning with a small one. numbered: whether a number was taken off.
+std::string HeadText(std::string_view line, CodePage cp, bool* numbered = nullptr);
+// The running heads a text kept from the book it was taken from (the
+// author's name, the book's title, over each page or every other page), as
+// HeadText has them, and the blank lines that always stand before and after
+// them. A head is a short line said again and again, a page or more apart,
+// that breaks into a sentence (see FindPageNumbers) one time in three at
+// least: the lines between do not count there, blank ones, page numbers or
+// other heads.
+struct RunningHeads {
+    std::vector<std::string> Texts;
+    size_t BlanksBefore = 0, BlanksAfter = 0;
+};
+RunningHeads FindRunningHeads(const LineList& lines, CodePage cp);
+// (The lines of the heads found do not count between a number and its
+// neighbours.)
+PageNumbers FindPageNumbers(const LineList& lines, CodePage cp, const RunningHeads& heads = {});
 // The probe words, as windows-1251 bytes.
 extern const char* const ProbeWords[10];
 // Round to nearest, halves to the even neighbour, of sum / count (count > 0).

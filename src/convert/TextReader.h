@@ -16,6 +16,7 @@
 #include "base/Errors.h"
 #include "base/Files.h"
 #include "convert/Converter.h"
+#include "convert/HeadingShapes.h"
 #include "convert/TextAnalysis.h"
 #include "text/Charsets.h"
 
@@ -128,6 +129,12 @@ class TextReader {
     // (a page or two may be missing); any other number stays, a note's "1"
     // or a chapter's.
     void DropPageNumbers(PageNumbers pages) { pages_ = std::move(pages); }
+    // From now on the running heads a text kept from a printed book are
+    // dropped, as its page numbers are. The first time a head is said it
+    // stays where no long line came before it, or the text before it ended a
+    // sentence, but for right under a page number or head dropped, or with a
+    // number of its own: there it may be the book's title, or a chapter's.
+    void DropRunningHeads(RunningHeads heads) { heads_ = std::move(heads); }
 
     void ForEachLine(const std::function<void(std::string_view)>& emit,
                      const std::function<void(double)>& progress) {
@@ -145,6 +152,10 @@ class TextReader {
         heldBlanks_.clear();
         dropAfter_ = 0;
         lastPage_ = pages_.First - 1;
+        headSaid_.assign(heads_.Texts.size(), false);
+        headsUnsaid_ = heads_.Texts.size();
+        endedSentence_ = true;
+        longLine_ = afterPrinted_ = false;
         BinaryWatch binary(path_);
         uint64_t at = utf16_ ? 2 : utf8Mark_ ? 3 : 0, textAt = 0;
         for (;;) {
@@ -311,13 +322,14 @@ class TextReader {
     // them. (Before Line: a word split at a page's end is joined.)
     void Pass(std::string_view line, const std::function<void(std::string_view)>& emit,
               bool transient) {
-        if (!single_ && pages_.Form.empty()) return Line(line, emit, transient);
+        if (!single_ && pages_.Form.empty() && heads_.Texts.empty())
+            return Line(line, emit, transient);
         const bool blank = BlankLine(line);
         if (single_) {
             blanks_ = blank ? blanks_ + 1 : 0;
             if (blank && blanks_ % 2 == 1) return;
         }
-        if (!pages_.Form.empty()) {
+        if (!pages_.Form.empty() || !heads_.Texts.empty()) {
             if (blank) {
                 if (dropAfter_ > 0) {
                     --dropAfter_;
@@ -331,20 +343,48 @@ class TextReader {
                 return;
             }
             int64_t value = 0;
-            if (line.size() <= 160 && NumberForm(line, page_, value) == pages_.Form &&
-                value > lastPage_ && value <= lastPage_ + 3) {
-                // (Blank lines beyond those the pages always have are the text's.)
+            if (line.size() <= 160 && !pages_.Form.empty() &&
+                NumberForm(line, page_, value) == pages_.Form && value > lastPage_ &&
+                value <= lastPage_ + 3) {
                 lastPage_ = value;
-                heldBlanks_.resize(heldBlanks_.size() -
-                                   std::min(heldBlanks_.size(), pages_.BlanksBefore));
-                FlushBlanks(emit);
-                dropAfter_ = pages_.BlanksAfter;
-                return;
+                return DropPrinted(pages_.BlanksBefore, pages_.BlanksAfter, emit);
             }
+            if (line.size() <= 160 && RunningHead(line))
+                return DropPrinted(heads_.BlanksBefore, heads_.BlanksAfter, emit);
             dropAfter_ = 0;
+            afterPrinted_ = false;
             FlushBlanks(emit);
+            // (Told only until every head has been said.)
+            if (headsUnsaid_ > 0) {
+                endedSentence_ = EndsSentence(AsUtf8(line, page_, utf8_), CodePage::Utf8);
+                longLine_ = longLine_ || line.size() >= 60;
+            }
         }
         Line(line, emit, transient);
+    }
+
+    // A page number or a running head dropped, with the blank lines its pages
+    // always have around it. (Blank lines beyond those are the text's.)
+    void DropPrinted(size_t blanksBefore, size_t blanksAfter,
+                     const std::function<void(std::string_view)>& emit) {
+        heldBlanks_.resize(heldBlanks_.size() - std::min(heldBlanks_.size(), blanksBefore));
+        FlushBlanks(emit);
+        dropAfter_ = blanksAfter;
+        afterPrinted_ = true;
+    }
+
+    // Whether line is a running head to drop.
+    bool RunningHead(std::string_view line) {
+        if (heads_.Texts.empty()) return false;
+        bool numbered = false;
+        const auto head =
+            std::find(heads_.Texts.begin(), heads_.Texts.end(), HeadText(line, page_, &numbered));
+        if (head == heads_.Texts.end()) return false;
+        const size_t k = size_t(head - heads_.Texts.begin());
+        if (headSaid_[k]) return true;
+        headSaid_[k] = true;
+        --headsUnsaid_;
+        return numbered || afterPrinted_ || (longLine_ && !endedSentence_);
     }
 
     void FlushBlanks(const std::function<void(std::string_view)>& emit) {
@@ -362,6 +402,7 @@ class TextReader {
         again.page_ = page_;
         again.single_ = single_;  // (the lines counted alike)
         again.pages_ = pages_;
+        again.heads_ = heads_;
         again.noteUpTo_ = lines_;
         again.ForEachLine([](std::string_view) {}, {});
         compounds_ = std::move(again.compounds_);
@@ -426,10 +467,18 @@ class TextReader {
     int next_ = 0;
     std::string_view pending_;  // the line held back
     bool hasPending_ = false, stop_ = false, join_ = false;
-    bool single_ = false;                  // blank lines alone are dropped
-    uint64_t blanks_ = 0;                  // blank lines since the last with text
-    PageNumbers pages_;                    // the page numbers dropped
-    int64_t lastPage_ = 0;                 // the last one dropped
+    bool single_ = false;         // blank lines alone are dropped
+    uint64_t blanks_ = 0;         // blank lines since the last with text
+    PageNumbers pages_;           // the page numbers dropped
+    int64_t lastPage_ = 0;        // the last one dropped
+    RunningHeads heads_;          // the running heads dropped
+    std::vector<bool> headSaid_;  // whether each has been said
+    size_t headsUnsaid_ = 0;
+    // While a head is unsaid: whether the last line with text ended a
+    // sentence, and whether a long line came.
+    bool endedSentence_ = true, longLine_ = false;
+    bool afterPrinted_ = false;  // nothing but blank lines since one was dropped
+    std::string utf8_;
     std::vector<std::string> heldBlanks_;  // blank lines held back
     size_t dropAfter_ = 0;                 // blank lines after a page number still to drop
     // The piece being read, and where in it the next byte to escape stands
