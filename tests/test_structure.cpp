@@ -188,34 +188,48 @@ TEST(Structure, ContentsHoldTheChaptersAndNothingElse) {
         "двадцать первая", "двадцать вторая", "двадцать третья", "двадцать четвертая"};
     // A printed contents list, two parts (one between asterisks), 24 chapters in
     // three styles, notes with footnote numbers, a closing date and "КОНЕЦ".
-    std::string text = "Оглавление\r\n\r\n";
-    for (const char* o : ordinals) text += std::string("Глава ") + o + "\r\n";
-    text += "\r\n\r\nЧАСТЬ ПЕРВАЯ\r\n\r\n";
-    std::vector<std::string> want = {"2 Оглавление", "1 ЧАСТЬ ПЕРВАЯ"};
-    for (size_t c = 0; c < 24; ++c) {
-        if (c == 12) {
-            text += "\r\n* ЧАСТЬ ВТОРАЯ *\r\n\r\n";
-            want.push_back("1 * ЧАСТЬ ВТОРАЯ *");
+    // The list says the chapters as they are headed, or with dots and page
+    // numbers, or in figures at the book's end.
+    for (const int printed : {0, 1, 2}) {
+        std::string list = "Оглавление\r\n\r\n";
+        for (size_t c = 0; c < 24; ++c)
+            list += printed == 2   ? "Глава " + std::to_string(c + 1) + "\r\n"
+                    : printed == 1 ? std::string("Глава ") + ordinals[c] + " ........ " +
+                                         std::to_string(3 + 5 * c) + "\r\n"
+                                   : std::string("Глава ") + ordinals[c] + "\r\n";
+        std::string text = printed < 2 ? list : "";
+        text += "\r\n\r\nЧАСТЬ ПЕРВАЯ\r\n\r\n";
+        std::vector<std::string> want = {"1 ЧАСТЬ ПЕРВАЯ"};
+        if (printed < 2) want.insert(want.begin(), "2 Оглавление");
+        for (size_t c = 0; c < 24; ++c) {
+            if (c == 12) {
+                text += "\r\n* ЧАСТЬ ВТОРАЯ *\r\n\r\n";
+                want.push_back("1 * ЧАСТЬ ВТОРАЯ *");
+            }
+            std::string heading = std::string("Глава ") + ordinals[c];
+            if (c % 3 == 1) heading = std::string("ГЛАВА ") + ordinals[c];
+            text += (c % 3 == 2 ? "        " : "") + heading + "\r\n\r\n";
+            want.push_back("2 " + heading);
+            for (int p = 0; p < 2; ++p)
+                text += "   " + story[(c * 2 + size_t(p)) % story.size()] + "\r\n";
+            text += "\r\n";
         }
-        std::string heading = std::string("Глава ") + ordinals[c];
-        if (c % 3 == 1) heading = std::string("ГЛАВА ") + ordinals[c];
-        text += (c % 3 == 2 ? "        " : "") + heading + "\r\n\r\n";
-        want.push_back("2 " + heading);
-        for (int p = 0; p < 2; ++p)
-            text += "   " + story[(c * 2 + size_t(p)) % story.size()] + "\r\n";
-        text += "\r\n";
-    }
-    text += "\r\nПримечания\r\n\r\n";
-    want.push_back("2 Примечания");
-    for (int n = 1; n <= 5; ++n) text += std::to_string(n) + "\r\n\r\n   Примечание.\r\n\r\n";
-    text += "\r\n          1887\r\n\r\n          КОНЕЦ\r\n";
-    for (const char* charset : Charsets) {
-        TempDir dir;
-        BookFile b = ConvertText(dir, Iconv(text, charset));
-        std::string got, expect;
-        for (const auto& c : Contents(b)) got += c + "\n";
-        for (const auto& c : want) expect += c + "\n";
-        EXPECT_EQ(got, expect) << charset;
+        text += "\r\nПримечания\r\n\r\n";
+        want.push_back("2 Примечания");
+        for (int n = 1; n <= 5; ++n) text += std::to_string(n) + "\r\n\r\n   Примечание.\r\n\r\n";
+        text += "\r\n          1887\r\n\r\n          КОНЕЦ\r\n";
+        if (printed == 2) {
+            text += "\r\n\r\n" + list;
+            want.push_back("2 Оглавление");
+        }
+        for (const char* charset : Charsets) {
+            TempDir dir;
+            BookFile b = ConvertText(dir, Iconv(text, charset));
+            std::string got, expect;
+            for (const auto& c : Contents(b)) got += c + "\n";
+            for (const auto& c : want) expect += c + "\n";
+            EXPECT_EQ(got, expect) << charset << " " << printed;
+        }
     }
 }
 

@@ -179,7 +179,8 @@ const Decoded& Words() {
     return DecodedWords;
 }
 
-// The value of a number's word (folded), or 0.
+}  // namespace
+
 int NumberWordValue(std::u32string_view w) {
     if (w.size() < 3 || w.size() > 16) return 0;
     const NumberWord* const* n =
@@ -190,6 +191,8 @@ int NumberWordValue(std::u32string_view w) {
         });
     return n ? (*n)->value : 0;
 }
+
+namespace {
 
 // The month a word (folded) names, 1 to 12, or 0.
 int MonthOf(std::u32string_view w) {

@@ -48,6 +48,8 @@ bool IsSeparator(std::string_view utf8);
 bool EndsSentence(std::string_view text, CodePage page = CodePage::Utf8);
 // The words that close a book: "THE END", "Конец", "Finis".
 bool ClosingWords(std::string_view utf8);
+// The value of a number's word, folded ("первая", "third"), or 0.
+int NumberWordValue(std::u32string_view word);
 // A roman numeral, Latin letters or the Cyrillic ones that look like them
 // ("ХІІ"), in either case; its value, or 0 when it is none.
 int RomanValue(std::u32string_view word);

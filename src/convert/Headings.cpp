@@ -500,31 +500,122 @@ void HeadingFinder::Finish() {
     names_.clear();
 }
 
+namespace {
+
+// What a heading and a printed contents' line for it both say: its words,
+// folded, without numbers, and its number in any style (figures, roman,
+// words; -1 without one), but for a page number after dots or a gap.
+// "Глава 1. Сержант гвардии .... 5" and "ГЛАВА I. СЕРЖАНТ ГВАРДИИ" both say
+// "глава сержант гвардии" and 1.
+struct Naming {
+    std::string words;
+    int64_t number = -1;
+    std::string Key() const { return words + "#" + std::to_string(number); }
+    // Its first word and number.
+    std::string FirstKey() const {
+        return words.substr(0, words.find(' ')) + "#" + std::to_string(number);
+    }
+    // Whether it says the first words of other, with its number.
+    bool Begins(const Naming& other) const {
+        return number == other.number && other.words.size() > words.size() &&
+               other.words.compare(0, words.size(), words) == 0 && other.words[words.size()] == ' ';
+    }
+};
+
+Naming NamingOf(std::string_view text, CodePage page) {
+    const std::string folded = FoldToUtf8(text, page);
+    Naming n;
+    std::u32string word;
+    std::string between;      // what stands before the word
+    bool numbers = false;     // the words being read are the number's
+    bool numberDone = false;  // the number has been read
+    auto take = [&](bool last) {
+        if (word.empty()) return;
+        int64_t value = -1;
+        if (word[0] >= '0' && word[0] <= '9') {
+            // (A page number after dots or a gap is the contents' own.)
+            const bool pageNumber = last && (between.find("..") != std::string::npos ||
+                                             between.find("\u2026") != std::string::npos ||
+                                             between.find("  ") != std::string::npos);
+            value = pageNumber ? -2 : 0;
+            for (const char32_t c : word)
+                if (value >= 0 && c >= '0' && c <= '9' && value < 100000)
+                    value = value * 10 + (c - '0');
+        } else if (const int r = RomanValue(word)) {
+            value = r;
+        } else if (const int w = NumberWordValue(word)) {
+            value = w;
+        }
+        if (value == -1) {
+            if (!n.words.empty()) n.words += ' ';
+            for (const char32_t c : word) AppendUtf8(n.words, c);
+            numberDone = numberDone || numbers;
+            numbers = false;
+        } else if (value >= 0 && !numberDone) {
+            n.number = numbers ? n.number + value : value;
+            numbers = true;
+        }
+        word.clear();
+        between.clear();
+    };
+    for (size_t i = 0; i < folded.size();) {
+        const size_t at = i;
+        const char32_t c = DecodeChar(folded, i, CodePage::Utf8);
+        if (IsLetter(c) || (c >= '0' && c <= '9')) {
+            if (!word.empty() && (IsLetter(c) != IsLetter(word.back()))) take(false);
+            word += c;
+        } else {
+            take(false);
+            between.append(folded, at, i - at);
+        }
+    }
+    take(true);
+    if (n.words.empty() && n.number < 0) n.words = folded;
+    return n;
+}
+
+}  // namespace
+
 void HeadingFinder::DropPrintedContents(std::vector<int>& depth,
                                         const std::vector<std::string>& text) const {
-    // A contents list printed at the top of a book: headings on lines one
-    // after another whose texts come again later. Only the later ones are headings.
+    // A contents list printed in a book: headings on lines one after another
+    // that each say what another heading says later, or before the list: its
+    // words and number, or its first words and its number ("Глава первая" of
+    // "ГЛАВА I. СЕРЖАНТ ГВАРДИИ"). Only the others are headings.
     std::vector<size_t> taken;
-    std::vector<std::string> folded;
+    std::vector<Naming> naming;
+    std::unordered_map<std::string, std::vector<size_t>> said, numbered;
     for (size_t i = 0; i < candidates_.size(); ++i)
         if (depth[i] > 0) {
             taken.push_back(i);
-            folded.push_back(FoldToUtf8(text[i], page_));
+            naming.push_back(NamingOf(text[i], page_));
+            said[naming.back().Key()].push_back(taken.size() - 1);
+            if (naming.back().number >= 0)
+                numbered[naming.back().FirstKey()].push_back(taken.size() - 1);
         }
-    // Where each text is said last.
-    std::unordered_map<std::string, size_t> last;
-    for (size_t i = 0; i < folded.size(); ++i) last[folded[i]] = i;
     for (size_t run = 0; run < taken.size();) {
         size_t end = run + 1;
         while (end < taken.size() &&
                candidates_[taken[end]].ordinal - candidates_[taken[end - 1]].ordinal <= 1)
             ++end;
-        std::vector<size_t> again;
-        for (size_t i = run; i < end; ++i)
-            if (last[folded[i]] > i) again.push_back(i);
         // (A part, its chapter and the chapter's first section stand so too.)
-        if (again.size() >= 4 && again.size() * 3 >= (end - run) * 2)
-            for (size_t i : again) depth[taken[i]] = 0;
+        if (end - run < 4) {
+            run = end;
+            continue;
+        }
+        auto elsewhere = [&](size_t i) {
+            const std::vector<size_t>& same = said[naming[i].Key()];
+            if (same.back() > i || same.front() < run) return true;
+            if (naming[i].number < 0) return false;
+            for (const size_t j : numbered[naming[i].FirstKey()])
+                if ((j > i || j < run) && naming[i].Begins(naming[j])) return true;
+            return false;
+        };
+        std::vector<size_t> listed;
+        for (size_t i = run; i < end; ++i)
+            if (elsewhere(i)) listed.push_back(i);
+        if (listed.size() >= 4 && listed.size() * 3 >= (end - run) * 2)
+            for (const size_t i : listed) depth[taken[i]] = 0;
         run = end;
     }
 }
