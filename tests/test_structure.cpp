@@ -704,6 +704,42 @@ TEST(Structure, ATextSavedWithDoubledLineEndsReadsAsWritten) {
     }
 }
 
+TEST(Structure, ARuleOfMarksIsAParagraphOfItsOwn) {
+    NEED_TEXTS();
+    // A header between rules of dashes as long as a line, as a library's
+    // texts have it, and a rule of "=" between two paragraphs of the story
+    // wrapped at 72: each rule is a paragraph alone, whatever its length.
+    std::string text = "     Николай Васильевич Гоголь. Нос\n" + std::string(63, '-') +
+                       "\n     Date: 12 Jan 2002\n     OCR: Иван Иванов\n" + std::string(63, '-') +
+                       "\n\n";
+    const LineList story = SplitText(ReadFile(std::string(TAVISTO_TEXTS) + "/gogol-nos.txt"));
+    for (size_t i = 3; i < story.size(); ++i) {
+        const auto lines =
+            ShownLength(story[i], true) > 72 ? Wrap(story[i], 70) : LineList{story[i]};
+        for (size_t k = 0; k < lines.size(); ++k)
+            text += (k == 0 && lines.size() > 1 ? "  " : "") + lines[k] + "\n";
+        if (i == story.size() / 2) text += std::string(70, '=') + "\n";
+    }
+    for (const char* charset : Charsets) {
+        TempDir dir;
+        BookFile b = ConvertText(dir, Iconv(text, charset));
+        const auto classes = Classes(b);
+        const auto texts = Texts(b);
+        std::vector<std::string> paragraphs;
+        for (size_t i = 0; i < texts.size(); ++i) {
+            if (classes[i] != "-" || paragraphs.empty()) paragraphs.emplace_back();
+            paragraphs.back() += TrimBlanks(texts[i], CodePage::Utf8);
+        }
+        int rules = 0;
+        for (const auto& p : paragraphs)
+            if (p.find("---") != std::string::npos || p.find("===") != std::string::npos) {
+                ++rules;
+                EXPECT_EQ(p.find_first_not_of(p[0]), std::string::npos) << charset << ": " << p;
+            }
+        EXPECT_EQ(rules, 3) << charset;
+    }
+}
+
 TEST(Structure, HeavyHyphenationLeavesTheParagraphsAsTheyWere) {
     NEED_TEXTS();
     // "Детство" wrapped at 64 under first lines indented by four, once with

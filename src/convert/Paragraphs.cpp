@@ -410,7 +410,26 @@ bool ParagraphBuilder::RepliesFlush() const {
     return replies_ >= 16 && repliesAfterEnd_ * 4 >= replies_ * 3;
 }
 
+namespace {
+
+// A rule drawn with one mark, spaces between or not ("-----", "= = =", "***"):
+// no paragraph goes on through it, however long it is.
+bool Rule(std::string_view line, size_t ws) {
+    if (ws >= line.size() || !std::strchr("-=*_~#+", line[ws])) return false;
+    size_t marks = 0;
+    for (size_t i = ws; i < line.size(); ++i) {
+        if (line[i] == line[ws])
+            ++marks;
+        else if (line[i] != ' ' && line[i] != '\t')
+            return false;
+    }
+    return marks >= 3;
+}
+
+}  // namespace
+
 bool ParagraphBuilder::SetApart(std::string_view line, size_t textLen) const {
+    if (Rule(line, WhiteBytes(line))) return true;
     if (textLen > 60) return false;
     // The line before ended a paragraph: a blank, a sentence's end or a colon,
     // a line standing apart itself, a line broken well short of the text's
