@@ -233,6 +233,31 @@ TEST(Structure, ContentsHoldTheChaptersAndNothingElse) {
     }
 }
 
+TEST(Structure, TitlesOfWordsAloneSetOffByAWiderGapAreTheContents) {
+    NEED_TEXTS();
+    // A book of stories: each one's title in words alone ("Тоска"), flush or
+    // centred, with two blank lines above it where its paragraphs have one.
+    const std::vector<std::string> story = StoryParagraphs("gorky-detstvo.txt", 100);
+    const std::vector<std::string> titles = {"Анюта", "В дороге", "Беглец", "Тоска", "Враги"};
+    for (const size_t indent : {0, 30}) {
+        std::string text = "РАССКАЗЫ\n\n";
+        std::vector<std::string> want;
+        for (size_t t = 0; t < titles.size(); ++t) {
+            text += "\n\n" + std::string(indent, ' ') + titles[t] + "\n\n";
+            want.push_back("2 " + titles[t]);
+            for (size_t p = 0; p < 20; ++p) {
+                for (const auto& line : Wrap(story[t * 20 + p], 70)) text += line + "\n";
+                text += "\n";
+            }
+        }
+        for (const char* charset : Charsets) {
+            TempDir dir;
+            BookFile b = ConvertText(dir, Iconv(text, charset));
+            EXPECT_EQ(Contents(b), want) << charset << " " << indent;
+        }
+    }
+}
+
 TEST(Structure, EnglishHeadingsNestByWhatTheyEnclose) {
     TempDir dir;
     const std::string para =

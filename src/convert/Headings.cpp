@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstring>
 #include <map>
+#include <numeric>
 #include <set>
 
 #include "convert/TextAnalysis.h"
@@ -70,6 +71,8 @@ void HeadingFinder::AddParts(int32_t n, std::string_view cls, std::string_view t
         if (!blank) {
             if (contentLines_ == 0) {
                 blankBefore_ = lastBlank_;
+                gapBefore_ = blanks_;
+                ++gaps_[std::min(blanks_, 3)];
                 // The text right after a number goes on in a small letter: the
                 // number broke into a sentence.
                 if (!candidates_.empty() && candidates_.back().ordinal == ordinal_) {
@@ -98,6 +101,7 @@ void HeadingFinder::AddParts(int32_t n, std::string_view cls, std::string_view t
         }
     }
     lastBlank_ = blank;
+    blanks_ = blank ? blanks_ + 1 : 0;
 }
 
 void HeadingFinder::Close(bool followedByBlank) {
@@ -131,10 +135,12 @@ void HeadingFinder::Close(bool followedByBlank) {
     }
     if (contentLines_ == 1) CountName(utf8);
     // Kept: what may be a heading, and the line under a numbered one (its title).
-    const LineShape shape = ShapeOf(utf8, centred_ || underNumber);
+    // (Set off by two blank lines or more: maybe a title of words alone.)
+    const bool setOff = gapBefore_ >= 2;
+    const LineShape shape = ShapeOf(utf8, centred_ || underNumber || setOff);
     if (shape.Key.empty() || IsSeparator(utf8)) return;
     if (!shape.Numbered() && !shape.Capitals && shape.Word == HeadingWord::None && !centred_ &&
-        !underNumber)
+        !underNumber && !setOff)
         return;
     const auto id = shapeIds_.emplace(WithoutMarks(shape.Key), int(shapeIds_.size())).first->second;
     // (Pages numbered in figures, chapters in words or roman ones.)
@@ -143,7 +149,7 @@ void HeadingFinder::Close(bool followedByBlank) {
         shapeIds_.emplace(shape.Key + (figures ? "0" : ""), int(shapeIds_.size())).first->second;
     candidates_.push_back({number_, ordinal_, id, marks, shape.Value, shape.Word, shape.Capitals,
                            blankBefore_ && blankAfter_, centred_, !prose_, false, afterUnfinished,
-                           content_});
+                           gapBefore_, content_});
 }
 
 // An epigraph's attribution: a name ("А. С. Пушкин", "— Княжнин.") or a few
@@ -437,6 +443,35 @@ void HeadingFinder::TakeCapitals(std::vector<int>& depth) const {
     }
 }
 
+void HeadingFinder::TakeSetOff(std::vector<int>& depth) const {
+    // Short lines set off by a wider gap than the book leaves between its
+    // paragraphs, again and again, each with prose under it: the titles of
+    // its stories or chapters ("Анюта", "В дороге"). The gap is one that one
+    // paragraph in ten has at most.
+    const uint64_t paragraphs = gaps_[0] + gaps_[1] + gaps_[2] + gaps_[3];
+    int gap = 2;
+    while (gap <= 3 && std::accumulate(gaps_ + gap, gaps_ + 4, uint64_t(0)) * 10 > paragraphs)
+        ++gap;
+    if (gap > 3) return;
+    std::vector<size_t> members;
+    std::set<std::string> texts;
+    for (size_t i = 0; i < candidates_.size(); ++i) {
+        const Candidate& c = candidates_[i];
+        // (Or with a number under it: the story's first chapter.)
+        const bool overText = c.beforeProse || (i + 1 < candidates_.size() &&
+                                                candidates_[i + 1].ordinal == c.ordinal + 1 &&
+                                                candidates_[i + 1].value >= 0);
+        if (depth[i] == 0 && c.value < 0 && c.gap >= gap && overText) {
+            members.push_back(i);
+            texts.insert(FoldToUtf8(c.text, page_));
+        }
+    }
+    if (members.size() < 3 || texts.size() * 5 < members.size() * 4) return;
+    int top = 0;
+    for (int d : depth) top = std::max(top, d);
+    for (size_t i : members) depth[i] = std::max(top, 1);
+}
+
 void HeadingFinder::TakeOneOffs(std::vector<int>& depth) const {
     // Headings said once (a preface, an epilogue, notes, a part of its own)
     // stand in a book whose headings the shapes have shown, at the level of
@@ -483,6 +518,7 @@ void HeadingFinder::Finish() {
     TakeNumberedShapes(depth);
     TakeTitles(depth, text);
     TakeCapitals(depth);
+    TakeSetOff(depth);
     TakeOneOffs(depth);
     TakeOneOffTitles(depth, text);
     DropPrintedContents(depth, text);

@@ -59,6 +59,7 @@ class alignas(64) HeadingFinder {
         // It broke into a sentence: the paragraph of prose right before it
         // ended none, or the paragraph right after it begins with a small letter.
         bool breaksIn;
+        int gap;           // the blank lines right before it
         std::string text;  // shown, in the book's charset
     };
     void Close(bool followedByBlank);
@@ -69,6 +70,7 @@ class alignas(64) HeadingFinder {
     std::vector<size_t> Counted(const std::vector<size_t>& members) const;
     void TakeTitles(std::vector<int>& depth, std::vector<std::string>& text) const;
     void TakeCapitals(std::vector<int>& depth) const;
+    void TakeSetOff(std::vector<int>& depth) const;
     void TakeOneOffs(std::vector<int>& depth) const;
     void TakeOneOffTitles(std::vector<int>& depth, std::vector<std::string>& text) const;
     // underNumber: the paragraph stands right under a numbered heading.
@@ -95,6 +97,10 @@ class alignas(64) HeadingFinder {
     int64_t ordinal_ = 0;    // paragraphs with text so far
     bool prose_ = false;     // a paragraph of prose has passed: the book's top is over
     bool lastBlank_ = true;  // the line before (the start of the text counts as blank)
+    int blanks_ = 0;         // blank lines since the last with text
+    // The paragraphs with text by the blank lines right before them: none,
+    // one, two, three or more.
+    uint64_t gaps_[4] = {};
     // The paragraph being read.
     bool open_ = false;
     int32_t number_ = 0;
@@ -108,6 +114,7 @@ class alignas(64) HeadingFinder {
     int contentLines_ = 0;
     size_t contentChars_ = 0;
     bool blankBefore_ = false, blankAfter_ = false, broken_ = false;
+    int gapBefore_ = 0;
     // The last bytes of the last line with text, and whether the last
     // paragraph was of prose that ended no sentence.
     char tail_[16] = {};
