@@ -876,6 +876,22 @@ TEST(Structure, FirstLinesIndentedUnevenlyBeginTheirParagraphs) {
     ExpectParagraphsAsIn(even, uneven, 2800);
 }
 
+TEST(Structure, FirstLinesIndentedWithNoBreakSpacesBeginTheirParagraphs) {
+    NEED_TEXTS();
+    // "Нос" copied from a web page: wrapped at 70, its first lines indented
+    // with three no-break spaces. It has the paragraphs of the text indented
+    // with spaces.
+    std::string spaces, noBreak;
+    for (const auto& line : SplitText(ReadFile(std::string(TAVISTO_TEXTS) + "/gogol-nos.txt"))) {
+        const auto wrapped = Wrap(Words(line), 70);
+        for (size_t k = 0; k < wrapped.size(); ++k) {
+            spaces += (k ? "" : "   ") + wrapped[k] + "\n";
+            noBreak += (k ? "" : "\u00A0\u00A0\u00A0") + wrapped[k] + "\n";
+        }
+    }
+    ExpectParagraphsAsIn(spaces, noBreak, 150);
+}
+
 TEST(Structure, RepliesSetFlushInTextWrappedByAMachineBeginParagraphs) {
     NEED_TEXTS();
     // "Капитанская дочка" wrapped at 64 by a tool that fills every line, its

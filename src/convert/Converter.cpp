@@ -99,7 +99,7 @@ class Conversion {
 BookFile Conversion::Run() {
     Stage(Messages::tr("Loading Source Text"));
     FindCharset();
-    text_.JoinHyphenatedWords(CodePageOf(charset_));
+    text_.ReadAs(CodePageOf(charset_));
     const bool whole = LookAtStart();
     if (lines_ == 0) throw ETextRefused(Fmt(Messages::tr("%s holds no text"), path_));
     Stage(Messages::tr("Converting symbols"));

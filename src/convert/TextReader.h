@@ -110,9 +110,10 @@ class TextReader {
     Joint LastJoint() const { return emittedJoin_; }
     // The text says it is Unicode (a byte-order mark): read as UTF-8.
     bool Unicode() const { return utf16_ || utf8Mark_; }
-    // From now on a word hyphenated at a line end is joined: the charset tells
-    // letters and their case.
-    void JoinHyphenatedWords(CodePage page) {
+    // From now on the text is read in its charset: a word hyphenated at a
+    // line end is joined (the charset tells letters and their case), and the
+    // no-break and wide spaces an indent is written with count as spaces.
+    void ReadAs(CodePage page) {
         join_ = true;
         page_ = page;
     }
@@ -322,6 +323,11 @@ class TextReader {
     // them. (Before Line: a word split at a page's end is joined.)
     void Pass(std::string_view line, const std::function<void(std::string_view)>& emit,
               bool transient) {
+        if (join_) {
+            const std::string_view plain = PlainIndent(line);
+            transient = transient || plain.data() != line.data();
+            line = plain;
+        }
         if (!single_ && pages_.Form.empty() && heads_.Texts.empty())
             return Line(line, emit, transient);
         const bool blank = BlankLine(line);
@@ -385,6 +391,30 @@ class TextReader {
         headSaid_[k] = true;
         --headsUnsaid_;
         return numbered || afterPrinted_ || (longLine_ && !endedSentence_);
+    }
+
+    // A line whose indent is a first line's written with no-break or wide
+    // spaces (text copied from a web page has them): the indent as spaces,
+    // as wide, in indented_. Any other line as it is: an indent that begins
+    // with spaces, or deeper, is the text's own way to set a line (verse).
+    std::string_view PlainIndent(std::string_view line) {
+        // (Most lines begin with a letter, or a blank of ASCII.)
+        if (line.empty() || static_cast<unsigned char>(line[0]) < 0x80) return line;
+        auto wide = [](char32_t c) {
+            return c == 0xA0 || c == 0x2002 || c == 0x2003 || c == 0x2007 || c == 0x202F ||
+                   c == 0x3000;
+        };
+        size_t i = 0, spaces = 0;
+        while (i < line.size() && spaces <= 8) {
+            size_t next = i;
+            const char32_t c = DecodeChar(line, next, page_);
+            if (c != ' ' && !wide(c)) break;
+            spaces += c == 0x3000 ? 2 : 1;  // (an ideographic space is wide)
+            i = next;
+        }
+        if (i == 0 || spaces > 8) return line;
+        indented_.assign(spaces, ' ').append(line.substr(i));
+        return indented_;
     }
 
     void FlushBlanks(const std::function<void(std::string_view)>& emit) {
@@ -457,7 +487,7 @@ class TextReader {
     uint64_t size_ = 0;
     bool utf16_ = false, bigEndian_ = false, utf8Mark_ = false;
     LineSplitter split_{false};
-    std::string pendingCopy_, joined_, escaped_[2];
+    std::string pendingCopy_, joined_, escaped_[2], indented_;
     std::unordered_set<std::string> compounds_;
     bool noting_ = false;              // compounds_ holds those of every line so far
     uint64_t lines_ = 0;               // lines read, as this reading counts them
