@@ -274,27 +274,20 @@ class TextReader {
             NoteCompounds(line, page_, compounds_);
         if (noteUpTo_) return;
         if (hasPending_) {
+            // A soft hyphen at a line's end only ever splits a word.
+            const size_t soft = SoftHyphenAtEnd();
+            if (soft > 0 && !line.empty() && Hyphenated(line, soft)) return Join(line, soft);
             if (!pending_.empty() && pending_.back() == '-' && !line.empty()) {
-                if (Hyphenated(line)) {
+                if (Hyphenated(line, 1)) {
                     // "Созд-" and "анное ...": one word, without the hyphen;
-                    // "что-" and "нибудь": one word as written, with it. The
-                    // next line's indent goes.
-                    const std::string_view rest = line.substr(line.find_first_not_of(" \t"));
+                    // "что-" and "нибудь": one word as written, with it.
                     const bool keep =
-                        KeepsHyphen(pending_, rest, page_, [this](const std::string& compound) {
-                            if (!noting_) NoteCompoundsSoFar();
-                            return compounds_.count(compound) > 0;
-                        });
-                    // (Built apart from the line held back, which may lie in
-                    // pendingCopy_; the memory goes back and forth.)
-                    joined_.clear();
-                    pendingJoin_ = {pending_.size() - (keep ? 0 : 1), EffectiveIndent(line)};
-                    joined_.append(pending_.substr(0, pending_.size() - (keep ? 0 : 1)))
-                        .append(rest);
-                    pendingCopy_.swap(joined_);
-                    pending_ = pendingCopy_;
-                    ++joins_;
-                    return;
+                        KeepsHyphen(pending_, line.substr(line.find_first_not_of(" \t")), page_,
+                                    [this](const std::string& compound) {
+                                        if (!noting_) NoteCompoundsSoFar();
+                                        return compounds_.count(compound) > 0;
+                                    });
+                    return Join(line, keep ? 0 : 1);
                 }
                 // A dash after a space (" -", " --", a no-break space too) is a
                 // dash; any other goes before a line that begins with a space.
@@ -309,6 +302,32 @@ class TextReader {
         pending_ = line;
         pendingJoin_ = {};
         hasPending_ = true;
+    }
+
+    // The line held back goes on with line, the last mark bytes of its own
+    // dropped (a hyphen, a soft one); the next line's indent goes.
+    void Join(std::string_view line, size_t mark) {
+        const std::string_view rest = line.substr(line.find_first_not_of(" \t"));
+        // (Built apart from the line held back, which may lie in pendingCopy_;
+        // the memory goes back and forth.)
+        joined_.clear();
+        pendingJoin_ = {pending_.size() - mark, EffectiveIndent(line)};
+        joined_.append(pending_.substr(0, pending_.size() - mark)).append(rest);
+        pendingCopy_.swap(joined_);
+        pending_ = pendingCopy_;
+        ++joins_;
+    }
+
+    // The bytes of the soft hyphen the line held back ends with (U+00AD, one
+    // byte of windows-1251 and Windows-1252), 0 for none.
+    size_t SoftHyphenAtEnd() const {
+        if (!join_ || pending_.empty()) return 0;
+        if (page_ == CodePage::Utf8)
+            return pending_.size() >= 2 && pending_.ends_with("\xC2\xAD") ? 2 : 0;
+        return (page_ == CodePage::Win1251 || page_ == CodePage::Win1252) &&
+                       pending_.back() == '\xAD'
+                   ? 1
+                   : 0;
     }
 
     void Emit(std::string_view line, const std::function<void(std::string_view)>& emit) {
@@ -461,10 +480,10 @@ class TextReader {
     }
 
     // Whether the line held back ends with a word hyphenated before line: a
-    // letter and "-", and line goes on with the paragraph (no deeper indent)
-    // with a lower-case letter.
-    bool Hyphenated(std::string_view line) const {
-        if (!join_ || pending_.size() < 2 || pending_.size() + line.size() > MaxLineBytes)
+    // letter and a hyphen of mark bytes, and line goes on with the paragraph
+    // (no deeper indent) with a letter.
+    bool Hyphenated(std::string_view line, size_t mark) const {
+        if (!join_ || pending_.size() < mark + 1 || pending_.size() + line.size() > MaxLineBytes)
             return false;
         const size_t b = line.find_first_not_of(" \t");
         if (b == std::string_view::npos) return false;
@@ -473,12 +492,12 @@ class TextReader {
         size_t i = b;
         if (!IsLetter(DecodeChar(line, i, page_))) return false;
         // The character before the hyphen: in UTF-8, back over continuation bytes.
-        size_t at = pending_.size() - 2;
+        size_t at = pending_.size() - mark - 1;
         if (page_ == CodePage::Utf8)
             while (at > 0 && (static_cast<unsigned char>(pending_[at]) & 0xC0) == 0x80) --at;
         size_t j = at;
         const char32_t c = DecodeChar(pending_, j, page_);
-        return j == pending_.size() - 1 && IsLetter(c);
+        return j == pending_.size() - mark && IsLetter(c);
     }
 
     std::string path_;
