@@ -588,13 +588,24 @@ bool SplitNameAndTitle(const std::string& line, CodePage cp, std::string& author
         while (!rest.empty() && (rest.back() == '.' || rest.back() == ' ')) rest.pop_back();
         while (!rest.empty() && (rest.front() == '.' || rest.front() == ' ')) rest.erase(0, 1);
         if (CharCount(rest, cp) < 2 || !NameLike(ToUtf8(name, cp))) continue;
-        // An initial keeps its point: "Чехов А. П.".
-        const bool initial = CharCount(name.substr(name.rfind(' ') + 1), cp) == 1;
+        // An initial keeps its point: "Чехов А. П.", "Чехов А.П.".
+        const std::string last = name.substr(name.rfind(' ') + 1);
+        const bool initial = CharCount(last, cp) == 1 || last.find('.') != std::string::npos;
         author = initial ? name + "." : name;
         title = rest;
         found = true;
     }
     return found;
+}
+
+// Whether a line is a surname, its initials and a title after them
+// ("Горький М. Детство", "Толстой Л. Н. Детство").
+bool TitleAfterInitials(const std::string& line, CodePage cp) {
+    std::string author, title;
+    if (!SplitNameAndTitle(line, cp, author, title) || author.back() != '.') return false;
+    const size_t space = author.find(' ');
+    return space != std::string::npos && CharCount(author.substr(0, space), cp) >= 2 &&
+           author[space - 1] != '.';
 }
 
 }  // namespace
@@ -612,7 +623,8 @@ void FindTitleAndAuthor(const LineList& lines, const std::string& charset, std::
     // unless it names both ("Валерий Брюсов. Бемоль").
     for (size_t i = 0; i < top.size(); ++i) {
         if (!EndsSentence(top[i]) && top[i].find(". ") == std::string::npos) continue;
-        if (NameLike(ToUtf8(top[i], cp))) continue;  // "Чехов А. П."
+        // "Чехов А. П." is a name; "Горький М. Детство" a name and a title.
+        if (NameLike(ToUtf8(top[i], cp)) && !(i == 0 && TitleAfterInitials(top[0], cp))) continue;
         if (i == 0 && SplitNameAndTitle(top[0], cp, author, title)) return;
         top.resize(i);
         break;
