@@ -900,6 +900,33 @@ TEST(Structure, FirstLinesIndentedWithNoBreakSpacesBeginTheirParagraphs) {
     ExpectParagraphsAsIn(spaces, noBreak, 150);
 }
 
+TEST(Structure, AJustifiedTextEndsAParagraphAtALineShortOfItsWidth) {
+    NEED_TEXTS();
+    // "Нос" justified to 68 columns, as old editors did it (blanks widened
+    // until every line but a paragraph's last is as long as the width), its
+    // paragraphs flush. A line that ends a sentence short of the width ends
+    // its paragraph, even where the next line's first word would not have
+    // fitted after it (but for a few that end right at the width). (Its
+    // dashes and quotes in ASCII: every charset keeps the lines' lengths.)
+    std::string justified, indented;
+    for (auto line : SplitText(ReadFile(std::string(TAVISTO_TEXTS) + "/gogol-nos.txt"))) {
+        for (const auto& [mark, ascii] : {std::pair{"\u2014", "-"}, std::pair{"\u2026", "."},
+                                          std::pair{"\u00AB", "\""}, std::pair{"\u00BB", "\""}})
+            for (size_t at; (at = line.find(mark)) != std::string::npos;)
+                line.replace(at, std::strlen(mark), ascii);
+        const auto wrapped = Wrap(Words(line), 68);
+        for (size_t k = 0; k < wrapped.size(); ++k) {
+            indented += (k ? "" : "   ") + wrapped[k] + "\n";
+            std::string l = wrapped[k];
+            for (size_t at = l.find(' '); k + 1 < wrapped.size() && ShownLength(l, true) < 68;
+                 at = l.find(' ', at + 2))
+                l.insert(at == std::string::npos ? (at = l.find(' ')) : at, " ");
+            justified += l + "\n";
+        }
+    }
+    ExpectParagraphsAsIn(indented, justified, 150, 2);
+}
+
 TEST(Structure, RepliesSetFlushInTextWrappedByAMachineBeginParagraphs) {
     NEED_TEXTS();
     // "Капитанская дочка" wrapped at 64 by a tool that fills every line, its

@@ -301,6 +301,7 @@ bool ParagraphBuilder::AfterAnEnd(std::string_view line, size_t ws) const {
     // verse. In a text not wrapped, any line ending a sentence or a colon is one.
     if (ws == line.size()) return false;
     if (unwrapped_ && !joined_ && (endsSentence_ || colon_)) return true;
+    if (ShortOfJustified()) return true;
     // A text that sets its replies flush begins one after any sentence; a
     // play, a speech with the name of one who speaks often.
     if ((endsSentence_ || colon_) && RepliesFlush() && Reply(line, ws)) return true;
@@ -332,10 +333,19 @@ void ParagraphBuilder::CountFill(std::string_view line, size_t ws, int own) {
         return;
     ++goesOn_;
     roomLeft_ += WouldHaveFitted(line, ws);
+    full_ += before_ == fullWidth_;
 }
 
 bool ParagraphBuilder::Filled() const {
     return goesOn_ >= 64 && roomLeft_ * 50 <= goesOn_;
+}
+
+bool ParagraphBuilder::Justified() const {
+    return goesOn_ >= 64 && full_ * 50 >= goesOn_ * 49;
+}
+
+bool ParagraphBuilder::ShortOfJustified() const {
+    return (endsSentence_ || colon_) && before_ < fullWidth_ && Justified();
 }
 
 bool ParagraphBuilder::Reply(std::string_view line, size_t ws) const {
@@ -507,7 +517,8 @@ bool ParagraphBuilder::BeginsByLayout(std::string_view line, int own, size_t ws,
             const bool fits = before_ + 1 + ShownLength(word, utf8_) <= width;
             const bool reply = BeginsWithDash(line, ws, page_);
             return ind > 1 || len == 0 || (reply && (colon_ || endsSentence_)) ||
-                   (fits && (endsSentence_ || reply || before_ * 4 < width * 3));
+                   (fits && (endsSentence_ || reply || before_ * 4 < width * 3)) ||
+                   ShortOfJustified();
         }
         case Layout::Lines:
             return true;

@@ -155,9 +155,15 @@ class ParagraphBuilder {
     bool WouldHaveFitted(std::string_view line, size_t ws) const;
     // Counts whether a line that goes on with a sentence would have fitted
     // its first word after the line before: every line of a text wrapped by
-    // a machine is filled (Filled).
+    // a machine is filled (Filled); and whether the line before was as long
+    // as the width: every line of a justified text is (Justified), but for a
+    // paragraph's last.
     void CountFill(std::string_view line, size_t ws, int own);
     bool Filled() const;
+    bool Justified() const;
+    // A line short of the width of a justified text ended its paragraph,
+    // when it ended a sentence or a colon.
+    bool ShortOfJustified() const;
     // Whether the line begins with a dash; whether the text sets the replies
     // it begins with one flush at its margin, as CountReplies counts them.
     bool Reply(std::string_view line, size_t ws) const;
@@ -190,9 +196,9 @@ class ParagraphBuilder {
     uint64_t measured_ = 0;
     // The column the lines so far are wrapped at: 0 when they are not wrapped.
     size_t fullWidth_ = 72;
-    bool unwrapped_ = false;              // the text is not wrapped: a line is a paragraph's whole
-    bool joined_ = false;                 // many lines were joined at split words
-    uint64_t goesOn_ = 0, roomLeft_ = 0;  // as CountFill counts
+    bool unwrapped_ = false;  // the text is not wrapped: a line is a paragraph's whole
+    bool joined_ = false;     // many lines were joined at split words
+    uint64_t goesOn_ = 0, roomLeft_ = 0, full_ = 0;   // as CountFill counts
     uint64_t replies_ = 0, repliesAfterEnd_ = 0;      // as CountReplies counts
     std::unordered_map<std::string, uint32_t> cues_;  // names at paragraphs' starts
     uint64_t cued_ = 0, speakers_ = 0;                // their count; names said three times
