@@ -740,8 +740,9 @@ TEST(Structure, ATextSavedWithDoubledLineEndsReadsAsWritten) {
 TEST(Structure, ARuleOfMarksIsAParagraphOfItsOwn) {
     NEED_TEXTS();
     // A header between rules of dashes as long as a line, as a library's
-    // texts have it, and a rule of "=" between two paragraphs of the story
-    // wrapped at 72: each rule is a paragraph alone, whatever its length.
+    // texts have it, a rule of "=" between two paragraphs of the story
+    // wrapped at 72, and a line of dots for words left out: each rule is a
+    // paragraph alone, whatever its length.
     std::string text = "     Николай Васильевич Гоголь. Нос\n" + std::string(63, '-') +
                        "\n     Date: 12 Jan 2002\n     OCR: Иван Иванов\n" + std::string(63, '-') +
                        "\n\n";
@@ -752,6 +753,7 @@ TEST(Structure, ARuleOfMarksIsAParagraphOfItsOwn) {
         for (size_t k = 0; k < lines.size(); ++k)
             text += (k == 0 && lines.size() > 1 ? "  " : "") + lines[k] + "\n";
         if (i == story.size() / 2) text += std::string(70, '=') + "\n";
+        if (i == story.size() / 3) text += std::string(64, '.') + "\n";
     }
     for (const char* charset : Charsets) {
         TempDir dir;
@@ -765,11 +767,12 @@ TEST(Structure, ARuleOfMarksIsAParagraphOfItsOwn) {
         }
         int rules = 0;
         for (const auto& p : paragraphs)
-            if (p.find("---") != std::string::npos || p.find("===") != std::string::npos) {
+            if (p.find("---") != std::string::npos || p.find("===") != std::string::npos ||
+                p.find(".....") != std::string::npos) {
                 ++rules;
                 EXPECT_EQ(p.find_first_not_of(p[0]), std::string::npos) << charset << ": " << p;
             }
-        EXPECT_EQ(rules, 3) << charset;
+        EXPECT_EQ(rules, 4) << charset;
     }
 }
 

@@ -422,10 +422,11 @@ bool ParagraphBuilder::RepliesFlush() const {
 
 namespace {
 
-// A rule drawn with one mark, spaces between or not ("-----", "= = =", "***"):
-// no paragraph goes on through it, however long it is.
+// A rule drawn with one mark, spaces between or not ("-----", "= = =", "***",
+// the dots of lines left out of a quotation): no paragraph goes on through
+// it, however long it is.
 bool Rule(std::string_view line, size_t ws) {
-    if (ws >= line.size() || !std::strchr("-=*_~#+", line[ws])) return false;
+    if (ws >= line.size() || !std::strchr("-=*_~#+.", line[ws])) return false;
     size_t marks = 0;
     for (size_t i = ws; i < line.size(); ++i) {
         if (line[i] == line[ws])
