@@ -612,7 +612,9 @@ TEST(Structure, PageNumbersAndRunningHeadsLeftInTheTextAreDropped) {
     // over every other page, under the number or with it in one line (the
     // title the same as the one the text begins with). The book is as
     // without them: its paragraphs go on across the pages, its contents hold
-    // no page, its title stays.
+    // no page, its title stays. A book that heads each page with the title
+    // of the chapter it is in loses those heads from the first that breaks
+    // into a sentence on (a few before it stay), and not one word of its text.
     struct Book {
         const char *name, *number, *author, *title;
     };
@@ -629,10 +631,16 @@ TEST(Structure, PageNumbersAndRunningHeadsLeftInTheTextAreDropped) {
             for (size_t k = 0; k < wrapped.size(); ++k)
                 lines.push_back((k ? "" : "  ") + wrapped[k]);
         }
-        std::string plain, centred, right, headed, inOneLine;
+        std::string plain, centred, right, headed, inOneLine, chapterHeaded, chapter;
         for (size_t i = 0; i < lines.size(); ++i) {
-            for (std::string* t : {&plain, &centred, &right, &headed, &inOneLine})
+            for (std::string* t : {&plain, &centred, &right, &headed, &inOneLine, &chapterHeaded})
                 *t += lines[i] + "\n";
+            // (A chapter's title: the last short line in capitals.)
+            const std::string_view t = TrimBlanks(lines[i], CodePage::Utf8);
+            bool capitals = !t.empty() && t.size() <= 40;
+            for (size_t k = 0; capitals && k < t.size();)
+                capitals = !IsLower(DecodeChar(t, k, CodePage::Utf8));
+            if (capitals) chapter = t;
             if (i % 44 == 43) {
                 const int n = int(i / 44 + 2);
                 char page[32];
@@ -645,6 +653,8 @@ TEST(Structure, PageNumbersAndRunningHeadsLeftInTheTextAreDropped) {
                 inOneLine += n % 2 ? std::string(20, ' ') + head + std::string(20, ' ') + page
                                    : page + std::string(20, ' ') + head;
                 inOneLine += "\n\n";
+                chapterHeaded += "\n" + std::string(34, ' ') + page + "\n\n" +
+                                 std::string(28, ' ') + chapter + "\n\n";
             }
         }
         for (const char* charset : Charsets) {
@@ -660,6 +670,21 @@ TEST(Structure, PageNumbersAndRunningHeadsLeftInTheTextAreDropped) {
                     << name << " " << charset;
                 EXPECT_TRUE(AllText(with) == AllText(without)) << name << " " << charset;
             }
+            TempDir c;
+            BookFile with = ConvertText(c, Iconv(chapterHeaded, charset));
+            EXPECT_EQ(Contents(with), Contents(without)) << name << " " << charset;
+            const int32_t n = without.GetIntProperty("TotalParagraphs");
+            EXPECT_NEAR(with.GetIntProperty("TotalParagraphs"), n, n / 50)
+                << name << " " << charset;
+            // Every word of the text, in order.
+            const std::string words = Words(AllText(without)), all = Words(AllText(with));
+            size_t at = 0;
+            for (size_t w = 0; w < words.size() && at != std::string::npos;) {
+                const size_t end = std::min(words.find(' ', w), words.size());
+                at = all.find(words.substr(w, end - w), at);
+                w = end + 1;
+            }
+            EXPECT_NE(at, std::string::npos) << name << " " << charset;
         }
     }
 }

@@ -409,6 +409,15 @@ void HeadingFinder::TakeTitles(std::vector<int>& depth, std::vector<std::string>
     }
 }
 
+std::set<std::string> HeadingFinder::NumberedTitles(const std::vector<int>& depth) const {
+    // A chapter's title said again alone (over the chapter's pages, as a
+    // printed book heads them) is no chapter of its own.
+    std::set<std::string> titles;
+    for (size_t i = 0; i < candidates_.size(); ++i)
+        if (depth[i] < 0) titles.insert(FoldToUtf8(candidates_[i].text, page_));
+    return titles;
+}
+
 void HeadingFinder::TakeCapitals(std::vector<int>& depth) const {
     // Lines in capitals, recurring with texts of their own: the titles of
     // chapters without numbers ("НА ДАЧЕ", "ГРОЗА"). The book's own title at
@@ -425,12 +434,13 @@ void HeadingFinder::TakeCapitals(std::vector<int>& depth) const {
     // (In a play a name in capitals right above a speech is one more speaker,
     // and so is one centred where the play centres its speakers' names.)
     const bool centredNames = spoken > 0 && centred * 2 >= spoken;
+    const std::set<std::string> titles = NumberedTitles(depth);
     std::map<int, std::vector<size_t>> groups;
     for (size_t i = 0; i < candidates_.size(); ++i) {
         const Candidate& c = candidates_[i];
         const bool apart = speakers_.empty() || (c.centred ? !centredNames : c.apart);
         if (depth[i] == 0 && c.value < 0 && c.capitals && (!c.top || c.beforeProse) &&
-            !speaker[i] && apart)
+            !speaker[i] && apart && !titles.count(FoldToUtf8(c.text, page_)))
             groups[c.shape].push_back(i);
     }
     int top = 0;
@@ -453,10 +463,12 @@ void HeadingFinder::TakeSetOff(std::vector<int>& depth) const {
     while (gap <= 3 && std::accumulate(gaps_ + gap, gaps_ + 4, uint64_t(0)) * 10 > paragraphs)
         ++gap;
     if (gap > 3) return;
+    const std::set<std::string> titles = NumberedTitles(depth);
     std::vector<size_t> members;
     std::set<std::string> texts;
     for (size_t i = 0; i < candidates_.size(); ++i) {
         const Candidate& c = candidates_[i];
+        if (titles.count(FoldToUtf8(c.text, page_))) continue;
         // (Or with a number under it: the story's first chapter.)
         const bool overText = c.beforeProse || (i + 1 < candidates_.size() &&
                                                 candidates_[i + 1].ordinal == c.ordinal + 1 &&

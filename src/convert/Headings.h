@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -69,6 +70,8 @@ class alignas(64) HeadingFinder {
     // The members of a numbered shape that keep its count.
     std::vector<size_t> Counted(const std::vector<size_t>& members) const;
     void TakeTitles(std::vector<int>& depth, std::vector<std::string>& text) const;
+    // The titles joined to numbered headings, folded.
+    std::set<std::string> NumberedTitles(const std::vector<int>& depth) const;
     void TakeCapitals(std::vector<int>& depth) const;
     void TakeSetOff(std::vector<int>& depth) const;
     void TakeOneOffs(std::vector<int>& depth) const;

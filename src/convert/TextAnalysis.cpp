@@ -306,10 +306,18 @@ PageNumbers FindPageNumbers(const LineList& lines, CodePage cp, const RunningHea
         }
         s.breaking += SentenceGoesOn(lines[before], lines[after], cp, utf8);
     }
+    std::vector<size_t> widths;
+    for (const auto& line : lines)
+        if (!BlankLine(line)) widths.push_back(CharCount(line, cp));
+    size_t width = 0;
+    if (!widths.empty()) {
+        std::nth_element(widths.begin(), widths.begin() + widths.size() * 9 / 10, widths.end());
+        width = widths[widths.size() * 9 / 10];
+    }
     for (const auto& [form, s] : forms)
         if (s.numbers >= 4 && s.onByOne * 4 >= (s.numbers - 1) * 3 && s.breaking * 3 >= s.numbers)
-            return {form, s.first, s.before, s.after};
-    return {};
+            return {form, s.first, s.before, s.after, width};
+    return {{}, 0, 0, 0, width};
 }
 
 std::string TextLanguage(const LineList& lines, CodePage cp) {

@@ -52,11 +52,13 @@ std::string NumberForm(std::string_view line, CodePage cp, int64_t& value);
 // lines that always stand before and after them. They are numbers alone,
 // counting up by one again and again, that break into a sentence (the line
 // before ends none, the line after goes on in a small letter) one time in
-// three at least.
+// three at least. And the characters of the pages' full lines (the text's
+// lines of text, 9 in 10 no longer).
 struct PageNumbers {
     std::string Form;
     int64_t First = 0;
     size_t BlanksBefore = 0, BlanksAfter = 0;
+    size_t Width = 0;
 };
 // A line that may head a printed page: its text with a page number at its
 // start or end taken off and its runs of blanks made one space ("12   НОС"

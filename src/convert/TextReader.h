@@ -132,9 +132,9 @@ class TextReader {
     void DropPageNumbers(PageNumbers pages) { pages_ = std::move(pages); }
     // From now on the running heads a text kept from a printed book are
     // dropped, as its page numbers are. The first time a head is said it
-    // stays where no long line came before it, or the text before it ended a
-    // sentence, but for right under a page number or head dropped, or with a
-    // number of its own: there it may be the book's title, or a chapter's.
+    // stays where the line before it was short or ended a sentence, but for
+    // right under a page number or head dropped, or with a number of its own:
+    // there it may be the book's title, or a chapter's.
     void DropRunningHeads(RunningHeads heads) { heads_ = std::move(heads); }
 
     void ForEachLine(const std::function<void(std::string_view)>& emit,
@@ -156,7 +156,8 @@ class TextReader {
         headSaid_.assign(heads_.Texts.size(), false);
         headsUnsaid_ = heads_.Texts.size();
         endedSentence_ = true;
-        longLine_ = afterPrinted_ = false;
+        longBefore_ = afterPrinted_ = pageHeld_ = false;
+        learned_.clear();
         BinaryWatch binary(path_);
         uint64_t at = utf16_ ? 2 : utf8Mark_ ? 3 : 0, textAt = 0;
         for (;;) {
@@ -376,16 +377,51 @@ class TextReader {
             }
             if (line.size() <= 160 && RunningHead(line))
                 return DropPrinted(heads_.BlanksBefore, heads_.BlanksAfter, emit);
+            if (pageHeld_) {
+                // The line held under a page mark is the page's head when the
+                // text goes on past it in the middle of a sentence, or when
+                // such a head said it before; it goes with the blank lines
+                // after it (those the pages have, at a sentence's end).
+                size_t i = line.find_first_not_of(" \t");
+                const bool goesOn = !endedSentence_ && IsLower(DecodeChar(line, i, page_));
+                const std::string text = HeadText(pageHead_, page_);
+                if (goesOn || learned_.count(text)) {
+                    if (goesOn && learned_.size() < 256) learned_.insert(text);
+                    const size_t keep =
+                        goesOn ? 0
+                               : heldBlanks_.size() -
+                                     std::min(heldBlanks_.size(), heads_.Texts.empty()
+                                                                      ? pages_.BlanksAfter
+                                                                      : heads_.BlanksAfter);
+                    heldBlanks_.resize(keep);
+                    pageHeld_ = false;
+                }
+            } else if (afterPrinted_ && PageHeadLike(line) &&
+                       (!endedSentence_ || learned_.count(HeadText(line, page_)))) {
+                FlushBlanks(emit);
+                pageHead_.assign(line);
+                pageHeld_ = true;
+                afterPrinted_ = false;
+                return;
+            }
             dropAfter_ = 0;
             afterPrinted_ = false;
             FlushBlanks(emit);
-            // (Told only until every head has been said.)
-            if (headsUnsaid_ > 0) {
-                endedSentence_ = EndsSentence(AsUtf8(line, page_, utf8_), CodePage::Utf8);
-                longLine_ = longLine_ || line.size() >= 60;
-            }
+            endedSentence_ = EndsSentence(AsUtf8(line, page_, utf8_), CodePage::Utf8);
+            longBefore_ = CharCount(TrimBlanks(line, page_), page_) >= 40;
         }
         Line(line, emit, transient);
+    }
+
+    // Whether a line may be a page's own head (the title of the chapter it
+    // is in): beginning with a capital, ending no sentence nor a clause, and
+    // short: two thirds of a full line at most, no line of prose going on.
+    bool PageHeadLike(std::string_view line) {
+        const std::string_view t = TrimBlanks(line, page_);
+        if (t.empty() || t.size() > 160 || std::strchr(",;:-", t.back())) return false;
+        const size_t chars = CharCount(t, page_);
+        return chars <= 40 && chars * 3 <= pages_.Width * 2 && !HeadText(t, page_).empty() &&
+               !EndsSentence(AsUtf8(t, page_, utf8_), CodePage::Utf8);
     }
 
     // A page number or a running head dropped, with the blank lines its pages
@@ -409,7 +445,7 @@ class TextReader {
         if (headSaid_[k]) return true;
         headSaid_[k] = true;
         --headsUnsaid_;
-        return numbered || afterPrinted_ || (longLine_ && !endedSentence_);
+        return numbered || afterPrinted_ || (longBefore_ && !endedSentence_);
     }
 
     // A line whose indent is a first line's written with no-break or wide
@@ -437,6 +473,11 @@ class TextReader {
     }
 
     void FlushBlanks(const std::function<void(std::string_view)>& emit) {
+        // (A line held under a page mark is the text's, if nothing told otherwise.)
+        if (pageHeld_) {
+            pageHeld_ = false;
+            Line(pageHead_, emit, true);
+        }
         for (const std::string& b : heldBlanks_) Line(b, emit, true);
         heldBlanks_.clear();
     }
@@ -523,10 +564,15 @@ class TextReader {
     RunningHeads heads_;          // the running heads dropped
     std::vector<bool> headSaid_;  // whether each has been said
     size_t headsUnsaid_ = 0;
-    // While a head is unsaid: whether the last line with text ended a
-    // sentence, and whether a long line came.
-    bool endedSentence_ = true, longLine_ = false;
+    // Whether the last line with text ended a sentence, and was long (a line
+    // of prose, not a heading or a title's).
+    bool endedSentence_ = true, longBefore_ = false;
     bool afterPrinted_ = false;  // nothing but blank lines since one was dropped
+    // A line held right under a page mark until the next one tells whether
+    // it is the page's own head; the heads told so.
+    bool pageHeld_ = false;
+    std::string pageHead_;
+    std::unordered_set<std::string> learned_;
     std::string utf8_;
     std::vector<std::string> heldBlanks_;  // blank lines held back
     size_t dropAfter_ = 0;                 // blank lines after a page number still to drop
