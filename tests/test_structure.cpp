@@ -244,16 +244,21 @@ TEST(Structure, ContentsHoldTheChaptersAndNothingElse) {
 TEST(Structure, TitlesOfWordsAloneSetOffByAWiderGapAreTheContents) {
     NEED_TEXTS();
     // A book of stories: each one's title in words alone ("Тоска"), flush or
-    // centred, with two blank lines above it where its paragraphs have one.
+    // centred, with two blank lines above it where its paragraphs have one;
+    // or with two chapters in each story ("I", "II"), under its title.
     const std::vector<std::string> story = StoryParagraphs("gorky-detstvo.txt", 100);
     const std::vector<std::string> titles = {"Анюта", "В дороге", "Беглец", "Тоска", "Враги"};
-    for (const size_t indent : {0, 30}) {
+    for (const auto& [indent, chapters] : {std::pair{0, false}, {30, false}, {0, true}}) {
         std::string text = "РАССКАЗЫ\n\n";
         std::vector<std::string> want;
         for (size_t t = 0; t < titles.size(); ++t) {
-            text += "\n\n" + std::string(indent, ' ') + titles[t] + "\n\n";
-            want.push_back("2 " + titles[t]);
+            text += "\n\n" + std::string(size_t(indent), ' ') + titles[t] + "\n\n";
+            want.push_back((chapters ? "1 " : "2 ") + titles[t]);
             for (size_t p = 0; p < 20; ++p) {
+                if (chapters && p % 10 == 0) {
+                    text += std::string(10, ' ') + (p ? "II" : "I") + "\n\n";
+                    want.push_back(p ? "2 II" : "2 I");
+                }
                 for (const auto& line : Wrap(story[t * 20 + p], 70)) text += line + "\n";
                 text += "\n";
             }
@@ -261,7 +266,7 @@ TEST(Structure, TitlesOfWordsAloneSetOffByAWiderGapAreTheContents) {
         for (const char* charset : Charsets) {
             TempDir dir;
             BookFile b = ConvertText(dir, Iconv(text, charset));
-            EXPECT_EQ(Contents(b), want) << charset << " " << indent;
+            EXPECT_EQ(Contents(b), want) << charset << " " << indent << " " << chapters;
         }
     }
 }

@@ -479,8 +479,22 @@ void HeadingFinder::TakeSetOff(std::vector<int>& depth) const {
         }
     }
     if (members.size() < 3 || texts.size() * 5 < members.size() * 4) return;
+    // Titles that hold headings found already, most of them (a story's
+    // chapters), stand above those; others are of their level.
+    size_t holding = 0;
+    for (size_t k = 0; k < members.size(); ++k) {
+        const size_t end = k + 1 < members.size() ? members[k + 1] : candidates_.size();
+        holding += std::any_of(depth.begin() + std::ptrdiff_t(members[k]) + 1,
+                               depth.begin() + std::ptrdiff_t(end), [](int d) { return d > 0; });
+    }
     int top = 0;
     for (int d : depth) top = std::max(top, d);
+    if (top > 0 && holding * 2 > members.size()) {
+        for (int& d : depth)
+            if (d > 0) ++d;
+        for (size_t i : members) depth[i] = 1;
+        return;
+    }
     for (size_t i : members) depth[i] = std::max(top, 1);
 }
 
