@@ -409,6 +409,15 @@ void HeadingFinder::TakeTitles(std::vector<int>& depth, std::vector<std::string>
     }
 }
 
+namespace {
+
+// The deepest level taken so far (0 for none).
+int Deepest(const std::vector<int>& depth) {
+    return depth.empty() ? 0 : std::max(0, *std::max_element(depth.begin(), depth.end()));
+}
+
+}  // namespace
+
 std::set<std::string> HeadingFinder::NumberedTitles(const std::vector<int>& depth) const {
     // A chapter's title said again alone (over the chapter's pages, as a
     // printed book heads them) is no chapter of its own.
@@ -443,8 +452,7 @@ void HeadingFinder::TakeCapitals(std::vector<int>& depth) const {
             !speaker[i] && apart && !titles.count(FoldToUtf8(c.text, page_)))
             groups[c.shape].push_back(i);
     }
-    int top = 0;
-    for (int d : depth) top = std::max(top, d);
+    const int top = Deepest(depth);
     for (const auto& [shape, members] : groups) {
         std::set<std::string> texts;
         for (size_t i : members) texts.insert(FoldToUtf8(candidates_[i].text, page_));
@@ -487,8 +495,7 @@ void HeadingFinder::TakeSetOff(std::vector<int>& depth) const {
         holding += std::any_of(depth.begin() + std::ptrdiff_t(members[k]) + 1,
                                depth.begin() + std::ptrdiff_t(end), [](int d) { return d > 0; });
     }
-    int top = 0;
-    for (int d : depth) top = std::max(top, d);
+    const int top = Deepest(depth);
     if (top > 0 && holding * 2 > members.size()) {
         for (int& d : depth)
             if (d > 0) ++d;
@@ -551,8 +558,7 @@ void HeadingFinder::Finish() {
     FindEpigraphs(depth);
     // One level alone is the chapters'; levels nested are parts, chapters and
     // what is under them.
-    int deepest = 0;
-    for (int d : depth) deepest = std::max(deepest, d);
+    const int deepest = Deepest(depth);
     for (size_t i = 0; i < candidates_.size(); ++i) {
         if (depth[i] <= 0) continue;
         const int level = deepest == 1 ? 2 : std::min(depth[i], 3);

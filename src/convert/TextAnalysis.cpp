@@ -306,14 +306,15 @@ PageNumbers FindPageNumbers(const LineList& lines, CodePage cp, const RunningHea
         }
         s.breaking += SentenceGoesOn(lines[before], lines[after], cp, utf8);
     }
-    std::vector<size_t> widths;
+    // (Counted as the layout counts lengths: 9 lines in 10 no longer.)
+    std::vector<uint64_t> lengths(201);
+    uint64_t measured = 0;
     for (const auto& line : lines)
-        if (!BlankLine(line)) widths.push_back(CharCount(line, cp));
-    size_t width = 0;
-    if (!widths.empty()) {
-        std::nth_element(widths.begin(), widths.begin() + widths.size() * 9 / 10, widths.end());
-        width = widths[widths.size() * 9 / 10];
-    }
+        if (!BlankLine(line)) {
+            ++lengths[std::min<size_t>(CharCount(line, cp), 200)];
+            ++measured;
+        }
+    const size_t width = LengthReachedBy(lengths, measured, 90);
     for (const auto& [form, s] : forms)
         if (s.numbers >= 4 && s.onByOne * 4 >= (s.numbers - 1) * 3 && s.breaking * 3 >= s.numbers)
             return {form, s.first, s.before, s.after, width};

@@ -154,7 +154,6 @@ class TextReader {
         dropAfter_ = 0;
         lastPage_ = pages_.First - 1;
         headSaid_.assign(heads_.Texts.size(), false);
-        headsUnsaid_ = heads_.Texts.size();
         endedSentence_ = true;
         longBefore_ = afterPrinted_ = pageHeld_ = false;
         learned_.clear();
@@ -444,7 +443,6 @@ class TextReader {
         const size_t k = size_t(head - heads_.Texts.begin());
         if (headSaid_[k]) return true;
         headSaid_[k] = true;
-        --headsUnsaid_;
         return numbered || afterPrinted_ || (longBefore_ && !endedSentence_);
     }
 
@@ -563,7 +561,6 @@ class TextReader {
     int64_t lastPage_ = 0;        // the last one dropped
     RunningHeads heads_;          // the running heads dropped
     std::vector<bool> headSaid_;  // whether each has been said
-    size_t headsUnsaid_ = 0;
     // Whether the last line with text ended a sentence, and was long (a line
     // of prose, not a heading or a title's).
     bool endedSentence_ = true, longBefore_ = false;
