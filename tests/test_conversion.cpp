@@ -93,12 +93,15 @@ TEST(Dashes, HyphenatedWordsJoinDashesStayAndOthersGoBeforeASpace) {
     // English one with its hyphen as written. A dash after a space stays.
     // Otherwise the dash goes before a line that begins with a space (a
     // paragraph's start, here).
-    BookFile b = ConvertText(dir, TextOf({"end-", "   next", "hyphen-", "ated word", "keep-",
-                                          "Letter", "tab-", "\tx", "two--", " y", "say -", " z",
-                                          "say --", " z", "-", " z", "blank-", "", "last-"}));
+    BookFile b = ConvertText(
+        dir, TextOf({"end-", "   next", "hyphen-", "ated word", "keep-", "Letter", "tab-", "\tx",
+                     "two--", " y", "say -", " z", "say --", " z", "-", " z",
+                     // the old orthography's letter, a stress mark
+                     "\u0431\u0463-", "\u043B\u044B\u0439 o\u0301-", "k", "blank-", "", "last-"}));
     EXPECT_EQ(Texts(b),
               (LineList{"end", "   next", "hyphen-ated word", "keep-Letter", "tab-", "\tx", "two-",
-                        " y", "say -", " z", "say --", " z", "", " z", "blank-", "", "last-"}));
+                        " y", "say -", " z", "say --", " z", "", " z",
+                        "\u0431\u0463\u043B\u044B\u0439 o\u0301k", "blank-", "", "last-"}));
     BookFile one = ConvertText(dir, "only-");
     EXPECT_EQ(Texts(one), LineList{"only-"});
 }

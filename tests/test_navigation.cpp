@@ -228,6 +228,17 @@ TEST(Search, AnyCaseInEveryCharsetAcrossLinesAndEscapes) {
             UINT64_MAX, hit));
         EXPECT_EQ(hit.Paragraph, 3) << "backward from the start wraps to the end";
     }
+    // Letters past the first blocks fold too: the old orthography's, Latin
+    // and Greek ones, in a text of any of them.
+    BookFile other = Book(
+        "  \u0422\u0410\u041A\u042A \u0462\u0425\u0410\u041B\u042A "
+        "\u0412\u042A \u0141\u00D3D\u0179, \u039B\u039F\u0393\u039F\u03A3."
+        "\r\n  Next.\r\n");
+    EXPECT_EQ(Found(other,
+                    "\u0463\u0445\u0430\u043B\u044A \u0432\u044A "
+                    "\u0142\u00F3d\u017A, \u03BB\u03BF\u03B3\u03BF\u03C3"),
+              std::vector<int32_t>{1})
+        << "ѣхалъ въ łódź, λογοσ";
 }
 
 TEST(Search, EveryMatchOfRandomTextsAsAPlainSearchFindsThem) {

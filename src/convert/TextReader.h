@@ -530,13 +530,19 @@ class TextReader {
         if (EffectiveIndent(line) > std::max(EffectiveIndent(pending_), 1)) return false;
         size_t i = b;
         if (!IsLetter(DecodeChar(line, i, page_))) return false;
-        // The character before the hyphen: in UTF-8, back over continuation bytes.
-        size_t at = pending_.size() - mark - 1;
-        if (page_ == CodePage::Utf8)
-            while (at > 0 && (static_cast<unsigned char>(pending_[at]) & 0xC0) == 0x80) --at;
-        size_t j = at;
-        const char32_t c = DecodeChar(pending_, j, page_);
-        return j == pending_.size() - mark && IsLetter(c);
+        // The character before the hyphen, or the letter under a stress mark there.
+        size_t end = pending_.size() - mark;
+        for (int k = 0; k < 2; ++k) {
+            size_t at = end - 1;
+            if (page_ == CodePage::Utf8)
+                while (at > 0 && (static_cast<unsigned char>(pending_[at]) & 0xC0) == 0x80) --at;
+            size_t j = at;
+            const char32_t c = DecodeChar(pending_, j, page_);
+            if (j != end) return false;
+            if (!IsCombiningMark(c) || at == 0) return IsLetter(c);
+            end = at;
+        }
+        return false;
     }
 
     std::string path_;

@@ -15,8 +15,7 @@ bool Blank(char32_t c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == 0xA0;
 }
 
-// The folded form of a two-byte UTF-8 sequence (Latin-1 and Cyrillic letters);
-// false when the pair is no letter of those.
+// The folded form of a two-byte UTF-8 sequence; false when it folds to itself.
 bool FoldPair(unsigned char lead, unsigned char trail, unsigned char& l2, unsigned char& t2) {
     char32_t c = char32_t((lead & 0x1F) << 6 | (trail & 0x3F));
     char32_t f = FoldCase(c);
@@ -93,8 +92,7 @@ void TextMatcher::MakeSkipTables() {
     // two bytes to fold) and folds to something else than the needle's first
     // (which is never a blank).
     for (int b = 0; b < 256; ++b) {
-        const bool special =
-            b == '<' || b == '&' || (utf8_ && (b == 0xC2 || b == 0xC3 || b == 0xD0 || b == 0xD1));
+        const bool special = b == '<' || b == '&' || (utf8_ && IsLead(b));
         skip_[b] =
             !needle_.empty() && !special && fold_[b] != static_cast<unsigned char>(needle_[0]);
         plain_[b] = !special;
@@ -103,23 +101,23 @@ void TextMatcher::MakeSkipTables() {
 }
 
 void TextMatcher::MakePairTables() {
-    const unsigned char leads[] = {0xC2, 0xC3, 0xD0, 0xD1};
-    for (int l = 0; l < 4; ++l) {
-        pairOf_[leads[l]] = l;
+    for (int l = 0; l < Leads; ++l) {
+        const auto lead = static_cast<unsigned char>(FirstLead + l);
+        pairOf_[lead] = l;
         for (int t = 0; t < 64; ++t) {
-            unsigned char l2 = leads[l], t2 = static_cast<unsigned char>(0x80 + t);
+            unsigned char l2 = lead, t2 = static_cast<unsigned char>(0x80 + t);
             if (l2 == 0xC2 && t2 == 0xA0) {
                 pair_[l][t] = 0;
                 continue;
             }
-            FoldPair(leads[l], static_cast<unsigned char>(0x80 + t), l2, t2);
+            FoldPair(lead, static_cast<unsigned char>(0x80 + t), l2, t2);
             pair_[l][t] = uint16_t(l2 << 8 | t2);
         }
     }
     if (needle_.empty()) return;
     const auto n0 = static_cast<unsigned char>(needle_[0]);
     const int n1 = needle_.size() > 1 ? static_cast<unsigned char>(needle_[1]) : -1;
-    for (int l = 0; l < 4; ++l)
+    for (int l = 0; l < Leads; ++l)
         for (int t = 0; t < 64; ++t) {
             const uint16_t f = pair_[l][t];
             pairSkip_[l][t] = f == 0                                              ? 2
@@ -140,7 +138,7 @@ void TextMatcher::MakeQuickPass() {
             // A two-byte letter: the trail bytes of its cases (their leads checked after).
             if (at + 1 >= needle_.size()) return 0;
             const uint16_t pair = uint16_t(c << 8 | static_cast<unsigned char>(needle_[at + 1]));
-            for (int l = 0; l < 4; ++l)
+            for (int l = 0; l < Leads; ++l)
                 for (int t = 0; t < 64; ++t)
                     if (pair_[l][t] == pair) {
                         const auto key = static_cast<unsigned char>(0x80 + t);
@@ -289,7 +287,7 @@ inline void TextMatcher::Scanner::Plain(unsigned char b, uint64_t at) {
             Emit(l, leadAt_);
             // b may begin a pair of its own
         }
-        if (b == 0xC2 || b == 0xC3 || b == 0xD0 || b == 0xD1) {
+        if (m_->IsLead(b)) {
             lead_ = b;
             leadAt_ = at;
             return;

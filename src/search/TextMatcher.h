@@ -41,10 +41,14 @@ class TextMatcher {
     unsigned char fold_[256];  // single-byte pages: a byte's folded byte
     bool skip_[256];           // bytes passed over between matches
     bool plain_[256];          // bytes that are text, as they stand
-    int pairOf_[256];          // UTF-8: the lead bytes of letters folded by table
-    uint16_t pair_[4][64];     // their folded two bytes (0: a no-break space)
-    uint8_t pairSkip_[4][64];  // 1: passed over, 2: passed over as a blank
-    std::string needle_;       // folded, runs of blanks as one space
+    // UTF-8: the lead bytes of the letters of two bytes, folded by table
+    // (U+0080 to U+053F: Latin, Greek and Cyrillic).
+    static constexpr int FirstLead = 0xC2, Leads = 0xD4 - FirstLead + 1;
+    static bool IsLead(int b) { return b >= FirstLead && b < FirstLead + Leads; }
+    int pairOf_[256];              // a lead byte's row of the tables, or -1
+    uint16_t pair_[Leads][64];     // their folded two bytes (0: a no-break space)
+    uint8_t pairSkip_[Leads][64];  // 1: passed over, 2: passed over as a blank
+    std::string needle_;           // folded, runs of blanks as one space
     std::vector<size_t> fail_;
     // The quick pass between matches looks for the byte that ends the needle's
     // first character in any of its cases (keyA_), followed dB_ bytes later by

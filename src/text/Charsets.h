@@ -58,14 +58,35 @@ std::u16string Utf8ToUtf16(std::string_view utf8);
 // A single-byte page's byte for a character, or false when the page has none.
 bool EncodeChar(char32_t c, CodePage cp, unsigned char& out);
 
-// Letters of the Latin and Cyrillic alphabets.
+// Letters of the Latin, Greek and Cyrillic alphabets.
+namespace charsets_detail {
+// Past their first blocks, capitals and small letters of the Latin and
+// Cyrillic alphabets come in pairs, one code after the other (the old
+// orthography's Ѣ ѣ, Ѳ ѳ, Ѵ ѵ, the other Slavic and Asian alphabets, Latin
+// Ā ā, Ł ł, Œ œ): 1 for a capital, -1 for a small letter, 0 for none of them.
+inline int PairedCase(char32_t c) {
+    if (c < 0x0100 || c > 0x052F) return 0;
+    if ((c >= 0x0460 && c <= 0x0481) || (c >= 0x048A && c <= 0x04BF) || c >= 0x04D0 ||
+        (c <= 0x0137 && c != 0x0130) || (c >= 0x014A && c <= 0x0177))
+        return c % 2 == 0 ? 1 : -1;
+    if ((c >= 0x04C1 && c <= 0x04CE) || (c >= 0x0139 && c <= 0x0148) ||
+        (c >= 0x0179 && c <= 0x017E))
+        return c % 2 == 1 ? 1 : -1;
+    if (c == 0x04C0 || c == 0x0130 || c == 0x0178) return 1;
+    if (c == 0x04CF || c == 0x0138 || c == 0x0149 || c == 0x017F) return -1;
+    return 0;
+}
+}  // namespace charsets_detail
+
 inline bool IsUpper(char32_t c) {
     return (c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) ||
-           (c >= 0x0400 && c <= 0x042F) || c == 0x0490;
+           (c >= 0x0400 && c <= 0x042F) || (c >= 0x0391 && c <= 0x03A9 && c != 0x03A2) ||
+           charsets_detail::PairedCase(c) > 0;
 }
 inline bool IsLower(char32_t c) {
     return (c >= 'a' && c <= 'z') || (c >= 0xDF && c <= 0xFF && c != 0xF7) ||
-           (c >= 0x0430 && c <= 0x045F) || c == 0x0491;
+           (c >= 0x0430 && c <= 0x045F) || (c >= 0x03B1 && c <= 0x03C9) ||
+           charsets_detail::PairedCase(c) < 0;
 }
 inline bool IsLetter(char32_t c) {
     return IsUpper(c) || IsLower(c);
@@ -74,8 +95,18 @@ inline char32_t ToLower(char32_t c) {
     if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 0x20;
     if (c >= 0x0410 && c <= 0x042F) return c + 0x20;
     if (c >= 0x0400 && c <= 0x040F) return c + 0x50;
-    if (c == 0x0490) return 0x0491;
+    if (c >= 0x0391 && c <= 0x03A9 && c != 0x03A2) return c + 0x20;
+    if (charsets_detail::PairedCase(c) > 0) {
+        if (c == 0x04C0) return 0x04CF;
+        if (c == 0x0130) return c;  // (its small letter is ASCII's i and a dot)
+        if (c == 0x0178) return 0xFF;
+        return c + 1;
+    }
     return c;
+}
+// A mark set over the letter before it (a stress mark: "о́").
+inline bool IsCombiningMark(char32_t c) {
+    return c >= 0x0300 && c <= 0x036F;
 }
 // Lower case and ё as е: the folding searches and comparisons use.
 inline char32_t FoldCase(char32_t c) {
