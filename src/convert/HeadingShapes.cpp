@@ -18,13 +18,13 @@ bool IsWordChar(char32_t c) {
 }
 
 // What the tokens ask of a character, at one look: from a table for those
-// below U+0460 (ASCII, Latin-1 and Cyrillic, nearly every one met).
+// below U+0530 (ASCII, Latin, Greek and Cyrillic, nearly every one met).
 struct CharKind {
     bool word, letter, lower;
     char32_t folded;
 };
 
-constexpr char32_t KindsTabled = 0x460;
+constexpr char32_t KindsTabled = 0x530;
 
 // (Made when the program starts: no look whether it was made on every character.)
 const std::array<CharKind, KindsTabled> CharKinds = [] {
@@ -181,14 +181,40 @@ const Decoded& Words() {
 
 }  // namespace
 
+namespace {
+
+// A folded word of the old orthography as it is spelt now ("томъ", "третій",
+// "примѣчанія"): ѣ as е, і and ѵ as и, ѳ as ф, no ъ at its end. False when it
+// is spelt so already.
+bool InModernSpelling(std::u32string_view w, std::u32string& out) {
+    bool old = !w.empty() && w.back() == 0x044A;
+    for (const char32_t c : w)
+        old = old || c == 0x0463 || c == 0x0456 || c == 0x0475 || c == 0x0473;
+    if (!old) return false;
+    out.clear();
+    for (const char32_t c : w)
+        out += c == 0x0463                  ? char32_t(0x0435)
+               : c == 0x0456 || c == 0x0475 ? char32_t(0x0438)
+               : c == 0x0473                ? char32_t(0x0444)
+                                            : c;
+    if (out.size() > 1 && out.back() == 0x044A) out.pop_back();
+    return true;
+}
+
+}  // namespace
+
 int NumberWordValue(std::u32string_view w) {
     if (w.size() < 3 || w.size() > 16) return 0;
-    const NumberWord* const* n =
-        Words().numbers.Find(w, [w](std::u32string_view text, const NumberWord* n) {
+    auto find = [](std::u32string_view w) {
+        return Words().numbers.Find(w, [w](std::u32string_view text, const NumberWord* n) {
             return n->stem ? w.size() >= text.size() && w.size() <= text.size() + 3 &&
                                  w.compare(0, text.size(), text) == 0
                            : w == text;
         });
+    };
+    const NumberWord* const* n = find(w);
+    std::u32string modern;
+    if (!n && InModernSpelling(w, modern)) n = find(modern);
     return n ? (*n)->value : 0;
 }
 
@@ -202,6 +228,8 @@ int MonthOf(std::u32string_view w) {
 
 HeadingWord KnownWord(std::u32string_view w) {
     const HeadingWord* k = Words().known.Find(w);
+    std::u32string modern;
+    if (!k && InModernSpelling(w, modern)) k = Words().known.Find(modern);
     return k ? *k : HeadingWord::None;
 }
 
