@@ -245,17 +245,29 @@ TEST(Structure, TitlesOfWordsAloneSetOffByAWiderGapAreTheContents) {
     NEED_TEXTS();
     // A book of stories: each one's title in words alone ("Тоска"), flush or
     // centred, with two blank lines above it where its paragraphs have one;
-    // or with two chapters in each story ("I", "II"), under its title.
+    // or with two chapters in each story ("I", "II"), under its title; or its
+    // author's name under the title, or the title in capitals set off by no
+    // wider gap (a collection's).
     const std::vector<std::string> story = StoryParagraphs("gorky-detstvo.txt", 100);
     const std::vector<std::string> titles = {"Анюта", "В дороге", "Беглец", "Тоска", "Враги"};
-    for (const auto& [indent, chapters] : {std::pair{0, false}, {30, false}, {0, true}}) {
+    const std::vector<std::string> capitals = {"АНЮТА", "В ДОРОГЕ", "БЕГЛЕЦ", "ТОСКА", "ВРАГИ"};
+    struct Style {
+        int indent;
+        bool chapters, author, inCapitals;
+    };
+    for (const Style& style :
+         {Style{0, false, false, false}, Style{30, false, false, false},
+          Style{0, true, false, false}, Style{0, false, true, false}, Style{0, true, true, true}}) {
         std::string text = "РАССКАЗЫ\n\n";
         std::vector<std::string> want;
         for (size_t t = 0; t < titles.size(); ++t) {
-            text += "\n\n" + std::string(size_t(indent), ' ') + titles[t] + "\n\n";
-            want.push_back((chapters ? "1 " : "2 ") + titles[t]);
+            const std::string& title = style.inCapitals ? capitals[t] : titles[t];
+            text += (style.inCapitals ? "\n" : "\n\n") + std::string(size_t(style.indent), ' ') +
+                    title + "\n\n";
+            if (style.author) text += "А. П. Чехов\n\n";
+            want.push_back((style.chapters ? "1 " : "2 ") + title);
             for (size_t p = 0; p < 20; ++p) {
-                if (chapters && p % 10 == 0) {
+                if (style.chapters && p % 10 == 0) {
                     text += std::string(10, ' ') + (p ? "II" : "I") + "\n\n";
                     want.push_back(p ? "2 II" : "2 I");
                 }
@@ -266,7 +278,8 @@ TEST(Structure, TitlesOfWordsAloneSetOffByAWiderGapAreTheContents) {
         for (const char* charset : Charsets) {
             TempDir dir;
             BookFile b = ConvertText(dir, Iconv(text, charset));
-            EXPECT_EQ(Contents(b), want) << charset << " " << indent << " " << chapters;
+            EXPECT_EQ(Contents(b), want) << charset << " " << style.indent << " " << style.chapters
+                                         << style.author << style.inCapitals;
         }
     }
 }

@@ -122,6 +122,10 @@ void HeadingFinder::Close(bool followedByBlank) {
         prose_ = true;
         if (!candidates_.empty() && candidates_.back().ordinal == ordinal_ - 1)
             candidates_.back().beforeProse = true;
+        if (lastProse_ != ordinal_ - 1)
+            for (size_t k = candidates_.size(); k-- > 0 && candidates_[k].ordinal >= ordinal_ - 2;)
+                if (candidates_[k].ordinal == ordinal_ - 2) candidates_[k].proseUnderOne = true;
+        lastProse_ = ordinal_;
         return;
     }
     if (!blankAfter_) blankAfter_ = followedByBlank;
@@ -448,17 +452,43 @@ void HeadingFinder::TakeCapitals(std::vector<int>& depth) const {
     for (size_t i = 0; i < candidates_.size(); ++i) {
         const Candidate& c = candidates_[i];
         const bool apart = speakers_.empty() || (c.centred ? !centredNames : c.apart);
-        if (depth[i] == 0 && c.value < 0 && c.capitals && (!c.top || c.beforeProse) &&
-            !speaker[i] && apart && !titles.count(FoldToUtf8(c.text, page_)))
+        if (depth[i] == 0 && c.value < 0 && c.capitals && (!c.top || OverText(i)) && !speaker[i] &&
+            apart && !titles.count(FoldToUtf8(c.text, page_)))
             groups[c.shape].push_back(i);
     }
-    const int top = Deepest(depth);
     for (const auto& [shape, members] : groups) {
         std::set<std::string> texts;
         for (size_t i : members) texts.insert(FoldToUtf8(candidates_[i].text, page_));
         if (members.size() < 3 || texts.size() * 5 < members.size() * 4) continue;
-        for (size_t i : members) depth[i] = std::max(top, 1);
+        PlaceTitles(members, depth);
     }
+}
+
+bool HeadingFinder::OverText(size_t i) const {
+    const Candidate& c = candidates_[i];
+    if (c.beforeProse || c.proseUnderOne) return true;
+    for (size_t k = i + 1; k < candidates_.size() && candidates_[k].ordinal <= c.ordinal + 2; ++k)
+        if (candidates_[k].value >= 0) return true;
+    return false;
+}
+
+void HeadingFinder::PlaceTitles(const std::vector<size_t>& members, std::vector<int>& depth) const {
+    // Titles that hold headings found already, most of them (a story's
+    // chapters), stand above those; others are of their level.
+    size_t holding = 0;
+    for (size_t k = 0; k < members.size(); ++k) {
+        const size_t end = k + 1 < members.size() ? members[k + 1] : candidates_.size();
+        holding += std::any_of(depth.begin() + std::ptrdiff_t(members[k]) + 1,
+                               depth.begin() + std::ptrdiff_t(end), [](int d) { return d > 0; });
+    }
+    const int top = Deepest(depth);
+    if (top > 0 && holding * 2 > members.size()) {
+        for (int& d : depth)
+            if (d > 0) ++d;
+        for (size_t i : members) depth[i] = 1;
+        return;
+    }
+    for (size_t i : members) depth[i] = std::max(top, 1);
 }
 
 void HeadingFinder::TakeSetOff(std::vector<int>& depth) const {
@@ -477,32 +507,13 @@ void HeadingFinder::TakeSetOff(std::vector<int>& depth) const {
     for (size_t i = 0; i < candidates_.size(); ++i) {
         const Candidate& c = candidates_[i];
         if (titles.count(FoldToUtf8(c.text, page_))) continue;
-        // (Or with a number under it: the story's first chapter.)
-        const bool overText = c.beforeProse || (i + 1 < candidates_.size() &&
-                                                candidates_[i + 1].ordinal == c.ordinal + 1 &&
-                                                candidates_[i + 1].value >= 0);
-        if (depth[i] == 0 && c.value < 0 && c.gap >= gap && overText) {
+        if (depth[i] == 0 && c.value < 0 && c.gap >= gap && OverText(i)) {
             members.push_back(i);
             texts.insert(FoldToUtf8(c.text, page_));
         }
     }
     if (members.size() < 3 || texts.size() * 5 < members.size() * 4) return;
-    // Titles that hold headings found already, most of them (a story's
-    // chapters), stand above those; others are of their level.
-    size_t holding = 0;
-    for (size_t k = 0; k < members.size(); ++k) {
-        const size_t end = k + 1 < members.size() ? members[k + 1] : candidates_.size();
-        holding += std::any_of(depth.begin() + std::ptrdiff_t(members[k]) + 1,
-                               depth.begin() + std::ptrdiff_t(end), [](int d) { return d > 0; });
-    }
-    const int top = Deepest(depth);
-    if (top > 0 && holding * 2 > members.size()) {
-        for (int& d : depth)
-            if (d > 0) ++d;
-        for (size_t i : members) depth[i] = 1;
-        return;
-    }
-    for (size_t i : members) depth[i] = std::max(top, 1);
+    PlaceTitles(members, depth);
 }
 
 void HeadingFinder::TakeOneOffs(std::vector<int>& depth) const {

@@ -62,6 +62,8 @@ class alignas(64) HeadingFinder {
         bool breaksIn;
         int gap;           // the blank lines right before it
         std::string text;  // shown, in the book's charset
+        // Prose comes past one short line under it (an author's name).
+        bool proseUnderOne = false;
     };
     void Close(bool followedByBlank);
     // The candidates taken as headings, their shapes grouped: numbered shapes
@@ -74,6 +76,12 @@ class alignas(64) HeadingFinder {
     std::set<std::string> NumberedTitles(const std::vector<int>& depth) const;
     void TakeCapitals(std::vector<int>& depth) const;
     void TakeSetOff(std::vector<int>& depth) const;
+    // Prose comes right under candidate i, or a heading's number (the first
+    // chapter of a story it titles), or either past one short line (its
+    // author's name).
+    bool OverText(size_t i) const;
+    // Titles found as a level of their own take their place among the levels.
+    void PlaceTitles(const std::vector<size_t>& members, std::vector<int>& depth) const;
     void TakeOneOffs(std::vector<int>& depth) const;
     void TakeOneOffTitles(std::vector<int>& depth, std::vector<std::string>& text) const;
     // underNumber: the paragraph stands right under a numbered heading.
@@ -97,10 +105,11 @@ class alignas(64) HeadingFinder {
     // Runs of short paragraphs that ended in a name before prose.
     std::vector<std::vector<int32_t>> namedRuns_;
     std::vector<std::pair<int32_t, int32_t>> epigraphs_;
-    int64_t ordinal_ = 0;    // paragraphs with text so far
-    bool prose_ = false;     // a paragraph of prose has passed: the book's top is over
-    bool lastBlank_ = true;  // the line before (the start of the text counts as blank)
-    int blanks_ = 0;         // blank lines since the last with text
+    int64_t ordinal_ = 0;     // paragraphs with text so far
+    bool prose_ = false;      // a paragraph of prose has passed: the book's top is over
+    int64_t lastProse_ = -1;  // the ordinal of the last paragraph of prose
+    bool lastBlank_ = true;   // the line before (the start of the text counts as blank)
+    int blanks_ = 0;          // blank lines since the last with text
     // The paragraphs with text by the blank lines right before them: none,
     // one, two, three or more.
     uint64_t gaps_[4] = {};
