@@ -279,6 +279,15 @@ TEST(Titles, TheBooksOwnTitleAndAuthor) {
         {"PART TWO\r\n\r\n   Text.", "|"},
         {"Записки охотника\r\n================\r\nИван Тургенев\r\n\r\n   Текст.",
          "Записки охотника|Иван Тургенев"},
+        // A scanned book's imprint, the name again over the title; a catalogue's
+        // name, a dash, capitals, quotes.
+        {"ББК 84Р7\r\nГ71\r\n\r\nГорький М.\r\nГ71 Детство: Повесть. — М., 1985.\r\n\r\n"
+         "МАКСИМ ГОРЬКИЙ\r\n\r\nДЕТСТВО\r\n\r\n   Текст.",
+         "ДЕТСТВО|Горький М."},
+        {"© Детская литература, 1985\r\n\r\nМАКСИМ ГОРЬКИЙ\r\n«Детство»\r\n\r\n   Текст.",
+         "Детство|Максим Горький"},
+        {"Горький, Максим. Детство\r\n\r\n   Текст.", "Детство|Горький, Максим"},
+        {"Детство — М.ГОРЬКИЙ\r\n\r\n   Текст.", "Детство|М.Горький"},
     };
     for (const auto& [text, want] : named) EXPECT_EQ(find(text, "UTF-8"), want) << text;
     // In the text's own charset: cp866 bytes stay cp866.

@@ -1,7 +1,9 @@
 #include "convert/TextAnalysis.h"
 
 #include <algorithm>
+#include <cstring>
 #include <map>
+#include <set>
 
 #include "base/Files.h"
 #include "convert/Headings.h"
@@ -474,9 +476,16 @@ bool NameLike(std::string_view utf8) {
         return std::any_of(std::begin(titleWords), std::end(titleWords),
                            [&](const char* w) { return SameText(word, w); });
     };
+    bool smallLetters = false;  // in the word so far
     for (size_t i = 0; i < utf8.size();) {
         const size_t at = i;
         const char32_t c = DecodeChar(utf8, i, CodePage::Utf8);
+        smallLetters = smallLetters || IsLower(c);
+        // (A surname first, as a catalogue writes it: "Горький, Максим"; in
+        // capitals it is a title's: "МОРОЗ, КРАСНЫЙ НОС".)
+        if (c == ',' && words == 1 && !wordStart && i < utf8.size() && utf8[i] == ' ' &&
+            smallLetters)
+            continue;
         if (c == ' ' || c == 0xA0) {
             if (at > from && little(at)) return false;
             from = i;
@@ -489,6 +498,10 @@ bool NameLike(std::string_view utf8) {
             wordStart = false;
         } else if (!IsLetter(c) && c != '.' && c != '-' && c != '\'') {
             return false;
+        } else if (c == '.' && i - from <= 3 && i < utf8.size() && utf8[i] != ' ') {
+            // An initial with the next word right after its point: "М.Горький".
+            from = i;
+            wordStart = true;
         }
     }
     return words >= 2 && words <= 4 && !(utf8.size() > from && little(utf8.size()));
@@ -553,6 +566,27 @@ void FromGutenbergHeader(const LineList& lines, CodePage cp, std::string& title,
     }
 }
 
+// A line a publisher prints before a book's title: its catalogue numbers
+// ("ББК 84Р7", "Г71 Детство: Повесть. — М., 1985"), "ISBN", "©".
+bool Imprint(std::string_view utf8) {
+    if (utf8.find("\xC2\xA9") != std::string_view::npos) return true;
+    const std::string first = FoldToUtf8(utf8.substr(0, utf8.find(' ')), CodePage::Utf8);
+    if (first == "isbn" || first == "удк" || first == "ббк") return true;
+    // A word of letters and figures together, as a catalogue writes its codes.
+    bool letter = false, figure = false;
+    for (size_t i = 0; i < utf8.size();) {
+        const char32_t c = DecodeChar(utf8, i, CodePage::Utf8);
+        if (c == ' ') {
+            letter = figure = false;
+            continue;
+        }
+        letter = letter || IsLetter(c);
+        figure = figure || (c >= '0' && c <= '9');
+        if (letter && figure) return true;
+    }
+    return false;
+}
+
 // The short lines that open a text before its first heading, its first
 // paragraph of prose or its epigraph, each standing apart from what follows:
 // the first words of a wrapped paragraph are none of them.
@@ -563,7 +597,7 @@ std::vector<std::string> OpeningLines(const LineList& lines, CodePage cp, const 
         if (t.empty()) continue;
         if (CharCount(t, cp) > MaxHeadingChars) break;
         const std::string u = ToUtf8(t, cp);
-        if (IsSeparator(u)) continue;  // a line under a title
+        if (IsSeparator(u) || Imprint(u)) continue;  // a line under a title, a publisher's
         const LineShape shape = ShapeOf(u);
         if (shape.Numbered() || shape.Word != HeadingWord::None) break;
         // Apart: a blank line or the end after it, a line that begins a
@@ -607,6 +641,55 @@ bool SplitNameAndTitle(const std::string& line, CodePage cp, std::string& author
     return found;
 }
 
+// Whether a line names the author again: a word of the name's, its surname.
+bool SameName(const std::string& line, const std::string& author, CodePage cp) {
+    if (!NameLike(ToUtf8(line, cp))) return false;
+    auto words = [cp](const std::string& s) {
+        std::set<std::string> out;
+        std::string word;
+        const std::string folded = FoldToUtf8(s, cp) + " ";
+        for (size_t i = 0; i < folded.size();) {
+            const size_t at = i;
+            if (IsLetter(DecodeChar(folded, i, CodePage::Utf8))) {
+                word.append(folded, at, i - at);
+            } else {
+                if (CharCount(word, CodePage::Utf8) >= 3) out.insert(word);
+                word.clear();
+            }
+        }
+        return out;
+    };
+    const std::set<std::string> named = words(author);
+    for (const std::string& w : words(line))
+        if (named.count(w)) return true;
+    return false;
+}
+
+// "Author — Title" or "Title — Author" on one line: the side that is a
+// person's name is the author, the other a title (beginning with a capital).
+bool SplitAtDash(const std::string& line, CodePage cp, std::string& author, std::string& title) {
+    const std::string u = ToUtf8(line, cp);
+    auto titled = [](const std::string& t) {
+        size_t i = 0;
+        return !t.empty() && IsUpper(DecodeChar(t, i, CodePage::Utf8));
+    };
+    for (const std::string_view dash : {" \xE2\x80\x94 ", " \xE2\x80\x93 ", " - "}) {
+        const size_t at = u.find(dash);
+        if (at == std::string::npos || u.find(dash, at + 1) != std::string::npos) continue;
+        const std::string left = u.substr(0, at), right = u.substr(at + dash.size());
+        const bool nameFirst = NameLike(left) && titled(right);
+        if (!nameFirst && !(NameLike(right) && titled(left))) continue;
+        // The two sides in the text's charset: a single-byte page's are as
+        // many bytes as the UTF-8's characters.
+        const size_t end = cp == CodePage::Utf8 ? at : CharCount(left, CodePage::Utf8);
+        const size_t from = cp == CodePage::Utf8 ? at + dash.size() : end + 3;
+        (nameFirst ? author : title) = line.substr(0, end);
+        (nameFirst ? title : author) = line.substr(from);
+        return true;
+    }
+    return false;
+}
+
 // Whether a line is a surname, its initials and a title after them
 // ("Горький М. Детство", "Толстой Л. Н. Детство").
 bool TitleAfterInitials(const std::string& line, CodePage cp) {
@@ -619,15 +702,15 @@ bool TitleAfterInitials(const std::string& line, CodePage cp) {
 
 }  // namespace
 
-void FindTitleAndAuthor(const LineList& lines, const std::string& charset, std::string& title,
-                        std::string& author, const Layout& layout) {
-    const CodePage cp = CodePageOf(charset);
-    title.clear();
-    author.clear();
+namespace {
+
+void FindTitleAndAuthorIn(const LineList& lines, CodePage cp, std::string& title,
+                          std::string& author, const Layout& layout) {
     FromGutenbergHeader(lines, cp, title, author);
     if (!title.empty()) return;
     author.clear();
     std::vector<std::string> top = OpeningLines(lines, cp, layout);
+    if (!top.empty() && SplitAtDash(top[0], cp, author, title)) return;
     // A line that ends a sentence is an epigraph's or the text's, not a title,
     // unless it names both ("Валерий Брюсов. Бемоль").
     for (size_t i = 0; i < top.size(); ++i) {
@@ -658,11 +741,37 @@ void FindTitleAndAuthor(const LineList& lines, const std::string& charset, std::
                 name = long(i);
             }
         }
+    // The title: the first other line that does not name the author again
+    // ("Горький М.", then "МАКСИМ ГОРЬКИЙ" over the title).
     for (size_t i = 0; i < top.size(); ++i)
-        if (long(i) != name) {
+        if (long(i) != name && (name < 0 || !SameName(top[i], author, cp))) {
             title = top[i];
             break;
         }
+}
+
+}  // namespace
+
+void FindTitleAndAuthor(const LineList& lines, const std::string& charset, std::string& title,
+                        std::string& author, const Layout& layout) {
+    const CodePage cp = CodePageOf(charset);
+    title.clear();
+    author.clear();
+    FindTitleAndAuthorIn(lines, cp, title, author, layout);
+    // A name in capitals as a name is written ("МАКСИМ ГОРЬКИЙ": "Максим Горький").
+    if (AllCapitals(ToUtf8(author, cp))) author = WordsCapitalized(author, cp);
+    // A title in quotes, without them: «Детство».
+    const std::string u = ToUtf8(title, cp);
+    for (const auto& [open, close] : {std::pair{"\xC2\xAB", "\xC2\xBB"}, {"\"", "\""}}) {
+        const size_t o = std::strlen(open), c = std::strlen(close);
+        if (u.size() > o + c && u.compare(0, o, open) == 0 &&
+            u.compare(u.size() - c, c, close) == 0 && u.find(open, o) == std::string::npos) {
+            // (Each quote is one byte of a single-byte page.)
+            const size_t trimFront = cp == CodePage::Utf8 ? o : 1,
+                         trimBack = cp == CodePage::Utf8 ? c : 1;
+            title = title.substr(trimFront, title.size() - trimFront - trimBack);
+        }
+    }
 }
 
 namespace {
