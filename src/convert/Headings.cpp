@@ -85,9 +85,12 @@ void HeadingFinder::AddParts(int32_t n, std::string_view cls, std::string_view t
             tailLength_ = std::min(t.size(), sizeof tail_);
             std::memcpy(tail_, t.data() + t.size() - tailLength_, tailLength_);
             // Only a short paragraph can be a heading: a longer one is not copied
-            // (nor counted further).
+            // (nor counted further than shows it longer: a character is four
+            // bytes at most).
             if (contentChars_ <= MaxHeadingChars)
-                contentChars_ += CharCount(t, page_) + (contentLines_ > 1 ? 1 : 0);
+                contentChars_ +=
+                    CharCount(t.substr(0, (MaxHeadingChars + 1 - contentChars_) * 4), page_) +
+                    (contentLines_ > 1 ? 1 : 0);
             // (A first line of prose that ends a sentence is prose: most are.)
             if (broken_ || contentLines_ > 3 || contentChars_ > MaxHeadingChars ||
                 (contentLines_ == 1 && contentChars_ > 40 && EndsSentence(t))) {
