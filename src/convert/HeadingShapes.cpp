@@ -187,9 +187,10 @@ namespace {
 // "примѣчанія"): ѣ as е, і and ѵ as и, ѳ as ф, no ъ at its end. False when it
 // is spelt so already.
 bool InModernSpelling(std::u32string_view w, std::u32string& out) {
-    bool old = !w.empty() && w.back() == 0x044A;
-    for (const char32_t c : w)
-        old = old || c == 0x0463 || c == 0x0456 || c == 0x0475 || c == 0x0473;
+    if (w.empty()) return false;
+    // (Those letters lie between і and ѵ, past the modern alphabet's.)
+    bool old = w.back() == 0x044A;
+    for (const char32_t c : w) old |= c - 0x0456u <= 0x0475u - 0x0456u;
     if (!old) return false;
     out.clear();
     for (const char32_t c : w)
@@ -203,7 +204,10 @@ bool InModernSpelling(std::u32string_view w, std::u32string& out) {
 
 }  // namespace
 
-int NumberWordValue(std::u32string_view w) {
+namespace {
+
+// As NumberWordValue; old: the word may be spelt in the old way.
+int NumberValue(std::u32string_view w, bool old) {
     if (w.size() < 3 || w.size() > 16) return 0;
     auto find = [](std::u32string_view w) {
         return Words().numbers.Find(w, [w](std::u32string_view text, const NumberWord* n) {
@@ -214,11 +218,9 @@ int NumberWordValue(std::u32string_view w) {
     };
     const NumberWord* const* n = find(w);
     std::u32string modern;
-    if (!n && InModernSpelling(w, modern)) n = find(modern);
+    if (!n && old && InModernSpelling(w, modern)) n = find(modern);
     return n ? (*n)->value : 0;
 }
-
-namespace {
 
 // The month a word (folded) names, 1 to 12, or 0.
 int MonthOf(std::u32string_view w) {
@@ -226,10 +228,10 @@ int MonthOf(std::u32string_view w) {
     return m ? *m : 0;
 }
 
-HeadingWord KnownWord(std::u32string_view w) {
+HeadingWord KnownWord(std::u32string_view w, bool old = true) {
     const HeadingWord* k = Words().known.Find(w);
     std::u32string modern;
-    if (!k && InModernSpelling(w, modern)) k = Words().known.Find(modern);
+    if (!k && old && InModernSpelling(w, modern)) k = Words().known.Find(modern);
     return k ? *k : HeadingWord::None;
 }
 
@@ -249,6 +251,7 @@ struct Token {
     bool word;
     bool upper;      // a word in capitals
     char32_t first;  // as written
+    bool old;        // it may be spelt in the old way (as InModernSpelling)
 };
 
 // The tokens of a line, read as they are asked for: words (folded) and marks
@@ -297,15 +300,16 @@ class LineTokens {
         CharKind kind = KindOf(c);
         if (!kind.word) {
             folded_[n_++] = c == 0x2014 || c == 0x2013 ? U'-' : c;
-            tokens_[count_++] = {std::u32string_view(folded_ + from, 1), false, false, c};
+            tokens_[count_++] = {std::u32string_view(folded_ + from, 1), false, false, c, false};
             return true;
         }
         const char32_t first = c;
-        bool upper = true, letters = false;
+        bool upper = true, letters = false, old = false;
         for (;;) {
             upper = upper && !kind.lower;
             letters = letters || kind.letter;
             letters_ += kind.letter;
+            old |= kind.folded - 0x0456u <= 0x0475u - 0x0456u;
             folded_[n_++] = kind.folded;
             const size_t next = at_;
             if (at_ >= utf8_.size()) break;
@@ -316,7 +320,7 @@ class LineTokens {
             }
         }
         tokens_[count_++] = {std::u32string_view(folded_ + from, n_ - from), true, upper && letters,
-                             first};
+                             first, old || folded_[n_ - 1] == 0x044A};
         return true;
     }
 
@@ -328,6 +332,10 @@ class LineTokens {
 };
 
 }  // namespace
+
+int NumberWordValue(std::u32string_view w) {
+    return NumberValue(w, true);
+}
 
 int RomanValue(std::u32string_view word) {
     if (word.empty() || word.size() > 15) return 0;
@@ -467,7 +475,7 @@ bool BeginsAsHeading(LineTokens& tokens, std::string_view utf8) {
     // A heading begins with a capital or a digit; with a small letter only
     // when its first word is a heading's ("глава IX").
     if (!IsUpper(first.first) && !(first.text[0] >= '0' && first.text[0] <= '9') &&
-        KnownWord(first.text) == HeadingWord::None)
+        KnownWord(first.text, first.old) == HeadingWord::None)
         return false;
     return !ClosingWords(utf8);
 }
@@ -510,11 +518,13 @@ class ShapeReader {
     }
     // Whether the line's first token is a known word ("Глава", "Act").
     bool FirstIsKnown() {
-        if (firstKnown_ < 0) firstKnown_ = KnownWord(tokens_[0].text) != HeadingWord::None;
+        if (firstKnown_ < 0)
+            firstKnown_ = KnownWord(tokens_[0].text, tokens_[0].old) != HeadingWord::None;
         return firstKnown_;
     }
     bool NextIsNumberWord() const {
-        return tokens_.Has(k_ + 1) && tokens_[k_ + 1].word && NumberWordValue(tokens_[k_ + 1].text);
+        return tokens_.Has(k_ + 1) && tokens_[k_ + 1].word &&
+               NumberValue(tokens_[k_ + 1].text, tokens_[k_ + 1].old);
     }
     void EndRun() {
         if (run_ > 0 && value_ < 0) value_ = run_;
@@ -541,7 +551,7 @@ class ShapeReader {
         // Past a title's first words nothing more is a number or a known word.
         if (titleWords_ && words_ > 3) return;
         const int digits = DigitsValue(t.text);
-        const int wordValue = NumberWordValue(t.text);
+        const int wordValue = NumberValue(t.text, t.old);
         // A roman numeral stands first, after a known word, or alone; "I" in
         // a title's words is a pronoun.
         const bool romanPlace =
@@ -580,7 +590,7 @@ class ShapeReader {
             --words_;
             return;
         }
-        if (words_ == 1) shape_.Word = KnownWord(t.text);
+        if (words_ == 1) shape_.Word = KnownWord(t.text, t.old);
         if (!numberSeen_ && shape_.Word != HeadingWord::None && words_ == 1) {
             AppendText(key_, t.text);
             key_ += ' ';
