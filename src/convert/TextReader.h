@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -157,6 +158,8 @@ class TextReader {
         endedSentence_ = true;
         longBefore_ = afterPrinted_ = pageHeld_ = false;
         learned_.clear();
+        titles_ = {};
+        titlesSaid_ = 0;
         BinaryWatch binary(path_);
         uint64_t at = utf16_ ? 2 : utf8Mark_ ? 3 : 0, textAt = 0;
         for (;;) {
@@ -379,12 +382,15 @@ class TextReader {
             if (pageHeld_) {
                 // The line held under a page mark is the page's head when the
                 // text goes on past it in the middle of a sentence, or when
-                // such a head said it before; it goes with the blank lines
-                // after it (those the pages have, at a sentence's end).
+                // such a head said it before; or when it is the chapter's
+                // title, said lately or right under it. It goes with the blank
+                // lines after it (those the pages have, at a sentence's end).
                 size_t i = line.find_first_not_of(" \t");
                 const bool goesOn = !endedSentence_ && IsLower(DecodeChar(line, i, page_));
-                const std::string text = HeadText(pageHead_, page_);
-                if (goesOn || learned_.count(text)) {
+                bool numbered = false;
+                const std::string text = HeadText(pageHead_, page_, &numbered);
+                if (goesOn || Said(text, numbered) ||
+                    (line.size() <= 160 && HeadText(line, page_) == text)) {
                     if (goesOn && learned_.size() < 256) learned_.insert(text);
                     const size_t keep =
                         goesOn ? 0
@@ -395,8 +401,7 @@ class TextReader {
                     heldBlanks_.resize(keep);
                     pageHeld_ = false;
                 }
-            } else if (afterPrinted_ && PageHeadLike(line) &&
-                       (!endedSentence_ || learned_.count(HeadText(line, page_)))) {
+            } else if (afterPrinted_ && PageHeadLike(line) && (!endedSentence_ || Said(line))) {
                 FlushBlanks(emit);
                 pageHead_.assign(line);
                 pageHeld_ = true;
@@ -408,8 +413,24 @@ class TextReader {
             FlushBlanks(emit);
             endedSentence_ = EndsSentence(AsUtf8(line, page_, utf8_), CodePage::Utf8);
             longBefore_ = CharCount(TrimBlanks(line, page_), page_) >= 40;
+            bool numbered = false;
+            if (!longBefore_ && PageHeadLike(line)) {
+                std::string title = HeadText(line, page_, &numbered);
+                if (!numbered) titles_[titlesSaid_++ % titles_.size()] = std::move(title);
+            }
         }
         Line(line, emit, transient);
+    }
+
+    // Whether a page's head said it before, or the text lately as a title
+    // (a chapter's "ГЛАВА 5" is said again in the next one's "ГЛАВА 6").
+    bool Said(const std::string& head, bool numbered) const {
+        return learned_.count(head) ||
+               (!numbered && std::find(titles_.begin(), titles_.end(), head) != titles_.end());
+    }
+    bool Said(std::string_view line) const {
+        bool numbered = false;
+        return Said(HeadText(line, page_, &numbered), numbered);
     }
 
     // Whether a line may be a page's own head (the title of the chapter it
@@ -576,6 +597,10 @@ class TextReader {
     bool pageHeld_ = false;
     std::string pageHead_;
     std::unordered_set<std::string> learned_;
+    // The last lines said that may be titles (as HeadText): the chapter's is
+    // among them, past its epigraph or a letter's address.
+    std::array<std::string, 16> titles_;
+    size_t titlesSaid_ = 0;
     std::string utf8_;
     std::vector<std::string> heldBlanks_;  // blank lines held back
     size_t dropAfter_ = 0;                 // blank lines after a page number still to drop
