@@ -567,11 +567,13 @@ void FromGutenbergHeader(const LineList& lines, CodePage cp, std::string& title,
 }
 
 // A line a publisher prints before a book's title: its catalogue numbers
-// ("ББК 84Р7", "Г71 Детство: Повесть. — М., 1985"), "ISBN", "©".
+// ("ББК 84Р7", "Г71 Детство: Повесть. — М., 1985"), "ISBN", "©", its name
+// or its series ("Серия «Школьная библиотека»").
 bool Imprint(std::string_view utf8) {
     if (utf8.find("\xC2\xA9") != std::string_view::npos) return true;
     const std::string first = FoldToUtf8(utf8.substr(0, utf8.find(' ')), CodePage::Utf8);
-    if (first == "isbn" || first == "удк" || first == "ббк") return true;
+    for (const char* word : {"isbn", "удк", "ббк", "серия", "издательство"})
+        if (first == word) return true;
     // A word of letters and figures together, as a catalogue writes its codes.
     bool letter = false, figure = false;
     for (size_t i = 0; i < utf8.size();) {
