@@ -78,15 +78,17 @@ inline int PairedCase(char32_t c) {
 }
 }  // namespace charsets_detail
 
+// (ASCII and the modern Cyrillic alphabet, nearly every letter met, at the
+// first looks.)
 inline bool IsUpper(char32_t c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) ||
-           (c >= 0x0400 && c <= 0x042F) || (c >= 0x0391 && c <= 0x03A9 && c != 0x03A2) ||
-           charsets_detail::PairedCase(c) > 0;
+    if (c < 0x0100) return (c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7);
+    if (c >= 0x0400 && c < 0x0460) return c <= 0x042F;
+    return (c >= 0x0391 && c <= 0x03A9 && c != 0x03A2) || charsets_detail::PairedCase(c) > 0;
 }
 inline bool IsLower(char32_t c) {
-    return (c >= 'a' && c <= 'z') || (c >= 0xDF && c <= 0xFF && c != 0xF7) ||
-           (c >= 0x0430 && c <= 0x045F) || (c >= 0x03B1 && c <= 0x03C9) ||
-           charsets_detail::PairedCase(c) < 0;
+    if (c < 0x0100) return (c >= 'a' && c <= 'z') || (c >= 0xDF && c != 0xF7);
+    if (c >= 0x0400 && c < 0x0460) return c >= 0x0430;
+    return (c >= 0x03B1 && c <= 0x03C9) || charsets_detail::PairedCase(c) < 0;
 }
 inline bool IsLetter(char32_t c) {
     return IsUpper(c) || IsLower(c);
