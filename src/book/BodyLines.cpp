@@ -132,7 +132,8 @@ size_t ShownLength(std::string_view text, bool utf8) {
 
 void AppendShownText(std::string& out, std::string_view text) {
     size_t run = 0;  // where the bytes shown as they stand begin
-    for (size_t i = 0; i < text.size(); ++i) {
+    // (From one "<" or "&" to the next: most text has none.)
+    for (size_t i = NextToEscape(text, 0); i < text.size(); i = NextToEscape(text, i + 1)) {
         // Marks show no letters; a note's text shows where the notes are.
         if (text[i] == '<') {
             if (const size_t n = InlineMarkAt(text, i)) {
