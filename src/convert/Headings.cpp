@@ -114,9 +114,13 @@ void HeadingFinder::Close(bool followedByBlank) {
     ++ordinal_;
     contentInUtf8_ = false;
     const bool afterUnfinished = unfinished_;
-    // ("…" is one byte of windows-1251: the end is looked at in UTF-8.)
-    unfinished_ =
-        broken_ && !EndsSentence(AsUtf8(std::string_view(tail_, tailLength_), page_, tailUtf8_));
+    // ("…" is one byte of windows-1251: the end is looked at in UTF-8, but
+    // for one in a letter or a point, as most are.)
+    const std::string_view tail(tail_, tailLength_);
+    const auto last = static_cast<unsigned char>(tail.empty() ? 0 : tail.back());
+    unfinished_ = broken_ && !(last < 0x80 && !std::strchr("\"');)", last)
+                                   ? std::strchr(".!?", last) && last
+                                   : EndsSentence(AsUtf8(tail, page_, tailUtf8_)));
     // The line right under a numbered heading: its title, if any.
     const bool underNumber = !candidates_.empty() && candidates_.back().ordinal == ordinal_ - 1 &&
                              candidates_.back().value >= 0;
