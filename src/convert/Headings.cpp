@@ -474,19 +474,23 @@ void HeadingFinder::TakeCapitals(std::vector<int>& depth) const {
 bool HeadingFinder::OverText(size_t i) const {
     const Candidate& c = candidates_[i];
     if (c.beforeProse || c.proseUnderOne) return true;
-    for (size_t k = i + 1; k < candidates_.size() && candidates_[k].ordinal <= c.ordinal + 2; ++k)
+    for (size_t k = i + 1; k < candidates_.size() && candidates_[k].ordinal <= c.ordinal + 2; ++k) {
         if (candidates_[k].value >= 0) return true;
+        if (candidates_[k].capitals) return false;  // a title of its own between
+    }
     return false;
 }
 
 void HeadingFinder::PlaceTitles(const std::vector<size_t>& members, std::vector<int>& depth) const {
     // Titles that hold headings found already, most of them (a story's
-    // chapters), stand above those; others are of their level.
+    // chapters), stand above those; others are of their level. (A title
+    // over one number only is its chapter's, set above it.)
     size_t holding = 0;
     for (size_t k = 0; k < members.size(); ++k) {
         const size_t end = k + 1 < members.size() ? members[k + 1] : candidates_.size();
-        holding += std::any_of(depth.begin() + std::ptrdiff_t(members[k]) + 1,
-                               depth.begin() + std::ptrdiff_t(end), [](int d) { return d > 0; });
+        holding +=
+            std::count_if(depth.begin() + std::ptrdiff_t(members[k]) + 1,
+                          depth.begin() + std::ptrdiff_t(end), [](int d) { return d > 0; }) >= 2;
     }
     const int top = Deepest(depth);
     if (top > 0 && holding * 2 > members.size()) {
