@@ -206,7 +206,8 @@ bool InModernSpelling(std::u32string_view w, std::u32string& out) {
 
 namespace {
 
-// As NumberWordValue; old: the word may be spelt in the old way.
+// As NumberWordValue; old: the word may be spelt in the old way (the tokens
+// tell, as they fold it).
 int NumberValue(std::u32string_view w, bool old) {
     if (w.size() < 3 || w.size() > 16) return 0;
     auto find = [](std::u32string_view w) {
@@ -228,7 +229,8 @@ int MonthOf(std::u32string_view w) {
     return m ? *m : 0;
 }
 
-HeadingWord KnownWord(std::u32string_view w, bool old = true) {
+// The known word a folded word is; old as NumberValue's.
+HeadingWord KnownWord(std::u32string_view w, bool old) {
     const HeadingWord* k = Words().known.Find(w);
     std::u32string modern;
     if (!k && old && InModernSpelling(w, modern)) k = Words().known.Find(modern);
@@ -633,7 +635,7 @@ static bool FirstWordMay(std::string_view utf8) {
     size_t n = 1;
     while (i < utf8.size() && n < 16 && IsLetter(c = DecodeChar(utf8, i, CodePage::Utf8)))
         word[n++] = FoldCase(c);
-    return KnownWord(std::u32string_view(word, n)) != HeadingWord::None;
+    return KnownWord(std::u32string_view(word, n), true) != HeadingWord::None;
 }
 
 LineShape ShapeOf(std::string_view utf8, bool wholeKey) {

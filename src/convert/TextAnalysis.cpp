@@ -702,10 +702,6 @@ bool TitleAfterInitials(const std::string& line, CodePage cp) {
            author[space - 1] != '.';
 }
 
-}  // namespace
-
-namespace {
-
 void FindTitleAndAuthorIn(const LineList& lines, CodePage cp, std::string& title,
                           std::string& author, const Layout& layout) {
     FromGutenbergHeader(lines, cp, title, author);
